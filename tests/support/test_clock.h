@@ -1,0 +1,26 @@
+/*
+ * test_clock.h - puts the service on the manual clock for the life of a scope.
+ *
+ * Tests of rules counted in seconds create one of these, act, call Advance and
+ * check; the real clocks come back when it goes out of scope.
+ */
+#ifndef VXQ_TEST_CLOCK_H
+#define VXQ_TEST_CLOCK_H
+
+#include "vxq_clock.h"
+
+class TestClock {
+public:
+    explicit TestClock(int32_t in_iNowSec = 1700000000, uint32_t in_dwTickMs = 5000)
+    {
+        VXQ_F_CLOCK_SetManual(in_dwTickMs, in_iNowSec);
+    }
+    ~TestClock() { VXQ_F_CLOCK_SetReal(); }
+    TestClock(const TestClock &) = delete;
+    TestClock &operator=(const TestClock &) = delete;
+
+    void AdvanceMs(uint32_t in_dwMs) { VXQ_F_CLOCK_Advance(in_dwMs); }
+    void AdvanceSec(uint32_t in_dwSec) { VXQ_F_CLOCK_Advance(in_dwSec * 1000u); }
+};
+
+#endif
