@@ -5,6 +5,7 @@
  */
 #include "vxq_base.h"
 #include "vxq_clock.h"
+#include "vxq_log.h"
 
 #include <stdio.h>
 
@@ -12,6 +13,8 @@ int main(void)
 {
     int iFailures = 0;
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
+        iFailures++;
+    if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
         iFailures++;
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
