@@ -5,7 +5,9 @@
  */
 #include "vxq_base.h"
 #include "vxq_clock.h"
+#include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_textfile.h"
 
 #include <stdio.h>
 
@@ -15,6 +17,10 @@ int main(void)
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
+        iFailures++;
+    if (VXQ_F_OpenFile(NULL, VXQ_FILE_MODE_READ) != NULL || VXQ_F_CloseFile(NULL) != 1)
+        iFailures++;
+    if (VXQ_F_CONFIGMG_GetInt("none", "none", 5, "/nonexistent/vxq.ini") != 5)
         iFailures++;
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
