@@ -6,6 +6,8 @@
 #include "vxq_base.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
+#include "vxq_syshelp.h"
+#include "vxq_thread.h"
 
 #include <stdio.h>
 
@@ -16,6 +18,14 @@ int main(void)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
         iFailures++;
+    if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
+        iFailures++;
+    {
+        VXQ_HEVENT hEvent = VXQ_F_THREAD_Event_Create(1, 1);
+        if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
+            iFailures++;
+        VXQ_F_THREAD_Event_Destroy(hEvent);
+    }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;
