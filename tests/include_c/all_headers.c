@@ -6,6 +6,7 @@
 #include "vxq_base.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
+#include "vxq_sockwrap.h"
 
 #include <stdio.h>
 
@@ -15,6 +16,8 @@ int main(void)
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
+        iFailures++;
+    if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
