@@ -10,7 +10,9 @@
 #include "vxq_inistore.h"
 #include "vxq_log.h"
 #include "vxq_sockwrap.h"
+#include "vxq_syshelp.h"
 #include "vxq_textfile.h"
+#include "vxq_thread.h"
 
 #include <stdio.h>
 
@@ -38,6 +40,14 @@ int main(void)
         sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
         offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
         iFailures++;
+    if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
+        iFailures++;
+    {
+        VXQ_HEVENT hEvent = VXQ_F_THREAD_Event_Create(1, 1);
+        if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
+            iFailures++;
+        VXQ_F_THREAD_Event_Destroy(hEvent);
+    }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;
