@@ -187,7 +187,7 @@ void VXQ_F_DPS_MW_HeadMakeAnswer(uint8_t *inout_pucMsg, uint8_t in_ucResult);
 /* Packet type (bits 0-1 of byte 10) of the message (at least 20 bytes). */
 uint8_t VXQ_F_DPS_MW_HeadPacketType(const uint8_t *in_pucMsg);
 
-/* 1 when this build runs on a big-endian host (probed once at run time). */
+/* 1 when this build runs on a big-endian host (probed at run time). */
 int VXQ_F_DPS_MW_IsBigEndianHost(void);
 
 /* The single point where a whole message crosses between the wire and the
