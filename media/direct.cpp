@@ -8,6 +8,7 @@
 #include "vxq_clock.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_media.h"
 #include "vxq_netcom.h"
 
 #include <stdio.h>
@@ -250,6 +251,81 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA 
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
     int32_t aBody[2] = {in_iChNo, in_iStreamNo};
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, VXQ_DPS_EVENT_E2_CLOSE_MEDIA_STREAM, 0, aBody,
+    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_CLOSE_MEDIA_STREAM, 0, aBody,
                                          (int32_t)sizeof(aBody));
+}
+
+/* ---- Host side: the exported direct entries ------------------------------ */
+
+/* A frame copy travelling to the control thread inside a control-work order. */
+typedef struct {
+    int32_t bVideo;
+    int32_t iChNo;
+    int32_t iStreamNo;
+    int32_t iFrameType;
+    int32_t iDataLen;
+    uint8_t *pData; /* heap copy, freed by the work */
+} PR_DIRECT_FRAME;
+
+static void PR_DirectFrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t in_iArgLen)
+{
+    PR_DIRECT_FRAME tFrame;
+    if (in_iArgLen != (int32_t)sizeof(tFrame))
+        return;
+    memcpy(&tFrame, in_pArg, sizeof(tFrame));
+    if (tFrame.bVideo)
+        VXQ_F_DPS_MC_DoSendVideoFrameData(inout_pMcSrvData, tFrame.iChNo, tFrame.iStreamNo, tFrame.iFrameType,
+                                          tFrame.pData, tFrame.iDataLen);
+    else
+        VXQ_F_DPS_MC_DoSendAudioFrameData(inout_pMcSrvData, tFrame.iChNo, tFrame.iStreamNo, tFrame.pData,
+                                          tFrame.iDataLen);
+    free(tFrame.pData);
+}
+
+static void PR_PostDirectFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVideo, int in_iChNo,
+                               int in_iStreamNo, int in_iFrameType, const void *in_pData, int in_iDataLen)
+{
+    const char *sFunc = in_bVideo ? "VXQ_F_DPS_MC_APUP_SendVideoFrameData" : "VXQ_F_DPS_MC_APUP_SendAudioFrameData";
+    char sText[160];
+    if (inout_pMcSrvData == NULL) {
+        snprintf(sText, sizeof(sText), "%s in_hDevProNetSrv is NULL.", sFunc);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        return;
+    }
+    PR_DIRECT_FRAME tFrame;
+    memset(&tFrame, 0, sizeof(tFrame));
+    tFrame.bVideo = in_bVideo;
+    tFrame.iChNo = in_iChNo;
+    tFrame.iStreamNo = in_iStreamNo;
+    tFrame.iFrameType = in_iFrameType;
+    if (in_pData != NULL && in_iDataLen > 0) {
+        tFrame.pData = (uint8_t *)malloc((size_t)in_iDataLen);
+        if (tFrame.pData == NULL) {
+            snprintf(sText, sizeof(sText), "%s malloc fail.", sFunc);
+            VXQ_F_LOG_SR_WriteLog(sText, 2);
+            return;
+        }
+        memcpy(tFrame.pData, in_pData, (size_t)in_iDataLen);
+        tFrame.iDataLen = in_iDataLen;
+    }
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pMcSrvData, PR_DirectFrameWork, &tFrame, (int32_t)sizeof(tFrame))) {
+        free(tFrame.pData);
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_PostControlWork fail.", sFunc);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+    }
+}
+
+extern "C" void VXQ_F_DPS_MC_APUP_SendVideoFrameData(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo,
+                                                     int in_iStreamNo, int in_iFrameType,
+                                                     const void *in_pMediaDataBuf, int in_iMediaDataLen)
+{
+    PR_PostDirectFrame(in_hDevProNetSrv, 1, in_iChNo, in_iStreamNo, in_iFrameType, in_pMediaDataBuf,
+                       in_iMediaDataLen);
+}
+
+extern "C" void VXQ_F_DPS_MC_APUP_SendAudioFrameData(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo,
+                                                     int in_iStreamNo, const void *in_pMediaDataBuf,
+                                                     int in_iMediaDataLen)
+{
+    PR_PostDirectFrame(in_hDevProNetSrv, 0, in_iChNo, in_iStreamNo, 0, in_pMediaDataBuf, in_iMediaDataLen);
 }

@@ -26,9 +26,6 @@
 extern "C" {
 #endif
 
-/* Event of the service asking the host to close a stream (body: i32 channel, i32 stream). */
-#define VXQ_DPS_EVENT_E2_CLOSE_MEDIA_STREAM 0x0202
-
 /* The overload rule of the direct path: 1 when the bytes in all send queues
  * exceed in_iMediaDataBufSize, or, at in_iFrameRate >= 1 frames per second,
  * more than four seconds of video wait (in_iWaitingVideo / rate > 4), or, at

@@ -23,13 +23,6 @@
 extern "C" {
 #endif
 
-/* Order ids of the media input and the codec change. */
-#define VXQ_DPS_ORDER_MEDIA_E8_VIDEO_FRAME 0x0801
-#define VXQ_DPS_ORDER_MEDIA_E8_AUDIO_FRAME 0x0802
-#define VXQ_DPS_ORDER_MEDIA_E8_VIDEO_FRAME_EX 0x0811
-#define VXQ_DPS_ORDER_MEDIA_E8_AUDIO_FRAME_EX 0x0812
-#define VXQ_DPS_ORDER_EVENT_E2_MODIFY_CODEC 0x0205
-
 /* Fixed body parts in front of the frame data. */
 #define VXQ_DPS_VIDEO_FRAME_FIXED_LEN 8
 #define VXQ_DPS_AUDIO_FRAME_FIXED_LEN 4
@@ -49,6 +42,11 @@ int32_t VXQ_F_DPS_MC_GetSubStreamPlayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvD
 int32_t VXQ_F_DPS_MC_GetReplayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* The free media resources now (1024.0 with accounting off). Control thread. */
 float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+
+/* Control thread, around a call into the host (the admission callback): a
+ * resource query the host makes from inside it is answered on the spot. */
+void VXQ_F_DPS_MC_EnterHostCallback(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+void VXQ_F_DPS_MC_LeaveHostCallback(void);
 
 /* Frame order handlers (order dispatcher, control thread): the whole order
  * of in_iLength bytes; the frame goes to the cache of its sub-channel. 1. */

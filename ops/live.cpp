@@ -11,6 +11,7 @@
 #include "vxq_clock.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_membuf.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -82,33 +83,22 @@ static uint32_t PR_RealplayCheck(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t 
     tCheck.dwStreamNo = in_dwStreamNo;
     tCheck.dwAction = in_dwAction;
     tCheck.dwResult = 0;
+    VXQ_F_DPS_MC_EnterHostCallback(in_pMcSrvData);
     pCap->fnRealplayCheck(pCap->pRealplayCheckUser, &tCheck);
+    VXQ_F_DPS_MC_LeaveHostCallback();
     return tCheck.dwResult;
 }
 
-/* Keeps a copy of the request in the connection's pWaitRespBuf (growable
- * buffer: reallocated only when too small). 1 stored, 0 memory short. */
+/* Keeps a copy of the request in the connection's pWaitRespBuf. 1 stored, 0 memory short. */
 static int PR_StoreWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg, int32_t in_iLength)
 {
-    if (inout_pConn->pWaitRespBuf == NULL || inout_pConn->iWaitRespBufSize < in_iLength) {
-        uint8_t *pBuf = (uint8_t *)malloc((size_t)in_iLength);
-        if (pBuf == NULL)
-            return 0;
-        free(inout_pConn->pWaitRespBuf);
-        inout_pConn->pWaitRespBuf = pBuf;
-        inout_pConn->iWaitRespBufSize = in_iLength;
-    }
-    memcpy(inout_pConn->pWaitRespBuf, in_pMsg, (size_t)in_iLength);
-    inout_pConn->iWaitRespLen = in_iLength;
-    return 1;
+    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
+                                     &inout_pConn->iWaitRespLen, in_pMsg, in_iLength);
 }
 
 static void PR_DropWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    free(inout_pConn->pWaitRespBuf);
-    inout_pConn->pWaitRespBuf = NULL;
-    inout_pConn->iWaitRespBufSize = 0;
-    inout_pConn->iWaitRespLen = 0;
+    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize, &inout_pConn->iWaitRespLen);
 }
 
 /* Turns the connection into a realplay connection of channel and stream; its
@@ -821,7 +811,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *i
     _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
     if (pTrans == NULL)
         return 0;
-    uint8_t *pRequ = pTrans->pRequDataBuf;
+    uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
     int32_t iRequLen = pTrans->iRequDataLen;
     pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
     /* Entries the order holds, clamped to 0..8, and written only where the
@@ -867,10 +857,11 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA 
     _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
     if (pTrans == NULL)
         return 0;
-    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
+    uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
+    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
     if (pTrans->iRequDataLen >= PR_BODY + 12 && in_iLength >= 16 + 8)
-        VXQ_F_DPS_MW_PutLe32(pTrans->pRequDataBuf + PR_BODY + 8, (uint32_t)PR_OrderI32(inout_pOrder, 16 + 4));
-    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pTrans->pRequDataBuf, pTrans->iRequDataLen, s_sHandler);
+        VXQ_F_DPS_MW_PutLe32(pRequ + PR_BODY + 8, (uint32_t)PR_OrderI32(inout_pOrder, 16 + 4));
+    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pRequ, pTrans->iRequDataLen, s_sHandler);
     VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
     return 1;
 }
