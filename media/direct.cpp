@@ -15,6 +15,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+static VXQ_PF_DPS_DIRECT_SEND s_fnDirectSend = VXQ_F_DPS_MC_SentNetData;
+
+void VXQ_F_DPS_MC_SetDirectSendHook(VXQ_PF_DPS_DIRECT_SEND in_fnSend)
+{
+    s_fnDirectSend = in_fnSend != NULL ? in_fnSend : VXQ_F_DPS_MC_SentNetData;
+}
+
 int VXQ_F_DPS_MC_IsClientSendOverloaded(int32_t in_iSendQueueTotalLen, int32_t in_iMediaDataBufSize,
                                         int32_t in_iWaitingVideo, int32_t in_iFrameRate)
 {
@@ -131,7 +138,7 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                               2);
         return 0;
     }
-    int iResult = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen,
+    int iResult = s_fnDirectSend(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen,
                                            in_bVideo ? VXQ_DPS_SEND_CLASS_VIDEO : VXQ_DPS_SEND_CLASS_AUDIO);
     free(pMsg);
     if (!iResult) {

@@ -26,6 +26,15 @@
 extern "C" {
 #endif
 
+/* Queues one whole message on a connection with a send class (the
+ * signature of VXQ_F_DPS_MC_SentNetData); 1 queued or dropped by the budget. */
+typedef int (*VXQ_PF_DPS_DIRECT_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                                      uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass);
+
+/* Test seam: replaces VXQ_F_DPS_MC_SentNetData on the direct path (null
+ * restores it). Not for use while the control thread runs. */
+void VXQ_F_DPS_MC_SetDirectSendHook(VXQ_PF_DPS_DIRECT_SEND in_fnSend);
+
 /* The overload rule of the direct path: 1 when the bytes in all send queues
  * exceed in_iMediaDataBufSize, or, at in_iFrameRate >= 1 frames per second,
  * more than four seconds of video wait (in_iWaitingVideo / rate > 4), or, at
