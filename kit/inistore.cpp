@@ -428,10 +428,17 @@ static int VXQ_F_CONFIGMG_PR_IsStorable(const char *in_sText, int in_bKey)
 extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_sKey, const char *in_sValue,
                                         const char *in_sFile)
 {
-    if (in_sSection == NULL || in_sKey == NULL || in_sValue == NULL || in_sFile == NULL ||
-        !VXQ_F_CONFIGMG_PR_IsStorable(in_sSection, 0) || !VXQ_F_CONFIGMG_PR_IsStorable(in_sKey, 1) ||
-        !VXQ_F_CONFIGMG_PR_IsStorable(in_sValue, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString argument error.", 2);
+    const char *sBadArgument = NULL;
+    if (in_sSection == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sSection, 0))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sSection error.";
+    else if (in_sKey == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sKey, 1))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sKey error.";
+    else if (in_sValue == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sValue, 0))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sValue error.";
+    else if (in_sFile == NULL)
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sFile error.";
+    if (sBadArgument != NULL) {
+        VXQ_F_LOG_SR_WriteLog(sBadArgument, 2);
         return 0;
     }
     _VXQ_S_CONFIGMG_IMAGE tImage = {NULL, 0, 0};
