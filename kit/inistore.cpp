@@ -224,11 +224,17 @@ static int VXQ_F_CONFIGMG_PR_ReadAllFileData(const char *in_sFile, _VXQ_S_CONFIG
     }
     int iResult = 1;
     for (;;) {
-        if (out_pImage->iCapacity - 1 - out_pImage->iLen < 4096 &&
-            !VXQ_F_CONFIGMG_PR_Reserve(out_pImage, out_pImage->iLen + (out_pImage->iLen < 4096 ? 4096
-                                                                                               : out_pImage->iLen))) {
-            iResult = 0;
-            break;
+        if (out_pImage->iCapacity - 1 - out_pImage->iLen < 4096) {
+            /* Double the room (at least 4096 bytes) up to the largest image an int can describe. */
+            int64_t iWant = (int64_t)out_pImage->iLen * 2;
+            if (iWant < (int64_t)out_pImage->iLen + 4096)
+                iWant = (int64_t)out_pImage->iLen + 4096;
+            if (iWant > INT_MAX - 1)
+                iWant = INT_MAX - 1;
+            if (iWant - out_pImage->iLen < 1 || !VXQ_F_CONFIGMG_PR_Reserve(out_pImage, (int)iWant)) {
+                iResult = 0;
+                break;
+            }
         }
         size_t nRoom = (size_t)(out_pImage->iCapacity - 1 - out_pImage->iLen);
         size_t nRead = fread(out_pImage->pData + out_pImage->iLen, 1, nRoom, pStream);
