@@ -36,7 +36,7 @@ struct _VXQ_S_TOOLS_QUEUE_DATA;
 /* One log line as handed to the host's receive log queue: 536 bytes, texts
  * zero-terminated and zero-filled, the level in host byte order. */
 typedef struct _VXQ_S_LOG_SR_RECV_LOG_DATA {
-    char sTime[20];  /* local "%Y-%m-%d %H:%M:%S" */
+    char sTime[20]; /* local "%Y-%m-%d %H:%M:%S" */
     int32_t iLevel;
     char sText[512]; /* "%s  %s": the same time, two blanks, the message cut to 489 characters */
 } _VXQ_S_LOG_SR_RECV_LOG_DATA;

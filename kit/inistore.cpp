@@ -27,7 +27,7 @@
 /* One classified line; every position is an offset into the line. */
 typedef struct {
     int iKind;
-    int iNamePos;  /* section name (head) or key (key line), trimmed */
+    int iNamePos; /* section name (head) or key (key line), trimmed */
     int iNameLen;
     int iValuePos; /* value, trimmed, comment removed; an empty value sits right after '=' */
     int iValueLen;
@@ -252,7 +252,8 @@ static int VXQ_F_CONFIGMG_PR_ReadAllFileData(const char *in_sFile, _VXQ_S_CONFIG
 /* End of the line content that starts at in_iPos (first CR or LF, or the image end). */
 static int VXQ_F_CONFIGMG_PR_ContentEnd(const _VXQ_S_CONFIGMG_IMAGE *in_pImage, int in_iPos)
 {
-    while (in_iPos < in_pImage->iLen && in_pImage->pData[in_iPos] != '\n' && in_pImage->pData[in_iPos] != '\r')
+    while (in_iPos < in_pImage->iLen && in_pImage->pData[in_iPos] != '\n' &&
+           in_pImage->pData[in_iPos] != '\r')
         in_iPos++;
     return in_iPos;
 }

@@ -30,14 +30,21 @@ static const char s_sHeadPromptNat[] = "\xCC\xE1\xCA\xBE";
 static thread_local int s_iWriterDepth = 0;
 
 /* Holds the writer's lock and marks the thread as inside the writer. */
-class VXQ_C_LOG_SR_GUARD {
-public:
-    VXQ_C_LOG_SR_GUARD() : m_tLock(tLogData.tLock) { s_iWriterDepth++; }
-    ~VXQ_C_LOG_SR_GUARD() { s_iWriterDepth--; }
+class VXQ_C_LOG_SR_GUARD
+{
+  public:
+    VXQ_C_LOG_SR_GUARD() : m_tLock(tLogData.tLock)
+    {
+        s_iWriterDepth++;
+    }
+    ~VXQ_C_LOG_SR_GUARD()
+    {
+        s_iWriterDepth--;
+    }
     VXQ_C_LOG_SR_GUARD(const VXQ_C_LOG_SR_GUARD &) = delete;
     VXQ_C_LOG_SR_GUARD &operator=(const VXQ_C_LOG_SR_GUARD &) = delete;
 
-private:
+  private:
     std::lock_guard<std::mutex> m_tLock;
 };
 

@@ -29,8 +29,9 @@ typedef int (*VXQ_PF_LOG_SR_LINE_SINK)(void *in_pClient, const char *in_pLine, i
 /* Characters of the directory and file name fields, with the terminating zero. */
 #define VXQ_LOG_PATH_FIELD 256
 
-class VXQ_C_LOG_SR_DATA {
-public:
+class VXQ_C_LOG_SR_DATA
+{
+  public:
     constexpr VXQ_C_LOG_SR_DATA() {}
     ~VXQ_C_LOG_SR_DATA();
     VXQ_C_LOG_SR_DATA(const VXQ_C_LOG_SR_DATA &) = delete;
@@ -39,10 +40,10 @@ public:
     /* The host's receive log queue (owned by the host), null for none; under the lock. */
     struct _VXQ_S_TOOLS_QUEUE_DATA *hRecvLogQueue = nullptr;
     std::mutex tLock;
-    std::atomic<int32_t> bFileNameSet{0};   /* 1: the named file instead of daily files */
-    char sLogDir[VXQ_LOG_PATH_FIELD] = {};  /* under the lock */
-    char sCurrentDay[16] = {};              /* "%Y%m%d" of the current daily file */
-    uint32_t dwLinesWritten = 0;            /* lines written to the current daily file */
+    std::atomic<int32_t> bFileNameSet{0};  /* 1: the named file instead of daily files */
+    char sLogDir[VXQ_LOG_PATH_FIELD] = {}; /* under the lock */
+    char sCurrentDay[16] = {};             /* "%Y%m%d" of the current daily file */
+    uint32_t dwLinesWritten = 0;           /* lines written to the current daily file */
     char sLogFileName[VXQ_LOG_PATH_FIELD] = {};
     std::atomic<int32_t> iMaxLogFileSize{0}; /* bytes; 0 or less = no limit */
     std::atomic<int32_t> bWriteToFile{1};

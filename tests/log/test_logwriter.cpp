@@ -45,8 +45,9 @@ static std::vector<std::string> Drain(VXQ_HQUEUE in_hQueue)
 
 /* Puts the writer into a known state around each test: daily files in a fresh
  * folder, English heads, console quiet, nothing attached. */
-class LogWriter : public ::testing::Test {
-protected:
+class LogWriter : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_sLogDir = m_tDir.File("logs");
@@ -81,7 +82,10 @@ protected:
         EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_hQueue, in_iCapacity), 1);
         return m_hQueue;
     }
-    std::string DailyFile(const char *in_sDay) const { return m_sLogDir + "/Log" + in_sDay + ".txt"; }
+    std::string DailyFile(const char *in_sDay) const
+    {
+        return m_sLogDir + "/Log" + in_sDay + ".txt";
+    }
 
     TempDir m_tDir;
     std::string m_sLogDir;
