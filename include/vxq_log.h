@@ -20,10 +20,9 @@
 #define VXQ_LOG_H
 
 #include "vxq_base.h"
+#include "vxq_queue.h"
 
 VXQ_EXTERN_C_BEGIN
-
-struct _VXQ_S_TOOLS_QUEUE_DATA;
 
 #define VXQ_LOG_LEVEL_SERIOUS 0
 #define VXQ_LOG_LEVEL_IMPORTANT 1
@@ -77,7 +76,7 @@ VXQ_API void VXQ_F_LOG_SR_SetMaxLogFileSize(int in_iKiloBytes);
 
 /* The host's receive log queue (owned by the caller), or null for none. Once this
  * returns, no log call uses a queue set before, so the caller may free it. */
-VXQ_API void VXQ_F_LOG_SR_SetRecvLogQueue(struct _VXQ_S_TOOLS_QUEUE_DATA *in_hQueue);
+VXQ_API void VXQ_F_LOG_SR_SetRecvLogQueue(VXQ_HQUEUE in_hQueue);
 
 /* Nonzero: echo log lines on the console (the default); 0: keep the console quiet. */
 VXQ_API void VXQ_F_LOG_SR_SetIfShowLog(int in_bShow);

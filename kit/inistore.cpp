@@ -6,6 +6,7 @@
 #include "vxq_inistore.h"
 
 #include "vxq_log.h"
+#include "vxq_membuf.h"
 #include "vxq_textfile.h"
 
 #include <errno.h>
@@ -42,8 +43,8 @@ typedef struct {
  * capacity always leaves room for a terminating zero. */
 typedef struct {
     char *pData;
-    int iCapacity;
-    int iLen;
+    int32_t iCapacity;
+    int32_t iLen;
 } _VXQ_S_CONFIGMG_IMAGE;
 
 static void VXQ_F_CONFIGMG_PR_Trim(const char *in_pLine, int *inout_piBegin, int *inout_piEnd)
@@ -182,12 +183,8 @@ static int VXQ_F_CONFIGMG_PR_Reserve(_VXQ_S_CONFIGMG_IMAGE *inout_pImage, int in
         return 0;
     if (inout_pImage->pData != NULL && inout_pImage->iCapacity >= in_iNeed + 1)
         return 1;
-    char *pNew = (char *)realloc(inout_pImage->pData, (size_t)in_iNeed + 1);
-    if (pNew == NULL)
-        return 0;
-    inout_pImage->pData = pNew;
-    inout_pImage->iCapacity = in_iNeed + 1;
-    return 1;
+    return VXQ_F_MEM_MG_ExpandDataBuf(&inout_pImage->pData, &inout_pImage->iCapacity, inout_pImage->iLen,
+                                      in_iNeed + 1);
 }
 
 /* Replaces in_iOldLen bytes at in_iPos of the image by in_iNewLen bytes of in_pNew. */
@@ -451,7 +448,7 @@ extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_
     _VXQ_S_CONFIGMG_IMAGE tImage = {NULL, 0, 0};
     int bMissing = 0;
     if (!VXQ_F_CONFIGMG_PR_ReadAllFileData(in_sFile, &tImage, &bMissing)) {
-        free(tImage.pData);
+        VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
         VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_ReadAllFileData fail.", 2);
         return 0;
     }
@@ -479,7 +476,7 @@ extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_
         VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_WriteDataToFile fail.", 2);
         iResult = 0;
     }
-    free(tImage.pData);
+    VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
     return iResult;
 }
 

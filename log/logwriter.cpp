@@ -3,6 +3,7 @@
 #include "log/logwriter.h"
 
 #include "vxq_clock.h"
+#include "vxq_membuf.h"
 #include "vxq_queue.h"
 
 #include <errno.h>
@@ -53,9 +54,7 @@ VXQ_C_LOG_SR_DATA::~VXQ_C_LOG_SR_DATA()
     /* Runs at process exit. A thread that still logs afterwards finds an empty
      * line buffer and simply allocates a new one. */
     std::lock_guard<std::mutex> tGuard(tLock);
-    free(pLineBuf);
-    pLineBuf = nullptr;
-    iLineBufSize = 0;
+    VXQ_F_MEM_MG_FreeDataBuf(&pLineBuf, &iLineBufSize, nullptr);
 }
 
 /* Formats the calendar time of the clock with in_sFormat (strftime). */
@@ -67,22 +66,6 @@ static void VXQ_F_LOG_SR_PR_TimeText(char *out_sText, size_t in_nSize, const cha
         out_sText[0] = '\0';
 }
 
-/* Makes the line buffer hold at least in_nNeed bytes (content not kept). 0 when memory is short. */
-static int VXQ_F_LOG_SR_PR_AllocLineBuf(size_t in_nNeed)
-{
-    if (in_nNeed > (size_t)INT32_MAX)
-        return 0;
-    if (tLogData.pLineBuf != nullptr && (size_t)tLogData.iLineBufSize >= in_nNeed)
-        return 1;
-    char *pNew = (char *)malloc(in_nNeed);
-    if (pNew == nullptr)
-        return 0;
-    free(tLogData.pLineBuf);
-    tLogData.pLineBuf = pNew;
-    tLogData.iLineBufSize = (int32_t)in_nNeed;
-    return 1;
-}
-
 /* Formats "HH:MM:SS    [head]  text" into the line buffer. Returns its length, or -1. */
 static int VXQ_F_LOG_SR_PR_FormatLine(const char *in_sText, const char *in_sHead)
 {
@@ -90,7 +73,8 @@ static int VXQ_F_LOG_SR_PR_FormatLine(const char *in_sText, const char *in_sHead
     VXQ_F_LOG_SR_PR_TimeText(sTime, sizeof(sTime), "%H:%M:%S");
     size_t nText = strlen(in_sText);
     /* Time, blanks, head and the "\r\n" added for the feeds fit in the 50 spare bytes. */
-    if (nText > (size_t)INT32_MAX - 50 || !VXQ_F_LOG_SR_PR_AllocLineBuf(nText + 50))
+    if (nText > (size_t)INT32_MAX - 50 ||
+        !VXQ_F_MEM_MG_AllocDataBuf(&tLogData.pLineBuf, &tLogData.iLineBufSize, (int32_t)(nText + 50)))
         return -1;
     int iLen = snprintf(tLogData.pLineBuf, (size_t)tLogData.iLineBufSize, "%s    [%s]  %s", sTime, in_sHead,
                         in_sText);
@@ -285,7 +269,7 @@ extern "C" void VXQ_F_LOG_SR_SetMaxLogFileSize(int in_iKiloBytes)
     tLogData.iMaxLogFileSize = iBytes;
 }
 
-extern "C" void VXQ_F_LOG_SR_SetRecvLogQueue(struct _VXQ_S_TOOLS_QUEUE_DATA *in_hQueue)
+extern "C" void VXQ_F_LOG_SR_SetRecvLogQueue(VXQ_HQUEUE in_hQueue)
 {
     VXQ_C_LOG_SR_GUARD tGuard;
     tLogData.hRecvLogQueue = in_hQueue;
@@ -337,10 +321,10 @@ extern "C" int64_t VXQ_F_LOG_SR_ReadFileSize(const char *in_sPath)
     return iSize;
 }
 
-struct _VXQ_S_TOOLS_QUEUE_DATA *VXQ_F_LOG_SR_AttachLineQueue(struct _VXQ_S_TOOLS_QUEUE_DATA *in_hQueue)
+VXQ_HQUEUE VXQ_F_LOG_SR_AttachLineQueue(VXQ_HQUEUE in_hQueue)
 {
     VXQ_C_LOG_SR_GUARD tGuard;
-    struct _VXQ_S_TOOLS_QUEUE_DATA *hOld = tLogData.hLineQueue;
+    VXQ_HQUEUE hOld = tLogData.hLineQueue;
     tLogData.hLineQueue = in_hQueue;
     return hOld;
 }

@@ -38,7 +38,7 @@ class VXQ_C_LOG_SR_DATA
     VXQ_C_LOG_SR_DATA &operator=(const VXQ_C_LOG_SR_DATA &) = delete;
 
     /* The host's receive log queue (owned by the host), null for none; under the lock. */
-    struct _VXQ_S_TOOLS_QUEUE_DATA *hRecvLogQueue = nullptr;
+    VXQ_HQUEUE hRecvLogQueue = nullptr;
     std::mutex tLock;
     std::atomic<int32_t> bFileNameSet{0};  /* 1: the named file instead of daily files */
     char sLogDir[VXQ_LOG_PATH_FIELD] = {}; /* under the lock */
@@ -54,7 +54,7 @@ class VXQ_C_LOG_SR_DATA
     char *pLineBuf = nullptr;
     int32_t iLineBufSize = 0;
     /* The TCP log service's line queue, null while the service is stopped. */
-    struct _VXQ_S_TOOLS_QUEUE_DATA *hLineQueue = nullptr;
+    VXQ_HQUEUE hLineQueue = nullptr;
     /* The upload client and its send call, null while none runs. */
     void *pUpClient = nullptr;
     VXQ_PF_LOG_SR_LINE_SINK pfUpSend = nullptr;
@@ -71,7 +71,7 @@ void VXQ_F_LOG_SR_CRS_ShowInfo(const char *in_sText, int in_bForce);
 
 /* Sets (or with null clears) the line queue that receives every finished line
  * without waiting. Returns the queue attached before. */
-struct _VXQ_S_TOOLS_QUEUE_DATA *VXQ_F_LOG_SR_AttachLineQueue(struct _VXQ_S_TOOLS_QUEUE_DATA *in_hQueue);
+VXQ_HQUEUE VXQ_F_LOG_SR_AttachLineQueue(VXQ_HQUEUE in_hQueue);
 
 /* Sets (or with a null call clears) the upload client's send call and its client. */
 void VXQ_F_LOG_SR_AttachUpClient(void *in_pClient, VXQ_PF_LOG_SR_LINE_SINK in_pfSend);
