@@ -19,6 +19,8 @@
 
 #include <stdint.h>
 
+#include "vxq_dps.h"
+
 #define VXQ_SIM_MAX_CH 64
 #define VXQ_SIM_MAX_STREAM 3
 #define VXQ_SIM_MAX_USER 32
@@ -177,5 +179,14 @@ int VXQ_F_SIMCFG_SetUserPassword(_VXQ_S_SIMCFG_DATA *inout_pCfg, const char *in_
  * 0 for a bad index, a text that does not fit, or a failed write. */
 int VXQ_F_SIMCFG_SetNetCard(_VXQ_S_SIMCFG_DATA *inout_pCfg, int32_t in_iIndex,
                             const _VXQ_S_SIMCFG_NET_CARD *in_pCard);
+
+/* Fills the capability record handed to the service at start from [device].
+ * The live view admission callback is left off (flag 0, null pointers). */
+void VXQ_F_SIMCFG_FillDevCap(const _VXQ_S_SIMCFG_DATA *in_pCfg, _VXQ_S_DPS_DEV_CAP_INFO *out_pCap);
+
+/* Fills the service's user record for in_sName (cleared first; channel words
+ * beyond the user's count are 0). Returns 1, or 0 for an unknown name. */
+int VXQ_F_SIMCFG_FillUserInfo(_VXQ_S_SIMCFG_DATA *in_pCfg, const char *in_sName,
+                              _VXQ_S_DPS_USER_INFO *out_pUserInfo);
 
 #endif /* VXQ_SIM_SIMCONFIG_H */
