@@ -1,15 +1,14 @@
 /*
  * simconfig.h - the simulator's configuration: the INI file read into one
- * plain record, and user changes written back into the same file.
+ * plain record, and user and network changes written back into the same file.
  *
- * Owns the record _VXQ_S_SIMCFG_DATA: the caller allocates it (it is large;
- * keep it on the heap), VXQ_F_SIMCFG_Load fills it, nothing inside needs
- * freeing. Every value is read and written through the library's INI store,
- * so the file keeps its comments and layout when users change.
+ * Owns _VXQ_S_SIMCFG_DATA: the caller allocates it (it is large; keep it on
+ * the heap), VXQ_F_SIMCFG_Load fills it, nothing inside needs freeing. All
+ * values go through the library's INI store, so the file keeps its comments.
  *
- * Threads: the record is not locked. The simulator reads it freely after the
- * load, and serialises the user functions (which change both the record and
- * the file) with the user lookup callback under one lock of its own.
+ * Threads: the record is not locked. Read it freely after the load; serialise
+ * the functions that change it (they rewrite the file too) and the user lookup
+ * under one lock of the caller's.
  *
  * Invariant: relative paths in the file are resolved against the file's own
  * folder at load, so every path in the record can be opened as it is.
