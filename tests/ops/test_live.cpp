@@ -14,6 +14,7 @@
 #include "support/test_host.h"
 #include "support/wait_until.h"
 #include "vxq_dps.h"
+#include "vxq_media.h"
 
 namespace {
 
@@ -282,6 +283,29 @@ TEST_F(LiveView, EveryViewerStartsAtAnIFrameAndHearsAudioOnlyAfterItAndAfterCont
             EXPECT_GE(iAudio, 8);
         else
             EXPECT_EQ(iAudio, 0) << "a new viewer has audio paused";
+    }
+}
+
+TEST_F(LiveView, TheDirectEntriesDeliverFromAHostThreadStartingAtAnIFrame)
+{
+    tViewers.reserve(8);
+    size_t iViewer = OpenStreaming(2, 1, true);
+    uint8_t aData[40];
+    memset(aData, 0x5C, sizeof(aData));
+    for (int i = 1; i <= 6; i++) {
+        memcpy(aData, &i, 4);
+        VXQ_F_DPS_MC_APUP_SendVideoFrameData(tHost.pSrv, 2, 1, i % 3 == 0 ? 1 : 2, aData, (int)sizeof(aData));
+    }
+    TestFrameMsg tFrame;
+    std::vector<uint8_t> tMsg;
+    int aExpected[] = {3, 4, 5, 6};
+    for (int iNo : aExpected) {
+        ASSERT_TRUE(ReadFrame(iViewer, tFrame, tMsg));
+        int iGot;
+        memcpy(&iGot, tFrame.pData, 4);
+        EXPECT_EQ(iGot, iNo);
+        EXPECT_EQ(tFrame.iFrameType, iNo == 3 || iNo == 6 ? 1 : 2);
+        EXPECT_EQ(tFrame.iWidth, 1280);
     }
 }
 
