@@ -220,6 +220,10 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     if (!VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, inout_pConn))
         return 1;
     if (!inout_pConn->bRecvIFrame) {
+        /* A viewer that restarts (video resumed) may still have messages out:
+         * it starts only within the limit of three, at a later I-frame if need be. */
+        if (inout_pConn->iSendingNum >= VXQ_DPS_CACHE_MAX_SENDING)
+            return 1;
         _VXQ_S_DPS_MEDIA_CACHE_NODE *pTail = inout_pSubCh->pCacheListTail;
         if (pTail != NULL && PR_IsVideoIFrame(pTail)) {
             PR_SendNode(inout_pMcSrvData, inout_pSubCh, inout_pConn, pTail);

@@ -231,6 +231,23 @@ TEST_F(FrameCache, AStalledViewerHasAtMostThreeOutstandingWhileOthersReceiveEver
     EXPECT_EQ(SentTo(pStalled)[3].dwFrameNo, 51u);
 }
 
+TEST_F(FrameCache, AViewerRestartingWithThreeMessagesOutStartsOnlyWithinTheLimit)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    Feed('I');
+    Feed('P');
+    Feed('P');
+    EXPECT_EQ(pA->iSendingNum, 3);
+    pA->bRecvIFrame = 0; /* video resumed: waits for an I-frame */
+    Feed('I');
+    EXPECT_EQ(pA->iSendingNum, 3);
+    EXPECT_EQ(SentTo(pA).size(), 3u);
+    CompleteOne(pA); /* the newest node is that I-frame: it starts there */
+    EXPECT_EQ(SentTo(pA).size(), 4u);
+    EXPECT_EQ(SentTo(pA)[3].iFrameType, 1);
+    EXPECT_EQ(pA->iSendingNum, 3);
+}
+
 TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);

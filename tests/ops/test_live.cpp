@@ -309,6 +309,42 @@ TEST_F(LiveView, TheDirectEntriesDeliverFromAHostThreadStartingAtAnIFrame)
     }
 }
 
+TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGetsEveryFrame)
+{
+    tViewers.reserve(8);
+    size_t iFast = OpenStreaming(1, 0, true);
+    size_t iStalled = OpenStreaming(1, 0, false);
+    (void)iStalled;
+    /* 256 KiB frames: the stalled viewer's socket buffers fill after a few of them. */
+    std::vector<uint8_t> tData(262144, 0x21);
+    const int kFrames = 30;
+    int iMaxSending = 0;
+    for (int i = 0; i < kFrames; i++) {
+        memcpy(tData.data(), &i, 4);
+        ASSERT_EQ(VXQ_F_DPS_InputVideoStream(tHost.pSrv, 1, 0, i % 10 == 0 ? 1 : 2, tData.data(), (int)tData.size()), 1);
+        TestFrameMsg tFrame;
+        std::vector<uint8_t> tMsg;
+        ASSERT_TRUE(ReadFrame(iFast, tFrame, tMsg)) << i;
+        int iNo;
+        memcpy(&iNo, tFrame.pData, 4);
+        EXPECT_EQ(iNo, i);
+        VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+            for (int c = 0; c < VXQ_DPS_MAX_CONN_NUM; c++)
+                if (p->pConn[c] != NULL && p->pConn[c]->iConnType == VXQ_DPS_CONN_MEDIA &&
+                    p->pConn[c]->iSendingNum > iMaxSending)
+                    iMaxSending = p->pConn[c]->iSendingNum;
+        });
+    }
+    EXPECT_LE(iMaxSending, 3);
+    EXPECT_EQ(iMaxSending, 3) << "the stalled viewer reached the limit";
+    /* The cache stays bounded by the trim while the stalled viewer holds an old position. */
+    int iCached = 0;
+    VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        iCached = p->tMediaCh[1].tSubCh[0].iCacheVideoFrameNum;
+    });
+    EXPECT_LE(iCached, 30);
+}
+
 TEST_F(LiveView, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheFirstDoesNot)
 {
     tViewers.reserve(8);
