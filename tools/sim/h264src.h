@@ -2,22 +2,16 @@
  * h264src.h - the simulator's video sources: H.264 Annex-B clips cut into
  * access units, and a synthetic source for channels that have no clip.
  *
- * Owns: a loaded clip (the whole file in one heap buffer plus a table of its
- * access units), the width and height read from its first sequence parameter
- * set, and the pacing state of one source. A clip is loaded once and is then
- * read-only, so any number of sources (one per feeder thread) may share it;
- * one source belongs to one thread.
+ * Owns a loaded clip (the file in one heap buffer plus its access-unit table
+ * and the size from its first SPS) and the pacing state of one source. A clip
+ * is read-only once loaded, so the sources of several feeder threads may share
+ * it; one source belongs to one thread. LoadClip/SplitClip allocate, FreeClip
+ * frees; SourceInit allocates the synthetic buffer, SourceFree frees it. A
+ * frame handed out points into the clip or the source until the next call.
  *
- * Memory: VXQ_F_SIMH264_LoadClip / _SplitClip allocate, VXQ_F_SIMH264_FreeClip
- * frees (and accepts a cleared record). VXQ_F_SIMH264_SourceInit allocates the
- * synthetic frame buffer, VXQ_F_SIMH264_SourceFree frees it. A frame handed out
- * by VXQ_F_SIMH264_SourceNext points into the clip or the source and is valid
- * until the next call on that source.
- *
- * Invariant: the access units of a clip are contiguous and cover the file from
- * its first start code to its end, so sending them in order reproduces the
- * stream byte for byte. Frame type 1 is an I-frame (the access unit holds an
- * IDR slice), every other access unit is a P-frame (type 2).
+ * Invariant: a clip's access units are contiguous from its first start code to
+ * its end, so sending them in order reproduces the stream byte for byte. Frame
+ * type 1 is an I-frame (the unit holds an IDR slice), all others are type 2.
  */
 #ifndef VXQ_SIM_H264SRC_H
 #define VXQ_SIM_H264SRC_H

@@ -608,3 +608,40 @@ int VXQ_F_SIMCFG_SetNetCard(_VXQ_S_SIMCFG_DATA *inout_pCfg, int32_t in_iIndex,
     inout_pCfg->tNetCard[in_iIndex] = *in_pCard;
     return 1;
 }
+
+void VXQ_F_SIMCFG_FillDevCap(const _VXQ_S_SIMCFG_DATA *in_pCfg, _VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
+{
+    if (in_pCfg == NULL || out_pCap == NULL)
+        return;
+    memset(out_pCap, 0, sizeof(*out_pCap));
+    /* The texts were length-checked at load, so each fits with its terminator. */
+    memcpy(out_pCap->sDevIdText, in_pCfg->sDevIdText, sizeof(out_pCap->sDevIdText));
+    memcpy(out_pCap->sDevText1, in_pCfg->sDevText1, sizeof(out_pCap->sDevText1));
+    memcpy(out_pCap->sDevText2, in_pCfg->sDevText2, sizeof(out_pCap->sDevText2));
+    out_pCap->iVideoChanNum = in_pCfg->iVideoChanNum;
+    out_pCap->iAudioChanNum = in_pCfg->iAudioChanNum;
+    out_pCap->iDevCapValue1 = in_pCfg->iDevCapValue[0];
+    out_pCap->iDevCapValue2 = in_pCfg->iDevCapValue[1];
+    out_pCap->iDevCapValue3 = in_pCfg->iDevCapValue[2];
+    out_pCap->iDevCapValue4 = in_pCfg->iDevCapValue[3];
+    out_pCap->iDevCapValue5 = in_pCfg->iDevCapValue[4];
+    out_pCap->iSubProtoNum = in_pCfg->iSubProtoNum;
+    out_pCap->bSpecialChFlag = in_pCfg->bSpecialChFlag;
+}
+
+int VXQ_F_SIMCFG_FillUserInfo(_VXQ_S_SIMCFG_DATA *in_pCfg, const char *in_sName,
+                              _VXQ_S_DPS_USER_INFO *out_pUserInfo)
+{
+    if (out_pUserInfo == NULL)
+        return 0;
+    memset(out_pUserInfo, 0, sizeof(*out_pUserInfo));
+    const _VXQ_S_SIMCFG_USER *pUser = VXQ_F_SIMCFG_FindUser(in_pCfg, in_sName);
+    if (pUser == NULL)
+        return 0;
+    memcpy(out_pUserInfo->sUserName, pUser->sUserName, sizeof(out_pUserInfo->sUserName));
+    memcpy(out_pUserInfo->sPassword, pUser->sPassword, sizeof(out_pUserInfo->sPassword));
+    out_pUserInfo->dwPopMask = pUser->dwPopMask;
+    /* Words past iChPopNum are kept at 0 in the record, so all 64 copy as they are. */
+    memcpy(out_pUserInfo->dwChPopMask, pUser->dwChPopMask, sizeof(out_pUserInfo->dwChPopMask));
+    return 1;
+}

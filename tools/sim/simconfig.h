@@ -1,15 +1,14 @@
 /*
  * simconfig.h - the simulator's configuration: the INI file read into one
- * plain record, and user changes written back into the same file.
+ * plain record, and user and network changes written back into the same file.
  *
- * Owns the record _VXQ_S_SIMCFG_DATA: the caller allocates it (it is large;
- * keep it on the heap), VXQ_F_SIMCFG_Load fills it, nothing inside needs
- * freeing. Every value is read and written through the library's INI store,
- * so the file keeps its comments and layout when users change.
+ * Owns _VXQ_S_SIMCFG_DATA: the caller allocates it (it is large; keep it on
+ * the heap), VXQ_F_SIMCFG_Load fills it, nothing inside needs freeing. All
+ * values go through the library's INI store, so the file keeps its comments.
  *
- * Threads: the record is not locked. The simulator reads it freely after the
- * load, and serialises the user functions (which change both the record and
- * the file) with the user lookup callback under one lock of its own.
+ * Threads: the record is not locked. Read it freely after the load; serialise
+ * the functions that change it (they rewrite the file too) and the user lookup
+ * under one lock of the caller's.
  *
  * Invariant: relative paths in the file are resolved against the file's own
  * folder at load, so every path in the record can be opened as it is.
@@ -18,6 +17,8 @@
 #define VXQ_SIM_SIMCONFIG_H
 
 #include <stdint.h>
+
+#include "vxq_dps.h"
 
 #define VXQ_SIM_MAX_CH 64
 #define VXQ_SIM_MAX_STREAM 3
@@ -177,5 +178,14 @@ int VXQ_F_SIMCFG_SetUserPassword(_VXQ_S_SIMCFG_DATA *inout_pCfg, const char *in_
  * 0 for a bad index, a text that does not fit, or a failed write. */
 int VXQ_F_SIMCFG_SetNetCard(_VXQ_S_SIMCFG_DATA *inout_pCfg, int32_t in_iIndex,
                             const _VXQ_S_SIMCFG_NET_CARD *in_pCard);
+
+/* Fills the capability record handed to the service at start from [device].
+ * The live view admission callback is left off (flag 0, null pointers). */
+void VXQ_F_SIMCFG_FillDevCap(const _VXQ_S_SIMCFG_DATA *in_pCfg, _VXQ_S_DPS_DEV_CAP_INFO *out_pCap);
+
+/* Fills the service's user record for in_sName (cleared first; channel words
+ * beyond the user's count are 0). Returns 1, or 0 for an unknown name. */
+int VXQ_F_SIMCFG_FillUserInfo(_VXQ_S_SIMCFG_DATA *in_pCfg, const char *in_sName,
+                              _VXQ_S_DPS_USER_INFO *out_pUserInfo);
 
 #endif /* VXQ_SIM_SIMCONFIG_H */
