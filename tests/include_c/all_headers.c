@@ -8,6 +8,7 @@
 #include "vxq_digest.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 #include "vxq_textfile.h"
 
@@ -19,6 +20,8 @@ int main(void)
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
+        iFailures++;
+    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1)
         iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
