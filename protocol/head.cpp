@@ -4,11 +4,18 @@
  */
 #include "protocol/head.h"
 
+#include <stdio.h>
 #include <string.h>
+
+#include "protocol/cfgblock.h"
+#include "vxq_log.h"
 
 #define PR_C VXQ_DPS_UMSP_SENDER_CLIENT
 #define PR_D VXQ_DPS_UMSP_SENDER_DEVICE
-#define PR_ENTRY(id, sender, family) {id, sender, VXQ_DPS_UMSP_FAMILY_##family, #id}
+#define PR_ENTRY(id, sender, family)                                                                         \
+    {                                                                                                        \
+        id, sender, VXQ_DPS_UMSP_FAMILY_##family, #id                                                        \
+    }
 
 /* Ascending by id so that the lookup can bisect. */
 static const _VXQ_S_DPS_UMSP_FUNC_INFO s_tCatalogue[] = {
@@ -107,8 +114,8 @@ uint16_t VXQ_F_DPS_MW_GetLe16(const uint8_t *in_pucField)
 
 uint32_t VXQ_F_DPS_MW_GetLe32(const uint8_t *in_pucField)
 {
-    return (uint32_t)in_pucField[0] | ((uint32_t)in_pucField[1] << 8) |
-           ((uint32_t)in_pucField[2] << 16) | ((uint32_t)in_pucField[3] << 24);
+    return (uint32_t)in_pucField[0] | ((uint32_t)in_pucField[1] << 8) | ((uint32_t)in_pucField[2] << 16) |
+           ((uint32_t)in_pucField[3] << 24);
 }
 
 void VXQ_F_DPS_MW_PutLe16(uint8_t *out_pucField, uint16_t in_usValue)
@@ -152,9 +159,8 @@ void VXQ_F_DPS_MW_HeadStore(const _VXQ_S_PVM_DP_UMSP_MSG_HEAD *in_ptHead, uint8_
     memcpy(out_pucMsg + VXQ_DPS_UMSP_OFF_RESERVED, in_ptHead->ucReserved, 4);
 }
 
-void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize,
-                                 uint16_t in_usMsgFuncId, uint8_t in_ucPacketType,
-                                 uint8_t in_ucResult)
+void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize, uint16_t in_usMsgFuncId,
+                                 uint8_t in_ucPacketType, uint8_t in_ucResult)
 {
     _VXQ_S_PVM_DP_UMSP_MSG_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
@@ -169,8 +175,7 @@ void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize,
 void VXQ_F_DPS_MW_HeadMakeAnswer(uint8_t *inout_pucMsg, uint8_t in_ucResult)
 {
     uint8_t ucByte = inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE];
-    inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE] =
-        (uint8_t)((ucByte & 0xFC) | VXQ_DPS_UMSP_PACKET_ANSWER);
+    inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE] = (uint8_t)((ucByte & 0xFC) | VXQ_DPS_UMSP_PACKET_ANSWER);
     inout_pucMsg[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
 }
 
@@ -189,13 +194,39 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void)
     return (char)(dwWord & 0xFF) == 'b' ? 1 : 0;
 }
 
-int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv,
-                                                    int in_bFromWire, uint8_t *inout_pucMsg,
-                                                    uint32_t in_dwLen)
+int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
+                                                    uint8_t *inout_pucMsg, uint32_t in_dwLen)
 {
     (void)in_ptSrv;
-    (void)in_bFromWire;
     if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
+    if (!VXQ_F_DPS_MW_IsBigEndianHost())
+        return 1;
+    return VXQ_F_DPS_MW_PR_TransPacketBody(in_bFromWire, inout_pucMsg, in_dwLen);
+}
+
+int VXQ_F_DPS_MW_PR_TransPacketBody(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen)
+{
+    if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
+        return 0;
+    uint16_t usFuncId = VXQ_F_DPS_MW_GetLe16(inout_pucMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    uint32_t dwBlockOffset;
+    if (usFuncId == P9_GET_CONFIG || usFuncId == P9_SET_CONFIG)
+        dwBlockOffset = VXQ_DPS_UMSP_HEAD_LEN + 12;
+    else if (usFuncId == P9_GET_DEF_CONFIG)
+        dwBlockOffset = VXQ_DPS_UMSP_HEAD_LEN + 16;
+    else
+        return 1;
+    if (in_dwLen <= dwBlockOffset)
+        return 1; /* no block */
+    int32_t iConfigFuncId = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pucMsg + VXQ_DPS_UMSP_HEAD_LEN + 4);
+    if (!VXQ_F_DPS_MW_PR_SwapConfigParam(in_bFromWire ? VXQ_DPS_CFG_FROM_WIRE : VXQ_DPS_CFG_TO_WIRE,
+                                         iConfigFuncId, inout_pucMsg + dwBlockOffset,
+                                         (int32_t)(in_dwLen - dwBlockOffset))) {
+        char sLine[64];
+        snprintf(sLine, sizeof(sLine), "Function ID: 0x%4.4X, trans config fail.", usFuncId);
+        VXQ_F_LOG_SR_ShowInfo(sLine);
+        return 0;
+    }
     return 1;
 }
