@@ -13,6 +13,7 @@
 #include "vxq_logupload.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
+#include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
 #include "vxq_textfile.h"
@@ -30,6 +31,8 @@ int main(void)
     VXQ_F_LOG_SR_SetIfShowLog(1);
     if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
         VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
+        iFailures++;
+    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1)
         iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
