@@ -9,6 +9,8 @@
 #include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_logserver.h"
+#include "vxq_logupload.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
 #include "vxq_netcom.h"
@@ -69,6 +71,12 @@ int main(void)
             iFailures++;
         VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
+    /* The log service is not running here: stopping it, asking its port and
+     * stopping a missing upload client are harmless; a null address is refused. */
+    if (VXQ_F_LOG_SR_StopLogService() != 1 || VXQ_F_LOG_SR_GetLogServicePort() != 0 ||
+        VXQ_F_LOG_SR_StopLogUpClient() != 1 || VXQ_F_LOG_UPC_StartLogUpServer("a", "b", NULL, 9) != NULL)
+        iFailures++;
+    VXQ_F_LOG_UPC_StopLogUpServer(NULL);
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;
