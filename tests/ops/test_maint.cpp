@@ -1,6 +1,7 @@
 /* Custom messages, maintenance and upgrade over real connections: the caller
  * checks, the events the host receives and the answers at their exact offsets. */
 #include "live_ops_fixture.h"
+#include "offline_ops_fixture.h"
 #include "ops/maint.h"
 
 namespace {
@@ -272,6 +273,95 @@ TEST_F(Maint, RequestsShorterThanTheirAnswersFixedPartAreRefusedWith2)
     /* None reached the host: the first event is the one raised next. */
     ASSERT_EQ(LiveHead(Ask(tCli, Req(PB_RMY_STOP, 4, tCli.dwLoginId))).ucResult, 0);
     EXPECT_EQ(VXQ_F_TESTHOST_MsgFuncId(Event()), EVENT_E7_RMY_STOP);
+}
+
+/* ---- Failure paths, handlers driven directly --------------------------------- */
+
+const uint32_t kLogin = 0x66660005u;
+
+class MaintOffline : public OfflineOps {
+protected:
+    /* Sends a progress query on in_pConn and returns the transaction id of its event. */
+    uint32_t ParkProgress(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        Request(in_pConn, Msg(PB_DUP_QUERY_PROGRESS, 8, 1));
+        std::vector<OfflineBytes> tEvents = Events();
+        EXPECT_EQ(tEvents.size(), 1u);
+        if (tEvents.size() != 1)
+            return 0;
+        _VXQ_S_DPS_MSG_HEAD tHead;
+        memcpy(&tHead, tEvents[0].data(), sizeof(tHead));
+        return tHead.dwTransId;
+    }
+};
+
+TEST_F(MaintOffline, FullCallbackQueueAnswers1AndLeavesNoTransaction)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    FillCallbackQueue();
+    struct Case {
+        OfflineBytes tMsg;
+        const char *sLine;
+    } tCases[] = {
+        {Msg(PB_RMY_REBOOT, 4, kLogin),
+         "VXQ_F_DPS_MW_DoNetMsg_PB_RMY_REBOOT VXQ_F_DPS_MC_SentProEvent_EVENT_E7_RMY_REBOOT fail."},
+        {Msg(PB_RMY_STOP, 4, kLogin),
+         "VXQ_F_DPS_MW_DoNetMsg_PB_RMY_STOP VXQ_F_DPS_MC_SentProEvent_EVENT_E7_RMY_STOP fail."},
+        {Msg(PB_DUP_QUERY_PROGRESS, 8, 1),
+         "VXQ_F_DPS_MW_DoNetMsg_PB_DUP_QUERY_PROGRESS VXQ_F_DPS_MC_SentProEvent_EVENT_E7_DUP_QUERY_PROGRESS fail."},
+        {Msg(PA_CUSTOM, 8 + 3, 9),
+         "VXQ_F_DPS_MW_DoNetMsg_PA_CUSTOM VXQ_F_DPS_MC_SentProEvent_EVENT_E7_CUSTOM fail."},
+    };
+    for (const Case &c : tCases) {
+        Request(pCmd, c.tMsg);
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+        ASSERT_EQ(tSent.size(), 1u) << c.sLine;
+        EXPECT_EQ(tSent[0].tMsg.size(), c.tMsg.size());
+        EXPECT_EQ(tSent[0].tMsg[10], 1);
+        EXPECT_EQ(tSent[0].tMsg[11], 1) << c.sLine;
+        EXPECT_TRUE(Logged(c.sLine)) << c.sLine;
+        EXPECT_EQ(TransCount(), 0);
+    }
+}
+
+TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDeleteTheTransaction)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 2};
+    _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO tVer;
+    memset(&tVer, 0, sizeof(tVer));
+
+    /* A version answer naming a progress query's transaction. */
+    uint32_t dwTransId = ParkProgress(pCmd);
+    Post(Order(EVENT_E7_DUP_QUERY_DEV_VER_INFO, 0, dwTransId, &tVer, sizeof(tVer)));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_DEV_VER_INFO usMsgFuncId error."));
+    EXPECT_EQ(TransCount(), 0);
+
+    /* The answer comes again: its transaction is gone. */
+    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
+                       "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail."));
+
+    /* An ability answer without a description. */
+    Request(pCmd, Msg(PB_RMY_QUERY_ABILITY, 12, kLogin));
+    std::vector<OfflineBytes> tEvents = Events();
+    ASSERT_EQ(tEvents.size(), 1u);
+    Post(Order(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_RMY_QUERY_ABILITY iAbilityBodyLen error."));
+    EXPECT_EQ(TransCount(), 0);
+
+    /* The connection that asked is gone. */
+    dwTransId = ParkProgress(pCmd);
+    VXQ_F_DPS_MC_NetPortData_Delete(p, pCmd);
+    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
+                       "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
+    EXPECT_EQ(TransCount(), 0);
+
+    /* Transaction id 0: translated and shown, nothing looked up. */
+    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 4, 0, &tQuery, sizeof(tQuery)));
+    EXPECT_TRUE(Logged("App message: Query progress (response): [4] Param error."));
+    EXPECT_TRUE(Sent().empty()); /* no answer at all: parked requests wait, dropped answers send nothing */
 }
 
 } // namespace

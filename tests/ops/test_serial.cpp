@@ -1,6 +1,7 @@
 /* Serial port pass-through over real connections: who may open, what the host
  * receives, what the client gets back, and the close notice when the client goes. */
 #include "live_ops_fixture.h"
+#include "offline_ops_fixture.h"
 #include "ops/serial.h"
 
 namespace {
@@ -250,6 +251,86 @@ TEST_F(Serial, ClientPortDataMessageIsAcceptedWithoutAnswerOrEvent)
     EXPECT_TRUE(NothingMore(tCli));
     ASSERT_EQ(LiveHead(Ask(tCli, CloseMsg(tCli.dwLoginId, 0, 0))).ucResult, 0);
     EXPECT_EQ(VXQ_F_TESTHOST_MsgFuncId(Event()), EVENT_E3_COM_CLOSE);
+}
+
+/* ---- Failure paths, handlers driven directly --------------------------------- */
+
+const uint32_t kLogin = 0x77770003u;
+
+class SerialOffline : public OfflineOps {};
+
+TEST_F(SerialOffline, FullCallbackQueueStillAnswersClose0AndARefusedOpenLeavesNoOpenFlag)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    FillCallbackQueue();
+    Request(pCmd, Msg(P9_COM_CLOSE, 12, kLogin));
+    std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+    ASSERT_EQ(tSent.size(), 1u);
+    EXPECT_EQ(tSent[0].tMsg[11], 0);
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoNetMsg_P9_COM_CLOSE VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE fail."));
+
+    /* The relay answers the refused open with 1 itself (on the engine, not through the capture). */
+    Request(pCmd, Msg(P9_COM_OPEN, 28, kLogin));
+    EXPECT_TRUE(Logged("Receiving network data: Open com, send event to up app fail."));
+    EXPECT_EQ(pCmd->bComOpen, 0u);
+    EXPECT_EQ(TransCount(), 0);
+}
+
+TEST_F(SerialOffline, OpenFromAMediaConnectionCarryingTheLoginIdIsRefusedWith6)
+{
+    AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = AddConn(4, VXQ_DPS_CONN_MEDIA, kLogin);
+    Request(pMedia, Msg(P9_COM_OPEN, 28, kLogin));
+    std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+    ASSERT_EQ(tSent.size(), 1u);
+    EXPECT_EQ(tSent[0].tMsg[11], 6);
+    EXPECT_TRUE(Events().empty());
+    EXPECT_EQ(pMedia->bComOpen, 0u);
+    EXPECT_EQ(TransCount(), 0);
+}
+
+TEST_F(SerialOffline, ReleaseOfACommandConnectionRaisesCause1OnlyWhenItOpenedThePort)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pQuiet = AddConn(2, VXQ_DPS_CONN_COMMAND, kLogin + 1);
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pQuiet);
+    EXPECT_TRUE(Events().empty());
+
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    pCmd->bComOpen = 1;
+    uint32_t dwPortId = pCmd->dwPortId;
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pCmd);
+    std::vector<OfflineBytes> tEvents = Events();
+    ASSERT_EQ(tEvents.size(), 1u);
+    ASSERT_EQ(tEvents[0].size(), 32u);
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    _VXQ_S_DPS_E3_COM_CLOSE tBody;
+    memcpy(&tHead, tEvents[0].data(), sizeof(tHead));
+    memcpy(&tBody, tEvents[0].data() + 16, sizeof(tBody));
+    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E3_COM_CLOSE);
+    EXPECT_EQ(tHead.dwTransId, 0u);
+    EXPECT_EQ(tHead.iBodyLen, 16);
+    EXPECT_EQ(tBody.dwPortId, dwPortId);
+    EXPECT_EQ(tBody.iCloseCause, 1);
+    EXPECT_EQ(tBody.dwValue1, 0u);
+    EXPECT_EQ(tBody.dwValue2, 0u);
+}
+
+TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    const uint32_t dwStale = pCmd->dwPortId ^ 0x00010000u; /* right slot, other upper bits */
+    uint8_t ucBody[16 + 1] = {0};
+    memcpy(ucBody, &dwStale, 4);
+
+    Post(Order(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 16, 0));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
+    Post(Order(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 17, 0));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
+    memcpy(ucBody, &pCmd->dwPortId, 4);
+    Post(Order(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 16, 0));
+    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA iComDataLen error."));
+    Post(Order(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 15, 0)); /* short body: dropped by the order table */
+    EXPECT_TRUE(Sent().empty());
 }
 
 } // namespace
