@@ -339,7 +339,7 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
         VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
-    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, inout_pMsg, in_iLength, in_iSendClass, 0, 0,
+    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength, in_iSendClass, 0, 0,
                                     0)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SentNetData VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;

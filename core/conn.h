@@ -41,15 +41,6 @@ extern "C" {
 /* An incomplete message announcing this many bytes or more drops the connection. */
 #define VXQ_DPS_MAX_INCOMPLETE_LEN 0x100000u
 
-/* Record handed to the live view admission callback: five u32. */
-typedef struct _VXQ_S_DPS_REALPLAY_CHECK_DATA {
-    uint32_t dwLoginId;
-    uint32_t dwChNo;
-    uint32_t dwStreamNo;
-    uint32_t dwAction;               /* 0 open, 1 close */
-    uint32_t dwResult;               /* 0 on entry; on open, nonzero refuses */
-} _VXQ_S_DPS_REALPLAY_CHECK_DATA;
-
 typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     uint32_t dwPortId;               /* engine port id; 0 once this side closed the socket */
     char szPeerIpaddr[16];           /* dotted text, at most 15 characters */

@@ -175,23 +175,23 @@ void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     VXQ_F_DPS_MC_UninitData(inout_pMcSrvData);
 }
 
-void VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, uint8_t *in_pRecord, int32_t in_iLength)
+int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_pUser;
     if (p == NULL || in_pRecord == NULL || in_iLength <= 0)
-        return;
-    VXQ_F_TOOLS_QUEUE_SetData(p->hNetRecvQueue, in_pRecord, in_iLength, 0);
+        return 0;
+    return VXQ_F_TOOLS_QUEUE_SetData(p->hNetRecvQueue, in_pRecord, in_iLength, 0);
 }
 
 /* Exported API ------------------------------------------------------------ */
 
-extern "C" VXQ_HDPS VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort, const _VXQ_S_DPS_DEV_CAP_INFO *in_pDevCapInfo,
-                                                 VXQ_PF_DPS_EVENT_CALLBACK fnEventCallback, void *pEventUser,
-                                                 VXQ_PF_DPS_QUERY_USER_CALLBACK fnQueryUserCallback,
-                                                 void *pQueryUser, int32_t in_bDebugLog,
-                                                 int32_t in_bDebugMediaLog, int32_t in_bWriteLogToFile,
-                                                 const char *in_pLogDir, uint16_t in_usLogSrvPort,
-                                                 int32_t in_iPwdMode)
+extern "C" VXQ_DPS_HANDLE VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort,
+                                                       const _VXQ_S_DPS_DEV_CAP_INFO *in_pDevCapInfo,
+                                                       VXQ_DPS_EVENT_CALLBACK fnEventCallback, void *pEventUser,
+                                                       VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback,
+                                                       void *pQueryUser, int in_bDebugLog, int in_bDebugMediaLog,
+                                                       int in_bWriteLogToFile, const char *in_pLogDir,
+                                                       uint16_t in_usLogSrvPort, int in_iPwdMode)
 {
     _VXQ_S_DPS_MCSRV_DATA *p;
     VXQ_F_LOG_SR_ShowInfoEx(VXQ_DPS_VERSION_SHOW);
@@ -252,14 +252,14 @@ extern "C" VXQ_HDPS VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort, const 
 
     if (!VXQ_F_DPS_MC_StartMcServer(p)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer VXQ_F_DPS_MC_StartMcServer fail.", 2);
-        VXQ_F_DPS_StopDevProNetServer((VXQ_HDPS)p);
+        VXQ_F_DPS_StopDevProNetServer((VXQ_DPS_HANDLE)p);
         return NULL;
     }
     VXQ_F_LOG_SR_ShowInfo("Start device protocol network service success.");
-    return (VXQ_HDPS)p;
+    return (VXQ_DPS_HANDLE)p;
 }
 
-extern "C" int VXQ_F_DPS_StopDevProNetServer(VXQ_HDPS in_hDevProNetSrv)
+extern "C" int VXQ_F_DPS_StopDevProNetServer(VXQ_DPS_HANDLE in_hDevProNetSrv)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     VXQ_F_LOG_SR_ShowInfo("Stop device protocol network service.");
@@ -274,7 +274,7 @@ extern "C" int VXQ_F_DPS_StopDevProNetServer(VXQ_HDPS in_hDevProNetSrv)
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SendDevProData(VXQ_HDPS in_hDevProNetSrv, const void *in_pData, int32_t in_iLength)
+extern "C" int VXQ_F_DPS_SendDevProData(VXQ_DPS_HANDLE in_hDevProNetSrv, const void *in_pData, int in_iLength)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     if (p == NULL) {
@@ -289,7 +289,7 @@ extern "C" int VXQ_F_DPS_SendDevProData(VXQ_HDPS in_hDevProNetSrv, const void *i
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetMediaDataBufSize(VXQ_HDPS in_hDevProNetSrv, int32_t in_iMediaDataBufSize)
+extern "C" int VXQ_F_DPS_SetMediaDataBufSize(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iMediaDataBufSize)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     if (p == NULL) {
@@ -308,8 +308,8 @@ extern "C" int VXQ_F_DPS_SetMediaDataBufSize(VXQ_HDPS in_hDevProNetSrv, int32_t 
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_HDPS in_hDevProNetSrv, int32_t in_iChNo, int32_t in_iStreamNo,
-                                                 int32_t in_iMediaDataBufSize)
+extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
+                                                 int in_iMediaDataBufSize)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     int32_t iSlot;
@@ -332,7 +332,7 @@ extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_HDPS in_hDevProNetSrv, int3
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_HDPS in_hDevProNetSrv, int32_t in_bFlag)
+extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_bFlag)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     if (p == NULL) {
@@ -344,7 +344,7 @@ extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_HDPS in_hDevProNetSrv, int32_t in_b
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_HDPS in_hDevProNetSrv, int32_t in_iIFrameTimeLen)
+extern "C" int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iIFrameTimeLen)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     if (p == NULL) {
@@ -359,7 +359,7 @@ extern "C" int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_HDPS in_hDevProNetSrv, int
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetMaxRealplayClientNum(VXQ_HDPS in_hDevProNetSrv, int32_t in_iMaxClientNum)
+extern "C" int VXQ_F_DPS_SetMaxRealplayClientNum(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iMaxClientNum)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     if (p == NULL) {
@@ -372,4 +372,38 @@ extern "C" int VXQ_F_DPS_SetMaxRealplayClientNum(VXQ_HDPS in_hDevProNetSrv, int3
     }
     p->iMaxRealplayClientNum = in_iMaxClientNum;
     return 1;
+}
+
+extern "C" int VXQ_F_DPS_CA_GetString(const char *in_sSection, const char *in_sKey, const char *in_sDefault,
+                                      char *out_sValue, int out_iSize, const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_GetString(in_sSection, in_sKey, in_sDefault, out_sValue, out_iSize, in_sFile);
+}
+
+extern "C" int VXQ_F_DPS_CA_GetInt(const char *in_sSection, const char *in_sKey, int in_iDefault, const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_GetInt(in_sSection, in_sKey, in_iDefault, in_sFile);
+}
+
+extern "C" double VXQ_F_DPS_CA_GetDouble(const char *in_sSection, const char *in_sKey, double in_fDefault,
+                                         const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_GetDouble(in_sSection, in_sKey, in_fDefault, in_sFile);
+}
+
+extern "C" int VXQ_F_DPS_CA_SetString(const char *in_sSection, const char *in_sKey, const char *in_sValue,
+                                      const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_SetString(in_sSection, in_sKey, in_sValue, in_sFile);
+}
+
+extern "C" int VXQ_F_DPS_CA_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue, const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_SetInt(in_sSection, in_sKey, in_iValue, in_sFile);
+}
+
+extern "C" int VXQ_F_DPS_CA_SetDouble(const char *in_sSection, const char *in_sKey, double in_fValue,
+                                      const char *in_sFile)
+{
+    return VXQ_F_CONFIGMG_SetDouble(in_sSection, in_sKey, in_fValue, in_sFile);
 }

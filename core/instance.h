@@ -70,16 +70,16 @@ typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
     int32_t tRefreshTime;            /* seconds of the last add or refresh */
 } _VXQ_S_DPS_TRACE_CLIENT_DATA;
 
-/* The service instance; the handle the host holds is a pointer to it. */
-typedef struct _VXQ_S_DPS_MCSRV_DATA {
+/* The service instance (typedef in vxq_dps.h); the host's handle points to it. */
+struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bThreadRun;             /* control thread runs while nonzero */
     VXQ_HTHREAD hThread;
     VXQ_HWAITOBJ hWaitObj;           /* slot 0 order queue, slot 1 network receive queue */
     uint16_t usTcpPort;              /* protocol port; the bound port when 0 was given */
     _VXQ_S_DPS_DEV_CAP_INFO tDevCapInfo; /* copy of the host's capability record */
-    VXQ_PF_DPS_EVENT_CALLBACK fnEventCallback;
+    VXQ_DPS_EVENT_CALLBACK fnEventCallback;
     void *pEventUser;
-    VXQ_PF_DPS_QUERY_USER_CALLBACK fnQueryUserCallback;
+    VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback;
     void *pQueryUser;
     uint32_t bDebugLog;
     uint32_t bDebugMediaLog;
@@ -95,7 +95,7 @@ typedef struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bSavedDebugMediaLog;
     uint32_t bSavedShowRunState;
     int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
-    VXQ_HNETCOM hNetSrv;             /* engine driven by the control thread */
+    VXQ_HNETSRV hNetSrv;             /* engine driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;
     uint32_t dwServerId;             /* (seconds << 16) + random 16 bits */
@@ -135,7 +135,7 @@ typedef struct _VXQ_S_DPS_MCSRV_DATA {
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
-} _VXQ_S_DPS_MCSRV_DATA;
+};
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread
  * not yet running (start) or already ended (stop), except where said. */
@@ -157,8 +157,9 @@ int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
 void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
 /* The engine's sink (runs on the control thread inside the engine pass): copies
- * one record into hNetRecvQueue without waiting; a record that does not fit is dropped. */
-void VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, uint8_t *in_pRecord, int32_t in_iLength);
+ * one record into hNetRecvQueue without waiting; a record that does not fit is
+ * dropped (result 0). A null user does nothing. */
+int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
 
 /* Maps a channel number to its media/talk slot: 10000 -> 64 when bSpecialChFlag
  * is set, else the number itself; -1 when the result is outside 0..64. */
