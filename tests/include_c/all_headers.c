@@ -9,7 +9,9 @@
 #include "vxq_inistore.h"
 #include "vxq_log.h"
 #include "vxq_sockwrap.h"
+#include "vxq_syshelp.h"
 #include "vxq_textfile.h"
+#include "vxq_thread.h"
 
 #include <stdio.h>
 
@@ -30,6 +32,14 @@ int main(void)
         char sHex[33];
         if (VXQ_TOOLS_MD5_EncodeString(sHex, "") != 1 || sHex[0] != 'd' || sHex[32] != '\0')
             iFailures++;
+    }
+    if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
+        iFailures++;
+    {
+        VXQ_HEVENT hEvent = VXQ_F_THREAD_Event_Create(1, 1);
+        if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
+            iFailures++;
+        VXQ_F_THREAD_Event_Destroy(hEvent);
     }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
