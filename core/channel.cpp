@@ -280,8 +280,8 @@ int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const 
     int iRet;
     if (pTrans == NULL)
         return 0;
-    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_pOrder[PR_OFF_RESULT];
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, pTrans->pRequDataBuf, pTrans->iRequDataLen,
+    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, pTrans->iRequDataLen,
                                     VXQ_DPS_SEND_CLASS_PROTOCOL);
     if (!iRet)
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);
@@ -302,9 +302,9 @@ int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     if (in_iLength < 0 || iSendLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN || iSendLen > pTrans->iRequDataLen) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult in_iLength error.", 2);
     } else {
-        pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_pOrder[PR_OFF_RESULT];
-        VXQ_F_DPS_MW_PutLe32(pTrans->pRequDataBuf + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)iSendLen);
-        iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, pTrans->pRequDataBuf, iSendLen,
+        pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
+        VXQ_F_DPS_MW_PutLe32((uint8_t *)pTrans->pRequDataBuf + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)iSendLen);
+        iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, iSendLen,
                                         VXQ_DPS_SEND_CLASS_PROTOCOL);
         if (!iRet)
             VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);

@@ -32,7 +32,7 @@ typedef struct _VXQ_S_DPS_TRANS_DATA {
     uint32_t dwPortId;               /* connection that asked */
     uint16_t usMsgFuncId;            /* function id of the request */
     int32_t tCreateTime;             /* seconds */
-    uint8_t *pRequDataBuf;           /* copy of the whole request, later the answer */
+    char *pRequDataBuf;              /* copy of the whole request, later the answer */
     int32_t iRequDataBufSize;
     int32_t iRequDataLen;
 } _VXQ_S_DPS_TRANS_DATA;

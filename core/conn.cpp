@@ -251,8 +251,9 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
         return;
     }
     while (pConn->pRecvBuf != NULL && pConn->iRecvDataLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
-        uint32_t dwFlag = VXQ_F_DPS_MW_GetLe32(pConn->pRecvBuf + VXQ_DPS_UMSP_OFF_PACKET_FLAG);
-        uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pConn->pRecvBuf + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
+        uint8_t *pMsg = (uint8_t *)pConn->pRecvBuf;
+        uint32_t dwFlag = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_FLAG);
+        uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
         if (dwFlag != VXQ_DPS_UMSP_PACKET_FLAG) {
             PR_DropForFraming(p, pConn, "Receiving data dwPacketFlag format error.");
             return;
@@ -268,7 +269,7 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
             PR_DropForFraming(p, pConn, "Receiving data dwPacketSize too size.");
             return;
         }
-        VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pConn->pRecvBuf, (int32_t)dwSize);
+        VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pMsg, (int32_t)dwSize);
         /* The handler may have released this connection (or others). */
         pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
         if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0)
@@ -358,7 +359,7 @@ int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VX
         return 1;
     if (in_pConn->iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
         in_pConn->pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, in_pConn->pWaitRespBuf, in_pConn->iWaitRespLen,
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->pWaitRespBuf, in_pConn->iWaitRespLen,
                                     VXQ_DPS_SEND_CLASS_PROTOCOL);
     free(in_pConn->pWaitRespBuf);
     in_pConn->pWaitRespBuf = NULL;

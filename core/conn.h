@@ -76,10 +76,10 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     uint32_t dwDownFileId;           /* record file open for download, 0 = none */
     uint32_t bComOpen;               /* this command connection opened the serial port */
 
-    uint8_t *pRecvBuf;               /* reassembly buffer (growable) */
+    char *pRecvBuf;                  /* reassembly buffer (growable) */
     int32_t iRecvBufSize;
     int32_t iRecvDataLen;
-    uint8_t *pWaitRespBuf;           /* stored request answered later */
+    char *pWaitRespBuf;              /* stored request answered later */
     int32_t iWaitRespBufSize;
     int32_t iWaitRespLen;
 

@@ -128,7 +128,7 @@ int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
     if (inout_pMcSrvData == NULL || !PR_TakeItem(inout_pMcSrvData, inout_pMcSrvData->hOrderQueue))
         return 0;
-    VXQ_F_DPS_MW_DoOrderData(inout_pMcSrvData, inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
+    VXQ_F_DPS_MW_DoOrderData(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
     return 1;
 }
 
@@ -136,7 +136,7 @@ int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
     if (inout_pMcSrvData == NULL || !PR_TakeItem(inout_pMcSrvData, inout_pMcSrvData->hNetRecvQueue))
         return 0;
-    VXQ_F_DPS_MC_DoNetRecord(inout_pMcSrvData, inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
+    VXQ_F_DPS_MC_DoNetRecord(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
     return 1;
 }
 
@@ -255,7 +255,7 @@ static void PR_DoLogDuty(_VXQ_S_DPS_MCSRV_DATA *p)
         if (bAnyClient) {
             /* The record's text is zero-terminated inside the record; make sure. */
             p->pWorkBuf[VXQ_DPS_LOG_RECORD_LEN - 1] = '\0';
-            VXQ_F_DPS_MC_SendBroadLogToClient(p, (const char *)p->pWorkBuf + VXQ_DPS_LOG_RECORD_TEXT_OFFSET);
+            VXQ_F_DPS_MC_SendBroadLogToClient(p, p->pWorkBuf + VXQ_DPS_LOG_RECORD_TEXT_OFFSET);
         }
     }
 }

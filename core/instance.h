@@ -105,7 +105,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bCallbackThreadRun;
     VXQ_HTHREAD hCallbackThread;
     VXQ_HQUEUE hCallbackQueue;       /* events for the host, 1000 */
-    uint8_t *pCallbackBuf;           /* callback thread's reused work buffer */
+    char *pCallbackBuf;              /* callback thread's reused work buffer */
     int32_t iCallbackBufSize;
     int32_t iCallbackDataLen;
     int32_t tLastCallbackStat;       /* seconds of the last "Callback queue size" line */
@@ -116,7 +116,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     int32_t tLastSecond;             /* seconds of the last 1 s duty */
     int32_t tLastStatTime;           /* seconds of the last statistics line */
     uint32_t dwLastTick;             /* tick of the last 100 ms duty */
-    uint8_t *pWorkBuf;               /* control thread's reused buffer for queue reads */
+    char *pWorkBuf;                  /* control thread's reused buffer for queue reads */
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
     uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
