@@ -6,8 +6,11 @@
 #include "vxq_base.h"
 #include "vxq_clock.h"
 #include "vxq_digest.h"
+#include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_membuf.h"
+#include "vxq_queue.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
 #include "vxq_textfile.h"
@@ -33,6 +36,12 @@ int main(void)
         if (VXQ_TOOLS_MD5_EncodeString(sHex, "") != 1 || sHex[0] != 'd' || sHex[32] != '\0')
             iFailures++;
     }
+    /* The service API is declared here for the host; its records must keep
+     * their sizes in C as in C++. */
+    if (sizeof(_VXQ_S_DPS_MSG_HEAD) != 16 || sizeof(_VXQ_S_DPS_USER_INFO) != 332 ||
+        sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
+        offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
+        iFailures++;
     if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
         iFailures++;
     {
@@ -40,6 +49,18 @@ int main(void)
         if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
             iFailures++;
         VXQ_F_THREAD_Event_Destroy(hEvent);
+    }
+    {
+        VXQ_HQUEUE hQueue = NULL;
+        char *pBuf = NULL;
+        int32_t iSize = 0, iLen = 0;
+        if (VXQ_F_TOOLS_QUEUE_InitQueue(&hQueue, 1) != 1 ||
+            VXQ_F_TOOLS_QUEUE_SetData(hQueue, "ab", 2, 0) != 1 ||
+            VXQ_F_TOOLS_QUEUE_FreeQueue(&hQueue) != 1)
+            iFailures++;
+        if (VXQ_F_MEM_MG_AddDataToBuf(&pBuf, &iSize, &iLen, "ab", 2) != 1 || iLen != 2)
+            iFailures++;
+        VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
