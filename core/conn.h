@@ -38,6 +38,8 @@ extern "C" {
 #define VXQ_DPS_SEND_CLASS_AUDIO 11
 #define VXQ_DPS_SEND_CLASS_FILE 12
 
+struct _VXQ_S_NETCOM_DATA_HEAD; /* the engine's 64-byte event head (vxq_netcom.h) */
+
 /* An incomplete message announcing this many bytes or more drops the connection. */
 #define VXQ_DPS_MAX_INCOMPLETE_LEN 0x100000u
 
@@ -90,19 +92,19 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
 /* Engine record handlers (control thread's network receive dispatch). in_pData
  * points in_iDataLen bytes behind the 64-byte head; both stay the caller's. */
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                     const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                     const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                      uint8_t *in_pData, int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                        const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                        const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                         uint8_t *in_pData, int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                  const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                  const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                   uint8_t *in_pData, int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT_RESULT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                            const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                            const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                             uint8_t *in_pData, int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                              const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                              const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                               uint8_t *in_pData, int32_t in_iDataLen);
 
 /* Makes the record for a new engine port id (an occupied entry is deleted

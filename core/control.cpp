@@ -6,6 +6,7 @@
 #include "core/pending.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
+#include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
 #include <stdio.h>

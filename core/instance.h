@@ -20,7 +20,6 @@
 #define VXQ_CORE_INSTANCE_H
 
 #include "vxq_dps.h"
-#include "vxq_netcom.h"
 #include "vxq_queue.h"
 #include "vxq_thread.h"
 #include "media/subch.h"
@@ -46,6 +45,7 @@ extern "C" {
 
 struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
 struct _VXQ_S_DPS_TRANS_DATA;             /* core/channel.h */
+struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
 
 /* One voice talk channel; all zero = free. Behaviour lives in ops/. */
 typedef struct _VXQ_S_DPS_TALK_CH_DATA {
@@ -95,7 +95,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bSavedDebugMediaLog;
     uint32_t bSavedShowRunState;
     int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
-    VXQ_HNETSRV hNetSrv;             /* engine driven by the control thread */
+    struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;
     uint32_t dwServerId;             /* (seconds << 16) + random 16 bits */

@@ -16,6 +16,7 @@
 #include "support/wait_until.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_netcom.h"
 #include "vxq_queue.h"
 
 #include <gtest/gtest.h>

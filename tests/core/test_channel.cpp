@@ -23,8 +23,10 @@ static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, c
     tHead.ucResult = in_ucAppErr;
     tHead.dwTransId = in_dwTransId;
     tHead.iBodyLen = (int32_t)in_tBody.size();
-    Bytes tOrder((uint8_t *)&tHead, (uint8_t *)&tHead + sizeof(tHead));
-    tOrder.insert(tOrder.end(), in_tBody.begin(), in_tBody.end());
+    Bytes tOrder(sizeof(tHead) + in_tBody.size());
+    memcpy(tOrder.data(), &tHead, sizeof(tHead));
+    for (size_t i = 0; i < in_tBody.size(); i++)
+        tOrder[sizeof(tHead) + i] = in_tBody[i];
     return tOrder;
 }
 

@@ -188,7 +188,7 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
         pConn->bRecvIFrame = 1;
-        p->iMediaDataBufSize = 1024; /* below one record plus the frame */
+        p->iMediaDataBufSize = 512; /* below the frame alone */
         iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(), VXQ_DPS_SEND_CLASS_VIDEO);
         bLoss = pConn->bLossMode;
         bRecvIFrame = pConn->bRecvIFrame;
