@@ -25,6 +25,10 @@ int main(void)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
         iFailures++;
+    VXQ_F_LOG_SR_SetIfShowLog(1);
+    if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
+        VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
+        iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
     if (VXQ_F_OpenFile(NULL, VXQ_FILE_MODE_READ) != NULL || VXQ_F_CloseFile(NULL) != 1)
