@@ -276,14 +276,14 @@ inline _VXQ_S_DPS_NET_PORT_DATA *CoreConnOf(_VXQ_S_DPS_MCSRV_DATA *p, const RawC
 
 /* Captures the log lines (record text) written while it lives. Use only while
  * no service runs: a running service takes the log queue for itself. */
-class LogCapture {
+class CoreLogCapture {
 public:
-    LogCapture()
+    CoreLogCapture()
     {
         VXQ_F_TOOLS_QUEUE_InitQueue(&m_hQueue, 500);
         VXQ_F_LOG_SR_SetRecvLogQueue(m_hQueue);
     }
-    ~LogCapture()
+    ~CoreLogCapture()
     {
         VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
         VXQ_F_TOOLS_QUEUE_FreeQueue(&m_hQueue);

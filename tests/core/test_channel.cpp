@@ -170,7 +170,7 @@ static int CountingHandler(_VXQ_S_DPS_MCSRV_DATA *, uint8_t *, int32_t)
 
 TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnlyIdsAreSilent)
 {
-    LogCapture tLog;
+    CoreLogCapture tLog;
     Bytes tOrder = Order(0x0999, 0, 0);
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(m_p, tOrder.data(), (int32_t)tOrder.size()), 0);
     EXPECT_TRUE(tLog.Has("Order msg function id error, iMsgFuncId: 00000999."));
@@ -193,7 +193,7 @@ TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
     };
     const Case tCases[] = {{8, 8, 1}, {12, 12, 1}, {4, 4, 0}, {8, 9, 0}, {8, -1, 0}, {7, 8, 0}};
     for (const Case &tCase : tCases) {
-        LogCapture tLog;
+        CoreLogCapture tLog;
         s_iHandled = 0;
         Bytes tOrder = Order(0x0302, 0, 0, Bytes(tCase.nBody, 0));
         memcpy(&tOrder[12], &tCase.iBodyLen, 4);

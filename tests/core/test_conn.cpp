@@ -282,7 +282,7 @@ TEST_F(CoreConnUnitTest, FramingErrorsAreLoggedWithTheirTextsAndReleaseTheRecord
         {0xFFFFEEEEu, 0xFFFFFFFFu, "Receiving data dwPacketSize format error."},
     };
     for (const Case &tCase : tCases) {
-        LogCapture tLog;
+        CoreLogCapture tLog;
         ASSERT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00070005u), nullptr);
         Bytes tHead = CoreMsg(kUnknownId, 1);
         CorePutLe32(tHead, 0, tCase.dwFlag);
@@ -302,7 +302,7 @@ TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdAndIndexBelow128)
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
     {
-        LogCapture tLog;
+        CoreLogCapture tLog;
         EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010080u), nullptr);
         EXPECT_TRUE(tLog.Has("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error."));
     }

@@ -189,3 +189,94 @@ TEST_F(CoreControlTest, WorkPostedFromAHostThreadRunsOnTheControlThreadInOrder)
     EXPECT_EQ(VXQ_F_DPS_SendDevProData(m_h, ucForged, (int)sizeof(ucForged)), 1);
     EXPECT_TRUE(RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *) {}));
 }
+
+/* Unit level: the timer duties and the callback step on a hand-made instance. */
+class CoreControlUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pClock.reset(new TestClock(1700000000, 1000));
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+        m_pClock.reset();
+    }
+    int Count(CoreLogCapture &inout_tLog, const std::string &in_sLine)
+    {
+        int iNum = 0;
+        for (auto &s : inout_tLog.Lines())
+            iNum += (s == in_sLine);
+        return iNum;
+    }
+    std::unique_ptr<TestClock> m_pClock;
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
+};
+
+TEST_F(CoreControlUnitTest, StatisticsLinesComeEvery5And30SecondsOnlyWhileShowRunStateIsOn)
+{
+    const std::string sStat = "Cache size: 0KB, UpCache size: 0KB, TcpConnNum: 0.";
+    const std::string sCallback = "Callback queue size: 0, ver: v2.4.2.5.";
+    CoreLogCapture tLog;
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sStat), 1);
+    EXPECT_EQ(Count(tLog, sCallback), 1);
+    for (int i = 0; i < 4; i++) {
+        m_pClock->AdvanceSec(1);
+        VXQ_F_DPS_MC_DoTimer(m_p);
+    }
+    EXPECT_EQ(Count(tLog, sStat), 1);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(Count(tLog, sStat), 2);
+    m_pClock->AdvanceSec(24);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sCallback), 1);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sCallback), 2);
+    m_p->bShowRunState = 0;
+    m_pClock->AdvanceSec(60);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sStat), 2);
+    EXPECT_EQ(Count(tLog, sCallback), 2);
+}
+
+TEST_F(CoreControlUnitTest, LogRecordsWithoutTraceClientsAreDroppedAndAForeignLengthEndsTheDrain)
+{
+    Bytes tRecord(VXQ_DPS_LOG_RECORD_LEN, 'a'), tOdd(100, 'b');
+    for (const Bytes *pItem : {&tRecord, &tRecord, &tOdd, &tRecord})
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_p->hRecvLogQueue, pItem->data(), (int32_t)pItem->size(), 0), 1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 1);
+    /* Less than 100 ms later the duty does not run. */
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_p->hRecvLogQueue, tRecord.data(), (int32_t)tRecord.size(), 0), 1);
+    m_pClock->AdvanceMs(99);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 2);
+    m_pClock->AdvanceMs(1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 0);
+}
+
+TEST_F(CoreControlUnitTest, TransactionExpiryIsCountedFromItsCreationSecond)
+{
+    _VXQ_S_DPS_TRANS_DATA *pOld = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    ASSERT_NE(pOld, nullptr);
+    uint32_t dwOld = pOld->dwTransId;
+    m_pClock->AdvanceSec(60);
+    _VXQ_S_DPS_TRANS_DATA *pNew = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    uint32_t dwNew = pNew->dwTransId;
+    m_pClock->AdvanceSec(59);
+    VXQ_F_DPS_MC_DoTransState(m_p);
+    EXPECT_NE(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwOld), nullptr);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_DoTransState(m_p);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwOld), nullptr);
+    EXPECT_NE(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwNew), nullptr);
+}

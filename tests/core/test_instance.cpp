@@ -28,7 +28,7 @@ TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
         tCap.iSubProtoNum = tCase.iSubProto;
         VXQ_DPS_HANDLE h;
         {
-            LogCapture tLog;
+            CoreLogCapture tLog;
             h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, tCase.iPwdMode);
             if (tCase.sText != NULL) {
                 EXPECT_EQ(h, nullptr);
@@ -42,7 +42,7 @@ TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
             VXQ_F_DPS_StopDevProNetServer(h);
         }
     }
-    LogCapture tLog;
+    CoreLogCapture tLog;
     EXPECT_EQ(VXQ_F_DPS_StartDevProNetServer(0, NULL, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0), nullptr);
 }
 
@@ -84,7 +84,7 @@ TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
 
 TEST(CoreInstance, NullHandleIsRefusedByEveryCallWithItsText)
 {
-    LogCapture tLog;
+    CoreLogCapture tLog;
     EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
     EXPECT_TRUE(tLog.Has("Stop device protocol network service."));
     uint8_t ucOrder[16] = {0};
@@ -136,7 +136,7 @@ TEST(CoreInstance, SettersAcceptExactlyTheirRangesWithTheirTexts)
          "VXQ_F_DPS_SetMaxRealplayClientNum in_iMaxClientNum error[1~64]."},
     };
     for (const Case &tCase : tCases) {
-        LogCapture tLog;
+        CoreLogCapture tLog;
         int32_t iBefore = *tCase.piField;
         int iRet = tCase.fnSet(h, tCase.iValue);
         if (tCase.sText == NULL) {
@@ -184,7 +184,7 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
         for (auto &tSlot : h->tMediaCh)
             tSlot.tSubCh[1].iMediaDataBufSize = -5;
         h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
-        LogCapture tLog;
+        CoreLogCapture tLog;
         EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
             << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
