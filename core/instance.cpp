@@ -9,6 +9,7 @@
 #include "vxq_clock.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_logserver.h"
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
@@ -245,10 +246,10 @@ extern "C" VXQ_DPS_HANDLE VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort,
     if (in_pLogDir != NULL)
         VXQ_F_LOG_SR_SetLogDir(in_pLogDir);
     if (in_usLogSrvPort != 0) {
-        /* TODO(log servers): call VXQ_F_LOG_SR_StartLogService(in_usLogSrvPort) and set
-         * bLogSrvStarted on success once the TCP log service lands; until then the
-         * port is refused like a failed start, which does not fail the service. */
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer VXQ_F_LOG_SR_StartLogService fail.", 2);
+        if (VXQ_F_LOG_SR_StartLogService(in_usLogSrvPort))
+            p->bLogSrvStarted = 1;
+        else
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer VXQ_F_LOG_SR_StartLogService fail.", 2);
     }
 
     if (!VXQ_F_DPS_MC_StartMcServer(p)) {
@@ -268,7 +269,7 @@ extern "C" int VXQ_F_DPS_StopDevProNetServer(VXQ_DPS_HANDLE in_hDevProNetSrv)
         return 1;
     VXQ_F_DPS_MC_StopMcServer(p);
     if (p->bLogSrvStarted) {
-        /* TODO(log servers): VXQ_F_LOG_SR_StopLogService() once the TCP log service lands. */
+        VXQ_F_LOG_SR_StopLogService();
         p->bLogSrvStarted = 0;
     }
     free(p);

@@ -235,3 +235,33 @@ TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
         EXPECT_TRUE(tB.WaitClosed());
     }
 }
+
+/* A port nobody listens on right now: bind port 0, read it back, release it. */
+static uint16_t FreeTcpPort()
+{
+    int iSock = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in tAddr;
+    memset(&tAddr, 0, sizeof(tAddr));
+    tAddr.sin_family = AF_INET;
+    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof(tAddr);
+    bind(iSock, (sockaddr *)&tAddr, sizeof(tAddr));
+    getsockname(iSock, (sockaddr *)&tAddr, &nLen);
+    close(iSock);
+    return ntohs(tAddr.sin_port);
+}
+
+TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
+{
+    uint16_t usLogPort = FreeTcpPort();
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->bLogSrvStarted, 1);
+    RawClient tLogClient;
+    EXPECT_TRUE(tLogClient.Connect(usLogPort));
+    tLogClient.Close();
+    VXQ_F_DPS_StopDevProNetServer(h);
+    RawClient tLate;
+    EXPECT_FALSE(tLate.Connect(usLogPort));
+}
