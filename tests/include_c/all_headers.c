@@ -5,7 +5,10 @@
  */
 #include "vxq_base.h"
 #include "vxq_clock.h"
+#include "vxq_digest.h"
+#include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_textfile.h"
 
 #include <stdio.h>
 
@@ -16,6 +19,15 @@ int main(void)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
         iFailures++;
+    if (VXQ_F_OpenFile(NULL, VXQ_FILE_MODE_READ) != NULL || VXQ_F_CloseFile(NULL) != 1)
+        iFailures++;
+    if (VXQ_F_CONFIGMG_GetInt("none", "none", 5, "/nonexistent/vxq.ini") != 5)
+        iFailures++;
+    {
+        char sHex[33];
+        if (VXQ_TOOLS_MD5_EncodeString(sHex, "") != 1 || sHex[0] != 'd' || sHex[32] != '\0')
+            iFailures++;
+    }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;

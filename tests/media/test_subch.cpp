@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "media/subch.h"
+
+class SubChTable : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        memset(aTable, 0, sizeof(aTable));
+        VXQ_F_DPS_MC_MediaChTable_Init(aTable);
+    }
+    _VXQ_S_DPS_MEDIA_CH_DATA aTable[VXQ_DPS_MEDIA_CH_SLOT_NUM];
+};
+
+TEST_F(SubChTable, SixtyFiveSlotsAreNumberedAndSlot64IsChannel10000)
+{
+    for (int i = 0; i < 64; i++) {
+        EXPECT_EQ(aTable[i].dwChNo, (uint32_t)i);
+        for (int j = 0; j < 3; j++) {
+            EXPECT_EQ(aTable[i].tSubCh[j].usChNo, i);
+            EXPECT_EQ(aTable[i].tSubCh[j].usStreamNo, j);
+            EXPECT_EQ(aTable[i].tSubCh[j].iStreamOpenState, 0);
+            EXPECT_EQ(aTable[i].tSubCh[j].pCacheListHead, nullptr);
+        }
+    }
+    EXPECT_EQ(aTable[64].dwChNo, 10000u);
+    for (int j = 0; j < 3; j++) {
+        EXPECT_EQ(aTable[64].tSubCh[j].usChNo, 10000);
+        EXPECT_EQ(aTable[64].tSubCh[j].usStreamNo, j);
+    }
+}
+
+TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirSlotOrNothing)
+{
+    struct Row {
+        int bSpecial, iChNo, iStreamNo, iSlot; /* -1 = not found */
+    } aRows[] = {
+        {0, 0, 0, 0},        {0, 63, 2, 63},      {0, 64, 0, 64},     {1, 64, 1, 64},
+        {1, 10000, 0, 64},   {1, 10000, 2, 64},   {1, 10000, 3, -1},  {0, 10000, 0, -1},
+        {0, 65, 0, -1},      {0, -1, 0, -1},      {0, 5, 3, -1},      {0, 5, -1, -1},
+        {1, 9999, 0, -1},
+    };
+    for (const Row &r : aRows) {
+        _VXQ_S_DPS_MEDIA_SUB_CH_DATA *p =
+            VXQ_F_DPS_MC_MediaChTable_Query(aTable, r.bSpecial, r.iChNo, r.iStreamNo);
+        if (r.iSlot < 0) {
+            EXPECT_EQ(p, nullptr) << r.bSpecial << " " << r.iChNo << " " << r.iStreamNo;
+        } else {
+            EXPECT_EQ(p, &aTable[r.iSlot].tSubCh[r.iStreamNo]) << r.iChNo << " " << r.iStreamNo;
+        }
+    }
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_Query(NULL, 0, 0, 0), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_SlotIndex(1, 10000), 64);
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_SlotIndex(0, 10000), 10000);
+}
+
+TEST_F(SubChTable, DescriptionIsReadInBodyOrderWithSixteenBitSizes)
+{
+    uint8_t aDesc[VXQ_DPS_MEDIA_DESC_LEN];
+    int32_t aI32a[5] = {1, 1, 4, 25, 4096};
+    uint16_t aU16[2] = {1280, 720};
+    int32_t aI32b[4] = {2, 16000, 8000, 1};
+    memcpy(aDesc, aI32a, 20);
+    memcpy(aDesc + 20, aU16, 4);
+    memcpy(aDesc + 24, aI32b, 16);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *p = &aTable[3].tSubCh[1];
+    VXQ_F_DPS_MC_MediaSubCh_SetDescription(p, aDesc);
+    EXPECT_EQ(p->bVideoFlag, 1);
+    EXPECT_EQ(p->bAudioFlag, 1);
+    EXPECT_EQ(p->iVideoCodecId, 4);
+    EXPECT_EQ(p->iVideoFrameRate, 25);
+    EXPECT_EQ(p->iVideoBitRate, 4096);
+    EXPECT_EQ(p->usVideoWidth, 1280);
+    EXPECT_EQ(p->usVideoHeight, 720);
+    EXPECT_EQ(p->iAudioCodecId, 2);
+    EXPECT_EQ(p->iAudioBitRate, 16000);
+    EXPECT_EQ(p->iAudioSampleRate, 8000);
+    EXPECT_EQ(p->iAudioChNum, 1);
+    EXPECT_EQ(p->usChNo, 3);
+    EXPECT_EQ(p->usStreamNo, 1);
+}
+
+TEST(MediaResource, FreeAmountIsBudgetLessWeightedViewersAndReplayClients)
+{
+    struct Row {
+        int bCtrl;
+        float fMax, fMain, fReplay;
+        int iMain, iSub, iReplay;
+        float fFree;
+    } aRows[] = {
+        {1, 10.0f, 2.0f, 1.0f, 3, 1, 1, 2.0f},    /* 10 - 6 - 1 - 1 */
+        {1, 2.0f, 2.0f, 1.0f, 1, 0, 0, 0.0f},
+        {1, 2.0f, 2.0f, 1.0f, 2, 0, 0, -2.0f},
+        {1, 5.5f, 1.5f, 0.5f, 1, 2, 3, 0.5f},
+        {0, 10.0f, 2.0f, 1.0f, 3, 1, 1, 1024.0f}, /* accounting off */
+        {0, 0.0f, 0.0f, 0.0f, 100, 100, 100, 1024.0f},
+    };
+    for (const Row &r : aRows) {
+        float f = VXQ_F_DPS_MC_CalcFreeMediaResourceNum(r.bCtrl, r.fMax, r.fMain, r.fReplay, r.iMain,
+                                                        r.iSub, r.iReplay);
+        EXPECT_EQ(f, r.fFree);
+    }
+    float fOff = VXQ_F_DPS_MC_CalcFreeMediaResourceNum(0, 1, 1, 1, 0, 0, 0);
+    uint32_t dwBits;
+    memcpy(&dwBits, &fOff, 4);
+    EXPECT_EQ(dwBits, 0x44800000u);
+}
+
+TEST(MediaResource, AdmissionCostAndArgumentChecks)
+{
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 0), 2.0f);
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 1), 1.0f);
+    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 2), 1.0f);
+    /* budget 2.0, main loss 2.0: first main viewer 2-2 = 0 is admitted, second is not. */
+    float fFree0 = VXQ_F_DPS_MC_CalcFreeMediaResourceNum(1, 2.0f, 2.0f, 1.0f, 0, 0, 0);
+    float fFree1 = VXQ_F_DPS_MC_CalcFreeMediaResourceNum(1, 2.0f, 2.0f, 1.0f, 1, 0, 0);
+    EXPECT_FALSE(fFree0 - VXQ_F_DPS_MC_MediaResourceCost(2.0f, 0) < 0.0f);
+    EXPECT_TRUE(fFree1 - VXQ_F_DPS_MC_MediaResourceCost(2.0f, 0) < 0.0f);
+
+    struct Row {
+        float fMax, fMain, fReplay;
+        const char *sText;
+    } aRows[] = {
+        {0.0f, 1.0f, 0.0f, NULL},
+        {-0.5f, 0.0f, -1.0f, "Conrtol Media Resource fail, cause: in_fMaxMediaResourceNum < 0."},
+        {1.0f, 0.99f, -1.0f, "Conrtol Media Resource fail, cause: in_fMainMediaResourceLoss < 1."},
+        {1.0f, 1.0f, -0.01f, "Conrtol Media Resource fail, cause: in_fReplayResourceLoss < 0."},
+        {__builtin_nanf(""), 1.0f, 0.0f, "Conrtol Media Resource fail, cause: in_fMaxMediaResourceNum < 0."},
+    };
+    for (const Row &r : aRows) {
+        const char *s = VXQ_F_DPS_MC_CheckMediaResourceArgs(r.fMax, r.fMain, r.fReplay);
+        if (r.sText == NULL)
+            EXPECT_EQ(s, nullptr);
+        else
+            EXPECT_STREQ(s, r.sText);
+    }
+}

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "protocol/head.h"
+
+TEST(Head, RecordIs20BytesAndEncodesLittleEndianAtItsOffsets)
+{
+    _VXQ_S_PVM_DP_UMSP_MSG_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    tHead.dwPacketFlag = VXQ_DPS_UMSP_PACKET_FLAG;
+    tHead.dwPacketSize = 0x00012345;
+    tHead.usMsgFuncId = P3_DOWNLOAD_GET;
+    tHead.ucPacketType = 0xA5;
+    tHead.ucResult = 42;
+    tHead.dwTransNo = 0x11223344;
+    tHead.ucReserved[0] = 0xDE;
+    tHead.ucReserved[3] = 0xAD;
+
+    uint8_t ucMsg[24];
+    memset(ucMsg, 0x77, sizeof(ucMsg));
+    VXQ_F_DPS_MW_HeadStore(&tHead, ucMsg);
+    const uint8_t ucWant[20] = {0xEE, 0xEE, 0xFF, 0xFF, 0x45, 0x23, 0x01, 0x00, 0x13, 0x03,
+                                0xA5, 42,   0x44, 0x33, 0x22, 0x11, 0xDE, 0x00, 0x00, 0xAD};
+    EXPECT_EQ(memcmp(ucMsg, ucWant, 20), 0);
+    EXPECT_EQ(ucMsg[20], 0x77); /* nothing past the head */
+
+    _VXQ_S_PVM_DP_UMSP_MSG_HEAD tBack;
+    ASSERT_EQ(VXQ_F_DPS_MW_HeadLoad(ucMsg, 20, &tBack), 1);
+    EXPECT_EQ(tBack.dwPacketFlag, 0xFFFFEEEEu);
+    EXPECT_EQ(tBack.dwPacketSize, 0x00012345u);
+    EXPECT_EQ(tBack.usMsgFuncId, 0x0313);
+    EXPECT_EQ(tBack.ucPacketType, 0xA5);
+    EXPECT_EQ(tBack.ucResult, 42);
+    EXPECT_EQ(tBack.dwTransNo, 0x11223344u);
+    EXPECT_EQ(memcmp(tBack.ucReserved, ucWant + 16, 4), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_HeadPacketType(ucMsg), 1); /* 0xA5 & 3 */
+}
+
+TEST(Head, LoadRefusesFewerThan20Bytes)
+{
+    uint8_t ucMsg[20];
+    VXQ_F_DPS_MW_HeadBuildFresh(ucMsg, 20, P0_HEARTBEAT, 0, 0);
+    _VXQ_S_PVM_DP_UMSP_MSG_HEAD tHead;
+    for (uint32_t dwLen : {0u, 1u, 19u}) {
+        EXPECT_EQ(VXQ_F_DPS_MW_HeadLoad(ucMsg, dwLen, &tHead), 0) << dwLen;
+        EXPECT_EQ(tHead.dwPacketFlag, 0u);
+    }
+    /* Exactly 20 bytes is a whole message (a heartbeat). */
+    EXPECT_EQ(VXQ_F_DPS_MW_HeadLoad(ucMsg, 20, &tHead), 1);
+    EXPECT_EQ(tHead.dwPacketSize, 20u);
+    EXPECT_EQ(VXQ_F_DPS_MW_HeadLoad(NULL, 20, &tHead), 0);
+}
+
+TEST(Head, FreshHeadZeroesTransNoAndReservedAndTypeBits2To7)
+{
+    uint8_t ucMsg[20];
+    memset(ucMsg, 0xFF, sizeof(ucMsg));
+    VXQ_F_DPS_MW_HeadBuildFresh(ucMsg, 172, P5_ALARM_NOTICE, 0xFD, 0);
+    const uint8_t ucWant[20] = {0xEE, 0xEE, 0xFF, 0xFF, 172, 0, 0, 0, 0x03, 0x05,
+                                0x01, 0,    0,    0,    0,   0, 0, 0, 0,    0};
+    EXPECT_EQ(memcmp(ucMsg, ucWant, 20), 0);
+}
+
+TEST(Head, AnswerInPlaceKeepsTransNoReservedBytesAndUpperTypeBits)
+{
+    /* A request as a client might send it: type byte with bits 2-7 set, a
+     * transaction number, nonzero reserved bytes and a body. */
+    uint8_t ucMsg[28];
+    for (size_t i = 0; i < sizeof(ucMsg); i++)
+        ucMsg[i] = (uint8_t)(0x30 + i);
+    _VXQ_S_PVM_DP_UMSP_MSG_HEAD tReq;
+    memset(&tReq, 0, sizeof(tReq));
+    tReq.dwPacketFlag = VXQ_DPS_UMSP_PACKET_FLAG;
+    tReq.dwPacketSize = sizeof(ucMsg);
+    tReq.usMsgFuncId = 0x0105;
+    tReq.ucPacketType = 0xFC; /* request, bits 2-7 all set */
+    tReq.ucResult = 9;
+    tReq.dwTransNo = 0xCAFEBABE;
+    memcpy(tReq.ucReserved, "\x01\x02\x03\x04", 4);
+    VXQ_F_DPS_MW_HeadStore(&tReq, ucMsg);
+    std::vector<uint8_t> ucBefore(ucMsg, ucMsg + sizeof(ucMsg));
+
+    VXQ_F_DPS_MW_HeadMakeAnswer(ucMsg, 42);
+
+    for (size_t i = 0; i < sizeof(ucMsg); i++) {
+        if (i == 10)
+            EXPECT_EQ(ucMsg[i], 0xFD);
+        else if (i == 11)
+            EXPECT_EQ(ucMsg[i], 42);
+        else
+            EXPECT_EQ(ucMsg[i], ucBefore[i]) << "byte " << i;
+    }
+    /* Type bits 0-1 become 1 whatever they were. */
+    ucMsg[10] = 0x03;
+    VXQ_F_DPS_MW_HeadMakeAnswer(ucMsg, 0);
+    EXPECT_EQ(ucMsg[10], 0x01);
+    EXPECT_EQ(ucMsg[11], 0);
+}
+
+TEST(Head, LittleEndianAccessorsUseByteOrderNotHostOrder)
+{
+    uint8_t ucBuf[7] = {0};
+    /* Odd offsets: no alignment is assumed. */
+    VXQ_F_DPS_MW_PutLe32(ucBuf + 1, 0x01020304);
+    VXQ_F_DPS_MW_PutLe16(ucBuf + 5, 0xA0B0);
+    const uint8_t ucWant[7] = {0, 4, 3, 2, 1, 0xB0, 0xA0};
+    EXPECT_EQ(memcmp(ucBuf, ucWant, 7), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(ucBuf + 1), 0x01020304u);
+    EXPECT_EQ(VXQ_F_DPS_MW_GetLe16(ucBuf + 5), 0xA0B0);
+    const uint8_t ucHigh[4] = {0xFF, 0xFF, 0xFF, 0x80};
+    EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(ucHigh), 0x80FFFFFFu);
+}
+
+TEST(Head, CatalogueKnowsEveryIdByNameAndFamily)
+{
+    struct {
+        uint16_t usId;
+        const char *sName;
+        uint8_t ucFamily;
+        uint8_t ucSender;
+    } tCases[] = {
+        {0x0001, "P0_HEARTBEAT", VXQ_DPS_UMSP_FAMILY_SESSION, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0104, "P1_CLAIM_CHANNEL", VXQ_DPS_UMSP_FAMILY_SESSION, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0232, "P2_RM_REALPLAY_CLOSE", VXQ_DPS_UMSP_FAMILY_LIVE, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0313, "P3_DOWNLOAD_GET", VXQ_DPS_UMSP_FAMILY_RECORD, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0401, "P4_TALK_START", VXQ_DPS_UMSP_FAMILY_TALK_ALARM, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0503, "P5_ALARM_NOTICE", VXQ_DPS_UMSP_FAMILY_TALK_ALARM, VXQ_DPS_UMSP_SENDER_DEVICE},
+        {0x0505, "P5_EX_ALARM_NOTICE", VXQ_DPS_UMSP_FAMILY_TALK_ALARM,
+         VXQ_DPS_UMSP_SENDER_DEVICE},
+        {0x0912, "P9_MODIFY_NET_ADDR", VXQ_DPS_UMSP_FAMILY_CONFIG_USERS,
+         VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0924, "P9_COM_SUBS_DATA", VXQ_DPS_UMSP_FAMILY_SERIAL, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0934, "P9_UNS_SET_USER_POP", VXQ_DPS_UMSP_FAMILY_CONFIG_USERS,
+         VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0A01, "PA_CUSTOM", VXQ_DPS_UMSP_FAMILY_MAINT, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0B25, "PB_DUP_UPGRADE_DATA", VXQ_DPS_UMSP_FAMILY_MAINT, VXQ_DPS_UMSP_SENDER_CLIENT},
+        {0x0E01, "PE_VIDEO_FRAME", VXQ_DPS_UMSP_FAMILY_MEDIA, VXQ_DPS_UMSP_SENDER_DEVICE},
+        {0x0E02, "PE_AUDIO_FRAME", VXQ_DPS_UMSP_FAMILY_MEDIA,
+         VXQ_DPS_UMSP_SENDER_CLIENT | VXQ_DPS_UMSP_SENDER_DEVICE},
+    };
+    for (const auto &tCase : tCases) {
+        const _VXQ_S_DPS_UMSP_FUNC_INFO *ptInfo = VXQ_F_DPS_MW_FindFuncInfo(tCase.usId);
+        ASSERT_NE(ptInfo, nullptr) << std::hex << tCase.usId;
+        EXPECT_EQ(ptInfo->usMsgFuncId, tCase.usId);
+        EXPECT_STREQ(ptInfo->sName, tCase.sName);
+        EXPECT_EQ(ptInfo->ucFamily, tCase.ucFamily) << tCase.sName;
+        EXPECT_EQ(ptInfo->ucSender, tCase.ucSender) << tCase.sName;
+    }
+}
+
+TEST(Head, CatalogueHas61SortedUniqueIdsAndMissesEverythingElse)
+{
+    size_t nCount = 0;
+    const _VXQ_S_DPS_UMSP_FUNC_INFO *ptAll = VXQ_F_DPS_MW_FuncCatalogue(&nCount);
+    EXPECT_EQ(nCount, 61u);
+    std::set<uint16_t> tKnown;
+    for (size_t i = 0; i < nCount; i++) {
+        if (i > 0) {
+            EXPECT_LT(ptAll[i - 1].usMsgFuncId, ptAll[i].usMsgFuncId);
+        }
+        tKnown.insert(ptAll[i].usMsgFuncId);
+        EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(ptAll[i].usMsgFuncId), &ptAll[i]);
+    }
+    /* Every id outside the table misses, including neighbours of known ids. */
+    int iMisses = 0;
+    for (uint32_t dwId = 0; dwId <= 0xFFFF; dwId++) {
+        if (tKnown.count((uint16_t)dwId))
+            continue;
+        if (VXQ_F_DPS_MW_FindFuncInfo((uint16_t)dwId) != nullptr)
+            ADD_FAILURE() << std::hex << dwId;
+        iMisses++;
+    }
+    EXPECT_EQ(iMisses, 65536 - 61);
+    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0105), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0F01), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0504), nullptr);
+}
+
+TEST(Head, TranslatorOnThisHostLeavesEveryByteAndRefusesShortMessages)
+{
+    uint8_t ucMsg[40];
+    for (size_t i = 0; i < sizeof(ucMsg); i++)
+        ucMsg[i] = (uint8_t)(i * 13);
+    VXQ_F_DPS_MW_HeadBuildFresh(ucMsg, sizeof(ucMsg), P9_GET_CONFIG, 0, 0);
+    std::vector<uint8_t> ucBefore(ucMsg, ucMsg + sizeof(ucMsg));
+    if (!VXQ_F_DPS_MW_IsBigEndianHost()) {
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, ucMsg, 40), 1);
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, ucMsg, 40), 1);
+        EXPECT_EQ(std::vector<uint8_t>(ucMsg, ucMsg + 40), ucBefore);
+    }
+    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, ucMsg, 19), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, NULL, 40), 0);
+}
+
+TEST(Head, ByteOrderProbeAgreesWithTheCompiler)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 1);
+#else
+    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
+#endif
+}
