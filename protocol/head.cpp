@@ -4,7 +4,11 @@
  */
 #include "protocol/head.h"
 
+#include <stdio.h>
 #include <string.h>
+
+#include "protocol/cfgblock.h"
+#include "vxq_log.h"
 
 #define PR_C VXQ_DPS_UMSP_SENDER_CLIENT
 #define PR_D VXQ_DPS_UMSP_SENDER_DEVICE
@@ -194,8 +198,35 @@ int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA
                                                     uint32_t in_dwLen)
 {
     (void)in_ptSrv;
-    (void)in_bFromWire;
     if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
+    if (!VXQ_F_DPS_MW_IsBigEndianHost())
+        return 1;
+    return VXQ_F_DPS_MW_PR_TransPacketBody(in_bFromWire, inout_pucMsg, in_dwLen);
+}
+
+int VXQ_F_DPS_MW_PR_TransPacketBody(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen)
+{
+    if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
+        return 0;
+    uint16_t usFuncId = VXQ_F_DPS_MW_GetLe16(inout_pucMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    uint32_t dwBlockOffset;
+    if (usFuncId == P9_GET_CONFIG || usFuncId == P9_SET_CONFIG)
+        dwBlockOffset = VXQ_DPS_UMSP_HEAD_LEN + 12;
+    else if (usFuncId == P9_GET_DEF_CONFIG)
+        dwBlockOffset = VXQ_DPS_UMSP_HEAD_LEN + 16;
+    else
+        return 1;
+    if (in_dwLen <= dwBlockOffset)
+        return 1; /* no block */
+    int32_t iConfigFuncId = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pucMsg + VXQ_DPS_UMSP_HEAD_LEN + 4);
+    if (!VXQ_F_DPS_MW_PR_SwapConfigParam(in_bFromWire ? VXQ_DPS_CFG_FROM_WIRE : VXQ_DPS_CFG_TO_WIRE,
+                                         iConfigFuncId, inout_pucMsg + dwBlockOffset,
+                                         (int32_t)(in_dwLen - dwBlockOffset))) {
+        char sLine[64];
+        snprintf(sLine, sizeof(sLine), "Function ID: 0x%4.4X, trans config fail.", usFuncId);
+        VXQ_F_LOG_SR_ShowInfo(sLine);
+        return 0;
+    }
     return 1;
 }

@@ -207,4 +207,13 @@ int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA
                                                     int in_bFromWire, uint8_t *inout_pucMsg,
                                                     uint32_t in_dwLen);
 
+/* The body conversion of the translator, run on any host (the translator runs
+ * it only on a big-endian host; tests call it directly): hands the
+ * configuration block of P9_GET_CONFIG and P9_SET_CONFIG (from message offset
+ * 32) and P9_GET_DEF_CONFIG (from offset 36), when at least 1 byte long, to the
+ * configuration converter with the configuration id of message offset 24.
+ * Returns 1, or 0 after "Function ID: 0x%4.4X, trans config fail." when the
+ * block is refused. Other messages are left as they are. */
+int VXQ_F_DPS_MW_PR_TransPacketBody(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen);
+
 #endif /* VXQ_PROTOCOL_HEAD_H */

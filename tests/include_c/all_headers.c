@@ -8,7 +8,10 @@
 #include "vxq_digest.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_sockwrap.h"
+#include "vxq_syshelp.h"
 #include "vxq_textfile.h"
+#include "vxq_thread.h"
 
 #include <stdio.h>
 
@@ -19,6 +22,8 @@ int main(void)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
         iFailures++;
+    if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
+        iFailures++;
     if (VXQ_F_OpenFile(NULL, VXQ_FILE_MODE_READ) != NULL || VXQ_F_CloseFile(NULL) != 1)
         iFailures++;
     if (VXQ_F_CONFIGMG_GetInt("none", "none", 5, "/nonexistent/vxq.ini") != 5)
@@ -27,6 +32,14 @@ int main(void)
         char sHex[33];
         if (VXQ_TOOLS_MD5_EncodeString(sHex, "") != 1 || sHex[0] != 'd' || sHex[32] != '\0')
             iFailures++;
+    }
+    if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
+        iFailures++;
+    {
+        VXQ_HEVENT hEvent = VXQ_F_THREAD_Event_Create(1, 1);
+        if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
+            iFailures++;
+        VXQ_F_THREAD_Event_Destroy(hEvent);
     }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);

@@ -1,0 +1,810 @@
+/* IPv4 socket wrappers: one result convention over the OS table of net/sockos.h. */
+#include "vxq_sockwrap.h"
+
+#include "net/sockos.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+
+/* Interfaces asked of the kernel in one interface-list query. */
+#define VXQ_SYS_SOCKET_IF_QUERY_NUM 16
+
+/* Copies in_sText into the caller's failure buffer, cut to its size. */
+static void VXQ_F_SYS_SOCKET_PR_SetText(char *out_pErrInfo, int in_iErrInfoSize, const char *in_sText)
+{
+    if (out_pErrInfo == NULL || in_iErrInfoSize <= 0)
+        return;
+    size_t nLen = strlen(in_sText);
+    if (nLen > (size_t)(in_iErrInfoSize - 1))
+        nLen = (size_t)(in_iErrInfoSize - 1);
+    memcpy(out_pErrInfo, in_sText, nLen);
+    out_pErrInfo[nLen] = 0;
+}
+
+/* strerror_r comes in two shapes (XSI returns int, GNU returns the text). */
+[[maybe_unused]] static const char *VXQ_F_SYS_SOCKET_PR_PickErrText(int in_iResult, const char *in_pBuf)
+{
+    return in_iResult == 0 ? in_pBuf : "unknown error";
+}
+[[maybe_unused]] static const char *VXQ_F_SYS_SOCKET_PR_PickErrText(const char *in_pText, const char *)
+{
+    return in_pText;
+}
+
+/* Writes the system's text for in_iErrno. */
+static void VXQ_F_SYS_SOCKET_PR_SetErrnoText(char *out_pErrInfo, int in_iErrInfoSize, int in_iErrno)
+{
+    char sBuf[128];
+    sBuf[0] = 0;
+    VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                VXQ_F_SYS_SOCKET_PR_PickErrText(strerror_r(in_iErrno, sBuf, sizeof(sBuf)), sBuf));
+}
+
+static int VXQ_F_SYS_SOCKET_PR_IsWouldBlock(int in_iErrno)
+{
+    return in_iErrno == EAGAIN || in_iErrno == EWOULDBLOCK || in_iErrno == EINTR;
+}
+
+/* Fills an IPv4 socket address; 0 when the dotted text does not parse. A null
+ * text means any address. */
+static int VXQ_F_SYS_SOCKET_PR_MakeAddr(const char *in_pIpaddr, uint16_t in_usPort, struct sockaddr_in *out_pAddr)
+{
+    memset(out_pAddr, 0, sizeof(*out_pAddr));
+    out_pAddr->sin_family = AF_INET;
+    out_pAddr->sin_port = htons(in_usPort);
+    if (in_pIpaddr == NULL) {
+        out_pAddr->sin_addr.s_addr = htonl(INADDR_ANY);
+        return 1;
+    }
+    return inet_pton(AF_INET, in_pIpaddr, &out_pAddr->sin_addr) == 1 ? 1 : 0;
+}
+
+/* Writes the dotted text (16 bytes) and port of an IPv4 socket address. */
+static void VXQ_F_SYS_SOCKET_PR_ReadAddr(const struct sockaddr_in *in_pAddr, char *out_pIpaddr, uint16_t *out_pPort)
+{
+    if (out_pIpaddr != NULL) {
+        if (inet_ntop(AF_INET, &in_pAddr->sin_addr, out_pIpaddr, 16) == NULL)
+            out_pIpaddr[0] = 0;
+    }
+    if (out_pPort != NULL)
+        *out_pPort = ntohs(in_pAddr->sin_port);
+}
+
+/* Waits up to in_iTimeoutMs for readability (or writability): 1 ready, 0 time
+ * out, -1 wait error. A single-socket wait uses poll, so any descriptor works. */
+static int VXQ_F_SYS_SOCKET_PR_WaitReady(int in_iSocket, int in_bWrite, int in_iTimeoutMs)
+{
+    struct pollfd tFd;
+    tFd.fd = in_iSocket;
+    tFd.events = (short)(in_bWrite ? POLLOUT : POLLIN);
+    tFd.revents = 0;
+    if (in_iSocket < 0)
+        return -1;
+    for (;;) {
+        int iResult = VXQ_F_SOCKOS_Get()->fnPoll(&tFd, 1, in_iTimeoutMs < 0 ? 0 : in_iTimeoutMs);
+        if (iResult > 0)
+            return (tFd.revents & POLLNVAL) ? -1 : 1;
+        if (iResult == 0)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_InitSocketLib(void)
+{
+    signal(SIGPIPE, SIG_IGN);
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_UninitSocketLib(void)
+{
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Create(int in_bUdp)
+{
+    int iSocket = VXQ_F_SOCKOS_Get()->fnSocket(AF_INET, in_bUdp ? SOCK_DGRAM : SOCK_STREAM, 0);
+    return iSocket < 0 ? -1 : iSocket;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Close(int in_iSocket)
+{
+    if (in_iSocket < 0)
+        return 0;
+    return VXQ_F_SOCKOS_Get()->fnClose(in_iSocket) == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Bind(int in_iSocket, const char *in_pIpaddr, uint16_t in_usPort)
+{
+    const _VXQ_S_SOCKOS_TABLE *pOs = VXQ_F_SOCKOS_Get();
+    struct sockaddr_in tAddr;
+    int iOn = 1;
+    if (!VXQ_F_SYS_SOCKET_PR_MakeAddr(in_pIpaddr, in_usPort, &tAddr))
+        return 0;
+    pOs->fnSetSockOpt(in_iSocket, SOL_SOCKET, SO_REUSEADDR, &iOn, sizeof(iOn));
+    return pOs->fnBind(in_iSocket, (const struct sockaddr *)&tAddr, sizeof(tAddr)) == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SetBlockMode(int in_iSocket, int in_bBlock)
+{
+    const _VXQ_S_SOCKOS_TABLE *pOs = VXQ_F_SOCKOS_Get();
+    int iFlags = pOs->fnFcntl(in_iSocket, F_GETFL, 0);
+    if (iFlags < 0)
+        iFlags = 0;
+    iFlags = in_bBlock ? (iFlags & ~O_NONBLOCK) : (iFlags | O_NONBLOCK);
+    pOs->fnFcntl(in_iSocket, F_SETFL, iFlags);
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SetBroadcastParam(int in_iSocket, int in_bOn)
+{
+    int iOn = in_bOn ? 1 : 0;
+    VXQ_F_SOCKOS_Get()->fnSetSockOpt(in_iSocket, SOL_SOCKET, SO_BROADCAST, &iOn, sizeof(iOn));
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SetSendBufSize(int in_iSocket, int in_iBytes)
+{
+    return VXQ_F_SOCKOS_Get()->fnSetSockOpt(in_iSocket, SOL_SOCKET, SO_SNDBUF, &in_iBytes, sizeof(in_iBytes)) == 0
+               ? 1
+               : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SetRecvBufSize(int in_iSocket, int in_iBytes)
+{
+    return VXQ_F_SOCKOS_Get()->fnSetSockOpt(in_iSocket, SOL_SOCKET, SO_RCVBUF, &in_iBytes, sizeof(in_iBytes)) == 0
+               ? 1
+               : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Listen(int in_iSocket)
+{
+    return VXQ_F_SOCKOS_Get()->fnListen(in_iSocket, 5) == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Accept(int in_iSocket, char *out_pIpaddr, uint16_t *out_pPort)
+{
+    struct sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    memset(&tAddr, 0, sizeof(tAddr));
+    int iNew = VXQ_F_SOCKOS_Get()->fnAccept(in_iSocket, (struct sockaddr *)&tAddr, &iLen);
+    if (iNew < 0)
+        return -1;
+    VXQ_F_SYS_SOCKET_PR_ReadAddr(&tAddr, out_pIpaddr, out_pPort);
+    return iNew;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_GetSocketLocalAddr(int in_iSocket, char *out_pIpaddr, uint16_t *out_pPort)
+{
+    struct sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    memset(&tAddr, 0, sizeof(tAddr));
+    if (VXQ_F_SOCKOS_Get()->fnGetSockName(in_iSocket, (struct sockaddr *)&tAddr, &iLen) != 0)
+        return 0;
+    VXQ_F_SYS_SOCKET_PR_ReadAddr(&tAddr, out_pIpaddr, out_pPort);
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_GetSocketPeerAddr(int in_iSocket, char *out_pIpaddr, uint16_t *out_pPort)
+{
+    struct sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    memset(&tAddr, 0, sizeof(tAddr));
+    if (VXQ_F_SOCKOS_Get()->fnGetPeerName(in_iSocket, (struct sockaddr *)&tAddr, &iLen) != 0)
+        return 0;
+    VXQ_F_SYS_SOCKET_PR_ReadAddr(&tAddr, out_pIpaddr, out_pPort);
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_StartConnect(int in_iSocket, const char *in_pIpaddr, uint16_t in_usPort)
+{
+    struct sockaddr_in tAddr;
+    if (in_pIpaddr == NULL || !VXQ_F_SYS_SOCKET_PR_MakeAddr(in_pIpaddr, in_usPort, &tAddr))
+        return 0;
+    if (VXQ_F_SOCKOS_Get()->fnConnect(in_iSocket, (const struct sockaddr *)&tAddr, sizeof(tAddr)) == 0)
+        return 1;
+    return (errno == EINPROGRESS || errno == EINTR) ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_CheckConnectResult(int in_iSocket, int in_iTimeoutMs)
+{
+    int iReady = VXQ_F_SYS_SOCKET_PR_WaitReady(in_iSocket, 1, in_iTimeoutMs < 1 ? 0 : in_iTimeoutMs);
+    if (iReady == 0)
+        return 1;
+    if (iReady < 0)
+        return 2;
+    /* Writability also signals a failed attempt: the pending error decides. */
+    int iError = 0;
+    socklen_t iLen = sizeof(iError);
+    if (VXQ_F_SOCKOS_Get()->fnGetSockOpt(in_iSocket, SOL_SOCKET, SO_ERROR, &iError, &iLen) != 0 || iError != 0)
+        return 2;
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Connect(int in_iSocket, const char *in_pIpaddr, uint16_t in_usPort, int in_iTimeoutMs)
+{
+    if (!VXQ_F_SYS_SOCKET_StartConnect(in_iSocket, in_pIpaddr, in_usPort))
+        return 0;
+    if (in_iTimeoutMs < 1)
+        return 1;
+    return VXQ_F_SYS_SOCKET_CheckConnectResult(in_iSocket, in_iTimeoutMs) == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_Recv(int in_iSocket, char *out_pRecvDataBuf, int *inout_pRecvDataLen, int *out_pState,
+                                     char *out_pErrInfo, int in_iErrInfoSize)
+{
+    int iState = -1;
+    if (out_pRecvDataBuf == NULL || inout_pRecvDataLen == NULL) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_Recv out_pRecvDataBuf or inout_pRecvDataLen is NULL.");
+    } else if (*inout_pRecvDataLen <= 0) {
+        /* A zero-size buffer would read as "peer closed"; refuse it instead. */
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_Recv inout_pRecvDataLen error.");
+    } else {
+        ssize_t nGot = VXQ_F_SOCKOS_Get()->fnRecv(in_iSocket, out_pRecvDataBuf, (size_t)*inout_pRecvDataLen, 0);
+        if (nGot > 0) {
+            *inout_pRecvDataLen = (int)nGot;
+            return 1;
+        }
+        if (nGot == 0) {
+            iState = 0;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_Recv peer close.");
+        } else if (VXQ_F_SYS_SOCKET_PR_IsWouldBlock(errno)) {
+            iState = 1;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "no data.");
+        } else if (errno == ECONNRESET) {
+            iState = 0;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_Recv peer reset.");
+        } else {
+            VXQ_F_SYS_SOCKET_PR_SetErrnoText(out_pErrInfo, in_iErrInfoSize, errno);
+        }
+    }
+    if (out_pState != NULL)
+        *out_pState = iState;
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendEx(int in_iSocket, const char *in_pSendDataBuf, int *inout_pSendDataLen,
+                                       int *out_pState, char *out_pErrInfo, int in_iErrInfoSize)
+{
+    int iState = 0;
+    if (out_pState != NULL)
+        *out_pState = 0;
+    if (in_pSendDataBuf == NULL || inout_pSendDataLen == NULL) {
+        if (out_pState != NULL)
+            *out_pState = -2;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_SendEx in_pSendDataBuf or inout_pSendDataLen is NULL");
+        return 0;
+    }
+    if (*inout_pSendDataLen <= 0) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "");
+        return 1;
+    }
+    ssize_t nSent = VXQ_F_SOCKOS_Get()->fnSend(in_iSocket, in_pSendDataBuf, (size_t)*inout_pSendDataLen, MSG_NOSIGNAL);
+    if (nSent == (ssize_t)*inout_pSendDataLen)
+        return 1;
+    if (nSent > 0) {
+        *inout_pSendDataLen = (int)nSent;
+        iState = -1;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_SendEx no send finish");
+    } else if (nSent == 0) {
+        *inout_pSendDataLen = 0;
+        iState = -2;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_SendEx iSendResult is 0");
+    } else {
+        int iErrno = errno;
+        *inout_pSendDataLen = 0;
+        if (VXQ_F_SYS_SOCKET_PR_IsWouldBlock(iErrno)) {
+            iState = -1;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                        "VXQ_F_SYS_SOCKET_SendEx send fail, error: EWOULDBLOCK");
+        } else {
+            iState = -2;
+            VXQ_F_SYS_SOCKET_PR_SetErrnoText(out_pErrInfo, in_iErrInfoSize, iErrno);
+        }
+    }
+    if (out_pState != NULL)
+        *out_pState = iState;
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_WaitRecv(int in_iSocket, char *out_pRecvDataBuf, int *inout_pRecvDataLen,
+                                         int *out_pState, char *out_pErrInfo, int in_iErrInfoSize, int in_iTimeoutMs)
+{
+    if (in_iTimeoutMs > 0) {
+        int iReady = VXQ_F_SYS_SOCKET_PR_WaitReady(in_iSocket, 0, in_iTimeoutMs);
+        if (iReady <= 0) {
+            if (out_pState != NULL)
+                *out_pState = iReady == 0 ? 2 : -1;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, iReady == 0 ? "time out" : "select error");
+            return 0;
+        }
+    }
+    return VXQ_F_SYS_SOCKET_Recv(in_iSocket, out_pRecvDataBuf, inout_pRecvDataLen, out_pState, out_pErrInfo,
+                                 in_iErrInfoSize);
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_WaitSend(int in_iSocket, const char *in_pSendDataBuf, int in_iSendDataLen,
+                                         int *out_pState, char *out_pErrInfo, int in_iErrInfoSize, int in_iTimeoutMs)
+{
+    if (out_pState == NULL)
+        return 0;
+    *out_pState = 0;
+    int iDone = 0;
+    while (iDone < in_iSendDataLen) {
+        if (in_iTimeoutMs > 0) {
+            int iReady = VXQ_F_SYS_SOCKET_PR_WaitReady(in_iSocket, 1, in_iTimeoutMs);
+            if (iReady <= 0) {
+                *out_pState = iReady == 0 ? -1 : -2;
+                VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, iReady == 0 ? "time out" : "select error");
+                return 0;
+            }
+        }
+        int iPiece = in_iSendDataLen - iDone;
+        if (iPiece > VXQ_SYS_SOCKET_SEND_PIECE)
+            iPiece = VXQ_SYS_SOCKET_SEND_PIECE;
+        int iLen = iPiece;
+        if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, in_pSendDataBuf + iDone, &iLen, out_pState, out_pErrInfo,
+                                    in_iErrInfoSize)) {
+            iDone += iPiece;
+            continue;
+        }
+        if (*out_pState != -1)
+            return 0;
+        iDone += iLen;
+        if (in_iTimeoutMs <= 0)
+            return 0;
+    }
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendSpecDataBuf(int in_iSocket, char *inout_pSendDataBuf, int *inout_pSendDataLen,
+                                                int *out_pState, char *out_pErrInfo, int in_iErrInfoSize)
+{
+    if (out_pState == NULL || inout_pSendDataLen == NULL)
+        return 0;
+    *out_pState = 0;
+    int iTotal = *inout_pSendDataLen;
+    if (iTotal <= 0) {
+        *inout_pSendDataLen = 0;
+        return 1;
+    }
+    if (inout_pSendDataBuf == NULL) {
+        *out_pState = -2;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_SendEx in_pSendDataBuf or inout_pSendDataLen is NULL");
+        return 0;
+    }
+    int iDone = 0;
+    while (iDone < iTotal) {
+        int iPiece = iTotal - iDone;
+        if (iPiece > VXQ_SYS_SOCKET_SEND_PIECE)
+            iPiece = VXQ_SYS_SOCKET_SEND_PIECE;
+        int iLen = iPiece;
+        if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, inout_pSendDataBuf + iDone, &iLen, out_pState, out_pErrInfo,
+                                    in_iErrInfoSize)) {
+            iDone += iPiece;
+            continue;
+        }
+        if (*out_pState == -1 && iLen > 0)
+            iDone += iLen;
+        break;
+    }
+    int iRest = iTotal - iDone;
+    if (iRest > 0 && iDone > 0)
+        memmove(inout_pSendDataBuf, inout_pSendDataBuf + iDone, (size_t)iRest);
+    *inout_pSendDataLen = iRest;
+    return iRest == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_TcpSendData_SendSpecDataBuf(int in_iSocket, const char *in_pSendDataBuf,
+                                                            int in_iSendDataLen, char *out_pErrInfo,
+                                                            int in_iErrInfoSize)
+{
+    int iDone = 0;
+    while (iDone < in_iSendDataLen) {
+        int iPiece = in_iSendDataLen - iDone;
+        if (iPiece > VXQ_SYS_SOCKET_SEND_PIECE)
+            iPiece = VXQ_SYS_SOCKET_SEND_PIECE;
+        int iLen = iPiece;
+        int iState = 0;
+        if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, in_pSendDataBuf + iDone, &iLen, &iState, out_pErrInfo,
+                                    in_iErrInfoSize)) {
+            iDone += iPiece;
+            continue;
+        }
+        if (iState == -2)
+            return -1;
+        iDone += iLen;
+        break;
+    }
+    return iDone;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_RecvFrom(int in_iSocket, char *out_pRecvDataBuf, int *inout_pRecvDataLen,
+                                         char *out_pIpaddr, uint16_t *out_pPort, char *out_pErrInfo,
+                                         int in_iErrInfoSize)
+{
+    if (out_pRecvDataBuf == NULL || inout_pRecvDataLen == NULL) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_RecvFrom out_pRecvDataBuf or inout_pRecvDataLen is NULL.");
+        return 0;
+    }
+    if (*inout_pRecvDataLen <= 0) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_RecvFrom inout_pRecvDataLen error.");
+        return 0;
+    }
+    struct sockaddr_in tAddr;
+    socklen_t iAddrLen = sizeof(tAddr);
+    memset(&tAddr, 0, sizeof(tAddr));
+    ssize_t nGot = VXQ_F_SOCKOS_Get()->fnRecvFrom(in_iSocket, out_pRecvDataBuf, (size_t)*inout_pRecvDataLen, 0,
+                                                  (struct sockaddr *)&tAddr, &iAddrLen);
+    if (nGot > 0) {
+        *inout_pRecvDataLen = (int)nGot;
+        VXQ_F_SYS_SOCKET_PR_ReadAddr(&tAddr, out_pIpaddr, out_pPort);
+        return 1;
+    }
+    if (nGot == 0) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_RecvFrom no recv data");
+    } else if (VXQ_F_SYS_SOCKET_PR_IsWouldBlock(errno)) {
+        VXQ_F_SYS_SOCKET_PR_SetErrnoText(out_pErrInfo, in_iErrInfoSize, errno);
+    } else {
+        char sText[80];
+        snprintf(sText, sizeof(sText), "VXQ_F_SYS_SOCKET_RecvFrom recvfrom fail, ret=%d.", (int)nGot);
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, sText);
+    }
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendTo(int in_iSocket, const char *in_pSendDataBuf, int in_iSendDataLen,
+                                       const char *in_pIpaddr, uint16_t in_usPort, int *out_pState, char *out_pErrInfo,
+                                       int in_iErrInfoSize)
+{
+    int iState = -2;
+    struct sockaddr_in tAddr;
+    if (out_pState != NULL)
+        *out_pState = 0;
+    if (in_pSendDataBuf == NULL || in_iSendDataLen < 0 || in_pIpaddr == NULL ||
+        !VXQ_F_SYS_SOCKET_PR_MakeAddr(in_pIpaddr, in_usPort, &tAddr)) {
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_SendTo in_pSendDataBuf or in_pIpaddr error.");
+    } else {
+        ssize_t nSent = VXQ_F_SOCKOS_Get()->fnSendTo(in_iSocket, in_pSendDataBuf, (size_t)in_iSendDataLen,
+                                                     MSG_NOSIGNAL, (const struct sockaddr *)&tAddr, sizeof(tAddr));
+        if (nSent == (ssize_t)in_iSendDataLen)
+            return 1;
+        if (nSent >= 0) {
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_SendTo no send finish");
+        } else if (VXQ_F_SYS_SOCKET_PR_IsWouldBlock(errno)) {
+            iState = -1;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                        "VXQ_F_SYS_SOCKET_SendTo sendto fail, error: EWOULDBLOCK");
+        } else {
+            VXQ_F_SYS_SOCKET_PR_SetErrnoText(out_pErrInfo, in_iErrInfoSize, errno);
+        }
+    }
+    if (out_pState != NULL)
+        *out_pState = iState;
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendTo_WaitSend(int in_iSocket, const char *in_pSendDataBuf, int in_iSendDataLen,
+                                                const char *in_pIpaddr, uint16_t in_usPort, int *out_pState,
+                                                char *out_pErrInfo, int in_iErrInfoSize, int in_iTimeoutMs)
+{
+    if (in_iTimeoutMs > 0) {
+        int iReady = VXQ_F_SYS_SOCKET_PR_WaitReady(in_iSocket, 1, in_iTimeoutMs);
+        if (iReady <= 0) {
+            if (out_pState != NULL)
+                *out_pState = iReady == 0 ? -1 : -2;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, iReady == 0 ? "time out" : "select error");
+            return 0;
+        }
+    }
+    return VXQ_F_SYS_SOCKET_SendTo(in_iSocket, in_pSendDataBuf, in_iSendDataLen, in_pIpaddr, in_usPort, out_pState,
+                                   out_pErrInfo, in_iErrInfoSize);
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_RecvFrom_WaitRecv(int in_iSocket, char *out_pRecvDataBuf, int *inout_pRecvDataLen,
+                                                  char *out_pIpaddr, uint16_t *out_pPort, char *out_pErrInfo,
+                                                  int in_iErrInfoSize, int in_iTimeoutMs)
+{
+    if (in_iTimeoutMs > 0) {
+        int iReady = VXQ_F_SYS_SOCKET_PR_WaitReady(in_iSocket, 0, in_iTimeoutMs);
+        if (iReady <= 0) {
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, iReady == 0 ? "time out" : "select error");
+            return 0;
+        }
+    }
+    return VXQ_F_SYS_SOCKET_RecvFrom(in_iSocket, out_pRecvDataBuf, inout_pRecvDataLen, out_pIpaddr, out_pPort,
+                                     out_pErrInfo, in_iErrInfoSize);
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendUdpSpecDataBuf(int in_iSocket, const char *in_pIpaddr, uint16_t in_usPort,
+                                                   char *inout_pSendDataBuf, int *inout_pSendDataLen, int *out_pState,
+                                                   char *out_pErrInfo, int in_iErrInfoSize)
+{
+    if (out_pState == NULL || inout_pSendDataLen == NULL)
+        return 0;
+    *out_pState = 0;
+    int iTotal = *inout_pSendDataLen;
+    if (iTotal <= 0) {
+        *inout_pSendDataLen = 0;
+        return 1;
+    }
+    if (inout_pSendDataBuf == NULL) {
+        *out_pState = -2;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                    "VXQ_F_SYS_SOCKET_SendTo in_pSendDataBuf or in_pIpaddr error.");
+        return 0;
+    }
+    int iDone = 0;
+    while (iDone < iTotal) {
+        int iPiece = iTotal - iDone;
+        if (iPiece > VXQ_SYS_SOCKET_SEND_PIECE)
+            iPiece = VXQ_SYS_SOCKET_SEND_PIECE;
+        if (!VXQ_F_SYS_SOCKET_SendTo(in_iSocket, inout_pSendDataBuf + iDone, iPiece, in_pIpaddr, in_usPort,
+                                     out_pState, out_pErrInfo, in_iErrInfoSize))
+            break;
+        iDone += iPiece;
+    }
+    int iRest = iTotal - iDone;
+    if (iRest > 0 && iDone > 0)
+        memmove(inout_pSendDataBuf, inout_pSendDataBuf + iDone, (size_t)iRest);
+    *inout_pSendDataLen = iRest;
+    return iRest == 0 ? 1 : 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_UdpSendData_SendSpecDataBuf(int in_iSocket, const char *in_pIpaddr, uint16_t in_usPort,
+                                                            const char *in_pSendDataBuf, int in_iSendDataLen,
+                                                            char *out_pErrInfo, int in_iErrInfoSize)
+{
+    int iDone = 0;
+    while (iDone < in_iSendDataLen) {
+        int iPiece = in_iSendDataLen - iDone;
+        if (iPiece > VXQ_SYS_SOCKET_SEND_PIECE)
+            iPiece = VXQ_SYS_SOCKET_SEND_PIECE;
+        int iState = 0;
+        if (!VXQ_F_SYS_SOCKET_SendTo(in_iSocket, in_pSendDataBuf + iDone, iPiece, in_pIpaddr, in_usPort, &iState,
+                                     out_pErrInfo, in_iErrInfoSize))
+            return iState == -2 ? -1 : iDone;
+        iDone += iPiece;
+    }
+    return iDone;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_SendBroadcastMsg(uint16_t in_usPort, const char *in_pSendDataBuf, int in_iSendDataLen)
+{
+    if (in_pSendDataBuf == NULL || in_iSendDataLen <= 0)
+        return 0;
+    int iSocket = VXQ_F_SYS_SOCKET_Create(1);
+    if (iSocket < 0)
+        return 0;
+    int iResult = 0;
+    VXQ_F_SYS_SOCKET_SetBroadcastParam(iSocket, 1);
+    if (VXQ_F_SYS_SOCKET_Bind(iSocket, NULL, 0))
+        iResult = VXQ_F_SYS_SOCKET_SendTo(iSocket, in_pSendDataBuf, in_iSendDataLen, "255.255.255.255", in_usPort, NULL,
+                                          NULL, 0);
+    VXQ_F_SOCKOS_Get()->fnShutdown(iSocket, SHUT_RDWR);
+    VXQ_F_SYS_SOCKET_Close(iSocket);
+    return iResult;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_CheckIpaddr(const char *in_pIpaddr)
+{
+    struct in_addr tAddr;
+    if (in_pIpaddr == NULL || inet_pton(AF_INET, in_pIpaddr, &tAddr) != 1)
+        return 0;
+    return tAddr.s_addr == 0xFFFFFFFFu ? 0 : 1;
+}
+
+/* Copies a dotted text of at most 15 characters into a 16-byte output. */
+static void VXQ_F_SYS_SOCKET_PR_CopyIpaddr(char *out_pIpaddr, const char *in_pText)
+{
+    size_t nLen = strlen(in_pText);
+    if (nLen > 15)
+        nLen = 15;
+    memcpy(out_pIpaddr, in_pText, nLen);
+    out_pIpaddr[nLen] = 0;
+}
+
+/* Resolves in_pHost to its IPv4 addresses (thread-safe, unlike the old
+ * resolver). 1 with the list, which the caller frees; 0 when not resolved. */
+static int VXQ_F_SYS_SOCKET_PR_Resolve(const char *in_pHost, struct addrinfo **out_ppList)
+{
+    struct addrinfo tHints;
+    memset(&tHints, 0, sizeof(tHints));
+    tHints.ai_family = AF_INET;
+    tHints.ai_socktype = SOCK_STREAM;
+    *out_ppList = NULL;
+    if (VXQ_F_SOCKOS_Get()->fnGetAddrInfo(in_pHost, NULL, &tHints, out_ppList) != 0) {
+        *out_ppList = NULL;
+        return 0;
+    }
+    return 1;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_GetNetIpAddr(const char *in_pHost, char *out_pIpaddr)
+{
+    struct in_addr tDotted;
+    if (in_pHost == NULL || out_pIpaddr == NULL)
+        return 1;
+    if (inet_pton(AF_INET, in_pHost, &tDotted) == 1) {
+        VXQ_F_SYS_SOCKET_PR_CopyIpaddr(out_pIpaddr, in_pHost);
+        return 0;
+    }
+    struct addrinfo *pList = NULL;
+    if (!VXQ_F_SYS_SOCKET_PR_Resolve(in_pHost, &pList))
+        return 2;
+    int iCode = 3;
+    for (struct addrinfo *pItem = pList; pItem != NULL; pItem = pItem->ai_next) {
+        if (pItem->ai_family != AF_INET || pItem->ai_addr == NULL)
+            continue;
+        char sText[16];
+        iCode = inet_ntop(AF_INET, &((struct sockaddr_in *)pItem->ai_addr)->sin_addr, sText, sizeof(sText)) != NULL
+                    ? 0
+                    : 4;
+        if (iCode == 0)
+            VXQ_F_SYS_SOCKET_PR_CopyIpaddr(out_pIpaddr, sText);
+        break;
+    }
+    VXQ_F_SOCKOS_Get()->fnFreeAddrInfo(pList);
+    return iCode;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_GetDomainIpAddrTable(const char *in_pHost, _VXQ_S_SYS_IPADDR **out_ppTable,
+                                                     int *out_pCount)
+{
+    if (out_ppTable == NULL || out_pCount == NULL || in_pHost == NULL)
+        return 99;
+    *out_ppTable = NULL;
+    *out_pCount = 0;
+    struct in_addr tDotted;
+    if (inet_pton(AF_INET, in_pHost, &tDotted) == 1) {
+        _VXQ_S_SYS_IPADDR *pTable = (_VXQ_S_SYS_IPADDR *)calloc(1, sizeof(_VXQ_S_SYS_IPADDR));
+        if (pTable == NULL)
+            return 5;
+        VXQ_F_SYS_SOCKET_PR_CopyIpaddr(pTable[0].szIpaddr, in_pHost);
+        *out_ppTable = pTable;
+        *out_pCount = 1;
+        return 0;
+    }
+    struct addrinfo *pList = NULL;
+    if (!VXQ_F_SYS_SOCKET_PR_Resolve(in_pHost, &pList))
+        return 2;
+    int iNum = 0;
+    for (struct addrinfo *pItem = pList; pItem != NULL; pItem = pItem->ai_next)
+        if (pItem->ai_family == AF_INET && pItem->ai_addr != NULL)
+            iNum++;
+    int iCode = 0;
+    _VXQ_S_SYS_IPADDR *pTable = NULL;
+    if (iNum == 0) {
+        iCode = 4;
+    } else if ((pTable = (_VXQ_S_SYS_IPADDR *)calloc((size_t)iNum, sizeof(_VXQ_S_SYS_IPADDR))) == NULL) {
+        iCode = 5;
+    } else {
+        int iIndex = 0;
+        for (struct addrinfo *pItem = pList; pItem != NULL && iCode == 0; pItem = pItem->ai_next) {
+            if (pItem->ai_family != AF_INET || pItem->ai_addr == NULL)
+                continue;
+            if (inet_ntop(AF_INET, &((struct sockaddr_in *)pItem->ai_addr)->sin_addr, pTable[iIndex].szIpaddr, 16) ==
+                NULL)
+                iCode = 6;
+            iIndex++;
+        }
+        if (iCode != 0) {
+            free(pTable);
+            pTable = NULL;
+        }
+    }
+    VXQ_F_SOCKOS_Get()->fnFreeAddrInfo(pList);
+    if (iCode == 0) {
+        *out_ppTable = pTable;
+        *out_pCount = iNum;
+    }
+    return iCode;
+}
+
+extern "C" void VXQ_F_SYS_SOCKET_FreeIpAddrTable(_VXQ_S_SYS_IPADDR **inout_ppTable)
+{
+    if (inout_ppTable == NULL)
+        return;
+    free(*inout_ppTable);
+    *inout_ppTable = NULL;
+}
+
+/* Reads the kernel's interface list (room for 16) through in_iSocket; the
+ * number of entries, or -1 when the query failed. */
+static int VXQ_F_SYS_SOCKET_PR_ListInterfaces(int in_iSocket, struct ifreq *out_pReqs)
+{
+    struct ifconf tConf;
+    memset(out_pReqs, 0, sizeof(struct ifreq) * VXQ_SYS_SOCKET_IF_QUERY_NUM);
+    memset(&tConf, 0, sizeof(tConf));
+    tConf.ifc_len = (int)(sizeof(struct ifreq) * VXQ_SYS_SOCKET_IF_QUERY_NUM);
+    tConf.ifc_req = out_pReqs;
+    if (VXQ_F_SOCKOS_Get()->fnIoctl(in_iSocket, SIOCGIFCONF, &tConf) != 0)
+        return -1;
+    int iNum = tConf.ifc_len / (int)sizeof(struct ifreq);
+    if (iNum < 0)
+        iNum = 0;
+    if (iNum > VXQ_SYS_SOCKET_IF_QUERY_NUM)
+        iNum = VXQ_SYS_SOCKET_IF_QUERY_NUM;
+    return iNum;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(_VXQ_S_SYS_IPADDR_TABLE *inout_pTable)
+{
+    if (inout_pTable == NULL || inout_pTable->iIpaddrNum < 0 || inout_pTable->iIpaddrNum > 8)
+        return 1;
+    int iSocket = VXQ_F_SYS_SOCKET_Create(1);
+    if (iSocket < 0)
+        return 2;
+    struct ifreq tReqs[VXQ_SYS_SOCKET_IF_QUERY_NUM];
+    int iNum = VXQ_F_SYS_SOCKET_PR_ListInterfaces(iSocket, tReqs);
+    VXQ_F_SYS_SOCKET_Close(iSocket);
+    if (iNum < 0)
+        return 3;
+    for (int i = 0; i < iNum && inout_pTable->iIpaddrNum < 8; i++) {
+        if (tReqs[i].ifr_addr.sa_family != AF_INET)
+            continue;
+        struct sockaddr_in tAddr;
+        memcpy(&tAddr, &tReqs[i].ifr_addr, sizeof(tAddr));
+        char sText[16];
+        if (inet_ntop(AF_INET, &tAddr.sin_addr, sText, sizeof(sText)) == NULL || strcmp(sText, "127.0.0.1") == 0)
+            continue;
+        _VXQ_S_SYS_IPADDR *pEntry = &inout_pTable->tIpaddr[inout_pTable->iIpaddrNum];
+        memset(pEntry, 0, sizeof(*pEntry));
+        VXQ_F_SYS_SOCKET_PR_CopyIpaddr(pEntry->szIpaddr, sText);
+        inout_pTable->iIpaddrNum++;
+    }
+    return 0;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr(const char *in_pIpaddr, char *out_pMac)
+{
+    if (in_pIpaddr == NULL || out_pMac == NULL)
+        return 5;
+    int iSocket = VXQ_F_SYS_SOCKET_Create(1);
+    if (iSocket < 0)
+        return 1;
+    struct ifreq tReqs[VXQ_SYS_SOCKET_IF_QUERY_NUM];
+    int iNum = VXQ_F_SYS_SOCKET_PR_ListInterfaces(iSocket, tReqs);
+    VXQ_F_SYS_SOCKET_Close(iSocket);
+    if (iNum < 0)
+        return 2;
+    for (int i = 0; i < iNum; i++) {
+        if (tReqs[i].ifr_addr.sa_family != AF_INET)
+            continue;
+        struct sockaddr_in tAddr;
+        memcpy(&tAddr, &tReqs[i].ifr_addr, sizeof(tAddr));
+        char sText[16];
+        if (inet_ntop(AF_INET, &tAddr.sin_addr, sText, sizeof(sText)) == NULL || strcmp(sText, in_pIpaddr) != 0)
+            continue;
+        int iHwSocket = VXQ_F_SYS_SOCKET_Create(1);
+        if (iHwSocket < 0)
+            return 3;
+        struct ifreq tHw;
+        memset(&tHw, 0, sizeof(tHw));
+        memcpy(tHw.ifr_name, tReqs[i].ifr_name, sizeof(tHw.ifr_name));
+        int iResult = VXQ_F_SOCKOS_Get()->fnIoctl(iHwSocket, SIOCGIFHWADDR, &tHw);
+        VXQ_F_SYS_SOCKET_Close(iHwSocket);
+        if (iResult != 0)
+            return 4;
+        const unsigned char *pMac = (const unsigned char *)tHw.ifr_hwaddr.sa_data;
+        snprintf(out_pMac, 18, "%2.2X-%2.2X-%2.2X-%2.2X-%2.2X-%2.2X", pMac[0], pMac[1], pMac[2], pMac[3], pMac[4],
+                 pMac[5]);
+        return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,195 @@
+/* The scripted socket table behind FakeSockOs. */
+#include "support/fake_sockos.h"
+
+#include "net/sockos.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+struct FdRule {
+    int iBudgetPerPass = -1; /* -1: no limit */
+    int iBudgetLeft = 0;
+    int iFailAt = 0; /* 0: no failure scheduled; counts down per send call */
+    int iFailErrno = 0;
+    bool bFailSticky = false;
+    bool bFailing = false;
+    bool bIgnoreClose = false;
+    int iIgnoredCloses = 0;
+    std::vector<int> tAsked;
+    std::vector<int> tTaken;
+};
+
+std::mutex s_tLock;
+std::map<int, FdRule> s_tRules;
+bool s_bAcceptHigh = false;
+int s_iSelectCalls = 0;
+_VXQ_S_SOCKOS_TABLE s_tTable;
+
+ssize_t FakeSend(int in_iFd, const void *in_pData, size_t in_nLen, int in_iFlags)
+{
+    size_t nTake = in_nLen;
+    {
+        std::lock_guard<std::mutex> tGuard(s_tLock);
+        auto it = s_tRules.find(in_iFd);
+        if (it != s_tRules.end()) {
+            FdRule &tRule = it->second;
+            tRule.tAsked.push_back((int)in_nLen);
+            if (tRule.bFailing || (tRule.iFailAt > 0 && --tRule.iFailAt == 0)) {
+                tRule.bFailing = tRule.bFailSticky;
+                tRule.tTaken.push_back(-1);
+                errno = tRule.iFailErrno;
+                return -1;
+            }
+            if (tRule.iBudgetPerPass >= 0) {
+                if (tRule.iBudgetLeft <= 0) {
+                    tRule.tTaken.push_back(-1);
+                    errno = EWOULDBLOCK;
+                    return -1;
+                }
+                if (nTake > (size_t)tRule.iBudgetLeft)
+                    nTake = (size_t)tRule.iBudgetLeft;
+            }
+        }
+    }
+    ssize_t nSent = send(in_iFd, in_pData, nTake, in_iFlags);
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    if (it != s_tRules.end()) {
+        it->second.tTaken.push_back((int)nSent);
+        if (nSent > 0 && it->second.iBudgetPerPass >= 0)
+            it->second.iBudgetLeft -= (int)nSent;
+    }
+    return nSent;
+}
+
+int FakeSelect(int in_iMaxFdPlus1, fd_set *inout_pRead, fd_set *inout_pWrite, fd_set *inout_pError,
+               struct timeval *inout_pTimeout)
+{
+    {
+        std::lock_guard<std::mutex> tGuard(s_tLock);
+        s_iSelectCalls++;
+        for (auto &tEntry : s_tRules)
+            tEntry.second.iBudgetLeft = tEntry.second.iBudgetPerPass;
+    }
+    return VXQ_F_SOCKOS_Default()->fnSelect(in_iMaxFdPlus1, inout_pRead, inout_pWrite, inout_pError, inout_pTimeout);
+}
+
+int FakeAccept(int in_iFd, struct sockaddr *out_pAddr, socklen_t *inout_pLen)
+{
+    int iNew = VXQ_F_SOCKOS_Default()->fnAccept(in_iFd, out_pAddr, inout_pLen);
+    bool bHigh;
+    {
+        std::lock_guard<std::mutex> tGuard(s_tLock);
+        bHigh = s_bAcceptHigh;
+    }
+    if (iNew < 0 || !bHigh)
+        return iNew;
+    int iHigh = fcntl(iNew, F_DUPFD, FD_SETSIZE + 8);
+    close(iNew);
+    return iHigh;
+}
+
+int FakeClose(int in_iFd)
+{
+    {
+        std::lock_guard<std::mutex> tGuard(s_tLock);
+        auto it = s_tRules.find(in_iFd);
+        if (it != s_tRules.end() && it->second.bIgnoreClose) {
+            it->second.iIgnoredCloses++;
+            return 0;
+        }
+        /* A closed descriptor number is reused by the kernel: forget its rules. */
+        s_tRules.erase(in_iFd);
+    }
+    return close(in_iFd);
+}
+
+} // namespace
+
+FakeSockOs::FakeSockOs()
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_tRules.clear();
+    s_bAcceptHigh = false;
+    s_iSelectCalls = 0;
+    s_tTable = *VXQ_F_SOCKOS_Default();
+    s_tTable.fnSend = FakeSend;
+    s_tTable.fnSelect = FakeSelect;
+    s_tTable.fnAccept = FakeAccept;
+    s_tTable.fnClose = FakeClose;
+    VXQ_F_SOCKOS_Install(&s_tTable);
+}
+
+FakeSockOs::~FakeSockOs()
+{
+    VXQ_F_SOCKOS_Install(NULL);
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_tRules.clear();
+}
+
+void FakeSockOs::Watch(int in_iFd)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_tRules[in_iFd];
+}
+
+void FakeSockOs::LimitSendPerPass(int in_iFd, int in_iBytes)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_tRules[in_iFd].iBudgetPerPass = in_iBytes;
+    s_tRules[in_iFd].iBudgetLeft = in_iBytes;
+}
+
+void FakeSockOs::FailSendAt(int in_iFd, int in_iNth, int in_iErrno, bool in_bSticky)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    FdRule &tRule = s_tRules[in_iFd];
+    tRule.iFailAt = in_iNth;
+    tRule.iFailErrno = in_iErrno;
+    tRule.bFailSticky = in_bSticky;
+    tRule.bFailing = false;
+}
+
+void FakeSockOs::AcceptHighFd(bool in_bOn)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_bAcceptHigh = in_bOn;
+}
+
+void FakeSockOs::IgnoreClose(int in_iFd)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    s_tRules[in_iFd].bIgnoreClose = true;
+}
+
+std::vector<int> FakeSockOs::SendAsked(int in_iFd)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    return it == s_tRules.end() ? std::vector<int>() : it->second.tAsked;
+}
+
+std::vector<int> FakeSockOs::SendTaken(int in_iFd)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    return it == s_tRules.end() ? std::vector<int>() : it->second.tTaken;
+}
+
+int FakeSockOs::SelectCalls()
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    return s_iSelectCalls;
+}
+
+int FakeSockOs::IgnoredCloses(int in_iFd)
+{
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    return it == s_tRules.end() ? 0 : it->second.iIgnoredCloses;
+}
