@@ -28,16 +28,6 @@ extern "C" {
 #define VXQ_DPS_CLAIM_MSG_LEN 32  /* body: 12 bytes */
 #define VXQ_DPS_TOKEN_MAX_LEN 60  /* token field, terminator included */
 
-/* Rights bits of the user record (per channel and global). */
-#define VXQ_DPS_POP_LIVE_VIEW 0x01u
-#define VXQ_DPS_POP_PTZ 0x02u
-#define VXQ_DPS_POP_TALK 0x04u
-#define VXQ_DPS_POP_RECORD_SEARCH 0x08u
-#define VXQ_DPS_POP_RECORD_DOWNLOAD 0x10u
-#define VXQ_DPS_POP_ARMING 0x20u
-#define VXQ_DPS_POP_READ_CONFIG 0x40u
-#define VXQ_DPS_POP_WRITE_CONFIG 0x80u
-
 /* Heartbeat: a request is echoed as an answer and puts the connection under
  * heartbeat supervision (bHeartbeat 1); any other packet type is ignored. */
 VXQ_DPS_DECLARE_NETMSG_HANDLER(P0_HEARTBEAT);
@@ -53,7 +43,7 @@ VXQ_DPS_DECLARE_NETMSG_HANDLER(P1_LOGOUT);
 VXQ_DPS_DECLARE_NETMSG_HANDLER(P1_CLAIM_CHANNEL);
 
 /* Rights check of the operation families: 1 when the connection's user holds
- * in_dwPopBit for channel in_iChNo (-1 = the global word only), else 0.
+ * in_dwPopBit (VXQ_DPS_POP_ bits, vxq_dps.h) for channel in_iChNo (-1 = the global word only), else 0.
  * Channel 10000 is always granted when bSpecialChFlag is set; a connection
  * without a user record is always refused. */
 int VXQ_F_DPS_MC_APUP_PopCheck(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,

@@ -1,9 +1,12 @@
 /* test_host.cpp - the test host application: service start/stop, users, recorded events, orders. */
 #include "support/test_host.h"
 
+#include "core/channel.h"
+
 #include <string.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 _VXQ_S_TESTHOST_DATA::_VXQ_S_TESTHOST_DATA()
@@ -50,12 +53,13 @@ void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVEN
 }
 
 /* Event callback (callback thread): records a copy, then runs the hook unlocked. */
-static int TESTHOST_OnEvent(void *in_pUser, uint8_t *in_pMsg, int32_t in_iLength)
+static int TESTHOST_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
     if (!pHost || !in_pMsg || in_iLength <= 0)
         return 0;
-    std::vector<uint8_t> tEvent(in_pMsg, in_pMsg + in_iLength);
+    const uint8_t *pMsg = (const uint8_t *)in_pMsg;
+    std::vector<uint8_t> tEvent(pMsg, pMsg + in_iLength);
     VXQ_TESTHOST_EVENT_HOOK fnHook;
     {
         std::lock_guard<std::mutex> tGuard(pHost->tLock);
@@ -95,7 +99,7 @@ int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int
     VXQ_F_TESTHOST_Stop(inout_pHost);
     auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
     for (;;) {
-        inout_pHost->pSrv = (_VXQ_S_DPS_MCSRV_DATA *)VXQ_F_DPS_StartDevProNetServer(
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
             0, &inout_pHost->tCap, TESTHOST_OnEvent, inout_pHost, TESTHOST_OnQueryUser, inout_pHost, 0, 0, 0,
             nullptr, 0, in_iPwdMode);
         if (inout_pHost->pSrv)
@@ -137,6 +141,51 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
     out_tEvent = inout_pHost->tEvents[(size_t)iIndex];
     inout_pHost->tEvents.erase(inout_pHost->tEvents.begin() + iIndex);
     return 1;
+}
+
+/* One control-thread job: the work and its completion, shared by the test and the control thread. */
+struct TESTHOST_CONTROL_JOB {
+    std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> fnWork;
+    std::mutex tLock;
+    std::condition_variable tCond;
+    bool bDone = false;
+};
+
+static void TESTHOST_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+                                   int32_t in_iArgLen)
+{
+    if (in_iArgLen != (int32_t)sizeof(void *))
+        return;
+    std::shared_ptr<TESTHOST_CONTROL_JOB> *pHeld = nullptr;
+    memcpy(&pHeld, in_pArg, sizeof(pHeld));
+    std::shared_ptr<TESTHOST_CONTROL_JOB> pJob = *pHeld;
+    delete pHeld;
+    pJob->fnWork(inout_pMcSrvData);
+    {
+        std::lock_guard<std::mutex> tGuard(pJob->tLock);
+        pJob->bDone = true;
+    }
+    pJob->tCond.notify_all();
+}
+
+int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
+{
+    if (!inout_pHost->pSrv)
+        return 0;
+    std::shared_ptr<TESTHOST_CONTROL_JOB> pJob = std::make_shared<TESTHOST_CONTROL_JOB>();
+    pJob->fnWork = in_fnWork;
+    /* The control thread owns one reference until it ran the job; a job that
+     * never runs (service stopped first) leaks that small record only. */
+    std::shared_ptr<TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<TESTHOST_CONTROL_JOB>(pJob);
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, TESTHOST_RunControlJob, &pHeld, sizeof(pHeld))) {
+        delete pHeld;
+        return 0;
+    }
+    std::unique_lock<std::mutex> tGuard(pJob->tLock);
+    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs), [&]() { return pJob->bDone; })
+               ? 1
+               : 0;
 }
 
 static uint32_t TESTHOST_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
@@ -181,8 +230,7 @@ int VXQ_F_TESTHOST_PostOrder(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vecto
 {
     if (!inout_pHost->pSrv || in_tOrder.empty())
         return 0;
-    std::vector<uint8_t> tCopy(in_tOrder);
-    return VXQ_F_DPS_SendDevProData(inout_pHost->pSrv, tCopy.data(), (int32_t)tCopy.size());
+    return VXQ_F_DPS_SendDevProData(inout_pHost->pSrv, in_tOrder.data(), (int)in_tOrder.size());
 }
 
 int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent,

@@ -79,6 +79,13 @@ void VXQ_F_TESTHOST_Stop(_VXQ_S_TESTHOST_DATA *inout_pHost);
 int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgFuncId,
                              std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs = 3000);
 
+/* Runs in_fnWork on the service's control thread (posted as control work, in
+ * order with orders) and waits up to in_iTimeoutMs for it to finish; the only
+ * race-free way for a test to look at connection records. Returns 1 when it ran. */
+int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
+                                   int in_iTimeoutMs = 3000);
+
 /* Head fields of an event or order (16-byte head, host byte order). */
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
