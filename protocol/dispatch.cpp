@@ -76,7 +76,7 @@ int VXQ_F_DPS_MW_CheckMsgLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
 }
 
 /* The catalogue name of a function id for log lines ("0x%4.4X" when it has none). */
-static const char *DISPATCH_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, size_t in_iBufSize)
+static const char *PR_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, size_t in_iBufSize)
 {
     const _VXQ_S_DPS_UMSP_FUNC_INFO *pInfo = VXQ_F_DPS_MW_FindFuncInfo(in_usMsgFuncId);
     if (pInfo && pInfo->sName)
@@ -87,14 +87,14 @@ static const char *DISPATCH_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, si
 
 /* Refuses a request before its handler: a show line, then (for a request that
  * may be answered) the answer in place with in_ucResult. */
-static void DISPATCH_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                             uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry,
                             uint8_t in_ucResult, const char *in_sCause)
 {
     char sName[16];
     char sText[192];
     snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.",
-             DISPATCH_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
+             PR_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
     VXQ_F_LOG_SR_ShowInfo(sText);
     if ((in_pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER) ||
         VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
@@ -133,7 +133,7 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     }
 
     if ((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) {
-        DISPATCH_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
                         VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
         return 1;
     }
@@ -141,7 +141,7 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         char sCause[64];
         snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength,
                  (int)pEntry->iMinMsgLen);
-        DISPATCH_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
                         VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
         return 1;
     }
@@ -149,7 +149,7 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         /* Frames from a client are accepted and ignored until their family handles them. */
         if (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER)
             return 1;
-        DISPATCH_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
                         VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, "not support");
         return 1;
     }

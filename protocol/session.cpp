@@ -51,7 +51,8 @@
 #define SESSION_CLAIM_OFF_CLAIM_ID 4
 #define SESSION_CLAIM_OFF_CONN_ID 8
 
-static uint8_t *SESSION_Body(uint8_t *in_pMsg)
+/* The body of a message: the bytes behind its 20-byte head. */
+static uint8_t *PR_Body(uint8_t *in_pMsg)
 {
     return in_pMsg + VXQ_DPS_UMSP_HEAD_LEN;
 }
@@ -110,7 +111,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
     inout_pConn->pToken = pToken;
     inout_pConn->iConnType = VXQ_DPS_CONN_COMMAND;
 
-    uint8_t *pBody = SESSION_Body(inout_pMsg);
+    uint8_t *pBody = PR_Body(inout_pMsg);
     pBody[SESSION_TOKEN_OFF_VER_LOW] = 17;
     pBody[SESSION_TOKEN_OFF_VER_HIGH] = 2;
     memset(pBody + SESSION_TOKEN_OFF_TEXT, 0, VXQ_DPS_TOKEN_MAX_LEN);
@@ -121,7 +122,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
 
 /* Copies at most in_iMax characters of a text field of in_iFieldSize bytes
  * (which need not be terminated) into a field of in_iOutSize bytes, zero-filled. */
-static void SESSION_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText,
+static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText,
                             size_t in_iFieldSize, size_t in_iMax)
 {
     size_t iLen = strnlen(in_sText, in_iFieldSize);
@@ -132,17 +133,17 @@ static void SESSION_PutText(uint8_t *out_pField, size_t in_iOutSize, const char 
 }
 
 /* Writes the device fields of a successful login answer from the capability record. */
-static void SESSION_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
+static void PR_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
                                     uint8_t *inout_pBody)
 {
     const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
     VXQ_F_DPS_MW_PutLe32(inout_pBody + SESSION_LOGIN_OFF_LOGIN_ID, in_dwLoginId);
     /* The identification text: at most 8 characters, then zeros up to and including offset 300. */
-    SESSION_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_ID, SESSION_LOGIN_DEV_ID_MAX + 1, pCap->sDevIdText,
+    PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_ID, SESSION_LOGIN_DEV_ID_MAX + 1, pCap->sDevIdText,
                     sizeof(pCap->sDevIdText), SESSION_LOGIN_DEV_ID_MAX);
-    SESSION_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT1, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText1,
+    PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT1, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText1,
                     sizeof(pCap->sDevText1), SESSION_LOGIN_DEV_TEXT_LEN - 1);
-    SESSION_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT2, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText2,
+    PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT2, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText2,
                     sizeof(pCap->sDevText2), SESSION_LOGIN_DEV_TEXT_LEN - 1);
     inout_pBody[SESSION_LOGIN_OFF_EMPTY1] = 0;
     inout_pBody[SESSION_LOGIN_OFF_EMPTY2] = 0;
@@ -158,7 +159,7 @@ static void SESSION_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, 
 
 /* Runs the login checks in their fixed order. Returns the result code; on
  * success *out_ptUser holds the user record the lookup filled. */
-static uint8_t SESSION_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                   const uint8_t *in_pBody, _VXQ_S_DPS_USER_INFO *out_ptUser)
 {
     char sUserName[SESSION_LOGIN_USER_LEN + 1];
@@ -219,9 +220,9 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
                                   VXQ_DPS_LOGIN_MSG_LEN, sName))
         return 0;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: client login request.");
-    uint8_t *pBody = SESSION_Body(inout_pMsg);
+    uint8_t *pBody = PR_Body(inout_pMsg);
     _VXQ_S_DPS_USER_INFO tUser;
-    uint8_t ucResult = SESSION_CheckLogin(inout_pMcSrvData, inout_pConn, pBody, &tUser);
+    uint8_t ucResult = PR_CheckLogin(inout_pMcSrvData, inout_pConn, pBody, &tUser);
     if (ucResult == VXQ_DPS_UMSP_RESULT_SUCCESS) {
         /* Upper 16 bits random and never 0, so a login id is never 0 ("not
          * logged in"); lower 16 bits the table slot, unique among connections. */
@@ -230,7 +231,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
             dwRandom = VXQ_F_SYS_GetRandom32() & 0xFFFFu;
         inout_pConn->dwLoginId = (dwRandom << 16) | (inout_pConn->dwPortId & 0xFFFFu);
         memcpy(inout_pConn->pUserInfo, &tUser, sizeof(tUser));
-        SESSION_FillLoginAnswer(inout_pMcSrvData, inout_pConn->dwLoginId, pBody);
+        PR_FillLoginAnswer(inout_pMcSrvData, inout_pConn->dwLoginId, pBody);
     }
     memset(&tUser, 0, sizeof(tUser));
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
@@ -259,7 +260,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
                                   VXQ_DPS_CLAIM_MSG_LEN, sName))
         return 0;
-    uint8_t *pBody = SESSION_Body(inout_pMsg);
+    uint8_t *pBody = PR_Body(inout_pMsg);
     inout_pConn->dwClaimId = VXQ_F_DPS_MW_GetLe32(pBody + SESSION_CLAIM_OFF_CLAIM_ID);
     VXQ_F_DPS_MW_PutLe32(pBody + SESSION_CLAIM_OFF_CONN_ID, inout_pConn->dwConnId);
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,

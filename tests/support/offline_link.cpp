@@ -9,7 +9,8 @@
 static std::vector<_VXQ_S_OFFLINE_SENT> s_tSent;
 static int s_iSendResult = 1;
 
-static int OFFLINE_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+/* The send seam while capturing: keeps a copy of the message, returns the set result. */
+static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
                         uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
     (void)inout_pMcSrvData;
@@ -25,7 +26,7 @@ void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult)
 {
     s_tSent.clear();
     s_iSendResult = in_iSendResult;
-    VXQ_F_DPS_MW_SetNetSendFunc(OFFLINE_Send);
+    VXQ_F_DPS_MW_SetNetSendFunc(PR_Send);
 }
 
 void VXQ_F_OFFLINE_RemoveCapture(void)

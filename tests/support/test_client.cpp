@@ -15,7 +15,8 @@
 
 #include <chrono>
 
-static int64_t TESTCLI_NowMs()
+/* Milliseconds of the steady clock (deadlines of socket waits, not rules). */
+static int64_t PR_NowMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -150,7 +151,7 @@ int VXQ_F_TESTCLI_SendRaw(_VXQ_S_TESTCLI_DATA *inout_ptCli, const void *in_pData
         return 0;
     const uint8_t *pData = (const uint8_t *)in_pData;
     size_t iSent = 0;
-    int64_t iDeadline = TESTCLI_NowMs() + 5000;
+    int64_t iDeadline = PR_NowMs() + 5000;
     while (iSent < in_iLen) {
         ssize_t iRet = send(inout_ptCli->iSock, pData + iSent, in_iLen - iSent, MSG_NOSIGNAL);
         if (iRet > 0) {
@@ -158,7 +159,7 @@ int VXQ_F_TESTCLI_SendRaw(_VXQ_S_TESTCLI_DATA *inout_ptCli, const void *in_pData
             continue;
         }
         if (iRet < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            int iLeft = (int)(iDeadline - TESTCLI_NowMs());
+            int iLeft = (int)(iDeadline - PR_NowMs());
             if (iLeft <= 0)
                 return 0;
             struct pollfd tPoll = {inout_ptCli->iSock, POLLOUT, 0};
@@ -177,7 +178,7 @@ int VXQ_F_TESTCLI_SendMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<ui
 
 /* Receives what is there, waiting at most in_iWaitMs for the first byte.
  * Returns 1 when bytes came, 0 on time-out, -1 when the peer closed or failed. */
-static int TESTCLI_RecvSome(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iWaitMs)
+static int PR_RecvSome(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iWaitMs)
 {
     if (inout_ptCli->iSock < 0 || inout_ptCli->bPeerClosed)
         return -1;
@@ -203,7 +204,7 @@ int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t>
                           int in_iTimeoutMs)
 {
     out_tMsg.clear();
-    int64_t iDeadline = TESTCLI_NowMs() + in_iTimeoutMs;
+    int64_t iDeadline = PR_NowMs() + in_iTimeoutMs;
     for (;;) {
         std::vector<uint8_t> &tRecv = inout_ptCli->tRecv;
         if (tRecv.size() >= VXQ_TESTCLI_HEAD_LEN) {
@@ -217,22 +218,22 @@ int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t>
                 return 1;
             }
         }
-        int iLeft = (int)(iDeadline - TESTCLI_NowMs());
+        int iLeft = (int)(iDeadline - PR_NowMs());
         if (iLeft <= 0)
             return 0;
-        if (TESTCLI_RecvSome(inout_ptCli, iLeft) < 0)
+        if (PR_RecvSome(inout_ptCli, iLeft) < 0)
             return 0;
     }
 }
 
 int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeoutMs)
 {
-    int64_t iDeadline = TESTCLI_NowMs() + in_iTimeoutMs;
+    int64_t iDeadline = PR_NowMs() + in_iTimeoutMs;
     while (!inout_ptCli->bPeerClosed) {
-        int iLeft = (int)(iDeadline - TESTCLI_NowMs());
+        int iLeft = (int)(iDeadline - PR_NowMs());
         if (iLeft <= 0)
             return 0;
-        if (TESTCLI_RecvSome(inout_ptCli, iLeft) < 0)
+        if (PR_RecvSome(inout_ptCli, iLeft) < 0)
             return 1;
     }
     return 1;

@@ -53,7 +53,7 @@ void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVEN
 }
 
 /* Event callback (callback thread): records a copy, then runs the hook unlocked. */
-static int TESTHOST_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
+static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
     if (!pHost || !in_pMsg || in_iLength <= 0)
@@ -74,7 +74,7 @@ static int TESTHOST_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 }
 
 /* User lookup callback (control thread). */
-static int TESTHOST_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
+static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
     if (!pHost || !in_sUserName || !out_pUserInfo)
@@ -100,7 +100,7 @@ int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int
     auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
     for (;;) {
         inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, TESTHOST_OnEvent, inout_pHost, TESTHOST_OnQueryUser, inout_pHost, 0, 0, 0,
+            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, 0,
             nullptr, 0, in_iPwdMode);
         if (inout_pHost->pSrv)
             break;
@@ -144,21 +144,23 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
 }
 
 /* One control-thread job: the work and its completion, shared by the test and the control thread. */
-struct TESTHOST_CONTROL_JOB {
+struct _VXQ_S_TESTHOST_CONTROL_JOB {
     std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> fnWork;
     std::mutex tLock;
     std::condition_variable tCond;
     bool bDone = false;
 };
 
-static void TESTHOST_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+/* Control work (control thread): takes over the job reference passed as the
+ * argument, runs the work and signals its end. */
+static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
                                    int32_t in_iArgLen)
 {
     if (in_iArgLen != (int32_t)sizeof(void *))
         return;
-    std::shared_ptr<TESTHOST_CONTROL_JOB> *pHeld = nullptr;
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = nullptr;
     memcpy(&pHeld, in_pArg, sizeof(pHeld));
-    std::shared_ptr<TESTHOST_CONTROL_JOB> pJob = *pHeld;
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = *pHeld;
     delete pHeld;
     pJob->fnWork(inout_pMcSrvData);
     {
@@ -173,12 +175,12 @@ int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
 {
     if (!inout_pHost->pSrv)
         return 0;
-    std::shared_ptr<TESTHOST_CONTROL_JOB> pJob = std::make_shared<TESTHOST_CONTROL_JOB>();
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
     pJob->fnWork = in_fnWork;
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
-    std::shared_ptr<TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<TESTHOST_CONTROL_JOB>(pJob);
-    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, TESTHOST_RunControlJob, &pHeld, sizeof(pHeld))) {
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
@@ -188,7 +190,8 @@ int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
                : 0;
 }
 
-static uint32_t TESTHOST_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
+/* A host-order u32 at in_iOffset of an application message, 0 past its end. */
+static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
 {
     uint32_t dwValue = 0;
     if (in_tMsg.size() >= in_iOffset + 4)
@@ -198,17 +201,17 @@ static uint32_t TESTHOST_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iO
 
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg)
 {
-    return (int32_t)TESTHOST_Get32(in_tMsg, 0);
+    return (int32_t)PR_Get32(in_tMsg, 0);
 }
 
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg)
 {
-    return TESTHOST_Get32(in_tMsg, 8);
+    return PR_Get32(in_tMsg, 8);
 }
 
 int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
 {
-    return (int32_t)TESTHOST_Get32(in_tMsg, 12);
+    return (int32_t)PR_Get32(in_tMsg, 12);
 }
 
 std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
