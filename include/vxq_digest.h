@@ -82,8 +82,8 @@ VXQ_API int VXQ_TOOLS_MD5_MD5Encrypt(char *out_sCode, const char *in_sText);
 /* Challenge-response digest: MD5 of the byte in_ucId, then in_ucSecretLen bytes
  * of in_pucSecret, then the service's fixed 16-byte challenge, into
  * out_pucDigest (16 bytes). Returns 16. */
-VXQ_API int MD5_enc(unsigned char in_ucId, const unsigned char *in_pucSecret,
-                    unsigned char in_ucSecretLen, unsigned char *out_pucDigest);
+VXQ_API int MD5_enc(unsigned char in_ucId, const unsigned char *in_pucSecret, unsigned char in_ucSecretLen,
+                    unsigned char *out_pucDigest);
 
 /* Digest response: in a zeroed 256-byte work text forms hex(MD5(a)) ":" nonce
  * ":" hex(MD5(b)), takes the MD5 of its first 98 characters and appends its 32

@@ -17,8 +17,8 @@ static uint32_t PR_Rotl(uint32_t in_dwValue, int in_iBits)
 
 static uint32_t PR_LoadLe32(const uint8_t *in_pucBytes)
 {
-    return (uint32_t)in_pucBytes[0] | ((uint32_t)in_pucBytes[1] << 8) |
-           ((uint32_t)in_pucBytes[2] << 16) | ((uint32_t)in_pucBytes[3] << 24);
+    return (uint32_t)in_pucBytes[0] | ((uint32_t)in_pucBytes[1] << 8) | ((uint32_t)in_pucBytes[2] << 16) |
+           ((uint32_t)in_pucBytes[3] << 24);
 }
 
 static void PR_StoreLe32(uint8_t *out_pucBytes, uint32_t in_dwValue)
@@ -36,16 +36,14 @@ static const int s_iShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7,
                                  6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
 static const uint32_t s_dwSine[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613,
-    0xfd469501, 0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193,
-    0xa679438e, 0x49b40821, 0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d,
-    0x02441453, 0xd8a1e681, 0xe7d3fbc8, 0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed,
-    0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a, 0xfffa3942, 0x8771f681, 0x6d9d6122,
-    0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70, 0x289b7ec6, 0xeaa127fa,
-    0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665, 0xf4292244,
-    0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb,
-    0xeb86d391};
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
 /* Mixes one 64-byte block into the state. */
 static void PR_Transform(uint32_t inout_dwState[4], const uint8_t *in_pucBlock)
@@ -54,8 +52,7 @@ static void PR_Transform(uint32_t inout_dwState[4], const uint8_t *in_pucBlock)
     for (int i = 0; i < 16; i++)
         dwWords[i] = PR_LoadLe32(in_pucBlock + 4 * i);
 
-    uint32_t a = inout_dwState[0], b = inout_dwState[1], c = inout_dwState[2],
-             d = inout_dwState[3];
+    uint32_t a = inout_dwState[0], b = inout_dwState[1], c = inout_dwState[2], d = inout_dwState[3];
     for (int i = 0; i < 64; i++) {
         uint32_t f;
         int g;
@@ -93,8 +90,7 @@ void VXQ_F_DIGEST_MD5Init(_VXQ_S_DIGEST_MD5_CTX *out_ptCtx)
     out_ptCtx->dwState[3] = 0x10325476;
 }
 
-void VXQ_F_DIGEST_MD5Update(_VXQ_S_DIGEST_MD5_CTX *inout_ptCtx, const void *in_pData,
-                            uint32_t in_dwLen)
+void VXQ_F_DIGEST_MD5Update(_VXQ_S_DIGEST_MD5_CTX *inout_ptCtx, const void *in_pData, uint32_t in_dwLen)
 {
     const uint8_t *pucData = (const uint8_t *)in_pData;
     uint32_t dwUsed = inout_ptCtx->dwCountLo & 63;
@@ -153,8 +149,7 @@ int VXQ_F_DIGEST_ConstTimeEqual(const void *in_pA, const void *in_pB, uint32_t i
 
 /* ---- Base64 ------------------------------------------------------------ */
 
-static const char s_sBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+static const char s_sBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 /* Value 0..63 of an alphabet character, or -1 for any other byte. */
 static int PR_Base64Value(unsigned char in_ucChar)
@@ -315,9 +310,9 @@ int VXQ_TOOLS_MD5_MD5Encrypt(char *out_sCode, const char *in_sText)
 
 /* The fixed challenge of MD5_enc: a constant of this service, chosen once and
  * never changed, since both ends of an exchange must agree on it. */
-static const unsigned char s_ucMd5EncChallenge[16] = {0x56, 0x58, 0x51, 0x2d, 0x44, 0x50,
-                                                      0x53, 0x2d, 0x43, 0x48, 0x41, 0x4c,
-                                                      0x2d, 0x30, 0x30, 0x31}; /* "VXQ-DPS-CHAL-001" */
+static const unsigned char s_ucMd5EncChallenge[16] = {
+    0x56, 0x58, 0x51, 0x2d, 0x44, 0x50, 0x53, 0x2d,
+    0x43, 0x48, 0x41, 0x4c, 0x2d, 0x30, 0x30, 0x31}; /* "VXQ-DPS-CHAL-001" */
 
 int MD5_enc(unsigned char in_ucId, const unsigned char *in_pucSecret, unsigned char in_ucSecretLen,
             unsigned char *out_pucDigest)
@@ -331,8 +326,8 @@ int MD5_enc(unsigned char in_ucId, const unsigned char *in_pucSecret, unsigned c
     return 16;
 }
 
-int MD5_Tamberlo(const unsigned char *in_pucA, int in_iALen, const unsigned char *in_pucB,
-                 int in_iBLen, const char *in_sNonce, char *inout_sOut)
+int MD5_Tamberlo(const unsigned char *in_pucA, int in_iALen, const unsigned char *in_pucB, int in_iBLen,
+                 const char *in_sNonce, char *inout_sOut)
 {
     /* hex(a) ":" nonce ":" hex(b) in a zeroed work text; a nonce that would not
      * leave room for ":" and the second digest and the zero is cut, which never

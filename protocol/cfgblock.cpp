@@ -17,8 +17,7 @@ static const _VXQ_S_DPS_CFG_RUN s_tRuns4[] = {{96, 4, 2, 4}}; /* inside each ent
 static const _VXQ_S_DPS_CFG_RUN s_tRuns5[] = {{0, 4, 67, 4}};
 static const _VXQ_S_DPS_CFG_RUN s_tRuns6[] = {{0, 4, 48, 4}, {192, 12, 42, 4}};
 static const _VXQ_S_DPS_CFG_RUN s_tRuns7[] = {{0, 4, 15, 4}, {60, 12, 42, 4}};
-static const _VXQ_S_DPS_CFG_RUN s_tRuns8[] = {
-    {0, 4, 2, 4}, {12, 4, 5, 4}, {36, 4, 6, 4}, {60, 12, 42, 4}};
+static const _VXQ_S_DPS_CFG_RUN s_tRuns8[] = {{0, 4, 2, 4}, {12, 4, 5, 4}, {36, 4, 6, 4}, {60, 12, 42, 4}};
 static const _VXQ_S_DPS_CFG_RUN s_tRuns9[] = {{0, 4, 9, 4}, {36, 12, 42, 4}};
 static const _VXQ_S_DPS_CFG_RUN s_tRuns20[] = {{0, 2, 2, 2}, {8, 4, 1, 4}};
 static const _VXQ_S_DPS_CFG_RUN s_tRuns21[] = {{144, 4, 7, 4}};
@@ -82,8 +81,7 @@ static void PR_ReverseRuns(const _VXQ_S_DPS_CFG_LAYOUT *in_ptLayout, uint8_t *in
     for (uint8_t r = 0; r < in_ptLayout->ucFieldRuns; r++) {
         const _VXQ_S_DPS_CFG_RUN *ptRun = &in_ptLayout->ptRuns[r];
         for (uint16_t i = 0; i < ptRun->usCount; i++)
-            PR_Reverse(inout_pucBase + ptRun->dwOffset + (uint32_t)i * ptRun->dwStride,
-                       ptRun->ucWidth);
+            PR_Reverse(inout_pucBase + ptRun->dwOffset + (uint32_t)i * ptRun->dwStride, ptRun->ucWidth);
     }
 }
 
@@ -100,8 +98,7 @@ static uint32_t PR_HostU32(const uint8_t *in_pucField)
  * line when the block must be refused. *out_pbConvert is 0 when the block is
  * acceptable but left unchanged in this direction. */
 static const _VXQ_S_DPS_CFG_LAYOUT *PR_Check(int in_iDirection, int32_t in_iConfigFuncId,
-                                             const uint8_t *in_pucBlock, int32_t in_iLen,
-                                             int *out_pbConvert)
+                                             const uint8_t *in_pucBlock, int32_t in_iLen, int *out_pbConvert)
 {
     *out_pbConvert = 0;
     const _VXQ_S_DPS_CFG_LAYOUT *ptLayout = VXQ_F_DPS_MW_FindConfigLayout(in_iConfigFuncId);
@@ -126,8 +123,8 @@ static const _VXQ_S_DPS_CFG_LAYOUT *PR_Check(int in_iDirection, int32_t in_iConf
     return ptLayout;
 }
 
-int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId,
-                                    uint8_t *inout_pucBlock, int32_t in_iLen)
+int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+                                    int32_t in_iLen)
 {
     int bConvert = 0;
     const _VXQ_S_DPS_CFG_LAYOUT *ptLayout =
@@ -149,16 +146,13 @@ int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId,
     return 1;
 }
 
-int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv,
-                                            int in_iDirection, int32_t in_iConfigFuncId,
-                                            uint8_t *inout_pucBlock, int32_t in_iLen)
+int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_iDirection,
+                                            int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+                                            int32_t in_iLen)
 {
     (void)in_ptSrv;
     if (VXQ_F_DPS_MW_IsBigEndianHost())
-        return VXQ_F_DPS_MW_PR_SwapConfigParam(in_iDirection, in_iConfigFuncId, inout_pucBlock,
-                                               in_iLen);
+        return VXQ_F_DPS_MW_PR_SwapConfigParam(in_iDirection, in_iConfigFuncId, inout_pucBlock, in_iLen);
     int bConvert = 0;
-    return PR_Check(in_iDirection, in_iConfigFuncId, inout_pucBlock, in_iLen, &bConvert) != NULL
-               ? 1
-               : 0;
+    return PR_Check(in_iDirection, in_iConfigFuncId, inout_pucBlock, in_iLen, &bConvert) != NULL ? 1 : 0;
 }

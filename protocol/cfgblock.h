@@ -56,14 +56,14 @@ const _VXQ_S_DPS_CFG_LAYOUT *VXQ_F_DPS_MW_FindConfigLayout(int32_t in_iConfigFun
  * unknown id shows "Error config function ID: %d." and returns 0; a block too
  * short for its layout (or its entry count) is logged and returns 0; in both
  * cases nothing is changed. in_ptSrv may be null. */
-int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv,
-                                            int in_iDirection, int32_t in_iConfigFuncId,
-                                            uint8_t *inout_pucBlock, int32_t in_iLen);
+int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_iDirection,
+                                            int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+                                            int32_t in_iLen);
 
 /* The converter itself, reversing on any host (VXQ_F_DPS_MW_TransConfigParam-
  * LittleMode calls it only on a big-endian host; tests call it directly). Same
  * arguments, checks, log lines and results. */
-int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId,
-                                    uint8_t *inout_pucBlock, int32_t in_iLen);
+int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+                                    int32_t in_iLen);
 
 #endif /* VXQ_PROTOCOL_CFGBLOCK_H */

@@ -12,7 +12,10 @@
 
 #define PR_C VXQ_DPS_UMSP_SENDER_CLIENT
 #define PR_D VXQ_DPS_UMSP_SENDER_DEVICE
-#define PR_ENTRY(id, sender, family) {id, sender, VXQ_DPS_UMSP_FAMILY_##family, #id}
+#define PR_ENTRY(id, sender, family)                                                                         \
+    {                                                                                                        \
+        id, sender, VXQ_DPS_UMSP_FAMILY_##family, #id                                                        \
+    }
 
 /* Ascending by id so that the lookup can bisect. */
 static const _VXQ_S_DPS_UMSP_FUNC_INFO s_tCatalogue[] = {
@@ -111,8 +114,8 @@ uint16_t VXQ_F_DPS_MW_GetLe16(const uint8_t *in_pucField)
 
 uint32_t VXQ_F_DPS_MW_GetLe32(const uint8_t *in_pucField)
 {
-    return (uint32_t)in_pucField[0] | ((uint32_t)in_pucField[1] << 8) |
-           ((uint32_t)in_pucField[2] << 16) | ((uint32_t)in_pucField[3] << 24);
+    return (uint32_t)in_pucField[0] | ((uint32_t)in_pucField[1] << 8) | ((uint32_t)in_pucField[2] << 16) |
+           ((uint32_t)in_pucField[3] << 24);
 }
 
 void VXQ_F_DPS_MW_PutLe16(uint8_t *out_pucField, uint16_t in_usValue)
@@ -156,9 +159,8 @@ void VXQ_F_DPS_MW_HeadStore(const _VXQ_S_PVM_DP_UMSP_MSG_HEAD *in_ptHead, uint8_
     memcpy(out_pucMsg + VXQ_DPS_UMSP_OFF_RESERVED, in_ptHead->ucReserved, 4);
 }
 
-void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize,
-                                 uint16_t in_usMsgFuncId, uint8_t in_ucPacketType,
-                                 uint8_t in_ucResult)
+void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize, uint16_t in_usMsgFuncId,
+                                 uint8_t in_ucPacketType, uint8_t in_ucResult)
 {
     _VXQ_S_PVM_DP_UMSP_MSG_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
@@ -173,8 +175,7 @@ void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize,
 void VXQ_F_DPS_MW_HeadMakeAnswer(uint8_t *inout_pucMsg, uint8_t in_ucResult)
 {
     uint8_t ucByte = inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE];
-    inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE] =
-        (uint8_t)((ucByte & 0xFC) | VXQ_DPS_UMSP_PACKET_ANSWER);
+    inout_pucMsg[VXQ_DPS_UMSP_OFF_PACKET_TYPE] = (uint8_t)((ucByte & 0xFC) | VXQ_DPS_UMSP_PACKET_ANSWER);
     inout_pucMsg[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
 }
 
@@ -193,9 +194,8 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void)
     return (char)(dwWord & 0xFF) == 'b' ? 1 : 0;
 }
 
-int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv,
-                                                    int in_bFromWire, uint8_t *inout_pucMsg,
-                                                    uint32_t in_dwLen)
+int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
+                                                    uint8_t *inout_pucMsg, uint32_t in_dwLen)
 {
     (void)in_ptSrv;
     if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)

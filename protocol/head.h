@@ -134,21 +134,21 @@ static_assert(offsetof(_VXQ_S_PVM_DP_UMSP_MSG_HEAD, ucReserved) == 16, "reserved
 
 /* The family (operation module) that owns the body of a catalogue id. */
 enum {
-    VXQ_DPS_UMSP_FAMILY_SESSION = 1,   /* link and session: P0, P1 */
-    VXQ_DPS_UMSP_FAMILY_LIVE = 2,      /* live view: P2 */
-    VXQ_DPS_UMSP_FAMILY_RECORD = 3,    /* record search and download: P3 */
-    VXQ_DPS_UMSP_FAMILY_TALK_ALARM = 4, /* talk, arming and alarms: P4, P5 */
+    VXQ_DPS_UMSP_FAMILY_SESSION = 1,      /* link and session: P0, P1 */
+    VXQ_DPS_UMSP_FAMILY_LIVE = 2,         /* live view: P2 */
+    VXQ_DPS_UMSP_FAMILY_RECORD = 3,       /* record search and download: P3 */
+    VXQ_DPS_UMSP_FAMILY_TALK_ALARM = 4,   /* talk, arming and alarms: P4, P5 */
     VXQ_DPS_UMSP_FAMILY_CONFIG_USERS = 5, /* configuration, network, users */
-    VXQ_DPS_UMSP_FAMILY_SERIAL = 6,    /* serial port pass-through: P9_COM_ */
-    VXQ_DPS_UMSP_FAMILY_MAINT = 7,     /* custom, maintenance, upgrade: PA, PB */
-    VXQ_DPS_UMSP_FAMILY_MEDIA = 8      /* media frames: PE */
+    VXQ_DPS_UMSP_FAMILY_SERIAL = 6,       /* serial port pass-through: P9_COM_ */
+    VXQ_DPS_UMSP_FAMILY_MAINT = 7,        /* custom, maintenance, upgrade: PA, PB */
+    VXQ_DPS_UMSP_FAMILY_MEDIA = 8         /* media frames: PE */
 };
 
 /* One catalogue entry: constant, never freed. */
 typedef struct _VXQ_S_DPS_UMSP_FUNC_INFO {
     uint16_t usMsgFuncId;
-    uint8_t ucSender; /* VXQ_DPS_UMSP_SENDER_ bits */
-    uint8_t ucFamily; /* VXQ_DPS_UMSP_FAMILY_ value */
+    uint8_t ucSender;  /* VXQ_DPS_UMSP_SENDER_ bits */
+    uint8_t ucFamily;  /* VXQ_DPS_UMSP_FAMILY_ value */
     const char *sName; /* the catalogue name, e.g. "P3_DOWNLOAD_GET" */
 } _VXQ_S_DPS_UMSP_FUNC_INFO;
 
@@ -176,9 +176,8 @@ void VXQ_F_DPS_MW_HeadStore(const _VXQ_S_PVM_DP_UMSP_MSG_HEAD *in_ptHead, uint8_
 
 /* Writes a fresh head as the device builds it (notices and fresh answers):
  * flag, size, function id, type, result, and zeros at 12-19. */
-void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize,
-                                 uint16_t in_usMsgFuncId, uint8_t in_ucPacketType,
-                                 uint8_t in_ucResult);
+void VXQ_F_DPS_MW_HeadBuildFresh(uint8_t *out_pucMsg, uint32_t in_dwPacketSize, uint16_t in_usMsgFuncId,
+                                 uint8_t in_ucPacketType, uint8_t in_ucResult);
 
 /* Turns the request in inout_pucMsg (at least 20 bytes) into its answer in
  * place: type bits 0-1 of byte 10 become 1, byte 11 becomes in_ucResult;
@@ -188,7 +187,7 @@ void VXQ_F_DPS_MW_HeadMakeAnswer(uint8_t *inout_pucMsg, uint8_t in_ucResult);
 /* Packet type (bits 0-1 of byte 10) of the message (at least 20 bytes). */
 uint8_t VXQ_F_DPS_MW_HeadPacketType(const uint8_t *in_pucMsg);
 
-/* 1 when this build runs on a big-endian host (probed once at run time). */
+/* 1 when this build runs on a big-endian host (probed at run time). */
 int VXQ_F_DPS_MW_IsBigEndianHost(void);
 
 /* The single point where a whole message crosses between the wire and the
@@ -203,9 +202,8 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void);
  * changes nothing and returns 1 for any message of at least 20 bytes (0 below).
  * On a big-endian host it converts, in place, the parts of a body that are
  * relayed verbatim to or from the host application (configuration blocks). */
-int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv,
-                                                    int in_bFromWire, uint8_t *inout_pucMsg,
-                                                    uint32_t in_dwLen);
+int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
+                                                    uint8_t *inout_pucMsg, uint32_t in_dwLen);
 
 /* The body conversion of the translator, run on any host (the translator runs
  * it only on a big-endian host; tests call it directly): hands the

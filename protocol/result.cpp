@@ -64,8 +64,7 @@ int VXQ_F_DPS_MW_TransErrorCodeToUmspResult(uint8_t in_ucErrorCode, uint8_t *out
     return 1;
 }
 
-int VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(uint8_t *inout_pucResult,
-                                                   const char *in_sOperName)
+int VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(uint8_t *inout_pucResult, const char *in_sOperName)
 {
     uint8_t ucErrorCode = *inout_pucResult;
     char sText[VXQ_DPS_RESULT_TEXT_SIZE];

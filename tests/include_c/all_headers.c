@@ -6,6 +6,7 @@
 #include "vxq_base.h"
 #include "vxq_clock.h"
 #include "vxq_digest.h"
+#include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
 #include "vxq_sockwrap.h"
@@ -33,6 +34,12 @@ int main(void)
         if (VXQ_TOOLS_MD5_EncodeString(sHex, "") != 1 || sHex[0] != 'd' || sHex[32] != '\0')
             iFailures++;
     }
+    /* The service API is declared here for the host; its records must keep
+     * their sizes in C as in C++. */
+    if (sizeof(_VXQ_S_DPS_MSG_HEAD) != 16 || sizeof(_VXQ_S_DPS_USER_INFO) != 332 ||
+        sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
+        offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
+        iFailures++;
     if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
         iFailures++;
     {

@@ -7,7 +7,8 @@
 
 #include "vxq_digest.h"
 
-namespace {
+namespace
+{
 
 std::string HexOf(const unsigned char *in_pucBytes, size_t in_nLen)
 {
@@ -206,8 +207,13 @@ TEST(Digest, Base64EncodeMatchesRfc4648VectorsWithTheirCounts)
         const char *sIn;
         const char *sOut;
     } tCases[] = {
-        {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto &tCase : tCases) {
         int iLen = (int)strlen(tCase.sIn);
@@ -255,17 +261,17 @@ TEST(Digest, Base64DecodeStopsAtTheFirstNonAlphabetCharacter)
     } tCases[] = {
         {"", 1, 0, ""},
         {"Zm9v", 4, 3, "foo"},
-        {"Zm8=", 4, 2, "fo"},          /* one '=' */
-        {"Zg==", 4, 1, "f"},           /* two '=' */
+        {"Zm8=", 4, 2, "fo"}, /* one '=' */
+        {"Zg==", 4, 1, "f"},  /* two '=' */
         {"Zm9vYmFy", 7, 6, "foobar"},
-        {"Zm8", 4, 2, "fo"},           /* unpadded tail */
+        {"Zm8", 4, 2, "fo"}, /* unpadded tail */
         {"Zg", 4, 1, "f"},
-        {"Z", 4, 0, ""},               /* one character carries no whole byte */
-        {"Zm9v Zm9v", 4, 3, "foo"},    /* a space ends it */
-        {"Zm9v\nZm9v", 4, 3, "foo"},   /* so does a line break */
-        {"Zm*v", 4, 1, "f"},           /* an invalid character in a group */
-        {"-_-_", 1, 0, ""},            /* the URL-safe alphabet is not ours */
-        {"Zm8=Zm9v", 4, 2, "fo"},      /* nothing after '=' is read */
+        {"Z", 4, 0, ""},             /* one character carries no whole byte */
+        {"Zm9v Zm9v", 4, 3, "foo"},  /* a space ends it */
+        {"Zm9v\nZm9v", 4, 3, "foo"}, /* so does a line break */
+        {"Zm*v", 4, 1, "f"},         /* an invalid character in a group */
+        {"-_-_", 1, 0, ""},          /* the URL-safe alphabet is not ours */
+        {"Zm8=Zm9v", 4, 2, "fo"},    /* nothing after '=' is read */
     };
     for (const auto &tCase : tCases) {
         EXPECT_EQ(Base64decode_len(tCase.sIn), tCase.iLenResult) << tCase.sIn;

@@ -9,7 +9,8 @@
 #include "protocol/cfgblock.h"
 #include "protocol/head.h"
 
-namespace {
+namespace
+{
 
 struct ExpectedLayout {
     uint32_t dwSize;
@@ -52,9 +53,7 @@ std::map<int, ExpectedLayout> Layouts()
     tMap[5] = {268, Every4(0, 264), {}};
     tMap[6] = {696, Join(Every4(0, 188), Table7x6(192, 12, {0})), {}};
     tMap[7] = {564, Join(Every4(0, 56), Table7x6(60, 12, {0})), {}};
-    tMap[8] = {564,
-               Join({0, 4, 12, 16, 20, 24, 28, 36, 40, 44, 48, 52, 56}, Table7x6(60, 12, {0})),
-               {}};
+    tMap[8] = {564, Join({0, 4, 12, 16, 20, 24, 28, 36, 40, 44, 48, 52, 56}, Table7x6(60, 12, {0})), {}};
     tMap[9] = {540, Join(Every4(0, 32), Table7x6(36, 12, {0})), {}};
     tMap[20] = {12, {8}, {0, 2}};
     tMap[21] = {172, Every4(144, 168), {}};
@@ -82,7 +81,6 @@ void ReverseAt(std::vector<uint8_t> &inout_ucBuf, uint32_t in_dwOffset, int in_i
         std::swap(inout_ucBuf[in_dwOffset + i], inout_ucBuf[in_dwOffset + in_iWidth - 1 - i]);
 }
 
-
 } // namespace
 
 TEST(CfgBlock, EveryKnownLayoutReversesExactlyItsFieldsInBothDirections)
@@ -100,9 +98,9 @@ TEST(CfgBlock, EveryKnownLayoutReversesExactlyItsFieldsInBothDirections)
                 ReverseAt(ucExpect, o, 4);
             for (uint32_t o : tWant.dwU16)
                 ReverseAt(ucExpect, o, 2);
-            EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(iDir, tPair.first, ucBlock.data(),
-                                                      (int32_t)ucBlock.size()),
-                      1)
+            EXPECT_EQ(
+                VXQ_F_DPS_MW_PR_SwapConfigParam(iDir, tPair.first, ucBlock.data(), (int32_t)ucBlock.size()),
+                1)
                 << tPair.first;
             EXPECT_EQ(ucBlock, ucExpect) << "id " << tPair.first << " direction " << iDir;
         }
@@ -169,13 +167,11 @@ TEST(CfgBlock, BlockShorterThanItsLayoutIsRefusedWhole)
         std::vector<uint8_t> ucBlock = Pattern(dwShort);
         std::vector<uint8_t> ucBefore = ucBlock;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, tPair.first, ucBlock.data(), (int32_t)dwShort),
-                  0)
+        EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, tPair.first, ucBlock.data(), (int32_t)dwShort), 0)
             << tPair.first;
         std::string sOut = testing::internal::GetCapturedStdout();
         EXPECT_EQ(ucBlock, ucBefore) << tPair.first;
-        EXPECT_NE(sOut.find("VXQ_F_DPS_MW_TransConfigParamLittleMode in_iLen error."),
-                  std::string::npos);
+        EXPECT_NE(sOut.find("VXQ_F_DPS_MW_TransConfigParamLittleMode in_iLen error."), std::string::npos);
     }
     std::vector<uint8_t> ucFour = {1, 2, 3, 4};
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucFour.data(), -1), 0);
@@ -210,12 +206,10 @@ TEST(CfgBlock, UnknownIdIsRefusedWithItsTextAndNothingChanges)
         for (int bSwap : {1, 0}) {
             testing::internal::CaptureStdout();
             int iResult = bSwap ? VXQ_F_DPS_MW_PR_SwapConfigParam(1, iId, ucBlock.data(), 1024)
-                                : VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 1, iId,
-                                                                          ucBlock.data(), 1024);
+                                : VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 1, iId, ucBlock.data(), 1024);
             std::string sOut = testing::internal::GetCapturedStdout();
             EXPECT_EQ(iResult, 0) << iId;
-            EXPECT_NE(sOut.find("Error config function ID: " + std::to_string(iId) + "."),
-                      std::string::npos)
+            EXPECT_NE(sOut.find("Error config function ID: " + std::to_string(iId) + "."), std::string::npos)
                 << sOut;
             EXPECT_EQ(ucBlock, ucBefore);
         }
@@ -242,8 +236,8 @@ TEST(CfgBlock, PacketBodyHandsTheConfigBlockAtItsOffsetAndRefusesUnknownIds)
         uint16_t usFuncId;
         uint32_t dwBlockAt; /* 0: no block is converted */
     } tCases[] = {
-        {P9_GET_CONFIG, 32}, {P9_SET_CONFIG, 32}, {P9_GET_DEF_CONFIG, 36}, {P9_IEC_IMP_CONFIG, 0},
-        {P2_PTZ, 0},
+        {P9_GET_CONFIG, 32},    {P9_SET_CONFIG, 32}, {P9_GET_DEF_CONFIG, 36},
+        {P9_IEC_IMP_CONFIG, 0}, {P2_PTZ, 0},
     };
     for (const auto &tCase : tCases) {
         std::vector<uint8_t> ucMsg = Pattern(48);
@@ -265,8 +259,7 @@ TEST(CfgBlock, PacketBodyHandsTheConfigBlockAtItsOffsetAndRefusesUnknownIds)
             EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(0, ucMsg.data(), 48), 0);
             std::string sOut = testing::internal::GetCapturedStdout();
             char sWant[64];
-            snprintf(sWant, sizeof(sWant), "Function ID: 0x%4.4X, trans config fail.",
-                     tCase.usFuncId);
+            snprintf(sWant, sizeof(sWant), "Function ID: 0x%4.4X, trans config fail.", tCase.usFuncId);
             EXPECT_NE(sOut.find(sWant), std::string::npos) << sOut;
             EXPECT_NE(sOut.find("Error config function ID: 10."), std::string::npos);
             EXPECT_EQ(ucMsg, ucBefore);
