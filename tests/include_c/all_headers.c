@@ -9,6 +9,8 @@
 #include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_membuf.h"
+#include "vxq_queue.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
 #include "vxq_textfile.h"
@@ -22,6 +24,10 @@ int main(void)
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
+        iFailures++;
+    VXQ_F_LOG_SR_SetIfShowLog(1);
+    if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
+        VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
         iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
@@ -47,6 +53,18 @@ int main(void)
         if (VXQ_F_THREAD_Event_Wait(hEvent, 0) != 1)
             iFailures++;
         VXQ_F_THREAD_Event_Destroy(hEvent);
+    }
+    {
+        VXQ_HQUEUE hQueue = NULL;
+        char *pBuf = NULL;
+        int32_t iSize = 0, iLen = 0;
+        if (VXQ_F_TOOLS_QUEUE_InitQueue(&hQueue, 1) != 1 ||
+            VXQ_F_TOOLS_QUEUE_SetData(hQueue, "ab", 2, 0) != 1 ||
+            VXQ_F_TOOLS_QUEUE_FreeQueue(&hQueue) != 1)
+            iFailures++;
+        if (VXQ_F_MEM_MG_AddDataToBuf(&pBuf, &iSize, &iLen, "ab", 2) != 1 || iLen != 2)
+            iFailures++;
+        VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include "simconfig.h"
+#include "support/temp_dir.h"
+
+#include <memory>
+#include <string.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<_VXQ_S_SIMCFG_DATA> NewCfg()
+{
+    return std::unique_ptr<_VXQ_S_SIMCFG_DATA>(new _VXQ_S_SIMCFG_DATA());
+}
+
+/* A small valid file; tests append or replace lines. */
+const char *s_sBase = "// test configuration\n"
+                      "[device]\n"
+                      "video_channels = 2   // two\n"
+                      "[user0]\n"
+                      "name = admin\n"
+                      "password = secret // the password\n"
+                      "global_rights = 0xFF\n"
+                      "channel_rights =\n"
+                      "\n"
+                      "[user2]\n"
+                      "name = guest\n"
+                      "password = guest\n"
+                      "global_rights = 0\n"
+                      "channel_rights = 0x01, 3 ,0x80000000\n"
+                      "\n"
+                      "[channel0]\n"
+                      "stream0_fps = 30\n";
+
+} // namespace
+
+TEST(SimConfig, SampleFileLoadsWithItsDeviceUsersAndClip)
+{
+    auto pCfg = NewCfg();
+    char sReason[256];
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(VXQ_SIM_SAMPLE_INI, pCfg.get(), sReason, sizeof(sReason)), 1) << sReason;
+    EXPECT_EQ(pCfg->usPort, 7000);
+    EXPECT_EQ(pCfg->iVideoChanNum, 2);
+    EXPECT_EQ(pCfg->iAudioChanNum, 1);
+    EXPECT_STREQ(pCfg->sDevIdText, "DPSSIM01");
+    EXPECT_STREQ(pCfg->sDevText2, "simulated recorder");
+    EXPECT_EQ(pCfg->iDevCapValue[4], 1);
+    _VXQ_S_SIMCFG_USER *pAdmin = VXQ_F_SIMCFG_FindUser(pCfg.get(), "admin");
+    ASSERT_NE(pAdmin, nullptr);
+    EXPECT_STREQ(pAdmin->sPassword, "admin");
+    EXPECT_EQ(pAdmin->dwPopMask, 0xFFu);
+    _VXQ_S_SIMCFG_USER *pViewer = VXQ_F_SIMCFG_FindUser(pCfg.get(), "viewer");
+    ASSERT_NE(pViewer, nullptr);
+    EXPECT_EQ(pViewer->iChPopNum, 2);
+    EXPECT_EQ(pViewer->dwChPopMask[1], 0x09u);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "nobody"), nullptr);
+    /* The clip path is resolved against the file's folder. */
+    EXPECT_EQ(std::string(pCfg->tStream[0][0].sSource), std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264");
+    EXPECT_STREQ(pCfg->tStream[0][1].sSource, "");
+    EXPECT_EQ(pCfg->tStream[0][1].iFrameRate, 15);
+    EXPECT_EQ(pCfg->tStream[1][0].iGop, 50);
+    EXPECT_EQ(pCfg->tStream[1][1].iGop, 10); /* defaults to the frame rate */
+    EXPECT_EQ(pCfg->bChAudio[0], 1);
+    EXPECT_EQ(pCfg->bChAudio[1], 0);
+    EXPECT_EQ(pCfg->iToneHz, 1000);
+    EXPECT_EQ(pCfg->iNetCardNum, 1);
+    const uint8_t ucMac[6] = {0x02, 0x00, 0x5E, 0x10, 0x00, 0x01};
+    EXPECT_EQ(memcmp(pCfg->tNetCard[0].ucMac, ucMac, 6), 0);
+    EXPECT_EQ(pCfg->usVersion[1], 4);
+    EXPECT_EQ(pCfg->dwVersion[0], 20261206u);
+    EXPECT_EQ(pCfg->iQualityCapNum, 3);
+    EXPECT_STREQ(pCfg->tQualityCap[2].sName, "high");
+    EXPECT_EQ(pCfg->tQualityCap[2].usValue[0], 1280);
+    EXPECT_NE(std::string(pCfg->sAbility).find("<upgrade/>"), std::string::npos);
+    EXPECT_EQ(pCfg->bSerialLoopback, 1);
+}
+
+TEST(SimConfig, MissingKeysTakeDefaultsAndRelativePathsFollowTheFile)
+{
+    TempDir tDir;
+    ASSERT_TRUE(WriteFile(tDir.File("sim.ini"), s_sBase));
+    auto pCfg = NewCfg();
+    char sReason[256];
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(tDir.File("sim.ini").c_str(), pCfg.get(), sReason, sizeof(sReason)), 1)
+        << sReason;
+    EXPECT_EQ(pCfg->usPort, 7000);
+    EXPECT_EQ(pCfg->iMaxRealplayClientNum, 64);
+    EXPECT_EQ(pCfg->tStream[0][0].iFrameRate, 30);
+    EXPECT_EQ(pCfg->tStream[0][0].iGop, 30);
+    EXPECT_EQ(pCfg->tStream[0][0].usWidth, 640);
+    EXPECT_EQ(pCfg->tStream[0][2].usHeight, 240);
+    EXPECT_EQ(pCfg->tStream[1][0].iBitRate, 512);
+    EXPECT_EQ(std::string(pCfg->sRecordDir), tDir.Path() + "/sim-data/records");
+    EXPECT_STREQ(pCfg->sLogDir, "");
+    _VXQ_S_SIMCFG_USER *pGuest = VXQ_F_SIMCFG_FindUser(pCfg.get(), "guest");
+    ASSERT_NE(pGuest, nullptr);
+    EXPECT_EQ(pGuest - pCfg->tUser, 2);
+    EXPECT_EQ(pGuest->iChPopNum, 3);
+    EXPECT_EQ(pGuest->dwChPopMask[0], 1u);
+    EXPECT_EQ(pGuest->dwChPopMask[1], 3u);
+    EXPECT_EQ(pGuest->dwChPopMask[2], 0x80000000u);
+    EXPECT_STREQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "admin")->sPassword, "secret");
+}
+
+TEST(SimConfig, BadValuesFailTheLoadWithOneLineNamingSectionAndKey)
+{
+    struct {
+        const char *sAppend;
+        const char *sWant; /* part of the reason */
+    } tCases[] = {
+        {"[service]\nport = 70000\n", "[service] port: 70000 is outside 1..65535"},
+        {"[service]\nport = 7x\n", "[service] port: '7x' is not a number"},
+        {"[service]\nmedia_buf_size = 1000\n", "[service] media_buf_size"},
+        {"[device]\naudio_channels = 65\n", "[device] audio_channels: 65 is outside 0..64"},
+        {"[device]\ndev_id = ABCDEFGHIJKL\n", "[device] dev_id: longer than 11 characters"},
+        {"[channel1]\nstream2_fps = 0\n", "[channel1] stream2_fps"},
+        {"[channel0]\nstream0_source = media/none.h264\n", "[channel0] stream0_source: cannot read"},
+        {"[user5]\nname = admin\n", "[user5] name: user 'admin' is defined twice"},
+        {"[user5]\nname = bob\nchannel_rights = 1,x\n", "[user5] channel_rights: 'x' is not a number"},
+        {"[user5]\nname = bob\nglobal_rights = 0x100000000\n", "[user5] global_rights"},
+        {"[net_card0]\nmac = 02:00:5E:10:00:01\n", "[net_card0] mac"},
+        {"[net_card0]\nip = 300.1.1.1\n", "[net_card0] ip: '300.1.1.1' is not an IPv4 address"},
+        {"[quality]\ncap_num = 1\ncap0 = low,1,2,3\n", "[quality] cap0"},
+        {"[quality]\ncap_num = 1\ncap0 = low,1,2,3,70000\n", "[quality] cap0"},
+        {"[quality]\ncap_num = 1\ncap0 = averyveryverylongname,1,2,3,4\n", "[quality] cap0"},
+        {"[maint]\nversion_short = 1,2,3,4,5\n", "[maint] version_short: more than 4 values"},
+    };
+    for (const auto &c : tCases) {
+        TempDir tDir;
+        ASSERT_TRUE(WriteFile(tDir.File("sim.ini"), std::string(s_sBase) + c.sAppend));
+        auto pCfg = NewCfg();
+        char sReason[256];
+        EXPECT_EQ(VXQ_F_SIMCFG_Load(tDir.File("sim.ini").c_str(), pCfg.get(), sReason, sizeof(sReason)), 0)
+            << c.sAppend;
+        std::string s(sReason);
+        EXPECT_NE(s.find(c.sWant), std::string::npos) << s;
+        EXPECT_EQ(s.find('\n'), std::string::npos) << s;
+        EXPECT_EQ(s.find(tDir.File("sim.ini")), 0u) << s;
+    }
+    /* A missing file says so; a short reason buffer is cut, not overrun. */
+    auto pCfg = NewCfg();
+    char sReason[16];
+    EXPECT_EQ(VXQ_F_SIMCFG_Load("/nonexistent/sim.ini", pCfg.get(), sReason, sizeof(sReason)), 0);
+    EXPECT_EQ(strlen(sReason), 15u);
+    EXPECT_EQ(VXQ_F_SIMCFG_Load(nullptr, pCfg.get(), nullptr, 0), 0);
+}
+
+TEST(SimConfig, UserChangesAreWrittenBackAndSurviveAReload)
+{
+    TempDir tDir;
+    std::string sFile = tDir.File("sim.ini");
+    ASSERT_TRUE(WriteFile(sFile, s_sBase));
+    auto pCfg = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pCfg.get(), nullptr, 0), 1);
+
+    /* Add takes the first free slot (1), delete frees one, the next add reuses it. */
+    const uint32_t dwCh[3] = {0x01, 0x0B, 0xFFFFFFFF};
+    ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pCfg.get(), "alice", "pw1", 0x20, 3, dwCh), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "alice") - pCfg->tUser, 1);
+    ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pCfg.get(), "bob", "pw2", 0x01, 0, nullptr), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "bob") - pCfg->tUser, 3);
+    ASSERT_EQ(VXQ_F_SIMCFG_DelUser(pCfg.get(), "guest"), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "guest"), nullptr);
+    ASSERT_EQ(VXQ_F_SIMCFG_SetUserPassword(pCfg.get(), "admin", "n3w pass"), 1);
+    const uint32_t dwBobCh[2] = {0x03, 0x05};
+    ASSERT_EQ(VXQ_F_SIMCFG_SetUserPop(pCfg.get(), "bob", 0x40, 2, dwBobCh), 1);
+
+    std::string sText = ReadFile(sFile);
+    /* Comments of the file stay where they were. */
+    EXPECT_NE(sText.find("// test configuration"), std::string::npos);
+    EXPECT_NE(sText.find("video_channels = 2   // two"), std::string::npos);
+    EXPECT_NE(sText.find("password = n3w pass // the password"), std::string::npos);
+    EXPECT_NE(sText.find("channel_rights=0x1,0xB,0xFFFFFFFF"), std::string::npos) << sText;
+
+    auto pAgain = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pAgain.get(), nullptr, 0), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pAgain.get(), "guest"), nullptr);
+    _VXQ_S_SIMCFG_USER *pAlice = VXQ_F_SIMCFG_FindUser(pAgain.get(), "alice");
+    ASSERT_NE(pAlice, nullptr);
+    EXPECT_STREQ(pAlice->sPassword, "pw1");
+    EXPECT_EQ(pAlice->dwPopMask, 0x20u);
+    ASSERT_EQ(pAlice->iChPopNum, 3);
+    EXPECT_EQ(pAlice->dwChPopMask[2], 0xFFFFFFFFu);
+    _VXQ_S_SIMCFG_USER *pBob = VXQ_F_SIMCFG_FindUser(pAgain.get(), "bob");
+    ASSERT_NE(pBob, nullptr);
+    EXPECT_EQ(pBob->dwPopMask, 0x40u);
+    EXPECT_EQ(pBob->iChPopNum, 2);
+    EXPECT_EQ(pBob->dwChPopMask[1], 0x05u);
+    EXPECT_STREQ(VXQ_F_SIMCFG_FindUser(pAgain.get(), "admin")->sPassword, "n3w pass");
+
+    /* The slot guest left is taken by the next user. */
+    ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pAgain.get(), "carol", "pw3", 0, 0, nullptr), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pAgain.get(), "carol") - pAgain->tUser, 2);
+}
+
+TEST(SimConfig, UserChangesThatCannotBeStoredAreRefusedAndChangeNothing)
+{
+    TempDir tDir;
+    std::string sFile = tDir.File("sim.ini");
+    ASSERT_TRUE(WriteFile(sFile, s_sBase));
+    auto pCfg = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pCfg.get(), nullptr, 0), 1);
+    std::string sBefore = ReadFile(sFile);
+    struct {
+        const char *sName, *sPassword;
+    } tAdds[] = {
+        {"admin", "x"},                                  /* exists */
+        {"", "x"},                                       /* empty name */
+        {"eve", ""},                                     /* empty password */
+        {"a-name-of-thirty-two-characters!", "x"},       /* too long */
+        {"eve", "pass//word"},                           /* a comment in the file */
+        {" eve", "x"},                                   /* blank at the start */
+        {"eve", "line\nbreak"},                          /* control character */
+    };
+    for (const auto &c : tAdds)
+        EXPECT_EQ(VXQ_F_SIMCFG_AddUser(pCfg.get(), c.sName, c.sPassword, 1, 0, nullptr), 0) << c.sName;
+    EXPECT_EQ(VXQ_F_SIMCFG_DelUser(pCfg.get(), "nobody"), 0);
+    EXPECT_EQ(VXQ_F_SIMCFG_SetUserPassword(pCfg.get(), "nobody", "x"), 0);
+    EXPECT_EQ(VXQ_F_SIMCFG_SetUserPassword(pCfg.get(), "admin", "a//b"), 0);
+    EXPECT_EQ(VXQ_F_SIMCFG_SetUserPop(pCfg.get(), "nobody", 1, 0, nullptr), 0);
+    EXPECT_EQ(ReadFile(sFile), sBefore);
+    EXPECT_STREQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "admin")->sPassword, "secret");
+
+    /* The 33rd user finds no slot. Channel word counts are clamped to 0..64. */
+    std::vector<uint32_t> vWords(100, 0x11);
+    int iAdded = 0;
+    for (int i = 0; i < 40; i++) {
+        std::string sName = "u" + std::to_string(i);
+        iAdded += VXQ_F_SIMCFG_AddUser(pCfg.get(), sName.c_str(), "pw", 0, i == 0 ? 100 : -5, vWords.data());
+    }
+    EXPECT_EQ(iAdded, VXQ_SIM_MAX_USER - 2);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "u0")->iChPopNum, 64);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pCfg.get(), "u1")->iChPopNum, 0);
+    auto pAgain = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pAgain.get(), nullptr, 0), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pAgain.get(), "u0")->iChPopNum, 64);
+    EXPECT_NE(VXQ_F_SIMCFG_FindUser(pAgain.get(), "u29"), nullptr);
+}
+
+TEST(SimConfig, NetCardChangeIsWrittenBack)
+{
+    TempDir tDir;
+    std::string sFile = tDir.File("sim.ini");
+    ASSERT_TRUE(WriteFile(sFile, s_sBase));
+    auto pCfg = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pCfg.get(), nullptr, 0), 1);
+    _VXQ_S_SIMCFG_NET_CARD tCard = pCfg->tNetCard[0];
+    snprintf(tCard.sIpAddr, sizeof(tCard.sIpAddr), "127.0.0.9");
+    tCard.ucMac[5] = 0xAB;
+    tCard.dwValue = 7;
+    ASSERT_EQ(VXQ_F_SIMCFG_SetNetCard(pCfg.get(), 0, &tCard), 1);
+    EXPECT_EQ(VXQ_F_SIMCFG_SetNetCard(pCfg.get(), 1, &tCard), 0);
+    EXPECT_EQ(VXQ_F_SIMCFG_SetNetCard(pCfg.get(), -1, &tCard), 0);
+    auto pAgain = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pAgain.get(), nullptr, 0), 1);
+    EXPECT_STREQ(pAgain->tNetCard[0].sIpAddr, "127.0.0.9");
+    EXPECT_EQ(pAgain->tNetCard[0].ucMac[5], 0xAB);
+    EXPECT_EQ(pAgain->tNetCard[0].dwValue, 7u);
+}
+
+TEST(SimConfig, CapabilityAndUserRecordsForTheServiceComeFromTheFile)
+{
+    auto pCfg = NewCfg();
+    ASSERT_EQ(VXQ_F_SIMCFG_Load(VXQ_SIM_SAMPLE_INI, pCfg.get(), nullptr, 0), 1);
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    memset(&tCap, 0xA5, sizeof(tCap));
+    VXQ_F_SIMCFG_FillDevCap(pCfg.get(), &tCap);
+    EXPECT_STREQ(tCap.sDevIdText, "DPSSIM01");
+    EXPECT_STREQ(tCap.sDevText1, "dps-sim");
+    EXPECT_STREQ(tCap.sDevText2, "simulated recorder");
+    EXPECT_EQ(tCap.iVideoChanNum, 2);
+    EXPECT_EQ(tCap.iAudioChanNum, 1);
+    EXPECT_EQ(tCap.iDevCapValue5, 1);
+    EXPECT_EQ(tCap.iSubProtoNum, 0);
+    EXPECT_EQ(tCap.bSpecialChFlag, 0);
+    EXPECT_EQ(tCap.bRealplayCheckFlag, 0);
+    EXPECT_EQ(tCap.fnRealplayCheck, nullptr);
+    EXPECT_EQ(tCap.pRealplayCheckUser, nullptr);
+
+    _VXQ_S_DPS_USER_INFO tUser;
+    memset(&tUser, 0xA5, sizeof(tUser));
+    ASSERT_EQ(VXQ_F_SIMCFG_FillUserInfo(pCfg.get(), "viewer", &tUser), 1);
+    EXPECT_STREQ(tUser.sUserName, "viewer");
+    EXPECT_STREQ(tUser.sPassword, "viewer");
+    EXPECT_EQ(tUser.dwPopMask, 0u);
+    EXPECT_EQ(tUser.dwChPopMask[0], VXQ_DPS_POP_LIVE_VIEW | VXQ_DPS_POP_RECORD_SEARCH);
+    EXPECT_EQ(tUser.dwChPopMask[1], 0x09u);
+    for (int i = 2; i < 64; i++)
+        EXPECT_EQ(tUser.dwChPopMask[i], 0u) << i;
+    EXPECT_EQ(VXQ_F_SIMCFG_FillUserInfo(pCfg.get(), "nobody", &tUser), 0);
+    EXPECT_EQ(tUser.sPassword[0], 0);
+    EXPECT_EQ(tUser.dwPopMask, 0u);
+}
