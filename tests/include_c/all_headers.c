@@ -10,8 +10,11 @@
 #include "vxq_inistore.h"
 #include "vxq_log.h"
 #include "vxq_media.h"
+#include "vxq_logserver.h"
+#include "vxq_logupload.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
+#include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
 #include "vxq_textfile.h"
@@ -30,6 +33,8 @@ int main(void)
     if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
         VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
         iFailures++;
+    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1)
+        iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
     if (VXQ_F_OpenFile(NULL, VXQ_FILE_MODE_READ) != NULL || VXQ_F_CloseFile(NULL) != 1)
@@ -46,6 +51,17 @@ int main(void)
     if (sizeof(_VXQ_S_DPS_MSG_HEAD) != 16 || sizeof(_VXQ_S_DPS_USER_INFO) != 332 ||
         sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
         offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
+        iFailures++;
+    /* The service API refuses a null handle; stopping one only writes its line. */
+    if (VXQ_F_DPS_StopDevProNetServer((VXQ_DPS_HANDLE)0) != 1 ||
+        VXQ_F_DPS_SendDevProData((VXQ_DPS_HANDLE)0, "x", 1) != 0 ||
+        VXQ_F_DPS_SetMediaDataBufSize((VXQ_DPS_HANDLE)0, 1048576) != 0 ||
+        VXQ_F_DPS_SetMediaDataBufSizeByCh((VXQ_DPS_HANDLE)0, 0, 0, 0) != 0 ||
+        VXQ_F_DPS_SetShowRunState((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_SetOnlySendIFrameTimeLen((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_SetMaxRealplayClientNum((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_StartDevProNetServer(0, NULL, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0) != NULL ||
+        VXQ_F_DPS_CA_GetInt("none", "none", 7, "/nonexistent/vxq.ini") != 7)
         iFailures++;
     if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
         iFailures++;
@@ -72,6 +88,12 @@ int main(void)
     VXQ_F_DPS_MC_APUP_SendAudioFrameData((VXQ_DPS_HANDLE)NULL, 0, 0, "x", 1);
     if (VXQ_F_DPS_QueryCacheVideoFrameNum((VXQ_DPS_HANDLE)NULL, 0, 0) != 0)
         iFailures++;
+    /* The log service is not running here: stopping it, asking its port and
+     * stopping a missing upload client are harmless; a null address is refused. */
+    if (VXQ_F_LOG_SR_StopLogService() != 1 || VXQ_F_LOG_SR_GetLogServicePort() != 0 ||
+        VXQ_F_LOG_SR_StopLogUpClient() != 1 || VXQ_F_LOG_UPC_StartLogUpServer("a", "b", NULL, 9) != NULL)
+        iFailures++;
+    VXQ_F_LOG_UPC_StopLogUpServer(NULL);
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;

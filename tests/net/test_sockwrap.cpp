@@ -6,11 +6,13 @@
 #include "vxq_sockwrap.h"
 
 #include <errno.h>
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -358,83 +360,6 @@ TEST(SockWrap, DatagramsCarryTheirSenderAndAreCutInto1460ByteDatagrams)
     EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_RecvFrom out_pRecvDataBuf or inout_pRecvDataLen is NULL.");
     close(iRecv);
     VXQ_F_SYS_SOCKET_Close(iSend);
-}
-
-TEST(SockWrap, CheckIpaddrAcceptsDottedAddressesExceptTheBroadcastOne)
-{
-    struct {
-        const char *sText;
-        int iExpected;
-    } tCases[] = {{"127.0.0.1", 1},       {"0.0.0.0", 1},  {"192.168.1.254", 1}, {"255.255.255.255", 0},
-                  {"256.1.1.1", 0},       {"1.2.3", 0},    {"", 0},              {"abc", 0},
-                  {"255.255.255.254", 1}, {"1.2.3.4 ", 0}};
-    for (const auto &tCase : tCases)
-        EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckIpaddr(tCase.sText), tCase.iExpected) << tCase.sText;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckIpaddr(NULL), 0);
-}
-
-TEST(SockWrap, NameLookupsCopyDottedTextAndResolveLocalhost)
-{
-    char sIp[16];
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("10.1.2.3", sIp), 0);
-    EXPECT_STREQ(sIp, "10.1.2.3");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("localhost", sIp), 0);
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr(NULL, sIp), 1);
-
-    _VXQ_S_SYS_IPADDR *pTable = NULL;
-    int iCount = -1;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("10.9.8.7", &pTable, &iCount), 0);
-    ASSERT_EQ(iCount, 1);
-    EXPECT_STREQ(pTable[0].szIpaddr, "10.9.8.7");
-    VXQ_F_SYS_SOCKET_FreeIpAddrTable(&pTable);
-    EXPECT_EQ(pTable, nullptr);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("localhost", &pTable, &iCount), 0);
-    ASSERT_GE(iCount, 1);
-    EXPECT_STREQ(pTable[0].szIpaddr, "127.0.0.1");
-    free(pTable);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("localhost", NULL, &iCount), 99);
-}
-
-/* A resolver that knows no name, so that the test does not wait for a name server. */
-static int NoNameResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **)
-{
-    return EAI_NONAME;
-}
-
-TEST(SockWrap, UnresolvedNamesGiveCodeTwoAndNoTable)
-{
-    _VXQ_S_SOCKOS_TABLE tTable = *VXQ_F_SOCKOS_Default();
-    tTable.fnGetAddrInfo = NoNameResolver;
-    VXQ_F_SOCKOS_Install(&tTable);
-    char sIp[16] = "";
-    _VXQ_S_SYS_IPADDR *pTable = NULL;
-    int iCount = -1;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("no-such-host.invalid", sIp), 2);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("no-such-host.invalid", &pTable, &iCount), 2);
-    EXPECT_EQ(pTable, nullptr);
-    EXPECT_EQ(iCount, 0);
-    /* Dotted text needs no resolver. */
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("10.1.2.3", sIp), 0);
-    VXQ_F_SOCKOS_Install(NULL);
-}
-
-TEST(SockWrap, InterfaceQueriesSeeOnlyLoopbackInTheTestNamespace)
-{
-    _VXQ_S_SYS_IPADDR_TABLE tTable;
-    memset(&tTable, 0, sizeof(tTable));
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 0);
-    EXPECT_EQ(tTable.iIpaddrNum, 0);
-    tTable.iIpaddrNum = 9;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(NULL), 1);
-
-    char sMac[18] = "unchanged";
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("10.200.200.200", sMac), 0);
-    EXPECT_STREQ(sMac, "unchanged");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("127.0.0.1", sMac), 0);
-    EXPECT_STREQ(sMac, "00-00-00-00-00-00");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr(NULL, sMac), 5);
 }
 
 TEST(SockWrap, BroadcastNeedsDataAndUsesASocketOfItsOwn)
