@@ -96,7 +96,7 @@ int32_t VXQ_F_DPS_NPD_BuildSearchRsp(uint8_t out_pData[VXQ_DPS_NPD_SEARCH_RSP_LE
         in_dwRequNo,      VXQ_DPS_NPD_RESULT_OK};
     memset(out_pData, 0, VXQ_DPS_NPD_SEARCH_RSP_LEN);
     VXQ_F_DPS_NPD_HeadStore(&tHead, out_pData);
-    VXQ_F_DPS_MW_PutLe32(out_pData + 16, in_dwSearcherValue);
+    VXQ_F_DPS_MW_PutLe32(out_pData + VXQ_DPS_NPD_OFF_SEARCHER, in_dwSearcherValue);
     VXQ_F_DPS_MW_PutLe32(out_pData + 20, in_dwServerId);
     VXQ_F_DPS_NPD_PR_PutText(out_pData + 24, 12, in_pCap->sDevIdText, (int32_t)sizeof(in_pCap->sDevIdText));
     VXQ_F_DPS_NPD_PR_PutText(out_pData + 36, 32, in_pCap->sDevText1, (int32_t)sizeof(in_pCap->sDevText1));
