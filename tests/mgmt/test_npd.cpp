@@ -4,7 +4,9 @@
 
 #include "core/control.h"
 #include "support/test_clock.h"
+#include "support/test_host.h"
 #include "support/wait_until.h"
+#include "vxq_log.h"
 #include "vxq_netcom.h"
 #include "vxq_queue.h"
 
@@ -542,4 +544,104 @@ TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegistered
     ASSERT_GT(tLine.size(), 28u);
     EXPECT_EQ(std::string((const char *)&tLine[28]), "sent record");
     EXPECT_EQ(Le32(tLine, 24), 0u); /* the dropped record took no number */
+}
+
+namespace
+{
+
+/* Sends in_tRequ to the running service's management port every 200 ms until a
+ * datagram with function id in_ucFuncId and the request's number arrives on
+ * in_iFd (other instances of parallel tests may share the port). */
+Bytes AskService(int in_iFd, const Bytes &in_tRequ, uint8_t in_ucFuncId, int in_iTimeoutMs = 5000)
+{
+    sockaddr_in tTo = {};
+    tTo.sin_family = AF_INET;
+    tTo.sin_port = htons(VXQ_DPS_UDP_PORT);
+    tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Bytes tAnswer;
+    auto fnArrived = [&] {
+        pollfd tPoll = {in_iFd, POLLIN, 0};
+        uint8_t ucBuf[65536];
+        while (poll(&tPoll, 1, 0) == 1) {
+            ssize_t n = recv(in_iFd, ucBuf, sizeof(ucBuf), 0);
+            Bytes tData(ucBuf, ucBuf + (n > 0 ? n : 0));
+            if (tData.size() >= 16 && tData[6] == in_ucFuncId && Le32(tData, 8) == Le32(in_tRequ, 8)) {
+                tAnswer = tData;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int iWaited = 0; iWaited < in_iTimeoutMs && tAnswer.empty(); iWaited += 200) {
+        sendto(in_iFd, in_tRequ.data(), in_tRequ.size(), 0, (sockaddr *)&tTo, sizeof(tTo));
+        WaitUntil(fnArrived, 200);
+    }
+    return tAnswer;
+}
+
+/* Waits for a log datagram whose text ends with in_sText; its number, or -1. */
+int64_t WaitLogLine(int in_iFd, const std::string &in_sText, int in_iTimeoutMs = 5000)
+{
+    int64_t iLineNo = -1;
+    WaitUntil(
+        [&] {
+            pollfd tPoll = {in_iFd, POLLIN, 0};
+            uint8_t ucBuf[65536];
+            while (poll(&tPoll, 1, 0) == 1) {
+                ssize_t n = recv(in_iFd, ucBuf, sizeof(ucBuf), 0);
+                Bytes tData(ucBuf, ucBuf + (n > 0 ? n : 0));
+                if (tData.size() <= 28 || tData[6] != VXQ_DPS_NPD_BROAD_LOG || tData.back() != 0)
+                    continue;
+                std::string sText((const char *)&tData[28]);
+                if (sText.size() >= in_sText.size() &&
+                    sText.compare(sText.size() - in_sText.size(), in_sText.size(), in_sText) == 0) {
+                    iLineNo = Le32(tData, 24);
+                    return true;
+                }
+            }
+            return false;
+        },
+        in_iTimeoutMs);
+    return iLineNo;
+}
+
+} // namespace
+
+TEST(NpdService, RunningServiceAnswersSearchesOnItsManagementPort)
+{
+    _VXQ_S_TESTHOST_DATA tHost;
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    uint16_t usPort = 0;
+    int iFd = BroadcastReceiver(&usPort);
+    ASSERT_GE(iFd, 0);
+    Bytes tRequ = Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, VXQ_DPS_NPD_SEARCH_REQ_LEN, 0x5EA4C401);
+    PutLe32(tRequ, 16, 0x0BADF00D);
+    Bytes tRsp = AskService(iFd, tRequ, VXQ_DPS_NPD_SEARCH_DEV_RSP);
+    ASSERT_EQ(tRsp.size(), 140u);
+    EXPECT_EQ(Le32(tRsp, 16), 0x0BADF00Du);
+    close(iFd);
+    VXQ_F_TESTHOST_Stop(&tHost);
+}
+
+TEST(NpdService, RegisteredTraceClientReceivesTheServiceLogLines)
+{
+    _VXQ_S_TESTHOST_DATA tHost;
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    uint16_t usPort = 0;
+    int iFd = BroadcastReceiver(&usPort);
+    ASSERT_GE(iFd, 0);
+    Bytes tRequ = TraceParam(tHost.pSrv->dwServerId, 1, usPort, 0x0100007F);
+    PutLe32(tRequ, 8, 0x7ACE0001);
+    Bytes tAnswer = AskService(iFd, tRequ, VXQ_DPS_NPD_NM_SET_BROAD_TRACE_PARAM);
+    ASSERT_EQ(tAnswer.size(), 28u);
+    ASSERT_EQ(Le32(tAnswer, 12), 0u);
+
+    VXQ_F_LOG_SR_WriteLog("trace client line one", 2);
+    int64_t iFirst = WaitLogLine(iFd, "trace client line one");
+    ASSERT_GE(iFirst, 0);
+    VXQ_F_LOG_SR_WriteLog("trace client line two", 2);
+    int64_t iSecond = WaitLogLine(iFd, "trace client line two");
+    EXPECT_GT(iSecond, iFirst);
+    close(iFd);
+    VXQ_F_TESTHOST_Stop(&tHost);
 }
