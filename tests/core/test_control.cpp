@@ -126,7 +126,7 @@ TEST_F(CoreControlTest, DebugSwitchesReturnToTheirSavedValuesAfter10Seconds)
         p->bSavedShowRunState = 0;
         p->bDebugLog = 1;
         p->bDebugMediaLog = 1;
-        p->bShowRunState = 1;
+        __atomic_store_n(&p->bShowRunState, 1u, __ATOMIC_RELAXED); /* the callback thread reads it */
         p->tDebugParamTime = VXQ_F_CLOCK_NowSec();
     });
     auto fnSwitches = [&] {
