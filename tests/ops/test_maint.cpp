@@ -364,4 +364,19 @@ TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDe
     EXPECT_TRUE(Sent().empty()); /* no answer at all: parked requests wait, dropped answers send nothing */
 }
 
+TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    p->bDebugLog = 1;
+    uint32_t dwTransId = ParkProgress(pCmd);
+    EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));
+    _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 60};
+    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " + std::to_string(dwTransId) +
+                       ", iBodyLen: 8."));
+    std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+    ASSERT_EQ(tSent.size(), 1u);
+    EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(tSent[0].tMsg.data() + 24), 60u);
+}
+
 } // namespace

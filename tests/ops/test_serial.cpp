@@ -333,4 +333,16 @@ TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
     EXPECT_TRUE(Sent().empty());
 }
 
+TEST_F(SerialOffline, DebugSwitchWritesTheCloseNoticeFields)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    p->bDebugLog = 1;
+    OfflineBytes tMsg = Msg(P9_COM_CLOSE, 12, kLogin);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 24, 7);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 28, 8);
+    Request(pCmd, tMsg);
+    EXPECT_TRUE(Logged("[DEBUG]  Close com (request): dwPortId: 43210003, iCloseCause: 0, dwValue1: 7, dwValue2: 8."));
+    EXPECT_EQ(Events().size(), 1u);
+}
+
 } // namespace
