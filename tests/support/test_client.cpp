@@ -1,5 +1,6 @@
 /* test_client.cpp - the test UMSP client: message building, whole-message reads, session helpers. */
 #include "support/test_client.h"
+#include "support/time_scale.h"
 
 #include "vxq_digest.h"
 
@@ -123,7 +124,7 @@ int VXQ_F_TESTCLI_Connect(_VXQ_S_TESTCLI_DATA *inout_ptCli, uint16_t in_usPort, 
         struct pollfd tPoll = {iSock, POLLOUT, 0};
         int iSoErr = 0;
         socklen_t iLen = sizeof(iSoErr);
-        if (poll(&tPoll, 1, in_iTimeoutMs) != 1 ||
+        if (poll(&tPoll, 1, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)) != 1 ||
             getsockopt(iSock, SOL_SOCKET, SO_ERROR, &iSoErr, &iLen) != 0 || iSoErr != 0) {
             close(iSock);
             return 0;
@@ -151,7 +152,7 @@ int VXQ_F_TESTCLI_SendRaw(_VXQ_S_TESTCLI_DATA *inout_ptCli, const void *in_pData
         return 0;
     const uint8_t *pData = (const uint8_t *)in_pData;
     size_t iSent = 0;
-    int64_t iDeadline = PR_NowMs() + 5000;
+    int64_t iDeadline = PR_NowMs() + VXQ_F_TESTTIME_ScaleMs(5000);
     while (iSent < in_iLen) {
         ssize_t iRet = send(inout_ptCli->iSock, pData + iSent, in_iLen - iSent, MSG_NOSIGNAL);
         if (iRet > 0) {
@@ -204,7 +205,7 @@ int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t>
                           int in_iTimeoutMs)
 {
     out_tMsg.clear();
-    int64_t iDeadline = PR_NowMs() + in_iTimeoutMs;
+    int64_t iDeadline = PR_NowMs() + VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs);
     for (;;) {
         std::vector<uint8_t> &tRecv = inout_ptCli->tRecv;
         if (tRecv.size() >= VXQ_TESTCLI_HEAD_LEN) {
@@ -228,7 +229,7 @@ int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t>
 
 int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeoutMs)
 {
-    int64_t iDeadline = PR_NowMs() + in_iTimeoutMs;
+    int64_t iDeadline = PR_NowMs() + VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs);
     while (!inout_ptCli->bPeerClosed) {
         int iLeft = (int)(iDeadline - PR_NowMs());
         if (iLeft <= 0)
