@@ -11,6 +11,7 @@
 #include "vxq_clock.h"
 #include "vxq_log.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -134,7 +135,8 @@ static int PR_AnswerQuery(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inou
     if (ucResult != VXQ_DPS_UMSP_RESULT_SUCCESS || llAppendLen < 0) {
         llAppendLen = 0;
         iFileNum = 0;
-    } else if (iFileNum < 0 || (int64_t)iFileNum * in_iRecordLen != llAppendLen) {
+    } else if (iFileNum < 0 || (int64_t)iFileNum * in_iRecordLen != llAppendLen ||
+               llAppendLen > INT32_MAX - in_iRequLen) {
         snprintf(sText, sizeof(sText), iFileNum < 0 ? "%s o_iFileNum error." : "%s iFileInfoDataLen error.",
                  in_sHandler);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
@@ -339,6 +341,14 @@ static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout
     if (pTrans == NULL)
         return 0;
     pAnswer = (uint8_t *)pTrans->pRequDataBuf;
+    if (inout_pOrder[5] == VXQ_DPS_UMSP_RESULT_SUCCESS &&
+        VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, VXQ_F_DPS_MW_GetLe32(pAnswer + PR_B(0))) == NULL) {
+        /* The login ended while the host opened the file: nobody may use it, so
+         * the host is told to close it and the client gets "not logged in". */
+        inout_pOrder[5] = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
+        if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(inout_pMcSrvData, 0, in_dwFileReadId))
+            VXQ_F_DPS_MW_PR_RecLogFail(in_sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE");
+    }
     if (inout_pOrder[5] == VXQ_DPS_UMSP_RESULT_SUCCESS) {
         pConn->iConnType = VXQ_DPS_CONN_DOWN;
         pConn->dwDownFileId = in_dwFileReadId;
