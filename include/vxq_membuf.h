@@ -19,15 +19,13 @@ VXQ_EXTERN_C_BEGIN
 
 /* Appends in_iLength (> 0) bytes behind the *inout_piLength valid ones,
  * reallocating exactly length + n bytes (content kept) when the capacity is short. */
-VXQ_API int VXQ_F_MEM_MG_AddDataToBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                      int32_t *inout_piLength, const void *in_pData,
-                                      int32_t in_iLength);
+VXQ_API int VXQ_F_MEM_MG_AddDataToBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength,
+                                      const void *in_pData, int32_t in_iLength);
 
 /* Replaces the content with in_iLength (> 0) bytes, reallocating exactly that
  * many (content dropped) when the capacity is short; the length becomes n. */
-VXQ_API int VXQ_F_MEM_MG_SetDataToBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                      int32_t *inout_piLength, const void *in_pData,
-                                      int32_t in_iLength);
+VXQ_API int VXQ_F_MEM_MG_SetDataToBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength,
+                                      const void *in_pData, int32_t in_iLength);
 
 /* Makes the capacity at least in_iLength (>= 0), reallocating exactly that
  * many without keeping the content, and zeroes the first in_iLength bytes. */
@@ -45,8 +43,7 @@ VXQ_API int VXQ_F_MEM_MG_BufInsideCopy(char *inout_pBuf, int32_t *inout_piLength
 
 /* Frees the buffer and sets the pointer, capacity and length (either may be
  * null) to null and 0. 1, or 0 for a null pointer to the buffer pointer. */
-VXQ_API int VXQ_F_MEM_MG_FreeDataBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                     int32_t *inout_piLength);
+VXQ_API int VXQ_F_MEM_MG_FreeDataBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength);
 
 VXQ_EXTERN_C_END
 

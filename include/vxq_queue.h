@@ -51,9 +51,8 @@ VXQ_API int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, int3
  * reuses the buffer across calls and releases it with VXQ_F_TOOLS_QUEUE_FreeMemory.
  * If the new buffer cannot be allocated, 0 is returned, the item stays first
  * in the queue and the old buffer is kept. */
-VXQ_API int VXQ_F_TOOLS_QUEUE_GetDataEx(VXQ_HQUEUE in_hQueue, char **inout_ppBuf,
-                                        int32_t *out_piLength, int32_t *inout_piBufSize,
-                                        int32_t in_iTimeoutMs);
+VXQ_API int VXQ_F_TOOLS_QUEUE_GetDataEx(VXQ_HQUEUE in_hQueue, char **inout_ppBuf, int32_t *out_piLength,
+                                        int32_t *inout_piBufSize, int32_t in_iTimeoutMs);
 
 /* Frees a buffer of GetDataEx and stores null. 1, or 0 for a null pointer. */
 VXQ_API int VXQ_F_TOOLS_QUEUE_FreeMemory(char **inout_ppBuf);

@@ -69,13 +69,12 @@ VXQ_API int32_t VXQ_F_SYS_Str_To_Time(const char *in_sText);
 
 /* Calendar time of a local date-time (month 1 to 12), -1 if it does not fit. */
 VXQ_API int32_t VXQ_F_SYS_TimeParam_To_Timet(int32_t in_iYear, int32_t in_iMonth, int32_t in_iDay,
-                                             int32_t in_iHour, int32_t in_iMinute,
-                                             int32_t in_iSecond);
+                                             int32_t in_iHour, int32_t in_iMinute, int32_t in_iSecond);
 
 /* The local date-time of in_iTime (full year, month 1 to 12). 1, or 0. */
 VXQ_API int VXQ_F_SYS_Timet_To_TimeParam(int32_t in_iTime, int32_t *out_iYear, int32_t *out_iMonth,
-                                         int32_t *out_iDay, int32_t *out_iHour,
-                                         int32_t *out_iMinute, int32_t *out_iSecond);
+                                         int32_t *out_iDay, int32_t *out_iHour, int32_t *out_iMinute,
+                                         int32_t *out_iSecond);
 
 /* Fills out_pTd with the local date-time of in_iTime, reserved 0. 1, or 0. */
 VXQ_API int VXQ_F_SYS_Timet_To_TdTime(int32_t in_iTime, _VXQ_S_TD_DATE_TIME *out_pTd);
@@ -131,8 +130,7 @@ VXQ_API int VXQ_F_SYS_CheckMacStrAddr(const char *in_sText);
 
 /* Allocates 3n + 1 bytes and writes each byte as "XX " (upper case); the caller
  * releases *out_psText with free(). 1, or 0 (null stored) on failure. */
-VXQ_API int VXQ_F_SYS_BitDataToHexStr(const uint8_t *in_pData, int32_t in_iLength,
-                                      char **out_psText);
+VXQ_API int VXQ_F_SYS_BitDataToHexStr(const uint8_t *in_pData, int32_t in_iLength, char **out_psText);
 
 /* The hexadecimal number at the start of the text (0 if none). */
 VXQ_API uint32_t VXQ_F_SYS_HexStrToDWORD(const char *in_sText);
@@ -145,8 +143,7 @@ VXQ_API int VXQ_F_SYS_ReplaceString(char *inout_sText, int32_t in_iPos, int32_t 
                                     const char *in_sReplace);
 
 /* Replaces the first occurrence of in_sFind (not empty). 1, or 0 if none. */
-VXQ_API int VXQ_F_SYS_ReplaceStringEx(char *inout_sText, const char *in_sFind,
-                                      const char *in_sReplace);
+VXQ_API int VXQ_F_SYS_ReplaceStringEx(char *inout_sText, const char *in_sFind, const char *in_sReplace);
 
 /* Replaces the value of the first "key" (key under 128 characters): from after
  * the ":" and its blanks up to the next comma (or the end). in_sValue goes in
@@ -187,13 +184,12 @@ VXQ_API uint32_t VXQ_F_SYS_MG_get_one_bit(const uint8_t **inout_pp, int32_t *ino
                                           int32_t *inout_piLeft);
 
 /* The next in_iBits bits (up to 32), the first read as the most significant. */
-VXQ_API uint32_t VXQ_F_SYS_MG_read_bits(const uint8_t **inout_pp, int32_t *inout_piBit,
-                                        int32_t *inout_piLeft, int32_t in_iBits);
+VXQ_API uint32_t VXQ_F_SYS_MG_read_bits(const uint8_t **inout_pp, int32_t *inout_piBit, int32_t *inout_piLeft,
+                                        int32_t in_iBits);
 
 /* The unsigned Exp-Golomb code: 2^z - 1 + the z bits after z zero bits and a 1.
  * 0xFFFFFFFF when the bytes end or more than 31 zero bits come first. */
-VXQ_API uint32_t VXQ_F_SYS_MG_get_ue(const uint8_t **inout_pp, int32_t *inout_piBit,
-                                     int32_t *inout_piLeft);
+VXQ_API uint32_t VXQ_F_SYS_MG_get_ue(const uint8_t **inout_pp, int32_t *inout_piBit, int32_t *inout_piLeft);
 
 /* ---- other ---- */
 
@@ -207,16 +203,16 @@ VXQ_API int32_t VXQ_F_SYS_GetRandomNumber(void);
 /* Writes the n bytes as a bit string, MSB first, 5 bits per character of
  * in_sAlphabet (at least 32 characters), the last group padded with zero bits,
  * then a zero: ceil(8n / 5) characters. 1, or 0 for a short alphabet. */
-VXQ_API int VXQ_F_SYS_BIT_Encode(const uint8_t *in_pData, int32_t in_iLength,
-                                 const char *in_sAlphabet, char *out_sText);
+VXQ_API int VXQ_F_SYS_BIT_Encode(const uint8_t *in_pData, int32_t in_iLength, const char *in_sAlphabet,
+                                 char *out_sText);
 
 /* The reverse of VXQ_F_SYS_BIT_Encode. Checks that the alphabet is exactly 32
  * characters and the text is not empty and made of alphabet characters.
  * *inout_piLength holds out_pData's size on entry and the number of whole bytes
  * (5 x characters / 8) on return; out_pData may be null to check and count
  * only. 1, or 0 (nothing written) if a check fails or the bytes do not fit. */
-VXQ_API int VXQ_F_SYS_BIT_Decode(const char *in_sText, const char *in_sAlphabet,
-                                 uint8_t *out_pData, int32_t *inout_piLength);
+VXQ_API int VXQ_F_SYS_BIT_Decode(const char *in_sText, const char *in_sAlphabet, uint8_t *out_pData,
+                                 int32_t *inout_piLength);
 
 /* Finds the first in_sPattern (1 to in_iLength bytes, its zero not included) in
  * the bytes. 1 with *out_ppFound at it and *out_piRest the bytes from there to

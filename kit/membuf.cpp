@@ -8,7 +8,7 @@
 
 /* The three values agree: capacity and length are not negative, without a
  * buffer the length is 0, with one the length lies within the capacity. */
-static int PR_IsConsistent(const char *in_pBuf, int32_t in_iSize, int32_t in_iLength)
+static int VXQ_F_MEM_MG_PR_IsConsistent(const char *in_pBuf, int32_t in_iSize, int32_t in_iLength)
 {
     if (in_iSize < 0 || in_iLength < 0)
         return 0;
@@ -17,14 +17,14 @@ static int PR_IsConsistent(const char *in_pBuf, int32_t in_iSize, int32_t in_iLe
     return in_iLength <= in_iSize;
 }
 
-extern "C" int VXQ_F_MEM_MG_AddDataToBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                         int32_t *inout_piLength, const void *in_pData,
-                                         int32_t in_iLength)
+extern "C" int VXQ_F_MEM_MG_AddDataToBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength,
+                                         const void *in_pData, int32_t in_iLength)
 {
     if (!inout_ppBuf || !inout_piSize || !inout_piLength || !in_pData || in_iLength <= 0)
         return 0;
     int32_t iLength = *inout_piLength;
-    if (!PR_IsConsistent(*inout_ppBuf, *inout_piSize, iLength) || in_iLength > INT32_MAX - iLength)
+    if (!VXQ_F_MEM_MG_PR_IsConsistent(*inout_ppBuf, *inout_piSize, iLength) ||
+        in_iLength > INT32_MAX - iLength)
         return 0;
     int32_t iNeed = iLength + in_iLength;
     if (!*inout_ppBuf || *inout_piSize < iNeed) {
@@ -42,12 +42,10 @@ extern "C" int VXQ_F_MEM_MG_AddDataToBuf(char **inout_ppBuf, int32_t *inout_piSi
     return 1;
 }
 
-extern "C" int VXQ_F_MEM_MG_SetDataToBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                         int32_t *inout_piLength, const void *in_pData,
-                                         int32_t in_iLength)
+extern "C" int VXQ_F_MEM_MG_SetDataToBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength,
+                                         const void *in_pData, int32_t in_iLength)
 {
-    if (!inout_ppBuf || !inout_piSize || !inout_piLength || !in_pData || in_iLength <= 0 ||
-        *inout_piSize < 0)
+    if (!inout_ppBuf || !inout_piSize || !inout_piLength || !in_pData || in_iLength <= 0 || *inout_piSize < 0)
         return 0;
     if (!*inout_ppBuf || *inout_piSize < in_iLength) {
         char *pNew = (char *)VXQ_F_KIT_PR_Malloc((size_t)in_iLength);
@@ -117,8 +115,7 @@ extern "C" int VXQ_F_MEM_MG_BufInsideCopy(char *inout_pBuf, int32_t *inout_piLen
     return 1;
 }
 
-extern "C" int VXQ_F_MEM_MG_FreeDataBuf(char **inout_ppBuf, int32_t *inout_piSize,
-                                        int32_t *inout_piLength)
+extern "C" int VXQ_F_MEM_MG_FreeDataBuf(char **inout_ppBuf, int32_t *inout_piSize, int32_t *inout_piLength)
 {
     if (!inout_ppBuf)
         return 0;

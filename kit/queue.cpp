@@ -4,11 +4,14 @@
  * consumers have taken but not yet used equals the number of stored items, and
  * the write semaphore's count plus the units producers hold equals the free
  * places (capacity - count). Every path that takes a unit and then does not
- * store or remove an item gives the unit back. */
+ * store or remove an item gives the unit back.
+ *
+ * Failures are printed on the standard output, not logged: the log writer
+ * itself hands its lines over through a queue, and a failing insertion must
+ * not call back into it. */
 #include "vxq_queue.h"
 
 #include "kit/kitalloc.h"
-#include "vxq_log.h"
 
 #include <atomic>
 #include <new>
@@ -39,14 +42,14 @@ struct _VXQ_S_TOOLS_QUEUE_DATA {
     std::atomic<int32_t> iMaxStoreNum;
 };
 
-static char *PR_ItemData(struct _VXQ_S_TOOLS_QUEUE_ITEM *in_pItem)
+static char *VXQ_F_TOOLS_QUEUE_PR_ItemData(struct _VXQ_S_TOOLS_QUEUE_ITEM *in_pItem)
 {
     return (char *)(in_pItem + 1);
 }
 
 /* Unlinks the head (there is one) and keeps count, write unit and events in
  * step; the caller holds the lock and frees the returned item. */
-static struct _VXQ_S_TOOLS_QUEUE_ITEM *PR_UnlinkHead(VXQ_HQUEUE in_hQueue)
+static struct _VXQ_S_TOOLS_QUEUE_ITEM *VXQ_F_TOOLS_QUEUE_PR_UnlinkHead(VXQ_HQUEUE in_hQueue)
 {
     struct _VXQ_S_TOOLS_QUEUE_ITEM *pItem = in_hQueue->pHead;
     in_hQueue->pHead = pItem->pNext;
@@ -64,34 +67,34 @@ static struct _VXQ_S_TOOLS_QUEUE_ITEM *PR_UnlinkHead(VXQ_HQUEUE in_hQueue)
 
 /* Discards the oldest item when a read unit can be had without waiting (a unit
  * a consumer already holds stays matched by its item). Lock held. 1 if done. */
-static int PR_MoveData_NoCrs(VXQ_HQUEUE in_hQueue)
+static int VXQ_F_TOOLS_QUEUE_Queue_MoveData_NoCrs(VXQ_HQUEUE in_hQueue)
 {
     if (!in_hQueue->pHead || !VXQ_F_THREAD_Sem_Wait(in_hQueue->hReadSem, 0))
         return 0;
-    free(PR_UnlinkHead(in_hQueue));
+    free(VXQ_F_TOOLS_QUEUE_PR_UnlinkHead(in_hQueue));
     return 1;
 }
 
 /* Inserts a copy; the caller holds a write unit, which is given back when the
  * copy cannot be made (nothing is released on the read side then). */
-static int PR_AddData_Crs(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in_iLength)
+static int VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in_iLength)
 {
     struct _VXQ_S_TOOLS_QUEUE_ITEM *pItem = (struct _VXQ_S_TOOLS_QUEUE_ITEM *)VXQ_F_KIT_PR_Malloc(
         sizeof(struct _VXQ_S_TOOLS_QUEUE_ITEM) + (size_t)in_iLength);
     if (!pItem) {
         VXQ_F_THREAD_Sem_Release(in_hQueue->hWriteSem, 1);
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs malloc fail.", 2);
+        printf("VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs malloc fail.\n");
         return 0;
     }
     pItem->pNext = NULL;
     pItem->iLength = in_iLength;
     if (in_iLength > 0)
-        memcpy(PR_ItemData(pItem), in_pData, (size_t)in_iLength);
+        memcpy(VXQ_F_TOOLS_QUEUE_PR_ItemData(pItem), in_pData, (size_t)in_iLength);
 
     VXQ_F_THREAD_Mutex_Lock(in_hQueue->hLock);
     int32_t iMax = in_hQueue->iMaxStoreNum.load(std::memory_order_relaxed);
     if (iMax > 0 && in_hQueue->iCount >= iMax)
-        PR_MoveData_NoCrs(in_hQueue);
+        VXQ_F_TOOLS_QUEUE_Queue_MoveData_NoCrs(in_hQueue);
     if (in_hQueue->pTail)
         in_hQueue->pTail->pNext = pItem;
     else
@@ -106,7 +109,7 @@ static int PR_AddData_Crs(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in
     return 1;
 }
 
-static void PR_FreeParts(struct _VXQ_S_TOOLS_QUEUE_DATA *in_pQueue)
+static void VXQ_F_TOOLS_QUEUE_PR_FreeParts(struct _VXQ_S_TOOLS_QUEUE_DATA *in_pQueue)
 {
     VXQ_F_THREAD_Event_Destroy(in_pQueue->hWriteEvent);
     VXQ_F_THREAD_Event_Destroy(in_pQueue->hReadEvent);
@@ -139,7 +142,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_InitQueue(VXQ_HQUEUE *out_phQueue, int32_t in_i
     pQueue->hWriteEvent = VXQ_F_THREAD_Event_Create(1, 0);
     if (!pQueue->hLock || !pQueue->hReadSem || !pQueue->hWriteSem || !pQueue->hReadEvent ||
         !pQueue->hWriteEvent) {
-        PR_FreeParts(pQueue);
+        VXQ_F_TOOLS_QUEUE_PR_FreeParts(pQueue);
         return 0;
     }
     *out_phQueue = pQueue;
@@ -156,7 +159,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_FreeQueue(VXQ_HQUEUE *inout_phQueue)
         free(pItem);
         pItem = pNext;
     }
-    PR_FreeParts(*inout_phQueue);
+    VXQ_F_TOOLS_QUEUE_PR_FreeParts(*inout_phQueue);
     *inout_phQueue = NULL;
     return 1;
 }
@@ -168,7 +171,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_SetData(VXQ_HQUEUE in_hQueue, const void *in_pD
         return 0;
     if (!VXQ_F_THREAD_Sem_Wait(in_hQueue->hWriteSem, in_iTimeoutMs))
         return 0;
-    return PR_AddData_Crs(in_hQueue, in_pData, in_iLength);
+    return VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(in_hQueue, in_pData, in_iLength);
 }
 
 extern "C" int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, int32_t *inout_piLength,
@@ -179,7 +182,8 @@ extern "C" int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, i
     if (!VXQ_F_THREAD_Sem_Wait(in_hQueue->hReadSem, in_iTimeoutMs))
         return 0;
     VXQ_F_THREAD_Mutex_Lock(in_hQueue->hLock);
-    struct _VXQ_S_TOOLS_QUEUE_ITEM *pItem = in_hQueue->pHead ? PR_UnlinkHead(in_hQueue) : NULL;
+    struct _VXQ_S_TOOLS_QUEUE_ITEM *pItem =
+        in_hQueue->pHead ? VXQ_F_TOOLS_QUEUE_PR_UnlinkHead(in_hQueue) : NULL;
     VXQ_F_THREAD_Mutex_Unlock(in_hQueue->hLock);
     if (!pItem)
         return 0;
@@ -187,7 +191,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, i
     int iResult = 0;
     if (pItem->iLength <= *inout_piLength) {
         if (pItem->iLength > 0)
-            memcpy(out_pBuf, PR_ItemData(pItem), (size_t)pItem->iLength);
+            memcpy(out_pBuf, VXQ_F_TOOLS_QUEUE_PR_ItemData(pItem), (size_t)pItem->iLength);
         iResult = 1;
     }
     *inout_piLength = pItem->iLength;
@@ -195,9 +199,8 @@ extern "C" int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, i
     return iResult;
 }
 
-extern "C" int VXQ_F_TOOLS_QUEUE_GetDataEx(VXQ_HQUEUE in_hQueue, char **inout_ppBuf,
-                                           int32_t *out_piLength, int32_t *inout_piBufSize,
-                                           int32_t in_iTimeoutMs)
+extern "C" int VXQ_F_TOOLS_QUEUE_GetDataEx(VXQ_HQUEUE in_hQueue, char **inout_ppBuf, int32_t *out_piLength,
+                                           int32_t *inout_piBufSize, int32_t in_iTimeoutMs)
 {
     if (!in_hQueue || !inout_ppBuf || !out_piLength || !inout_piBufSize)
         return 0;
@@ -215,17 +218,17 @@ extern "C" int VXQ_F_TOOLS_QUEUE_GetDataEx(VXQ_HQUEUE in_hQueue, char **inout_pp
             /* The item stays first and its read unit goes back. */
             VXQ_F_THREAD_Sem_Release(in_hQueue->hReadSem, 1);
             VXQ_F_THREAD_Mutex_Unlock(in_hQueue->hLock);
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_TOOLS_QUEUE_GetDataEx malloc fail.", 2);
+            printf("VXQ_F_TOOLS_QUEUE_GetDataEx malloc fail.\n");
             return 0;
         }
         free(*inout_ppBuf);
         *inout_ppBuf = pNew;
         *inout_piBufSize = pItem->iLength;
     }
-    PR_UnlinkHead(in_hQueue);
+    VXQ_F_TOOLS_QUEUE_PR_UnlinkHead(in_hQueue);
     VXQ_F_THREAD_Mutex_Unlock(in_hQueue->hLock);
     if (pItem->iLength > 0)
-        memcpy(*inout_ppBuf, PR_ItemData(pItem), (size_t)pItem->iLength);
+        memcpy(*inout_ppBuf, VXQ_F_TOOLS_QUEUE_PR_ItemData(pItem), (size_t)pItem->iLength);
     *out_piLength = pItem->iLength;
     free(pItem);
     return 1;
@@ -245,7 +248,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_MoveData(VXQ_HQUEUE in_hQueue)
     if (!in_hQueue)
         return 0;
     VXQ_F_THREAD_Mutex_Lock(in_hQueue->hLock);
-    int iResult = PR_MoveData_NoCrs(in_hQueue);
+    int iResult = VXQ_F_TOOLS_QUEUE_Queue_MoveData_NoCrs(in_hQueue);
     VXQ_F_THREAD_Mutex_Unlock(in_hQueue->hLock);
     return iResult;
 }

@@ -75,13 +75,13 @@ extern "C" int VXQ_F_SYS_GetStringMacAddr(const uint8_t *in_pMac, char *out_sTex
 {
     if (!in_pMac || !out_sText)
         return 0;
-    snprintf(out_sText, VXQ_SYS_MAC_STR_SIZE, "%2.2X-%2.2X-%2.2X-%2.2X-%2.2X-%2.2X",
-             (unsigned)in_pMac[0], (unsigned)in_pMac[1], (unsigned)in_pMac[2],
-             (unsigned)in_pMac[3], (unsigned)in_pMac[4], (unsigned)in_pMac[5]);
+    snprintf(out_sText, VXQ_SYS_MAC_STR_SIZE, "%2.2X-%2.2X-%2.2X-%2.2X-%2.2X-%2.2X", (unsigned)in_pMac[0],
+             (unsigned)in_pMac[1], (unsigned)in_pMac[2], (unsigned)in_pMac[3], (unsigned)in_pMac[4],
+             (unsigned)in_pMac[5]);
     return 1;
 }
 
-static int PR_HexValue(char in_c)
+static int VXQ_F_SYS_PR_HexValue(char in_c)
 {
     if (in_c >= '0' && in_c <= '9')
         return in_c - '0';
@@ -98,8 +98,8 @@ extern "C" int VXQ_F_SYS_GetBitMacAddr(const char *in_sText, uint8_t *out_pMac)
         return 0;
     uint8_t ucMac[6];
     for (int i = 0; i < 6; i++) {
-        int iHigh = PR_HexValue(in_sText[i * 3]);
-        int iLow = PR_HexValue(in_sText[i * 3 + 1]);
+        int iHigh = VXQ_F_SYS_PR_HexValue(in_sText[i * 3]);
+        int iLow = VXQ_F_SYS_PR_HexValue(in_sText[i * 3 + 1]);
         if (iHigh < 0 || iLow < 0)
             return 0;
         ucMac[i] = (uint8_t)(iHigh * 16 + iLow);
@@ -116,7 +116,7 @@ extern "C" int VXQ_F_SYS_CheckMacStrAddr(const char *in_sText)
         if (i % 3 == 2) {
             if (in_sText[i] != '-')
                 return 0;
-        } else if (PR_HexValue(in_sText[i]) < 0) {
+        } else if (VXQ_F_SYS_PR_HexValue(in_sText[i]) < 0) {
             return 0;
         }
     }
@@ -125,8 +125,7 @@ extern "C" int VXQ_F_SYS_CheckMacStrAddr(const char *in_sText)
 
 /* ---- hexadecimal text ---- */
 
-extern "C" int VXQ_F_SYS_BitDataToHexStr(const uint8_t *in_pData, int32_t in_iLength,
-                                         char **out_psText)
+extern "C" int VXQ_F_SYS_BitDataToHexStr(const uint8_t *in_pData, int32_t in_iLength, char **out_psText)
 {
     if (!out_psText)
         return 0;
@@ -160,10 +159,10 @@ extern "C" uint32_t VXQ_F_SYS_HexStrToDWORD(const char *in_sText)
 extern "C" uint32_t VXQ_F_SYS_MG_get_one_bit(const uint8_t **inout_pp, int32_t *inout_piBit,
                                              int32_t *inout_piLeft)
 {
-    if (!inout_pp || !*inout_pp || !inout_piBit || !inout_piLeft || *inout_piLeft <= 0 ||
-        *inout_piBit < 0 || *inout_piBit > 7)
+    if (!inout_pp || !*inout_pp || !inout_piBit || !inout_piLeft || *inout_piLeft <= 0 || *inout_piBit < 0 ||
+        *inout_piBit > 7)
         return 0;
-    uint32_t dwBit = ((uint32_t)**inout_pp >> (7 - *inout_piBit)) & 1u;
+    uint32_t dwBit = ((uint32_t) * *inout_pp >> (7 - *inout_piBit)) & 1u;
     if (++*inout_piBit == 8) {
         *inout_piBit = 0;
         (*inout_pp)++;
@@ -184,28 +183,27 @@ extern "C" uint32_t VXQ_F_SYS_MG_read_bits(const uint8_t **inout_pp, int32_t *in
 }
 
 /* Bits still readable from the state. */
-static int64_t PR_BitsLeft(const int32_t *in_piBit, const int32_t *in_piLeft)
+static int64_t VXQ_F_SYS_PR_BitsLeft(const int32_t *in_piBit, const int32_t *in_piLeft)
 {
     if (*in_piLeft <= 0)
         return 0;
     return (int64_t)*in_piLeft * 8 - *in_piBit;
 }
 
-extern "C" uint32_t VXQ_F_SYS_MG_get_ue(const uint8_t **inout_pp, int32_t *inout_piBit,
-                                        int32_t *inout_piLeft)
+extern "C" uint32_t VXQ_F_SYS_MG_get_ue(const uint8_t **inout_pp, int32_t *inout_piBit, int32_t *inout_piLeft)
 {
     if (!inout_pp || !*inout_pp || !inout_piBit || !inout_piLeft)
         return 0xFFFFFFFFu;
     int32_t iZeros = 0;
     for (;;) {
-        if (PR_BitsLeft(inout_piBit, inout_piLeft) <= 0)
+        if (VXQ_F_SYS_PR_BitsLeft(inout_piBit, inout_piLeft) <= 0)
             return 0xFFFFFFFFu;
         if (VXQ_F_SYS_MG_get_one_bit(inout_pp, inout_piBit, inout_piLeft))
             break;
         if (++iZeros > 31)
             return 0xFFFFFFFFu;
     }
-    if (PR_BitsLeft(inout_piBit, inout_piLeft) < iZeros)
+    if (VXQ_F_SYS_PR_BitsLeft(inout_piBit, inout_piLeft) < iZeros)
         return 0xFFFFFFFFu;
     return ((1u << iZeros) - 1u) + VXQ_F_SYS_MG_read_bits(inout_pp, inout_piBit, inout_piLeft, iZeros);
 }
@@ -218,7 +216,7 @@ static std::mutex s_tRandomLock;
 static uint64_t s_qwRandomState = 0;
 static int s_bRandomSeeded = 0;
 
-static void PR_SeedRandom(void)
+static void VXQ_F_SYS_PR_SeedRandom(void)
 {
     uint64_t qwSeed = 0;
     if (getrandom(&qwSeed, sizeof(qwSeed), 0) != (ssize_t)sizeof(qwSeed)) {
@@ -226,8 +224,8 @@ static void PR_SeedRandom(void)
         struct timespec tReal, tMono;
         clock_gettime(CLOCK_REALTIME, &tReal);
         clock_gettime(CLOCK_MONOTONIC, &tMono);
-        qwSeed = ((uint64_t)tReal.tv_sec << 32) ^ (uint64_t)tReal.tv_nsec ^
-                 ((uint64_t)tMono.tv_nsec << 20) ^ (uint64_t)(uintptr_t)&s_qwRandomState;
+        qwSeed = ((uint64_t)tReal.tv_sec << 32) ^ (uint64_t)tReal.tv_nsec ^ ((uint64_t)tMono.tv_nsec << 20) ^
+                 (uint64_t)(uintptr_t)&s_qwRandomState;
     }
     s_qwRandomState = qwSeed;
     s_bRandomSeeded = 1;
@@ -237,7 +235,7 @@ extern "C" uint32_t VXQ_F_SYS_GetRandom32(void)
 {
     std::lock_guard<std::mutex> tGuard(s_tRandomLock);
     if (!s_bRandomSeeded)
-        PR_SeedRandom();
+        VXQ_F_SYS_PR_SeedRandom();
     uint64_t z = (s_qwRandomState += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
@@ -252,8 +250,8 @@ extern "C" int32_t VXQ_F_SYS_GetRandomNumber(void)
 
 /* ---- 5-bit symbols ---- */
 
-extern "C" int VXQ_F_SYS_BIT_Encode(const uint8_t *in_pData, int32_t in_iLength,
-                                    const char *in_sAlphabet, char *out_sText)
+extern "C" int VXQ_F_SYS_BIT_Encode(const uint8_t *in_pData, int32_t in_iLength, const char *in_sAlphabet,
+                                    char *out_sText)
 {
     if (!in_sAlphabet || !out_sText || in_iLength < 0 || (in_iLength > 0 && !in_pData) ||
         strnlen(in_sAlphabet, SYS_BIT_ALPHABET_LEN) < SYS_BIT_ALPHABET_LEN)
@@ -274,8 +272,8 @@ extern "C" int VXQ_F_SYS_BIT_Encode(const uint8_t *in_pData, int32_t in_iLength,
     return 1;
 }
 
-extern "C" int VXQ_F_SYS_BIT_Decode(const char *in_sText, const char *in_sAlphabet,
-                                    uint8_t *out_pData, int32_t *inout_piLength)
+extern "C" int VXQ_F_SYS_BIT_Decode(const char *in_sText, const char *in_sAlphabet, uint8_t *out_pData,
+                                    int32_t *inout_piLength)
 {
     if (!in_sText || !in_sAlphabet || !inout_piLength || !in_sText[0] ||
         strlen(in_sAlphabet) != SYS_BIT_ALPHABET_LEN)

@@ -9,7 +9,7 @@
 /* Keys of ReplaceJsonValue are shorter than this, quotes not counted. */
 static const size_t SYS_JSON_KEY_MAX = 128;
 
-static int PR_IsBlankOrTab(char in_c)
+static int VXQ_F_SYS_PR_IsBlankOrTab(char in_c)
 {
     return in_c == ' ' || in_c == '\t';
 }
@@ -40,16 +40,15 @@ extern "C" int VXQ_F_SYS_ReplaceString(char *inout_sText, int32_t in_iPos, int32
     return 1;
 }
 
-extern "C" int VXQ_F_SYS_ReplaceStringEx(char *inout_sText, const char *in_sFind,
-                                         const char *in_sReplace)
+extern "C" int VXQ_F_SYS_ReplaceStringEx(char *inout_sText, const char *in_sFind, const char *in_sReplace)
 {
     if (!inout_sText || !in_sFind || !in_sFind[0])
         return 0;
     const char *pHit = strstr(inout_sText, in_sFind);
     if (!pHit)
         return 0;
-    return VXQ_F_SYS_ReplaceString(inout_sText, (int32_t)(pHit - inout_sText),
-                                   (int32_t)strlen(in_sFind), in_sReplace);
+    return VXQ_F_SYS_ReplaceString(inout_sText, (int32_t)(pHit - inout_sText), (int32_t)strlen(in_sFind),
+                                   in_sReplace);
 }
 
 extern "C" int VXQ_F_SYS_ReplaceJsonValue(char *inout_sJson, const char *in_sKey, const char *in_sValue)
@@ -71,12 +70,11 @@ extern "C" int VXQ_F_SYS_ReplaceJsonValue(char *inout_sJson, const char *in_sKey
     if (!pColon)
         return 0;
     const char *pValue = pColon + 1;
-    while (PR_IsBlankOrTab(*pValue))
+    while (VXQ_F_SYS_PR_IsBlankOrTab(*pValue))
         pValue++;
     const char *pComma = strchr(pValue, ',');
     size_t nOld = pComma ? (size_t)(pComma - pValue) : strlen(pValue);
-    return VXQ_F_SYS_ReplaceString(inout_sJson, (int32_t)(pValue - inout_sJson), (int32_t)nOld,
-                                   in_sValue);
+    return VXQ_F_SYS_ReplaceString(inout_sJson, (int32_t)(pValue - inout_sJson), (int32_t)nOld, in_sValue);
 }
 
 extern "C" int VXQ_F_SYS_StrCaseCmp(const char *in_sA, const char *in_sB)
@@ -97,7 +95,7 @@ extern "C" int VXQ_F_SYS_StrOp_JumpSpace(const char **inout_ps)
 {
     if (!inout_ps || !*inout_ps)
         return 0;
-    while (PR_IsBlankOrTab(**inout_ps))
+    while (VXQ_F_SYS_PR_IsBlankOrTab(**inout_ps))
         (*inout_ps)++;
     return 1;
 }
@@ -121,7 +119,7 @@ extern "C" int VXQ_F_SYS_StrOp_GetSectString(const char **inout_ps, char in_cDel
 }
 
 /* Drops the leading characters for which in_pfIs holds. */
-static void PR_RemoveLeft(char *inout_sText, int (*in_pfIs)(char))
+static void VXQ_F_SYS_PR_RemoveLeft(char *inout_sText, int (*in_pfIs)(char))
 {
     size_t nSkip = 0;
     while (inout_sText[nSkip] && in_pfIs(inout_sText[nSkip]))
@@ -131,7 +129,7 @@ static void PR_RemoveLeft(char *inout_sText, int (*in_pfIs)(char))
 }
 
 /* Drops the trailing characters for which in_pfIs holds; returns the length before. */
-static size_t PR_RemoveRight(char *inout_sText, int (*in_pfIs)(char))
+static size_t VXQ_F_SYS_PR_RemoveRight(char *inout_sText, int (*in_pfIs)(char))
 {
     size_t nLen = strlen(inout_sText);
     size_t nEnd = nLen;
@@ -141,7 +139,7 @@ static size_t PR_RemoveRight(char *inout_sText, int (*in_pfIs)(char))
     return nLen;
 }
 
-static int PR_IsBlank(char in_c)
+static int VXQ_F_SYS_PR_IsBlank(char in_c)
 {
     return in_c == ' ';
 }
@@ -150,7 +148,7 @@ extern "C" int VXQ_F_SYS_RemoveLeftSpace(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    PR_RemoveLeft(inout_sText, PR_IsBlankOrTab);
+    VXQ_F_SYS_PR_RemoveLeft(inout_sText, VXQ_F_SYS_PR_IsBlankOrTab);
     return 1;
 }
 
@@ -158,7 +156,7 @@ extern "C" int VXQ_F_SYS_RemoveRightSpace(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    PR_RemoveRight(inout_sText, PR_IsBlankOrTab);
+    VXQ_F_SYS_PR_RemoveRight(inout_sText, VXQ_F_SYS_PR_IsBlankOrTab);
     return 1;
 }
 
@@ -166,8 +164,8 @@ extern "C" int VXQ_F_SYS_RemoveTwoWaySpace(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    PR_RemoveRight(inout_sText, PR_IsBlankOrTab);
-    PR_RemoveLeft(inout_sText, PR_IsBlankOrTab);
+    VXQ_F_SYS_PR_RemoveRight(inout_sText, VXQ_F_SYS_PR_IsBlankOrTab);
+    VXQ_F_SYS_PR_RemoveLeft(inout_sText, VXQ_F_SYS_PR_IsBlankOrTab);
     return 1;
 }
 
@@ -188,7 +186,7 @@ extern "C" int VXQ_F_TOOLS_TrimLeftString(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    PR_RemoveLeft(inout_sText, PR_IsBlank);
+    VXQ_F_SYS_PR_RemoveLeft(inout_sText, VXQ_F_SYS_PR_IsBlank);
     return 1;
 }
 
@@ -196,14 +194,14 @@ extern "C" int32_t VXQ_F_TOOLS_TrimRightString(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    return (int32_t)PR_RemoveRight(inout_sText, PR_IsBlank);
+    return (int32_t)VXQ_F_SYS_PR_RemoveRight(inout_sText, VXQ_F_SYS_PR_IsBlank);
 }
 
 extern "C" int VXQ_F_TOOLS_TrimBothString(char *inout_sText)
 {
     if (!inout_sText)
         return 0;
-    PR_RemoveRight(inout_sText, PR_IsBlank);
-    PR_RemoveLeft(inout_sText, PR_IsBlank);
+    VXQ_F_SYS_PR_RemoveRight(inout_sText, VXQ_F_SYS_PR_IsBlank);
+    VXQ_F_SYS_PR_RemoveLeft(inout_sText, VXQ_F_SYS_PR_IsBlank);
     return 1;
 }

@@ -32,7 +32,7 @@ extern "C" int32_t VXQ_F_SYS_GetNowTime(void)
 }
 
 /* Local broken-down time of a calendar time. 1, or 0 if the C library refuses it. */
-static int PR_LocalTime(int32_t in_iTime, struct tm *out_pTm)
+static int VXQ_F_SYS_PR_LocalTime(int32_t in_iTime, struct tm *out_pTm)
 {
     time_t t = (time_t)in_iTime;
     memset(out_pTm, 0, sizeof(*out_pTm));
@@ -40,8 +40,8 @@ static int PR_LocalTime(int32_t in_iTime, struct tm *out_pTm)
 }
 
 /* Calendar time of a local date-time in 64 bits; 1 and the value, or 0. */
-static int PR_MakeTime64(int32_t in_iYear, int32_t in_iMonth, int32_t in_iDay, int32_t in_iHour,
-                         int32_t in_iMinute, int32_t in_iSecond, int64_t *out_pllTime)
+static int VXQ_F_SYS_PR_MakeTime64(int32_t in_iYear, int32_t in_iMonth, int32_t in_iDay, int32_t in_iHour,
+                                   int32_t in_iMinute, int32_t in_iSecond, int64_t *out_pllTime)
 {
     struct tm tm;
     memset(&tm, 0, sizeof(tm));
@@ -62,11 +62,10 @@ static int PR_MakeTime64(int32_t in_iYear, int32_t in_iMonth, int32_t in_iDay, i
 }
 
 extern "C" int32_t VXQ_F_SYS_TimeParam_To_Timet(int32_t in_iYear, int32_t in_iMonth, int32_t in_iDay,
-                                                int32_t in_iHour, int32_t in_iMinute,
-                                                int32_t in_iSecond)
+                                                int32_t in_iHour, int32_t in_iMinute, int32_t in_iSecond)
 {
     int64_t llTime = 0;
-    if (!PR_MakeTime64(in_iYear, in_iMonth, in_iDay, in_iHour, in_iMinute, in_iSecond, &llTime))
+    if (!VXQ_F_SYS_PR_MakeTime64(in_iYear, in_iMonth, in_iDay, in_iHour, in_iMinute, in_iSecond, &llTime))
         return -1;
     if (llTime > INT32_MAX || llTime < INT32_MIN)
         return -1;
@@ -78,7 +77,7 @@ extern "C" int VXQ_F_SYS_Time_To_Str(int32_t in_iTime, char *out_sText)
     if (!out_sText)
         return 0;
     struct tm tm;
-    if (!PR_LocalTime(in_iTime, &tm)) {
+    if (!VXQ_F_SYS_PR_LocalTime(in_iTime, &tm)) {
         out_sText[0] = '\0';
         return 0;
     }
@@ -92,27 +91,26 @@ extern "C" int32_t VXQ_F_SYS_Str_To_Time(const char *in_sText)
     if (!in_sText)
         return -1;
     int iField[6] = {0, 0, 0, 0, 0, 0};
-    sscanf(in_sText, SYS_TIME_SCAN_FORMAT, &iField[0], &iField[1], &iField[2], &iField[3],
-           &iField[4], &iField[5]);
+    sscanf(in_sText, SYS_TIME_SCAN_FORMAT, &iField[0], &iField[1], &iField[2], &iField[3], &iField[4],
+           &iField[5]);
     char sNormal[64];
-    snprintf(sNormal, sizeof(sNormal), SYS_TIME_PRINT_FORMAT, iField[0], iField[1], iField[2],
-             iField[3], iField[4], iField[5]);
+    snprintf(sNormal, sizeof(sNormal), SYS_TIME_PRINT_FORMAT, iField[0], iField[1], iField[2], iField[3],
+             iField[4], iField[5]);
     if (strcmp(sNormal, SYS_TIME_TEXT_LIMIT) > 0)
         return -1;
     /* Below the text limit a local time may still lie past 2^31 - 1 seconds
      * (time zones west of UTC+8): the range check of TimeParam_To_Timet holds it. */
-    return VXQ_F_SYS_TimeParam_To_Timet(iField[0], iField[1], iField[2], iField[3], iField[4],
-                                        iField[5]);
+    return VXQ_F_SYS_TimeParam_To_Timet(iField[0], iField[1], iField[2], iField[3], iField[4], iField[5]);
 }
 
 extern "C" int VXQ_F_SYS_Timet_To_TimeParam(int32_t in_iTime, int32_t *out_iYear, int32_t *out_iMonth,
-                                            int32_t *out_iDay, int32_t *out_iHour,
-                                            int32_t *out_iMinute, int32_t *out_iSecond)
+                                            int32_t *out_iDay, int32_t *out_iHour, int32_t *out_iMinute,
+                                            int32_t *out_iSecond)
 {
     if (!out_iYear || !out_iMonth || !out_iDay || !out_iHour || !out_iMinute || !out_iSecond)
         return 0;
     struct tm tm;
-    if (!PR_LocalTime(in_iTime, &tm))
+    if (!VXQ_F_SYS_PR_LocalTime(in_iTime, &tm))
         return 0;
     *out_iYear = tm.tm_year + 1900;
     *out_iMonth = tm.tm_mon + 1;
@@ -128,7 +126,7 @@ extern "C" int VXQ_F_SYS_Timet_To_TdTime(int32_t in_iTime, _VXQ_S_TD_DATE_TIME *
     if (!out_pTd)
         return 0;
     struct tm tm;
-    if (!PR_LocalTime(in_iTime, &tm))
+    if (!VXQ_F_SYS_PR_LocalTime(in_iTime, &tm))
         return 0;
     memset(out_pTd, 0, sizeof(*out_pTd));
     out_pTd->usYear = (uint16_t)(tm.tm_year + 1900);
@@ -145,8 +143,8 @@ extern "C" int VXQ_F_SYS_StrTime_To_TdTime(const char *in_sText, _VXQ_S_TD_DATE_
     if (!in_sText || !out_pTd)
         return 0;
     int iField[6] = {0, 0, 0, 0, 0, 0};
-    int iRead = sscanf(in_sText, SYS_TIME_SCAN_FORMAT, &iField[0], &iField[1], &iField[2],
-                       &iField[3], &iField[4], &iField[5]);
+    int iRead = sscanf(in_sText, SYS_TIME_SCAN_FORMAT, &iField[0], &iField[1], &iField[2], &iField[3],
+                       &iField[4], &iField[5]);
     if (iRead < 0)
         iRead = 0;
     memset(out_pTd, 0, sizeof(*out_pTd));
@@ -163,8 +161,8 @@ extern "C" int32_t VXQ_F_SYS_TdTime_To_Timet(const _VXQ_S_TD_DATE_TIME *in_pTd)
 {
     if (!in_pTd)
         return -1;
-    return VXQ_F_SYS_TimeParam_To_Timet(in_pTd->usYear, in_pTd->usMonth, in_pTd->ucDay,
-                                        in_pTd->ucHour, in_pTd->ucMinute, in_pTd->ucSecond);
+    return VXQ_F_SYS_TimeParam_To_Timet(in_pTd->usYear, in_pTd->usMonth, in_pTd->ucDay, in_pTd->ucHour,
+                                        in_pTd->ucMinute, in_pTd->ucSecond);
 }
 
 extern "C" int VXQ_F_SYS_TdTime_To_TimeStr(const _VXQ_S_TD_DATE_TIME *in_pTd, char *out_sText)
@@ -173,14 +171,14 @@ extern "C" int VXQ_F_SYS_TdTime_To_TimeStr(const _VXQ_S_TD_DATE_TIME *in_pTd, ch
         return 0;
     /* A field wider than its place (year above 9999, day 100 or more) is cut
      * short by the size and reported as 0. */
-    int iLen = snprintf(out_sText, VXQ_SYS_TIME_STR_SIZE, SYS_TIME_PRINT_FORMAT,
-                        (int)in_pTd->usYear, (int)in_pTd->usMonth, (int)in_pTd->ucDay,
-                        (int)in_pTd->ucHour, (int)in_pTd->ucMinute, (int)in_pTd->ucSecond);
+    int iLen = snprintf(out_sText, VXQ_SYS_TIME_STR_SIZE, SYS_TIME_PRINT_FORMAT, (int)in_pTd->usYear,
+                        (int)in_pTd->usMonth, (int)in_pTd->ucDay, (int)in_pTd->ucHour, (int)in_pTd->ucMinute,
+                        (int)in_pTd->ucSecond);
     return iLen > 0 && iLen < VXQ_SYS_TIME_STR_SIZE ? 1 : 0;
 }
 
 /* Value of the leading decimal digits of a section (0 without digits). */
-static uint8_t PR_LeadingNumber(const char *in_sSect)
+static uint8_t VXQ_F_SYS_PR_LeadingNumber(const char *in_sSect)
 {
     uint32_t dwValue = 0;
     for (const char *p = in_sSect; *p >= '0' && *p <= '9'; p++) {
@@ -202,7 +200,7 @@ extern "C" int VXQ_F_SYS_Str_To_TdTimeOfDay(const char *in_sText, _VXQ_S_TD_TIME
         char sSect[12];
         if (VXQ_F_SYS_StrOp_GetSectString(&p, ':', (int32_t)sizeof(sSect), sSect) != 0)
             break;
-        *pField[i] = PR_LeadingNumber(sSect);
+        *pField[i] = VXQ_F_SYS_PR_LeadingNumber(sSect);
     }
     return 1;
 }
@@ -211,8 +209,8 @@ extern "C" int VXQ_F_SYS_TimeOfDay_To_Str(const _VXQ_S_TD_TIME *in_pTime, char *
 {
     if (!in_pTime || !out_sText)
         return 0;
-    int iLen = snprintf(out_sText, VXQ_SYS_TIMEOFDAY_STR_SIZE, "%2.2d:%2.2d:%2.2d",
-                        (int)in_pTime->ucHour, (int)in_pTime->ucMinute, (int)in_pTime->ucSecond);
+    int iLen = snprintf(out_sText, VXQ_SYS_TIMEOFDAY_STR_SIZE, "%2.2d:%2.2d:%2.2d", (int)in_pTime->ucHour,
+                        (int)in_pTime->ucMinute, (int)in_pTime->ucSecond);
     return iLen > 0 && iLen < VXQ_SYS_TIMEOFDAY_STR_SIZE ? 1 : 0;
 }
 
@@ -222,10 +220,10 @@ extern "C" int32_t VXQ_F_SYS_ComputeTdTimeLen(const _VXQ_S_TD_DATE_TIME *in_pA,
     if (!in_pA || !in_pB)
         return 0;
     int64_t llA = 0, llB = 0;
-    if (!PR_MakeTime64(in_pA->usYear, in_pA->usMonth, in_pA->ucDay, in_pA->ucHour, in_pA->ucMinute,
-                       in_pA->ucSecond, &llA) ||
-        !PR_MakeTime64(in_pB->usYear, in_pB->usMonth, in_pB->ucDay, in_pB->ucHour, in_pB->ucMinute,
-                       in_pB->ucSecond, &llB))
+    if (!VXQ_F_SYS_PR_MakeTime64(in_pA->usYear, in_pA->usMonth, in_pA->ucDay, in_pA->ucHour, in_pA->ucMinute,
+                                 in_pA->ucSecond, &llA) ||
+        !VXQ_F_SYS_PR_MakeTime64(in_pB->usYear, in_pB->usMonth, in_pB->ucDay, in_pB->ucHour, in_pB->ucMinute,
+                                 in_pB->ucSecond, &llB))
         return 0;
     int64_t llDiff = llA > llB ? llA - llB : llB - llA;
     return llDiff > INT32_MAX ? INT32_MAX : (int32_t)llDiff;

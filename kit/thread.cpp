@@ -59,7 +59,7 @@ struct _VXQ_S_THREAD_WAITOBJ_DATA {
 
 /* Absolute monotonic deadline in_iTimeoutMs from now, computed in 64 bits so
  * that every non-negative time-out is exact; 0 or less is already due. */
-static struct timespec PR_Deadline(int32_t in_iTimeoutMs)
+static struct timespec VXQ_F_THREAD_PR_Deadline(int32_t in_iTimeoutMs)
 {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -73,14 +73,14 @@ static struct timespec PR_Deadline(int32_t in_iTimeoutMs)
 
 /* One wait on in_pCond (held in_pMutex) until woken or in_pDeadline passes.
  * Returns 0 when woken, ETIMEDOUT when the deadline passed. */
-static int PR_CondTimeWait(pthread_cond_t *in_pCond, pthread_mutex_t *in_pMutex,
-                           const struct timespec *in_pDeadline)
+static int VXQ_F_THREAD_PR_CondTimeWait(pthread_cond_t *in_pCond, pthread_mutex_t *in_pMutex,
+                                        const struct timespec *in_pDeadline)
 {
     return pthread_cond_timedwait(in_pCond, in_pMutex, in_pDeadline) == ETIMEDOUT ? ETIMEDOUT : 0;
 }
 
 /* A condition variable that measures its time-outs on the monotonic clock. 0 on success. */
-static int PR_CondInitMonotonic(pthread_cond_t *out_pCond)
+static int VXQ_F_THREAD_PR_CondInitMonotonic(pthread_cond_t *out_pCond)
 {
     pthread_condattr_t tAttr;
     int iRet = pthread_condattr_init(&tAttr);
@@ -95,7 +95,7 @@ static int PR_CondInitMonotonic(pthread_cond_t *out_pCond)
 
 /* ---- threads ---- */
 
-static void *PR_ThreadWork(void *in_pRecord)
+static void *VXQ_F_THREAD_ThreadWork(void *in_pRecord)
 {
     struct _VXQ_S_THREAD_DATA *pThread = (struct _VXQ_S_THREAD_DATA *)in_pRecord;
     if (pThread->pfRoutine)
@@ -114,7 +114,7 @@ extern "C" VXQ_HTHREAD VXQ_F_THREAD_CreateThread(VXQ_PF_THREAD_ROUTINE in_pfRout
     pThread->pfRoutine = in_pfRoutine;
     pThread->pArg = in_pArg;
     pThread->iExitState.store(0);
-    int iRet = pthread_create(&pThread->tThreadId, NULL, PR_ThreadWork, pThread);
+    int iRet = pthread_create(&pThread->tThreadId, NULL, VXQ_F_THREAD_ThreadWork, pThread);
     if (iRet != 0) {
         printf("VXQ_F_THREAD_CreateThread pthread_create fail, ret=%d.\n", iRet);
         delete pThread;
@@ -130,8 +130,7 @@ extern "C" int VXQ_F_THREAD_WaitExitThread(VXQ_HTHREAD in_hThread, int32_t in_iT
         return 0;
     if (in_hThread->bStarted) {
         int32_t iLeftMs = in_iTimeoutMs;
-        while (in_hThread->iExitState.load(std::memory_order_acquire) != THREAD_EXIT_DONE &&
-               iLeftMs > 0) {
+        while (in_hThread->iExitState.load(std::memory_order_acquire) != THREAD_EXIT_DONE && iLeftMs > 0) {
             usleep(THREAD_POLL_MS * 1000);
             iLeftMs -= THREAD_POLL_MS;
         }
@@ -152,8 +151,7 @@ extern "C" int VXQ_F_THREAD_IsThreadExited(VXQ_HTHREAD in_hThread)
 
 extern "C" VXQ_HMUTEX VXQ_F_THREAD_Mutex_Create(void)
 {
-    struct _VXQ_S_THREAD_MUTEX_DATA *pMutex =
-        (struct _VXQ_S_THREAD_MUTEX_DATA *)calloc(1, sizeof(*pMutex));
+    struct _VXQ_S_THREAD_MUTEX_DATA *pMutex = (struct _VXQ_S_THREAD_MUTEX_DATA *)calloc(1, sizeof(*pMutex));
     if (!pMutex) {
         printf("VXQ_F_THREAD_Mutex_Create malloc fail.\n");
         return NULL;
@@ -192,8 +190,7 @@ extern "C" int VXQ_F_THREAD_Mutex_Unlock(VXQ_HMUTEX in_hMutex)
 
 extern "C" VXQ_HEVENT VXQ_F_THREAD_Event_Create(uint32_t in_dwManualReset, uint32_t in_dwInitialState)
 {
-    struct _VXQ_S_THREAD_EVENT_DATA *pEvent =
-        (struct _VXQ_S_THREAD_EVENT_DATA *)calloc(1, sizeof(*pEvent));
+    struct _VXQ_S_THREAD_EVENT_DATA *pEvent = (struct _VXQ_S_THREAD_EVENT_DATA *)calloc(1, sizeof(*pEvent));
     if (!pEvent) {
         printf("VXQ_F_THREAD_Event_Create malloc fail.\n");
         return NULL;
@@ -203,7 +200,7 @@ extern "C" VXQ_HEVENT VXQ_F_THREAD_Event_Create(uint32_t in_dwManualReset, uint3
         free(pEvent);
         return NULL;
     }
-    if (PR_CondInitMonotonic(&pEvent->tCond) != 0) {
+    if (VXQ_F_THREAD_PR_CondInitMonotonic(&pEvent->tCond) != 0) {
         printf("VXQ_F_THREAD_Event_Create pthread_cond_init fail.\n");
         pthread_mutex_destroy(&pEvent->tLock);
         free(pEvent);
@@ -257,10 +254,10 @@ extern "C" int VXQ_F_THREAD_Event_Wait(VXQ_HEVENT in_hEvent, int32_t in_iTimeout
 {
     if (!in_hEvent)
         return 0;
-    struct timespec tDeadline = PR_Deadline(in_iTimeoutMs);
+    struct timespec tDeadline = VXQ_F_THREAD_PR_Deadline(in_iTimeoutMs);
     pthread_mutex_lock(&in_hEvent->tLock);
     while (!in_hEvent->iState) {
-        if (PR_CondTimeWait(&in_hEvent->tCond, &in_hEvent->tLock, &tDeadline) == ETIMEDOUT)
+        if (VXQ_F_THREAD_PR_CondTimeWait(&in_hEvent->tCond, &in_hEvent->tLock, &tDeadline) == ETIMEDOUT)
             break;
     }
     int iResult = in_hEvent->iState ? 1 : 0;
@@ -329,7 +326,7 @@ extern "C" VXQ_HSEM VXQ_F_THREAD_Sem_Create(uint32_t in_dwInitialCount, uint32_t
         free(pSem);
         return NULL;
     }
-    if (PR_CondInitMonotonic(&pSem->tCond) != 0) {
+    if (VXQ_F_THREAD_PR_CondInitMonotonic(&pSem->tCond) != 0) {
         printf("VXQ_F_THREAD_Sem_Create pthread_cond_init fail.\n");
         pthread_mutex_destroy(&pSem->tLock);
         free(pSem);
@@ -372,10 +369,10 @@ extern "C" int VXQ_F_THREAD_Sem_Wait(VXQ_HSEM in_hSem, int32_t in_iTimeoutMs)
 {
     if (!in_hSem)
         return 0;
-    struct timespec tDeadline = PR_Deadline(in_iTimeoutMs);
+    struct timespec tDeadline = VXQ_F_THREAD_PR_Deadline(in_iTimeoutMs);
     pthread_mutex_lock(&in_hSem->tLock);
     while (in_hSem->dwCount == 0) {
-        if (PR_CondTimeWait(&in_hSem->tCond, &in_hSem->tLock, &tDeadline) == ETIMEDOUT)
+        if (VXQ_F_THREAD_PR_CondTimeWait(&in_hSem->tCond, &in_hSem->tLock, &tDeadline) == ETIMEDOUT)
             break;
     }
     int iResult = 0;
@@ -401,8 +398,7 @@ extern "C" uint32_t VXQ_F_THREAD_Sem_GetCount(VXQ_HSEM in_hSem)
 
 extern "C" VXQ_HWAITOBJ VXQ_F_THREAD_WaitObj_Create(void)
 {
-    struct _VXQ_S_THREAD_WAITOBJ_DATA *pWait =
-        (struct _VXQ_S_THREAD_WAITOBJ_DATA *)calloc(1, sizeof(*pWait));
+    struct _VXQ_S_THREAD_WAITOBJ_DATA *pWait = (struct _VXQ_S_THREAD_WAITOBJ_DATA *)calloc(1, sizeof(*pWait));
     if (!pWait)
         return NULL;
     if (pthread_mutex_init(&pWait->tLock, NULL) != 0) {
@@ -410,7 +406,7 @@ extern "C" VXQ_HWAITOBJ VXQ_F_THREAD_WaitObj_Create(void)
         free(pWait);
         return NULL;
     }
-    if (PR_CondInitMonotonic(&pWait->tCond) != 0) {
+    if (VXQ_F_THREAD_PR_CondInitMonotonic(&pWait->tCond) != 0) {
         printf("VXQ_F_THREAD_WaitObj_Create pthread_cond_init fail.\n");
         pthread_mutex_destroy(&pWait->tLock);
         free(pWait);
@@ -488,7 +484,7 @@ extern "C" int VXQ_F_THREAD_WaitObj_SetEventSig(VXQ_HWAITOBJ in_hWaitObj, VXQ_HE
 
 /* Scans the slots under the wait object's lock: the lowest fired slot (wait
  * any), the slot count once every used slot fired (wait all), else -1. */
-static int PR_WaitObj_ScanFired(VXQ_HWAITOBJ in_hWaitObj, int32_t in_iWaitAll)
+static int VXQ_F_THREAD_PR_WaitObj_ScanFired(VXQ_HWAITOBJ in_hWaitObj, int32_t in_iWaitAll)
 {
     int bAllFired = 1;
     for (int32_t i = 0; i < in_hWaitObj->iEventCount; i++) {
@@ -505,7 +501,7 @@ static int PR_WaitObj_ScanFired(VXQ_HWAITOBJ in_hWaitObj, int32_t in_iWaitAll)
 }
 
 /* Drops this wait object's registrations from the events of slots [0, in_iEnd). */
-static void PR_WaitObj_Unregister(VXQ_HWAITOBJ in_hWaitObj, int32_t in_iEnd)
+static void VXQ_F_THREAD_PR_WaitObj_Unregister(VXQ_HWAITOBJ in_hWaitObj, int32_t in_iEnd)
 {
     for (int32_t i = 0; i < in_iEnd; i++) {
         if (in_hWaitObj->pEvent[i])
@@ -522,7 +518,7 @@ extern "C" int VXQ_F_THREAD_WaitObj_WaitEvent(VXQ_HWAITOBJ in_hWaitObj, int32_t 
 {
     if (!in_hWaitObj)
         return VXQ_THREAD_WAIT_BAD_HANDLE;
-    struct timespec tDeadline = PR_Deadline(in_iTimeoutMs);
+    struct timespec tDeadline = VXQ_F_THREAD_PR_Deadline(in_iTimeoutMs);
     int32_t iCount = in_hWaitObj->iEventCount;
 
     pthread_mutex_lock(&in_hWaitObj->tLock);
@@ -536,7 +532,7 @@ extern "C" int VXQ_F_THREAD_WaitObj_WaitEvent(VXQ_HWAITOBJ in_hWaitObj, int32_t 
             continue;
         if (VXQ_F_THREAD_Event_QuerySetWaitObj(hEvent, in_hWaitObj)) {
             if (!in_iWaitAll) {
-                PR_WaitObj_Unregister(in_hWaitObj, i);
+                VXQ_F_THREAD_PR_WaitObj_Unregister(in_hWaitObj, i);
                 return i;
             }
             pthread_mutex_lock(&in_hWaitObj->tLock);
@@ -547,21 +543,21 @@ extern "C" int VXQ_F_THREAD_WaitObj_WaitEvent(VXQ_HWAITOBJ in_hWaitObj, int32_t 
         }
     }
     if (in_iWaitAll && bAllSet) {
-        PR_WaitObj_Unregister(in_hWaitObj, iCount);
+        VXQ_F_THREAD_PR_WaitObj_Unregister(in_hWaitObj, iCount);
         return iCount;
     }
 
     pthread_mutex_lock(&in_hWaitObj->tLock);
-    int iResult = PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
+    int iResult = VXQ_F_THREAD_PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
     while (iResult == VXQ_THREAD_WAIT_TIMEOUT) {
-        if (PR_CondTimeWait(&in_hWaitObj->tCond, &in_hWaitObj->tLock, &tDeadline) == ETIMEDOUT) {
-            iResult = PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
+        if (VXQ_F_THREAD_PR_CondTimeWait(&in_hWaitObj->tCond, &in_hWaitObj->tLock, &tDeadline) == ETIMEDOUT) {
+            iResult = VXQ_F_THREAD_PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
             break;
         }
-        iResult = PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
+        iResult = VXQ_F_THREAD_PR_WaitObj_ScanFired(in_hWaitObj, in_iWaitAll);
     }
     pthread_mutex_unlock(&in_hWaitObj->tLock);
 
-    PR_WaitObj_Unregister(in_hWaitObj, iCount);
+    VXQ_F_THREAD_PR_WaitObj_Unregister(in_hWaitObj, iCount);
     return iResult;
 }

@@ -5,20 +5,30 @@
 #include "kit/kitalloc.h"
 #include "vxq_membuf.h"
 
-namespace {
+namespace
+{
 
 /* A buffer's three values, freed at the end of the test. */
 struct Buf {
     char *pBuf = NULL;
     int32_t iSize = 0;
     int32_t iLen = 0;
-    ~Buf() { VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen); }
+    ~Buf()
+    {
+        VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
+    }
 };
 
 /* Makes every allocation fail for the life of a scope. */
 struct AllocFailure {
-    AllocFailure() { VXQ_F_KIT_PR_FailAllocAfter(0); }
-    ~AllocFailure() { VXQ_F_KIT_PR_ClearAllocFailure(); }
+    AllocFailure()
+    {
+        VXQ_F_KIT_PR_FailAllocAfter(0);
+    }
+    ~AllocFailure()
+    {
+        VXQ_F_KIT_PR_ClearAllocFailure();
+    }
 };
 
 } // namespace

@@ -10,13 +10,20 @@
 #include "support/wait_until.h"
 #include "vxq_queue.h"
 
-namespace {
+namespace
+{
 
 /* A queue freed at the end of the test. */
 struct Queue {
     VXQ_HQUEUE h = NULL;
-    explicit Queue(int32_t in_iCapacity) { EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&h, in_iCapacity), 1); }
-    ~Queue() { VXQ_F_TOOLS_QUEUE_FreeQueue(&h); }
+    explicit Queue(int32_t in_iCapacity)
+    {
+        EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&h, in_iCapacity), 1);
+    }
+    ~Queue()
+    {
+        VXQ_F_TOOLS_QUEUE_FreeQueue(&h);
+    }
     int Put(int32_t in_iValue, int32_t in_iTimeoutMs = 0)
     {
         return VXQ_F_TOOLS_QUEUE_SetData(h, &in_iValue, (int32_t)sizeof(in_iValue), in_iTimeoutMs);
@@ -37,14 +44,19 @@ int IsSet(VXQ_HEVENT in_hEvent)
 
 int64_t ElapsedMs(std::chrono::steady_clock::time_point in_tStart)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 in_tStart)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - in_tStart)
         .count();
 }
 
 struct AllocFailure {
-    explicit AllocFailure(int32_t in_iGood = 0) { VXQ_F_KIT_PR_FailAllocAfter(in_iGood); }
-    ~AllocFailure() { VXQ_F_KIT_PR_ClearAllocFailure(); }
+    explicit AllocFailure(int32_t in_iGood = 0)
+    {
+        VXQ_F_KIT_PR_FailAllocAfter(in_iGood);
+    }
+    ~AllocFailure()
+    {
+        VXQ_F_KIT_PR_ClearAllocFailure();
+    }
 };
 
 } // namespace
@@ -164,8 +176,8 @@ TEST(Queue, ReadEventIsSetByInsertionAndResetExactlyWhenTheQueueEmpties)
     steps.push_back({"move on empty", VXQ_F_TOOLS_QUEUE_MoveData(q.h) == 0, IsSet(hRead), IsSet(hWrite)});
     steps.push_back({"put big", VXQ_F_TOOLS_QUEUE_SetData(q.h, sBig, 8, 0), IsSet(hRead), IsSet(hWrite)});
     iLen = 2;
-    steps.push_back({"discard big empties", VXQ_F_TOOLS_QUEUE_GetData(q.h, sBig, &iLen, 0) == 0,
-                     IsSet(hRead), IsSet(hWrite)});
+    steps.push_back({"discard big empties", VXQ_F_TOOLS_QUEUE_GetData(q.h, sBig, &iLen, 0) == 0, IsSet(hRead),
+                     IsSet(hWrite)});
     const int bExpectRead[] = {0, 1, 1, 1, 1, 1, 0, 0, 1, 0};
     const int bExpectWrite[] = {0, 0, 0, 0, 1, 1, 1, 1, 1, 1};
     for (size_t i = 0; i < steps.size(); i++) {
@@ -315,7 +327,8 @@ TEST(Queue, NullHandlesAndBadArgumentsAreRefused)
     EXPECT_EQ(hLeft, nullptr);
 }
 
-namespace {
+namespace
+{
 /* One stress block: producer, sequence and a payload derived from both. */
 struct Block {
     int32_t iProducer;

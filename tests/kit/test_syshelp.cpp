@@ -11,11 +11,13 @@
 #include "support/test_clock.h"
 #include "vxq_syshelp.h"
 
-namespace {
+namespace
+{
 
 /* Puts the process in a time zone for the life of a scope. */
-class ScopedTz {
-public:
+class ScopedTz
+{
+  public:
     explicit ScopedTz(const char *in_sTz)
     {
         const char *sOld = getenv("TZ");
@@ -34,7 +36,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     bool m_bHadOld = false;
     std::string m_sOld;
 };
@@ -66,12 +68,8 @@ TEST(SysHelp, StrToTimeRefusesTextsPastThe2038LimitAndValuesPast32Bits)
         const char *sText;
         int32_t iTime;
     } rows[] = {
-        {"2038-01-19 03:14:07", INT32_MAX},
-        {"2038-01-19 03:14:08", -1},
-        {"2038-01-19 11:14:07", -1},
-        {"1970-01-01 00:00:00", 0},
-        {"2024-02-29 12:00:00", 1709208000},
-        {"2024-02-29", 1709164800},
+        {"2038-01-19 03:14:07", INT32_MAX}, {"2038-01-19 03:14:08", -1},         {"2038-01-19 11:14:07", -1},
+        {"1970-01-01 00:00:00", 0},         {"2024-02-29 12:00:00", 1709208000}, {"2024-02-29", 1709164800},
     };
     for (const auto &row : rows)
         EXPECT_EQ(VXQ_F_SYS_Str_To_Time(row.sText), row.iTime) << row.sText;
@@ -171,7 +169,7 @@ TEST(SysHelp, CheckSumIsTheOnesComplementOfLittleEndianWords)
         int32_t iLength;
         uint16_t usSum;
     } rows[] = {
-        {ucTwo, 2, 0xFDFE}, {ucTwo, 0, 0xFFFF}, {NULL, 0, 0xFFFF},     {ucOdd, 3, 0xFDFB},
+        {ucTwo, 2, 0xFDFE}, {ucTwo, 0, 0xFFFF},   {NULL, 0, 0xFFFF},   {ucOdd, 3, 0xFDFB},
         {ucRfc, 8, 0x0D22}, {ucCarry, 6, 0xFFFD}, {ucTwo, -4, 0xFFFF},
     };
     for (const auto &row : rows)
@@ -186,8 +184,8 @@ TEST(SysHelp, IpAddressTextConvertsBothWaysAndRefusesMalformedText)
     EXPECT_EQ(VXQ_F_SYS_IpaddrStrToHostIpaddr(sText), 0xC0A80001u);
     EXPECT_EQ(VXQ_F_SYS_GetIpaddrStrByHost(0xFFFFFFFFu, sText), 1);
     EXPECT_STREQ(sText, "255.255.255.255");
-    const char *sBad[] = {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "a.b.c.d", "1..2.3", "1.2.3.4 ",
-                          "0001.2.3.4"};
+    const char *sBad[] = {"",        "1.2.3",  "1.2.3.4.5", "256.1.1.1",
+                          "a.b.c.d", "1..2.3", "1.2.3.4 ",  "0001.2.3.4"};
     for (const char *s : sBad)
         EXPECT_EQ(VXQ_F_SYS_IpaddrStrToHostIpaddr(s), 0u) << s;
 }
@@ -205,7 +203,7 @@ TEST(SysHelp, MacAddressTextIsSixUpperCasePairs)
     struct {
         const char *sText;
         int iValid;
-    } rows[] = {{"00-1A-BC-DE-F0-09", 1}, {"00-1a-bc-de-f0-09", 1}, {"00:1A:BC:DE:F0:09", 0},
+    } rows[] = {{"00-1A-BC-DE-F0-09", 1}, {"00-1a-bc-de-f0-09", 1},  {"00:1A:BC:DE:F0:09", 0},
                 {"00-1A-BC-DE-F0-0", 0},  {"00-1A-BC-DE-F0-091", 0}, {"0G-1A-BC-DE-F0-09", 0}};
     for (const auto &row : rows)
         EXPECT_EQ(VXQ_F_SYS_CheckMacStrAddr(row.sText), row.iValid) << row.sText;
@@ -236,9 +234,12 @@ TEST(SysHelp, ReplaceStringClampsPositionAndCount)
         const char *sRepl;
         const char *sResult;
     } rows[] = {
-        {"hello world", 6, 5, "there", "hello there"}, {"hello", 0, 0, ">", ">hello"},
-        {"hello", 99, 3, "!", "hello!"},               {"hello", -3, 2, "J", "Jllo"},
-        {"hello", 1, 99, "ey", "hey"},                 {"hello", 1, -1, "", "hello"},
+        {"hello world", 6, 5, "there", "hello there"},
+        {"hello", 0, 0, ">", ">hello"},
+        {"hello", 99, 3, "!", "hello!"},
+        {"hello", -3, 2, "J", "Jllo"},
+        {"hello", 1, 99, "ey", "hey"},
+        {"hello", 1, -1, "", "hello"},
         {"ab", 1, 0, "0123456789", "a0123456789b"},
     };
     for (const auto &row : rows) {
@@ -265,8 +266,7 @@ TEST(SysHelp, ReplaceJsonValueReplacesUpToTheNextCommaOrTheEnd)
         int iResult;
         const char *sAfter;
     } rows[] = {
-        {"{\"port\": 80, \"ip\": \"1.2.3.4\"}", "port", "8080", 1,
-         "{\"port\": 8080, \"ip\": \"1.2.3.4\"}"},
+        {"{\"port\": 80, \"ip\": \"1.2.3.4\"}", "port", "8080", 1, "{\"port\": 8080, \"ip\": \"1.2.3.4\"}"},
         {"{\"port\":  80}", "port", "8080", 1, "{\"port\":  8080"},
         {"{\"name\":\"a\",\"n\":1}", "name", "\"bob\"", 1, "{\"name\":\"bob\",\"n\":1}"},
         {"{\"sport\": 1, \"port\": 2}", "port", "3", 1, "{\"sport\": 1, \"port\": 3"},
@@ -343,13 +343,13 @@ TEST(SysHelp, ExpGolombReadsAndConsumesExactlyItsBits)
         uint32_t dwValue;
         int32_t iBitsUsed;
     } rows[] = {
-        {{0x38}, 6, 5},                     /* 00111 */
-        {{0x80}, 0, 1},                     /* 1 */
-        {{0x40}, 1, 3},                     /* 010 */
-        {{0x60}, 2, 3},                     /* 011 */
+        {{0x38}, 6, 5},                                    /* 00111 */
+        {{0x80}, 0, 1},                                    /* 1 */
+        {{0x40}, 1, 3},                                    /* 010 */
+        {{0x60}, 2, 3},                                    /* 011 */
         {{0x00, 0x00, 0x00, 0x00, 0x00}, 0xFFFFFFFFu, 32}, /* only zeros: refused at the end */
-        {{0x00, 0x80}, 0xFFFFFFFFu, 16},    /* 8 zeros and a 1, but only 7 bits behind */
-        {{0x00, 0x80, 0x00}, 255, 17},      /* 8 zeros, 1, 8 bits of 0 */
+        {{0x00, 0x80}, 0xFFFFFFFFu, 16},                   /* 8 zeros and a 1, but only 7 bits behind */
+        {{0x00, 0x80, 0x00}, 255, 17},                     /* 8 zeros, 1, 8 bits of 0 */
     };
     for (const auto &row : rows) {
         const uint8_t *p = row.bytes.data();

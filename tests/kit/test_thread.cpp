@@ -8,7 +8,8 @@
 #include "support/wait_until.h"
 #include "vxq_thread.h"
 
-namespace {
+namespace
+{
 
 /* Events and a wait object over them, released at the end of the test. */
 struct WaitObjFixture {
@@ -31,8 +32,7 @@ struct WaitObjFixture {
 
 int64_t ElapsedMs(std::chrono::steady_clock::time_point in_tStart)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 in_tStart)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - in_tStart)
         .count();
 }
 
@@ -242,7 +242,8 @@ TEST(Thread, SemaphoreReleaseOfNUnitsWakesNWaiters)
     VXQ_F_THREAD_Sem_Destroy(h);
 }
 
-namespace {
+namespace
+{
 struct RunningThread {
     std::atomic<int> bQuit{0};
     std::atomic<int> bFinished{0};
