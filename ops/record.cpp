@@ -1,5 +1,6 @@
-/* Record search and download: each request handler next to its event builder
- * and the handler of the host's answer; see ops/record.h for the contract. */
+/* Record search and download: each request handler next to the handler of
+ * the host's answer (the event builders are in ops/recordevent.cpp); see
+ * ops/record.h for the contract. */
 #include "ops/record.h"
 
 #include "core/channel.h"
@@ -92,27 +93,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_QUERY_FILE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                  uint32_t in_dwTransId,
-                                                  const _VXQ_S_DPS_E2_FILE_QUERY *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    if (inout_pMcSrvData->bDebugLog) {
-        char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sText[320];
-        snprintf(
-            sText, sizeof(sText),
-            "[DEBUG]  Query file (request): i_iChNo=%d, i_iFileType=%d, i_iCreateMode=%d, i_iAlarmEvent=%d, "
-            "i_tStartTime=%s, i_tEndTime=%s.",
-            (int)in_pBody->i_iChNo, (int)in_pBody->i_iFileType, (int)in_pBody->i_iCreateMode,
-            (int)in_pBody->i_iAlarmEvent, VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
-            VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-    }
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_QUERY, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
-}
-
 /* The answer of either query: the saved request (in_iRequLen bytes) grows by
  * the host's records, each converted to wire order by in_fnPut. A count that
  * does not match the appended bytes (computed in 64 bits), or a negative one,
@@ -179,6 +159,29 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                           sHandler);
 }
 
+/* The search fields shared by the extended query and the open by time (body
+ * offsets 4 to 63 of both requests) in host order; the event bodies of both
+ * share this layout up to their answer fields. */
+static void PR_GetSearchByTime(const uint8_t *in_pMsg, _VXQ_S_DPS_E2_NSP_FILE_QUERY *out_pBody)
+{
+    memset(out_pBody, 0, sizeof(*out_pBody));
+    out_pBody->i_iChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(4));
+    out_pBody->i_iStreamNo = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(8));
+    out_pBody->i_iFileType = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(12));
+    out_pBody->i_iCreateMode = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(16));
+    out_pBody->i_iAlarmEventNum = VXQ_F_DPS_MW_PR_RecGetAlarmTable(
+        in_pMsg + PR_B(20), (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(36)),
+        out_pBody->i_ucAlarmEventTable);
+    VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(40), &out_pBody->i_tStartTime);
+    VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(52), &out_pBody->i_tEndTime);
+}
+
+static_assert(offsetof(_VXQ_S_DPS_E2_NSP_FILE_QUERY, o_iFileNum) ==
+                      offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, o_dwFileReadId) &&
+                  offsetof(_VXQ_S_DPS_E2_NSP_FILE_QUERY, i_tEndTime) ==
+                      offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, i_tEndTime),
+              "the searches by time share their request fields");
+
 int VXQ_F_DPS_MW_DoNetMsg_P3_NSP_QUERY_FILE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                             int32_t in_iLength)
@@ -190,16 +193,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_NSP_QUERY_FILE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     if (!PR_CheckQuery(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_P3_NSP_QUERY_FILE_LEN,
                        "Query nsp file", sHandler))
         return 0;
-    memset(&tBody, 0, sizeof(tBody));
-    tBody.i_iChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(4));
-    tBody.i_iStreamNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(8));
-    tBody.i_iFileType = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(12));
-    tBody.i_iCreateMode = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(16));
-    tBody.i_iAlarmEventNum = VXQ_F_DPS_MW_PR_RecGetAlarmTable(
-        inout_pMsg + PR_B(20), (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(36)),
-        tBody.i_ucAlarmEventTable);
-    VXQ_F_DPS_MW_RecordGetTime(inout_pMsg + PR_B(40), &tBody.i_tStartTime);
-    VXQ_F_DPS_MW_RecordGetTime(inout_pMsg + PR_B(52), &tBody.i_tEndTime);
+    PR_GetSearchByTime(inout_pMsg, &tBody);
     pTrans = VXQ_F_DPS_MW_PR_RecPark(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sHandler);
     if (pTrans == NULL)
         return 0;
@@ -207,25 +201,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_NSP_QUERY_FILE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
         return VXQ_F_DPS_MW_PR_RecUnpark(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pTrans,
                                          sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY");
     return 1;
-}
-
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                      uint32_t in_dwTransId,
-                                                      const _VXQ_S_DPS_E2_NSP_FILE_QUERY *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MW_PR_RecDebugLine(
-        inout_pMcSrvData->bDebugLog,
-        "[DEBUG]  Query nsp file (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, "
-        "i_iCreateMode=%d, i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
-        (int)in_pBody->i_iChNo, (int)in_pBody->i_iStreamNo, (int)in_pBody->i_iFileType,
-        (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
-        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
-        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_NSP_FILE_QUERY, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -309,22 +284,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint32_t in_dwTransId,
-                                                 const _VXQ_S_DPS_E2_FILE_OPEN *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
-        inout_pMcSrvData->bDebugLog,
-        "[DEBUG]  Open the file (request): i_sFileFlag=%s, i_dwStartOffsetDataPos=%u, "
-        "i_dwStartOffsetTimePos=%u.",
-        in_pBody->i_sFileFlag, (unsigned)in_pBody->i_dwStartOffsetDataPos,
-        (unsigned)in_pBody->i_dwStartOffsetTimePos);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_OPEN, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
-}
-
 /* The answer of either open. On success the asking connection becomes a
  * download connection of the file: it carries the read id, the login id it
  * was opened under (so the command connection's release takes it along) and
@@ -342,7 +301,8 @@ static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout
         return 0;
     pAnswer = (uint8_t *)pTrans->pRequDataBuf;
     if (inout_pOrder[5] == VXQ_DPS_UMSP_RESULT_SUCCESS &&
-        VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, VXQ_F_DPS_MW_GetLe32(pAnswer + PR_B(0))) == NULL) {
+        VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, VXQ_F_DPS_MW_GetLe32(pAnswer + PR_B(0))) ==
+            NULL) {
         /* The login ended while the host opened the file: nobody may use it, so
          * the host is told to close it and the client gets "not logged in". */
         inout_pOrder[5] = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
@@ -402,16 +362,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_
             "Receiving network data: Start download file fail, cause: not support.", NULL, sHandler);
     if (!PR_CheckReplayBudget(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sHandler))
         return 0;
+    _VXQ_S_DPS_E2_NSP_FILE_QUERY tSearch;
+    PR_GetSearchByTime(inout_pMsg, &tSearch);
     memset(&tBody, 0, sizeof(tBody));
-    tBody.i_iChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(4));
-    tBody.i_iStreamNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(8));
-    tBody.i_iFileType = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(12));
-    tBody.i_iCreateMode = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(16));
-    tBody.i_iAlarmEventNum = VXQ_F_DPS_MW_PR_RecGetAlarmTable(
-        inout_pMsg + PR_B(20), (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_B(36)),
-        tBody.i_ucAlarmEventTable);
-    VXQ_F_DPS_MW_RecordGetTime(inout_pMsg + PR_B(40), &tBody.i_tStartTime);
-    VXQ_F_DPS_MW_RecordGetTime(inout_pMsg + PR_B(52), &tBody.i_tEndTime);
+    memcpy(&tBody, &tSearch, offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, o_dwFileReadId));
     pTrans = VXQ_F_DPS_MW_PR_RecPark(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sHandler);
     if (pTrans == NULL)
         return 0;
@@ -419,25 +373,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_
         return VXQ_F_DPS_MW_PR_RecUnpark(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pTrans,
                                          sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME");
     return 1;
-}
-
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         uint32_t in_dwTransId,
-                                                         const _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MW_PR_RecDebugLine(
-        inout_pMcSrvData->bDebugLog,
-        "[DEBUG]  Open the file by time (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, "
-        "i_iCreateMode=%d, i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
-        (int)in_pBody->i_iChNo, (int)in_pBody->i_iStreamNo, (int)in_pBody->i_iFileType,
-        (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
-        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
-        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_OPEN_BY_TIME, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -526,20 +461,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                  uint32_t in_dwTransId, uint32_t in_dwFileId)
-{
-    _VXQ_S_DPS_E2_FILE_ID tBody;
-    if (inout_pMcSrvData == NULL)
-        return 0;
-    tBody.i_dwFileReadId = in_dwFileId;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Close the file (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_dwFileId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_CLOSE, in_dwTransId, &tBody,
-                                         (int32_t)sizeof(tBody));
-}
-
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength)
 {
@@ -576,22 +497,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_GET(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
         return VXQ_F_DPS_MW_PR_RecUnpark(p, inout_pConn, inout_pMsg, in_iLength, pTrans, sHandler,
                                          "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ");
     return 1;
-}
-
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint32_t in_dwTransId,
-                                                 const _VXQ_S_DPS_E2_FILE_READ *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
-        inout_pMcSrvData->bDebugLog && inout_pMcSrvData->bDebugMediaLog,
-        "[DEBUG]  Read file data (request): i_dwFileReadId=%u, i_dwRequId=%u, i_ucReqDataType=%u, "
-        "i_ucReqDataSize=%u.",
-        (unsigned)in_pBody->i_dwFileReadId, (unsigned)in_pBody->i_dwRequId,
-        (unsigned)in_pBody->i_ucReqDataType, (unsigned)in_pBody->i_ucReqDataSize);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_READ, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 /* One order of a read: the saved 64-byte request with the read result and the
@@ -672,19 +577,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_SEEK(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint32_t in_dwTransId,
-                                                 const _VXQ_S_DPS_E2_FILE_SEEK *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Seek file (request): i_dwFileReadId=%u, i_dwOffsetTimePos=%u.",
-                                 (unsigned)in_pBody->i_dwFileReadId, (unsigned)in_pBody->i_dwOffsetTimePos);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_SEEK, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
-}
-
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_SEEK(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                             int32_t in_iLength)
 {
@@ -708,19 +600,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_QVIDEO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
         return VXQ_F_DPS_MW_PR_RecUnpark(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pTrans,
                                          sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO");
     return 1;
-}
-
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                   uint32_t in_dwTransId,
-                                                   const _VXQ_S_DPS_E2_FILE_QVIDEO *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Query file video param (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_pBody->i_dwFileReadId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_QVIDEO, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 /* Answer carrying the video frame rate and GOP: written into the saved
@@ -783,20 +662,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_p
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                        uint32_t in_dwTransId,
-                                                        const _VXQ_S_DPS_E2_FILE_ONLY_IFRAME *in_pBody)
-{
-    if (inout_pMcSrvData == NULL || in_pBody == NULL)
-        return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
-        inout_pMcSrvData->bDebugLog,
-        "[DEBUG]  File only i frame (request): i_dwFileReadId=%u, i_iDiscardIFrame=%d.",
-        (unsigned)in_pBody->i_dwFileReadId, (int)in_pBody->i_iDiscardIFrame);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_ONLY_IFRAME, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
-}
-
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                    uint8_t *inout_pOrder, int32_t in_iLength)
 {
@@ -822,20 +687,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *in
                                          sHandler,
                                          "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME");
     return 1;
-}
-
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                             uint32_t in_dwTransId, uint32_t in_dwFileId)
-{
-    _VXQ_S_DPS_E2_FILE_ID tBody;
-    if (inout_pMcSrvData == NULL)
-        return 0;
-    tBody.i_dwFileReadId = in_dwFileId;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  File recover all frame (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_dwFileId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_RECOVER_ALLFRAME, in_dwTransId,
-                                         &tBody, (int32_t)sizeof(tBody));
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
