@@ -58,12 +58,6 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0322, 0, dwBody, (int32_t)sizeof(dwBody));
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  uint32_t in_dwFileId)
-{
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0222, in_dwTransId, &in_dwFileId, 4);
-}
-
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId)
 {
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0242, in_dwTransId, NULL, 0);
