@@ -39,17 +39,17 @@ const _VXQ_S_DPS_NETMSG_ENTRY g_tDpsNetMsgTable[] = {
     {P2_RM_REALPLAY_OPEN, 0, 20, nullptr},
     {P2_RM_REALPLAY_CLOSE, 0, 20, nullptr},
 
-    /* records */
-    {P3_QUERY_FILE, 0, 68, nullptr},
-    {P3_NSP_QUERY_FILE, 0, 88, nullptr},
-    {P3_DOWNLOAD_OPEN, 0, 384, nullptr},
-    {P3_DOWNLOAD_CLOSE, 0, 28, nullptr},
-    {P3_DOWNLOAD_GET, 0, 64, nullptr},
-    {P3_DOWNLOAD_SEEK, 0, 32, nullptr},
-    {P3_DOWNLOAD_QVIDEO, 0, 36, nullptr},
-    {P3_DOWNLOAD_ONLY_IFRAME, 0, 40, nullptr},
-    {P3_DOWNLOAD_RECOVER_ALLFRAME, 0, 28, nullptr},
-    {P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, nullptr},
+    /* records (ops/record.cpp checks the login of the file operations itself) */
+    {P3_QUERY_FILE, 0, 68, VXQ_F_DPS_MW_DoNetMsg_P3_QUERY_FILE},
+    {P3_NSP_QUERY_FILE, 0, 88, VXQ_F_DPS_MW_DoNetMsg_P3_NSP_QUERY_FILE},
+    {P3_DOWNLOAD_OPEN, 0, 384, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN},
+    {P3_DOWNLOAD_CLOSE, 0, 28, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_CLOSE},
+    {P3_DOWNLOAD_GET, 0, 64, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_GET},
+    {P3_DOWNLOAD_SEEK, 0, 32, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_SEEK},
+    {P3_DOWNLOAD_QVIDEO, 0, 36, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_QVIDEO},
+    {P3_DOWNLOAD_ONLY_IFRAME, 0, 40, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_ONLY_IFRAME},
+    {P3_DOWNLOAD_RECOVER_ALLFRAME, 0, 28, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_RECOVER_ALLFRAME},
+    {P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME},
 
     /* talk and alarms */
     {P4_TALK_START, 0, 28, nullptr},
