@@ -4,7 +4,7 @@
 #include "ops/record.h"
 
 #include "core/channel.h"
-#include "core/pending.h" /* VXQ_F_DPS_MC_GetFreeMediaResourceNum */
+#include "media/input.h"
 #include "ops/recordkit.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"

@@ -721,6 +721,21 @@ TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLog
     EXPECT_EQ(2, tRec.iCloseTotal);
 }
 
+TEST_F(RecordTest, OpenIsRefusedWhenTheMediaBudgetHasNoRoomForAReplayClient)
+{
+    ASSERT_EQ(1, VXQ_F_DPS_ControlMediaResource(tHost.pSrv, 1, 2.0f, 1.0f, 1.5f));
+    _VXQ_S_TESTCLI_DATA tFirst, tSecond;
+    ASSERT_NE(0u, OpenDownload(&tFirst)); /* 2 - 1.5 leaves 0.5 */
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(1, Connect(&tSecond));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
+    EXPECT_EQ(12, Result(tAnswer));
+    VXQ_F_TESTCLI_Close(&tFirst);
+    Event(EVENT_E2_FILE_CLOSE);
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
+    EXPECT_EQ(0, Result(tAnswer));
+}
+
 TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
 {
     _VXQ_S_TESTCLI_DATA tDown;
