@@ -98,10 +98,8 @@ static int PR_ParseArgs(int argc, char **argv, _VXQ_S_SIMMAIN_ARGS *out_pArgs)
         }
         int bTakesValue = strcmp(sOpt, "--config") == 0 || strcmp(sOpt, "--port") == 0 ||
                           strcmp(sOpt, "--log-dir") == 0 || strcmp(sOpt, "--log-port") == 0;
-        if (!bTakesValue) {
-            fputs(s_sUsage, stderr);
-            return PR_Fail("unknown option '%s'%s", sOpt, "");
-        }
+        if (!bTakesValue)
+            return PR_Fail("unknown option '%s' (dps-sim --help lists the options)%s", sOpt, "");
         if (i + 1 >= argc)
             return PR_Fail("%s needs a value%s", sOpt, "");
         const char *sValue = argv[++i];
@@ -220,6 +218,7 @@ static int PR_Run(_VXQ_S_SIMHOST_DATA *inout_pHost, _VXQ_S_SIMCFG_DATA *in_pCfg,
 
 int main(int argc, char **argv)
 {
+    VXQ_F_LOG_SR_SetIfShowEnglishLogHead(1);
     _VXQ_S_SIMMAIN_ARGS tArgs;
     int iExit = PR_ParseArgs(argc, argv, &tArgs);
     if (iExit >= 0)

@@ -1,0 +1,320 @@
+/*
+ * test_dpssim.cpp - dps-sim driven as a separate process, the way a developer
+ * or a client engineer uses it: command-line errors, start and clean stop,
+ * logins, live view byte for byte against the clip, users that survive a
+ * restart, record download and upgrade upload byte for byte.
+ */
+#include <gtest/gtest.h>
+
+#include "h264src.h"
+#include "support/child_process.h"
+#include "support/frame_decoder.h"
+#include "support/temp_dir.h"
+#include "support/test_client.h"
+#include "support/wait_until.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string s_sSim = VXQ_SIM_EXE;
+const std::string s_sClip = std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264";
+
+/* A configuration for one test: two channels, the clip on channel 0 (with
+ * audio), two users, every data folder inside the test's own folder. */
+std::string SimIni(unsigned short in_usPort, const std::string &in_sExtra = "")
+{
+    return "[service]\n"
+           "port = " +
+           std::to_string(in_usPort) +
+           "\n"
+           "log_dir = log\n"
+           "[device]\n"
+           "video_channels = 2\n"
+           "audio_channels = 1\n"
+           "[user0]\n"
+           "name = admin\n"
+           "password = admin\n"
+           "global_rights = 0xFF\n"
+           "[user1]\n"
+           "name = viewer\n"
+           "password = viewer\n"
+           "global_rights = 0x00\n"
+           "channel_rights = 0x09,0x09\n"
+           "[channel0]\n"
+           "stream0_source = " +
+           s_sClip +
+           "\n"
+           "stream0_fps = 25\n"
+           "audio = 1\n"
+           "[channel1]\n"
+           "stream0_fps = 10\n"
+           "[records]\n"
+           "dir = data/records\n"
+           "seed_from_clip = 2\n"
+           "[talk]\n"
+           "dir = data/talk\n"
+           "[config]\n"
+           "dir = data/config\n"
+           "[upgrade]\n"
+           "dir = data/upgrade\n" +
+           in_sExtra;
+}
+
+/* A simulator started on a free port in its own folder, stopped at the end. */
+class SimFixture : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_usPort = VXQ_F_TESTPROC_FreeTcpPort();
+        ASSERT_NE(m_usPort, 0);
+        ASSERT_TRUE(WriteFile(m_tDir.File("sim.ini"), SimIni(m_usPort)));
+    }
+
+    /* Starts dps-sim and waits until it accepts a connection. */
+    bool Start()
+    {
+        if (!VXQ_F_TESTPROC_Start(m_tProc.Get(), s_sSim, {"--config", m_tDir.File("sim.ini")},
+                                  m_tDir.File("out.txt")))
+            return false;
+        return WaitUntil(
+            [&] {
+                _VXQ_S_TESTCLI_DATA tCli;
+                VXQ_F_TESTCLI_Init(&tCli);
+                int bUp = VXQ_F_TESTCLI_Connect(&tCli, m_usPort, 100);
+                VXQ_F_TESTCLI_Close(&tCli);
+                return bUp != 0 || m_tProc.Get()->iPid == 0;
+            },
+            10000) &&
+               m_tProc.Get()->iPid != 0;
+    }
+
+    /* SIGTERM and the exit status (-1 when it did not end in time). */
+    int Stop()
+    {
+        VXQ_F_TESTPROC_Signal(m_tProc.Get(), SIGTERM);
+        if (!VXQ_F_TESTPROC_Wait(m_tProc.Get(), 10000))
+            return -1;
+        return m_tProc.Get()->iExitStatus;
+    }
+
+    std::string Output()
+    {
+        return VXQ_F_TESTPROC_Output(m_tProc.Get());
+    }
+
+    /* Connects a client and logs it in. */
+    bool Login(_VXQ_S_TESTCLI_DATA *out_ptCli, const std::string &in_sUser, const std::string &in_sPassword,
+               uint32_t *out_pdwLoginId)
+    {
+        VXQ_F_TESTCLI_Init(out_ptCli);
+        return VXQ_F_TESTCLI_Connect(out_ptCli, m_usPort) &&
+               VXQ_F_TESTCLI_TokenAndLogin(out_ptCli, in_sUser, in_sPassword, out_pdwLoginId);
+    }
+
+    TempDir m_tDir;
+    TestChildProcess m_tProc;
+    unsigned short m_usPort = 0;
+};
+
+/* Sends a request and reads its answer (skipping notices), checking the function id. */
+bool Ask(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_t> &out_tAnswer,
+         int in_iTimeoutMs = 5000)
+{
+    if (!VXQ_F_TESTCLI_SendMsg(inout_ptCli, in_tMsg))
+        return false;
+    uint16_t usFunc = VXQ_F_TESTCLI_GetU16(in_tMsg, 8);
+    for (int i = 0; i < 50; i++) {
+        if (!VXQ_F_TESTCLI_ReadMsg(inout_ptCli, out_tAnswer, in_iTimeoutMs))
+            return false;
+        _VXQ_S_TESTCLI_HEAD tHead;
+        if (VXQ_F_TESTCLI_ParseHead(out_tAnswer, &tHead) && tHead.usMsgFuncId == usFunc && tHead.ucPacketType == 1)
+            return true;
+    }
+    return false;
+}
+
+uint8_t ResultOf(const std::vector<uint8_t> &in_tAnswer)
+{
+    return in_tAnswer.size() >= VXQ_TESTCLI_HEAD_LEN ? in_tAnswer[11] : 0xFF;
+}
+
+} // namespace
+
+TEST(DpsSim, BadCommandLineValuesExitWithStatus2AndOneLineSayingWhy)
+{
+    TempDir tDir;
+    unsigned short usPort = VXQ_F_TESTPROC_FreeTcpPort();
+    ASSERT_TRUE(WriteFile(tDir.File("sim.ini"), SimIni(usPort)));
+    std::string sBad = SimIni(usPort);
+    sBad.replace(sBad.find("video_channels = 2"), 18, "video_channels = many");
+    ASSERT_TRUE(WriteFile(tDir.File("bad.ini"), sBad));
+    /* A listener that holds a port, so the simulator finds it in use. */
+    int iBusy = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(iBusy, 0);
+    struct sockaddr_in tAddr;
+    memset(&tAddr, 0, sizeof(tAddr));
+    tAddr.sin_family = AF_INET;
+    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t iAddrLen = sizeof(tAddr);
+    ASSERT_EQ(bind(iBusy, (struct sockaddr *)&tAddr, sizeof(tAddr)), 0);
+    ASSERT_EQ(listen(iBusy, 1), 0);
+    ASSERT_EQ(getsockname(iBusy, (struct sockaddr *)&tAddr, &iAddrLen), 0);
+    std::string sBusy = std::to_string(ntohs(tAddr.sin_port));
+    std::string sIni = tDir.File("sim.ini");
+    struct {
+        std::vector<std::string> tArgs;
+        std::string sWhat; /* a piece of the one line */
+    } tCases[] = {
+        {{"--config", sIni, "--port", "abc"}, "bad --port value 'abc'"},
+        {{"--config", sIni, "--port", "0"}, "bad --port value '0'"},
+        {{"--config", sIni, "--port", "65536"}, "bad --port value '65536'"},
+        {{"--config", sIni, "--port", "12x"}, "bad --port value '12x'"},
+        {{"--config", sIni, "--log-port", "-1"}, "bad --log-port value '-1'"},
+        {{"--config", sIni, "--port"}, "--port needs a value"},
+        {{"--config", sIni, "--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--config", tDir.File("missing.ini")}, "cannot read the configuration file"},
+        {{"--config", tDir.File("bad.ini")}, "video_channels"},
+        {{"--config", sIni, "--port", sBusy}, "TCP port " + sBusy + " is already in use"},
+    };
+    for (const auto &tCase : tCases) {
+        std::string sOut;
+        int iStatus = VXQ_F_TESTPROC_Run(s_sSim, tCase.tArgs, tDir.File("out.txt"), &sOut);
+        SCOPED_TRACE(tCase.sWhat);
+        EXPECT_EQ(iStatus, 2);
+        EXPECT_EQ(sOut.rfind("dps-sim: ", 0), 0u) << sOut;
+        EXPECT_NE(sOut.find(tCase.sWhat), std::string::npos) << sOut;
+        EXPECT_EQ(std::count(sOut.begin(), sOut.end(), '\n'), 1) << sOut;
+    }
+    close(iBusy);
+    std::string sHelp;
+    EXPECT_EQ(VXQ_F_TESTPROC_Run(s_sSim, {"--help"}, tDir.File("out.txt"), &sHelp), 0);
+    EXPECT_NE(sHelp.find("usage: dps-sim [--config FILE] [--port N] [--log-dir DIR] [--log-port N] [--verbose]"),
+              std::string::npos);
+}
+
+TEST_F(SimFixture, StartsServesConfiguredUsersAndStopsCleanlyOnSigterm)
+{
+    ASSERT_TRUE(Start()) << Output();
+    struct {
+        const char *sUser;
+        const char *sPassword;
+        bool bAccepted;
+    } tCases[] = {
+        {"admin", "admin", true},
+        {"viewer", "viewer", true},
+        {"admin", "wrong", false},
+        {"nobody", "admin", false},
+    };
+    for (const auto &tCase : tCases) {
+        _VXQ_S_TESTCLI_DATA tCli;
+        uint32_t dwLoginId = 0;
+        SCOPED_TRACE(std::string(tCase.sUser) + "/" + tCase.sPassword);
+        EXPECT_EQ(Login(&tCli, tCase.sUser, tCase.sPassword, &dwLoginId), tCase.bAccepted);
+        EXPECT_EQ(dwLoginId != 0, tCase.bAccepted);
+        VXQ_F_TESTCLI_Close(&tCli);
+    }
+    EXPECT_EQ(Stop(), 0) << Output();
+    std::string sOut = Output();
+    EXPECT_NE(sOut.find("dps-sim: serving 'dps-sim' on TCP port " + std::to_string(m_usPort)), std::string::npos);
+    EXPECT_NE(sOut.find("dps-sim: stopping (SIGTERM)"), std::string::npos) << sOut;
+    /* The daily log file went to the configured folder. */
+    EXPECT_NE(ListDir(m_tDir.File("log")).find("Log"), std::string::npos);
+}
+
+TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
+{
+    _VXQ_S_SIMH264_CLIP tClip;
+    ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    _VXQ_S_TESTCLI_DATA tMedia;
+    VXQ_F_TESTCLI_Init(&tMedia);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tMedia, m_usPort));
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0201, 7, 8);
+    VXQ_F_TESTCLI_PutU32(tOpen, VXQ_TESTCLI_HEAD_LEN + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 4, 0);
+    VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 6, 0);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tMedia, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+
+    /* 40 frames (1.6 s of the clip): the first is an I-frame, every frame is
+     * the clip's next access unit, looping at its end. */
+    int64_t iFirstAu = -1;
+    int iFrames = 0;
+    std::vector<uint8_t> tMsg;
+    while (iFrames < 40 && VXQ_F_TESTCLI_ReadMsg(&tMedia, tMsg, 5000)) {
+        TestFrameMsg tFrame;
+        ASSERT_TRUE(TestDecodeFrameMsg(tMsg.data(), tMsg.size(), &tFrame));
+        if (!tFrame.bVideo)
+            continue;
+        EXPECT_EQ(tFrame.iWidth, 320);
+        EXPECT_EQ(tFrame.iHeight, 240);
+        if (iFirstAu < 0) {
+            ASSERT_EQ(tFrame.iFrameType, 1);
+            for (uint32_t i = 0; i < tClip.dwAuNum && iFirstAu < 0; i++)
+                if (tClip.pAu[i].dwLen == tFrame.iDataLen &&
+                    memcmp(tClip.pData + tClip.pAu[i].dwOffset, tFrame.pData, tFrame.iDataLen) == 0)
+                    iFirstAu = i;
+            ASSERT_GE(iFirstAu, 0) << "the first frame is no access unit of the clip";
+        }
+        const _VXQ_S_SIMH264_AU &tAu = tClip.pAu[(iFirstAu + iFrames) % tClip.dwAuNum];
+        ASSERT_EQ(tFrame.iDataLen, tAu.dwLen) << "frame " << iFrames;
+        ASSERT_EQ(memcmp(tFrame.pData, tClip.pData + tAu.dwOffset, tAu.dwLen), 0) << "frame " << iFrames;
+        EXPECT_EQ(tFrame.iFrameType, tAu.iFrameType == VXQ_SIM_FRAME_TYPE_I ? 1 : 2) << "frame " << iFrames;
+        iFrames++;
+    }
+    EXPECT_EQ(iFrames, 40);
+    VXQ_F_TESTCLI_Close(&tMedia);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_SIMH264_FreeClip(&tClip);
+    EXPECT_EQ(Stop(), 0) << Output();
+    EXPECT_NE(Output().find("live view opened: channel 0 stream 0 (320x240, 25 fps, audio)"), std::string::npos);
+}
+
+TEST_F(SimFixture, AddedUserLogsInAfterARestart)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCli;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCli, "admin", "admin", &dwLoginId));
+    std::vector<uint8_t> tAdd = VXQ_F_TESTCLI_BuildZeroMsg(0x0931, 9, 332);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 0, dwLoginId);
+    memcpy(&tAdd[VXQ_TESTCLI_HEAD_LEN + 4], "carol", 5);
+    memcpy(&tAdd[VXQ_TESTCLI_HEAD_LEN + 36], "s3cret", 6);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 68, 0x01);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 72, 1);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 76, 0x09);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tCli, tAdd, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    /* The same name again is refused by the host. */
+    ASSERT_TRUE(Ask(&tCli, tAdd, tAnswer));
+    EXPECT_NE(ResultOf(tAnswer), 0);
+    VXQ_F_TESTCLI_Close(&tCli);
+    ASSERT_EQ(Stop(), 0) << Output();
+    EXPECT_NE(ReadFile(m_tDir.File("sim.ini")).find("carol"), std::string::npos);
+
+    ASSERT_TRUE(Start()) << Output();
+    uint32_t dwCarol = 0;
+    EXPECT_TRUE(Login(&tCli, "carol", "s3cret", &dwCarol));
+    EXPECT_NE(dwCarol, 0u);
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_FALSE(Login(&tCli, "carol", "wrong", &dwCarol));
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
