@@ -318,3 +318,127 @@ TEST_F(SimFixture, AddedUserLogsInAfterARestart)
     VXQ_F_TESTCLI_Close(&tCli);
     EXPECT_EQ(Stop(), 0) << Output();
 }
+
+namespace {
+
+/* Writes a wire time (u16 year, u16 month, day, hour, minute, second, 4 zero bytes). */
+void PutTime(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, int in_iYear, int in_iMonth, int in_iDay)
+{
+    VXQ_F_TESTCLI_PutU16(inout_tMsg, in_iOffset, (uint16_t)in_iYear);
+    VXQ_F_TESTCLI_PutU16(inout_tMsg, in_iOffset + 2, (uint16_t)in_iMonth);
+    inout_tMsg[in_iOffset + 4] = (uint8_t)in_iDay;
+}
+
+} // namespace
+
+TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tQuery = VXQ_F_TESTCLI_BuildZeroMsg(0x0301, 11, 48);
+    VXQ_F_TESTCLI_PutU32(tQuery, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tQuery, H + 4, 0);
+    PutTime(tQuery, H + 20, 2000, 1, 1);
+    PutTime(tQuery, H + 32, 2099, 12, 31);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tCmd, tQuery, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 44), 2u); /* the two seeded copies of the clip */
+    ASSERT_EQ(tAnswer.size(), H + 48 + 2 * 220);
+    std::string sFlag((const char *)&tAnswer[H + 48]);
+    uint32_t dwSize = VXQ_F_TESTCLI_GetU32(tAnswer, H + 48 + 168);
+    std::string sOnDisk = ReadFile(m_tDir.File("data/records/" + sFlag));
+    ASSERT_EQ(sOnDisk, ReadFile(s_sClip));
+    EXPECT_EQ(dwSize, sOnDisk.size());
+
+    _VXQ_S_TESTCLI_DATA tDown;
+    VXQ_F_TESTCLI_Init(&tDown);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tDown, m_usPort));
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0311, 12, 364);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    memcpy(&tOpen[H + 4], sFlag.c_str(), sFlag.size());
+    ASSERT_TRUE(Ask(&tDown, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    uint32_t dwReadId = VXQ_F_TESTCLI_GetU32(tAnswer, H + 140);
+    ASSERT_NE(dwReadId, 0u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 144]), sFlag);
+
+    /* Reads of five frames each until the end of the file; the pieces in order
+     * are the file. */
+    std::string sGot;
+    int iDataEnd = 0;
+    for (uint32_t dwRequ = 1; iDataEnd != 1 && dwRequ < 100; dwRequ++) {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0313, 100 + dwRequ, 44);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 4, dwReadId);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 8, dwRequ);
+        tGet[H + 13] = 5;
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tDown, tGet));
+        int iPieces = 0;
+        do {
+            ASSERT_TRUE(VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer, 5000)) << "read " << dwRequ;
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0313);
+            ASSERT_EQ(ResultOf(tAnswer), 0);
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), dwRequ);
+            uint32_t dwLen = VXQ_F_TESTCLI_GetU32(tAnswer, H + 40);
+            ASSERT_EQ(tAnswer.size(), H + 44 + dwLen);
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 20), sGot.size()) << "data position of the piece";
+            sGot.append((const char *)&tAnswer[H + 44], dwLen);
+            iDataEnd = (tAnswer[H + 15] >> 4) & 0x03;
+            iPieces++;
+        } while (iDataEnd == 0);
+        EXPECT_LE(iPieces, 5);
+    }
+    EXPECT_EQ(iDataEnd, 1);
+    EXPECT_TRUE(sGot == sOnDisk) << "downloaded " << sGot.size() << " of " << sOnDisk.size() << " bytes";
+    VXQ_F_TESTCLI_Close(&tDown);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCli;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCli, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::string sImage;
+    for (int i = 0; i < 10000; i++)
+        sImage.push_back((char)((i * 7919 + i / 256) & 0xFF));
+    std::vector<uint8_t> tAnswer;
+    std::vector<uint8_t> tRequ = VXQ_F_TESTCLI_BuildZeroMsg(0x0B22, 21, 16);
+    VXQ_F_TESTCLI_PutU32(tRequ, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tRequ, H + 8, (uint32_t)sImage.size());
+    ASSERT_TRUE(Ask(&tCli, tRequ, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    struct {
+        uint16_t usFunc;
+        size_t iSent;       /* bytes sent before the query */
+        uint32_t dwExpected;
+    } tQueries[] = {{0x0B24, 0, 0}, {0x0B24, 3000, 3000}, {0x0B23, 6000, 60}, {0x0B24, 10000, 10000},
+                    {0x0B23, 10000, 100}};
+    size_t iSent = 0;
+    for (const auto &tQuery : tQueries) {
+        while (iSent < tQuery.iSent) {
+            size_t iPiece = std::min<size_t>(3000, tQuery.iSent - iSent);
+            std::vector<uint8_t> tData = VXQ_F_TESTCLI_BuildMsg(0x0B25, 0, 30, nullptr, 8);
+            VXQ_F_TESTCLI_PutU32(tData, H + 4, (uint32_t)iPiece);
+            tData.insert(tData.end(), sImage.begin() + (long)iSent, sImage.begin() + (long)(iSent + iPiece));
+            VXQ_F_TESTCLI_PutU32(tData, 4, (uint32_t)tData.size());
+            ASSERT_TRUE(Ask(&tCli, tData, tAnswer));
+            ASSERT_EQ(ResultOf(tAnswer), 0);
+            EXPECT_EQ(tAnswer.size(), 28u);
+            iSent += iPiece;
+        }
+        std::vector<uint8_t> tAsk = VXQ_F_TESTCLI_BuildZeroMsg(tQuery.usFunc, 40, 8);
+        ASSERT_TRUE(Ask(&tCli, tAsk, tAnswer));
+        ASSERT_EQ(ResultOf(tAnswer), 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 4), tQuery.dwExpected) << "after " << tQuery.iSent << " bytes";
+    }
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_EQ(Stop(), 0) << Output();
+}

@@ -191,15 +191,31 @@ static void PR_FileInfo(const _VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_SIMHOS
     }
 }
 
+/* A date-time as one number that sorts like the time (YYYYMMDDhhmmss), so a
+ * range reaching past 2038 compares right. */
+static uint64_t PR_TdKey(const _VXQ_S_TD_DATE_TIME *in_pTd)
+{
+    return ((((uint64_t)in_pTd->usYear * 100u + in_pTd->usMonth) * 100u + in_pTd->ucDay) * 100u + in_pTd->ucHour) *
+               10000u +
+           (uint64_t)in_pTd->ucMinute * 100u + in_pTd->ucSecond;
+}
+
+static uint64_t PR_TimeKey(int32_t in_iTime)
+{
+    _VXQ_S_TD_DATE_TIME tTd;
+    memset(&tTd, 0, sizeof(tTd));
+    VXQ_F_SYS_Timet_To_TdTime(in_iTime, &tTd);
+    return PR_TdKey(&tTd);
+}
+
 /* 1 when the recording is on the channel (-1: any) and meets the time range. */
 static int PR_Matches(const _VXQ_S_SIMHOST_RECORD *in_pRec, int32_t in_iChNo, const _VXQ_S_TD_DATE_TIME *in_pStart,
                       const _VXQ_S_TD_DATE_TIME *in_pEnd)
 {
     if (in_iChNo != -1 && in_iChNo != in_pRec->iChNo)
         return 0;
-    int32_t iStart = VXQ_F_SYS_TdTime_To_Timet(in_pStart);
-    int32_t iEnd = VXQ_F_SYS_TdTime_To_Timet(in_pEnd);
-    return in_pRec->iStartTime <= iEnd && in_pRec->iEndTime >= iStart;
+    return PR_TimeKey(in_pRec->iStartTime) <= PR_TdKey(in_pEnd) &&
+           PR_TimeKey(in_pRec->iEndTime) >= PR_TdKey(in_pStart);
 }
 
 static void PR_Query(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent, const uint8_t *in_pBody,
