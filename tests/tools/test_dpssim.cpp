@@ -442,3 +442,157 @@ TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
     VXQ_F_TESTCLI_Close(&tCli);
     EXPECT_EQ(Stop(), 0) << Output();
 }
+
+TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+    /* Channel 1 has no audio: the host refuses the talk. */
+    _VXQ_S_TESTCLI_DATA tNoAudio;
+    VXQ_F_TESTCLI_Init(&tNoAudio);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tNoAudio, m_usPort));
+    std::vector<uint8_t> tStart = VXQ_F_TESTCLI_BuildZeroMsg(0x0401, 55, 8);
+    VXQ_F_TESTCLI_PutU32(tStart, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tStart, H + 4, 1);
+    ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tNoAudio, tStart));
+    if (VXQ_F_TESTCLI_ReadMsg(&tNoAudio, tAnswer, 5000)) {
+        EXPECT_NE(ResultOf(tAnswer), 0);
+    }
+    EXPECT_TRUE(VXQ_F_TESTCLI_WaitPeerClosed(&tNoAudio, 5000)); /* a refused talk drops its connection */
+    VXQ_F_TESTCLI_Close(&tNoAudio);
+    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 1 refused (result 24)") != std::string::npos; }));
+
+    _VXQ_S_TESTCLI_DATA tTalk;
+    VXQ_F_TESTCLI_Init(&tTalk);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tTalk, m_usPort));
+    VXQ_F_TESTCLI_PutU32(tStart, H + 4, 0);
+    ASSERT_TRUE(Ask(&tTalk, tStart, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), 44u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 55u);      /* the client's own number comes back */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12), 64000u); /* the device's audio format */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 16), 8000u);
+    std::string sAudio;
+    for (int iFrame = 0; iFrame < 3; iFrame++) {
+        std::vector<uint8_t> tFrame = VXQ_F_TESTCLI_BuildZeroMsg(0x0E02, 0, 12);
+        for (int i = 0; i < 160; i++)
+            tFrame.push_back((uint8_t)(iFrame * 160 + i));
+        VXQ_F_TESTCLI_PutU32(tFrame, 4, (uint32_t)tFrame.size());
+        sAudio.append((const char *)&tFrame[H + 12], 160);
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tTalk, tFrame));
+    }
+    std::string sFile;
+    ASSERT_TRUE(WaitUntil([&] {
+        std::string sList = ListDir(m_tDir.File("data/talk"));
+        if (sList.rfind("talk_ch00_", 0) != 0)
+            return false;
+        sFile = sList.substr(0, sList.find_first_of("\n "));
+        return ReadFile(m_tDir.File("data/talk/" + sFile)).size() >= sAudio.size();
+    }));
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
+    std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0402, 56, 8);
+    VXQ_F_TESTCLI_PutU32(tStop, H + 4, 0);
+    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 0 ended (stopped): 480 bytes") != std::string::npos; }))
+        << Output();
+    VXQ_F_TESTCLI_Close(&tTalk);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, SerialPortEchoesAndConfigurationBlocksRoundTripThroughFiles)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+
+    /* Serial loopback: what the client writes comes back as serial data. */
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0921, 60, 28);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 4, 9600);
+    ASSERT_TRUE(Ask(&tCmd, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tSend = VXQ_F_TESTCLI_BuildZeroMsg(0x0923, 61, 16);
+    VXQ_F_TESTCLI_PutU32(tSend, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tSend, H + 4, 7);
+    const std::string sSerial = "AT+PING\r\n";
+    tSend.insert(tSend.end(), sSerial.begin(), sSerial.end());
+    VXQ_F_TESTCLI_PutU32(tSend, 4, (uint32_t)tSend.size());
+    ASSERT_TRUE(Ask(&tCmd, tSend, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tData;
+    bool bEcho = false;
+    while (!bEcho && VXQ_F_TESTCLI_ReadMsg(&tCmd, tData, 5000))
+        bEcho = VXQ_F_TESTCLI_GetU16(tData, 8) == 0x0924;
+    ASSERT_TRUE(bEcho);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 0), 7u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 8), sSerial.size());
+    EXPECT_EQ(std::string((const char *)&tData[H + 12], tData.size() - H - 12), sSerial);
+
+    /* Configuration block 22 (one 32-bit field): set, read back, export,
+     * import a changed export, read the change. */
+    auto SetBlock = [&](uint32_t in_dwValue) {
+        std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0903, 62, 16);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 4, 22);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 8, 4);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 12, in_dwValue);
+        return Ask(&tCmd, tSet, tAnswer) && ResultOf(tAnswer) == 0;
+    };
+    auto GetBlock = [&]() -> uint32_t {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0902, 63, 12);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 4, 22);
+        if (!Ask(&tCmd, tGet, tAnswer) || ResultOf(tAnswer) != 0 || tAnswer.size() != H + 16 ||
+            VXQ_F_TESTCLI_GetU32(tAnswer, H + 8) != 4)
+            return 0xFFFFFFFFu;
+        return VXQ_F_TESTCLI_GetU32(tAnswer, H + 12);
+    };
+    EXPECT_EQ(GetBlock(), 0u); /* never written: the zero default */
+    ASSERT_TRUE(SetBlock(0x12345678u));
+    EXPECT_EQ(GetBlock(), 0x12345678u);
+    EXPECT_EQ(ReadFile(m_tDir.File("data/config/22.bin")), std::string("\x78\x56\x34\x12", 4));
+    std::vector<uint8_t> tExp = VXQ_F_TESTCLI_BuildZeroMsg(0x0906, 64, 8);
+    VXQ_F_TESTCLI_PutU32(tExp, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tExp, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tImport(tAnswer.begin() + (long)(H + 8), tAnswer.end());
+    ASSERT_EQ(tImport.size(), 8u + 12u); /* the magic, then id 22, length 4, the block */
+    EXPECT_EQ(std::string((const char *)tImport.data(), 8), "DPSSIMCF");
+    ASSERT_TRUE(SetBlock(1));
+    VXQ_F_TESTCLI_PutU32(tImport, 16, 0xCAFEF00Du);
+    std::vector<uint8_t> tImp = VXQ_F_TESTCLI_BuildMsg(0x0905, 0, 65, nullptr, 8);
+    VXQ_F_TESTCLI_PutU32(tImp, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size());
+    tImp.insert(tImp.end(), tImport.begin(), tImport.end());
+    VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
+    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
+    /* A damaged container changes nothing. */
+    tImp.resize(tImp.size() - 1);
+    VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
+    VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size() - 1);
+    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    EXPECT_NE(ResultOf(tAnswer), 0);
+    EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
+
+    /* Network information comes from the configuration (the default card). */
+    std::vector<uint8_t> tNet = VXQ_F_TESTCLI_BuildZeroMsg(0x0911, 66, 4);
+    ASSERT_TRUE(Ask(&tCmd, tNet, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), H + 4 + 90);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 0), 1u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 4]), "eth0");
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 4 + 42]), "127.0.0.1");
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
