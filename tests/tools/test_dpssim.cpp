@@ -67,7 +67,12 @@ std::string SimIni(unsigned short in_usPort, const std::string &in_sExtra = "")
            "[config]\n"
            "dir = data/config\n"
            "[upgrade]\n"
-           "dir = data/upgrade\n" +
+           "dir = data/upgrade\n"
+           "[quality]\n"
+           "level = 2\n"
+           "cap_num = 2\n"
+           "cap0 = low,7,320,240,10,128\n"
+           "cap1 = high,9,1280,720,25,2048\n" +
            in_sExtra;
 }
 
@@ -595,4 +600,61 @@ TEST_F(SimFixture, SerialPortEchoesAndConfigurationBlocksRoundTripThroughFiles)
     EXPECT_EQ(std::string((const char *)&tAnswer[H + 4 + 42]), "127.0.0.1");
     VXQ_F_TESTCLI_Close(&tCmd);
     EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, QualityComesFromTheConfigurationPtzIsLoggedAndAClientStopEndsIt)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+    /* The capability entries of the configuration, 28 bytes each. */
+    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(0x0225, 70, 236);
+    VXQ_F_TESTCLI_PutU32(tCap, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tCap, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), H + 236);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), 2u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 12]), "low");
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12 + 16), 7u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 12 + 20), 320u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 40]), "high");
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 40 + 26), 2048u);
+    /* The level is kept per channel and stream while the simulator runs. */
+    std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0227, 71, 12);
+    VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tSet, H + 4, 1);
+    VXQ_F_TESTCLI_PutU32(tSet, H + 8, 3);
+    ASSERT_TRUE(Ask(&tCmd, tSet, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    struct {
+        uint16_t usCh;
+        uint32_t dwLevel;
+    } tLevels[] = {{1, 3}, {0, 2}};
+    for (const auto &tLevel : tLevels) {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0226, 72, 12);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU16(tGet, H + 4, tLevel.usCh);
+        ASSERT_TRUE(Ask(&tCmd, tGet, tAnswer));
+        EXPECT_EQ(ResultOf(tAnswer), 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), tLevel.dwLevel) << "channel " << tLevel.usCh;
+    }
+    std::vector<uint8_t> tPtz = VXQ_F_TESTCLI_BuildZeroMsg(0x0203, 73, 24);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 8, 5);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 12, 40);
+    ASSERT_TRUE(Ask(&tCmd, tPtz, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_NE(Output().find("PTZ: channel 0 command 5 data 40"), std::string::npos) << Output();
+
+    std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0B03, 74, 4);
+    VXQ_F_TESTCLI_PutU32(tStop, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(m_tProc.Get(), 10000));
+    EXPECT_EQ(m_tProc.Get()->iExitStatus, 0);
+    EXPECT_NE(Output().find("stopping (a client asked the device to stop)"), std::string::npos) << Output();
+    VXQ_F_TESTCLI_Close(&tCmd);
 }

@@ -50,7 +50,8 @@ typedef struct _VXQ_S_SIMHOST_FEEDER {
     int32_t iCfgCh;             /* the configured channel whose streams it plays */
     int32_t iStreamNo;
     std::atomic<int32_t> bRun;  /* cleared to make the thread return */
-    VXQ_HTHREAD hThread;        /* null when the sub-channel is closed */
+    VXQ_HTHREAD hThread;        /* null when the sub-channel is closed (worker thread only) */
+    std::atomic<int32_t> bOpen; /* set while a feeder runs: what the status line reads */
 } _VXQ_S_SIMHOST_FEEDER;
 
 /* One recording of the index. */

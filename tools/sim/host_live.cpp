@@ -157,6 +157,7 @@ static void PR_StopFeeder(_VXQ_S_SIMHOST_FEEDER *inout_pFeeder)
 {
     if (inout_pFeeder->hThread == NULL)
         return;
+    inout_pFeeder->bOpen = 0;
     inout_pFeeder->bRun = 0;
     VXQ_F_THREAD_WaitExitThread(inout_pFeeder->hThread, 5000);
     inout_pFeeder->hThread = NULL;
@@ -198,6 +199,7 @@ void VXQ_F_SIMHOST_LiveOpen(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_
         VXQ_F_SIMHOST_Say("open stream: channel %d stream %d: no feeder thread", tOpen.i_iChNo, tOpen.i_iStreamNo);
         return;
     }
+    pFeeder->bOpen = 1;
     VXQ_F_SIMHOST_Say("live view opened: channel %d stream %d (%ux%u, %d fps%s)", tOpen.i_iChNo, tOpen.i_iStreamNo,
                       tOpen.o_tDesc.usVideoWidth, tOpen.o_tDesc.usVideoHeight, tOpen.o_tDesc.iVideoFrameRate,
                       tOpen.o_tDesc.bAudioFlag ? ", audio" : "");
@@ -236,7 +238,7 @@ int VXQ_F_SIMHOST_LiveDescribe(_VXQ_S_SIMHOST_DATA *in_pHost, char *out_sText, i
         int bFirst = 1;
         for (int iStream = 0; iStream < VXQ_SIM_MAX_STREAM; iStream++) {
             const _VXQ_S_SIMHOST_FEEDER *pFeeder = &in_pHost->tFeeder[iSlot][iStream];
-            if (pFeeder->hThread == NULL || iPos >= in_iSize - 1)
+            if (!pFeeder->bOpen || iPos >= in_iSize - 1)
                 continue;
             iOpen++;
             if (bFirst)
