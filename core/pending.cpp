@@ -51,13 +51,6 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0232, in_dwTransId, ucBody, 4);
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwPortId,
-                                                 int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2)
-{
-    uint32_t dwBody[4] = {in_dwPortId, (uint32_t)in_iCause, in_dwValue1, in_dwValue2};
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0322, 0, dwBody, (int32_t)sizeof(dwBody));
-}
-
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                   uint32_t in_dwFileId)
 {
@@ -78,22 +71,5 @@ int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_T
     if (pConn != NULL)
         VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData, pConn);
     memset(inout_pTalk, 0, sizeof(*inout_pTalk));
-    return 1;
-}
-
-int VXQ_F_DPS_MW_DoRecvMnUdpMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                uint8_t *in_pData, int32_t in_iDataLen)
-{
-    (void)inout_pMcSrvData;
-    (void)in_pHead;
-    (void)in_pData;
-    (void)in_iDataLen;
-    return 1; /* management datagrams are ignored until mgmt/ lands */
-}
-
-int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sText)
-{
-    (void)inout_pMcSrvData;
-    (void)in_sText;
     return 1;
 }
