@@ -361,6 +361,161 @@ VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_LIVE_BODIES, sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_
  * per family, in the same style: fields i_ towards the host, o_ from the host,
  * a VXQ_DPS_LAYOUT_CHECK on every size. */
 
+/* ---- Bodies: voice talk, arming and alarms -------------------------------- */
+
+/* EVENT_E2_TALK_START, 20 bytes. The event carries no transaction: dwTransId is
+ * the client's own request number, and the answer must repeat it unchanged
+ * (an answer with another number is taken for one of an earlier talk and
+ * dropped). The answer fills the device's audio format; a nonzero result
+ * refuses the talk and closes its connection. */
+typedef struct _VXQ_S_DPS_E2_TALK_START {
+    int32_t i_iTalkChNo; /* as the client sent it (10000 included) */
+    int32_t o_iDevAudioCodecId;
+    int32_t o_iDevAudioBitRate;
+    int32_t o_iDevAudioSampleRate;
+    int32_t o_iDevAudioChNum;
+} _VXQ_S_DPS_E2_TALK_START;
+
+/* EVENT_E2_TALK_STOP, 4 bytes: a client stopped, a talk timed out or its
+ * connection went. The host may post it as an order itself to end a talk. */
+typedef struct _VXQ_S_DPS_E2_TALK_STOP {
+    int32_t i_iTalkChNo;
+} _VXQ_S_DPS_E2_TALK_STOP;
+
+/* MEDIA_E8_AUDIO_FRAME as an event (client talk audio), 4 bytes; the client's
+ * audio data follows (iBodyLen - 4 bytes). Transaction id 0. */
+typedef struct _VXQ_S_DPS_E8_TALK_AUDIO {
+    uint16_t i_usTalkChNo; /* talk channel number, low 16 bits */
+    uint8_t ucReserved[2]; /* 0 */
+} _VXQ_S_DPS_E8_TALK_AUDIO;
+
+/* EVENT_E2_GUARD and EVENT_E2_UNGUARD have no body; transaction id 0. */
+
+/* EVENT_E2_ALARM_INFO order, 140 bytes (VXQ_F_DPS_UpAlarmMsg builds it). */
+typedef struct _VXQ_S_DPS_E2_ALARM_INFO {
+    int32_t o_iChNo;
+    int32_t o_iAlarmEvent;
+    uint32_t o_dwAlarmParam;
+    char o_sAlarmMsg[128]; /* zero-terminated, at most 127 characters */
+} _VXQ_S_DPS_E2_ALARM_INFO;
+
+/* EVENT_E2_EX_ALARM_INFO order, 168 bytes (VXQ_F_DPS_SendAlarmMsg builds it).
+ * The notice the clients get carries an alarm id made by the service instead
+ * of o_sAlarmSrc. */
+typedef struct _VXQ_S_DPS_E2_EX_ALARM_INFO {
+    char o_sAlarmSrc[32]; /* zero-terminated, at most 31 characters */
+    int32_t o_iChNo;
+    int32_t o_iAlarmEvent;
+    char o_sAlarmMsg[128]; /* zero-terminated, at most 127 characters */
+} _VXQ_S_DPS_E2_EX_ALARM_INFO;
+
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_TALK_ALARM_BODIES,
+                     sizeof(_VXQ_S_DPS_E2_TALK_START) == 20 && sizeof(_VXQ_S_DPS_E2_TALK_STOP) == 4 &&
+                         sizeof(_VXQ_S_DPS_E8_TALK_AUDIO) == 4 && sizeof(_VXQ_S_DPS_E2_ALARM_INFO) == 140 &&
+                         offsetof(_VXQ_S_DPS_E2_ALARM_INFO, o_sAlarmMsg) == 12 &&
+                         sizeof(_VXQ_S_DPS_E2_EX_ALARM_INFO) == 168 &&
+                         offsetof(_VXQ_S_DPS_E2_EX_ALARM_INFO, o_iChNo) == 32 &&
+                         offsetof(_VXQ_S_DPS_E2_EX_ALARM_INFO, o_sAlarmMsg) == 40);
+
+/* ---- Bodies: configuration, network address and users --------------------- */
+
+/* Every text field below is zero-terminated; the service copies at most the
+ * field size less one character from the client. */
+
+/* EVENT_E3_MODIFY_USER_PWD, 96 bytes: the client's three texts, passed through. */
+typedef struct _VXQ_S_DPS_E3_MODIFY_USER_PWD {
+    char i_sText1[32];
+    char i_sText2[32];
+    char i_sText3[32];
+} _VXQ_S_DPS_E3_MODIFY_USER_PWD;
+
+/* EVENT_E3_GET_CONFIG and EVENT_E3_SET_CONFIG, 8 bytes followed by
+ * iConfigDataLen bytes of the configuration block (host byte order). The get
+ * answer carries the same 8 bytes followed by the block read (its length is
+ * iBodyLen - 8; iConfigDataLen of the answer is not read). */
+typedef struct _VXQ_S_DPS_E3_CONFIG {
+    int32_t i_iConfigFuncId;
+    int32_t iConfigDataLen;
+} _VXQ_S_DPS_E3_CONFIG;
+
+/* EVENT_E3_GET_DEF_CONFIG, 12 bytes; the answer appends the default block
+ * (iBodyLen - 12 bytes). */
+typedef struct _VXQ_S_DPS_E3_GET_DEF_CONFIG {
+    int32_t i_iConfigFuncId;
+    uint32_t i_dwParam; /* the client's 32-bit parameter */
+    uint32_t o_dwValue; /* the host's 32-bit output */
+} _VXQ_S_DPS_E3_GET_DEF_CONFIG;
+
+/* EVENT_E3_IEC_IMP_CONFIG, 4 bytes followed by i_iDataLen bytes of import data. */
+typedef struct _VXQ_S_DPS_E3_IEC_IMP_CONFIG {
+    int32_t i_iDataLen;
+} _VXQ_S_DPS_E3_IEC_IMP_CONFIG;
+
+/* EVENT_E3_IEC_EXP_CONFIG has no body; its answer is this 4-byte record
+ * followed by the export data (iBodyLen - 4 bytes; o_iDataLen is not read). */
+typedef struct _VXQ_S_DPS_E3_IEC_EXP_CONFIG {
+    int32_t o_iDataLen;
+} _VXQ_S_DPS_E3_IEC_EXP_CONFIG;
+
+/* One network card as the wire carries it: 90 packed bytes, the 32-bit value
+ * unaligned at 38 (host byte order in an order, little-endian on the wire). */
+#define VXQ_DPS_CARD_INFO_WIRE_LEN 90
+
+/* EVENT_E3_QUERY_NET_INFO, 4 bytes. Its answer body is o_iCardNum followed by
+ * o_iCardNum packed 90-byte card records (iBodyLen >= 4 + o_iCardNum x 90). */
+typedef struct _VXQ_S_DPS_E3_QUERY_NET_INFO {
+    uint32_t i_dwParam; /* the client's 32-bit field; o_iCardNum in the answer */
+} _VXQ_S_DPS_E3_QUERY_NET_INFO;
+
+/* EVENT_E3_MODIFY_NET_ADDR, 92 bytes: one card, aligned. */
+typedef struct _VXQ_S_DPS_E3_MODIFY_NET_ADDR {
+    char i_sCardName[32];
+    uint8_t i_ucMacAddr[6];
+    uint8_t ucReserved[2]; /* 0 */
+    uint32_t i_dwValue;
+    char i_sAddr1[16];
+    char i_sAddr2[16];
+    char i_sAddr3[16];
+} _VXQ_S_DPS_E3_MODIFY_NET_ADDR;
+
+/* Permission words of one user: dwGlobalPop holds on every channel; the first
+ * iChPopNum (0..64) words of dwChPop hold on channels 0..63, the rest are 0. */
+typedef struct _VXQ_S_DPS_USER_POP {
+    uint32_t dwGlobalPop;
+    int32_t iChPopNum;
+    uint32_t dwChPop[64];
+} _VXQ_S_DPS_USER_POP;
+
+/* EVENT_E3_UNS_ADD_USER, 328 bytes. */
+typedef struct _VXQ_S_DPS_E3_UNS_ADD_USER {
+    char i_sUserName[32];
+    char i_sPassword[32];
+    _VXQ_S_DPS_USER_POP i_tPop;
+} _VXQ_S_DPS_E3_UNS_ADD_USER;
+
+/* EVENT_E3_UNS_DEL_USER, 32 bytes. */
+typedef struct _VXQ_S_DPS_E3_UNS_DEL_USER {
+    char i_sUserName[32];
+} _VXQ_S_DPS_E3_UNS_DEL_USER;
+
+/* EVENT_E3_UNS_GET_USER_POP (the answer fills tPop) and
+ * EVENT_E3_UNS_SET_USER_POP (the event carries it), 296 bytes. */
+typedef struct _VXQ_S_DPS_E3_UNS_USER_POP {
+    char i_sUserName[32];
+    _VXQ_S_DPS_USER_POP tPop;
+} _VXQ_S_DPS_E3_UNS_USER_POP;
+
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_CONFIG_USER_BODIES,
+                     sizeof(_VXQ_S_DPS_E3_MODIFY_USER_PWD) == 96 && sizeof(_VXQ_S_DPS_E3_CONFIG) == 8 &&
+                         sizeof(_VXQ_S_DPS_E3_GET_DEF_CONFIG) == 12 && sizeof(_VXQ_S_DPS_E3_IEC_IMP_CONFIG) == 4 &&
+                         sizeof(_VXQ_S_DPS_E3_IEC_EXP_CONFIG) == 4 && sizeof(_VXQ_S_DPS_E3_QUERY_NET_INFO) == 4 &&
+                         sizeof(_VXQ_S_DPS_E3_MODIFY_NET_ADDR) == 92 &&
+                         offsetof(_VXQ_S_DPS_E3_MODIFY_NET_ADDR, i_dwValue) == 40 &&
+                         offsetof(_VXQ_S_DPS_E3_MODIFY_NET_ADDR, i_sAddr3) == 76 &&
+                         sizeof(_VXQ_S_DPS_USER_POP) == 264 && sizeof(_VXQ_S_DPS_E3_UNS_ADD_USER) == 328 &&
+                         offsetof(_VXQ_S_DPS_E3_UNS_ADD_USER, i_tPop) == 64 &&
+                         sizeof(_VXQ_S_DPS_E3_UNS_DEL_USER) == 32 && sizeof(_VXQ_S_DPS_E3_UNS_USER_POP) == 296);
+
 /* ---- Start, stop, orders --------------------------------------------------- */
 
 /* Starts the service: TCP clients on in_usTcpPort, management datagrams on UDP
