@@ -136,6 +136,9 @@ VXQ_API int VXQ_F_SYS_SOCKET_CheckIpaddr(const char *in_pIpaddr);
 /* Code 0 with the dotted address of in_pHost (copied when already dotted);
  * 2 not resolved, 3 no address, 4 not convertible, 1 bad argument. */
 VXQ_API int VXQ_F_SYS_SOCKET_GetNetIpAddr(const char *in_pHost, char *out_pIpaddr);
+/* As above, one of several addresses chosen at random; 2 not resolved, 3 not
+ * an IPv4 name, 4 no address, 6 not convertible, 7 empty result, 1 bad argument. */
+VXQ_API int VXQ_F_SYS_SOCKET_GetRandomNetIpAddr(const char *in_pHost, char *out_pIpaddr);
 /* Code 0 with a malloc'ed array of every address (the caller free()s it, or
  * calls VXQ_F_SYS_SOCKET_FreeIpAddrTable); 99 null outputs, 2 not resolved,
  * 3 not IPv4, 4 no address, 5 allocation failed, 6 not convertible. */

@@ -22,12 +22,12 @@ VXQ_EXTERN_C_BEGIN
 typedef struct _VXQ_S_FILE_DATA _VXQ_S_FILE_DATA;
 
 /* Open modes of VXQ_F_OpenFile; any other value opens for reading. */
-#define VXQ_FILE_MODE_READ 0        /* text, read */
-#define VXQ_FILE_MODE_WRITE 1       /* text, write, truncating */
-#define VXQ_FILE_MODE_WRITE_READ 2  /* text, write and read, truncating */
-#define VXQ_FILE_MODE_READ_BIN 3    /* bytes, read */
-#define VXQ_FILE_MODE_WRITE_BIN 4   /* bytes, write, truncating */
-#define VXQ_FILE_MODE_UPDATE_BIN 5  /* bytes, read and write, not truncating */
+#define VXQ_FILE_MODE_READ 0       /* text, read */
+#define VXQ_FILE_MODE_WRITE 1      /* text, write, truncating */
+#define VXQ_FILE_MODE_WRITE_READ 2 /* text, write and read, truncating */
+#define VXQ_FILE_MODE_READ_BIN 3   /* bytes, read */
+#define VXQ_FILE_MODE_WRITE_BIN 4  /* bytes, write, truncating */
+#define VXQ_FILE_MODE_UPDATE_BIN 5 /* bytes, read and write, not truncating */
 
 /* Growth step and first size of the buffer of VXQ_F_ReadLine, in bytes. */
 #define VXQ_FILE_LINE_STEP 4096

@@ -6,6 +6,7 @@
 #include "vxq_inistore.h"
 
 #include "vxq_log.h"
+#include "vxq_membuf.h"
 #include "vxq_textfile.h"
 
 #include <errno.h>
@@ -27,7 +28,7 @@
 /* One classified line; every position is an offset into the line. */
 typedef struct {
     int iKind;
-    int iNamePos;  /* section name (head) or key (key line), trimmed */
+    int iNamePos; /* section name (head) or key (key line), trimmed */
     int iNameLen;
     int iValuePos; /* value, trimmed, comment removed; an empty value sits right after '=' */
     int iValueLen;
@@ -42,8 +43,8 @@ typedef struct {
  * capacity always leaves room for a terminating zero. */
 typedef struct {
     char *pData;
-    int iCapacity;
-    int iLen;
+    int32_t iCapacity;
+    int32_t iLen;
 } _VXQ_S_CONFIGMG_IMAGE;
 
 static void VXQ_F_CONFIGMG_PR_Trim(const char *in_pLine, int *inout_piBegin, int *inout_piEnd)
@@ -182,12 +183,8 @@ static int VXQ_F_CONFIGMG_PR_Reserve(_VXQ_S_CONFIGMG_IMAGE *inout_pImage, int in
         return 0;
     if (inout_pImage->pData != NULL && inout_pImage->iCapacity >= in_iNeed + 1)
         return 1;
-    char *pNew = (char *)realloc(inout_pImage->pData, (size_t)in_iNeed + 1);
-    if (pNew == NULL)
-        return 0;
-    inout_pImage->pData = pNew;
-    inout_pImage->iCapacity = in_iNeed + 1;
-    return 1;
+    return VXQ_F_MEM_MG_ExpandDataBuf(&inout_pImage->pData, &inout_pImage->iCapacity, inout_pImage->iLen,
+                                      in_iNeed + 1);
 }
 
 /* Replaces in_iOldLen bytes at in_iPos of the image by in_iNewLen bytes of in_pNew. */
@@ -224,11 +221,17 @@ static int VXQ_F_CONFIGMG_PR_ReadAllFileData(const char *in_sFile, _VXQ_S_CONFIG
     }
     int iResult = 1;
     for (;;) {
-        if (out_pImage->iCapacity - 1 - out_pImage->iLen < 4096 &&
-            !VXQ_F_CONFIGMG_PR_Reserve(out_pImage, out_pImage->iLen + (out_pImage->iLen < 4096 ? 4096
-                                                                                               : out_pImage->iLen))) {
-            iResult = 0;
-            break;
+        if (out_pImage->iCapacity - 1 - out_pImage->iLen < 4096) {
+            /* Double the room (at least 4096 bytes) up to the largest image an int can describe. */
+            int64_t iWant = (int64_t)out_pImage->iLen * 2;
+            if (iWant < (int64_t)out_pImage->iLen + 4096)
+                iWant = (int64_t)out_pImage->iLen + 4096;
+            if (iWant > INT_MAX - 1)
+                iWant = INT_MAX - 1;
+            if (iWant - out_pImage->iLen < 1 || !VXQ_F_CONFIGMG_PR_Reserve(out_pImage, (int)iWant)) {
+                iResult = 0;
+                break;
+            }
         }
         size_t nRoom = (size_t)(out_pImage->iCapacity - 1 - out_pImage->iLen);
         size_t nRead = fread(out_pImage->pData + out_pImage->iLen, 1, nRoom, pStream);
@@ -246,7 +249,8 @@ static int VXQ_F_CONFIGMG_PR_ReadAllFileData(const char *in_sFile, _VXQ_S_CONFIG
 /* End of the line content that starts at in_iPos (first CR or LF, or the image end). */
 static int VXQ_F_CONFIGMG_PR_ContentEnd(const _VXQ_S_CONFIGMG_IMAGE *in_pImage, int in_iPos)
 {
-    while (in_iPos < in_pImage->iLen && in_pImage->pData[in_iPos] != '\n' && in_pImage->pData[in_iPos] != '\r')
+    while (in_iPos < in_pImage->iLen && in_pImage->pData[in_iPos] != '\n' &&
+           in_pImage->pData[in_iPos] != '\r')
         in_iPos++;
     return in_iPos;
 }
@@ -428,16 +432,23 @@ static int VXQ_F_CONFIGMG_PR_IsStorable(const char *in_sText, int in_bKey)
 extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_sKey, const char *in_sValue,
                                         const char *in_sFile)
 {
-    if (in_sSection == NULL || in_sKey == NULL || in_sValue == NULL || in_sFile == NULL ||
-        !VXQ_F_CONFIGMG_PR_IsStorable(in_sSection, 0) || !VXQ_F_CONFIGMG_PR_IsStorable(in_sKey, 1) ||
-        !VXQ_F_CONFIGMG_PR_IsStorable(in_sValue, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString argument error.", 2);
+    const char *sBadArgument = NULL;
+    if (in_sSection == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sSection, 0))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sSection error.";
+    else if (in_sKey == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sKey, 1))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sKey error.";
+    else if (in_sValue == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sValue, 0))
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sValue error.";
+    else if (in_sFile == NULL)
+        sBadArgument = "VXQ_F_CONFIGMG_SetString in_sFile error.";
+    if (sBadArgument != NULL) {
+        VXQ_F_LOG_SR_WriteLog(sBadArgument, 2);
         return 0;
     }
     _VXQ_S_CONFIGMG_IMAGE tImage = {NULL, 0, 0};
     int bMissing = 0;
     if (!VXQ_F_CONFIGMG_PR_ReadAllFileData(in_sFile, &tImage, &bMissing)) {
-        free(tImage.pData);
+        VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
         VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_ReadAllFileData fail.", 2);
         return 0;
     }
@@ -465,7 +476,7 @@ extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_
         VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_WriteDataToFile fail.", 2);
         iResult = 0;
     }
-    free(tImage.pData);
+    VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
     return iResult;
 }
 

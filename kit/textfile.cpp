@@ -8,8 +8,8 @@
 
 struct _VXQ_S_FILE_DATA {
     FILE *pStream;
-    char *sPath;     /* heap copy of the path given to VXQ_F_OpenFile */
-    int iPathSize;   /* bytes of sPath: path length + 1 */
+    char *sPath;   /* heap copy of the path given to VXQ_F_OpenFile */
+    int iPathSize; /* bytes of sPath: path length + 1 */
 };
 
 static const char *VXQ_F_FILE_PR_ModeText(int in_iMode)
@@ -128,8 +128,7 @@ extern "C" int VXQ_F_ReadLine(_VXQ_S_FILE_DATA *in_pFile, char **inout_psBuf, in
             break;
         }
         /* Room for this character and the terminating zero. */
-        if (iLen + 2 > *inout_piSize &&
-            !VXQ_F_FILE_PR_GrowLineBuf(inout_psBuf, inout_piSize, iLen, iLen + 2))
+        if (iLen + 2 > *inout_piSize && !VXQ_F_FILE_PR_GrowLineBuf(inout_psBuf, inout_piSize, iLen, iLen + 2))
             return VXQ_FILE_LINE_NOMEM;
         (*inout_psBuf)[iLen++] = (char)iChar;
     }

@@ -2,6 +2,7 @@
 #include "vxq_sockwrap.h"
 
 #include "net/sockos.h"
+#include "vxq_syshelp.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -658,6 +659,49 @@ extern "C" int VXQ_F_SYS_SOCKET_GetNetIpAddr(const char *in_pHost, char *out_pIp
         if (iCode == 0)
             VXQ_F_SYS_SOCKET_PR_CopyIpaddr(out_pIpaddr, sText);
         break;
+    }
+    VXQ_F_SOCKOS_Get()->fnFreeAddrInfo(pList);
+    return iCode;
+}
+
+extern "C" int VXQ_F_SYS_SOCKET_GetRandomNetIpAddr(const char *in_pHost, char *out_pIpaddr)
+{
+    struct in_addr tDotted;
+    if (in_pHost == NULL || out_pIpaddr == NULL)
+        return 1;
+    if (inet_pton(AF_INET, in_pHost, &tDotted) == 1) {
+        VXQ_F_SYS_SOCKET_PR_CopyIpaddr(out_pIpaddr, in_pHost);
+        return 0;
+    }
+    struct addrinfo *pList = NULL;
+    if (!VXQ_F_SYS_SOCKET_PR_Resolve(in_pHost, &pList))
+        return 2;
+    uint32_t dwNum = 0;
+    for (struct addrinfo *pItem = pList; pItem != NULL; pItem = pItem->ai_next)
+        if (pItem->ai_family == AF_INET && pItem->ai_addr != NULL)
+            dwNum++;
+    int iCode = 4;
+    if (pList != NULL && dwNum == 0)
+        iCode = 3;
+    if (dwNum > 0) {
+        /* The library's own generator: the host's rand() state is left alone. */
+        uint32_t dwPick = VXQ_F_SYS_GetRandom32() % dwNum;
+        for (struct addrinfo *pItem = pList; pItem != NULL; pItem = pItem->ai_next) {
+            if (pItem->ai_family != AF_INET || pItem->ai_addr == NULL)
+                continue;
+            if (dwPick-- != 0)
+                continue;
+            char sText[16];
+            if (inet_ntop(AF_INET, &((struct sockaddr_in *)pItem->ai_addr)->sin_addr, sText, sizeof(sText)) == NULL)
+                iCode = 6;
+            else if (sText[0] == 0)
+                iCode = 7;
+            else {
+                VXQ_F_SYS_SOCKET_PR_CopyIpaddr(out_pIpaddr, sText);
+                iCode = 0;
+            }
+            break;
+        }
     }
     VXQ_F_SOCKOS_Get()->fnFreeAddrInfo(pList);
     return iCode;

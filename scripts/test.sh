@@ -7,8 +7,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VXQ_BUILD_DIR:-build}
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  # Worktrees of one repository share compiled objects through relative paths.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)} CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 # shellcheck disable=SC2086
-cmake -S . -B "$build_dir" -G Ninja ${VXQ_CMAKE_ARGS:-}
+cmake -S . -B "$build_dir" -G Ninja "${launcher[@]}" ${VXQ_CMAKE_ARGS:-}
 cmake --build "$build_dir"
 jobs=$(nproc 2>/dev/null || echo 2)
 exec unshare -rn sh -c "ip link set lo up && ip route add default dev lo && \

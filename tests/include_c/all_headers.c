@@ -9,8 +9,11 @@
 #include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_logserver.h"
+#include "vxq_logupload.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
+#include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
 #include "vxq_textfile.h"
@@ -24,6 +27,12 @@ int main(void)
     if (VXQ_F_CLOCK_TickMs() == 0 && VXQ_F_CLOCK_NowSec() == 0)
         iFailures++;
     if (VXQ_F_LOG_SR_WriteLog("public headers check", 1) != 1)
+        iFailures++;
+    VXQ_F_LOG_SR_SetIfShowLog(1);
+    if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
+        VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
+        iFailures++;
+    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1)
         iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;
@@ -62,6 +71,12 @@ int main(void)
             iFailures++;
         VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
+    /* The log service is not running here: stopping it, asking its port and
+     * stopping a missing upload client are harmless; a null address is refused. */
+    if (VXQ_F_LOG_SR_StopLogService() != 1 || VXQ_F_LOG_SR_GetLogServicePort() != 0 ||
+        VXQ_F_LOG_SR_StopLogUpClient() != 1 || VXQ_F_LOG_UPC_StartLogUpServer("a", "b", NULL, 9) != NULL)
+        iFailures++;
+    VXQ_F_LOG_UPC_StopLogUpServer(NULL);
     if (iFailures)
         printf("%d public API checks failed\n", iFailures);
     return iFailures ? 1 : 0;

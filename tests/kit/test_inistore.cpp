@@ -14,7 +14,8 @@ static std::string GetString(const std::string &in_sFile, const char *in_sSectio
                              const char *in_sDefault = "DEF", int in_iSize = 64)
 {
     std::string sOut((size_t)in_iSize, '#');
-    EXPECT_EQ(VXQ_F_CONFIGMG_GetString(in_sSection, in_sKey, in_sDefault, &sOut[0], in_iSize, in_sFile.c_str()), 1);
+    EXPECT_EQ(
+        VXQ_F_CONFIGMG_GetString(in_sSection, in_sKey, in_sDefault, &sOut[0], in_iSize, in_sFile.c_str()), 1);
     return std::string(sOut.c_str());
 }
 
@@ -37,9 +38,9 @@ TEST(IniStore, ReadingTrimsHeadsKeysAndValuesAndDropsComments)
         const char *sKey;
         const char *sExpected;
     } aCases[] = {
-        {"net", "port", "80"},   {"net", "name", "cam one"}, {"net", "empty", ""},
-        {"net", "Port", "81"},   {"other", "port", "90"},    {"  net  ", "port", "DEF"},
-        {"Net", "port", "DEF"},  {"net", "missing", "DEF"},  {"none", "port", "DEF"},
+        {"net", "port", "80"},  {"net", "name", "cam one"}, {"net", "empty", ""},
+        {"net", "Port", "81"},  {"other", "port", "90"},    {"  net  ", "port", "DEF"},
+        {"Net", "port", "DEF"}, {"net", "missing", "DEF"},  {"none", "port", "DEF"},
     };
     for (const auto &tCase : aCases)
         EXPECT_EQ(GetString(sFile, tCase.sSection, tCase.sKey), tCase.sExpected)
@@ -270,7 +271,7 @@ TEST(IniStore, TextsThatCouldNotBeReadBackAreRefused)
         const char *sKey;
         const char *sValue;
     } aCases[] = {
-        {"a", "b", "http://host"}, {"a", "b", "two\nlines"}, {"a", "b", "cr\r"}, {"a", "k=v", "1"},
+        {"a", "b", "http://host"}, {"a", "b", "two\nlines"}, {"a", "b", "cr\r"},  {"a", "k=v", "1"},
         {"a\n[b]", "b", "1"},      {nullptr, "b", "1"},      {"a", nullptr, "1"}, {"a", "b", nullptr},
     };
     for (const auto &tCase : aCases)

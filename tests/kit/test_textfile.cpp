@@ -111,9 +111,12 @@ TEST(TextFile, OpenModesTruncateOrKeepAsTheirNumberSays)
         bool bCanRead;
         bool bCanWrite;
     } aCases[] = {
-        {VXQ_FILE_MODE_READ, false, true, false},       {VXQ_FILE_MODE_WRITE, true, false, true},
-        {VXQ_FILE_MODE_WRITE_READ, true, true, true},   {VXQ_FILE_MODE_READ_BIN, false, true, false},
-        {VXQ_FILE_MODE_WRITE_BIN, true, false, true},   {VXQ_FILE_MODE_UPDATE_BIN, false, true, true},
+        {VXQ_FILE_MODE_READ, false, true, false},
+        {VXQ_FILE_MODE_WRITE, true, false, true},
+        {VXQ_FILE_MODE_WRITE_READ, true, true, true},
+        {VXQ_FILE_MODE_READ_BIN, false, true, false},
+        {VXQ_FILE_MODE_WRITE_BIN, true, false, true},
+        {VXQ_FILE_MODE_UPDATE_BIN, false, true, true},
         {77, false, true, false},
     };
     for (const auto &tCase : aCases) {

@@ -6,11 +6,13 @@
 #include "vxq_sockwrap.h"
 
 #include <errno.h>
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -381,6 +383,10 @@ TEST(SockWrap, NameLookupsCopyDottedTextAndResolveLocalhost)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("localhost", sIp), 0);
     EXPECT_STREQ(sIp, "127.0.0.1");
     EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr(NULL, sIp), 1);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("10.1.2.4", sIp), 0);
+    EXPECT_STREQ(sIp, "10.1.2.4");
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("localhost", sIp), 0);
+    EXPECT_STREQ(sIp, "127.0.0.1");
 
     _VXQ_S_SYS_IPADDR *pTable = NULL;
     int iCount = -1;
@@ -411,6 +417,7 @@ TEST(SockWrap, UnresolvedNamesGiveCodeTwoAndNoTable)
     _VXQ_S_SYS_IPADDR *pTable = NULL;
     int iCount = -1;
     EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("no-such-host.invalid", sIp), 2);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("no-such-host.invalid", sIp), 2);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("no-such-host.invalid", &pTable, &iCount), 2);
     EXPECT_EQ(pTable, nullptr);
     EXPECT_EQ(iCount, 0);
@@ -450,4 +457,59 @@ TEST(SockWrap, BroadcastNeedsDataAndUsesASocketOfItsOwn)
     EXPECT_EQ(iAfter, iBefore);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_InitSocketLib(), 1);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_UninitSocketLib(), 1);
+}
+
+/* A resolver that answers every name with 10.0.0.1, 10.0.0.2 and 10.0.0.3. */
+static int ThreeAddressResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **out_ppList)
+{
+    struct addrinfo *pHead = NULL;
+    for (int i = 3; i >= 1; i--) {
+        struct addrinfo *pItem = (struct addrinfo *)calloc(1, sizeof(struct addrinfo));
+        struct sockaddr_in *pAddr = (struct sockaddr_in *)calloc(1, sizeof(struct sockaddr_in));
+        pAddr->sin_family = AF_INET;
+        pAddr->sin_addr.s_addr = htonl(0x0A000000u + (uint32_t)i);
+        pItem->ai_family = AF_INET;
+        pItem->ai_addr = (struct sockaddr *)pAddr;
+        pItem->ai_addrlen = sizeof(*pAddr);
+        pItem->ai_next = pHead;
+        pHead = pItem;
+    }
+    *out_ppList = pHead;
+    return 0;
+}
+
+static void ThreeAddressFree(struct addrinfo *in_pList)
+{
+    while (in_pList != NULL) {
+        struct addrinfo *pNext = in_pList->ai_next;
+        free(in_pList->ai_addr);
+        free(in_pList);
+        in_pList = pNext;
+    }
+}
+
+TEST(SockWrap, RandomLookupPicksAmongAllAddressesWithoutTouchingTheHostsRand)
+{
+    _VXQ_S_SOCKOS_TABLE tTable = *VXQ_F_SOCKOS_Default();
+    tTable.fnGetAddrInfo = ThreeAddressResolver;
+    tTable.fnFreeAddrInfo = ThreeAddressFree;
+    VXQ_F_SOCKOS_Install(&tTable);
+    srand(7);
+    int iExpectedRand = rand();
+    srand(7);
+    std::set<std::string> tSeen;
+    for (int i = 0; i < 200; i++) {
+        char sIp[16] = "";
+        ASSERT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("cluster.example", sIp), 0);
+        tSeen.insert(sIp);
+    }
+    EXPECT_EQ(rand(), iExpectedRand) << "the host's generator was reseeded or drawn from";
+    EXPECT_EQ(tSeen, (std::set<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    _VXQ_S_SYS_IPADDR *pTable = NULL;
+    int iCount = 0;
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("cluster.example", &pTable, &iCount), 0);
+    ASSERT_EQ(iCount, 3);
+    EXPECT_STREQ(pTable[2].szIpaddr, "10.0.0.3");
+    VXQ_F_SYS_SOCKET_FreeIpAddrTable(&pTable);
+    VXQ_F_SOCKOS_Install(NULL);
 }

@@ -112,10 +112,9 @@ int WaitPeerClosed(int in_iFd, int in_iTimeoutMs)
         int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline -
                                                                                std::chrono::steady_clock::now())
                         .count();
-        if (iLeft <= 0)
-            return 0;
         pollfd tFd = {in_iFd, POLLIN, 0};
-        if (poll(&tFd, 1, iLeft) <= 0)
+        /* Looks at least once, even when the time is already up. */
+        if (poll(&tFd, 1, iLeft > 0 ? iLeft : 0) <= 0)
             return 0;
         ssize_t nGot = recv(in_iFd, sBuf, sizeof(sBuf), 0);
         if (nGot <= 0)

@@ -12,19 +12,26 @@
 #include <stdlib.h>
 #include <string>
 
-class TempDir {
-public:
+class TempDir
+{
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
 
     /* The directory's path, without a trailing slash. */
-    const std::string &Path() const { return m_sPath; }
+    const std::string &Path() const
+    {
+        return m_sPath;
+    }
     /* The path of in_sName inside the directory. */
-    std::string File(const std::string &in_sName) const { return m_sPath + "/" + in_sName; }
+    std::string File(const std::string &in_sName) const
+    {
+        return m_sPath + "/" + in_sName;
+    }
 
-private:
+  private:
     std::string m_sPath;
 };
 

@@ -1,0 +1,133 @@
+/*
+ * core/channel.h - the application message channel to the host and the transactions.
+ *
+ * Events go up: the control thread puts a copy of each into hCallbackQueue and
+ * the callback thread hands it to the host's event callback. Orders come down:
+ * host threads post copies into hOrderQueue and the control thread dispatches
+ * each by its order id (VXQ_F_DPS_MW_DoOrderData). A client request that needs
+ * the host's answer is parked as a _VXQ_S_DPS_TRANS_DATA (a copy of the whole
+ * request) in the instance's 2048-entry transaction table until the answering
+ * order comes, or for at most 120 s.
+ *
+ * Control thread only, except VXQ_F_DPS_MC_PostControlWork (any thread).
+ * The transaction table owns its records and their request copies. Event and
+ * order buffers passed in stay the caller's: queues copy them.
+ * Invariant: a transaction id is (random 16 bits << 16) | table index; a lookup
+ * compares the whole id, so an answer for an expired or reused slot finds nothing.
+ */
+#ifndef VXQ_CORE_CHANNEL_H
+#define VXQ_CORE_CHANNEL_H
+
+#include "core/conn.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VXQ_DPS_APP_MSG_HEAD_LEN 16      /* sizeof(_VXQ_S_DPS_MSG_HEAD) */
+#define VXQ_DPS_TRANS_TIMEOUT_SEC 120    /* a transaction of this age is deleted */
+
+typedef struct _VXQ_S_DPS_TRANS_DATA {
+    uint32_t dwTransId;              /* (random 16 bits << 16) | table index */
+    uint32_t dwPortId;               /* connection that asked */
+    uint16_t usMsgFuncId;            /* function id of the request */
+    int32_t tCreateTime;             /* seconds */
+    char *pRequDataBuf;              /* copy of the whole request, later the answer */
+    int32_t iRequDataBufSize;
+    int32_t iRequDataLen;
+} _VXQ_S_DPS_TRANS_DATA;
+
+/* An order handler: the whole order (head and body, host byte order) of
+ * in_iLength >= 16 bytes, taken from the order queue. The buffer is the control
+ * thread's work buffer: the handler may rewrite it, must not keep it. Result 1/0. */
+typedef int (*VXQ_PF_DPS_ORDER_HANDLER)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                                        int32_t in_iLength);
+
+/* One entry of the order dispatch table (core/ordertab.cpp); a null handler
+ * means the order is accepted without action. */
+typedef struct _VXQ_S_DPS_ORDER_ENTRY {
+    int32_t iMsgFuncId;
+    VXQ_PF_DPS_ORDER_HANDLER fnHandler;
+    int32_t iMinBodyLen;             /* orders with a shorter body are logged and dropped */
+} _VXQ_S_DPS_ORDER_ENTRY;
+
+/* The table, terminated by an entry with id 0; each family adds its lines. */
+extern const _VXQ_S_DPS_ORDER_ENTRY g_tDpsOrderTable[];
+
+/* Work a host thread asks the control thread to do: runs with the instance and a
+ * copy of the argument bytes given at posting time (valid during the call only). */
+typedef void (*VXQ_PF_DPS_CONTROL_WORK)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+                                        int32_t in_iArgLen);
+
+/* Internal order id that carries control work; never a host order id. */
+#define VXQ_DPS_ORDER_CONTROL_WORK 0x7F01
+#define VXQ_DPS_CONTROL_WORK_MAX_ARG 64
+
+/* Any thread: posts in_fnWork with a copy of at most 64 argument bytes on the
+ * order queue (waiting up to 5000 ms for room); the control thread runs it in
+ * order with the host's orders. 1 queued, 0 on a bad argument or a full queue. */
+int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
+                                 const void *in_pArg, int32_t in_iArgLen);
+
+/* Queues a copy of one event (head and body) for the callback thread without
+ * waiting. The queue's result; 0 for a null message, a length below 1 or a full queue. */
+int VXQ_F_DPS_MC_SentProEventToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pMsg,
+                                     int32_t in_iLength);
+/* Builds an event of head + in_iBodyLen bytes (ucMsgType and ucResult 0) and
+ * queues it as above; the common tail of every VXQ_F_DPS_MC_SentProEvent_*. */
+int VXQ_F_DPS_MC_SentProEventBody(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMsgFuncId,
+                                  uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen);
+
+/* Takes the first free entry (index 0 up), zeroed, with dwTransId and
+ * tCreateTime set. Null when all 2048 are in use or memory is short. */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* As above, storing the port id, the function id and a copy of the request. */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                                    uint32_t in_dwPortId,
+                                                                    uint16_t in_usMsgFuncId,
+                                                                    const uint8_t *in_pRequest,
+                                                                    int32_t in_iLength);
+/* The transaction whose whole id matches, or null. */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                  uint32_t in_dwTransId);
+/* Clears its entry, frees the copy and the record; a record not in the table is left alone. */
+void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                        _VXQ_S_DPS_TRANS_DATA *in_pTrans);
+void VXQ_F_DPS_MC_Trans_ReleaseAllTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Sum of the copies' capacities plus the records' own size. */
+int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+
+/* Passes a client request on to the host: shapes the request as its answer
+ * (ucResult 0, ucPacketType 1), parks a copy in a transaction and raises
+ * in_iEventId with body part1 + part2 (either may be null/0). On any failure the
+ * request goes back at once in place with ucResult 1. in_sOperText names the
+ * operation in the receipt line. 1 parked, 0 answered with 1. */
+int VXQ_F_DPS_MC_SendTransRequDataToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pRequest,
+                                          int32_t in_iRequestLen, int32_t in_iEventId,
+                                          const void *in_pPart1, int32_t in_iPart1Len,
+                                          const void *in_pPart2, int32_t in_iPart2Len,
+                                          const char *in_sOperText);
+/* Answers a parked request without a body of its own: the order's ucResult
+ * (already a result code) goes into the stored request, which is sent whole to
+ * its connection; the transaction is deleted in every case once found. 1/0. */
+int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                                 int32_t in_iOrderLen);
+/* As above, but sends only the first in_iLength + 4 bytes of the stored request
+ * after setting its dwPacketSize to that value (the stored copy must be that long). */
+int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                                        int32_t in_iOrderLen, int32_t in_iLength);
+
+/* The order dispatcher: one order of in_iLength bytes from the order queue. */
+int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                             int32_t in_iLength);
+
+/* Head access of application messages (16-byte head, host byte order). */
+int32_t VXQ_F_DPS_MC_MsgHead_FuncId(const uint8_t *in_pMsg);
+uint32_t VXQ_F_DPS_MC_MsgHead_TransId(const uint8_t *in_pMsg);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VXQ_CORE_CHANNEL_H */

@@ -1,0 +1,171 @@
+/*
+ * core/conn.h - client TCP connections: the record, the table, framing and sending.
+ *
+ * Owns _VXQ_S_DPS_NET_PORT_DATA, one zeroed heap record per accepted protocol
+ * connection, kept in the instance's 128-entry table (index = low 16 bits of
+ * the engine port id; an id whose index is 128 or more gets no record). The
+ * table owns the records and everything they point to (token, user record,
+ * reassembly buffer, stored request); VXQ_F_DPS_MC_NetPortData_Delete frees them.
+ *
+ * Control thread only; no locks. A message handler may release the connection
+ * it was called for (or others): the framing loop re-reads the table after
+ * every handler, so callers must not keep a record pointer across a call that
+ * can drop connections (ActiveDisconnect, DoNetDisconnetEvent, Delete).
+ *
+ * Every protocol message leaves the device through VXQ_F_DPS_MC_SentNetData;
+ * the message buffer always stays the caller's.
+ */
+#ifndef VXQ_CORE_CONN_H
+#define VXQ_CORE_CONN_H
+
+#include "core/instance.h"
+#include "protocol/head.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Connection roles (iConnType). */
+#define VXQ_DPS_CONN_NEW 0
+#define VXQ_DPS_CONN_COMMAND 1
+#define VXQ_DPS_CONN_MEDIA 2
+#define VXQ_DPS_CONN_TALK 3
+#define VXQ_DPS_CONN_DOWN 4
+
+/* Send classes of VXQ_F_DPS_MC_SentNetData (engine data type of the queued item). */
+#define VXQ_DPS_SEND_CLASS_PROTOCOL 0
+#define VXQ_DPS_SEND_CLASS_VIDEO 10
+#define VXQ_DPS_SEND_CLASS_AUDIO 11
+#define VXQ_DPS_SEND_CLASS_FILE 12
+
+struct _VXQ_S_NETCOM_DATA_HEAD; /* the engine's 64-byte event head (vxq_netcom.h) */
+
+/* An incomplete message announcing this many bytes or more drops the connection. */
+#define VXQ_DPS_MAX_INCOMPLETE_LEN 0x100000u
+
+typedef struct _VXQ_S_DPS_NET_PORT_DATA {
+    uint32_t dwPortId;               /* engine port id; 0 once this side closed the socket */
+    char szPeerIpaddr[16];           /* dotted text, at most 15 characters */
+    uint16_t usPeerPort;
+    uint16_t usLocalPort;
+    int32_t iConnType;               /* VXQ_DPS_CONN_* */
+    uint32_t dwConnId;               /* (random 16 bits << 16) | table index */
+    uint32_t dwClaimId;              /* value quoted by CLAIM_CHANNEL (and some opens) */
+    int32_t iChNo;                   /* channel served (media, talk, down) */
+    int32_t iStreamNo;
+    char *pToken;                    /* access token text, heap */
+    _VXQ_S_DPS_USER_INFO *pUserInfo; /* logged-in user's record, heap */
+    int32_t iStreamState;            /* media: 0 none, 1 waiting for the host, 2 streaming */
+    int32_t tOpenTime;               /* seconds the stream or download was opened */
+    uint32_t dwLoginId;              /* 0 = not logged in */
+
+    /* Media send state (media/ and the live view family). */
+    uint32_t bRecvIFrame;            /* an I-frame was sent: later frames may follow */
+    uint32_t bLossMode;              /* send budget overflowed: I-frames only */
+    uint32_t dwLossModeTime;         /* seconds loss mode began */
+    uint32_t bVideoPause;
+    uint32_t bAudioPause;            /* 1 at creation */
+    uint32_t bOnlyIFrame;
+    uint32_t dwStreamStateTime;      /* seconds of the last iStreamState change */
+    uint32_t dwLoginPortId;          /* port id of the command connection */
+    uint32_t dwSentNodeId;           /* frame cache position */
+    uint32_t dwNextNodeId;
+    int32_t iSendingNum;             /* frame messages outstanding in the engine */
+    uint32_t dwTickBase;             /* tick of the first frame sent (time stamps) */
+    uint32_t dwSendSeq;              /* sequence of media sends, never 0 */
+
+    uint32_t bGuard;                 /* this client armed the device */
+    uint32_t dwDownFileId;           /* record file open for download, 0 = none */
+    uint32_t bComOpen;               /* this command connection opened the serial port */
+
+    char *pRecvBuf;                  /* reassembly buffer (growable) */
+    int32_t iRecvBufSize;
+    int32_t iRecvDataLen;
+    char *pWaitRespBuf;              /* stored request answered later */
+    int32_t iWaitRespBufSize;
+    int32_t iWaitRespLen;
+
+    int32_t tLastRecvTime;           /* seconds: creation, then every whole message */
+    uint32_t bHeartbeat;             /* under heartbeat supervision */
+} _VXQ_S_DPS_NET_PORT_DATA;
+
+/* Engine record handlers (control thread's network receive dispatch). in_pData
+ * points in_iDataLen bytes behind the 64-byte head; both stay the caller's. */
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                     uint8_t *in_pData, int32_t in_iDataLen);
+void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                        const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                        uint8_t *in_pData, int32_t in_iDataLen);
+void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                  uint8_t *in_pData, int32_t in_iDataLen);
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT_RESULT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                            const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                            uint8_t *in_pData, int32_t in_iDataLen);
+void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                              const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                              uint8_t *in_pData, int32_t in_iDataLen);
+
+/* Makes the record for a new engine port id (an occupied entry is deleted
+ * first). Null when the index is 128 or more, or memory is short. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                          uint32_t in_dwPortId);
+/* Clears the entry, closes the socket if still open, frees the record and all it holds.
+ * Raises no event: use VXQ_F_DPS_MC_DoNetDisconnetEvent to release a live connection. */
+void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
+/* Deletes every record (service stop). */
+void VXQ_F_DPS_MC_NetPortData_ReleaseAllData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* The record whose whole dwPortId matches, or null. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByPortId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                 uint32_t in_dwPortId);
+/* The command connection (type 1) logged in with this nonzero id, lowest index first, or null. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                  uint32_t in_dwLoginId);
+
+/* Releases a connection that is gone or being dropped: the per-type release
+ * (dependent connections, events to the host) and then the record itself. */
+void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                      _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
+/* The service drops a connection: closes the socket, then releases as above.
+ * in_pConn is freed on return. */
+void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
+
+/* Queues one whole UMSP message (wire order; handed to the byte-order
+ * translator first on big-endian hosts) on the connection with the given send class.
+ * Classes 10 and 11 are dropped under the media budget (result 1, loss mode on).
+ * 1 queued or dropped by the budget, 0 on failure (logged). */
+int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass);
+/* Sends the stored request (pWaitRespBuf) with ucResult written into it and frees it;
+ * the send result, or 1 when nothing was stored. */
+int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t in_ucResult);
+
+/* Statistics over the connection table (control thread). */
+int32_t VXQ_F_DPS_MC_StatNetSendQueueTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+int32_t VXQ_F_DPS_MC_StatClientBufTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+int32_t VXQ_F_DPS_MC_StatTcpConnNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+/* 1 if any connection has bGuard set. */
+int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+/* The media (2) or down (4) connection opened last (greatest positive tOpenTime,
+ * lower index on a tie), or null. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+/* Drops the newest media connections while the free media resource is below 0. Control thread. */
+void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* Entry point of the request dispatcher (protocol/dispatch.cpp): handles one
+ * whole message of in_iLength bytes (>= 20, flag checked) cut from the
+ * connection's reassembly buffer. The handler may rewrite the message in place
+ * and send it back, and may release connections; it must not keep the buffer. */
+int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                       uint8_t *inout_pMsg, int32_t in_iLength);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VXQ_CORE_CONN_H */

@@ -1,0 +1,63 @@
+/*
+ * core/control.h - the control thread, the callback thread and the timer duties.
+ *
+ * The control thread loops: one engine pass (20 ms select), then at most 100
+ * queued items at a time (orders from slot 0 of the wait object, engine records
+ * from slot 1) with a socket pass and the timer after every 100, then the timer:
+ * a 1 s duty (heartbeat supervision at 60 s, talk supervision, transaction
+ * expiry at 120 s, statistics lines every 5 s, debug switches back after 10 s)
+ * and a 100 ms duty (log records to trace clients). The callback thread waits
+ * up to 100 ms for one event and hands it to the host's event callback.
+ *
+ * Each function belongs to the thread named in its comment. Time rules read
+ * VXQ_F_CLOCK_NowSec / VXQ_F_CLOCK_TickMs. No per-item allocation: queue reads
+ * go into the instance's two reused work buffers.
+ */
+#ifndef VXQ_CORE_CONTROL_H
+#define VXQ_CORE_CONTROL_H
+
+#include "core/instance.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VXQ_DPS_HEARTBEAT_TIMEOUT_SEC 60
+#define VXQ_DPS_DEBUG_PARAM_SEC 10
+#define VXQ_DPS_LOG_RECORD_LEN 536       /* a log writer record; its text starts at 24 */
+#define VXQ_DPS_LOG_RECORD_TEXT_OFFSET 24
+
+/* Host thread (start): sets bThreadRun and creates the control thread. 1/0. */
+int VXQ_F_DPS_MC_StartThread(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Clears bThreadRun and waits for the thread (5000 ms poll, then join). */
+void VXQ_F_DPS_MC_QuitThread(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Host thread (start): sets bCallbackThreadRun and creates the callback thread. 1/0. */
+int VXQ_F_DPS_MC_Callback_StartThread(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+void VXQ_F_DPS_MC_Callback_QuitThread(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* Thread bodies; the argument is the instance. */
+void VXQ_F_DPS_MC_ThreadWork(void *in_pMcSrvData);
+void VXQ_F_DPS_MC_Callback_ThreadWork(void *in_pMcSrvData);
+
+/* Control thread: queued work, at most 100 items between socket passes. */
+void VXQ_F_DPS_MC_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs);
+/* Control thread: take one order / one engine record and handle it. 1 if one came. */
+int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Control thread: dispatches one engine record (64-byte head and its data). */
+void VXQ_F_DPS_MC_DoNetRecord(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pRecord,
+                              int32_t in_iLength);
+/* Control thread: the 1 s and 100 ms duties when due. */
+void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Control thread: heartbeat and talk supervision over the connection table. */
+void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Control thread: deletes every transaction 120 s old or older, silently. */
+void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Callback thread: statistics line when due, then one event to the host. 1 if one was delivered. */
+int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VXQ_CORE_CONTROL_H */

@@ -1,0 +1,172 @@
+/*
+ * core/instance.h - the service instance record and its start/stop layer.
+ *
+ * Owns _VXQ_S_DPS_MCSRV_DATA: one zero-initialised heap record per service,
+ * made by VXQ_F_DPS_StartDevProNetServer and freed by
+ * VXQ_F_DPS_StopDevProNetServer. The record embeds the fixed tables the
+ * control thread works on (connections, transactions, media sub-channels,
+ * talk channels, trace clients); the modules that give those tables their
+ * behaviour (core/conn, core/channel, media/, ops/, mgmt/) all take this
+ * record as their first argument.
+ *
+ * Threads: the control thread alone touches the tables, the engine and the
+ * timer words; the callback thread touches only the callback queue, its work
+ * buffer and tLastCallbackStat. Host threads only put copies into hOrderQueue
+ * or write one tuning word (iMediaDataBufSize and its siblings) without a lock.
+ * Invariant: a table slot is found by the low 16 bits of an id whose upper 16
+ * bits are random; every lookup compares the whole id, so stale ids miss.
+ */
+#ifndef VXQ_CORE_INSTANCE_H
+#define VXQ_CORE_INSTANCE_H
+
+#include "vxq_dps.h"
+#include "vxq_queue.h"
+#include "vxq_thread.h"
+#include "media/subch.h"
+
+#include <stdint.h>
+
+/* Table sizes and fixed settings of one instance. */
+#define VXQ_DPS_MAX_CONN_NUM 128          /* connection table entries */
+#define VXQ_DPS_MAX_TRANS_NUM 2048        /* transaction table entries */
+#define VXQ_DPS_TALK_CH_SLOT_NUM 65       /* talk channel slots 0..64 */
+#define VXQ_DPS_TRACE_CLIENT_NUM 6        /* UDP log subscribers */
+#define VXQ_DPS_UDP_PORT 28460            /* management datagram port */
+#define VXQ_DPS_ORDER_QUEUE_SIZE 1000
+#define VXQ_DPS_NETRECV_QUEUE_SIZE 1000
+#define VXQ_DPS_CALLBACK_QUEUE_SIZE 1000
+#define VXQ_DPS_RECVLOG_QUEUE_SIZE 500
+#define VXQ_DPS_DEF_MEDIA_BUF_SIZE 10485760
+#define VXQ_DPS_VERSION_SHOW "v2.4.2.5"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
+struct _VXQ_S_DPS_TRANS_DATA;             /* core/channel.h */
+struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
+
+/* One voice talk channel; all zero = free. Behaviour lives in ops/. */
+typedef struct _VXQ_S_DPS_TALK_CH_DATA {
+    int32_t iTalkChNo;               /* as the client sent it (10000 stays 10000) */
+    int32_t iChState;                /* 0 idle, 2 waiting for the host, 3 talking */
+    uint32_t dwStateTime;            /* seconds of the last iChState change */
+    uint32_t dwLastAudioTime;        /* seconds of the last client audio, 0 = none */
+    int32_t iDevAudioCodecId;
+    int32_t iDevAudioBitRate;
+    int32_t iDevAudioSampleRate;
+    int32_t iDevAudioChNum;
+    uint32_t dwLoginId;
+    uint32_t dwLoginPortId;          /* the client's command connection */
+    uint32_t dwTalkPortId;           /* the talk connection */
+} _VXQ_S_DPS_TALK_CH_DATA;
+
+/* One UDP log subscriber (trace client). Behaviour lives in mgmt/. */
+typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
+    uint16_t bUsed;                  /* 1 in use */
+    uint16_t usPort;
+    uint32_t dwIpAddr;
+    int32_t tRefreshTime;            /* seconds of the last add or refresh */
+} _VXQ_S_DPS_TRACE_CLIENT_DATA;
+
+/* The service instance (typedef in vxq_dps.h); the host's handle points to it. */
+struct _VXQ_S_DPS_MCSRV_DATA {
+    uint32_t bThreadRun;             /* control thread runs while nonzero */
+    VXQ_HTHREAD hThread;
+    VXQ_HWAITOBJ hWaitObj;           /* slot 0 order queue, slot 1 network receive queue */
+    uint16_t usTcpPort;              /* protocol port; the bound port when 0 was given */
+    _VXQ_S_DPS_DEV_CAP_INFO tDevCapInfo; /* copy of the host's capability record */
+    VXQ_DPS_EVENT_CALLBACK fnEventCallback;
+    void *pEventUser;
+    VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback;
+    void *pQueryUser;
+    uint32_t bDebugLog;
+    uint32_t bDebugMediaLog;
+    int32_t iMediaDataBufSize;       /* bytes of media allowed in the order and send queues */
+    uint16_t usLogSrvPort;
+    uint16_t bLogSrvStarted;
+    uint32_t bShowRunState;          /* periodic statistics lines */
+    uint8_t ucPwdMode;               /* 0 or 1, reported in the token answer */
+    uint16_t usUdpPort;              /* always 28460 */
+    int32_t iOnlySendIFrameTimeLen;  /* seconds, 1..3600 */
+    int32_t iMaxRealplayClientNum;   /* 1..64 */
+    uint32_t bSavedDebugLog;         /* values the switches return to after a temporary change */
+    uint32_t bSavedDebugMediaLog;
+    uint32_t bSavedShowRunState;
+    int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
+    struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
+    uint32_t dwTcpListenPortId;
+    uint32_t dwUdpPortId;
+    uint32_t dwServerId;             /* (seconds << 16) + random 16 bits */
+    VXQ_HQUEUE hOrderQueue;          /* orders and frames from the host, 1000 */
+    VXQ_HQUEUE hNetRecvQueue;        /* engine event records, 1000 */
+    VXQ_HQUEUE hRecvLogQueue;        /* log writer records, 500 */
+    uint32_t bCallbackThreadRun;
+    VXQ_HTHREAD hCallbackThread;
+    VXQ_HQUEUE hCallbackQueue;       /* events for the host, 1000 */
+    char *pCallbackBuf;              /* callback thread's reused work buffer */
+    int32_t iCallbackBufSize;
+    int32_t iCallbackDataLen;
+    int32_t tLastCallbackStat;       /* seconds of the last "Callback queue size" line */
+
+    /* Control thread timer and statistics words. */
+    int32_t iNetSendTotalLen;        /* bytes in all send queues and client buffers (kept total) */
+    uint32_t dwAlarmId;              /* alarm id counter */
+    int32_t tLastSecond;             /* seconds of the last 1 s duty */
+    int32_t tLastStatTime;           /* seconds of the last statistics line */
+    uint32_t dwLastTick;             /* tick of the last 100 ms duty */
+    char *pWorkBuf;                  /* control thread's reused buffer for queue reads */
+    int32_t iWorkBufSize;
+    int32_t iWorkDataLen;
+    uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
+    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable; /* null = g_tDpsOrderTable; tests install their own */
+
+    _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
+    uint32_t dwLogLineNo;            /* number of the next broadcast log line */
+
+    /* Media resource accounting (media/). */
+    int32_t bMediaResCtrl;
+    float fMaxMediaResourceNum;
+    float fMainMediaResourceLoss;
+    float fReplayResourceLoss;
+
+    _VXQ_S_DPS_MEDIA_CH_DATA tMediaCh[VXQ_DPS_MEDIA_CH_SLOT_NUM];
+    _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
+    struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
+    struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
+};
+
+/* Start/stop layer; each takes the instance and returns 1/0. Control thread
+ * not yet running (start) or already ended (stop), except where said. */
+
+/* Creates the four queues, numbers the media table, sets the run words. */
+int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Frees queues, connections, transactions, media channels and work buffers;
+ * every step checks its own handle, so a half-initialised instance is fine. */
+void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Runs the start steps in order; on failure the caller stops the instance. */
+int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Stops threads, engine and wait object, then frees everything; accepts a half start. */
+void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Engine without a thread, TCP listener (port 0 = any, read back), broadcast UDP socket. */
+int VXQ_F_DPS_MC_StartNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Wait object with the order queue's read event in slot 0 and the network queue's in slot 1. */
+int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* The engine's sink (runs on the control thread inside the engine pass): copies
+ * one record into hNetRecvQueue without waiting; a record that does not fit is
+ * dropped (result 0). A null user does nothing. */
+int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
+
+/* Maps a channel number to its media/talk slot: 10000 -> 64 when bSpecialChFlag
+ * is set, else the number itself; -1 when the result is outside 0..64. */
+int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VXQ_CORE_INSTANCE_H */

@@ -1,0 +1,172 @@
+/*
+ * selengine.h - the select engine: socket table, port ids, one select pass,
+ * accept/read/write events, send queues and upward delivery.
+ *
+ * Owns every socket record of an engine and, through them, the descriptors
+ * and their queued send items. The records live in a fixed table of 1024
+ * slots; a record is allocated on first use of its slot and reused after it
+ * is freed. Only descriptors below FD_SETSIZE are ever admitted, so that every
+ * fd_set operation stays in bounds.
+ *
+ * Nothing here locks: in own-thread mode the caller holds tLock (the facade in
+ * netcom.cpp and the engine thread); without a thread everything runs on the
+ * one thread that calls VXQ_F_NETCOM_DoNetEvent. Upward delivery copies each
+ * record into the engine's own scratch buffer; sinks copy what they keep.
+ */
+#ifndef VXQ_NET_SELENGINE_H
+#define VXQ_NET_SELENGINE_H
+
+#include "vxq_netcom.h"
+#include "vxq_queue.h"
+#include "vxq_thread.h"
+
+#include <atomic>
+#include <sys/select.h>
+
+#define VXQ_NET_SELECT_SOCKET_NUM 1024
+#define VXQ_NET_SELECT_RECV_BUF_SIZE 8192
+#define VXQ_NET_SELECT_RECV_QUEUE_SIZE 10000
+#define VXQ_NET_SELECT_RECV_QUEUE_WAIT_MS 4000
+
+/* Socket types. */
+#define VXQ_NET_SELECT_TCP_LISTEN 0
+#define VXQ_NET_SELECT_UDP_LISTEN 1
+#define VXQ_NET_SELECT_TCP_CONNECT 2 /* accepted or established */
+#define VXQ_NET_SELECT_TCP_CLIENT 3  /* outgoing, still being set up */
+
+/* One queued send. The unsent rest is the last iDataLen bytes of pData, so
+ * iDataLen != iDataBufSize marks an item already begun. */
+typedef struct _VXQ_S_NET_SELECT_SEND_ITEM {
+    char *pData;
+    int32_t iDataBufSize;
+    int32_t iDataLen;
+    char szPeerIpaddr[16]; /* UDP destination */
+    uint16_t usPeerPort;
+    uint32_t dwReserved;
+    uint32_t dwUserData;
+    uint32_t bNotify;
+    int32_t iDataType;
+    struct _VXQ_S_NET_SELECT_SEND_ITEM *pNext;
+} _VXQ_S_NET_SELECT_SEND_ITEM;
+
+typedef struct _VXQ_S_NET_SELECT_SEND_QUEUE_DATA {
+    _VXQ_S_NET_SELECT_SEND_ITEM *pHead;
+    _VXQ_S_NET_SELECT_SEND_ITEM *pTail;
+    int32_t iCount;
+} _VXQ_S_NET_SELECT_SEND_QUEUE_DATA;
+
+typedef struct _VXQ_S_NET_SELECT_SOCKET_WORK_DATA {
+    int32_t bInUse;
+    uint32_t dwPortId;
+    int iSocket;
+    int32_t iSocketType;
+    uint16_t usLocalPort;
+    char szPeerIpaddr[16];
+    uint16_t usPeerPort;
+    int32_t bRecvFlag;
+    int32_t bSendFlag;
+    int32_t bBroadcastFlag;
+    _VXQ_S_NET_SELECT_SEND_QUEUE_DATA tSendQueue;
+    uint32_t dwDataSeq;
+    int32_t bFailed; /* connect failed or a hard send failure: only DISCONNECT from now on */
+} _VXQ_S_NET_SELECT_SOCKET_WORK_DATA;
+
+struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
+    std::atomic<int32_t> bThreadRun;
+    VXQ_HTHREAD hThread;
+    int32_t bOwnThread;
+    VXQ_PF_NETCOM_CALLBACK pfCallback;
+    void *pUser;
+    VXQ_HQUEUE hRecvQueue;
+    VXQ_HMUTEX hLock;
+    int32_t iMaxSendBufSize;
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pSocketTable[VXQ_NET_SELECT_SOCKET_NUM];
+    uint32_t dwLastPortId[VXQ_NET_SELECT_SOCKET_NUM]; /* last id of each slot, never handed out twice in a row */
+    fd_set tReadSet;
+    fd_set tWriteSet;
+    fd_set tErrorSet;
+    int32_t bNeedRead;
+    int32_t bNeedWrite;
+    int iMaxSocket;
+    int32_t iSocketNum; /* sockets in the sets of this pass */
+    char *pRecvBuf;
+    int32_t iRecvBufSize;
+    int32_t iRecvLen;
+    char *pUpBuf; /* head + largest upward data, reused by every delivery */
+    int32_t iUpBufSize;
+};
+typedef struct _VXQ_S_NET_SELECT_MCSERVER_DATA _VXQ_S_NET_SELECT_MCSERVER_DATA;
+
+/* Engine life. StartServer: 1, or 0 after undoing what it made (logged). */
+int VXQ_F_NET_SELECT_MC_StartServer(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_bWithThread);
+void VXQ_F_NET_SELECT_MC_StopServer(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine);
+/* One pass: build the sets, wait up to in_iTimeoutMs, handle events. In
+ * own-thread mode the caller holds the lock; it is released during the wait. */
+void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_iTimeoutMs);
+
+/* Lookups (null when none). By port id: the whole id must match a slot in use. */
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(
+    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint32_t in_dwPortId);
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataBySocketId(
+    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int in_iSocket);
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort(
+    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint16_t in_usPort);
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByUdpListenPort(
+    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint16_t in_usPort);
+
+/* Takes a slot for in_iSocket and gives it a fresh port id; null (logged) when
+ * the table is full, the descriptor is out of select's range, or no memory.
+ * The caller still owns the descriptor on failure. */
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_AddSocketId(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                                                  int in_iSocket, int32_t in_iSocketType,
+                                                                  int32_t in_bRecvFlag, int32_t in_bSendFlag);
+/* Frees the record's queue and marks the slot free (the descriptor stays open). */
+void VXQ_F_NET_SELECT_MC_DelSocketWorkData(_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
+/* Closes the descriptor, then as DelSocketWorkData. */
+void VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
+
+/* Sockets. Results 1/0; port ids through out pointers. */
+int VXQ_F_NET_SELECT_StartTcpListen(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint16_t *inout_pPort,
+                                    uint32_t *out_pPortId);
+int VXQ_F_NET_SELECT_StartUdpListen(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint16_t *inout_pPort,
+                                    uint32_t *out_pPortId);
+int VXQ_F_NET_SELECT_AddTcpConnect(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, const char *in_pIpaddr,
+                                   uint16_t in_usPort, uint32_t *out_pPortId);
+
+/* Builds one record and hands it to the sink or the receive queue. 1 when taken. */
+int VXQ_F_NET_SELECT_SendDataToUpApp(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_iEventType,
+                                     uint16_t in_usNetType, uint16_t in_usLocalPort, uint32_t in_dwPortId,
+                                     const char *in_pPeerIpaddr, uint16_t in_usPeerPort, uint32_t in_dwUserData,
+                                     const char *in_pData, int32_t in_iDataLen);
+/* DISCONNECT for one socket. */
+int VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                             _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *in_pWork);
+
+/* Send queues (sendqueue.cpp). AddDataEx copies in_iDataLen (> 0) bytes. */
+int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pData,
+                                         int32_t in_iDataLen, const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
+                                         uint32_t in_dwReserved, int32_t in_iDataType, uint32_t in_dwUserData,
+                                         uint32_t in_bNotify);
+void VXQ_F_NET_SELECT_SendQueue_Release(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue);
+/* Write events: one TCP item, or up to two UDP items, per pass. */
+void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                      _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
+void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                      _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
+
+/* Unlocked forms behind the facade; they log the facade's texts. */
+int VXQ_F_NET_SELECT_SendTcpDataEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                   const char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
+                                   uint32_t in_dwReserved, uint32_t in_dwUserData, uint32_t in_bNotify);
+int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                 const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
+                                 int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
+                                 uint32_t in_bNotify);
+int32_t VXQ_F_NET_SELECT_QuerySendQueueSize(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint32_t in_dwPortId);
+int32_t VXQ_F_NET_SELECT_QuerySendQueueSizeEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
+                                              uint32_t in_dwPortId);
+int32_t VXQ_F_NET_SELECT_StatSendQueueDataTotalLen(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
+                                                   uint32_t in_dwPortId);
+int VXQ_F_NET_SELECT_ClearSendQueueData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId);
+
+#endif /* VXQ_NET_SELENGINE_H */

@@ -1,0 +1,300 @@
+/* Per-socket send queues: queuing, draining on write events, queries and clearing. */
+#include "net/selengine.h"
+
+#include "vxq_log.h"
+#include "vxq_sockwrap.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pData,
+                                         int32_t in_iDataLen, const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
+                                         uint32_t in_dwReserved, int32_t in_iDataType, uint32_t in_dwUserData,
+                                         uint32_t in_bNotify)
+{
+    if (inout_pQueue == NULL)
+        return 0;
+    if (in_pData == NULL || in_iDataLen <= 0) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
+        return 0;
+    }
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem));
+    if (pItem == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+        return 0;
+    }
+    pItem->pData = (char *)malloc((size_t)in_iDataLen);
+    if (pItem->pData == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
+        free(pItem);
+        return 0;
+    }
+    memcpy(pItem->pData, in_pData, (size_t)in_iDataLen);
+    pItem->iDataBufSize = in_iDataLen;
+    pItem->iDataLen = in_iDataLen;
+    if (in_pPeerIpaddr != NULL) {
+        size_t nLen = strnlen(in_pPeerIpaddr, sizeof(pItem->szPeerIpaddr) - 1);
+        memcpy(pItem->szPeerIpaddr, in_pPeerIpaddr, nLen);
+    }
+    pItem->usPeerPort = in_usPeerPort;
+    pItem->dwReserved = in_dwReserved;
+    pItem->iDataType = in_iDataType;
+    pItem->dwUserData = in_dwUserData;
+    pItem->bNotify = in_bNotify;
+    if (inout_pQueue->pHead == NULL) {
+        inout_pQueue->pHead = pItem;
+    } else {
+        if (inout_pQueue->pTail == NULL) {
+            inout_pQueue->pTail = inout_pQueue->pHead;
+            while (inout_pQueue->pTail->pNext != NULL)
+                inout_pQueue->pTail = inout_pQueue->pTail->pNext;
+        }
+        inout_pQueue->pTail->pNext = pItem;
+    }
+    inout_pQueue->pTail = pItem;
+    inout_pQueue->iCount++;
+    return 1;
+}
+
+static void VXQ_F_NET_SELECT_PR_FreeItem(_VXQ_S_NET_SELECT_SEND_ITEM *in_pItem)
+{
+    free(in_pItem->pData);
+    free(in_pItem);
+}
+
+void VXQ_F_NET_SELECT_SendQueue_Release(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue)
+{
+    if (inout_pQueue == NULL)
+        return;
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pQueue->pHead;
+    while (pItem != NULL) {
+        _VXQ_S_NET_SELECT_SEND_ITEM *pNext = pItem->pNext;
+        VXQ_F_NET_SELECT_PR_FreeItem(pItem);
+        pItem = pNext;
+    }
+    memset(inout_pQueue, 0, sizeof(*inout_pQueue));
+}
+
+/* Unlinks and frees the head item. */
+static void VXQ_F_NET_SELECT_PR_DropHead(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue)
+{
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pQueue->pHead;
+    if (pItem == NULL)
+        return;
+    inout_pQueue->pHead = pItem->pNext;
+    if (inout_pQueue->pHead == NULL) {
+        inout_pQueue->pTail = NULL;
+        inout_pQueue->iCount = 0;
+    } else if (inout_pQueue->iCount > 0) {
+        inout_pQueue->iCount--;
+    }
+    VXQ_F_NET_SELECT_PR_FreeItem(pItem);
+}
+
+/* Writes the unsent rest of a TCP item in pieces until the socket stops
+ * taking data; the sent bytes only shrink iDataLen (no copying, so a large
+ * item costs no more per pass than what is written). This is the one place a
+ * later change to whole-item or gathered writes would touch.
+ * Returns 1 when the item is finished, else 0 with *out_pState -1 (later) or
+ * -2 (hard failure, text in out_pErrInfo). */
+static int VXQ_F_NET_SELECT_PR_SendItemRest(int in_iSocket, _VXQ_S_NET_SELECT_SEND_ITEM *inout_pItem, int *out_pState,
+                                            char *out_pErrInfo, int in_iErrInfoSize)
+{
+    *out_pState = 0;
+    while (inout_pItem->iDataLen > 0) {
+        int iPiece = inout_pItem->iDataLen > VXQ_SYS_SOCKET_SEND_PIECE ? VXQ_SYS_SOCKET_SEND_PIECE
+                                                                       : inout_pItem->iDataLen;
+        int iLen = iPiece;
+        const char *pRest = inout_pItem->pData + (inout_pItem->iDataBufSize - inout_pItem->iDataLen);
+        if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, pRest, &iLen, out_pState, out_pErrInfo, in_iErrInfoSize)) {
+            inout_pItem->iDataLen -= iPiece;
+            continue;
+        }
+        if (*out_pState == -1 && iLen > 0)
+            inout_pItem->iDataLen -= iLen;
+        return 0;
+    }
+    return 1;
+}
+
+void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                      _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
+{
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
+    if (pItem == NULL) {
+        inout_pWork->bSendFlag = 0;
+        return;
+    }
+    if (inout_pWork->bFailed) {
+        /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
+        VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+        return;
+    }
+    int iState = 0;
+    char sErr[128] = {0};
+    if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
+        if (pItem->bNotify &&
+            !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
+                                              inout_pWork->usLocalPort, inout_pWork->dwPortId,
+                                              inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, pItem->dwUserData,
+                                              NULL, 0))
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
+        VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+        return;
+    }
+    if (iState == -1)
+        return;
+    char sText[200];
+    snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
+    VXQ_F_LOG_SR_WriteLog(sText, 2);
+    inout_pWork->bFailed = 1;
+    VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+}
+
+void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                      _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
+{
+    for (int iDone = 0; iDone < 2; iDone++) {
+        _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
+        if (pItem == NULL) {
+            inout_pWork->bSendFlag = 0;
+            return;
+        }
+        int iState = 0;
+        while (pItem->iDataLen > 0) {
+            int iPiece = pItem->iDataLen > VXQ_SYS_SOCKET_SEND_PIECE ? VXQ_SYS_SOCKET_SEND_PIECE : pItem->iDataLen;
+            const char *pRest = pItem->pData + (pItem->iDataBufSize - pItem->iDataLen);
+            if (!VXQ_F_SYS_SOCKET_SendTo(inout_pWork->iSocket, pRest, iPiece, pItem->szPeerIpaddr, pItem->usPeerPort,
+                                         &iState, NULL, 0))
+                break;
+            pItem->iDataLen -= iPiece;
+        }
+        /* Would block: keep the rest for the next pass. A hard failure drops
+         * the rest: a datagram has no stream to keep whole. */
+        if (pItem->iDataLen > 0 && iState == -1)
+            return;
+        if (pItem->bNotify)
+            VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_UDP,
+                                             inout_pWork->usLocalPort, inout_pWork->dwPortId, pItem->szPeerIpaddr,
+                                             pItem->usPeerPort, pItem->dwUserData, NULL, 0);
+        VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+    }
+}
+
+int VXQ_F_NET_SELECT_SendTcpDataEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                   const char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
+                                   uint32_t in_dwReserved, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData dwPortId error.", 2);
+        return 0;
+    }
+    if (pWork->iSocketType != VXQ_NET_SELECT_TCP_CONNECT) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData iSocketType error.", 2);
+        return 0;
+    }
+    if (!VXQ_F_NET_SELECT_SendQueue_AddDataEx(&pWork->tSendQueue, in_pData, in_iDataLen, NULL, 0, in_dwReserved,
+                                              in_iDataType, in_dwUserData, in_bNotify)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
+        return 0;
+    }
+    pWork->bSendFlag = 1;
+    return 1;
+}
+
+int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                 const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
+                                 int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
+                                 uint32_t in_bNotify)
+{
+    if (in_pPeerIpaddr == NULL || in_pPeerIpaddr[0] == 0 || in_usPeerPort == 0) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendUdpData in_pPeerIpaddr or in_usPeerPort is 0.", 2);
+        return 0;
+    }
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL)
+        return 0;
+    if (pWork->iSocketType != VXQ_NET_SELECT_UDP_LISTEN) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendUdpData iSocketType error.", 2);
+        return 0;
+    }
+    if (!VXQ_F_NET_SELECT_SendQueue_AddDataEx(&pWork->tSendQueue, in_pData, in_iDataLen, in_pPeerIpaddr,
+                                              in_usPeerPort, in_dwReserved, 0, in_dwUserData, in_bNotify)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendUdpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
+        return 0;
+    }
+    pWork->bSendFlag = 1;
+    return 1;
+}
+
+int32_t VXQ_F_NET_SELECT_QuerySendQueueSize(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint32_t in_dwPortId)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(in_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_QuerySendQueueSize in_dwPortId error.", 2);
+        return 0;
+    }
+    return pWork->tSendQueue.iCount;
+}
+
+int32_t VXQ_F_NET_SELECT_QuerySendQueueSizeEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
+                                              uint32_t in_dwPortId)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(in_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_QuerySendQueueSizeEx iSocketIndex error.", 2);
+        return 0;
+    }
+    int32_t iCount = 0;
+    for (_VXQ_S_NET_SELECT_SEND_ITEM *pItem = pWork->tSendQueue.pHead; pItem != NULL; pItem = pItem->pNext)
+        if (pItem->iDataType == in_iDataType)
+            iCount++;
+    return iCount;
+}
+
+int32_t VXQ_F_NET_SELECT_StatSendQueueDataTotalLen(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
+                                                   uint32_t in_dwPortId)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(in_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_StatSendQueueDataTotalLen in_dwPortId error.", 2);
+        return 0;
+    }
+    int64_t lTotal = 0;
+    for (_VXQ_S_NET_SELECT_SEND_ITEM *pItem = pWork->tSendQueue.pHead; pItem != NULL; pItem = pItem->pNext)
+        if (in_iDataType == -1 || pItem->iDataType == in_iDataType)
+            lTotal += pItem->iDataLen;
+    return lTotal > INT32_MAX ? INT32_MAX : (int32_t)lTotal;
+}
+
+int VXQ_F_NET_SELECT_ClearSendQueueData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_ClearSendQueueData in_dwPortId error.", 2);
+        return 0;
+    }
+    _VXQ_S_NET_SELECT_SEND_QUEUE_DATA *pQueue = &pWork->tSendQueue;
+    _VXQ_S_NET_SELECT_SEND_ITEM *pHead = pQueue->pHead;
+    if (pHead != NULL && pHead->iDataLen != pHead->iDataBufSize) {
+        /* Keep the begun item so the byte stream stays whole. */
+        _VXQ_S_NET_SELECT_SEND_ITEM *pRest = pHead->pNext;
+        pHead->pNext = NULL;
+        pQueue->pTail = pHead;
+        pQueue->iCount = 1;
+        while (pRest != NULL) {
+            _VXQ_S_NET_SELECT_SEND_ITEM *pNext = pRest->pNext;
+            VXQ_F_NET_SELECT_PR_FreeItem(pRest);
+            pRest = pNext;
+        }
+    } else {
+        VXQ_F_NET_SELECT_SendQueue_Release(pQueue);
+    }
+    return 1;
+}

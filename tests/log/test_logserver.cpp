@@ -1,0 +1,220 @@
+/* The TCP log service: who gets which lines, the client limit, dropping dead clients. */
+#include "log/logserver.h"
+
+#include "support/loopback.h"
+#include "support/test_clock.h"
+#include "support/wait_until.h"
+#include "vxq_log.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+/* Reads up to and including the next CR LF within in_iTimeoutMs; what came otherwise. */
+std::string ReadLine(int in_iFd, int in_iTimeoutMs = 5000)
+{
+    std::string sLine;
+    while (sLine.size() < 2 || sLine.compare(sLine.size() - 2, 2, "\r\n") != 0) {
+        std::string sByte = ReadBytes(in_iFd, 1, in_iTimeoutMs);
+        if (sByte.empty())
+            break;
+        sLine += sByte;
+    }
+    return sLine;
+}
+
+/* 1 when the socket has something to read (data or the peer's close) within in_iTimeoutMs. */
+bool Readable(int in_iFd, int in_iTimeoutMs)
+{
+    pollfd tPoll = {in_iFd, POLLIN, 0};
+    return poll(&tPoll, 1, in_iTimeoutMs) == 1;
+}
+
+class LogServerTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        VXQ_F_LOG_SR_SetIfWriteLogToFile(0);
+        VXQ_F_LOG_SR_SetIfShowLog(0);
+        VXQ_F_LOG_SR_SetIfShowEnglishLogHead(1);
+    }
+    void TearDown() override
+    {
+        VXQ_F_LOG_SR_StopLogService();
+        for (int iFd : m_tFds)
+            close(iFd);
+        VXQ_F_LOG_SR_SetIfShowLog(1);
+        VXQ_F_LOG_SR_SetIfWriteLogToFile(1);
+    }
+    int Keep(int in_iFd)
+    {
+        m_tFds.push_back(in_iFd);
+        return in_iFd;
+    }
+    std::vector<int> m_tFds;
+};
+
+/* A listen state driven by hand, on a port the system picks. */
+class ListenState
+{
+  public:
+    ListenState()
+    {
+        VXQ_F_LOG_SR_InitListenData(&m_tState);
+        m_bListening = VXQ_F_LOG_SR_StartLogListenServer(&m_tState) == 1;
+    }
+    ~ListenState()
+    {
+        VXQ_F_LOG_SR_CloseAllTcpConnect(&m_tState);
+        VXQ_F_LOG_SR_StopLogListenServer(&m_tState);
+    }
+    _VXQ_S_LOG_SR_LISTEN_DATA m_tState;
+    bool m_bListening;
+};
+
+} // namespace
+
+TEST_F(LogServerTest, LogClientReceivesOnlyLinesWrittenAfterItsAcceptanceEachEndingInCrLf)
+{
+    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    uint16_t usPort = VXQ_F_LOG_SR_GetLogServicePort();
+    ASSERT_NE(usPort, 0);
+    VXQ_F_LOG_SR_WriteLog("line before the client", 2);
+    int iFd = Keep(LoopbackConnect(usPort));
+    ASSERT_GE(iFd, 0);
+    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
+    VXQ_F_LOG_SR_WriteLog("first line for the client", 2);
+    VXQ_F_LOG_SR_ShowInfo("second line for the client");
+
+    std::string sFirst = ReadLine(iFd);
+    std::string sSecond = ReadLine(iFd);
+    /* "HH:MM:SS    [head]  text" and CR LF, as written. */
+    const std::string sLogTail = "    [Log]  first line for the client\r\n";
+    const std::string sPromptTail = "    [Prompt]  second line for the client\r\n";
+    ASSERT_EQ(sFirst.size(), 8 + sLogTail.size()) << sFirst;
+    EXPECT_EQ(sFirst.substr(8), sLogTail);
+    EXPECT_EQ(sFirst[2], ':');
+    ASSERT_EQ(sSecond.size(), 8 + sPromptTail.size()) << sSecond;
+    EXPECT_EQ(sSecond.substr(8), sPromptTail);
+}
+
+TEST_F(LogServerTest, LinesQueuedBeforeAnAcceptanceAreSkippedForThatClientOnly)
+{
+    ListenState tListen;
+    ASSERT_TRUE(tListen.m_bListening);
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&tListen.m_tState.hLineQueue, 10), 1);
+    int iOld = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
+    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(tListen.m_tState.hLineQueue, "early\r\n", 7, 0), 1);
+    int iNew = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
+    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(tListen.m_tState.hLineQueue, "late\r\n", 6, 0), 1);
+
+    EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 0); /* queue empty */
+    EXPECT_EQ(ReadLine(iOld), "early\r\n");
+    EXPECT_EQ(ReadLine(iOld), "late\r\n");
+    EXPECT_EQ(ReadLine(iNew), "late\r\n");
+    VXQ_F_LOG_SR_CloseAllTcpConnect(&tListen.m_tState);
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&tListen.m_tState.hLineQueue);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&tListen.m_tState.pSendBuf);
+}
+
+TEST_F(LogServerTest, HundredAndFirstLogClientIsClosedRightAfterAcceptance)
+{
+    ListenState tListen;
+    ASSERT_TRUE(tListen.m_bListening);
+    for (int i = 0; i < VXQ_LOG_SR_MAX_CLIENT_NUM; i++) {
+        ASSERT_GE(Keep(LoopbackConnect(tListen.m_tState.usBoundPort)), 0);
+        ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1) << "client " << i;
+    }
+    int iExtra = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
+    ASSERT_GE(iExtra, 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 0);
+    EXPECT_EQ(WaitPeerClosed(iExtra, 2000), 1);
+    EXPECT_EQ(tListen.m_tState.iClientNum.load(), VXQ_LOG_SR_MAX_CLIENT_NUM);
+    EXPECT_FALSE(Readable(m_tFds[0], 0)); /* the first client is still served */
+}
+
+TEST_F(LogServerTest, LogClientThatClosedIsDroppedAtTheNextLine)
+{
+    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    int iFd = LoopbackConnect(VXQ_F_LOG_SR_GetLogServicePort());
+    ASSERT_GE(iFd, 0);
+    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
+    close(iFd);
+    VXQ_F_LOG_SR_WriteLog("line after the client left", 2);
+    EXPECT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 0; }));
+}
+
+TEST_F(LogServerTest, LogClientThatClosedIsDroppedByTheCheckOnceFourSecondsPassed)
+{
+    TestClock tClock;
+    ListenState tListen;
+    ASSERT_TRUE(tListen.m_bListening);
+    int iFd = LoopbackConnect(tListen.m_tState.usBoundPort);
+    ASSERT_GE(iFd, 0);
+    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    close(iFd);
+    ASSERT_TRUE(Readable(tListen.m_tState.tClient[0].iSocket, 5000)); /* the close arrived */
+
+    tClock.AdvanceMs(VXQ_LOG_SR_CHECK_PERIOD_MS);
+    EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 0);
+    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 1);
+    tClock.AdvanceMs(1);
+    EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 1);
+    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 0);
+    EXPECT_EQ(tListen.m_tState.tClient[0].bUsed, 0);
+}
+
+TEST_F(LogServerTest, CheckKeepsAClientThatIsSilentOrTalks)
+{
+    TestClock tClock;
+    ListenState tListen;
+    ASSERT_TRUE(tListen.m_bListening);
+    int iSilent = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
+    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    int iTalking = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
+    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    (void)iSilent;
+    ASSERT_EQ(write(iTalking, "hello", 5), 5);
+    ASSERT_TRUE(Readable(tListen.m_tState.tClient[1].iSocket, 5000));
+    tClock.AdvanceMs(VXQ_LOG_SR_CHECK_PERIOD_MS + 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 1);
+    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 2);
+}
+
+TEST_F(LogServerTest, StoppedLogServiceClosesItsClientsAndStartsAgain)
+{
+    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(1), 1); /* already running: unchanged */
+    int iFd = Keep(LoopbackConnect(VXQ_F_LOG_SR_GetLogServicePort()));
+    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
+    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
+    EXPECT_EQ(WaitPeerClosed(iFd, 2000), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogClientNum(), 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
+    VXQ_F_LOG_SR_WriteLog("line while stopped", 2); /* nobody holds the freed queue */
+    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    EXPECT_NE(VXQ_F_LOG_SR_GetLogServicePort(), 0);
+}
+
+TEST_F(LogServerTest, StartOnAPortInUseFailsAndLeavesNothingRunning)
+{
+    uint16_t usPort = 0;
+    int iBusy = Keep(LoopbackListen(&usPort));
+    ASSERT_GE(iBusy, 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(usPort), 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
+    VXQ_F_LOG_SR_WriteLog("line with no service", 2);
+    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+}

@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include "net/selengine.h"
+#include "support/fake_sockos.h"
+#include "support/loopback.h"
+#include "support/record_sink.h"
+#include "vxq_netcom.h"
+#include "vxq_sockwrap.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+/* An engine without a thread whose records land in a sink; closed at scope end. */
+struct Engine {
+    RecordSink tSink;
+    VXQ_HNETSRV hNetSrv = NULL;
+    Engine() { hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink); }
+    ~Engine() { VXQ_F_NETCOM_CloseNetServer(hNetSrv); }
+    /* Listens on a system-chosen TCP port. */
+    uint32_t Listen(uint16_t *out_pPort)
+    {
+        uint32_t dwPortId = 0;
+        *out_pPort = 0;
+        EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(hNetSrv, out_pPort, &dwPortId), 1);
+        return dwPortId;
+    }
+    /* Connects a loopback client and returns the engine's port id of the accepted side. */
+    uint32_t Accept(uint16_t in_usPort, int *out_pClient)
+    {
+        size_t nBefore = tSink.Count(VXQ_NETCOM_EVENT_CONNECT);
+        *out_pClient = LoopbackConnect(in_usPort);
+        EXPECT_GE(*out_pClient, 0);
+        EXPECT_TRUE(Pump(hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) > nBefore; }));
+        std::vector<NetRecord> tConnects = tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
+        return tConnects.empty() ? 0 : tConnects.back().tHead.dwPortId;
+    }
+};
+
+uint16_t LocalPortOf(int in_iFd)
+{
+    sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
+    return ntohs(tAddr.sin_port);
+}
+
+} // namespace
+
+TEST(SelEngine, TcpListenOnPortZeroReturnsTheChosenPortAndAnIdWhoseLowBitsAreItsSlot)
+{
+    Engine tEngine;
+    ASSERT_NE(tEngine.hNetSrv, nullptr);
+    uint16_t usPort = 0;
+    uint32_t dwPortId = tEngine.Listen(&usPort);
+    ASSERT_NE(usPort, 0);
+    EXPECT_EQ(dwPortId & 0xFFFFu, 0u);
+    EXPECT_NE(dwPortId >> 16, 0u);
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tEngine.hNetSrv, dwPortId);
+    ASSERT_NE(pWork, nullptr);
+    EXPECT_EQ(LocalPortOf(pWork->iSocket), usPort);
+    EXPECT_EQ(pWork->usLocalPort, usPort);
+
+    /* A second listener takes slot 1; the same port again, or as UDP, is refused. */
+    uint16_t usPort2 = 0;
+    uint32_t dwPortId2 = tEngine.Listen(&usPort2);
+    EXPECT_EQ(dwPortId2 & 0xFFFFu, 1u);
+    uint16_t usSame = usPort;
+    uint32_t dwIgnored = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, NULL, &dwIgnored), 0);
+    uint16_t usUdp = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, NULL), 0);
+    /* A TCP listener needs no id pointer. */
+    uint16_t usNoId = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usNoId, NULL), 1);
+    EXPECT_NE(usNoId, 0);
+
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 0);
+    EXPECT_LT(LoopbackConnect(usPort), 0) << "the closed listener still accepts";
+}
+
+TEST(SelEngine, ConnectRecordCarriesTheExactHeadLayout)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    std::vector<NetRecord> tConnects = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
+    ASSERT_EQ(tConnects.size(), 1u);
+    const std::string &sRaw = tConnects[0].sRaw;
+    ASSERT_EQ(sRaw.size(), 64u);
+    int32_t iEvent;
+    uint16_t usNetType, usLocalPort, usPeerPort, usZero;
+    uint32_t dwId, dwUser;
+    int32_t iLen;
+    memcpy(&iEvent, sRaw.data() + 0, 4);
+    memcpy(&usNetType, sRaw.data() + 4, 2);
+    memcpy(&usLocalPort, sRaw.data() + 6, 2);
+    memcpy(&dwId, sRaw.data() + 8, 4);
+    memcpy(&usPeerPort, sRaw.data() + 52, 2);
+    memcpy(&usZero, sRaw.data() + 54, 2);
+    memcpy(&dwUser, sRaw.data() + 56, 4);
+    memcpy(&iLen, sRaw.data() + 60, 4);
+    EXPECT_EQ(iEvent, 1);
+    EXPECT_EQ(usNetType, 0);
+    EXPECT_EQ(usLocalPort, usPort);
+    EXPECT_EQ(dwId, dwPortId);
+    EXPECT_EQ(dwId & 0xFFFFu, 1u);
+    EXPECT_EQ(std::string(sRaw.data() + 12), "127.0.0.1");
+    EXPECT_EQ(sRaw.substr(12 + 9, 40 - 9), std::string(31, '\0'));
+    EXPECT_EQ(usPeerPort, LocalPortOf(iClient));
+    EXPECT_EQ(usZero, 0);
+    EXPECT_EQ(dwUser, 0u);
+    EXPECT_EQ(iLen, 0);
+    close(iClient);
+}
+
+TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTheOldId)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient1 = -1;
+    uint32_t dwOld = tEngine.Accept(usPort, &iClient1);
+    ASSERT_EQ(dwOld & 0xFFFFu, 1u);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwOld), 1);
+    EXPECT_EQ(WaitPeerClosed(iClient1), 1);
+    int iClient2 = -1;
+    uint32_t dwNew = tEngine.Accept(usPort, &iClient2);
+    EXPECT_EQ(dwNew & 0xFFFFu, 1u);
+    EXPECT_NE(dwNew, dwOld);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), 0u) << "a close the caller asked for makes no record";
+
+    VXQ_HNETSRV h = tEngine.hNetSrv;
+    int32_t bOn = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwOld, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwOld, "127.0.0.1", 9, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(h, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSizeEx(h, 0, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(h, -1, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_ClearSendQueueData(h, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SetRecvDataState(h, dwOld, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwOld, 1), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwOld, &bOn), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(h, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwOld), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(h, dwOld), 0);
+    /* The old id did not touch the new connection. */
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, dwNew), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwNew, "still here", 10, 0, 0, 0), 1);
+    EXPECT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(h, dwNew) == 0; }));
+    EXPECT_EQ(ReadBytes(iClient2, 10), "still here");
+    /* Ids whose slot part is out of the table never match. */
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, (dwNew & 0xFFFF0000u) | 1024u), 0);
+    close(iClient1);
+    close(iClient2);
+}
+
+TEST(SelEngine, ReusedSlotsNeverRepeatTheirPreviousId)
+{
+    Engine tEngine;
+    int iFd = socket(AF_INET, SOCK_DGRAM, 0);
+    std::set<uint32_t> tIds;
+    uint32_t dwPrevious = 0;
+    for (int i = 0; i < 200; i++) {
+        _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+            VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iFd, VXQ_NET_SELECT_TCP_CONNECT, 0, 0);
+        ASSERT_NE(pWork, nullptr);
+        EXPECT_EQ(pWork->dwPortId & 0xFFFFu, 0u);
+        EXPECT_NE(pWork->dwPortId >> 16, 0u);
+        EXPECT_NE(pWork->dwPortId, dwPrevious);
+        dwPrevious = pWork->dwPortId;
+        tIds.insert(pWork->dwPortId);
+        VXQ_F_NET_SELECT_MC_DelSocketWorkData(pWork);
+    }
+    /* 200 draws of 16 random bits: a handful of repeats at most, never a fixed sequence. */
+    EXPECT_GT(tIds.size(), 190u);
+    close(iFd);
+}
+
+TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecordWithSequenceZeroThenOne)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    uint32_t dwPortId = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usPort, &dwPortId), 1);
+    ASSERT_NE(usPort, 0);
+    uint16_t usClientPort = 0;
+    int iClient = LoopbackUdp(&usClientPort);
+    sockaddr_in tTo;
+    memset(&tTo, 0, sizeof(tTo));
+    tTo.sin_family = AF_INET;
+    tTo.sin_port = htons(usPort);
+    tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string sFirst = Pattern(100, 1), sSecond = Pattern(100, 2);
+    ASSERT_EQ(sendto(iClient, sFirst.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
+    ASSERT_EQ(sendto(iClient, sSecond.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) >= 2; }));
+    std::vector<NetRecord> tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA);
+    ASSERT_EQ(tData.size(), 2u);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(tData[i].sRaw.size(), 164u);
+        EXPECT_EQ(tData[i].tHead.usNetType, 1);
+        EXPECT_EQ(tData[i].tHead.usLocalPort, usPort);
+        EXPECT_EQ(tData[i].tHead.dwPortId, dwPortId);
+        EXPECT_STREQ(tData[i].tHead.szPeerIpaddr, "127.0.0.1");
+        EXPECT_EQ(tData[i].tHead.usPeerPort, usClientPort);
+        EXPECT_EQ(tData[i].tHead.dwUserData, (uint32_t)i);
+        EXPECT_EQ(tData[i].tHead.iDataLen, 100);
+    }
+    EXPECT_EQ(tData[0].sData, sFirst);
+    EXPECT_EQ(tData[1].sData, sSecond);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 0);
+    close(iClient);
+}
+
+TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUpperLayerCloses)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    ASSERT_EQ(write(iClient, "abc", 3), 3);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
+    ASSERT_EQ(write(iClient, "defg", 4), 4);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 2; }));
+    std::vector<NetRecord> tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId);
+    EXPECT_EQ(tData[0].sData, "abc");
+    EXPECT_EQ(tData[0].tHead.dwUserData, 0u);
+    EXPECT_EQ(tData[0].tHead.usNetType, 0);
+    EXPECT_EQ(tData[1].sData, "defg");
+    EXPECT_EQ(tData[1].tHead.dwUserData, 1u);
+
+    close(iClient);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
+    NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
+    EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
+    EXPECT_EQ(tDisconnect.tHead.usLocalPort, usPort);
+    EXPECT_STREQ(tDisconnect.tHead.szPeerIpaddr, "127.0.0.1");
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
+    size_t nAfterClose = tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT);
+    for (int i = 0; i < 5; i++)
+        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), nAfterClose);
+}
+
+TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenData)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    int iListen = LoopbackListen(&usPort);
+    uint32_t dwPortId = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
+    /* Not set up yet as far as the engine knows: sends are refused. */
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1; }));
+    NetRecord tResult = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT_RESULT)[0];
+    EXPECT_EQ(tResult.sRaw.size(), 64u + 260u);
+    EXPECT_EQ(tResult.tHead.dwPortId, dwPortId);
+    EXPECT_EQ(tResult.tHead.iDataLen, 260);
+    EXPECT_EQ(tResult.tHead.usPeerPort, usPort);
+    std::string sBlock(260, '\0');
+    sBlock[4] = (char)0xB3;
+    sBlock[5] = (char)0xC9;
+    sBlock[6] = (char)0xB9;
+    sBlock[7] = (char)0xA6;
+    EXPECT_EQ(tResult.sData, sBlock);
+
+    int iServer = accept(iListen, NULL, NULL);
+    ASSERT_GE(iServer, 0);
+    ASSERT_EQ(write(iServer, "hello", 5), 5);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
+    NetRecord tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0];
+    EXPECT_EQ(tData.sData, "hello");
+    EXPECT_EQ(tData.tHead.dwUserData, 0u);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "back", 4, 0, 0, 0), 1);
+    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tEngine.hNetSrv, dwPortId) == 0; }));
+    EXPECT_EQ(ReadBytes(iServer, 4), "back");
+    close(iServer);
+    close(iListen);
+}
+
+TEST(SelEngine, RefusedOutgoingConnectionYieldsDisconnectAndNeverConnectResult)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    close(LoopbackListen(&usPort)); /* nobody listens there now */
+    uint32_t dwPortId = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 2; }));
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT), 0u);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwPortId), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwPortId), 0);
+}
+
+TEST(SelEngine, DescriptorAtOrAboveFdSetSizeIsRefusedAndTheEngineKeepsServing)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    FakeSockOs tFake;
+    tFake.AcceptHighFd(true);
+    int iRefused = LoopbackConnect(usPort);
+    ASSERT_GE(iRefused, 0);
+    /* The engine accepts it on a descriptor select cannot watch, and closes it at once. */
+    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 0u);
+    tFake.AcceptHighFd(false);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    EXPECT_EQ(dwPortId & 0xFFFFu, 1u) << "the refused socket must not have kept a slot";
+    /* Listeners and connections are refused the same way. */
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, FD_SETSIZE, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, -1, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
+    close(iRefused);
+    close(iClient);
+}
+
+TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStillServed)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    /* Fill the other 1022 slots with one idle descriptor (fds stay below FD_SETSIZE);
+     * the fake keeps the engine's closes of it from closing it 1022 times. */
+    FakeSockOs tFake;
+    int iShared = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(iShared, 0);
+    tFake.IgnoreClose(iShared);
+    for (int i = 2; i < VXQ_NET_SELECT_SOCKET_NUM; i++)
+        ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
+
+    int iRefused = LoopbackConnect(usPort);
+    ASSERT_GE(iRefused, 0);
+    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
+    uint16_t usUdp = 0;
+    uint32_t dwUdp = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, &dwUdp), 0);
+
+    ASSERT_EQ(write(iClient, "alive", 5), 5);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
+    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0].sData, "alive");
+    VXQ_F_NETCOM_CloseNetServer(tEngine.hNetSrv);
+    tEngine.hNetSrv = NULL;
+    EXPECT_EQ(tFake.IgnoredCloses(iShared), VXQ_NET_SELECT_SOCKET_NUM - 2);
+    close(iShared);
+    close(iRefused);
+    close(iClient);
+}
+
+TEST(SelEngine, ClearedReceiveFlagLeavesDataInTheKernelUntilSetAgain)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
+    ASSERT_EQ(write(iClient, "held", 4), 4);
+    for (int i = 0; i < 10; i++)
+        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA), 0u);
+    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 7), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 1);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) == 1; }));
+    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA)[0].sData, "held");
+    close(iClient);
+}
+
+TEST(SelEngine, ARefusedConnectRecordClosesTheNewConnection)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    tEngine.tSink.SetAccept(0);
+    int iClient = LoopbackConnect(usPort);
+    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iClient, 1) == 1; }));
+    tEngine.tSink.SetAccept(1);
+    int iNext = -1;
+    EXPECT_EQ(tEngine.Accept(usPort, &iNext) & 0xFFFFu, 1u);
+    close(iClient);
+    close(iNext);
+}

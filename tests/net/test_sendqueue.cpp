@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "net/selengine.h"
+#include "support/fake_sockos.h"
+#include "support/loopback.h"
+#include "support/record_sink.h"
+#include "vxq_netcom.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+/* An engine without a thread, a listener and one accepted connection whose
+ * engine-side descriptor the fake can script. */
+struct Connected {
+    RecordSink tSink;
+    VXQ_HNETSRV hNetSrv = NULL;
+    int iClient = -1;
+    uint32_t dwPortId = 0;
+    int iEngineFd = -1;
+    Connected()
+    {
+        hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+        uint16_t usPort = 0;
+        EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(hNetSrv, &usPort, NULL), 1);
+        iClient = LoopbackConnect(usPort);
+        EXPECT_TRUE(Pump(hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == 1; }));
+        dwPortId = tSink.Of(VXQ_NETCOM_EVENT_CONNECT)[0].tHead.dwPortId;
+        iEngineFd = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(hNetSrv, dwPortId)->iSocket;
+    }
+    ~Connected()
+    {
+        VXQ_F_NETCOM_CloseNetServer(hNetSrv);
+        close(iClient);
+    }
+    /* Exactly one engine pass. */
+    void Pass() { VXQ_F_NETCOM_DoNetEvent(hNetSrv, 200); }
+};
+
+} // namespace
+
+TEST(SendQueue, FiveThousandByteItemOnASocketTaking3000APassFinishesOnTheSecondPassWithItsNotice)
+{
+    Connected tConn;
+    FakeSockOs tFake;
+    tFake.LimitSendPerPass(tConn.iEngineFd, 3000);
+    std::string sItem = Pattern(5000, 9);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sItem.data(), 5000, 0, 77, 1), 1);
+    EXPECT_EQ(tFake.SendTaken(tConn.iEngineFd).size(), 0u) << "nothing is written at queue time";
+
+    tConn.Pass();
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 2000);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 1);
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 0u);
+
+    tConn.Pass();
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 0);
+    std::vector<NetRecord> tNotes = tConn.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+    ASSERT_EQ(tNotes.size(), 1u);
+    EXPECT_EQ(tNotes[0].tHead.dwUserData, 77u);
+    EXPECT_EQ(tNotes[0].tHead.dwPortId, tConn.dwPortId);
+    EXPECT_EQ(tNotes[0].tHead.usNetType, 0);
+    EXPECT_EQ(tNotes[0].sRaw.size(), 64u);
+    EXPECT_EQ(tFake.SendTaken(tConn.iEngineFd), (std::vector<int>{1460, 1460, 80, 1460, 540}));
+    EXPECT_EQ(ReadBytes(tConn.iClient, 5000), sItem);
+
+    /* Without the notify flag there is no notice; an empty queue stops the write watch. */
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "q", 1, 0, 78, 0), 1);
+    tConn.Pass();
+    tConn.Pass();
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 1u);
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tConn.hNetSrv, tConn.dwPortId)->bSendFlag, 0);
+}
+
+TEST(SendQueue, ClearingAQueueWhoseHeadIsHalfSentKeepsExactlyThatHead)
+{
+    Connected tConn;
+    FakeSockOs tFake;
+    tFake.LimitSendPerPass(tConn.iEngineFd, 3000);
+    std::string sHead = Pattern(5000, 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataEx(tConn.hNetSrv, tConn.dwPortId, sHead.data(), 5000, 10, 0, 1, 1), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataEx(tConn.hNetSrv, tConn.dwPortId, "BBBB", 4, 10, 0, 2, 1), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataEx(tConn.hNetSrv, tConn.dwPortId, "CCCC", 4, 0, 0, 3, 1), 1);
+    tConn.Pass();
+    ASSERT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 2008);
+
+    EXPECT_EQ(VXQ_F_NETCOM_ClearSendQueueData(tConn.hNetSrv, tConn.dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 2000);
+    /* Items queued after the clear follow the kept head. */
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "END", 3, 0, 4, 1), 1);
+    EXPECT_TRUE(Pump(tConn.hNetSrv, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId) == 0; }));
+    EXPECT_EQ(ReadBytes(tConn.iClient, 5003), sHead + "END");
+    std::vector<NetRecord> tNotes = tConn.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+    ASSERT_EQ(tNotes.size(), 2u);
+    EXPECT_EQ(tNotes[0].tHead.dwUserData, 1u);
+    EXPECT_EQ(tNotes[1].tHead.dwUserData, 4u);
+
+    /* A head not yet begun is dropped with the rest. */
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "x", 1, 0, 0, 0), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "y", 1, 0, 0, 0), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_ClearSendQueueData(tConn.hNetSrv, tConn.dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 0);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "z", 1, 0, 0, 0), 1);
+    EXPECT_TRUE(Pump(tConn.hNetSrv, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId) == 0; }));
+    EXPECT_EQ(ReadBytes(tConn.iClient, 1), "z");
+}
+
+TEST(SendQueue, WouldBlockKeepsTheRestAndAHardFailureYieldsDisconnectUntilClosed)
+{
+    Connected tConn;
+    FakeSockOs tFake;
+    tFake.FailSendAt(tConn.iEngineFd, 2, EWOULDBLOCK);
+    std::string sItem = Pattern(3000, 4);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sItem.data(), 3000, 0, 5, 1), 1);
+    tConn.Pass();
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 3000 - 1460);
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), 0u);
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 0u);
+    tConn.Pass();
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 0);
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 1u);
+    EXPECT_EQ(ReadBytes(tConn.iClient, 3000), sItem);
+
+    tFake.FailSendAt(tConn.iEngineFd, 1, EPIPE, true);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "lost", 4, 0, 6, 1), 1);
+    tConn.Pass();
+    std::vector<NetRecord> tGone = tConn.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, tConn.dwPortId);
+    ASSERT_EQ(tGone.size(), 1u);
+    EXPECT_EQ(tGone[0].tHead.usNetType, 0);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 1) << "the item stays until closed";
+    size_t nSendsBefore = tFake.SendAsked(tConn.iEngineFd).size();
+    tConn.Pass();
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, tConn.dwPortId), 2u);
+    EXPECT_EQ(tFake.SendAsked(tConn.iEngineFd).size(), nSendsBefore) << "a failed socket is not written again";
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 1u);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tConn.hNetSrv, tConn.dwPortId), 1);
+    EXPECT_EQ(WaitPeerClosed(tConn.iClient), 1);
+}
+
+TEST(SendQueue, CountsAndLengthsAreKeptPerDataType)
+{
+    Connected tConn;
+    VXQ_HNETSRV h = tConn.hNetSrv;
+    uint32_t id = tConn.dwPortId;
+    std::string s100(100, 'a'), s200(200, 'b'), s300(300, 'c');
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataEx(h, id, s100.data(), 100, 10, 0, 0, 0), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataEx(h, id, s200.data(), 200, 10, 0, 0, 0), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(h, id, s300.data(), 300, 0, 0, 0), 1);
+    struct {
+        int32_t iType;
+        int32_t iItems;
+        int32_t iBytes;
+    } tCases[] = {{10, 2, 300}, {0, 1, 300}, {11, 0, 0}, {-1, 0, 600}};
+    for (const auto &tCase : tCases) {
+        EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSizeEx(h, tCase.iType, id), tCase.iItems) << tCase.iType;
+        EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(h, tCase.iType, id), tCase.iBytes) << tCase.iType;
+    }
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(h, id), 3);
+    /* Empty or missing data is refused and nothing is queued. */
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, id, "x", 0, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, id, "x", -5, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, id, NULL, 5, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(h, id), 3);
+    /* The engine writes them in order. */
+    EXPECT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(h, id) == 0; }));
+    EXPECT_EQ(ReadBytes(tConn.iClient, 600), s100 + s200 + s300);
+}
+
+TEST(SendQueue, UdpItemsGoToTheirDestinationAsDatagramsWithAUdpNotice)
+{
+    RecordSink tSink;
+    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+    uint16_t usPort = 0;
+    uint32_t dwUdp = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usPort, &dwUdp), 1);
+    uint16_t usPeer = 0;
+    int iPeer = LoopbackUdp(&usPeer);
+    std::string sItem = Pattern(2000, 3);
+    ASSERT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", usPeer, sItem.data(), 2000, 0, 41, 1), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", usPeer, "second", 6, 0, 42, 1), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", usPeer, "third", 5, 0, 43, 0), 1);
+    EXPECT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(h, dwUdp) == 0; }));
+    std::vector<NetRecord> tNotes = tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+    ASSERT_EQ(tNotes.size(), 2u);
+    EXPECT_EQ(tNotes[0].tHead.usNetType, 1);
+    EXPECT_EQ(tNotes[0].tHead.dwUserData, 41u);
+    EXPECT_STREQ(tNotes[0].tHead.szPeerIpaddr, "127.0.0.1");
+    EXPECT_EQ(tNotes[0].tHead.usPeerPort, usPeer);
+    EXPECT_EQ(tNotes[0].tHead.usLocalPort, usPort);
+    EXPECT_EQ(tNotes[1].tHead.dwUserData, 42u);
+    char sBuf[4096];
+    std::vector<std::string> tGot;
+    for (int i = 0; i < 4; i++) {
+        ssize_t n = recv(iPeer, sBuf, sizeof(sBuf), 0);
+        ASSERT_GT(n, 0);
+        tGot.push_back(std::string(sBuf, (size_t)n));
+    }
+    EXPECT_EQ(tGot[0], sItem.substr(0, 1460));
+    EXPECT_EQ(tGot[1], sItem.substr(1460));
+    EXPECT_EQ(tGot[2], "second");
+    EXPECT_EQ(tGot[3], "third");
+
+    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "", usPeer, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, NULL, usPeer, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", 0, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwUdp, "x", 1, 0, 0, 0), 0) << "a UDP listener takes no TCP sends";
+    uint16_t usTcp = 0;
+    uint32_t dwTcp = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usTcp, &dwTcp), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwTcp, "127.0.0.1", usPeer, "x", 1, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwTcp, "x", 1, 0, 0, 0), 0) << "a listener takes no sends";
+    close(iPeer);
+    VXQ_F_NETCOM_CloseNetServer(h);
+}
+
+TEST(SendQueue, StoppingTheEngineFreesQueuedItemsOfEverySocket)
+{
+    Connected tConn;
+    std::string sBig = Pattern(100000, 2);
+    for (int i = 0; i < 20; i++)
+        ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sBig.data(), 100000, 0, 0, 0), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 2000000);
+    /* The sanitizer build reports anything left behind by the close in the destructor. */
+}
