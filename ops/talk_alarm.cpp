@@ -330,8 +330,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     return iRet;
 }
 
-/* The host ends a talk (its own stop, or the answer to a stop event): the talk
- * is closed with its connection; nothing is sent. */
+/* The host ends a talk by posting this order itself (ucMsgType 0): the talk is
+ * closed with its connection; nothing is sent. An answer to a stop event
+ * (ucMsgType nonzero) is only shown: that talk was closed when the event went
+ * up, and the slot may already carry a new talk. */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                             int32_t in_iLength)
 {
@@ -341,10 +343,11 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
         in_iLength < (int32_t)(sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody)))
         return 0;
     memcpy(&tBody, inout_pOrder + sizeof(_VXQ_S_DPS_MSG_HEAD), sizeof(tBody));
-    if (inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucMsgType)] != 0)
+    if (inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucMsgType)] != 0) {
         VXQ_F_LOG_SR_ShowInfo("App message: stop talk (response).");
-    else
-        VXQ_F_LOG_SR_ShowInfo("App message: stop talk (request).");
+        return 1;
+    }
+    VXQ_F_LOG_SR_ShowInfo("App message: stop talk (request).");
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(inout_pMcSrvData, tBody.i_iTalkChNo);
     if (pTalk == NULL)
         return 0;

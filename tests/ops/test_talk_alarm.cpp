@@ -299,10 +299,14 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
 }
 
-TEST_F(TalkAlarm, HostStopOrderClosesTheTalkAndItsConnection)
+TEST_F(TalkAlarm, HostStopOrderClosesTheTalkButAStopAnswerLeavesANewTalkAlone)
 {
     StartTalking(0x10);
     _VXQ_S_DPS_E2_TALK_STOP tBody = {3};
+    Order(OpsOrder(EVENT_E2_TALK_STOP, 0, 0x0F, &tBody, 4, 1)); /* answer of an earlier stop */
+    EXPECT_TRUE(Logged("App message: stop talk (response)."));
+    EXPECT_TRUE(ConnAlive(2));
+    EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
     Order(OpsOrder(EVENT_E2_TALK_STOP, 0, 0, &tBody, 4, 0));
     EXPECT_TRUE(Logged("App message: stop talk (request)."));
     EXPECT_FALSE(ConnAlive(2));
