@@ -68,7 +68,8 @@ TEST(Queue, FullQueueRefusesAfterItsTimeOutAndAcceptsOnceAnItemIsTaken)
     EXPECT_EQ(q.Put(2), 1);
     auto tStart = std::chrono::steady_clock::now();
     EXPECT_EQ(q.Put(3, 0), 0);
-    EXPECT_LT(ElapsedMs(tStart), 20);
+    /* Only a gross bound: a loaded machine may stall any thread for tens of ms. */
+    EXPECT_LT(ElapsedMs(tStart), 1000);
     tStart = std::chrono::steady_clock::now();
     EXPECT_EQ(q.Put(3, 30), 0);
     EXPECT_GE(ElapsedMs(tStart), 30);
