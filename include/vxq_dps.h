@@ -516,6 +516,118 @@ VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_CONFIG_USER_BODIES,
                          offsetof(_VXQ_S_DPS_E3_UNS_ADD_USER, i_tPop) == 64 &&
                          sizeof(_VXQ_S_DPS_E3_UNS_DEL_USER) == 32 && sizeof(_VXQ_S_DPS_E3_UNS_USER_POP) == 296);
 
+/* ---- Bodies: serial port pass-through ------------------------------------- */
+
+/* In every serial body i_dwPortId / o_dwPortId names the client's connection
+ * (its engine port id): the host keeps it from the open and quotes it in the
+ * close and data orders it sends of its own accord. The line parameters and the
+ * two values of close, write and data are the host's to define; the service
+ * passes them through unchanged. */
+
+/* EVENT_E3_COM_OPEN, 28 bytes, with a transaction; the answer needs no body. */
+typedef struct _VXQ_S_DPS_E3_COM_OPEN {
+    uint32_t i_dwPortId;
+    uint32_t i_dwLineParam[6];
+} _VXQ_S_DPS_E3_COM_OPEN;
+
+#define VXQ_DPS_COM_CLOSE_BY_CLIENT 0      /* the client asked */
+#define VXQ_DPS_COM_CLOSE_BY_RELEASE 1     /* the client's command connection went */
+
+/* EVENT_E3_COM_CLOSE, 16 bytes, transaction id 0 (nothing waits for an answer).
+ * As an order with ucMsgType 0 the host closes the port itself: the client of
+ * dwPortId is told, with dwValue1 and dwValue2 (iCloseCause is not read). An
+ * order with ucMsgType nonzero is taken for an answer and ignored. */
+typedef struct _VXQ_S_DPS_E3_COM_CLOSE {
+    uint32_t dwPortId;
+    int32_t iCloseCause;                 /* VXQ_DPS_COM_CLOSE_BY_ */
+    uint32_t dwValue1;                   /* 0 when the connection went */
+    uint32_t dwValue2;
+} _VXQ_S_DPS_E3_COM_CLOSE;
+
+/* EVENT_E3_COM_SEND_DATA, 16 bytes followed by i_iDataLen (at least 1) bytes
+ * the client wrote to the port; with a transaction, the answer needs no body. */
+typedef struct _VXQ_S_DPS_E3_COM_SEND_DATA {
+    uint32_t i_dwPortId;
+    uint32_t i_dwValue1;
+    uint32_t i_dwValue2;
+    int32_t i_iDataLen;
+} _VXQ_S_DPS_E3_COM_SEND_DATA;
+
+/* EVENT_E3_COM_SUBS_DATA, an order only: 16 bytes followed by the bytes read
+ * from the port (iBodyLen - 16, at least 1), sent to the client of o_dwPortId. */
+typedef struct _VXQ_S_DPS_E3_COM_SUBS_DATA {
+    uint32_t o_dwPortId;
+    uint32_t o_dwValue1;
+    uint32_t o_dwValue2;
+    uint32_t dwReserved;                 /* not read */
+} _VXQ_S_DPS_E3_COM_SUBS_DATA;
+
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_SERIAL_BODIES,
+                     sizeof(_VXQ_S_DPS_E3_COM_OPEN) == 28 && sizeof(_VXQ_S_DPS_E3_COM_CLOSE) == 16 &&
+                         offsetof(_VXQ_S_DPS_E3_COM_CLOSE, dwValue1) == 8 &&
+                         sizeof(_VXQ_S_DPS_E3_COM_SEND_DATA) == 16 &&
+                         sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA) == 16);
+
+/* ---- Bodies: custom messages, maintenance and upgrade ---------------------- */
+
+/* The service reads none of these contents: the custom function ids, the
+ * ability kinds and descriptions, the version values and the upgrade parameters
+ * are the host's to define. Each event but reboot and stop carries a
+ * transaction; its answer repeats the body with the o_ fields filled. */
+
+/* EVENT_E7_CUSTOM, 8 bytes followed by iDataLen bytes of the client's data.
+ * The answer's data follows its 8 bytes (iBodyLen - 8; iDataLen is not read). */
+typedef struct _VXQ_S_DPS_E7_CUSTOM {
+    uint32_t dwCustomFuncId;
+    int32_t iDataLen;
+} _VXQ_S_DPS_E7_CUSTOM;
+
+/* EVENT_E7_RMY_QUERY_ABILITY, 8 bytes. The answer appends the ability
+ * description (iBodyLen - 8 bytes, at least 1, else nothing is sent). */
+typedef struct _VXQ_S_DPS_E7_RMY_QUERY_ABILITY {
+    uint32_t i_dwAbility;
+    uint32_t o_dwValue;
+} _VXQ_S_DPS_E7_RMY_QUERY_ABILITY;
+
+/* EVENT_E7_RMY_REBOOT and EVENT_E7_RMY_STOP have no body and transaction id 0:
+ * the client was answered when the event was queued; answers are ignored. */
+
+/* EVENT_E7_DUP_QUERY_DEV_VER_INFO, 24 bytes, all filled by the answer. */
+typedef struct _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO {
+    uint16_t o_usVer[4];
+    uint32_t o_dwVer[4];
+} _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO;
+
+/* EVENT_E7_DUP_REQU_UPGRADE, 12 bytes. */
+typedef struct _VXQ_S_DPS_E7_DUP_REQU_UPGRADE {
+    uint16_t i_usValue1;
+    uint16_t i_usValue2;
+    uint32_t i_dwValue;
+    uint32_t o_dwAnswer;
+} _VXQ_S_DPS_E7_DUP_REQU_UPGRADE;
+
+/* EVENT_E7_DUP_QUERY_PROGRESS and EVENT_E7_DUP_QUERY_TRANS_POS, 8 bytes: the
+ * client's parameter, and the progress or the position to continue from. */
+typedef struct _VXQ_S_DPS_E7_DUP_QUERY {
+    uint32_t i_dwParam;
+    uint32_t o_dwValue;
+} _VXQ_S_DPS_E7_DUP_QUERY;
+
+/* EVENT_E7_DUP_UPGRADE_DATA, 8 bytes followed by i_iDataLen (at least 1)
+ * bytes of one piece of upgrade data; the answer needs no body. */
+typedef struct _VXQ_S_DPS_E7_DUP_UPGRADE_DATA {
+    uint32_t i_dwParam;
+    int32_t i_iDataLen;
+} _VXQ_S_DPS_E7_DUP_UPGRADE_DATA;
+
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_MAINT_BODIES,
+                     sizeof(_VXQ_S_DPS_E7_CUSTOM) == 8 && sizeof(_VXQ_S_DPS_E7_RMY_QUERY_ABILITY) == 8 &&
+                         sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO) == 24 &&
+                         offsetof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO, o_dwVer) == 8 &&
+                         sizeof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE) == 12 &&
+                         offsetof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE, o_dwAnswer) == 8 &&
+                         sizeof(_VXQ_S_DPS_E7_DUP_QUERY) == 8 && sizeof(_VXQ_S_DPS_E7_DUP_UPGRADE_DATA) == 8);
+
 /* ---- Start, stop, orders --------------------------------------------------- */
 
 /* Starts the service: TCP clients on in_usTcpPort, management datagrams on UDP

@@ -51,6 +51,17 @@ int main(void)
         sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
         offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
         iFailures++;
+    /* The service API refuses a null handle; stopping one only writes its line. */
+    if (VXQ_F_DPS_StopDevProNetServer((VXQ_DPS_HANDLE)0) != 1 ||
+        VXQ_F_DPS_SendDevProData((VXQ_DPS_HANDLE)0, "x", 1) != 0 ||
+        VXQ_F_DPS_SetMediaDataBufSize((VXQ_DPS_HANDLE)0, 1048576) != 0 ||
+        VXQ_F_DPS_SetMediaDataBufSizeByCh((VXQ_DPS_HANDLE)0, 0, 0, 0) != 0 ||
+        VXQ_F_DPS_SetShowRunState((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_SetOnlySendIFrameTimeLen((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_SetMaxRealplayClientNum((VXQ_DPS_HANDLE)0, 1) != 0 ||
+        VXQ_F_DPS_StartDevProNetServer(0, NULL, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0) != NULL ||
+        VXQ_F_DPS_CA_GetInt("none", "none", 7, "/nonexistent/vxq.ini") != 7)
+        iFailures++;
     if (VXQ_F_SYS_CheckSum("\x01\x02", 2) != 0xFDFE)
         iFailures++;
     {

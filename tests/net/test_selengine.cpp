@@ -2,6 +2,7 @@
 
 #include "net/selengine.h"
 #include "support/fake_sockos.h"
+#include "support/log_capture.h"
 #include "support/loopback.h"
 #include "support/record_sink.h"
 #include "vxq_netcom.h"
@@ -249,8 +250,10 @@ TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUp
     EXPECT_EQ(tData[1].sData, "defg");
     EXPECT_EQ(tData[1].tHead.dwUserData, 1u);
 
+    LogCapture tLog;
     close(iClient);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
+    EXPECT_GE(tLog.Count("TCP connect peer close"), 3);
     NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
     EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
     EXPECT_EQ(tDisconnect.tHead.usLocalPort, usPort);
@@ -270,7 +273,11 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenData)
     uint32_t dwPortId = 0;
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
     /* Not set up yet as far as the engine knows: sends are refused. */
-    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
+    {
+        LogCapture tLog;
+        EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
+        EXPECT_EQ(tLog.Count("VXQ_F_NETCOM_SendTcpData iSocketType error."), 1);
+    }
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1; }));
     NetRecord tResult = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT_RESULT)[0];
     EXPECT_EQ(tResult.sRaw.size(), 64u + 260u);
@@ -318,12 +325,15 @@ TEST(SelEngine, DescriptorAtOrAboveFdSetSizeIsRefusedAndTheEngineKeepsServing)
     uint16_t usPort = 0;
     tEngine.Listen(&usPort);
     FakeSockOs tFake;
+    LogCapture tLog;
     tFake.AcceptHighFd(true);
     int iRefused = LoopbackConnect(usPort);
     ASSERT_GE(iRefused, 0);
     /* The engine accepts it on a descriptor select cannot watch, and closes it at once. */
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 0u);
+    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_MC_AddSocketId in_iSocket error."), 1);
+    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_DoTcpListenReadEvent VXQ_F_NET_SELECT_MC_AddSocketId fail."), 1);
     tFake.AcceptHighFd(false);
     int iClient = -1;
     uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
@@ -352,10 +362,13 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
         ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
 
+    LogCapture tLog;
     int iRefused = LoopbackConnect(usPort);
     ASSERT_GE(iRefused, 0);
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
+    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_MC_AddSocketId not idle pos."), 1);
+    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_DoTcpListenReadEvent VXQ_F_NET_SELECT_MC_AddSocketId fail."), 1);
     uint16_t usUdp = 0;
     uint32_t dwUdp = 0;
     EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, &dwUdp), 0);

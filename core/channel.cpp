@@ -1,0 +1,388 @@
+/* Application message channel: events up, orders down, transactions in
+ * between. Control thread only, except VXQ_F_DPS_MC_PostControlWork; see
+ * core/channel.h. */
+#include "core/channel.h"
+
+#include "core/conn.h"
+#include "protocol/head.h"
+#include "vxq_clock.h"
+#include "vxq_log.h"
+#include "vxq_membuf.h"
+#include "vxq_syshelp.h"
+
+#include <stddef.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* Offsets of the application message head (host byte order). */
+#define PR_OFF_FUNC_ID 0
+#define PR_OFF_MSG_TYPE 4
+#define PR_OFF_RESULT 5
+#define PR_OFF_TRANS_ID 8
+#define PR_OFF_BODY_LEN 12
+
+/* Body of an internal control-work order: only orders carrying the instance's
+ * random key are run, so no host order can name a function to call. */
+typedef struct _VXQ_S_DPS_CONTROL_WORK_BODY {
+    uint32_t dwKey;
+    int32_t iArgLen;
+    VXQ_PF_DPS_CONTROL_WORK fnWork;
+    uint8_t ucArg[VXQ_DPS_CONTROL_WORK_MAX_ARG];
+} _VXQ_S_DPS_CONTROL_WORK_BODY;
+
+int32_t VXQ_F_DPS_MC_MsgHead_FuncId(const uint8_t *in_pMsg)
+{
+    int32_t iId;
+    memcpy(&iId, in_pMsg + PR_OFF_FUNC_ID, 4);
+    return iId;
+}
+
+uint32_t VXQ_F_DPS_MC_MsgHead_TransId(const uint8_t *in_pMsg)
+{
+    uint32_t dwId;
+    memcpy(&dwId, in_pMsg + PR_OFF_TRANS_ID, 4);
+    return dwId;
+}
+
+static void PR_FillHead(uint8_t *out_pMsg, int32_t in_iMsgFuncId, uint32_t in_dwTransId, int32_t in_iBodyLen)
+{
+    memset(out_pMsg, 0, VXQ_DPS_APP_MSG_HEAD_LEN);
+    memcpy(out_pMsg + PR_OFF_FUNC_ID, &in_iMsgFuncId, 4);
+    memcpy(out_pMsg + PR_OFF_TRANS_ID, &in_dwTransId, 4);
+    memcpy(out_pMsg + PR_OFF_BODY_LEN, &in_iBodyLen, 4);
+}
+
+int VXQ_F_DPS_MC_SentProEventToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pMsg,
+                                     int32_t in_iLength)
+{
+    if (inout_pMcSrvData == NULL || in_pMsg == NULL || in_iLength < 1)
+        return 0;
+    return VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hCallbackQueue, in_pMsg, in_iLength, 0);
+}
+
+int VXQ_F_DPS_MC_SentProEventBody(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMsgFuncId,
+                                  uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen)
+{
+    uint8_t ucStack[VXQ_DPS_APP_MSG_HEAD_LEN + 256];
+    uint8_t *pMsg = ucStack;
+    int iRet;
+    if (in_iBodyLen < 0 || (in_iBodyLen > 0 && in_pBody == NULL))
+        return 0;
+    if (in_iBodyLen > 256) {
+        pMsg = (uint8_t *)malloc((size_t)in_iBodyLen + VXQ_DPS_APP_MSG_HEAD_LEN);
+        if (pMsg == NULL)
+            return 0;
+    }
+    PR_FillHead(pMsg, in_iMsgFuncId, in_dwTransId, in_iBodyLen);
+    if (in_iBodyLen > 0)
+        memcpy(pMsg + VXQ_DPS_APP_MSG_HEAD_LEN, in_pBody, (size_t)in_iBodyLen);
+    iRet = VXQ_F_DPS_MC_SentProEventToUpApp(inout_pMcSrvData, pMsg, VXQ_DPS_APP_MSG_HEAD_LEN + in_iBodyLen);
+    if (pMsg != ucStack)
+        free(pMsg);
+    return iRet;
+}
+
+/* Transactions ------------------------------------------------------------- */
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_TRANS_DATA *pTrans;
+    uint32_t dwRand;
+    if (inout_pMcSrvData == NULL)
+        return NULL;
+    for (uint32_t i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++) {
+        if (inout_pMcSrvData->pTrans[i] != NULL)
+            continue;
+        pTrans = (_VXQ_S_DPS_TRANS_DATA *)calloc(1, sizeof(*pTrans));
+        if (pTrans == NULL)
+            return NULL;
+        /* Nonzero upper bits: an id of 0 means "no answer awaited". */
+        dwRand = VXQ_F_SYS_GetRandom32() & 0xFFFFu;
+        if (dwRand == 0)
+            dwRand = 1;
+        pTrans->dwTransId = (dwRand << 16) | i;
+        pTrans->tCreateTime = VXQ_F_CLOCK_NowSec();
+        inout_pMcSrvData->pTrans[i] = pTrans;
+        return pTrans;
+    }
+    return NULL;
+}
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                                    uint32_t in_dwPortId, uint16_t in_usMsgFuncId,
+                                                                    const uint8_t *in_pRequest, int32_t in_iLength)
+{
+    _VXQ_S_DPS_TRANS_DATA *pTrans;
+    if (in_pRequest == NULL || in_iLength <= 0)
+        return NULL;
+    pTrans = VXQ_F_DPS_MC_Trans_CreateTransData(inout_pMcSrvData);
+    if (pTrans == NULL)
+        return NULL;
+    pTrans->dwPortId = in_dwPortId;
+    pTrans->usMsgFuncId = in_usMsgFuncId;
+    if (!VXQ_F_MEM_MG_SetDataToBuf(&pTrans->pRequDataBuf, &pTrans->iRequDataBufSize, &pTrans->iRequDataLen,
+                                   in_pRequest, in_iLength)) {
+        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+        return NULL;
+    }
+    return pTrans;
+}
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                  uint32_t in_dwTransId)
+{
+    uint32_t dwIndex = in_dwTransId & 0xFFFFu;
+    _VXQ_S_DPS_TRANS_DATA *pTrans;
+    if (in_pMcSrvData == NULL || dwIndex >= VXQ_DPS_MAX_TRANS_NUM)
+        return NULL;
+    pTrans = in_pMcSrvData->pTrans[dwIndex];
+    if (pTrans == NULL || pTrans->dwTransId != in_dwTransId)
+        return NULL;
+    return pTrans;
+}
+
+void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TRANS_DATA *in_pTrans)
+{
+    uint32_t dwIndex;
+    if (inout_pMcSrvData == NULL || in_pTrans == NULL)
+        return;
+    dwIndex = in_pTrans->dwTransId & 0xFFFFu;
+    if (dwIndex >= VXQ_DPS_MAX_TRANS_NUM || inout_pMcSrvData->pTrans[dwIndex] != in_pTrans)
+        return;
+    inout_pMcSrvData->pTrans[dwIndex] = NULL;
+    free(in_pTrans->pRequDataBuf);
+    free(in_pTrans);
+}
+
+void VXQ_F_DPS_MC_Trans_ReleaseAllTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    if (inout_pMcSrvData == NULL)
+        return;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++) {
+        if (inout_pMcSrvData->pTrans[i] != NULL)
+            VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, inout_pMcSrvData->pTrans[i]);
+    }
+}
+
+int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    int32_t iTotal = 0;
+    if (in_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++) {
+        if (in_pMcSrvData->pTrans[i] != NULL)
+            iTotal += in_pMcSrvData->pTrans[i]->iRequDataBufSize + (int32_t)sizeof(_VXQ_S_DPS_TRANS_DATA);
+    }
+    return iTotal;
+}
+
+/* Requests that need the host -------------------------------------------- */
+
+int VXQ_F_DPS_MC_SendTransRequDataToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pRequest,
+                                          int32_t in_iRequestLen, int32_t in_iEventId, const void *in_pPart1,
+                                          int32_t in_iPart1Len, const void *in_pPart2, int32_t in_iPart2Len,
+                                          const char *in_sOperText)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    _VXQ_S_DPS_TRANS_DATA *pTrans = NULL;
+    uint8_t *pEvent = NULL;
+    char *sLog;
+    size_t nLogSize;
+    int32_t iBodyLen;
+    int bOk = 0;
+    if (p == NULL || in_pConn == NULL || inout_pRequest == NULL || in_iRequestLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+        return 0;
+    if (in_pPart1 == NULL || in_iPart1Len < 0)
+        in_iPart1Len = 0;
+    if (in_pPart2 == NULL || in_iPart2Len < 0)
+        in_iPart2Len = 0;
+    if (in_sOperText == NULL)
+        in_sOperText = "";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 0);
+
+    nLogSize = strlen(in_sOperText) + 64;
+    sLog = (char *)malloc(nLogSize);
+    if (sLog == NULL) {
+        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SendTransRequDataToUpApp malloc log fail.");
+        VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 1);
+        if (!VXQ_F_DPS_MC_SentNetData(p, in_pConn, inout_pRequest, in_iRequestLen, VXQ_DPS_SEND_CLASS_PROTOCOL))
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendTransRequDataToUpApp VXQ_F_DPS_MC_SentNetData fail.", 2);
+        return 0;
+    }
+    snprintf(sLog, nLogSize, "Receiving network data: %s.", in_sOperText);
+    VXQ_F_LOG_SR_ShowInfo(sLog);
+
+    pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        p, in_pConn->dwPortId, VXQ_F_DPS_MW_GetLe16(inout_pRequest + VXQ_DPS_UMSP_OFF_FUNC_ID), inout_pRequest,
+        in_iRequestLen);
+    if (pTrans == NULL) {
+        snprintf(sLog, nLogSize, "Receiving network data: %s, create trans fail.", in_sOperText);
+        VXQ_F_LOG_SR_ShowInfo(sLog);
+    } else {
+        iBodyLen = in_iPart1Len + in_iPart2Len;
+        pEvent = (uint8_t *)malloc((size_t)iBodyLen + VXQ_DPS_APP_MSG_HEAD_LEN);
+        if (pEvent == NULL) {
+            snprintf(sLog, nLogSize, "Receiving network data: %s, malloc fail.", in_sOperText);
+            VXQ_F_LOG_SR_ShowInfo(sLog);
+        } else {
+            PR_FillHead(pEvent, in_iEventId, pTrans->dwTransId, iBodyLen);
+            if (in_iPart1Len > 0)
+                memcpy(pEvent + VXQ_DPS_APP_MSG_HEAD_LEN, in_pPart1, (size_t)in_iPart1Len);
+            if (in_iPart2Len > 0)
+                memcpy(pEvent + VXQ_DPS_APP_MSG_HEAD_LEN + in_iPart1Len, in_pPart2, (size_t)in_iPart2Len);
+            bOk = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent, iBodyLen + VXQ_DPS_APP_MSG_HEAD_LEN);
+            if (!bOk) {
+                snprintf(sLog, nLogSize, "Receiving network data: %s, send event to up app fail.", in_sOperText);
+                VXQ_F_LOG_SR_ShowInfo(sLog);
+            }
+        }
+    }
+    if (!bOk) {
+        VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 1);
+        if (!VXQ_F_DPS_MC_SentNetData(p, in_pConn, inout_pRequest, in_iRequestLen, VXQ_DPS_SEND_CLASS_PROTOCOL)) {
+            snprintf(sLog, nLogSize, "Receiving network data: %s, send event to up app fail.", in_sOperText);
+            VXQ_F_LOG_SR_ShowInfo(sLog);
+        }
+        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+    }
+    free(pEvent);
+    free(sLog);
+    return bOk;
+}
+
+/* Finds the transaction of an order and the connection that asked. On a miss
+ * the transaction (if found) is deleted and null returned. */
+static _VXQ_S_DPS_TRANS_DATA *PR_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder,
+                                                  int32_t in_iOrderLen, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+{
+    _VXQ_S_DPS_TRANS_DATA *pTrans;
+    if (p == NULL || in_pOrder == NULL || in_iOrderLen < VXQ_DPS_APP_MSG_HEAD_LEN)
+        return NULL;
+    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(in_pOrder));
+    if (pTrans == NULL)
+        return NULL;
+    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId);
+    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN ||
+        *out_ppConn == NULL) {
+        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+        return NULL;
+    }
+    return pTrans;
+}
+
+int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                                 int32_t in_iOrderLen)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
+    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_FindAnswerTarget(inout_pMcSrvData, in_pOrder, in_iOrderLen, &pConn);
+    int iRet;
+    if (pTrans == NULL)
+        return 0;
+    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, pTrans->iRequDataLen,
+                                    VXQ_DPS_SEND_CLASS_PROTOCOL);
+    if (!iRet)
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);
+    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+    return iRet;
+}
+
+int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                                        int32_t in_iOrderLen, int32_t in_iLength)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
+    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_FindAnswerTarget(inout_pMcSrvData, in_pOrder, in_iOrderLen, &pConn);
+    int32_t iSendLen;
+    int iRet = 0;
+    if (pTrans == NULL)
+        return 0;
+    iSendLen = in_iLength + 4;
+    if (in_iLength < 0 || iSendLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN || iSendLen > pTrans->iRequDataLen) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult in_iLength error.", 2);
+    } else {
+        pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
+        VXQ_F_DPS_MW_PutLe32((uint8_t *)pTrans->pRequDataBuf + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)iSendLen);
+        iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, iSendLen,
+                                        VXQ_DPS_SEND_CLASS_PROTOCOL);
+        if (!iRet)
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);
+    }
+    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+    return iRet;
+}
+
+/* Orders ---------------------------------------------------------------------- */
+
+int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
+                                 const void *in_pArg, int32_t in_iArgLen)
+{
+    uint8_t ucMsg[VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(_VXQ_S_DPS_CONTROL_WORK_BODY)];
+    _VXQ_S_DPS_CONTROL_WORK_BODY tBody;
+    if (inout_pMcSrvData == NULL || in_fnWork == NULL || in_iArgLen < 0 ||
+        in_iArgLen > VXQ_DPS_CONTROL_WORK_MAX_ARG || (in_iArgLen > 0 && in_pArg == NULL))
+        return 0;
+    memset(&tBody, 0, sizeof(tBody));
+    tBody.dwKey = inout_pMcSrvData->dwControlWorkKey;
+    tBody.iArgLen = in_iArgLen;
+    tBody.fnWork = in_fnWork;
+    if (in_iArgLen > 0)
+        memcpy(tBody.ucArg, in_pArg, (size_t)in_iArgLen);
+    PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
+    memcpy(ucMsg + VXQ_DPS_APP_MSG_HEAD_LEN, &tBody, sizeof(tBody));
+    return VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg), 5000);
+}
+
+/* Runs a control-work order; 0 when it does not carry this instance's key. */
+static int PR_DoControlWork(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, int32_t in_iLength)
+{
+    _VXQ_S_DPS_CONTROL_WORK_BODY tBody;
+    if (in_iLength != (int32_t)(VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(tBody)))
+        return 0;
+    memcpy(&tBody, in_pOrder + VXQ_DPS_APP_MSG_HEAD_LEN, sizeof(tBody));
+    if (p->dwControlWorkKey == 0 || tBody.dwKey != p->dwControlWorkKey || tBody.fnWork == NULL ||
+        tBody.iArgLen < 0 || tBody.iArgLen > VXQ_DPS_CONTROL_WORK_MAX_ARG)
+        return 0;
+    tBody.fnWork(p, tBody.ucArg, tBody.iArgLen);
+    return 1;
+}
+
+int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    const _VXQ_S_DPS_ORDER_ENTRY *pEntry;
+    char sText[128];
+    int32_t iMsgFuncId;
+    int32_t iBodyLen;
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL)
+        return 0;
+    if (in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN) {
+        snprintf(sText, sizeof(sText), "Order msg length error, iLength: %d.", (int)in_iLength);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        return 0;
+    }
+    iMsgFuncId = VXQ_F_DPS_MC_MsgHead_FuncId(inout_pOrder);
+    if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK && PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
+        return 1;
+    pEntry = inout_pMcSrvData->pOrderTable != NULL ? inout_pMcSrvData->pOrderTable : g_tDpsOrderTable;
+    for (; pEntry->iMsgFuncId != 0; pEntry++) {
+        if (pEntry->iMsgFuncId == iMsgFuncId)
+            break;
+    }
+    if (pEntry->iMsgFuncId == 0) {
+        snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.", (unsigned)iMsgFuncId);
+        VXQ_F_LOG_SR_ShowInfo(sText);
+        return 0;
+    }
+    /* The body the head announces must be there, and at least the fixed part the handler reads. */
+    memcpy(&iBodyLen, inout_pOrder + PR_OFF_BODY_LEN, 4);
+    if (iBodyLen < pEntry->iMinBodyLen || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
+        snprintf(sText, sizeof(sText), "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
+                 (unsigned)iMsgFuncId, (int)iBodyLen, (int)in_iLength);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        return 0;
+    }
+    if (pEntry->fnHandler == NULL)
+        return 1;
+    return pEntry->fnHandler(inout_pMcSrvData, inout_pOrder, in_iLength);
+}

@@ -1,0 +1,454 @@
+/* Client connections: table, engine record handling, stream framing, release
+ * and sending. Control thread only; see core/conn.h. */
+#include "core/conn.h"
+
+#include "core/channel.h"
+#include "core/pending.h"
+#include "vxq_clock.h"
+#include "vxq_log.h"
+#include "vxq_netcom.h"
+#include "vxq_membuf.h"
+#include "vxq_syshelp.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                          uint32_t in_dwPortId)
+{
+    uint32_t dwIndex = in_dwPortId & 0xFFFFu;
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    if (inout_pMcSrvData == NULL)
+        return NULL;
+    if (dwIndex >= VXQ_DPS_MAX_CONN_NUM) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error.", 2);
+        return NULL;
+    }
+    if (inout_pMcSrvData->pConn[dwIndex] != NULL)
+        VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData, inout_pMcSrvData->pConn[dwIndex]);
+    pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*pConn));
+    if (pConn == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_NetPortData_Create malloc fail.", 2);
+        return NULL;
+    }
+    pConn->dwConnId = ((VXQ_F_SYS_GetRandom32() & 0xFFFFu) << 16) | dwIndex;
+    pConn->dwPortId = in_dwPortId;
+    pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
+    pConn->bAudioPause = 1;
+    inout_pMcSrvData->pConn[dwIndex] = pConn;
+    return pConn;
+}
+
+void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    uint32_t dwIndex;
+    if (inout_pMcSrvData == NULL || in_pConn == NULL)
+        return;
+    dwIndex = in_pConn->dwConnId & 0xFFFFu;
+    if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn)
+        inout_pMcSrvData->pConn[dwIndex] = NULL;
+    if (in_pConn->dwPortId != 0) {
+        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId);
+        in_pConn->dwPortId = 0;
+    }
+    free(in_pConn->pToken);
+    free(in_pConn->pUserInfo);
+    free(in_pConn->pRecvBuf);
+    free(in_pConn->pWaitRespBuf);
+    free(in_pConn);
+}
+
+void VXQ_F_DPS_MC_NetPortData_ReleaseAllData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    if (inout_pMcSrvData == NULL)
+        return;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (inout_pMcSrvData->pConn[i] != NULL)
+            VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData, inout_pMcSrvData->pConn[i]);
+    }
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByPortId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                 uint32_t in_dwPortId)
+{
+    uint32_t dwIndex = in_dwPortId & 0xFFFFu;
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    if (in_pMcSrvData == NULL || in_dwPortId == 0 || dwIndex >= VXQ_DPS_MAX_CONN_NUM)
+        return NULL;
+    pConn = in_pMcSrvData->pConn[dwIndex];
+    if (pConn == NULL || pConn->dwPortId != in_dwPortId)
+        return NULL;
+    return pConn;
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                                  uint32_t in_dwLoginId)
+{
+    if (in_pMcSrvData == NULL || in_dwLoginId == 0)
+        return NULL;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
+        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_COMMAND && pConn->dwLoginId == in_dwLoginId)
+            return pConn;
+    }
+    return NULL;
+}
+
+/* The per-type release of a connection, then its deletion. in_dwPortId is the
+ * engine id the connection had (the record's own may already be 0 when this
+ * side closed the socket); the host's notices name the connection by it. */
+static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwPortId)
+{
+    switch (in_pConn->iConnType) {
+    case VXQ_DPS_CONN_COMMAND:
+        /* The session's media, talk and down connections go with it. A command
+         * connection that never logged in (id 0) owns none. */
+        for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM && in_pConn->dwLoginId != 0; i++) {
+            _VXQ_S_DPS_NET_PORT_DATA *pOther = p->pConn[i];
+            if (pOther == NULL || pOther == in_pConn || pOther->dwLoginId != in_pConn->dwLoginId)
+                continue;
+            if (pOther->iConnType == VXQ_DPS_CONN_MEDIA || pOther->iConnType == VXQ_DPS_CONN_TALK ||
+                pOther->iConnType == VXQ_DPS_CONN_DOWN)
+                VXQ_F_DPS_MC_ActiveDisconnect(p, pOther);
+        }
+        if (in_pConn->bComOpen)
+            VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(p, in_dwPortId, 1, 0, 0);
+        break;
+    case VXQ_DPS_CONN_MEDIA: {
+        in_pConn->iStreamState = 0;
+        if (p->tDevCapInfo.bRealplayCheckFlag && p->tDevCapInfo.fnRealplayCheck != NULL) {
+            _VXQ_S_DPS_REALPLAY_CHECK_DATA tCheck;
+            tCheck.dwLoginId = in_pConn->dwLoginId;
+            tCheck.dwChNo = (uint32_t)in_pConn->iChNo;
+            tCheck.dwStreamNo = (uint32_t)in_pConn->iStreamNo;
+            tCheck.dwAction = 1;
+            tCheck.dwResult = 0;
+            p->tDevCapInfo.fnRealplayCheck(p->tDevCapInfo.pRealplayCheckUser, &tCheck);
+        }
+        VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
+        break;
+    }
+    case VXQ_DPS_CONN_TALK: {
+        /* Only the talk this connection carries is stopped, never another client's. */
+        int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_pConn->iChNo);
+        if (iSlot >= 0) {
+            _VXQ_S_DPS_TALK_CH_DATA *pTalk = &p->tTalkCh[iSlot];
+            if (pTalk->iChState != 0 && pTalk->dwTalkPortId == in_dwPortId) {
+                VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, pTalk->iTalkChNo);
+                memset(pTalk, 0, sizeof(*pTalk));
+            }
+        }
+        break;
+    }
+    case VXQ_DPS_CONN_DOWN:
+        if (in_pConn->dwDownFileId != 0) {
+            if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, in_pConn->dwDownFileId))
+                VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
+            else
+                VXQ_F_LOG_SR_WriteLog(
+                    "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.", 2);
+            in_pConn->dwDownFileId = 0;
+        }
+        break;
+    default:
+        break;
+    }
+    if (in_pConn->bGuard) {
+        in_pConn->bGuard = 0;
+        if (!VXQ_F_DPS_MC_CheckClientArmState(p))
+            VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0);
+    }
+    VXQ_F_DPS_MC_NetPortData_Delete(p, in_pConn);
+}
+
+void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    if (inout_pMcSrvData == NULL || in_pConn == NULL)
+        return;
+    PR_ReleaseConn(inout_pMcSrvData, in_pConn, in_pConn->dwPortId);
+}
+
+void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    uint32_t dwPortId;
+    if (inout_pMcSrvData == NULL || in_pConn == NULL)
+        return;
+    dwPortId = in_pConn->dwPortId;
+    if (dwPortId != 0) {
+        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, dwPortId);
+        in_pConn->dwPortId = 0;
+    }
+    PR_ReleaseConn(inout_pMcSrvData, in_pConn, dwPortId);
+}
+
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                     uint8_t *in_pData, int32_t in_iDataLen)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    (void)in_pData;
+    (void)in_iDataLen;
+    if (inout_pMcSrvData == NULL || in_pHead == NULL)
+        return;
+    VXQ_F_LOG_SR_ShowInfo("Receiving TCP connection.");
+    pConn = VXQ_F_DPS_MC_NetPortData_Create(inout_pMcSrvData, in_pHead->dwPortId);
+    if (pConn == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoNetEvent_CONNECT VXQ_F_DPS_MC_NetPortData_Create fail.", 2);
+        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, in_pHead->dwPortId);
+        return;
+    }
+    memcpy(pConn->szPeerIpaddr, in_pHead->szPeerIpaddr, sizeof(pConn->szPeerIpaddr) - 1);
+    pConn->szPeerIpaddr[sizeof(pConn->szPeerIpaddr) - 1] = '\0';
+    pConn->usPeerPort = in_pHead->usPeerPort;
+    pConn->usLocalPort = in_pHead->usLocalPort;
+}
+
+void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                        const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                        int32_t in_iDataLen)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    static const char *const s_sText[] = {"Disconnect the unknown channel.", "Disconnect command channel.",
+                                          "Disconnect the media channel.", "Disconnect the talk channel.",
+                                          "Disconnect the down channel."};
+    (void)in_pData;
+    (void)in_iDataLen;
+    if (inout_pMcSrvData == NULL || in_pHead == NULL)
+        return;
+    pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, in_pHead->dwPortId);
+    if (pConn == NULL)
+        return;
+    if (pConn->iConnType >= 0 && pConn->iConnType <= VXQ_DPS_CONN_DOWN)
+        VXQ_F_LOG_SR_ShowInfo(s_sText[pConn->iConnType]);
+    else
+        VXQ_F_LOG_SR_ShowInfo("Disconnect the default channel.");
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, pConn);
+}
+
+/* Drops a connection whose byte stream can no longer be framed; the data
+ * buffered for it is discarded. */
+static void PR_DropForFraming(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn, const char *in_sText)
+{
+    VXQ_F_LOG_SR_ShowInfo(in_sText);
+    pConn->iRecvDataLen = 0;
+    VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+}
+
+void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
+                                  uint8_t *in_pData, int32_t in_iDataLen)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    uint32_t dwPortId;
+    if (p == NULL || in_pHead == NULL || in_pData == NULL || in_iDataLen <= 0)
+        return;
+    dwPortId = in_pHead->dwPortId;
+    pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
+    if (pConn == NULL)
+        return;
+    if (!VXQ_F_MEM_MG_AddDataToBuf(&pConn->pRecvBuf, &pConn->iRecvBufSize, &pConn->iRecvDataLen, in_pData,
+                                   in_iDataLen)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoNetEvent_DATA VXQ_F_MEM_MG_AddDataToBuf fail.", 2);
+        VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+        return;
+    }
+    while (pConn->pRecvBuf != NULL && pConn->iRecvDataLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
+        uint8_t *pMsg = (uint8_t *)pConn->pRecvBuf;
+        uint32_t dwFlag = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_FLAG);
+        uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
+        if (dwFlag != VXQ_DPS_UMSP_PACKET_FLAG) {
+            PR_DropForFraming(p, pConn, "Receiving data dwPacketFlag format error.");
+            return;
+        }
+        /* A size below the head or with the top bit set can never frame a message. */
+        if (dwSize < VXQ_DPS_UMSP_HEAD_LEN || (dwSize & 0x80000000u) != 0) {
+            PR_DropForFraming(p, pConn, "Receiving data dwPacketSize format error.");
+            return;
+        }
+        if ((uint32_t)pConn->iRecvDataLen < dwSize) {
+            if (dwSize < VXQ_DPS_MAX_INCOMPLETE_LEN)
+                return; /* wait for the rest */
+            PR_DropForFraming(p, pConn, "Receiving data dwPacketSize too size.");
+            return;
+        }
+        VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pMsg, (int32_t)dwSize);
+        /* The handler may have released this connection (or others). */
+        pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
+        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0)
+            return;
+        if ((uint32_t)pConn->iRecvDataLen <= dwSize) {
+            free(pConn->pRecvBuf);
+            pConn->pRecvBuf = NULL;
+            pConn->iRecvBufSize = 0;
+            pConn->iRecvDataLen = 0;
+            return;
+        }
+        VXQ_F_MEM_MG_BufInsideCopy(pConn->pRecvBuf, &pConn->iRecvDataLen, (int32_t)dwSize);
+    }
+}
+
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT_RESULT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                            const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                            int32_t in_iDataLen)
+{
+    /* The service makes no outgoing connections: nothing to do. */
+    (void)inout_pMcSrvData;
+    (void)in_pHead;
+    (void)in_pData;
+    (void)in_iDataLen;
+}
+
+void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                              const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                              int32_t in_iDataLen)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh;
+    (void)in_pData;
+    (void)in_iDataLen;
+    if (inout_pMcSrvData == NULL || in_pHead == NULL)
+        return;
+    pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, in_pHead->dwPortId);
+    if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA)
+        return;
+    if (pConn->iSendingNum > 0)
+        pConn->iSendingNum--;
+    pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo);
+    if (pSubCh != NULL)
+        VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, pSubCh, pConn);
+}
+
+int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    if (p == NULL || in_pConn == NULL || inout_pMsg == NULL || in_iLength <= 0)
+        return 0;
+    if (in_iSendClass == VXQ_DPS_SEND_CLASS_VIDEO || in_iSendClass == VXQ_DPS_SEND_CLASS_AUDIO) {
+        if ((int64_t)p->iNetSendTotalLen + in_iLength > (int64_t)p->iMediaDataBufSize) {
+            p->iNetSendTotalLen = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p);
+            if ((int64_t)p->iNetSendTotalLen + in_iLength > (int64_t)p->iMediaDataBufSize) {
+                VXQ_F_LOG_SR_ShowInfo("The cache is too large, the loss of media data...........");
+                VXQ_F_NETCOM_ClearSendQueueData(p->hNetSrv, in_pConn->dwPortId);
+                in_pConn->bRecvIFrame = 0;
+                in_pConn->bLossMode = 1;
+                in_pConn->dwLossModeTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+                return 1;
+            }
+        }
+    }
+    if (VXQ_F_DPS_MW_IsBigEndianHost() &&
+        !VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(p, 0, inout_pMsg, (uint32_t)in_iLength)) {
+        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
+        return 0;
+    }
+    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength, in_iSendClass, 0, 0,
+                                    0)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SentNetData VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
+        return 0;
+    }
+    p->iNetSendTotalLen += in_iLength;
+    return 1;
+}
+
+int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                                    uint8_t in_ucResult)
+{
+    int iRet;
+    if (inout_pMcSrvData == NULL || in_pConn == NULL)
+        return 0;
+    if (in_pConn->pWaitRespBuf == NULL || in_pConn->iWaitRespLen <= 0)
+        return 1;
+    if (in_pConn->iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+        in_pConn->pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->pWaitRespBuf, in_pConn->iWaitRespLen,
+                                    VXQ_DPS_SEND_CLASS_PROTOCOL);
+    free(in_pConn->pWaitRespBuf);
+    in_pConn->pWaitRespBuf = NULL;
+    in_pConn->iWaitRespBufSize = 0;
+    in_pConn->iWaitRespLen = 0;
+    return iRet;
+}
+
+/* Bytes a connection holds outside the engine: its buffers and its record. */
+static int32_t PR_ClientBufLen(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    return in_pConn->iRecvBufSize + in_pConn->iWaitRespBufSize + (int32_t)sizeof(*in_pConn);
+}
+
+int32_t VXQ_F_DPS_MC_StatNetSendQueueTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    int32_t iTotal = 0;
+    if (in_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
+        if (pConn == NULL)
+            continue;
+        if (pConn->dwPortId != 0)
+            iTotal += VXQ_F_NETCOM_StatSendQueueDataTotalLen(in_pMcSrvData->hNetSrv, -1, pConn->dwPortId);
+        iTotal += PR_ClientBufLen(pConn);
+    }
+    return iTotal;
+}
+
+int32_t VXQ_F_DPS_MC_StatClientBufTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    int32_t iTotal = 0;
+    if (in_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (in_pMcSrvData->pConn[i] != NULL)
+            iTotal += PR_ClientBufLen(in_pMcSrvData->pConn[i]);
+    }
+    return iTotal;
+}
+
+int32_t VXQ_F_DPS_MC_StatTcpConnNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    int32_t iNum = 0;
+    if (in_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (in_pMcSrvData->pConn[i] != NULL)
+            iNum++;
+    }
+    return iNum;
+}
+
+int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    if (in_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (in_pMcSrvData->pConn[i] != NULL && in_pMcSrvData->pConn[i]->bGuard)
+            return 1;
+    }
+    return 0;
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pLast = NULL;
+    if (in_pMcSrvData == NULL)
+        return NULL;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
+        if (pConn == NULL || pConn->tOpenTime <= 0)
+            continue;
+        if (pConn->iConnType != VXQ_DPS_CONN_MEDIA && pConn->iConnType != VXQ_DPS_CONN_DOWN)
+            continue;
+        if (pLast == NULL || pConn->tOpenTime > pLast->tOpenTime)
+            pLast = pConn;
+    }
+    return pLast;
+}
+
+void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    if (inout_pMcSrvData == NULL)
+        return;
+    while (VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData) < 0.0f &&
+           (pConn = VXQ_F_DPS_MC_GetLastMediaConnect(inout_pMcSrvData)) != NULL)
+        VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, pConn);
+}

@@ -1,0 +1,260 @@
+/* The application message channel: requests parked as transactions, events
+ * delivered on the callback thread, orders answering them. */
+#include "core_fixture.h"
+
+#include <stdlib.h>
+
+static const char *const kOper = "Get config";
+
+/* Answer handler installed by these tests for EVENT_E3_GET_CONFIG. */
+static int ChannelAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], kOper);
+    return VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
+}
+static const _VXQ_S_DPS_ORDER_ENTRY s_tOrders[] = {{EVENT_E3_GET_CONFIG, ChannelAnswerHandler, 0}, {0, NULL, 0}};
+
+static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
+{
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    tHead.iMsgFuncId = in_iId;
+    tHead.ucMsgType = 1;
+    tHead.ucResult = in_ucAppErr;
+    tHead.dwTransId = in_dwTransId;
+    tHead.iBodyLen = (int32_t)in_tBody.size();
+    Bytes tOrder(sizeof(tHead) + in_tBody.size());
+    memcpy(tOrder.data(), &tHead, sizeof(tHead));
+    for (size_t i = 0; i < in_tBody.size(); i++)
+        tOrder[sizeof(tHead) + i] = in_tBody[i];
+    return tOrder;
+}
+
+class CoreChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_h = CoreStart(&m_tHost);
+        ASSERT_NE(m_h, nullptr);
+        ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
+        ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->pOrderTable = s_tOrders; });
+    }
+    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
+    /* What a request handler does: passes the client's request on to the host. */
+    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr)
+    {
+        int iRet = -1;
+        Bytes tReq = in_tReq;
+        uint32_t dwBody = 0x01020304u;
+        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+            iRet = VXQ_F_DPS_MC_SendTransRequDataToUpApp(p, CoreConnOf(p, m_tClient), tReq.data(), (int32_t)tReq.size(),
+                                                         EVENT_E3_GET_CONFIG, &dwBody, 4, "xy", 2, kOper);
+            if (out_pControl)
+                *out_pControl = std::this_thread::get_id();
+        });
+        return iRet;
+    }
+    TestHost m_tHost;
+    RawClient m_tClient;
+    VXQ_DPS_HANDLE m_h = nullptr;
+};
+
+TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
+{
+    m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
+        Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreLe32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
+        VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
+    };
+    Bytes tReq = CoreMsg(0x0902, 0x600DF00Du, 12);
+    tReq[20] = 0xAB;
+    std::thread::id tControl;
+    ASSERT_EQ(Park(tReq, &tControl), 1);
+    Bytes tAnswer;
+    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    Bytes tExpect = tReq;
+    tExpect[10] = 1;
+    tExpect[11] = 4; /* application code 29 is UMSP 4 */
+    EXPECT_EQ(tAnswer, tExpect);
+
+    Bytes tEvent;
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
+    ASSERT_EQ(tEvent.size(), 16u + 6u);
+    EXPECT_EQ(tEvent[4], 0);
+    EXPECT_EQ(tEvent[5], 0);
+    EXPECT_NE(CoreLe32(tEvent, 8), 0u);
+    EXPECT_EQ(CoreLe32(tEvent, 12), 6u);
+    EXPECT_EQ(CoreLe32(tEvent, 16), 0x01020304u);
+    EXPECT_EQ(tEvent[20], 'x');
+    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+    EXPECT_NE(m_tHost.tThreads[0], tControl);
+    EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
+}
+
+TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWithResult1)
+{
+    int iMade = 0;
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        while (VXQ_F_DPS_MC_Trans_CreateTransData(p) != NULL)
+            iMade++;
+    });
+    EXPECT_EQ(iMade, VXQ_DPS_MAX_TRANS_NUM);
+    Bytes tReq = CoreMsg(0x0902, 31, 4);
+    EXPECT_EQ(Park(tReq), 0);
+    Bytes tAnswer;
+    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 31u);
+    EXPECT_EQ(tAnswer[10] & 3, 1);
+    EXPECT_EQ(tAnswer[11], 1);
+    EXPECT_EQ(m_tHost.Count(), 0u);
+}
+
+TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
+{
+    ASSERT_EQ(Park(CoreMsg(0x0902, 51, 4)), 1);
+    Bytes tEvent;
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
+    uint32_t dwTransId = CoreLe32(tEvent, 8);
+    Bytes tStale = Order(EVENT_E3_GET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tStale.data(), (int)tStale.size()), 1);
+    Bytes tRight = Order(EVENT_E3_GET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
+    Bytes tAnswer;
+    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(tAnswer[11], 0); /* the right order's result, not the stale one's 2 */
+    /* Answered and deleted: the same order again sends nothing. */
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
+    ASSERT_TRUE(m_tClient.Send(CoreMsg(0x0F01, 52)));
+    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 52u);
+}
+
+TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
+{
+    ASSERT_EQ(Park(CoreMsg(0x0902, 61, 4)), 1);
+    Bytes tEvent;
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
+    m_tClient.Close();
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 0));
+    Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreLe32(tEvent, 8), 0);
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        int32_t iLen = -1;
+        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
+        return iLen == 0;
+    }));
+}
+
+/* Unit level: the dispatcher and the transaction table without threads. */
+class CoreChannelUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+    }
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
+};
+
+static int s_iHandled = 0;
+static int CountingHandler(_VXQ_S_DPS_MCSRV_DATA *, uint8_t *, int32_t)
+{
+    s_iHandled++;
+    return 1;
+}
+
+TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnlyIdsAreSilent)
+{
+    CoreLogCapture tLog;
+    Bytes tOrder = Order(0x0999, 0, 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(m_p, tOrder.data(), (int32_t)tOrder.size()), 0);
+    EXPECT_TRUE(tLog.Has("Order msg function id error, iMsgFuncId: 00000999."));
+    size_t nLines = tLog.Lines().size();
+    for (int32_t iId : {EVENT_E7_RMY_REBOOT, EVENT_E7_RMY_STOP}) {
+        Bytes tQuiet = Order(iId, 0x10005, 0);
+        EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(m_p, tQuiet.data(), (int32_t)tQuiet.size()), 1);
+    }
+    EXPECT_EQ(tLog.Lines().size(), nLines);
+}
+
+TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
+{
+    static const _VXQ_S_DPS_ORDER_ENTRY tTable[] = {{0x0302, CountingHandler, 8}, {0, NULL, 0}};
+    m_p->pOrderTable = tTable;
+    struct Case {
+        size_t nBody;       /* bytes present */
+        int32_t iBodyLen;   /* what the head announces */
+        int iHandled;
+    };
+    const Case tCases[] = {{8, 8, 1}, {12, 12, 1}, {4, 4, 0}, {8, 9, 0}, {8, -1, 0}, {7, 8, 0}};
+    for (const Case &tCase : tCases) {
+        CoreLogCapture tLog;
+        s_iHandled = 0;
+        Bytes tOrder = Order(0x0302, 0, 0, Bytes(tCase.nBody, 0));
+        memcpy(&tOrder[12], &tCase.iBodyLen, 4);
+        VXQ_F_DPS_MW_DoOrderData(m_p, tOrder.data(), (int32_t)tOrder.size());
+        EXPECT_EQ(s_iHandled, tCase.iHandled) << tCase.nBody << " " << tCase.iBodyLen;
+        if (!tCase.iHandled) {
+            EXPECT_FALSE(tLog.Lines().empty());
+        }
+    }
+    Bytes tShort(15, 0);
+    s_iHandled = 0;
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(m_p, tShort.data(), (int32_t)tShort.size()), 0);
+    EXPECT_EQ(s_iHandled, 0);
+}
+
+TEST_F(CoreChannelUnitTest, TransactionIdsCarryTheIndexAndNonzeroRandomUpperBits)
+{
+    _VXQ_S_DPS_TRANS_DATA *pFirst = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    _VXQ_S_DPS_TRANS_DATA *pSecond = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    ASSERT_NE(pFirst, nullptr);
+    ASSERT_NE(pSecond, nullptr);
+    EXPECT_EQ(pFirst->dwTransId & 0xFFFFu, 0u);
+    EXPECT_EQ(pSecond->dwTransId & 0xFFFFu, 1u);
+    EXPECT_NE(pFirst->dwTransId >> 16, 0u);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, pSecond->dwTransId), pSecond);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, pSecond->dwTransId + 0x10000u), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, 0x00010800u), nullptr);
+    uint32_t dwFirst = pFirst->dwTransId;
+    VXQ_F_DPS_MC_Trans_DeleteTransData(m_p, pFirst);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwFirst), nullptr);
+    /* The freed slot is taken first again. */
+    _VXQ_S_DPS_TRANS_DATA *pThird = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    ASSERT_NE(pThird, nullptr);
+    EXPECT_EQ(pThird->dwTransId & 0xFFFFu, 0u);
+    Bytes tReq = CoreMsg(0x0902, 1, 10);
+    _VXQ_S_DPS_TRANS_DATA *pLinked =
+        VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(m_p, 0x50002, 0x0902, tReq.data(), (int32_t)tReq.size());
+    ASSERT_NE(pLinked, nullptr);
+    EXPECT_EQ(pLinked->iRequDataLen, 30);
+    EXPECT_EQ(pLinked->usMsgFuncId, 0x0902);
+    EXPECT_EQ(memcmp(pLinked->pRequDataBuf, tReq.data(), tReq.size()), 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTransDataTotalLen(m_p), 30 + 3 * (int32_t)sizeof(_VXQ_S_DPS_TRANS_DATA));
+}
+
+TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
+{
+    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, NULL, 16), 0);
+    uint8_t ucOne = 1;
+    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, &ucOne, 0), 0);
+    uint32_t dwBody = 7;
+    ASSERT_EQ(VXQ_F_DPS_MC_SentProEventBody(m_p, EVENT_E2_TALK_STOP, 0x20003u, &dwBody, 4), 1);
+    Bytes tEvent(64);
+    int32_t iLen = 64;
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0), 1);
+    ASSERT_EQ(iLen, 20);
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    memcpy(&tHead, tEvent.data(), sizeof(tHead));
+    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_TALK_STOP);
+    EXPECT_EQ(tHead.ucMsgType, 0);
+    EXPECT_EQ(tHead.ucResult, 0);
+    EXPECT_EQ(tHead.dwTransId, 0x20003u);
+    EXPECT_EQ(tHead.iBodyLen, 4);
+    EXPECT_EQ(CoreLe32(tEvent, 16), 7u);
+}

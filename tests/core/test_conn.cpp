@@ -1,0 +1,340 @@
+/* Connections and stream framing, over real loopback sockets and, for the log
+ * texts, driven directly without the service threads. */
+#include "core_fixture.h"
+
+#include "core/pending.h"
+
+#include <stdlib.h>
+
+/* A request id outside the catalogue: the dispatcher answers it in place with 42,
+ * which makes every handled message visible to the client. */
+static const uint16_t kUnknownId = 0x0F01;
+
+class CoreConnTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_h = CoreStart(&m_tHost);
+        ASSERT_NE(m_h, nullptr);
+    }
+    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
+    /* Bytes buffered for the client's connection (-1 when it has no record). */
+    int Buffered(const RawClient &in_tClient)
+    {
+        int iLen = -1;
+        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+            _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, in_tClient);
+            iLen = pConn ? pConn->iRecvDataLen : -1;
+        });
+        return iLen;
+    }
+    TestHost m_tHost;
+    VXQ_DPS_HANDLE m_h = nullptr;
+};
+
+TEST_F(CoreConnTest, TwoWholeMessagesInOneReadAreHandledInOrder)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    Bytes tBoth = CoreMsg(kUnknownId, 101, 4);
+    Bytes tSecond = CoreMsg(kUnknownId, 102);
+    tBoth.insert(tBoth.end(), tSecond.begin(), tSecond.end());
+    ASSERT_TRUE(tClient.Send(tBoth));
+    Bytes tAnswer;
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 101u);
+    EXPECT_EQ(tAnswer.size(), 24u);
+    EXPECT_EQ(tAnswer[10] & 3, 1);
+    EXPECT_EQ(tAnswer[11], VXQ_DPS_UMSP_RESULT_FUNC_ERROR);
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 102u);
+    EXPECT_EQ(tAnswer.size(), 20u);
+}
+
+TEST_F(CoreConnTest, MessageSplitOverThreeReadsIsHandledOnceWhenComplete)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    Bytes tMsg = CoreMsg(kUnknownId, 7, 30);
+    ASSERT_TRUE(tClient.Send(tMsg.data(), 5));
+    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 5; }));
+    ASSERT_TRUE(tClient.Send(tMsg.data() + 5, 20));
+    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 25; }));
+    ASSERT_TRUE(tClient.Send(tMsg.data() + 25, tMsg.size() - 25));
+    Bytes tAnswer;
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 7u);
+    EXPECT_EQ(tAnswer.size(), tMsg.size());
+    /* Handled once: the next answer is the next request's. */
+    ASSERT_TRUE(tClient.Send(CoreMsg(kUnknownId, 8)));
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 8u);
+    EXPECT_EQ(Buffered(tClient), 0);
+}
+
+TEST_F(CoreConnTest, NineteenBytesWaitForTheRestWithoutJudgingTheHead)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    Bytes tMsg = CoreMsg(kUnknownId, 19);
+    ASSERT_TRUE(tClient.Send(tMsg.data(), 19));
+    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 19; }));
+    ASSERT_TRUE(tClient.Send(tMsg.data() + 19, 1));
+    Bytes tAnswer;
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 19u);
+}
+
+TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteWait)
+{
+    struct Case {
+        uint32_t dwFlag;
+        uint32_t dwSize;
+        bool bDropped;
+    };
+    const Case tCases[] = {
+        {0x00000000u, 20, true},          /* flag error */
+        {0xFFFFEEEEu, 0x100000u, true},   /* incomplete and too large */
+        {0xFFFFEEEEu, 0x0FFFFFu, false},  /* incomplete, waits */
+        {0xFFFFEEEEu, 19, true},          /* smaller than the head */
+        {0xFFFFEEEEu, 0, true},
+        {0xFFFFEEEEu, 0x80000014u, true}, /* top bit set */
+        {0xFFFFEEEFu, 20, true},
+    };
+    for (const Case &tCase : tCases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << tCase.dwFlag << " " << tCase.dwSize);
+        RawClient tClient;
+        ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+        Bytes tHead = CoreMsg(kUnknownId, 1);
+        CorePutLe32(tHead, 0, tCase.dwFlag);
+        CorePutLe32(tHead, 4, tCase.dwSize);
+        ASSERT_TRUE(tClient.Send(tHead));
+        if (tCase.bDropped) {
+            EXPECT_TRUE(tClient.WaitClosed());
+        } else {
+            ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 20; }));
+            EXPECT_FALSE(tClient.WaitClosed(50));
+        }
+        tClient.Close();
+        ASSERT_TRUE(CoreWaitConnCount(m_h, 0));
+    }
+}
+
+TEST_F(CoreConnTest, AnswerToAnUnknownRequestKeepsTransNoReservedBytesAndUpperTypeBits)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    Bytes tReq = CoreMsg(kUnknownId, 0xA1B2C3D4u, 2, 0xFC);
+    tReq[16] = 0x11;
+    tReq[19] = 0x99;
+    tReq[20] = 0x5A;
+    Bytes tNotice = CoreMsg(kUnknownId, 5, 0, 1); /* not a request: no answer */
+    ASSERT_TRUE(tClient.Send(tNotice));
+    ASSERT_TRUE(tClient.Send(tReq));
+    Bytes tAnswer;
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+    Bytes tExpect = tReq;
+    tExpect[10] = 0xFD;
+    tExpect[11] = VXQ_DPS_UMSP_RESULT_FUNC_ERROR;
+    EXPECT_EQ(tAnswer, tExpect);
+}
+
+TEST_F(CoreConnTest, ConnectionInAnEngineSlotOf128OrMoreIsClosedAtOnce)
+{
+    /* The engine keeps its two listeners in slots 0 and 1; slots 2..127 get records. */
+    const int iAccepted = VXQ_DPS_MAX_CONN_NUM - 2;
+    std::vector<std::unique_ptr<RawClient>> tClients;
+    while ((int)tClients.size() < iAccepted) {
+        for (int i = 0; i < 4 && (int)tClients.size() < iAccepted; i++) {
+            tClients.emplace_back(new RawClient);
+            ASSERT_TRUE(tClients.back()->Connect(CorePort(m_h)));
+        }
+        ASSERT_TRUE(CoreWaitConnCount(m_h, (int)tClients.size()));
+    }
+    for (int i = 0; i < 3; i++) {
+        RawClient tRefused;
+        ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
+        EXPECT_TRUE(tRefused.WaitClosed());
+        EXPECT_EQ(CoreConnCount(m_h), iAccepted);
+    }
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+            if (p->pConn[i] != NULL) {
+                EXPECT_EQ(p->pConn[i]->dwPortId & 0xFFFFu, (uint32_t)i);
+            }
+        }
+    });
+    /* Everyone accepted still gets answers; a freed slot takes a new client. */
+    ASSERT_TRUE(tClients[0]->Send(CoreMsg(kUnknownId, 9)));
+    Bytes tAnswer;
+    EXPECT_TRUE(tClients[0]->ReadMsg(tAnswer));
+    tClients[1]->Close();
+    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted - 1));
+    RawClient tLate;
+    ASSERT_TRUE(tLate.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted));
+    EXPECT_FALSE(tLate.WaitClosed(50));
+}
+
+TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFrames)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    int iMediaRet = -1, iPlainRet = -1;
+    uint32_t bLoss = 0, bRecvIFrame = 1;
+    Bytes tFrame = CoreMsg(0x0E01, 0, 600);
+    Bytes tPlain = CoreMsg(kUnknownId, 77, 600);
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
+        pConn->bRecvIFrame = 1;
+        p->iMediaDataBufSize = 512; /* below the frame alone */
+        iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(), VXQ_DPS_SEND_CLASS_VIDEO);
+        bLoss = pConn->bLossMode;
+        bRecvIFrame = pConn->bRecvIFrame;
+        iPlainRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tPlain.data(), (int32_t)tPlain.size(), 0);
+        p->iMediaDataBufSize = VXQ_DPS_DEF_MEDIA_BUF_SIZE;
+    });
+    EXPECT_EQ(iMediaRet, 1);
+    EXPECT_EQ(bLoss, 1u);
+    EXPECT_EQ(bRecvIFrame, 0u);
+    EXPECT_EQ(iPlainRet, 1);
+    Bytes tGot;
+    ASSERT_TRUE(tClient.ReadMsg(tGot));
+    EXPECT_EQ(CoreLe32(tGot, 12), 77u); /* the frame never went out */
+}
+
+TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTellsTheHost)
+{
+    RawClient tCmd, tMedia, tDown, tOther;
+    for (RawClient *pClient : {&tCmd, &tMedia, &tDown, &tOther})
+        ASSERT_TRUE(pClient->Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 4));
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        _VXQ_S_DPS_NET_PORT_DATA *pCmd = CoreConnOf(p, tCmd);
+        pCmd->iConnType = VXQ_DPS_CONN_COMMAND;
+        pCmd->dwLoginId = 0x12340002u;
+        pCmd->bComOpen = 1;
+        _VXQ_S_DPS_NET_PORT_DATA *pMedia = CoreConnOf(p, tMedia);
+        pMedia->iConnType = VXQ_DPS_CONN_MEDIA;
+        pMedia->dwLoginId = 0x12340002u;
+        pMedia->bGuard = 1;
+        _VXQ_S_DPS_NET_PORT_DATA *pDown = CoreConnOf(p, tDown);
+        pDown->iConnType = VXQ_DPS_CONN_DOWN;
+        pDown->dwLoginId = 0x12340002u;
+        pDown->dwDownFileId = 0x55;
+        _VXQ_S_DPS_NET_PORT_DATA *pOther = CoreConnOf(p, tOther);
+        pOther->iConnType = VXQ_DPS_CONN_MEDIA;
+        pOther->dwLoginId = 0x77770003u;
+    });
+    tCmd.Close();
+    EXPECT_TRUE(tMedia.WaitClosed());
+    EXPECT_TRUE(tDown.WaitClosed());
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    EXPECT_FALSE(tOther.WaitClosed(50));
+    Bytes tEvent;
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_COM_CLOSE, tEvent));
+    ASSERT_EQ(tEvent.size(), 32u);
+    EXPECT_NE(CoreLe32(tEvent, 16), 0u); /* the command connection's port id */
+    EXPECT_EQ(CoreLe32(tEvent, 20), 1u); /* cause: its command connection was released */
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_FILE_CLOSE, tEvent));
+    EXPECT_EQ(CoreLe32(tEvent, 8), 0u);  /* no transaction */
+    EXPECT_EQ(CoreLe32(tEvent, 16), 0x55u);
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_UNGUARD, tEvent));
+}
+
+/* Unit level: the framing texts, with a hand-made instance and no threads. */
+class CoreConnUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+    }
+    void Feed(uint32_t in_dwPortId, const Bytes &in_tData)
+    {
+        _VXQ_S_NETCOM_DATA_HEAD tHead;
+        memset(&tHead, 0, sizeof(tHead));
+        tHead.iEventType = VXQ_NETCOM_EVENT_DATA;
+        tHead.dwPortId = in_dwPortId;
+        Bytes tCopy = in_tData;
+        VXQ_F_DPS_MC_DoNetEvent_DATA(m_p, &tHead, tCopy.data(), (int32_t)tCopy.size());
+    }
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
+};
+
+TEST_F(CoreConnUnitTest, FramingErrorsAreLoggedWithTheirTextsAndReleaseTheRecord)
+{
+    struct Case {
+        uint32_t dwFlag;
+        uint32_t dwSize;
+        const char *sText;
+    };
+    const Case tCases[] = {
+        {0, 20, "Receiving data dwPacketFlag format error."},
+        {0xFFFFEEEEu, 0x100000u, "Receiving data dwPacketSize too size."},
+        {0xFFFFEEEEu, 12, "Receiving data dwPacketSize format error."},
+        {0xFFFFEEEEu, 0xFFFFFFFFu, "Receiving data dwPacketSize format error."},
+    };
+    for (const Case &tCase : tCases) {
+        CoreLogCapture tLog;
+        ASSERT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00070005u), nullptr);
+        Bytes tHead = CoreMsg(kUnknownId, 1);
+        CorePutLe32(tHead, 0, tCase.dwFlag);
+        CorePutLe32(tHead, 4, tCase.dwSize);
+        Feed(0x00070005u, tHead);
+        EXPECT_TRUE(tLog.Has(tCase.sText)) << tCase.sText;
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00070005u), nullptr);
+    }
+}
+
+TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdAndIndexBelow128)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
+    ASSERT_NE(pConn, nullptr);
+    EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0x11u);
+    EXPECT_EQ(pConn->bAudioPause, 1u);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
+    {
+        CoreLogCapture tLog;
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010080u), nullptr);
+        EXPECT_TRUE(tLog.Has("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error."));
+    }
+    EXPECT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x0001007Fu), nullptr);
+    /* A new id in an occupied slot replaces the old record. */
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x12340011u);
+    ASSERT_NE(pNew, nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 2);
+    /* Login lookup finds only command connections with that nonzero id. */
+    pNew->dwLoginId = 0x99990011u;
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByLoginId(m_p, 0x99990011u), nullptr);
+    pNew->iConnType = VXQ_DPS_CONN_COMMAND;
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByLoginId(m_p, 0x99990011u), pNew);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByLoginId(m_p, 0), nullptr);
+}
+
+TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie)
+{
+    struct Case {
+        uint32_t dwPortId;
+        int32_t iType;
+        int32_t tOpen;
+    };
+    const Case tCases[] = {{0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
+    EXPECT_EQ(VXQ_F_DPS_MC_GetLastMediaConnect(m_p), nullptr);
+    for (const Case &tCase : tCases) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, tCase.dwPortId);
+        pConn->iConnType = tCase.iType;
+        pConn->tOpenTime = tCase.tOpen;
+    }
+    _VXQ_S_DPS_NET_PORT_DATA *pLast = VXQ_F_DPS_MC_GetLastMediaConnect(m_p);
+    ASSERT_NE(pLast, nullptr);
+    EXPECT_EQ(pLast->dwPortId, 0x10003u);
+}

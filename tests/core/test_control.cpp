@@ -1,0 +1,282 @@
+/* The control thread's timer duties on the test clock, and the queued work. */
+#include "core_fixture.h"
+
+#include "support/test_clock.h"
+#include "vxq_clock.h"
+
+class CoreControlTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pClock.reset(new TestClock());
+        m_h = CoreStart(&m_tHost);
+        ASSERT_NE(m_h, nullptr);
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_StopDevProNetServer(m_h);
+        m_pClock.reset();
+    }
+    /* Advances the clock and waits until the 1 s duty has run at the new time. */
+    void AdvanceSec(uint32_t in_dwSec)
+    {
+        m_pClock->AdvanceSec(in_dwSec);
+        int32_t tNow = VXQ_F_CLOCK_NowSec();
+        ASSERT_TRUE(WaitUntil([&] {
+            int32_t tLast = 0;
+            RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { tLast = p->tLastSecond; });
+            return tLast == tNow;
+        }));
+        /* One more turn of the loop: the duty has finished when the next work runs. */
+        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *) {});
+    }
+    std::unique_ptr<TestClock> m_pClock;
+    TestHost m_tHost;
+    VXQ_DPS_HANDLE m_h = nullptr;
+};
+
+TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropped)
+{
+    RawClient tBeating, tNeverBeat;
+    ASSERT_TRUE(tBeating.Connect(CorePort(m_h)));
+    ASSERT_TRUE(tNeverBeat.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 2));
+    /* As a heartbeat leaves it: under supervision, last message now. */
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tBeating);
+        pConn->bHeartbeat = 1;
+        pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
+    });
+    AdvanceSec(59);
+    EXPECT_EQ(CoreConnCount(m_h), 2);
+    EXPECT_FALSE(tBeating.WaitClosed(0));
+    AdvanceSec(1);
+    EXPECT_TRUE(tBeating.WaitClosed());
+    EXPECT_EQ(CoreConnCount(m_h), 1);
+    /* Never under supervision: silence does not matter. */
+    AdvanceSec(3600);
+    EXPECT_EQ(CoreConnCount(m_h), 1);
+    EXPECT_FALSE(tNeverBeat.WaitClosed(0));
+}
+
+/* Answer handler of the test order table: translate, then answer the parked request. */
+static std::atomic<int> s_iLastAnswerResult{-1};
+static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Get config");
+    int iRet = VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
+    s_iLastAnswerResult.store(iRet);
+    return iRet;
+}
+static const _VXQ_S_DPS_ORDER_ENTRY s_tTestOrders[] = {{EVENT_E3_GET_CONFIG, TestAnswerHandler, 0}, {0, NULL, 0}};
+
+static Bytes AnswerOrder(uint32_t in_dwTransId, uint8_t in_ucAppErr)
+{
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    tHead.iMsgFuncId = EVENT_E3_GET_CONFIG;
+    tHead.ucMsgType = 1;
+    tHead.ucResult = in_ucAppErr;
+    tHead.dwTransId = in_dwTransId;
+    return Bytes((uint8_t *)&tHead, (uint8_t *)&tHead + sizeof(tHead));
+}
+
+TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerSendsNothing)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    uint32_t dwTransId = 0;
+    Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        p->pOrderTable = s_tTestOrders;
+        _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+            p, CoreConnOf(p, tClient)->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
+        dwTransId = pTrans ? pTrans->dwTransId : 0;
+    });
+    ASSERT_NE(dwTransId, 0u);
+    auto fnExists = [&] {
+        bool bFound = false;
+        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+            bFound = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) != NULL;
+        });
+        return bFound;
+    };
+    AdvanceSec(119);
+    EXPECT_TRUE(fnExists());
+    AdvanceSec(1);
+    EXPECT_FALSE(fnExists());
+    s_iLastAnswerResult.store(-1);
+    Bytes tOrder = AnswerOrder(dwTransId, 0);
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
+    ASSERT_TRUE(WaitUntil([] { return s_iLastAnswerResult.load() != -1; }));
+    EXPECT_EQ(s_iLastAnswerResult.load(), 0);
+    /* The client got nothing: the next message it reads answers its next request. */
+    ASSERT_TRUE(tClient.Send(CoreMsg(0x0F01, 45)));
+    Bytes tGot;
+    ASSERT_TRUE(tClient.ReadMsg(tGot));
+    EXPECT_EQ(CoreLe32(tGot, 12), 45u);
+}
+
+TEST_F(CoreControlTest, DebugSwitchesReturnToTheirSavedValuesAfter10Seconds)
+{
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        p->bSavedDebugLog = 0;
+        p->bSavedDebugMediaLog = 0;
+        p->bSavedShowRunState = 0;
+        p->bDebugLog = 1;
+        p->bDebugMediaLog = 1;
+        p->bShowRunState = 1;
+        p->tDebugParamTime = VXQ_F_CLOCK_NowSec();
+    });
+    auto fnSwitches = [&] {
+        uint32_t dwAll = 0;
+        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+            dwAll = p->bDebugLog + p->bDebugMediaLog + p->bShowRunState + (p->tDebugParamTime != 0);
+        });
+        return dwAll;
+    };
+    AdvanceSec(9);
+    EXPECT_EQ(fnSwitches(), 4u);
+    AdvanceSec(1);
+    EXPECT_EQ(fnSwitches(), 0u);
+}
+
+TEST_F(CoreControlTest, TalkLeftWaitingForTheHostFor60SecondsIsStoppedAndItsConnectionDropped)
+{
+    RawClient tTalk;
+    ASSERT_TRUE(tTalk.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tTalk);
+        pConn->iConnType = VXQ_DPS_CONN_TALK;
+        pConn->iChNo = 2;
+        p->tTalkCh[2].iTalkChNo = 2;
+        p->tTalkCh[2].iChState = 2;
+        p->tTalkCh[2].dwStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+        p->tTalkCh[2].dwTalkPortId = pConn->dwPortId;
+    });
+    AdvanceSec(59);
+    EXPECT_FALSE(tTalk.WaitClosed(0));
+    AdvanceSec(1);
+    EXPECT_TRUE(tTalk.WaitClosed());
+    Bytes tEvent;
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_TALK_STOP, tEvent));
+    ASSERT_EQ(tEvent.size(), 20u);
+    EXPECT_EQ(CoreLe32(tEvent, 16), 2u);
+    int32_t iState = -1;
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iState = p->tTalkCh[2].iChState; });
+    EXPECT_EQ(iState, 0);
+}
+
+TEST_F(CoreControlTest, WorkPostedFromAHostThreadRunsOnTheControlThreadInOrder)
+{
+    std::vector<int> tOrder;
+    std::thread::id tControlId;
+    for (int i = 0; i < 3; i++)
+        ASSERT_TRUE(RunOnControl(m_h, [&, i](_VXQ_S_DPS_MCSRV_DATA *) {
+            tOrder.push_back(i);
+            tControlId = std::this_thread::get_id();
+        }));
+    EXPECT_EQ(tOrder, (std::vector<int>{0, 1, 2}));
+    EXPECT_NE(tControlId, std::this_thread::get_id());
+    /* An order that only looks like control work (wrong key) runs nothing. */
+    uint8_t ucForged[16 + 80];
+    memset(ucForged, 0, sizeof(ucForged));
+    int32_t iId = VXQ_DPS_ORDER_CONTROL_WORK, iBody = 80;
+    memcpy(ucForged, &iId, 4);
+    memcpy(ucForged + 12, &iBody, 4);
+    EXPECT_EQ(VXQ_F_DPS_SendDevProData(m_h, ucForged, (int)sizeof(ucForged)), 1);
+    EXPECT_TRUE(RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *) {}));
+}
+
+/* Unit level: the timer duties and the callback step on a hand-made instance. */
+class CoreControlUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pClock.reset(new TestClock(1700000000, 1000));
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+        m_pClock.reset();
+    }
+    int Count(CoreLogCapture &inout_tLog, const std::string &in_sLine)
+    {
+        int iNum = 0;
+        for (auto &s : inout_tLog.Lines())
+            iNum += (s == in_sLine);
+        return iNum;
+    }
+    std::unique_ptr<TestClock> m_pClock;
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
+};
+
+TEST_F(CoreControlUnitTest, StatisticsLinesComeEvery5And30SecondsOnlyWhileShowRunStateIsOn)
+{
+    const std::string sStat = "Cache size: 0KB, UpCache size: 0KB, TcpConnNum: 0.";
+    const std::string sCallback = "Callback queue size: 0, ver: v2.4.2.5.";
+    CoreLogCapture tLog;
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sStat), 1);
+    EXPECT_EQ(Count(tLog, sCallback), 1);
+    for (int i = 0; i < 4; i++) {
+        m_pClock->AdvanceSec(1);
+        VXQ_F_DPS_MC_DoTimer(m_p);
+    }
+    EXPECT_EQ(Count(tLog, sStat), 1);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(Count(tLog, sStat), 2);
+    m_pClock->AdvanceSec(24);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sCallback), 1);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sCallback), 2);
+    m_p->bShowRunState = 0;
+    m_pClock->AdvanceSec(60);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
+    EXPECT_EQ(Count(tLog, sStat), 2);
+    EXPECT_EQ(Count(tLog, sCallback), 2);
+}
+
+TEST_F(CoreControlUnitTest, LogRecordsWithoutTraceClientsAreDroppedAndAForeignLengthEndsTheDrain)
+{
+    Bytes tRecord(VXQ_DPS_LOG_RECORD_LEN, 'a'), tOdd(100, 'b');
+    for (const Bytes *pItem : {&tRecord, &tRecord, &tOdd, &tRecord})
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_p->hRecvLogQueue, pItem->data(), (int32_t)pItem->size(), 0), 1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 1);
+    /* Less than 100 ms later the duty does not run. */
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_p->hRecvLogQueue, tRecord.data(), (int32_t)tRecord.size(), 0), 1);
+    m_pClock->AdvanceMs(99);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 2);
+    m_pClock->AdvanceMs(1);
+    VXQ_F_DPS_MC_DoTimer(m_p);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hRecvLogQueue), 0);
+}
+
+TEST_F(CoreControlUnitTest, TransactionExpiryIsCountedFromItsCreationSecond)
+{
+    _VXQ_S_DPS_TRANS_DATA *pOld = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    ASSERT_NE(pOld, nullptr);
+    uint32_t dwOld = pOld->dwTransId;
+    m_pClock->AdvanceSec(60);
+    _VXQ_S_DPS_TRANS_DATA *pNew = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
+    uint32_t dwNew = pNew->dwTransId;
+    m_pClock->AdvanceSec(59);
+    VXQ_F_DPS_MC_DoTransState(m_p);
+    EXPECT_NE(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwOld), nullptr);
+    m_pClock->AdvanceSec(1);
+    VXQ_F_DPS_MC_DoTransState(m_p);
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwOld), nullptr);
+    EXPECT_NE(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwNew), nullptr);
+}

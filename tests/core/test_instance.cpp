@@ -1,0 +1,267 @@
+/* Service instance: argument checks, start and stop, setters, accessors. */
+#include "core_fixture.h"
+
+#include "support/temp_dir.h"
+
+TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
+{
+    struct Case {
+        int iPwdMode;
+        int32_t iVideo, iAudio, iSubProto;
+        const char *sText; /* null: accepted */
+    };
+    const Case tCases[] = {
+        {2, 4, 0, 0, "VXQ_F_DPS_StartDevProNetServer in_iPwdMode error."},
+        {-1, 4, 0, 0, "VXQ_F_DPS_StartDevProNetServer in_iPwdMode error."},
+        {0, 0, 0, 0, "VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iVideoChanNum error."},
+        {0, 65, 0, 0, "VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iVideoChanNum error."},
+        {0, 4, -1, 0, "VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iAudioChanNum error."},
+        {0, 4, 65, 0, "VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iAudioChanNum error."},
+        {0, 4, 0, 3, "VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iSubProtoNum error."},
+        {1, 64, 0, 2, NULL},
+        {0, 1, 64, 0, NULL},
+    };
+    for (const Case &tCase : tCases) {
+        _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+        tCap.iVideoChanNum = tCase.iVideo;
+        tCap.iAudioChanNum = tCase.iAudio;
+        tCap.iSubProtoNum = tCase.iSubProto;
+        VXQ_DPS_HANDLE h;
+        {
+            CoreLogCapture tLog;
+            h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, tCase.iPwdMode);
+            if (tCase.sText != NULL) {
+                EXPECT_EQ(h, nullptr);
+                EXPECT_TRUE(tLog.Has(tCase.sText)) << tCase.sText;
+            }
+        }
+        if (tCase.sText == NULL) {
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(h->ucPwdMode, (uint8_t)tCase.iPwdMode);
+            EXPECT_EQ(memcmp(&h->tDevCapInfo, &tCap, sizeof(tCap)), 0);
+            VXQ_F_DPS_StopDevProNetServer(h);
+        }
+    }
+    CoreLogCapture tLog;
+    EXPECT_EQ(VXQ_F_DPS_StartDevProNetServer(0, NULL, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0), nullptr);
+}
+
+TEST(CoreInstance, StartSetsTheDefaultsAndAPortOfZeroPicksAFreePort)
+{
+    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    ASSERT_NE(h, nullptr);
+    EXPECT_NE(h->usTcpPort, 0);
+    EXPECT_EQ(h->usUdpPort, VXQ_DPS_UDP_PORT);
+    EXPECT_EQ(h->iMediaDataBufSize, 10485760);
+    EXPECT_EQ(h->iOnlySendIFrameTimeLen, 60);
+    EXPECT_EQ(h->iMaxRealplayClientNum, 64);
+    EXPECT_EQ(h->bShowRunState, 1u);
+    EXPECT_EQ(h->bSavedShowRunState, 0u);
+    EXPECT_EQ(h->tMediaCh[3].tSubCh[2].usChNo, 3);
+    EXPECT_EQ(h->tMediaCh[3].tSubCh[2].usStreamNo, 2);
+    EXPECT_EQ(h->tMediaCh[64].tSubCh[1].usChNo, 10000);
+    RawClient tClient;
+    EXPECT_TRUE(tClient.Connect(h->usTcpPort));
+    EXPECT_TRUE(CoreWaitConnCount(h, 1));
+    VXQ_F_DPS_StopDevProNetServer(h);
+    EXPECT_TRUE(tClient.WaitClosed());
+}
+
+TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
+{
+    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    ASSERT_NE(h, nullptr);
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    VXQ_DPS_HANDLE h2 = VXQ_F_DPS_StartDevProNetServer(h->usTcpPort, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
+    EXPECT_EQ(h2, nullptr);
+    VXQ_F_DPS_StopDevProNetServer(h2);
+    /* The first one still serves. */
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(h->usTcpPort));
+    EXPECT_TRUE(CoreWaitConnCount(h, 1));
+    VXQ_F_DPS_StopDevProNetServer(h);
+}
+
+TEST(CoreInstance, NullHandleIsRefusedByEveryCallWithItsText)
+{
+    CoreLogCapture tLog;
+    EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
+    EXPECT_TRUE(tLog.Has("Stop device protocol network service."));
+    uint8_t ucOrder[16] = {0};
+    EXPECT_EQ(VXQ_F_DPS_SendDevProData(NULL, ucOrder, 16), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SendDevProData pMcSrvData is NULL."));
+    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSize(NULL, 2 * 1024 * 1024), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SetMediaDataBufSize pMcSrvData is NULL."));
+    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(NULL, 0, 0, 0), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SetMediaDataBufSizeByCh pMcSrvData is NULL."));
+    EXPECT_EQ(VXQ_F_DPS_SetShowRunState(NULL, 1), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SetShowRunState pMcSrvData is NULL."));
+    EXPECT_EQ(VXQ_F_DPS_SetOnlySendIFrameTimeLen(NULL, 5), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SetOnlySendIFrameTimeLen pMcSrvData is NULL."));
+    EXPECT_EQ(VXQ_F_DPS_SetMaxRealplayClientNum(NULL, 5), 0);
+    EXPECT_TRUE(tLog.Has("VXQ_F_DPS_SetMaxRealplayClientNum pMcSrvData is NULL."));
+}
+
+TEST(CoreInstance, SettersAcceptExactlyTheirRangesWithTheirTexts)
+{
+    VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+    ASSERT_NE(h, nullptr);
+    h->iMediaDataBufSize = 7;
+    h->iOnlySendIFrameTimeLen = 7;
+    h->iMaxRealplayClientNum = 7;
+    struct Case {
+        int (*fnSet)(VXQ_DPS_HANDLE, int);
+        int32_t *piField;
+        int iValue;
+        const char *sText; /* null: accepted */
+    };
+    const Case tCases[] = {
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048575,
+         "VXQ_F_DPS_SetMediaDataBufSize in_iMediaDataBufSize < 1024*1024*1."},
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, NULL},
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457280, NULL},
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457281,
+         "VXQ_F_DPS_SetMediaDataBufSize in_iMediaDataBufSize > 1024*1024*30."},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 0,
+         "VXQ_F_DPS_SetOnlySendIFrameTimeLen in_iIFrameTimeLen error[1~3600]."},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, NULL},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3600, NULL},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3601,
+         "VXQ_F_DPS_SetOnlySendIFrameTimeLen in_iIFrameTimeLen error[1~3600]."},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 0,
+         "VXQ_F_DPS_SetMaxRealplayClientNum in_iMaxClientNum error[1~64]."},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, NULL},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 64, NULL},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 65,
+         "VXQ_F_DPS_SetMaxRealplayClientNum in_iMaxClientNum error[1~64]."},
+    };
+    for (const Case &tCase : tCases) {
+        CoreLogCapture tLog;
+        int32_t iBefore = *tCase.piField;
+        int iRet = tCase.fnSet(h, tCase.iValue);
+        if (tCase.sText == NULL) {
+            EXPECT_EQ(iRet, 1) << tCase.iValue;
+            EXPECT_EQ(*tCase.piField, tCase.iValue);
+        } else {
+            EXPECT_EQ(iRet, 0) << tCase.iValue;
+            EXPECT_EQ(*tCase.piField, iBefore);
+            EXPECT_TRUE(tLog.Has(tCase.sText)) << tCase.sText;
+        }
+    }
+    EXPECT_EQ(VXQ_F_DPS_SetShowRunState(h, 1), 1);
+    EXPECT_EQ(h->bShowRunState, 1u);
+    EXPECT_EQ(h->bSavedShowRunState, 1u);
+    free(h);
+}
+
+TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
+{
+    VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+    ASSERT_NE(h, nullptr);
+    struct Case {
+        int32_t bSpecial;
+        int iChNo, iStreamNo, iSize;
+        int iRet;
+        int iSlot; /* slot written, -1 none */
+        const char *sText;
+    };
+    const Case tCases[] = {
+        {0, 3, 1, 0, 1, 3, NULL},
+        {0, 3, 1, 102400, 1, 3, NULL},
+        {0, 3, 1, 31457280, 1, 3, NULL},
+        {0, 3, 1, 102399, 0, -1, "VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize < 100*1024."},
+        {0, 3, 1, 31457281, 0, -1, "VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize > 30*1024*1024."},
+        {0, 64, 1, 204800, 1, 64, NULL},
+        {0, 10000, 1, 204800, 0, -1, NULL},
+        {1, 10000, 1, 307200, 1, 64, NULL},
+        {0, 65, 1, 204800, 0, -1, NULL},
+        {0, -1, 1, 204800, 0, -1, NULL},
+        {0, 3, 3, 204800, 0, -1, NULL},
+        {0, 3, -1, 204800, 0, -1, NULL},
+    };
+    for (const Case &tCase : tCases) {
+        memset(h->tMediaCh, 0, sizeof(h->tMediaCh));
+        for (auto &tSlot : h->tMediaCh)
+            tSlot.tSubCh[1].iMediaDataBufSize = -5;
+        h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
+        CoreLogCapture tLog;
+        EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
+            << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
+        for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
+            EXPECT_EQ(h->tMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
+        if (tCase.sText) {
+            EXPECT_TRUE(tLog.Has(tCase.sText));
+        } else if (!tCase.iRet) {
+            EXPECT_TRUE(tLog.Lines().empty());
+        }
+    }
+    free(h);
+}
+
+TEST(CoreInstance, ConfigurationAccessorsPassThroughToTheIniStore)
+{
+    TempDir tDir;
+    std::string sFile = tDir.Path() + "/dps.ini";
+    char sValue[32] = {0};
+    EXPECT_EQ(VXQ_F_DPS_CA_SetString("net", "name", "cam1", sFile.c_str()), 1);
+    EXPECT_EQ(VXQ_F_DPS_CA_SetInt("net", "port", 8000, sFile.c_str()), 1);
+    EXPECT_EQ(VXQ_F_DPS_CA_SetDouble("net", "gain", 1.5, sFile.c_str()), 1);
+    EXPECT_EQ(VXQ_F_DPS_CA_GetString("net", "name", "x", sValue, (int)sizeof(sValue), sFile.c_str()), 1);
+    EXPECT_STREQ(sValue, "cam1");
+    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "port", 0, sFile.c_str()), 8000);
+    EXPECT_DOUBLE_EQ(VXQ_F_DPS_CA_GetDouble("net", "gain", 0.0, sFile.c_str()), 1.5);
+    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "missing", -3, sFile.c_str()), -3);
+}
+
+TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
+{
+    TestHost tHost;
+    for (int i = 0; i < 200; i++) {
+        VXQ_DPS_HANDLE h = CoreStart(&tHost);
+        ASSERT_NE(h, nullptr) << i;
+        RawClient tA, tB;
+        ASSERT_TRUE(tA.Connect(h->usTcpPort));
+        ASSERT_TRUE(tB.Connect(h->usTcpPort));
+        /* Something in every queue and table at stop: a half message, an event, a transaction. */
+        ASSERT_TRUE(tA.Send(CoreMsg(0x0F01, 1, 40).data(), 30));
+        ASSERT_TRUE(CoreWaitConnCount(h, 2)) << i;
+        RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+            Bytes tReq = CoreMsg(0x0902, 2, 4);
+            VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(p, 0x10002, 0x0902, tReq.data(), (int32_t)tReq.size());
+            VXQ_F_DPS_MC_SentProEventBody(p, EVENT_E2_UNGUARD, 0, NULL, 0);
+        });
+        EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(h), 1);
+        EXPECT_TRUE(tA.WaitClosed());
+        EXPECT_TRUE(tB.WaitClosed());
+    }
+}
+
+/* A port nobody listens on right now: bind port 0, read it back, release it. */
+static uint16_t FreeTcpPort()
+{
+    int iSock = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in tAddr;
+    memset(&tAddr, 0, sizeof(tAddr));
+    tAddr.sin_family = AF_INET;
+    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof(tAddr);
+    bind(iSock, (sockaddr *)&tAddr, sizeof(tAddr));
+    getsockname(iSock, (sockaddr *)&tAddr, &nLen);
+    close(iSock);
+    return ntohs(tAddr.sin_port);
+}
+
+TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
+{
+    uint16_t usLogPort = FreeTcpPort();
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->bLogSrvStarted, 1);
+    RawClient tLogClient;
+    EXPECT_TRUE(tLogClient.Connect(usLogPort));
+    tLogClient.Close();
+    VXQ_F_DPS_StopDevProNetServer(h);
+    RawClient tLate;
+    EXPECT_FALSE(tLate.Connect(usLogPort));
+}
