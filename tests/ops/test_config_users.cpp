@@ -2,6 +2,8 @@
  * the host gets and the answers at their exact offsets. */
 #include "ops/config_users.h"
 #include "ops_fixture.h"
+#include "support/test_client.h"
+#include "support/test_host.h"
 
 namespace {
 
@@ -345,6 +347,46 @@ TEST_F(ConfigUsers, AddressChangeEventAlignsTheCardAndPasswordChangePassesItsTex
     EXPECT_TRUE(Sent().empty());
     Order(OpsOrder(EVENT_E3_MODIFY_USER_PWD, 0, OpsEventHead(tEvent).dwTransId, nullptr, 0));
     EXPECT_EQ(OneSent(pCmd)[11], 0);
+}
+
+TEST(ConfigUsersLive, StrangerCannotAddAUserButALoggedInClientCan)
+{
+    _VXQ_S_TESTHOST_DATA tHost;
+    VXQ_F_TESTHOST_DefaultCap(&tHost.tCap);
+    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0);
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    _VXQ_S_TESTCLI_DATA tCli, tStranger;
+    uint32_t dwLoginId;
+    VXQ_F_TESTCLI_Init(&tCli);
+    VXQ_F_TESTCLI_Init(&tStranger);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli, "admin", "pw", &dwLoginId), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tStranger, tHost.usPort), 1);
+
+    std::vector<uint8_t> tAdd = VXQ_F_TESTCLI_BuildZeroMsg(P9_UNS_ADD_USER, 5, 332), tAnswer, tEvent;
+    VXQ_F_TESTCLI_PutU32(tAdd, 20, dwLoginId); /* even quoting a real login id */
+    memcpy(tAdd.data() + 24, "guest", 5);
+    VXQ_F_TESTCLI_PutU32(tAdd, 92, 100);
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tStranger, tAdd, tAnswer), 1);
+    EXPECT_EQ(tAnswer[11], 6);
+
+    /* The logged-in client's request is the first event the host hears. */
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli, tAdd), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, -1, tEvent), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E3_UNS_ADD_USER);
+    ASSERT_EQ(tEvent.size(), 16u + 328u);
+    _VXQ_S_DPS_E3_UNS_ADD_USER tBody;
+    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
+    EXPECT_STREQ(tBody.i_sUserName, "guest");
+    EXPECT_EQ(tBody.i_tPop.iChPopNum, 64);
+    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tEvent, 0), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer), 1);
+    EXPECT_EQ(tAnswer.size(), 352u);
+    EXPECT_EQ(tAnswer[10], 1);
+    EXPECT_EQ(tAnswer[11], 0);
+    VXQ_F_TESTCLI_Close(&tCli);
+    VXQ_F_TESTCLI_Close(&tStranger);
+    VXQ_F_TESTHOST_Stop(&tHost);
 }
 
 } // namespace

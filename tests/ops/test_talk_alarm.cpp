@@ -3,6 +3,8 @@
  * the test on the manual clock. */
 #include "ops/talk_alarm.h"
 #include "ops_fixture.h"
+#include "support/test_client.h"
+#include "support/test_host.h"
 #include "vxq_syshelp.h"
 
 #include <time.h>
@@ -428,6 +430,39 @@ TEST_F(TalkAlarm, ExtendedAlarmsInOneSecondGetIdsWithRunningNumbers)
         EXPECT_EQ(OpsLe32(n, 68), 40u + (uint32_t)i);
         EXPECT_EQ(std::string((const char *)n.data() + 72), "door");
     }
+}
+
+TEST(TalkAlarmLive, AlarmReachesEveryLoggedInClientOverTheNetwork)
+{
+    _VXQ_S_TESTHOST_DATA tHost;
+    VXQ_F_TESTHOST_DefaultCap(&tHost.tCap);
+    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0);
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    _VXQ_S_TESTCLI_DATA tCli[2];
+    uint32_t dwLoginId[2];
+    for (int i = 0; i < 2; i++) {
+        VXQ_F_TESTCLI_Init(&tCli[i]);
+        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli[i], tHost.usPort), 1);
+        ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli[i], "admin", "pw", &dwLoginId[i]), 1);
+    }
+    /* Only the first client arms; the alarm reaches both. */
+    std::vector<uint8_t> tGuard = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 77, 4), tAnswer, tEvent;
+    VXQ_F_TESTCLI_PutU32(tGuard, 20, dwLoginId[0]);
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli[0], tGuard, tAnswer), 1);
+    EXPECT_EQ(tAnswer[11], 0);
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_GUARD, tEvent), 1);
+
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(tHost.pSrv, 2, 9, 5, "motion"), 1);
+    for (int i = 0; i < 2; i++) {
+        std::vector<uint8_t> tNotice;
+        ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli[i], tNotice), 1);
+        ASSERT_EQ(tNotice.size(), 172u);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tNotice, 8), P5_ALARM_NOTICE);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tNotice, 20), 2u);
+        EXPECT_STREQ((const char *)tNotice.data() + 44, "motion");
+        VXQ_F_TESTCLI_Close(&tCli[i]);
+    }
+    VXQ_F_TESTHOST_Stop(&tHost);
 }
 
 } // namespace
