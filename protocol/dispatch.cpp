@@ -1,24 +1,157 @@
-/* Stand-in request dispatcher until the session and dispatch module lands
- * (that module replaces this whole file): every request is answered in place
- * with result 42, every other message is ignored. */
-#include "core/conn.h"
+/*
+ * dispatch.cpp - hands every whole client message to the handler of its function id.
+ *
+ * The rules every request passes before its handler, in this order: a known
+ * function id (else result 42), a logged-in connection where the table asks
+ * for one (else 6), the fixed part of the length (else 2), a handler built
+ * (else 40). Only requests (type bits 0) are ever answered here; anything else
+ * that fails a rule is dropped.
+ */
+#include "protocol/dispatch.h"
 
+#include "protocol/head.h"
+#include "protocol/result.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 
-int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+#include <stdio.h>
+
+static VXQ_PF_DPS_NET_SEND s_fnNetSend = VXQ_F_DPS_MC_SentNetData;
+
+VXQ_PF_DPS_NET_SEND VXQ_F_DPS_MW_SetNetSendFunc(VXQ_PF_DPS_NET_SEND in_fnSend)
+{
+    VXQ_PF_DPS_NET_SEND fnOld = s_fnNetSend;
+    s_fnNetSend = in_fnSend ? in_fnSend : VXQ_F_DPS_MC_SentNetData;
+    return fnOld;
+}
+
+const _VXQ_S_DPS_NETMSG_ENTRY *VXQ_F_DPS_MW_QueryNetMsgEntry(uint16_t in_usMsgFuncId)
+{
+    if (in_usMsgFuncId == 0)
+        return nullptr;
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId != 0; pEntry++) {
+        if (pEntry->usMsgFuncId == in_usMsgFuncId)
+            return pEntry;
+    }
+    return nullptr;
+}
+
+int VXQ_F_DPS_MW_SendNetAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                               uint8_t *inout_pMsg, int32_t in_iLength, const char *in_sHandlerName)
+{
+    if (s_fnNetSend(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_SEND_CLASS_PROTOCOL))
+        return 1;
+    char sText[160];
+    snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentNetData fail.",
+             in_sHandlerName ? in_sHandlerName : "VXQ_F_DPS_MW_DoSingleNetDataPacket");
+    VXQ_F_LOG_SR_WriteLog(sText, 2);
+    return 0;
+}
+
+int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                               uint8_t *inout_pMsg, int32_t in_iLength, uint8_t in_ucResult,
+                               const char *in_sHandlerName)
+{
+    if (!inout_pMsg || in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+        return 0;
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, in_ucResult);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_sHandlerName);
+}
+
+int VXQ_F_DPS_MW_CheckMsgLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen,
+                             const char *in_sHandlerName)
+{
+    if (in_iLength >= in_iMinLen)
+        return 1;
+    char sText[192];
+    snprintf(sText, sizeof(sText), "%s failure, cause: message length %d is below %d.",
+             in_sHandlerName ? in_sHandlerName : "Request", (int)in_iLength, (int)in_iMinLen);
+    VXQ_F_LOG_SR_ShowInfo(sText);
+    if (inout_pMsg && in_iLength >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN &&
+        VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) == VXQ_DPS_UMSP_PACKET_REQUEST)
+        VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                   VXQ_DPS_UMSP_RESULT_PARAM_ERROR, in_sHandlerName);
+    return 0;
+}
+
+/* The catalogue name of a function id for log lines ("0x%4.4X" when it has none). */
+static const char *PR_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, size_t in_iBufSize)
+{
+    const _VXQ_S_DPS_UMSP_FUNC_INFO *pInfo = VXQ_F_DPS_MW_FindFuncInfo(in_usMsgFuncId);
+    if (pInfo && pInfo->sName)
+        return pInfo->sName;
+    snprintf(out_sBuf, in_iBufSize, "0x%4.4X", (unsigned)in_usMsgFuncId);
+    return out_sBuf;
+}
+
+/* Refuses a request before its handler: a show line, then (for a request that
+ * may be answered) the answer in place with in_ucResult. */
+static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                            uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry,
+                            uint8_t in_ucResult, const char *in_sCause)
+{
+    char sName[16];
+    char sText[192];
+    snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.",
+             PR_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
+    VXQ_F_LOG_SR_ShowInfo(sText);
+    if ((in_pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER) ||
+        VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
+        return;
+    VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_ucResult,
+                               "VXQ_F_DPS_MW_DoSingleNetDataPacket");
+}
+
+int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                        uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pMsg == NULL ||
-        in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+    if (!inout_pMcSrvData || !inout_pConn || !inout_pMsg || in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
+    /* Every message counts for the heartbeat supervision, not only heartbeats. */
     inout_pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
-    if (VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
-        return 1;
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 42);
-    if (!VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MC_SentNetData fail.", 2);
+
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg, (uint32_t)in_iLength)) {
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
-    return 1;
+
+    uint16_t usMsgFuncId = VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    uint8_t ucPacketType = VXQ_F_DPS_MW_HeadPacketType(inout_pMsg);
+    const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usMsgFuncId);
+    if (!pEntry) {
+        char sText[128];
+        snprintf(sText, sizeof(sText), "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
+                 (unsigned)usMsgFuncId, (int)ucPacketType);
+        VXQ_F_LOG_SR_ShowInfo(sText);
+        if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST)
+            VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                       VXQ_DPS_UMSP_RESULT_FUNC_ERROR, "VXQ_F_DPS_MW_DoSingleNetDataPacket");
+        return 1;
+    }
+
+    if ((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) {
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+                        VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
+        return 1;
+    }
+    if (in_iLength < pEntry->iMinMsgLen) {
+        char sCause[64];
+        snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength,
+                 (int)pEntry->iMinMsgLen);
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+                        VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
+        return 1;
+    }
+    if (!pEntry->fnHandler) {
+        /* Frames from a client are accepted and ignored until their family handles them. */
+        if (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER)
+            return 1;
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+                        VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, "not support");
+        return 1;
+    }
+    return pEntry->fnHandler(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
 }

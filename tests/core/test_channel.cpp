@@ -12,7 +12,15 @@ static int ChannelAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder,
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], kOper);
     return VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
 }
-static const _VXQ_S_DPS_ORDER_ENTRY s_tOrders[] = {{EVENT_E3_GET_CONFIG, ChannelAnswerHandler, 0}, {0, NULL, 0}};
+/* Answer handler for EVENT_E3_SET_CONFIG: only the head and the first 4 body bytes go back. */
+static int ChannelHeadAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Set config");
+    return VXQ_F_DPS_MC_SendMsgHeadTransResult(p, inout_pOrder, in_iLength, 20);
+}
+static const _VXQ_S_DPS_ORDER_ENTRY s_tOrders[] = {{EVENT_E3_GET_CONFIG, ChannelAnswerHandler, 0},
+                                                   {EVENT_E3_SET_CONFIG, ChannelHeadAnswerHandler, 0},
+                                                   {0, NULL, 0}};
 
 static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
 {
@@ -42,14 +50,14 @@ protected:
     }
     void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
     /* What a request handler does: passes the client's request on to the host. */
-    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr)
+    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr, int32_t in_iEventId = EVENT_E3_GET_CONFIG)
     {
         int iRet = -1;
         Bytes tReq = in_tReq;
         uint32_t dwBody = 0x01020304u;
         RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             iRet = VXQ_F_DPS_MC_SendTransRequDataToUpApp(p, CoreConnOf(p, m_tClient), tReq.data(), (int32_t)tReq.size(),
-                                                         EVENT_E3_GET_CONFIG, &dwBody, 4, "xy", 2, kOper);
+                                                         in_iEventId, &dwBody, 4, "xy", 2, kOper);
             if (out_pControl)
                 *out_pControl = std::this_thread::get_id();
         });
@@ -143,6 +151,26 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
         RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
         return iLen == 0;
     }));
+}
+
+TEST_F(CoreChannelTest, HeadOnlyAnswerSendsTheLengthPlus4BytesWithThatSize)
+{
+    m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
+        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreLe32(in_tEvent, 8), VXQ_DPS_APP_ERR_BAN_MODIFY);
+        VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
+    };
+    Bytes tReq = CoreMsg(0x0903, 71, 40);
+    for (size_t i = 20; i < tReq.size(); i++)
+        tReq[i] = (uint8_t)i;
+    ASSERT_EQ(Park(tReq, nullptr, EVENT_E3_SET_CONFIG), 1);
+    Bytes tAnswer;
+    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    ASSERT_EQ(tAnswer.size(), 24u);
+    EXPECT_EQ(CoreLe32(tAnswer, 4), 24u);
+    EXPECT_EQ(CoreLe32(tAnswer, 12), 71u);
+    EXPECT_EQ(tAnswer[11], 41); /* application code 2 is UMSP 41 */
+    EXPECT_EQ(tAnswer[20], 20);
+    EXPECT_EQ(tAnswer[23], 23);
 }
 
 /* Unit level: the dispatcher and the transaction table without threads. */

@@ -338,3 +338,74 @@ TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie
     ASSERT_NE(pLast, nullptr);
     EXPECT_EQ(pLast->dwPortId, 0x10003u);
 }
+
+TEST_F(CoreConnUnitTest, DisconnectNamesTheChannelTypeAndReleasesTheRecord)
+{
+    const char *const sTexts[] = {"Disconnect the unknown channel.", "Disconnect command channel.",
+                                  "Disconnect the media channel.",   "Disconnect the talk channel.",
+                                  "Disconnect the down channel.",    "Disconnect the default channel."};
+    for (int32_t iType = 0; iType <= 5; iType++) {
+        CoreLogCapture tLog;
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00200009u);
+        ASSERT_NE(pConn, nullptr);
+        pConn->iConnType = iType;
+        _VXQ_S_NETCOM_DATA_HEAD tHead;
+        memset(&tHead, 0, sizeof(tHead));
+        tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
+        tHead.dwPortId = 0x00210009u; /* stale id of the same slot: ignored */
+        VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), pConn);
+        tHead.dwPortId = 0x00200009u;
+        VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
+        EXPECT_TRUE(tLog.Has(sTexts[iType])) << iType;
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), nullptr);
+    }
+}
+
+TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10002);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10003);
+    pA->bGuard = 1;
+    pB->bGuard = 1;
+    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 1);
+    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pA);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hCallbackQueue), 0);
+    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pB);
+    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 0);
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    int32_t iLen = (int32_t)sizeof(tHead);
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, &tHead, &iLen, 0), 1);
+    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_UNGUARD);
+    EXPECT_EQ(tHead.dwTransId, 0u);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 0);
+}
+
+TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
+{
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
+    ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    Bytes tReq = CoreMsg(0x0201, 0x3344u, 8);
+    tReq[10] = 1; /* stored already shaped as the answer */
+    int iFirst = -1, iSecond = -1;
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
+        pConn->pWaitRespBuf = (char *)malloc(tReq.size());
+        memcpy(pConn->pWaitRespBuf, tReq.data(), tReq.size());
+        pConn->iWaitRespBufSize = pConn->iWaitRespLen = (int32_t)tReq.size();
+        iFirst = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 12);
+        iSecond = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 13);
+        EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+        EXPECT_EQ(pConn->iWaitRespLen, 0);
+    });
+    EXPECT_EQ(iFirst, 1);
+    EXPECT_EQ(iSecond, 1);
+    Bytes tGot;
+    ASSERT_TRUE(tClient.ReadMsg(tGot));
+    tReq[11] = 12;
+    EXPECT_EQ(tGot, tReq);
+    ASSERT_TRUE(tClient.Send(CoreMsg(kUnknownId, 5)));
+    ASSERT_TRUE(tClient.ReadMsg(tGot));
+    EXPECT_EQ(CoreLe32(tGot, 12), 5u);
+}

@@ -1,0 +1,230 @@
+/* Dispatch of whole client messages by function id, without sockets (answers captured). */
+#include <gtest/gtest.h>
+
+#include "protocol/dispatch.h"
+#include "protocol/head.h"
+#include "support/offline_link.h"
+#include "support/test_client.h"
+#include "support/test_clock.h"
+#include "vxq_clock.h"
+
+#include <set>
+
+namespace {
+
+class DispatchOffline : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VXQ_F_OFFLINE_InstallCapture();
+        m_pSrv = VXQ_F_OFFLINE_NewInstance();
+        m_pConn = VXQ_F_OFFLINE_NewConn(0x12340005u);
+        ASSERT_NE(m_pSrv, nullptr);
+        ASSERT_NE(m_pConn, nullptr);
+    }
+    void TearDown() override
+    {
+        VXQ_F_OFFLINE_FreeConn(m_pConn);
+        VXQ_F_OFFLINE_FreeInstance(m_pSrv);
+        VXQ_F_OFFLINE_RemoveCapture();
+    }
+    /* Dispatches a copy of in_tMsg followed by 32 guard bytes and checks that no
+     * guard byte changed; returns the message as the dispatcher left it. */
+    std::vector<uint8_t> Dispatch(const std::vector<uint8_t> &in_tMsg)
+    {
+        std::vector<uint8_t> tBuf(in_tMsg);
+        tBuf.resize(in_tMsg.size() + 32, 0xA5);
+        VXQ_F_DPS_MW_DoSingleNetDataPacket(m_pSrv, m_pConn, tBuf.data(), (int32_t)in_tMsg.size());
+        for (size_t i = in_tMsg.size(); i < tBuf.size(); i++)
+            EXPECT_EQ(tBuf[i], 0xA5) << "byte " << i << " past the message was written";
+        tBuf.resize(in_tMsg.size());
+        return tBuf;
+    }
+    std::vector<_VXQ_S_OFFLINE_SENT> &Sent() { return VXQ_F_OFFLINE_Sent(); }
+
+    _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
+    _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
+};
+
+/* A request with reserved bytes, transaction number and high type bits set. */
+std::vector<uint8_t> RequestWithMarks(uint16_t in_usFuncId, uint8_t in_ucTypeByte, size_t in_iBodyLen)
+{
+    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucTypeByte, 0xA1B2C3D4u, nullptr, in_iBodyLen);
+    tMsg[16] = 0x11;
+    tMsg[17] = 0x22;
+    tMsg[18] = 0x33;
+    tMsg[19] = 0x44;
+    for (size_t i = 20; i < tMsg.size(); i++)
+        tMsg[i] = (uint8_t)(i * 7);
+    return tMsg;
+}
+
+/* The request as its in-place answer must look: type bits 1, the result, nothing else changed. */
+std::vector<uint8_t> ExpectedAnswer(std::vector<uint8_t> in_tRequest, uint8_t in_ucResult)
+{
+    in_tRequest[10] = (uint8_t)((in_tRequest[10] & 0xFC) | 1);
+    in_tRequest[11] = in_ucResult;
+    return in_tRequest;
+}
+
+} // namespace
+
+TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsARequest)
+{
+    struct {
+        uint16_t usFuncId;
+        uint8_t ucTypeByte;
+        size_t iBodyLen;
+        bool bAnswered;
+    } tCases[] = {
+        {0x0105, 0x00, 0, true},  {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
+        {0x0503, 0x00, 152, true}, {0x0105, 0x01, 0, false}, {0x0F01, 0x02, 0, false},
+        {0x0000, 0x00, 0, true},
+    };
+    for (const auto &tCase : tCases) {
+        Sent().clear();
+        std::vector<uint8_t> tRequest = RequestWithMarks(tCase.usFuncId, tCase.ucTypeByte, tCase.iBodyLen);
+        std::vector<uint8_t> tAfter = Dispatch(tRequest);
+        if (!tCase.bAnswered) {
+            EXPECT_TRUE(Sent().empty()) << std::hex << tCase.usFuncId;
+            EXPECT_EQ(tAfter, tRequest);
+            continue;
+        }
+        ASSERT_EQ(Sent().size(), 1u) << std::hex << tCase.usFuncId;
+        EXPECT_EQ(Sent()[0].pConn, m_pConn);
+        EXPECT_EQ(Sent()[0].iSendClass, 0);
+        EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 42)) << std::hex << tCase.usFuncId;
+    }
+}
+
+TEST_F(DispatchOffline, KnownIdWithoutItsFamilyHandlerAnswers40)
+{
+    m_pConn->dwLoginId = 0x77770005u;
+    int iChecked = 0;
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+        if (pEntry->fnHandler || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
+            continue;
+        Sent().clear();
+        std::vector<uint8_t> tRequest = RequestWithMarks(pEntry->usMsgFuncId, 0, (size_t)pEntry->iMinMsgLen - 20);
+        Dispatch(tRequest);
+        ASSERT_EQ(Sent().size(), 1u) << std::hex << pEntry->usMsgFuncId;
+        EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 40)) << std::hex << pEntry->usMsgFuncId;
+        iChecked++;
+    }
+    RecordProperty("ids_without_handler", iChecked);
+}
+
+TEST_F(DispatchOffline, ExactlyTheDeviceChangingAndPrivateRequestsNeedALoggedInConnection)
+{
+    const std::set<uint16_t> tNeedLogin = {
+        P9_MODIFY_USER_PWD, P9_QUERY_NET_INFO, P9_MODIFY_NET_ADDR, P9_UNS_ADD_USER, P9_UNS_DEL_USER,
+        P9_UNS_GET_USER_POP, P9_UNS_SET_USER_POP, P5_UNGUARD, P9_COM_CLOSE, P9_COM_SEND_DATA,
+        PA_CUSTOM, P4_TALK_STOP,
+    };
+    std::set<uint16_t> tFlagged;
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+        if (pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN)
+            tFlagged.insert(pEntry->usMsgFuncId);
+    }
+    EXPECT_EQ(tFlagged, tNeedLogin);
+
+    /* Not logged in: refused with 6 at full length, before any length or handler rule. */
+    m_pConn->dwLoginId = 0;
+    for (uint16_t usFuncId : tNeedLogin) {
+        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
+        ASSERT_NE(pEntry, nullptr);
+        for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 20, (size_t)0}) {
+            Sent().clear();
+            std::vector<uint8_t> tRequest = RequestWithMarks(usFuncId, 0, iBodyLen);
+            Dispatch(tRequest);
+            ASSERT_EQ(Sent().size(), 1u) << std::hex << usFuncId;
+            EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 6)) << std::hex << usFuncId;
+        }
+    }
+}
+
+TEST_F(DispatchOffline, RequestShorterThanItsFixedBodyIsAnsweredWith2AndNothingPastItIsTouched)
+{
+    m_pConn->dwLoginId = 0x77770005u;
+    int iChecked = 0;
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+        if (pEntry->iMinMsgLen <= 20 || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
+            continue;
+        for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 21, (size_t)0}) {
+            Sent().clear();
+            std::vector<uint8_t> tRequest = RequestWithMarks(pEntry->usMsgFuncId, 0, iBodyLen);
+            std::vector<uint8_t> tAfter = Dispatch(tRequest);
+            ASSERT_EQ(Sent().size(), 1u) << std::hex << pEntry->usMsgFuncId;
+            EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 2)) << std::hex << pEntry->usMsgFuncId;
+            EXPECT_EQ(tAfter, ExpectedAnswer(tRequest, 2));
+        }
+        iChecked++;
+    }
+    EXPECT_GE(iChecked, 50);
+
+    /* Not a request: nothing is answered, nothing is changed. */
+    Sent().clear();
+    std::vector<uint8_t> tNotice = RequestWithMarks(P1_LOGIN, 1, 100);
+    EXPECT_EQ(Dispatch(tNotice), tNotice);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(DispatchOffline, FramesFromAClientAreNeverAnsweredByTheDispatcher)
+{
+    for (uint16_t usFuncId : {(uint16_t)PE_VIDEO_FRAME, (uint16_t)PE_AUDIO_FRAME}) {
+        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
+        ASSERT_NE(pEntry, nullptr);
+        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER);
+        if (pEntry->fnHandler)
+            continue; /* the family decides once it handles them */
+        Sent().clear();
+        Dispatch(RequestWithMarks(usFuncId, 0, 0));
+        Dispatch(RequestWithMarks(usFuncId, 0, 40));
+        EXPECT_TRUE(Sent().empty()) << std::hex << usFuncId;
+    }
+}
+
+TEST_F(DispatchOffline, EveryClientIdOfTheCatalogueHasATableLineAndNoOtherIdHasOne)
+{
+    size_t nCount = 0;
+    const _VXQ_S_DPS_UMSP_FUNC_INFO *pCatalogue = VXQ_F_DPS_MW_FuncCatalogue(&nCount);
+    ASSERT_NE(pCatalogue, nullptr);
+    for (size_t i = 0; i < nCount; i++) {
+        bool bClient = (pCatalogue[i].ucSender & VXQ_DPS_UMSP_SENDER_CLIENT) != 0;
+        bool bIgnoredFrame = pCatalogue[i].usMsgFuncId == PE_VIDEO_FRAME;
+        EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(pCatalogue[i].usMsgFuncId) != nullptr, bClient || bIgnoredFrame)
+            << pCatalogue[i].sName;
+    }
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+        EXPECT_NE(VXQ_F_DPS_MW_FindFuncInfo(pEntry->usMsgFuncId), nullptr) << std::hex << pEntry->usMsgFuncId;
+        EXPECT_GE(pEntry->iMinMsgLen, 20);
+    }
+    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0), nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0x0105), nullptr);
+}
+
+TEST_F(DispatchOffline, EveryMessageRefreshesTheLastReceiveTime)
+{
+    TestClock tClock(1700001234);
+    struct {
+        uint16_t usFuncId;
+        uint8_t ucTypeByte;
+    } tCases[] = {{0x0105, 0}, {P0_HEARTBEAT, 1}, {P2_PTZ, 0}, {P1_LOGOUT, 0}};
+    for (const auto &tCase : tCases) {
+        m_pConn->tLastRecvTime = 5;
+        Dispatch(RequestWithMarks(tCase.usFuncId, tCase.ucTypeByte, 4));
+        EXPECT_EQ(m_pConn->tLastRecvTime, VXQ_F_CLOCK_NowSec()) << std::hex << tCase.usFuncId;
+        EXPECT_GE(m_pConn->tLastRecvTime, 1700001234);
+        tClock.AdvanceSec(7);
+    }
+}
+
+TEST_F(DispatchOffline, FailedSendOfARefusalIsLoggedAndTheDispatcherGoesOn)
+{
+    VXQ_F_OFFLINE_InstallCapture(0);
+    std::vector<uint8_t> tRequest = RequestWithMarks(0x0105, 0, 0);
+    Dispatch(tRequest);
+    ASSERT_EQ(Sent().size(), 1u);
+    Dispatch(tRequest);
+    EXPECT_EQ(Sent().size(), 2u);
+}

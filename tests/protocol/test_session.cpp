@@ -1,0 +1,577 @@
+/* Session messages (heartbeat, token, login, logout, claim) and the rights check: first with
+ * handlers called directly (answers captured), then over loopback connections to a running service. */
+#include <gtest/gtest.h>
+
+#include "protocol/head.h"
+#include "protocol/session.h"
+#include "support/offline_link.h"
+#include "support/test_client.h"
+#include "support/test_host.h"
+#include "vxq_digest.h"
+
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+/* The user table behind the lookup callback: name, password, global rights, channel 2 rights. */
+struct SessionUser {
+    const char *sName;
+    const char *sPassword;
+    uint32_t dwPopMask;
+    uint32_t dwCh2PopMask;
+};
+const SessionUser s_tUsers[] = {
+    {"admin", "secret", 0xFF, 0},
+    {"guest", "guestpw", 0x00, 0x09},
+    {"longpw", "0123456789012345678901234567890123456789", 0, 0}, /* 40 characters, no terminator */
+};
+int s_iLookups = 0;
+
+int SessionLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
+{
+    (void)in_pUser;
+    s_iLookups++;
+    for (const SessionUser &tUser : s_tUsers) {
+        if (strcmp(tUser.sName, in_sName) != 0)
+            continue;
+        strncpy(out_pUserInfo->sUserName, tUser.sName, sizeof(out_pUserInfo->sUserName) - 1);
+        memcpy(out_pUserInfo->sPassword, tUser.sPassword,
+               strnlen(tUser.sPassword, sizeof(out_pUserInfo->sPassword)));
+        out_pUserInfo->dwPopMask = tUser.dwPopMask;
+        out_pUserInfo->dwChPopMask[2] = tUser.dwCh2PopMask;
+        return 1;
+    }
+    return 0;
+}
+
+class SessionOffline : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VXQ_F_OFFLINE_InstallCapture();
+        m_pSrv = VXQ_F_OFFLINE_NewInstance();
+        m_pConn = VXQ_F_OFFLINE_NewConn(0x43210007u);
+        ASSERT_NE(m_pSrv, nullptr);
+        ASSERT_NE(m_pConn, nullptr);
+        m_pSrv->fnQueryUserCallback = SessionLookupUser;
+        s_iLookups = 0;
+    }
+    void TearDown() override
+    {
+        VXQ_F_OFFLINE_FreeConn(m_pConn);
+        VXQ_F_OFFLINE_FreeInstance(m_pSrv);
+        VXQ_F_OFFLINE_RemoveCapture();
+    }
+    /* Dispatches one message; returns the single answer sent (empty when none). */
+    std::vector<uint8_t> Exchange(std::vector<uint8_t> in_tMsg)
+    {
+        VXQ_F_OFFLINE_Sent().clear();
+        VXQ_F_DPS_MW_DoSingleNetDataPacket(m_pSrv, m_pConn, in_tMsg.data(), (int32_t)in_tMsg.size());
+        if (VXQ_F_OFFLINE_Sent().size() != 1)
+            return std::vector<uint8_t>();
+        return VXQ_F_OFFLINE_Sent()[0].tMsg;
+    }
+    std::string GetToken()
+    {
+        std::vector<uint8_t> tAnswer = Exchange(VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+        if (tAnswer.size() != 109 || tAnswer[11] != 0)
+            return std::string();
+        return std::string((const char *)tAnswer.data() + 48);
+    }
+    std::vector<uint8_t> Login(const std::string &in_sUser, const std::string &in_sDigest)
+    {
+        return Exchange(VXQ_F_TESTCLI_BuildLogin(2, in_sUser, in_sDigest));
+    }
+
+    _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
+    _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
+};
+
+std::string Upper(std::string in_sText)
+{
+    for (char &c : in_sText)
+        c = (char)toupper((unsigned char)c);
+    return in_sText;
+}
+
+} // namespace
+
+TEST_F(SessionOffline, HeartbeatRequestIsEchoedAndPutsTheConnectionUnderSupervision)
+{
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, 0xF0, 0x01020304u, nullptr, 0);
+    tRequest[11] = 0x5E; /* the result byte of a heartbeat is not written */
+    tRequest[19] = 0x99;
+    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 0xF1;
+    EXPECT_EQ(tAnswer, tExpected);
+    EXPECT_EQ(m_pConn->bHeartbeat, 1u);
+}
+
+TEST_F(SessionOffline, HeartbeatAnswerIsIgnoredAndDoesNotStartSupervision)
+{
+    for (uint8_t ucTypeByte : {(uint8_t)1, (uint8_t)2, (uint8_t)0xF1}) {
+        EXPECT_TRUE(Exchange(VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, ucTypeByte, 9, nullptr, 0)).empty());
+        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+    }
+    EXPECT_EQ(m_pConn->bHeartbeat, 0u);
+}
+
+TEST_F(SessionOffline, TokenAnswerCarriesVersionTokenAndPasswordModeAndMakesACommandConnection)
+{
+    m_pSrv->ucPwdMode = 1;
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 0xCAFE, 89);
+    for (int i = 0; i < 26; i++)
+        tRequest[20 + i] = (uint8_t)(0x30 + i); /* the client's version words stay */
+    tRequest[19] = 0x77;
+    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    ASSERT_EQ(tAnswer.size(), 109u);
+    EXPECT_EQ(tAnswer[10], 1);
+    EXPECT_EQ(tAnswer[11], 0);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 0xCAFEu);
+    EXPECT_EQ(tAnswer[19], 0x77);
+    EXPECT_TRUE(std::equal(tAnswer.begin() + 20, tAnswer.begin() + 46, tRequest.begin() + 20));
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 46), 0x0211);
+    EXPECT_EQ(tAnswer[108], 1);
+
+    std::string sToken((const char *)tAnswer.data() + 48);
+    ASSERT_NE(m_pConn->pToken, nullptr);
+    EXPECT_EQ(sToken, std::string(m_pConn->pToken));
+    EXPECT_LT(sToken.size() + 1, 60u);
+    EXPECT_EQ(m_pConn->iConnType, VXQ_DPS_CONN_COMMAND);
+
+    /* The token is the Base64 text of "<peer address as signed number><peer port><random>". */
+    char sDecoded[64] = {0};
+    ASSERT_LE(Base64decode_len(sToken.c_str()), (int)sizeof(sDecoded));
+    Base64decode(sDecoded, sToken.c_str());
+    EXPECT_EQ(std::string(sDecoded).rfind("213070643340000", 0), 0u) << sDecoded;
+    EXPECT_GT(strlen(sDecoded), strlen("213070643340000"));
+}
+
+TEST_F(SessionOffline, EachTokenRequestMakesANewTokenAndOnlyTheLastIsAccepted)
+{
+    std::string sFirst = GetToken();
+    std::string sSecond = GetToken();
+    ASSERT_FALSE(sFirst.empty());
+    ASSERT_FALSE(sSecond.empty());
+    EXPECT_NE(sFirst, sSecond);
+    EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sFirst, "secret"))[11], 4);
+    EXPECT_EQ(m_pConn->dwLoginId, 0u);
+    EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sSecond, "secret"))[11], 0);
+    EXPECT_NE(m_pConn->dwLoginId, 0u);
+}
+
+TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
+{
+    struct {
+        const char *sCase;
+        bool bToken;
+        bool bCallback;
+        std::string sUser;
+        std::string sPassword;
+        int iDigestForm; /* 0 right, 1 uppercase, 2 with a character after the 32, 3 empty */
+        uint8_t ucResult;
+        int iLookups;
+    } tCases[] = {
+        {"empty user name", true, true, "", "secret", 0, 3, 0},
+        {"no lookup callback", true, false, "admin", "secret", 0, 1, 0},
+        {"unknown user", true, true, "nobody", "secret", 0, 3, 1},
+        {"no token yet", false, true, "admin", "secret", 0, 1, 1},
+        {"uppercase digest", true, true, "admin", "secret", 1, 4, 1},
+        {"digest with a tail", true, true, "admin", "secret", 2, 4, 1},
+        {"empty digest", true, true, "admin", "secret", 3, 4, 1},
+        {"wrong password", true, true, "admin", "Secret", 0, 4, 1},
+        {"right digest", true, true, "admin", "secret", 0, 0, 1},
+        {"40-character password", true, true, "longpw", "0123456789012345678901234567890123456789", 0, 0, 1},
+    };
+    for (const auto &tCase : tCases) {
+        VXQ_F_OFFLINE_FreeConn(m_pConn);
+        m_pConn = VXQ_F_OFFLINE_NewConn(0x43210007u);
+        m_pSrv->fnQueryUserCallback = tCase.bCallback ? SessionLookupUser : nullptr;
+        std::string sToken = tCase.bToken ? GetToken() : std::string("bm90b2tlbg==");
+        std::string sDigest = VXQ_F_TESTCLI_LoginDigest(sToken, tCase.sPassword);
+        if (tCase.iDigestForm == 1)
+            sDigest = Upper(sDigest);
+        else if (tCase.iDigestForm == 2)
+            sDigest += "0";
+        else if (tCase.iDigestForm == 3)
+            sDigest.clear();
+        s_iLookups = 0;
+        std::vector<uint8_t> tAnswer = Login(tCase.sUser, sDigest);
+        ASSERT_EQ(tAnswer.size(), 548u) << tCase.sCase;
+        EXPECT_EQ(tAnswer[10], 1) << tCase.sCase;
+        EXPECT_EQ(tAnswer[11], tCase.ucResult) << tCase.sCase;
+        EXPECT_EQ(s_iLookups, tCase.iLookups) << tCase.sCase;
+        EXPECT_EQ(m_pConn->dwLoginId != 0, tCase.ucResult == 0) << tCase.sCase;
+    }
+}
+
+TEST_F(SessionOffline, SuccessfulLoginFillsExactlyTheAnswerFieldsFromTheCapabilityRecord)
+{
+    m_pSrv->tDevCapInfo.bSpecialChFlag = 1;
+    std::string sToken = GetToken();
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildLogin(0x55AA, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"));
+    for (size_t i = 20 + 288; i < tRequest.size(); i++)
+        tRequest[i] = 0xCC;
+    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    ASSERT_EQ(tAnswer.size(), 548u);
+    EXPECT_EQ(tAnswer[11], 0);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 0x55AAu);
+
+    uint32_t dwLoginId = VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 288);
+    EXPECT_EQ(dwLoginId, m_pConn->dwLoginId);
+    EXPECT_EQ(dwLoginId & 0xFFFFu, 0x0007u);
+    EXPECT_NE(dwLoginId >> 16, 0u);
+
+    const uint8_t *pBody = tAnswer.data() + 20;
+    /* At most 8 characters of the identification text, then a zero at offset 300. */
+    EXPECT_EQ(std::string((const char *)pBody + 292, 9), std::string("DEV12345\0", 9));
+    EXPECT_EQ(std::string((const char *)pBody + 336), "ModelText");
+    EXPECT_EQ(std::string((const char *)pBody + 368), "VendorText");
+    EXPECT_EQ(pBody[400], 0);
+    EXPECT_EQ(pBody[436], 0);
+    EXPECT_EQ(pBody[468], 0);
+    EXPECT_EQ(pBody[492], 1);
+    EXPECT_EQ(pBody[493], 0xFF);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 500), 4u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 504), 2u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 508), 11u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 512), 22u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 516), 33u);
+    /* Bytes no answer field covers keep the client's values. */
+    for (size_t iOff : {301u, 335u, 401u, 435u, 437u, 467u, 469u, 491u, 494u, 499u, 520u, 527u})
+        EXPECT_EQ(pBody[iOff], 0xCC) << "body offset " << iOff;
+    /* The request part stays. */
+    EXPECT_EQ(std::string((const char *)pBody), "admin");
+}
+
+TEST_F(SessionOffline, FailedLoginKeepsTheEarlierLoginAndItsRights)
+{
+    std::string sToken = GetToken();
+    ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
+    uint32_t dwLoginId = m_pConn->dwLoginId;
+    ASSERT_NE(m_pConn->pUserInfo, nullptr);
+    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0xFFu);
+
+    EXPECT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "wrong"))[11], 4);
+    EXPECT_EQ(m_pConn->dwLoginId, dwLoginId);
+    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0xFFu);
+    EXPECT_STREQ(m_pConn->pUserInfo->sUserName, "admin");
+
+    /* A second successful login replaces the id and the user record. */
+    EXPECT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "guestpw"))[11], 0);
+    EXPECT_STREQ(m_pConn->pUserInfo->sUserName, "guest");
+    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0u);
+    EXPECT_EQ(m_pConn->dwLoginId & 0xFFFFu, 0x0007u);
+}
+
+TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
+{
+    std::string sToken = GetToken();
+    ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
+    ASSERT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 1);
+
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 0x31, 4);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, 0xDEADBEEFu);
+    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 1;
+    EXPECT_EQ(tAnswer, tExpected);
+    EXPECT_EQ(m_pConn->dwLoginId, 0u);
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 0);
+    ASSERT_NE(m_pConn->pToken, nullptr);
+    EXPECT_EQ(std::string(m_pConn->pToken), sToken);
+
+    /* The kept token still serves a new login. */
+    EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
+}
+
+TEST_F(SessionOffline, ClaimStoresTheClaimValueAndAnswersTheConnectionId)
+{
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 0x42, 12);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, 0x01020304u);
+    VXQ_F_TESTCLI_PutU32(tRequest, 24, 0x89ABCDEFu);
+    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 1;
+    VXQ_F_TESTCLI_PutU32(tExpected, 28, 0x5A5A0007u);
+    EXPECT_EQ(tAnswer, tExpected);
+    EXPECT_EQ(m_pConn->dwClaimId, 0x89ABCDEFu);
+}
+
+TEST_F(SessionOffline, SessionHandlersCalledDirectlyRefuseShortMessagesWith2)
+{
+    struct {
+        VXQ_PF_DPS_NETMSG_HANDLER fnHandler;
+        uint16_t usFuncId;
+        size_t iLen;
+    } tCases[] = {
+        {VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN, P1_VER_CONSULT_GET_TOKEN, 108},
+        {VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN, P1_LOGIN, 547},
+        {VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL, P1_CLAIM_CHANNEL, 31},
+    };
+    for (const auto &tCase : tCases) {
+        std::vector<uint8_t> tBuf = VXQ_F_TESTCLI_BuildZeroMsg(tCase.usFuncId, 3, tCase.iLen - 20);
+        tBuf.resize(tCase.iLen + 16, 0xA5);
+        VXQ_F_OFFLINE_Sent().clear();
+        tCase.fnHandler(m_pSrv, m_pConn, tBuf.data(), (int32_t)tCase.iLen);
+        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), tCase.iLen);
+        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg[11], 2);
+        for (size_t i = tCase.iLen; i < tBuf.size(); i++)
+            EXPECT_EQ(tBuf[i], 0xA5);
+    }
+    EXPECT_EQ(m_pConn->pToken, nullptr);
+    EXPECT_EQ(m_pConn->pUserInfo, nullptr);
+    EXPECT_EQ(m_pConn->dwClaimId, 0u);
+}
+
+TEST_F(SessionOffline, RightsCheckFollowsSpecialChannelUserRecordGlobalAndChannelWords)
+{
+    std::string sToken = GetToken();
+    ASSERT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "guestpw"))[11], 0);
+    struct {
+        int bSpecialChFlag;
+        bool bUserRecord;
+        int32_t iChNo;
+        uint32_t dwBit;
+        int iGranted;
+    } tCases[] = {
+        {1, false, 10000, 0x01, 1}, {0, false, 10000, 0x01, 0}, {1, false, 2, 0x01, 0},
+        {0, true, 2, 0x01, 1},      {0, true, 2, 0x08, 1},      {0, true, 2, 0x02, 0},
+        {0, true, 3, 0x01, 0},      {0, true, -1, 0x01, 0},     {0, true, 64, 0x01, 0},
+        {0, true, 10000, 0x01, 0},
+    };
+    for (const auto &tCase : tCases) {
+        m_pSrv->tDevCapInfo.bSpecialChFlag = tCase.bSpecialChFlag;
+        _VXQ_S_DPS_USER_INFO *pSaved = m_pConn->pUserInfo;
+        if (!tCase.bUserRecord)
+            m_pConn->pUserInfo = nullptr;
+        EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, tCase.iChNo, tCase.dwBit), tCase.iGranted)
+            << tCase.iChNo << " bit " << tCase.dwBit;
+        m_pConn->pUserInfo = pSaved;
+    }
+    /* A global right holds on every channel, also outside 0..63. */
+    m_pConn->pUserInfo->dwPopMask = VXQ_DPS_POP_WRITE_CONFIG;
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, -1, VXQ_DPS_POP_WRITE_CONFIG), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 99, VXQ_DPS_POP_WRITE_CONFIG), 1);
+}
+
+/* ---- The same rules over real loopback connections to a running service. ---- */
+
+namespace {
+
+class SessionOverTcp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VXQ_F_TESTHOST_AddUser(&m_tHost, "admin", "secret", 0xFF, 0);
+        ASSERT_EQ(VXQ_F_TESTHOST_Start(&m_tHost), 1);
+        VXQ_F_TESTCLI_Init(&m_tCli);
+        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&m_tCli, m_tHost.usPort), 1);
+    }
+    void TearDown() override
+    {
+        VXQ_F_TESTCLI_Close(&m_tCli);
+        VXQ_F_TESTHOST_Stop(&m_tHost);
+    }
+    /* Sends in_tMsg and then a heartbeat; returns the messages that came back
+     * before the heartbeat's echo (the echo proves the first was handled). */
+    std::vector<std::vector<uint8_t>> AnswersBeforeHeartbeat(const std::vector<uint8_t> &in_tMsg)
+    {
+        std::vector<std::vector<uint8_t>> tAnswers;
+        EXPECT_EQ(VXQ_F_TESTCLI_SendMsg(&m_tCli, in_tMsg), 1);
+        std::vector<uint8_t> tBeat = VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 0xBEA7, 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_SendMsg(&m_tCli, tBeat), 1);
+        std::vector<uint8_t> tMsg;
+        while (VXQ_F_TESTCLI_ReadMsg(&m_tCli, tMsg, 3000)) {
+            if (VXQ_F_TESTCLI_GetU16(tMsg, 8) == P0_HEARTBEAT && VXQ_F_TESTCLI_GetU32(tMsg, 12) == 0xBEA7)
+                return tAnswers;
+            tAnswers.push_back(tMsg);
+        }
+        ADD_FAILURE() << "the heartbeat echo never came";
+        return tAnswers;
+    }
+    /* The heartbeat flag of the client's connection, read on the control thread. */
+    int HeartbeatFlag()
+    {
+        int iFlag = -1;
+        VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *pSrv) {
+            for (_VXQ_S_DPS_NET_PORT_DATA *pConn : pSrv->pConn) {
+                if (pConn)
+                    iFlag = (int)pConn->bHeartbeat;
+            }
+        });
+        return iFlag;
+    }
+
+    _VXQ_S_TESTHOST_DATA m_tHost;
+    _VXQ_S_TESTCLI_DATA m_tCli;
+};
+
+} // namespace
+
+TEST_F(SessionOverTcp, HeartbeatAnswerIsIgnoredAndHeartbeatRequestIsEchoedAndSetsTheFlag)
+{
+    std::vector<uint8_t> tAnswerBeat = VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, 1, 0x1111, nullptr, 0);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&m_tCli, tAnswerBeat), 1);
+    /* The claim's answer comes first: the heartbeat answer before it got none. */
+    std::vector<uint8_t> tClaim;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 5, 12), tClaim), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tClaim, 8), P1_CLAIM_CHANNEL);
+    EXPECT_EQ(HeartbeatFlag(), 0);
+
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, 0x08, 0x2222, nullptr, 0);
+    std::vector<uint8_t> tEcho;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tEcho), 1);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 0x09;
+    EXPECT_EQ(tEcho, tExpected);
+    EXPECT_EQ(HeartbeatFlag(), 1);
+}
+
+TEST_F(SessionOverTcp, TokenThenLoginWithTheRightDigestLogsIn)
+{
+    std::string sToken;
+    uint8_t ucResult = 0xFF, ucPwdMode = 0xFF;
+    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&m_tCli, sToken, &ucResult, &ucPwdMode), 1);
+    EXPECT_EQ(ucResult, 0);
+    EXPECT_EQ(ucPwdMode, 0);
+    ASSERT_FALSE(sToken.empty());
+    uint32_t dwLoginId = 0;
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Login(&m_tCli, "admin", "secret", sToken, &ucResult, &dwLoginId, &tAnswer), 1);
+    EXPECT_EQ(ucResult, 0);
+    EXPECT_NE(dwLoginId, 0u);
+    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 292), "DEV1");
+    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 336), "TestModel");
+    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 368), "TestVendor");
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 500), 4u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 504), 2u);
+}
+
+TEST_F(SessionOverTcp, LoginBeforeAnyTokenFailsWith1)
+{
+    uint8_t ucResult = 0xFF;
+    uint32_t dwLoginId = 0;
+    ASSERT_EQ(VXQ_F_TESTCLI_Login(&m_tCli, "admin", "secret", "", &ucResult, &dwLoginId), 1);
+    EXPECT_EQ(ucResult, 1);
+    EXPECT_EQ(dwLoginId, 0u);
+}
+
+TEST_F(SessionOverTcp, UppercaseDigestFailsWith4)
+{
+    std::string sToken;
+    uint8_t ucResult = 0xFF;
+    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&m_tCli, sToken, &ucResult), 1);
+    std::string sDigest = VXQ_F_TESTCLI_LoginDigest(sToken, "secret");
+    for (char &c : sDigest)
+        c = (char)toupper((unsigned char)c);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildLogin(9, "admin", sDigest), tAnswer), 1);
+    ASSERT_EQ(tAnswer.size(), 548u);
+    EXPECT_EQ(tAnswer[10] & 3, 1);
+    EXPECT_EQ(tAnswer[11], 4);
+}
+
+TEST_F(SessionOverTcp, TwoTokensInARowAndOnlyTheSecondIsAccepted)
+{
+    std::string sFirst, sSecond;
+    uint8_t ucResult = 0xFF;
+    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&m_tCli, sFirst, &ucResult), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&m_tCli, sSecond, &ucResult), 1);
+    ASSERT_NE(sFirst, sSecond);
+    uint32_t dwLoginId = 0;
+    ASSERT_EQ(VXQ_F_TESTCLI_Login(&m_tCli, "admin", "secret", sFirst, &ucResult, &dwLoginId), 1);
+    EXPECT_EQ(ucResult, 4);
+    ASSERT_EQ(VXQ_F_TESTCLI_Login(&m_tCli, "admin", "secret", sSecond, &ucResult, &dwLoginId), 1);
+    EXPECT_EQ(ucResult, 0);
+}
+
+TEST_F(SessionOverTcp, LogoutKeepsTheConnectionAndLoginRequiredRequestsThenGet6)
+{
+    uint32_t dwLoginId = 0;
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&m_tCli, "admin", "secret", &dwLoginId), 1);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 3, 4), tAnswer), 1);
+    EXPECT_EQ(tAnswer[10], 1);
+    EXPECT_EQ(tAnswer[11], 0);
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P9_MODIFY_USER_PWD, 4, 96), tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P9_MODIFY_USER_PWD);
+    EXPECT_EQ(tAnswer.size(), 116u);
+    EXPECT_EQ(tAnswer[11], 6);
+}
+
+TEST_F(SessionOverTcp, UnknownId0x0105IsAnsweredWith42InPlaceAndNotAtAllAsAnAnswer)
+{
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildMsg(0x0105, 0x0C, 0x7777, "abcd", 4);
+    tRequest[18] = 0x5A;
+    std::vector<std::vector<uint8_t>> tAnswers = AnswersBeforeHeartbeat(tRequest);
+    ASSERT_EQ(tAnswers.size(), 1u);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 0x0D;
+    tExpected[11] = 42;
+    EXPECT_EQ(tAnswers[0], tExpected);
+
+    EXPECT_TRUE(AnswersBeforeHeartbeat(VXQ_F_TESTCLI_BuildMsg(0x0105, 1, 0x7778, "abcd", 4)).empty());
+}
+
+TEST_F(SessionOverTcp, RequestShorterThanItsBodyIsAnsweredWith2)
+{
+    struct {
+        uint16_t usFuncId;
+        size_t iBodyLen;
+    } tCases[] = {{P1_LOGIN, 100}, {P1_VER_CONSULT_GET_TOKEN, 88}, {P1_CLAIM_CHANNEL, 11}, {P2_PTZ, 23}};
+    for (const auto &tCase : tCases) {
+        std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(tCase.usFuncId, 0x99, tCase.iBodyLen);
+        std::vector<uint8_t> tAnswer;
+        ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tAnswer), 1) << std::hex << tCase.usFuncId;
+        std::vector<uint8_t> tExpected = tRequest;
+        tExpected[10] = 1;
+        tExpected[11] = 2;
+        EXPECT_EQ(tAnswer, tExpected) << std::hex << tCase.usFuncId;
+    }
+}
+
+TEST_F(SessionOverTcp, KnownIdWhoseFamilyIsNotBuiltAnswers40)
+{
+    const _VXQ_S_DPS_NETMSG_ENTRY *pUnbuilt = nullptr;
+    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+        if (!pEntry->fnHandler && !(pEntry->ucFlags & (VXQ_DPS_NETMSG_NO_ANSWER | VXQ_DPS_NETMSG_NEED_LOGIN))) {
+            pUnbuilt = pEntry;
+            break;
+        }
+    }
+    if (!pUnbuilt)
+        GTEST_SKIP() << "every family handler is built";
+    std::vector<uint8_t> tRequest =
+        VXQ_F_TESTCLI_BuildZeroMsg(pUnbuilt->usMsgFuncId, 0x41, (size_t)pUnbuilt->iMinMsgLen - 20);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tAnswer), 1);
+    std::vector<uint8_t> tExpected = tRequest;
+    tExpected[10] = 1;
+    tExpected[11] = 40;
+    EXPECT_EQ(tAnswer, tExpected);
+}
+
+TEST_F(SessionOverTcp, ClaimAnswersTheConnectionIdOfThisConnection)
+{
+    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 6, 12);
+    VXQ_F_TESTCLI_PutU32(tRequest, 24, 0xC1A1C1A1u);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tAnswer), 1);
+    uint32_t dwConnId = 0, dwClaimId = 0;
+    VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *pSrv) {
+        for (_VXQ_S_DPS_NET_PORT_DATA *pConn : pSrv->pConn) {
+            if (pConn) {
+                dwConnId = pConn->dwConnId;
+                dwClaimId = pConn->dwClaimId;
+            }
+        }
+    });
+    EXPECT_EQ(tAnswer[11], 0);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), dwConnId);
+    EXPECT_EQ(dwClaimId, 0xC1A1C1A1u);
+}

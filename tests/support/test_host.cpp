@@ -1,0 +1,248 @@
+/* test_host.cpp - the test host application: service start/stop, users, recorded events, orders. */
+#include "support/test_host.h"
+
+#include "core/channel.h"
+
+#include <string.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+_VXQ_S_TESTHOST_DATA::_VXQ_S_TESTHOST_DATA()
+{
+    VXQ_F_TESTHOST_DefaultCap(&tCap);
+}
+
+_VXQ_S_TESTHOST_DATA::~_VXQ_S_TESTHOST_DATA()
+{
+    VXQ_F_TESTHOST_Stop(this);
+}
+
+void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
+{
+    memset(out_pCap, 0, sizeof(*out_pCap));
+    strcpy(out_pCap->sDevIdText, "DEV1");
+    strcpy(out_pCap->sDevText1, "TestModel");
+    strcpy(out_pCap->sDevText2, "TestVendor");
+    out_pCap->iVideoChanNum = 4;
+    out_pCap->iAudioChanNum = 2;
+    out_pCap->iDevCapValue1 = 1;
+    out_pCap->iDevCapValue2 = 2;
+    out_pCap->iDevCapValue3 = 3;
+    out_pCap->iDevCapValue4 = 4;
+}
+
+void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
+                            const std::string &in_sPassword, uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
+{
+    std::lock_guard<std::mutex> tGuard(inout_pHost->tLock);
+    for (_VXQ_S_TESTHOST_USER &tUser : inout_pHost->tUsers) {
+        if (tUser.sName == in_sName) {
+            tUser = {in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask};
+            return;
+        }
+    }
+    inout_pHost->tUsers.push_back({in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask});
+}
+
+void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook)
+{
+    std::lock_guard<std::mutex> tGuard(inout_pHost->tLock);
+    inout_pHost->fnHook = in_fnHook;
+}
+
+/* Event callback (callback thread): records a copy, then runs the hook unlocked. */
+static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
+{
+    _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
+    if (!pHost || !in_pMsg || in_iLength <= 0)
+        return 0;
+    const uint8_t *pMsg = (const uint8_t *)in_pMsg;
+    std::vector<uint8_t> tEvent(pMsg, pMsg + in_iLength);
+    VXQ_TESTHOST_EVENT_HOOK fnHook;
+    {
+        std::lock_guard<std::mutex> tGuard(pHost->tLock);
+        pHost->tEvents.push_back(tEvent);
+        pHost->iEventTotal++;
+        fnHook = pHost->fnHook;
+    }
+    pHost->tCond.notify_all();
+    if (fnHook)
+        fnHook(pHost, tEvent);
+    return 0;
+}
+
+/* User lookup callback (control thread). */
+static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
+{
+    _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
+    if (!pHost || !in_sUserName || !out_pUserInfo)
+        return 0;
+    std::lock_guard<std::mutex> tGuard(pHost->tLock);
+    pHost->iLookupTotal++;
+    for (const _VXQ_S_TESTHOST_USER &tUser : pHost->tUsers) {
+        if (tUser.sName != in_sUserName)
+            continue;
+        strncpy(out_pUserInfo->sUserName, tUser.sName.c_str(), sizeof(out_pUserInfo->sUserName) - 1);
+        strncpy(out_pUserInfo->sPassword, tUser.sPassword.c_str(), sizeof(out_pUserInfo->sPassword) - 1);
+        out_pUserInfo->dwPopMask = tUser.dwPopMask;
+        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]); i++)
+            out_pUserInfo->dwChPopMask[i] = tUser.dwChPopMask;
+        return 1;
+    }
+    return 0;
+}
+
+int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
+{
+    VXQ_F_TESTHOST_Stop(inout_pHost);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    for (;;) {
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
+            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, 0,
+            nullptr, 0, in_iPwdMode);
+        if (inout_pHost->pSrv)
+            break;
+        /* Another test program may hold a socket the start needs for a moment. */
+        if (std::chrono::steady_clock::now() >= tDeadline)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    inout_pHost->usPort = inout_pHost->pSrv->usTcpPort;
+    return inout_pHost->usPort != 0 ? 1 : 0;
+}
+
+void VXQ_F_TESTHOST_Stop(_VXQ_S_TESTHOST_DATA *inout_pHost)
+{
+    if (!inout_pHost->pSrv)
+        return;
+    VXQ_F_DPS_StopDevProNetServer(inout_pHost->pSrv);
+    inout_pHost->pSrv = nullptr;
+    inout_pHost->usPort = 0;
+}
+
+int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgFuncId,
+                             std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs)
+{
+    std::unique_lock<std::mutex> tGuard(inout_pHost->tLock);
+    auto fnFind = [&]() {
+        for (size_t i = 0; i < inout_pHost->tEvents.size(); i++) {
+            if (in_iMsgFuncId < 0 || VXQ_F_TESTHOST_MsgFuncId(inout_pHost->tEvents[i]) == in_iMsgFuncId)
+                return (int)i;
+        }
+        return -1;
+    };
+    int iIndex = -1;
+    inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs),
+                                [&]() { return (iIndex = fnFind()) >= 0; });
+    if (iIndex < 0)
+        return 0;
+    out_tEvent = inout_pHost->tEvents[(size_t)iIndex];
+    inout_pHost->tEvents.erase(inout_pHost->tEvents.begin() + iIndex);
+    return 1;
+}
+
+/* One control-thread job: the work and its completion, shared by the test and the control thread. */
+struct _VXQ_S_TESTHOST_CONTROL_JOB {
+    std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> fnWork;
+    std::mutex tLock;
+    std::condition_variable tCond;
+    bool bDone = false;
+};
+
+/* Control work (control thread): takes over the job reference passed as the
+ * argument, runs the work and signals its end. */
+static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+                                   int32_t in_iArgLen)
+{
+    if (in_iArgLen != (int32_t)sizeof(void *))
+        return;
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = nullptr;
+    memcpy(&pHeld, in_pArg, sizeof(pHeld));
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = *pHeld;
+    delete pHeld;
+    pJob->fnWork(inout_pMcSrvData);
+    {
+        std::lock_guard<std::mutex> tGuard(pJob->tLock);
+        pJob->bDone = true;
+    }
+    pJob->tCond.notify_all();
+}
+
+int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
+{
+    if (!inout_pHost->pSrv)
+        return 0;
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
+    pJob->fnWork = in_fnWork;
+    /* The control thread owns one reference until it ran the job; a job that
+     * never runs (service stopped first) leaks that small record only. */
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
+        delete pHeld;
+        return 0;
+    }
+    std::unique_lock<std::mutex> tGuard(pJob->tLock);
+    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs), [&]() { return pJob->bDone; })
+               ? 1
+               : 0;
+}
+
+/* A host-order u32 at in_iOffset of an application message, 0 past its end. */
+static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
+{
+    uint32_t dwValue = 0;
+    if (in_tMsg.size() >= in_iOffset + 4)
+        memcpy(&dwValue, in_tMsg.data() + in_iOffset, 4);
+    return dwValue;
+}
+
+int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg)
+{
+    return (int32_t)PR_Get32(in_tMsg, 0);
+}
+
+uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg)
+{
+    return PR_Get32(in_tMsg, 8);
+}
+
+int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
+{
+    return (int32_t)PR_Get32(in_tMsg, 12);
+}
+
+std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
+                                               const void *in_pBody, int32_t in_iBodyLen)
+{
+    std::vector<uint8_t> tOrder(16 + (size_t)(in_iBodyLen > 0 ? in_iBodyLen : 0), 0);
+    memcpy(tOrder.data(), &in_iMsgFuncId, 4);
+    tOrder[4] = 0;
+    tOrder[5] = in_ucResult;
+    memcpy(tOrder.data() + 8, &in_dwTransId, 4);
+    int32_t iBodyLen = in_iBodyLen > 0 ? in_iBodyLen : 0;
+    memcpy(tOrder.data() + 12, &iBodyLen, 4);
+    if (in_pBody && iBodyLen)
+        memcpy(tOrder.data() + 16, in_pBody, (size_t)iBodyLen);
+    return tOrder;
+}
+
+int VXQ_F_TESTHOST_PostOrder(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tOrder)
+{
+    if (!inout_pHost->pSrv || in_tOrder.empty())
+        return 0;
+    return VXQ_F_DPS_SendDevProData(inout_pHost->pSrv, in_tOrder.data(), (int)in_tOrder.size());
+}
+
+int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent,
+                               uint8_t in_ucErrorCode)
+{
+    if (in_tEvent.size() < 16)
+        return 0;
+    std::vector<uint8_t> tOrder(in_tEvent);
+    tOrder[4] = 0;
+    tOrder[5] = in_ucErrorCode;
+    return VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}

@@ -1,0 +1,107 @@
+/*
+ * test_host.h - a host application for tests: starts a service and plays the host's part.
+ *
+ * Owns one running service instance (started on a port the system picks), the
+ * capability record it was started with, a user table behind the user lookup
+ * callback, and the list of events the service delivered. An optional event
+ * hook runs inside the event callback (on the service's callback thread) and
+ * may answer at once with VXQ_F_DPS_SendDevProData, as a real host may.
+ *
+ * Threads: the lookup callback runs on the control thread, the event callback
+ * on the callback thread, the test on its own; the record's lock guards the
+ * users, the events and the hook. Set the hook and the users before Start or
+ * under no traffic. Stop before the record goes away (the destructor stops too).
+ */
+#ifndef VXQ_TEST_HOST_H
+#define VXQ_TEST_HOST_H
+
+#include "core/instance.h"
+#include "vxq_dps.h"
+
+#include <stdint.h>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+/* One user the lookup callback knows. */
+typedef struct _VXQ_S_TESTHOST_USER {
+    std::string sName;
+    std::string sPassword;
+    uint32_t dwPopMask;   /* rights on every channel */
+    uint32_t dwChPopMask; /* rights put into each of the 64 channel words */
+} _VXQ_S_TESTHOST_USER;
+
+struct _VXQ_S_TESTHOST_DATA;
+
+/* Runs inside the event callback with a copy of the event (head and body). */
+typedef std::function<void(_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &)> VXQ_TESTHOST_EVENT_HOOK;
+
+typedef struct _VXQ_S_TESTHOST_DATA {
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr; /* the running instance (tests may look inside) */
+    uint16_t usPort = 0;                   /* TCP port the service listens on */
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start */
+    std::mutex tLock;
+    std::condition_variable tCond;
+    std::vector<_VXQ_S_TESTHOST_USER> tUsers;
+    std::vector<std::vector<uint8_t>> tEvents; /* delivered and not yet taken, oldest first */
+    int iEventTotal = 0;                       /* every event ever delivered */
+    int iLookupTotal = 0;                      /* lookup callback calls */
+    VXQ_TESTHOST_EVENT_HOOK fnHook;
+
+    _VXQ_S_TESTHOST_DATA();
+    ~_VXQ_S_TESTHOST_DATA();
+} _VXQ_S_TESTHOST_DATA;
+
+/* Fills a valid capability record: "DEV1" id, texts "TestModel"/"TestVendor",
+ * 4 video and 2 audio channels, caps 1, 2, 3, 4, 0, no special channel, no admission check. */
+void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap);
+
+/* Adds (or replaces) a user of the lookup callback. */
+void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
+                            const std::string &in_sPassword, uint32_t in_dwPopMask = 0xFF,
+                            uint32_t in_dwChPopMask = 0);
+
+/* Sets the hook that runs inside the event callback (null clears it). */
+void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook);
+
+/* Starts a service with tCap on a port the system picks (retrying for up to
+ * in_iTimeoutMs while the start fails). Returns 1 with pSrv and usPort set. */
+int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode = 0, int in_iTimeoutMs = 10000);
+
+/* Stops the service (safe when not started). */
+void VXQ_F_TESTHOST_Stop(_VXQ_S_TESTHOST_DATA *inout_pHost);
+
+/* Waits up to in_iTimeoutMs for a delivered event with id in_iMsgFuncId (-1: any)
+ * and takes it out of the list. Returns 1 with the event in out_tEvent. */
+int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgFuncId,
+                             std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs = 3000);
+
+/* Runs in_fnWork on the service's control thread (posted as control work, in
+ * order with orders) and waits up to in_iTimeoutMs for it to finish; the only
+ * race-free way for a test to look at connection records. Returns 1 when it ran. */
+int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
+                                   int in_iTimeoutMs = 3000);
+
+/* Head fields of an event or order (16-byte head, host byte order). */
+int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
+uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
+int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg);
+
+/* Builds an order: head (id, type 0, the result, the transaction id, body length) and body. */
+std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
+                                               const void *in_pBody, int32_t in_iBodyLen);
+
+/* Posts an order with VXQ_F_DPS_SendDevProData; returns its result. Any thread,
+ * also from inside the hook. */
+int VXQ_F_TESTHOST_PostOrder(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tOrder);
+
+/* Answers an event with the same id, transaction id and body, and the given
+ * application error code. Returns the post result. */
+int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent,
+                               uint8_t in_ucErrorCode);
+
+#endif
