@@ -4,6 +4,7 @@
 
 #include "core/channel.h"
 #include "core/pending.h"
+#include "ops/serial.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"

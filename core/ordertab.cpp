@@ -4,6 +4,8 @@
 #include "core/channel.h"
 #include "ops/config_users.h"
 #include "ops/talk_alarm.h"
+#include "ops/maint.h"
+#include "ops/serial.h"
 
 const _VXQ_S_DPS_ORDER_ENTRY g_tDpsOrderTable[] = {
     /* Maintenance answers that need no action. */
@@ -30,5 +32,22 @@ const _VXQ_S_DPS_ORDER_ENTRY g_tDpsOrderTable[] = {
     {0x0332, VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_DEL_USER, 0},
     {0x0333, VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP, 0},
     {0x0334, VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP, 0},
+    /* Serial port pass-through. */
+    {EVENT_E3_COM_OPEN, VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_OPEN, 0},
+    {EVENT_E3_COM_CLOSE, VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_CLOSE)},
+    {EVENT_E3_COM_SEND_DATA, VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SEND_DATA, 0},
+    {EVENT_E3_COM_SUBS_DATA, VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA)},
+    /* Custom messages, maintenance and upgrade. */
+    {EVENT_E7_CUSTOM, VXQ_F_DPS_MW_DoOrder_EVENT_E7_CUSTOM, 0},
+    {EVENT_E7_RMY_QUERY_ABILITY, VXQ_F_DPS_MW_DoOrder_EVENT_E7_RMY_QUERY_ABILITY, 0},
+    {EVENT_E7_DUP_QUERY_DEV_VER_INFO, VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_DEV_VER_INFO,
+     (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO)},
+    {EVENT_E7_DUP_REQU_UPGRADE, VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_REQU_UPGRADE,
+     (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE)},
+    {EVENT_E7_DUP_QUERY_PROGRESS, VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS,
+     (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY)},
+    {EVENT_E7_DUP_QUERY_TRANS_POS, VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_TRANS_POS,
+     (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY)},
+    {EVENT_E7_DUP_UPGRADE_DATA, VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_UPGRADE_DATA, 0},
     {0, NULL, 0},
 };

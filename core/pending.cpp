@@ -43,13 +43,6 @@ float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     return 1024.0f; /* accounting off: never over budget */
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwPortId,
-                                                 int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2)
-{
-    uint32_t dwBody[4] = {in_dwPortId, (uint32_t)in_iCause, in_dwValue1, in_dwValue2};
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, 0x0322, 0, dwBody, (int32_t)sizeof(dwBody));
-}
-
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                   uint32_t in_dwFileId)
 {

@@ -37,8 +37,6 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
 float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 
 /* ops/: notices the core raises when it releases a connection or a talk. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwPortId,
-                                                 int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2);
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                   uint32_t in_dwFileId);
 

@@ -72,21 +72,21 @@ const _VXQ_S_DPS_NETMSG_ENTRY g_tDpsNetMsgTable[] = {
     {P9_UNS_SET_USER_POP, NEED_LOGIN, 320, VXQ_F_DPS_MW_DoNetMsg_P9_UNS_SET_USER_POP},
 
     /* serial port */
-    {P9_COM_OPEN, 0, 48, nullptr},
-    {P9_COM_CLOSE, NEED_LOGIN, 32, nullptr},
-    {P9_COM_SEND_DATA, NEED_LOGIN, 36, nullptr},
-    {P9_COM_SUBS_DATA, 0, 20, nullptr},
+    {P9_COM_OPEN, 0, 48, VXQ_F_DPS_MW_DoNetMsg_P9_COM_OPEN},
+    {P9_COM_CLOSE, NEED_LOGIN, 32, VXQ_F_DPS_MW_DoNetMsg_P9_COM_CLOSE},
+    {P9_COM_SEND_DATA, NEED_LOGIN, 36, VXQ_F_DPS_MW_DoNetMsg_P9_COM_SEND_DATA},
+    {P9_COM_SUBS_DATA, 0, 20, VXQ_F_DPS_MW_DoNetMsg_P9_COM_SUBS_DATA},
 
     /* custom, maintenance, upgrade */
-    {PA_CUSTOM, NEED_LOGIN, 28, nullptr},
-    {PB_RMY_QUERY_ABILITY, 0, 32, nullptr},
-    {PB_RMY_REBOOT, 0, 24, nullptr},
-    {PB_RMY_STOP, 0, 24, nullptr},
-    {PB_DUP_QUERY_DEV_VER_INFO, 0, 48, nullptr},
-    {PB_DUP_REQU_UPGRADE, 0, 36, nullptr},
-    {PB_DUP_QUERY_PROGRESS, 0, 28, nullptr},
-    {PB_DUP_QUERY_TRANS_POS, 0, 28, nullptr},
-    {PB_DUP_UPGRADE_DATA, 0, 28, nullptr},
+    {PA_CUSTOM, NEED_LOGIN, 28, VXQ_F_DPS_MW_DoNetMsg_PA_CUSTOM},
+    {PB_RMY_QUERY_ABILITY, 0, 32, VXQ_F_DPS_MW_DoNetMsg_PB_RMY_QUERY_ABILITY},
+    {PB_RMY_REBOOT, 0, 24, VXQ_F_DPS_MW_DoNetMsg_PB_RMY_REBOOT},
+    {PB_RMY_STOP, 0, 24, VXQ_F_DPS_MW_DoNetMsg_PB_RMY_STOP},
+    {PB_DUP_QUERY_DEV_VER_INFO, 0, 48, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_QUERY_DEV_VER_INFO},
+    {PB_DUP_REQU_UPGRADE, 0, 36, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_REQU_UPGRADE},
+    {PB_DUP_QUERY_PROGRESS, 0, 28, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_QUERY_PROGRESS},
+    {PB_DUP_QUERY_TRANS_POS, 0, 28, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_QUERY_TRANS_POS},
+    {PB_DUP_UPGRADE_DATA, 0, 28, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_UPGRADE_DATA},
 
     /* media frames from a client: never answered */
     {PE_VIDEO_FRAME, NO_ANSWER, 20, VXQ_F_DPS_MW_DoNetMsg_PE_VIDEO_FRAME},

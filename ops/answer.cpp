@@ -1,0 +1,71 @@
+/* The common start of the operation families' answer handlers; see ops/answer.h. */
+#include "ops/answer.h"
+
+#include "protocol/head.h"
+#include "protocol/result.h"
+#include "vxq_log.h"
+
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength)
+{
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    if (in_pOrder == NULL || in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN)
+        return 0;
+    memcpy(&tHead, in_pOrder, sizeof(tHead));
+    if (tHead.iBodyLen < 0 || tHead.iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN)
+        return in_iLength;
+    return VXQ_DPS_APP_MSG_HEAD_LEN + tHead.iBodyLen;
+}
+
+/* Logs "<handler> <step> fail." once. */
+static void PR_LogStepFail(const char *in_sHandlerName, const char *in_sStep)
+{
+    char sText[192];
+    snprintf(sText, sizeof(sText), "%s %s fail.", in_sHandlerName, in_sStep);
+    VXQ_F_LOG_SR_WriteLog(sText, 2);
+}
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     uint8_t *inout_pOrder, int32_t in_iLength,
+                                                     const char *in_sOperName, const char *in_sHandlerName,
+                                                     _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    _VXQ_S_DPS_TRANS_DATA *pTrans;
+    char sText[192];
+    if (p == NULL || inout_pOrder == NULL || out_ppConn == NULL || in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN)
+        return NULL;
+    *out_ppConn = NULL;
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult),
+                                                   in_sOperName);
+    memcpy(&tHead, inout_pOrder, sizeof(tHead));
+    if (p->bDebugLog) {
+        snprintf(sText, sizeof(sText), "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
+                 in_sOperName, (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
+        VXQ_F_LOG_SR_ShowInfo(sText);
+    }
+    if (tHead.dwTransId == 0)
+        return NULL;
+    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, tHead.dwTransId);
+    if (pTrans == NULL) {
+        PR_LogStepFail(in_sHandlerName, "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId");
+        return NULL;
+    }
+    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
+        snprintf(sText, sizeof(sText), "%s pRequDataBuf fail.", in_sHandlerName);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+        return NULL;
+    }
+    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId);
+    if (*out_ppConn == NULL) {
+        PR_LogStepFail(in_sHandlerName, "VXQ_F_DPS_MC_NetPortData_QueryByPortId");
+        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+        return NULL;
+    }
+    return pTrans;
+}
