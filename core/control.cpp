@@ -4,6 +4,7 @@
 #include "core/channel.h"
 #include "core/conn.h"
 #include "core/pending.h"
+#include "mgmt/npd.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
