@@ -291,7 +291,7 @@ TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
     EXPECT_NE(Output().find("live view opened: channel 0 stream 0 (320x240, 25 fps, audio)"), std::string::npos);
 }
 
-TEST_F(SimFixture, DISABLED_AddedUserLogsInAfterARestart)
+TEST_F(SimFixture, AddedUserLogsInAfterARestart)
 {
     ASSERT_TRUE(Start()) << Output();
     _VXQ_S_TESTCLI_DATA tCli;
@@ -448,7 +448,7 @@ TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
-TEST_F(SimFixture, DISABLED_TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
+TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
 {
     ASSERT_TRUE(Start()) << Output();
     _VXQ_S_TESTCLI_DATA tCmd;
@@ -545,7 +545,7 @@ TEST_F(SimFixture, SerialPortEchoesWhatTheClientWrites)
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
-TEST_F(SimFixture, DISABLED_ConfigurationBlocksAndNetworkInformationComeFromFiles)
+TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
 {
     ASSERT_TRUE(Start()) << Output();
     _VXQ_S_TESTCLI_DATA tCmd;

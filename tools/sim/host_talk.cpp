@@ -14,11 +14,6 @@
 
 #define PR_ALARM_NAP_MS 50
 
-/* TEMPORARY: the alarm functions are weak references until the alarm family
- * is in the library; a build without them runs with periodic alarms off. */
-#pragma weak VXQ_F_DPS_UpAlarmMsg
-#pragma weak VXQ_F_DPS_SendAlarmMsg
-
 /* The talk slot of a talk channel number, or -1 (as the service maps it). */
 static int PR_TalkSlot(const _VXQ_S_SIMCFG_DATA *in_pCfg, int32_t in_iTalkChNo)
 {
@@ -194,10 +189,7 @@ int VXQ_F_SIMHOST_AlarmStart(_VXQ_S_SIMHOST_DATA *inout_pHost)
 {
     if (inout_pHost->pCfg->iAlarmInterval <= 0)
         return 1;
-    if (VXQ_F_DPS_UpAlarmMsg == NULL || VXQ_F_DPS_SendAlarmMsg == NULL) {
-        VXQ_F_SIMHOST_Say("this library has no alarm functions: periodic alarms are off");
-        return 0;
-    }
+
     inout_pHost->bAlarmRun = 1;
     inout_pHost->hAlarmThread = VXQ_F_THREAD_CreateThread(PR_AlarmThread, inout_pHost);
     if (inout_pHost->hAlarmThread == NULL) {
