@@ -5,8 +5,9 @@
 #   arm  32-bit ARM hard-float Linux, little-endian: the target platform
 #   be   32-bit PowerPC Linux: a big-endian host
 # Env: VXQ_BUILD_DIR (default build-arm / build-be), VXQ_CMAKE_ARGS,
-#      VXQ_CTEST_ARGS (for example -R Golden), VXQ_TEST_TIME_SCALE (default 10:
-#      multiplies the deadlines of the tests' waits, since emulation is slower).
+#      VXQ_CTEST_ARGS (for example -R GoldenWire), VXQ_BUILD_TARGETS (build only
+#      these targets, for example test_protocol), VXQ_TEST_TIME_SCALE (default
+#      10: multiplies the deadlines of the tests' waits; emulation is slower).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case ${1:-} in
@@ -43,7 +44,8 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 # shellcheck disable=SC2086
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${launcher[@]}" ${VXQ_CMAKE_ARGS:-}
-cmake --build "$build_dir"
+# shellcheck disable=SC2086
+cmake --build "$build_dir" ${VXQ_BUILD_TARGETS:+--target $VXQ_BUILD_TARGETS}
 echo "cross-test $1: $("$triple-g++" -dumpmachine), tests run through $qemu -L /usr/$triple," \
   "VXQ_TEST_TIME_SCALE=$VXQ_TEST_TIME_SCALE"
 jobs=$(nproc 2>/dev/null || echo 2)
