@@ -4,6 +4,7 @@
 #include "core/channel.h"
 #include "core/conn.h"
 #include "core/pending.h"
+#include "mgmt/npd.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -225,7 +226,7 @@ static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
 {
     VXQ_F_DPS_MC_DoClientState(p);
     VXQ_F_DPS_MC_DoTransState(p);
-    if (p->bShowRunState && in_tNow - p->tLastStatTime > 4) {
+    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) && in_tNow - p->tLastStatTime > 4) {
         char sText[128];
         p->tLastStatTime = in_tNow;
         p->iNetSendTotalLen = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p);
@@ -238,7 +239,8 @@ static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
         p->tDebugParamTime = 0;
         p->bDebugLog = p->bSavedDebugLog;
         p->bDebugMediaLog = p->bSavedDebugMediaLog;
-        p->bShowRunState = p->bSavedShowRunState;
+        __atomic_store_n(&p->bShowRunState, __atomic_load_n(&p->bSavedShowRunState, __ATOMIC_RELAXED),
+                         __ATOMIC_RELAXED);
     }
 }
 
@@ -287,7 +289,8 @@ int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32
     if (p == NULL)
         return 0;
     tNow = VXQ_F_CLOCK_NowSec();
-    if (p->bShowRunState && tNow - p->tLastCallbackStat > 29) {
+    /* The switch is one word shared with the control thread and the host: read it atomically. */
+    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) && tNow - p->tLastCallbackStat > 29) {
         char sText[128];
         p->tLastCallbackStat = tNow;
         snprintf(sText, sizeof(sText), "Callback queue size: %d, ver: %s.",

@@ -341,8 +341,8 @@ extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, int in
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetShowRunState pMcSrvData is NULL.", 2);
         return 0;
     }
-    p->bShowRunState = (uint32_t)in_bFlag;
-    p->bSavedShowRunState = (uint32_t)in_bFlag;
+    __atomic_store_n(&p->bShowRunState, (uint32_t)in_bFlag, __ATOMIC_RELAXED);
+    __atomic_store_n(&p->bSavedShowRunState, (uint32_t)in_bFlag, __ATOMIC_RELAXED);
     return 1;
 }
 

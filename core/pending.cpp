@@ -73,20 +73,3 @@ int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_T
     memset(inout_pTalk, 0, sizeof(*inout_pTalk));
     return 1;
 }
-
-int VXQ_F_DPS_MW_DoRecvMnUdpMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                uint8_t *in_pData, int32_t in_iDataLen)
-{
-    (void)inout_pMcSrvData;
-    (void)in_pHead;
-    (void)in_pData;
-    (void)in_iDataLen;
-    return 1; /* management datagrams are ignored until mgmt/ lands */
-}
-
-int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sText)
-{
-    (void)inout_pMcSrvData;
-    (void)in_sText;
-    return 1;
-}

@@ -44,12 +44,6 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
 /* ops/: deletes the talk connection (if it still exists) and clears the talk record. */
 int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TALK_CH_DATA *inout_pTalk);
 
-/* mgmt/: one management datagram received on usUdpPort (head and data). */
-int VXQ_F_DPS_MW_DoRecvMnUdpMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                uint8_t *in_pData, int32_t in_iDataLen);
-/* mgmt/: broadcasts one log line to every trace client. */
-int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sText);
-
 #ifdef __cplusplus
 }
 #endif

@@ -41,12 +41,15 @@ TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropp
     ASSERT_TRUE(tBeating.Connect(CorePort(m_h)));
     ASSERT_TRUE(tNeverBeat.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 2));
-    /* As a heartbeat leaves it: under supervision, last message now. */
-    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tBeating);
-        pConn->bHeartbeat = 1;
-        pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
-    });
+    /* One heartbeat puts the connection under supervision. */
+    m_pClock->AdvanceSec(30);
+    ASSERT_TRUE(tBeating.Send(CoreMsg(0x0001, 3)));
+    Bytes tEcho;
+    ASSERT_TRUE(tBeating.ReadMsg(tEcho));
+    EXPECT_EQ(tEcho[10] & 3, 1);
+    uint32_t bHeartbeat = 0;
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { bHeartbeat = CoreConnOf(p, tBeating)->bHeartbeat; });
+    EXPECT_EQ(bHeartbeat, 1u);
     AdvanceSec(59);
     EXPECT_EQ(CoreConnCount(m_h), 2);
     EXPECT_FALSE(tBeating.WaitClosed(0));
@@ -126,7 +129,7 @@ TEST_F(CoreControlTest, DebugSwitchesReturnToTheirSavedValuesAfter10Seconds)
         p->bSavedShowRunState = 0;
         p->bDebugLog = 1;
         p->bDebugMediaLog = 1;
-        p->bShowRunState = 1;
+        __atomic_store_n(&p->bShowRunState, 1u, __ATOMIC_RELAXED); /* the callback thread reads it */
         p->tDebugParamTime = VXQ_F_CLOCK_NowSec();
     });
     auto fnSwitches = [&] {
