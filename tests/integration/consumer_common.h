@@ -27,7 +27,7 @@
 #define CONSUMER_TOKEN_BODY 89
 #define CONSUMER_LOGIN_BODY 528
 
-static void consumer_put32(unsigned char *out_p, uint32_t in_dw)
+static inline void consumer_put32(unsigned char *out_p, uint32_t in_dw)
 {
     out_p[0] = (unsigned char)in_dw;
     out_p[1] = (unsigned char)(in_dw >> 8);
@@ -35,13 +35,13 @@ static void consumer_put32(unsigned char *out_p, uint32_t in_dw)
     out_p[3] = (unsigned char)(in_dw >> 24);
 }
 
-static uint32_t consumer_get32(const unsigned char *in_p)
+static inline uint32_t consumer_get32(const unsigned char *in_p)
 {
     return (uint32_t)in_p[0] | ((uint32_t)in_p[1] << 8) | ((uint32_t)in_p[2] << 16) | ((uint32_t)in_p[3] << 24);
 }
 
 /* A TCP port nobody listens on right now (the system picks it, we release it). */
-static uint16_t consumer_free_port(void)
+static inline uint16_t consumer_free_port(void)
 {
     struct sockaddr_in tAddr;
     socklen_t iLen = sizeof(tAddr);
@@ -59,7 +59,7 @@ static uint16_t consumer_free_port(void)
     return usPort;
 }
 
-static int consumer_connect(uint16_t in_usPort)
+static inline int consumer_connect(uint16_t in_usPort)
 {
     struct sockaddr_in tAddr;
     int iSock = socket(AF_INET, SOCK_STREAM, 0);
@@ -77,7 +77,7 @@ static int consumer_connect(uint16_t in_usPort)
 }
 
 /* Reads exactly in_iLen bytes, waiting at most 5 s for each piece. */
-static int consumer_read_all(int in_iSock, unsigned char *out_p, size_t in_iLen)
+static inline int consumer_read_all(int in_iSock, unsigned char *out_p, size_t in_iLen)
 {
     size_t iGot = 0;
     while (iGot < in_iLen) {
@@ -98,7 +98,7 @@ static int consumer_read_all(int in_iSock, unsigned char *out_p, size_t in_iLen)
 
 /* Sends one request (head + body of in_iBodyLen bytes in inout_pMsg) and reads
  * its answer of the same size back into inout_pMsg. */
-static int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t in_dwTransNo, unsigned char *inout_pMsg,
+static inline int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t in_dwTransNo, unsigned char *inout_pMsg,
                              size_t in_iBodyLen)
 {
     size_t iTotal = CONSUMER_HEAD_LEN + in_iBodyLen;
@@ -122,7 +122,7 @@ static int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t in_dwT
 
 /* Token request then login; returns the login answer's result code (0 = in)
  * with the login id in *out_pdwLoginId, or -1 when the exchange itself fails. */
-static int consumer_login(uint16_t in_usPort, const char *in_sUser, const char *in_sPassword,
+static inline int consumer_login(uint16_t in_usPort, const char *in_sUser, const char *in_sPassword,
                           uint32_t *out_pdwLoginId)
 {
     unsigned char ucMsg[CONSUMER_HEAD_LEN + CONSUMER_LOGIN_BODY];
@@ -151,7 +151,7 @@ static int consumer_login(uint16_t in_usPort, const char *in_sUser, const char *
     return iResult;
 }
 
-static int consumer_query_user(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_ptUserInfo)
+static inline int consumer_query_user(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_ptUserInfo)
 {
     (void)in_pUser;
     if (strcmp(in_sUserName, "admin") != 0)
@@ -162,7 +162,7 @@ static int consumer_query_user(void *in_pUser, const char *in_sUserName, _VXQ_S_
     return 1;
 }
 
-static int consumer_event(void *in_pUser, const void *in_pMsg, int in_iMsgLen)
+static inline int consumer_event(void *in_pUser, const void *in_pMsg, int in_iMsgLen)
 {
     (void)in_pUser;
     (void)in_pMsg;
@@ -171,7 +171,7 @@ static int consumer_event(void *in_pUser, const void *in_pMsg, int in_iMsgLen)
 }
 
 /* The whole run: start, good login, bad password, stop. */
-static int consumer_run(const char *in_sName)
+static inline int consumer_run(const char *in_sName)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
     VXQ_DPS_HANDLE hSrv;
