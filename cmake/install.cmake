@@ -1,7 +1,11 @@
-# Install rules: the public headers, the shared library (with its SONAME and
+# Export list and install rules: the public headers, the shared library (with its SONAME and
 # version), the static archive, a CMake package (find_package(vxqdps CONFIG)
 # gives vxqdps::vxqdps and vxqdps::vxqdps_static) and a pkg-config file.
 include(GNUInstallDirs)
+
+# The shared library exports the public C API only (see vxqdps.map).
+target_link_options(vxqdps PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/vxqdps.map)
+set_property(TARGET vxqdps APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/vxqdps.map)
 include(CMakePackageConfigHelpers)
 
 target_include_directories(vxqdps_static INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)

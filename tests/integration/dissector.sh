@@ -18,20 +18,31 @@ pcap="$work/umsp.pcapng"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# The service listens on a port below the ephemeral range, so that the other
+# tests that run meanwhile (on system-chosen ports) stay out of the capture.
+port=$((20000 + RANDOM % 8000))
 # tshark writes the capture and prints a line per packet; a probe datagram to
-# the discard port that shows up there proves that the capture runs.
-tshark -i lo -l -P -w "$pcap" >"$work/live.txt" 2>"$work/capture.err" &
+# the discard port that shows up there proves that the capture runs, and one
+# to port 29919 after the traffic proves that everything before it was taken.
+tshark -i lo -l -P -w "$pcap" -f "tcp port $port or udp port 28460 or udp port 9 or udp port 29919" \
+  >"$work/live.txt" 2>"$work/capture.err" &
 cap_pid=$!
 stop_capture() { kill -INT "$cap_pid" 2>/dev/null || true; wait "$cap_pid" 2>/dev/null || true; }
 trap stop_capture EXIT
-for _ in $(seq 200); do
-  grep -q "UDP" "$work/live.txt" 2>/dev/null && break
-  kill -0 "$cap_pid" 2>/dev/null || { cat "$work/capture.err"; fail "the capture did not start"; }
-  echo probe >/dev/udp/127.0.0.1/9 2>/dev/null || true
-  sleep 0.1
-done
-grep -q "UDP" "$work/live.txt" || { cat "$work/capture.err"; fail "the capture saw no probe in 20 s"; }
-"$traffic" >"$work/sent.txt" 2>"$work/traffic.err" || { cat "$work/sent.txt"; fail "traffic program"; }
+# wait_for <pattern> <port to probe>: at most 30 s.
+wait_for() {
+  for _ in $(seq 300); do
+    grep -qE "$1" "$work/live.txt" 2>/dev/null && return 0
+    kill -0 "$cap_pid" 2>/dev/null || { cat "$work/capture.err"; fail "the capture stopped"; }
+    echo probe >/dev/udp/127.0.0.1/"$2" 2>/dev/null || true
+    sleep 0.1
+  done
+  cat "$work/capture.err"
+  fail "the capture did not show a probe to port $2 within 30 s"
+}
+wait_for " (→|->) 9 " 9
+"$traffic" "$port" >"$work/sent.txt" 2>"$work/traffic.err" || { cat "$work/sent.txt"; fail "traffic program"; }
+wait_for " (→|->) 29919 " 29919
 stop_capture
 trap - EXIT
 sent() { sed -n "s/^$1=//p" "$work/sent.txt" | head -n 1; }

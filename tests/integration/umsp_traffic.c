@@ -1,7 +1,7 @@
 /*
  * umsp_traffic.c - known traffic for the dissector test.
  *
- * Starts a service on a free loopback port and talks to it over raw sockets:
+ * Starts a service on the port given (or a free one) on loopback and talks to it over raw sockets:
  * token request, a login whose 548 bytes go out in three TCP segments (the
  * first shorter than the head), a heartbeat, a request with an unknown
  * function id (answered with result 42), a login with a wrong password on a
@@ -12,6 +12,7 @@
  */
 #define _POSIX_C_SOURCE 200809L
 #include <netinet/tcp.h>
+#include <stdlib.h>
 
 #include "consumer_common.h"
 
@@ -43,7 +44,7 @@ static void fill_head(unsigned char *out_p, uint16_t in_usFunc, uint32_t in_dwSi
     memset(out_p + 16, 0, 4);
 }
 
-int main(void)
+int main(int argc, char **argv)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
     VXQ_DPS_HANDLE hSrv;
@@ -52,7 +53,7 @@ int main(void)
     const size_t iCuts[2] = {10, 300};
     uint32_t dwBadId = 0;
     int iOne = 1, iSock, iBad, iUdp, bOk = 1;
-    uint16_t usPort = consumer_free_port();
+    uint16_t usPort = argc > 1 ? (uint16_t)atoi(argv[1]) : consumer_free_port();
 
     memset(&tCap, 0, sizeof(tCap));
     strcpy(tCap.sDevIdText, "DISSECT1");
