@@ -52,24 +52,24 @@ const _VXQ_S_DPS_NETMSG_ENTRY g_tDpsNetMsgTable[] = {
     {P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, nullptr},
 
     /* talk and alarms */
-    {P4_TALK_START, 0, 28, nullptr},
-    {P4_TALK_STOP, NEED_LOGIN, 28, nullptr},
-    {P5_GUARD, 0, 24, nullptr},
-    {P5_UNGUARD, NEED_LOGIN, 24, nullptr},
+    {P4_TALK_START, 0, 28, VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START},
+    {P4_TALK_STOP, NEED_LOGIN, 28, VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP},
+    {P5_GUARD, 0, 24, VXQ_F_DPS_MW_DoNetMsg_P5_GUARD},
+    {P5_UNGUARD, NEED_LOGIN, 24, VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD},
 
     /* configuration, network, users */
-    {P9_MODIFY_USER_PWD, NEED_LOGIN, 116, nullptr},
-    {P9_GET_CONFIG, 0, 32, nullptr},
-    {P9_SET_CONFIG, 0, 32, nullptr},
-    {P9_GET_DEF_CONFIG, 0, 36, nullptr},
-    {P9_IEC_IMP_CONFIG, 0, 28, nullptr},
-    {P9_IEC_EXP_CONFIG, 0, 28, nullptr},
-    {P9_QUERY_NET_INFO, NEED_LOGIN, 24, nullptr},
-    {P9_MODIFY_NET_ADDR, NEED_LOGIN, 110, nullptr},
-    {P9_UNS_ADD_USER, NEED_LOGIN, 352, nullptr},
-    {P9_UNS_DEL_USER, NEED_LOGIN, 56, nullptr},
-    {P9_UNS_GET_USER_POP, NEED_LOGIN, 320, nullptr},
-    {P9_UNS_SET_USER_POP, NEED_LOGIN, 320, nullptr},
+    {P9_MODIFY_USER_PWD, NEED_LOGIN, 116, VXQ_F_DPS_MW_DoNetMsg_P9_MODIFY_USER_PWD},
+    {P9_GET_CONFIG, 0, 32, VXQ_F_DPS_MW_DoNetMsg_P9_GET_CONFIG},
+    {P9_SET_CONFIG, 0, 32, VXQ_F_DPS_MW_DoNetMsg_P9_SET_CONFIG},
+    {P9_GET_DEF_CONFIG, 0, 36, VXQ_F_DPS_MW_DoNetMsg_P9_GET_DEF_CONFIG},
+    {P9_IEC_IMP_CONFIG, 0, 28, VXQ_F_DPS_MW_DoNetMsg_P9_IEC_IMP_CONFIG},
+    {P9_IEC_EXP_CONFIG, 0, 28, VXQ_F_DPS_MW_DoNetMsg_P9_IEC_EXP_CONFIG},
+    {P9_QUERY_NET_INFO, NEED_LOGIN, 24, VXQ_F_DPS_MW_DoNetMsg_P9_QUERY_NET_INFO},
+    {P9_MODIFY_NET_ADDR, NEED_LOGIN, 110, VXQ_F_DPS_MW_DoNetMsg_P9_MODIFY_NET_ADDR},
+    {P9_UNS_ADD_USER, NEED_LOGIN, 352, VXQ_F_DPS_MW_DoNetMsg_P9_UNS_ADD_USER},
+    {P9_UNS_DEL_USER, NEED_LOGIN, 56, VXQ_F_DPS_MW_DoNetMsg_P9_UNS_DEL_USER},
+    {P9_UNS_GET_USER_POP, NEED_LOGIN, 320, VXQ_F_DPS_MW_DoNetMsg_P9_UNS_GET_USER_POP},
+    {P9_UNS_SET_USER_POP, NEED_LOGIN, 320, VXQ_F_DPS_MW_DoNetMsg_P9_UNS_SET_USER_POP},
 
     /* serial port */
     {P9_COM_OPEN, 0, 48, VXQ_F_DPS_MW_DoNetMsg_P9_COM_OPEN},
@@ -89,8 +89,8 @@ const _VXQ_S_DPS_NETMSG_ENTRY g_tDpsNetMsgTable[] = {
     {PB_DUP_UPGRADE_DATA, 0, 28, VXQ_F_DPS_MW_DoNetMsg_PB_DUP_UPGRADE_DATA},
 
     /* media frames from a client: never answered */
-    {PE_VIDEO_FRAME, NO_ANSWER, 20, nullptr},
-    {PE_AUDIO_FRAME, NO_ANSWER, 20, nullptr},
+    {PE_VIDEO_FRAME, NO_ANSWER, 20, VXQ_F_DPS_MW_DoNetMsg_PE_VIDEO_FRAME},
+    {PE_AUDIO_FRAME, NO_ANSWER, 20, VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME},
 
     {0, 0, 0, nullptr},
 };
