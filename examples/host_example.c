@@ -8,7 +8,8 @@
  *      callback runs on the service's callback thread; it only posts the order);
  *   3. feed encoded frames of channel 0, stream 0 from an encoder thread (here
  *      a synthetic stream: one I-frame, then 24 P-frames, 25 frames a second);
- *   4. stop the service, then the encoder.
+ *   4. stop the encoder (nothing may call into the service once it stops),
+ *      then the service; after that no callback runs.
  * To show the other side, the example is also its own client: over raw TCP
  * sockets it asks for a token, logs in with MD5(token ":" password) and opens
  * the live view of channel 0 on a second connection, then waits for frames.
@@ -38,8 +39,29 @@
 
 /* ---- The host side ------------------------------------------------------- */
 
-static VXQ_DPS_HANDLE g_hSrv;
-static volatile int g_bFeeding = 1;
+/* The handle is set once the start returns; the callback thread and the
+ * encoder read it under the lock, so they see it whole. */
+static pthread_mutex_t g_tFeedLock = PTHREAD_MUTEX_INITIALIZER;
+static VXQ_DPS_HANDLE g_hSrv;  /* guarded by g_tFeedLock */
+static int g_bFeeding = 1;     /* guarded by g_tFeedLock */
+
+static VXQ_DPS_HANDLE example_handle(void)
+{
+    VXQ_DPS_HANDLE hSrv;
+    pthread_mutex_lock(&g_tFeedLock);
+    hSrv = g_hSrv;
+    pthread_mutex_unlock(&g_tFeedLock);
+    return hSrv;
+}
+
+static int example_feeding(void)
+{
+    int bFeeding;
+    pthread_mutex_lock(&g_tFeedLock);
+    bFeeding = g_bFeeding;
+    pthread_mutex_unlock(&g_tFeedLock);
+    return bFeeding;
+}
 
 /* The user table of this device: one user with every right on every channel. */
 static int example_query_user(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_ptUserInfo)
@@ -82,13 +104,13 @@ static int example_event(void *in_pUser, const void *in_pMsg, int in_iMsgLen)
         tHead.iBodyLen = (int32_t)sizeof(tBody);
         memcpy(ucAnswer, &tHead, sizeof(tHead));
         memcpy(ucAnswer + sizeof(tHead), &tBody, sizeof(tBody));
-        return VXQ_F_DPS_SendDevProData(g_hSrv, ucAnswer, (int)sizeof(ucAnswer));
+        return VXQ_F_DPS_SendDevProData(example_handle(), ucAnswer, (int)sizeof(ucAnswer));
     }
     if (tHead.dwTransId != 0) {
         tHead.ucMsgType = VXQ_DPS_MSG_TYPE_ANSWER;
         tHead.ucResult = VXQ_DPS_APP_ERR_NOT_SUPPORT;
         tHead.iBodyLen = 0;
-        return VXQ_F_DPS_SendDevProData(g_hSrv, &tHead, (int)sizeof(tHead));
+        return VXQ_F_DPS_SendDevProData(example_handle(), &tHead, (int)sizeof(tHead));
     }
     return 1;
 }
@@ -101,15 +123,13 @@ static void *example_encoder(void *in_pArg)
     struct timespec tPause = {0, 40 * 1000 * 1000};
     int iFrame = 0;
     (void)in_pArg;
-    while (g_bFeeding) {
+    while (example_feeding()) {
         int iType = (iFrame % 25 == 0) ? VXQ_DPS_FRAME_TYPE_I : 0;
         int iLen = iType == VXQ_DPS_FRAME_TYPE_I ? (int)sizeof(ucFrame) : 512;
         memset(ucFrame, 0, (size_t)iLen);
         ucFrame[3] = 1; /* 00 00 00 01: an Annex B start code */
         ucFrame[4] = iType == VXQ_DPS_FRAME_TYPE_I ? 0x65 : 0x41;
-#if VXQ_EXAMPLE_MEDIA_INPUT
-        VXQ_F_DPS_InputVideoStream(g_hSrv, 0, 0, iType, ucFrame, iLen);
-#endif
+        VXQ_F_DPS_InputVideoStream(example_handle(), 0, 0, iType, ucFrame, iLen);
         ++iFrame;
         nanosleep(&tPause, NULL);
     }
@@ -269,6 +289,7 @@ static uint16_t free_port(void)
 int main(int argc, char **argv)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    VXQ_DPS_HANDLE hSrv;
     pthread_t tEncoder;
     uint16_t usPort = 0;
     int bExpectFrames = 0;
@@ -289,17 +310,20 @@ int main(int argc, char **argv)
     snprintf(tCap.sDevText1, sizeof(tCap.sDevText1), "example recorder");
     tCap.iVideoChanNum = 1;
     tCap.iAudioChanNum = 0;
-    g_hSrv = VXQ_F_DPS_StartDevProNetServer(usPort, &tCap, example_event, NULL, example_query_user, NULL, 0, 0, 0,
-                                            NULL, 0, 0);
-    if (g_hSrv == NULL) {
+    hSrv = VXQ_F_DPS_StartDevProNetServer(usPort, &tCap, example_event, NULL, example_query_user, NULL, 0, 0, 0,
+                                          NULL, 0, 0);
+    if (hSrv == NULL) {
         fprintf(stderr, "host: the service did not start on port %u\n", (unsigned)usPort);
         return 1;
     }
+    pthread_mutex_lock(&g_tFeedLock);
+    g_hSrv = hSrv;
+    pthread_mutex_unlock(&g_tFeedLock);
     printf("host: service on TCP port %u\n", (unsigned)usPort);
 
     /* 3. The encoder feeds from now on; frames wait in the cache for viewers. */
     if (pthread_create(&tEncoder, NULL, example_encoder, NULL) != 0) {
-        VXQ_F_DPS_StopDevProNetServer(g_hSrv);
+        VXQ_F_DPS_StopDevProNetServer(hSrv);
         return 1;
     }
 
@@ -313,10 +337,13 @@ int main(int argc, char **argv)
     if (iSock >= 0)
         close(iSock);
 
-    /* 4. Stop: the service first (no callback runs after it returns), then the encoder. */
-    VXQ_F_DPS_StopDevProNetServer(g_hSrv);
+    /* 4. Stop: the encoder first (it calls into the service), then the service;
+     * no callback runs after the stop returns. */
+    pthread_mutex_lock(&g_tFeedLock);
     g_bFeeding = 0;
+    pthread_mutex_unlock(&g_tFeedLock);
     pthread_join(tEncoder, NULL);
+    VXQ_F_DPS_StopDevProNetServer(hSrv);
     if (dwLoginId == 0)
         return 2;
     if (bExpectFrames && iFrames < 1)
