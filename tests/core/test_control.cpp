@@ -35,12 +35,22 @@ protected:
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
+/* Asks for a token: the connection becomes a command connection, which the
+ * 30-second rule for unidentified connections no longer touches. */
+static bool Identify(RawClient &inout_tClient)
+{
+    Bytes tAnswer;
+    return inout_tClient.Send(CoreMsg(0x0101, 1, 89)) && inout_tClient.ReadMsg(tAnswer) && tAnswer[11] == 0;
+}
+
 TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropped)
 {
     RawClient tBeating, tNeverBeat;
     ASSERT_TRUE(tBeating.Connect(CorePort(m_h)));
     ASSERT_TRUE(tNeverBeat.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 2));
+    ASSERT_TRUE(Identify(tBeating));
+    ASSERT_TRUE(Identify(tNeverBeat));
     /* One heartbeat puts the connection under supervision. */
     m_pClock->AdvanceSec(30);
     ASSERT_TRUE(tBeating.Send(CoreMsg(0x0001, 3)));
@@ -89,6 +99,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     RawClient tClient;
     ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    ASSERT_TRUE(Identify(tClient));
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
