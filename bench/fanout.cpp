@@ -124,22 +124,26 @@ void PR_SleepUntil(uint64_t in_qwNs)
     }
 }
 
-/* The frame schedule of one sub-channel: an audio frame every 20 ms, a video
- * frame every 40 ms (the I-frame first in each group of 25). */
+/* The frame schedule of one sub-channel: per 40 ms one video frame (the
+ * I-frame first in each group of 25) and two audio frames, one every 20 ms. */
 struct Schedule {
     uint32_t dwSeq = 0;
-    uint32_t dwTick = 0;
+    int iStep = 0;
     int iVideoNo = 0;
 };
-/* Kind of the next frame: 0 I, 1 P, 2 audio; the tick advances on audio. */
+/* Kind of the next frame: 0 I, 1 P, 2 audio. */
 int PR_NextKind(Schedule &s)
 {
-    if (s.dwTick % 2 == 0) {
-        s.dwTick++;
-        return (s.iVideoNo++ % kGop) == 0 ? 0 : 1;
-    }
-    s.dwTick++;
-    return 2;
+    int iStep = s.iStep;
+    s.iStep = (s.iStep + 1) % 3;
+    if (iStep != 0)
+        return 2;
+    return (s.iVideoNo++ % kGop) == 0 ? 0 : 1;
+}
+/* Frames due in 20 ms tick number in_iTick: video and audio, or audio alone. */
+int PR_FramesInTick(uint64_t in_qwTick)
+{
+    return in_qwTick % 2 == 0 ? 2 : 1;
 }
 const std::vector<uint8_t> &PR_Data(int in_iKind)
 {
@@ -257,21 +261,22 @@ Result PR_RunBaseline(const Case &in_tCase, double in_fSeconds)
     uint64_t qwStart = BENCH_NowNs();
     uint64_t qwEnd = qwStart + (uint64_t)(in_fSeconds * 1e9);
     uint64_t qwNext = qwStart;
+    uint64_t qwTick = 0;
     for (;;) {
         uint64_t qwNow = BENCH_NowNs();
         if (qwNow >= qwEnd)
             break;
-        bool bProduce = false;
+        int iProduce = 0;
         if (in_tCase.tLoad.bSaturate) {
-            bProduce = true;
+            iProduce = 1;
             for (const Rx &r : tRx)
                 if (r.iCount >= 3)
-                    bProduce = false;
+                    iProduce = 0;
         } else if (qwNow >= qwNext) {
-            bProduce = true;
+            iProduce = PR_FramesInTick(qwTick++);
             qwNext += 20000000ull;
         }
-        if (bProduce) {
+        for (int k = 0; k < iProduce; k++) {
             for (int s = 0; s < in_tCase.iSubChs; s++) {
                 int iKind = PR_NextKind(tSched[s]);
                 const std::vector<uint8_t> &d = PR_Data(iKind);
@@ -442,20 +447,24 @@ void PR_Feed(Service *s, const Case *c, Feeder *f, int in_iAckFrames)
     std::vector<Schedule> tSched(c->iSubChs);
     std::vector<uint8_t> tBuf(kIBytes);
     uint64_t qwNext = BENCH_NowNs();
+    uint64_t qwTick = 0;
     int iDone = 0;
     while (f->bRun.load()) {
+        int iFrames = 1;
         if (!c->tLoad.bSaturate && in_iAckFrames == 0) {
             PR_SleepUntil(qwNext);
             qwNext += 20000000ull;
+            iFrames = PR_FramesInTick(qwTick++);
         }
-        for (int sc = 0; sc < c->iSubChs; sc++) {
-            Schedule tPeek = tSched[sc];
+        for (int sc = 0; sc < c->iSubChs * iFrames; sc++) {
+            Schedule tPeek = tSched[sc % c->iSubChs];
             int iKind = PR_NextKind(tPeek);
             const std::vector<uint8_t> &d = PR_Data(iKind);
             memcpy(tBuf.data(), d.data(), d.size());
-            PR_Stamp(tBuf.data(), tSched[sc].dwSeq);
-            int iOk = iKind == 2 ? VXQ_F_DPS_InputAudioStreamEx(s->tHost.pSrv, 1 + sc, 0, 0, tBuf.data(), (int)d.size())
-                                 : VXQ_F_DPS_InputVideoStreamEx(s->tHost.pSrv, 1 + sc, 0, iKind == 0 ? 1 : 2, 0,
+            int iCh = 1 + sc % c->iSubChs;
+            PR_Stamp(tBuf.data(), tSched[sc % c->iSubChs].dwSeq);
+            int iOk = iKind == 2 ? VXQ_F_DPS_InputAudioStreamEx(s->tHost.pSrv, iCh, 0, 0, tBuf.data(), (int)d.size())
+                                 : VXQ_F_DPS_InputVideoStreamEx(s->tHost.pSrv, iCh, 0, iKind == 0 ? 1 : 2, 0,
                                                                 tBuf.data(), (int)d.size());
             if (!iOk) {
                 f->qwRefused++;
@@ -468,8 +477,8 @@ void PR_Feed(Service *s, const Case *c, Feeder *f, int in_iAckFrames)
                     continue;
                 }
             }
-            tSched[sc] = tPeek;
-            tSched[sc].dwSeq++;
+            tSched[sc % c->iSubChs] = tPeek;
+            tSched[sc % c->iSubChs].dwSeq++;
             f->qwFed++;
         }
         if (in_iAckFrames > 0) {
