@@ -21,10 +21,6 @@
 extern "C" {
 #endif
 
-/* ops/: notices the core raises when it releases a connection or a talk. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  uint32_t in_dwFileId);
-
 #ifdef __cplusplus
 }
 #endif

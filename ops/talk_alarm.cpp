@@ -212,12 +212,9 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
          * become a talk connection (closing the talk would drop it). */
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start talk fail, cause: connection in use.");
         ucResult = VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
-    } else if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(p, dwTransValue, iTalkChNo)) {
-        memset(pTalk, 0, sizeof(*pTalk));
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START fail.", 2);
-        ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
+        /* The record (and its time) is complete before the event goes up: from
+         * then on the host may act on the event on its own thread. */
         memset(pTalk, 0, sizeof(*pTalk));
         pTalk->iTalkChNo = iTalkChNo;
         pTalk->iChState = VXQ_DPS_TALK_WAIT_HOST;
@@ -225,12 +222,18 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         pTalk->dwLoginId = dwLoginId;
         pTalk->dwLoginPortId = pCmd->dwPortId;
         pTalk->dwTalkPortId = inout_pConn->dwPortId;
-        inout_pConn->iConnType = VXQ_DPS_CONN_TALK;
-        inout_pConn->dwLoginId = dwLoginId;
-        inout_pConn->iChNo = iTalkChNo;
-        inout_pConn->dwLoginPortId = pCmd->dwPortId;
-        inout_pConn->dwClaimId = dwTransValue; /* the answer must repeat it */
-        return 1;
+        if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(p, dwTransValue, iTalkChNo)) {
+            inout_pConn->iConnType = VXQ_DPS_CONN_TALK;
+            inout_pConn->dwLoginId = dwLoginId;
+            inout_pConn->iChNo = iTalkChNo;
+            inout_pConn->dwLoginPortId = pCmd->dwPortId;
+            inout_pConn->dwClaimId = dwTransValue; /* the answer must repeat it */
+            return 1;
+        }
+        memset(pTalk, 0, sizeof(*pTalk));
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START fail.", 2);
+        ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     }
     return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
 }

@@ -465,4 +465,55 @@ TEST(TalkAlarmLive, AlarmReachesEveryLoggedInClientOverTheNetwork)
     VXQ_F_TESTHOST_Stop(&tHost);
 }
 
+TEST(TalkAlarmLive, UnansweredTalkIsStoppedAfter60SecondsAndItsConnectionClosed)
+{
+    TestClock tClock(1700000000);
+    _VXQ_S_TESTHOST_DATA tHost;
+    VXQ_F_TESTHOST_DefaultCap(&tHost.tCap);
+    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0);
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    _VXQ_S_TESTCLI_DATA tCmd, tTalk;
+    uint32_t dwLoginId;
+    VXQ_F_TESTCLI_Init(&tCmd);
+    VXQ_F_TESTCLI_Init(&tTalk);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, tHost.usPort), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "admin", "pw", &dwLoginId), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tTalk, tHost.usPort), 1);
+    std::vector<uint8_t> tStart = VXQ_F_TESTCLI_BuildZeroMsg(P4_TALK_START, 0x77, 8), tEvent;
+    VXQ_F_TESTCLI_PutU32(tStart, 20, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tStart, 24, 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tTalk, tStart), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_TALK_START, tEvent), 1);
+    EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0x77u);
+    std::vector<uint8_t> tStartEvent = tEvent;
+
+    /* Two control-thread probes in a row have a timer pass between them. */
+    int32_t iState = -1;
+    tClock.AdvanceSec(59);
+    for (int i = 0; i < 2; i++)
+        ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(
+                      &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iState = p->tTalkCh[1].iChState; }),
+                  1);
+    EXPECT_EQ(iState, VXQ_DPS_TALK_WAIT_HOST);
+    tClock.AdvanceSec(1);
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_TALK_STOP, tEvent), 1);
+    EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0u);
+    EXPECT_EQ(VXQ_F_TESTCLI_WaitPeerClosed(&tTalk), 1);
+
+    /* The late answer finds the slot free and leaves it free (control work runs
+     * in order with the host's orders). */
+    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tStartEvent, 0), 1);
+    _VXQ_S_DPS_TALK_CH_DATA tSlot;
+    memset(&tSlot, 0xFF, sizeof(tSlot));
+    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) { tSlot = p->tTalkCh[1]; }), 1);
+    EXPECT_EQ(tSlot.iChState, 0);
+    EXPECT_EQ(tSlot.dwTalkPortId, 0u);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Heartbeat(&tCmd, tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0001);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_TESTCLI_Close(&tTalk);
+    VXQ_F_TESTHOST_Stop(&tHost);
+}
+
 } // namespace
