@@ -336,7 +336,7 @@ void PutTime(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, int in_iYear, 
 
 } // namespace
 
-TEST_F(SimFixture, DISABLED_RecordingFoundByQueryDownloadsByteForByte)
+TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
 {
     ASSERT_TRUE(Start()) << Output();
     _VXQ_S_TESTCLI_DATA tCmd;

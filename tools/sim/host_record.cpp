@@ -23,8 +23,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#if defined(VXQ_DPS_FILE_READ_MAKE)
-
 #define PR_DEFAULT_PIECES 8
 #define PR_MAX_QUERY_ANSWER 100
 #define PR_SEED_SPACING_S 60
@@ -531,26 +529,3 @@ void VXQ_F_SIMHOST_RecordEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_M
     }
 }
 
-#else /* the record bodies are not in the service header yet */
-
-int VXQ_F_SIMHOST_RecordInit(_VXQ_S_SIMHOST_DATA *inout_pHost, char *out_sReason, int in_iReasonSize)
-{
-    (void)inout_pHost;
-    (void)out_sReason;
-    (void)in_iReasonSize;
-    return 1;
-}
-
-void VXQ_F_SIMHOST_RecordUninit(_VXQ_S_SIMHOST_DATA *inout_pHost)
-{
-    (void)inout_pHost;
-}
-
-void VXQ_F_SIMHOST_RecordEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
-                               const uint8_t *in_pBody, int in_iBodyLen)
-{
-    if (in_pEvent->dwTransId != 0)
-        VXQ_F_SIMHOST_Answer(in_pHost, in_pEvent, VXQ_DPS_APP_ERR_NOT_SUPPORT, in_pBody, in_iBodyLen, NULL, 0);
-}
-
-#endif
