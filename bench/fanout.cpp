@@ -11,6 +11,10 @@
  *              protocol (token, login, extended open on media connections,
  *              audio continued), frames fed by a feeder thread through
  *              VXQ_F_DPS_InputVideoStreamEx / VXQ_F_DPS_InputAudioStreamEx.
+ * Saturating load: the baseline makes the next frame once every receiver has
+ * room; the feeder gives the next frame once the control thread has taken the
+ * orders before it (order queue below two per sub-channel), so the service is
+ * measured delivering, not discarding a flood it cannot send.
  * CPU is getrusage(RUSAGE_SELF) of this process (user + system) over the
  * case; the receiver's reading is in the other process.
  *
@@ -27,6 +31,7 @@
 #include "support/test_host.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_queue.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -455,6 +460,12 @@ void PR_Feed(Service *s, const Case *c, Feeder *f, int in_iAckFrames)
             PR_SleepUntil(qwNext);
             qwNext += 20000000ull;
             iFrames = PR_FramesInTick(qwTick++);
+        }
+        if (c->tLoad.bSaturate) {
+            /* As fast as the service takes frames: the next one goes in once the
+             * control thread has taken all but a few of the orders before it. */
+            while (VXQ_F_TOOLS_QUEUE_GetCount(s->tHost.pSrv->hOrderQueue) >= 2 * c->iSubChs && f->bRun.load())
+                usleep(100);
         }
         for (int sc = 0; sc < c->iSubChs * iFrames; sc++) {
             Schedule tPeek = tSched[sc % c->iSubChs];

@@ -160,7 +160,8 @@ int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout
                                         int32_t in_iDataLen, int32_t in_iDataType, uint32_t in_dwUserData,
                                         uint32_t in_bNotify);
 void VXQ_F_NET_SELECT_SendQueue_Release(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue);
-/* Write events: one TCP item, or up to two UDP items, per pass. */
+/* Write events: up to eight whole TCP items (stopping at the first one the
+ * socket takes only partly), or up to two UDP items, per pass. */
 void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                       _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
 void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,

@@ -150,38 +150,45 @@ static int VXQ_F_NET_SELECT_PR_SendItemRest(int in_iSocket, _VXQ_S_NET_SELECT_SE
     return 0;
 }
 
+/* Most whole items one TCP socket writes in one pass, so that one busy
+ * connection cannot hold the pass (and the other sockets) for long. */
+#define VXQ_NET_SELECT_TCP_ITEMS_PER_PASS 8
+
 void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                       _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
 {
-    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
-    if (pItem == NULL) {
-        inout_pWork->bSendFlag = 0;
-        return;
-    }
-    if (inout_pWork->bFailed) {
-        /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
+    for (int iDone = 0; iDone < VXQ_NET_SELECT_TCP_ITEMS_PER_PASS; iDone++) {
+        _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
+        if (pItem == NULL) {
+            inout_pWork->bSendFlag = 0;
+            return;
+        }
+        if (inout_pWork->bFailed) {
+            /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
+            VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+            return;
+        }
+        int iState = 0;
+        char sErr[128] = {0};
+        if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
+            if (pItem->bNotify &&
+                !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
+                                                  inout_pWork->usLocalPort, inout_pWork->dwPortId,
+                                                  inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort,
+                                                  pItem->dwUserData, NULL, 0))
+                VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
+            VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+            continue;
+        }
+        if (iState == -1)
+            return;
+        char sText[200];
+        snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        inout_pWork->bFailed = 1;
         VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
         return;
     }
-    int iState = 0;
-    char sErr[128] = {0};
-    if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
-        if (pItem->bNotify &&
-            !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
-                                              inout_pWork->usLocalPort, inout_pWork->dwPortId,
-                                              inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, pItem->dwUserData,
-                                              NULL, 0))
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
-        VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
-        return;
-    }
-    if (iState == -1)
-        return;
-    char sText[200];
-    snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
-    VXQ_F_LOG_SR_WriteLog(sText, 2);
-    inout_pWork->bFailed = 1;
-    VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
 }
 
 void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
