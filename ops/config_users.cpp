@@ -10,6 +10,7 @@
 #include "ops/config_users.h"
 
 #include "core/channel.h"
+#include "ops/answer.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
@@ -142,60 +143,13 @@ static int PR_CheckConfigRule(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA
     return 0;
 }
 
-/* Common start of every answer handler: translates the result in place (the
- * result line names the operation), writes the debug line, and finds the
- * transaction and its connection. Null when nothing is to be sent: transaction
- * id 0, or a lookup failed (logged; a found transaction is then deleted). */
-static _VXQ_S_DPS_TRANS_DATA *PR_AnswerTarget(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder,
-                                              int32_t in_iLength, const char *in_sOperName,
-                                              const char *in_sHandlerName,
-                                              _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
-{
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    _VXQ_S_DPS_TRANS_DATA *pTrans;
-    char sText[192];
-    if (p == NULL || inout_pOrder == NULL || in_iLength < PR_ORDER_HEAD)
-        return NULL;
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult),
-                                                   in_sOperName);
-    memcpy(&tHead, inout_pOrder, sizeof(tHead));
-    if (p->bDebugLog) {
-        snprintf(sText, sizeof(sText), "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
-                 in_sOperName, (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
-    if (tHead.dwTransId == 0)
-        return NULL;
-    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, tHead.dwTransId);
-    if (pTrans == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.",
-                 in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        return NULL;
-    }
-    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
-        snprintf(sText, sizeof(sText), "%s pRequDataBuf fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-        return NULL;
-    }
-    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId);
-    if (*out_ppConn == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-        return NULL;
-    }
-    return pTrans;
-}
-
 /* Answers that carry only the result: the parked request goes back whole. */
 static int PR_AnswerResultOnly(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength,
                                const char *in_sOperName, const char *in_sHandlerName)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
-        PR_AnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
+        VXQ_F_DPS_MW_FindAnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
     int iRet;
     if (pTrans == NULL)
         return 0;
@@ -217,7 +171,7 @@ static int PR_AnswerWithData(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, in
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
-        PR_AnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
+        VXQ_F_DPS_MW_FindAnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
     _VXQ_S_DPS_MSG_HEAD tHead;
     uint8_t *pAnswer;
     int32_t iDataLen;
@@ -393,7 +347,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
-        PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Import config", sName, &pConn);
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Import config", sName, &pConn);
     uint8_t *pAnswer;
     int iRet = 0;
     if (pTrans == NULL)
@@ -464,7 +418,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
-        PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Query net info", sName, &pConn);
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Query net info", sName, &pConn);
     _VXQ_S_DPS_MSG_HEAD tHead;
     int32_t iCardNum = 0, iBodyLen, iTotal;
     uint8_t *pAnswer;
@@ -617,7 +571,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
-        PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Get user pop", sName, &pConn);
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Get user pop", sName, &pConn);
     _VXQ_S_DPS_E3_UNS_USER_POP tBody;
     int32_t iBodyLen;
     uint8_t *pAnswer;
