@@ -5,6 +5,7 @@
 #include "media/cache.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_netcom.h"
 #include "vxq_queue.h"
 
 #include <stdio.h>
@@ -279,6 +280,8 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iOrder
     else
         iResult = 1;
     free(pMsg); /* the queue holds its own copy */
+    if (iResult)
+        VXQ_F_NETCOM_WakeUp(in_pMcSrvData->hNetSrv); /* the control thread may be waiting in its engine pass */
     return iResult;
 }
 
@@ -367,6 +370,7 @@ extern "C" int VXQ_F_DPS_ModifyCodec(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iCh
         VXQ_F_LOG_SR_ShowInfo("Send modify codec fail.");
         return 0;
     }
+    VXQ_F_NETCOM_WakeUp(in_hDevProNetSrv->hNetSrv);
     return 1;
 }
 
