@@ -497,7 +497,14 @@ extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv
         fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(in_hDevProNetSrv);
     } else {
         /* The counts walk the connection table, which only the control thread may read. */
-        std::shared_ptr<PR_FREE_REPLY> pReply = std::make_shared<PR_FREE_REPLY>();
+        /* No exception may cross the C API: an allocation failure is a plain failure here. */
+        std::shared_ptr<PR_FREE_REPLY> pReply;
+        try {
+            pReply = std::make_shared<PR_FREE_REPLY>();
+        } catch (...) {
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_GetFreeMediaResourceNum malloc fail.", 2);
+            return 0;
+        }
         pReply->bDone = 0;
         pReply->fFree = 0.0f;
         std::shared_ptr<PR_FREE_REPLY> *pHold = new (std::nothrow) std::shared_ptr<PR_FREE_REPLY>(pReply);
