@@ -4,6 +4,9 @@
 
 #include "core/channel.h"
 #include "core/pending.h"
+#include "media/cache.h"
+#include "media/direct.h"
+#include "media/input.h"
 #include "ops/serial.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"

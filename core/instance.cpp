@@ -6,6 +6,7 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/pending.h"
+#include "media/direct.h"
 #include "vxq_clock.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"

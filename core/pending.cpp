@@ -7,41 +7,10 @@
 
 #include <string.h>
 
-void VXQ_F_DPS_MC_ReleaseAllMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    (void)inout_pMcSrvData; /* no frame cache exists before media/ lands */
-}
 
-int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                    int32_t in_iStreamNo)
-{
-    return VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo) != NULL;
-}
 
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                              int32_t in_iChNo, int32_t in_iStreamNo)
-{
-    if (in_pMcSrvData == NULL)
-        return NULL;
-    return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->tMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
-                                           in_iChNo, in_iStreamNo);
-}
 
-int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                             _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
-                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
-{
-    (void)inout_pMcSrvData;
-    (void)inout_pSubCh;
-    (void)inout_pConn;
-    return 1;
-}
 
-float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
-{
-    (void)in_pMcSrvData;
-    return 1024.0f; /* accounting off: never over budget */
-}
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                  int32_t in_iTalkChNo)

@@ -20,21 +20,6 @@
 extern "C" {
 #endif
 
-/* media/: reset all 65 x 3 sub-channels and free their caches (service stop). */
-void VXQ_F_DPS_MC_ReleaseAllMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* media/: a viewer left the sub-channel; 0 only when it does not exist. */
-int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                    int32_t in_iStreamNo);
-/* media/: the sub-channel record of channel and stream, or null. */
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                              int32_t in_iChNo, int32_t in_iStreamNo);
-/* media/: pump one viewer from the frame cache after a send completion. */
-int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                             _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
-                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
-/* media/: free media resource amount (below 0 = over budget). */
-float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-
 /* ops/: notices the core raises when it releases a connection or a talk. */
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                  int32_t in_iTalkChNo);

@@ -4,6 +4,18 @@
 #include <stdlib.h>
 #include <string.h>
 
+static VXQ_PF_DPS_MEDIA_ALLOC s_fnMediaAlloc = NULL;
+
+void VXQ_F_DPS_MC_MediaMem_SetAllocHook(VXQ_PF_DPS_MEDIA_ALLOC in_fnAlloc)
+{
+    s_fnMediaAlloc = in_fnAlloc;
+}
+
+void *VXQ_F_DPS_MC_MediaMem_Alloc(size_t in_iSize)
+{
+    return s_fnMediaAlloc != NULL ? s_fnMediaAlloc(in_iSize) : malloc(in_iSize);
+}
+
 static void PR_PutU16(uint8_t *out_pBuf, uint32_t in_dwValue)
 {
     out_pBuf[0] = (uint8_t)(in_dwValue & 0xFFu);
@@ -85,7 +97,7 @@ uint8_t *VXQ_F_DPS_MC_FrameMsg_Build(int in_iMediaType, const _VXQ_S_DPS_MEDIA_S
     if (iDataLen > INT32_MAX - VXQ_DPS_FRAME_MSG_HEAD_LEN)
         return NULL;
     int32_t iMsgLen = VXQ_DPS_FRAME_MSG_HEAD_LEN + iDataLen;
-    uint8_t *pMsg = (uint8_t *)malloc((size_t)iMsgLen);
+    uint8_t *pMsg = (uint8_t *)VXQ_F_DPS_MC_MediaMem_Alloc((size_t)iMsgLen);
     if (pMsg == NULL)
         return NULL;
     if (in_iMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO)

@@ -19,6 +19,7 @@
 
 #include "media/subch.h"
 
+#include <stddef.h>
 #include <stdint.h>
 
 #define VXQ_DPS_FRAME_MSG_HEAD_LEN 32
@@ -58,6 +59,14 @@ uint8_t *VXQ_F_DPS_MC_FrameMsg_Build(int in_iMediaType, const _VXQ_S_DPS_MEDIA_S
                                      int in_iFrameType, uint32_t in_dwTimeStamp,
                                      const uint8_t *in_pData, int32_t in_iDataLen,
                                      int32_t *out_piMsgLen);
+
+/* Every allocation of the frame path (cache nodes, frame messages) goes
+ * through here; the memory is released with free(). A test may install a
+ * counting allocator (it must return malloc memory); null restores malloc.
+ * Install it only while no thread runs the frame path. */
+typedef void *(*VXQ_PF_DPS_MEDIA_ALLOC)(size_t in_iSize);
+void VXQ_F_DPS_MC_MediaMem_SetAllocHook(VXQ_PF_DPS_MEDIA_ALLOC in_fnAlloc);
+void *VXQ_F_DPS_MC_MediaMem_Alloc(size_t in_iSize);
 
 /* The time stamp of the next frame sent to a client whose base is
  * *inout_pdwTickBase, at tick in_dwTickMs: the first frame (base 0) stores the

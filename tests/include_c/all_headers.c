@@ -9,6 +9,7 @@
 #include "vxq_dps.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
+#include "vxq_media.h"
 #include "vxq_logserver.h"
 #include "vxq_logupload.h"
 #include "vxq_membuf.h"
@@ -82,6 +83,11 @@ int main(void)
             iFailures++;
         VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
+    /* The direct frame entries refuse a null service without touching the frame. */
+    VXQ_F_DPS_MC_APUP_SendVideoFrameData((VXQ_DPS_HANDLE)NULL, 0, 0, 1, "x", 1);
+    VXQ_F_DPS_MC_APUP_SendAudioFrameData((VXQ_DPS_HANDLE)NULL, 0, 0, "x", 1);
+    if (VXQ_F_DPS_QueryCacheVideoFrameNum((VXQ_DPS_HANDLE)NULL, 0, 0) != 0)
+        iFailures++;
     /* The log service is not running here: stopping it, asking its port and
      * stopping a missing upload client are harmless; a null address is refused. */
     if (VXQ_F_LOG_SR_StopLogService() != 1 || VXQ_F_LOG_SR_GetLogServicePort() != 0 ||

@@ -1,0 +1,785 @@
+/* The live view family: requests, events and answers; see ops/live.h for the contract. */
+#include "ops/live.h"
+
+#include "core/channel.h"
+#include "media/direct.h"
+#include "media/input.h"
+#include "protocol/dispatch.h"
+#include "protocol/head.h"
+#include "protocol/result.h"
+#include "protocol/session.h"
+#include "vxq_clock.h"
+#include "vxq_dps.h"
+#include "vxq_log.h"
+#include "vxq_membuf.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* Body offsets are counted from the start of the message (20-byte head). */
+#define PR_BODY 20
+#define PR_QUALITY_CAP_ITEM_NUM 8
+#define PR_QUALITY_CAP_ITEM_LEN 28
+
+static uint32_t PR_Get32(const uint8_t *in_pMsg, int in_iOff)
+{
+    return VXQ_F_DPS_MW_GetLe32(in_pMsg + in_iOff);
+}
+
+static uint16_t PR_Get16(const uint8_t *in_pMsg, int in_iOff)
+{
+    return VXQ_F_DPS_MW_GetLe16(in_pMsg + in_iOff);
+}
+
+/* Shows in_sText (when given) and answers the request in place with in_ucResult. */
+static int PR_Answer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                     uint8_t *inout_pMsg, int32_t in_iLength, uint8_t in_ucResult, const char *in_sText,
+                     const char *in_sHandler)
+{
+    if (in_sText != NULL)
+        VXQ_F_LOG_SR_ShowInfo(in_sText);
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, in_ucResult);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_sHandler);
+}
+
+/* The request table guarantees each request's length; this keeps a handler
+ * safe when called with less: answered with 2, nothing past the head touched. */
+static int PR_CheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                       uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen, const char *in_sHandler)
+{
+    if (in_iLength >= in_iMinLen)
+        return 1;
+    PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, NULL, in_sHandler);
+    return 0;
+}
+
+/* A request for the command connection: it is one and holds the body's (nonzero) login id. */
+static int PR_IsCommandConnOf(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwLoginId)
+{
+    return in_pConn->iConnType == VXQ_DPS_CONN_COMMAND && in_dwLoginId != 0 && in_pConn->dwLoginId == in_dwLoginId;
+}
+
+/* The media connection named by port id, if it belongs to the same login. */
+static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwPortId,
+                                                 uint32_t in_dwLoginId)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(in_pMcSrvData, in_dwPortId);
+    if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->dwLoginId != in_dwLoginId)
+        return NULL;
+    return pConn;
+}
+
+/* Calls the host's admission callback when enabled. Its verdict, 0 when not enabled. */
+static uint32_t PR_RealplayCheck(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId, uint32_t in_dwChNo,
+                                 uint32_t in_dwStreamNo, uint32_t in_dwAction)
+{
+    const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
+    if (!pCap->bRealplayCheckFlag || pCap->fnRealplayCheck == NULL)
+        return 0;
+    _VXQ_S_DPS_REALPLAY_CHECK_DATA tCheck;
+    tCheck.dwLoginId = in_dwLoginId;
+    tCheck.dwChNo = in_dwChNo;
+    tCheck.dwStreamNo = in_dwStreamNo;
+    tCheck.dwAction = in_dwAction;
+    tCheck.dwResult = 0;
+    VXQ_F_DPS_MC_EnterHostCallback(in_pMcSrvData);
+    pCap->fnRealplayCheck(pCap->pRealplayCheckUser, &tCheck);
+    VXQ_F_DPS_MC_LeaveHostCallback();
+    return tCheck.dwResult;
+}
+
+/* Keeps a copy of the request in the connection's pWaitRespBuf. 1 stored, 0 memory short. */
+static int PR_StoreWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg, int32_t in_iLength)
+{
+    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
+                                     &inout_pConn->iWaitRespLen, in_pMsg, in_iLength);
+}
+
+static void PR_DropWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize, &inout_pConn->iWaitRespLen);
+}
+
+/* Turns the connection into a realplay connection of channel and stream; its
+ * cache position starts afresh, so its first frame is again an I-frame. */
+static void PR_MakeRealplayConn(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const _VXQ_S_DPS_NET_PORT_DATA *in_pLoginConn,
+                                uint32_t in_dwLoginId, int32_t in_iChNo, int32_t in_iStreamNo)
+{
+    inout_pConn->iConnType = VXQ_DPS_CONN_MEDIA;
+    inout_pConn->iChNo = in_iChNo;
+    inout_pConn->iStreamNo = in_iStreamNo;
+    inout_pConn->dwLoginId = in_dwLoginId;
+    inout_pConn->dwLoginPortId = in_pLoginConn->dwPortId;
+    inout_pConn->tOpenTime = VXQ_F_CLOCK_NowSec();
+    inout_pConn->bRecvIFrame = 0;
+    inout_pConn->dwSentNodeId = 0;
+    inout_pConn->dwNextNodeId = 0;
+}
+
+static void PR_SetStreamState(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, int32_t in_iState)
+{
+    inout_pConn->iStreamState = in_iState;
+    inout_pConn->dwStreamStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+}
+
+/* Texts and names that differ between the plain and the extended open. */
+typedef struct {
+    const char *sHandler;
+    const char *sChNo;
+    const char *sStreamNo;
+    const char *sNoLogin;
+    const char *sNoPop;
+    const char *sBuffer;
+    const char *sSubCh;
+    const char *sEvent;
+    int bEx;
+} PR_OPEN_TEXTS;
+
+static const PR_OPEN_TEXTS s_tOpen = {
+    "VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN",
+    "Open realplay failure, cause: chno error.",
+    "Open realplay failure, cause: stream no error.",
+    "Open realplay failure, cause: no login.",
+    "Receiving network data: open realplay request fail, cause: without permission.",
+    "Open realplay failure, cause: Set the data into the buffer failed.",
+    "Open realplay failure, cause: query media sub ch fail.",
+    "Open realplay failure, cause: Opens the send message stream media failure.",
+    0};
+
+static const PR_OPEN_TEXTS s_tOpenEx = {
+    "VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN",
+    "Open realplay(ex) failure, cause: chno error.",
+    "Open realplay(ex) failure, cause: stream no error.",
+    "Open realplay(ex) failure, cause: no login.",
+    "Receiving network data: open realplay(ex) request fail, cause: without permission.",
+    "Open realplay(ex) failure, cause: Set the data into the buffer failed.",
+    "Open realplay(ex) failure, cause: query media sub ch fail.",
+    "Open realplay(ex) failure, cause: Opens the send message stream media failure.",
+    1};
+
+/* Both opens: the checks in their order, admission, and the sub-channel state. */
+static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                     uint8_t *inout_pMsg, int32_t in_iLength, const PR_OPEN_TEXTS *in_pT)
+{
+    char sText[160];
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    int32_t iChNo = PR_Get16(inout_pMsg, PR_BODY + 4);
+    int32_t iStreamNo = PR_Get16(inout_pMsg, PR_BODY + 6);
+    if (in_pT->bEx)
+        VXQ_F_DPS_MW_PutLe32(inout_pMsg + PR_BODY + 12, inout_pConn->dwPortId);
+
+    int32_t iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(inout_pMcSrvData->tDevCapInfo.bSpecialChFlag, iChNo);
+    if (iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo, in_pT->sHandler);
+    if (iStreamNo >= 4)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo,
+                         in_pT->sHandler);
+    _VXQ_S_DPS_NET_PORT_DATA *pLogin = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId);
+    if (pLogin == NULL)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin,
+                         in_pT->sHandler);
+    if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_LIVE_VIEW))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop, in_pT->sHandler);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = NULL;
+    if (!in_pT->bEx) {
+        pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
+        if (pSubCh == NULL)
+            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh,
+                             in_pT->sHandler);
+    }
+    if (VXQ_F_DPS_MC_StatRealplayClientNum(inout_pMcSrvData) >= inout_pMcSrvData->iMaxRealplayClientNum)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                         "Open realplay failure, cause: Exceed realplay maximum limit.", in_pT->sHandler);
+    if (inout_pMcSrvData->bMediaResCtrl) {
+        float fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData);
+        float fCost = VXQ_F_DPS_MC_MediaResourceCost(inout_pMcSrvData->fMainMediaResourceLoss, iStreamNo);
+        if (fFree - fCost < 0.0f)
+            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                             "Open realplay failure, cause: Exceed media resource maximum limit.", in_pT->sHandler);
+    }
+    if (PR_RealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
+                         VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                         "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.",
+                         in_pT->sHandler);
+    if (!PR_StoreWaitResp(inout_pConn, inout_pMsg, in_iLength))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer, in_pT->sHandler);
+    PR_MakeRealplayConn(inout_pConn, pLogin, dwLoginId, iChNo, iStreamNo);
+    if (in_pT->bEx) {
+        inout_pConn->dwClaimId = PR_Get32(inout_pMsg, PR_BODY + 8);
+        pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
+        if (pSubCh == NULL) {
+            PR_DropWaitResp(inout_pConn);
+            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh,
+                             in_pT->sHandler);
+        }
+    }
+
+    switch (pSubCh->iStreamOpenState) {
+    case 1: /* the host was asked already: answered with its answer */
+        PR_SetStreamState(inout_pConn, 1);
+        return 1;
+    case 2:
+        PR_SetStreamState(inout_pConn, 2);
+        if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(inout_pMcSrvData, iChNo, iStreamNo)) {
+            snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME fail.",
+                     in_pT->sHandler);
+            VXQ_F_LOG_SR_WriteLog(sText, 2);
+        }
+        if (in_pT->bEx) {
+            PR_DropWaitResp(inout_pConn);
+            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, in_pT->sHandler);
+        }
+        if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, inout_pConn, 0)) {
+            snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentWaitNetRespMsg fail.", in_pT->sHandler);
+            VXQ_F_LOG_SR_WriteLog(sText, 2);
+            return 0;
+        }
+        return 1;
+    case 0:
+        pSubCh->iStreamOpenState = 1;
+        pSubCh->dwOpenStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+        PR_SetStreamState(inout_pConn, 1);
+        if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_OPEN_MEDIA_STREAM(inout_pMcSrvData, iChNo, iStreamNo)) {
+            /* The sub-channel stays opening; this viewer is answered and waits no more. */
+            VXQ_F_LOG_SR_ShowInfo(in_pT->sEvent);
+            PR_SetStreamState(inout_pConn, 0);
+            PR_DropWaitResp(inout_pConn);
+            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, in_pT->sHandler);
+        }
+        return 1;
+    default:
+        return 1;
+    }
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                     int32_t in_iLength)
+{
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay request.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_tOpen.sHandler))
+        return 0;
+    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpen);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                        int32_t in_iLength)
+{
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay(ex) request.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 16, s_tOpenEx.sHandler))
+        return 0;
+    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpenEx);
+}
+
+/* A viewer leaves: admission callback (close), stream state 0, and the
+ * sub-channel is closed when it was the last one. */
+static void PR_CloseViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pMedia,
+                           uint32_t in_dwLoginId, uint32_t in_dwChNo, uint32_t in_dwStreamNo)
+{
+    PR_RealplayCheck(inout_pMcSrvData, in_dwLoginId, in_dwChNo, in_dwStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
+    PR_SetStreamState(inout_pMedia, 0);
+    if (inout_pMedia->iConnType == VXQ_DPS_CONN_MEDIA)
+        VXQ_F_DPS_MC_ClientCloseMediaCh(inout_pMcSrvData, inout_pMedia->iChNo, inout_pMedia->iStreamNo);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                      int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay request.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_sHandler))
+        return 0;
+    if (inout_pConn->dwLoginId == 0)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                         "Close realplay failure, cause: client did not login.", s_sHandler);
+    PR_CloseViewer(inout_pMcSrvData, inout_pConn, PR_Get32(inout_pMsg, PR_BODY), PR_Get16(inout_pMsg, PR_BODY + 4),
+                   PR_Get16(inout_pMsg, PR_BODY + 6));
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                         int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay(ex) request.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_sHandler))
+        return 0;
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                         "Close realplay(ex) failure, cause: not login.", s_sHandler);
+    uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = dwMediaId != 0 ? PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId) : NULL;
+    if (pMedia != NULL)
+        PR_CloseViewer(inout_pMcSrvData, pMedia, dwLoginId, (uint32_t)pMedia->iChNo, (uint32_t)pMedia->iStreamNo);
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                   int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 16, s_sHandler))
+        return 0;
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    int32_t iMediaType = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
+    int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 12);
+    if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                         "Ctrl stream failure, cause: not login.", s_sHandler);
+    if (iMediaType < 0 || iMediaType > 2)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Ctrl stream failure, cause: media type error.", s_sHandler);
+    if (iCode < 0 || iCode > 1)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Ctrl stream failure, cause: ctrl code error.", s_sHandler);
+    VXQ_F_LOG_SR_ShowInfo(iCode == 1 ? "Receiving network data: Ctrl stream: continue."
+                                     : "Receiving network data: Ctrl stream: pause.");
+    uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
+    if (dwMediaId == 0)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Ctrl stream failure, cause: channel error.", s_sHandler);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
+    if (pMedia == NULL)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Ctrl stream failure, cause: channel error2.", s_sHandler);
+    if (iCode == 0) {
+        if (iMediaType != 1)
+            pMedia->bVideoPause = 1;
+        if (iMediaType != 0)
+            pMedia->bAudioPause = 1;
+    } else {
+        /* Video resumes at the next I-frame. */
+        if (iMediaType != 1 && pMedia->bVideoPause) {
+            pMedia->bVideoPause = 0;
+            pMedia->bRecvIFrame = 0;
+        }
+        if (iMediaType != 0)
+            pMedia->bAudioPause = 0;
+    }
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                    int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 12, s_sHandler))
+        return 0;
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
+    if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                         "Only I frame failure, cause: not login.", s_sHandler);
+    if (iCode < 0 || iCode > 1)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Receiving network data: Only I frame fail, cause: ctrl code error.", s_sHandler);
+    uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
+    if (dwMediaId == 0)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                         "Only I frame failure, cause: channel claim id error.", s_sHandler);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
+    if (pMedia == NULL)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                         "Only I frame failure, cause: query video channel fail.", s_sHandler);
+    if (iCode == 1) {
+        VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send all frame.");
+        pMedia->bOnlyIFrame = 0;
+        pMedia->bRecvIFrame = 0;
+    } else {
+        VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send i frame.");
+        pMedia->bOnlyIFrame = 1;
+    }
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_PTZ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                           _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                           int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_PTZ";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: PTZ control.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 24, s_sHandler))
+        return 0;
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    int32_t iChNo = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4);
+    _VXQ_S_DPS_NET_PORT_DATA *pLogin = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId);
+    if (pLogin == NULL)
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                         "Receiving network data: PTZ control fail, cause: no login.", s_sHandler);
+    if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_PTZ))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5,
+                         "Receiving network data: PTZ control fail, cause: without permission.", s_sHandler);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        inout_pMcSrvData, inout_pConn->dwPortId, P2_PTZ, inout_pMsg, in_iLength);
+    if (pTrans == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P2_PTZ VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", 2);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, s_sHandler);
+    }
+    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_PTZ_CTRL(inout_pMcSrvData, pTrans->dwTransId, iChNo,
+                                                    (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8),
+                                                    PR_Get32(inout_pMsg, PR_BODY + 12),
+                                                    PR_Get32(inout_pMsg, PR_BODY + 16),
+                                                    PR_Get32(inout_pMsg, PR_BODY + 20))) {
+        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                         "Receiving network data: PTZ control fail, cause: send fail.", s_sHandler);
+    }
+    return 1;
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                     int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME";
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: Force i frame.");
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 10, s_sHandler))
+        return 0;
+    uint8_t ucResult = 0;
+    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(inout_pMcSrvData, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4),
+                                                         PR_Get16(inout_pMsg, PR_BODY + 8)))
+        ucResult = 1;
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, NULL, s_sHandler);
+}
+
+/* The three quality requests: command connection, transaction, event. */
+static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                        uint8_t *inout_pMsg, int32_t in_iLength, int in_iKind)
+{
+    static const char *const s_aHandler[] = {"VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP",
+                                             "VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL",
+                                             "VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL"};
+    static const char *const s_aEvent[] = {"EVENT_E2_GET_VIDEO_QUALITY_CAP", "EVENT_E2_GET_VIDEO_QUALITY_LEVEL",
+                                           "EVENT_E2_SET_VIDEO_QUALITY_LEVEL"};
+    static const char *const s_aReceipt[] = {"Receiving network data: Get video quality cap.",
+                                             "Receiving network data: Get video quality level.",
+                                             "Receiving network data: Set video quality level."};
+    static const char *const s_aNoLogin[] = {"Get video quality cap failure, cause: not login.",
+                                             "Get video quality level failure, cause: not login.",
+                                             "Set video quality level failure, cause: not login."};
+    static const uint16_t s_aFuncId[] = {P2_GET_VIDEO_QUALITY_CAP, P2_GET_VIDEO_QUALITY_LEVEL,
+                                         P2_SET_VIDEO_QUALITY_LEVEL};
+    const char *sHandler = s_aHandler[in_iKind];
+    char sText[160];
+    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
+    VXQ_F_LOG_SR_ShowInfo(s_aReceipt[in_iKind]);
+    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sHandler))
+        return 0;
+    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
+    int32_t iChNo = PR_Get16(inout_pMsg, PR_BODY + 4);
+    int32_t iStreamNo = PR_Get16(inout_pMsg, PR_BODY + 6);
+    if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, s_aNoLogin[in_iKind], sHandler);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        inout_pMcSrvData, inout_pConn->dwPortId, s_aFuncId[in_iKind], inout_pMsg, in_iLength);
+    if (pTrans == NULL) {
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", sHandler);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, sHandler);
+    }
+    int iSent;
+    if (in_iKind == 0)
+        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_CAP(inout_pMcSrvData, pTrans->dwTransId, iChNo,
+                                                                        iStreamNo);
+    else if (in_iKind == 1)
+        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(inout_pMcSrvData, pTrans->dwTransId, iChNo,
+                                                                          iStreamNo);
+    else
+        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(
+            inout_pMcSrvData, pTrans->dwTransId, iChNo, iStreamNo,
+            in_iLength >= PR_BODY + 12 ? PR_Get32(inout_pMsg, PR_BODY + 8) : 0);
+    if (!iSent) {
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_%s fail.", sHandler, s_aEvent[in_iKind]);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, sHandler);
+    }
+    return 1;
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                             uint8_t *inout_pMsg, int32_t in_iLength)
+{
+    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                               _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                               uint8_t *inout_pMsg, int32_t in_iLength)
+{
+    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                               _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                               uint8_t *inout_pMsg, int32_t in_iLength)
+{
+    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2);
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                        int32_t in_iLength)
+{
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay open udp mode.");
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL,
+                     "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN");
+}
+
+extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                         int32_t in_iLength)
+{
+    VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay close udp mode.");
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL,
+                     "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE");
+}
+
+/* ---- Answers (orders) ---------------------------------------------------- */
+
+static int32_t PR_OrderI32(const uint8_t *in_pOrder, int in_iOff)
+{
+    int32_t i;
+    memcpy(&i, in_pOrder + in_iOff, 4);
+    return i;
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                                                   int32_t in_iLength)
+{
+    static const char *const s_aField[] = {"i_iChNo", "i_iStreamNo", "o_bVideoFlag", "o_bAudioFlag",
+                                           "o_iVideoCodecId", "o_iVideoFrameRate", "o_iVideoBitRate",
+                                           "o_usVideoWidth", "o_usVideoHeight", "o_iAudioCodecId",
+                                           "o_iAudioBitRate", "o_iAudioSampleRate", "o_iAudioChNum"};
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    uint8_t ucResult = inout_pOrder[5];
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Open media stream");
+    inout_pOrder[5] = ucResult;
+    if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM in_iLength error.", 2);
+        return 0;
+    }
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    memcpy(&tBody, inout_pOrder + 16, sizeof(tBody));
+    if (inout_pMcSrvData->bDebugLog) {
+        int32_t aValue[13] = {tBody.i_iChNo, tBody.i_iStreamNo, tBody.o_tDesc.bVideoFlag, tBody.o_tDesc.bAudioFlag,
+                              tBody.o_tDesc.iVideoCodecId, tBody.o_tDesc.iVideoFrameRate, tBody.o_tDesc.iVideoBitRate,
+                              tBody.o_tDesc.usVideoWidth, tBody.o_tDesc.usVideoHeight, tBody.o_tDesc.iAudioCodecId,
+                              tBody.o_tDesc.iAudioBitRate, tBody.o_tDesc.iAudioSampleRate, tBody.o_tDesc.iAudioChNum};
+        char sText[96];
+        VXQ_F_LOG_SR_WriteLog("[DEBUG]  ========================================================", 2);
+        VXQ_F_LOG_SR_WriteLog("[DEBUG]  Open the media stream (response): ", 2);
+        for (int i = 0; i < 13; i++) {
+            snprintf(sText, sizeof(sText), "[DEBUG]  %s=%d.", s_aField[i], (int)aValue[i]);
+            VXQ_F_LOG_SR_WriteLog(sText, 2);
+        }
+    }
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, tBody.i_iChNo, tBody.i_iStreamNo);
+    if (pSubCh == NULL) {
+        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM VXQ_F_DPS_MC_QueryMediaSubChData fail.");
+        return 0;
+    }
+    if (pSubCh->iStreamOpenState != 1) {
+        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM iStreamOpenState fail.");
+        return 0;
+    }
+    VXQ_F_DPS_MC_MediaSubCh_SetDescription(pSubCh, inout_pOrder + 16 + 8);
+    pSubCh->iStreamOpenState = 2;
+    pSubCh->dwOpenStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+    /* Every viewer that waited for this answer gets it. */
+    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
+        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->iStreamState != 1 ||
+            VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) != pSubCh)
+            continue;
+        if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, pConn, ucResult))
+            VXQ_F_LOG_SR_WriteLog(
+                "VXQ_F_DPS_MW_DoOrder_EVENT_OPEN_MEDIA_STREAM VXQ_F_DPS_MC_SentWaitNetRespMsg fail.", 2);
+        PR_SetStreamState(pConn, ucResult == 0 ? 2 : 0);
+    }
+    return 1;
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                    uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    if (inout_pOrder[4] != VXQ_DPS_MSG_TYPE_REQUEST) {
+        VXQ_F_LOG_SR_ShowInfo("App message: close media stream (responsion).");
+        return 1;
+    }
+    VXQ_F_LOG_SR_ShowInfo("App message: close media stream (request).");
+    if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_CH_STREAM)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM in_iLength error.", 2);
+        return 0;
+    }
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(
+        inout_pMcSrvData, PR_OrderI32(inout_pOrder, 16), PR_OrderI32(inout_pOrder, 20));
+    if (pSubCh != NULL) {
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+            _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
+            if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_MEDIA &&
+                VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) == pSubCh)
+                VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData, pConn);
+        }
+        VXQ_F_DPS_MC_ReleaseMediaChannel(inout_pMcSrvData, pSubCh);
+    }
+    inout_pOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
+    inout_pOrder[5] = 0;
+    return VXQ_F_DPS_MC_SentProEventToUpApp(inout_pMcSrvData, inout_pOrder, in_iLength);
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_PTZ_CTRL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                                          int32_t in_iLength)
+{
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Ptz Control");
+    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
+        return 1;
+    return VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength);
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                                               int32_t in_iLength)
+{
+    (void)inout_pMcSrvData;
+    (void)inout_pOrder;
+    (void)in_iLength;
+    return 1; /* the host's answer to a forced I-frame carries nothing */
+}
+
+/* The common part of the two quality get answers: the transaction, its stored
+ * request and its connection. Null (logged, transaction deleted when found). */
+static _VXQ_S_DPS_TRANS_DATA *PR_QualityTrans(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                                              const char *in_sHandler, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+{
+    char sText[200];
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(in_pOrder));
+    if (pTrans == NULL) {
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.", in_sHandler);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        return NULL;
+    }
+    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < PR_BODY) {
+        snprintf(sText, sizeof(sText), "%s pRequDataBuf fail.", in_sHandler);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+        return NULL;
+    }
+    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, pTrans->dwPortId);
+    if (*out_ppConn == NULL) {
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.", in_sHandler);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+        return NULL;
+    }
+    return pTrans;
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                       uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP";
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
+        return 1;
+    uint8_t ucResult = inout_pOrder[5];
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Get video quality cap");
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
+    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
+    if (pTrans == NULL)
+        return 0;
+    uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
+    int32_t iRequLen = pTrans->iRequDataLen;
+    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
+    /* Entries the order holds, clamped to 0..8, and written only where the
+     * stored request has room for them. */
+    int32_t iNum = in_iLength >= 16 + 8 ? PR_OrderI32(inout_pOrder, 16 + 4) : 0;
+    if (iNum < 0)
+        iNum = 0;
+    if (iNum > PR_QUALITY_CAP_ITEM_NUM)
+        iNum = PR_QUALITY_CAP_ITEM_NUM;
+    int32_t iHeld = in_iLength >= 16 + 8 ? (in_iLength - 16 - 8) / PR_QUALITY_CAP_ITEM_LEN : 0;
+    if (iNum > iHeld)
+        iNum = iHeld;
+    if (iRequLen >= PR_BODY + 12)
+        VXQ_F_DPS_MW_PutLe32(pRequ + PR_BODY + 8, (uint32_t)iNum);
+    for (int32_t i = 0; i < iNum; i++) {
+        int32_t iOff = PR_BODY + 12 + i * PR_QUALITY_CAP_ITEM_LEN;
+        if (iOff + PR_QUALITY_CAP_ITEM_LEN > iRequLen)
+            break;
+        _VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM tItem;
+        memcpy(&tItem, inout_pOrder + 16 + 8 + i * PR_QUALITY_CAP_ITEM_LEN, sizeof(tItem));
+        memset(pRequ + iOff, 0, 16);
+        memcpy(pRequ + iOff, tItem.sName, strnlen(tItem.sName, 15));
+        VXQ_F_DPS_MW_PutLe32(pRequ + iOff + 16, tItem.dwValue);
+        for (int j = 0; j < 4; j++)
+            VXQ_F_DPS_MW_PutLe16(pRequ + iOff + 20 + 2 * j, tItem.usValue[j]);
+    }
+    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pRequ, iRequLen, s_sHandler);
+    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+    return 1;
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL";
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    uint8_t ucResult = inout_pOrder[5];
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Get video quality level");
+    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
+        return 1;
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
+    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
+    if (pTrans == NULL)
+        return 0;
+    uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
+    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
+    if (pTrans->iRequDataLen >= PR_BODY + 12 && in_iLength >= 16 + 8)
+        VXQ_F_DPS_MW_PutLe32(pRequ + PR_BODY + 8, (uint32_t)PR_OrderI32(inout_pOrder, 16 + 4));
+    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pRequ, pTrans->iRequDataLen, s_sHandler);
+    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
+    return 1;
+}
+
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         uint8_t *inout_pOrder, int32_t in_iLength)
+{
+    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
+        return 0;
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Set video quality level");
+    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
+        return 1;
+    if (!VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL VXQ_F_DPS_MC_SendTransResult fail.",
+                              2);
+        return 0;
+    }
+    return 1;
+}

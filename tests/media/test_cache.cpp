@@ -1,0 +1,425 @@
+/* The frame cache driven with fake viewers and a fake engine: no sockets. */
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <vector>
+
+#include "core/conn.h"
+#include "media/cache.h"
+#include "media/framemsg.h"
+#include "media/input.h"
+#include "support/frame_decoder.h"
+#include "support/test_clock.h"
+
+namespace {
+
+struct SentMsg {
+    uint32_t dwPortId;
+    bool bVideo;
+    int iFrameType;
+    uint32_t dwFrameNo; /* first four data bytes */
+    uint32_t dwTimeStamp;
+    uint32_t dwSeq;
+};
+
+std::vector<SentMsg> g_tSent;
+uint32_t g_dwRefusePortId = 0;
+size_t g_iAllocCount = 0;
+
+int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg, int32_t in_iLen,
+             uint32_t in_dwSeq)
+{
+    if (in_pConn->dwPortId == g_dwRefusePortId)
+        return 0;
+    TestFrameMsg d;
+    EXPECT_TRUE(TestDecodeFrameMsg(in_pMsg, (size_t)in_iLen, &d));
+    SentMsg t;
+    t.dwPortId = in_pConn->dwPortId;
+    t.bVideo = d.bVideo;
+    t.iFrameType = d.iFrameType;
+    t.dwFrameNo = 0;
+    if (d.iDataLen >= 4)
+        memcpy(&t.dwFrameNo, d.pData, 4);
+    t.dwTimeStamp = d.dwTimeStamp;
+    t.dwSeq = in_dwSeq;
+    g_tSent.push_back(t);
+    return 1;
+}
+
+void *CountingAlloc(size_t in_iSize)
+{
+    g_iAllocCount++;
+    return malloc(in_iSize);
+}
+
+class FrameCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_tSent.clear();
+        g_dwRefusePortId = 0;
+        pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_MC_MediaChTable_Init(pSrv->tMediaCh);
+        pSubCh = &pSrv->tMediaCh[0].tSubCh[0];
+        pSubCh->iStreamOpenState = 2;
+        pSubCh->iVideoFrameRate = 25;
+        pSubCh->usVideoWidth = 704;
+        VXQ_F_DPS_MC_CAPM_SetNetSendHook(FakeSend);
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
+        VXQ_F_DPS_MC_MediaMem_SetAllocHook(NULL);
+        VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
+            free(pSrv->pConn[i]);
+        free(pSrv);
+    }
+
+    /* A streaming viewer of (0, 0) in table slot in_iSlot, audio on. */
+    _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot)
+    {
+        _VXQ_S_DPS_NET_PORT_DATA *p = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*p));
+        p->dwPortId = 0x10000u + (uint32_t)in_iSlot;
+        p->iConnType = VXQ_DPS_CONN_MEDIA;
+        p->iStreamState = 2;
+        p->bAudioPause = 0;
+        pSrv->pConn[in_iSlot] = p;
+        return p;
+    }
+
+    /* Feeds one frame: 'I', 'P' or 'A' (audio); its data starts with a running number. */
+    uint32_t Feed(char in_cKind, int32_t in_iLen = 100)
+    {
+        std::vector<uint8_t> tData((size_t)in_iLen, 0x5A);
+        uint32_t dwNo = ++dwFrameNo;
+        memcpy(tData.data(), &dwNo, 4);
+        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2, 0,
+                                                 tData.data(), in_iLen);
+        return dwNo;
+    }
+
+    /* The engine reports every outstanding message of in_pConn as sent. */
+    void CompleteAll(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        while (in_pConn->iSendingNum > 0)
+            CompleteOne(in_pConn);
+    }
+    void CompleteOne(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        in_pConn->iSendingNum--;
+        VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(pSrv, pSubCh, in_pConn);
+    }
+
+    std::vector<SentMsg> SentTo(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        std::vector<SentMsg> t;
+        for (const SentMsg &m : g_tSent)
+            if (m.dwPortId == in_pConn->dwPortId)
+                t.push_back(m);
+        return t;
+    }
+
+    int IFramesInList()
+    {
+        int n = 0;
+        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
+            n += p->ucMediaType == 0 && p->ucFrameType == 1;
+        return n;
+    }
+
+    int ListLen()
+    {
+        int n = 0;
+        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
+            n++;
+        return n;
+    }
+
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = nullptr;
+    uint32_t dwFrameNo = 0;
+};
+
+TEST_F(FrameCache, WithNoViewerTheCacheIsEmptyAfterEveryFrame)
+{
+    const char *sKinds = "IPAPPAIPA";
+    for (const char *p = sKinds; *p; p++) {
+        Feed(*p);
+        EXPECT_EQ(pSubCh->pCacheListHead, nullptr) << *p;
+        EXPECT_EQ(pSubCh->pCacheListTail, nullptr) << *p;
+    }
+    /* A video-paused viewer does not hold frames either. */
+    AddViewer(3)->bVideoPause = 1;
+    Feed('I');
+    Feed('P');
+    EXPECT_EQ(ListLen(), 0);
+    EXPECT_TRUE(g_tSent.empty());
+}
+
+TEST_F(FrameCache, EveryViewerStartsAtAnIFrameAndItsAudioComesAfterIt)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(5);
+    const char *sKinds = "PAPAIPAPAIPA";
+    for (const char *p = sKinds; *p; p++) {
+        Feed(*p);
+        CompleteAll(pA);
+        CompleteAll(pB);
+    }
+    for (_VXQ_S_DPS_NET_PORT_DATA *pConn : {pA, pB}) {
+        std::vector<SentMsg> t = SentTo(pConn);
+        ASSERT_EQ(t.size(), 8u); /* from the first I-frame (frame 5) on, every frame */
+        EXPECT_TRUE(t[0].bVideo);
+        EXPECT_EQ(t[0].iFrameType, 1);
+        EXPECT_EQ(t[0].dwFrameNo, 5u);
+        for (size_t i = 0; i < t.size(); i++)
+            EXPECT_EQ(t[i].dwFrameNo, 5u + i);
+        EXPECT_FALSE(t[2].bVideo);
+    }
+}
+
+TEST_F(FrameCache, AViewerJoiningMidGroupReceivesNothingUntilTheNextIFrame)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    Feed('I');
+    Feed('P');
+    CompleteAll(pA);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
+    for (int i = 0; i < 5; i++) {
+        Feed(i % 2 ? 'A' : 'P');
+        CompleteAll(pA);
+        CompleteAll(pB);
+    }
+    EXPECT_TRUE(SentTo(pB).empty());
+    uint32_t dwI = Feed('I');
+    CompleteAll(pA);
+    CompleteAll(pB);
+    Feed('A');
+    CompleteAll(pB);
+    std::vector<SentMsg> t = SentTo(pB);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0].dwFrameNo, dwI);
+    EXPECT_EQ(t[0].iFrameType, 1);
+    EXPECT_FALSE(t[1].bVideo);
+    EXPECT_EQ(SentTo(pA).size(), 9u);
+}
+
+TEST_F(FrameCache, AStalledViewerHasAtMostThreeOutstandingWhileOthersReceiveEveryFrame)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pFast = AddViewer(0);
+    _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(1);
+    for (int i = 0; i < 60; i++) {
+        Feed(i % 10 == 0 ? 'I' : (i % 3 == 0 ? 'A' : 'P'));
+        CompleteAll(pFast);
+        EXPECT_LE(pStalled->iSendingNum, 3);
+        /* Trimmed back to one group whenever a third I-frame came: never three groups. */
+        EXPECT_LT(IFramesInList(), 3);
+        EXPECT_LE(ListLen(), 30);
+    }
+    EXPECT_EQ(SentTo(pFast).size(), 60u);
+    EXPECT_EQ(SentTo(pStalled).size(), 3u);
+    EXPECT_EQ(pStalled->iSendingNum, 3);
+
+    /* One completion lets exactly one more message go. */
+    CompleteOne(pStalled);
+    EXPECT_EQ(SentTo(pStalled).size(), 4u);
+    EXPECT_EQ(pStalled->iSendingNum, 3);
+    /* The stalled viewer was moved on by the trim and restarts at the newest I-frame. */
+    EXPECT_EQ(SentTo(pStalled)[3].iFrameType, 1);
+    EXPECT_EQ(SentTo(pStalled)[3].dwFrameNo, 51u);
+}
+
+TEST_F(FrameCache, AViewerRestartingWithThreeMessagesOutStartsOnlyWithinTheLimit)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    Feed('I');
+    Feed('P');
+    Feed('P');
+    EXPECT_EQ(pA->iSendingNum, 3);
+    pA->bRecvIFrame = 0; /* video resumed: waits for an I-frame */
+    Feed('I');
+    EXPECT_EQ(pA->iSendingNum, 3);
+    EXPECT_EQ(SentTo(pA).size(), 3u);
+    CompleteOne(pA); /* the newest node is that I-frame: it starts there */
+    EXPECT_EQ(SentTo(pA).size(), 4u);
+    EXPECT_EQ(SentTo(pA)[3].iFrameType, 1);
+    EXPECT_EQ(pA->iSendingNum, 3);
+}
+
+TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    g_dwRefusePortId = pA->dwPortId;
+    for (int i = 0; i < 10; i++)
+        Feed(i == 0 ? 'I' : 'P');
+    EXPECT_EQ(pA->iSendingNum, 0);
+    g_dwRefusePortId = 0;
+    uint32_t dwNo = Feed('P');
+    std::vector<SentMsg> t = SentTo(pA);
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].dwFrameNo, dwNo);
+    EXPECT_EQ(pA->iSendingNum, 1);
+    EXPECT_EQ(t[0].dwSeq, pA->dwSendSeq);
+}
+
+TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
+{
+    pSubCh->iMediaDataBufSize = 1000;
+    _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
+    pStalled->iSendingNum = 3; /* holds its position at the first I-frame */
+    pStalled->bRecvIFrame = 1;
+    struct Step {
+        char cKind;
+        int32_t iLen;
+        bool bAccepted;
+        int bOverflowAfter;
+    } aSteps[] = {
+        {'I', 400, true, 0},  {'P', 300, true, 0},  {'A', 50, true, 0},
+        {'P', 301, false, 1}, /* the group passes 1000 bytes: refused (kept), overflow */
+        {'P', 10, false, 1},  {'A', 10, false, 1},  {'I', 400, true, 0},
+        {'P', 100, true, 0},
+    };
+    for (const Step &s : aSteps) {
+        std::vector<uint8_t> tData((size_t)s.iLen, 1);
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(
+            pSrv, pSubCh, s.cKind == 'A' ? 1 : 0, s.cKind == 'I' ? 1 : 2, 0, tData.data(), s.iLen);
+        EXPECT_EQ(pNode != NULL, s.bAccepted) << s.cKind << s.iLen;
+        EXPECT_EQ(pSubCh->bCacheOverflow, s.bOverflowAfter) << s.cKind << s.iLen;
+    }
+    /* The overflowing frame stays in the list; the two refused during overflow do not. */
+    EXPECT_EQ(ListLen(), 6);
+}
+
+TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreCached)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
+    Feed('I');
+    EXPECT_EQ(pStalled->iSendingNum, 1);
+    pStalled->iSendingNum = 3; /* never completes */
+    for (int g = 0; g < 2; g++) {
+        for (int i = 0; i < 24; i++)
+            Feed(i % 4 == 3 ? 'A' : 'P');
+        if (g == 0)
+            Feed('I');
+    }
+    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 1 + 18 + 1 + 18);
+    EXPECT_EQ(ListLen(), 2 + 48);
+    Feed('I'); /* the third I-frame */
+    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 39) << "counted before the trim";
+    int iVideo = 0;
+    for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
+        iVideo += p->ucMediaType == 0;
+    EXPECT_EQ(iVideo, 5) << "the newest I-frame and four before it";
+    EXPECT_EQ(pSubCh->pCacheListTail->ucFrameType, 1);
+    /* The viewer's position was removed: it lost it and starts again at an I-frame. */
+    EXPECT_EQ(pStalled->dwSentNodeId, 0u);
+    EXPECT_EQ(pStalled->dwNextNodeId, 0u);
+}
+
+TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextResetsIt)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
+    pA->iSendingNum = 3;
+    pB->iSendingNum = 3;
+    pA->bRecvIFrame = pB->bRecvIFrame = 1;
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
+    ASSERT_TRUE(p1 && p2);
+    EXPECT_NE(p1->dwNodeId, 0u);
+    EXPECT_NE(p1->dwNodeId, p2->dwNodeId);
+    uint32_t dwId2 = p2->dwNodeId;
+    pA->dwSentNodeId = p1->dwNodeId;
+    pB->dwNextNodeId = dwId2;
+    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, p1->dwNodeId);
+    EXPECT_EQ(pA->dwSentNodeId, 0u);
+    EXPECT_EQ(pA->dwNextNodeId, dwId2);
+    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId2);
+    EXPECT_EQ(pA->dwNextNodeId, 0u);
+    EXPECT_EQ(pB->dwNextNodeId, 0u);
+    EXPECT_EQ(ListLen(), 0);
+    EXPECT_EQ(pSubCh->pCacheListTail, nullptr);
+}
+
+TEST_F(FrameCache, AClosedConnectionIsNoViewerAndGetsNoFrames)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    _VXQ_S_DPS_NET_PORT_DATA *pClosed = AddViewer(1);
+    pClosed->iStreamState = 0;
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = AddViewer(2);
+    pOther->iStreamNo = 1;
+    Feed('I');
+    Feed('P');
+    CompleteAll(pA);
+    EXPECT_EQ(SentTo(pA).size(), 2u);
+    EXPECT_TRUE(SentTo(pClosed).empty());
+    EXPECT_TRUE(SentTo(pOther).empty());
+    EXPECT_EQ(ListLen(), 1) << "only the node the viewer stands on is kept";
+}
+
+TEST_F(FrameCache, TheFrameIsCopiedOnceAndEachViewerCostsOneMessage)
+{
+    for (int iViewers : {1, 16}) {
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+            free(pSrv->pConn[i]);
+            pSrv->pConn[i] = NULL;
+        }
+        std::vector<_VXQ_S_DPS_NET_PORT_DATA *> tViewers;
+        for (int i = 0; i < iViewers; i++)
+            tViewers.push_back(AddViewer(i * 7));
+        Feed('I');
+        for (auto *p : tViewers)
+            CompleteAll(p);
+        VXQ_F_DPS_MC_MediaMem_SetAllocHook(CountingAlloc);
+        for (char c : {'P', 'A', 'P'}) {
+            g_iAllocCount = 0;
+            Feed(c);
+            EXPECT_EQ(g_iAllocCount, (size_t)(1 + iViewers)) << iViewers << " viewers, frame " << c;
+            for (auto *p : tViewers)
+                CompleteAll(p);
+        }
+        VXQ_F_DPS_MC_MediaMem_SetAllocHook(NULL);
+    }
+}
+
+TEST_F(FrameCache, FramesForAClosedSubChannelAreDroppedAndAfterTenSecondsTheHostIsToldToClose)
+{
+    TestClock tClock;
+    pSubCh->iStreamOpenState = 0;
+    AddViewer(0);
+    Feed('I');
+    EXPECT_EQ(ListLen(), 0);
+    EXPECT_TRUE(g_tSent.empty());
+    uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
+    EXPECT_NE(dwFirst, 0u);
+    tClock.AdvanceSec(9);
+    Feed('P');
+    EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
+    tClock.AdvanceSec(1);
+    Feed('P');
+    EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u) << "close requested";
+    Feed('P');
+    EXPECT_NE(pSubCh->dwNotOpenFrameTime, 0u) << "the next frame starts the wait again";
+}
+
+TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
+{
+    TestClock tClock(1700000000, 20000);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
+    uint8_t aData[8] = {0};
+    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 1, 0, aData, 8);
+    CompleteAll(pA);
+    tClock.AdvanceMs(40);
+    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 0, aData, 8);
+    CompleteAll(pA);
+    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 123456, aData, 8);
+    std::vector<SentMsg> t = SentTo(pA);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].dwTimeStamp, 0u);
+    EXPECT_EQ(t[1].dwTimeStamp, 40u);
+    EXPECT_EQ(t[2].dwTimeStamp, 123456u);
+}
+
+} // namespace

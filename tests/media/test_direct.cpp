@@ -1,0 +1,236 @@
+/* Direct frame delivery and sub-channel release on a hand-made instance. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "media/cache.h"
+#include "media/direct.h"
+#include "media/input.h"
+#include "support/frame_decoder.h"
+#include "support/media_rig.h"
+#include "support/test_clock.h"
+#include "vxq_dps.h"
+
+namespace {
+
+struct DirectSent {
+    uint32_t dwPortId;
+    int32_t iSendClass;
+    TestFrameMsg tFrame;
+    int iNo;
+};
+std::vector<DirectSent> g_tDirect;
+uint32_t g_dwFailPortId = 0;
+
+int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *in_pMsg, int32_t in_iLen,
+                   int32_t in_iSendClass)
+{
+    if (in_pConn->dwPortId == g_dwFailPortId)
+        return 0;
+    DirectSent t;
+    t.dwPortId = in_pConn->dwPortId;
+    t.iSendClass = in_iSendClass;
+    EXPECT_TRUE(TestDecodeFrameMsg(in_pMsg, (size_t)in_iLen, &t.tFrame));
+    t.iNo = 0;
+    if (t.tFrame.iDataLen >= 4)
+        memcpy(&t.iNo, in_pMsg + 32, 4);
+    g_tDirect.push_back(t);
+    return 1;
+}
+
+class DirectPath : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_tDirect.clear();
+        g_dwFailPortId = 0;
+        pSrv = VXQ_F_MEDIARIG_New();
+        pSubCh = &pSrv->tMediaCh[1].tSubCh[0];
+        pSubCh->iStreamOpenState = 2;
+        pSubCh->iVideoFrameRate = 25;
+        VXQ_F_DPS_MC_SetDirectSendHook(FakeDirectSend);
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_SetDirectSendHook(NULL);
+        VXQ_F_MEDIARIG_Free(pSrv);
+    }
+    void Video(int in_iType)
+    {
+        uint8_t a[16] = {0};
+        int iNo = ++iFrameNo;
+        memcpy(a, &iNo, 4);
+        VXQ_F_DPS_MC_DoSendVideoFrameData(pSrv, 1, 0, in_iType, a, sizeof(a));
+    }
+    void Audio()
+    {
+        uint8_t a[8] = {0};
+        int iNo = ++iFrameNo;
+        memcpy(a, &iNo, 4);
+        VXQ_F_DPS_MC_DoSendAudioFrameData(pSrv, 1, 0, a, sizeof(a));
+    }
+    std::vector<DirectSent> To(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        std::vector<DirectSent> t;
+        for (const DirectSent &s : g_tDirect)
+            if (s.dwPortId == in_pConn->dwPortId)
+                t.push_back(s);
+        return t;
+    }
+
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = nullptr;
+    int iFrameNo = 0;
+};
+
+TEST(DirectOverload, MoreThanFourSecondsOfVideoOr125MessagesAtRateZeroOrTheByteBudgetOverload)
+{
+    struct Row {
+        int32_t iTotal, iBudget, iWaiting, iRate;
+        int bOverloaded;
+    } aRows[] = {
+        {0, 1000, 101, 25, 0}, /* 101 / 25 = 4 */
+        {0, 1000, 124, 25, 0}, {0, 1000, 125, 25, 1}, /* 5 */
+        {0, 1000, 124, 0, 0},  {0, 1000, 125, 0, 1}, {0, 1000, 125, -3, 1},
+        {0, 1000, 4, 1, 0},    {0, 1000, 5, 1, 1},
+        {1000, 1000, 0, 25, 0}, {1001, 1000, 0, 25, 1},
+    };
+    for (const Row &r : aRows)
+        EXPECT_EQ(VXQ_F_DPS_MC_IsClientSendOverloaded(r.iTotal, r.iBudget, r.iWaiting, r.iRate), r.bOverloaded)
+            << r.iTotal << " " << r.iWaiting << " " << r.iRate;
+}
+
+TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pPaused = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
+    pPaused->bVideoPause = 1;
+    pPaused->bAudioPause = 1;
+    Video(2);
+    Audio();
+    Video(1);
+    Audio();
+    Video(2);
+    std::vector<DirectSent> t = To(pA);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_TRUE(t[0].tFrame.bVideo);
+    EXPECT_EQ(t[0].tFrame.iFrameType, 1);
+    EXPECT_EQ(t[0].iSendClass, 10);
+    EXPECT_FALSE(t[1].tFrame.bVideo);
+    EXPECT_EQ(t[1].iSendClass, 11);
+    EXPECT_EQ(t[2].iNo, 5);
+    EXPECT_TRUE(To(pPaused).empty());
+}
+
+TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterTheOverload)
+{
+    TestClock tClock;
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    /* A budget below what the connections hold overloads at the next I-frame. */
+    pSrv->iMediaDataBufSize = 0;
+    Video(1);
+    EXPECT_EQ(pA->bLossMode, 1u);
+    EXPECT_EQ(pA->bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
+    ASSERT_EQ(To(pA).size(), 1u);
+    pSrv->iMediaDataBufSize = 10485760;
+    struct Step {
+        uint32_t dwAdvanceSec;
+        int iType;
+        bool bSent;
+        uint32_t bLossAfter;
+    } aSteps[] = {
+        {1, 2, false, 1}, {58, 1, true, 1}, /* 59 s: I-frames still pass, loss mode stays */
+        {0, 2, false, 1}, {1, 2, false, 1}, /* 60 s: only an I-frame ends it */
+        {0, 1, true, 0},  {0, 2, true, 0},
+    };
+    for (const Step &s : aSteps) {
+        tClock.AdvanceSec(s.dwAdvanceSec);
+        size_t iBefore = To(pA).size();
+        Video(s.iType);
+        EXPECT_EQ(To(pA).size() > iBefore, s.bSent) << iFrameNo;
+        EXPECT_EQ(pA->bLossMode, s.bLossAfter) << iFrameNo;
+    }
+}
+
+TEST_F(DirectPath, IFramesOnlySkipsPFramesButKeepsAudio)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    pA->bOnlyIFrame = 1;
+    Video(1);
+    Video(2);
+    Audio();
+    Video(1);
+    std::vector<DirectSent> t = To(pA);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[1].iNo, 3);
+    EXPECT_EQ(t[2].iNo, 4);
+}
+
+TEST_F(DirectPath, AFailedSendDropsOnlyThatViewer)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_MEDIARIG_AddViewer(pSrv, 6, 1, 0);
+    g_dwFailPortId = pA->dwPortId;
+    Video(1);
+    EXPECT_EQ(pSrv->pConn[4], nullptr) << "the failed viewer was released";
+    EXPECT_EQ(To(pB).size(), 1u);
+    EXPECT_EQ(pSubCh->iStreamOpenState, 2) << "another viewer still watches";
+}
+
+TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTheHostIsToldToClose)
+{
+    TestClock tClock;
+    pSubCh->iStreamOpenState = 0;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    Video(1);
+    uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
+    EXPECT_NE(dwFirst, 0u);
+    EXPECT_TRUE(g_tDirect.empty());
+    tClock.AdvanceSec(29);
+    Audio();
+    EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
+    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
+    tClock.AdvanceSec(1);
+    Video(2);
+    EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u);
+    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
+    ASSERT_EQ(tEvents.size(), 1u);
+    int32_t aHead[4];
+    memcpy(aHead, tEvents[0].data(), 16);
+    EXPECT_EQ(aHead[0], EVENT_E2_CLOSE_MEDIA_STREAM);
+    EXPECT_EQ(aHead[2], 0) << "no transaction";
+    EXPECT_EQ(aHead[3], 8);
+    int32_t aBody[2];
+    memcpy(aBody, tEvents[0].data() + 16, 8);
+    EXPECT_EQ(aBody[0], 1);
+    EXPECT_EQ(aBody[1], 0);
+    Video(2);
+    EXPECT_NE(pSubCh->dwNotOpenFrameTime, 0u) << "the next frame starts the wait again";
+}
+
+TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheFirstDoesNot)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
+    pSubCh->iVideoCodecId = 4;
+    pSubCh->iMediaDataBufSize = 204800;
+    VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    pA->iStreamState = 0;
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(pSubCh->iStreamOpenState, 2);
+    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
+    pB->iStreamState = 0;
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(pSubCh->iStreamOpenState, 0);
+    EXPECT_EQ(pSubCh->iVideoCodecId, 0);
+    EXPECT_EQ(pSubCh->pCacheListHead, nullptr);
+    EXPECT_EQ(pSubCh->iMediaDataBufSize, 204800) << "the byte limit survives a release";
+    EXPECT_EQ(VXQ_F_MEDIARIG_TakeEvents(pSrv).size(), 1u);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 3), 0) << "no such sub-channel";
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
+}
+
+} // namespace

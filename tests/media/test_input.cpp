@@ -1,0 +1,268 @@
+/* Media input from the host: order layout, queue budget, frame orders into the
+ * cache, the codec change, the cache query and the resource control. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "media/cache.h"
+#include "media/input.h"
+#include "support/frame_decoder.h"
+#include "support/media_rig.h"
+#include "vxq_dps.h"
+#include "vxq_queue.h"
+
+namespace {
+
+std::vector<std::vector<uint8_t>> g_tFrames;
+
+int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg, int32_t in_iLen, uint32_t)
+{
+    g_tFrames.emplace_back(in_pMsg, in_pMsg + in_iLen);
+    return 1;
+}
+
+struct OrderHead {
+    int32_t iFuncId;
+    uint8_t ucType;
+    uint8_t ucResult;
+    uint32_t dwTransId;
+    int32_t iBodyLen;
+};
+
+OrderHead Head(const std::vector<uint8_t> &in_t)
+{
+    OrderHead h;
+    memcpy(&h.iFuncId, in_t.data(), 4);
+    h.ucType = in_t[4];
+    h.ucResult = in_t[5];
+    memcpy(&h.dwTransId, in_t.data() + 8, 4);
+    memcpy(&h.iBodyLen, in_t.data() + 12, 4);
+    return h;
+}
+
+class MediaInput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_tFrames.clear();
+        pSrv = VXQ_F_MEDIARIG_New();
+        VXQ_F_DPS_MC_CAPM_SetNetSendHook(FakeSend);
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
+        VXQ_F_MEDIARIG_Free(pSrv);
+    }
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
+};
+
+TEST_F(MediaInput, EachInputFunctionPostsItsOrderWithTheFixedPartAndACopyOfTheData)
+{
+    const uint8_t aData[5] = {9, 8, 7, 6, 5};
+    ASSERT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0x10003, 2, 1, aData, 5), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 3, 1, aData, 5), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 3, 0, 2, 0xA1B2C3D4u, aData, 5), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 3, 0, 0x11223344u, aData, 5), 1);
+    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    ASSERT_EQ(t.size(), 4u);
+    struct Row {
+        int32_t iId;
+        size_t iFixed;
+    } aRows[] = {{0x0801, 8}, {0x0802, 4}, {0x0811, 28}, {0x0812, 24}};
+    for (size_t i = 0; i < 4; i++) {
+        OrderHead h = Head(t[i]);
+        EXPECT_EQ(h.iFuncId, aRows[i].iId);
+        EXPECT_EQ(h.ucType, 0);
+        EXPECT_EQ(h.ucResult, 0);
+        EXPECT_EQ(h.dwTransId, 0u);
+        EXPECT_EQ(h.iBodyLen, (int32_t)(aRows[i].iFixed + 5));
+        ASSERT_EQ(t[i].size(), 16 + aRows[i].iFixed + 5);
+        EXPECT_EQ(0, memcmp(t[i].data() + 16 + aRows[i].iFixed, aData, 5));
+    }
+    uint16_t us[3];
+    memcpy(us, t[0].data() + 16, 6);
+    EXPECT_EQ(us[0], 3) << "the channel is cut to 16 bits";
+    EXPECT_EQ(us[1], 2);
+    EXPECT_EQ(us[2], 1);
+    EXPECT_EQ(t[0][22], 0);
+    EXPECT_EQ(t[0][23], 0);
+    uint32_t dw;
+    memcpy(&dw, t[2].data() + 16 + 8, 4);
+    EXPECT_EQ(dw, 0xA1B2C3D4u);
+    memcpy(&dw, t[3].data() + 16 + 4, 4);
+    EXPECT_EQ(dw, 0x11223344u);
+    for (int i = 12; i < 28; i++)
+        EXPECT_EQ(t[2][16 + i], 0);
+}
+
+TEST_F(MediaInput, BadArgumentsPostNothing)
+{
+    const uint8_t aData[4] = {1, 2, 3, 4};
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(NULL, 0, 0, 1, aData, 4), 0);
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 1, NULL, 4), 0);
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 1, aData, 0), 0);
+    EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, aData, -1), 0);
+    EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(NULL, 0, 0, 0, aData, 4), 0);
+    EXPECT_EQ(VXQ_F_DPS_ModifyCodec(NULL, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1), 0);
+    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeOrders(pSrv).empty());
+}
+
+TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEntries)
+{
+    pSrv->iMediaDataBufSize = 100;
+    std::vector<uint8_t> tData(60, 1);
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 1, tData.data(), 60), 1); /* 84 bytes queued */
+    EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, tData.data(), 60), 1);    /* 84 < 100: still taken */
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 0);
+    EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 0, 0, 0, tData.data(), 1), 0);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(pSrv->hOrderQueue), 2);
+    VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 1);
+}
+
+TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
+{
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[2].tSubCh[1];
+    pSubCh->iStreamOpenState = 2;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
+    const uint8_t aData[6] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 2, 1, 1, 4000, aData, 6), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 2, 1, 4020, aData, 3), 1);
+    for (std::vector<uint8_t> &t : VXQ_F_MEDIARIG_TakeOrders(pSrv)) {
+        int32_t iId = Head(t).iFuncId;
+        if (iId == 0x0811)
+            VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(pSrv, t.data(), (int32_t)t.size());
+        else
+            VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX(pSrv, t.data(), (int32_t)t.size());
+    }
+    ASSERT_EQ(g_tFrames.size(), 2u);
+    TestFrameMsg d;
+    ASSERT_TRUE(TestDecodeFrameMsg(g_tFrames[0].data(), g_tFrames[0].size(), &d));
+    EXPECT_EQ(d.iFrameType, 1);
+    EXPECT_EQ(d.dwTimeStamp, 4000u);
+    EXPECT_EQ(d.iDataLen, 6u);
+    ASSERT_TRUE(TestDecodeFrameMsg(g_tFrames[1].data(), g_tFrames[1].size(), &d));
+    EXPECT_FALSE(d.bVideo);
+    EXPECT_EQ(d.dwTimeStamp, 4020u);
+    EXPECT_EQ(d.iDataLen, 3u);
+}
+
+TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
+{
+    pSrv->tMediaCh[0].tSubCh[0].iStreamOpenState = 2;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
+    for (int32_t iBody : {0, 2, 7}) {
+        std::vector<uint8_t> t(16 + (size_t)iBody, 0);
+        int32_t iId = 0x0801;
+        memcpy(t.data(), &iId, 4);
+        if (iBody >= 6)
+            t[16 + 4] = 1; /* an I-frame */
+        EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME(pSrv, t.data(), (int32_t)t.size()), 1);
+    }
+    ASSERT_EQ(g_tFrames.size(), 1u);
+    EXPECT_EQ(g_tFrames[0].size(), 32u);
+}
+
+TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAsARequest)
+{
+    ASSERT_EQ(VXQ_F_DPS_ModifyCodec(pSrv, 1, 2, 1, 0, 5, 30, 4096, 1920, 1080, 3, 32000, 16000, 2), 1);
+    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    ASSERT_EQ(t.size(), 1u);
+    ASSERT_EQ(t[0].size(), 64u);
+    EXPECT_EQ(Head(t[0]).iFuncId, EVENT_E2_MODIFY_CODEC);
+    EXPECT_EQ(Head(t[0]).iBodyLen, 48);
+    _VXQ_S_DPS_E2_MODIFY_CODEC tBody;
+    memcpy(&tBody, t[0].data() + 16, 48);
+    EXPECT_EQ(tBody.o_tDesc.usVideoWidth, 1920);
+    EXPECT_EQ(tBody.o_tDesc.iAudioChNum, 2);
+
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[1].tSubCh[2];
+    ASSERT_EQ(pSubCh->iStreamOpenState, 0);
+    t[0][4] = 1; /* not a request: ignored */
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(pSrv, t[0].data(), 64), 0);
+    EXPECT_EQ(pSubCh->iVideoCodecId, 0);
+    t[0][4] = 0;
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(pSrv, t[0].data(), 64), 1);
+    EXPECT_EQ(pSubCh->iStreamOpenState, 0) << "the state is not touched";
+    EXPECT_EQ(pSubCh->bVideoFlag, 1);
+    EXPECT_EQ(pSubCh->bAudioFlag, 0);
+    EXPECT_EQ(pSubCh->iVideoCodecId, 5);
+    EXPECT_EQ(pSubCh->iVideoFrameRate, 30);
+    EXPECT_EQ(pSubCh->iVideoBitRate, 4096);
+    EXPECT_EQ(pSubCh->usVideoWidth, 1920);
+    EXPECT_EQ(pSubCh->usVideoHeight, 1080);
+    EXPECT_EQ(pSubCh->iAudioCodecId, 3);
+    EXPECT_EQ(pSubCh->iAudioBitRate, 32000);
+    EXPECT_EQ(pSubCh->iAudioSampleRate, 16000);
+    EXPECT_EQ(pSubCh->iAudioChNum, 2);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(pSrv, t[0].data(), 40), 0) << "short body";
+    memset(t[0].data() + 16, 0xFF, 4); /* channel -1 */
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(pSrv, t[0].data(), 64), 0);
+}
+
+TEST_F(MediaInput, TheCachedVideoFrameCountIsReportedForAnOpenSubChannelOnly)
+{
+    pSrv->tDevCapInfo.bSpecialChFlag = 1;
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[64].tSubCh[1];
+    pSubCh->iCacheVideoFrameNum = 17;
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 10000, 1), 0) << "not open";
+    pSubCh->iStreamOpenState = 2;
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 10000, 1), 17);
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 64, 1), 17);
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 65, 1), 0);
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 64, 3), 0);
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(NULL, 64, 1), 0);
+    pSrv->tDevCapInfo.bSpecialChFlag = 0;
+    EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 10000, 1), 0);
+}
+
+TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefaults)
+{
+    struct Row {
+        int bEnable;
+        float fMax, fMain, fReplay;
+        int iResult;
+    } aRows[] = {
+        {1, -1.0f, 2.0f, 1.0f, 0}, {1, 10.0f, 0.5f, 1.0f, 0}, {1, 10.0f, 2.0f, -0.5f, 0},
+        {1, 10.0f, 2.0f, 1.0f, 1},
+    };
+    for (const Row &r : aRows)
+        EXPECT_EQ(VXQ_F_DPS_ControlMediaResource(pSrv, r.bEnable, r.fMax, r.fMain, r.fReplay), r.iResult);
+    EXPECT_EQ(pSrv->bMediaResCtrl, 1);
+    EXPECT_EQ(pSrv->fMaxMediaResourceNum, 10.0f);
+    EXPECT_EQ(pSrv->fMainMediaResourceLoss, 2.0f);
+    /* The release step went to the control thread as work, not run here. */
+    EXPECT_EQ(VXQ_F_MEDIARIG_TakeOrders(pSrv).size(), 1u);
+    EXPECT_EQ(VXQ_F_DPS_ControlMediaResource(pSrv, 0, -5.0f, 0.0f, 0.0f), 1);
+    EXPECT_EQ(pSrv->bMediaResCtrl, 0);
+    EXPECT_EQ(pSrv->fMaxMediaResourceNum, 64.0f);
+    EXPECT_EQ(pSrv->fMainMediaResourceLoss, 1.0f);
+    EXPECT_EQ(pSrv->fReplayResourceLoss, 1.0f);
+    EXPECT_EQ(VXQ_F_DPS_ControlMediaResource(NULL, 0, 0, 0, 0), 0);
+    float f = 0;
+    EXPECT_EQ(VXQ_F_DPS_GetFreeMediaResourceNum(pSrv, &f, &f), 0) << "accounting off";
+}
+
+TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsAsReplay)
+{
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 2, 1, 0);
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 3, 1, 2);
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->iStreamState = 1;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->iStreamState = 0;
+    VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
+    VXQ_F_MEDIARIG_AddConn(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);
+    EXPECT_EQ(VXQ_F_DPS_MC_GetMainStreamPlayClientNum(pSrv), 3);
+    EXPECT_EQ(VXQ_F_DPS_MC_GetSubStreamPlayClientNum(pSrv), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_GetReplayClientNum(pSrv), 1);
+    pSrv->bMediaResCtrl = 1;
+    pSrv->fMaxMediaResourceNum = 10.0f;
+    pSrv->fMainMediaResourceLoss = 2.0f;
+    pSrv->fReplayResourceLoss = 1.5f;
+    EXPECT_EQ(VXQ_F_DPS_MC_GetFreeMediaResourceNum(pSrv), 10.0f - 6.0f - 1.0f - 1.5f);
+}
+
+} // namespace

@@ -1,0 +1,389 @@
+/* Live view requests called directly on a hand-made instance: the checks in
+ * their order, the connection fields they set, and the answers built in place. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "core/channel.h"
+#include "media/direct.h"
+#include "ops/live.h"
+#include "protocol/dispatch.h"
+#include "protocol/head.h"
+#include "support/media_rig.h"
+#include "support/offline_link.h"
+#include "support/test_client.h"
+#include "vxq_dps.h"
+
+namespace {
+
+const uint32_t kLogin = 0x77;
+
+_VXQ_S_DPS_REALPLAY_CHECK_DATA g_tLastCheck;
+uint32_t g_dwCheckVerdict = 0;
+int g_iCheckCalls = 0;
+
+int AdmissionCheck(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
+{
+    g_iCheckCalls++;
+    g_tLastCheck = *inout_pCheck;
+    inout_pCheck->dwResult = g_dwCheckVerdict;
+    return 0;
+}
+
+class LiveChecks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VXQ_F_OFFLINE_InstallCapture();
+        pSrv = VXQ_F_MEDIARIG_New();
+        pCmd = VXQ_F_MEDIARIG_AddConn(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
+        g_dwCheckVerdict = 0;
+        g_iCheckCalls = 0;
+    }
+    void TearDown() override
+    {
+        VXQ_F_MEDIARIG_Free(pSrv);
+        VXQ_F_OFFLINE_RemoveCapture();
+    }
+    static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
+                                        uint16_t in_usStreamNo)
+    {
+        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
+        VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
+        VXQ_F_TESTCLI_PutU16(t, 24, in_usChNo);
+        VXQ_F_TESTCLI_PutU16(t, 26, in_usStreamNo);
+        return t;
+    }
+    /* Calls a handler; the one answer it sent in place (empty when none). */
+    std::vector<uint8_t> Call(VXQ_PF_DPS_NETMSG_HANDLER in_fn, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                              std::vector<uint8_t> in_tMsg)
+    {
+        VXQ_F_OFFLINE_Sent().clear();
+        in_fn(pSrv, in_pConn, in_tMsg.data(), (int32_t)in_tMsg.size());
+        if (VXQ_F_OFFLINE_Sent().size() != 1)
+            return std::vector<uint8_t>();
+        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].pConn, in_pConn);
+        return VXQ_F_OFFLINE_Sent()[0].tMsg;
+    }
+    static int Result(const std::vector<uint8_t> &in_t) { return in_t.size() >= 20 ? in_t[11] : -1; }
+    std::vector<int32_t> EventIds()
+    {
+        std::vector<int32_t> t;
+        for (std::vector<uint8_t> &e : VXQ_F_MEDIARIG_TakeEvents(pSrv)) {
+            int32_t i;
+            memcpy(&i, e.data(), 4);
+            t.push_back(i);
+        }
+        return t;
+    }
+
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
+};
+
+TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWas)
+{
+    struct Row {
+        const char *sCase;
+        int bSpecial;
+        uint32_t dwLogin;
+        uint16_t usChNo, usStreamNo;
+        uint32_t dwPop;     /* rights of the login's user */
+        int iMaxClients;    /* viewer limit */
+        float fBudget;      /* 0 = accounting off */
+        uint32_t dwVerdict; /* admission callback */
+        int iResult;        /* -1 = admitted, waiting for the host */
+    } aRows[] = {
+        {"channel 65", 0, kLogin, 65, 0, 0xFF, 64, 0, 0, 2},
+        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2},
+        {"stream 4", 0, kLogin, 1, 4, 0xFF, 64, 0, 0, 2},
+        {"stream 3 passes to the login check", 0, 0x99, 1, 3, 0xFF, 64, 0, 0, 6},
+        {"no live view right", 0, kLogin, 1, 0, 0x02, 64, 0, 0, 5},
+        {"stream 3 has no sub-channel", 0, kLogin, 1, 3, 0xFF, 64, 0, 0, 1},
+        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12},
+        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0, 12}, /* 3.5 - 2 (a main viewer) - 2 < 0 */
+        {"admission callback refuses", 0, kLogin, 1, 0, 0xFF, 64, 0, 3, 12},
+        {"a sub viewer costs 1", 0, kLogin, 1, 1, 0xFF, 64, 3.0f, 0, -1}, /* 3 - 2 - 1 = 0 */
+        {"10000 with the flag", 1, kLogin, 10000, 2, 0xFF, 64, 0, 0, -1},
+    };
+    pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
+    pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
+    for (const Row &r : aRows) {
+        pSrv->tDevCapInfo.bSpecialChFlag = r.bSpecial;
+        pCmd->pUserInfo->dwPopMask = r.dwPop;
+        for (int i = 0; i < 64; i++)
+            pCmd->pUserInfo->dwChPopMask[i] = r.dwPop;
+        pSrv->iMaxRealplayClientNum = r.iMaxClients;
+        pSrv->bMediaResCtrl = r.fBudget > 0;
+        pSrv->fMaxMediaResourceNum = r.fBudget;
+        pSrv->fMainMediaResourceLoss = 2.0f;
+        g_dwCheckVerdict = r.dwVerdict;
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+        std::vector<uint8_t> tAnswer =
+            Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
+        if (r.iResult >= 0) {
+            EXPECT_EQ(Result(tAnswer), r.iResult) << r.sCase;
+            EXPECT_EQ(tAnswer.size(), 28u) << r.sCase;
+            EXPECT_EQ(tAnswer[10] & 3, 1) << r.sCase;
+            EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_NEW) << r.sCase;
+            EXPECT_EQ(pConn->pWaitRespBuf, nullptr) << r.sCase;
+            EXPECT_TRUE(EventIds().empty()) << r.sCase;
+        } else {
+            EXPECT_TRUE(tAnswer.empty()) << r.sCase << ": waits for the host";
+            EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << r.sCase;
+            EXPECT_EQ(pConn->iStreamState, 1) << r.sCase;
+            EXPECT_EQ(pConn->iChNo, r.usChNo) << r.sCase;
+            EXPECT_EQ(pConn->dwLoginId, kLogin) << r.sCase;
+            EXPECT_EQ(pConn->dwLoginPortId, pCmd->dwPortId) << r.sCase;
+            EXPECT_NE(pConn->tOpenTime, 0) << r.sCase << ": an accepted open is dated";
+            EXPECT_EQ(pConn->iWaitRespLen, 28) << r.sCase;
+            EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_OPEN_MEDIA_STREAM})) << r.sCase;
+            EXPECT_EQ(g_tLastCheck.dwAction, 0u);
+            EXPECT_EQ(g_tLastCheck.dwLoginId, kLogin);
+            EXPECT_EQ(g_tLastCheck.dwChNo, (uint32_t)r.usChNo);
+            EXPECT_EQ(g_tLastCheck.dwStreamNo, (uint32_t)r.usStreamNo);
+        }
+        free(pConn->pWaitRespBuf);
+        free(pConn);
+        pSrv->pConn[5] = NULL;
+        for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
+            for (int j = 0; j < 3; j++)
+                pSrv->tMediaCh[i].tSubCh[j].iStreamOpenState = 0;
+    }
+}
+
+TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLast)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    std::vector<uint8_t> tMsg = OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 3);
+    VXQ_F_TESTCLI_PutU32(tMsg, 28, 0xC0FFEE);
+    std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, tMsg);
+    EXPECT_EQ(Result(tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
+    EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << "made a realplay connection before the lookup";
+    EXPECT_EQ(pConn->dwClaimId, 0xC0FFEEu);
+    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+
+    /* An open stream answers at once from the request and asks for an I-frame. */
+    pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
+    EXPECT_EQ(Result(tAnswer), 0);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
+    EXPECT_EQ(pConn->iStreamState, 2);
+    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_FORCE_I_FRAME}));
+}
+
+TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChannelStaysOpening)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
+    pSrv->hCallbackQueue = NULL;
+    std::vector<uint8_t> tAnswer =
+        Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, kLogin, 2, 0));
+    pSrv->hCallbackQueue = hQueue;
+    EXPECT_EQ(Result(tAnswer), 1);
+    EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 1);
+    EXPECT_EQ(pConn->iStreamState, 0);
+    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    /* Its close then releases the stuck sub-channel. */
+    VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 2, 0);
+    EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 0);
+}
+
+TEST_F(LiveChecks, StreamControlChecksAndSwitches)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    pMedia->dwLoginId = kLogin;
+    pMedia->bRecvIFrame = 1;
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
+    pOther->dwLoginId = 0x55;
+    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId, int32_t in_iType,
+                      int32_t in_iCode) {
+        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_CTRL_STREAM, 1, 16);
+        VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
+        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
+        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iType);
+        VXQ_F_TESTCLI_PutU32(t, 32, (uint32_t)in_iCode);
+        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM, in_pOn, t));
+    };
+    uint32_t dwId = pMedia->dwPortId;
+    EXPECT_EQ(fnCtrl(pMedia, kLogin, dwId, 0, 0), 6) << "not on the command connection";
+    EXPECT_EQ(fnCtrl(pCmd, 0x99, dwId, 0, 0), 6) << "another login id";
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 3, 0), 2);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, -1, 0), 2);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 2), 2);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0, 0, 0), 2);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0x12345678, 0, 0), 2);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, pOther->dwPortId, 0, 0), 2) << "another login's viewer is not found";
+    EXPECT_EQ(pOther->bVideoPause, 0u);
+
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
+    EXPECT_EQ(pMedia->bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 2, 0), 0);
+    EXPECT_EQ(pMedia->bVideoPause, 1u);
+    EXPECT_EQ(pMedia->bAudioPause, 1u);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 1, 1), 0);
+    EXPECT_EQ(pMedia->bAudioPause, 0u);
+    EXPECT_EQ(pMedia->bVideoPause, 1u);
+    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
+    EXPECT_EQ(pMedia->bVideoPause, 0u);
+    EXPECT_EQ(pMedia->bRecvIFrame, 0u) << "video resumes at the next I-frame";
+}
+
+TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    pMedia->dwLoginId = kLogin;
+    pMedia->bRecvIFrame = 1;
+    auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
+        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_ONLY_I_FRAME, 1, 12);
+        VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
+        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
+        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iCode);
+        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME, in_pOn, t));
+    };
+    EXPECT_EQ(fnOnly(pMedia, pMedia->dwPortId, 0), 6);
+    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 2), 2);
+    EXPECT_EQ(fnOnly(pCmd, 0, 0), 2);
+    EXPECT_EQ(fnOnly(pCmd, 0x12345678, 0), 1);
+    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 0), 0);
+    EXPECT_EQ(pMedia->bOnlyIFrame, 1u);
+    EXPECT_EQ(pMedia->bRecvIFrame, 1u);
+    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 1), 0);
+    EXPECT_EQ(pMedia->bOnlyIFrame, 0u);
+    EXPECT_EQ(pMedia->bRecvIFrame, 0u);
+}
+
+TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))), 6);
+
+    pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
+    pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
+    pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    pMedia->dwLoginId = kLogin;
+    auto fnExClose = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId) {
+        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_EX_REALPLAY_CLOSE, 1, 8);
+        VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
+        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
+        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE, in_pOn, t));
+    };
+    EXPECT_EQ(fnExClose(pMedia, pMedia->dwPortId), 6) << "must come on the command connection";
+    EXPECT_EQ(fnExClose(pCmd, 0), 0);
+    EXPECT_EQ(fnExClose(pCmd, 0x12345678), 0);
+    EXPECT_EQ(pMedia->iStreamState, 2) << "an id of 0 or an unknown one changes nothing";
+    EXPECT_EQ(g_iCheckCalls, 0);
+    EXPECT_EQ(fnExClose(pCmd, pMedia->dwPortId), 0);
+    EXPECT_EQ(pMedia->iStreamState, 0);
+    EXPECT_EQ(g_iCheckCalls, 1);
+    EXPECT_EQ(g_tLastCheck.dwAction, 1u);
+    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_CLOSE_MEDIA_STREAM}));
+    EXPECT_EQ(pMedia->iConnType, VXQ_DPS_CONN_MEDIA) << "the connection stays a realplay connection";
+}
+
+TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
+{
+    /* Requests shorter than their answer fields (the dispatcher would refuse them). */
+    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, 8 + 28);
+    std::vector<uint8_t> tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
+    _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
+    _VXQ_S_DPS_TRANS_DATA *pLevelTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
+    ASSERT_TRUE(pCapTrans && pLevelTrans);
+
+    std::vector<uint8_t> tBody(8 + 8 * 28, 0x41);
+    int32_t iNum = 8;
+    memcpy(tBody.data() + 4, &iNum, 4);
+    std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
+    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId, (int32_t)tBody.size()};
+    memcpy(tOrder.data(), aHead, 16);
+    memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
+    VXQ_F_OFFLINE_Sent().clear();
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+    std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+    ASSERT_EQ(tAnswer.size(), 56u) << "sent with the request's own length";
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
+    EXPECT_EQ(tAnswer[32 + 15], 0) << "names are cut to 15 characters";
+    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
+
+    int32_t aLevelHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, (int32_t)pLevelTrans->dwTransId, 8};
+    uint32_t aLevelBody[2] = {0, 5};
+    uint8_t aLevelOrder[24];
+    memcpy(aLevelOrder, aLevelHead, 16);
+    memcpy(aLevelOrder + 16, aLevelBody, 8);
+    VXQ_F_OFFLINE_Sent().clear();
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(pSrv, aLevelOrder, 24), 1);
+    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+    EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
+
+    /* An answer with transaction id 0 waits for nothing. */
+    aHead[2] = 0;
+    memcpy(tOrder.data(), aHead, 16);
+    VXQ_F_OFFLINE_Sent().clear();
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+}
+
+TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
+{
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    memset(&tBody, 0, sizeof(tBody));
+    tBody.i_iChNo = 1;
+    tBody.o_tDesc.iVideoCodecId = 9;
+    std::vector<uint8_t> tOrder(16 + sizeof(tBody), 0);
+    int32_t iId = EVENT_E2_OPEN_MEDIA_STREAM;
+    memcpy(tOrder.data(), &iId, 4);
+    memcpy(tOrder.data() + 16, &tBody, sizeof(tBody));
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()), 0);
+    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iVideoCodecId, 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), 40), 0) << "short body";
+}
+
+TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
+    VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
+    VXQ_F_TESTCLI_PutU16(t, 28, 1);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 0);
+    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
+    ASSERT_EQ(tEvents.size(), 1u);
+    int32_t aBody[2];
+    memcpy(aBody, tEvents[0].data() + 16, 8);
+    EXPECT_EQ(aBody[0], 0x10002) << "the channel travels as 32 bits";
+    EXPECT_EQ(aBody[1], 1);
+    VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
+    pSrv->hCallbackQueue = NULL;
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 1);
+    pSrv->hCallbackQueue = hQueue;
+}
+
+TEST_F(LiveChecks, AHandlerCalledWithLessThanItsBodyAnswers2)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    VXQ_PF_DPS_NETMSG_HANDLER aHandlers[] = {
+        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN,      VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN,
+        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE,     VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE,
+        VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM,        VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME,
+        VXQ_F_DPS_MW_DoNetMsg_P2_PTZ,                VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME,
+        VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP,
+    };
+    for (VXQ_PF_DPS_NETMSG_HANDLER fn : aHandlers) {
+        std::vector<uint8_t> tAnswer = Call(fn, pNew, VXQ_F_TESTCLI_BuildZeroMsg(P2_REALPLAY_OPEN, 1, 4));
+        EXPECT_EQ(Result(tAnswer), 2);
+        EXPECT_EQ(tAnswer.size(), 24u);
+    }
+    EXPECT_EQ(pNew->iConnType, VXQ_DPS_CONN_NEW);
+}
+
+} // namespace
