@@ -97,12 +97,23 @@ static int PR_LocalAddrFor(struct in_addr in_tDevice, struct in_addr *out_ptLoca
     return bOk;
 }
 
+/* A trace parameter goes to the device's address and as a broadcast: several
+ * devices may share one address and port (simulators on one host), and only
+ * the one whose server id it names acts on it and answers. */
+static void PR_SendTraceParam(int in_iSock, const std::string &in_sDevice, const std::vector<uint8_t> &in_tData)
+{
+    VXQ_F_CLI_NpdSend(in_iSock, in_sDevice, in_tData);
+    if (in_sDevice != "255.255.255.255")
+        VXQ_F_CLI_NpdSend(in_iSock, "255.255.255.255", in_tData);
+}
+
 int VXQ_F_CLICMD_Trace(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
 {
     _VXQ_S_CLIAPP_OPTS tOpts;
-    long long llSeconds;
-    if (!VXQ_F_CLIAPP_ParseOpts(inout_ptCtx, inout_ptCtx->tArgs, "--seconds", "", &tOpts) ||
-        !VXQ_F_CLIAPP_OptInt(inout_ptCtx, &tOpts, "--seconds", 0, 30, 1, 86400 * 365LL, &llSeconds))
+    long long llSeconds, llServerId;
+    if (!VXQ_F_CLIAPP_ParseOpts(inout_ptCtx, inout_ptCtx->tArgs, "--seconds --server-id", "", &tOpts) ||
+        !VXQ_F_CLIAPP_OptInt(inout_ptCtx, &tOpts, "--seconds", 0, 30, 1, 86400 * 365LL, &llSeconds) ||
+        !VXQ_F_CLIAPP_OptInt(inout_ptCtx, &tOpts, "--server-id", 0, -1, 0, 0xFFFFFFFFll, &llServerId))
         return VXQ_CLIAPP_EXIT_BROKEN;
     struct in_addr tDevice, tLocal;
     if (!PR_DeviceAddr(inout_ptCtx->sHost, &tDevice))
@@ -117,10 +128,10 @@ int VXQ_F_CLICMD_Trace(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
                                    std::string("cannot open a UDP socket: ") + strerror(errno));
     char sDevice[INET_ADDRSTRLEN] = {0};
     inet_ntop(AF_INET, &tDevice, sDevice, sizeof(sDevice));
-    /* The server id comes from the device's own search answer. */
+    /* The server id comes from --server-id or from the device's own search answer. */
     uint32_t dwRequestNo = (uint32_t)getpid();
-    uint32_t dwServerId = 0;
-    int bFound = 0;
+    uint32_t dwServerId = llServerId >= 0 ? (uint32_t)llServerId : 0u;
+    int bFound = llServerId >= 0;
     for (int iTry = 0; iTry < 3 && !bFound && !g_bCliStop; iTry++) {
         VXQ_F_CLI_NpdSend(iSock, sDevice, VXQ_F_CLI_BuildSearch(dwRequestNo, 0));
         int64_t iEndMs = VXQ_F_CLIAPP_NowMs() + 1000;
@@ -156,7 +167,7 @@ int VXQ_F_CLICMD_Trace(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
         if (iNow >= iEndMs)
             break;
         if (iNow >= iNextRefreshMs) {
-            VXQ_F_CLI_NpdSend(iSock, sDevice, VXQ_F_CLI_BuildTraceParam(++dwRegNo, dwServerId, 1, usPort, dwLocal));
+            PR_SendTraceParam(iSock, sDevice, VXQ_F_CLI_BuildTraceParam(++dwRegNo, dwServerId, 1, usPort, dwLocal));
             iNextRefreshMs = iNow + PR_TRACE_REFRESH_MS;
         }
         if (!bRegistered && iNow - iStartMs > 3000) {
@@ -187,7 +198,7 @@ int VXQ_F_CLICMD_Trace(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
         }
     }
     if (bRegistered)
-        VXQ_F_CLI_NpdSend(iSock, sDevice, VXQ_F_CLI_BuildTraceParam(++dwRegNo, dwServerId, 0, usPort, dwLocal));
+        PR_SendTraceParam(iSock, sDevice, VXQ_F_CLI_BuildTraceParam(++dwRegNo, dwServerId, 0, usPort, dwLocal));
     close(iSock);
     if (!sFailure.empty())
         return VXQ_F_CLIAPP_Report(inout_ptCtx, sFailure.find("refused") != std::string::npos ? VXQ_CLIAPP_EXIT_REFUSED

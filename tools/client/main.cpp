@@ -36,7 +36,7 @@ static const char s_sUsage[] =
     "  version\n"
     "  upgrade --in FILE [--piece BYTES]\n"
     "  reboot | stop\n"
-    "  trace [--seconds N]                    register as a trace client and print log lines\n"
+    "  trace [--seconds N] [--server-id N]     register as a trace client and print log lines\n"
     "  log --port N [--seconds N]             print the lines of the TCP log port\n";
 
 typedef int (*PR_CMD_FN)(_VXQ_S_CLIAPP_CTX *inout_ptCtx);
