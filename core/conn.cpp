@@ -7,6 +7,7 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
+#include "ops/record.h"
 #include "ops/serial.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"

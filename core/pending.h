@@ -15,19 +15,11 @@
 #define VXQ_CORE_PENDING_H
 
 #include "core/conn.h"
+#include "ops/talk_alarm.h" /* talk stop and disarm notices, talk close */
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* ops/: notices the core raises when it releases a connection or a talk. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                 int32_t in_iTalkChNo);
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  uint32_t in_dwFileId);
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId);
-/* ops/: deletes the talk connection (if it still exists) and clears the talk record. */
-int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TALK_CH_DATA *inout_pTalk);
 
 #ifdef __cplusplus
 }

@@ -22,6 +22,7 @@
 #define VXQ_DPS_H
 
 #include "vxq_base.h"
+#include "vxq_syshelp.h"
 
 VXQ_EXTERN_C_BEGIN
 
@@ -361,6 +362,172 @@ VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_LIVE_BODIES, sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_
  * per family, in the same style: fields i_ towards the host, o_ from the host,
  * a VXQ_DPS_LAYOUT_CHECK on every size. */
 
+/* ---- Bodies: record search and download ------------------------------------ */
+
+/* Record file information, 220 bytes: in the answers to EVENT_E2_FILE_QUERY
+ * (o_iFileNum of them appended after the body) and inside the two open
+ * bodies. Times are local date-times; the service passes every value through. */
+typedef struct _VXQ_S_DPS_FILE_INFO {
+    char sFileFlag[128];            /* 0: names the file, zero-terminated; a client opens it by this */
+    int32_t iFileType;              /* 128 */
+    int32_t iCreateMode;            /* 132: how the recording was started */
+    int32_t iAlarmEvent;            /* 136: alarm event that caused it */
+    _VXQ_S_TD_DATE_TIME tStartTime; /* 140: first data */
+    _VXQ_S_TD_DATE_TIME tEndTime;   /* 152: last data */
+    uint32_t dwFileTimeLen;         /* 164: length in time */
+    uint32_t dwFileSize;            /* 168: bytes */
+    int32_t bVideoFlag;             /* 172 */
+    int32_t bAudioFlag;             /* 176 */
+    int32_t bPictureFlag;           /* 180 */
+    int32_t iVideoCodecId;          /* 184 */
+    int32_t iVideoFrameRate;        /* 188 */
+    int32_t iVideoBitRate;          /* 192 */
+    uint16_t usVideoWidth;          /* 196 */
+    uint16_t usVideoHeight;         /* 198 */
+    int32_t iAudioCodecId;          /* 200 */
+    int32_t iAudioBitRate;          /* 204 */
+    int32_t iAudioSampleRate;       /* 208 */
+    int32_t iAudioChNum;            /* 212 */
+    int32_t iPictureFormat;         /* 216 */
+} _VXQ_S_DPS_FILE_INFO;
+
+/* Extended record file information, 192 bytes, appended o_iFileNum times to the
+ * answer of EVENT_E2_NSP_FILE_QUERY. The service does not interpret it; it only
+ * writes its multi-byte fields in wire order, by this layout (host order here):
+ * 0 text of 128 bytes; 128 u16; 130..135 six bytes; 136 a date-time; 148 a
+ * date-time; 160 u32; 164 u32; 168..171 four bytes; 172 u32; 176, 178, 180,
+ * 182 u16 each; 184 u32; 188 u16; 190, 191 two bytes. */
+#define VXQ_DPS_NSP_FILE_INFO_LEN 192
+
+/* EVENT_E2_FILE_QUERY, 44 bytes, with a transaction. The answer appends
+ * o_iFileNum _VXQ_S_DPS_FILE_INFO records after the body (iBodyLen included). */
+typedef struct _VXQ_S_DPS_E2_FILE_QUERY {
+    int32_t i_iChNo; /* -1: all channels */
+    int32_t i_iFileType;
+    int32_t i_iCreateMode;
+    int32_t i_iAlarmEvent;
+    _VXQ_S_TD_DATE_TIME i_tStartTime; /* 16 */
+    _VXQ_S_TD_DATE_TIME i_tEndTime;   /* 28 */
+    int32_t o_iFileNum;               /* 40: records appended; 0 in the event */
+} _VXQ_S_DPS_E2_FILE_QUERY;
+
+/* EVENT_E2_NSP_FILE_QUERY, 64 bytes, with a transaction. The answer appends
+ * o_iFileNum extended records of VXQ_DPS_NSP_FILE_INFO_LEN bytes. */
+typedef struct _VXQ_S_DPS_E2_NSP_FILE_QUERY {
+    int32_t i_iChNo; /* -1: all channels */
+    int32_t i_iStreamNo;
+    int32_t i_iFileType;
+    int32_t i_iCreateMode;
+    uint8_t i_ucAlarmEventTable[16];  /* 16: the first i_iAlarmEventNum entries are set */
+    int32_t i_iAlarmEventNum;         /* 32: 0..16 */
+    _VXQ_S_TD_DATE_TIME i_tStartTime; /* 36 */
+    _VXQ_S_TD_DATE_TIME i_tEndTime;   /* 48 */
+    int32_t o_iFileNum;               /* 60 */
+} _VXQ_S_DPS_E2_NSP_FILE_QUERY;
+
+/* EVENT_E2_FILE_OPEN, 360 bytes, with a transaction. A successful answer
+ * (o_dwFileReadId nonzero) makes the asking connection a download connection. */
+typedef struct _VXQ_S_DPS_E2_FILE_OPEN {
+    char i_sFileFlag[128];           /* always zero-terminated */
+    uint32_t i_dwStartOffsetDataPos; /* 128 */
+    uint32_t i_dwStartOffsetTimePos; /* 132 */
+    uint32_t o_dwFileReadId;         /* 136: names the open file in every later file event */
+    _VXQ_S_DPS_FILE_INFO o_tFileInfo; /* 140 */
+} _VXQ_S_DPS_E2_FILE_OPEN;
+
+/* EVENT_E2_FILE_OPEN_BY_TIME, 284 bytes, with a transaction; answered as FILE_OPEN. */
+typedef struct _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME {
+    int32_t i_iChNo;
+    int32_t i_iStreamNo;
+    int32_t i_iFileType;
+    int32_t i_iCreateMode;
+    uint8_t i_ucAlarmEventTable[16];  /* 16: the first i_iAlarmEventNum entries are set */
+    int32_t i_iAlarmEventNum;         /* 32: 0..16 */
+    _VXQ_S_TD_DATE_TIME i_tStartTime; /* 36 */
+    _VXQ_S_TD_DATE_TIME i_tEndTime;   /* 48 */
+    uint32_t o_dwFileReadId;          /* 60 */
+    _VXQ_S_DPS_FILE_INFO o_tFileInfo; /* 64 */
+} _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME;
+
+/* EVENT_E2_FILE_CLOSE and EVENT_E2_FILE_RECOVER_ALLFRAME, 4 bytes. Answered
+ * without a body. A close raised because a download connection went away
+ * carries transaction id 0: its answer is not awaited. */
+typedef struct _VXQ_S_DPS_E2_FILE_ID {
+    uint32_t i_dwFileReadId;
+} _VXQ_S_DPS_E2_FILE_ID;
+
+/* EVENT_E2_FILE_READ, 40 bytes, with a transaction. The host may answer one
+ * read with several orders of the same transaction id, each carrying data
+ * after the body; the last one sets a nonzero data-end value. */
+typedef struct _VXQ_S_DPS_E2_FILE_READ {
+    uint32_t i_dwFileReadId;
+    uint32_t i_dwRequId;              /* 4: the client's number of this read */
+    uint8_t i_ucReqDataType;          /* 8 */
+    uint8_t i_ucReqDataSize;          /* 9 */
+    uint8_t o_ucRetDataType;          /* 10 */
+    uint8_t o_ucFrameTypeAndDataEnd;  /* 11: VXQ_DPS_FILE_READ_ macros below */
+    uint8_t o_ucMediaCodecId;         /* 12 */
+    uint8_t o_ucVideoFrameRate;       /* 13 */
+    uint8_t ucReserved[2];            /* 14 */
+    uint32_t o_dwOffsetDataPos;       /* 16: position of the data in the file, bytes */
+    uint32_t o_dwOffsetTimePos;       /* 20: the same by time */
+    _VXQ_S_TD_DATE_TIME o_tDataTime;  /* 24 */
+    uint32_t o_dwDataLen;             /* 36: data bytes after the body */
+} _VXQ_S_DPS_E2_FILE_READ;
+
+/* o_ucFrameTypeAndDataEnd: frame type in bits 0-3, data-end value in bits 4-5
+ * (0 more answers follow, 1 end of file reached, 2 or 3 last answer). */
+#define VXQ_DPS_FILE_READ_FRAME_TYPE(uc) ((uint8_t)((uc) & 0x0Fu))
+#define VXQ_DPS_FILE_READ_DATA_END(uc) ((uint8_t)(((uc) >> 4) & 0x03u))
+#define VXQ_DPS_FILE_READ_MAKE(frameType, dataEnd) \
+    ((uint8_t)(((frameType) & 0x0Fu) | (((dataEnd) & 0x03u) << 4)))
+
+/* EVENT_E2_FILE_SEEK, 8 bytes, with a transaction; answered without a body. */
+typedef struct _VXQ_S_DPS_E2_FILE_SEEK {
+    uint32_t i_dwFileReadId;
+    uint32_t i_dwOffsetTimePos;
+} _VXQ_S_DPS_E2_FILE_SEEK;
+
+/* EVENT_E2_FILE_QVIDEO, 12 bytes, with a transaction. */
+typedef struct _VXQ_S_DPS_E2_FILE_QVIDEO {
+    uint32_t i_dwFileReadId;
+    int32_t o_iVideoFrameRate;
+    int32_t o_iVideoGop;
+} _VXQ_S_DPS_E2_FILE_QVIDEO;
+
+/* EVENT_E2_FILE_ONLY_IFRAME, 16 bytes, with a transaction. */
+typedef struct _VXQ_S_DPS_E2_FILE_ONLY_IFRAME {
+    uint32_t i_dwFileReadId;
+    int32_t i_iDiscardIFrame;
+    int32_t o_iVideoFrameRate;
+    int32_t o_iVideoGop;
+} _VXQ_S_DPS_E2_FILE_ONLY_IFRAME;
+
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_FILE_INFO_220,
+                     sizeof(_VXQ_S_DPS_FILE_INFO) == 220 && offsetof(_VXQ_S_DPS_FILE_INFO, tStartTime) == 140 &&
+                         offsetof(_VXQ_S_DPS_FILE_INFO, dwFileTimeLen) == 164 &&
+                         offsetof(_VXQ_S_DPS_FILE_INFO, usVideoWidth) == 196 &&
+                         offsetof(_VXQ_S_DPS_FILE_INFO, iPictureFormat) == 216);
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_FILE_QUERY_BODIES,
+                     sizeof(_VXQ_S_DPS_E2_FILE_QUERY) == 44 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_QUERY, o_iFileNum) == 40 &&
+                         sizeof(_VXQ_S_DPS_E2_NSP_FILE_QUERY) == 64 &&
+                         offsetof(_VXQ_S_DPS_E2_NSP_FILE_QUERY, i_iAlarmEventNum) == 32 &&
+                         offsetof(_VXQ_S_DPS_E2_NSP_FILE_QUERY, o_iFileNum) == 60);
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_FILE_OPEN_BODIES,
+                     sizeof(_VXQ_S_DPS_E2_FILE_OPEN) == 360 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_OPEN, o_dwFileReadId) == 136 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_OPEN, o_tFileInfo) == 140 &&
+                         sizeof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME) == 284 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, o_dwFileReadId) == 60 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, o_tFileInfo) == 64);
+VXQ_DPS_LAYOUT_CHECK(VXQ_DPS_CHECK_FILE_OP_BODIES,
+                     sizeof(_VXQ_S_DPS_E2_FILE_ID) == 4 && sizeof(_VXQ_S_DPS_E2_FILE_READ) == 40 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_READ, o_dwOffsetDataPos) == 16 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_READ, o_tDataTime) == 24 &&
+                         offsetof(_VXQ_S_DPS_E2_FILE_READ, o_dwDataLen) == 36 &&
+                         sizeof(_VXQ_S_DPS_E2_FILE_SEEK) == 8 && sizeof(_VXQ_S_DPS_E2_FILE_QVIDEO) == 12 &&
+                         sizeof(_VXQ_S_DPS_E2_FILE_ONLY_IFRAME) == 16);
 /* ---- Bodies: voice talk, arming and alarms -------------------------------- */
 
 /* EVENT_E2_TALK_START, 20 bytes. The event carries no transaction: dwTransId is

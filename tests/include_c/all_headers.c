@@ -52,6 +52,11 @@ int main(void)
         sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM) != 48 ||
         offsetof(_VXQ_S_DPS_DEV_CAP_INFO, bRealplayCheckFlag) != 112)
         iFailures++;
+    /* Record search and download bodies. */
+    if (sizeof(_VXQ_S_DPS_FILE_INFO) != 220 || sizeof(_VXQ_S_DPS_E2_FILE_OPEN) != 360 ||
+        sizeof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME) != 284 || sizeof(_VXQ_S_DPS_E2_FILE_READ) != 40 ||
+        VXQ_DPS_FILE_READ_DATA_END(VXQ_DPS_FILE_READ_MAKE(3, 1)) != 1)
+        iFailures++;
     /* The service API refuses a null handle; stopping one only writes its line. */
     if (VXQ_F_DPS_StopDevProNetServer((VXQ_DPS_HANDLE)0) != 1 ||
         VXQ_F_DPS_SendDevProData((VXQ_DPS_HANDLE)0, "x", 1) != 0 ||

@@ -9,6 +9,7 @@
 #include "media/cache.h"
 #include "media/input.h"
 #include "support/frame_decoder.h"
+#include "support/log_capture.h"
 #include "support/media_rig.h"
 #include "vxq_dps.h"
 #include "vxq_queue.h"
@@ -120,6 +121,23 @@ TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEn
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(pSrv->hOrderQueue), 2);
     VXQ_F_MEDIARIG_TakeOrders(pSrv);
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 1);
+}
+
+TEST_F(MediaInput, AudioRefusalsAreShownOnceInFiftyAndVideoRefusalsEveryTime)
+{
+    pSrv->iMediaDataBufSize = 1;
+    const uint8_t aData[4] = {1, 2, 3, 4};
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 5, 1, aData, 4), 1); /* the queue now holds the budget */
+    LogCapture tLog;
+    /* The counters are process-wide: any 100 refusals in a row print exactly two lines. */
+    for (int i = 0; i < 100; i++) {
+        EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 5, 1, aData, 4), 0);
+        EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 5, 1, 0, aData, 4), 0);
+    }
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 5, 1, 1, aData, 4), 0);
+    EXPECT_EQ(tLog.Count("Input audio queue data too size, ch: 5, stream: 1."), 4) << "two of each audio function";
+    EXPECT_EQ(tLog.Count("Input video queue data too size, ch: 5, stream: 1."), 3);
 }
 
 TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)

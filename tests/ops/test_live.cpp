@@ -511,6 +511,51 @@ TEST_F(LiveView, AQualityCapabilityAnswerWithNineEntriesSendsEight)
     }
 }
 
+TEST_F(LiveView, QualityLevelIsReadAndSetThroughTheHost)
+{
+    /* Get: the host's level lands at body offset 8 of the answer. */
+    std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 8, 12);
+    VXQ_F_TESTCLI_PutU32(tGet, 20, dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tGet, 24, 2);
+    VXQ_F_TESTCLI_PutU16(tGet, 26, 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCmd, tGet), 1);
+    std::vector<uint8_t> tEvent, tAnswer;
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_GET_VIDEO_QUALITY_LEVEL, tEvent), 1);
+    _VXQ_S_DPS_E2_VIDEO_QUALITY_LEVEL tLevel;
+    memcpy(&tLevel, tEvent.data() + 16, sizeof(tLevel));
+    EXPECT_EQ(tLevel.i_usChNo, 2);
+    EXPECT_EQ(tLevel.i_usStreamNo, 1);
+    EXPECT_EQ(tLevel.dwLevel, 0u);
+    tLevel.dwLevel = 6;
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0,
+                                                                         VXQ_F_TESTHOST_TransId(tEvent), &tLevel,
+                                                                         sizeof(tLevel))),
+              1);
+    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCmd, tAnswer), 1);
+    EXPECT_EQ(tAnswer.size(), 32u);
+    EXPECT_EQ(tAnswer[11], 0);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 6u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 8u) << "the client's transaction number comes back";
+
+    /* Set: the level travels in the event; the host's refusal comes back as a result code. */
+    std::vector<uint8_t> tSet = tGet;
+    tSet[8] = P2_SET_VIDEO_QUALITY_LEVEL & 0xFF;
+    VXQ_F_TESTCLI_PutU32(tSet, 28, 3);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCmd, tSet), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_SET_VIDEO_QUALITY_LEVEL, tEvent), 1);
+    memcpy(&tLevel, tEvent.data() + 16, sizeof(tLevel));
+    EXPECT_EQ(tLevel.dwLevel, 3u);
+    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tEvent, VXQ_DPS_APP_ERR_PARAM), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCmd, tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_SET_VIDEO_QUALITY_LEVEL);
+    EXPECT_NE(tAnswer[11], 0);
+
+    /* Only on the command connection that holds the login. */
+    VXQ_F_TESTCLI_PutU32(tGet, 20, dwLoginId + 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCmd, tGet, tAnswer), 1);
+    EXPECT_EQ(tAnswer[11], 6);
+}
+
 TEST_F(LiveView, PtzIsPassedToTheHostAndItsAnswerGoesBack)
 {
     std::vector<uint8_t> tReq = VXQ_F_TESTCLI_BuildZeroMsg(P2_PTZ, 6, 24);

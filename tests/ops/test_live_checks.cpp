@@ -11,6 +11,7 @@
 #include "ops/live.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
+#include "support/log_capture.h"
 #include "support/media_rig.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
@@ -95,18 +96,24 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         float fBudget;      /* 0 = accounting off */
         uint32_t dwVerdict; /* admission callback */
         int iResult;        /* -1 = admitted, waiting for the host */
+        const char *sText;  /* the refusal shown */
     } aRows[] = {
-        {"channel 65", 0, kLogin, 65, 0, 0xFF, 64, 0, 0, 2},
-        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2},
-        {"stream 4", 0, kLogin, 1, 4, 0xFF, 64, 0, 0, 2},
-        {"stream 3 passes to the login check", 0, 0x99, 1, 3, 0xFF, 64, 0, 0, 6},
-        {"no live view right", 0, kLogin, 1, 0, 0x02, 64, 0, 0, 5},
-        {"stream 3 has no sub-channel", 0, kLogin, 1, 3, 0xFF, 64, 0, 0, 1},
-        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12},
-        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0, 12}, /* 3.5 - 2 (a main viewer) - 2 < 0 */
-        {"admission callback refuses", 0, kLogin, 1, 0, 0xFF, 64, 0, 3, 12},
-        {"a sub viewer costs 1", 0, kLogin, 1, 1, 0xFF, 64, 3.0f, 0, -1}, /* 3 - 2 - 1 = 0 */
-        {"10000 with the flag", 1, kLogin, 10000, 2, 0xFF, 64, 0, 0, -1},
+        {"channel 65", 0, kLogin, 65, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
+        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
+        {"stream 4", 0, kLogin, 1, 4, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: stream no error."},
+        {"stream 3 passes to the login check", 0, 0x99, 1, 3, 0xFF, 64, 0, 0, 6,
+         "Open realplay failure, cause: no login."},
+        {"no live view right", 0, kLogin, 1, 0, 0x02, 64, 0, 0, 5,
+         "Receiving network data: open realplay request fail, cause: without permission."},
+        {"stream 3 has no sub-channel", 0, kLogin, 1, 3, 0xFF, 64, 0, 0, 1,
+         "Open realplay failure, cause: query media sub ch fail."},
+        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12, "Open realplay failure, cause: Exceed realplay maximum limit."},
+        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0, 12, /* 3.5 - 2 (a main viewer) - 2 < 0 */
+         "Open realplay failure, cause: Exceed media resource maximum limit."},
+        {"admission callback refuses", 0, kLogin, 1, 0, 0xFF, 64, 0, 3, 12,
+         "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused."},
+        {"a sub viewer costs 1", 0, kLogin, 1, 1, 0xFF, 64, 3.0f, 0, -1, NULL}, /* 3 - 2 - 1 = 0 */
+        {"10000 with the flag", 1, kLogin, 10000, 2, 0xFF, 64, 0, 0, -1, NULL},
     };
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
@@ -122,6 +129,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         pSrv->fMainMediaResourceLoss = 2.0f;
         g_dwCheckVerdict = r.dwVerdict;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+        LogCapture tLog;
         std::vector<uint8_t> tAnswer =
             Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
         if (r.iResult >= 0) {
@@ -131,6 +139,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_NEW) << r.sCase;
             EXPECT_EQ(pConn->pWaitRespBuf, nullptr) << r.sCase;
             EXPECT_TRUE(EventIds().empty()) << r.sCase;
+            EXPECT_EQ(tLog.Count(r.sText), 1) << r.sCase;
         } else {
             EXPECT_TRUE(tAnswer.empty()) << r.sCase << ": waits for the host";
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << r.sCase;

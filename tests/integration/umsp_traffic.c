@@ -1,0 +1,136 @@
+/*
+ * umsp_traffic.c - known traffic for the dissector test.
+ *
+ * Starts a service on the port given (or a free one) on loopback and talks to it over raw sockets:
+ * token request, a login whose 548 bytes go out in three TCP segments (the
+ * first shorter than the head), a heartbeat, a request with an unknown
+ * function id (answered with result 42), a login with a wrong password on a
+ * second connection (result 4), and one NPD search request to UDP 28460.
+ * Prints what it sent and what came back as key=value lines, which the test
+ * compares with what the dissector decodes from the capture. Exit 0 when every
+ * exchange got its answer.
+ */
+#define _POSIX_C_SOURCE 200809L
+#include <netinet/tcp.h>
+#include <stdlib.h>
+
+#include "consumer_common.h"
+
+/* Sends in_iLen bytes in pieces at the given cut points (no delay between:
+ * with Nagle off each send leaves as its own segment). */
+static int send_pieces(int in_iSock, const unsigned char *in_p, size_t in_iLen, const size_t *in_piCuts,
+                       int in_iCuts)
+{
+    size_t iFrom = 0;
+    int i;
+    for (i = 0; i <= in_iCuts; ++i) {
+        size_t iTo = i < in_iCuts ? in_piCuts[i] : in_iLen;
+        if (send(in_iSock, in_p + iFrom, iTo - iFrom, 0) != (ssize_t)(iTo - iFrom))
+            return 0;
+        iFrom = iTo;
+    }
+    return 1;
+}
+
+static void fill_head(unsigned char *out_p, uint16_t in_usFunc, uint32_t in_dwSize, uint32_t in_dwTrans)
+{
+    consumer_put32(out_p, 0xFFFFEEEEu);
+    consumer_put32(out_p + 4, in_dwSize);
+    out_p[8] = (unsigned char)in_usFunc;
+    out_p[9] = (unsigned char)(in_usFunc >> 8);
+    out_p[10] = 0;
+    out_p[11] = 0;
+    consumer_put32(out_p + 12, in_dwTrans);
+    memset(out_p + 16, 0, 4);
+}
+
+int main(int argc, char **argv)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    VXQ_DPS_HANDLE hSrv;
+    unsigned char ucMsg[CONSUMER_HEAD_LEN + CONSUMER_LOGIN_BODY];
+    char sToken[61], sText[128], sDigest[33];
+    const size_t iCuts[2] = {10, 300};
+    uint32_t dwBadId = 0;
+    int iOne = 1, iSock, iBad, iUdp, bOk = 1;
+    uint16_t usPort = argc > 1 ? (uint16_t)atoi(argv[1]) : consumer_free_port();
+
+    memset(&tCap, 0, sizeof(tCap));
+    strcpy(tCap.sDevIdText, "DISSECT1");
+    strcpy(tCap.sDevText1, "dissector test");
+    tCap.iVideoChanNum = 4;
+    tCap.iAudioChanNum = 2;
+    hSrv = VXQ_F_DPS_StartDevProNetServer(usPort, &tCap, consumer_event, NULL, consumer_query_user, NULL, 0, 0, 0,
+                                          NULL, 0, 0);
+    if (hSrv == NULL)
+        return 1;
+    printf("port=%u\n", (unsigned)usPort);
+
+    iSock = consumer_connect(usPort);
+    setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOne, sizeof(iOne));
+    memset(ucMsg, 0, sizeof(ucMsg));
+    bOk = iSock >= 0 && consumer_exchange(iSock, 0x0101, 101, ucMsg, CONSUMER_TOKEN_BODY);
+    memcpy(sToken, ucMsg + CONSUMER_HEAD_LEN + 28, 60);
+    sToken[60] = '\0';
+    printf("token=%s\n", sToken);
+
+    /* The login in three segments. */
+    snprintf(sText, sizeof(sText), "%s:%s", sToken, "4321");
+    VXQ_TOOLS_MD5_EncodeString(sDigest, sText);
+    memset(ucMsg, 0, sizeof(ucMsg));
+    fill_head(ucMsg, 0x0102, sizeof(ucMsg), 102);
+    strcpy((char *)ucMsg + CONSUMER_HEAD_LEN, "admin");
+    memcpy(ucMsg + CONSUMER_HEAD_LEN + 32, sDigest, 32);
+    printf("digest=%s\n", sDigest);
+    bOk = bOk && send_pieces(iSock, ucMsg, sizeof(ucMsg), iCuts, 2) && consumer_read_all(iSock, ucMsg, sizeof(ucMsg));
+    printf("login_result=%u\nlogin_id=%u\n", (unsigned)ucMsg[11], (unsigned)consumer_get32(ucMsg + 20 + 288));
+
+    /* Heartbeat, then an unknown function id. */
+    fill_head(ucMsg, 0x0001, 20, 103);
+    bOk = bOk && send(iSock, ucMsg, 20, 0) == 20 && consumer_read_all(iSock, ucMsg, 20);
+    memset(ucMsg, 0, 24);
+    bOk = bOk && consumer_exchange(iSock, 0x0105, 104, ucMsg, 4);
+    printf("unknown_result=%u\n", (unsigned)ucMsg[11]);
+
+    /* A video frame message in the device's layout (the service ignores one
+     * from a client): codec 1, I-frame, 640x480, 25 fps, 512 kbit/s, 100 bytes. */
+    memset(ucMsg, 0xA5, 132);
+    fill_head(ucMsg, 0x0E01, 132, 0);
+    ucMsg[20] = 0x11;                     /* codec 1, frame type 1 */
+    ucMsg[21] = 640 & 0xFF;               /* width bits 0-7 */
+    ucMsg[22] = (640 >> 8) | ((480 & 0xF) << 4);
+    ucMsg[23] = (480 >> 4) & 0xFF;        /* height bits 4-11 */
+    ucMsg[24] = 25 | ((512 & 1) << 7);    /* frame rate, bit rate bit 0 */
+    ucMsg[25] = (512 >> 1) & 0xFF;
+    ucMsg[26] = (512 >> 9) & 0x3F;
+    ucMsg[27] = 0;
+    consumer_put32(ucMsg + 28, 123456);
+    bOk = bOk && send(iSock, ucMsg, 132, 0) == 132;
+    printf("frame=640x480@25 codec=1 type=1 bitrate=512 ts=123456 len=100\n");
+    close(iSock);
+
+    iBad = consumer_login(usPort, "admin", "wrong", &dwBadId);
+    printf("bad_login_result=%d\n", iBad);
+
+    /* One NPD search request; its answer is broadcast. */
+    iUdp = socket(AF_INET, SOCK_DGRAM, 0);
+    if (iUdp >= 0) {
+        struct sockaddr_in tTo;
+        unsigned char ucNpd[24];
+        memset(ucNpd, 0, sizeof(ucNpd));
+        consumer_put32(ucNpd, 0xAB8C02FFu);
+        ucNpd[4] = sizeof(ucNpd);
+        ucNpd[6] = 2;
+        consumer_put32(ucNpd + 8, 4242);
+        consumer_put32(ucNpd + 16, 0x1234);
+        memset(&tTo, 0, sizeof(tTo));
+        tTo.sin_family = AF_INET;
+        tTo.sin_port = htons(28460);
+        tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bOk = bOk && sendto(iUdp, ucNpd, sizeof(ucNpd), 0, (struct sockaddr *)&tTo, sizeof(tTo)) == sizeof(ucNpd);
+        close(iUdp);
+    }
+    printf("npd_req=4242\n");
+    VXQ_F_DPS_StopDevProNetServer(hSrv);
+    return bOk && iBad == 4 ? 0 : 2;
+}

@@ -1,0 +1,212 @@
+/* record_host.cpp - the recordings of the test host and its answers to the record events. */
+#include "support/record_host.h"
+
+#include "vxq_digest.h"
+
+#include <stdio.h>
+#include <string.h>
+
+void VXQ_F_RECHOST_AddFile(_VXQ_S_RECHOST_DATA *inout_pRec, const std::string &in_sFlag, int32_t in_iChNo,
+                           size_t in_iSize, uint32_t in_dwSeed)
+{
+    _VXQ_S_RECHOST_FILE tFile;
+    tFile.sFlag = in_sFlag;
+    tFile.iChNo = in_iChNo;
+    tFile.tData.resize(in_iSize);
+    uint32_t dwState = in_dwSeed ? in_dwSeed : 1;
+    for (size_t i = 0; i < in_iSize; i++) {
+        dwState ^= dwState << 13; /* xorshift32 */
+        dwState ^= dwState >> 17;
+        dwState ^= dwState << 5;
+        tFile.tData[i] = (uint8_t)(dwState >> 24);
+    }
+    std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
+    inout_pRec->tFiles.push_back(tFile);
+}
+
+/* The record of a file; the caller holds the lock. */
+static _VXQ_S_DPS_FILE_INFO PR_FileInfo(const _VXQ_S_RECHOST_FILE &in_tFile, size_t in_iFile)
+{
+    _VXQ_S_DPS_FILE_INFO tInfo;
+    memset(&tInfo, 0, sizeof(tInfo));
+    snprintf(tInfo.sFileFlag, sizeof(tInfo.sFileFlag), "%s", in_tFile.sFlag.c_str());
+    tInfo.iFileType = 1;
+    tInfo.iCreateMode = 2;
+    tInfo.iAlarmEvent = -3;
+    tInfo.tStartTime.usYear = 2026;
+    tInfo.tStartTime.usMonth = 12;
+    tInfo.tStartTime.ucDay = 6;
+    tInfo.tStartTime.ucHour = (uint8_t)in_iFile;
+    tInfo.tEndTime = tInfo.tStartTime;
+    tInfo.tEndTime.ucMinute = 59;
+    tInfo.dwFileTimeLen = 3540;
+    tInfo.dwFileSize = (uint32_t)in_tFile.tData.size();
+    tInfo.bVideoFlag = 1;
+    tInfo.iVideoCodecId = 0x1B;
+    tInfo.iVideoFrameRate = 25;
+    tInfo.iVideoBitRate = 2048000;
+    tInfo.usVideoWidth = 1920;
+    tInfo.usVideoHeight = 1080;
+    tInfo.iAudioCodecId = 7;
+    tInfo.iAudioSampleRate = 8000;
+    tInfo.iAudioChNum = 1;
+    tInfo.iPictureFormat = 0x0102;
+    return tInfo;
+}
+
+_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_RECHOST_DATA *inout_pRec, size_t in_iFile)
+{
+    std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
+    return PR_FileInfo(inout_pRec->tFiles.at(in_iFile), in_iFile);
+}
+
+std::string VXQ_F_RECHOST_Md5Hex(const uint8_t *in_pData, size_t in_iLen)
+{
+    _VXQ_S_DIGEST_MD5_CTX tCtx;
+    uint8_t ucDigest[16];
+    char sHex[33];
+    VXQ_F_DIGEST_MD5Init(&tCtx);
+    VXQ_F_DIGEST_MD5Update(&tCtx, in_pData, (uint32_t)in_iLen);
+    VXQ_F_DIGEST_MD5Final(&tCtx, ucDigest);
+    for (int i = 0; i < 16; i++)
+        snprintf(sHex + 2 * i, 3, "%02x", ucDigest[i]);
+    return std::string(sHex, 32);
+}
+
+/* An order answering in_tEvent: its id and transaction id, the body given. */
+static std::vector<uint8_t> PR_Order(const std::vector<uint8_t> &in_tEvent, uint8_t in_ucErr,
+                                     const void *in_pBody, size_t in_iBodyLen)
+{
+    return VXQ_F_TESTHOST_BuildOrder(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErr,
+                                     VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody, (int32_t)in_iBodyLen);
+}
+
+/* The answers to one event (built under the lock, posted after it). */
+static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pRec,
+                                                   const std::vector<uint8_t> &in_tEvent)
+{
+    std::vector<std::vector<uint8_t>> tOrders;
+    const int32_t iId = VXQ_F_TESTHOST_MsgFuncId(in_tEvent);
+    std::vector<uint8_t> tBody(in_tEvent.begin() + 16, in_tEvent.end());
+    std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
+    if (iId == EVENT_E2_FILE_CLOSE)
+        inout_pRec->iCloseTotal++;
+    if (inout_pRec->tManual.count(iId))
+        return tOrders;
+    switch (iId) {
+    case EVENT_E2_FILE_QUERY:
+    case EVENT_E2_NSP_FILE_QUERY: {
+        const bool bNsp = iId == EVENT_E2_NSP_FILE_QUERY;
+        int32_t iChNo;
+        memcpy(&iChNo, tBody.data(), 4);
+        std::vector<uint8_t> tRecords;
+        int32_t iNum = 0;
+        for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
+            if (iChNo != -1 && inout_pRec->tFiles[i].iChNo != iChNo)
+                continue;
+            _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[i], i);
+            size_t iAt = tRecords.size();
+            tRecords.resize(iAt + (bNsp ? VXQ_DPS_NSP_FILE_INFO_LEN : sizeof(tInfo)));
+            memcpy(tRecords.data() + iAt, &tInfo, bNsp ? VXQ_DPS_NSP_FILE_INFO_LEN : sizeof(tInfo));
+            iNum++;
+        }
+        memcpy(tBody.data() + tBody.size() - 4, &iNum, 4);
+        tBody.insert(tBody.end(), tRecords.begin(), tRecords.end());
+        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
+        break;
+    }
+    case EVENT_E2_FILE_OPEN:
+    case EVENT_E2_FILE_OPEN_BY_TIME: {
+        size_t iFile = inout_pRec->tFiles.size();
+        for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
+            if (iId == EVENT_E2_FILE_OPEN
+                    ? strncmp((const char *)tBody.data(), inout_pRec->tFiles[i].sFlag.c_str(), 128) == 0
+                    : memcmp(tBody.data(), &inout_pRec->tFiles[i].iChNo, 4) == 0) {
+                iFile = i;
+                break;
+            }
+        }
+        size_t iIdOff = iId == EVENT_E2_FILE_OPEN ? 136 : 60;
+        uint8_t ucErr = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
+        if (iFile < inout_pRec->tFiles.size()) {
+            uint32_t dwReadId = inout_pRec->dwNextReadId++;
+            inout_pRec->tOpen[dwReadId] = {iFile, 0};
+            _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[iFile], iFile);
+            memcpy(tBody.data() + iIdOff, &dwReadId, 4);
+            memcpy(tBody.data() + iIdOff + 4, &tInfo, sizeof(tInfo));
+            ucErr = 0;
+        }
+        tOrders.push_back(PR_Order(in_tEvent, ucErr, tBody.data(), tBody.size()));
+        break;
+    }
+    case EVENT_E2_FILE_READ: {
+        _VXQ_S_DPS_E2_FILE_READ tRead;
+        memcpy(&tRead, tBody.data(), sizeof(tRead));
+        auto tIt = inout_pRec->tOpen.find(tRead.i_dwFileReadId);
+        if (tIt == inout_pRec->tOpen.end()) {
+            tRead.o_ucFrameTypeAndDataEnd = VXQ_DPS_FILE_READ_MAKE(0, 2);
+            tOrders.push_back(PR_Order(in_tEvent, VXQ_DPS_APP_ERR_FILE_OPERATION, &tRead, sizeof(tRead)));
+            break;
+        }
+        const std::vector<uint8_t> &tData = inout_pRec->tFiles[tIt->second.iFile].tData;
+        size_t iPos = tIt->second.iPos;
+        size_t iLen = std::min((size_t)inout_pRec->iReadLen, tData.size() - iPos);
+        bool bEof = iPos + iLen >= tData.size();
+        int32_t iParts = inout_pRec->iOrdersPerRead < 1 ? 1 : inout_pRec->iOrdersPerRead;
+        for (int32_t i = 0; i < iParts; i++) {
+            size_t iFrom = iPos + iLen * (size_t)i / (size_t)iParts;
+            size_t iTo = iPos + iLen * (size_t)(i + 1) / (size_t)iParts;
+            bool bLast = i == iParts - 1;
+            tRead.o_ucRetDataType = 1;
+            tRead.o_ucFrameTypeAndDataEnd = VXQ_DPS_FILE_READ_MAKE(i + 1, bLast ? (bEof ? 1 : 2) : 0);
+            tRead.o_ucMediaCodecId = 0x1B;
+            tRead.o_ucVideoFrameRate = 25;
+            tRead.o_dwOffsetDataPos = (uint32_t)iFrom;
+            tRead.o_dwOffsetTimePos = (uint32_t)(iFrom / 1000);
+            tRead.o_tDataTime.usYear = 2026;
+            tRead.o_tDataTime.usMonth = 12;
+            tRead.o_tDataTime.ucDay = 6;
+            tRead.o_dwDataLen = (uint32_t)(iTo - iFrom);
+            std::vector<uint8_t> tPart((const uint8_t *)&tRead, (const uint8_t *)&tRead + sizeof(tRead));
+            tPart.insert(tPart.end(), tData.begin() + (long)iFrom, tData.begin() + (long)iTo);
+            tOrders.push_back(PR_Order(in_tEvent, 0, tPart.data(), tPart.size()));
+        }
+        tIt->second.iPos = iPos + iLen;
+        break;
+    }
+    case EVENT_E2_FILE_CLOSE: {
+        uint32_t dwReadId;
+        memcpy(&dwReadId, tBody.data(), 4);
+        inout_pRec->tOpen.erase(dwReadId);
+        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
+        break;
+    }
+    case EVENT_E2_FILE_QVIDEO:
+    case EVENT_E2_FILE_ONLY_IFRAME: {
+        int32_t iRate = 25, iGop = 50;
+        memcpy(tBody.data() + tBody.size() - 8, &iRate, 4);
+        memcpy(tBody.data() + tBody.size() - 4, &iGop, 4);
+        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
+        break;
+    }
+    case EVENT_E2_FILE_SEEK:
+    case EVENT_E2_FILE_RECOVER_ALLFRAME:
+        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
+        break;
+    default:
+        break;
+    }
+    return tOrders;
+}
+
+void VXQ_F_RECHOST_Install(_VXQ_S_RECHOST_DATA *inout_pRec, _VXQ_S_TESTHOST_DATA *inout_pHost)
+{
+    inout_pRec->pHost = inout_pHost;
+    VXQ_F_TESTHOST_SetHook(
+        inout_pHost, [inout_pRec](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
+            if (in_tEvent.size() < 16)
+                return;
+            for (const std::vector<uint8_t> &tOrder : PR_Answer(inout_pRec, in_tEvent))
+                VXQ_F_TESTHOST_PostOrder(in_pHost, tOrder);
+        });
+}

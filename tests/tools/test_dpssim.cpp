@@ -1,0 +1,672 @@
+/*
+ * test_dpssim.cpp - dps-sim driven as a separate process, the way a developer
+ * or a client engineer uses it: command-line errors, start and clean stop,
+ * logins, live view byte for byte against the clip, users that survive a
+ * restart, record download and upgrade upload byte for byte.
+ */
+#include <gtest/gtest.h>
+
+#include "h264src.h"
+#include "support/child_process.h"
+#include "support/frame_decoder.h"
+#include "support/temp_dir.h"
+#include "support/test_client.h"
+#include "support/wait_until.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string s_sSim = VXQ_SIM_EXE;
+const std::string s_sClip = std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264";
+
+/* A configuration for one test: two channels, the clip on channel 0 (with
+ * audio), two users, every data folder inside the test's own folder. */
+std::string SimIni(unsigned short in_usPort, const std::string &in_sExtra = "")
+{
+    return "[service]\n"
+           "port = " +
+           std::to_string(in_usPort) +
+           "\n"
+           "log_dir = log\n"
+           "[device]\n"
+           "video_channels = 2\n"
+           "audio_channels = 1\n"
+           "[user0]\n"
+           "name = admin\n"
+           "password = admin\n"
+           "global_rights = 0xFF\n"
+           "[user1]\n"
+           "name = viewer\n"
+           "password = viewer\n"
+           "global_rights = 0x00\n"
+           "channel_rights = 0x09,0x09\n"
+           "[channel0]\n"
+           "stream0_source = " +
+           s_sClip +
+           "\n"
+           "stream0_fps = 25\n"
+           "audio = 1\n"
+           "[channel1]\n"
+           "stream0_fps = 10\n"
+           "[records]\n"
+           "dir = data/records\n"
+           "seed_from_clip = 2\n"
+           "[talk]\n"
+           "dir = data/talk\n"
+           "[config]\n"
+           "dir = data/config\n"
+           "[upgrade]\n"
+           "dir = data/upgrade\n"
+           "[quality]\n"
+           "level = 2\n"
+           "cap_num = 2\n"
+           "cap0 = low,7,320,240,10,128\n"
+           "cap1 = high,9,1280,720,25,2048\n" +
+           in_sExtra;
+}
+
+/* A simulator started on a free port in its own folder, stopped at the end. */
+class SimFixture : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_usPort = VXQ_F_TESTPROC_FreeTcpPort();
+        ASSERT_NE(m_usPort, 0);
+        ASSERT_TRUE(WriteFile(m_tDir.File("sim.ini"), SimIni(m_usPort)));
+    }
+
+    /* Starts dps-sim and waits until it accepts a connection. */
+    bool Start()
+    {
+        if (!VXQ_F_TESTPROC_Start(m_tProc.Get(), s_sSim, {"--config", m_tDir.File("sim.ini")},
+                                  m_tDir.File("out.txt")))
+            return false;
+        return WaitUntil(
+            [&] {
+                _VXQ_S_TESTCLI_DATA tCli;
+                VXQ_F_TESTCLI_Init(&tCli);
+                int bUp = VXQ_F_TESTCLI_Connect(&tCli, m_usPort, 100);
+                VXQ_F_TESTCLI_Close(&tCli);
+                return bUp != 0 || m_tProc.Get()->iPid == 0;
+            },
+            10000) &&
+               m_tProc.Get()->iPid != 0;
+    }
+
+    /* SIGTERM and the exit status (-1 when it did not end in time). */
+    int Stop()
+    {
+        VXQ_F_TESTPROC_Signal(m_tProc.Get(), SIGTERM);
+        if (!VXQ_F_TESTPROC_Wait(m_tProc.Get(), 10000))
+            return -1;
+        return m_tProc.Get()->iExitStatus;
+    }
+
+    std::string Output()
+    {
+        return VXQ_F_TESTPROC_Output(m_tProc.Get());
+    }
+
+    /* Connects a client and logs it in. */
+    bool Login(_VXQ_S_TESTCLI_DATA *out_ptCli, const std::string &in_sUser, const std::string &in_sPassword,
+               uint32_t *out_pdwLoginId)
+    {
+        VXQ_F_TESTCLI_Init(out_ptCli);
+        return VXQ_F_TESTCLI_Connect(out_ptCli, m_usPort) &&
+               VXQ_F_TESTCLI_TokenAndLogin(out_ptCli, in_sUser, in_sPassword, out_pdwLoginId);
+    }
+
+    TempDir m_tDir;
+    TestChildProcess m_tProc;
+    unsigned short m_usPort = 0;
+};
+
+/* Sends a request and reads its answer (skipping notices), checking the function id. */
+bool Ask(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_t> &out_tAnswer,
+         int in_iTimeoutMs = 5000)
+{
+    if (!VXQ_F_TESTCLI_SendMsg(inout_ptCli, in_tMsg))
+        return false;
+    uint16_t usFunc = VXQ_F_TESTCLI_GetU16(in_tMsg, 8);
+    for (int i = 0; i < 50; i++) {
+        if (!VXQ_F_TESTCLI_ReadMsg(inout_ptCli, out_tAnswer, in_iTimeoutMs))
+            return false;
+        _VXQ_S_TESTCLI_HEAD tHead;
+        if (VXQ_F_TESTCLI_ParseHead(out_tAnswer, &tHead) && tHead.usMsgFuncId == usFunc && tHead.ucPacketType == 1)
+            return true;
+    }
+    return false;
+}
+
+uint8_t ResultOf(const std::vector<uint8_t> &in_tAnswer)
+{
+    return in_tAnswer.size() >= VXQ_TESTCLI_HEAD_LEN ? in_tAnswer[11] : 0xFF;
+}
+
+} // namespace
+
+TEST(DpsSim, BadCommandLineValuesExitWithStatus2AndOneLineSayingWhy)
+{
+    TempDir tDir;
+    unsigned short usPort = VXQ_F_TESTPROC_FreeTcpPort();
+    ASSERT_TRUE(WriteFile(tDir.File("sim.ini"), SimIni(usPort)));
+    std::string sBad = SimIni(usPort);
+    sBad.replace(sBad.find("video_channels = 2"), 18, "video_channels = many");
+    ASSERT_TRUE(WriteFile(tDir.File("bad.ini"), sBad));
+    /* A listener that holds a port, so the simulator finds it in use. */
+    int iBusy = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(iBusy, 0);
+    struct sockaddr_in tAddr;
+    memset(&tAddr, 0, sizeof(tAddr));
+    tAddr.sin_family = AF_INET;
+    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t iAddrLen = sizeof(tAddr);
+    ASSERT_EQ(bind(iBusy, (struct sockaddr *)&tAddr, sizeof(tAddr)), 0);
+    ASSERT_EQ(listen(iBusy, 1), 0);
+    ASSERT_EQ(getsockname(iBusy, (struct sockaddr *)&tAddr, &iAddrLen), 0);
+    std::string sBusy = std::to_string(ntohs(tAddr.sin_port));
+    std::string sIni = tDir.File("sim.ini");
+    struct {
+        std::vector<std::string> tArgs;
+        std::string sWhat; /* a piece of the one line */
+    } tCases[] = {
+        {{"--config", sIni, "--port", "abc"}, "bad --port value 'abc'"},
+        {{"--config", sIni, "--port", "0"}, "bad --port value '0'"},
+        {{"--config", sIni, "--port", "65536"}, "bad --port value '65536'"},
+        {{"--config", sIni, "--port", "12x"}, "bad --port value '12x'"},
+        {{"--config", sIni, "--log-port", "-1"}, "bad --log-port value '-1'"},
+        {{"--config", sIni, "--port"}, "--port needs a value"},
+        {{"--config", sIni, "--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"--config", tDir.File("missing.ini")}, "cannot read the configuration file"},
+        {{"--config", tDir.File("bad.ini")}, "video_channels"},
+        {{"--config", sIni, "--port", sBusy}, "TCP port " + sBusy + " is already in use"},
+    };
+    for (const auto &tCase : tCases) {
+        std::string sOut;
+        int iStatus = VXQ_F_TESTPROC_Run(s_sSim, tCase.tArgs, tDir.File("out.txt"), &sOut);
+        SCOPED_TRACE(tCase.sWhat);
+        EXPECT_EQ(iStatus, 2);
+        EXPECT_EQ(sOut.rfind("dps-sim: ", 0), 0u) << sOut;
+        EXPECT_NE(sOut.find(tCase.sWhat), std::string::npos) << sOut;
+        EXPECT_EQ(std::count(sOut.begin(), sOut.end(), '\n'), 1) << sOut;
+    }
+    close(iBusy);
+    std::string sHelp;
+    EXPECT_EQ(VXQ_F_TESTPROC_Run(s_sSim, {"--help"}, tDir.File("out.txt"), &sHelp), 0);
+    EXPECT_NE(sHelp.find("usage: dps-sim [--config FILE] [--port N] [--log-dir DIR] [--log-port N] [--verbose]"),
+              std::string::npos);
+}
+
+TEST_F(SimFixture, StartsServesConfiguredUsersAndStopsCleanlyOnSigterm)
+{
+    ASSERT_TRUE(Start()) << Output();
+    struct {
+        const char *sUser;
+        const char *sPassword;
+        bool bAccepted;
+    } tCases[] = {
+        {"admin", "admin", true},
+        {"viewer", "viewer", true},
+        {"admin", "wrong", false},
+        {"nobody", "admin", false},
+    };
+    for (const auto &tCase : tCases) {
+        _VXQ_S_TESTCLI_DATA tCli;
+        uint32_t dwLoginId = 0;
+        SCOPED_TRACE(std::string(tCase.sUser) + "/" + tCase.sPassword);
+        EXPECT_EQ(Login(&tCli, tCase.sUser, tCase.sPassword, &dwLoginId), tCase.bAccepted);
+        EXPECT_EQ(dwLoginId != 0, tCase.bAccepted);
+        VXQ_F_TESTCLI_Close(&tCli);
+    }
+    EXPECT_EQ(Stop(), 0) << Output();
+    std::string sOut = Output();
+    EXPECT_NE(sOut.find("dps-sim: serving 'dps-sim' on TCP port " + std::to_string(m_usPort)), std::string::npos);
+    EXPECT_NE(sOut.find("dps-sim: stopping (SIGTERM)"), std::string::npos) << sOut;
+    /* The daily log file went to the configured folder. */
+    EXPECT_NE(ListDir(m_tDir.File("log")).find("Log"), std::string::npos);
+}
+
+TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
+{
+    _VXQ_S_SIMH264_CLIP tClip;
+    ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    _VXQ_S_TESTCLI_DATA tMedia;
+    VXQ_F_TESTCLI_Init(&tMedia);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tMedia, m_usPort));
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0201, 7, 8);
+    VXQ_F_TESTCLI_PutU32(tOpen, VXQ_TESTCLI_HEAD_LEN + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 4, 0);
+    VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 6, 0);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tMedia, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+
+    /* 40 frames (1.6 s of the clip): the first is an I-frame, every frame is
+     * the clip's next access unit, looping at its end. */
+    int64_t iFirstAu = -1;
+    int iFrames = 0;
+    std::vector<uint8_t> tMsg;
+    while (iFrames < 40 && VXQ_F_TESTCLI_ReadMsg(&tMedia, tMsg, 5000)) {
+        TestFrameMsg tFrame;
+        ASSERT_TRUE(TestDecodeFrameMsg(tMsg.data(), tMsg.size(), &tFrame));
+        if (!tFrame.bVideo)
+            continue;
+        EXPECT_EQ(tFrame.iWidth, 320);
+        EXPECT_EQ(tFrame.iHeight, 240);
+        if (iFirstAu < 0) {
+            ASSERT_EQ(tFrame.iFrameType, 1);
+            for (uint32_t i = 0; i < tClip.dwAuNum && iFirstAu < 0; i++)
+                if (tClip.pAu[i].dwLen == tFrame.iDataLen &&
+                    memcmp(tClip.pData + tClip.pAu[i].dwOffset, tFrame.pData, tFrame.iDataLen) == 0)
+                    iFirstAu = i;
+            ASSERT_GE(iFirstAu, 0) << "the first frame is no access unit of the clip";
+        }
+        const _VXQ_S_SIMH264_AU &tAu = tClip.pAu[(iFirstAu + iFrames) % tClip.dwAuNum];
+        ASSERT_EQ(tFrame.iDataLen, tAu.dwLen) << "frame " << iFrames;
+        ASSERT_EQ(memcmp(tFrame.pData, tClip.pData + tAu.dwOffset, tAu.dwLen), 0) << "frame " << iFrames;
+        EXPECT_EQ(tFrame.iFrameType, tAu.iFrameType == VXQ_SIM_FRAME_TYPE_I ? 1 : 2) << "frame " << iFrames;
+        iFrames++;
+    }
+    EXPECT_EQ(iFrames, 40);
+    VXQ_F_TESTCLI_Close(&tMedia);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_SIMH264_FreeClip(&tClip);
+    EXPECT_EQ(Stop(), 0) << Output();
+    EXPECT_NE(Output().find("live view opened: channel 0 stream 0 (320x240, 25 fps, audio)"), std::string::npos);
+}
+
+TEST_F(SimFixture, AddedUserLogsInAfterARestart)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCli;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCli, "admin", "admin", &dwLoginId));
+    std::vector<uint8_t> tAdd = VXQ_F_TESTCLI_BuildZeroMsg(0x0931, 9, 332);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 0, dwLoginId);
+    memcpy(&tAdd[VXQ_TESTCLI_HEAD_LEN + 4], "carol", 5);
+    memcpy(&tAdd[VXQ_TESTCLI_HEAD_LEN + 36], "s3cret", 6);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 68, 0x01);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 72, 1);
+    VXQ_F_TESTCLI_PutU32(tAdd, VXQ_TESTCLI_HEAD_LEN + 76, 0x09);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tCli, tAdd, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    /* The same name again is refused by the host. */
+    ASSERT_TRUE(Ask(&tCli, tAdd, tAnswer));
+    EXPECT_NE(ResultOf(tAnswer), 0);
+    VXQ_F_TESTCLI_Close(&tCli);
+    ASSERT_EQ(Stop(), 0) << Output();
+    EXPECT_NE(ReadFile(m_tDir.File("sim.ini")).find("carol"), std::string::npos);
+
+    ASSERT_TRUE(Start()) << Output();
+    uint32_t dwCarol = 0;
+    EXPECT_TRUE(Login(&tCli, "carol", "s3cret", &dwCarol));
+    EXPECT_NE(dwCarol, 0u);
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_FALSE(Login(&tCli, "carol", "wrong", &dwCarol));
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+namespace {
+
+/* Writes a wire time (u16 year, u16 month, day, hour, minute, second, 4 zero bytes). */
+void PutTime(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, int in_iYear, int in_iMonth, int in_iDay)
+{
+    VXQ_F_TESTCLI_PutU16(inout_tMsg, in_iOffset, (uint16_t)in_iYear);
+    VXQ_F_TESTCLI_PutU16(inout_tMsg, in_iOffset + 2, (uint16_t)in_iMonth);
+    inout_tMsg[in_iOffset + 4] = (uint8_t)in_iDay;
+}
+
+} // namespace
+
+TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tQuery = VXQ_F_TESTCLI_BuildZeroMsg(0x0301, 11, 48);
+    VXQ_F_TESTCLI_PutU32(tQuery, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tQuery, H + 4, 0);
+    PutTime(tQuery, H + 20, 2000, 1, 1);
+    PutTime(tQuery, H + 32, 2099, 12, 31);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_TRUE(Ask(&tCmd, tQuery, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 44), 2u); /* the two seeded copies of the clip */
+    ASSERT_EQ(tAnswer.size(), H + 48 + 2 * 220);
+    std::string sFlag((const char *)&tAnswer[H + 48]);
+    uint32_t dwSize = VXQ_F_TESTCLI_GetU32(tAnswer, H + 48 + 168);
+    std::string sOnDisk = ReadFile(m_tDir.File("data/records/" + sFlag));
+    ASSERT_EQ(sOnDisk, ReadFile(s_sClip));
+    EXPECT_EQ(dwSize, sOnDisk.size());
+
+    _VXQ_S_TESTCLI_DATA tDown;
+    VXQ_F_TESTCLI_Init(&tDown);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tDown, m_usPort));
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0311, 12, 364);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    memcpy(&tOpen[H + 4], sFlag.c_str(), sFlag.size());
+    ASSERT_TRUE(Ask(&tDown, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    uint32_t dwReadId = VXQ_F_TESTCLI_GetU32(tAnswer, H + 140);
+    ASSERT_NE(dwReadId, 0u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 144]), sFlag);
+
+    /* Reads of five frames each until the end of the file; the pieces in order
+     * are the file. */
+    std::string sGot;
+    int iDataEnd = 0;
+    for (uint32_t dwRequ = 1; iDataEnd != 1 && dwRequ < 100; dwRequ++) {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0313, 100 + dwRequ, 44);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 4, dwReadId);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 8, dwRequ);
+        tGet[H + 13] = 5;
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tDown, tGet));
+        int iPieces = 0;
+        do {
+            ASSERT_TRUE(VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer, 5000)) << "read " << dwRequ;
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0313);
+            ASSERT_EQ(ResultOf(tAnswer), 0);
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), dwRequ);
+            uint32_t dwLen = VXQ_F_TESTCLI_GetU32(tAnswer, H + 40);
+            ASSERT_EQ(tAnswer.size(), H + 44 + dwLen);
+            ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 20), sGot.size()) << "data position of the piece";
+            sGot.append((const char *)&tAnswer[H + 44], dwLen);
+            iDataEnd = (tAnswer[H + 15] >> 4) & 0x03;
+            iPieces++;
+        } while (iDataEnd == 0);
+        EXPECT_LE(iPieces, 5);
+    }
+    EXPECT_EQ(iDataEnd, 1);
+    EXPECT_TRUE(sGot == sOnDisk) << "downloaded " << sGot.size() << " of " << sOnDisk.size() << " bytes";
+    VXQ_F_TESTCLI_Close(&tDown);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCli;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCli, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::string sImage;
+    for (int i = 0; i < 10000; i++)
+        sImage.push_back((char)((i * 7919 + i / 256) & 0xFF));
+    std::vector<uint8_t> tAnswer;
+    std::vector<uint8_t> tRequ = VXQ_F_TESTCLI_BuildZeroMsg(0x0B22, 21, 16);
+    VXQ_F_TESTCLI_PutU32(tRequ, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tRequ, H + 8, (uint32_t)sImage.size());
+    ASSERT_TRUE(Ask(&tCli, tRequ, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    struct {
+        uint16_t usFunc;
+        size_t iSent;       /* bytes sent before the query */
+        uint32_t dwExpected;
+    } tQueries[] = {{0x0B24, 0, 0}, {0x0B24, 3000, 3000}, {0x0B23, 6000, 60}, {0x0B24, 10000, 10000},
+                    {0x0B23, 10000, 100}};
+    size_t iSent = 0;
+    for (const auto &tQuery : tQueries) {
+        while (iSent < tQuery.iSent) {
+            size_t iPiece = std::min<size_t>(3000, tQuery.iSent - iSent);
+            std::vector<uint8_t> tData = VXQ_F_TESTCLI_BuildMsg(0x0B25, 0, 30, nullptr, 8);
+            VXQ_F_TESTCLI_PutU32(tData, H + 4, (uint32_t)iPiece);
+            tData.insert(tData.end(), sImage.begin() + (long)iSent, sImage.begin() + (long)(iSent + iPiece));
+            VXQ_F_TESTCLI_PutU32(tData, 4, (uint32_t)tData.size());
+            ASSERT_TRUE(Ask(&tCli, tData, tAnswer));
+            ASSERT_EQ(ResultOf(tAnswer), 0);
+            EXPECT_EQ(tAnswer.size(), 28u);
+            iSent += iPiece;
+        }
+        std::vector<uint8_t> tAsk = VXQ_F_TESTCLI_BuildZeroMsg(tQuery.usFunc, 40, 8);
+        ASSERT_TRUE(Ask(&tCli, tAsk, tAnswer));
+        ASSERT_EQ(ResultOf(tAnswer), 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 4), tQuery.dwExpected) << "after " << tQuery.iSent << " bytes";
+    }
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
+    VXQ_F_TESTCLI_Close(&tCli);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+    /* Channel 1 has no audio: the host refuses the talk. */
+    _VXQ_S_TESTCLI_DATA tNoAudio;
+    VXQ_F_TESTCLI_Init(&tNoAudio);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tNoAudio, m_usPort));
+    std::vector<uint8_t> tStart = VXQ_F_TESTCLI_BuildZeroMsg(0x0401, 55, 8);
+    VXQ_F_TESTCLI_PutU32(tStart, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tStart, H + 4, 1);
+    ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tNoAudio, tStart));
+    if (VXQ_F_TESTCLI_ReadMsg(&tNoAudio, tAnswer, 5000)) {
+        EXPECT_NE(ResultOf(tAnswer), 0);
+    }
+    EXPECT_TRUE(VXQ_F_TESTCLI_WaitPeerClosed(&tNoAudio, 5000)); /* a refused talk drops its connection */
+    VXQ_F_TESTCLI_Close(&tNoAudio);
+    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 1 refused (result 24)") != std::string::npos; }));
+
+    _VXQ_S_TESTCLI_DATA tTalk;
+    VXQ_F_TESTCLI_Init(&tTalk);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tTalk, m_usPort));
+    VXQ_F_TESTCLI_PutU32(tStart, H + 4, 0);
+    ASSERT_TRUE(Ask(&tTalk, tStart, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), 44u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 55u);      /* the client's own number comes back */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12), 64000u); /* the device's audio format */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 16), 8000u);
+    std::string sAudio;
+    for (int iFrame = 0; iFrame < 3; iFrame++) {
+        std::vector<uint8_t> tFrame = VXQ_F_TESTCLI_BuildZeroMsg(0x0E02, 0, 12);
+        for (int i = 0; i < 160; i++)
+            tFrame.push_back((uint8_t)(iFrame * 160 + i));
+        VXQ_F_TESTCLI_PutU32(tFrame, 4, (uint32_t)tFrame.size());
+        sAudio.append((const char *)&tFrame[H + 12], 160);
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tTalk, tFrame));
+    }
+    std::string sFile;
+    ASSERT_TRUE(WaitUntil([&] {
+        std::string sList = ListDir(m_tDir.File("data/talk"));
+        if (sList.rfind("talk_ch00_", 0) != 0)
+            return false;
+        sFile = sList.substr(0, sList.find_first_of("\n "));
+        return ReadFile(m_tDir.File("data/talk/" + sFile)).size() >= sAudio.size();
+    }));
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
+    std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0402, 56, 8);
+    VXQ_F_TESTCLI_PutU32(tStop, H + 4, 0);
+    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 0 ended (stopped): 480 bytes") != std::string::npos; }))
+        << Output();
+    VXQ_F_TESTCLI_Close(&tTalk);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, SerialPortEchoesWhatTheClientWrites)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+
+    /* Serial loopback: what the client writes comes back as serial data. */
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0921, 60, 28);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 4, 9600);
+    ASSERT_TRUE(Ask(&tCmd, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tSend = VXQ_F_TESTCLI_BuildZeroMsg(0x0923, 61, 16);
+    VXQ_F_TESTCLI_PutU32(tSend, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tSend, H + 4, 7);
+    const std::string sSerial = "AT+PING\r\n";
+    tSend.insert(tSend.end(), sSerial.begin(), sSerial.end());
+    VXQ_F_TESTCLI_PutU32(tSend, 4, (uint32_t)tSend.size());
+    ASSERT_TRUE(Ask(&tCmd, tSend, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tData;
+    bool bEcho = false;
+    while (!bEcho && VXQ_F_TESTCLI_ReadMsg(&tCmd, tData, 5000))
+        bEcho = VXQ_F_TESTCLI_GetU16(tData, 8) == 0x0924;
+    ASSERT_TRUE(bEcho);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 0), 7u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 8), sSerial.size());
+    EXPECT_EQ(std::string((const char *)&tData[H + 12], tData.size() - H - 12), sSerial);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+
+    /* Configuration block 22 (one 32-bit field): set, read back, export,
+     * import a changed export, read the change. */
+    auto SetBlock = [&](uint32_t in_dwValue) {
+        std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0903, 62, 16);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 4, 22);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 8, 4);
+        VXQ_F_TESTCLI_PutU32(tSet, H + 12, in_dwValue);
+        return Ask(&tCmd, tSet, tAnswer) && ResultOf(tAnswer) == 0;
+    };
+    auto GetBlock = [&]() -> uint32_t {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0902, 63, 12);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 4, 22);
+        if (!Ask(&tCmd, tGet, tAnswer) || ResultOf(tAnswer) != 0 || tAnswer.size() != H + 16 ||
+            VXQ_F_TESTCLI_GetU32(tAnswer, H + 8) != 4)
+            return 0xFFFFFFFFu;
+        return VXQ_F_TESTCLI_GetU32(tAnswer, H + 12);
+    };
+    EXPECT_EQ(GetBlock(), 0u); /* never written: the zero default */
+    ASSERT_TRUE(SetBlock(0x12345678u));
+    EXPECT_EQ(GetBlock(), 0x12345678u);
+    EXPECT_EQ(ReadFile(m_tDir.File("data/config/22.bin")), std::string("\x78\x56\x34\x12", 4));
+    std::vector<uint8_t> tExp = VXQ_F_TESTCLI_BuildZeroMsg(0x0906, 64, 8);
+    VXQ_F_TESTCLI_PutU32(tExp, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tExp, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    std::vector<uint8_t> tImport(tAnswer.begin() + (long)(H + 8), tAnswer.end());
+    ASSERT_EQ(tImport.size(), 8u + 12u); /* the magic, then id 22, length 4, the block */
+    EXPECT_EQ(std::string((const char *)tImport.data(), 8), "DPSSIMCF");
+    ASSERT_TRUE(SetBlock(1));
+    VXQ_F_TESTCLI_PutU32(tImport, 16, 0xCAFEF00Du);
+    std::vector<uint8_t> tImp = VXQ_F_TESTCLI_BuildMsg(0x0905, 0, 65, nullptr, 8);
+    VXQ_F_TESTCLI_PutU32(tImp, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size());
+    tImp.insert(tImp.end(), tImport.begin(), tImport.end());
+    VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
+    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
+    /* A damaged container changes nothing. */
+    tImp.resize(tImp.size() - 1);
+    VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
+    VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size() - 1);
+    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    EXPECT_NE(ResultOf(tAnswer), 0);
+    EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
+
+    /* Network information comes from the configuration (the default card). */
+    std::vector<uint8_t> tNet = VXQ_F_TESTCLI_BuildZeroMsg(0x0911, 66, 4);
+    ASSERT_TRUE(Ask(&tCmd, tNet, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), H + 4 + 90);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 0), 1u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 4]), "eth0");
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 4 + 42]), "127.0.0.1");
+    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_EQ(Stop(), 0) << Output();
+}
+
+TEST_F(SimFixture, QualityComesFromTheConfigurationPtzIsLoggedAndAClientStopEndsIt)
+{
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+    /* The capability entries of the configuration, 28 bytes each. */
+    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(0x0225, 70, 236);
+    VXQ_F_TESTCLI_PutU32(tCap, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tCap, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_EQ(tAnswer.size(), H + 236);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), 2u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 12]), "low");
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12 + 16), 7u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 12 + 20), 320u);
+    EXPECT_EQ(std::string((const char *)&tAnswer[H + 40]), "high");
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 40 + 26), 2048u);
+    /* The level is kept per channel and stream while the simulator runs. */
+    std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0227, 71, 12);
+    VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tSet, H + 4, 1);
+    VXQ_F_TESTCLI_PutU32(tSet, H + 8, 3);
+    ASSERT_TRUE(Ask(&tCmd, tSet, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    struct {
+        uint16_t usCh;
+        uint32_t dwLevel;
+    } tLevels[] = {{1, 3}, {0, 2}};
+    for (const auto &tLevel : tLevels) {
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0226, 72, 12);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU16(tGet, H + 4, tLevel.usCh);
+        ASSERT_TRUE(Ask(&tCmd, tGet, tAnswer));
+        EXPECT_EQ(ResultOf(tAnswer), 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), tLevel.dwLevel) << "channel " << tLevel.usCh;
+    }
+    std::vector<uint8_t> tPtz = VXQ_F_TESTCLI_BuildZeroMsg(0x0203, 73, 24);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 8, 5);
+    VXQ_F_TESTCLI_PutU32(tPtz, H + 12, 40);
+    ASSERT_TRUE(Ask(&tCmd, tPtz, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    EXPECT_NE(Output().find("PTZ: channel 0 command 5 data 40"), std::string::npos) << Output();
+
+    std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0B03, 74, 4);
+    VXQ_F_TESTCLI_PutU32(tStop, H + 0, dwLoginId);
+    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    EXPECT_EQ(ResultOf(tAnswer), 0);
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(m_tProc.Get(), 10000));
+    EXPECT_EQ(m_tProc.Get()->iExitStatus, 0);
+    EXPECT_NE(Output().find("stopping (a client asked the device to stop)"), std::string::npos) << Output();
+    VXQ_F_TESTCLI_Close(&tCmd);
+}
