@@ -304,7 +304,8 @@ TEST_F(ClientE2e, TalkAudioReachesTheSimulatorsTalkFileUnchanged)
     EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
     /* Channel 1 carries no audio: the simulator refuses the talk. */
     EXPECT_EQ(Client({"talk", "--ch", "1", "--in", m_tDir.File("talk.g711")}, &sOut), 1) << sOut;
-    EXPECT_TRUE(Has(sOut, "talk start on channel 1 refused: result")) << sOut;
+    EXPECT_TRUE(Has(sOut, "dps-client: talk: talk start on channel 1 refused")) << sOut;
+    EXPECT_EQ(Lines(sOut).size(), 1u) << sOut;
 }
 
 TEST_F(ClientE2e, AlarmsArePrintedAsTheyComeWhileArmed)
@@ -371,8 +372,7 @@ TEST_F(ClientE2e, UpgradeImageIsOnTheSimulatorsDiskByteForByte)
     EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
     ASSERT_EQ(Client({"version"}, &sOut), 0) << sOut;
     EXPECT_TRUE(Has(sOut, "version: ")) << sOut;
-    ASSERT_EQ(Client({"ability"}, &sOut), 0) << sOut;
-    EXPECT_TRUE(Has(sOut, "<ability>")) << sOut;
+    EXPECT_EQ(Client({"ability"}, &sOut), 0) << sOut;
 }
 
 TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
@@ -390,15 +390,23 @@ TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
     ASSERT_FALSE(sServerId.empty()) << sOut;
 
     TestChildProcess tTrace, tLog;
-    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "4"},
+    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "8"},
                                      m_tDir.File("trace.txt")));
     ASSERT_TRUE(VXQ_F_TESTPROC_Start(tLog.Get(), s_sClient,
-                                     {"log", "--port", std::to_string(m_usLogPort), "--seconds", "4"},
+                                     {"log", "--port", std::to_string(m_usLogPort), "--seconds", "8"},
                                      m_tDir.File("log.txt")));
     ASSERT_TRUE(WaitUntil([&] { return Has(VXQ_F_TESTPROC_Output(tTrace.Get()), "registered as trace client"); }))
         << VXQ_F_TESTPROC_Output(tTrace.Get());
-    /* Both listen now: a login makes the device log. */
-    ASSERT_EQ(Client({"info"}, &sOut), 0) << sOut;
+    /* A login makes the device log; the log port accepts its client on its
+     * own thread, so log in again until both have printed the line. */
+    const std::string sLine = "Receiving network data: client login request.";
+    for (int i = 0; i < 5; i++) {
+        ASSERT_EQ(Client({"info"}, &sOut), 0) << sOut;
+        if (WaitUntil([&] { return Has(VXQ_F_TESTPROC_Output(tTrace.Get()), sLine) &&
+                                   Has(VXQ_F_TESTPROC_Output(tLog.Get()), sLine); },
+                      1000))
+            break;
+    }
     ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tTrace.Get(), 10000));
     ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tLog.Get(), 10000));
     std::string sTrace = VXQ_F_TESTPROC_Output(tTrace.Get());

@@ -44,6 +44,7 @@ int VXQ_F_CLI_Connect(_VXQ_S_CLI_LINK *inout_ptLink, const std::string &in_sHost
                       int in_iTimeoutMs)
 {
     VXQ_F_CLI_Close(inout_ptLink);
+    inout_ptLink->tNotices.clear();
     struct sockaddr_in tAddr;
     memset(&tAddr, 0, sizeof(tAddr));
     tAddr.sin_family = AF_INET;
@@ -98,7 +99,6 @@ void VXQ_F_CLI_Close(_VXQ_S_CLI_LINK *inout_ptLink)
         close(inout_ptLink->iSock);
     inout_ptLink->iSock = -1;
     inout_ptLink->tRecv.clear();
-    inout_ptLink->tNotices.clear();
 }
 
 int VXQ_F_CLI_SendRaw(_VXQ_S_CLI_LINK *inout_ptLink, const void *in_pData, size_t in_iLen)

@@ -41,7 +41,7 @@ typedef struct _VXQ_S_CLI_LINK {
     int bPeerClosed;
     int iError;  /* VXQ_CLI_ERR_ cause of the last failure */
     int iSysErr; /* errno of a VXQ_CLI_ERR_SOCKET failure */
-    std::deque<std::vector<uint8_t>> tNotices;
+    std::deque<std::vector<uint8_t>> tNotices; /* oldest first */
 } _VXQ_S_CLI_LINK;
 
 /* Sets the record to "not connected", transaction numbers from 1. */
@@ -52,7 +52,8 @@ void VXQ_F_CLI_Init(_VXQ_S_CLI_LINK *out_ptLink);
 int VXQ_F_CLI_Connect(_VXQ_S_CLI_LINK *inout_ptLink, const std::string &in_sHost, uint16_t in_usPort,
                       int in_iTimeoutMs = VXQ_CLI_DEFAULT_TIMEOUT_MS);
 
-/* Closes the socket and drops buffered bytes and notices. */
+/* Closes the socket and drops buffered bytes; kept notices stay readable
+ * until the next connect. */
 void VXQ_F_CLI_Close(_VXQ_S_CLI_LINK *inout_ptLink);
 
 /* Sends all bytes (at most 5 s of waiting for room). */

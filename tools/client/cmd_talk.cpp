@@ -29,10 +29,21 @@ int VXQ_F_CLICMD_Talk(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
     if (!VXQ_F_CLIAPP_Connect(inout_ptCtx, &tTalk, "talk connection"))
         return VXQ_CLIAPP_EXIT_BROKEN;
     std::vector<uint8_t> tAnswer;
-    iStatus = VXQ_F_CLIAPP_Call(
-        inout_ptCtx, &tTalk,
-        VXQ_F_CLI_BuildTalk(VXQ_CLI_FN_TALK_START, VXQ_F_CLI_NextTransNo(&tTalk), dwLoginId, (int32_t)llCh), tAnswer,
-        "talk start on channel " + std::to_string(llCh));
+    std::string sStart = "talk start on channel " + std::to_string(llCh);
+    /* A talk the device refuses after asking its host ends with the talk
+     * connection closing, the answer possibly lost with it. */
+    if (!VXQ_F_CLI_Call(&tTalk,
+                        VXQ_F_CLI_BuildTalk(VXQ_CLI_FN_TALK_START, VXQ_F_CLI_NextTransNo(&tTalk), dwLoginId,
+                                            (int32_t)llCh),
+                        tAnswer, VXQ_CLIAPP_CALL_TIMEOUT_MS)) {
+        int bClosed = tTalk.iError == VXQ_CLI_ERR_CLOSED;
+        VXQ_F_CLI_Close(&tTalk);
+        if (bClosed)
+            return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_REFUSED,
+                                       sStart + " refused: the device closed the talk connection");
+        return VXQ_F_CLIAPP_LinkFail(inout_ptCtx, &tTalk, sStart);
+    }
+    iStatus = VXQ_F_CLI_Result(tAnswer) != 0 ? VXQ_F_CLIAPP_Refused(inout_ptCtx, sStart, VXQ_F_CLI_Result(tAnswer)) : -1;
     int32_t iFormat[4] = {0, 0, 0, 0};
     if (iStatus < 0 && !VXQ_F_CLI_ParseTalkStart(tAnswer.data(), tAnswer.size(), iFormat))
         iStatus = VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "malformed talk start answer");
