@@ -8,6 +8,7 @@
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"
+#include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
 #include <stddef.h>
@@ -331,7 +332,10 @@ int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF
         memcpy(tBody.ucArg, in_pArg, (size_t)in_iArgLen);
     PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
     memcpy(ucMsg + VXQ_DPS_APP_MSG_HEAD_LEN, &tBody, sizeof(tBody));
-    return VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg), 5000);
+    if (!VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg), 5000))
+        return 0;
+    VXQ_F_NETCOM_WakeUp(inout_pMcSrvData->hNetSrv);
+    return 1;
 }
 
 /* Runs a control-work order; 0 when it does not carry this instance's key. */

@@ -39,6 +39,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
     pConn->dwConnId = ((VXQ_F_SYS_GetRandom32() & 0xFFFFu) << 16) | dwIndex;
     pConn->dwPortId = in_dwPortId;
     pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
+    pConn->tCreateTime = pConn->tLastRecvTime;
     pConn->bAudioPause = 1;
     inout_pMcSrvData->pConn[dwIndex] = pConn;
     return pConn;
@@ -60,6 +61,7 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
     free(in_pConn->pWaitRespBuf);
+    free(in_pConn->pDelayRespBuf);
     free(in_pConn);
 }
 
@@ -229,6 +231,8 @@ void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, pConn);
 }
 
+static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId);
+
 /* Drops a connection whose byte stream can no longer be framed; the data
  * buffered for it is discarded. */
 static void PR_DropForFraming(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn, const char *in_sText)
@@ -256,7 +260,28 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
         VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
         return;
     }
-    while (pConn->pRecvBuf != NULL && pConn->iRecvDataLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
+    /* While a login answer is held back nothing is framed; what a client piles
+     * up meanwhile is bounded like one incomplete message. */
+    if (pConn->pDelayRespBuf != NULL && (uint32_t)pConn->iRecvDataLen >= VXQ_DPS_MAX_INCOMPLETE_LEN) {
+        PR_DropForFraming(p, pConn, "Receiving data dwPacketSize too size.");
+        return;
+    }
+    PR_FrameMessages(p, dwPortId);
+}
+
+void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pConn->dwPortId == 0)
+        return;
+    PR_FrameMessages(inout_pMcSrvData, inout_pConn->dwPortId);
+}
+
+/* The framing loop over the buffered bytes of the connection of in_dwPortId. */
+static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
+    while (pConn != NULL && pConn->pRecvBuf != NULL && pConn->pDelayRespBuf == NULL &&
+           pConn->iRecvDataLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
         uint8_t *pMsg = (uint8_t *)pConn->pRecvBuf;
         uint32_t dwFlag = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_FLAG);
         uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_SIZE);

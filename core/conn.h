@@ -87,6 +87,13 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
 
     int32_t tLastRecvTime;           /* seconds: creation, then every whole message */
     uint32_t bHeartbeat;             /* under heartbeat supervision */
+
+    /* Admission rules against hostile clients (protocol/admission.cpp). */
+    int32_t tCreateTime;             /* seconds the record was made */
+    int32_t iUnknownLoginIdNum;      /* requests that quoted a login id no connection holds */
+    char *pDelayRespBuf;             /* a login answer held back; framing pauses while it is set */
+    int32_t iDelayRespLen;
+    int32_t tDelayRespDue;           /* seconds at which the held answer goes out */
 } _VXQ_S_DPS_NET_PORT_DATA;
 
 /* Engine record handlers (control thread's network receive dispatch). in_pData
@@ -155,6 +162,10 @@ int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* Drops the newest media connections while the free media resource is below 0. Control thread. */
 void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* Frames and handles the whole messages already buffered on the connection
+ * (after a held login answer went out). The record may be released on return. */
+void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
 
 /* Entry point of the request dispatcher (protocol/dispatch.cpp): handles one
  * whole message of in_iLength bytes (>= 20, flag checked) cut from the

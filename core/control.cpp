@@ -5,6 +5,7 @@
 #include "core/conn.h"
 #include "core/pending.h"
 #include "mgmt/npd.h"
+#include "protocol/admission.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -225,6 +226,7 @@ void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
 {
     VXQ_F_DPS_MC_DoClientState(p);
+    VXQ_F_DPS_MC_ADMIT_DoSecondDuty(p);
     VXQ_F_DPS_MC_DoTransState(p);
     if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) && in_tNow - p->tLastStatTime > 4) {
         char sText[128];

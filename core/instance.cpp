@@ -289,6 +289,8 @@ extern "C" int VXQ_F_DPS_SendDevProData(VXQ_DPS_HANDLE in_hDevProNetSrv, const v
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SendDevProData VXQ_F_TOOLS_QUEUE_SetData fail.", 2);
         return 0;
     }
+    /* The control thread may be waiting in its engine pass: the order is seen at once. */
+    VXQ_F_NETCOM_WakeUp(p->hNetSrv);
     return 1;
 }
 

@@ -70,6 +70,14 @@ typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
     int32_t tRefreshTime;            /* seconds of the last add or refresh */
 } _VXQ_S_DPS_TRACE_CLIENT_DATA;
 
+/* Failed logins of one peer address within the current minute (protocol/admission.cpp). */
+#define VXQ_DPS_LOGIN_FAIL_SLOT_NUM 16
+typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
+    char szPeerIpaddr[16];           /* dotted text; empty = slot free */
+    int32_t tFirstFail;              /* seconds of the first failure of the window */
+    int32_t iFailNum;                /* failures since tFirstFail */
+} _VXQ_S_DPS_LOGIN_FAIL_DATA;
+
 /* The service instance (typedef in vxq_dps.h); the host's handle points to it. */
 struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bThreadRun;             /* control thread runs while nonzero */
@@ -135,6 +143,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
+    _VXQ_S_DPS_LOGIN_FAIL_DATA tLoginFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* control thread */
 };
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread

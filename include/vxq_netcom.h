@@ -70,6 +70,10 @@ VXQ_API VXQ_HNETSRV VXQ_F_NETCOM_StartNetServerByNoThread(VXQ_PF_NETCOM_CALLBACK
 /* One pass (wait up to in_iTimeoutMs, then accept, read, write); sleeps the
  * time-out when no socket is open. Ignored (0) for an engine with a thread. */
 VXQ_API int VXQ_F_NETCOM_DoNetEvent(VXQ_HNETSRV in_hNetSrv, int32_t in_iTimeoutMs);
+/* Ends the current (or the next) wait of an engine pass at once, so work
+ * queued for the thread that drives the engine is seen without waiting out
+ * the time-out. Any thread, also for a ByNoThread engine. 1, or 0 for null. */
+VXQ_API int VXQ_F_NETCOM_WakeUp(VXQ_HNETSRV in_hNetSrv);
 /* Stops the engine, closes every socket, frees queued data and the handle. Null is ignored. */
 VXQ_API int VXQ_F_NETCOM_CloseNetServer(VXQ_HNETSRV in_hNetSrv);
 /* A stored value with no effect on the engine. */

@@ -6,6 +6,7 @@
 #include "media/input.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
+#include "net/selengine.h"
 #include "vxq_netcom.h"
 
 #include <stdio.h>
@@ -25,6 +26,31 @@ static VXQ_PF_DPS_MEDIA_NET_SEND s_fnNetSend = PR_EngineSend;
 void VXQ_F_DPS_MC_CAPM_SetNetSendHook(VXQ_PF_DPS_MEDIA_NET_SEND in_fnSend)
 {
     s_fnNetSend = in_fnSend != NULL ? in_fnSend : PR_EngineSend;
+}
+
+/* Hands a built frame message (malloc memory) to the engine and gives up the
+ * buffer: with the engine as the sender it is queued as it is, without a
+ * second copy; a test hook only sees it and it is freed here. 1 accepted. */
+static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                        uint8_t *in_pMsg, int32_t in_iMsgLen)
+{
+    if (s_fnNetSend != PR_EngineSend) {
+        int iResult = VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen);
+        free(in_pMsg);
+        return iResult;
+    }
+    inout_pConn->dwSendSeq++;
+    if (inout_pConn->dwSendSeq == 0)
+        inout_pConn->dwSendSeq = 1;
+    if (!VXQ_F_NETCOM_SendTcpDataTaken(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (char *)in_pMsg, in_iMsgLen,
+                                       0, inout_pConn->dwSendSeq, 1)) {
+        free(in_pMsg);
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
+        return 0;
+    }
+    /* Only a queued message will ever complete and lower the count again. */
+    inout_pConn->iSendingNum++;
+    return 1;
 }
 
 static int PR_IsVideoIFrame(const _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
@@ -290,9 +316,7 @@ int VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient malloc fail.", 2);
         return 0;
     }
-    int iResult = VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen);
-    free(pMsg);
-    if (!iResult) {
+    if (!PR_SendBuilt(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen)) {
         VXQ_F_LOG_SR_WriteLog(
             "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.", 2);
         return 0;
@@ -320,9 +344,7 @@ int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient malloc fail.", 2);
         return 0;
     }
-    int iResult = VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen);
-    free(pMsg);
-    if (!iResult) {
+    if (!PR_SendBuilt(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen)) {
         VXQ_F_LOG_SR_WriteLog(
             "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.", 2);
         return 0;

@@ -14,8 +14,9 @@
  * (iStreamState 2) and whose channel and stream map to that very record.
  *
  * Control thread only (frames arrive as orders, completions as engine
- * records); no locks. Frame messages are built per viewer and freed once the
- * engine has copied them. iSendingNum rises only for messages the engine
+ * records); no locks. Frame messages are built per viewer and handed to the
+ * engine's send queue as they are (no second copy); the engine frees them once
+ * sent. iSendingNum rises only for messages the engine
  * accepted and falls with each completion notice, so a viewer never stays
  * blocked by a message that was never queued.
  */
@@ -102,7 +103,8 @@ int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 
 /* Hands one frame message (already in wire order) to the engine with the
  * next dwSendSeq and a completion notice; raises iSendingNum when accepted.
- * 1 accepted, 0 refused (logged). The message stays the caller's. */
+ * 1 accepted, 0 refused (logged). The message stays the caller's (the engine
+ * copies it); the per-frame senders above use a path that gives theirs up. */
 int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                          _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg,
                                          int32_t in_iMsgLen);

@@ -5,6 +5,7 @@
 #include "media/cache.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "vxq_netcom.h"
 #include "vxq_queue.h"
 
 #include <stdio.h>
@@ -279,6 +280,8 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iOrder
     else
         iResult = 1;
     free(pMsg); /* the queue holds its own copy */
+    if (iResult)
+        VXQ_F_NETCOM_WakeUp(in_pMcSrvData->hNetSrv); /* the control thread may be waiting in its engine pass */
     return iResult;
 }
 
@@ -367,6 +370,7 @@ extern "C" int VXQ_F_DPS_ModifyCodec(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iCh
         VXQ_F_LOG_SR_ShowInfo("Send modify codec fail.");
         return 0;
     }
+    VXQ_F_NETCOM_WakeUp(in_hDevProNetSrv->hNetSrv);
     return 1;
 }
 
@@ -493,7 +497,14 @@ extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv
         fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(in_hDevProNetSrv);
     } else {
         /* The counts walk the connection table, which only the control thread may read. */
-        std::shared_ptr<PR_FREE_REPLY> pReply = std::make_shared<PR_FREE_REPLY>();
+        /* No exception may cross the C API: an allocation failure is a plain failure here. */
+        std::shared_ptr<PR_FREE_REPLY> pReply;
+        try {
+            pReply = std::make_shared<PR_FREE_REPLY>();
+        } catch (...) {
+            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_GetFreeMediaResourceNum malloc fail.", 2);
+            return 0;
+        }
         pReply->bDone = 0;
         pReply->fFree = 0.0f;
         std::shared_ptr<PR_FREE_REPLY> *pHold = new (std::nothrow) std::shared_ptr<PR_FREE_REPLY>(pReply);

@@ -9,6 +9,7 @@
 #include <new>
 #include <stddef.h>
 #include <stdio.h>
+#include <unistd.h>
 
 static_assert(sizeof(_VXQ_S_NETCOM_DATA_HEAD) == VXQ_NETCOM_DATA_HEAD_SIZE, "upward head is 64 bytes");
 static_assert(offsetof(_VXQ_S_NETCOM_DATA_HEAD, iEventType) == 0, "iEventType at 0");
@@ -74,6 +75,19 @@ extern "C" int VXQ_F_NETCOM_DoNetEvent(VXQ_HNETSRV in_hNetSrv, int32_t in_iTimeo
     if (in_hNetSrv == NULL || in_hNetSrv->bOwnThread)
         return 0;
     VXQ_F_NET_SELECT_MC_DoEvent(in_hNetSrv, in_iTimeoutMs);
+    return 1;
+}
+
+extern "C" int VXQ_F_NETCOM_WakeUp(VXQ_HNETSRV in_hNetSrv)
+{
+    if (in_hNetSrv == NULL)
+        return 0;
+    /* No lock: any thread, also while a pass waits. One byte per wait is enough. */
+    if (in_hNetSrv->iWakeWrite >= 0 && in_hNetSrv->bWakePending.exchange(1) == 0) {
+        char cByte = 1;
+        if (write(in_hNetSrv->iWakeWrite, &cByte, 1) != 1)
+            in_hNetSrv->bWakePending.store(0);
+    }
     return 1;
 }
 
@@ -212,6 +226,18 @@ extern "C" int VXQ_F_NETCOM_SendTcpData(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPo
 {
     return VXQ_F_NETCOM_SendTcpDataEx(in_hNetSrv, in_dwPortId, in_pData, in_iDataLen, 0, in_dwReserved, in_dwUserData,
                                       in_dwNotify);
+}
+
+int VXQ_F_NETCOM_SendTcpDataTaken(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, char *in_pData, int32_t in_iDataLen,
+                                  int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    if (in_hNetSrv == NULL)
+        return 0;
+    VXQ_F_NETCOM_PR_Lock(in_hNetSrv);
+    int iResult = VXQ_F_NET_SELECT_SendTcpDataTaken(in_hNetSrv, in_dwPortId, in_pData, in_iDataLen, in_iDataType,
+                                                    in_dwUserData, in_bNotify);
+    VXQ_F_NETCOM_PR_Unlock(in_hNetSrv);
+    return iResult;
 }
 
 extern "C" int VXQ_F_NETCOM_SendTcpDataEx(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pData,

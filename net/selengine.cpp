@@ -10,7 +10,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 /* Text of the CONNECT_RESULT block: the two GBK characters for "success". */
 static const unsigned char s_ucConnectOkText[4] = {0xB3, 0xC9, 0xB9, 0xA6};
@@ -478,6 +480,12 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
             inout_pEngine->iMaxSocket = pWork->iSocket;
         inout_pEngine->iSocketNum++;
     }
+    if (inout_pEngine->iSocketNum > 0 && inout_pEngine->iWakeRead >= 0 && inout_pEngine->iWakeRead < FD_SETSIZE) {
+        FD_SET(inout_pEngine->iWakeRead, &inout_pEngine->tReadSet);
+        inout_pEngine->bNeedRead = 1;
+        if (inout_pEngine->iWakeRead > inout_pEngine->iMaxSocket)
+            inout_pEngine->iMaxSocket = inout_pEngine->iWakeRead;
+    }
     return inout_pEngine->iSocketNum;
 }
 
@@ -508,6 +516,14 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
         VXQ_F_THREAD_Mutex_Lock(inout_pEngine->hLock);
     if (iResult <= 0)
         return;
+    if (inout_pEngine->bNeedRead && inout_pEngine->iWakeRead >= 0 &&
+        FD_ISSET(inout_pEngine->iWakeRead, &inout_pEngine->tReadSet)) {
+        /* Cleared before draining: a wake-up after this point writes a new byte. */
+        inout_pEngine->bWakePending.store(0);
+        char aDrain[64];
+        while (read(inout_pEngine->iWakeRead, aDrain, sizeof(aDrain)) > 0) {
+        }
+    }
     for (int i = 0; i < VXQ_NET_SELECT_SOCKET_NUM; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
         if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
@@ -557,6 +573,12 @@ static void VXQ_F_NET_SELECT_MC_UninitData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inou
     free(inout_pEngine->pUpBuf);
     inout_pEngine->pUpBuf = NULL;
     VXQ_F_NET_SELECT_MC_ReleaseSocketTable(inout_pEngine);
+    if (inout_pEngine->iWakeRead >= 0)
+        close(inout_pEngine->iWakeRead);
+    if (inout_pEngine->iWakeWrite >= 0)
+        close(inout_pEngine->iWakeWrite);
+    inout_pEngine->iWakeRead = -1;
+    inout_pEngine->iWakeWrite = -1;
     if (inout_pEngine->hRecvQueue != NULL)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&inout_pEngine->hRecvQueue);
     if (inout_pEngine->hLock != NULL) {
@@ -568,6 +590,18 @@ static void VXQ_F_NET_SELECT_MC_UninitData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inou
 /* Receive and delivery buffers; the record queue when there is no sink; the lock in own-thread mode. */
 static int VXQ_F_NET_SELECT_MC_InitData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine)
 {
+    inout_pEngine->iWakeRead = -1;
+    inout_pEngine->iWakeWrite = -1;
+    inout_pEngine->bWakePending.store(0);
+    int aWake[2];
+    if (pipe(aWake) != 0) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_MC_InitData pipe fail.", 2);
+        return 0;
+    }
+    inout_pEngine->iWakeRead = aWake[0];
+    inout_pEngine->iWakeWrite = aWake[1];
+    fcntl(aWake[0], F_SETFL, fcntl(aWake[0], F_GETFL) | O_NONBLOCK);
+    fcntl(aWake[1], F_SETFL, fcntl(aWake[1], F_GETFL) | O_NONBLOCK);
     inout_pEngine->iRecvBufSize = VXQ_NET_SELECT_RECV_BUF_SIZE;
     inout_pEngine->pRecvBuf = (char *)malloc(VXQ_NET_SELECT_RECV_BUF_SIZE);
     inout_pEngine->iUpBufSize = VXQ_NETCOM_DATA_HEAD_SIZE + VXQ_NET_SELECT_RECV_BUF_SIZE;

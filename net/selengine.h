@@ -94,6 +94,12 @@ struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
     int32_t iRecvLen;
     char *pUpBuf; /* head + largest upward data, reused by every delivery */
     int32_t iUpBufSize;
+    /* Wake-up pipe: a byte written to iWakeWrite ends the pass's wait early.
+     * bWakePending is 1 from the write until the pass has seen it, so a burst
+     * of wake-ups costs one byte. */
+    int iWakeRead;
+    int iWakeWrite;
+    std::atomic<int32_t> bWakePending;
 };
 typedef struct _VXQ_S_NET_SELECT_MCSERVER_DATA _VXQ_S_NET_SELECT_MCSERVER_DATA;
 
@@ -147,8 +153,15 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
                                          int32_t in_iDataLen, const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
                                          uint32_t in_dwReserved, int32_t in_iDataType, uint32_t in_dwUserData,
                                          uint32_t in_bNotify);
+/* As AddDataEx for a TCP item, but takes in_pData (malloc memory, in_iDataLen
+ * > 0 bytes) instead of copying it: the queue frees it once sent or dropped.
+ * On failure (0) the buffer stays the caller's. */
+int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, char *in_pData,
+                                        int32_t in_iDataLen, int32_t in_iDataType, uint32_t in_dwUserData,
+                                        uint32_t in_bNotify);
 void VXQ_F_NET_SELECT_SendQueue_Release(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue);
-/* Write events: one TCP item, or up to two UDP items, per pass. */
+/* Write events: up to eight whole TCP items (stopping at the first one the
+ * socket takes only partly), or up to two UDP items, per pass. */
 void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                       _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
 void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
@@ -158,6 +171,9 @@ void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
 int VXQ_F_NET_SELECT_SendTcpDataEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                    const char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
                                    uint32_t in_dwReserved, uint32_t in_dwUserData, uint32_t in_bNotify);
+int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                      char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
+                                      uint32_t in_dwUserData, uint32_t in_bNotify);
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                  const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
                                  int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
@@ -168,5 +184,12 @@ int32_t VXQ_F_NET_SELECT_QuerySendQueueSizeEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *i
 int32_t VXQ_F_NET_SELECT_StatSendQueueDataTotalLen(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
                                                    uint32_t in_dwPortId);
 int VXQ_F_NET_SELECT_ClearSendQueueData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId);
+
+/* Facade form of SendTcpDataTaken (takes the engine lock in own-thread mode):
+ * queues a malloc buffer without copying it; the engine frees it. 1 queued;
+ * 0 (logged) leaves the buffer with the caller. For the live view path, which
+ * builds one message per viewer and has no other use for it. */
+int VXQ_F_NETCOM_SendTcpDataTaken(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, char *in_pData, int32_t in_iDataLen,
+                                  int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 
 #endif /* VXQ_NET_SELENGINE_H */

@@ -9,6 +9,24 @@
 #include <stdlib.h>
 #include <string.h>
 
+/* Links a filled item at the tail. */
+static void VXQ_F_NET_SELECT_PR_Append(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue,
+                                       _VXQ_S_NET_SELECT_SEND_ITEM *in_pItem)
+{
+    if (inout_pQueue->pHead == NULL) {
+        inout_pQueue->pHead = in_pItem;
+    } else {
+        if (inout_pQueue->pTail == NULL) {
+            inout_pQueue->pTail = inout_pQueue->pHead;
+            while (inout_pQueue->pTail->pNext != NULL)
+                inout_pQueue->pTail = inout_pQueue->pTail->pNext;
+        }
+        inout_pQueue->pTail->pNext = in_pItem;
+    }
+    inout_pQueue->pTail = in_pItem;
+    inout_pQueue->iCount++;
+}
+
 int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pData,
                                          int32_t in_iDataLen, const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
                                          uint32_t in_dwReserved, int32_t in_iDataType, uint32_t in_dwUserData,
@@ -43,18 +61,32 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
     pItem->iDataType = in_iDataType;
     pItem->dwUserData = in_dwUserData;
     pItem->bNotify = in_bNotify;
-    if (inout_pQueue->pHead == NULL) {
-        inout_pQueue->pHead = pItem;
-    } else {
-        if (inout_pQueue->pTail == NULL) {
-            inout_pQueue->pTail = inout_pQueue->pHead;
-            while (inout_pQueue->pTail->pNext != NULL)
-                inout_pQueue->pTail = inout_pQueue->pTail->pNext;
-        }
-        inout_pQueue->pTail->pNext = pItem;
+    VXQ_F_NET_SELECT_PR_Append(inout_pQueue, pItem);
+    return 1;
+}
+
+int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, char *in_pData,
+                                        int32_t in_iDataLen, int32_t in_iDataType, uint32_t in_dwUserData,
+                                        uint32_t in_bNotify)
+{
+    if (inout_pQueue == NULL)
+        return 0;
+    if (in_pData == NULL || in_iDataLen <= 0) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
+        return 0;
     }
-    inout_pQueue->pTail = pItem;
-    inout_pQueue->iCount++;
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem));
+    if (pItem == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+        return 0;
+    }
+    pItem->pData = in_pData;
+    pItem->iDataBufSize = in_iDataLen;
+    pItem->iDataLen = in_iDataLen;
+    pItem->iDataType = in_iDataType;
+    pItem->dwUserData = in_dwUserData;
+    pItem->bNotify = in_bNotify;
+    VXQ_F_NET_SELECT_PR_Append(inout_pQueue, pItem);
     return 1;
 }
 
@@ -93,64 +125,70 @@ static void VXQ_F_NET_SELECT_PR_DropHead(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
     VXQ_F_NET_SELECT_PR_FreeItem(pItem);
 }
 
-/* Writes the unsent rest of a TCP item in pieces until the socket stops
- * taking data; the sent bytes only shrink iDataLen (no copying, so a large
- * item costs no more per pass than what is written). This is the one place a
- * later change to whole-item or gathered writes would touch.
+/* Writes the unsent rest of a TCP item with one send call: the kernel takes
+ * what fits, so a frame of any size costs one system call per pass instead of
+ * one per 1460 bytes (the exported socket wrappers keep their pieces for their
+ * own callers; the byte stream is the same). The sent bytes only shrink
+ * iDataLen (no copying).
  * Returns 1 when the item is finished, else 0 with *out_pState -1 (later) or
  * -2 (hard failure, text in out_pErrInfo). */
 static int VXQ_F_NET_SELECT_PR_SendItemRest(int in_iSocket, _VXQ_S_NET_SELECT_SEND_ITEM *inout_pItem, int *out_pState,
                                             char *out_pErrInfo, int in_iErrInfoSize)
 {
     *out_pState = 0;
-    while (inout_pItem->iDataLen > 0) {
-        int iPiece = inout_pItem->iDataLen > VXQ_SYS_SOCKET_SEND_PIECE ? VXQ_SYS_SOCKET_SEND_PIECE
-                                                                       : inout_pItem->iDataLen;
-        int iLen = iPiece;
-        const char *pRest = inout_pItem->pData + (inout_pItem->iDataBufSize - inout_pItem->iDataLen);
-        if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, pRest, &iLen, out_pState, out_pErrInfo, in_iErrInfoSize)) {
-            inout_pItem->iDataLen -= iPiece;
-            continue;
-        }
-        if (*out_pState == -1 && iLen > 0)
-            inout_pItem->iDataLen -= iLen;
-        return 0;
+    if (inout_pItem->iDataLen <= 0)
+        return 1;
+    int iLen = inout_pItem->iDataLen;
+    const char *pRest = inout_pItem->pData + (inout_pItem->iDataBufSize - inout_pItem->iDataLen);
+    if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, pRest, &iLen, out_pState, out_pErrInfo, in_iErrInfoSize)) {
+        inout_pItem->iDataLen = 0;
+        return 1;
     }
-    return 1;
+    /* Partly taken: the socket is full for now; the rest waits for the next pass. */
+    if (*out_pState == -1 && iLen > 0)
+        inout_pItem->iDataLen -= iLen;
+    return 0;
 }
+
+/* Most whole items one TCP socket writes in one pass, so that one busy
+ * connection cannot hold the pass (and the other sockets) for long. */
+#define VXQ_NET_SELECT_TCP_ITEMS_PER_PASS 8
 
 void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                       _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
 {
-    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
-    if (pItem == NULL) {
-        inout_pWork->bSendFlag = 0;
-        return;
-    }
-    if (inout_pWork->bFailed) {
-        /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
+    for (int iDone = 0; iDone < VXQ_NET_SELECT_TCP_ITEMS_PER_PASS; iDone++) {
+        _VXQ_S_NET_SELECT_SEND_ITEM *pItem = inout_pWork->tSendQueue.pHead;
+        if (pItem == NULL) {
+            inout_pWork->bSendFlag = 0;
+            return;
+        }
+        if (inout_pWork->bFailed) {
+            /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
+            VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+            return;
+        }
+        int iState = 0;
+        char sErr[128] = {0};
+        if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
+            if (pItem->bNotify &&
+                !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
+                                                  inout_pWork->usLocalPort, inout_pWork->dwPortId,
+                                                  inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort,
+                                                  pItem->dwUserData, NULL, 0))
+                VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
+            VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+            continue;
+        }
+        if (iState == -1)
+            return;
+        char sText[200];
+        snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+        inout_pWork->bFailed = 1;
         VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
         return;
     }
-    int iState = 0;
-    char sErr[128] = {0};
-    if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
-        if (pItem->bNotify &&
-            !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
-                                              inout_pWork->usLocalPort, inout_pWork->dwPortId,
-                                              inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, pItem->dwUserData,
-                                              NULL, 0))
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
-        VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
-        return;
-    }
-    if (iState == -1)
-        return;
-    char sText[200];
-    snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
-    VXQ_F_LOG_SR_WriteLog(sText, 2);
-    inout_pWork->bFailed = 1;
-    VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
 }
 
 void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
@@ -199,6 +237,29 @@ int VXQ_F_NET_SELECT_SendTcpDataEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngin
     }
     if (!VXQ_F_NET_SELECT_SendQueue_AddDataEx(&pWork->tSendQueue, in_pData, in_iDataLen, NULL, 0, in_dwReserved,
                                               in_iDataType, in_dwUserData, in_bNotify)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
+        return 0;
+    }
+    pWork->bSendFlag = 1;
+    return 1;
+}
+
+int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                      char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
+                                      uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData dwPortId error.", 2);
+        return 0;
+    }
+    if (pWork->iSocketType != VXQ_NET_SELECT_TCP_CONNECT) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData iSocketType error.", 2);
+        return 0;
+    }
+    if (!VXQ_F_NET_SELECT_SendQueue_AddTaken(&pWork->tSendQueue, in_pData, in_iDataLen, in_iDataType, in_dwUserData,
+                                             in_bNotify)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
         return 0;
     }

@@ -28,29 +28,17 @@ static void PR_LogStepFail(const char *in_sHandlerName, const char *in_sStep)
     VXQ_F_LOG_SR_WriteLog(sText, 2);
 }
 
-_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                     uint8_t *inout_pOrder, int32_t in_iLength,
-                                                     const char *in_sOperName, const char *in_sHandlerName,
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTransAndConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     uint32_t in_dwTransId, const char *in_sHandlerName,
                                                      _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
-    _VXQ_S_DPS_MSG_HEAD tHead;
     _VXQ_S_DPS_TRANS_DATA *pTrans;
     char sText[192];
-    if (p == NULL || inout_pOrder == NULL || out_ppConn == NULL || in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN)
+    if (p == NULL || out_ppConn == NULL)
         return NULL;
     *out_ppConn = NULL;
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult),
-                                                   in_sOperName);
-    memcpy(&tHead, inout_pOrder, sizeof(tHead));
-    if (p->bDebugLog) {
-        snprintf(sText, sizeof(sText), "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
-                 in_sOperName, (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
-    if (tHead.dwTransId == 0)
-        return NULL;
-    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, tHead.dwTransId);
+    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, in_dwTransId);
     if (pTrans == NULL) {
         PR_LogStepFail(in_sHandlerName, "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId");
         return NULL;
@@ -68,4 +56,28 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inou
         return NULL;
     }
     return pTrans;
+}
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     uint8_t *inout_pOrder, int32_t in_iLength,
+                                                     const char *in_sOperName, const char *in_sHandlerName,
+                                                     _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    char sText[192];
+    if (p == NULL || inout_pOrder == NULL || out_ppConn == NULL || in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN)
+        return NULL;
+    *out_ppConn = NULL;
+    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult),
+                                                   in_sOperName);
+    memcpy(&tHead, inout_pOrder, sizeof(tHead));
+    if (p->bDebugLog) {
+        snprintf(sText, sizeof(sText), "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
+                 in_sOperName, (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
+        VXQ_F_LOG_SR_ShowInfo(sText);
+    }
+    if (tHead.dwTransId == 0)
+        return NULL;
+    return VXQ_F_DPS_MW_FindTransAndConn(p, tHead.dwTransId, in_sHandlerName, out_ppConn);
 }

@@ -32,6 +32,13 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inou
                                                      const char *in_sOperName, const char *in_sHandlerName,
                                                      _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
 
+/* The transaction in_dwTransId with its request copy (at least the 20-byte
+ * head) and, in *out_ppConn, the connection that asked. Null when a lookup
+ * fails: logged with the handler's name, a found transaction deleted. */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTransAndConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     uint32_t in_dwTransId, const char *in_sHandlerName,
+                                                     _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
+
 /* Length of an order as its head announces it: 16 + iBodyLen, never more than
  * in_iLength (the order dispatcher has already refused longer announcements). */
 int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength);

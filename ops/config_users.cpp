@@ -10,6 +10,7 @@
 #include "ops/config_users.h"
 
 #include "core/channel.h"
+#include "ops/answer.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
@@ -25,9 +26,9 @@
 
 /* Login id and rights rule of the configuration requests. */
 typedef struct _VXQ_S_DPS_CFG_RULE {
-    const char *sOperText;   /* "Get config", ...: receipt and refusal lines */
-    uint32_t dwPopBit;       /* VXQ_DPS_POP_READ_CONFIG or _WRITE_CONFIG, global word only */
-    int bShowNoLogin;        /* a refusal for no login is shown (set config is not) */
+    const char *sOperText; /* "Get config", ...: receipt and refusal lines */
+    uint32_t dwPopBit;     /* VXQ_DPS_POP_READ_CONFIG or _WRITE_CONFIG, global word only */
+    int bShowNoLogin;      /* a refusal for no login is shown (set config is not) */
 } _VXQ_S_DPS_CFG_RULE;
 
 int32_t VXQ_F_DPS_MW_ClampChPopNum(int32_t in_iChPopNum)
@@ -63,8 +64,9 @@ static void PR_ReadUserPop(const uint8_t *in_pField, _VXQ_S_DPS_USER_POP *out_pP
  * in a transaction and raises in_iEventId with body part1 + part2. On any
  * failure the client is answered at once with result 1. 1 parked, 0 answered. */
 static int PR_ParkAndRaise(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
-                           int32_t in_iLength, int32_t in_iEventId, const void *in_pPart1, int32_t in_iPart1Len,
-                           const void *in_pPart2, int32_t in_iPart2Len, const char *in_sHandlerName)
+                           int32_t in_iLength, int32_t in_iEventId, const void *in_pPart1,
+                           int32_t in_iPart1Len, const void *in_pPart2, int32_t in_iPart2Len,
+                           const char *in_sHandlerName)
 {
     _VXQ_S_DPS_TRANS_DATA *pTrans;
     _VXQ_S_DPS_MSG_HEAD tHead;
@@ -75,9 +77,11 @@ static int PR_ParkAndRaise(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
         in_iPart2Len = 0;
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, VXQ_DPS_UMSP_RESULT_SUCCESS);
     pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        p, in_pConn->dwPortId, VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID), inout_pMsg, in_iLength);
+        p, in_pConn->dwPortId, VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID), inout_pMsg,
+        in_iLength);
     if (pTrans == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", in_sHandlerName);
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.",
+                 in_sHandlerName);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     } else {
         pEvent = (uint8_t *)malloc((size_t)(PR_ORDER_HEAD + in_iPart1Len + in_iPart2Len));
@@ -112,15 +116,18 @@ static int PR_ParkAndRaise(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
 
 /* Login id (body 0) and global-word rights rule of the configuration requests.
  * Returns 1 when the request may go on; else it was answered with 6 or 5. */
-static int PR_CheckConfigRule(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
-                              int32_t in_iLength, const _VXQ_S_DPS_CFG_RULE *in_pRule, const char *in_sHandlerName)
+static int PR_CheckConfigRule(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                              uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_CFG_RULE *in_pRule,
+                              const char *in_sHandlerName)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY));
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd =
+        VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY));
     char sText[160];
     uint8_t ucResult;
     if (pCmd == NULL) {
         if (in_pRule->bShowNoLogin) {
-            snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: no login.", in_pRule->sOperText);
+            snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: no login.",
+                     in_pRule->sOperText);
             VXQ_F_LOG_SR_ShowInfo(sText);
         }
         ucResult = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
@@ -136,61 +143,18 @@ static int PR_CheckConfigRule(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA
     return 0;
 }
 
-/* Common start of every answer handler: translates the result in place (the
- * result line names the operation), writes the debug line, and finds the
- * transaction and its connection. Null when nothing is to be sent: transaction
- * id 0, or a lookup failed (logged; a found transaction is then deleted). */
-static _VXQ_S_DPS_TRANS_DATA *PR_AnswerTarget(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength,
-                                              const char *in_sOperName, const char *in_sHandlerName,
-                                              _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
-{
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    _VXQ_S_DPS_TRANS_DATA *pTrans;
-    char sText[192];
-    if (p == NULL || inout_pOrder == NULL || in_iLength < PR_ORDER_HEAD)
-        return NULL;
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult),
-                                                   in_sOperName);
-    memcpy(&tHead, inout_pOrder, sizeof(tHead));
-    if (p->bDebugLog) {
-        snprintf(sText, sizeof(sText), "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
-                 in_sOperName, (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
-    if (tHead.dwTransId == 0)
-        return NULL;
-    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, tHead.dwTransId);
-    if (pTrans == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        return NULL;
-    }
-    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
-        snprintf(sText, sizeof(sText), "%s pRequDataBuf fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-        return NULL;
-    }
-    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId);
-    if (*out_ppConn == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-        return NULL;
-    }
-    return pTrans;
-}
-
 /* Answers that carry only the result: the parked request goes back whole. */
 static int PR_AnswerResultOnly(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength,
                                const char *in_sOperName, const char *in_sHandlerName)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_AnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_FindAnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
     int iRet;
     if (pTrans == NULL)
         return 0;
-    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)];
+    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] =
+        (char)inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)];
     iRet = VXQ_F_DPS_MW_SendNetAnswer(p, pConn, (uint8_t *)pTrans->pRequDataBuf, pTrans->iRequDataLen,
                                       in_sHandlerName);
     VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
@@ -206,7 +170,8 @@ static int PR_AnswerWithData(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, in
                              int32_t in_iLenOffset, int32_t in_iDataOffset)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_AnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_FindAnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
     _VXQ_S_DPS_MSG_HEAD tHead;
     uint8_t *pAnswer;
     int32_t iDataLen;
@@ -255,12 +220,12 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     PR_CopyText(tBody.i_sText1, inout_pMsg + PR_BODY, 32);
     PR_CopyText(tBody.i_sText2, inout_pMsg + PR_BODY + 32, 32);
     PR_CopyText(tBody.i_sText3, inout_pMsg + PR_BODY + 64, 32);
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_MODIFY_USER_PWD, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_MODIFY_USER_PWD,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                  int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_AnswerResultOnly(inout_pMcSrvData, inout_pOrder, in_iLength, "Modify user pwd",
                                "VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD");
@@ -270,15 +235,16 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_p
 
 /* Get and set share one request layout: login id, configuration id, the
  * client's length (not trusted) and the block to the end of the message. */
-static int PR_DoConfigRequest(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
-                              int32_t in_iLength, const _VXQ_S_DPS_CFG_RULE *in_pRule, int32_t in_iEventId,
-                              const char *in_sHandlerName)
+static int PR_DoConfigRequest(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                              uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_CFG_RULE *in_pRule,
+                              int32_t in_iEventId, const char *in_sHandlerName)
 {
     _VXQ_S_DPS_E3_CONFIG tBody;
     char sText[96];
     snprintf(sText, sizeof(sText), "Receiving network data: %s.", in_pRule->sOperText);
     VXQ_F_LOG_SR_ShowInfo(sText);
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, in_pConn, inout_pMsg, in_iLength, VXQ_DPS_GET_CONFIG_FIXED_LEN, in_sHandlerName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(p, in_pConn, inout_pMsg, in_iLength, VXQ_DPS_GET_CONFIG_FIXED_LEN,
+                                  in_sHandlerName))
         return 0;
     if (!PR_CheckConfigRule(p, in_pConn, inout_pMsg, in_iLength, in_pRule, in_sHandlerName))
         return 0;
@@ -293,8 +259,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_GET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                         int32_t in_iLength)
 {
     static const _VXQ_S_DPS_CFG_RULE tRule = {"Get config", VXQ_DPS_POP_READ_CONFIG, 1};
-    return PR_DoConfigRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule, EVENT_E3_GET_CONFIG,
-                              "VXQ_F_DPS_MW_DoNetMsg_P9_GET_CONFIG");
+    return PR_DoConfigRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule,
+                              EVENT_E3_GET_CONFIG, "VXQ_F_DPS_MW_DoNetMsg_P9_GET_CONFIG");
 }
 
 /* Answer: the first 32 bytes of the request, body 8 = data length, the block. */
@@ -302,8 +268,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                                              int32_t in_iLength)
 {
     return PR_AnswerWithData(inout_pMcSrvData, inout_pOrder, in_iLength, "Get config",
-                             "VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_CONFIG", VXQ_DPS_GET_CONFIG_FIXED_LEN, PR_BODY + 8,
-                             (int32_t)sizeof(_VXQ_S_DPS_E3_CONFIG));
+                             "VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_CONFIG", VXQ_DPS_GET_CONFIG_FIXED_LEN,
+                             PR_BODY + 8, (int32_t)sizeof(_VXQ_S_DPS_E3_CONFIG));
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P9_SET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -311,8 +277,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_SET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                         int32_t in_iLength)
 {
     static const _VXQ_S_DPS_CFG_RULE tRule = {"Set config", VXQ_DPS_POP_WRITE_CONFIG, 0};
-    return PR_DoConfigRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule, EVENT_E3_SET_CONFIG,
-                              "VXQ_F_DPS_MW_DoNetMsg_P9_SET_CONFIG");
+    return PR_DoConfigRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule,
+                              EVENT_E3_SET_CONFIG, "VXQ_F_DPS_MW_DoNetMsg_P9_SET_CONFIG");
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_SET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -340,13 +306,13 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     tBody.i_iConfigFuncId = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + 4);
     tBody.i_dwParam = VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + 8);
     tBody.o_dwValue = 0;
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_GET_DEF_CONFIG, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_GET_DEF_CONFIG,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
 /* Answer: the first 36 bytes of the request, body 12 = data length, the block. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_AnswerWithData(inout_pMcSrvData, inout_pOrder, in_iLength, "Get default config",
                              "VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG", VXQ_DPS_GET_DEF_CONFIG_FIXED_LEN,
@@ -363,25 +329,25 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     static const _VXQ_S_DPS_CFG_RULE tRule = {"Import config", VXQ_DPS_POP_WRITE_CONFIG, 1};
     _VXQ_S_DPS_E3_IEC_IMP_CONFIG tBody;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Import config.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_IMP_CONFIG_FIXED_LEN,
-                                  sName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                  VXQ_DPS_IMP_CONFIG_FIXED_LEN, sName))
         return 0;
     if (!PR_CheckConfigRule(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule, sName))
         return 0;
     tBody.i_iDataLen = in_iLength - VXQ_DPS_IMP_CONFIG_FIXED_LEN;
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_IEC_IMP_CONFIG, &tBody,
-                           (int32_t)sizeof(tBody), inout_pMsg + VXQ_DPS_IMP_CONFIG_FIXED_LEN, tBody.i_iDataLen,
-                           sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_IEC_IMP_CONFIG,
+                           &tBody, (int32_t)sizeof(tBody), inout_pMsg + VXQ_DPS_IMP_CONFIG_FIXED_LEN,
+                           tBody.i_iDataLen, sName);
 }
 
 /* Answer: the first 28 bytes of the request, packet size 28, body 4 = 0. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Import config",
-                                                    sName, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Import config", sName, &pConn);
     uint8_t *pAnswer;
     int iRet = 0;
     if (pTrans == NULL)
@@ -393,7 +359,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pM
         pAnswer[VXQ_DPS_UMSP_OFF_RESULT] = inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)];
         VXQ_F_DPS_MW_PutLe32(pAnswer + VXQ_DPS_UMSP_OFF_PACKET_SIZE, VXQ_DPS_IMP_CONFIG_FIXED_LEN);
         VXQ_F_DPS_MW_PutLe32(pAnswer + PR_BODY + 4, 0);
-        iRet = VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pAnswer, VXQ_DPS_IMP_CONFIG_FIXED_LEN, sName);
+        iRet =
+            VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pAnswer, VXQ_DPS_IMP_CONFIG_FIXED_LEN, sName);
     }
     VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
     return iRet;
@@ -406,22 +373,22 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P9_IEC_EXP_CONFIG";
     static const _VXQ_S_DPS_CFG_RULE tRule = {"Export config", VXQ_DPS_POP_READ_CONFIG, 1};
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Export config.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_EXP_CONFIG_FIXED_LEN,
-                                  sName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                  VXQ_DPS_EXP_CONFIG_FIXED_LEN, sName))
         return 0;
     if (!PR_CheckConfigRule(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &tRule, sName))
         return 0;
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_IEC_EXP_CONFIG, NULL, 0,
-                           NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_IEC_EXP_CONFIG,
+                           NULL, 0, NULL, 0, sName);
 }
 
 /* Answer: the first 28 bytes of the request, body 4 = data length, the data. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_AnswerWithData(inout_pMcSrvData, inout_pOrder, in_iLength, "Export config",
-                             "VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG", VXQ_DPS_EXP_CONFIG_FIXED_LEN, PR_BODY + 4,
-                             (int32_t)sizeof(_VXQ_S_DPS_E3_IEC_EXP_CONFIG));
+                             "VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG", VXQ_DPS_EXP_CONFIG_FIXED_LEN,
+                             PR_BODY + 4, (int32_t)sizeof(_VXQ_S_DPS_E3_IEC_EXP_CONFIG));
 }
 
 /* ---- Network information and address ---------------------------------------------- */
@@ -433,25 +400,25 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P9_QUERY_NET_INFO";
     _VXQ_S_DPS_E3_QUERY_NET_INFO tBody;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Query the network information.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_NET_INFO_FIXED_LEN,
-                                  sName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                  VXQ_DPS_NET_INFO_FIXED_LEN, sName))
         return 0;
     tBody.i_dwParam = VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY);
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_QUERY_NET_INFO, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_QUERY_NET_INFO,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
 /* Answer: the request's head, body 0 the card count, then the cards (90 bytes
  * each, their 32-bit value at 38 turned into wire order); packet size 24 +
  * count x 90. A count that the order's body cannot hold is answered with
  * result 1 and no cards. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Query net info",
-                                                    sName, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Query net info", sName, &pConn);
     _VXQ_S_DPS_MSG_HEAD tHead;
     int32_t iCardNum = 0, iBodyLen, iTotal;
     uint8_t *pAnswer;
@@ -510,12 +477,12 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     PR_CopyText(tBody.i_sAddr1, pCard + 42, 16);
     PR_CopyText(tBody.i_sAddr2, pCard + 58, 16);
     PR_CopyText(tBody.i_sAddr3, pCard + 74, 16);
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_MODIFY_NET_ADDR, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_MODIFY_NET_ADDR,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                  int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_AnswerResultOnly(inout_pMcSrvData, inout_pOrder, in_iLength, "Modify net addr",
                                "VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR");
@@ -530,13 +497,14 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_UNS_ADD_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P9_UNS_ADD_USER";
     _VXQ_S_DPS_E3_UNS_ADD_USER tBody;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Add user.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 332, sName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 332,
+                                  sName))
         return 0;
     PR_CopyText(tBody.i_sUserName, inout_pMsg + PR_BODY + 4, 32);
     PR_CopyText(tBody.i_sPassword, inout_pMsg + PR_BODY + 36, 32);
     PR_ReadUserPop(inout_pMsg + PR_BODY + 68, &tBody.i_tPop);
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_ADD_USER, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_ADD_USER,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_ADD_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -556,8 +524,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_UNS_DEL_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 36, sName))
         return 0;
     PR_CopyText(tBody.i_sUserName, inout_pMsg + PR_BODY + 4, 32);
-    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_DEL_USER, &tBody,
-                           (int32_t)sizeof(tBody), NULL, 0, sName);
+    return PR_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_DEL_USER,
+                           &tBody, (int32_t)sizeof(tBody), NULL, 0, sName);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_DEL_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -569,18 +537,20 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_DEL_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
 
 /* Get sends the user name only (the permission words are the answer's); set
  * sends the client's words, clamped. */
-static int PR_DoUserPopRequest(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
-                               int32_t in_iLength, int32_t in_iEventId, int in_bWithPop, const char *in_sHandlerName)
+static int PR_DoUserPopRequest(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                               uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iEventId, int in_bWithPop,
+                               const char *in_sHandlerName)
 {
     _VXQ_S_DPS_E3_UNS_USER_POP tBody;
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, in_pConn, inout_pMsg, in_iLength, VXQ_DPS_USER_POP_MSG_LEN, in_sHandlerName))
+    if (!VXQ_F_DPS_MW_CheckMsgLen(p, in_pConn, inout_pMsg, in_iLength, VXQ_DPS_USER_POP_MSG_LEN,
+                                  in_sHandlerName))
         return 0;
     memset(&tBody, 0, sizeof(tBody));
     PR_CopyText(tBody.i_sUserName, inout_pMsg + PR_BODY + 4, 32);
     if (in_bWithPop)
         PR_ReadUserPop(inout_pMsg + PR_BODY + 36, &tBody.tPop);
-    return PR_ParkAndRaise(p, in_pConn, inout_pMsg, in_iLength, in_iEventId, &tBody, (int32_t)sizeof(tBody), NULL, 0,
-                           in_sHandlerName);
+    return PR_ParkAndRaise(p, in_pConn, inout_pMsg, in_iLength, in_iEventId, &tBody, (int32_t)sizeof(tBody),
+                           NULL, 0, in_sHandlerName);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P9_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -588,20 +558,20 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Get user pop.");
-    return PR_DoUserPopRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_GET_USER_POP, 0,
-                               "VXQ_F_DPS_MW_DoNetMsg_P9_UNS_GET_USER_POP");
+    return PR_DoUserPopRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               EVENT_E3_UNS_GET_USER_POP, 0, "VXQ_F_DPS_MW_DoNetMsg_P9_UNS_GET_USER_POP");
 }
 
 /* Answer: the parked 320-byte request with the host's words (count clamped to
  * 0..64, words past the count 0), sent with its own length. A transaction that
  * holds another request sends nothing. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength)
 {
     static const char *const sName = "VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP";
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_AnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Get user pop", sName,
-                                                    &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_FindAnswerTarget(inout_pMcSrvData, inout_pOrder, in_iLength, "Get user pop", sName, &pConn);
     _VXQ_S_DPS_E3_UNS_USER_POP tBody;
     int32_t iBodyLen;
     uint8_t *pAnswer;
@@ -614,7 +584,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_
     if (iBodyLen > in_iLength - PR_ORDER_HEAD)
         iBodyLen = in_iLength - PR_ORDER_HEAD;
     if (iBodyLen > 0)
-        memcpy(&tBody, inout_pOrder + PR_ORDER_HEAD, (size_t)iBodyLen < sizeof(tBody) ? (size_t)iBodyLen : sizeof(tBody));
+        memcpy(&tBody, inout_pOrder + PR_ORDER_HEAD,
+               (size_t)iBodyLen < sizeof(tBody) ? (size_t)iBodyLen : sizeof(tBody));
     if (VXQ_F_DPS_MW_GetLe16(pAnswer + VXQ_DPS_UMSP_OFF_FUNC_ID) != P9_UNS_GET_USER_POP) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP usMsgFuncId error.", 2);
     } else if (pTrans->iRequDataLen < VXQ_DPS_USER_POP_MSG_LEN) {
@@ -637,12 +608,12 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Set user pop.");
-    return PR_DoUserPopRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, EVENT_E3_UNS_SET_USER_POP, 1,
-                               "VXQ_F_DPS_MW_DoNetMsg_P9_UNS_SET_USER_POP");
+    return PR_DoUserPopRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               EVENT_E3_UNS_SET_USER_POP, 1, "VXQ_F_DPS_MW_DoNetMsg_P9_UNS_SET_USER_POP");
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_AnswerResultOnly(inout_pMcSrvData, inout_pOrder, in_iLength, "Set user pop",
                                "VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP");

@@ -31,9 +31,9 @@ extern "C" {
 #define VXQ_DPS_GET_DEF_CONFIG_FIXED_LEN 36
 #define VXQ_DPS_IMP_CONFIG_FIXED_LEN 28
 #define VXQ_DPS_EXP_CONFIG_FIXED_LEN 28
-#define VXQ_DPS_NET_INFO_FIXED_LEN 24  /* head and the card count */
-#define VXQ_DPS_USER_POP_MSG_LEN 320   /* get and set user permissions */
-#define VXQ_DPS_MAX_CH_POP_NUM 64      /* per-channel permission words */
+#define VXQ_DPS_NET_INFO_FIXED_LEN 24 /* head and the card count */
+#define VXQ_DPS_USER_POP_MSG_LEN 320  /* get and set user permissions */
+#define VXQ_DPS_MAX_CH_POP_NUM 64     /* per-channel permission words */
 
 /* Clamps a per-channel word count to 0..64. */
 int32_t VXQ_F_DPS_MW_ClampChPopNum(int32_t in_iChPopNum);
@@ -41,30 +41,30 @@ int32_t VXQ_F_DPS_MW_ClampChPopNum(int32_t in_iChPopNum);
 /* Answer (order) handlers; same contract as VXQ_PF_DPS_ORDER_HANDLER. Each
  * translates the host's result first; an order with transaction id 0 sends
  * nothing; the transaction is deleted once found. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                  int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint8_t *inout_pOrder, int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_SET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                  int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint8_t *inout_pOrder, int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_ADD_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                                int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_DEL_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                                int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,7 @@
 #include "core/channel.h"
 #include "media/direct.h"
 #include "media/input.h"
+#include "ops/answer.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
@@ -670,35 +671,6 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     return 1; /* the host's answer to a forced I-frame carries nothing */
 }
 
-/* The common part of the two quality get answers: the transaction, its stored
- * request and its connection. Null (logged, transaction deleted when found). */
-static _VXQ_S_DPS_TRANS_DATA *PR_QualityTrans(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                              const char *in_sHandler, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
-{
-    char sText[200];
-    _VXQ_S_DPS_TRANS_DATA *pTrans =
-        VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(in_pOrder));
-    if (pTrans == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.", in_sHandler);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        return NULL;
-    }
-    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < PR_BODY) {
-        snprintf(sText, sizeof(sText), "%s pRequDataBuf fail.", in_sHandler);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-        return NULL;
-    }
-    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, pTrans->dwPortId);
-    if (*out_ppConn == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.", in_sHandler);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-        return NULL;
-    }
-    return pTrans;
-}
-
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                        uint8_t *inout_pOrder, int32_t in_iLength)
 {
@@ -710,7 +682,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *i
     uint8_t ucResult = inout_pOrder[5];
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Get video quality cap");
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTransAndConn(
+        inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder), s_sHandler, &pConn);
     if (pTrans == NULL)
         return 0;
     uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
@@ -756,7 +729,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA 
     if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
         return 1;
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_QualityTrans(inout_pMcSrvData, inout_pOrder, s_sHandler, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTransAndConn(
+        inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder), s_sHandler, &pConn);
     if (pTrans == NULL)
         return 0;
     uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;

@@ -311,6 +311,11 @@ static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout
             VXQ_F_DPS_MW_PR_RecLogFail(in_sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE");
     }
     if (inout_pOrder[5] == VXQ_DPS_UMSP_RESULT_SUCCESS) {
+        /* A connection carries one open file: one opened before on it is closed,
+         * as its disconnect would have closed it. */
+        if (pConn->dwDownFileId != 0 && pConn->dwDownFileId != in_dwFileReadId &&
+            !VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(inout_pMcSrvData, 0, pConn->dwDownFileId))
+            VXQ_F_DPS_MW_PR_RecLogFail(in_sHandler, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE");
         pConn->iConnType = VXQ_DPS_CONN_DOWN;
         pConn->dwDownFileId = in_dwFileReadId;
         pConn->dwLoginId = VXQ_F_DPS_MW_GetLe32(pAnswer + PR_B(0));

@@ -59,8 +59,8 @@ static void PR_PutLocalTime(uint8_t *out_pField, int32_t in_tTime)
 
 /* ---- Event builders --------------------------------------------------------- */
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  int32_t in_iTalkChNo)
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint32_t in_dwTransId, int32_t in_iTalkChNo)
 {
     _VXQ_S_DPS_E2_TALK_START tBody;
     if (inout_pMcSrvData == NULL)
@@ -76,8 +76,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_p
                                          (int32_t)sizeof(tBody));
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                 int32_t in_iTalkChNo)
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint32_t in_dwTransId, int32_t in_iTalkChNo)
 {
     _VXQ_S_DPS_E2_TALK_STOP tBody;
     if (inout_pMcSrvData == NULL)
@@ -108,7 +108,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
 
 /* ---- Talk table ------------------------------------------------------------- */
 
-_VXQ_S_DPS_TALK_CH_DATA *VXQ_F_DPS_MC_QueryTalkChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iTalkChNo)
+_VXQ_S_DPS_TALK_CH_DATA *VXQ_F_DPS_MC_QueryTalkChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                      int32_t in_iTalkChNo)
 {
     int32_t iSlot;
     if (in_pMcSrvData == NULL)
@@ -197,8 +198,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START i_iTalkChNo fail.", 2);
         ucResult = VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
     } else if (pCmd == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.",
-                              2);
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.", 2);
         ucResult = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
     } else if (!VXQ_F_DPS_MC_APUP_PopCheck(p, pCmd, iTalkChNo, VXQ_DPS_POP_TALK)) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start talk fail, cause: without permission.");
@@ -258,7 +259,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     if (p->bDebugLog) {
         char sText[256];
         snprintf(sText, sizeof(sText),
-                 "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, o_iDevAudioBitRate: %d, "
+                 "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, "
+                 "o_iDevAudioBitRate: %d, "
                  "o_iDevAudioSampleRate: %d, o_iDevAudioChNum: %d.",
                  (int)tBody.i_iTalkChNo, (int)tBody.o_iDevAudioCodecId, (int)tBody.o_iDevAudioBitRate,
                  (int)tBody.o_iDevAudioSampleRate, (int)tBody.o_iDevAudioChNum);
@@ -271,7 +273,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     }
     if (pTalk->iChState != VXQ_DPS_TALK_IDLE) {
         pTalkConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTalk->dwTalkPortId);
-        if (pTalk->iChState != VXQ_DPS_TALK_WAIT_HOST || (pTalkConn != NULL && pTalkConn->dwClaimId != tHead.dwTransId)) {
+        if (pTalk->iChState != VXQ_DPS_TALK_WAIT_HOST ||
+            (pTalkConn != NULL && pTalkConn->dwClaimId != tHead.dwTransId)) {
             /* An answer of an earlier talk of this slot: the current talk is not its. */
             VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START dwTransId error.", 2);
             return 0;
@@ -381,7 +384,8 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iMediaDataLen <= 0.", 2);
         return 0;
     }
-    pTalk = inout_pConn->iConnType == VXQ_DPS_CONN_TALK ? VXQ_F_DPS_MC_QueryTalkChData(p, inout_pConn->iChNo) : NULL;
+    pTalk = inout_pConn->iConnType == VXQ_DPS_CONN_TALK ? VXQ_F_DPS_MC_QueryTalkChData(p, inout_pConn->iChNo)
+                                                        : NULL;
     if (pTalk == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iChNo error.", 2);
         return 0;
@@ -403,10 +407,13 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
     tAudio.i_usTalkChNo = (uint16_t)inout_pConn->iChNo;
     memcpy(pEvent, &tHead, sizeof(tHead));
     memcpy(pEvent + sizeof(tHead), &tAudio, sizeof(tAudio));
-    memcpy(pEvent + sizeof(tHead) + sizeof(tAudio), inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN, (size_t)iMediaDataLen);
-    iRet = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent, (int32_t)(sizeof(tHead) + sizeof(tAudio)) + iMediaDataLen);
+    memcpy(pEvent + sizeof(tHead) + sizeof(tAudio), inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN,
+           (size_t)iMediaDataLen);
+    iRet = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent,
+                                            (int32_t)(sizeof(tHead) + sizeof(tAudio)) + iMediaDataLen);
     if (!iRet)
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME VXQ_F_DPS_MC_SentProEventToUpApp fail.", 2);
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME VXQ_F_DPS_MC_SentProEventToUpApp fail.",
+                              2);
     free(pEvent);
     return iRet;
 }
@@ -427,7 +434,8 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_VIDEO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
 
 /* Arms the device for this connection; answered at once. */
 int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg, int32_t in_iLength)
+                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                   int32_t in_iLength)
 {
     static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_GUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
@@ -439,13 +447,15 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         return 0;
     pCmd = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY));
     if (pCmd == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.", 2);
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.",
+                              2);
         ucResult = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
     } else if (!VXQ_F_DPS_MC_APUP_PopCheck(p, pCmd, -1, VXQ_DPS_POP_ARMING)) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Set alarm fail, cause: without permission.");
         ucResult = VXQ_DPS_UMSP_RESULT_NO_PERMISSION;
     } else if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD(p, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD fail.", 2);
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD fail.",
+                              2);
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
         inout_pConn->bGuard = 1;
@@ -466,7 +476,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 /* Disarms for this connection (the logged-in rule is the dispatcher's); the
  * event goes up even while other clients keep the device armed. */
 int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg, int32_t in_iLength)
+                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                     int32_t in_iLength)
 {
     static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
@@ -476,8 +487,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 4, sName))
         return 0;
     if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.",
-                              2);
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.", 2);
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
         inout_pConn->bGuard = 0;
@@ -523,7 +534,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     memcpy(&tBody, inout_pOrder + sizeof(_VXQ_S_DPS_MSG_HEAD), sizeof(tBody));
     tBody.o_sAlarmMsg[PR_ALARM_TEXT_SIZE - 1] = '\0';
     memset(ucNotice, 0, sizeof(ucNotice));
-    VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_ALARM_NOTICE_LEN, P5_ALARM_NOTICE, VXQ_DPS_UMSP_PACKET_REQUEST, 0);
+    VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_ALARM_NOTICE_LEN, P5_ALARM_NOTICE,
+                                VXQ_DPS_UMSP_PACKET_REQUEST, 0);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY, (uint32_t)tBody.o_iChNo);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 4, (uint32_t)tBody.o_iAlarmEvent);
     PR_PutLocalTime(ucNotice + PR_BODY + 8, VXQ_F_CLOCK_NowSec());
@@ -545,8 +557,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
  * number>": the running number starts at (seconds mod 10000) with the first
  * extended alarm and grows by one with each. dwAlarmId holds the next running
  * number plus one, so 0 means "not started". */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                uint8_t *inout_pOrder, int32_t in_iLength)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_E2_EX_ALARM_INFO tBody;
@@ -556,7 +568,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     int32_t tNow = VXQ_F_CLOCK_NowSec();
     int32_t iYear = 0, iMonth = 0, iDay = 0, iHour = 0, iMinute = 0, iSecond = 0;
     uint32_t dwNumber;
-    if (p == NULL || inout_pOrder == NULL || in_iLength < (int32_t)(sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody)))
+    if (p == NULL || inout_pOrder == NULL ||
+        in_iLength < (int32_t)(sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody)))
         return 0;
     memcpy(&tBody, inout_pOrder + sizeof(_VXQ_S_DPS_MSG_HEAD), sizeof(tBody));
     tBody.o_sAlarmMsg[PR_ALARM_TEXT_SIZE - 1] = '\0';
@@ -566,8 +579,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     dwNumber = p->dwAlarmId - 1;
     p->dwAlarmId++;
     VXQ_F_SYS_Timet_To_TimeParam(tNow, &iYear, &iMonth, &iDay, &iHour, &iMinute, &iSecond);
-    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)iYear, (int)iMonth, (int)iDay,
-             (int)iHour, (int)iMinute, (int)iSecond, (unsigned long)dwNumber);
+    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)iYear, (int)iMonth,
+             (int)iDay, (int)iHour, (int)iMinute, (int)iSecond, (unsigned long)dwNumber);
 
     memset(ucNotice, 0, sizeof(ucNotice));
     VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_EX_ALARM_NOTICE_LEN, P5_EX_ALARM_NOTICE,
@@ -584,14 +597,16 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
         VXQ_F_LOG_SR_ShowInfo(sText);
     }
     memcpy(ucSaved, ucNotice, sizeof(ucSaved));
-    PR_PushNotice(p, ucNotice, ucSaved, VXQ_DPS_EX_ALARM_NOTICE_LEN, "VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO");
+    PR_PushNotice(p, ucNotice, ucSaved, VXQ_DPS_EX_ALARM_NOTICE_LEN,
+                  "VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO");
     return 1;
 }
 
 /* ---- Alarm input (host threads) --------------------------------------------- */
 
 /* Queues one order without waiting. */
-static int PR_QueueOrder(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_iMsgFuncId, const void *in_pBody, int32_t in_iBodyLen)
+static int PR_QueueOrder(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_iMsgFuncId, const void *in_pBody,
+                         int32_t in_iBodyLen)
 {
     uint8_t ucOrder[sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(_VXQ_S_DPS_E2_EX_ALARM_INFO)];
     _VXQ_S_DPS_MSG_HEAD tHead;

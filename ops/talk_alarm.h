@@ -36,16 +36,18 @@ extern "C" {
 
 /* Event builders: queue the event for the host (transaction id as given, 0 for
  * a notice). 1 queued, 0 when the callback queue is full. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  int32_t in_iTalkChNo);
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                 int32_t in_iTalkChNo);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint32_t in_dwTransId, int32_t in_iTalkChNo);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint32_t in_dwTransId, int32_t in_iTalkChNo);
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId);
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                               uint32_t in_dwTransId);
 
 /* The talk record of a talk channel number, or null for a number that selects
  * no slot (outside 0..64, or 10000 without bSpecialChFlag). */
-_VXQ_S_DPS_TALK_CH_DATA *VXQ_F_DPS_MC_QueryTalkChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iTalkChNo);
+_VXQ_S_DPS_TALK_CH_DATA *VXQ_F_DPS_MC_QueryTalkChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
+                                                      int32_t in_iTalkChNo);
 
 /* Builds the 44-byte start response from the talk record (function id 0x0401,
  * answer, in_ucResult, head offset 12 = in_dwTransValue) and sends it on the
@@ -72,8 +74,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
                                           int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus
 }

@@ -9,6 +9,7 @@
  */
 #include "protocol/dispatch.h"
 
+#include "protocol/admission.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
 #include "vxq_clock.h"
@@ -145,6 +146,10 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                         VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
         return 1;
     }
+    /* A connection guessing login ids is dropped before its third guess is answered. */
+    if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST &&
+        VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength))
+        return 1;
     if (!pEntry->fnHandler) {
         /* Frames from a client are accepted and ignored until their family handles them. */
         if (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER)

@@ -6,6 +6,7 @@
  */
 #include "protocol/session.h"
 
+#include "protocol/admission.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
 #include "vxq_digest.h"
@@ -222,8 +223,14 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: client login request.");
     uint8_t *pBody = PR_Body(inout_pMsg);
     _VXQ_S_DPS_USER_INFO tUser;
+    /* The hold is decided before the check, so success and failure wait alike
+     * and the answer's timing tells a guesser nothing. */
+    int32_t iDelaySec = VXQ_F_DPS_MC_ADMIT_LoginDelaySec(inout_pMcSrvData, inout_pConn->szPeerIpaddr);
     uint8_t ucResult = PR_CheckLogin(inout_pMcSrvData, inout_pConn, pBody, &tUser);
+    if (ucResult == 3 || ucResult == VXQ_DPS_UMSP_RESULT_PASSWORD_ERROR)
+        VXQ_F_DPS_MC_ADMIT_NoteLogin(inout_pMcSrvData, inout_pConn->szPeerIpaddr, 1);
     if (ucResult == VXQ_DPS_UMSP_RESULT_SUCCESS) {
+        VXQ_F_DPS_MC_ADMIT_NoteLogin(inout_pMcSrvData, inout_pConn->szPeerIpaddr, 0);
         /* Upper 16 bits random and never 0, so a login id is never 0 ("not
          * logged in"); lower 16 bits the table slot, unique among connections. */
         uint32_t dwRandom = 0;
@@ -234,6 +241,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
         PR_FillLoginAnswer(inout_pMcSrvData, inout_pConn->dwLoginId, pBody);
     }
     memset(&tUser, 0, sizeof(tUser));
+    if (iDelaySec > 0) {
+        VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, ucResult);
+        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec);
+    }
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
 }
 

@@ -35,12 +35,22 @@ protected:
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
+/* Asks for a token: the connection becomes a command connection, which the
+ * 30-second rule for unidentified connections no longer touches. */
+static bool Identify(RawClient &inout_tClient)
+{
+    Bytes tAnswer;
+    return inout_tClient.Send(CoreMsg(0x0101, 1, 89)) && inout_tClient.ReadMsg(tAnswer) && tAnswer[11] == 0;
+}
+
 TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropped)
 {
     RawClient tBeating, tNeverBeat;
     ASSERT_TRUE(tBeating.Connect(CorePort(m_h)));
     ASSERT_TRUE(tNeverBeat.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 2));
+    ASSERT_TRUE(Identify(tBeating));
+    ASSERT_TRUE(Identify(tNeverBeat));
     /* One heartbeat puts the connection under supervision. */
     m_pClock->AdvanceSec(30);
     ASSERT_TRUE(tBeating.Send(CoreMsg(0x0001, 3)));
@@ -89,6 +99,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     RawClient tClient;
     ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+    ASSERT_TRUE(Identify(tClient));
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
@@ -282,4 +293,74 @@ TEST_F(CoreControlUnitTest, TransactionExpiryIsCountedFromItsCreationSecond)
     VXQ_F_DPS_MC_DoTransState(m_p);
     EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwOld), nullptr);
     EXPECT_NE(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(m_p, dwNew), nullptr);
+}
+
+/* Everything a host may call from inside a callback that takes a service lock:
+ * posting orders (order queue), frames (frame accounting), alarms, setters and
+ * the log. A lock held around the callback would deadlock one of these (the
+ * kit's mutexes are not recursive) and ThreadSanitizer reports the double lock. */
+static std::atomic<int> s_iCallsInsideCallbacks{0};
+static std::atomic<VXQ_DPS_HANDLE> s_hLockProbe{nullptr};
+static void CallEveryLockingEntry(VXQ_DPS_HANDLE in_h)
+{
+    static const uint8_t ucFrame[16] = {0, 0, 0, 1, 0x65};
+    Bytes tOrder = CoreMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
+    VXQ_F_DPS_SendDevProData(in_h, tOrder.data(), 16);
+    VXQ_F_DPS_InputVideoStream(in_h, 0, 0, 1, ucFrame, (int)sizeof(ucFrame));
+    VXQ_F_DPS_UpAlarmMsg(in_h, 0, 1, 2, "probe");
+    VXQ_F_DPS_SetShowRunState(in_h, 0);
+    VXQ_F_DPS_SetMediaDataBufSize(in_h, 10485760);
+    VXQ_F_LOG_SR_ShowInfo("Lock probe inside a host callback.");
+    s_iCallsInsideCallbacks++;
+}
+static int LockProbeEvent(void *in_pUser, const void *in_pMsg, int in_iLen)
+{
+    (void)in_pUser;
+    (void)in_pMsg;
+    (void)in_iLen;
+    CallEveryLockingEntry(s_hLockProbe);
+    return 1;
+}
+static int LockProbeLookup(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
+{
+    (void)in_pUser;
+    (void)in_sName;
+    (void)out_pUserInfo;
+    CallEveryLockingEntry(s_hLockProbe);
+    return 0;
+}
+
+TEST(CoreCallbacks, UserLookupAndEventCallbacksRunWithNoServiceLockHeld)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    s_iCallsInsideCallbacks = 0;
+    s_hLockProbe = nullptr;
+    /* The callbacks read the handle only after it is published below. */
+    VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, LockProbeEvent, nullptr, LockProbeLookup, nullptr,
+                                                      0, 0, 0, NULL, 0, 0);
+    ASSERT_NE(h, nullptr);
+    s_hLockProbe = h;
+    RawClient tClient;
+    ASSERT_TRUE(tClient.Connect(CorePort(h)));
+    Bytes tAnswer;
+    ASSERT_TRUE(tClient.Send(CoreMsg(0x0101, 1, 89)) && tClient.ReadMsg(tAnswer));
+    Bytes tLogin = CoreMsg(0x0102, 2, 528);
+    tLogin[20] = 'u';
+    ASSERT_TRUE(tClient.Send(tLogin));
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer)) << "the lookup callback returned";
+    EXPECT_EQ(tAnswer[11], 3);
+    EXPECT_EQ(s_iCallsInsideCallbacks.load(), 1);
+    /* An event from the control thread reaches the callback thread. */
+    ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_DPS_MC_SentProEventBody(p, EVENT_E2_UNGUARD, 0, nullptr, 0);
+    }));
+    EXPECT_TRUE(WaitUntil([] { return s_iCallsInsideCallbacks.load() >= 2; }));
+    /* The service still works after both callbacks took every lock themselves. */
+    /* (Alarm notices the probes raised may come first.) */
+    ASSERT_TRUE(tClient.Send(CoreMsg(0x0001, 9)));
+    bool bEcho = false;
+    for (int i = 0; i < 10 && !bEcho && tClient.ReadMsg(tAnswer); i++)
+        bEcho = tAnswer[8] == 0x01 && tAnswer[9] == 0 && CoreLe32(tAnswer, 12) == 9u && (tAnswer[10] & 3) == 1;
+    EXPECT_TRUE(bEcho);
+    VXQ_F_DPS_StopDevProNetServer(h);
 }

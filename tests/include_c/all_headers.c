@@ -33,7 +33,7 @@ int main(void)
     if (sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) != 536 || VXQ_F_LOG_SR_ReadFileSize("/nonexistent/vxq") != 0 ||
         VXQ_F_LOG_SR_WriteLogToQueue(3, "no queue set") != 1)
         iFailures++;
-    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1)
+    if (VXQ_F_NETCOM_QueryRecvQueueSize((VXQ_HNETSRV)0) != -1 || VXQ_F_NETCOM_WakeUp((VXQ_HNETSRV)0) != 0)
         iFailures++;
     if (VXQ_F_SYS_SOCKET_CheckIpaddr("127.0.0.1") != 1)
         iFailures++;

@@ -52,6 +52,7 @@ tshark -r "$pcap" -X lua_script:"$lua" -Y umsp -T fields -E separator='|' \
   -e umsp.user -e umsp.digest -e umsp.token -e umsp.login_id -e tcp.segment.count -e umsp.dev_id \
   -e umsp.video.codec -e umsp.video.frame_type -e umsp.video.width -e umsp.video.height \
   -e umsp.video.frame_rate -e umsp.video.bit_rate -e umsp.frame.timestamp -e umsp.frame.len \
+  -e umsp.ch -e umsp.alarm_event -e umsp.alarm_param -e umsp.alarm_msg -e umsp.alarm_time \
   >"$work/umsp.txt" 2>"$work/tshark.err" || { cat "$work/tshark.err"; fail "tshark"; }
 tshark -r "$pcap" -X lua_script:"$lua" -Y npd -T fields -E separator='|' \
   -e npd.func_name -e npd.answer -e npd.req -e npd.searcher -e npd.dev_id -e npd.video_ch_num \
@@ -73,8 +74,12 @@ expect "unknown function answered with 42" \
   "\$1 == \"unknown 0x0105\" && \$2 == 1 && \$3 == 42 && \$4 == \"Message function error\" && \$5 == 104" "$u"
 expect "wrong password answered with 4" \
   "\$1 == \"P1_LOGIN\" && \$2 == 1 && \$3 == 4 && \$4 == \"Password error\"" "$u"
-expect "video frame media head" \
+expect "video frame media head as the test wrote it" \
   "\$1 == \"PE_VIDEO_FRAME\" && \$13 == 1 && \$14 == 1 && \$15 == 640 && \$16 == 480 && \$17 == 25 && \$18 == 512 && \$19 == 123456 && \$20 == 100" "$u"
+expect "frame message built by the service" \
+  "\$1 == \"PE_VIDEO_FRAME\" && \$13 == 2 && \$14 == 1 && \$15 == 352 && \$16 == 288 && \$17 == 25 && \$18 == 1024 && \$19 == 777000 && \$20 == 200" "$u"
+expect "alarm notice from the host" \
+  "\$1 == \"P5_ALARM_NOTICE\" && \$2 == 0 && \$21 == 2 && \$22 == 7 && \$23 == 99 && \$24 == \"door open\" && \$25 ~ /^20[0-9][0-9]-/" "$u"
 n="$work/npd.txt"
 expect "NPD search request" "\$1 == \"SEARCH_DEV_REQ\" && \$2 == 0 && \$3 == $(sent npd_req) && \$4 == \"0x00001234\"" "$n"
 # Services of tests running meanwhile share UDP 28460, and any one of them may

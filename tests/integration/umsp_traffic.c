@@ -5,7 +5,9 @@
  * token request, a login whose 548 bytes go out in three TCP segments (the
  * first shorter than the head), a heartbeat, a request with an unknown
  * function id (answered with result 42), a login with a wrong password on a
- * second connection (result 4), and one NPD search request to UDP 28460.
+ * second connection (result 4), a live view with one frame message the
+ * service builds, an alarm notice the host raises, a video frame
+ * message in the device's layout, and one NPD search request to UDP 28460.
  * Prints what it sent and what came back as key=value lines, which the test
  * compares with what the dissector decodes from the capture. Exit 0 when every
  * exchange got its answer.
@@ -44,6 +46,56 @@ static void fill_head(unsigned char *out_p, uint16_t in_usFunc, uint32_t in_dwSi
     memset(out_p + 16, 0, 4);
 }
 
+static VXQ_DPS_HANDLE s_hSrv; /* set before any client connects */
+
+/* Answers the open-stream event with the stream the test feeds: codec 2,
+ * 352x288, 25 frames a second, 1024 kbit/s. */
+static int traffic_event(void *in_pUser, const void *in_pMsg, int in_iMsgLen)
+{
+    unsigned char ucAnswer[sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM)];
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    (void)in_pUser;
+    if (in_iMsgLen < (int)sizeof(ucAnswer))
+        return 0;
+    memcpy(&tHead, in_pMsg, sizeof(tHead));
+    if (tHead.iMsgFuncId != EVENT_E2_OPEN_MEDIA_STREAM)
+        return 0;
+    memcpy(&tBody, (const unsigned char *)in_pMsg + sizeof(tHead), sizeof(tBody));
+    tBody.o_tDesc.bVideoFlag = 1;
+    tBody.o_tDesc.iVideoCodecId = 2;
+    tBody.o_tDesc.iVideoFrameRate = 25;
+    tBody.o_tDesc.iVideoBitRate = 1024;
+    tBody.o_tDesc.usVideoWidth = 352;
+    tBody.o_tDesc.usVideoHeight = 288;
+    tHead.ucMsgType = VXQ_DPS_MSG_TYPE_ANSWER;
+    tHead.ucResult = 0;
+    memcpy(ucAnswer, &tHead, sizeof(tHead));
+    memcpy(ucAnswer + sizeof(tHead), &tBody, sizeof(tBody));
+    return VXQ_F_DPS_SendDevProData(s_hSrv, ucAnswer, (int)sizeof(ucAnswer));
+}
+
+/* Opens the live view of channel 0 on a new connection, feeds one I-frame of
+ * 200 bytes with time stamp 777000 and reads the frame message the service
+ * builds. Returns 1 when it arrived whole. */
+static int traffic_watch(uint16_t in_usPort, uint32_t in_dwLoginId)
+{
+    unsigned char ucMsg[512];
+    unsigned char ucFrame[200];
+    int bOk;
+    int iSock = consumer_connect(in_usPort);
+    if (iSock < 0)
+        return 0;
+    memset(ucMsg, 0, sizeof(ucMsg));
+    consumer_put32(ucMsg + CONSUMER_HEAD_LEN, in_dwLoginId);
+    bOk = consumer_exchange(iSock, 0x0201, 105, ucMsg, 8) && ucMsg[11] == 0;
+    memset(ucFrame, 0x5A, sizeof(ucFrame));
+    bOk = bOk && VXQ_F_DPS_InputVideoStreamEx(s_hSrv, 0, 0, VXQ_DPS_FRAME_TYPE_I, 777000, ucFrame, 200) &&
+          consumer_read_all(iSock, ucMsg, 232) && ucMsg[8] == 0x01 && ucMsg[9] == 0x0E;
+    close(iSock);
+    return bOk;
+}
+
 int main(int argc, char **argv)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
@@ -60,10 +112,11 @@ int main(int argc, char **argv)
     strcpy(tCap.sDevText1, "dissector test");
     tCap.iVideoChanNum = 4;
     tCap.iAudioChanNum = 2;
-    hSrv = VXQ_F_DPS_StartDevProNetServer(usPort, &tCap, consumer_event, NULL, consumer_query_user, NULL, 0, 0, 0,
+    hSrv = VXQ_F_DPS_StartDevProNetServer(usPort, &tCap, traffic_event, NULL, consumer_query_user, NULL, 0, 0, 0,
                                           NULL, 0, 0);
     if (hSrv == NULL)
         return 1;
+    s_hSrv = hSrv;
     printf("port=%u\n", (unsigned)usPort);
 
     iSock = consumer_connect(usPort);
@@ -84,6 +137,15 @@ int main(int argc, char **argv)
     printf("digest=%s\n", sDigest);
     bOk = bOk && send_pieces(iSock, ucMsg, sizeof(ucMsg), iCuts, 2) && consumer_read_all(iSock, ucMsg, sizeof(ucMsg));
     printf("login_result=%u\nlogin_id=%u\n", (unsigned)ucMsg[11], (unsigned)consumer_get32(ucMsg + 20 + 288));
+
+    /* A viewer and one frame message built by the service. */
+    bOk = bOk && traffic_watch(usPort, consumer_get32(ucMsg + 20 + 288));
+    printf("device_frame=352x288@25 codec=2 bitrate=1024 ts=777000 len=200\n");
+
+    /* An alarm from the host reaches the command connection as a notice. */
+    bOk = bOk && VXQ_F_DPS_UpAlarmMsg(hSrv, 2, 7, 99, "door open") && consumer_read_all(iSock, ucMsg, 172) &&
+          ucMsg[8] == 0x03 && ucMsg[9] == 0x05;
+    printf("alarm=2 7 99 door open\n");
 
     /* Heartbeat, then an unknown function id. */
     fill_head(ucMsg, 0x0001, 20, 103);

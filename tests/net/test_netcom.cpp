@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -254,4 +255,43 @@ TEST(Netcom, SendsQueuedFromSeveralThreadsArriveWholeAndInOrderPerConnection)
     for (int iFd : tClients)
         close(iFd);
     VXQ_F_NETCOM_CloseNetServer(h);
+}
+
+TEST(Netcom, AWakeUpFromAnotherThreadEndsThePassWaitAndABurstCostsOneByte)
+{
+    RecordSink tSink;
+    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+    ASSERT_NE(h, nullptr);
+    uint16_t usPort = 0;
+    uint32_t dwId = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, &dwId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(NULL), 0);
+
+    /* A burst before the pass: one pending byte, and the 5 s wait ends at once. */
+    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
+    EXPECT_EQ(h->bWakePending.load(), 1);
+    auto tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(2500));
+    EXPECT_EQ(h->bWakePending.load(), 0) << "the pass saw the wake-up and drained the pipe";
+    char cByte;
+    EXPECT_EQ(read(h->iWakeRead, &cByte, 1), -1) << "nothing left behind";
+
+    /* From another thread while the pass may already wait. */
+    std::atomic<int> bWoke{0};
+    std::thread tWaker([&]() {
+        VXQ_F_NETCOM_WakeUp(h);
+        bWoke = 1;
+    });
+    tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
+    tWaker.join();
+    if (h->bWakePending.load() == 1) {
+        /* The byte came after the first pass began its wait. */
+        EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(4500));
+    EXPECT_EQ(bWoke.load(), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseNetServer(h), 1);
 }

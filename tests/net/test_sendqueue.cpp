@@ -69,7 +69,9 @@ TEST(SendQueue, FiveThousandByteItemOnASocketTaking3000APassFinishesOnTheSecondP
     EXPECT_EQ(tNotes[0].tHead.dwPortId, tConn.dwPortId);
     EXPECT_EQ(tNotes[0].tHead.usNetType, 0);
     EXPECT_EQ(tNotes[0].sRaw.size(), 64u);
-    EXPECT_EQ(tFake.SendTaken(tConn.iEngineFd), (std::vector<int>{1460, 1460, 80, 1460, 540}));
+    /* One send call per pass for the whole rest of the item, not 1460-byte pieces. */
+    EXPECT_EQ(tFake.SendTaken(tConn.iEngineFd), (std::vector<int>{3000, 2000}));
+    EXPECT_EQ(tFake.SendAsked(tConn.iEngineFd), (std::vector<int>{5000, 2000}));
     EXPECT_EQ(ReadBytes(tConn.iClient, 5000), sItem);
 
     /* Without the notify flag there is no notice; an empty queue stops the write watch. */
@@ -118,11 +120,11 @@ TEST(SendQueue, WouldBlockKeepsTheRestAndAHardFailureYieldsDisconnectUntilClosed
 {
     Connected tConn;
     FakeSockOs tFake;
-    tFake.FailSendAt(tConn.iEngineFd, 2, EWOULDBLOCK);
+    tFake.FailSendAt(tConn.iEngineFd, 1, EWOULDBLOCK);
     std::string sItem = Pattern(3000, 4);
     ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sItem.data(), 3000, 0, 5, 1), 1);
     tConn.Pass();
-    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 3000 - 1460);
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 3000);
     EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), 0u);
     EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 0u);
     tConn.Pass();
@@ -235,4 +237,38 @@ TEST(SendQueue, StoppingTheEngineFreesQueuedItemsOfEverySocket)
         ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sBig.data(), 100000, 0, 0, 0), 1);
     EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 2000000);
     /* The sanitizer build reports anything left behind by the close in the destructor. */
+}
+
+TEST(SendQueue, APassWritesUpToEightWholeItemsAndStopsAtOneTheSocketTakesOnlyPartly)
+{
+    Connected tConn;
+    FakeSockOs tFake;
+    std::string sAll;
+    for (int i = 0; i < 10; i++) {
+        std::string sItem = Pattern(100, i);
+        sAll += sItem;
+        ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sItem.data(), 100, 0, 100 + i, 1), 1);
+    }
+    tConn.Pass();
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 8u);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 2);
+    tConn.Pass();
+    std::vector<NetRecord> tNotes = tConn.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+    ASSERT_EQ(tNotes.size(), 10u);
+    for (size_t i = 0; i < tNotes.size(); i++)
+        EXPECT_EQ(tNotes[i].tHead.dwUserData, 100u + i) << "notices in queue order";
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tConn.hNetSrv, tConn.dwPortId)->bSendFlag, 0);
+    EXPECT_EQ(ReadBytes(tConn.iClient, 1000), sAll);
+
+    /* A budget of 250 bytes a pass: two whole items, half of the third, then the pass stops. */
+    tFake.LimitSendPerPass(tConn.iEngineFd, 250);
+    for (int i = 0; i < 4; i++)
+        ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, sAll.data(), 100, 0, 200 + i, 1), 1);
+    tConn.Pass();
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 12u);
+    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 150);
+    EXPECT_EQ(tFake.SendTaken(tConn.iEngineFd), (std::vector<int>{100, 100, 50}));
+    tConn.Pass();
+    EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 14u);
+    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 0);
 }

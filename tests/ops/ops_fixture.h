@@ -44,7 +44,10 @@ inline OpsBytes OpsMsg(uint16_t in_usFuncId, uint32_t in_dwTransNo, size_t in_nB
     return tMsg;
 }
 
-inline uint32_t OpsLe32(const OpsBytes &in_tMsg, size_t in_nOff) { return VXQ_F_DPS_MW_GetLe32(in_tMsg.data() + in_nOff); }
+inline uint32_t OpsLe32(const OpsBytes &in_tMsg, size_t in_nOff)
+{
+    return VXQ_F_DPS_MW_GetLe32(in_tMsg.data() + in_nOff);
+}
 inline void OpsPutLe32(OpsBytes &inout_tMsg, size_t in_nOff, uint32_t in_dwValue)
 {
     VXQ_F_DPS_MW_PutLe32(inout_tMsg.data() + in_nOff, in_dwValue);
@@ -74,8 +77,9 @@ inline _VXQ_S_DPS_MSG_HEAD OpsEventHead(const OpsBytes &in_tEvent)
     return tHead;
 }
 
-class OpsFixture : public ::testing::Test {
-protected:
+class OpsFixture : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture(1);
@@ -116,7 +120,10 @@ protected:
         p->pConn[in_iSlot] = pConn;
         return pConn;
     }
-    bool ConnAlive(int32_t in_iSlot) { return p->pConn[in_iSlot] != nullptr; }
+    bool ConnAlive(int32_t in_iSlot)
+    {
+        return p->pConn[in_iSlot] != nullptr;
+    }
 
     /* Hands a copy of the message to the dispatcher as if it arrived on in_pConn. */
     int Request(_VXQ_S_DPS_NET_PORT_DATA *in_pConn, const OpsBytes &in_tMsg)
@@ -195,7 +202,7 @@ protected:
 
     _VXQ_S_DPS_MCSRV_DATA *p = nullptr;
 
-private:
+  private:
     VXQ_HQUEUE m_hLogQueue = NULL;
     OpsBytes m_tWork;
 };

@@ -5,12 +5,14 @@
 #include "support/test_client.h"
 #include "support/test_host.h"
 
-namespace {
+namespace
+{
 
 const uint32_t kLogin = 0x5B220002u;
 
-class ConfigUsers : public OpsFixture {
-protected:
+class ConfigUsers : public OpsFixture
+{
+  protected:
     /* A logged-in command connection in slot 1 with every right on the global word. */
     void SetUp() override
     {
@@ -172,7 +174,7 @@ TEST_F(ConfigUsers, ShortRequestsAreRefusedWith2BeforeAnythingIsParked)
     struct Case {
         uint16_t usFuncId;
         size_t nLen;
-    } tCases[] = {{P9_GET_CONFIG, 31}, {P9_GET_DEF_CONFIG, 35}, {P9_IEC_EXP_CONFIG, 27},
+    } tCases[] = {{P9_GET_CONFIG, 31},        {P9_GET_DEF_CONFIG, 35}, {P9_IEC_EXP_CONFIG, 27},
                   {P9_UNS_GET_USER_POP, 319}, {P9_QUERY_NET_INFO, 23}, {P9_UNS_ADD_USER, 351}};
     for (const Case &c : tCases) {
         SCOPED_TRACE(c.usFuncId);
@@ -222,7 +224,8 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     tBody.tPop.iChPopNum = 70;
     for (int i = 0; i < 64; i++)
         tBody.tPop.dwChPop[i] = 0x7700u + (uint32_t)i;
-    Order(OpsOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody, (int32_t)sizeof(tBody)));
+    Order(OpsOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
+                   (int32_t)sizeof(tBody)));
     OpsBytes tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 320u);
     EXPECT_EQ(OpsLe32(tAnswer, 4), 320u);
@@ -239,7 +242,8 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     EXPECT_EQ(tBody.tPop.iChPopNum, 3);
     EXPECT_EQ(tBody.tPop.dwChPop[3], 0u);
     LogLines();
-    Order(OpsOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody, (int32_t)sizeof(tBody)));
+    Order(OpsOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
+                   (int32_t)sizeof(tBody)));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP usMsgFuncId error."));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, OpsEventHead(tEvent).dwTransId), nullptr);
@@ -251,8 +255,8 @@ TEST_F(ConfigUsers, NeverLoggedInClientIsRefusedWith6AndTheHostHearsNothing)
     struct Case {
         uint16_t usFuncId;
         size_t nLen;
-    } tCases[] = {{P9_UNS_ADD_USER, 352},   {P9_UNS_SET_USER_POP, 320}, {P9_MODIFY_NET_ADDR, 110},
-                  {P5_UNGUARD, 24},         {P9_UNS_DEL_USER, 56},      {P9_UNS_GET_USER_POP, 320},
+    } tCases[] = {{P9_UNS_ADD_USER, 352},    {P9_UNS_SET_USER_POP, 320}, {P9_MODIFY_NET_ADDR, 110},
+                  {P5_UNGUARD, 24},          {P9_UNS_DEL_USER, 56},      {P9_UNS_GET_USER_POP, 320},
                   {P9_MODIFY_USER_PWD, 116}, {P9_QUERY_NET_INFO, 24}};
     for (const Case &c : tCases) {
         SCOPED_TRACE(c.usFuncId);
@@ -283,7 +287,8 @@ TEST_F(ConfigUsers, NetworkInformationAnswerCarriesTheHostsCards)
         memcpy(pCard + 38, &dwValue, 4); /* host order in the order */
         snprintf((char *)pCard + 42, 16, "10.0.0.%d", i + 1);
     }
-    Order(OpsOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody, (int32_t)sizeof(ucBody)));
+    Order(OpsOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
+                   (int32_t)sizeof(ucBody)));
     OpsBytes tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 24u + 180u);
     EXPECT_EQ(OpsLe32(tAnswer, 4), 204u);
@@ -298,7 +303,8 @@ TEST_F(ConfigUsers, NetworkInformationAnswerCarriesTheHostsCards)
     tEvent = OneEvent(EVENT_E3_QUERY_NET_INFO);
     iCount = 3;
     memcpy(ucBody, &iCount, 4);
-    Order(OpsOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody, (int32_t)sizeof(ucBody)));
+    Order(OpsOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
+                   (int32_t)sizeof(ucBody)));
     tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 24u);
     EXPECT_EQ(tAnswer[11], 1);

@@ -772,3 +772,22 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
         EXPECT_EQ(0u, pConn->dwDownFileId);
     });
 }
+
+TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
+{
+    _VXQ_S_TESTCLI_DATA tDown;
+    uint32_t dwFirst = OpenDownload(&tDown, "ch0/rec-0001");
+    ASSERT_NE(0u, dwFirst);
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, OpenMsg(dwLoginId, "ch1/rec-0002"), tAnswer));
+    ASSERT_EQ(0, Result(tAnswer));
+    uint32_t dwSecond = VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
+    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_CLOSE);
+    ASSERT_EQ(20u, tEvent.size());
+    uint32_t dwClosed = 0;
+    memcpy(&dwClosed, tEvent.data() + 16, 4);
+    EXPECT_EQ(dwFirst, dwClosed);
+    OnConnOf(&tDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+        EXPECT_EQ(dwSecond, pConn->dwDownFileId);
+    });
+}

@@ -9,7 +9,8 @@
 
 #include <time.h>
 
-namespace {
+namespace
+{
 
 const uint32_t kLogin = 0x4A110001u;
 
@@ -42,8 +43,9 @@ OpsBytes Audio(size_t in_nAudioLen)
     return tMsg;
 }
 
-class TalkAlarm : public OpsFixture {
-protected:
+class TalkAlarm : public OpsFixture
+{
+  protected:
     /* A logged-in command connection in slot 1 with talk rights on every channel,
      * and a new connection in slot 2 that asks for the talk. */
     void SetUp() override
@@ -75,12 +77,12 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
         int iResult; /* -1: accepted, no answer yet */
         int iSlot;
     } tCases[] = {
-        {1, 10000, kLogin, 0, 0, -1, 64},         /* granted on 10000 itself, no rights needed */
-        {0, 10000, kLogin, 0xFF, 0xFF, 2, -1},    /* no special channel: invalid number */
+        {1, 10000, kLogin, 0, 0, -1, 64},      /* granted on 10000 itself, no rights needed */
+        {0, 10000, kLogin, 0xFF, 0xFF, 2, -1}, /* no special channel: invalid number */
         {0, 65, kLogin, 0xFF, 0xFF, 2, -1},
         {0, -1, kLogin, 0xFF, 0xFF, 2, -1},
-        {0, 3, kLogin + 1, 0xFF, 0xFF, 6, -1},    /* login id of nobody */
-        {0, 3, kLogin, 0, 0xFB, 5, -1},           /* every right but talk */
+        {0, 3, kLogin + 1, 0xFF, 0xFF, 6, -1}, /* login id of nobody */
+        {0, 3, kLogin, 0, 0xFB, 5, -1},        /* every right but talk */
         {0, 3, kLogin, 0, VXQ_DPS_POP_TALK, -1, 3},
         {0, 64, kLogin, VXQ_DPS_POP_TALK, 0, -1, 64},
     };
@@ -102,7 +104,8 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
         } else {
             EXPECT_TRUE(Sent().empty());
             OpsBytes tEvent = OneEvent(EVENT_E2_TALK_START);
-            EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0x7000 + (uint32_t)c.iChNo); /* the client's own number */
+            EXPECT_EQ(OpsEventHead(tEvent).dwTransId,
+                      0x7000 + (uint32_t)c.iChNo); /* the client's own number */
             _VXQ_S_DPS_E2_TALK_START tBody;
             memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
             EXPECT_EQ(tBody.i_iTalkChNo, c.iChNo);
@@ -505,7 +508,8 @@ TEST(TalkAlarmLive, UnansweredTalkIsStoppedAfter60SecondsAndItsConnectionClosed)
     ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tStartEvent, 0), 1);
     _VXQ_S_DPS_TALK_CH_DATA tSlot;
     memset(&tSlot, 0xFF, sizeof(tSlot));
-    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) { tSlot = p->tTalkCh[1]; }), 1);
+    ASSERT_EQ(
+        VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) { tSlot = p->tTalkCh[1]; }), 1);
     EXPECT_EQ(tSlot.iChState, 0);
     EXPECT_EQ(tSlot.dwTalkPortId, 0u);
     std::vector<uint8_t> tAnswer;

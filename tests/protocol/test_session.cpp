@@ -189,6 +189,8 @@ TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
     for (const auto &tCase : tCases) {
         VXQ_F_OFFLINE_FreeConn(m_pConn);
         m_pConn = VXQ_F_OFFLINE_NewConn(0x43210007u);
+        /* Each case starts unthrottled: earlier failures from this address are forgotten. */
+        memset(m_pSrv->tLoginFail, 0, sizeof(m_pSrv->tLoginFail));
         m_pSrv->fnQueryUserCallback = tCase.bCallback ? SessionLookupUser : nullptr;
         std::string sToken = tCase.bToken ? GetToken() : std::string("bm90b2tlbg==");
         std::string sDigest = VXQ_F_TESTCLI_LoginDigest(sToken, tCase.sPassword);

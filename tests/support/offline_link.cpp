@@ -86,5 +86,6 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
     free(in_pConn->pWaitRespBuf);
+    free(in_pConn->pDelayRespBuf);
     free(in_pConn);
 }

@@ -670,3 +670,77 @@ TEST_F(SimFixture, QualityComesFromTheConfigurationPtzIsLoggedAndAClientStopEnds
     EXPECT_NE(Output().find("stopping (a client asked the device to stop)"), std::string::npos) << Output();
     VXQ_F_TESTCLI_Close(&tCmd);
 }
+
+TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
+{
+    _VXQ_S_SIMH264_CLIP tClip;
+    ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
+    ASSERT_TRUE(Start()) << Output();
+    _VXQ_S_TESTCLI_DATA tCmd;
+    uint32_t dwLoginId = 0;
+    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
+    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    std::vector<uint8_t> tAnswer;
+    _VXQ_S_TESTCLI_DATA tDown;
+    VXQ_F_TESTCLI_Init(&tDown);
+    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tDown, m_usPort));
+    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0318, 80, 288);
+    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    PutTime(tOpen, H + 40, 2000, 1, 1);
+    PutTime(tOpen, H + 52, 2099, 12, 31);
+    ASSERT_TRUE(Ask(&tDown, tOpen, tAnswer));
+    ASSERT_EQ(ResultOf(tAnswer), 0);
+    uint32_t dwReadId = VXQ_F_TESTCLI_GetU32(tAnswer, H + 64);
+    ASSERT_NE(dwReadId, 0u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 68 + 188), 25u); /* frame rate in the file information */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 68 + 196), 320u);
+
+    auto Op = [&](uint16_t in_usFunc, uint32_t in_dwArg, size_t in_iBodyLen) {
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFunc, 81, in_iBodyLen);
+        VXQ_F_TESTCLI_PutU32(tMsg, H + 0, dwLoginId);
+        VXQ_F_TESTCLI_PutU32(tMsg, H + 4, dwReadId);
+        if (in_iBodyLen >= 12)
+            VXQ_F_TESTCLI_PutU32(tMsg, H + 8, in_dwArg);
+        return Ask(&tDown, tMsg, tAnswer) && ResultOf(tAnswer) == 0;
+    };
+    /* Reads one request of up to in_iWanted frames: (frame type, data position) per piece. */
+    auto Read = [&](int in_iWanted, std::vector<std::pair<int, uint32_t>> &out_tPieces) {
+        out_tPieces.clear();
+        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0313, 82, 44);
+        VXQ_F_TESTCLI_PutU32(tGet, H + 4, dwReadId);
+        tGet[H + 13] = (uint8_t)in_iWanted;
+        if (!VXQ_F_TESTCLI_SendMsg(&tDown, tGet))
+            return -1;
+        int iDataEnd = 0;
+        do {
+            if (!VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer, 5000))
+                return -1;
+            out_tPieces.push_back({tAnswer[H + 15] & 0x0F, VXQ_F_TESTCLI_GetU32(tAnswer, H + 20)});
+            iDataEnd = (tAnswer[H + 15] >> 4) & 0x03;
+        } while (iDataEnd == 0);
+        return iDataEnd;
+    };
+    ASSERT_TRUE(Op(0x0316, 1, 20)); /* I-frames only */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12), 25u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 16), 25u); /* an I-frame every 25 frames */
+    std::vector<std::pair<int, uint32_t>> tPieces;
+    ASSERT_EQ(Read(10, tPieces), 1); /* the end of the file after the clip's four I-frames */
+    ASSERT_EQ(tPieces.size(), 4u);
+    for (size_t i = 0; i < tPieces.size(); i++) {
+        EXPECT_EQ(tPieces[i].first, 1) << "piece " << i;
+        EXPECT_EQ(tPieces[i].second, i == 0 ? 0u : tClip.pAu[i * 25].dwOffset) << "piece " << i;
+    }
+    /* Seek to second 2 and all frames again: frame 50 (an I-frame), then 51. */
+    ASSERT_TRUE(Op(0x0314, 2, 12));
+    ASSERT_TRUE(Op(0x0317, 0, 8));
+    ASSERT_EQ(Read(2, tPieces), 2);
+    ASSERT_EQ(tPieces.size(), 2u);
+    EXPECT_EQ(tPieces[0], std::make_pair(1, tClip.pAu[50].dwOffset));
+    EXPECT_EQ(tPieces[1], std::make_pair(2, tClip.pAu[51].dwOffset));
+    ASSERT_TRUE(Op(0x0315, 0, 16));
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), 25u);
+    VXQ_F_TESTCLI_Close(&tDown);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_SIMH264_FreeClip(&tClip);
+    EXPECT_EQ(Stop(), 0) << Output();
+}

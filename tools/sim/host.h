@@ -167,11 +167,18 @@ void VXQ_F_SIMHOST_StampText(int32_t in_iTime, char *out_sText, int in_iSize);
 
 /* ---- host_live.cpp: live view, PTZ, forced I-frames, quality ---- */
 
+/* Loads the clip of every configured channel and stream and sets the quality
+ * levels from the configuration. 0 with a reason when a clip is unusable. */
 int VXQ_F_SIMHOST_LiveInit(_VXQ_S_SIMHOST_DATA *inout_pHost, char *out_sReason, int in_iReasonSize);
+/* Open-stream event: answers with the stream description (or a channel or
+ * stream error) and starts the sub-channel's feeder thread. Worker thread. */
 void VXQ_F_SIMHOST_LiveOpen(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                             const uint8_t *in_pBody, int in_iBodyLen);
+/* Close-stream event: stops the sub-channel's feeder. Worker thread. */
 void VXQ_F_SIMHOST_LiveClose(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                              const uint8_t *in_pBody, int in_iBodyLen);
+/* PTZ and forced I-frame (logged; PTZ answered), quality capability and level
+ * (answered from the configuration and the levels kept in memory). */
 void VXQ_F_SIMHOST_LiveControl(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                                const uint8_t *in_pBody, int in_iBodyLen);
 /* Stops every feeder thread (shutdown). */
@@ -183,13 +190,19 @@ int VXQ_F_SIMHOST_LiveDescribe(_VXQ_S_SIMHOST_DATA *in_pHost, char *out_sText, i
 
 /* ---- host_record.cpp: record search and download ---- */
 
+/* Reads the record index of the record folder, or seeds it from the clip of
+ * the seed channel when it lists nothing. 0 with a reason when seeding fails. */
 int VXQ_F_SIMHOST_RecordInit(_VXQ_S_SIMHOST_DATA *inout_pHost, char *out_sReason, int in_iReasonSize);
+/* Record search, open (by file flag or time), read, seek, video parameters,
+ * I-frames only, recover and close. Worker thread. */
 void VXQ_F_SIMHOST_RecordEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                                const uint8_t *in_pBody, int in_iBodyLen);
+/* Closes every recording open for download. */
 void VXQ_F_SIMHOST_RecordUninit(_VXQ_S_SIMHOST_DATA *inout_pHost);
 
 /* ---- host_talk.cpp: voice talk, arming, periodic alarms ---- */
 
+/* Talk start, stop and client audio; arming and disarming. Worker thread. */
 void VXQ_F_SIMHOST_TalkEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                              const uint8_t *in_pBody, int in_iBodyLen);
 /* Starts the alarm thread when the configuration asks for periodic alarms. */
@@ -200,11 +213,15 @@ void VXQ_F_SIMHOST_TalkUninit(_VXQ_S_SIMHOST_DATA *inout_pHost);
 
 /* ---- host_config.cpp: configuration blocks, network address, users ---- */
 
+/* Configuration blocks, network information and address, users and
+ * passwords (written back to the INI file under hCfgLock). Worker thread. */
 void VXQ_F_SIMHOST_ConfigEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                                const uint8_t *in_pBody, int in_iBodyLen);
 
 /* ---- host_maint.cpp: serial port, custom messages, maintenance, upgrade ---- */
 
+/* Serial port (loopback), custom messages (echoed), ability, version, upgrade,
+ * reboot (logged) and stop (sets bStopRequested). Worker thread. */
 void VXQ_F_SIMHOST_MaintEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent,
                               const uint8_t *in_pBody, int in_iBodyLen);
 /* Closes the upgrade file. */
