@@ -1,5 +1,6 @@
 /*
- * test_client.h - a small UMSP client for tests (it grows into the reference client).
+ * test_client.h - the UMSP client of the tests, a thin layer over the reference
+ * client library (tools/client: cliwire, clibody, clilink).
  *
  * Owns one TCP connection to a service on 127.0.0.1 and a reassembly buffer for
  * the answers that come back on it. Builds messages (20-byte head, little-endian,
@@ -13,6 +14,8 @@
  */
 #ifndef VXQ_TEST_CLIENT_H
 #define VXQ_TEST_CLIENT_H
+
+#include "clilink.h"
 
 #include <stdint.h>
 
@@ -34,25 +37,11 @@
 #define VXQ_TESTCLI_TOKEN_BODY_LEN 89
 #define VXQ_TESTCLI_LOGIN_BODY_LEN 528
 
-/* The head fields of one message, decoded from its first 20 bytes. */
-typedef struct _VXQ_S_TESTCLI_HEAD {
-    uint32_t dwPacketFlag;
-    uint32_t dwPacketSize;
-    uint16_t usMsgFuncId;
-    uint8_t ucTypeByte;   /* byte 10 whole: bits 0-1 the packet type, 2-7 kept from the request */
-    uint8_t ucPacketType; /* bits 0-1 of byte 10: 0 request or notice, 1 answer */
-    uint8_t ucResult;
-    uint32_t dwTransNo;
-    uint8_t ucReserved[4];
-} _VXQ_S_TESTCLI_HEAD;
-
-/* One client connection. Zero-initialise (or VXQ_F_TESTCLI_Init) before use. */
-typedef struct _VXQ_S_TESTCLI_DATA {
-    int iSock;                  /* -1 when not connected */
-    uint32_t dwNextTransNo;     /* transaction number the next helper request carries */
-    std::vector<uint8_t> tRecv; /* bytes received and not yet returned as a message */
-    int bPeerClosed;            /* the service closed the connection */
-} _VXQ_S_TESTCLI_DATA;
+/* The head of one message and the client connection are the reference
+ * client's own records (tools/client): the test client is a thin layer that
+ * keeps the vector-based helpers the tests are written against. */
+typedef _VXQ_S_CLI_HEAD _VXQ_S_TESTCLI_HEAD;
+typedef _VXQ_S_CLI_LINK _VXQ_S_TESTCLI_DATA;
 
 /* Little-endian field access into a message buffer (the caller keeps offsets in range). */
 void VXQ_F_TESTCLI_PutU16(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, uint16_t in_usValue);

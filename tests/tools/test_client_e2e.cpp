@@ -1,0 +1,418 @@
+/*
+ * test_client_e2e.cpp - end to end: dps-sim started on a free port and
+ * dps-client run against it, both as separate processes, the way an engineer
+ * uses them. Each test checks what the user sees (exit status, output lines)
+ * and what lands on disk on either side.
+ */
+#include <gtest/gtest.h>
+
+#include "h264src.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+#include "support/test_client.h"
+#include "support/wait_until.h"
+
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string s_sClient = VXQ_CLIENT_EXE;
+const std::string s_sSim = VXQ_SIM_EXE;
+const std::string s_sClip = std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264";
+
+/* The lines of a text, without their line ends. */
+std::vector<std::string> Lines(const std::string &in_sText)
+{
+    std::vector<std::string> tLines;
+    size_t iPos = 0;
+    while (iPos < in_sText.size()) {
+        size_t iEnd = in_sText.find('\n', iPos);
+        if (iEnd == std::string::npos)
+            iEnd = in_sText.size();
+        tLines.push_back(in_sText.substr(iPos, iEnd - iPos));
+        iPos = iEnd + 1;
+    }
+    return tLines;
+}
+
+bool Has(const std::string &in_sText, const std::string &in_sPiece)
+{
+    return in_sText.find(in_sPiece) != std::string::npos;
+}
+
+/* A simulator of two channels (the clip with audio on channel 0), its data
+ * folders inside the test's folder, a device text unique to this test. */
+class ClientE2e : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_usPort = VXQ_F_TESTPROC_FreeTcpPort();
+        m_usLogPort = VXQ_F_TESTPROC_FreeTcpPort();
+        ASSERT_NE(m_usPort, 0);
+        m_sDevText = "e2e-" + std::to_string(getpid()) + "-" + std::to_string(m_usPort);
+    }
+
+    std::string Ini(const std::string &in_sExtra)
+    {
+        return "[service]\nport = " + std::to_string(m_usPort) + "\nlog_dir = log\nlog_port = " +
+               std::to_string(m_usLogPort) +
+               "\n[device]\ndev_id = DPSE2E\ndev_text1 = " + m_sDevText +
+               "\nvideo_channels = 2\naudio_channels = 1\ncap_value5 = 1\n"
+               "[user0]\nname = admin\npassword = admin\nglobal_rights = 0xFF\n"
+               "[user1]\nname = viewer\npassword = viewer\nglobal_rights = 0x00\nchannel_rights = 0x09,0x09\n"
+               "[channel0]\nstream0_source = " +
+               s_sClip +
+               "\nstream0_fps = 25\naudio = 1\n[channel1]\nstream0_fps = 10\n"
+               "[records]\ndir = data/records\nseed_from_clip = 2\n[talk]\ndir = data/talk\n"
+               "[config]\ndir = data/config\n[upgrade]\ndir = data/upgrade\n" +
+               in_sExtra;
+    }
+
+    /* Starts dps-sim and waits until it accepts connections. */
+    bool Start(const std::string &in_sExtra = "")
+    {
+        if (!WriteFile(m_tDir.File("sim.ini"), Ini(in_sExtra)) ||
+            !VXQ_F_TESTPROC_Start(m_tSim.Get(), s_sSim, {"--config", m_tDir.File("sim.ini")}, m_tDir.File("sim.txt")))
+            return false;
+        return WaitUntil(
+                   [&] {
+                       _VXQ_S_TESTCLI_DATA tCli;
+                       VXQ_F_TESTCLI_Init(&tCli);
+                       int bUp = VXQ_F_TESTCLI_Connect(&tCli, m_usPort, 100);
+                       VXQ_F_TESTCLI_Close(&tCli);
+                       return bUp != 0 || m_tSim.Get()->iPid == 0;
+                   },
+                   10000) &&
+               m_tSim.Get()->iPid != 0;
+    }
+
+    void TearDown() override
+    {
+        if (m_tSim.Get()->iPid != 0) {
+            VXQ_F_TESTPROC_Signal(m_tSim.Get(), SIGTERM);
+            VXQ_F_TESTPROC_Wait(m_tSim.Get(), 10000);
+        }
+    }
+
+    std::string SimOutput()
+    {
+        return VXQ_F_TESTPROC_Output(m_tSim.Get());
+    }
+
+    /* Runs dps-client as admin with the command's words; returns its exit status. */
+    int Client(const std::vector<std::string> &in_tCommand, std::string *out_psOutput, const std::string &in_sUser = "admin",
+               const std::string &in_sPassword = "admin", int in_iTimeoutMs = 30000)
+    {
+        std::vector<std::string> tArgs = {"--port", std::to_string(m_usPort), "--user", in_sUser, "--password",
+                                          in_sPassword};
+        tArgs.insert(tArgs.end(), in_tCommand.begin(), in_tCommand.end());
+        return VXQ_F_TESTPROC_Run(s_sClient, tArgs, m_tDir.File("client.txt"), out_psOutput, in_iTimeoutMs);
+    }
+
+    TempDir m_tDir;
+    TestChildProcess m_tSim;
+    unsigned short m_usPort = 0;
+    unsigned short m_usLogPort = 0;
+    std::string m_sDevText;
+};
+
+} // namespace
+
+TEST(ClientE2eUsage, BadUsageExitsWithStatus2AndOneLineSayingWhy)
+{
+    TempDir tDir;
+    unsigned short usClosed = VXQ_F_TESTPROC_FreeTcpPort();
+    const std::string P = std::to_string(usClosed);
+    struct {
+        std::vector<std::string> tArgs;
+        std::string sLine;
+    } tCases[] = {
+        {{}, "dps-client: no command given"},
+        {{"--port", "0", "info"}, "dps-client: bad --port value '0': a port number 1..65535"},
+        {{"--port", "7000x", "info"}, "dps-client: bad --port value '7000x'"},
+        {{"--user", "admin", "info"}, "dps-client: --user needs --password or --password-file"},
+        {{"--password", "x", "info"}, "dps-client: a password needs --user"},
+        {{"--password-file", tDir.File("none"), "--user", "a", "info"}, "dps-client: cannot read the password file"},
+        {{"--frob", "1", "info"}, "dps-client: unknown option '--frob'"},
+        {{"--user", "a", "--password", "b", "frobnicate"}, "dps-client: unknown command 'frobnicate'"},
+        {{"info"}, "dps-client: info: --user and --password (or --password-file) are required"},
+        {{"--user", "a", "--password", "b", "live", "--ch", "0"}, "dps-client: live: --out is required"},
+        {{"--user", "a", "--password", "b", "live", "--ch", "x", "--out", "f"}, "dps-client: live: bad --ch value 'x'"},
+        {{"--user", "a", "--password", "b", "records", "--ch", "0", "--from", "2026-02-30 00:00:00", "--to",
+          "2026-03-01 00:00:00"},
+         "dps-client: records: bad --from time '2026-02-30 00:00:00'"},
+        {{"--user", "a", "--password", "b", "quality", "--ch", "0"}, "dps-client: quality: quality needs one of get"},
+        {{"--user", "a", "--password", "b", "download", "--out", "f"}, "dps-client: download: download needs --file"},
+        {{"--user", "a", "--password", "b", "--port", P, "info"},
+         "dps-client: info: cannot connect to 127.0.0.1:" + P + ": connection refused"},
+        {{"search", "--timeout", "0"}, "dps-client: search: bad --timeout value '0'"},
+    };
+    for (const auto &c : tCases) {
+        std::string sOut;
+        int iStatus = VXQ_F_TESTPROC_Run(s_sClient, c.tArgs, tDir.File("out.txt"), &sOut);
+        SCOPED_TRACE(c.sLine);
+        EXPECT_EQ(iStatus, 2);
+        std::vector<std::string> tLines = Lines(sOut);
+        ASSERT_EQ(tLines.size(), 1u) << sOut;
+        EXPECT_EQ(tLines[0].compare(0, c.sLine.size(), c.sLine), 0) << tLines[0];
+    }
+    std::string sOut;
+    EXPECT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"--help"}, tDir.File("out.txt"), &sOut), 0);
+    EXPECT_TRUE(Has(sOut, "usage: dps-client search"));
+}
+
+TEST_F(ClientE2e, InfoShowsTheLoginAnswerAndRefusalsExitWithStatus1)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"info"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "device id: DPSE2E\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "device text 1: " + m_sDevText + "\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "video channels: 2\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "audio channels: 1\n")) << sOut;
+
+    ASSERT_TRUE(WriteFile(m_tDir.File("pw"), "admin\n"));
+    std::string sArgsOut;
+    std::vector<std::string> tArgs = {"--port", std::to_string(m_usPort), "--user", "admin", "--password-file",
+                                      m_tDir.File("pw"), "info"};
+    EXPECT_EQ(VXQ_F_TESTPROC_Run(s_sClient, tArgs, m_tDir.File("c.txt"), &sArgsOut), 0) << sArgsOut;
+
+    struct {
+        std::vector<std::string> tCommand;
+        std::string sUser;
+        std::string sPassword;
+        std::string sLine;
+    } tRefusals[] = {
+        {{"info"}, "admin", "wrong", "dps-client: info: login refused for user 'admin': result 4 (Password error)"},
+        {{"info"}, "nobody", "x", "dps-client: info: login refused for user 'nobody': result 3 (User name error)"},
+        {{"config", "get", "--id", "4"}, "viewer", "viewer",
+         "dps-client: config: config get refused: result 5 (Without permission)"},
+    };
+    for (const auto &c : tRefusals) {
+        SCOPED_TRACE(c.sLine);
+        EXPECT_EQ(Client(c.tCommand, &sOut, c.sUser, c.sPassword), 1);
+        std::vector<std::string> tLines = Lines(sOut);
+        ASSERT_EQ(tLines.size(), 1u) << sOut;
+        EXPECT_EQ(tLines[0], c.sLine);
+    }
+    /* A refused download leaves no file behind, not even a partial one. */
+    EXPECT_EQ(Client({"download", "--file", "no-such-recording", "--out", m_tDir.File("dl.h264")}, &sOut), 1) << sOut;
+    EXPECT_TRUE(Has(sOut, "refused: result")) << sOut;
+    bool bExists = true;
+    ReadFile(m_tDir.File("dl.h264"), &bExists);
+    EXPECT_FALSE(bExists);
+    ReadFile(m_tDir.File("dl.h264.part"), &bExists);
+    EXPECT_FALSE(bExists);
+}
+
+TEST_F(ClientE2e, SearchListsTheSimulatorWithItsTextsAndChannels)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"search", "--timeout", "2"}, m_tDir.File("c.txt"), &sOut), 0) << sOut;
+    bool bFound = false;
+    for (const std::string &sLine : Lines(sOut))
+        if (Has(sLine, "\"" + m_sDevText + "\"")) {
+            bFound = true;
+            EXPECT_TRUE(Has(sLine, "DPSE2E")) << sLine;
+            EXPECT_TRUE(Has(sLine, "video 2  audio 1")) << sLine;
+        }
+    EXPECT_TRUE(bFound) << sOut;
+    EXPECT_TRUE(Has(sOut, "device(s) found")) << sOut;
+}
+
+TEST_F(ClientE2e, LiveFileIsTheClipsAccessUnitsFromAnIFrameOn)
+{
+    _VXQ_S_SIMH264_CLIP tClip;
+    ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    const std::string sFile = m_tDir.File("live.h264");
+    ASSERT_EQ(Client({"live", "--ch", "0", "--seconds", "2", "--audio", "--out", sFile}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "frames ")) << sOut;
+    EXPECT_TRUE(Has(sOut, "frame rate ")) << sOut;
+    EXPECT_TRUE(Has(sOut, "kbit/s")) << sOut;
+    std::string sVideo = ReadFile(sFile);
+    ASSERT_FALSE(sVideo.empty());
+    /* The file starts with an I-frame access unit of the clip, and every access
+     * unit after it follows in clip order, looping at the clip's end. */
+    int64_t iFirst = -1;
+    for (uint32_t i = 0; i < tClip.dwAuNum && iFirst < 0; i++)
+        if (tClip.pAu[i].iFrameType == VXQ_SIM_FRAME_TYPE_I && sVideo.size() >= tClip.pAu[i].dwLen &&
+            memcmp(sVideo.data(), tClip.pData + tClip.pAu[i].dwOffset, tClip.pAu[i].dwLen) == 0)
+            iFirst = i;
+    ASSERT_GE(iFirst, 0) << "the file does not start with an I-frame of the clip";
+    size_t iPos = 0;
+    uint32_t dwFrames = 0;
+    while (iPos < sVideo.size()) {
+        const _VXQ_S_SIMH264_AU &tAu = tClip.pAu[(iFirst + dwFrames) % tClip.dwAuNum];
+        ASSERT_LE(iPos + tAu.dwLen, sVideo.size()) << "frame " << dwFrames;
+        ASSERT_EQ(memcmp(sVideo.data() + iPos, tClip.pData + tAu.dwOffset, tAu.dwLen), 0) << "frame " << dwFrames;
+        iPos += tAu.dwLen;
+        dwFrames++;
+    }
+    EXPECT_TRUE(Has(sOut, "frames " + std::to_string(dwFrames) + ",")) << sOut;
+    EXPECT_GE(dwFrames, 20u);
+    EXPECT_FALSE(ReadFile(sFile + ".g711").empty()); /* the audio asked for */
+    bool bPart = true;
+    ReadFile(sFile + ".part", &bPart);
+    EXPECT_FALSE(bPart);
+    VXQ_F_SIMH264_FreeClip(&tClip);
+
+    /* A decoder reads the file when one is installed. */
+    if (system("command -v ffprobe >/dev/null 2>&1") != 0) {
+        std::cout << "ffprobe is not installed: the decode check of the live file is not run\n";
+        return;
+    }
+    std::string sProbe;
+    EXPECT_EQ(VXQ_F_TESTPROC_Run("/bin/sh",
+                                 {"-c", "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                        "stream=codec_name,nb_read_frames -of csv=p=0 '" +
+                                            sFile + "'"},
+                                 m_tDir.File("probe.txt"), &sProbe),
+              0)
+        << sProbe;
+    EXPECT_TRUE(Has(sProbe, "h264," + std::to_string(dwFrames))) << sProbe;
+}
+
+TEST_F(ClientE2e, TalkAudioReachesTheSimulatorsTalkFileUnchanged)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sAudio;
+    for (int i = 0; i < 1000; i++)
+        sAudio.push_back((char)((i * 31 + 7) & 0xFF));
+    ASSERT_TRUE(WriteFile(m_tDir.File("talk.g711"), sAudio));
+    std::string sOut;
+    ASSERT_EQ(Client({"talk", "--ch", "0", "--in", m_tDir.File("talk.g711")}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "sent 1000 bytes of audio")) << sOut;
+    std::string sFile;
+    ASSERT_TRUE(WaitUntil([&] {
+        std::string sList = ListDir(m_tDir.File("data/talk"));
+        if (sList.rfind("talk_ch00_", 0) != 0)
+            return false;
+        sFile = sList.substr(0, sList.find_first_of("\n "));
+        return ReadFile(m_tDir.File("data/talk/" + sFile)).size() >= sAudio.size();
+    })) << SimOutput();
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
+    /* Channel 1 carries no audio: the simulator refuses the talk. */
+    EXPECT_EQ(Client({"talk", "--ch", "1", "--in", m_tDir.File("talk.g711")}, &sOut), 1) << sOut;
+    EXPECT_TRUE(Has(sOut, "dps-client: talk: talk start on channel 1 refused")) << sOut;
+    EXPECT_EQ(Lines(sOut).size(), 1u) << sOut;
+}
+
+TEST_F(ClientE2e, AlarmsArePrintedAsTheyComeWhileArmed)
+{
+    ASSERT_TRUE(Start("[alarm]\ninterval = 1\nchannel = 1\nevent = 3\nmessage = e2e motion\n")) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"alarms", "--seconds", "3", "--arm"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "armed\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "alarm: channel 1, event 3")) << sOut;
+    EXPECT_TRUE(Has(sOut, ": e2e motion\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "disarmed\n")) << sOut;
+    EXPECT_TRUE(WaitUntil([&] { return Has(SimOutput(), "alarm reporting armed by a client"); })) << SimOutput();
+}
+
+TEST_F(ClientE2e, ConfigurationSetThenGetReturnsTheSameBlock)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sBlock = "\x01\x02\x03\x04\xF0\xF1\x00\x7F";
+    sBlock.append(8, '\x55');
+    ASSERT_TRUE(WriteFile(m_tDir.File("block.bin"), sBlock));
+    std::string sOut;
+    ASSERT_EQ(Client({"config", "set", "--id", "4", "--in", m_tDir.File("block.bin")}, &sOut), 0) << sOut;
+    ASSERT_EQ(Client({"config", "get", "--id", "4", "--out", m_tDir.File("got.bin")}, &sOut), 0) << sOut;
+    EXPECT_TRUE(ReadFile(m_tDir.File("got.bin")) == sBlock);
+    ASSERT_EQ(Client({"net", "info"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "network card(s)")) << sOut;
+}
+
+TEST_F(ClientE2e, AddedUserLogsInWithItsPasswordAndRights)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"users", "add", "--name", "guest", "--new-password", "g-pw", "--rights", "0x41"}, &sOut), 0)
+        << sOut;
+    ASSERT_EQ(Client({"info"}, &sOut, "guest", "g-pw"), 0) << sOut;
+    ASSERT_EQ(Client({"users", "get", "--name", "guest"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "user 'guest': rights 0x00000041")) << sOut;
+    /* Its rights allow reading configuration but not writing it. */
+    ASSERT_TRUE(WriteFile(m_tDir.File("block.bin"), std::string(8, '\x01')));
+    EXPECT_EQ(Client({"config", "set", "--id", "4", "--in", m_tDir.File("block.bin")}, &sOut, "guest", "g-pw"), 1)
+        << sOut;
+    EXPECT_TRUE(Has(sOut, "result 5 (Without permission)")) << sOut;
+}
+
+TEST_F(ClientE2e, SerialWriteComesBackThroughTheSimulatorsLoopback)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"serial", "write", "--data", "hello serial", "--seconds", "5"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "12 bytes written\n")) << sOut;
+    EXPECT_TRUE(Has(sOut, "12 bytes received\nhello serial\n")) << sOut;
+}
+
+TEST_F(ClientE2e, UpgradeImageIsOnTheSimulatorsDiskByteForByte)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sImage;
+    for (int i = 0; i < 100000; i++)
+        sImage.push_back((char)((i * 7919 + i / 256) & 0xFF));
+    ASSERT_TRUE(WriteFile(m_tDir.File("image.bin"), sImage));
+    std::string sOut;
+    ASSERT_EQ(Client({"upgrade", "--in", m_tDir.File("image.bin"), "--piece", "30000"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "upgrade: 100000 bytes sent, device progress 100")) << sOut;
+    EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
+    ASSERT_EQ(Client({"version"}, &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "version: ")) << sOut;
+    EXPECT_EQ(Client({"ability"}, &sOut), 0) << sOut;
+}
+
+TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"search", "--timeout", "2"}, m_tDir.File("s.txt"), &sOut), 0) << sOut;
+    std::string sServerId;
+    for (const std::string &sLine : Lines(sOut))
+        if (Has(sLine, "\"" + m_sDevText + "\"")) {
+            size_t iAt = sLine.find("server id ");
+            ASSERT_NE(iAt, std::string::npos);
+            sServerId = sLine.substr(iAt + 10, 10);
+        }
+    ASSERT_FALSE(sServerId.empty()) << sOut;
+
+    TestChildProcess tTrace, tLog;
+    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "8"},
+                                     m_tDir.File("trace.txt")));
+    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tLog.Get(), s_sClient,
+                                     {"log", "--port", std::to_string(m_usLogPort), "--seconds", "8"},
+                                     m_tDir.File("log.txt")));
+    ASSERT_TRUE(WaitUntil([&] { return Has(VXQ_F_TESTPROC_Output(tTrace.Get()), "registered as trace client"); }))
+        << VXQ_F_TESTPROC_Output(tTrace.Get());
+    /* A login makes the device log; the log port accepts its client on its
+     * own thread, so log in again until both have printed the line. */
+    const std::string sLine = "Receiving network data: client login request.";
+    for (int i = 0; i < 5; i++) {
+        ASSERT_EQ(Client({"info"}, &sOut), 0) << sOut;
+        if (WaitUntil([&] { return Has(VXQ_F_TESTPROC_Output(tTrace.Get()), sLine) &&
+                                   Has(VXQ_F_TESTPROC_Output(tLog.Get()), sLine); },
+                      1000))
+            break;
+    }
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tTrace.Get(), 10000));
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tLog.Get(), 10000));
+    std::string sTrace = VXQ_F_TESTPROC_Output(tTrace.Get());
+    std::string sLog = VXQ_F_TESTPROC_Output(tLog.Get());
+    EXPECT_EQ(tTrace.Get()->iExitStatus, 0) << sTrace;
+    EXPECT_EQ(tLog.Get()->iExitStatus, 0) << sLog;
+    EXPECT_TRUE(Has(sTrace, "Receiving network data: client login request.")) << sTrace;
+    EXPECT_TRUE(Has(sLog, "Receiving network data: client login request.")) << sLog;
+}

@@ -1,0 +1,193 @@
+/*
+ * test_client_wire.cpp - the reference client's wire vocabulary against
+ * hand-computed bytes: head, login digest, result texts, times and the media
+ * head of frame messages.
+ */
+#include <gtest/gtest.h>
+
+#include "cliwire.h"
+
+#include <string>
+#include <vector>
+
+typedef std::vector<uint8_t> Bytes;
+
+TEST(ClientWire, HeadIsTwentyLittleEndianBytesFollowedByTheBody)
+{
+    const uint8_t ucBody[2] = {0xAA, 0xBB};
+    Bytes tMsg = VXQ_F_CLI_BuildMsg(0x0B25, 0x04, 0x01020304u, ucBody, sizeof(ucBody));
+    const Bytes tExpected = {0xEE, 0xEE, 0xFF, 0xFF, 22, 0, 0, 0, 0x25, 0x0B, 0x04, 0x00,
+                             0x04, 0x03, 0x02, 0x01, 0, 0, 0, 0, 0xAA, 0xBB};
+    EXPECT_EQ(tMsg, tExpected);
+
+    _VXQ_S_CLI_HEAD tHead;
+    ASSERT_EQ(VXQ_F_CLI_ParseHead(tMsg.data(), tMsg.size(), &tHead), 1);
+    EXPECT_EQ(tHead.dwPacketFlag, 0xFFFFEEEEu);
+    EXPECT_EQ(tHead.dwPacketSize, 22u);
+    EXPECT_EQ(tHead.usMsgFuncId, 0x0B25);
+    EXPECT_EQ(tHead.ucTypeByte, 0x04);
+    EXPECT_EQ(tHead.ucPacketType, 0);
+    EXPECT_EQ(tHead.dwTransNo, 0x01020304u);
+
+    Bytes tAnswer = tMsg;
+    tAnswer[10] = 0x05; /* kept bits 2-7, answer bit set */
+    tAnswer[11] = 42;
+    ASSERT_EQ(VXQ_F_CLI_ParseHead(tAnswer.data(), tAnswer.size(), &tHead), 1);
+    EXPECT_EQ(tHead.ucPacketType, 1);
+    EXPECT_EQ(tHead.ucTypeByte, 0x05);
+    EXPECT_EQ(tHead.ucResult, 42);
+
+    EXPECT_EQ(VXQ_F_CLI_ParseHead(tMsg.data(), 19, &tHead), 0);
+    EXPECT_EQ(VXQ_F_CLI_ParseHead(nullptr, 20, &tHead), 0);
+    /* A null body gives zero bytes. */
+    EXPECT_EQ(VXQ_F_CLI_BuildMsg(1, 0, 0, nullptr, 3), Bytes({0xEE, 0xEE, 0xFF, 0xFF, 23, 0, 0, 0, 1, 0, 0, 0, 0, 0,
+                                                              0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(ClientWire, LittleEndianFieldsAndTextFieldsAreAlwaysTerminated)
+{
+    uint8_t ucBuf[8] = {0};
+    VXQ_F_CLI_PutU32(ucBuf, 0xA1B2C3D4u);
+    VXQ_F_CLI_PutU16(ucBuf + 4, 0xE5F6);
+    EXPECT_EQ(Bytes(ucBuf, ucBuf + 6), Bytes({0xD4, 0xC3, 0xB2, 0xA1, 0xF6, 0xE5}));
+    EXPECT_EQ(VXQ_F_CLI_GetU32(ucBuf), 0xA1B2C3D4u);
+    EXPECT_EQ(VXQ_F_CLI_GetU16(ucBuf + 4), 0xE5F6);
+
+    uint8_t ucText[4];
+    memset(ucText, 0x55, sizeof(ucText));
+    VXQ_F_CLI_PutText(ucText, 4, "abcdef");
+    EXPECT_EQ(Bytes(ucText, ucText + 4), Bytes({'a', 'b', 'c', 0}));
+    VXQ_F_CLI_PutText(ucText, 4, "x");
+    EXPECT_EQ(Bytes(ucText, ucText + 4), Bytes({'x', 0, 0, 0}));
+    const uint8_t ucFull[3] = {'x', 'y', 'z'};
+    EXPECT_EQ(VXQ_F_CLI_GetText(ucFull, 3), "xyz"); /* no zero: stops at the field size */
+    EXPECT_EQ(VXQ_F_CLI_GetText(ucFull, 2), "xy");
+}
+
+TEST(ClientWire, LoginDigestIsLowercaseMd5OfTokenColonPassword)
+{
+    struct {
+        const char *sToken;
+        const char *sPassword;
+        const char *sDigest;
+    } tCases[] = {
+        {"MTIzNDU2Nzg5", "admin", "5b2e3c330d9e08aa9c20ee9b6bc32f6b"},
+        {"abc", "", "493e283d571a73056196f1a68efd0f66"},
+    };
+    for (const auto &c : tCases)
+        EXPECT_EQ(VXQ_F_CLI_LoginDigest(c.sToken, c.sPassword), c.sDigest) << c.sToken;
+}
+
+TEST(ClientWire, ResultTextsNameEachCodeAsTheDeviceDoes)
+{
+    struct {
+        uint8_t ucCode;
+        const char *sText;
+    } tCases[] = {
+        {0, "Success"},           {2, "Param error"},       {3, "User name error"},
+        {4, "Password error"},    {5, "Without permission"}, {6, "Not login"},
+        {8, "Query file fail"},   {13, "Resource no exist"}, {40, "Not support operate"},
+        {42, "Message function error"}, {57, "Start talk fail"}, {99, "Other"},
+        {149, "Unknown result: 149"}, {150, "Custom error: 150"}, {179, "Custom error: 179"},
+        {180, "Unknown result: 180"}, {200, "Success and restart"},
+    };
+    for (const auto &c : tCases)
+        EXPECT_EQ(VXQ_F_CLI_ResultText(c.ucCode), c.sText) << (int)c.ucCode;
+}
+
+TEST(ClientWire, TimeIsTwelveBytesAndTextsAreCheckedAsCalendarTimes)
+{
+    _VXQ_S_CLI_TIME tTime = {2026, 12, 6, 9, 45, 30};
+    uint8_t ucWire[12];
+    memset(ucWire, 0x77, sizeof(ucWire));
+    VXQ_F_CLI_PutTime(ucWire, &tTime);
+    EXPECT_EQ(Bytes(ucWire, ucWire + 12), Bytes({0xEA, 0x07, 0x0C, 0x00, 6, 9, 45, 30, 0, 0, 0, 0}));
+    _VXQ_S_CLI_TIME tBack;
+    VXQ_F_CLI_GetTime(ucWire, &tBack);
+    EXPECT_EQ(VXQ_F_CLI_TimeText(&tBack), "2026-12-06 09:45:30");
+
+    struct {
+        const char *sText;
+        int bValid;
+    } tCases[] = {
+        {"2026-12-06 09:45:30", 1}, {"2026-12-06T09:45:30", 1}, {"2024-02-29 00:00:00", 1},
+        {"2026-02-29 00:00:00", 0}, {"1900-02-28 00:00:00", 0}, {"2026-13-01 00:00:00", 0},
+        {"2026-04-31 00:00:00", 0}, {"2026-12-06 24:00:00", 0}, {"2026-12-06 09:60:00", 0},
+        {"2026-12-06 09:45", 0},    {"2026-12-06 09:45:3x", 0}, {"", 0},
+    };
+    for (const auto &c : tCases) {
+        _VXQ_S_CLI_TIME t;
+        EXPECT_EQ(VXQ_F_CLI_ParseTimeText(c.sText, &t), c.bValid) << c.sText;
+    }
+    EXPECT_EQ(VXQ_F_CLI_ParseTimeText(nullptr, &tBack), 0);
+}
+
+TEST(ClientWire, VideoMediaHeadPacksCodecTypeSizeRateAndBitRateIntoItsBits)
+{
+    /* codec 1, I-frame; 1280 x 720; 25 fps; 4097 kbit/s (bit 0 set); time 0x12345678. */
+    const Bytes tMsg = {0xEE, 0xEE, 0xFF, 0xFF, 37, 0, 0, 0, 0x01, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                        0x11, 0x00, 0x05, 0x2D, 0x99, 0x00, 0x08, 0x00, 0x78, 0x56, 0x34, 0x12,
+                        0, 0, 0, 1, 0x65};
+    _VXQ_S_CLI_MEDIA_HEAD tMedia;
+    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tMedia), 1);
+    EXPECT_EQ(tMedia.bVideo, 1);
+    EXPECT_EQ(tMedia.ucCodecId, 1);
+    EXPECT_EQ(tMedia.ucFrameType, 1);
+    EXPECT_EQ(tMedia.usWidth, 1280);
+    EXPECT_EQ(tMedia.usHeight, 720);
+    EXPECT_EQ(tMedia.ucFrameRate, 25);
+    EXPECT_EQ(tMedia.usBitRate, 4097);
+    EXPECT_EQ(tMedia.dwTimeStampMs, 0x12345678u);
+    ASSERT_EQ(tMedia.dwDataLen, 5u);
+    EXPECT_EQ(Bytes(tMedia.pData, tMedia.pData + 5), Bytes({0, 0, 0, 1, 0x65}));
+    /* Built back from the decoded head, the message is the same bytes. */
+    EXPECT_EQ(VXQ_F_CLI_BuildFrame(&tMedia), tMsg);
+
+    /* The widest values fill their bits exactly. */
+    _VXQ_S_CLI_MEDIA_HEAD tMax = tMedia;
+    tMax.ucCodecId = 15;
+    tMax.ucFrameType = 15;
+    tMax.usWidth = 4095;
+    tMax.usHeight = 4095;
+    tMax.ucFrameRate = 127;
+    tMax.usBitRate = 32767;
+    tMax.dwDataLen = 0;
+    Bytes tBuilt = VXQ_F_CLI_BuildFrame(&tMax);
+    EXPECT_EQ(Bytes(tBuilt.begin() + 20, tBuilt.begin() + 28), Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0x00}));
+}
+
+TEST(ClientWire, AudioMediaHeadCarriesSampleRateBitRateAndChannels)
+{
+    /* codec 2, 44100 Hz (0xAC44), marker 1, 64000 bit/s, 2 channels. */
+    const Bytes tMsg = {0xEE, 0xEE, 0xFF, 0xFF, 34, 0, 0, 0, 0x02, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                        0x42, 0xC4, 0x0A, 0x01, 0x00, 0xFA, 0x02, 0x00, 40, 0, 0, 0, 0x7F, 0xFF};
+    _VXQ_S_CLI_MEDIA_HEAD tMedia;
+    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tMedia), 1);
+    EXPECT_EQ(tMedia.bVideo, 0);
+    EXPECT_EQ(tMedia.ucCodecId, 2);
+    EXPECT_EQ(tMedia.dwSampleRate, 44100u);
+    EXPECT_EQ(tMedia.usBitRate, 64000);
+    EXPECT_EQ(tMedia.ucChannels, 2);
+    EXPECT_EQ(tMedia.dwTimeStampMs, 40u);
+    EXPECT_EQ(tMedia.dwDataLen, 2u);
+    EXPECT_EQ(VXQ_F_CLI_BuildFrame(&tMedia), tMsg);
+}
+
+TEST(ClientWire, FrameParserRefusesWhatIsNotAWholeFrameMessage)
+{
+    _VXQ_S_CLI_MEDIA_HEAD tMedia;
+    tMedia = _VXQ_S_CLI_MEDIA_HEAD();
+    tMedia.bVideo = 1;
+    Bytes tGood = VXQ_F_CLI_BuildFrame(&tMedia); /* 32 bytes: no data is still a frame */
+    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tGood.data(), tGood.size(), &tMedia), 1);
+    EXPECT_EQ(tMedia.dwDataLen, 0u);
+
+    Bytes tShort(tGood.begin(), tGood.begin() + 31);
+    VXQ_F_CLI_PutU32(&tShort[4], 31);
+    Bytes tSizeOff = tGood;
+    VXQ_F_CLI_PutU32(&tSizeOff[4], 40);
+    Bytes tOtherId = tGood;
+    tOtherId[8] = 0x03;
+    for (const Bytes *p : {&tShort, &tSizeOff, &tOtherId})
+        EXPECT_EQ(VXQ_F_CLI_ParseFrame(p->data(), p->size(), &tMedia), 0);
+}
