@@ -1,8 +1,4 @@
 /* Temporary directories and whole-file helpers for tests; see temp_dir.h. */
-/* 64-bit directory offsets and inode numbers also on 32-bit builds: under a
- * user-mode emulator on a 64-bit kernel, readdir and nftw of a 32-bit program
- * otherwise fail with EOVERFLOW. Must come before the first system header. */
-#define _FILE_OFFSET_BITS 64
 #include "support/temp_dir.h"
 
 #include <dirent.h>
