@@ -195,6 +195,8 @@ TEST_F(ClientE2e, InfoShowsTheLoginAnswerAndRefusalsExitWithStatus1)
         {{"info"}, "nobody", "x", "dps-client: info: login refused for user 'nobody': result 3 (User name error)"},
         {{"config", "get", "--id", "4"}, "viewer", "viewer",
          "dps-client: config: config get refused: result 5 (Without permission)"},
+        {{"download", "--file", "x", "--out", m_tDir.File("dl.h264")}, "viewer", "viewer",
+         "dps-client: download: open of the record file refused: result 5 (Without permission)"},
     };
     for (const auto &c : tRefusals) {
         SCOPED_TRACE(c.sLine);
@@ -281,6 +283,73 @@ TEST_F(ClientE2e, LiveFileIsTheClipsAccessUnitsFromAnIFrameOn)
               0)
         << sProbe;
     EXPECT_TRUE(Has(sProbe, "h264," + std::to_string(dwFrames))) << sProbe;
+}
+
+TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"records", "--ch", "0", "--from", "2000-01-01 00:00:00", "--to", "2037-12-31 23:59:59"}, &sOut),
+              0)
+        << sOut;
+    /* "FLAG  YYYY-MM-DD hh:mm:ss .. YYYY-MM-DD hh:mm:ss  N bytes ..." per recording. */
+    std::vector<std::string> tLines = Lines(sOut);
+    ASSERT_EQ(tLines.size(), 3u) << sOut;
+    EXPECT_EQ(tLines[0], "2 record(s)");
+    struct {
+        std::string sFlag, sFrom, sTo, sData;
+    } tRec[2];
+    for (int i = 0; i < 2; i++) {
+        const std::string &sLine = tLines[1 + i];
+        size_t iGap = sLine.find("  ");
+        ASSERT_NE(iGap, std::string::npos) << sLine;
+        tRec[i].sFlag = sLine.substr(0, iGap);
+        tRec[i].sFrom = sLine.substr(iGap + 2, 19);
+        tRec[i].sTo = sLine.substr(iGap + 2 + 19 + 4, 19);
+        tRec[i].sData = ReadFile(m_tDir.File("data/records/" + tRec[i].sFlag));
+        ASSERT_FALSE(tRec[i].sData.empty()) << sLine;
+        EXPECT_TRUE(Has(sLine, "  " + std::to_string(tRec[i].sData.size()) + " bytes")) << sLine;
+    }
+    /* Recordings start on a whole minute. A start one second in opens at the
+     * I-frame at or before that second: a proper tail of the recording. */
+    const std::string sOneIn = tRec[1].sFrom.substr(0, 17) + "01";
+    struct {
+        std::vector<std::string> tArgs;
+        int iRec;
+        bool bWhole; /* the whole recording, or a tail of it from an I-frame */
+    } tCases[] = {
+        {{"--file", tRec[0].sFlag}, 0, true},
+        {{"--file", tRec[1].sFlag}, 1, true},
+        {{"--ch", "0", "--from", tRec[1].sFrom, "--to", tRec[1].sTo}, 1, true},
+        {{"--ch", "0", "--from", sOneIn, "--to", tRec[1].sTo}, 1, false},
+    };
+    for (const auto &c : tCases) {
+        const std::string sFile = m_tDir.File("dl.h264");
+        std::vector<std::string> tArgs = {"download"};
+        tArgs.insert(tArgs.end(), c.tArgs.begin(), c.tArgs.end());
+        tArgs.insert(tArgs.end(), {"--out", sFile});
+        SCOPED_TRACE(tArgs[2]);
+        ASSERT_EQ(Client(tArgs, &sOut), 0) << sOut;
+        std::string sGot = ReadFile(sFile);
+        const std::string &sWant = tRec[c.iRec].sData;
+        EXPECT_EQ(sOut, "downloaded " + std::to_string(sGot.size()) + " bytes of " + tRec[c.iRec].sFlag + " to " +
+                            sFile + "\n");
+        if (c.bWhole) {
+            EXPECT_TRUE(sGot == sWant) << sGot.size() << " of " << sWant.size() << " bytes";
+        } else {
+            ASSERT_FALSE(sGot.empty());
+            EXPECT_LT(sGot.size(), sWant.size());
+            EXPECT_TRUE(sWant.compare(sWant.size() - sGot.size(), sGot.size(), sGot) == 0);
+        }
+        bool bPart = true;
+        ReadFile(sFile + ".part", &bPart);
+        EXPECT_FALSE(bPart);
+        unlink(sFile.c_str());
+    }
+    ASSERT_EQ(Client({"records", "--ch", "1", "--from", "2000-01-01 00:00:00", "--to", "2037-12-31 23:59:59"}, &sOut),
+              0)
+        << sOut;
+    EXPECT_EQ(sOut, "0 record(s)\n");
 }
 
 TEST_F(ClientE2e, TalkAudioReachesTheSimulatorsTalkFileUnchanged)
