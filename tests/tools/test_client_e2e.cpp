@@ -352,6 +352,49 @@ TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)
     EXPECT_EQ(sOut, "0 record(s)\n");
 }
 
+TEST_F(ClientE2e, BrokenDownloadSaysSoInOneLineExitsWith2AndLeavesNoFile)
+{
+    /* Every read request takes 300 ms: a recording comes in seconds, and the
+     * download is broken once its first bytes are on disk. */
+    ASSERT_TRUE(Start("[records]\nread_delay_ms = 300\n")) << SimOutput();
+    const std::string sFile = m_tDir.File("dl.h264");
+    struct {
+        bool bKillSim; /* else the user interrupts the client */
+        std::string sCause;
+    } tCases[] = {
+        {false, "interrupted"},
+        {true, "download connection: connection closed by the device"},
+    };
+    for (const auto &c : tCases) {
+        SCOPED_TRACE(c.sCause);
+        TestChildProcess tClient;
+        ASSERT_TRUE(VXQ_F_TESTPROC_Start(tClient.Get(), s_sClient,
+                                         {"--port", std::to_string(m_usPort), "--user", "admin", "--password", "admin",
+                                          "download", "--ch", "0", "--from", "2000-01-01 00:00:00", "--to",
+                                          "2037-12-31 23:59:59", "--out", sFile},
+                                         m_tDir.File("client.txt")));
+        ASSERT_TRUE(WaitUntil([&] { return !ReadFile(sFile + ".part").empty(); }, 10000))
+            << VXQ_F_TESTPROC_Output(tClient.Get());
+        if (c.bKillSim)
+            VXQ_F_TESTPROC_Kill(m_tSim.Get());
+        else
+            VXQ_F_TESTPROC_Signal(tClient.Get(), SIGINT);
+        ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tClient.Get(), 10000));
+        std::string sOut = VXQ_F_TESTPROC_Output(tClient.Get());
+        EXPECT_EQ(tClient.Get()->iExitStatus, 2) << sOut;
+        std::vector<std::string> tLines = Lines(sOut);
+        ASSERT_EQ(tLines.size(), 1u) << sOut;
+        const std::string sHead = "dps-client: download: download broke after ";
+        EXPECT_EQ(tLines[0].compare(0, sHead.size(), sHead), 0) << tLines[0];
+        EXPECT_TRUE(Has(tLines[0], " bytes: " + c.sCause)) << tLines[0];
+        bool bExists = true;
+        ReadFile(sFile, &bExists);
+        EXPECT_FALSE(bExists);
+        ReadFile(sFile + ".part", &bExists);
+        EXPECT_FALSE(bExists);
+    }
+}
+
 TEST_F(ClientE2e, TalkAudioReachesTheSimulatorsTalkFileUnchanged)
 {
     ASSERT_TRUE(Start()) << SimOutput();
