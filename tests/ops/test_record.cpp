@@ -189,7 +189,7 @@ class RecordTest : public ::testing::Test
     _VXQ_S_TESTHOST_DATA tHost;
     _VXQ_S_RECHOST_DATA tRec;
     _VXQ_S_TESTCLI_DATA tCmd;
-    _VXQ_S_TESTCLI_DATA tFlush = {-1, 0, {}, 0, 0, 0, {}};
+    _VXQ_S_TESTCLI_DATA tFlush = {-1, 0, {}, 0, 0, 0, {}, 0};
     uint32_t dwFlushId = 0;
     uint32_t dwLoginId = 0;
     std::vector<_VXQ_S_TESTCLI_DATA *> tClients;
