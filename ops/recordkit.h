@@ -69,9 +69,10 @@ int VXQ_F_DPS_MW_PR_RecCheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                 int32_t in_iLength, int32_t in_iNeedLen, int in_bExact,
                                 const char *in_sHandler);
 
-/* File operations name an open file by its read id alone, so they are taken
- * only from a connection that carries a login id (a logged-in command
- * connection or a download connection opened under a login). 1 when it does. */
+/* File operations name an open file by its read id alone (body 4): taken only
+ * from a connection that carries a login id (else result 6) and only for a
+ * file a download connection of that login holds open (else result 5, the
+ * read id is another session's or nobody's). 1 when the operation may go on. */
 int VXQ_F_DPS_MW_PR_RecCheckFileConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                      int32_t in_iLength, const char *in_sOper, const char *in_sHandler);
