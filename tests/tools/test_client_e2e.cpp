@@ -487,6 +487,88 @@ TEST_F(ClientE2e, UpgradeImageIsOnTheSimulatorsDiskByteForByte)
     EXPECT_EQ(Client({"ability"}, &sOut), 0) << sOut;
 }
 
+TEST_F(ClientE2e, EveryOtherCommandExitsWithItsStatusAndTheEffectShowsOnTheSimulator)
+{
+    ASSERT_TRUE(Start("[quality]\ncap_num = 1\ncap0 = e2e,7,1280,720,25,2048\n")) << SimOutput();
+    /* Files the steps send or compare: a configuration block, an import
+     * container (magic, then id, length and block per entry) and a custom body. */
+    const std::string sBlock("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
+    const std::string sOther("\x01\x00\x00\x00\xAB\xCD\xEF\x00", 8);
+    const std::string sIdLen("\x04\x00\x00\x00\x08\x00\x00\x00", 8);
+    ASSERT_TRUE(WriteFile(m_tDir.File("block.bin"), sBlock));
+    ASSERT_TRUE(WriteFile(m_tDir.File("import.bin"), "DPSSIMCF" + sIdLen + sOther));
+    ASSERT_TRUE(WriteFile(m_tDir.File("custom.bin"), "ping e2e"));
+    struct {
+        std::vector<std::string> tCommand;
+        std::string sUser; /* empty: admin */
+        std::string sPassword;
+        int iStatus;
+        std::string sOutput;  /* part of what the client prints */
+        std::string sSimLine; /* part of the simulator's output afterwards; empty: none */
+        std::string sFile;    /* a file whose whole content is sFileData afterwards */
+        std::string sFileData;
+    } tSteps[] = {
+        {{"ptz", "--ch", "1", "--cmd", "21", "--data", "3", "--ext1", "4", "--ext2", "5"}, "", "", 0,
+         "PTZ command 21 on channel 1 done", "PTZ: channel 1 command 21 data 3 params 4 5", "", ""},
+        {{"ptz", "--ch", "7", "--cmd", "21"}, "", "", 1, "dps-client: ptz: PTZ command refused: result ", "", "", ""},
+        {{"iframe", "--ch", "0", "--stream", "1"}, "", "", 0, "I-frame requested on channel 0 stream 1",
+         "forced I-frame asked: channel 0 stream 1", "", ""},
+        {{"quality", "cap", "--ch", "0"}, "", "", 0, "e2e: value 7, 1280 720 25 2048\n", "", "", ""},
+        {{"quality", "set", "--ch", "0", "--stream", "1", "--level", "5"}, "", "", 0, "quality level 5 set",
+         "quality level of channel 0 stream 1 set to 5", "", ""},
+        {{"quality", "get", "--ch", "0", "--stream", "1"}, "", "", 0, "quality level: 5\n", "", "", ""},
+        {{"custom", "--id", "0x1234", "--in", m_tDir.File("custom.bin"), "--out", m_tDir.File("answer.bin")}, "", "",
+         0, "8 bytes of answer written to ", "", m_tDir.File("answer.bin"), "ping e2e"},
+        {{"config", "set", "--id", "4", "--in", m_tDir.File("block.bin")}, "", "", 0, "config set: 8 bytes accepted",
+         "configuration 4 set (8 bytes): result 0", m_tDir.File("data/config/4.bin"), sBlock},
+        {{"config", "export", "--out", m_tDir.File("export.bin")}, "", "", 0, "24 bytes written to ",
+         "configuration exported: 24 bytes", m_tDir.File("export.bin"), "DPSSIMCF" + sIdLen + sBlock},
+        {{"config", "default", "--id", "4", "--out", m_tDir.File("default.bin")}, "", "", 0, "4 bytes written to ", "",
+         m_tDir.File("default.bin"), std::string(4, '\0')},
+        {{"config", "import", "--in", m_tDir.File("import.bin")}, "", "", 0, "config import: 24 bytes accepted",
+         "configuration import: result 0", m_tDir.File("data/config/4.bin"), sOther},
+        {{"config", "import", "--in", m_tDir.File("block.bin")}, "", "", 1,
+         "dps-client: config: config import refused: result ", "configuration import: result ", "", ""},
+        {{"users", "add", "--name", "bob", "--new-password", "b-pw"}, "", "", 0, "users add 'bob' done", "", "", ""},
+        {{"users", "set", "--name", "bob", "--rights", "0x41", "--ch-rights", "1,0x10"}, "", "", 0,
+         "users set 'bob' done", "rights of user 'bob' set to 0x41: result 0", "", ""},
+        {{"users", "get", "--name", "bob"}, "", "", 0, "user 'bob': rights 0x00000041, channel rights 0x01,0x10\n", "",
+         "", ""},
+        {{"passwd", "--new", "b-new"}, "bob", "b-pw", 0, "password of 'bob' changed",
+         "password change of user 'bob': result 0", "", ""},
+        {{"info"}, "bob", "b-pw", 1, "dps-client: info: login refused for user 'bob': result 4 (Password error)", "",
+         "", ""},
+        {{"info"}, "bob", "b-new", 0, "device id: DPSE2E\n", "", "", ""},
+        {{"users", "del", "--name", "bob"}, "", "", 0, "users del 'bob' done", "delete user 'bob': result 0", "", ""},
+        {{"info"}, "bob", "b-new", 1, "dps-client: info: login refused for user 'bob': result 3 (User name error)",
+         "", "", ""},
+        {{"reboot"}, "", "", 0, "reboot accepted", "reboot asked by a client (simulated: the device keeps running)",
+         "", ""},
+        {{"stop"}, "", "", 0, "stop accepted", "stopping (a client asked the device to stop)", "", ""},
+    };
+    for (const auto &c : tSteps) {
+        SCOPED_TRACE(c.tCommand[0] + " " + c.tCommand[1]);
+        std::string sOut;
+        EXPECT_EQ(Client(c.tCommand, &sOut, c.sUser.empty() ? "admin" : c.sUser,
+                         c.sUser.empty() ? "admin" : c.sPassword),
+                  c.iStatus)
+            << sOut;
+        EXPECT_TRUE(Has(sOut, c.sOutput)) << sOut;
+        if (c.iStatus != 0) {
+            EXPECT_EQ(Lines(sOut).size(), 1u) << sOut;
+        }
+        if (!c.sSimLine.empty()) {
+            EXPECT_TRUE(WaitUntil([&] { return Has(SimOutput(), c.sSimLine); })) << SimOutput();
+        }
+        if (!c.sFile.empty()) {
+            EXPECT_TRUE(ReadFile(c.sFile) == c.sFileData) << c.sFile;
+        }
+    }
+    /* The stop ends the simulator by itself, with status 0. */
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(m_tSim.Get(), 10000)) << SimOutput();
+    EXPECT_EQ(m_tSim.Get()->iExitStatus, 0) << SimOutput();
+}
+
 TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
 {
     ASSERT_TRUE(Start()) << SimOutput();
