@@ -361,14 +361,17 @@ void VXQ_F_DPS_MW_PR_RecDumpFileRead(const _VXQ_S_DPS_E2_FILE_READ *in_pBody, in
     VXQ_F_DPS_MW_PR_RecDebugField("o_dwDataLen", in_iDataLen);
 }
 
-void VXQ_F_DPS_MW_PR_RecDebugLine(int in_bOn, const char *in_sFormat, ...)
+int VXQ_F_DPS_MW_PR_RecRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                             uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen, int in_bDebug,
+                             const char *in_sFormat, ...)
 {
     char sText[384];
     va_list tArgs;
-    if (!in_bOn)
-        return;
-    va_start(tArgs, in_sFormat);
-    vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
-    va_end(tArgs);
-    VXQ_F_LOG_SR_WriteLog(sText, 2);
+    if (in_bDebug) {
+        va_start(tArgs, in_sFormat);
+        vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
+        va_end(tArgs);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+    }
+    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, in_iEventId, in_dwTransId, in_pBody, in_iBodyLen);
 }

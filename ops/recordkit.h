@@ -128,11 +128,14 @@ void VXQ_F_DPS_MW_PR_RecDumpFileInfo(const _VXQ_S_DPS_FILE_INFO *in_ptInfo);
 /* A read answer's block; in_iDataLen is the data actually appended. */
 void VXQ_F_DPS_MW_PR_RecDumpFileRead(const _VXQ_S_DPS_E2_FILE_READ *in_pBody, int32_t in_iDataLen);
 
-/* Writes one formatted debug line at level 2 when in_bOn is nonzero (an event
- * builder's request line); at most 383 characters. */
-void VXQ_F_DPS_MW_PR_RecDebugLine(int in_bOn, const char *in_sFormat, ...)
+/* Queues one event of the family (the body is copied; transaction id as given)
+ * after writing its request line at level 2 when in_bDebug is nonzero (at
+ * most 383 characters). 1 when queued. */
+int VXQ_F_DPS_MW_PR_RecRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                             uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen, int in_bDebug,
+                             const char *in_sFormat, ...)
 #if defined(__GNUC__) || defined(__clang__)
-    __attribute__((format(printf, 2, 3)))
+    __attribute__((format(printf, 7, 8)))
 #endif
     ;
 

@@ -4,6 +4,9 @@
 
 #include "core/channel.h"
 #include "protocol/head.h"
+#include "vxq_queue.h"
+#include "support/log_capture.h"
+#include "support/offline_link.h"
 #include "support/record_host.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
@@ -851,4 +854,98 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(dwSecond, pConn->dwDownFileId);
     });
+}
+
+TEST(RecordEvents, EachBuilderQueuesItsBodyAndWritesItsRequestLineOnlyWithTheDebugSwitch)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 100));
+    _VXQ_S_DPS_E2_FILE_QUERY tQuery = {};
+    tQuery.i_iChNo = -1;
+    tQuery.i_iFileType = 2;
+    tQuery.i_tStartTime = {2026, 12, 6, 8, 5, 9, {0}};
+    tQuery.i_tEndTime = {2027, 1, 2, 23, 59, 58, {0}};
+    _VXQ_S_DPS_E2_NSP_FILE_QUERY tNsp = {};
+    tNsp.i_iStreamNo = 1;
+    tNsp.i_iAlarmEventNum = 16;
+    _VXQ_S_DPS_E2_FILE_OPEN tOpen = {};
+    memcpy(tOpen.i_sFileFlag, "ch1/rec-0001", 12);
+    tOpen.i_dwStartOffsetTimePos = 40;
+    _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME tByTime = {};
+    tByTime.i_iChNo = 3;
+    _VXQ_S_DPS_E2_FILE_READ tRead = {};
+    tRead.i_dwFileReadId = 9;
+    tRead.i_dwRequId = 77;
+    tRead.i_ucReqDataSize = 64;
+    _VXQ_S_DPS_E2_FILE_SEEK tSeek = {9, 3600};
+    _VXQ_S_DPS_E2_FILE_QVIDEO tQVideo = {9, 0, 0};
+    _VXQ_S_DPS_E2_FILE_ONLY_IFRAME tOnly = {9, 1, 0, 0};
+    const struct {
+        std::function<int()> fnRaise;
+        int32_t iId;
+        int32_t iBodyLen;
+        bool bMediaLine; /* written only with the media debug switch on too */
+        std::string sLine;
+    } tRows[] = {
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QUERY(p, 11, &tQuery); }, EVENT_E2_FILE_QUERY,
+         44, false,
+         "[DEBUG]  Query file (request): i_iChNo=-1, i_iFileType=2, i_iCreateMode=0, i_iAlarmEvent=0, "
+         "i_tStartTime=2026-12-06 08:05:09, i_tEndTime=2027-01-02 23:59:58."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(p, 11, &tNsp); },
+         EVENT_E2_NSP_FILE_QUERY, 64, false,
+         "[DEBUG]  Query nsp file (request): i_iChNo=0, i_iStreamNo=1, i_iFileType=0, i_iCreateMode=0, "
+         "i_iAlarmEventNum=16, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(p, 11, &tOpen); }, EVENT_E2_FILE_OPEN, 360,
+         false,
+         "[DEBUG]  Open the file (request): i_sFileFlag=ch1/rec-0001, i_dwStartOffsetDataPos=0, "
+         "i_dwStartOffsetTimePos=40."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(p, 11, &tByTime); },
+         EVENT_E2_FILE_OPEN_BY_TIME, 284, false,
+         "[DEBUG]  Open the file by time (request): i_iChNo=3, i_iStreamNo=0, i_iFileType=0, "
+         "i_iCreateMode=0, "
+         "i_iAlarmEventNum=0, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9); }, EVENT_E2_FILE_CLOSE, 4,
+         false, "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(p, 11, &tRead); }, EVENT_E2_FILE_READ, 40,
+         true,
+         "[DEBUG]  Read file data (request): i_dwFileReadId=9, i_dwRequId=77, i_ucReqDataType=0, "
+         "i_ucReqDataSize=64."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(p, 11, &tSeek); }, EVENT_E2_FILE_SEEK, 8,
+         false, "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(p, 11, &tQVideo); },
+         EVENT_E2_FILE_QVIDEO, 12, false, "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(p, 11, &tOnly); },
+         EVENT_E2_FILE_ONLY_IFRAME, 16, false,
+         "[DEBUG]  File only i frame (request): i_dwFileReadId=9, i_iDiscardIFrame=1."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(p, 11, 9); },
+         EVENT_E2_FILE_RECOVER_ALLFRAME, 4, false,
+         "[DEBUG]  File recover all frame (request): i_dwFileReadId=9."},
+    };
+    /* Switches: none, debug only, debug and media debug. */
+    const int iSwitches[][2] = {{0, 0}, {1, 0}, {1, 1}};
+    for (const auto &tSwitch : iSwitches) {
+        p->bDebugLog = tSwitch[0];
+        p->bDebugMediaLog = tSwitch[1];
+        for (const auto &tRow : tRows) {
+            SCOPED_TRACE(testing::Message() << std::hex << tRow.iId << " " << tSwitch[0] << tSwitch[1]);
+            LogCapture tLog;
+            ASSERT_EQ(1, tRow.fnRaise());
+            char *pBuf = nullptr;
+            int32_t iBufSize = 0, iLen = 0;
+            ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_GetDataEx(p->hCallbackQueue, &pBuf, &iLen, &iBufSize, 0));
+            ASSERT_EQ(16 + tRow.iBodyLen, iLen);
+            _VXQ_S_DPS_MSG_HEAD tHead;
+            memcpy(&tHead, pBuf, sizeof(tHead));
+            VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
+            EXPECT_EQ(tRow.iId, tHead.iMsgFuncId);
+            EXPECT_EQ(11u, tHead.dwTransId);
+            EXPECT_EQ(tRow.iBodyLen, tHead.iBodyLen);
+            bool bOn = tSwitch[0] && (!tRow.bMediaLine || tSwitch[1]);
+            EXPECT_EQ(bOn ? 1 : 0, tLog.Count(tRow.sLine));
+            EXPECT_EQ(bOn ? 1u : 0u, tLog.Lines().size());
+        }
+    }
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
+    VXQ_F_OFFLINE_FreeInstance(p);
 }
