@@ -547,7 +547,10 @@ TEST_F(ClientE2e, EveryOtherCommandExitsWithItsStatusAndTheEffectShowsOnTheSimul
         {{"stop"}, "", "", 0, "stop accepted", "stopping (a client asked the device to stop)", "", ""},
     };
     for (const auto &c : tSteps) {
-        SCOPED_TRACE(c.tCommand[0] + " " + c.tCommand[1]);
+        std::string sTrace;
+        for (const std::string &sWord : c.tCommand)
+            sTrace += sWord + " ";
+        SCOPED_TRACE(sTrace);
         std::string sOut;
         EXPECT_EQ(Client(c.tCommand, &sOut, c.sUser.empty() ? "admin" : c.sUser,
                          c.sUser.empty() ? "admin" : c.sPassword),
