@@ -585,6 +585,11 @@ TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
             sServerId = sLine.substr(iAt + 10, 10);
         }
     ASSERT_FALSE(sServerId.empty()) << sOut;
+    /* Without --server-id the client asks the device's address for it. Which
+     * simulator on this host takes that search is the system's choice, so only
+     * the registration is checked here. */
+    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"trace", "--seconds", "1"}, m_tDir.File("t1.txt"), &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "registered as trace client")) << sOut;
 
     TestChildProcess tTrace, tLog;
     ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "8"},
