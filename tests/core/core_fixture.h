@@ -15,6 +15,7 @@
 #include "core/instance.h"
 #include "protocol/result.h"
 #include "support/log_capture.h"
+#include "support/loopback.h"
 #include "support/wait_until.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -79,13 +80,8 @@ public:
 
     bool Connect(uint16_t in_usPort)
     {
-        sockaddr_in tAddr;
-        memset(&tAddr, 0, sizeof(tAddr));
-        tAddr.sin_family = AF_INET;
-        tAddr.sin_port = htons(in_usPort);
-        tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_iSock = socket(AF_INET, SOCK_STREAM, 0);
-        return m_iSock >= 0 && connect(m_iSock, (sockaddr *)&tAddr, sizeof(tAddr)) == 0;
+        m_iSock = LoopbackConnect(in_usPort);
+        return m_iSock >= 0;
     }
     void Close()
     {
