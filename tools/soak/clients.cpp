@@ -105,6 +105,8 @@ static int PR_Call(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *inout_ptLin
     if (!VXQ_F_CLI_Call(inout_ptLink, in_tMsg, out_tAnswer, in_iTimeoutMs)) {
         if (inout_ptLink->iError == VXQ_CLI_ERR_TIMEOUT)
             pStats->qwNoAnswer++;
+        else
+            pStats->qwLost++;
         return 0;
     }
     pStats->qwAnswered++;
@@ -127,10 +129,12 @@ static int PR_Login(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *out_ptLink
     uint8_t ucPwdMode = 0;
     pStats->qwRequests++;
     if (!VXQ_F_CLI_GetToken(out_ptLink, &sToken, &ucResult, &ucPwdMode)) {
-        if (out_ptLink->bPeerClosed)
+        if (out_ptLink->bPeerClosed) {
             pStats->qwTurnedAway++;
-        else
+            pStats->qwLost++;
+        } else {
             pStats->qwNoAnswer++;
+        }
         PR_End(inout_ptCli, out_ptLink, 0);
         return 0;
     }
@@ -139,7 +143,10 @@ static int PR_Login(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *out_ptLink
     pStats->qwRequests++;
     if (!VXQ_F_CLI_Login(out_ptLink, pOpts->sUser, in_bBadPassword ? pOpts->sPassword + "-wrong" : pOpts->sPassword,
                          sToken, &ucResult, &tInfo) ) {
-        pStats->qwNoAnswer += out_ptLink->iError == VXQ_CLI_ERR_TIMEOUT;
+        if (out_ptLink->iError == VXQ_CLI_ERR_TIMEOUT)
+            pStats->qwNoAnswer++;
+        else
+            pStats->qwLost++;
         PR_End(inout_ptCli, out_ptLink, 0);
         return 0;
     }
@@ -376,8 +383,10 @@ static void PR_ActDownload(_VXQ_S_SOAK_CLIENT *inout_ptCli)
             if (!VXQ_F_CLI_SendMsg(&tDown, VXQ_F_CLI_BuildDownloadGet(VXQ_F_CLI_NextTransNo(&tDown), dwLoginId,
                                                                        dwReadId, (uint32_t)iRequ, 0, 0)))
                 break;
-            if (bCut && iRequ == iReads)
+            if (bCut && iRequ == iReads) {
+                pStats->qwLost++;
                 break; /* leave with the read in flight */
+            }
             int bLast = 0;
             int bAnswered = 0;
             while (!bLast) {
@@ -395,8 +404,10 @@ static void PR_ActDownload(_VXQ_S_SOAK_CLIENT *inout_ptCli)
             }
             if (bAnswered)
                 pStats->qwAnswered++;
+            else if (tDown.iError == VXQ_CLI_ERR_TIMEOUT)
+                pStats->qwNoAnswer++;
             else
-                pStats->qwNoAnswer += tDown.iError == VXQ_CLI_ERR_TIMEOUT;
+                pStats->qwLost++;
             if (!bLast)
                 break;
         }

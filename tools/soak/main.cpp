@@ -306,9 +306,11 @@ static void PR_PrintStats(const _VXQ_S_SOAK_STATS *in_ptStats, double in_fSecond
     printf("work: %.0f s, %llu actions, %llu connections (%llu failed to connect, %llu turned away at a full table)\n",
            in_fSeconds, (unsigned long long)s.qwActions.load(), (unsigned long long)s.qwConnects.load(),
            (unsigned long long)s.qwConnectFails.load(), (unsigned long long)s.qwTurnedAway.load());
-    printf("requests: %llu sent, %llu answered (%llu refused by result), %llu unanswered in time\n",
+    printf("requests: %llu sent, %llu answered (%llu refused by result), %llu lost with a connection that ended "
+           "first (turned away included), %llu unanswered in time\n",
            (unsigned long long)s.qwRequests.load(), (unsigned long long)s.qwAnswered.load(),
-           (unsigned long long)s.qwRefused.load(), (unsigned long long)s.qwNoAnswer.load());
+           (unsigned long long)s.qwRefused.load(), (unsigned long long)s.qwLost.load(),
+           (unsigned long long)s.qwNoAnswer.load());
     printf("sessions: %llu logins, %llu refused; live views %llu (%llu slow, %llu stalled), frames delivered %llu "
            "(%llu bytes)\n",
            (unsigned long long)s.qwLogins.load(), (unsigned long long)s.qwLoginFails.load(),

@@ -55,6 +55,7 @@ typedef struct _VXQ_S_SOAK_STATS {
     std::atomic<uint64_t> qwAnswered{0};
     std::atomic<uint64_t> qwRefused{0};         /* answers with a result other than 0 */
     std::atomic<uint64_t> qwNoAnswer{0};        /* requests whose answer did not come in time */
+    std::atomic<uint64_t> qwLost{0};            /* requests whose connection ended before the answer */
     std::atomic<uint64_t> qwLogins{0};
     std::atomic<uint64_t> qwLoginFails{0};
     std::atomic<uint64_t> qwLiveOpens{0};
