@@ -94,6 +94,7 @@ struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
     VXQ_HMUTEX hLock;
     int32_t iMaxSendBufSize;
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pSocketTable[VXQ_NET_SELECT_SOCKET_NUM];
+    int32_t iSlotEnd; /* slots at and above this index have never held a record: passes stop there */
     uint32_t dwLastPortId[VXQ_NET_SELECT_SOCKET_NUM]; /* last id of each slot, never handed out twice in a row */
     fd_set tReadSet;
     fd_set tWriteSet;
