@@ -1,12 +1,14 @@
 /* The common start of the operation families' answer handlers; see ops/answer.h. */
 #include "ops/answer.h"
 
+#include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
 #include "vxq_log.h"
 
 #include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength)
@@ -80,4 +82,34 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inou
     if (tHead.dwTransId == 0)
         return NULL;
     return VXQ_F_DPS_MW_FindTransAndConn(p, tHead.dwTransId, in_sHandlerName, out_ppConn);
+}
+
+int32_t VXQ_F_DPS_MW_OrderDataLen(const uint8_t *in_pOrder, int32_t in_iLength, int32_t in_iDataOffset)
+{
+    int32_t iDataLen = VXQ_F_DPS_MW_OrderLen(in_pOrder, in_iLength) - VXQ_DPS_APP_MSG_HEAD_LEN - in_iDataOffset;
+    return iDataLen > 0 ? iDataLen : 0;
+}
+
+int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                    const _VXQ_S_DPS_TRANS_DATA *in_pTrans, const uint8_t *in_pOrder,
+                                    int32_t in_iLength, int32_t in_iFixedLen, int32_t in_iLenOffset,
+                                    int32_t in_iDataOffset, const char *in_sHandlerName)
+{
+    int32_t iDataLen = VXQ_F_DPS_MW_OrderDataLen(in_pOrder, in_iLength, in_iDataOffset);
+    uint8_t *pMsg = (uint8_t *)malloc((size_t)(in_iFixedLen + iDataLen));
+    int iRet;
+    if (pMsg == NULL) {
+        PR_LogStepFail(in_sHandlerName, "malloc");
+        return 0;
+    }
+    memcpy(pMsg, in_pTrans->pRequDataBuf, (size_t)in_iFixedLen);
+    VXQ_F_DPS_MW_PutLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)(in_iFixedLen + iDataLen));
+    VXQ_F_DPS_MW_HeadMakeAnswer(pMsg, in_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)]);
+    VXQ_F_DPS_MW_PutLe32(pMsg + in_iLenOffset, (uint32_t)iDataLen);
+    if (iDataLen > 0)
+        memcpy(pMsg + in_iFixedLen, in_pOrder + VXQ_DPS_APP_MSG_HEAD_LEN + in_iDataOffset, (size_t)iDataLen);
+    iRet = VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, pMsg, in_iFixedLen + iDataLen,
+                                      in_sHandlerName);
+    free(pMsg);
+    return iRet;
 }

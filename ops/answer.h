@@ -43,6 +43,22 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTransAndConn(_VXQ_S_DPS_MCSRV_DATA *inou
  * in_iLength (the order dispatcher has already refused longer announcements). */
 int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength);
 
+/* Bytes of the order after its body offset in_iDataOffset, up to the end its
+ * head announces; 0 when there are none. */
+int32_t VXQ_F_DPS_MW_OrderDataLen(const uint8_t *in_pOrder, int32_t in_iLength, int32_t in_iDataOffset);
+
+/* Sends the answer that carries data after the fixed part of the parked
+ * request: its first in_iFixedLen bytes (the transaction holds at least that
+ * many), then the order's data (VXQ_F_DPS_MW_OrderDataLen from body offset
+ * in_iDataOffset); packet size the new total, the order's result byte (already
+ * translated), the data length in 32 bits at message offset in_iLenOffset.
+ * The buffer is the function's own; the transaction stays the caller's to
+ * delete. 1 when sent; a failed allocation logs "<handler> malloc fail.". */
+int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                    const _VXQ_S_DPS_TRANS_DATA *in_pTrans, const uint8_t *in_pOrder,
+                                    int32_t in_iLength, int32_t in_iFixedLen, int32_t in_iLenOffset,
+                                    int32_t in_iDataOffset, const char *in_sHandlerName);
+
 #ifdef __cplusplus
 }
 #endif

@@ -172,35 +172,16 @@ static int PR_AnswerWithData(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, in
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans =
         VXQ_F_DPS_MW_FindAnswerTarget(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, &pConn);
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    uint8_t *pAnswer;
-    int32_t iDataLen;
     char sText[160];
     int iRet = 0;
     if (pTrans == NULL)
         return 0;
-    memcpy(&tHead, inout_pOrder, sizeof(tHead));
-    iDataLen = tHead.iBodyLen;
-    if (iDataLen > in_iLength - PR_ORDER_HEAD)
-        iDataLen = in_iLength - PR_ORDER_HEAD;
-    iDataLen -= in_iDataOffset;
-    if (iDataLen < 0)
-        iDataLen = 0;
     if (pTrans->iRequDataLen < in_iFixedLen) {
         snprintf(sText, sizeof(sText), "%s iRequDataLen error.", in_sHandlerName);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
-    } else if ((pAnswer = (uint8_t *)malloc((size_t)(in_iFixedLen + iDataLen))) == NULL) {
-        snprintf(sText, sizeof(sText), "%s malloc fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
     } else {
-        memcpy(pAnswer, pTrans->pRequDataBuf, (size_t)in_iFixedLen);
-        pAnswer[VXQ_DPS_UMSP_OFF_RESULT] = tHead.ucResult;
-        VXQ_F_DPS_MW_PutLe32(pAnswer + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)(in_iFixedLen + iDataLen));
-        VXQ_F_DPS_MW_PutLe32(pAnswer + in_iLenOffset, (uint32_t)iDataLen);
-        if (iDataLen > 0)
-            memcpy(pAnswer + in_iFixedLen, inout_pOrder + PR_ORDER_HEAD + in_iDataOffset, (size_t)iDataLen);
-        iRet = VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pAnswer, in_iFixedLen + iDataLen, in_sHandlerName);
-        free(pAnswer);
+        iRet = VXQ_F_DPS_MW_SendParkedWithData(p, pConn, pTrans, inout_pOrder, in_iLength, in_iFixedLen,
+                                               in_iLenOffset, in_iDataOffset, in_sHandlerName);
     }
     VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
     return iRet;

@@ -58,12 +58,13 @@ static int PR_CheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_P
 /* A request for the command connection: it is one and holds the body's (nonzero) login id. */
 static int PR_IsCommandConnOf(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwLoginId)
 {
-    return in_pConn->iConnType == VXQ_DPS_CONN_COMMAND && in_dwLoginId != 0 && in_pConn->dwLoginId == in_dwLoginId;
+    return in_pConn->iConnType == VXQ_DPS_CONN_COMMAND && in_dwLoginId != 0 &&
+           in_pConn->dwLoginId == in_dwLoginId;
 }
 
 /* The media connection named by port id, if it belongs to the same login. */
 static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwPortId,
-                                                 uint32_t in_dwLoginId)
+                                                  uint32_t in_dwLoginId)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(in_pMcSrvData, in_dwPortId);
     if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->dwLoginId != in_dwLoginId)
@@ -72,8 +73,8 @@ static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcS
 }
 
 /* Calls the host's admission callback when enabled. Its verdict, 0 when not enabled. */
-static uint32_t PR_RealplayCheck(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId, uint32_t in_dwChNo,
-                                 uint32_t in_dwStreamNo, uint32_t in_dwAction)
+static uint32_t PR_RealplayCheck(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
+                                 uint32_t in_dwChNo, uint32_t in_dwStreamNo, uint32_t in_dwAction)
 {
     const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
     if (!pCap->bRealplayCheckFlag || pCap->fnRealplayCheck == NULL)
@@ -99,13 +100,15 @@ static int PR_StoreWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t
 
 static void PR_DropWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize, &inout_pConn->iWaitRespLen);
+    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
+                             &inout_pConn->iWaitRespLen);
 }
 
 /* Turns the connection into a realplay connection of channel and stream; its
  * cache position starts afresh, so its first frame is again an I-frame. */
-static void PR_MakeRealplayConn(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const _VXQ_S_DPS_NET_PORT_DATA *in_pLoginConn,
-                                uint32_t in_dwLoginId, int32_t in_iChNo, int32_t in_iStreamNo)
+static void PR_MakeRealplayConn(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                const _VXQ_S_DPS_NET_PORT_DATA *in_pLoginConn, uint32_t in_dwLoginId,
+                                int32_t in_iChNo, int32_t in_iStreamNo)
 {
     inout_pConn->iConnType = VXQ_DPS_CONN_MEDIA;
     inout_pConn->iChNo = in_iChNo;
@@ -172,7 +175,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
 
     int32_t iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(inout_pMcSrvData->tDevCapInfo.bSpecialChFlag, iChNo);
     if (iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo, in_pT->sHandler);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo,
+                         in_pT->sHandler);
     if (iStreamNo >= 4)
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo,
                          in_pT->sHandler);
@@ -181,7 +185,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin,
                          in_pT->sHandler);
     if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_LIVE_VIEW))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop, in_pT->sHandler);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop,
+                         in_pT->sHandler);
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = NULL;
     if (!in_pT->bEx) {
         pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
@@ -197,15 +202,18 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
         float fCost = VXQ_F_DPS_MC_MediaResourceCost(inout_pMcSrvData->fMainMediaResourceLoss, iStreamNo);
         if (fFree - fCost < 0.0f)
             return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
-                             "Open realplay failure, cause: Exceed media resource maximum limit.", in_pT->sHandler);
+                             "Open realplay failure, cause: Exceed media resource maximum limit.",
+                             in_pT->sHandler);
     }
     if (PR_RealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
                          VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
-                         "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.",
-                         in_pT->sHandler);
+        return PR_Answer(
+            inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+            "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.",
+            in_pT->sHandler);
     if (!PR_StoreWaitResp(inout_pConn, inout_pMsg, in_iLength))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer, in_pT->sHandler);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer,
+                         in_pT->sHandler);
     PR_MakeRealplayConn(inout_pConn, pLogin, dwLoginId, iChNo, iStreamNo);
     if (in_pT->bEx) {
         inout_pConn->dwClaimId = PR_Get32(inout_pMsg, PR_BODY + 8);
@@ -256,8 +264,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                     int32_t in_iLength)
+                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                      uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay request.");
@@ -267,8 +275,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *ino
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                        int32_t in_iLength)
+                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                         uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay(ex) request.");
@@ -289,8 +297,8 @@ static void PR_CloseViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_N
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                      int32_t in_iLength)
+                                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                       uint8_t *inout_pMsg, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -300,14 +308,14 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *in
     if (inout_pConn->dwLoginId == 0)
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
                          "Close realplay failure, cause: client did not login.", s_sHandler);
-    PR_CloseViewer(inout_pMcSrvData, inout_pConn, PR_Get32(inout_pMsg, PR_BODY), PR_Get16(inout_pMsg, PR_BODY + 4),
-                   PR_Get16(inout_pMsg, PR_BODY + 6));
+    PR_CloseViewer(inout_pMcSrvData, inout_pConn, PR_Get32(inout_pMsg, PR_BODY),
+                   PR_Get16(inout_pMsg, PR_BODY + 4), PR_Get16(inout_pMsg, PR_BODY + 6));
     return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                         int32_t in_iLength)
+                                                          _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                          uint8_t *inout_pMsg, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -319,15 +327,17 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA 
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
                          "Close realplay(ex) failure, cause: not login.", s_sHandler);
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = dwMediaId != 0 ? PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId) : NULL;
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia =
+        dwMediaId != 0 ? PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId) : NULL;
     if (pMedia != NULL)
-        PR_CloseViewer(inout_pMcSrvData, pMedia, dwLoginId, (uint32_t)pMedia->iChNo, (uint32_t)pMedia->iStreamNo);
+        PR_CloseViewer(inout_pMcSrvData, pMedia, dwLoginId, (uint32_t)pMedia->iChNo,
+                       (uint32_t)pMedia->iStreamNo);
     return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                   int32_t in_iLength)
+                                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                    uint8_t *inout_pMsg, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -373,8 +383,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                    int32_t in_iLength)
+                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                     uint8_t *inout_pMsg, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -409,8 +419,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inou
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_PTZ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                           _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                           int32_t in_iLength)
+                                            _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                            int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_PTZ";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -429,14 +439,14 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_PTZ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
         inout_pMcSrvData, inout_pConn->dwPortId, P2_PTZ, inout_pMsg, in_iLength);
     if (pTrans == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P2_PTZ VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", 2);
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MW_DoNetMsg_P2_PTZ VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", 2);
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, s_sHandler);
     }
-    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_PTZ_CTRL(inout_pMcSrvData, pTrans->dwTransId, iChNo,
-                                                    (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8),
-                                                    PR_Get32(inout_pMsg, PR_BODY + 12),
-                                                    PR_Get32(inout_pMsg, PR_BODY + 16),
-                                                    PR_Get32(inout_pMsg, PR_BODY + 20))) {
+    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_PTZ_CTRL(
+            inout_pMcSrvData, pTrans->dwTransId, iChNo, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8),
+            PR_Get32(inout_pMsg, PR_BODY + 12), PR_Get32(inout_pMsg, PR_BODY + 16),
+            PR_Get32(inout_pMsg, PR_BODY + 20))) {
         VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
         return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
                          "Receiving network data: PTZ control fail, cause: send fail.", s_sHandler);
@@ -445,8 +455,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_PTZ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                     int32_t in_iLength)
+                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                      uint8_t *inout_pMsg, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
@@ -454,8 +464,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *ino
     if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 10, s_sHandler))
         return 0;
     uint8_t ucResult = 0;
-    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(inout_pMcSrvData, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4),
-                                                         PR_Get16(inout_pMsg, PR_BODY + 8)))
+    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(
+            inout_pMcSrvData, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4), PR_Get16(inout_pMsg, PR_BODY + 8)))
         ucResult = 1;
     return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, NULL, s_sHandler);
 }
@@ -467,7 +477,8 @@ static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     static const char *const s_aHandler[] = {"VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP",
                                              "VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL",
                                              "VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL"};
-    static const char *const s_aEvent[] = {"EVENT_E2_GET_VIDEO_QUALITY_CAP", "EVENT_E2_GET_VIDEO_QUALITY_LEVEL",
+    static const char *const s_aEvent[] = {"EVENT_E2_GET_VIDEO_QUALITY_CAP",
+                                           "EVENT_E2_GET_VIDEO_QUALITY_LEVEL",
                                            "EVENT_E2_SET_VIDEO_QUALITY_LEVEL"};
     static const char *const s_aReceipt[] = {"Receiving network data: Get video quality cap.",
                                              "Receiving network data: Get video quality level.",
@@ -487,7 +498,8 @@ static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     int32_t iChNo = PR_Get16(inout_pMsg, PR_BODY + 4);
     int32_t iStreamNo = PR_Get16(inout_pMsg, PR_BODY + 6);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, s_aNoLogin[in_iKind], sHandler);
+        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, s_aNoLogin[in_iKind],
+                         sHandler);
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
         inout_pMcSrvData, inout_pConn->dwPortId, s_aFuncId[in_iKind], inout_pMsg, in_iLength);
     if (pTrans == NULL) {
@@ -497,11 +509,11 @@ static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     }
     int iSent;
     if (in_iKind == 0)
-        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_CAP(inout_pMcSrvData, pTrans->dwTransId, iChNo,
-                                                                        iStreamNo);
+        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_CAP(inout_pMcSrvData, pTrans->dwTransId,
+                                                                         iChNo, iStreamNo);
     else if (in_iKind == 1)
-        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(inout_pMcSrvData, pTrans->dwTransId, iChNo,
-                                                                          iStreamNo);
+        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(
+            inout_pMcSrvData, pTrans->dwTransId, iChNo, iStreamNo);
     else
         iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(
             inout_pMcSrvData, pTrans->dwTransId, iChNo, iStreamNo,
@@ -516,42 +528,42 @@ static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                             uint8_t *inout_pMsg, int32_t in_iLength)
+                                                              _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                              uint8_t *inout_pMsg, int32_t in_iLength)
 {
     return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                               _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                               uint8_t *inout_pMsg, int32_t in_iLength)
+                                                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                                uint8_t *inout_pMsg, int32_t in_iLength)
 {
     return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                               _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                               uint8_t *inout_pMsg, int32_t in_iLength)
+                                                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                                uint8_t *inout_pMsg, int32_t in_iLength)
 {
     return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                        int32_t in_iLength)
+                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                         uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay open udp mode.");
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL,
-                     "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN");
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED,
+                     NULL, "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN");
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                                         int32_t in_iLength)
+                                                          _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                                          uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay close udp mode.");
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL,
-                     "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE");
+    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED,
+                     NULL, "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE");
 }
 
 /* ---- Answers (orders) ---------------------------------------------------- */
@@ -563,13 +575,13 @@ static int32_t PR_OrderI32(const uint8_t *in_pOrder, int in_iOff)
     return i;
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                    uint8_t *inout_pOrder, int32_t in_iLength)
 {
-    static const char *const s_aField[] = {"i_iChNo", "i_iStreamNo", "o_bVideoFlag", "o_bAudioFlag",
-                                           "o_iVideoCodecId", "o_iVideoFrameRate", "o_iVideoBitRate",
-                                           "o_usVideoWidth", "o_usVideoHeight", "o_iAudioCodecId",
-                                           "o_iAudioBitRate", "o_iAudioSampleRate", "o_iAudioChNum"};
+    static const char *const s_aField[] = {
+        "i_iChNo",           "i_iStreamNo",        "o_bVideoFlag",   "o_bAudioFlag",    "o_iVideoCodecId",
+        "o_iVideoFrameRate", "o_iVideoBitRate",    "o_usVideoWidth", "o_usVideoHeight", "o_iAudioCodecId",
+        "o_iAudioBitRate",   "o_iAudioSampleRate", "o_iAudioChNum"};
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
         return 0;
     uint8_t ucResult = inout_pOrder[5];
@@ -582,10 +594,19 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
     memcpy(&tBody, inout_pOrder + 16, sizeof(tBody));
     if (inout_pMcSrvData->bDebugLog) {
-        int32_t aValue[13] = {tBody.i_iChNo, tBody.i_iStreamNo, tBody.o_tDesc.bVideoFlag, tBody.o_tDesc.bAudioFlag,
-                              tBody.o_tDesc.iVideoCodecId, tBody.o_tDesc.iVideoFrameRate, tBody.o_tDesc.iVideoBitRate,
-                              tBody.o_tDesc.usVideoWidth, tBody.o_tDesc.usVideoHeight, tBody.o_tDesc.iAudioCodecId,
-                              tBody.o_tDesc.iAudioBitRate, tBody.o_tDesc.iAudioSampleRate, tBody.o_tDesc.iAudioChNum};
+        int32_t aValue[13] = {tBody.i_iChNo,
+                              tBody.i_iStreamNo,
+                              tBody.o_tDesc.bVideoFlag,
+                              tBody.o_tDesc.bAudioFlag,
+                              tBody.o_tDesc.iVideoCodecId,
+                              tBody.o_tDesc.iVideoFrameRate,
+                              tBody.o_tDesc.iVideoBitRate,
+                              tBody.o_tDesc.usVideoWidth,
+                              tBody.o_tDesc.usVideoHeight,
+                              tBody.o_tDesc.iAudioCodecId,
+                              tBody.o_tDesc.iAudioBitRate,
+                              tBody.o_tDesc.iAudioSampleRate,
+                              tBody.o_tDesc.iAudioChNum};
         char sText[96];
         VXQ_F_LOG_SR_WriteLog("[DEBUG]  ========================================================", 2);
         VXQ_F_LOG_SR_WriteLog("[DEBUG]  Open the media stream (response): ", 2);
@@ -597,7 +618,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
         VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, tBody.i_iChNo, tBody.i_iStreamNo);
     if (pSubCh == NULL) {
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM VXQ_F_DPS_MC_QueryMediaSubChData fail.");
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM VXQ_F_DPS_MC_QueryMediaSubChData fail.");
         return 0;
     }
     if (pSubCh->iStreamOpenState != 1) {
@@ -622,7 +644,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                    uint8_t *inout_pOrder, int32_t in_iLength)
+                                                     uint8_t *inout_pOrder, int32_t in_iLength)
 {
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
         return 0;
@@ -652,7 +674,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inou
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_PTZ_CTRL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                          int32_t in_iLength)
+                                           int32_t in_iLength)
 {
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
         return 0;
@@ -662,8 +684,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_PTZ_CTRL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     return VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                               int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                uint8_t *inout_pOrder, int32_t in_iLength)
 {
     (void)inout_pMcSrvData;
     (void)inout_pOrder;
@@ -672,7 +694,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                       uint8_t *inout_pOrder, int32_t in_iLength)
+                                                        uint8_t *inout_pOrder, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP";
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
@@ -719,7 +741,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *i
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         uint8_t *inout_pOrder, int32_t in_iLength)
+                                                          uint8_t *inout_pOrder, int32_t in_iLength)
 {
     static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL";
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
@@ -743,7 +765,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA 
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         uint8_t *inout_pOrder, int32_t in_iLength)
+                                                          uint8_t *inout_pOrder, int32_t in_iLength)
 {
     if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
         return 0;
@@ -751,8 +773,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA 
     if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
         return 1;
     if (!VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL VXQ_F_DPS_MC_SendTransResult fail.",
-                              2);
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL VXQ_F_DPS_MC_SendTransResult fail.", 2);
         return 0;
     }
     return 1;

@@ -306,31 +306,17 @@ static int PR_SendWithData(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int3
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
     _VXQ_S_DPS_TRANS_DATA *pTrans;
-    uint8_t *pMsg;
-    int32_t iDataLen;
     char sText[160];
     int iRet = 0;
     pTrans = PR_Target(p, inout_pOrder, in_iLength, in_sOperName, in_sHandlerName, 0, in_iFixedLen, &pConn);
     if (pTrans == NULL)
         return 0;
-    iDataLen = VXQ_F_DPS_MW_OrderLen(inout_pOrder, in_iLength) - PR_ORDER_HEAD - in_iDataOffset;
-    if (iDataLen < 0)
-        iDataLen = 0;
-    if (in_bNeedData && iDataLen == 0) {
+    if (in_bNeedData && VXQ_F_DPS_MW_OrderDataLen(inout_pOrder, in_iLength, in_iDataOffset) == 0) {
         snprintf(sText, sizeof(sText), "%s %s error.", in_sHandlerName, in_sLenName);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
-    } else if ((pMsg = (uint8_t *)malloc((size_t)(in_iFixedLen + iDataLen))) == NULL) {
-        snprintf(sText, sizeof(sText), "%s malloc fail.", in_sHandlerName);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
     } else {
-        memcpy(pMsg, pTrans->pRequDataBuf, (size_t)in_iFixedLen);
-        VXQ_F_DPS_MW_PutLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)(in_iFixedLen + iDataLen));
-        VXQ_F_DPS_MW_HeadMakeAnswer(pMsg, inout_pOrder[PR_ORDER_RESULT]);
-        VXQ_F_DPS_MW_PutLe32(pMsg + in_iLenOffset, (uint32_t)iDataLen);
-        if (iDataLen > 0)
-            memcpy(pMsg + in_iFixedLen, inout_pOrder + PR_ORDER_HEAD + in_iDataOffset, (size_t)iDataLen);
-        iRet = VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pMsg, in_iFixedLen + iDataLen, in_sHandlerName);
-        free(pMsg);
+        iRet = VXQ_F_DPS_MW_SendParkedWithData(p, pConn, pTrans, inout_pOrder, in_iLength, in_iFixedLen,
+                                               in_iLenOffset, in_iDataOffset, in_sHandlerName);
     }
     VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
     return iRet;

@@ -14,15 +14,14 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_p
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
     char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_QUERY, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog,
         "[DEBUG]  Query file (request): i_iChNo=%d, i_iFileType=%d, i_iCreateMode=%d, i_iAlarmEvent=%d, "
         "i_tStartTime=%s, i_tEndTime=%s.",
         (int)in_pBody->i_iChNo, (int)in_pBody->i_iFileType, (int)in_pBody->i_iCreateMode,
         (int)in_pBody->i_iAlarmEvent, VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
         VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_QUERY, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -32,7 +31,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *ino
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
     char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_NSP_FILE_QUERY, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog,
         "[DEBUG]  Query nsp file (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, "
         "i_iCreateMode=%d, i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
@@ -40,8 +40,6 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *ino
         (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
         VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
         VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_NSP_FILE_QUERY, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -50,14 +48,13 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 {
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_OPEN, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog,
         "[DEBUG]  Open the file (request): i_sFileFlag=%s, i_dwStartOffsetDataPos=%u, "
         "i_dwStartOffsetTimePos=%u.",
         in_pBody->i_sFileFlag, (unsigned)in_pBody->i_dwStartOffsetDataPos,
         (unsigned)in_pBody->i_dwStartOffsetTimePos);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_OPEN, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -67,7 +64,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
     char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_OPEN_BY_TIME, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog,
         "[DEBUG]  Open the file by time (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, "
         "i_iCreateMode=%d, i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
@@ -75,8 +73,6 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *
         (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
         VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
         VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_OPEN_BY_TIME, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -86,11 +82,10 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_p
     if (inout_pMcSrvData == NULL)
         return 0;
     tBody.i_dwFileReadId = in_dwFileId;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Close the file (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_dwFileId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_CLOSE, in_dwTransId, &tBody,
-                                         (int32_t)sizeof(tBody));
+    return VXQ_F_DPS_MW_PR_RecRaise(inout_pMcSrvData, EVENT_E2_FILE_CLOSE, in_dwTransId, &tBody,
+                                    (int32_t)sizeof(tBody), inout_pMcSrvData->bDebugLog,
+                                    "[DEBUG]  Close the file (request): i_dwFileReadId=%u.",
+                                    (unsigned)in_dwFileId);
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -99,14 +94,13 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 {
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_READ, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog && inout_pMcSrvData->bDebugMediaLog,
         "[DEBUG]  Read file data (request): i_dwFileReadId=%u, i_dwRequId=%u, i_ucReqDataType=%u, "
         "i_ucReqDataSize=%u.",
         (unsigned)in_pBody->i_dwFileReadId, (unsigned)in_pBody->i_dwRequId,
         (unsigned)in_pBody->i_ucReqDataType, (unsigned)in_pBody->i_ucReqDataSize);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_READ, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -115,11 +109,10 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 {
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Seek file (request): i_dwFileReadId=%u, i_dwOffsetTimePos=%u.",
-                                 (unsigned)in_pBody->i_dwFileReadId, (unsigned)in_pBody->i_dwOffsetTimePos);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_SEEK, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_SEEK, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
+        inout_pMcSrvData->bDebugLog, "[DEBUG]  Seek file (request): i_dwFileReadId=%u, i_dwOffsetTimePos=%u.",
+        (unsigned)in_pBody->i_dwFileReadId, (unsigned)in_pBody->i_dwOffsetTimePos);
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -128,11 +121,10 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(_VXQ_S_DPS_MCSRV_DATA *inout_
 {
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  Query file video param (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_pBody->i_dwFileReadId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_QVIDEO, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
+    return VXQ_F_DPS_MW_PR_RecRaise(inout_pMcSrvData, EVENT_E2_FILE_QVIDEO, in_dwTransId, in_pBody,
+                                    (int32_t)sizeof(*in_pBody), inout_pMcSrvData->bDebugLog,
+                                    "[DEBUG]  Query file video param (request): i_dwFileReadId=%u.",
+                                    (unsigned)in_pBody->i_dwFileReadId);
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -141,12 +133,11 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *i
 {
     if (inout_pMcSrvData == NULL || in_pBody == NULL)
         return 0;
-    VXQ_F_DPS_MW_PR_RecDebugLine(
+    return VXQ_F_DPS_MW_PR_RecRaise(
+        inout_pMcSrvData, EVENT_E2_FILE_ONLY_IFRAME, in_dwTransId, in_pBody, (int32_t)sizeof(*in_pBody),
         inout_pMcSrvData->bDebugLog,
         "[DEBUG]  File only i frame (request): i_dwFileReadId=%u, i_iDiscardIFrame=%d.",
         (unsigned)in_pBody->i_dwFileReadId, (int)in_pBody->i_iDiscardIFrame);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_ONLY_IFRAME, in_dwTransId, in_pBody,
-                                         (int32_t)sizeof(*in_pBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -156,9 +147,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DA
     if (inout_pMcSrvData == NULL)
         return 0;
     tBody.i_dwFileReadId = in_dwFileId;
-    VXQ_F_DPS_MW_PR_RecDebugLine(inout_pMcSrvData->bDebugLog,
-                                 "[DEBUG]  File recover all frame (request): i_dwFileReadId=%u.",
-                                 (unsigned)in_dwFileId);
-    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_RECOVER_ALLFRAME, in_dwTransId,
-                                         &tBody, (int32_t)sizeof(tBody));
+    return VXQ_F_DPS_MW_PR_RecRaise(inout_pMcSrvData, EVENT_E2_FILE_RECOVER_ALLFRAME, in_dwTransId, &tBody,
+                                    (int32_t)sizeof(tBody), inout_pMcSrvData->bDebugLog,
+                                    "[DEBUG]  File recover all frame (request): i_dwFileReadId=%u.",
+                                    (unsigned)in_dwFileId);
 }

@@ -1,6 +1,7 @@
 /* Wire forms and shared steps of the record family; see ops/recordkit.h. */
 #include "ops/recordkit.h"
 
+#include "core/conn.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
@@ -148,19 +149,44 @@ int VXQ_F_DPS_MW_PR_RecCheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      VXQ_DPS_UMSP_RESULT_PARAM_ERROR, NULL, sText, in_sHandler);
 }
 
-/* File operations name an open file by its read id alone, so they are taken
- * only from a connection that carries a login id (a logged-in command
- * connection or a download connection opened under a login). 1 when it does. */
+/* Whether a download connection of in_dwLoginId holds the file in_dwFileReadId
+ * open (read id 0 names no file). */
+static int PR_SessionHoldsFile(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
+                               uint32_t in_dwFileReadId)
+{
+    if (in_dwFileReadId == 0)
+        return 0;
+    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
+        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_DOWN &&
+            pConn->dwDownFileId == in_dwFileReadId && pConn->dwLoginId == in_dwLoginId)
+            return 1;
+    }
+    return 0;
+}
+
+/* File operations name an open file by its read id alone (body 4), so they are
+ * taken only from a connection that carries a login id (a logged-in command
+ * connection or a download connection opened under a login; else result 6), and
+ * only for a file that a download connection of that same login holds open:
+ * another session's read id, or one no connection holds, gets result 5. 1 when
+ * the operation may go on. */
 int VXQ_F_DPS_MW_PR_RecCheckFileConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                      int32_t in_iLength, const char *in_sOper, const char *in_sHandler)
 {
     char sText[160];
-    if (inout_pConn->dwLoginId != 0)
+    if (inout_pConn->dwLoginId == 0) {
+        snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: no login.", in_sOper);
+        return VXQ_F_DPS_MW_PR_RecRefuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                         VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, sText, NULL, in_sHandler);
+    }
+    if (PR_SessionHoldsFile(inout_pMcSrvData, inout_pConn->dwLoginId,
+                            VXQ_F_DPS_MW_GetLe32(inout_pMsg + VXQ_DPS_UMSP_HEAD_LEN + 4)))
         return 1;
-    snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: no login.", in_sOper);
+    snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: without permission.", in_sOper);
     return VXQ_F_DPS_MW_PR_RecRefuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                     VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, sText, NULL, in_sHandler);
+                                     VXQ_DPS_UMSP_RESULT_NO_PERMISSION, sText, NULL, in_sHandler);
 }
 
 /* Parks a copy of the (already answer-shaped) request. Null after answering
@@ -335,14 +361,17 @@ void VXQ_F_DPS_MW_PR_RecDumpFileRead(const _VXQ_S_DPS_E2_FILE_READ *in_pBody, in
     VXQ_F_DPS_MW_PR_RecDebugField("o_dwDataLen", in_iDataLen);
 }
 
-void VXQ_F_DPS_MW_PR_RecDebugLine(int in_bOn, const char *in_sFormat, ...)
+int VXQ_F_DPS_MW_PR_RecRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                             uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen, int in_bDebug,
+                             const char *in_sFormat, ...)
 {
     char sText[384];
     va_list tArgs;
-    if (!in_bOn)
-        return;
-    va_start(tArgs, in_sFormat);
-    vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
-    va_end(tArgs);
-    VXQ_F_LOG_SR_WriteLog(sText, 2);
+    if (in_bDebug) {
+        va_start(tArgs, in_sFormat);
+        vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
+        va_end(tArgs);
+        VXQ_F_LOG_SR_WriteLog(sText, 2);
+    }
+    return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, in_iEventId, in_dwTransId, in_pBody, in_iBodyLen);
 }

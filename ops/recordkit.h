@@ -69,9 +69,10 @@ int VXQ_F_DPS_MW_PR_RecCheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                 int32_t in_iLength, int32_t in_iNeedLen, int in_bExact,
                                 const char *in_sHandler);
 
-/* File operations name an open file by its read id alone, so they are taken
- * only from a connection that carries a login id (a logged-in command
- * connection or a download connection opened under a login). 1 when it does. */
+/* File operations name an open file by its read id alone (body 4): taken only
+ * from a connection that carries a login id (else result 6) and only for a
+ * file a download connection of that login holds open (else result 5, the
+ * read id is another session's or nobody's). 1 when the operation may go on. */
 int VXQ_F_DPS_MW_PR_RecCheckFileConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                      int32_t in_iLength, const char *in_sOper, const char *in_sHandler);
@@ -127,11 +128,14 @@ void VXQ_F_DPS_MW_PR_RecDumpFileInfo(const _VXQ_S_DPS_FILE_INFO *in_ptInfo);
 /* A read answer's block; in_iDataLen is the data actually appended. */
 void VXQ_F_DPS_MW_PR_RecDumpFileRead(const _VXQ_S_DPS_E2_FILE_READ *in_pBody, int32_t in_iDataLen);
 
-/* Writes one formatted debug line at level 2 when in_bOn is nonzero (an event
- * builder's request line); at most 383 characters. */
-void VXQ_F_DPS_MW_PR_RecDebugLine(int in_bOn, const char *in_sFormat, ...)
+/* Queues one event of the family (the body is copied; transaction id as given)
+ * after writing its request line at level 2 when in_bDebug is nonzero (at
+ * most 383 characters). 1 when queued. */
+int VXQ_F_DPS_MW_PR_RecRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                             uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen, int in_bDebug,
+                             const char *in_sFormat, ...)
 #if defined(__GNUC__) || defined(__clang__)
-    __attribute__((format(printf, 2, 3)))
+    __attribute__((format(printf, 7, 8)))
 #endif
     ;
 

@@ -299,7 +299,10 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
 
 /* Always answered at once on the requesting connection; a talk in use is
  * stopped after the answer went out, since the request may have come on the
- * talk connection itself, which closing the talk drops. */
+ * talk connection itself, which closing the talk drops. Only the session that
+ * started the talk may stop it: the requesting connection's login id (that of
+ * the command connection, or of the talk connection, which took it at start)
+ * must be the talk's; another session gets result 5 and the talk goes on. */
 int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                        int32_t in_iLength)
@@ -320,6 +323,9 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     if (pTalk == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP i_iTalkChNo fail.", 2);
         ucResult = VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
+    } else if (pTalk->iChState != VXQ_DPS_TALK_IDLE && pTalk->dwLoginId != inout_pConn->dwLoginId) {
+        VXQ_F_LOG_SR_ShowInfo("Receiving network data: Stop talk fail, cause: without permission.");
+        ucResult = VXQ_DPS_UMSP_RESULT_NO_PERMISSION;
     } else if (pTalk->iChState != VXQ_DPS_TALK_IDLE) {
         if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(
                 p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + VXQ_DPS_UMSP_OFF_TRANS_NO), pTalk->iTalkChNo)) {

@@ -2,8 +2,9 @@
  * core_fixture.h - what the service core tests share: a running service on a
  * port the system picks, a raw loopback client that sends exact bytes and reads
  * whole messages with deadlines, a recording test host, a way to look at and
- * change the control thread's state from a test (RunOnControl), and a capture of
- * log lines for unit tests that drive the core without its threads.
+ * change the control thread's state from a test (RunOnControl). Log lines are
+ * caught with support/log_capture.h (only while no service runs: a running
+ * service takes the log queue for itself).
  */
 #ifndef VXQ_TEST_CORE_FIXTURE_H
 #define VXQ_TEST_CORE_FIXTURE_H
@@ -13,6 +14,7 @@
 #include "core/control.h"
 #include "core/instance.h"
 #include "protocol/result.h"
+#include "support/log_capture.h"
 #include "support/wait_until.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -273,46 +275,5 @@ inline _VXQ_S_DPS_NET_PORT_DATA *CoreConnOf(_VXQ_S_DPS_MCSRV_DATA *p, const RawC
     }
     return NULL;
 }
-
-/* Captures the log lines (record text) written while it lives. Use only while
- * no service runs: a running service takes the log queue for itself. */
-class CoreLogCapture {
-public:
-    CoreLogCapture()
-    {
-        VXQ_F_TOOLS_QUEUE_InitQueue(&m_hQueue, 500);
-        VXQ_F_LOG_SR_SetRecvLogQueue(m_hQueue);
-    }
-    ~CoreLogCapture()
-    {
-        VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
-        VXQ_F_TOOLS_QUEUE_FreeQueue(&m_hQueue);
-    }
-    /* Every line so far (the message part of each record). */
-    std::vector<std::string> Lines()
-    {
-        _VXQ_S_LOG_SR_RECV_LOG_DATA tRec;
-        int32_t iLen = (int32_t)sizeof(tRec);
-        while (VXQ_F_TOOLS_QUEUE_GetData(m_hQueue, &tRec, &iLen, 0)) {
-            tRec.sText[sizeof(tRec.sText) - 1] = '\0';
-            const char *pMsg = strstr(tRec.sText, "  ");
-            m_tLines.push_back(pMsg ? pMsg + 2 : tRec.sText);
-            iLen = (int32_t)sizeof(tRec);
-        }
-        return m_tLines;
-    }
-    bool Has(const std::string &in_sLine)
-    {
-        for (auto &s : Lines()) {
-            if (s == in_sLine)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    VXQ_HQUEUE m_hQueue = NULL;
-    std::vector<std::string> m_tLines;
-};
 
 #endif

@@ -219,13 +219,6 @@ protected:
         free(m_p);
         m_pClock.reset();
     }
-    int Count(CoreLogCapture &inout_tLog, const std::string &in_sLine)
-    {
-        int iNum = 0;
-        for (auto &s : inout_tLog.Lines())
-            iNum += (s == in_sLine);
-        return iNum;
-    }
     std::unique_ptr<TestClock> m_pClock;
     _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
 };
@@ -234,31 +227,31 @@ TEST_F(CoreControlUnitTest, StatisticsLinesComeEvery5And30SecondsOnlyWhileShowRu
 {
     const std::string sStat = "Cache size: 0KB, UpCache size: 0KB, TcpConnNum: 0.";
     const std::string sCallback = "Callback queue size: 0, ver: v2.4.2.5.";
-    CoreLogCapture tLog;
+    LogCapture tLog;
     VXQ_F_DPS_MC_DoTimer(m_p);
     VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
-    EXPECT_EQ(Count(tLog, sStat), 1);
-    EXPECT_EQ(Count(tLog, sCallback), 1);
+    EXPECT_EQ(tLog.Count(sStat), 1);
+    EXPECT_EQ(tLog.Count(sCallback), 1);
     for (int i = 0; i < 4; i++) {
         m_pClock->AdvanceSec(1);
         VXQ_F_DPS_MC_DoTimer(m_p);
     }
-    EXPECT_EQ(Count(tLog, sStat), 1);
+    EXPECT_EQ(tLog.Count(sStat), 1);
     m_pClock->AdvanceSec(1);
     VXQ_F_DPS_MC_DoTimer(m_p);
-    EXPECT_EQ(Count(tLog, sStat), 2);
+    EXPECT_EQ(tLog.Count(sStat), 2);
     m_pClock->AdvanceSec(24);
     VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
-    EXPECT_EQ(Count(tLog, sCallback), 1);
+    EXPECT_EQ(tLog.Count(sCallback), 1);
     m_pClock->AdvanceSec(1);
     VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
-    EXPECT_EQ(Count(tLog, sCallback), 2);
+    EXPECT_EQ(tLog.Count(sCallback), 2);
     m_p->bShowRunState = 0;
     m_pClock->AdvanceSec(60);
     VXQ_F_DPS_MC_DoTimer(m_p);
     VXQ_F_DPS_MC_Callback_DoEvent(m_p, 0);
-    EXPECT_EQ(Count(tLog, sStat), 2);
-    EXPECT_EQ(Count(tLog, sCallback), 2);
+    EXPECT_EQ(tLog.Count(sStat), 2);
+    EXPECT_EQ(tLog.Count(sCallback), 2);
 }
 
 TEST_F(CoreControlUnitTest, LogRecordsWithoutTraceClientsAreDroppedAndAForeignLengthEndsTheDrain)

@@ -85,7 +85,7 @@ class OpsFixture : public ::testing::Test
         VXQ_F_OFFLINE_InstallCapture(1);
         p = VXQ_F_OFFLINE_NewInstance();
         ASSERT_NE(p, nullptr);
-        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000), 1);
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, iCallbackQueueSize), 1);
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000), 1);
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_hLogQueue, 500), 1);
         VXQ_F_LOG_SR_SetRecvLogQueue(m_hLogQueue);
@@ -199,12 +199,48 @@ class OpsFixture : public ::testing::Test
         }
         return false;
     }
+    /* Fills the callback queue so that the next event cannot be queued. */
+    void FillCallbackQueue()
+    {
+        uint8_t ucDummy[16] = {0};
+        while (VXQ_F_TOOLS_QUEUE_SetData(p->hCallbackQueue, ucDummy, sizeof(ucDummy), 0)) {
+        }
+    }
+    /* Transactions in the table. */
+    int TransCount()
+    {
+        int iCount = 0;
+        for (int i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++)
+            iCount += p->pTrans[i] != nullptr;
+        return iCount;
+    }
 
     _VXQ_S_DPS_MCSRV_DATA *p = nullptr;
+    int32_t iCallbackQueueSize = 1000; /* a derived fixture's constructor may lower it */
 
   private:
     VXQ_HQUEUE m_hLogQueue = NULL;
     OpsBytes m_tWork;
+};
+
+/* The serial and maintenance failure paths a running service cannot be driven
+ * into on demand (a full callback queue, orders for connections that are
+ * gone): a callback queue of 8 entries, and requests whose body starts with one
+ * word (the login id) and carry the request number 0x55. */
+class OfflineOps : public OpsFixture
+{
+  protected:
+    OfflineOps()
+    {
+        iCallbackQueueSize = 8;
+    }
+    static OpsBytes Msg(uint16_t in_usFuncId, size_t in_nBodyLen, uint32_t in_dwWord0)
+    {
+        OpsBytes tMsg = OpsMsg(in_usFuncId, 0x55, in_nBodyLen);
+        if (in_nBodyLen >= 4)
+            OpsPutLe32(tMsg, 20, in_dwWord0);
+        return tMsg;
+    }
 };
 
 #endif

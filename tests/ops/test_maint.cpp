@@ -1,7 +1,7 @@
 /* Custom messages, maintenance and upgrade over real connections: the caller
  * checks, the events the host receives and the answers at their exact offsets. */
 #include "live_ops_fixture.h"
-#include "offline_ops_fixture.h"
+#include "ops_fixture.h"
 #include "ops/maint.h"
 
 namespace {
@@ -285,7 +285,7 @@ protected:
     uint32_t ParkProgress(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
         Request(in_pConn, Msg(PB_DUP_QUERY_PROGRESS, 8, 1));
-        std::vector<OfflineBytes> tEvents = Events();
+        std::vector<OpsBytes> tEvents = Events();
         EXPECT_EQ(tEvents.size(), 1u);
         if (tEvents.size() != 1)
             return 0;
@@ -300,7 +300,7 @@ TEST_F(MaintOffline, FullCallbackQueueAnswers1AndLeavesNoTransaction)
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
     FillCallbackQueue();
     struct Case {
-        OfflineBytes tMsg;
+        OpsBytes tMsg;
         const char *sLine;
     } tCases[] = {
         {Msg(PB_RMY_REBOOT, 4, kLogin),
@@ -333,33 +333,33 @@ TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDe
 
     /* A version answer naming a progress query's transaction. */
     uint32_t dwTransId = ParkProgress(pCmd);
-    Post(Order(EVENT_E7_DUP_QUERY_DEV_VER_INFO, 0, dwTransId, &tVer, sizeof(tVer)));
+    Order(OpsOrder(EVENT_E7_DUP_QUERY_DEV_VER_INFO, 0, dwTransId, &tVer, sizeof(tVer)));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_DEV_VER_INFO usMsgFuncId error."));
     EXPECT_EQ(TransCount(), 0);
 
     /* The answer comes again: its transaction is gone. */
-    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
                        "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail."));
 
     /* An ability answer without a description. */
     Request(pCmd, Msg(PB_RMY_QUERY_ABILITY, 12, kLogin));
-    std::vector<OfflineBytes> tEvents = Events();
+    std::vector<OpsBytes> tEvents = Events();
     ASSERT_EQ(tEvents.size(), 1u);
-    Post(Order(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
+    Order(OpsOrder(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_RMY_QUERY_ABILITY iAbilityBodyLen error."));
     EXPECT_EQ(TransCount(), 0);
 
     /* The connection that asked is gone. */
     dwTransId = ParkProgress(pCmd);
     VXQ_F_DPS_MC_NetPortData_Delete(p, pCmd);
-    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
                        "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
     EXPECT_EQ(TransCount(), 0);
 
     /* Transaction id 0: translated and shown, nothing looked up. */
-    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 4, 0, &tQuery, sizeof(tQuery)));
+    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 4, 0, &tQuery, sizeof(tQuery)));
     EXPECT_TRUE(Logged("App message: Query progress (response): [4] Param error."));
     EXPECT_TRUE(Sent().empty()); /* no answer at all: parked requests wait, dropped answers send nothing */
 }
@@ -371,7 +371,7 @@ TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
     uint32_t dwTransId = ParkProgress(pCmd);
     EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));
     _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 60};
-    Post(Order(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
+    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
     EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " + std::to_string(dwTransId) +
                        ", iBodyLen: 8."));
     std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();

@@ -4,6 +4,9 @@
 
 #include "core/channel.h"
 #include "protocol/head.h"
+#include "vxq_queue.h"
+#include "support/log_capture.h"
+#include "support/offline_link.h"
 #include "support/record_host.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
@@ -94,35 +97,38 @@ class RecordTest : public ::testing::Test
         VXQ_F_RECHOST_AddFile(&tRec, "ch1/rec-0002", 1, 100, 33);
         VXQ_F_RECHOST_Install(&tRec, &tHost);
         ASSERT_EQ(1, VXQ_F_TESTHOST_Start(&tHost));
-        ASSERT_EQ(1, Login(&tCmd, "admin", &dwLoginId));
+        ASSERT_EQ(1, Login(&pCmd, "admin", &dwLoginId));
     }
 
     void TearDown() override
     {
-        for (_VXQ_S_TESTCLI_DATA *pCli : tClients)
-            VXQ_F_TESTCLI_Close(pCli);
+        for (_VXQ_S_TESTCLI_DATA &tCli : tClients)
+            VXQ_F_TESTCLI_Close(&tCli);
         VXQ_F_TESTHOST_Stop(&tHost);
     }
 
-    /* A connected client closed at tear-down. */
-    int Connect(_VXQ_S_TESTCLI_DATA *out_pCli)
+    /* A new client in the fixture's own storage (its address stays valid and it
+     * is closed at tear-down, after every test body's locals are gone), connected
+     * to the service. *out_ppCli is set even when the connect fails. */
+    int Connect(_VXQ_S_TESTCLI_DATA **out_ppCli)
     {
-        VXQ_F_TESTCLI_Init(out_pCli);
-        tClients.push_back(out_pCli);
-        return VXQ_F_TESTCLI_Connect(out_pCli, tHost.usPort);
+        *out_ppCli = &tClients.emplace_back();
+        VXQ_F_TESTCLI_Init(*out_ppCli);
+        return VXQ_F_TESTCLI_Connect(*out_ppCli, tHost.usPort);
     }
 
-    int Login(_VXQ_S_TESTCLI_DATA *out_pCli, const char *in_sUser, uint32_t *out_pdwLoginId)
+    int Login(_VXQ_S_TESTCLI_DATA **out_ppCli, const char *in_sUser, uint32_t *out_pdwLoginId)
     {
-        return Connect(out_pCli) && VXQ_F_TESTCLI_TokenAndLogin(out_pCli, in_sUser, "secret", out_pdwLoginId);
+        return Connect(out_ppCli) &&
+               VXQ_F_TESTCLI_TokenAndLogin(*out_ppCli, in_sUser, "secret", out_pdwLoginId);
     }
 
     /* Opens ch1/rec-0001 on a new connection; the read id from the answer. */
-    uint32_t OpenDownload(_VXQ_S_TESTCLI_DATA *out_pCli, const std::string &in_sFlag = "ch1/rec-0001")
+    uint32_t OpenDownload(_VXQ_S_TESTCLI_DATA **out_ppCli, const std::string &in_sFlag = "ch1/rec-0001")
     {
         std::vector<uint8_t> tAnswer;
-        if (!Connect(out_pCli) || !VXQ_F_TESTCLI_Request(out_pCli, OpenMsg(dwLoginId, in_sFlag), tAnswer) ||
-            Result(tAnswer) != 0)
+        if (!Connect(out_ppCli) ||
+            !VXQ_F_TESTCLI_Request(*out_ppCli, OpenMsg(dwLoginId, in_sFlag), tAnswer) || Result(tAnswer) != 0)
             return 0;
         return VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
     }
@@ -179,21 +185,20 @@ class RecordTest : public ::testing::Test
     void FlushEvents()
     {
         std::vector<uint8_t> tAnswer;
-        if (tFlush.iSock < 0) {
-            ASSERT_EQ(1, Login(&tFlush, "admin", &dwFlushId));
+        if (pFlush == nullptr) {
+            ASSERT_EQ(1, Login(&pFlush, "admin", &dwFlushId));
         }
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tFlush, QueryMsg(dwFlushId, 3), tAnswer));
+        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pFlush, QueryMsg(dwFlushId, 3), tAnswer));
         Event(EVENT_E2_FILE_QUERY);
     }
 
     _VXQ_S_TESTHOST_DATA tHost;
     _VXQ_S_RECHOST_DATA tRec;
-    _VXQ_S_TESTCLI_DATA tCmd;
-    _VXQ_S_TESTCLI_DATA tFlush = {-1, 0, {}, 0, 0, 0, {}};
+    _VXQ_S_TESTCLI_DATA *pCmd = nullptr;
+    _VXQ_S_TESTCLI_DATA *pFlush = nullptr;
     uint32_t dwFlushId = 0;
     uint32_t dwLoginId = 0;
-    std::vector<_VXQ_S_TESTCLI_DATA *> tClients;
-    std::deque<_VXQ_S_TESTCLI_DATA> tExtra; /* clients made inside a loop */
+    std::deque<_VXQ_S_TESTCLI_DATA> tClients; /* every client; a deque never moves them */
 };
 
 } // namespace
@@ -208,10 +213,10 @@ class RecordTest : public ::testing::Test
 
 TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
 {
-    _VXQ_S_TESTCLI_DATA tView;
+    _VXQ_S_TESTCLI_DATA *pView = nullptr;
     uint32_t dwViewId = 0;
-    ASSERT_EQ(1, Login(&tView, "viewer", &dwViewId));
-    OnConnOf(&tView, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    ASSERT_EQ(1, Login(&pView, "viewer", &dwViewId));
+    OnConnOf(pView, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         pConn->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
     });
     struct {
@@ -221,7 +226,7 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
     } tRows[] = {{-1, 5, 0}, {2, 5, 0}, {1, 0, 2}, {0, 0, 1}, {3, 0, 0}};
     for (const auto &tRow : tRows) {
         std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tView, QueryMsg(dwViewId, tRow.iChNo), tAnswer)) << tRow.iChNo;
+        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pView, QueryMsg(dwViewId, tRow.iChNo), tAnswer)) << tRow.iChNo;
         EXPECT_EQ(tRow.ucResult, Result(tAnswer)) << tRow.iChNo;
         EXPECT_EQ(1, tAnswer[10] & 3);
         EXPECT_EQ(68 + 220 * tRow.dwFileNum, tAnswer.size()) << tRow.iChNo;
@@ -231,7 +236,7 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
     }
     /* The whole device for a user with the right everywhere: every file, in wire order. */
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tCmd, QueryMsg(dwLoginId, -1), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, QueryMsg(dwLoginId, -1), tAnswer));
     ASSERT_EQ(0, Result(tAnswer));
     ASSERT_EQ(68u + 3 * 220, tAnswer.size());
     EXPECT_EQ(68u + 3 * 220, VXQ_F_TESTCLI_GetU32(tAnswer, 4));
@@ -288,7 +293,7 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
         } else {
             tQuery = QueryMsg(dwLoginId, 1);
         }
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tCmd, tQuery));
+        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pCmd, tQuery));
         std::vector<uint8_t> tEvent = Event(tRow.bNsp ? EVENT_E2_NSP_FILE_QUERY : EVENT_E2_FILE_QUERY);
         ASSERT_FALSE(tEvent.empty());
         std::vector<uint8_t> tBody(tEvent.begin() + 16, tEvent.end());
@@ -300,10 +305,10 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
                                                            VXQ_F_TESTHOST_TransId(tEvent), tBody.data(),
                                                            (int32_t)tBody.size())));
         if (tRow.iAnswerLen < 0) {
-            EXPECT_NOTHING_BEFORE_HEARTBEAT(&tCmd);
+            EXPECT_NOTHING_BEFORE_HEARTBEAT(pCmd);
         } else {
             std::vector<uint8_t> tAnswer;
-            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(&tCmd, tAnswer));
+            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pCmd, tAnswer));
             ASSERT_EQ((size_t)tRow.iAnswerLen, tAnswer.size());
             EXPECT_EQ(tRow.ucResult, Result(tAnswer));
             size_t iFixed = tRow.bNsp ? 88 : 68;
@@ -318,8 +323,8 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
 
 TEST_F(RecordTest, QueriesAreRefusedForWrongLengthMissingLoginOrUnknownLoginId)
 {
-    _VXQ_S_TESTCLI_DATA tAnon;
-    ASSERT_EQ(1, Connect(&tAnon));
+    _VXQ_S_TESTCLI_DATA *pAnon = nullptr;
+    ASSERT_EQ(1, Connect(&pAnon));
     std::vector<uint8_t> tLong = QueryMsg(dwLoginId, 0);
     tLong.push_back(0);
     VXQ_F_TESTCLI_PutU32(tLong, 4, 69);
@@ -332,11 +337,11 @@ TEST_F(RecordTest, QueriesAreRefusedForWrongLengthMissingLoginOrUnknownLoginId)
         std::vector<uint8_t> tMsg;
         uint8_t ucResult;
     } tRows[] = {
-        {&tCmd, tLong, 2},
-        {&tCmd, tShort, 2},
-        {&tCmd, tNspShort, 2},
-        {&tAnon, QueryMsg(dwLoginId, 0), 6},           /* this connection never logged in */
-        {&tCmd, QueryMsg(dwLoginId ^ 0x10000u, 0), 6}, /* no login with that id */
+        {pCmd, tLong, 2},
+        {pCmd, tShort, 2},
+        {pCmd, tNspShort, 2},
+        {pAnon, QueryMsg(dwLoginId, 0), 6},           /* this connection never logged in */
+        {pCmd, QueryMsg(dwLoginId ^ 0x10000u, 0), 6}, /* no login with that id */
     };
     for (auto &tRow : tRows) {
         std::vector<uint8_t> tAnswer;
@@ -357,8 +362,8 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
         int32_t iPassed;
     } tRows[] = {{20, 16}, {-3, 0}, {5, 5}};
     for (const auto &tRow : tRows) {
-        _VXQ_S_TESTCLI_DATA *pCli = &tExtra.emplace_back();
-        ASSERT_EQ(1, Connect(pCli));
+        _VXQ_S_TESTCLI_DATA *pCli = nullptr;
+        ASSERT_EQ(1, Connect(&pCli));
         std::vector<uint8_t> tMsg =
             Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, dwLoginId);
         VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, 1);
@@ -397,21 +402,21 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
     /* Without the capability the open is refused before the host is asked. */
     ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(
                      &tHost, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->tDevCapInfo.iDevCapValue5 = 0; }));
-    _VXQ_S_TESTCLI_DATA tOther;
+    _VXQ_S_TESTCLI_DATA *pOther = nullptr;
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, Connect(&tOther));
+    ASSERT_EQ(1, Connect(&pOther));
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(
-                     &tOther, Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, dwLoginId),
+                     pOther, Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, dwLoginId),
                      tAnswer));
     EXPECT_EQ(40, Result(tAnswer));
 }
 
 TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNothing)
 {
-    _VXQ_S_TESTCLI_DATA tBad;
-    ASSERT_EQ(1, Connect(&tBad));
+    _VXQ_S_TESTCLI_DATA *pBad = nullptr;
+    ASSERT_EQ(1, Connect(&pBad));
     tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tBad, OpenMsg(dwLoginId, "no-such-file")));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pBad, OpenMsg(dwLoginId, "no-such-file")));
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_OPEN);
     _VXQ_S_DPS_E2_FILE_OPEN tBody;
     ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
@@ -424,26 +429,26 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
                   &tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_OPEN, VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST,
                                                     VXQ_F_TESTHOST_TransId(tEvent), &tBody, sizeof(tBody))));
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(&tBad, tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pBad, tAnswer));
     ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_OPEN_LEN, tAnswer.size());
     EXPECT_EQ(13, Result(tAnswer)); /* resource no exist */
     EXPECT_EQ(0x1234u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140));
     EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
-    OnConnOf(&tBad, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pBad, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
         EXPECT_EQ(0u, pConn->dwDownFileId);
         EXPECT_EQ(0u, pConn->dwLoginId);
     });
     tRec.tManual.clear();
 
-    _VXQ_S_TESTCLI_DATA tDown;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
     uint32_t dwCmdPortId = 0;
-    OnConnOf(&tCmd, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pCmd, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         dwCmdPortId = pConn->dwPortId;
     });
-    OnConnOf(&tDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->dwDownFileId);
         EXPECT_EQ(dwLoginId, pConn->dwLoginId);
@@ -454,15 +459,15 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
 
 TEST_F(RecordTest, OpenNeedsAKnownLoginIdAndTheDownloadRight)
 {
-    _VXQ_S_TESTCLI_DATA tView, tA, tB;
+    _VXQ_S_TESTCLI_DATA *pView = nullptr, *pA = nullptr, *pB = nullptr;
     uint32_t dwViewId = 0;
-    ASSERT_EQ(1, Login(&tView, "viewer", &dwViewId));
-    ASSERT_EQ(1, Connect(&tA));
-    ASSERT_EQ(1, Connect(&tB));
+    ASSERT_EQ(1, Login(&pView, "viewer", &dwViewId));
+    ASSERT_EQ(1, Connect(&pA));
+    ASSERT_EQ(1, Connect(&pB));
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tA, OpenMsg(dwViewId, "ch1/rec-0001"), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pA, OpenMsg(dwViewId, "ch1/rec-0001"), tAnswer));
     EXPECT_EQ(5, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tB, OpenMsg(dwLoginId + 0x10000u, "ch1/rec-0001"), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pB, OpenMsg(dwLoginId + 0x10000u, "ch1/rec-0001"), tAnswer));
     EXPECT_EQ(6, Result(tAnswer));
     FlushEvents();
     EXPECT_FALSE(HasEvent(EVENT_E2_FILE_OPEN));
@@ -470,11 +475,11 @@ TEST_F(RecordTest, OpenNeedsAKnownLoginIdAndTheDownloadRight)
 
 TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLast)
 {
-    _VXQ_S_TESTCLI_DATA tDown;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
     tRec.tManual.insert(EVENT_E2_FILE_READ);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tDown, GetMsg(dwReadId, 77)));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, 77)));
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_READ);
     _VXQ_S_DPS_E2_FILE_READ tBody;
     ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
@@ -502,7 +507,7 @@ TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLas
                       &tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_READ, 0, VXQ_F_TESTHOST_TransId(tEvent),
                                                         tPart.data(), (int32_t)tPart.size())));
         std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer)) << i;
+        ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer)) << i;
         ASSERT_EQ(64u + 10 + i, tAnswer.size());
         EXPECT_EQ(64u + 10 + i, VXQ_F_TESTCLI_GetU32(tAnswer, 4));
         EXPECT_EQ(P3_DOWNLOAD_GET, VXQ_F_TESTCLI_GetU16(tAnswer, 8));
@@ -523,7 +528,7 @@ TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLas
         EXPECT_EQ((uint8_t)(i * 16), tAnswer[64]);
         EXPECT_EQ(i < 2 ? 1 : 0, TransCount()) << i;
     }
-    EXPECT_NOTHING_BEFORE_HEARTBEAT(&tDown);
+    EXPECT_NOTHING_BEFORE_HEARTBEAT(pDown);
 }
 
 TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOrEvent)
@@ -534,14 +539,14 @@ TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOr
     tRec.iReadLen = 16 * 1024 * 1024;
     tRec.iOrdersPerRead = 8;
     ASSERT_EQ(1, VXQ_F_DPS_SetMediaDataBufSize(tHost.pSrv, 1024 * 1024));
-    _VXQ_S_TESTCLI_DATA tStall, tDown;
-    uint32_t dwStallId = OpenDownload(&tStall, "ch2/big");
-    uint32_t dwReadId = OpenDownload(&tDown, "ch0/rec-0001");
+    _VXQ_S_TESTCLI_DATA *pStall = nullptr, *pDown = nullptr;
+    uint32_t dwStallId = OpenDownload(&pStall, "ch2/big");
+    uint32_t dwReadId = OpenDownload(&pDown, "ch0/rec-0001");
     ASSERT_NE(0u, dwStallId);
     ASSERT_NE(0u, dwReadId);
     bool bOver = false;
     for (uint32_t i = 0; i < 3 && !bOver; i++) {
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tStall, GetMsg(dwStallId, i)));
+        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pStall, GetMsg(dwStallId, i)));
         Event(EVENT_E2_FILE_READ);
         ASSERT_TRUE(WaitUntil([&]() { return TransCount() == 0; })); /* all 8 answers are queued */
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
@@ -549,8 +554,8 @@ TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOr
         });
     }
     ASSERT_TRUE(bOver);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tDown, GetMsg(dwReadId, 5)));
-    EXPECT_NOTHING_BEFORE_HEARTBEAT(&tDown);
+    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, 5)));
+    EXPECT_NOTHING_BEFORE_HEARTBEAT(pDown);
     FlushEvents();
     EXPECT_FALSE(HasEvent(EVENT_E2_FILE_READ));
     EXPECT_EQ(0, TransCount());
@@ -559,17 +564,17 @@ TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOr
 TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
 {
     tRec.iReadLen = 256 * 1024; /* each read answered in 3 orders */
-    _VXQ_S_TESTCLI_DATA tDown;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
     std::vector<uint8_t> tGot;
     uint8_t ucEnd = 0;
     int iResponses = 0;
     for (uint32_t dwRequId = 1; ucEnd != 1 && dwRequId < 1000; dwRequId++) {
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tDown, GetMsg(dwReadId, dwRequId)));
+        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, dwRequId)));
         do {
             std::vector<uint8_t> tAnswer;
-            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer));
+            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer));
             ASSERT_GE(tAnswer.size(), 64u);
             ASSERT_EQ(0, Result(tAnswer));
             ASSERT_EQ(dwRequId, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
@@ -590,10 +595,10 @@ TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
 
 TEST_F(RecordTest, ConnectionThatNeverLoggedInIsRefusedForEveryFileOperation)
 {
-    _VXQ_S_TESTCLI_DATA tDown, tAnon;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pAnon = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
-    ASSERT_EQ(1, Connect(&tAnon));
+    ASSERT_EQ(1, Connect(&pAnon));
     const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
                               P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
     int iEventsBefore = 0;
@@ -604,7 +609,7 @@ TEST_F(RecordTest, ConnectionThatNeverLoggedInIsRefusedForEveryFileOperation)
     }
     for (uint16_t usOp : usOps) {
         std::vector<uint8_t> tMsg = FileOpMsg(usOp, dwReadId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tAnon, tMsg, tAnswer)) << std::hex << usOp;
+        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pAnon, tMsg, tAnswer)) << std::hex << usOp;
         EXPECT_EQ(6, Result(tAnswer)) << std::hex << usOp;
         EXPECT_EQ(tMsg.size(), tAnswer.size());
     }
@@ -619,20 +624,79 @@ TEST_F(RecordTest, ConnectionThatNeverLoggedInIsRefusedForEveryFileOperation)
     }
     /* The download connection itself (its login id set by the open) may read. */
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, GetMsg(dwReadId, 1), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, GetMsg(dwReadId, 1), tAnswer));
+    EXPECT_EQ(0, Result(tAnswer));
+}
+
+TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
+{
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pOtherCmd = nullptr, *pOtherDown = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
+    ASSERT_NE(0u, dwReadId);
+    /* A second session of the same user, with a download of its own. */
+    uint32_t dwOtherId = 0;
+    ASSERT_EQ(1, Login(&pOtherCmd, "admin", &dwOtherId));
+    ASSERT_EQ(1, Connect(&pOtherDown));
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pOtherDown, OpenMsg(dwOtherId, "ch0/rec-0001"), tAnswer));
+    ASSERT_EQ(0, Result(tAnswer));
+    uint32_t dwOtherReadId = VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
+    ASSERT_NE(dwReadId, dwOtherReadId);
+    FlushEvents();
+    int iEventsBefore = 0;
+    {
+        std::lock_guard<std::mutex> tGuard(tHost.tLock);
+        iEventsBefore = tHost.iEventTotal;
+    }
+    const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
+                              P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
+    const struct {
+        _VXQ_S_TESTCLI_DATA *pCli;
+        uint32_t dwReadId;
+    } tRefused[] = {
+        {pOtherCmd, dwReadId},      /* the other session's command connection */
+        {pOtherDown, dwReadId},     /* the other session's download connection */
+        {pCmd, dwReadId ^ 0x5A5Au}, /* a read id nobody holds */
+        {pCmd, 0},
+    };
+    for (const auto &tRow : tRefused) {
+        for (uint16_t usOp : usOps) {
+            std::vector<uint8_t> tMsg = FileOpMsg(usOp, tRow.dwReadId);
+            ASSERT_EQ(1, VXQ_F_TESTCLI_Request(tRow.pCli, tMsg, tAnswer)) << std::hex << usOp;
+            EXPECT_EQ(5, Result(tAnswer)) << std::hex << usOp << " " << tRow.dwReadId;
+            EXPECT_EQ(tMsg.size(), tAnswer.size());
+        }
+    }
+    FlushEvents();
+    {
+        std::lock_guard<std::mutex> tGuard(tHost.tLock);
+        EXPECT_EQ(iEventsBefore + 1, tHost.iEventTotal); /* only the flush query */
+    }
+    EXPECT_EQ(0, TransCount());
+    {
+        std::lock_guard<std::mutex> tGuard(tRec.tLock);
+        EXPECT_EQ(1u, tRec.tOpen.count(dwReadId)); /* the file stays open */
+    }
+    /* The owning session, on its command connection or on the download
+     * connection, may use it; the other session its own read id. */
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId), tAnswer));
+    EXPECT_EQ(0, Result(tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, GetMsg(dwReadId, 1), tAnswer));
+    EXPECT_EQ(0, Result(tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId), tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
 }
 
 TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConnection)
 {
-    _VXQ_S_TESTCLI_DATA tDown;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
     std::vector<uint8_t> tAnswer;
 
     std::vector<uint8_t> tSeek = FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId);
     VXQ_F_TESTCLI_PutU32(tSeek, kBody + 8, 3600);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, tSeek, tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, tSeek, tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
     EXPECT_EQ(tSeek.size(), tAnswer.size());
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_SEEK);
@@ -642,7 +706,7 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     EXPECT_EQ(dwReadId, tSeekBody.i_dwFileReadId);
     EXPECT_EQ(3600u, tSeekBody.i_dwOffsetTimePos);
 
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwReadId), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwReadId), tAnswer));
     ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_QVIDEO_LEN, tAnswer.size());
     EXPECT_EQ(0, Result(tAnswer));
     EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
@@ -650,7 +714,7 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
 
     std::vector<uint8_t> tOnly = FileOpMsg(P3_DOWNLOAD_ONLY_IFRAME, dwReadId);
     VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, tOnly, tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, tOnly, tAnswer));
     ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_ONLY_IFRAME_LEN, tAnswer.size());
     EXPECT_EQ(1u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
     EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 12));
@@ -660,12 +724,12 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     memcpy(&tOnlyBody, tEvent.data() + 16, sizeof(tOnlyBody));
     EXPECT_EQ(1, tOnlyBody.i_iDiscardIFrame);
 
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, FileOpMsg(P3_DOWNLOAD_RECOVER_ALLFRAME, dwReadId), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_RECOVER_ALLFRAME, dwReadId), tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId), tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
     EXPECT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_CLOSE_LEN, tAnswer.size());
-    OnConnOf(&tDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->dwDownFileId);
     });
@@ -687,7 +751,7 @@ TEST_F(RecordTest, ShortFileRequestsAreAnsweredWithResultTwoAndRaiseNoEvent)
                  {P3_DOWNLOAD_RECOVER_ALLFRAME, VXQ_DPS_P3_DOWNLOAD_RECOVER_ALLFRAME_LEN}};
     for (const auto &tRow : tRows) {
         std::vector<uint8_t> tMsg = Msg(tRow.usFuncId, tRow.iLen - 1, dwLoginId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tCmd, tMsg, tAnswer)) << std::hex << tRow.usFuncId;
+        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, tMsg, tAnswer)) << std::hex << tRow.usFuncId;
         EXPECT_EQ(2, Result(tAnswer)) << std::hex << tRow.usFuncId;
         EXPECT_EQ(tRow.iLen - 1, tAnswer.size());
     }
@@ -696,10 +760,10 @@ TEST_F(RecordTest, ShortFileRequestsAreAnsweredWithResultTwoAndRaiseNoEvent)
 
 TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLogin)
 {
-    _VXQ_S_TESTCLI_DATA tDown, tSecond;
-    uint32_t dwReadId = OpenDownload(&tDown);
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pSecond = nullptr;
+    uint32_t dwReadId = OpenDownload(&pDown);
     ASSERT_NE(0u, dwReadId);
-    VXQ_F_TESTCLI_Close(&tDown);
+    VXQ_F_TESTCLI_Close(pDown);
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_CLOSE);
     ASSERT_EQ(20u, tEvent.size());
     EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tEvent));
@@ -707,10 +771,10 @@ TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLog
     memcpy(&dwClosed, tEvent.data() + 16, 4);
     EXPECT_EQ(dwReadId, dwClosed);
 
-    uint32_t dwSecondId = OpenDownload(&tSecond);
+    uint32_t dwSecondId = OpenDownload(&pSecond);
     ASSERT_NE(0u, dwSecondId);
-    VXQ_F_TESTCLI_Close(&tCmd); /* the login goes: its download connection goes with it */
-    EXPECT_EQ(1, VXQ_F_TESTCLI_WaitPeerClosed(&tSecond));
+    VXQ_F_TESTCLI_Close(pCmd); /* the login goes: its download connection goes with it */
+    EXPECT_EQ(1, VXQ_F_TESTCLI_WaitPeerClosed(pSecond));
     tEvent = Event(EVENT_E2_FILE_CLOSE);
     ASSERT_EQ(20u, tEvent.size());
     memcpy(&dwClosed, tEvent.data() + 16, 4);
@@ -724,27 +788,27 @@ TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLog
 TEST_F(RecordTest, OpenIsRefusedWhenTheMediaBudgetHasNoRoomForAReplayClient)
 {
     ASSERT_EQ(1, VXQ_F_DPS_ControlMediaResource(tHost.pSrv, 1, 2.0f, 1.0f, 1.5f));
-    _VXQ_S_TESTCLI_DATA tFirst, tSecond;
-    ASSERT_NE(0u, OpenDownload(&tFirst)); /* 2 - 1.5 leaves 0.5 */
+    _VXQ_S_TESTCLI_DATA *pFirst = nullptr, *pSecond = nullptr;
+    ASSERT_NE(0u, OpenDownload(&pFirst)); /* 2 - 1.5 leaves 0.5 */
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, Connect(&tSecond));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
+    ASSERT_EQ(1, Connect(&pSecond));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
     EXPECT_EQ(12, Result(tAnswer));
-    VXQ_F_TESTCLI_Close(&tFirst);
+    VXQ_F_TESTCLI_Close(pFirst);
     Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
 }
 
 TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
 {
-    _VXQ_S_TESTCLI_DATA tDown;
-    ASSERT_EQ(1, Connect(&tDown));
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    ASSERT_EQ(1, Connect(&pDown));
     tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(&tDown, OpenMsg(dwLoginId, "ch0/rec-0001")));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, OpenMsg(dwLoginId, "ch0/rec-0001")));
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_OPEN);
     ASSERT_FALSE(tEvent.empty());
-    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_TESTCLI_Close(pCmd);
     ASSERT_TRUE(WaitUntil([&]() {
         bool bGone = true;
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
@@ -759,7 +823,7 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
                                                                             VXQ_F_TESTHOST_TransId(tEvent),
                                                                             &tBody, sizeof(tBody))));
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer));
     EXPECT_EQ(6, Result(tAnswer));
     std::vector<uint8_t> tClose = Event(EVENT_E2_FILE_CLOSE);
     ASSERT_EQ(20u, tClose.size());
@@ -767,7 +831,7 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
     memcpy(&dwClosed, tClose.data() + 16, 4);
     EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tClose));
     EXPECT_EQ(0x777u, dwClosed);
-    OnConnOf(&tDown, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pDown, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
         EXPECT_EQ(0u, pConn->dwDownFileId);
     });
@@ -775,11 +839,11 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
 
 TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
 {
-    _VXQ_S_TESTCLI_DATA tDown;
-    uint32_t dwFirst = OpenDownload(&tDown, "ch0/rec-0001");
+    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
+    uint32_t dwFirst = OpenDownload(&pDown, "ch0/rec-0001");
     ASSERT_NE(0u, dwFirst);
     std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(&tDown, OpenMsg(dwLoginId, "ch1/rec-0002"), tAnswer));
+    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, OpenMsg(dwLoginId, "ch1/rec-0002"), tAnswer));
     ASSERT_EQ(0, Result(tAnswer));
     uint32_t dwSecond = VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
     std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_CLOSE);
@@ -787,7 +851,101 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     uint32_t dwClosed = 0;
     memcpy(&dwClosed, tEvent.data() + 16, 4);
     EXPECT_EQ(dwFirst, dwClosed);
-    OnConnOf(&tDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(dwSecond, pConn->dwDownFileId);
     });
+}
+
+TEST(RecordEvents, EachBuilderQueuesItsBodyAndWritesItsRequestLineOnlyWithTheDebugSwitch)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 100));
+    _VXQ_S_DPS_E2_FILE_QUERY tQuery = {};
+    tQuery.i_iChNo = -1;
+    tQuery.i_iFileType = 2;
+    tQuery.i_tStartTime = {2026, 12, 6, 8, 5, 9, {0}};
+    tQuery.i_tEndTime = {2027, 1, 2, 23, 59, 58, {0}};
+    _VXQ_S_DPS_E2_NSP_FILE_QUERY tNsp = {};
+    tNsp.i_iStreamNo = 1;
+    tNsp.i_iAlarmEventNum = 16;
+    _VXQ_S_DPS_E2_FILE_OPEN tOpen = {};
+    memcpy(tOpen.i_sFileFlag, "ch1/rec-0001", 12);
+    tOpen.i_dwStartOffsetTimePos = 40;
+    _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME tByTime = {};
+    tByTime.i_iChNo = 3;
+    _VXQ_S_DPS_E2_FILE_READ tRead = {};
+    tRead.i_dwFileReadId = 9;
+    tRead.i_dwRequId = 77;
+    tRead.i_ucReqDataSize = 64;
+    _VXQ_S_DPS_E2_FILE_SEEK tSeek = {9, 3600};
+    _VXQ_S_DPS_E2_FILE_QVIDEO tQVideo = {9, 0, 0};
+    _VXQ_S_DPS_E2_FILE_ONLY_IFRAME tOnly = {9, 1, 0, 0};
+    const struct {
+        std::function<int()> fnRaise;
+        int32_t iId;
+        int32_t iBodyLen;
+        bool bMediaLine; /* written only with the media debug switch on too */
+        std::string sLine;
+    } tRows[] = {
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QUERY(p, 11, &tQuery); }, EVENT_E2_FILE_QUERY,
+         44, false,
+         "[DEBUG]  Query file (request): i_iChNo=-1, i_iFileType=2, i_iCreateMode=0, i_iAlarmEvent=0, "
+         "i_tStartTime=2026-12-06 08:05:09, i_tEndTime=2027-01-02 23:59:58."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(p, 11, &tNsp); },
+         EVENT_E2_NSP_FILE_QUERY, 64, false,
+         "[DEBUG]  Query nsp file (request): i_iChNo=0, i_iStreamNo=1, i_iFileType=0, i_iCreateMode=0, "
+         "i_iAlarmEventNum=16, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(p, 11, &tOpen); }, EVENT_E2_FILE_OPEN, 360,
+         false,
+         "[DEBUG]  Open the file (request): i_sFileFlag=ch1/rec-0001, i_dwStartOffsetDataPos=0, "
+         "i_dwStartOffsetTimePos=40."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(p, 11, &tByTime); },
+         EVENT_E2_FILE_OPEN_BY_TIME, 284, false,
+         "[DEBUG]  Open the file by time (request): i_iChNo=3, i_iStreamNo=0, i_iFileType=0, "
+         "i_iCreateMode=0, "
+         "i_iAlarmEventNum=0, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9); }, EVENT_E2_FILE_CLOSE, 4,
+         false, "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(p, 11, &tRead); }, EVENT_E2_FILE_READ, 40,
+         true,
+         "[DEBUG]  Read file data (request): i_dwFileReadId=9, i_dwRequId=77, i_ucReqDataType=0, "
+         "i_ucReqDataSize=64."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(p, 11, &tSeek); }, EVENT_E2_FILE_SEEK, 8,
+         false, "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(p, 11, &tQVideo); },
+         EVENT_E2_FILE_QVIDEO, 12, false, "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(p, 11, &tOnly); },
+         EVENT_E2_FILE_ONLY_IFRAME, 16, false,
+         "[DEBUG]  File only i frame (request): i_dwFileReadId=9, i_iDiscardIFrame=1."},
+        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(p, 11, 9); },
+         EVENT_E2_FILE_RECOVER_ALLFRAME, 4, false,
+         "[DEBUG]  File recover all frame (request): i_dwFileReadId=9."},
+    };
+    /* Switches: none, debug only, debug and media debug. */
+    const int iSwitches[][2] = {{0, 0}, {1, 0}, {1, 1}};
+    for (const auto &tSwitch : iSwitches) {
+        p->bDebugLog = tSwitch[0];
+        p->bDebugMediaLog = tSwitch[1];
+        for (const auto &tRow : tRows) {
+            SCOPED_TRACE(testing::Message() << std::hex << tRow.iId << " " << tSwitch[0] << tSwitch[1]);
+            LogCapture tLog;
+            ASSERT_EQ(1, tRow.fnRaise());
+            char *pBuf = nullptr;
+            int32_t iBufSize = 0, iLen = 0;
+            ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_GetDataEx(p->hCallbackQueue, &pBuf, &iLen, &iBufSize, 0));
+            ASSERT_EQ(16 + tRow.iBodyLen, iLen);
+            _VXQ_S_DPS_MSG_HEAD tHead;
+            memcpy(&tHead, pBuf, sizeof(tHead));
+            VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
+            EXPECT_EQ(tRow.iId, tHead.iMsgFuncId);
+            EXPECT_EQ(11u, tHead.dwTransId);
+            EXPECT_EQ(tRow.iBodyLen, tHead.iBodyLen);
+            bool bOn = tSwitch[0] && (!tRow.bMediaLine || tSwitch[1]);
+            EXPECT_EQ(bOn ? 1 : 0, tLog.Count(tRow.sLine));
+            EXPECT_EQ(bOn ? 1u : 0u, tLog.Lines().size());
+        }
+    }
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
+    VXQ_F_OFFLINE_FreeInstance(p);
 }

@@ -1,7 +1,7 @@
 /* Serial port pass-through over real connections: who may open, what the host
  * receives, what the client gets back, and the close notice when the client goes. */
 #include "live_ops_fixture.h"
-#include "offline_ops_fixture.h"
+#include "ops_fixture.h"
 #include "ops/serial.h"
 
 namespace {
@@ -299,7 +299,7 @@ TEST_F(SerialOffline, ReleaseOfACommandConnectionRaisesCause1OnlyWhenItOpenedThe
     pCmd->bComOpen = 1;
     uint32_t dwPortId = pCmd->dwPortId;
     VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pCmd);
-    std::vector<OfflineBytes> tEvents = Events();
+    std::vector<OpsBytes> tEvents = Events();
     ASSERT_EQ(tEvents.size(), 1u);
     ASSERT_EQ(tEvents[0].size(), 32u);
     _VXQ_S_DPS_MSG_HEAD tHead;
@@ -322,14 +322,14 @@ TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
     uint8_t ucBody[16 + 1] = {0};
     memcpy(ucBody, &dwStale, 4);
 
-    Post(Order(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 16, 0));
+    Order(OpsOrder(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 16, 0));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
-    Post(Order(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 17, 0));
+    Order(OpsOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 17, 0));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
     memcpy(ucBody, &pCmd->dwPortId, 4);
-    Post(Order(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 16, 0));
+    Order(OpsOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 16, 0));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA iComDataLen error."));
-    Post(Order(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 15, 0)); /* short body: dropped by the order table */
+    Order(OpsOrder(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 15, 0)); /* short body: dropped by the order table */
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -337,11 +337,11 @@ TEST_F(SerialOffline, DebugSwitchWritesTheCloseNoticeFields)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
     p->bDebugLog = 1;
-    OfflineBytes tMsg = Msg(P9_COM_CLOSE, 12, kLogin);
+    OpsBytes tMsg = Msg(P9_COM_CLOSE, 12, kLogin);
     VXQ_F_DPS_MW_PutLe32(tMsg.data() + 24, 7);
     VXQ_F_DPS_MW_PutLe32(tMsg.data() + 28, 8);
     Request(pCmd, tMsg);
-    EXPECT_TRUE(Logged("[DEBUG]  Close com (request): dwPortId: 43210003, iCloseCause: 0, dwValue1: 7, dwValue2: 8."));
+    EXPECT_TRUE(Logged("[DEBUG]  Close com (request): dwPortId: 12340003, iCloseCause: 0, dwValue1: 7, dwValue2: 8."));
     EXPECT_EQ(Events().size(), 1u);
 }
 

@@ -198,14 +198,29 @@ TEST_F(TalkAlarm, StopOnTheTalkConnectionIsAnsweredThereBeforeTheTalkCloses)
     EXPECT_EQ(memcmp(&p->tTalkCh[3], &tFree, sizeof(tFree)), 0);
 }
 
-TEST_F(TalkAlarm, StopRequiresALoggedInConnection)
+TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopIt)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(7, VXQ_DPS_CONN_NEW);
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = AddConn(8, VXQ_DPS_CONN_COMMAND, kLogin + 1, 0xFF, 0xFFFFFFFFu);
     StartTalking(0x10);
-    Request(pStranger, TalkStop(1, 3));
-    EXPECT_EQ(OneSent(pStranger)[11], 6);
-    EXPECT_TRUE(Events().empty());
-    EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
+    struct {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn;
+        uint8_t ucResult;
+    } tRefused[] = {{pStranger, 6}, {pOther, 5}}; /* not logged in; another session, even an admin */
+    for (const auto &tRow : tRefused) {
+        Request(tRow.pConn, TalkStop(1, 3));
+        EXPECT_EQ(OneSent(tRow.pConn)[11], tRow.ucResult);
+        EXPECT_TRUE(Events().empty());
+        EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
+        EXPECT_TRUE(ConnAlive(2));
+    }
+    EXPECT_TRUE(Logged("Receiving network data: Stop talk fail, cause: without permission."));
+    /* The owner's command connection (same login id, not the talk connection) stops it. */
+    Request(pCmd, TalkStop(2, 3));
+    EXPECT_EQ(OneSent(pCmd)[11], 0);
+    OneEvent(EVENT_E2_TALK_STOP);
+    EXPECT_EQ(p->tTalkCh[3].iChState, 0);
+    EXPECT_FALSE(ConnAlive(2));
 }
 
 TEST_F(TalkAlarm, AudioIsRelayedOnlyWhileTalkingAndEmptyAudioIsDropped)

@@ -537,27 +537,6 @@ TEST_F(SessionOverTcp, RequestShorterThanItsBodyIsAnsweredWith2)
     }
 }
 
-TEST_F(SessionOverTcp, KnownIdWhoseFamilyIsNotBuiltAnswers40)
-{
-    const _VXQ_S_DPS_NETMSG_ENTRY *pUnbuilt = nullptr;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (!pEntry->fnHandler && !(pEntry->ucFlags & (VXQ_DPS_NETMSG_NO_ANSWER | VXQ_DPS_NETMSG_NEED_LOGIN))) {
-            pUnbuilt = pEntry;
-            break;
-        }
-    }
-    if (!pUnbuilt)
-        GTEST_SKIP() << "every family handler is built";
-    std::vector<uint8_t> tRequest =
-        VXQ_F_TESTCLI_BuildZeroMsg(pUnbuilt->usMsgFuncId, 0x41, (size_t)pUnbuilt->iMinMsgLen - 20);
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tAnswer), 1);
-    std::vector<uint8_t> tExpected = tRequest;
-    tExpected[10] = 1;
-    tExpected[11] = 40;
-    EXPECT_EQ(tAnswer, tExpected);
-}
-
 TEST_F(SessionOverTcp, ClaimAnswersTheConnectionIdOfThisConnection)
 {
     std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 6, 12);

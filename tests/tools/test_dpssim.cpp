@@ -21,11 +21,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const std::string s_sSim = VXQ_SIM_EXE;
 const std::string s_sClip = std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264";
@@ -94,14 +96,14 @@ class SimFixture : public ::testing::Test
                                   m_tDir.File("out.txt")))
             return false;
         return WaitUntil(
-            [&] {
-                _VXQ_S_TESTCLI_DATA tCli;
-                VXQ_F_TESTCLI_Init(&tCli);
-                int bUp = VXQ_F_TESTCLI_Connect(&tCli, m_usPort, 100);
-                VXQ_F_TESTCLI_Close(&tCli);
-                return bUp != 0 || m_tProc.Get()->iPid == 0;
-            },
-            10000) &&
+                   [&] {
+                       _VXQ_S_TESTCLI_DATA tCli;
+                       VXQ_F_TESTCLI_Init(&tCli);
+                       int bUp = VXQ_F_TESTCLI_Connect(&tCli, m_usPort, 100);
+                       VXQ_F_TESTCLI_Close(&tCli);
+                       return bUp != 0 || m_tProc.Get()->iPid == 0;
+                   },
+                   10000) &&
                m_tProc.Get()->iPid != 0;
     }
 
@@ -119,6 +121,13 @@ class SimFixture : public ::testing::Test
         return VXQ_F_TESTPROC_Output(m_tProc.Get());
     }
 
+    void TearDown() override
+    {
+        for (_VXQ_S_TESTCLI_DATA &tCli : m_tClients)
+            VXQ_F_TESTCLI_Close(&tCli);
+        VXQ_F_TESTCLI_Close(&m_tCmd);
+    }
+
     /* Connects a client and logs it in. */
     bool Login(_VXQ_S_TESTCLI_DATA *out_ptCli, const std::string &in_sUser, const std::string &in_sPassword,
                uint32_t *out_pdwLoginId)
@@ -128,14 +137,41 @@ class SimFixture : public ::testing::Test
                VXQ_F_TESTCLI_TokenAndLogin(out_ptCli, in_sUser, in_sPassword, out_pdwLoginId);
     }
 
+    /* Starts dps-sim and logs m_tCmd in as admin (m_dwLoginId). */
+    bool StartAsAdmin()
+    {
+        return Start() && Login(&m_tCmd, "admin", "admin", &m_dwLoginId);
+    }
+
+    /* A further connection, closed at tear-down; null when it cannot connect. */
+    _VXQ_S_TESTCLI_DATA *Connect()
+    {
+        _VXQ_S_TESTCLI_DATA *pCli = &m_tClients.emplace_back();
+        VXQ_F_TESTCLI_Init(pCli);
+        return VXQ_F_TESTCLI_Connect(pCli, m_usPort) ? pCli : nullptr;
+    }
+
+    /* A request with a zeroed body of in_iBodyLen bytes that starts with the admin's login id. */
+    std::vector<uint8_t> AdminMsg(uint16_t in_usFuncId, uint32_t in_dwTransNo, size_t in_iBodyLen)
+    {
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, in_dwTransNo, in_iBodyLen);
+        VXQ_F_TESTCLI_PutU32(tMsg, VXQ_TESTCLI_HEAD_LEN, m_dwLoginId);
+        return tMsg;
+    }
+
     TempDir m_tDir;
     TestChildProcess m_tProc;
     unsigned short m_usPort = 0;
+    _VXQ_S_TESTCLI_DATA m_tCmd = {-1, 0, {}, 0, 0, 0, {}};
+    uint32_t m_dwLoginId = 0;
+    std::deque<_VXQ_S_TESTCLI_DATA> m_tClients;
 };
 
+const size_t H = VXQ_TESTCLI_HEAD_LEN; /* message offset of body offset 0 */
+
 /* Sends a request and reads its answer (skipping notices), checking the function id. */
-bool Ask(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_t> &out_tAnswer,
-         int in_iTimeoutMs = 5000)
+bool Ask(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg,
+         std::vector<uint8_t> &out_tAnswer, int in_iTimeoutMs = 5000)
 {
     if (!VXQ_F_TESTCLI_SendMsg(inout_ptCli, in_tMsg))
         return false;
@@ -144,7 +180,8 @@ bool Ask(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg, 
         if (!VXQ_F_TESTCLI_ReadMsg(inout_ptCli, out_tAnswer, in_iTimeoutMs))
             return false;
         _VXQ_S_TESTCLI_HEAD tHead;
-        if (VXQ_F_TESTCLI_ParseHead(out_tAnswer, &tHead) && tHead.usMsgFuncId == usFunc && tHead.ucPacketType == 1)
+        if (VXQ_F_TESTCLI_ParseHead(out_tAnswer, &tHead) && tHead.usMsgFuncId == usFunc &&
+            tHead.ucPacketType == 1)
             return true;
     }
     return false;
@@ -205,8 +242,9 @@ TEST(DpsSim, BadCommandLineValuesExitWithStatus2AndOneLineSayingWhy)
     close(iBusy);
     std::string sHelp;
     EXPECT_EQ(VXQ_F_TESTPROC_Run(s_sSim, {"--help"}, tDir.File("out.txt"), &sHelp), 0);
-    EXPECT_NE(sHelp.find("usage: dps-sim [--config FILE] [--port N] [--log-dir DIR] [--log-port N] [--verbose]"),
-              std::string::npos);
+    EXPECT_NE(
+        sHelp.find("usage: dps-sim [--config FILE] [--port N] [--log-dir DIR] [--log-port N] [--verbose]"),
+        std::string::npos);
 }
 
 TEST_F(SimFixture, StartsServesConfiguredUsersAndStopsCleanlyOnSigterm)
@@ -232,7 +270,8 @@ TEST_F(SimFixture, StartsServesConfiguredUsersAndStopsCleanlyOnSigterm)
     }
     EXPECT_EQ(Stop(), 0) << Output();
     std::string sOut = Output();
-    EXPECT_NE(sOut.find("dps-sim: serving 'dps-sim' on TCP port " + std::to_string(m_usPort)), std::string::npos);
+    EXPECT_NE(sOut.find("dps-sim: serving 'dps-sim' on TCP port " + std::to_string(m_usPort)),
+              std::string::npos);
     EXPECT_NE(sOut.find("dps-sim: stopping (SIGTERM)"), std::string::npos) << sOut;
     /* The daily log file went to the configured folder. */
     EXPECT_NE(ListDir(m_tDir.File("log")).find("Log"), std::string::npos);
@@ -242,19 +281,14 @@ TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
 {
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    _VXQ_S_TESTCLI_DATA tMedia;
-    VXQ_F_TESTCLI_Init(&tMedia);
-    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tMedia, m_usPort));
-    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0201, 7, 8);
-    VXQ_F_TESTCLI_PutU32(tOpen, VXQ_TESTCLI_HEAD_LEN + 0, dwLoginId);
+    ASSERT_TRUE(StartAsAdmin()) << Output();
+    _VXQ_S_TESTCLI_DATA *pMedia = Connect();
+    ASSERT_NE(pMedia, nullptr);
+    std::vector<uint8_t> tOpen = AdminMsg(0x0201, 7, 8);
     VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 4, 0);
     VXQ_F_TESTCLI_PutU16(tOpen, VXQ_TESTCLI_HEAD_LEN + 6, 0);
     std::vector<uint8_t> tAnswer;
-    ASSERT_TRUE(Ask(&tMedia, tOpen, tAnswer));
+    ASSERT_TRUE(Ask(pMedia, tOpen, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
 
     /* 40 frames (1.6 s of the clip): the first is an I-frame, every frame is
@@ -262,7 +296,7 @@ TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
     int64_t iFirstAu = -1;
     int iFrames = 0;
     std::vector<uint8_t> tMsg;
-    while (iFrames < 40 && VXQ_F_TESTCLI_ReadMsg(&tMedia, tMsg, 5000)) {
+    while (iFrames < 40 && VXQ_F_TESTCLI_ReadMsg(pMedia, tMsg, 5000)) {
         TestFrameMsg tFrame;
         ASSERT_TRUE(TestDecodeFrameMsg(tMsg.data(), tMsg.size(), &tFrame));
         if (!tFrame.bVideo)
@@ -284,11 +318,10 @@ TEST_F(SimFixture, LiveChannel0CarriesTheClipAccessUnitsInOrderByteForByte)
         iFrames++;
     }
     EXPECT_EQ(iFrames, 40);
-    VXQ_F_TESTCLI_Close(&tMedia);
-    VXQ_F_TESTCLI_Close(&tCmd);
     VXQ_F_SIMH264_FreeClip(&tClip);
     EXPECT_EQ(Stop(), 0) << Output();
-    EXPECT_NE(Output().find("live view opened: channel 0 stream 0 (320x240, 25 fps, audio)"), std::string::npos);
+    EXPECT_NE(Output().find("live view opened: channel 0 stream 0 (320x240, 25 fps, audio)"),
+              std::string::npos);
 }
 
 TEST_F(SimFixture, AddedUserLogsInAfterARestart)
@@ -324,7 +357,8 @@ TEST_F(SimFixture, AddedUserLogsInAfterARestart)
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
-namespace {
+namespace
+{
 
 /* Writes a wire time (u16 year, u16 month, day, hour, minute, second, 4 zero bytes). */
 void PutTime(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, int in_iYear, int in_iMonth, int in_iDay)
@@ -338,18 +372,13 @@ void PutTime(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, int in_iYear, 
 
 TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
-    std::vector<uint8_t> tQuery = VXQ_F_TESTCLI_BuildZeroMsg(0x0301, 11, 48);
-    VXQ_F_TESTCLI_PutU32(tQuery, H + 0, dwLoginId);
+    ASSERT_TRUE(StartAsAdmin()) << Output();
+    std::vector<uint8_t> tQuery = AdminMsg(0x0301, 11, 48);
     VXQ_F_TESTCLI_PutU32(tQuery, H + 4, 0);
     PutTime(tQuery, H + 20, 2000, 1, 1);
     PutTime(tQuery, H + 32, 2099, 12, 31);
     std::vector<uint8_t> tAnswer;
-    ASSERT_TRUE(Ask(&tCmd, tQuery, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tQuery, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 44), 2u); /* the two seeded copies of the clip */
     ASSERT_EQ(tAnswer.size(), H + 48 + 2 * 220);
@@ -359,13 +388,11 @@ TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
     ASSERT_EQ(sOnDisk, ReadFile(s_sClip));
     EXPECT_EQ(dwSize, sOnDisk.size());
 
-    _VXQ_S_TESTCLI_DATA tDown;
-    VXQ_F_TESTCLI_Init(&tDown);
-    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tDown, m_usPort));
-    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0311, 12, 364);
-    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    _VXQ_S_TESTCLI_DATA *pDown = Connect();
+    ASSERT_NE(pDown, nullptr);
+    std::vector<uint8_t> tOpen = AdminMsg(0x0311, 12, 364);
     memcpy(&tOpen[H + 4], sFlag.c_str(), sFlag.size());
-    ASSERT_TRUE(Ask(&tDown, tOpen, tAnswer));
+    ASSERT_TRUE(Ask(pDown, tOpen, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     uint32_t dwReadId = VXQ_F_TESTCLI_GetU32(tAnswer, H + 140);
     ASSERT_NE(dwReadId, 0u);
@@ -380,10 +407,10 @@ TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
         VXQ_F_TESTCLI_PutU32(tGet, H + 4, dwReadId);
         VXQ_F_TESTCLI_PutU32(tGet, H + 8, dwRequ);
         tGet[H + 13] = 5;
-        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tDown, tGet));
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(pDown, tGet));
         int iPieces = 0;
         do {
-            ASSERT_TRUE(VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer, 5000)) << "read " << dwRequ;
+            ASSERT_TRUE(VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer, 5000)) << "read " << dwRequ;
             ASSERT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0313);
             ASSERT_EQ(ResultOf(tAnswer), 0);
             ASSERT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), dwRequ);
@@ -398,32 +425,28 @@ TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
     }
     EXPECT_EQ(iDataEnd, 1);
     EXPECT_TRUE(sGot == sOnDisk) << "downloaded " << sGot.size() << " of " << sOnDisk.size() << " bytes";
-    VXQ_F_TESTCLI_Close(&tDown);
-    VXQ_F_TESTCLI_Close(&tCmd);
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
 TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCli;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCli, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::string sImage;
     for (int i = 0; i < 10000; i++)
         sImage.push_back((char)((i * 7919 + i / 256) & 0xFF));
     std::vector<uint8_t> tAnswer;
-    std::vector<uint8_t> tRequ = VXQ_F_TESTCLI_BuildZeroMsg(0x0B22, 21, 16);
-    VXQ_F_TESTCLI_PutU32(tRequ, H + 0, dwLoginId);
+    std::vector<uint8_t> tRequ = AdminMsg(0x0B22, 21, 16);
     VXQ_F_TESTCLI_PutU32(tRequ, H + 8, (uint32_t)sImage.size());
-    ASSERT_TRUE(Ask(&tCli, tRequ, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tRequ, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     struct {
         uint16_t usFunc;
-        size_t iSent;       /* bytes sent before the query */
+        size_t iSent; /* bytes sent before the query */
         uint32_t dwExpected;
-    } tQueries[] = {{0x0B24, 0, 0}, {0x0B24, 3000, 3000}, {0x0B23, 6000, 60}, {0x0B24, 10000, 10000},
+    } tQueries[] = {{0x0B24, 0, 0},
+                    {0x0B24, 3000, 3000},
+                    {0x0B23, 6000, 60},
+                    {0x0B24, 10000, 10000},
                     {0x0B23, 10000, 100}};
     size_t iSent = 0;
     for (const auto &tQuery : tQueries) {
@@ -433,52 +456,45 @@ TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
             VXQ_F_TESTCLI_PutU32(tData, H + 4, (uint32_t)iPiece);
             tData.insert(tData.end(), sImage.begin() + (long)iSent, sImage.begin() + (long)(iSent + iPiece));
             VXQ_F_TESTCLI_PutU32(tData, 4, (uint32_t)tData.size());
-            ASSERT_TRUE(Ask(&tCli, tData, tAnswer));
+            ASSERT_TRUE(Ask(&m_tCmd, tData, tAnswer));
             ASSERT_EQ(ResultOf(tAnswer), 0);
             EXPECT_EQ(tAnswer.size(), 28u);
             iSent += iPiece;
         }
         std::vector<uint8_t> tAsk = VXQ_F_TESTCLI_BuildZeroMsg(tQuery.usFunc, 40, 8);
-        ASSERT_TRUE(Ask(&tCli, tAsk, tAnswer));
+        ASSERT_TRUE(Ask(&m_tCmd, tAsk, tAnswer));
         ASSERT_EQ(ResultOf(tAnswer), 0);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 4), tQuery.dwExpected) << "after " << tQuery.iSent << " bytes";
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 4), tQuery.dwExpected)
+            << "after " << tQuery.iSent << " bytes";
     }
     EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
-    VXQ_F_TESTCLI_Close(&tCli);
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
 TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
     /* Channel 1 has no audio: the host refuses the talk. */
-    _VXQ_S_TESTCLI_DATA tNoAudio;
-    VXQ_F_TESTCLI_Init(&tNoAudio);
-    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tNoAudio, m_usPort));
-    std::vector<uint8_t> tStart = VXQ_F_TESTCLI_BuildZeroMsg(0x0401, 55, 8);
-    VXQ_F_TESTCLI_PutU32(tStart, H + 0, dwLoginId);
+    _VXQ_S_TESTCLI_DATA *pNoAudio = Connect();
+    ASSERT_NE(pNoAudio, nullptr);
+    std::vector<uint8_t> tStart = AdminMsg(0x0401, 55, 8);
     VXQ_F_TESTCLI_PutU32(tStart, H + 4, 1);
-    ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tNoAudio, tStart));
-    if (VXQ_F_TESTCLI_ReadMsg(&tNoAudio, tAnswer, 5000)) {
+    ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(pNoAudio, tStart));
+    if (VXQ_F_TESTCLI_ReadMsg(pNoAudio, tAnswer, 5000)) {
         EXPECT_NE(ResultOf(tAnswer), 0);
     }
-    EXPECT_TRUE(VXQ_F_TESTCLI_WaitPeerClosed(&tNoAudio, 5000)); /* a refused talk drops its connection */
-    VXQ_F_TESTCLI_Close(&tNoAudio);
-    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 1 refused (result 24)") != std::string::npos; }));
+    EXPECT_TRUE(VXQ_F_TESTCLI_WaitPeerClosed(pNoAudio, 5000)); /* a refused talk drops its connection */
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Output().find("talk on channel 1 refused (result 24)") != std::string::npos; }));
 
-    _VXQ_S_TESTCLI_DATA tTalk;
-    VXQ_F_TESTCLI_Init(&tTalk);
-    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tTalk, m_usPort));
+    _VXQ_S_TESTCLI_DATA *pTalk = Connect();
+    ASSERT_NE(pTalk, nullptr);
     VXQ_F_TESTCLI_PutU32(tStart, H + 4, 0);
-    ASSERT_TRUE(Ask(&tTalk, tStart, tAnswer));
+    ASSERT_TRUE(Ask(pTalk, tStart, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     ASSERT_EQ(tAnswer.size(), 44u);
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 55u);      /* the client's own number comes back */
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 55u);        /* the client's own number comes back */
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12), 64000u); /* the device's audio format */
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 16), 8000u);
     std::string sAudio;
@@ -488,7 +504,7 @@ TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
             tFrame.push_back((uint8_t)(iFrame * 160 + i));
         VXQ_F_TESTCLI_PutU32(tFrame, 4, (uint32_t)tFrame.size());
         sAudio.append((const char *)&tFrame[H + 12], 160);
-        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(&tTalk, tFrame));
+        ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(pTalk, tFrame));
     }
     std::string sFile;
     ASSERT_TRUE(WaitUntil([&] {
@@ -501,74 +517,60 @@ TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
     EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
     std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0402, 56, 8);
     VXQ_F_TESTCLI_PutU32(tStop, H + 4, 0);
-    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tStop, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
-    EXPECT_TRUE(WaitUntil([&] { return Output().find("talk on channel 0 ended (stopped): 480 bytes") != std::string::npos; }))
-        << Output();
-    VXQ_F_TESTCLI_Close(&tTalk);
-    VXQ_F_TESTCLI_Close(&tCmd);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Output().find("talk on channel 0 ended (stopped): 480 bytes") != std::string::npos;
+    })) << Output();
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
 TEST_F(SimFixture, SerialPortEchoesWhatTheClientWrites)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
 
     /* Serial loopback: what the client writes comes back as serial data. */
-    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0921, 60, 28);
-    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    std::vector<uint8_t> tOpen = AdminMsg(0x0921, 60, 28);
     VXQ_F_TESTCLI_PutU32(tOpen, H + 4, 9600);
-    ASSERT_TRUE(Ask(&tCmd, tOpen, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tOpen, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
-    std::vector<uint8_t> tSend = VXQ_F_TESTCLI_BuildZeroMsg(0x0923, 61, 16);
-    VXQ_F_TESTCLI_PutU32(tSend, H + 0, dwLoginId);
+    std::vector<uint8_t> tSend = AdminMsg(0x0923, 61, 16);
     VXQ_F_TESTCLI_PutU32(tSend, H + 4, 7);
     const std::string sSerial = "AT+PING\r\n";
     tSend.insert(tSend.end(), sSerial.begin(), sSerial.end());
     VXQ_F_TESTCLI_PutU32(tSend, 4, (uint32_t)tSend.size());
-    ASSERT_TRUE(Ask(&tCmd, tSend, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tSend, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     std::vector<uint8_t> tData;
     bool bEcho = false;
-    while (!bEcho && VXQ_F_TESTCLI_ReadMsg(&tCmd, tData, 5000))
+    while (!bEcho && VXQ_F_TESTCLI_ReadMsg(&m_tCmd, tData, 5000))
         bEcho = VXQ_F_TESTCLI_GetU16(tData, 8) == 0x0924;
     ASSERT_TRUE(bEcho);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 0), 7u);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tData, H + 8), sSerial.size());
     EXPECT_EQ(std::string((const char *)&tData[H + 12], tData.size() - H - 12), sSerial);
-    VXQ_F_TESTCLI_Close(&tCmd);
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
 TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
 
     /* Configuration block 22 (one 32-bit field): set, read back, export,
      * import a changed export, read the change. */
     auto SetBlock = [&](uint32_t in_dwValue) {
-        std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0903, 62, 16);
-        VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+        std::vector<uint8_t> tSet = AdminMsg(0x0903, 62, 16);
         VXQ_F_TESTCLI_PutU32(tSet, H + 4, 22);
         VXQ_F_TESTCLI_PutU32(tSet, H + 8, 4);
         VXQ_F_TESTCLI_PutU32(tSet, H + 12, in_dwValue);
-        return Ask(&tCmd, tSet, tAnswer) && ResultOf(tAnswer) == 0;
+        return Ask(&m_tCmd, tSet, tAnswer) && ResultOf(tAnswer) == 0;
     };
     auto GetBlock = [&]() -> uint32_t {
-        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0902, 63, 12);
-        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        std::vector<uint8_t> tGet = AdminMsg(0x0902, 63, 12);
         VXQ_F_TESTCLI_PutU32(tGet, H + 4, 22);
-        if (!Ask(&tCmd, tGet, tAnswer) || ResultOf(tAnswer) != 0 || tAnswer.size() != H + 16 ||
+        if (!Ask(&m_tCmd, tGet, tAnswer) || ResultOf(tAnswer) != 0 || tAnswer.size() != H + 16 ||
             VXQ_F_TESTCLI_GetU32(tAnswer, H + 8) != 4)
             return 0xFFFFFFFFu;
         return VXQ_F_TESTCLI_GetU32(tAnswer, H + 12);
@@ -577,9 +579,8 @@ TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
     ASSERT_TRUE(SetBlock(0x12345678u));
     EXPECT_EQ(GetBlock(), 0x12345678u);
     EXPECT_EQ(ReadFile(m_tDir.File("data/config/22.bin")), std::string("\x78\x56\x34\x12", 4));
-    std::vector<uint8_t> tExp = VXQ_F_TESTCLI_BuildZeroMsg(0x0906, 64, 8);
-    VXQ_F_TESTCLI_PutU32(tExp, H + 0, dwLoginId);
-    ASSERT_TRUE(Ask(&tCmd, tExp, tAnswer));
+    std::vector<uint8_t> tExp = AdminMsg(0x0906, 64, 8);
+    ASSERT_TRUE(Ask(&m_tCmd, tExp, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     std::vector<uint8_t> tImport(tAnswer.begin() + (long)(H + 8), tAnswer.end());
     ASSERT_EQ(tImport.size(), 8u + 12u); /* the magic, then id 22, length 4, the block */
@@ -587,45 +588,39 @@ TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
     ASSERT_TRUE(SetBlock(1));
     VXQ_F_TESTCLI_PutU32(tImport, 16, 0xCAFEF00Du);
     std::vector<uint8_t> tImp = VXQ_F_TESTCLI_BuildMsg(0x0905, 0, 65, nullptr, 8);
-    VXQ_F_TESTCLI_PutU32(tImp, H + 0, dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tImp, H + 0, m_dwLoginId);
     VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size());
     tImp.insert(tImp.end(), tImport.begin(), tImport.end());
     VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
-    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tImp, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
     EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
     /* A damaged container changes nothing. */
     tImp.resize(tImp.size() - 1);
     VXQ_F_TESTCLI_PutU32(tImp, 4, (uint32_t)tImp.size());
     VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size() - 1);
-    ASSERT_TRUE(Ask(&tCmd, tImp, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tImp, tAnswer));
     EXPECT_NE(ResultOf(tAnswer), 0);
     EXPECT_EQ(GetBlock(), 0xCAFEF00Du);
 
     /* Network information comes from the configuration (the default card). */
     std::vector<uint8_t> tNet = VXQ_F_TESTCLI_BuildZeroMsg(0x0911, 66, 4);
-    ASSERT_TRUE(Ask(&tCmd, tNet, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tNet, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     ASSERT_EQ(tAnswer.size(), H + 4 + 90);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 0), 1u);
     EXPECT_EQ(std::string((const char *)&tAnswer[H + 4]), "eth0");
     EXPECT_EQ(std::string((const char *)&tAnswer[H + 4 + 42]), "127.0.0.1");
-    VXQ_F_TESTCLI_Close(&tCmd);
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
 TEST_F(SimFixture, QualityComesFromTheConfigurationPtzIsLoggedAndAClientStopEndsIt)
 {
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
     /* The capability entries of the configuration, 28 bytes each. */
-    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(0x0225, 70, 236);
-    VXQ_F_TESTCLI_PutU32(tCap, H + 0, dwLoginId);
-    ASSERT_TRUE(Ask(&tCmd, tCap, tAnswer));
+    std::vector<uint8_t> tCap = AdminMsg(0x0225, 70, 236);
+    ASSERT_TRUE(Ask(&m_tCmd, tCap, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
     ASSERT_EQ(tAnswer.size(), H + 236);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), 2u);
@@ -635,60 +630,49 @@ TEST_F(SimFixture, QualityComesFromTheConfigurationPtzIsLoggedAndAClientStopEnds
     EXPECT_EQ(std::string((const char *)&tAnswer[H + 40]), "high");
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 40 + 26), 2048u);
     /* The level is kept per channel and stream while the simulator runs. */
-    std::vector<uint8_t> tSet = VXQ_F_TESTCLI_BuildZeroMsg(0x0227, 71, 12);
-    VXQ_F_TESTCLI_PutU32(tSet, H + 0, dwLoginId);
+    std::vector<uint8_t> tSet = AdminMsg(0x0227, 71, 12);
     VXQ_F_TESTCLI_PutU16(tSet, H + 4, 1);
     VXQ_F_TESTCLI_PutU32(tSet, H + 8, 3);
-    ASSERT_TRUE(Ask(&tCmd, tSet, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tSet, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
     struct {
         uint16_t usCh;
         uint32_t dwLevel;
     } tLevels[] = {{1, 3}, {0, 2}};
     for (const auto &tLevel : tLevels) {
-        std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0226, 72, 12);
-        VXQ_F_TESTCLI_PutU32(tGet, H + 0, dwLoginId);
+        std::vector<uint8_t> tGet = AdminMsg(0x0226, 72, 12);
         VXQ_F_TESTCLI_PutU16(tGet, H + 4, tLevel.usCh);
-        ASSERT_TRUE(Ask(&tCmd, tGet, tAnswer));
+        ASSERT_TRUE(Ask(&m_tCmd, tGet, tAnswer));
         EXPECT_EQ(ResultOf(tAnswer), 0);
         EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), tLevel.dwLevel) << "channel " << tLevel.usCh;
     }
-    std::vector<uint8_t> tPtz = VXQ_F_TESTCLI_BuildZeroMsg(0x0203, 73, 24);
-    VXQ_F_TESTCLI_PutU32(tPtz, H + 0, dwLoginId);
+    std::vector<uint8_t> tPtz = AdminMsg(0x0203, 73, 24);
     VXQ_F_TESTCLI_PutU32(tPtz, H + 8, 5);
     VXQ_F_TESTCLI_PutU32(tPtz, H + 12, 40);
-    ASSERT_TRUE(Ask(&tCmd, tPtz, tAnswer));
+    ASSERT_TRUE(Ask(&m_tCmd, tPtz, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
     EXPECT_NE(Output().find("PTZ: channel 0 command 5 data 40"), std::string::npos) << Output();
 
-    std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0B03, 74, 4);
-    VXQ_F_TESTCLI_PutU32(tStop, H + 0, dwLoginId);
-    ASSERT_TRUE(Ask(&tCmd, tStop, tAnswer));
+    std::vector<uint8_t> tStop = AdminMsg(0x0B03, 74, 4);
+    ASSERT_TRUE(Ask(&m_tCmd, tStop, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
     ASSERT_TRUE(VXQ_F_TESTPROC_Wait(m_tProc.Get(), 10000));
     EXPECT_EQ(m_tProc.Get()->iExitStatus, 0);
     EXPECT_NE(Output().find("stopping (a client asked the device to stop)"), std::string::npos) << Output();
-    VXQ_F_TESTCLI_Close(&tCmd);
 }
 
 TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
 {
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
-    ASSERT_TRUE(Start()) << Output();
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    ASSERT_TRUE(Login(&tCmd, "admin", "admin", &dwLoginId));
-    const size_t H = VXQ_TESTCLI_HEAD_LEN;
+    ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
-    _VXQ_S_TESTCLI_DATA tDown;
-    VXQ_F_TESTCLI_Init(&tDown);
-    ASSERT_TRUE(VXQ_F_TESTCLI_Connect(&tDown, m_usPort));
-    std::vector<uint8_t> tOpen = VXQ_F_TESTCLI_BuildZeroMsg(0x0318, 80, 288);
-    VXQ_F_TESTCLI_PutU32(tOpen, H + 0, dwLoginId);
+    _VXQ_S_TESTCLI_DATA *pDown = Connect();
+    ASSERT_NE(pDown, nullptr);
+    std::vector<uint8_t> tOpen = AdminMsg(0x0318, 80, 288);
     PutTime(tOpen, H + 40, 2000, 1, 1);
     PutTime(tOpen, H + 52, 2099, 12, 31);
-    ASSERT_TRUE(Ask(&tDown, tOpen, tAnswer));
+    ASSERT_TRUE(Ask(pDown, tOpen, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
     uint32_t dwReadId = VXQ_F_TESTCLI_GetU32(tAnswer, H + 64);
     ASSERT_NE(dwReadId, 0u);
@@ -696,12 +680,11 @@ TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, H + 68 + 196), 320u);
 
     auto Op = [&](uint16_t in_usFunc, uint32_t in_dwArg, size_t in_iBodyLen) {
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFunc, 81, in_iBodyLen);
-        VXQ_F_TESTCLI_PutU32(tMsg, H + 0, dwLoginId);
+        std::vector<uint8_t> tMsg = AdminMsg(in_usFunc, 81, in_iBodyLen);
         VXQ_F_TESTCLI_PutU32(tMsg, H + 4, dwReadId);
         if (in_iBodyLen >= 12)
             VXQ_F_TESTCLI_PutU32(tMsg, H + 8, in_dwArg);
-        return Ask(&tDown, tMsg, tAnswer) && ResultOf(tAnswer) == 0;
+        return Ask(pDown, tMsg, tAnswer) && ResultOf(tAnswer) == 0;
     };
     /* Reads one request of up to in_iWanted frames: (frame type, data position) per piece. */
     auto Read = [&](int in_iWanted, std::vector<std::pair<int, uint32_t>> &out_tPieces) {
@@ -709,11 +692,11 @@ TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
         std::vector<uint8_t> tGet = VXQ_F_TESTCLI_BuildZeroMsg(0x0313, 82, 44);
         VXQ_F_TESTCLI_PutU32(tGet, H + 4, dwReadId);
         tGet[H + 13] = (uint8_t)in_iWanted;
-        if (!VXQ_F_TESTCLI_SendMsg(&tDown, tGet))
+        if (!VXQ_F_TESTCLI_SendMsg(pDown, tGet))
             return -1;
         int iDataEnd = 0;
         do {
-            if (!VXQ_F_TESTCLI_ReadMsg(&tDown, tAnswer, 5000))
+            if (!VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer, 5000))
                 return -1;
             out_tPieces.push_back({tAnswer[H + 15] & 0x0F, VXQ_F_TESTCLI_GetU32(tAnswer, H + 20)});
             iDataEnd = (tAnswer[H + 15] >> 4) & 0x03;
@@ -739,8 +722,6 @@ TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
     EXPECT_EQ(tPieces[1], std::make_pair(2, tClip.pAu[51].dwOffset));
     ASSERT_TRUE(Op(0x0315, 0, 16));
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 8), 25u);
-    VXQ_F_TESTCLI_Close(&tDown);
-    VXQ_F_TESTCLI_Close(&tCmd);
     VXQ_F_SIMH264_FreeClip(&tClip);
     EXPECT_EQ(Stop(), 0) << Output();
 }
