@@ -70,7 +70,8 @@ typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
     int32_t tRefreshTime;            /* seconds of the last add or refresh */
 } _VXQ_S_DPS_TRACE_CLIENT_DATA;
 
-/* Failed logins of one peer address within the current minute (protocol/admission.cpp). */
+/* Failed logins (or quotes of unknown login ids) of one peer address within the
+ * current minute (protocol/admission.cpp). */
 #define VXQ_DPS_LOGIN_FAIL_SLOT_NUM 16
 typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
     char szPeerIpaddr[16];           /* dotted text; empty = slot free */
@@ -144,6 +145,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
     _VXQ_S_DPS_LOGIN_FAIL_DATA tLoginFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* control thread */
+    _VXQ_S_DPS_LOGIN_FAIL_DATA tQuoteFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* unknown login id quotes, control thread */
 };
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread

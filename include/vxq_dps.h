@@ -902,6 +902,26 @@ VXQ_API int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv,
                                               float *out_pfMaxMediaResourceNum,
                                               float *out_pfFreeMediaResourceNum);
 
+/* ---- Run state ---------------------------------------------------------------- */
+
+/* What the service holds right now, counted by its control thread. A host (or a
+ * test tool) reads it to see that records go away once their clients left. */
+typedef struct _VXQ_S_DPS_RUN_STATE {
+    int32_t iTcpConnNum;       /* client connection records (at most 128) */
+    int32_t iTransNum;         /* requests waiting for the host's answer (at most 2048) */
+    int32_t iTalkChNum;        /* talk channels not idle */
+    int32_t iOpenSubChNum;     /* media sub-channels opening or open */
+    int32_t iNetSendTotalLen;  /* bytes in the send queues and client buffers */
+    int32_t iCallbackQueueNum; /* events not yet handed to the event callback */
+    int64_t iOrderQueueLen;    /* bytes of orders and frames not yet taken */
+} _VXQ_S_DPS_RUN_STATE;
+
+/* Fills *out_ptRunState (zeroed first). The counts are taken on the control
+ * thread, so this waits up to 5000 ms for it: call it from a host thread, never
+ * from the user lookup or admission callback. Returns 1 when filled, 0 on a null
+ * argument or when the control thread did not answer in time. */
+VXQ_API int VXQ_F_DPS_QueryRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, _VXQ_S_DPS_RUN_STATE *out_ptRunState);
+
 /* ---- Alarms ------------------------------------------------------------------ */
 
 /* Queues an alarm (channel, event, parameter, text of at most 127 characters)

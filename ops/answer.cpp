@@ -86,11 +86,13 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inou
 
 int32_t VXQ_F_DPS_MW_OrderDataLen(const uint8_t *in_pOrder, int32_t in_iLength, int32_t in_iDataOffset)
 {
-    int32_t iDataLen = VXQ_F_DPS_MW_OrderLen(in_pOrder, in_iLength) - VXQ_DPS_APP_MSG_HEAD_LEN - in_iDataOffset;
+    int32_t iDataLen =
+        VXQ_F_DPS_MW_OrderLen(in_pOrder, in_iLength) - VXQ_DPS_APP_MSG_HEAD_LEN - in_iDataOffset;
     return iDataLen > 0 ? iDataLen : 0;
 }
 
-int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                     const _VXQ_S_DPS_TRANS_DATA *in_pTrans, const uint8_t *in_pOrder,
                                     int32_t in_iLength, int32_t in_iFixedLen, int32_t in_iLenOffset,
                                     int32_t in_iDataOffset, const char *in_sHandlerName)

@@ -54,7 +54,8 @@ int32_t VXQ_F_DPS_MW_OrderDataLen(const uint8_t *in_pOrder, int32_t in_iLength, 
  * translated), the data length in 32 bits at message offset in_iLenOffset.
  * The buffer is the function's own; the transaction stays the caller's to
  * delete. 1 when sent; a failed allocation logs "<handler> malloc fail.". */
-int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+int VXQ_F_DPS_MW_SendParkedWithData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                     const _VXQ_S_DPS_TRANS_DATA *in_pTrans, const uint8_t *in_pOrder,
                                     int32_t in_iLength, int32_t in_iFixedLen, int32_t in_iLenOffset,
                                     int32_t in_iDataOffset, const char *in_sHandlerName);

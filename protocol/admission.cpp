@@ -17,11 +17,11 @@ static const uint16_t s_usQuotingFuncIds[] = {
     P9_IEC_IMP_CONFIG, P9_IEC_EXP_CONFIG,
 };
 
-/* The failure entry of an address, or null. */
-static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindFail(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer)
+/* The entry of an address in a failure table of VXQ_DPS_LOGIN_FAIL_SLOT_NUM entries, or null. */
+static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindIn(_VXQ_S_DPS_LOGIN_FAIL_DATA *in_pTable, const char *in_sPeer)
 {
     for (int32_t i = 0; i < VXQ_DPS_LOGIN_FAIL_SLOT_NUM; i++) {
-        _VXQ_S_DPS_LOGIN_FAIL_DATA *pFail = &p->tLoginFail[i];
+        _VXQ_S_DPS_LOGIN_FAIL_DATA *pFail = &in_pTable[i];
         if (pFail->szPeerIpaddr[0] != '\0' &&
             strncmp(pFail->szPeerIpaddr, in_sPeer, sizeof(pFail->szPeerIpaddr)) == 0)
             return pFail;
@@ -29,11 +29,46 @@ static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindFail(_VXQ_S_DPS_MCSRV_DATA *p, const c
     return NULL;
 }
 
+/* The login failure entry of an address, or null. */
+static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindFail(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer)
+{
+    return PR_FindIn(p->tLoginFail, in_sPeer);
+}
+
 /* Forgets an entry whose window has passed. */
 static void PR_ExpireFail(_VXQ_S_DPS_LOGIN_FAIL_DATA *inout_pFail, int32_t in_tNow)
 {
     if (in_tNow - inout_pFail->tFirstFail >= VXQ_DPS_LOGIN_FAIL_WINDOW_SEC || in_tNow < inout_pFail->tFirstFail)
         memset(inout_pFail, 0, sizeof(*inout_pFail));
+}
+
+/* Counts one failure of an address in a table: its entry (pFail, null when it
+ * has none yet) or a free one, else the one whose window began first. */
+static void PR_AddFail(_VXQ_S_DPS_LOGIN_FAIL_DATA *inout_pTable, _VXQ_S_DPS_LOGIN_FAIL_DATA *inout_pFail,
+                       const char *in_sPeerIpaddr, int32_t in_tNow)
+{
+    _VXQ_S_DPS_LOGIN_FAIL_DATA *pFail = inout_pFail;
+    if (pFail != NULL)
+        PR_ExpireFail(pFail, in_tNow);
+    if (pFail == NULL || pFail->szPeerIpaddr[0] == '\0') {
+        /* A free slot, else the one whose window began first. */
+        if (pFail == NULL) {
+            pFail = &inout_pTable[0];
+            for (int32_t i = 0; i < VXQ_DPS_LOGIN_FAIL_SLOT_NUM; i++) {
+                _VXQ_S_DPS_LOGIN_FAIL_DATA *pSlot = &inout_pTable[i];
+                if (pSlot->szPeerIpaddr[0] == '\0') {
+                    pFail = pSlot;
+                    break;
+                }
+                if (pSlot->tFirstFail < pFail->tFirstFail)
+                    pFail = pSlot;
+            }
+        }
+        memset(pFail, 0, sizeof(*pFail));
+        strncpy(pFail->szPeerIpaddr, in_sPeerIpaddr, sizeof(pFail->szPeerIpaddr) - 1);
+        pFail->tFirstFail = in_tNow;
+    }
+    pFail->iFailNum++;
 }
 
 int32_t VXQ_F_DPS_MC_ADMIT_LoginDelaySec(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sPeerIpaddr)
@@ -65,27 +100,7 @@ void VXQ_F_DPS_MC_ADMIT_NoteLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
             memset(pFail, 0, sizeof(*pFail));
         return;
     }
-    if (pFail != NULL)
-        PR_ExpireFail(pFail, tNow);
-    if (pFail == NULL || pFail->szPeerIpaddr[0] == '\0') {
-        /* A free slot, else the one whose window began first. */
-        if (pFail == NULL) {
-            pFail = &inout_pMcSrvData->tLoginFail[0];
-            for (int32_t i = 0; i < VXQ_DPS_LOGIN_FAIL_SLOT_NUM; i++) {
-                _VXQ_S_DPS_LOGIN_FAIL_DATA *pSlot = &inout_pMcSrvData->tLoginFail[i];
-                if (pSlot->szPeerIpaddr[0] == '\0') {
-                    pFail = pSlot;
-                    break;
-                }
-                if (pSlot->tFirstFail < pFail->tFirstFail)
-                    pFail = pSlot;
-            }
-        }
-        memset(pFail, 0, sizeof(*pFail));
-        strncpy(pFail->szPeerIpaddr, in_sPeerIpaddr, sizeof(pFail->szPeerIpaddr) - 1);
-        pFail->tFirstFail = tNow;
-    }
-    pFail->iFailNum++;
+    PR_AddFail(inout_pMcSrvData->tLoginFail, pFail, in_sPeerIpaddr, tNow);
 }
 
 int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
@@ -117,6 +132,8 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     uint16_t usFuncId;
     uint32_t dwLoginId;
     int bQuoting = 0;
+    int32_t tNow;
+    _VXQ_S_DPS_LOGIN_FAIL_DATA *pAddr;
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pMsg == NULL ||
         in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN + 4)
         return 0;
@@ -127,8 +144,23 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     }
     dwLoginId = VXQ_F_DPS_MW_GetLe32(in_pMsg + VXQ_DPS_UMSP_HEAD_LEN);
     /* 0 says "not logged in", which guesses nothing. */
-    if (!bQuoting || dwLoginId == 0 || VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId) != NULL)
+    if (!bQuoting || dwLoginId == 0)
         return 0;
+    /* An address that keeps guessing gets no answer at all, known id or not, on
+     * connections without a login of their own: reconnecting buys it nothing. */
+    tNow = VXQ_F_CLOCK_NowSec();
+    pAddr = PR_FindIn(inout_pMcSrvData->tQuoteFail, inout_pConn->szPeerIpaddr);
+    if (pAddr != NULL)
+        PR_ExpireFail(pAddr, tNow);
+    if (pAddr != NULL && pAddr->iFailNum >= VXQ_DPS_UNKNOWN_LOGIN_ID_ADDR_MAX && inout_pConn->dwLoginId == 0) {
+        VXQ_F_LOG_SR_ShowInfo("The client is disconnected: its address keeps quoting unknown login ids.");
+        VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, inout_pConn);
+        return 1;
+    }
+    if (VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId) != NULL)
+        return 0;
+    if (inout_pConn->szPeerIpaddr[0] != '\0')
+        PR_AddFail(inout_pMcSrvData->tQuoteFail, pAddr, inout_pConn->szPeerIpaddr, tNow);
     inout_pConn->iUnknownLoginIdNum++;
     if (inout_pConn->iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
         return 0;

@@ -6,7 +6,11 @@
  * type) is dropped after 30 s; login answers to a peer address that failed
  * three times within a minute are held back one more second per failure (the
  * answer is deferred on the connection, never slept on); a connection that
- * quotes a login id no connection holds three times is dropped.
+ * quotes a login id no connection holds three times is dropped, and a peer
+ * address whose connections quoted unknown login ids nine times within a
+ * minute may quote login ids for the rest of that minute only from a
+ * connection that is logged in itself (a guesser reconnecting after every
+ * drop gets nine guesses a minute, not thousands a second).
  *
  * Control thread only; no locks. The failure table lives in the instance
  * (tLoginFail); a held answer is a heap copy on the connection record
@@ -28,6 +32,7 @@ extern "C" {
 #define VXQ_DPS_LOGIN_FAIL_FREE_NUM 3      /* failures answered without delay */
 #define VXQ_DPS_LOGIN_DELAY_MAX_SEC 30     /* longest hold of one answer */
 #define VXQ_DPS_UNKNOWN_LOGIN_ID_MAX 3     /* quotes of an unknown login id before the drop */
+#define VXQ_DPS_UNKNOWN_LOGIN_ID_ADDR_MAX 9 /* unknown quotes of one address per window before it is held off */
 
 /* Seconds the next login answer to in_sPeerIpaddr must wait: the failures of the
  * current window beyond the third, at most 30; 0 for an address without failures. */
@@ -42,8 +47,11 @@ void VXQ_F_DPS_MC_ADMIT_NoteLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
 int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                   uint8_t *in_pMsg, int32_t in_iLength, int32_t in_iDelaySec);
 /* For requests whose body starts with a login id looked up among all connections:
- * counts a quote of an unknown nonzero id and drops the connection at the third.
- * 1 when the connection was dropped (the caller must not touch it), else 0. */
+ * counts a quote of an unknown nonzero id (for the connection and for its peer
+ * address) and drops the connection at the third. While its address is held off
+ * (nine unknown quotes within the window), a connection that is not logged in
+ * itself is dropped at its first quote, before any lookup, so a guess learns
+ * nothing. 1 when the connection was dropped (the caller must not touch it), else 0. */
 int VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                           _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg,
                                           int32_t in_iLength);

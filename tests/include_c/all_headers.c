@@ -93,6 +93,11 @@ int main(void)
     VXQ_F_DPS_MC_APUP_SendAudioFrameData((VXQ_DPS_HANDLE)NULL, 0, 0, "x", 1);
     if (VXQ_F_DPS_QueryCacheVideoFrameNum((VXQ_DPS_HANDLE)NULL, 0, 0) != 0)
         iFailures++;
+    {
+        _VXQ_S_DPS_RUN_STATE tRunState;
+        if (VXQ_F_DPS_QueryRunState((VXQ_DPS_HANDLE)NULL, &tRunState) != 0 || sizeof(tRunState) != 32)
+            iFailures++;
+    }
     /* The log service is not running here: stopping it, asking its port and
      * stopping a missing upload client are harmless; a null address is refused. */
     if (VXQ_F_LOG_SR_StopLogService() != 1 || VXQ_F_LOG_SR_GetLogServicePort() != 0 ||

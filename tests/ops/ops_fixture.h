@@ -64,9 +64,10 @@ inline OpsBytes OpsOrder(int32_t in_iId, uint8_t in_ucResult, uint32_t in_dwTran
     tHead.ucResult = in_ucResult;
     tHead.dwTransId = in_dwTransId;
     tHead.iBodyLen = in_iBodyLen;
-    OpsBytes tOrder((const uint8_t *)&tHead, (const uint8_t *)&tHead + sizeof(tHead));
-    if (in_iBodyLen > 0)
-        tOrder.insert(tOrder.end(), (const uint8_t *)in_pBody, (const uint8_t *)in_pBody + in_iBodyLen);
+    OpsBytes tOrder(sizeof(tHead) + (in_iBodyLen > 0 ? (size_t)in_iBodyLen : 0), 0);
+    memcpy(tOrder.data(), &tHead, sizeof(tHead));
+    if (in_iBodyLen > 0 && in_pBody != nullptr)
+        memcpy(tOrder.data() + sizeof(tHead), in_pBody, (size_t)in_iBodyLen);
     return tOrder;
 }
 

@@ -1,6 +1,7 @@
 /* Configuration, network address and user requests: the checks, the events
  * the host gets and the answers at their exact offsets. */
 #include "ops/config_users.h"
+#include "live_ops_fixture.h"
 #include "ops_fixture.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
@@ -355,44 +356,34 @@ TEST_F(ConfigUsers, AddressChangeEventAlignsTheCardAndPasswordChangePassesItsTex
     EXPECT_EQ(OneSent(pCmd)[11], 0);
 }
 
-TEST(ConfigUsersLive, StrangerCannotAddAUserButALoggedInClientCan)
+class ConfigUsersLive : public LiveOps
 {
-    _VXQ_S_TESTHOST_DATA tHost;
-    VXQ_F_TESTHOST_DefaultCap(&tHost.tCap);
-    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0);
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    _VXQ_S_TESTCLI_DATA tCli, tStranger;
-    uint32_t dwLoginId;
-    VXQ_F_TESTCLI_Init(&tCli);
-    VXQ_F_TESTCLI_Init(&tStranger);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli, "admin", "pw", &dwLoginId), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tStranger, tHost.usPort), 1);
+};
 
-    std::vector<uint8_t> tAdd = VXQ_F_TESTCLI_BuildZeroMsg(P9_UNS_ADD_USER, 5, 332), tAnswer, tEvent;
-    VXQ_F_TESTCLI_PutU32(tAdd, 20, dwLoginId); /* even quoting a real login id */
+TEST_F(ConfigUsersLive, StrangerCannotAddAUserButALoggedInClientCan)
+{
+    LiveClient &tCli = Client();
+    LiveClient &tStranger = Client(false);
+    LiveBytes tAdd = Msg(P9_UNS_ADD_USER, 332);
+    VXQ_F_TESTCLI_PutU32(tAdd, 20, tCli.dwLoginId); /* even quoting a real login id */
     memcpy(tAdd.data() + 24, "guest", 5);
     VXQ_F_TESTCLI_PutU32(tAdd, 92, 100);
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tStranger, tAdd, tAnswer), 1);
-    EXPECT_EQ(tAnswer[11], 6);
+    EXPECT_EQ(LiveHead(Ask(tStranger, tAdd)).ucResult, 6);
 
     /* The logged-in client's request is the first event the host hears. */
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli, tAdd), 1);
-    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, -1, tEvent), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tAdd), 1);
+    LiveBytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E3_UNS_ADD_USER);
     ASSERT_EQ(tEvent.size(), 16u + 328u);
     _VXQ_S_DPS_E3_UNS_ADD_USER tBody;
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
     EXPECT_STREQ(tBody.i_sUserName, "guest");
     EXPECT_EQ(tBody.i_tPop.iChPopNum, 64);
-    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tEvent, 0), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer), 1);
+    Answer(tEvent, 0);
+    LiveBytes tAnswer = Read(tCli);
     EXPECT_EQ(tAnswer.size(), 352u);
     EXPECT_EQ(tAnswer[10], 1);
     EXPECT_EQ(tAnswer[11], 0);
-    VXQ_F_TESTCLI_Close(&tCli);
-    VXQ_F_TESTCLI_Close(&tStranger);
-    VXQ_F_TESTHOST_Stop(&tHost);
 }
 
 } // namespace

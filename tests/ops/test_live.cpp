@@ -4,6 +4,10 @@
 
 #include <string.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/conn.h"
@@ -585,6 +589,103 @@ TEST_F(LiveView, DatagramRealplayIsRefusedWith40)
         ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCmd, VXQ_F_TESTCLI_BuildZeroMsg(usId, 1, 0), tAnswer), 1);
         EXPECT_EQ(tAnswer[11], 40);
     }
+}
+
+
+/* The host's event callback runs on the service's callback thread only. While
+ * it sits on one event (here until the test lets it go; no time rule is
+ * involved, the service's clocks may run), frames still reach the viewers and
+ * the service still answers what it answers itself, on every connection; only
+ * the events behind the slow one wait. */
+TEST_F(LiveView, ASlowEventCallbackDelaysNeitherFramesToViewersNorAnswersOnOtherConnections)
+{
+    tViewers.reserve(8);
+    size_t iViewer = OpenStreaming(1, 0, true);
+    struct Gate {
+        std::mutex tLock;
+        std::condition_variable tCond;
+        bool bInside = false;
+        bool bRelease = false;
+        void Release()
+        {
+            std::lock_guard<std::mutex> tGuard(tLock);
+            bRelease = true;
+            tCond.notify_all();
+        }
+        ~Gate() { Release(); }
+    };
+    std::shared_ptr<Gate> pGate = std::make_shared<Gate>();
+    VXQ_F_TESTHOST_SetHook(&tHost, [pGate](_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &in_tEvent) {
+        if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_PTZ_CTRL)
+            return;
+        std::unique_lock<std::mutex> tGuard(pGate->tLock);
+        if (pGate->bInside)
+            return; /* only the first PTZ event is slow */
+        pGate->bInside = true;
+        pGate->tCond.notify_all();
+        pGate->tCond.wait_for(tGuard, std::chrono::seconds(10), [&] { return pGate->bRelease; });
+    });
+    std::vector<uint8_t> tPtz = VXQ_F_TESTCLI_BuildZeroMsg(P2_PTZ, 6, 24);
+    VXQ_F_TESTCLI_PutU32(tPtz, 20, dwLoginId);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCmd, tPtz), 1);
+    {
+        std::unique_lock<std::mutex> tGuard(pGate->tLock);
+        ASSERT_TRUE(pGate->tCond.wait_for(tGuard, std::chrono::seconds(5), [&] { return pGate->bInside; }));
+    }
+    std::vector<uint8_t> tFirstPtz;
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_PTZ_CTRL, tFirstPtz), 1);
+    int iEventsWhileBlocked;
+    {
+        std::lock_guard<std::mutex> tGuard(tHost.tLock);
+        iEventsWhileBlocked = tHost.iEventTotal;
+    }
+
+    /* A second client logs in and asks the host something too: its event waits. */
+    _VXQ_S_TESTCLI_DATA tOther;
+    VXQ_F_TESTCLI_Init(&tOther);
+    uint32_t dwOtherId = 0;
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tOther, tHost.usPort), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tOther, kUser, kPassword, &dwOtherId), 1);
+    std::vector<uint8_t> tOtherPtz = VXQ_F_TESTCLI_BuildZeroMsg(P2_PTZ, 8, 24);
+    VXQ_F_TESTCLI_PutU32(tOtherPtz, 20, dwOtherId);
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tOther, tOtherPtz), 1);
+
+    /* Video frames fed meanwhile reach the viewer (audio stays paused for a
+     * plain open), one by one, in order, each within the read deadline. */
+    for (int iNo = 0; iNo < 10; iNo++) {
+        FeedPair(iNo, 5);
+        TestFrameMsg tFrame;
+        std::vector<uint8_t> tMsg;
+        ASSERT_TRUE(ReadFrame(iViewer, tFrame, tMsg)) << "frame " << iNo << " while the callback is busy";
+        EXPECT_TRUE(tFrame.bVideo);
+        int iSeen = -1;
+        memcpy(&iSeen, tFrame.pData, 4);
+        EXPECT_EQ(iSeen, iNo);
+    }
+    /* Heartbeats are answered on the waiting connection and on the other one. */
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Heartbeat(&tCmd, tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0001);
+    ASSERT_EQ(VXQ_F_TESTCLI_Heartbeat(&tOther, tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), 0x0001);
+    {
+        std::lock_guard<std::mutex> tGuard(tHost.tLock);
+        EXPECT_EQ(tHost.iEventTotal, iEventsWhileBlocked) << "the callback thread was really held";
+    }
+
+    /* Let go: the waiting event comes, and both requests get their answers. */
+    pGate->Release();
+    std::vector<uint8_t> tSecondPtz;
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_PTZ_CTRL, tSecondPtz), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tFirstPtz, 0), 1);
+    ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tSecondPtz, 0), 1);
+    for (_VXQ_S_TESTCLI_DATA *pCli : {&tCmd, &tOther}) {
+        ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(pCli, tAnswer), 1);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_PTZ);
+        EXPECT_EQ(tAnswer[11], 0);
+    }
+    VXQ_F_TESTHOST_SetHook(&tHost, nullptr);
+    VXQ_F_TESTCLI_Close(&tOther);
 }
 
 } // namespace

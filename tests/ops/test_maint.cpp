@@ -346,7 +346,8 @@ TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDe
     Request(pCmd, Msg(PB_RMY_QUERY_ABILITY, 12, kLogin));
     std::vector<OpsBytes> tEvents = Events();
     ASSERT_EQ(tEvents.size(), 1u);
-    Order(OpsOrder(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
+    Order(
+        OpsOrder(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_RMY_QUERY_ABILITY iAbilityBodyLen error."));
     EXPECT_EQ(TransCount(), 0);
 

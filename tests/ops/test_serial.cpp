@@ -341,7 +341,8 @@ TEST_F(SerialOffline, DebugSwitchWritesTheCloseNoticeFields)
     VXQ_F_DPS_MW_PutLe32(tMsg.data() + 24, 7);
     VXQ_F_DPS_MW_PutLe32(tMsg.data() + 28, 8);
     Request(pCmd, tMsg);
-    EXPECT_TRUE(Logged("[DEBUG]  Close com (request): dwPortId: 12340003, iCloseCause: 0, dwValue1: 7, dwValue2: 8."));
+    EXPECT_TRUE(Logged(
+        "[DEBUG]  Close com (request): dwPortId: 12340003, iCloseCause: 0, dwValue1: 7, dwValue2: 8."));
     EXPECT_EQ(Events().size(), 1u);
 }
 

@@ -2,6 +2,7 @@
  * the talk table and the log lines, with the control thread's duties driven by
  * the test on the manual clock. */
 #include "ops/talk_alarm.h"
+#include "live_ops_fixture.h"
 #include "ops_fixture.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
@@ -450,37 +451,27 @@ TEST_F(TalkAlarm, ExtendedAlarmsInOneSecondGetIdsWithRunningNumbers)
     }
 }
 
-TEST(TalkAlarmLive, AlarmReachesEveryLoggedInClientOverTheNetwork)
+class AlarmLive : public LiveOps
 {
-    _VXQ_S_TESTHOST_DATA tHost;
-    VXQ_F_TESTHOST_DefaultCap(&tHost.tCap);
-    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0);
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    _VXQ_S_TESTCLI_DATA tCli[2];
-    uint32_t dwLoginId[2];
-    for (int i = 0; i < 2; i++) {
-        VXQ_F_TESTCLI_Init(&tCli[i]);
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli[i], tHost.usPort), 1);
-        ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli[i], "admin", "pw", &dwLoginId[i]), 1);
-    }
-    /* Only the first client arms; the alarm reaches both. */
-    std::vector<uint8_t> tGuard = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 77, 4), tAnswer, tEvent;
-    VXQ_F_TESTCLI_PutU32(tGuard, 20, dwLoginId[0]);
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli[0], tGuard, tAnswer), 1);
-    EXPECT_EQ(tAnswer[11], 0);
-    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_GUARD, tEvent), 1);
+};
 
-    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(tHost.pSrv, 2, 9, 5, "motion"), 1);
-    for (int i = 0; i < 2; i++) {
-        std::vector<uint8_t> tNotice;
-        ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli[i], tNotice), 1);
+TEST_F(AlarmLive, AlarmReachesEveryLoggedInClientOverTheNetwork)
+{
+    LiveClient *pCli[2] = {&Client(), &Client()};
+    /* Only the first client arms; the alarm reaches both. */
+    LiveBytes tGuard = Msg(P5_GUARD, 4);
+    VXQ_F_TESTCLI_PutU32(tGuard, 20, pCli[0]->dwLoginId);
+    EXPECT_EQ(LiveHead(Ask(*pCli[0], tGuard)).ucResult, 0);
+    ASSERT_FALSE(Event(EVENT_E2_GUARD).empty());
+
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(m_tHost.pSrv, 2, 9, 5, "motion"), 1);
+    for (LiveClient *p : pCli) {
+        LiveBytes tNotice = Read(*p);
         ASSERT_EQ(tNotice.size(), 172u);
         EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tNotice, 8), P5_ALARM_NOTICE);
         EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tNotice, 20), 2u);
         EXPECT_STREQ((const char *)tNotice.data() + 44, "motion");
-        VXQ_F_TESTCLI_Close(&tCli[i]);
     }
-    VXQ_F_TESTHOST_Stop(&tHost);
 }
 
 TEST(TalkAlarmLive, UnansweredTalkIsStoppedAfter60SecondsAndItsConnectionClosed)

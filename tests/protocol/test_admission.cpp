@@ -242,4 +242,70 @@ TEST_F(Admission, ConnectionQuotingAnUnknownLoginIdThreeTimesIsDropped)
     EXPECT_NE(Conn(1), nullptr) << "the session it guessed at is untouched";
 }
 
+
+/* A guesser that reconnects after every drop: after nine unknown quotes from
+ * its address within a minute, each new connection of that address that is
+ * not logged in itself is dropped at its first quote, before the lookup, so
+ * even a right guess is not told apart; logged-in connections and other
+ * addresses go on as before, and the next minute starts afresh. */
+TEST_F(Admission, AnAddressQuotingNineUnknownLoginIdsInAMinuteGuessesNoMoreThatMinute)
+{
+    TestClock tClock;
+    Connect(1, "10.0.0.1");
+    std::string sToken = Token(1);
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "secret", 1));
+    ASSERT_NE(Conn(1), nullptr);
+    uint32_t dwLiveId = Conn(1)->dwLoginId;
+    ASSERT_NE(dwLiveId, 0u);
+    auto Quote = [&](uint32_t in_dwPortId, uint32_t in_dwLoginId) {
+        VXQ_F_OFFLINE_Sent().clear();
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P9_GET_CONFIG, 300, 12);
+        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
+        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPortId, tMsg);
+        return Take(in_dwPortId).size();
+    };
+    /* Three guessing connections of 10.0.0.9, three wrong guesses each. */
+    uint32_t dwPort = 10;
+    for (int iConn = 0; iConn < 3; iConn++, dwPort++) {
+        Connect(dwPort, "10.0.0.9");
+        for (int i = 0; i < 3; i++)
+            Quote(dwPort, dwLiveId ^ (uint32_t)(0x00010000u * (iConn * 3 + i + 1)));
+        EXPECT_EQ(Conn(dwPort), nullptr) << "connection " << iConn << " dropped at its third guess";
+    }
+    /* The fourth connection quotes the live id itself: dropped unanswered. */
+    Connect(dwPort, "10.0.0.9");
+    EXPECT_EQ(Quote(dwPort, dwLiveId), 0u);
+    EXPECT_EQ(Conn(dwPort), nullptr) << "held-off address: no lookup, no answer";
+    dwPort++;
+    /* Another address quoting the live id is served as before. */
+    Connect(dwPort, "10.0.0.2");
+    Quote(dwPort, dwLiveId);
+    ASSERT_NE(Conn(dwPort), nullptr);
+    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
+    dwPort++;
+    /* A logged-in connection of the held-off address still quotes (its
+     * request goes on to the host, so no answer comes yet). */
+    Connect(dwPort, "10.0.0.9");
+    std::string sOwnToken = Token(dwPort);
+    VXQ_F_OFFLINE_StreamData(m_pSrv, dwPort, LoginMsg(sOwnToken, "secret", 2));
+    ASSERT_NE(Conn(dwPort), nullptr);
+    ASSERT_NE(Conn(dwPort)->dwLoginId, 0u);
+    Quote(dwPort, dwLiveId);
+    ASSERT_NE(Conn(dwPort), nullptr);
+    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
+    dwPort++;
+    /* 59 s after the first guess the hold lasts; at 60 s a new minute begins. */
+    tClock.AdvanceSec(59);
+    Connect(dwPort, "10.0.0.9");
+    EXPECT_EQ(Quote(dwPort, dwLiveId), 0u);
+    EXPECT_EQ(Conn(dwPort), nullptr);
+    dwPort++;
+    tClock.AdvanceSec(1);
+    Connect(dwPort, "10.0.0.9");
+    Quote(dwPort, dwLiveId);
+    ASSERT_NE(Conn(dwPort), nullptr);
+    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
+    EXPECT_NE(Conn(1), nullptr) << "the session guessed at is untouched";
+}
+
 } // namespace

@@ -2,8 +2,8 @@
  * main.cpp - dps-sim: a simulated video recorder built on the device protocol
  * service. Reads the INI configuration, starts the service with the device's
  * capabilities and users, serves every operation family from real files, prints
- * a status line every 5 s and stops cleanly on SIGINT, SIGTERM or a client's
- * stop request (exit status 0). Command-line and start-up problems end with
+ * a status line every 5 s (and at once on SIGUSR1) and stops cleanly on SIGINT,
+ * SIGTERM or a client's stop request (exit status 0). Command-line and start-up problems end with
  * one line on the standard error and exit status 2.
  */
 #include "host.h"
@@ -16,6 +16,9 @@
 
 #include <errno.h>
 #include <limits.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdio.h>
@@ -31,10 +34,17 @@
 #define PR_MAIN_NAP_MS 50
 
 static volatile sig_atomic_t s_bSignal = 0;
+static volatile sig_atomic_t s_bStatusNow = 0;
 
 static void PR_OnSignal(int in_iSignal)
 {
     s_bSignal = in_iSignal;
+}
+
+/* SIGUSR1: a status line now (a soak or a watchdog asks for the counts). */
+static void PR_OnStatusSignal(int)
+{
+    s_bStatusNow = 1;
 }
 
 static const char s_sUsage[] =
@@ -155,11 +165,20 @@ static void PR_Status(_VXQ_S_SIMHOST_DATA *in_pHost, uint64_t *inout_pqwLastMedi
     unsigned long long llRecordRate = (unsigned long long)((qwRecord - *inout_pqwLastRecord) * 1000u / dwMs);
     *inout_pqwLastMedia = qwMedia;
     *inout_pqwLastRecord = qwRecord;
+    /* What the service holds: after the clients left, every count is 0. */
+    _VXQ_S_DPS_RUN_STATE tRun;
+    if (!VXQ_F_DPS_QueryRunState(in_pHost->hService, &tRun)) {
+        memset(&tRun, 0, sizeof(tRun));
+        tRun.iTcpConnNum = -1;
+    }
     VXQ_F_SIMHOST_Say("status: logins %u, media clients %d, open streams %d%s%s%s, media %llu B/s, "
-                      "records %llu B/s, refused frames %u, dropped events %u",
+                      "records %llu B/s, refused frames %u, dropped events %u; service holds: connections %d, "
+                      "transactions %d, talks %d, sub-channels %d, queued %d B, events %d",
                       (unsigned)in_pHost->dwLogins, iClients, iOpen, iOpen ? " (" : "", sStreams, iOpen ? ")" : "",
                       llMediaRate, llRecordRate, (unsigned)in_pHost->dwRefusedFrames,
-                      (unsigned)in_pHost->dwDroppedEvents);
+                      (unsigned)in_pHost->dwDroppedEvents, (int)tRun.iTcpConnNum, (int)tRun.iTransNum,
+                      (int)tRun.iTalkChNum, (int)tRun.iOpenSubChNum, (int)tRun.iNetSendTotalLen,
+                      (int)tRun.iCallbackQueueNum);
 }
 
 /* Runs until a signal or a client's stop request; returns the exit status. */
@@ -198,7 +217,16 @@ static int PR_Run(_VXQ_S_SIMHOST_DATA *inout_pHost, _VXQ_S_SIMCFG_DATA *in_pCfg,
         while (!s_bSignal && !inout_pHost->bStopRequested) {
             VXQ_F_SYS_Sleep(PR_MAIN_NAP_MS);
             uint32_t dwNow = VXQ_F_CLOCK_TickMs();
-            if (dwNow - dwLastStatus >= PR_STATUS_PERIOD_MS) {
+            if (s_bStatusNow) {
+                s_bStatusNow = 0;
+#ifdef __GLIBC__
+                /* Freed heap pages go back to the system first, so the
+                 * resident size an observer reads next is what is in use. */
+                malloc_trim(0);
+#endif
+                PR_Status(inout_pHost, &qwLastMedia, &qwLastRecord, dwNow - dwLastStatus);
+                dwLastStatus = dwNow;
+            } else if (dwNow - dwLastStatus >= PR_STATUS_PERIOD_MS) {
                 PR_Status(inout_pHost, &qwLastMedia, &qwLastRecord, dwNow - dwLastStatus);
                 dwLastStatus = dwNow;
             }
@@ -265,6 +293,8 @@ int main(int argc, char **argv)
             sigemptyset(&tAction.sa_mask);
             sigaction(SIGINT, &tAction, NULL);
             sigaction(SIGTERM, &tAction, NULL);
+            tAction.sa_handler = PR_OnStatusSignal;
+            sigaction(SIGUSR1, &tAction, NULL);
             iExit = PR_Run(pHost, pCfg, &tArgs);
             VXQ_F_SIMHOST_Uninit(pHost);
         }

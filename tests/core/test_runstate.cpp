@@ -1,0 +1,75 @@
+/* Run state query: what the service holds, counted on its control thread. */
+#include "core_fixture.h"
+
+#include "core/channel.h"
+#include "media/subch.h"
+
+static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
+{
+    _VXQ_S_DPS_RUN_STATE tState;
+    memset(&tState, 0xA5, sizeof(tState));
+    EXPECT_EQ(VXQ_F_DPS_QueryRunState(in_h, &tState), 1);
+    return tState;
+}
+
+TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsBackToZero)
+{
+    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    ASSERT_NE(h, nullptr);
+    _VXQ_S_DPS_RUN_STATE tState = QueryState(h);
+    EXPECT_EQ(tState.iTcpConnNum, 0);
+    EXPECT_EQ(tState.iTransNum, 0);
+    EXPECT_EQ(tState.iTalkChNum, 0);
+    EXPECT_EQ(tState.iOpenSubChNum, 0);
+    EXPECT_EQ(tState.iNetSendTotalLen, 0);
+    EXPECT_EQ(tState.iCallbackQueueNum, 0);
+
+    RawClient tFirst, tSecond;
+    ASSERT_TRUE(tFirst.Connect(CorePort(h)));
+    ASSERT_TRUE(tSecond.Connect(CorePort(h)));
+    ASSERT_TRUE(WaitUntil([&] { return QueryState(h).iTcpConnNum == 2; }));
+    ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+        for (int i = 0; i < 3; i++)
+            VXQ_F_DPS_MC_Trans_CreateTransData(p);
+        p->tTalkCh[5].iChState = 3;
+        p->tMediaCh[1].tSubCh[0].iStreamOpenState = 2; /* open */
+        p->tMediaCh[2].tSubCh[1].iStreamOpenState = 1; /* opening */
+        p->tMediaCh[3].tSubCh[2].iStreamOpenState = 7; /* failed: holds nothing */
+    }));
+    tState = QueryState(h);
+    EXPECT_EQ(tState.iTcpConnNum, 2);
+    EXPECT_EQ(tState.iTransNum, 3);
+    EXPECT_EQ(tState.iTalkChNum, 1);
+    EXPECT_EQ(tState.iOpenSubChNum, 2);
+    /* Each connection record counts in the bytes the service holds for clients. */
+    EXPECT_GT(tState.iNetSendTotalLen, 0);
+
+    ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
+        p->tTalkCh[5].iChState = 0;
+        p->tMediaCh[1].tSubCh[0].iStreamOpenState = 0;
+        p->tMediaCh[2].tSubCh[1].iStreamOpenState = 0;
+        p->tMediaCh[3].tSubCh[2].iStreamOpenState = 0;
+    }));
+    tFirst.Close();
+    tSecond.Close();
+    ASSERT_TRUE(WaitUntil([&] { return QueryState(h).iTcpConnNum == 0; }));
+    tState = QueryState(h);
+    EXPECT_EQ(tState.iTransNum, 0);
+    EXPECT_EQ(tState.iTalkChNum, 0);
+    EXPECT_EQ(tState.iOpenSubChNum, 0);
+    EXPECT_EQ(tState.iNetSendTotalLen, 0);
+    VXQ_F_DPS_StopDevProNetServer(h);
+}
+
+TEST(CoreRunState, NullArgumentsAreRefusedWithTheirLine)
+{
+    _VXQ_S_DPS_RUN_STATE tState;
+    LogCapture tLog;
+    EXPECT_EQ(VXQ_F_DPS_QueryRunState(NULL, &tState), 0);
+    EXPECT_GT(tLog.Count("VXQ_F_DPS_QueryRunState in_hDevProNetSrv error."), 0);
+    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(VXQ_F_DPS_QueryRunState(h, NULL), 0);
+    VXQ_F_DPS_StopDevProNetServer(h);
+}
