@@ -194,11 +194,58 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void)
     return (char)(dwWord & 0xFF) == 'b' ? 1 : 0;
 }
 
+/* Answers whose body ends in a counted run of fixed-size records: the 32-bit
+ * record count at dwCountOff and the records from dwRecordsOff to the end. */
+typedef struct _VXQ_S_DPS_UMSP_COUNTED_ANSWER {
+    uint16_t usMsgFuncId;
+    uint32_t dwCountOff;
+    uint32_t dwRecordsOff;
+    uint32_t dwRecordLen;
+    const char *sWhat; /* "file" or "card", for the log line */
+} _VXQ_S_DPS_UMSP_COUNTED_ANSWER;
+
+static const _VXQ_S_DPS_UMSP_COUNTED_ANSWER s_tCounted[] = {
+    {P3_QUERY_FILE, 64, 68, 220, "file"},     /* iFileNum, tFileInfo records */
+    {P3_NSP_QUERY_FILE, 84, 88, 192, "file"}, /* iFileNum, tNspFileInfo records */
+    {P9_QUERY_NET_INFO, 20, 24, 90, "card"},  /* card count, tCardInfo records */
+};
+
+/* The count check of the answer layouts: a successful answer going to the
+ * wire whose record count does not match its length is refused with
+ * "Function ID: 0x%4.4X, file info len error." (or card info). Requests and
+ * failed answers carry no records and pass. Returns 1 when the message may go. */
+static int PR_CheckRecordCount(int in_bFromWire, const uint8_t *in_pucMsg, uint32_t in_dwLen)
+{
+    if (in_bFromWire || VXQ_F_DPS_MW_HeadPacketType(in_pucMsg) != VXQ_DPS_UMSP_PACKET_ANSWER ||
+        in_pucMsg[VXQ_DPS_UMSP_OFF_RESULT] != 0)
+        return 1;
+    uint16_t usFuncId = VXQ_F_DPS_MW_GetLe16(in_pucMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    for (size_t i = 0; i < sizeof(s_tCounted) / sizeof(s_tCounted[0]); i++) {
+        const _VXQ_S_DPS_UMSP_COUNTED_ANSWER *ptAnswer = &s_tCounted[i];
+        if (ptAnswer->usMsgFuncId != usFuncId)
+            continue;
+        if (in_dwLen < ptAnswer->dwRecordsOff)
+            return 1; /* shorter than the answer layout: an in-place refusal */
+        uint64_t qwCount = VXQ_F_DPS_MW_GetLe32(in_pucMsg + ptAnswer->dwCountOff);
+        if (qwCount * ptAnswer->dwRecordLen == (uint64_t)(in_dwLen - ptAnswer->dwRecordsOff))
+            return 1;
+        char sLine[64];
+        snprintf(sLine, sizeof(sLine), "Function ID: 0x%4.4X, %s info len error.", usFuncId, ptAnswer->sWhat);
+        VXQ_F_LOG_SR_WriteLog(sLine, 2);
+        return 0;
+    }
+    return 1;
+}
+
 int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
                                                     uint8_t *inout_pucMsg, uint32_t in_dwLen)
 {
     (void)in_ptSrv;
     if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
+        return 0;
+    /* The count check runs on every host, so that both byte orders refuse the
+     * same messages; only the conversion is big-endian work. */
+    if (!PR_CheckRecordCount(in_bFromWire, inout_pucMsg, in_dwLen))
         return 0;
     if (!VXQ_F_DPS_MW_IsBigEndianHost())
         return 1;

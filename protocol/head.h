@@ -198,10 +198,15 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void);
  * not fit in_dwLen or an embedded configuration block cannot be converted: the
  * caller then refuses the message (the reason is already logged).
  * Since every field is read through the little-endian accessors, the head and
- * the fixed body fields are never converted here: on a little-endian host it
- * changes nothing and returns 1 for any message of at least 20 bytes (0 below).
- * On a big-endian host it converts, in place, the parts of a body that are
- * relayed verbatim to or from the host application (configuration blocks). */
+ * the fixed body fields are never converted here. On every host it checks the
+ * record count of a successful answer going out (in_bFromWire 0) against the
+ * length: P3_QUERY_FILE (count at 64, 220-byte records from 68),
+ * P3_NSP_QUERY_FILE (84, 192 from 88) and P9_QUERY_NET_INFO (20, 90 from 24);
+ * a mismatch logs "Function ID: 0x%4.4X, file info len error." (card info for
+ * the network cards) and returns 0. On a little-endian host it changes
+ * nothing; on a big-endian host it also converts, in place, the parts of a
+ * body that are relayed verbatim to or from the host application
+ * (configuration blocks). */
 int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
                                                     uint8_t *inout_pucMsg, uint32_t in_dwLen);
 

@@ -15,6 +15,7 @@
 #include "core/instance.h"
 #include "protocol/result.h"
 #include "support/log_capture.h"
+#include "support/loopback.h"
 #include "support/wait_until.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -79,13 +80,8 @@ public:
 
     bool Connect(uint16_t in_usPort)
     {
-        sockaddr_in tAddr;
-        memset(&tAddr, 0, sizeof(tAddr));
-        tAddr.sin_family = AF_INET;
-        tAddr.sin_port = htons(in_usPort);
-        tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_iSock = socket(AF_INET, SOCK_STREAM, 0);
-        return m_iSock >= 0 && connect(m_iSock, (sockaddr *)&tAddr, sizeof(tAddr)) == 0;
+        m_iSock = LoopbackConnect(in_usPort);
+        return m_iSock >= 0;
     }
     void Close()
     {
@@ -108,7 +104,7 @@ public:
     /* Reads one whole message within the deadline; false on time-out or close. */
     bool ReadMsg(Bytes &out_tMsg, int in_iTimeoutMs = 5000)
     {
-        auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+        auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
         for (;;) {
             if (m_tBuf.size() >= 8) {
                 uint32_t dwSize = CoreLe32(m_tBuf, 4);
@@ -126,7 +122,7 @@ public:
     /* True when the service closes the connection within the deadline (data before the close is skipped). */
     bool WaitClosed(int in_iTimeoutMs = 5000)
     {
-        auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+        auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
         while (!m_bClosed) {
             int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now()).count();
             if (!Fill(iLeft > 0 ? iLeft : 0) && iLeft <= 0)
@@ -195,7 +191,7 @@ struct TestHost {
     bool WaitEvent(int32_t in_iId, Bytes &out_tEvent, int in_iTimeoutMs = 5000)
     {
         std::unique_lock<std::mutex> tGuard(tLock);
-        return tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs), [&] {
+        return tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&] {
             for (auto &tEvent : tEvents) {
                 int32_t iId;
                 memcpy(&iId, tEvent.data(), 4);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/head.h"
+#include "support/log_capture.h"
 
 TEST(Head, RecordIs20BytesAndEncodesLittleEndianAtItsOffsets)
 {
@@ -201,4 +202,47 @@ TEST(Head, ByteOrderProbeAgreesWithTheCompiler)
 #else
     EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
 #endif
+}
+
+TEST(Head, TranslatorRefusesASuccessfulAnswerWhoseRecordCountDoesNotFitItsLength)
+{
+    struct {
+        uint16_t usFuncId;
+        uint32_t dwLen;
+        uint32_t dwCountOff;
+        uint32_t dwCount;
+        int bFromWire;
+        uint8_t ucType;
+        uint8_t ucResult;
+        int iWant;
+        const char *sLine; /* logged once when refused */
+    } const tCases[] = {
+        {P3_QUERY_FILE, 68 + 2 * 220, 64, 2, 0, 1, 0, 1, nullptr},
+        {P3_QUERY_FILE, 68, 64, 0, 0, 1, 0, 1, nullptr},
+        {P3_QUERY_FILE, 68 + 2 * 220 - 1, 64, 2, 0, 1, 0, 0, "Function ID: 0x0301, file info len error."},
+        {P3_QUERY_FILE, 68 + 220, 64, 2, 0, 1, 0, 0, "Function ID: 0x0301, file info len error."},
+        {P3_QUERY_FILE, 68, 64, 0xFFFFFFFFu, 0, 1, 0, 0, "Function ID: 0x0301, file info len error."},
+        {P3_QUERY_FILE, 68 + 220, 64, 2, 0, 1, 7, 1, nullptr}, /* failed answers carry no records */
+        {P3_QUERY_FILE, 68 + 220, 64, 2, 1, 0, 0, 1, nullptr}, /* the request layout has no records */
+        {P3_QUERY_FILE, 48, 44, 0, 0, 1, 0, 1, nullptr},       /* shorter than the answer layout */
+        {P3_NSP_QUERY_FILE, 88 + 3 * 192, 84, 3, 0, 1, 0, 1, nullptr},
+        {P3_NSP_QUERY_FILE, 88 + 3 * 192, 84, 4, 0, 1, 0, 0, "Function ID: 0x0302, file info len error."},
+        {P9_QUERY_NET_INFO, 24 + 2 * 90, 20, 2, 0, 1, 0, 1, nullptr},
+        {P9_QUERY_NET_INFO, 24 + 2 * 90, 20, 1, 0, 1, 0, 0, "Function ID: 0x0911, card info len error."},
+        {P9_QUERY_NET_INFO, 24, 20, 0x80000000u, 0, 1, 0, 0, "Function ID: 0x0911, card info len error."},
+    };
+    for (const auto &tCase : tCases) {
+        std::vector<uint8_t> tMsg(tCase.dwLen, 0x5A);
+        VXQ_F_DPS_MW_HeadBuildFresh(tMsg.data(), tCase.dwLen, tCase.usFuncId, tCase.ucType, tCase.ucResult);
+        VXQ_F_DPS_MW_PutLe32(tMsg.data() + tCase.dwCountOff, tCase.dwCount);
+        const std::vector<uint8_t> tBefore = tMsg;
+        LogCapture tLog;
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, tCase.bFromWire, tMsg.data(), tCase.dwLen),
+                  tCase.iWant)
+            << std::hex << tCase.usFuncId << std::dec << " len " << tCase.dwLen << " count " << tCase.dwCount;
+        if (tCase.sLine != nullptr) {
+            EXPECT_EQ(tLog.Count(tCase.sLine), 1) << tCase.sLine;
+        }
+        EXPECT_EQ(tMsg, tBefore); /* these bodies hold no host-order parts */
+    }
 }

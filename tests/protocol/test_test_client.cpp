@@ -4,29 +4,21 @@
  * the close report are checked by its own tests (tests/tools/test_client_*). */
 #include <gtest/gtest.h>
 
+#include "support/loopback.h"
 #include "support/test_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 TEST(TestClient, HeadWithWrongFlagOrSizeBelowTwentyEndsTheRead)
 {
     for (uint32_t dwCase : {0u, 1u}) {
-        /* A loopback listener on a port the system picks; it accepts the client. */
-        int iListen = socket(AF_INET, SOCK_STREAM, 0);
+        uint16_t usPort = 0;
+        int iListen = LoopbackListen(&usPort);
         ASSERT_GE(iListen, 0);
-        struct sockaddr_in tAddr = {};
-        tAddr.sin_family = AF_INET;
-        tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t iLen = sizeof(tAddr);
-        ASSERT_EQ(bind(iListen, (struct sockaddr *)&tAddr, sizeof(tAddr)), 0);
-        ASSERT_EQ(listen(iListen, 1), 0);
-        ASSERT_EQ(getsockname(iListen, (struct sockaddr *)&tAddr, &iLen), 0);
         _VXQ_S_TESTCLI_DATA tCli;
         VXQ_F_TESTCLI_Init(&tCli);
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, ntohs(tAddr.sin_port)), 1);
+        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, usPort), 1);
         int iPeer = accept(iListen, nullptr, nullptr);
         ASSERT_GE(iPeer, 0);
         std::vector<uint8_t> tBad = VXQ_F_TESTCLI_BuildZeroMsg(0x0001, 1, 0);

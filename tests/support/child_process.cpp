@@ -24,6 +24,25 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
     out_ptProc->bExited = 0;
     out_ptProc->iExitStatus = 0;
     std::vector<char *> tArgv;
+#ifdef VXQ_TEST_EMULATOR
+    /* Cross build: the emulator command (words split at blanks) runs the program. */
+    static std::string s_sEmulator = VXQ_TEST_EMULATOR;
+    static std::vector<std::string> s_tEmuWords = [] {
+        std::vector<std::string> tWords;
+        size_t iPos = 0;
+        while (iPos < s_sEmulator.size()) {
+            size_t iEnd = s_sEmulator.find(' ', iPos);
+            if (iEnd == std::string::npos)
+                iEnd = s_sEmulator.size();
+            if (iEnd > iPos)
+                tWords.push_back(s_sEmulator.substr(iPos, iEnd - iPos));
+            iPos = iEnd + 1;
+        }
+        return tWords;
+    }();
+    for (const std::string &sWord : s_tEmuWords)
+        tArgv.push_back(const_cast<char *>(sWord.c_str()));
+#endif
     tArgv.push_back(const_cast<char *>(in_sProgram.c_str()));
     for (const std::string &sArg : in_tArgs)
         tArgv.push_back(const_cast<char *>(sArg.c_str()));
@@ -42,7 +61,7 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
         }
         if (!in_sWorkDir.empty() && chdir(in_sWorkDir.c_str()) != 0)
             _exit(126);
-        execv(in_sProgram.c_str(), tArgv.data());
+        execvp(tArgv[0], tArgv.data());
         _exit(127);
     }
     out_ptProc->iPid = iPid;

@@ -1,5 +1,6 @@
 /* Blocking loopback peers for tests. */
 #include "support/loopback.h"
+#include "support/time_scale.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -82,7 +83,7 @@ int LoopbackUdp(uint16_t *out_pPort)
 std::string ReadBytes(int in_iFd, int in_iLen, int in_iTimeoutMs)
 {
     std::string sOut;
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     char sBuf[65536];
     while ((int)sOut.size() < in_iLen) {
         int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline -
@@ -106,7 +107,7 @@ std::string ReadBytes(int in_iFd, int in_iLen, int in_iTimeoutMs)
 
 int WaitPeerClosed(int in_iFd, int in_iTimeoutMs)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     char sBuf[4096];
     for (;;) {
         int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline -

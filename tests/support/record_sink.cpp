@@ -1,5 +1,6 @@
 /* Upward record collection for network engine tests. */
 #include "support/record_sink.h"
+#include "support/time_scale.h"
 
 #include <chrono>
 #include <string.h>
@@ -61,7 +62,7 @@ void RecordSink::SetAccept(int in_bAccept)
 
 bool Pump(VXQ_HNETSRV in_hNetSrv, const std::function<bool()> &in_fnDone, int in_iTimeoutMs)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     while (!in_fnDone()) {
         if (std::chrono::steady_clock::now() >= tDeadline)
             return in_fnDone();

@@ -1,5 +1,6 @@
 /* test_client.cpp - the test UMSP client: vector-based wrappers over the reference client library. */
 #include "support/test_client.h"
+#include "support/time_scale.h"
 
 void VXQ_F_TESTCLI_PutU16(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, uint16_t in_usValue)
 {
@@ -51,7 +52,7 @@ void VXQ_F_TESTCLI_Init(_VXQ_S_TESTCLI_DATA *out_ptCli)
 
 int VXQ_F_TESTCLI_Connect(_VXQ_S_TESTCLI_DATA *inout_ptCli, uint16_t in_usPort, int in_iTimeoutMs)
 {
-    return VXQ_F_CLI_Connect(inout_ptCli, "127.0.0.1", in_usPort, in_iTimeoutMs);
+    return VXQ_F_CLI_Connect(inout_ptCli, "127.0.0.1", in_usPort, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
 void VXQ_F_TESTCLI_Close(_VXQ_S_TESTCLI_DATA *inout_ptCli)
@@ -72,12 +73,12 @@ int VXQ_F_TESTCLI_SendMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<ui
 int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tMsg,
                           int in_iTimeoutMs)
 {
-    return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tMsg, in_iTimeoutMs);
+    return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tMsg, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
 int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeoutMs)
 {
-    return VXQ_F_CLI_WaitPeerClosed(inout_ptCli, in_iTimeoutMs);
+    return VXQ_F_CLI_WaitPeerClosed(inout_ptCli, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
 int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg,
@@ -86,7 +87,7 @@ int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<ui
     /* The next message is the answer: tests check exactly what comes back. */
     if (!VXQ_F_CLI_SendMsg(inout_ptCli, in_tMsg))
         return 0;
-    return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tAnswer, in_iTimeoutMs);
+    return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tAnswer, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
 int VXQ_F_TESTCLI_Heartbeat(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tAnswer)

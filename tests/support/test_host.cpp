@@ -1,5 +1,6 @@
 /* test_host.cpp - the test host application: service start/stop, users, recorded events, orders. */
 #include "support/test_host.h"
+#include "support/time_scale.h"
 
 #include "core/channel.h"
 
@@ -97,7 +98,7 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
 {
     VXQ_F_TESTHOST_Stop(inout_pHost);
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     for (;;) {
         inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
             0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, 0,
@@ -134,7 +135,7 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
         return -1;
     };
     int iIndex = -1;
-    inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs),
+    inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
                                 [&]() { return (iIndex = fnFind()) >= 0; });
     if (iIndex < 0)
         return 0;
@@ -185,7 +186,7 @@ int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
         return 0;
     }
     std::unique_lock<std::mutex> tGuard(pJob->tLock);
-    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(in_iTimeoutMs), [&]() { return pJob->bDone; })
+    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&]() { return pJob->bDone; })
                ? 1
                : 0;
 }

@@ -7,10 +7,13 @@
 #include <chrono>
 #include <thread>
 
-/* Polls in_cond every millisecond until it holds (true) or in_iTimeoutMs pass (false). */
+#include "support/time_scale.h"
+
+/* Polls in_cond every millisecond until it holds (true) or in_iTimeoutMs pass (false);
+ * the deadline is stretched under emulation (support/time_scale.h). */
 template <typename F> bool WaitUntil(F in_cond, int in_iTimeoutMs = 5000)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(in_iTimeoutMs);
+    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     while (!in_cond()) {
         if (std::chrono::steady_clock::now() >= tDeadline)
             return in_cond();

@@ -115,8 +115,9 @@ static int PR_Call(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *inout_ptLin
     return 1;
 }
 
-/* Connects and logs in (as the configured user, or now and then as a user
- * the device does not know). Returns 1 with the login id. */
+/* Connects and logs in: as the configured user, now and then (15 %) as the user
+ * with few rights of a simulator started here, or with a wrong password when
+ * asked. Returns 1 with the login id. */
 static int PR_Login(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *out_ptLink, uint32_t *out_pdwLoginId,
                     int in_bBadPassword = 0)
 {
@@ -141,8 +142,12 @@ static int PR_Login(_VXQ_S_SOAK_CLIENT *inout_ptCli, _VXQ_S_CLI_LINK *out_ptLink
     pStats->qwAnswered++;
     _VXQ_S_CLI_LOGIN_INFO tInfo;
     pStats->qwRequests++;
-    if (!VXQ_F_CLI_Login(out_ptLink, pOpts->sUser, in_bBadPassword ? pOpts->sPassword + "-wrong" : pOpts->sPassword,
-                         sToken, &ucResult, &tInfo) ) {
+    /* Now and then a user with few rights: the requests beyond them are refused. */
+    int bViewer = !pOpts->sViewer.empty() && PR_Chance(inout_ptCli, 15);
+    std::string sUser = bViewer ? pOpts->sViewer : pOpts->sUser;
+    std::string sPassword = bViewer ? pOpts->sViewer : pOpts->sPassword;
+    if (!VXQ_F_CLI_Login(out_ptLink, sUser, in_bBadPassword ? sPassword + "-wrong" : sPassword, sToken, &ucResult,
+                         &tInfo)) {
         if (out_ptLink->iError == VXQ_CLI_ERR_TIMEOUT)
             pStats->qwNoAnswer++;
         else

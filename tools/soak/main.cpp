@@ -175,6 +175,7 @@ static std::string PR_SimIni(uint16_t in_usPort, const std::string &in_sUser, co
            "\nlog_dir = sim-log\nmax_realplay_clients = 64\n"
            "[device]\nvideo_channels = 2\naudio_channels = 1\ncap_value5 = 1\n"
            "[user0]\nname = " + in_sUser + "\npassword = " + in_sPassword + "\nglobal_rights = 0xFF\n"
+           "[user1]\nname = soakviewer\npassword = soakviewer\nglobal_rights = 0x00\nchannel_rights = 0x09,0x01\n"
            "[channel0]\nstream0_source = " + sClip +
            "\nstream0_fps = 25\nstream0_bitrate = 256\nstream1_fps = 15\nstream1_bitrate = 128\naudio = 1\n"
            "[channel1]\nstream0_fps = 25\nstream0_bitrate = 512\nstream0_gop = 50\nstream1_fps = 10\n"
@@ -202,6 +203,7 @@ static pid_t PR_StartSim(_VXQ_S_SOAK_OPTS *inout_ptOpts, uint16_t in_usPort)
     if (!tOut)
         return 0;
     inout_ptOpts->sStatusFile = inout_ptOpts->sWorkDir + "/sim-out.txt";
+    inout_ptOpts->sViewer = "soakviewer";
     pid_t iPid = fork();
     if (iPid < 0)
         return 0;

@@ -42,6 +42,7 @@ typedef struct _VXQ_S_SOAK_OPTS {
     std::string sWorkDir;     /* folder for the started simulator's files */
     std::string sUser;
     std::string sPassword;
+    std::string sViewer;      /* a second user with live view and search rights only ("" none) */
     int32_t bVerbose;
 } _VXQ_S_SOAK_OPTS;
 

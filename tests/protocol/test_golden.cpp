@@ -1,0 +1,385 @@
+/* Golden wire vectors: messages the service builds, compared byte for byte with
+ * byte strings worked out by hand from the wire layouts. The same expected
+ * bytes hold on every host: the suite runs on little- and big-endian builds, so
+ * a message built on one is the message built on the other. Host-order inputs
+ * (capability record, configuration block) are written with native stores, so
+ * on a big-endian host they really are big-endian before the service converts. */
+#include <gtest/gtest.h>
+
+#include "media/framemsg.h"
+#include "mgmt/npd.h"
+#include "protocol/cfgblock.h"
+#include "protocol/dispatch.h"
+#include "protocol/head.h"
+#include "support/offline_link.h"
+#include "support/test_client.h"
+#include "support/test_clock.h"
+#include "support/test_host.h"
+#include "vxq_dps.h"
+
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+/* "EE EE FF FF 24" -> bytes; spaces and '|' are separators only. */
+Bytes Hex(const char *in_sHex)
+{
+    Bytes tOut;
+    std::string sDigits;
+    for (const char *p = in_sHex; *p; p++) {
+        if (isxdigit((unsigned char)*p))
+            sDigits += *p;
+    }
+    for (size_t i = 0; i + 1 < sDigits.size(); i += 2)
+        tOut.push_back((uint8_t)std::stoul(sDigits.substr(i, 2), nullptr, 16));
+    return tOut;
+}
+
+/* Copies in_tPart into inout_tMsg at in_iOffset (the expected image is built from pieces). */
+void Place(Bytes &inout_tMsg, size_t in_iOffset, const Bytes &in_tPart)
+{
+    ASSERT_LE(in_iOffset + in_tPart.size(), inout_tMsg.size());
+    memcpy(inout_tMsg.data() + in_iOffset, in_tPart.data(), in_tPart.size());
+}
+
+void PlaceText(Bytes &inout_tMsg, size_t in_iOffset, const char *in_sText)
+{
+    Place(inout_tMsg, in_iOffset, Bytes(in_sText, in_sText + strlen(in_sText)));
+}
+
+/* A 32-bit value in host order, as the host application stores it. */
+void PutHost32(uint8_t *out_pField, uint32_t in_dwValue)
+{
+    memcpy(out_pField, &in_dwValue, 4);
+}
+
+/* First differing offset, or -1: makes a failure say where the bytes part. */
+long FirstDiff(const Bytes &in_tA, const Bytes &in_tB)
+{
+    size_t n = in_tA.size() < in_tB.size() ? in_tA.size() : in_tB.size();
+    for (size_t i = 0; i < n; i++) {
+        if (in_tA[i] != in_tB[i])
+            return (long)i;
+    }
+    return in_tA.size() == in_tB.size() ? -1 : (long)n;
+}
+
+void FillCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
+{
+    memset(out_pCap, 0, sizeof(*out_pCap));
+    strcpy(out_pCap->sDevIdText, "IPC0042");
+    strcpy(out_pCap->sDevText1, "Cam");
+    strcpy(out_pCap->sDevText2, "Acme");
+    out_pCap->iVideoChanNum = 0x11223344;
+    out_pCap->iAudioChanNum = 2;
+    out_pCap->iDevCapValue1 = 0x0A0B0C0D;
+    out_pCap->iDevCapValue2 = -2;
+    out_pCap->iDevCapValue3 = 0x00000100;
+    out_pCap->iDevCapValue4 = 0x7F000001;
+    out_pCap->iSubProtoNum = 2;
+    out_pCap->bSpecialChFlag = 1;
+    out_pCap->iDevCapValue5 = 0x1A5;
+}
+
+} // namespace
+
+TEST(GoldenWire, ThisBuildKnowsItsHostByteOrder)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 1);
+#else
+    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
+#endif
+    printf("golden vectors on a %s-endian host\n", VXQ_F_DPS_MW_IsBigEndianHost() ? "big" : "little");
+}
+
+TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
+{
+    VXQ_F_OFFLINE_InstallCapture();
+    _VXQ_S_DPS_MCSRV_DATA *pSrv = VXQ_F_OFFLINE_NewInstance();
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010007u);
+    ASSERT_NE(pSrv, nullptr);
+    ASSERT_NE(pConn, nullptr);
+    FillCap(&pSrv->tDevCapInfo);
+    pSrv->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
+        if (strcmp(in_sName, "admin") != 0)
+            return 0;
+        strcpy(out_pUser->sUserName, "admin");
+        strcpy(out_pUser->sPassword, "pw");
+        out_pUser->dwPopMask = 0xFFFFFFFFu;
+        return 1;
+    };
+
+    Bytes tTokenReq = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89);
+    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tTokenReq.data(), (int32_t)tTokenReq.size());
+    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+    std::string sToken((const char *)VXQ_F_OFFLINE_Sent()[0].tMsg.data() + 48);
+    VXQ_F_OFFLINE_Sent().clear();
+
+    Bytes tRequest = VXQ_F_TESTCLI_BuildLogin(0x89ABCDEFu, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "pw"));
+    ASSERT_EQ(tRequest.size(), 548u);
+    tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
+    memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
+    Bytes tSent = tRequest;
+    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tSent.data(), (int32_t)tSent.size());
+    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+    Bytes tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+
+    /* Expected: the request's user name and digest, then the answer fields. */
+    Bytes tExpect(548, 0);
+    Place(tExpect, 0, Hex("EE EE FF FF | 24 02 00 00 | 02 01 | A5 | 00 | EF CD AB 89 | 01 02 03 04"));
+    Place(tExpect, 20, Bytes(tRequest.begin() + 20, tRequest.begin() + 308));
+    /* 308: the login id; its upper half is random, its lower half is the slot 7. */
+    uint32_t dwLoginId = pConn->dwLoginId;
+    ASSERT_EQ(dwLoginId & 0xFFFFu, 7u);
+    Place(tExpect, 308, Bytes{0x07, 0x00, (uint8_t)(dwLoginId >> 16), (uint8_t)(dwLoginId >> 24)});
+    PlaceText(tExpect, 312, "IPC0042");             /* 20 + 292, then zeros to 20 + 300 */
+    PlaceText(tExpect, 356, "Cam");                 /* 20 + 336 */
+    PlaceText(tExpect, 388, "Acme");                /* 20 + 368 */
+    Place(tExpect, 512, Hex("01 A5"));              /* 20 + 492: special channel flag, cap 5 low byte */
+    Place(tExpect, 520, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00"));
+    EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
+    EXPECT_EQ(tAnswer, tExpect);
+
+    VXQ_F_OFFLINE_FreeConn(pConn);
+    VXQ_F_OFFLINE_FreeInstance(pSrv);
+    VXQ_F_OFFLINE_RemoveCapture();
+}
+
+TEST(GoldenWire, VideoAndAudioFrameMessagesPackTheStreamDescriptionLittleEndian)
+{
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA tSubCh;
+    memset(&tSubCh, 0, sizeof(tSubCh));
+    tSubCh.iVideoCodecId = 4;
+    tSubCh.usVideoWidth = 1920;  /* 0x780 */
+    tSubCh.usVideoHeight = 1080; /* 0x438 */
+    tSubCh.iVideoFrameRate = 25; /* 0x19 */
+    tSubCh.iVideoBitRate = 0x2A5B;
+    tSubCh.iAudioCodecId = 2;
+    tSubCh.iAudioSampleRate = 8000; /* 0x1F40 */
+    tSubCh.iAudioBitRate = 0xBEEF;
+    tSubCh.iAudioChNum = 1;
+    const uint8_t ucData[4] = {'A', 'B', 'C', 'D'};
+    struct {
+        int iMediaType;
+        const char *sExpect;
+    } const tCases[] = {
+        /* codec | type 1 << 4 = 14; width 80, 7 | (8 << 4) = 87, 43; rate 19 | bit 0 << 7 = 99,
+         * bits 1-8 = 2D, bits 9-14 = 15; time stamp 0x01020304. */
+        {VXQ_DPS_MEDIA_TYPE_VIDEO,
+         "EE EE FF FF | 24 00 00 00 | 01 0E | 00 | 00 | 00 00 00 00 | 00 00 00 00 |"
+         "14 80 87 43 | 99 2D 15 00 | 04 03 02 01 | 41 42 43 44"},
+        /* codec 2 | (0 << 4) = 02; 0x1F40 >> 4 = F4; >> 12 = 01; 1; bit rate EF BE; 1 channel. */
+        {VXQ_DPS_MEDIA_TYPE_AUDIO,
+         "EE EE FF FF | 24 00 00 00 | 02 0E | 00 | 00 | 00 00 00 00 | 00 00 00 00 |"
+         "02 F4 01 01 | EF BE 01 00 | 04 03 02 01 | 41 42 43 44"},
+    };
+    for (const auto &tCase : tCases) {
+        int32_t iLen = 0;
+        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(tCase.iMediaType, &tSubCh, 1, 0x01020304u, ucData, 4, &iLen);
+        ASSERT_NE(pMsg, nullptr);
+        EXPECT_EQ(Bytes(pMsg, pMsg + iLen), Hex(tCase.sExpect)) << "media type " << tCase.iMediaType;
+        /* The translator leaves a frame as it is on every host. */
+        Bytes tCopy(pMsg, pMsg + iLen);
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, tCopy.data(), (uint32_t)iLen), 1);
+        EXPECT_EQ(tCopy, Hex(tCase.sExpect));
+        free(pMsg);
+    }
+}
+
+TEST(GoldenWire, SearchAnswerDatagramIsLittleEndianWithTextsZeroFilled)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    FillCap(&tCap);
+    uint8_t ucRsp[VXQ_DPS_NPD_SEARCH_RSP_LEN];
+    memset(ucRsp, 0xCC, sizeof(ucRsp));
+    ASSERT_EQ(VXQ_F_DPS_NPD_BuildSearchRsp(ucRsp, 0x0BADF00Du, 0xCAFEBABEu, 0x00C0FFEEu, &tCap, 1, 0, 0x10000),
+              140);
+    Bytes tExpect(140, 0);
+    /* Flag AB8C02FF, length 140, function 3, answer, request number, result 0. */
+    Place(tExpect, 0, Hex("FF 02 8C AB | 8C 00 | 03 | 01 | 0D F0 AD 0B | 00 00 00 00"));
+    Place(tExpect, 16, Hex("BE BA FE CA | EE FF C0 00"));
+    PlaceText(tExpect, 24, "IPC0042");
+    PlaceText(tExpect, 36, "Cam");
+    PlaceText(tExpect, 68, "Acme");
+    Place(tExpect, 100, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00 |"
+                            "01 00 00 7F | 02 00 00 00 | 01 00 00 00 | 00 00 00 00 | 00 00 01 00"));
+    Bytes tGot(ucRsp, ucRsp + 140);
+    EXPECT_EQ(FirstDiff(tGot, tExpect), -1);
+    EXPECT_EQ(tGot, tExpect);
+    /* The send path's conversion leaves it in that order on every host. */
+    EXPECT_EQ(VXQ_F_DPS_MW_TransMnUdpPacketLittleMode(NULL, VXQ_DPS_NPD_TO_WIRE, ucRsp, 140), 1);
+    EXPECT_EQ(Bytes(ucRsp, ucRsp + 140), tExpect);
+}
+
+TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackInHostOrder)
+{
+    /* P9_GET_CONFIG answer: head, body u32 at 0, the configuration id 8 at 4,
+     * u32 at 8, then the 564-byte block at message offset 32. */
+    const uint32_t dwMsgLen = 32 + 564;
+    Bytes tMsg(dwMsgLen, 0);
+    VXQ_F_DPS_MW_HeadBuildFresh(tMsg.data(), dwMsgLen, P9_GET_CONFIG, VXQ_DPS_UMSP_PACKET_ANSWER, 0);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 12, 0x00000077u);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 20, 3);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 24, 8);
+    uint8_t *pBlock = tMsg.data() + 32;
+    /* Host order: u32 fields 0x10203000 + offset; bytes at 8 and 32 are not fields. */
+    const uint32_t dwFieldOffsets[] = {0, 4, 12, 16, 20, 24, 28, 36, 40, 44, 48, 52, 56};
+    for (uint32_t dwOff : dwFieldOffsets)
+        PutHost32(pBlock + dwOff, 0x10203000u + dwOff);
+    memcpy(pBlock + 8, "ABCD", 4);
+    memcpy(pBlock + 32, "WXYZ", 4);
+    for (uint32_t e = 0; e < 42; e++) {
+        PutHost32(pBlock + 60 + 12 * e, 0xA0B00000u + e);
+        memcpy(pBlock + 60 + 12 * e + 4, "entry-8!", 8);
+    }
+    const Bytes tHostMsg = tMsg;
+
+    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, tMsg.data(), dwMsgLen), 1);
+
+    Bytes tExpect(dwMsgLen, 0);
+    Place(tExpect, 0, Hex("EE EE FF FF | 54 02 00 00 | 02 09 | 01 | 00 | 77 00 00 00 | 00 00 00 00 |"
+                          "03 00 00 00 | 08 00 00 00 | 00 00 00 00"));
+    Place(tExpect, 32, Hex("00 30 20 10 | 04 30 20 10 | 41 42 43 44 | 0C 30 20 10 | 10 30 20 10 |"
+                           "14 30 20 10 | 18 30 20 10 | 1C 30 20 10 | 57 58 59 5A | 24 30 20 10 |"
+                           "28 30 20 10 | 2C 30 20 10 | 30 30 20 10 | 34 30 20 10 | 38 30 20 10"));
+    Place(tExpect, 92, Hex("00 00 B0 A0 65 6E 74 72 79 2D 38 21 | 01 00 B0 A0 65 6E 74 72 79 2D 38 21"));
+    for (uint32_t e = 2; e < 41; e++) {
+        Place(tExpect, 92 + 12 * e, Bytes{(uint8_t)e, 0x00, 0xB0, 0xA0});
+        PlaceText(tExpect, 92 + 12 * e + 4, "entry-8!");
+    }
+    Place(tExpect, 584, Hex("29 00 B0 A0 65 6E 74 72 79 2D 38 21"));
+    EXPECT_EQ(FirstDiff(tMsg, tExpect), -1);
+    EXPECT_EQ(tMsg, tExpect);
+
+    /* A SET_CONFIG request carrying the same wire block reaches the host in host order. */
+    VXQ_F_DPS_MW_PutLe16(tMsg.data() + 8, P9_SET_CONFIG);
+    tMsg[10] = 0;
+    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, tMsg.data(), dwMsgLen), 1);
+    EXPECT_EQ(Bytes(tMsg.begin() + 32, tMsg.end()), Bytes(tHostMsg.begin() + 32, tHostMsg.end()));
+}
+
+namespace {
+
+/* A running service with one logged-in command connection. */
+struct GoldenService {
+    _VXQ_S_TESTHOST_DATA tHost;
+    _VXQ_S_TESTCLI_DATA tCli;
+    uint32_t dwLoginId = 0;
+    bool Start()
+    {
+        VXQ_F_TESTHOST_AddUser(&tHost, "admin", "secret", 0xFF, 0);
+        VXQ_F_TESTCLI_Init(&tCli);
+        return VXQ_F_TESTHOST_Start(&tHost) == 1 && VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort) == 1 &&
+               VXQ_F_TESTCLI_TokenAndLogin(&tCli, "admin", "secret", &dwLoginId) == 1;
+    }
+    ~GoldenService()
+    {
+        VXQ_F_TESTCLI_Close(&tCli);
+        VXQ_F_TESTHOST_Stop(&tHost);
+    }
+};
+
+} // namespace
+
+TEST(GoldenWire, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
+{
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    TestClock tClock(1700000000); /* 2023-11-14 22:13:20 UTC */
+    GoldenService tSrv;
+    ASSERT_TRUE(tSrv.Start());
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(tSrv.tHost.pSrv, 3, 0x0102, 0xDEADBEEFu, "door open"), 1);
+    Bytes tNotice;
+    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tNotice), 1);
+    Bytes tExpect(172, 0);
+    Place(tExpect, 0, Hex("EE EE FF FF | AC 00 00 00 | 03 05 | 00 | 00 | 00 00 00 00 | 00 00 00 00"));
+    /* channel 3, event 0x0102, 2023 (07E7) month 11, day 14 22:13:20, parameter. */
+    Place(tExpect, 20, Hex("03 00 00 00 | 02 01 00 00 | E7 07 0B 00 0E 16 0D 14 00 00 00 00 | EF BE AD DE"));
+    PlaceText(tExpect, 44, "door open");
+    EXPECT_EQ(FirstDiff(tNotice, tExpect), -1);
+    EXPECT_EQ(tNotice, tExpect);
+}
+
+TEST(GoldenWire, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
+{
+    GoldenService tSrv;
+    ASSERT_TRUE(tSrv.Start());
+    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P3_QUERY_FILE, 0x00BEEF01u, 48);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, tSrv.dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tRequest, 24, 1); /* channel 1 */
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tSrv.tCli, tRequest), 1);
+    Bytes tEvent;
+    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tSrv.tHost, EVENT_E2_FILE_QUERY, tEvent), 1);
+
+    /* The host's answer: the query body with o_iFileNum 2, then two records in host order. */
+    _VXQ_S_DPS_E2_FILE_QUERY tBody;
+    ASSERT_GE(tEvent.size(), 16 + sizeof(tBody));
+    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
+    tBody.o_iFileNum = 2;
+    _VXQ_S_DPS_FILE_INFO tInfo[2];
+    memset(tInfo, 0, sizeof(tInfo));
+    for (int i = 0; i < 2; i++) {
+        snprintf(tInfo[i].sFileFlag, sizeof(tInfo[i].sFileFlag), "ch1/rec-000%d", i + 1);
+        tInfo[i].iFileType = 1;
+        tInfo[i].iCreateMode = 2;
+        tInfo[i].iAlarmEvent = 0x0304;
+        tInfo[i].tStartTime = _VXQ_S_TD_DATE_TIME{2026, 12, 6, 9, 30, 0, {0, 0, 0, 0}};
+        tInfo[i].tEndTime = _VXQ_S_TD_DATE_TIME{2026, 12, 6, 9, 45, 30, {0, 0, 0, 0}};
+        tInfo[i].dwFileTimeLen = 930;
+        tInfo[i].dwFileSize = i == 0 ? 0x12345678u : 0x00ABCDEFu;
+        tInfo[i].bVideoFlag = 1;
+        tInfo[i].bAudioFlag = 1;
+        tInfo[i].iVideoCodecId = 4;
+        tInfo[i].iVideoFrameRate = 25;
+        tInfo[i].iVideoBitRate = 4096;
+        tInfo[i].usVideoWidth = 1920;
+        tInfo[i].usVideoHeight = 1080;
+        tInfo[i].iAudioCodecId = 2;
+        tInfo[i].iAudioBitRate = 64000;
+        tInfo[i].iAudioSampleRate = 8000;
+        tInfo[i].iAudioChNum = 1;
+        tInfo[i].iPictureFormat = -1;
+    }
+    Bytes tOrderBody(sizeof(tBody) + sizeof(tInfo));
+    memcpy(tOrderBody.data(), &tBody, sizeof(tBody));
+    memcpy(tOrderBody.data() + sizeof(tBody), tInfo, sizeof(tInfo));
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tSrv.tHost,
+                                       VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_QUERY, 0, VXQ_F_TESTHOST_TransId(tEvent),
+                                                                 tOrderBody.data(), (int32_t)tOrderBody.size())),
+              1);
+    Bytes tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tAnswer), 1);
+
+    /* 68 + 2 x 220 = 508 (0x1FC) bytes: the request as answer, iFileNum 2, the records. */
+    Bytes tExpect(508, 0);
+    Place(tExpect, 0, Bytes(tRequest.begin(), tRequest.end()));
+    Place(tExpect, 0, Hex("EE EE FF FF | FC 01 00 00 | 01 03 | 01 | 00 | 01 EF BE 00 | 00 00 00 00"));
+    Place(tExpect, 64, Hex("02 00 00 00"));
+    const char *sRecordTail[2] = {
+        /* 128 type, create mode, alarm event; start 2026-12-06 09:30:00, end 09:45:30;
+         * time length 930, size; video, audio, picture flags; codec 4, 25 fps, 4096;
+         * 1920 x 1080; audio codec 2, 64000, 8000, 1 channel; picture format -1. */
+        "01 00 00 00 | 02 00 00 00 | 04 03 00 00 | EA 07 0C 00 06 09 1E 00 00 00 00 00 |"
+        "EA 07 0C 00 06 09 2D 1E 00 00 00 00 | A2 03 00 00 | 78 56 34 12 |"
+        "01 00 00 00 | 01 00 00 00 | 00 00 00 00 | 04 00 00 00 | 19 00 00 00 | 00 10 00 00 |"
+        "80 07 38 04 | 02 00 00 00 | 00 FA 00 00 | 40 1F 00 00 | 01 00 00 00 | FF FF FF FF",
+        "01 00 00 00 | 02 00 00 00 | 04 03 00 00 | EA 07 0C 00 06 09 1E 00 00 00 00 00 |"
+        "EA 07 0C 00 06 09 2D 1E 00 00 00 00 | A2 03 00 00 | EF CD AB 00 |"
+        "01 00 00 00 | 01 00 00 00 | 00 00 00 00 | 04 00 00 00 | 19 00 00 00 | 00 10 00 00 |"
+        "80 07 38 04 | 02 00 00 00 | 00 FA 00 00 | 40 1F 00 00 | 01 00 00 00 | FF FF FF FF"};
+    for (int i = 0; i < 2; i++) {
+        PlaceText(tExpect, 68 + 220 * i, i == 0 ? "ch1/rec-0001" : "ch1/rec-0002");
+        Place(tExpect, 68 + 220 * i + 128, Hex(sRecordTail[i]));
+    }
+    EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
+    EXPECT_EQ(tAnswer, tExpect);
+}
