@@ -217,7 +217,10 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
         if (dwNow - pSubCh->dwNotOpenFrameTime > 9) {
             pSubCh->dwNotOpenFrameTime = 0;
             VXQ_F_LOG_SR_ShowInfo("Request close the media stream.");
-            VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+            /* Not sent: the rule starts again with the next frame. */
+            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo))
+                VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData "
+                                      "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", 2);
         }
         return;
     }

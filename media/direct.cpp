@@ -75,7 +75,11 @@ static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVid
         if (dwNow - pSubCh->dwNotOpenFrameTime > 29) {
             pSubCh->dwNotOpenFrameTime = 0;
             VXQ_F_LOG_SR_ShowInfo("Request close the media stream.");
-            VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+            /* Not sent: the rule starts again with the next frame. */
+            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo)) {
+                snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", sFunc);
+                VXQ_F_LOG_SR_WriteLog(sText, 2);
+            }
         }
         return;
     }
@@ -215,7 +219,11 @@ int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int
     }
     if (pSubCh->iStreamOpenState == 1 || pSubCh->iStreamOpenState == 2) {
         VXQ_F_LOG_SR_ShowInfo("Request to close the media stream.");
-        VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+        /* The sub-channel is released either way; a host that was not told
+         * keeps feeding it and is told again by the not-open rule. */
+        if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo))
+            VXQ_F_LOG_SR_WriteLog(
+                "VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", 2);
         VXQ_F_DPS_MC_ReleaseMediaChannel(inout_pMcSrvData, pSubCh);
     }
     return 1;

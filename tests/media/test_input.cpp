@@ -4,13 +4,19 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
+#include "clibody.h"
 #include "media/cache.h"
 #include "media/input.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
 #include "support/media_rig.h"
+#include "support/test_client.h"
+#include "support/test_host.h"
+#include "support/wait_until.h"
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 
@@ -283,4 +289,101 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
     EXPECT_EQ(VXQ_F_DPS_MC_GetFreeMediaResourceNum(pSrv), 10.0f - 6.0f - 1.0f - 1.5f);
 }
 
+/* Answers every open-stream event at once with a video and audio description. */
+void AnswerEveryOpen(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent)
+{
+    if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
+        in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM))
+        return;
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
+    tBody.o_tDesc.bVideoFlag = 1;
+    tBody.o_tDesc.bAudioFlag = 1;
+    tBody.o_tDesc.iVideoCodecId = 4;
+    tBody.o_tDesc.iVideoFrameRate = 25;
+    tBody.o_tDesc.usVideoWidth = 640;
+    tBody.o_tDesc.usVideoHeight = 480;
+    tBody.o_tDesc.iAudioCodecId = 2;
+    tBody.o_tDesc.iAudioSampleRate = 8000;
+    tBody.o_tDesc.iAudioChNum = 1;
+    std::vector<uint8_t> tOrder = VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
+    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
+    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}
+
 } // namespace
+
+/* Host threads feed at once while the control thread delivers: every viewer
+ * gets only its own channel's video, in order, up to the last frame (an
+ * I-frame, which no drop rule skips). Run under ThreadSanitizer too. */
+TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsItsOwnFramesInOrder)
+{
+    const int kChannels = 4, kLastFrame = 300;
+    _VXQ_S_TESTHOST_DATA tHost;
+    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
+    VXQ_F_TESTHOST_SetHook(&tHost, AnswerEveryOpen);
+    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
+    _VXQ_S_TESTCLI_DATA tCmd;
+    VXQ_F_TESTCLI_Init(&tCmd);
+    uint32_t dwLoginId = 0;
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, tHost.usPort), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "admin", "pw", &dwLoginId), 1);
+    std::vector<_VXQ_S_TESTCLI_DATA> tViewers(kChannels);
+    for (int iCh = 0; iCh < kChannels; iCh++) {
+        std::vector<uint8_t> tAnswer;
+        VXQ_F_TESTCLI_Init(&tViewers[iCh]);
+        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewers[iCh], tHost.usPort), 1);
+        ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewers[iCh],
+                                        VXQ_F_CLI_BuildExRealplayOpen(1, dwLoginId, (uint16_t)iCh, 0, 0), tAnswer),
+                  1);
+        ASSERT_EQ(tAnswer[11], 0) << "channel " << iCh;
+    }
+
+    std::atomic<int> iRefusedForGood{0};
+    std::vector<std::thread> tFeeders;
+    for (int iCh = 0; iCh < kChannels; iCh++) {
+        tFeeders.emplace_back([&, iCh] {
+            uint8_t aData[512];
+            memset(aData, 0x3C, sizeof(aData));
+            for (int32_t iNo = 0; iNo <= kLastFrame; iNo++) {
+                memcpy(aData, &iNo, 4);
+                memcpy(aData + 4, &iCh, 4);
+                /* A full order queue refuses; the host tries the frame again. */
+                if (!WaitUntil([&] {
+                        return VXQ_F_DPS_InputVideoStream(tHost.pSrv, iCh, 0, iNo % 10 == 0 ? 1 : 2, aData,
+                                                          sizeof(aData)) == 1;
+                    }) ||
+                    !WaitUntil([&] { return VXQ_F_DPS_InputAudioStream(tHost.pSrv, iCh, 0, aData, 64) == 1; }))
+                    iRefusedForGood++;
+            }
+        });
+    }
+    for (int iCh = 0; iCh < kChannels; iCh++) {
+        int32_t iLast = -1, iVideo = 0;
+        std::vector<uint8_t> tMsg;
+        while (iLast < kLastFrame && VXQ_F_TESTCLI_ReadMsg(&tViewers[iCh], tMsg, 10000)) {
+            _VXQ_S_CLI_MEDIA_HEAD tFrame;
+            if (!VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tFrame) || tFrame.dwDataLen < 8) {
+                ADD_FAILURE() << "not a frame of ours on channel " << iCh;
+                break;
+            }
+            int32_t iNo, iFrameCh;
+            memcpy(&iNo, tFrame.pData, 4);
+            memcpy(&iFrameCh, tFrame.pData + 4, 4);
+            EXPECT_EQ(iFrameCh, iCh);
+            if (!tFrame.bVideo)
+                continue;
+            EXPECT_GT(iNo, iLast) << "channel " << iCh;
+            iLast = iNo;
+            iVideo++;
+        }
+        EXPECT_EQ(iLast, kLastFrame) << "channel " << iCh << " after " << iVideo << " video frames";
+    }
+    for (std::thread &t : tFeeders)
+        t.join();
+    EXPECT_EQ(iRefusedForGood.load(), 0);
+    for (_VXQ_S_TESTCLI_DATA &t : tViewers)
+        VXQ_F_TESTCLI_Close(&t);
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_TESTHOST_Stop(&tHost);
+}

@@ -101,7 +101,7 @@ int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int
     auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     for (;;) {
         inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, 0,
+            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, inout_pHost->bWriteLogToFile,
             nullptr, 0, in_iPwdMode);
         if (inout_pHost->pSrv)
             break;

@@ -49,6 +49,7 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     std::vector<std::vector<uint8_t>> tEvents; /* delivered and not yet taken, oldest first */
     int iEventTotal = 0;                       /* every event ever delivered */
     int iLookupTotal = 0;                      /* lookup callback calls */
+    int bWriteLogToFile = 0;                   /* the start's log file switch */
     VXQ_TESTHOST_EVENT_HOOK fnHook;
 
     _VXQ_S_TESTHOST_DATA();
