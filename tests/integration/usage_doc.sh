@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Runs the fenced shell blocks of docs/usage.md as written, from a scratch
-# folder that looks like the top of the source tree (build -> the build
-# folder under test). A block preceded by a "not run by the documentation
-# test" comment is skipped: those build or install, which CI does itself.
+# Runs the fenced shell blocks of docs/usage.md as written, in order and in
+# one shell session, the way a reader pastes them into a terminal: a variable,
+# a function or a background process that one block starts is there for the
+# next. The session runs from a scratch folder that looks like the top of the
+# source tree (build -> the build folder under test). A block preceded by a
+# "not run by the documentation test" comment is skipped: those build or
+# install, which CI does itself. The first failing command ends the session
+# and names its block; background processes still running then are stopped.
 #   usage_doc.sh <source dir> <build dir> <scratch dir>
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -26,17 +30,24 @@ awk -v dir="$work/blocks" '
   !inblock && NF > 0 { skip = 0 }
 ' "$doc"
 
+# The session: each block sourced in turn, its output kept beside it.
+session="$work/session.sh"
+cat > "$session" <<'HEAD'
+set -euo pipefail
+block=none
+trap 'exit 143' TERM
+trap 'status=$?; kill $(jobs -p) 2>/dev/null || true
+      if [ "$status" -ne 0 ]; then cat "blocks/$block.out" 2>/dev/null; echo "FAIL: block $block of docs/usage.md"; fi' EXIT
+HEAD
 ran=0
 for block in "$work"/blocks/*.sh; do
   [ -e "$block" ] || continue
-  echo "--- $(basename "$block")"
+  name=$(basename "$block" .sh)
+  echo "--- $name"
   cat "$block"
-  if ! (cd "$work" && timeout 120 bash -euo pipefail "$block" >"$block.out" 2>&1); then
-    cat "$block.out"
-    echo "FAIL: block $(basename "$block") of docs/usage.md"
-    exit 1
-  fi
+  printf 'block=%s\n. blocks/%s.sh > blocks/%s.out 2>&1\n' "$name" "$name" "$name" >> "$session"
   ran=$((ran + 1))
 done
 [ "$ran" -gt 0 ] || { echo "FAIL: no runnable block found in docs/usage.md"; exit 1; }
+(cd "$work" && timeout 280 bash "$session")
 echo "docs/usage.md: $ran blocks ran"

@@ -195,6 +195,8 @@ TEST_F(ClientE2e, InfoShowsTheLoginAnswerAndRefusalsExitWithStatus1)
         {{"info"}, "nobody", "x", "dps-client: info: login refused for user 'nobody': result 3 (User name error)"},
         {{"config", "get", "--id", "4"}, "viewer", "viewer",
          "dps-client: config: config get refused: result 5 (Without permission)"},
+        {{"download", "--file", "x", "--out", m_tDir.File("dl.h264")}, "viewer", "viewer",
+         "dps-client: download: open of the record file refused: result 5 (Without permission)"},
     };
     for (const auto &c : tRefusals) {
         SCOPED_TRACE(c.sLine);
@@ -281,6 +283,116 @@ TEST_F(ClientE2e, LiveFileIsTheClipsAccessUnitsFromAnIFrameOn)
               0)
         << sProbe;
     EXPECT_TRUE(Has(sProbe, "h264," + std::to_string(dwFrames))) << sProbe;
+}
+
+TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)
+{
+    ASSERT_TRUE(Start()) << SimOutput();
+    std::string sOut;
+    ASSERT_EQ(Client({"records", "--ch", "0", "--from", "2000-01-01 00:00:00", "--to", "2037-12-31 23:59:59"}, &sOut),
+              0)
+        << sOut;
+    /* "FLAG  YYYY-MM-DD hh:mm:ss .. YYYY-MM-DD hh:mm:ss  N bytes ..." per recording. */
+    std::vector<std::string> tLines = Lines(sOut);
+    ASSERT_EQ(tLines.size(), 3u) << sOut;
+    EXPECT_EQ(tLines[0], "2 record(s)");
+    struct {
+        std::string sFlag, sFrom, sTo, sData;
+    } tRec[2];
+    for (int i = 0; i < 2; i++) {
+        const std::string &sLine = tLines[1 + i];
+        size_t iGap = sLine.find("  ");
+        ASSERT_NE(iGap, std::string::npos) << sLine;
+        tRec[i].sFlag = sLine.substr(0, iGap);
+        tRec[i].sFrom = sLine.substr(iGap + 2, 19);
+        tRec[i].sTo = sLine.substr(iGap + 2 + 19 + 4, 19);
+        tRec[i].sData = ReadFile(m_tDir.File("data/records/" + tRec[i].sFlag));
+        ASSERT_FALSE(tRec[i].sData.empty()) << sLine;
+        EXPECT_TRUE(Has(sLine, "  " + std::to_string(tRec[i].sData.size()) + " bytes")) << sLine;
+    }
+    /* Recordings start on a whole minute. A start one second in opens at the
+     * I-frame at or before that second: a proper tail of the recording. */
+    const std::string sOneIn = tRec[1].sFrom.substr(0, 17) + "01";
+    struct {
+        std::vector<std::string> tArgs;
+        int iRec;
+        bool bWhole; /* the whole recording, or a tail of it from an I-frame */
+    } tCases[] = {
+        {{"--file", tRec[0].sFlag}, 0, true},
+        {{"--file", tRec[1].sFlag}, 1, true},
+        {{"--ch", "0", "--from", tRec[1].sFrom, "--to", tRec[1].sTo}, 1, true},
+        {{"--ch", "0", "--from", sOneIn, "--to", tRec[1].sTo}, 1, false},
+    };
+    for (const auto &c : tCases) {
+        const std::string sFile = m_tDir.File("dl.h264");
+        std::vector<std::string> tArgs = {"download"};
+        tArgs.insert(tArgs.end(), c.tArgs.begin(), c.tArgs.end());
+        tArgs.insert(tArgs.end(), {"--out", sFile});
+        SCOPED_TRACE(tArgs[2]);
+        ASSERT_EQ(Client(tArgs, &sOut), 0) << sOut;
+        std::string sGot = ReadFile(sFile);
+        const std::string &sWant = tRec[c.iRec].sData;
+        EXPECT_EQ(sOut, "downloaded " + std::to_string(sGot.size()) + " bytes of " + tRec[c.iRec].sFlag + " to " +
+                            sFile + "\n");
+        if (c.bWhole) {
+            EXPECT_TRUE(sGot == sWant) << sGot.size() << " of " << sWant.size() << " bytes";
+        } else {
+            ASSERT_FALSE(sGot.empty());
+            EXPECT_LT(sGot.size(), sWant.size());
+            EXPECT_TRUE(sWant.compare(sWant.size() - sGot.size(), sGot.size(), sGot) == 0);
+        }
+        bool bPart = true;
+        ReadFile(sFile + ".part", &bPart);
+        EXPECT_FALSE(bPart);
+        unlink(sFile.c_str());
+    }
+    ASSERT_EQ(Client({"records", "--ch", "1", "--from", "2000-01-01 00:00:00", "--to", "2037-12-31 23:59:59"}, &sOut),
+              0)
+        << sOut;
+    EXPECT_EQ(sOut, "0 record(s)\n");
+}
+
+TEST_F(ClientE2e, BrokenDownloadSaysSoInOneLineExitsWith2AndLeavesNoFile)
+{
+    /* Every read request takes 300 ms: a recording comes in seconds, and the
+     * download is broken once its first bytes are on disk. */
+    ASSERT_TRUE(Start("[records]\nread_delay_ms = 300\n")) << SimOutput();
+    const std::string sFile = m_tDir.File("dl.h264");
+    struct {
+        bool bKillSim; /* else the user interrupts the client */
+        std::string sCause;
+    } tCases[] = {
+        {false, "interrupted"},
+        {true, "download connection: connection closed by the device"},
+    };
+    for (const auto &c : tCases) {
+        SCOPED_TRACE(c.sCause);
+        TestChildProcess tClient;
+        ASSERT_TRUE(VXQ_F_TESTPROC_Start(tClient.Get(), s_sClient,
+                                         {"--port", std::to_string(m_usPort), "--user", "admin", "--password", "admin",
+                                          "download", "--ch", "0", "--from", "2000-01-01 00:00:00", "--to",
+                                          "2037-12-31 23:59:59", "--out", sFile},
+                                         m_tDir.File("client.txt")));
+        ASSERT_TRUE(WaitUntil([&] { return !ReadFile(sFile + ".part").empty(); }, 10000))
+            << VXQ_F_TESTPROC_Output(tClient.Get());
+        if (c.bKillSim)
+            VXQ_F_TESTPROC_Kill(m_tSim.Get());
+        else
+            VXQ_F_TESTPROC_Signal(tClient.Get(), SIGINT);
+        ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tClient.Get(), 10000));
+        std::string sOut = VXQ_F_TESTPROC_Output(tClient.Get());
+        EXPECT_EQ(tClient.Get()->iExitStatus, 2) << sOut;
+        std::vector<std::string> tLines = Lines(sOut);
+        ASSERT_EQ(tLines.size(), 1u) << sOut;
+        const std::string sHead = "dps-client: download: download broke after ";
+        EXPECT_EQ(tLines[0].compare(0, sHead.size(), sHead), 0) << tLines[0];
+        EXPECT_TRUE(Has(tLines[0], " bytes: " + c.sCause)) << tLines[0];
+        bool bExists = true;
+        ReadFile(sFile, &bExists);
+        EXPECT_FALSE(bExists);
+        ReadFile(sFile + ".part", &bExists);
+        EXPECT_FALSE(bExists);
+    }
 }
 
 TEST_F(ClientE2e, TalkAudioReachesTheSimulatorsTalkFileUnchanged)
@@ -375,6 +487,91 @@ TEST_F(ClientE2e, UpgradeImageIsOnTheSimulatorsDiskByteForByte)
     EXPECT_EQ(Client({"ability"}, &sOut), 0) << sOut;
 }
 
+TEST_F(ClientE2e, EveryOtherCommandExitsWithItsStatusAndTheEffectShowsOnTheSimulator)
+{
+    ASSERT_TRUE(Start("[quality]\ncap_num = 1\ncap0 = e2e,7,1280,720,25,2048\n")) << SimOutput();
+    /* Files the steps send or compare: a configuration block, an import
+     * container (magic, then id, length and block per entry) and a custom body. */
+    const std::string sBlock("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
+    const std::string sOther("\x01\x00\x00\x00\xAB\xCD\xEF\x00", 8);
+    const std::string sIdLen("\x04\x00\x00\x00\x08\x00\x00\x00", 8);
+    ASSERT_TRUE(WriteFile(m_tDir.File("block.bin"), sBlock));
+    ASSERT_TRUE(WriteFile(m_tDir.File("import.bin"), "DPSSIMCF" + sIdLen + sOther));
+    ASSERT_TRUE(WriteFile(m_tDir.File("custom.bin"), "ping e2e"));
+    struct {
+        std::vector<std::string> tCommand;
+        std::string sUser; /* empty: admin */
+        std::string sPassword;
+        int iStatus;
+        std::string sOutput;  /* part of what the client prints */
+        std::string sSimLine; /* part of the simulator's output afterwards; empty: none */
+        std::string sFile;    /* a file whose whole content is sFileData afterwards */
+        std::string sFileData;
+    } tSteps[] = {
+        {{"ptz", "--ch", "1", "--cmd", "21", "--data", "3", "--ext1", "4", "--ext2", "5"}, "", "", 0,
+         "PTZ command 21 on channel 1 done", "PTZ: channel 1 command 21 data 3 params 4 5", "", ""},
+        {{"ptz", "--ch", "7", "--cmd", "21"}, "", "", 1, "dps-client: ptz: PTZ command refused: result ", "", "", ""},
+        {{"iframe", "--ch", "0", "--stream", "1"}, "", "", 0, "I-frame requested on channel 0 stream 1",
+         "forced I-frame asked: channel 0 stream 1", "", ""},
+        {{"quality", "cap", "--ch", "0"}, "", "", 0, "e2e: value 7, 1280 720 25 2048\n", "", "", ""},
+        {{"quality", "set", "--ch", "0", "--stream", "1", "--level", "5"}, "", "", 0, "quality level 5 set",
+         "quality level of channel 0 stream 1 set to 5", "", ""},
+        {{"quality", "get", "--ch", "0", "--stream", "1"}, "", "", 0, "quality level: 5\n", "", "", ""},
+        {{"custom", "--id", "0x1234", "--in", m_tDir.File("custom.bin"), "--out", m_tDir.File("answer.bin")}, "", "",
+         0, "8 bytes of answer written to ", "", m_tDir.File("answer.bin"), "ping e2e"},
+        {{"config", "set", "--id", "4", "--in", m_tDir.File("block.bin")}, "", "", 0, "config set: 8 bytes accepted",
+         "configuration 4 set (8 bytes): result 0", m_tDir.File("data/config/4.bin"), sBlock},
+        {{"config", "export", "--out", m_tDir.File("export.bin")}, "", "", 0, "24 bytes written to ",
+         "configuration exported: 24 bytes", m_tDir.File("export.bin"), "DPSSIMCF" + sIdLen + sBlock},
+        {{"config", "default", "--id", "4", "--out", m_tDir.File("default.bin")}, "", "", 0, "4 bytes written to ", "",
+         m_tDir.File("default.bin"), std::string(4, '\0')},
+        {{"config", "import", "--in", m_tDir.File("import.bin")}, "", "", 0, "config import: 24 bytes accepted",
+         "configuration import: result 0", m_tDir.File("data/config/4.bin"), sOther},
+        {{"config", "import", "--in", m_tDir.File("block.bin")}, "", "", 1,
+         "dps-client: config: config import refused: result ", "configuration import: result ", "", ""},
+        {{"users", "add", "--name", "bob", "--new-password", "b-pw"}, "", "", 0, "users add 'bob' done", "", "", ""},
+        {{"users", "set", "--name", "bob", "--rights", "0x41", "--ch-rights", "1,0x10"}, "", "", 0,
+         "users set 'bob' done", "rights of user 'bob' set to 0x41: result 0", "", ""},
+        {{"users", "get", "--name", "bob"}, "", "", 0, "user 'bob': rights 0x00000041, channel rights 0x01,0x10\n", "",
+         "", ""},
+        {{"passwd", "--new", "b-new"}, "bob", "b-pw", 0, "password of 'bob' changed",
+         "password change of user 'bob': result 0", "", ""},
+        {{"info"}, "bob", "b-pw", 1, "dps-client: info: login refused for user 'bob': result 4 (Password error)", "",
+         "", ""},
+        {{"info"}, "bob", "b-new", 0, "device id: DPSE2E\n", "", "", ""},
+        {{"users", "del", "--name", "bob"}, "", "", 0, "users del 'bob' done", "delete user 'bob': result 0", "", ""},
+        {{"info"}, "bob", "b-new", 1, "dps-client: info: login refused for user 'bob': result 3 (User name error)",
+         "", "", ""},
+        {{"reboot"}, "", "", 0, "reboot accepted", "reboot asked by a client (simulated: the device keeps running)",
+         "", ""},
+        {{"stop"}, "", "", 0, "stop accepted", "stopping (a client asked the device to stop)", "", ""},
+    };
+    for (const auto &c : tSteps) {
+        std::string sTrace;
+        for (const std::string &sWord : c.tCommand)
+            sTrace += sWord + " ";
+        SCOPED_TRACE(sTrace);
+        std::string sOut;
+        EXPECT_EQ(Client(c.tCommand, &sOut, c.sUser.empty() ? "admin" : c.sUser,
+                         c.sUser.empty() ? "admin" : c.sPassword),
+                  c.iStatus)
+            << sOut;
+        EXPECT_TRUE(Has(sOut, c.sOutput)) << sOut;
+        if (c.iStatus != 0) {
+            EXPECT_EQ(Lines(sOut).size(), 1u) << sOut;
+        }
+        if (!c.sSimLine.empty()) {
+            EXPECT_TRUE(WaitUntil([&] { return Has(SimOutput(), c.sSimLine); })) << SimOutput();
+        }
+        if (!c.sFile.empty()) {
+            EXPECT_TRUE(ReadFile(c.sFile) == c.sFileData) << c.sFile;
+        }
+    }
+    /* The stop ends the simulator by itself, with status 0. */
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(m_tSim.Get(), 10000)) << SimOutput();
+    EXPECT_EQ(m_tSim.Get()->iExitStatus, 0) << SimOutput();
+}
+
 TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
 {
     ASSERT_TRUE(Start()) << SimOutput();
@@ -388,6 +585,11 @@ TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
             sServerId = sLine.substr(iAt + 10, 10);
         }
     ASSERT_FALSE(sServerId.empty()) << sOut;
+    /* Without --server-id the client asks the device's address for it. Which
+     * simulator on this host takes that search is the system's choice, so only
+     * the registration is checked here. */
+    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"trace", "--seconds", "1"}, m_tDir.File("t1.txt"), &sOut), 0) << sOut;
+    EXPECT_TRUE(Has(sOut, "registered as trace client")) << sOut;
 
     TestChildProcess tTrace, tLog;
     ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "8"},

@@ -1,13 +1,15 @@
 /*
  * test_client_link.cpp - the reference client's connection over real loopback
  * sockets: failures named by cause, answers matched to their request with
- * notices kept in order, zero-wait reads, and the management datagrams.
+ * notices kept in order, zero-wait reads, heartbeats timed by the manual
+ * clock, and the management datagrams.
  */
 #include <gtest/gtest.h>
 
 #include "clilink.h"
 #include "clinpd.h"
 #include "support/loopback.h"
+#include "support/test_clock.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -120,6 +122,36 @@ TEST(ClientLink, CallReturnsItsAnswerAndKeepsNoticesInArrivalOrder)
     EXPECT_EQ(VXQ_F_CLI_ErrorText(&tLink), "connection closed by the device");
     VXQ_F_CLI_Close(&tLink);
     close(iListen);
+}
+
+TEST(ClientLink, KeepAliveSendsAHeartbeatOnceEvery20SecondsOfTheClock)
+{
+    /* The tick counter wraps between the connect and the first heartbeat. */
+    TestClock tClock(1700000000, 0xFFFFFFFFu - 9999u);
+    uint16_t usPort = 0;
+    int iListen = LoopbackListen(&usPort);
+    _VXQ_S_CLI_LINK tLink;
+    VXQ_F_CLI_Init(&tLink);
+    ASSERT_EQ(VXQ_F_CLI_Connect(&tLink, "127.0.0.1", usPort), 1);
+    int iPeer = Accept(iListen);
+    ASSERT_GE(iPeer, 0);
+    /* Milliseconds to advance before each call: due at 20000 after the connect
+     * and 20000 after each heartbeat, never earlier. */
+    const uint32_t dwSteps[] = {0, 19999, 1, 0, 19999, 1, 5000};
+    for (uint32_t dwStep : dwSteps) {
+        tClock.AdvanceMs(dwStep);
+        ASSERT_EQ(VXQ_F_CLI_KeepAlive(&tLink), 1);
+    }
+    /* A marker after the calls: the peer sees exactly two heartbeats, then it. */
+    ASSERT_EQ(VXQ_F_CLI_SendMsg(&tLink, VXQ_F_CLI_BuildMsg(0x0A01, 0, 0x77, nullptr, 0)), 1);
+    const Bytes tWant = {0xEE, 0xEE, 0xFF, 0xFF, 20, 0, 0, 0, 0x01, 0x00, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                         0xEE, 0xEE, 0xFF, 0xFF, 20, 0, 0, 0, 0x01, 0x00, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
+                         0xEE, 0xEE, 0xFF, 0xFF, 20, 0, 0, 0, 0x01, 0x0A, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0};
+    std::string sWire = ReadBytes(iPeer, (int)tWant.size(), 2000);
+    EXPECT_EQ(Bytes(sWire.begin(), sWire.end()), tWant);
+    close(iPeer);
+    close(iListen);
+    VXQ_F_CLI_Close(&tLink);
 }
 
 TEST(ClientLink, TokenAndLoginStepsDecodeTheAnswers)

@@ -93,6 +93,7 @@ TEST(SimConfig, MissingKeysTakeDefaultsAndRelativePathsFollowTheFile)
     EXPECT_EQ(pCfg->tStream[0][2].usHeight, 240);
     EXPECT_EQ(pCfg->tStream[1][0].iBitRate, 512);
     EXPECT_EQ(std::string(pCfg->sRecordDir), tDir.Path() + "/sim-data/records");
+    EXPECT_EQ(pCfg->iRecordReadDelayMs, 0);
     EXPECT_STREQ(pCfg->sLogDir, "");
     _VXQ_S_SIMCFG_USER *pGuest = VXQ_F_SIMCFG_FindUser(pCfg.get(), "guest");
     ASSERT_NE(pGuest, nullptr);
@@ -126,6 +127,7 @@ TEST(SimConfig, BadValuesFailTheLoadWithOneLineNamingSectionAndKey)
         {"[quality]\ncap_num = 1\ncap0 = low,1,2,3,70000\n", "[quality] cap0"},
         {"[quality]\ncap_num = 1\ncap0 = averyveryverylongname,1,2,3,4\n", "[quality] cap0"},
         {"[maint]\nversion_short = 1,2,3,4,5\n", "[maint] version_short: more than 4 values"},
+        {"[records]\nread_delay_ms = 10001\n", "[records] read_delay_ms: 10001 is outside 0..10000"},
     };
     for (const auto &c : tCases) {
         TempDir tDir;

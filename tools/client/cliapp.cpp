@@ -176,7 +176,6 @@ int VXQ_F_CLIAPP_Open(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
         return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_REFUSED,
                                    "login refused for user '" + inout_ptCtx->sUser + "': result " +
                                        std::to_string(ucResult) + " (" + VXQ_F_CLI_ResultText(ucResult) + ")");
-    inout_ptCtx->iLastHeartbeatMs = VXQ_F_CLIAPP_NowMs();
     return -1;
 }
 
@@ -193,12 +192,7 @@ int VXQ_F_CLIAPP_Call(_VXQ_S_CLIAPP_CTX *inout_ptCtx, _VXQ_S_CLI_LINK *inout_ptL
 
 int VXQ_F_CLIAPP_KeepAlive(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
 {
-    int64_t iNow = VXQ_F_CLIAPP_NowMs();
-    if (iNow - inout_ptCtx->iLastHeartbeatMs < VXQ_CLIAPP_HEARTBEAT_MS)
-        return 1;
-    inout_ptCtx->iLastHeartbeatMs = iNow;
-    return VXQ_F_CLI_SendMsg(&inout_ptCtx->tLink,
-                             VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(&inout_ptCtx->tLink)));
+    return VXQ_F_CLI_KeepAlive(&inout_ptCtx->tLink);
 }
 
 int VXQ_F_CLIAPP_ReadFile(const std::string &in_sPath, std::vector<uint8_t> *out_ptData)

@@ -27,7 +27,6 @@
 #define VXQ_CLIAPP_EXIT_OK 0
 #define VXQ_CLIAPP_EXIT_REFUSED 1
 #define VXQ_CLIAPP_EXIT_BROKEN 2
-#define VXQ_CLIAPP_HEARTBEAT_MS 20000
 #define VXQ_CLIAPP_CALL_TIMEOUT_MS 10000 /* the device may relay to its host application */
 
 /* Set by SIGINT / SIGTERM: long commands end cleanly at the next check. */
@@ -52,7 +51,6 @@ typedef struct _VXQ_S_CLIAPP_CTX {
     std::vector<std::string> tArgs; /* the words after the command name */
     _VXQ_S_CLI_LINK tLink;          /* the command connection */
     _VXQ_S_CLI_LOGIN_INFO tLogin;
-    int64_t iLastHeartbeatMs;
 } _VXQ_S_CLIAPP_CTX;
 
 /* Milliseconds of the steady clock. */
@@ -104,8 +102,8 @@ int VXQ_F_CLIAPP_Call(_VXQ_S_CLIAPP_CTX *inout_ptCtx, _VXQ_S_CLI_LINK *inout_ptL
                       std::vector<uint8_t> &out_tAnswer, const std::string &in_sWhat,
                       int in_iTimeoutMs = VXQ_CLIAPP_CALL_TIMEOUT_MS);
 
-/* Sends a heartbeat on the command connection when 20 s passed since the last
- * one (its echo is read and dropped by whoever reads that connection). */
+/* Sends a heartbeat on the command connection when it is due (VXQ_F_CLI_KeepAlive);
+ * its echo is read and dropped by whoever reads that connection. */
 int VXQ_F_CLIAPP_KeepAlive(_VXQ_S_CLIAPP_CTX *inout_ptCtx);
 
 /* Whole-file reading; 0 when the file cannot be read. */

@@ -1,6 +1,8 @@
 /* clilink.cpp - the client TCP connection: connect, whole-message reads, answer matching, session steps. */
 #include "clilink.h"
 
+#include "vxq_clock.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -38,6 +40,7 @@ void VXQ_F_CLI_Init(_VXQ_S_CLI_LINK *out_ptLink)
     out_ptLink->iError = VXQ_CLI_ERR_NONE;
     out_ptLink->iSysErr = 0;
     out_ptLink->tNotices.clear();
+    out_ptLink->dwLastBeatMs = 0;
 }
 
 int VXQ_F_CLI_Connect(_VXQ_S_CLI_LINK *inout_ptLink, const std::string &in_sHost, uint16_t in_usPort,
@@ -88,6 +91,7 @@ int VXQ_F_CLI_Connect(_VXQ_S_CLI_LINK *inout_ptLink, const std::string &in_sHost
     int iOne = 1;
     setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOne, sizeof(iOne));
     inout_ptLink->iSock = iSock;
+    inout_ptLink->dwLastBeatMs = VXQ_F_CLOCK_TickMs();
     inout_ptLink->bPeerClosed = 0;
     inout_ptLink->iError = VXQ_CLI_ERR_NONE;
     return 1;
@@ -246,7 +250,18 @@ uint32_t VXQ_F_CLI_NextTransNo(_VXQ_S_CLI_LINK *inout_ptLink)
 int VXQ_F_CLI_Heartbeat(_VXQ_S_CLI_LINK *inout_ptLink)
 {
     std::vector<uint8_t> tAnswer;
+    inout_ptLink->dwLastBeatMs = VXQ_F_CLOCK_TickMs();
     return VXQ_F_CLI_Call(inout_ptLink, VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(inout_ptLink)), tAnswer);
+}
+
+int VXQ_F_CLI_KeepAlive(_VXQ_S_CLI_LINK *inout_ptLink)
+{
+    uint32_t dwNow = VXQ_F_CLOCK_TickMs();
+    /* Unsigned difference: right across the tick counter's wrap. */
+    if (dwNow - inout_ptLink->dwLastBeatMs < VXQ_CLI_HEARTBEAT_MS)
+        return 1;
+    inout_ptLink->dwLastBeatMs = dwNow;
+    return VXQ_F_CLI_SendMsg(inout_ptLink, VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(inout_ptLink)));
 }
 
 int VXQ_F_CLI_GetToken(_VXQ_S_CLI_LINK *inout_ptLink, std::string *out_psToken, uint8_t *out_pucResult,

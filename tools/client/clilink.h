@@ -8,7 +8,9 @@
  * Results: 1 success, 0 failure. Every failure leaves its cause in iError
  * (VXQ_CLI_ERR_...), which VXQ_F_CLI_ErrorText names for a user. Messages that
  * arrive while a call waits for a different answer (alarm notices, serial data)
- * are kept in tNotices in arrival order, never dropped.
+ * are kept in tNotices in arrival order, never dropped. The heartbeat period
+ * is a rule and reads the service clock (vxq_clock.h), so tests drive it with
+ * the manual clock; socket waits use the steady clock.
  */
 #ifndef VXQ_CLIENT_CLILINK_H
 #define VXQ_CLIENT_CLILINK_H
@@ -33,6 +35,9 @@ enum {
 };
 
 #define VXQ_CLI_DEFAULT_TIMEOUT_MS 5000
+/* A long-running command sends a heartbeat this often (the device drops a
+ * connection under heartbeat supervision after 60 s of silence). */
+#define VXQ_CLI_HEARTBEAT_MS 20000u
 
 typedef struct _VXQ_S_CLI_LINK {
     int iSock;                  /* -1 when not connected */
@@ -42,6 +47,7 @@ typedef struct _VXQ_S_CLI_LINK {
     int iError;  /* VXQ_CLI_ERR_ cause of the last failure */
     int iSysErr; /* errno of a VXQ_CLI_ERR_SOCKET failure */
     std::deque<std::vector<uint8_t>> tNotices; /* oldest first */
+    uint32_t dwLastBeatMs; /* VXQ_F_CLOCK_TickMs of the connect or of the last heartbeat sent */
 } _VXQ_S_CLI_LINK;
 
 /* Sets the record to "not connected", transaction numbers from 1. */
@@ -85,6 +91,12 @@ uint32_t VXQ_F_CLI_NextTransNo(_VXQ_S_CLI_LINK *inout_ptLink);
 
 /* Heartbeat request and its echo. */
 int VXQ_F_CLI_Heartbeat(_VXQ_S_CLI_LINK *inout_ptLink);
+
+/* Sends a heartbeat request when VXQ_CLI_HEARTBEAT_MS passed on the service
+ * clock since the connect or the last heartbeat; its echo is not awaited (who
+ * reads the link drops it). Long-running commands call it in their loops.
+ * Returns 1 when nothing was due or the heartbeat went out, 0 when it failed. */
+int VXQ_F_CLI_KeepAlive(_VXQ_S_CLI_LINK *inout_ptLink);
 
 /* Token request. On an answer returns 1 with its result, the token (empty
  * unless result 0) and the password mode. */

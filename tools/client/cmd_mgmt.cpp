@@ -128,22 +128,26 @@ int VXQ_F_CLICMD_Trace(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
                                    std::string("cannot open a UDP socket: ") + strerror(errno));
     char sDevice[INET_ADDRSTRLEN] = {0};
     inet_ntop(AF_INET, &tDevice, sDevice, sizeof(sDevice));
-    /* The server id comes from --server-id or from the device's own search answer. */
+    /* The server id comes from --server-id or from the device's own search
+     * answer. The search goes to the device's address alone, so an answer that
+     * carries this search's request number and searcher value is the device's,
+     * whatever source address the broadcast answer shows (a device on this
+     * host answers from the address of the interface the broadcast left by). */
     uint32_t dwRequestNo = (uint32_t)getpid();
+    uint32_t dwSearcher = (uint32_t)VXQ_F_CLIAPP_NowMs();
     uint32_t dwServerId = llServerId >= 0 ? (uint32_t)llServerId : 0u;
     int bFound = llServerId >= 0;
     for (int iTry = 0; iTry < 3 && !bFound && !g_bCliStop; iTry++) {
-        VXQ_F_CLI_NpdSend(iSock, sDevice, VXQ_F_CLI_BuildSearch(dwRequestNo, 0));
+        VXQ_F_CLI_NpdSend(iSock, sDevice, VXQ_F_CLI_BuildSearch(dwRequestNo, dwSearcher));
         int64_t iEndMs = VXQ_F_CLIAPP_NowMs() + 1000;
         while (!bFound) {
             int64_t iLeft = iEndMs - VXQ_F_CLIAPP_NowMs();
             std::vector<uint8_t> tData;
-            std::string sFrom;
             _VXQ_S_CLI_FOUND_DEV tDev;
-            if (iLeft <= 0 || !VXQ_F_CLI_NpdRecv(iSock, (int)iLeft, &tData, &sFrom))
+            if (iLeft <= 0 || !VXQ_F_CLI_NpdRecv(iSock, (int)iLeft, &tData, nullptr))
                 break;
             if (VXQ_F_CLI_ParseSearchAnswer(tData.data(), tData.size(), &tDev) && tDev.dwRequestNo == dwRequestNo &&
-                sFrom == sDevice) {
+                tDev.dwSearcher == dwSearcher) {
                 dwServerId = tDev.dwServerId;
                 bFound = 1;
             }

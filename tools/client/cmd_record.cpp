@@ -48,10 +48,15 @@ int VXQ_F_CLICMD_Records(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
     if (!VXQ_F_CLI_ParseQueryFile(tAnswer.data(), tAnswer.size(), &tFiles))
         return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "malformed record search answer");
     printf("%zu record(s)\n", tFiles.size());
-    for (const _VXQ_S_CLI_FILE_INFO &tFile : tFiles)
-        printf("%s  %s .. %s  %u bytes  %u s  type %d  %ux%u\n", tFile.sFileFlag.c_str(),
+    for (const _VXQ_S_CLI_FILE_INFO &tFile : tFiles) {
+        printf("%s  %s .. %s  %u bytes  %u s  type %d", tFile.sFileFlag.c_str(),
                VXQ_F_CLI_TimeText(&tFile.tStartTime).c_str(), VXQ_F_CLI_TimeText(&tFile.tEndTime).c_str(),
-               tFile.dwFileSize, tFile.dwFileTimeLen, tFile.iFileType, tFile.usVideoWidth, tFile.usVideoHeight);
+               tFile.dwFileSize, tFile.dwFileTimeLen, tFile.iFileType);
+        /* A device that does not know the picture size while searching sends 0x0. */
+        if (tFile.usVideoWidth != 0 && tFile.usVideoHeight != 0)
+            printf("  %ux%u", tFile.usVideoWidth, tFile.usVideoHeight);
+        printf("\n");
+    }
     return VXQ_CLIAPP_EXIT_OK;
 }
 

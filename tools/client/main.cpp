@@ -86,7 +86,6 @@ int main(int argc, char **argv)
     tCtx.sHost = "127.0.0.1";
     tCtx.usPort = 7000;
     tCtx.bHaveUser = 0;
-    tCtx.iLastHeartbeatMs = 0;
     VXQ_F_CLI_Init(&tCtx.tLink);
     int bPassword = 0;
     int i = 1;

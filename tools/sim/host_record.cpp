@@ -11,7 +11,9 @@
  * 2 (or 1 once the end of the file is reached). A piece carries the frame and
  * the bytes up to the next frame, so the pieces of a whole download put
  * together are the file byte for byte. Time positions count whole seconds from
- * the start of the recording; data positions count bytes.
+ * the start of the recording; data positions count bytes. [records]
+ * read_delay_ms makes every read request take that long before its first
+ * piece (a slow disk), so a download lasts long enough to watch or break.
  */
 #include "host.h"
 
@@ -400,6 +402,8 @@ static void PR_Read(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in
                              0);
         return;
     }
+    if (in_pHost->pCfg->iRecordReadDelayMs > 0)
+        VXQ_F_SYS_Sleep((uint32_t)in_pHost->pCfg->iRecordReadDelayMs);
     const _VXQ_S_SIMH264_CLIP *pClip = &pOpen->tClip;
     const _VXQ_S_SIMHOST_RECORD *pRec = &in_pHost->tRecord[pOpen->iRecord];
     int iWanted = tRead.i_ucReqDataSize ? tRead.i_ucReqDataSize : PR_DEFAULT_PIECES;

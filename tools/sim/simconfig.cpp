@@ -292,6 +292,7 @@ static void PR_LoadDirsAndNet(_VXQ_S_SIMCFG_LOAD *inout_pLoad, _VXQ_S_SIMCFG_DAT
     PR_GetPath(inout_pLoad, "records", "dir", "sim-data/records", out_pCfg->sRecordDir, 0);
     out_pCfg->iRecordSeedNum = (int32_t)PR_GetNum(inout_pLoad, "records", "seed_from_clip", 3, 0, 100);
     out_pCfg->iRecordSeedCh = (int32_t)PR_GetNum(inout_pLoad, "records", "seed_channel", 0, 0, VXQ_SIM_MAX_CH - 1);
+    out_pCfg->iRecordReadDelayMs = (int32_t)PR_GetNum(inout_pLoad, "records", "read_delay_ms", 0, 0, 10000);
     const char *s = "talk";
     PR_GetPath(inout_pLoad, s, "dir", "sim-data/talk", out_pCfg->sTalkDir, 0);
     out_pCfg->iTalkAudioCodecId = (int32_t)PR_GetNum(inout_pLoad, s, "codec_id", 0, INT32_MIN, INT32_MAX);

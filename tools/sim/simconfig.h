@@ -107,6 +107,7 @@ typedef struct _VXQ_S_SIMCFG_DATA {
     char sRecordDir[VXQ_SIM_PATH_SIZE];
     int32_t iRecordSeedNum;
     int32_t iRecordSeedCh;
+    int32_t iRecordReadDelayMs; /* each read request takes this long (a slow disk or link), 0..10000 */
     char sTalkDir[VXQ_SIM_PATH_SIZE];
     int32_t iTalkAudioCodecId;
     int32_t iTalkAudioBitRate;
