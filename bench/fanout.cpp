@@ -26,6 +26,7 @@
 #include "media/cache.h"
 #include "media/framemsg.h"
 #include "media/input.h"
+#include "net/selengine.h"
 #include "protocol/head.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
@@ -49,7 +50,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +89,8 @@ struct Result {
     double fCacheKiBMax = -1;
     int iMaxSending = -1;
     double fSendQueueKiBMax = -1;
+    double fQueueOwnKiBMax = -1;  /* memory the send queues own: items and per-viewer heads */
+    double fCarriedKiBMax = -1;   /* frames out of the cache list kept alive by queued messages */
     std::string sStalled;
 };
 
@@ -519,6 +524,28 @@ void PR_Sample(Service &s, Result &r)
             if (p->pConn[i] != NULL)
                 r.iMaxSending = std::max(r.iMaxSending, (int)p->pConn[i]->iSendingNum);
         r.fSendQueueKiBMax = std::max(r.fSendQueueKiBMax, VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p) / 1024.0);
+        /* Memory behind the queued messages: what each queue owns, and the
+         * cached frames only they still carry (counted once however shared). */
+        std::set<const void *> tInList, tCarried;
+        for (int ch = 1; ch <= 4; ch++) {
+            _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pS = VXQ_F_DPS_MC_QueryMediaSubChData(p, ch, 0);
+            for (auto *n = pS != NULL ? pS->pCacheListHead : NULL; n != NULL; n = n->pNext)
+                tInList.insert(n);
+        }
+        double fOwn = 0, fCarried = 0;
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+            _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *w =
+                p->pConn[i] != NULL ? VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(p->hNetSrv, p->pConn[i]->dwPortId)
+                                    : NULL;
+            for (auto *it = w != NULL ? w->tSendQueue.pHead : NULL; it != NULL; it = it->pNext) {
+                fOwn += sizeof(*it) + (it->bDataInline ? it->iHeadLen : it->iDataBufSize);
+                if (it->pRef != NULL && !tInList.count(it->pRef) && tCarried.insert(it->pRef).second)
+                    fCarried += ((const _VXQ_S_DPS_MEDIA_CACHE_NODE *)it->pRef)->iDataLen +
+                                sizeof(_VXQ_S_DPS_MEDIA_CACHE_NODE);
+            }
+        }
+        r.fQueueOwnKiBMax = std::max(r.fQueueOwnKiBMax, fOwn / 1024);
+        r.fCarriedKiBMax = std::max(r.fCarriedKiBMax, fCarried / 1024);
     });
 }
 
@@ -651,10 +678,12 @@ void PR_WriteJson(const char *in_sPath, const std::vector<Result> &in_tRes)
         fprintf(f,
                 "    {\"case\": \"%s\", \"sender\": \"%s\", \"mb_per_s\": %.3f, \"cpu_s_per_gb\": %.3f, "
                 "\"p50_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f, \"drops\": %llu, \"frames\": %llu, "
-                "\"cache_kib_max\": %.1f, \"stalled\": \"%s\"}%s\n",
+                "\"cache_kib_max\": %.1f, \"queue_own_kib_max\": %.1f, \"carried_kib_max\": %.1f, "
+                "\"stalled\": \"%s\"}%s\n",
                 r.sCase.c_str(), r.sSender.c_str(), r.fMBps(), r.fCpuPerGB(), r.tStats.fP50Ms, r.tStats.fP99Ms,
                 r.tStats.fMaxMs, (unsigned long long)r.tStats.qwDrops, (unsigned long long)r.tStats.qwFrames,
-                r.fCacheKiBMax, r.sStalled.c_str(), i + 1 < in_tRes.size() ? "," : "");
+                r.fCacheKiBMax, r.fQueueOwnKiBMax, r.fCarriedKiBMax, r.sStalled.c_str(),
+                i + 1 < in_tRes.size() ? "," : "");
     }
     fprintf(f, "  ]\n}\n");
     fclose(f);
@@ -752,8 +781,11 @@ int main(int argc, char **argv)
             PR_PrintRow(tSvc, bBase ? &tBase : NULL);
             if (!tSvc.sStalled.empty())
                 printf("    stalled viewer: %s\n", tSvc.sStalled.c_str());
-            printf("    cache of one sub-channel at most %.0f KiB, send queues at most %.0f KiB\n", tSvc.fCacheKiBMax,
-                   tSvc.fSendQueueKiBMax);
+            printf("    cache of one sub-channel at most %.0f KiB; bytes still to send at most %.0f KiB; send queues "
+                   "own at most %.1f KiB (%.2f KiB per viewer); frames out of the cache kept by queued messages at "
+                   "most %.0f KiB\n",
+                   tSvc.fCacheKiBMax, tSvc.fSendQueueKiBMax, tSvc.fQueueOwnKiBMax,
+                   tSvc.fQueueOwnKiBMax / (c.iSubChs * c.iPerSubCh + (c.bStalled ? 1 : 0)), tSvc.fCarriedKiBMax);
             tAll.push_back(tSvc);
         }
         if (g_lRss64KiB > 0)

@@ -36,6 +36,9 @@ struct _VXQ_S_THREAD_EVENT_DATA {
     int32_t bManualReset;
     /* Wait objects that want to hear of this event while they wait; null = free. */
     VXQ_HWAITOBJ pWaitObj[VXQ_THREAD_WAITOBJ_MAX_EVENTS];
+    /* Slots at and above this index are all null, so scans stop there (an
+     * event is set and polled once per queued item: the scans are hot). */
+    int32_t iWaitObjEnd;
 };
 
 struct _VXQ_S_THREAD_SEM_DATA {
@@ -232,7 +235,7 @@ extern "C" int VXQ_F_THREAD_Event_SetEvent(VXQ_HEVENT in_hEvent)
     pthread_mutex_lock(&in_hEvent->tLock);
     in_hEvent->iState = 1;
     pthread_cond_broadcast(&in_hEvent->tCond);
-    for (int i = 0; i < VXQ_THREAD_WAITOBJ_MAX_EVENTS; i++) {
+    for (int i = 0; i < in_hEvent->iWaitObjEnd; i++) {
         if (in_hEvent->pWaitObj[i])
             VXQ_F_THREAD_WaitObj_SetEventSig(in_hEvent->pWaitObj[i], in_hEvent);
     }
@@ -276,14 +279,19 @@ extern "C" int VXQ_F_THREAD_Event_QuerySetWaitObj(VXQ_HEVENT in_hEvent, VXQ_HWAI
     if (!iSet && in_hWaitObj) {
         int iFree = -1;
         int bKnown = 0;
-        for (int i = 0; i < VXQ_THREAD_WAITOBJ_MAX_EVENTS; i++) {
+        for (int i = 0; i < in_hEvent->iWaitObjEnd; i++) {
             if (in_hEvent->pWaitObj[i] == in_hWaitObj)
                 bKnown = 1;
             else if (!in_hEvent->pWaitObj[i] && iFree < 0)
                 iFree = i;
         }
-        if (!bKnown && iFree >= 0)
+        if (iFree < 0 && in_hEvent->iWaitObjEnd < VXQ_THREAD_WAITOBJ_MAX_EVENTS)
+            iFree = in_hEvent->iWaitObjEnd;
+        if (!bKnown && iFree >= 0) {
             in_hEvent->pWaitObj[iFree] = in_hWaitObj;
+            if (iFree >= in_hEvent->iWaitObjEnd)
+                in_hEvent->iWaitObjEnd = iFree + 1;
+        }
     }
     pthread_mutex_unlock(&in_hEvent->tLock);
     return iSet;
@@ -294,10 +302,12 @@ extern "C" int VXQ_F_THREAD_Event_ClearWaitObj(VXQ_HEVENT in_hEvent, VXQ_HWAITOB
     if (!in_hEvent)
         return 0;
     pthread_mutex_lock(&in_hEvent->tLock);
-    for (int i = 0; i < VXQ_THREAD_WAITOBJ_MAX_EVENTS; i++) {
+    for (int i = 0; i < in_hEvent->iWaitObjEnd; i++) {
         if (in_hEvent->pWaitObj[i] == in_hWaitObj)
             in_hEvent->pWaitObj[i] = NULL;
     }
+    while (in_hEvent->iWaitObjEnd > 0 && in_hEvent->pWaitObj[in_hEvent->iWaitObjEnd - 1] == NULL)
+        in_hEvent->iWaitObjEnd--;
     pthread_mutex_unlock(&in_hEvent->tLock);
     return 1;
 }
@@ -308,6 +318,7 @@ extern "C" int VXQ_F_THREAD_Event_ClearAllWaitObj(VXQ_HEVENT in_hEvent)
         return 0;
     pthread_mutex_lock(&in_hEvent->tLock);
     memset(in_hEvent->pWaitObj, 0, sizeof(in_hEvent->pWaitObj));
+    in_hEvent->iWaitObjEnd = 0;
     pthread_mutex_unlock(&in_hEvent->tLock);
     return 1;
 }

@@ -53,6 +53,110 @@ static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     return 1;
 }
 
+void VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(void *in_pNode)
+{
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = (_VXQ_S_DPS_MEDIA_CACHE_NODE *)in_pNode;
+    if (pNode != NULL && --pNode->iRefCount <= 0)
+        VXQ_F_DPS_MC_MediaMem_Free(pNode);
+}
+
+/* Queues a viewer's own 32-byte message head with a reference to the cached
+ * node's data: the engine writes both in one gathered call and gives the
+ * reference back when the message is gone. 1 accepted. */
+static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                           const uint8_t *in_pHead, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+{
+    inout_pConn->dwSendSeq++;
+    if (inout_pConn->dwSendSeq == 0)
+        inout_pConn->dwSendSeq = 1;
+    /* Taken before the hand-over: the engine may give it back at any time after. */
+    inout_pNode->iRefCount++;
+    if (!VXQ_F_NETCOM_SendTcpDataGather(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead,
+                                        VXQ_DPS_FRAME_MSG_HEAD_LEN, (const char *)inout_pNode->pData,
+                                        inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0,
+                                        inout_pConn->dwSendSeq, 1)) {
+        inout_pNode->iRefCount--;
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
+        return 0;
+    }
+    /* Only a queued message will ever complete and lower the count again. */
+    inout_pConn->iSendingNum++;
+    return 1;
+}
+
+/* One frame message to a viewer: its head (time stamp: the frame's, or the
+ * viewer's tick stamp when 0) and the data. With a cached node and the engine
+ * as the sender the data goes by reference, else it is copied into a whole
+ * message. 1 accepted, 0 failed (logged as the video or audio sender). */
+static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                        const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, int32_t in_iMediaType,
+                        int32_t in_iFrameType, uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                        int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+{
+    int bVideo = in_iMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO;
+    uint32_t dwStamp = in_dwTimeStamp != 0
+                           ? in_dwTimeStamp
+                           : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
+    int bSent;
+    if (inout_pNode != NULL && s_fnNetSend == PR_EngineSend) {
+        uint8_t aHead[VXQ_DPS_FRAME_MSG_HEAD_LEN];
+        if (bVideo)
+            VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp, inout_pNode->iDataLen);
+        else
+            VXQ_F_DPS_MC_FrameMsg_WriteAudioHead(aHead, in_pSubCh, dwStamp, inout_pNode->iDataLen);
+        bSent = PR_SendGathered(inout_pMcSrvData, inout_pConn, aHead, inout_pNode);
+    } else {
+        int32_t iMsgLen = 0;
+        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_iMediaType, in_pSubCh, in_iFrameType, dwStamp, in_pData,
+                                                    in_iDataLen, &iMsgLen);
+        if (pMsg == NULL) {
+            VXQ_F_LOG_SR_WriteLog(bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient malloc fail."
+                                         : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient malloc fail.",
+                                  2);
+            return 0;
+        }
+        bSent = PR_SendBuilt(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen);
+    }
+    if (!bSent) {
+        VXQ_F_LOG_SR_WriteLog(
+            bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail."
+                   : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.",
+            2);
+        return 0;
+    }
+    return 1;
+}
+
+/* The video sender's rules (I-frame gate) for loose data or a cached node. */
+static int PR_SendVideo(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                        const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, int32_t in_iFrameType,
+                        uint32_t in_dwTimeStamp, const uint8_t *in_pData, int32_t in_iDataLen,
+                        _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+{
+    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
+        return 0;
+    if (!inout_pConn->bRecvIFrame) {
+        if (in_iFrameType != VXQ_DPS_FRAME_TYPE_I)
+            return 1;
+        inout_pConn->bRecvIFrame = 1;
+    }
+    return PR_SendFrame(inout_pMcSrvData, inout_pConn, in_pSubCh, VXQ_DPS_MEDIA_TYPE_VIDEO, in_iFrameType,
+                        in_dwTimeStamp, in_pData, in_iDataLen, inout_pNode);
+}
+
+/* The audio sender's rules (nothing before the first I-frame). */
+static int PR_SendAudio(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                        const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, uint32_t in_dwTimeStamp,
+                        const uint8_t *in_pData, int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+{
+    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
+        return 0;
+    if (!inout_pConn->bRecvIFrame)
+        return 1;
+    return PR_SendFrame(inout_pMcSrvData, inout_pConn, in_pSubCh, VXQ_DPS_MEDIA_TYPE_AUDIO, 0, in_dwTimeStamp,
+                        in_pData, in_iDataLen, inout_pNode);
+}
+
 static int PR_IsVideoIFrame(const _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
 {
     return in_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO && in_pNode->ucFrameType == VXQ_DPS_FRAME_TYPE_I;
@@ -182,6 +286,7 @@ _VXQ_S_DPS_MEDIA_CACHE_NODE *VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DP
     pNode->dwTimeStamp = in_dwTimeStamp;
     pNode->pData = (uint8_t *)(pNode + 1);
     pNode->iDataLen = iDataLen;
+    pNode->iRefCount = 1; /* the list's */
     if (iDataLen > 0)
         memcpy(pNode->pData, in_pData, (size_t)iDataLen);
     pNode->pPrev = inout_pSubCh->pCacheListTail;
@@ -226,17 +331,15 @@ void VXQ_F_DPS_MC_CAPM_DoClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 /* Sends one node to a viewer: video always, audio unless paused. 1 sent or
  * skipped, 0 failed. */
 static int PR_SendNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh,
-                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
+                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
-    if (in_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO)
-        return VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient(inout_pMcSrvData, inout_pConn, in_pSubCh,
-                                                            in_pNode->ucFrameType, in_pNode->dwTimeStamp,
-                                                            in_pNode->pData, in_pNode->iDataLen);
+    if (inout_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO)
+        return PR_SendVideo(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->ucFrameType,
+                            inout_pNode->dwTimeStamp, inout_pNode->pData, inout_pNode->iDataLen, inout_pNode);
     if (inout_pConn->bAudioPause)
         return 1;
-    return VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(inout_pMcSrvData, inout_pConn, in_pSubCh,
-                                                        in_pNode->dwTimeStamp, in_pNode->pData,
-                                                        in_pNode->iDataLen);
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->dwTimeStamp, inout_pNode->pData,
+                        inout_pNode->iDataLen, inout_pNode);
 }
 
 int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -302,29 +405,8 @@ int VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
                                                  int32_t in_iFrameType, uint32_t in_dwTimeStamp,
                                                  const uint8_t *in_pData, int32_t in_iDataLen)
 {
-    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
-        return 0;
-    if (!inout_pConn->bRecvIFrame) {
-        if (in_iFrameType != VXQ_DPS_FRAME_TYPE_I)
-            return 1;
-        inout_pConn->bRecvIFrame = 1;
-    }
-    uint32_t dwStamp = in_dwTimeStamp != 0
-                           ? in_dwTimeStamp
-                           : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
-    int32_t iMsgLen = 0;
-    uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(VXQ_DPS_MEDIA_TYPE_VIDEO, in_pSubCh, in_iFrameType, dwStamp,
-                                                in_pData, in_iDataLen, &iMsgLen);
-    if (pMsg == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient malloc fail.", 2);
-        return 0;
-    }
-    if (!PR_SendBuilt(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen)) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.", 2);
-        return 0;
-    }
-    return 1;
+    return PR_SendVideo(inout_pMcSrvData, inout_pConn, in_pSubCh, in_iFrameType, in_dwTimeStamp, in_pData,
+                        in_iDataLen, NULL);
 }
 
 int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -333,26 +415,7 @@ int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
                                                  uint32_t in_dwTimeStamp, const uint8_t *in_pData,
                                                  int32_t in_iDataLen)
 {
-    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
-        return 0;
-    if (!inout_pConn->bRecvIFrame)
-        return 1;
-    uint32_t dwStamp = in_dwTimeStamp != 0
-                           ? in_dwTimeStamp
-                           : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
-    int32_t iMsgLen = 0;
-    uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(VXQ_DPS_MEDIA_TYPE_AUDIO, in_pSubCh, 0, dwStamp, in_pData,
-                                                in_iDataLen, &iMsgLen);
-    if (pMsg == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient malloc fail.", 2);
-        return 0;
-    }
-    if (!PR_SendBuilt(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen)) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.", 2);
-        return 0;
-    }
-    return 1;
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, in_dwTimeStamp, in_pData, in_iDataLen, NULL);
 }
 
 int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -488,7 +551,7 @@ void VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
         } else {
             inout_pSubCh->pCacheListTail = pNode->pPrev;
         }
-        free(pNode);
+        VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(pNode);
     }
     VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(inout_pMcSrvData, inout_pSubCh, in_dwNodeId, dwNextId);
 }
@@ -521,7 +584,7 @@ void VXQ_F_DPS_MC_CAPM_FreeCacheList(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
     _VXQ_S_DPS_MEDIA_CACHE_NODE *p = inout_pSubCh->pCacheListHead;
     while (p != NULL) {
         _VXQ_S_DPS_MEDIA_CACHE_NODE *pNext = p->pNext;
-        free(p);
+        VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(p);
         p = pNext;
     }
     inout_pSubCh->pCacheListHead = NULL;

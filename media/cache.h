@@ -14,11 +14,17 @@
  * (iStreamState 2) and whose channel and stream map to that very record.
  *
  * Control thread only (frames arrive as orders, completions as engine
- * records); no locks. Frame messages are built per viewer and handed to the
- * engine's send queue as they are (no second copy); the engine frees them once
- * sent. iSendingNum rises only for messages the engine
- * accepted and falls with each completion notice, so a viewer never stays
- * blocked by a message that was never queued.
+ * records); no locks. A frame's data is never copied per viewer: each viewer's
+ * frame message is its own 32-byte head (its time stamp) queued in the engine
+ * together with a reference to the cached node, and the engine writes both in
+ * one gathered call. A node is reference-counted: one reference for being in
+ * the list, one per queued message; it is freed when the last one goes, so a
+ * node cut from the list lives on only while messages to slow viewers still
+ * carry it (at most three per viewer). The service's engine is driven by the
+ * control thread (and closed after it ends), so the count needs no lock.
+ * iSendingNum rises only for messages the engine accepted and falls with each
+ * completion notice, so a viewer never stays blocked by a message that was
+ * never queued.
  */
 #ifndef VXQ_MEDIA_CACHE_H
 #define VXQ_MEDIA_CACHE_H
@@ -41,12 +47,16 @@ typedef struct _VXQ_S_DPS_MEDIA_CACHE_NODE {
     uint32_t dwTimeStamp;            /* milliseconds from the host, 0 = none */
     uint8_t *pData;                  /* the node's own copy */
     int32_t iDataLen;
+    int32_t iRefCount;               /* 1 while in the list, + 1 per message queued in the engine */
     struct _VXQ_S_DPS_MEDIA_CACHE_NODE *pPrev;
     struct _VXQ_S_DPS_MEDIA_CACHE_NODE *pNext;
 } _VXQ_S_DPS_MEDIA_CACHE_NODE;
 
 /* Hands one built frame message to the engine for a viewer, asking for a
- * completion notice that carries in_dwSendSeq. 1 accepted, 0 refused. */
+ * completion notice that carries in_dwSendSeq. 1 accepted, 0 refused. While
+ * such a hook is installed, every frame message is built whole (head and a
+ * copy of the data) and shown to it: the bytes are those the engine path
+ * writes as head and shared payload. */
 typedef int (*VXQ_PF_DPS_MEDIA_NET_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
                                          int32_t in_iMsgLen, uint32_t in_dwSendSeq);
@@ -89,7 +99,9 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
 
 /* Build and send one frame message to a viewer (time stamp: the node's, or
  * the viewer's tick-count stamp when 0). A non-I video frame or any audio
- * before the viewer's first I-frame is skipped. 1 sent or skipped, 0 failed. */
+ * before the viewer's first I-frame is skipped. 1 sent or skipped, 0 failed.
+ * These take loose data, which is copied into a whole message; frames from
+ * the cache go out as head plus node reference instead. */
 int VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                  _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                  const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh,
@@ -131,7 +143,12 @@ void VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
                                                _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
                                                uint32_t in_dwRemovedId, uint32_t in_dwNextId);
 
-/* Frees every node of the list and empties it (sub-channel release). */
+/* Gives back one reference to a node (in_pNode is a node; void for the
+ * engine's release callback); the last one frees it. */
+void VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(void *in_pNode);
+
+/* Drops the list's reference of every node and empties the list (sub-channel
+ * release); nodes still carried by queued messages live until those go. */
 void VXQ_F_DPS_MC_CAPM_FreeCacheList(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh);
 
 /* 1 when in_pConn is a viewer of in_pSubCh (streaming media connection whose

@@ -5,6 +5,21 @@
 #include <string.h>
 
 static VXQ_PF_DPS_MEDIA_ALLOC s_fnMediaAlloc = NULL;
+static VXQ_PF_DPS_MEDIA_FREE s_fnMediaSeeFree = NULL;
+
+void VXQ_F_DPS_MC_MediaMem_SetFreeHook(VXQ_PF_DPS_MEDIA_FREE in_fnSeeFree)
+{
+    s_fnMediaSeeFree = in_fnSeeFree;
+}
+
+void VXQ_F_DPS_MC_MediaMem_Free(void *in_pMem)
+{
+    if (in_pMem == NULL)
+        return;
+    if (s_fnMediaSeeFree != NULL)
+        s_fnMediaSeeFree(in_pMem);
+    free(in_pMem);
+}
 
 void VXQ_F_DPS_MC_MediaMem_SetAllocHook(VXQ_PF_DPS_MEDIA_ALLOC in_fnAlloc)
 {

@@ -67,6 +67,12 @@ uint8_t *VXQ_F_DPS_MC_FrameMsg_Build(int in_iMediaType, const _VXQ_S_DPS_MEDIA_S
 typedef void *(*VXQ_PF_DPS_MEDIA_ALLOC)(size_t in_iSize);
 void VXQ_F_DPS_MC_MediaMem_SetAllocHook(VXQ_PF_DPS_MEDIA_ALLOC in_fnAlloc);
 void *VXQ_F_DPS_MC_MediaMem_Alloc(size_t in_iSize);
+/* Cache nodes are given back through here (free()). A test may install an
+ * observer that sees each pointer just before it is freed; null removes it.
+ * Same installation rule as the allocator. */
+typedef void (*VXQ_PF_DPS_MEDIA_FREE)(void *in_pMem);
+void VXQ_F_DPS_MC_MediaMem_SetFreeHook(VXQ_PF_DPS_MEDIA_FREE in_fnSeeFree);
+void VXQ_F_DPS_MC_MediaMem_Free(void *in_pMem);
 
 /* The time stamp of the next frame sent to a client whose base is
  * *inout_pdwTickBase, at tick in_dwTickMs: the first frame (base 0) stores the

@@ -128,6 +128,8 @@ _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_AddSocketId(_VXQ_S_NET_S
             return NULL;
         }
         inout_pEngine->pSocketTable[iSlot] = pWork;
+        if (iSlot >= inout_pEngine->iSlotEnd)
+            inout_pEngine->iSlotEnd = iSlot + 1;
     }
     memset(pWork, 0, sizeof(*pWork));
     pWork->bInUse = 1;
@@ -167,6 +169,7 @@ static void VXQ_F_NET_SELECT_MC_ReleaseSocketTable(_VXQ_S_NET_SELECT_MCSERVER_DA
         free(inout_pEngine->pSocketTable[i]);
         inout_pEngine->pSocketTable[i] = NULL;
     }
+    inout_pEngine->iSlotEnd = 0;
 }
 
 int VXQ_F_NET_SELECT_SendDataToUpApp(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_iEventType,
@@ -463,7 +466,7 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
     inout_pEngine->bNeedWrite = 0;
     inout_pEngine->iMaxSocket = -1;
     inout_pEngine->iSocketNum = 0;
-    for (int i = 0; i < VXQ_NET_SELECT_SOCKET_NUM; i++) {
+    for (int i = 0; i < inout_pEngine->iSlotEnd; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
         if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
             continue;
@@ -524,7 +527,7 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
         while (read(inout_pEngine->iWakeRead, aDrain, sizeof(aDrain)) > 0) {
         }
     }
-    for (int i = 0; i < VXQ_NET_SELECT_SOCKET_NUM; i++) {
+    for (int i = 0; i < inout_pEngine->iSlotEnd; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
         if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
             continue;

@@ -34,12 +34,25 @@
 #define VXQ_NET_SELECT_TCP_CONNECT 2 /* accepted or established */
 #define VXQ_NET_SELECT_TCP_CLIENT 3  /* outgoing, still being set up */
 
-/* One queued send. The unsent rest is the last iDataLen bytes of pData, so
- * iDataLen != iDataBufSize marks an item already begun. */
+/* Gives back one reference to a shared payload queued with
+ * VXQ_F_NET_SELECT_SendQueue_AddGather; called exactly once per such item,
+ * when it is written, dropped by a clear, or its socket or engine closes. It
+ * runs on the thread doing that (the pass, or the caller of clear/close/stop). */
+typedef void (*VXQ_PF_NET_SELECT_RELEASE)(void *in_pRef);
+
+/* One queued send: iDataBufSize bytes made of the iHeadLen bytes at pData
+ * followed (for a gathered item) by the iDataBufSize - iHeadLen bytes of the
+ * shared payload pBody. The unsent rest is the last iDataLen bytes of that
+ * sequence, so iDataLen != iDataBufSize marks an item already begun. */
 typedef struct _VXQ_S_NET_SELECT_SEND_ITEM {
     char *pData;
     int32_t iDataBufSize;
     int32_t iDataLen;
+    int32_t iHeadLen;        /* bytes at pData; == iDataBufSize for a plain item */
+    const char *pBody;       /* shared payload, not owned (null for a plain item) */
+    VXQ_PF_NET_SELECT_RELEASE pfRelease; /* gives back pRef once the item is gone */
+    void *pRef;
+    int32_t bDataInline;     /* pData lives in the item's own allocation */
     char szPeerIpaddr[16]; /* UDP destination */
     uint16_t usPeerPort;
     uint32_t dwReserved;
@@ -81,6 +94,7 @@ struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
     VXQ_HMUTEX hLock;
     int32_t iMaxSendBufSize;
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pSocketTable[VXQ_NET_SELECT_SOCKET_NUM];
+    int32_t iSlotEnd; /* slots at and above this index have never held a record: passes stop there */
     uint32_t dwLastPortId[VXQ_NET_SELECT_SOCKET_NUM]; /* last id of each slot, never handed out twice in a row */
     fd_set tReadSet;
     fd_set tWriteSet;
@@ -159,9 +173,21 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
 int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, char *in_pData,
                                         int32_t in_iDataLen, int32_t in_iDataType, uint32_t in_dwUserData,
                                         uint32_t in_bNotify);
+/* Queues a TCP item of in_iHeadLen (> 0) bytes copied from in_pHead followed
+ * by in_iBodyLen (>= 0) bytes of the shared payload in_pBody, which is not
+ * copied: it must stay valid until in_pfRelease(in_pRef) is called, once, when
+ * the item is gone. The two parts go out in one gathered call, so a viewer's
+ * own message head and a payload shared by many viewers cost no copy of the
+ * payload. On failure (0) in_pfRelease is not called: the reference stays the
+ * caller's. */
+int VXQ_F_NET_SELECT_SendQueue_AddGather(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pHead,
+                                         int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
+                                         VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                         int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 void VXQ_F_NET_SELECT_SendQueue_Release(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue);
 /* Write events: up to eight whole TCP items (stopping at the first one the
- * socket takes only partly), or up to two UDP items, per pass. */
+ * socket takes only partly), or up to two UDP items, per pass. A gathered
+ * item's head and payload go out in one call while both remain. */
 void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                       _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork);
 void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
@@ -174,6 +200,10 @@ int VXQ_F_NET_SELECT_SendTcpDataEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngin
 int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                       char *in_pData, int32_t in_iDataLen, int32_t in_iDataType,
                                       uint32_t in_dwUserData, uint32_t in_bNotify);
+int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                       const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
+                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                       int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                  const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
                                  int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
@@ -191,5 +221,14 @@ int VXQ_F_NET_SELECT_ClearSendQueueData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_p
  * builds one message per viewer and has no other use for it. */
 int VXQ_F_NETCOM_SendTcpDataTaken(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, char *in_pData, int32_t in_iDataLen,
                                   int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
+
+/* Facade form of SendTcpDataGather: queues a copy of the head and a reference
+ * to the shared payload (see VXQ_F_NET_SELECT_SendQueue_AddGather). 1 queued;
+ * 0 (logged) leaves the reference with the caller. For the live view path:
+ * every viewer gets its own frame message head and the one cached frame. */
+int VXQ_F_NETCOM_SendTcpDataGather(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pHead,
+                                   int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
+                                   VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef, int32_t in_iDataType,
+                                   uint32_t in_dwUserData, uint32_t in_bNotify);
 
 #endif /* VXQ_NET_SELENGINE_H */

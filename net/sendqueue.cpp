@@ -1,6 +1,8 @@
 /* Per-socket send queues: queuing, draining on write events, queries and clearing. */
 #include "net/selengine.h"
 
+#include "net/sockgather.h"
+
 #include "vxq_log.h"
 #include "vxq_sockwrap.h"
 
@@ -52,6 +54,7 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
     memcpy(pItem->pData, in_pData, (size_t)in_iDataLen);
     pItem->iDataBufSize = in_iDataLen;
     pItem->iDataLen = in_iDataLen;
+    pItem->iHeadLen = in_iDataLen;
     if (in_pPeerIpaddr != NULL) {
         size_t nLen = strnlen(in_pPeerIpaddr, sizeof(pItem->szPeerIpaddr) - 1);
         memcpy(pItem->szPeerIpaddr, in_pPeerIpaddr, nLen);
@@ -83,6 +86,7 @@ int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout
     pItem->pData = in_pData;
     pItem->iDataBufSize = in_iDataLen;
     pItem->iDataLen = in_iDataLen;
+    pItem->iHeadLen = in_iDataLen;
     pItem->iDataType = in_iDataType;
     pItem->dwUserData = in_dwUserData;
     pItem->bNotify = in_bNotify;
@@ -90,9 +94,48 @@ int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout
     return 1;
 }
 
+int VXQ_F_NET_SELECT_SendQueue_AddGather(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pHead,
+                                         int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
+                                         VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                         int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    if (inout_pQueue == NULL)
+        return 0;
+    if (in_pHead == NULL || in_iHeadLen <= 0 || in_iBodyLen < 0 || (in_iBodyLen > 0 && in_pBody == NULL) ||
+        in_iBodyLen > INT32_MAX - in_iHeadLen) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
+        return 0;
+    }
+    /* The head lives behind the item, in the same allocation. */
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem =
+        (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem) + (size_t)in_iHeadLen);
+    if (pItem == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+        return 0;
+    }
+    pItem->pData = (char *)(pItem + 1);
+    pItem->bDataInline = 1;
+    memcpy(pItem->pData, in_pHead, (size_t)in_iHeadLen);
+    pItem->iHeadLen = in_iHeadLen;
+    pItem->pBody = in_iBodyLen > 0 ? in_pBody : NULL;
+    pItem->iDataBufSize = in_iHeadLen + in_iBodyLen;
+    pItem->iDataLen = pItem->iDataBufSize;
+    pItem->pfRelease = in_pfRelease;
+    pItem->pRef = in_pRef;
+    pItem->iDataType = in_iDataType;
+    pItem->dwUserData = in_dwUserData;
+    pItem->bNotify = in_bNotify;
+    VXQ_F_NET_SELECT_PR_Append(inout_pQueue, pItem);
+    return 1;
+}
+
+/* Frees an item and gives back its payload reference (exactly once per item). */
 static void VXQ_F_NET_SELECT_PR_FreeItem(_VXQ_S_NET_SELECT_SEND_ITEM *in_pItem)
 {
-    free(in_pItem->pData);
+    if (!in_pItem->bDataInline)
+        free(in_pItem->pData);
+    if (in_pItem->pfRelease != NULL)
+        in_pItem->pfRelease(in_pItem->pRef);
     free(in_pItem);
 }
 
@@ -138,8 +181,24 @@ static int VXQ_F_NET_SELECT_PR_SendItemRest(int in_iSocket, _VXQ_S_NET_SELECT_SE
     *out_pState = 0;
     if (inout_pItem->iDataLen <= 0)
         return 1;
+    int32_t iDone = inout_pItem->iDataBufSize - inout_pItem->iDataLen;
+    if (inout_pItem->pBody != NULL) {
+        /* Gathered item: what is left of the head, then the rest of the payload. */
+        int32_t iHeadRest = iDone < inout_pItem->iHeadLen ? inout_pItem->iHeadLen - iDone : 0;
+        int32_t iBodyRest = inout_pItem->iDataLen - iHeadRest;
+        const char *pBodyRest = inout_pItem->pBody + (inout_pItem->iDataBufSize - inout_pItem->iHeadLen - iBodyRest);
+        int iSent = 0;
+        if (VXQ_F_SYS_SOCKET_SendGather(in_iSocket, inout_pItem->pData + iDone, iHeadRest, pBodyRest, iBodyRest,
+                                        &iSent, out_pState, out_pErrInfo, in_iErrInfoSize)) {
+            inout_pItem->iDataLen = 0;
+            return 1;
+        }
+        if (*out_pState == -1 && iSent > 0)
+            inout_pItem->iDataLen -= iSent;
+        return 0;
+    }
     int iLen = inout_pItem->iDataLen;
-    const char *pRest = inout_pItem->pData + (inout_pItem->iDataBufSize - inout_pItem->iDataLen);
+    const char *pRest = inout_pItem->pData + iDone;
     if (VXQ_F_SYS_SOCKET_SendEx(in_iSocket, pRest, &iLen, out_pState, out_pErrInfo, in_iErrInfoSize)) {
         inout_pItem->iDataLen = 0;
         return 1;
@@ -260,6 +319,30 @@ int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
     }
     if (!VXQ_F_NET_SELECT_SendQueue_AddTaken(&pWork->tSendQueue, in_pData, in_iDataLen, in_iDataType, in_dwUserData,
                                              in_bNotify)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
+        return 0;
+    }
+    pWork->bSendFlag = 1;
+    return 1;
+}
+
+int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                       const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
+                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                       int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData dwPortId error.", 2);
+        return 0;
+    }
+    if (pWork->iSocketType != VXQ_NET_SELECT_TCP_CONNECT) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData iSocketType error.", 2);
+        return 0;
+    }
+    if (!VXQ_F_NET_SELECT_SendQueue_AddGather(&pWork->tSendQueue, in_pHead, in_iHeadLen, in_pBody, in_iBodyLen,
+                                              in_pfRelease, in_pRef, in_iDataType, in_dwUserData, in_bNotify)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
         return 0;
     }

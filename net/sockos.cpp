@@ -55,6 +55,7 @@ static const _VXQ_S_SOCKOS_TABLE s_tDefaultTable = {
     getpeername,
     getaddrinfo,
     freeaddrinfo,
+    sendmsg,
 };
 
 static std::atomic<const _VXQ_S_SOCKOS_TABLE *> s_pTable{&s_tDefaultTable};

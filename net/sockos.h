@@ -53,6 +53,8 @@ typedef struct _VXQ_S_SOCKOS_TABLE {
     int (*fnGetAddrInfo)(const char *in_sHost, const char *in_sService,
                          const struct addrinfo *in_pHints, struct addrinfo **out_ppResult);
     void (*fnFreeAddrInfo)(struct addrinfo *in_pResult);
+    /* Gathered send (the engine writes a message head and a shared payload in one call). */
+    ssize_t (*fnSendMsg)(int in_iSocket, const struct msghdr *in_pMsg, int in_iFlags);
 } _VXQ_S_SOCKOS_TABLE;
 
 /* The table in force; never null. */

@@ -1,6 +1,7 @@
 /* IPv4 socket wrappers: one result convention over the OS table of net/sockos.h. */
 #include "vxq_sockwrap.h"
 
+#include "net/sockgather.h"
 #include "net/sockos.h"
 
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/uio.h>
 
 /* Copies in_sText into the caller's failure buffer, cut to its size. */
 static void VXQ_F_SYS_SOCKET_PR_SetText(char *out_pErrInfo, int in_iErrInfoSize, const char *in_sText)
@@ -309,6 +311,57 @@ extern "C" int VXQ_F_SYS_SOCKET_SendEx(int in_iSocket, const char *in_pSendDataB
     }
     if (out_pState != NULL)
         *out_pState = iState;
+    return 0;
+}
+
+int VXQ_F_SYS_SOCKET_SendGather(int in_iSocket, const char *in_pFirst, int in_iFirstLen, const char *in_pSecond,
+                                int in_iSecondLen, int *out_pSentLen, int *out_pState, char *out_pErrInfo,
+                                int in_iErrInfoSize)
+{
+    *out_pSentLen = 0;
+    *out_pState = 0;
+    struct iovec aPiece[2];
+    int iPieces = 0;
+    if (in_iFirstLen > 0) {
+        aPiece[iPieces].iov_base = (void *)in_pFirst;
+        aPiece[iPieces].iov_len = (size_t)in_iFirstLen;
+        iPieces++;
+    }
+    if (in_iSecondLen > 0) {
+        aPiece[iPieces].iov_base = (void *)in_pSecond;
+        aPiece[iPieces].iov_len = (size_t)in_iSecondLen;
+        iPieces++;
+    }
+    if (iPieces == 0)
+        return 1;
+    struct msghdr tMsg;
+    memset(&tMsg, 0, sizeof(tMsg));
+    tMsg.msg_iov = aPiece;
+    tMsg.msg_iovlen = (size_t)iPieces;
+    int64_t llTotal = (int64_t)(in_iFirstLen > 0 ? in_iFirstLen : 0) + (in_iSecondLen > 0 ? in_iSecondLen : 0);
+    ssize_t nSent = VXQ_F_SOCKOS_Get()->fnSendMsg(in_iSocket, &tMsg, MSG_NOSIGNAL);
+    if (nSent == (ssize_t)llTotal) {
+        *out_pSentLen = (int)nSent;
+        return 1;
+    }
+    if (nSent > 0) {
+        *out_pSentLen = (int)nSent;
+        *out_pState = -1;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_SendEx no send finish");
+    } else if (nSent == 0) {
+        *out_pState = -2;
+        VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize, "VXQ_F_SYS_SOCKET_SendEx iSendResult is 0");
+    } else {
+        int iErrno = errno;
+        if (VXQ_F_SYS_SOCKET_PR_IsWouldBlock(iErrno)) {
+            *out_pState = -1;
+            VXQ_F_SYS_SOCKET_PR_SetText(out_pErrInfo, in_iErrInfoSize,
+                                        "VXQ_F_SYS_SOCKET_SendEx send fail, error: EWOULDBLOCK");
+        } else {
+            *out_pState = -2;
+            VXQ_F_SYS_SOCKET_PR_SetErrnoText(out_pErrInfo, in_iErrInfoSize, iErrno);
+        }
+    }
     return 0;
 }
 

@@ -9,8 +9,15 @@
 #include "media/cache.h"
 #include "media/framemsg.h"
 #include "media/input.h"
+#include "net/selengine.h"
+#include "support/fake_sockos.h"
 #include "support/frame_decoder.h"
+#include "support/loopback.h"
+#include "support/record_sink.h"
 #include "support/test_clock.h"
+
+#include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -423,3 +430,177 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<void *> g_tFreedNodes;
+
+void SeeFree(void *in_pMem)
+{
+    g_tFreedNodes.push_back(in_pMem);
+}
+
+bool WasFreed(const void *in_pNode)
+{
+    return std::find(g_tFreedNodes.begin(), g_tFreedNodes.end(), in_pNode) != g_tFreedNodes.end();
+}
+
+/* Viewers on real loopback connections of an engine without a thread: the
+ * live path as the service runs it (head and cached frame gathered by the
+ * engine). Completion notices are applied as the control thread does. */
+class FrameCacheOnEngine : public FrameCache {
+protected:
+    void SetUp() override
+    {
+        FrameCache::SetUp();
+        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
+        g_tFreedNodes.clear();
+        VXQ_F_DPS_MC_MediaMem_SetFreeHook(SeeFree);
+        pSrv->hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+        ASSERT_NE(pSrv->hNetSrv, nullptr);
+        ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(pSrv->hNetSrv, &usPort, NULL), 1);
+    }
+    void TearDown() override
+    {
+        /* Engine first: its queued messages give their node references back,
+         * then the list's own references go. */
+        VXQ_F_NETCOM_CloseNetServer(pSrv->hNetSrv);
+        pSrv->hNetSrv = NULL;
+        for (int iFd : tClients)
+            close(iFd);
+        FrameCache::TearDown();
+        VXQ_F_DPS_MC_MediaMem_SetFreeHook(NULL);
+    }
+
+    /* A viewer in table slot in_iSlot on a fresh loopback connection; its
+     * client descriptor in *out_pClient, the engine's in *out_pEngineFd. */
+    _VXQ_S_DPS_NET_PORT_DATA *AddEngineViewer(int in_iSlot, int *out_pClient, int *out_pEngineFd)
+    {
+        size_t iBefore = tSink.Count(VXQ_NETCOM_EVENT_CONNECT);
+        int iClient = LoopbackConnect(usPort);
+        tClients.push_back(iClient);
+        EXPECT_TRUE(Pump(pSrv->hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) > iBefore; }));
+        _VXQ_S_DPS_NET_PORT_DATA *p = AddViewer(in_iSlot);
+        p->dwPortId = tSink.Of(VXQ_NETCOM_EVENT_CONNECT).back().tHead.dwPortId;
+        *out_pClient = iClient;
+        *out_pEngineFd = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(pSrv->hNetSrv, p->dwPortId)->iSocket;
+        return p;
+    }
+
+    /* Completion notices not applied yet lower their viewer's count and pump it. */
+    void ApplyNotices()
+    {
+        std::vector<NetRecord> t = tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+        for (; iNoticesDone < t.size(); iNoticesDone++)
+            for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
+                if (pSrv->pConn[i] != NULL && pSrv->pConn[i]->dwPortId == t[iNoticesDone].tHead.dwPortId)
+                    CompleteOne(pSrv->pConn[i]);
+    }
+
+    /* Drives the engine until the given viewers have nothing queued or outstanding. */
+    bool Settle(const std::vector<_VXQ_S_DPS_NET_PORT_DATA *> &in_tViewers)
+    {
+        return Pump(pSrv->hNetSrv, [&] {
+            ApplyNotices();
+            for (auto *p : in_tViewers)
+                if (p->iSendingNum > 0 || VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, p->dwPortId) > 0)
+                    return false;
+            return true;
+        });
+    }
+
+    RecordSink tSink;
+    uint16_t usPort = 0;
+    std::vector<int> tClients;
+    size_t iNoticesDone = 0;
+};
+
+} // namespace
+
+TEST_F(FrameCacheOnEngine, AViewerReceivesExactlyTheWholeBuiltMessagesWhereverItsSocketStopsTakingBytes)
+{
+    /* Per-pass budgets that stop inside a head, just after one and inside a
+     * payload; 0 = no limit. Every viewer must see the bytes a whole built
+     * message (head + copied data) carries. */
+    FakeSockOs tFake;
+    const int aBudget[] = {0, 10, 45, 1000};
+    std::vector<_VXQ_S_DPS_NET_PORT_DATA *> tViewers;
+    std::vector<int> tClientFd;
+    for (int i = 0; i < 4; i++) {
+        int iClient = -1, iEngineFd = -1;
+        tViewers.push_back(AddEngineViewer(i, &iClient, &iEngineFd));
+        tClientFd.push_back(iClient);
+        if (aBudget[i] > 0)
+            tFake.LimitSendPerPass(iEngineFd, aBudget[i]);
+    }
+    struct Frame {
+        int iMediaType;
+        int iFrameType;
+        uint32_t dwStamp;
+        int32_t iLen;
+    };
+    const Frame aFrame[] = {{0, 1, 1000, 3000}, {0, 2, 1040, 500}, {1, 0, 1041, 160},
+                            {0, 2, 1080, 700},  {1, 0, 1081, 160}, {0, 1, 1120, 2900}};
+    std::string sExpect;
+    int iSeed = 0;
+    for (const Frame &f : aFrame) {
+        std::string sData = Pattern(f.iLen, ++iSeed);
+        int32_t iMsgLen = 0;
+        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(f.iMediaType, pSubCh, f.iFrameType, f.dwStamp,
+                                                    (const uint8_t *)sData.data(), f.iLen, &iMsgLen);
+        ASSERT_NE(pMsg, nullptr);
+        sExpect.append((const char *)pMsg, (size_t)iMsgLen);
+        free(pMsg);
+        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, f.iMediaType, 0, 0, f.iFrameType, f.dwStamp,
+                                                 (const uint8_t *)sData.data(), f.iLen);
+        /* Up to three messages wait per viewer; the rest follow on completions. */
+        if (iSeed % 3 == 0) {
+            ASSERT_TRUE(Settle(tViewers));
+        }
+    }
+    for (size_t i = 0; i < tViewers.size(); i++)
+        EXPECT_EQ(ReadBytes(tClientFd[i], (int)sExpect.size()), sExpect) << "budget " << aBudget[i];
+}
+
+TEST_F(FrameCacheOnEngine, ACachedFrameLivesWhileAQueuedMessageCarriesItAndGoesWithTheLastOne)
+{
+    FakeSockOs tFake;
+    int iClient = -1, iFdA = -1, iFdB = -1, iFdC = -1;
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddEngineViewer(0, &iClient, &iFdA);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = AddEngineViewer(1, &iClient, &iFdB);
+    _VXQ_S_DPS_NET_PORT_DATA *pC = AddEngineViewer(2, &iClient, &iFdC);
+    tFake.LimitSendPerPass(iFdB, 0); /* B and C take nothing for now */
+    tFake.LimitSendPerPass(iFdC, 0);
+
+    Feed('I', 5000);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pI = pSubCh->pCacheListTail;
+    EXPECT_EQ(pI->iRefCount, 4) << "the list and one message per viewer";
+    Feed('P', 800);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pP = pSubCh->pCacheListTail;
+    EXPECT_EQ(pSubCh->pCacheListHead, pP) << "every viewer is past the I-frame: it left the list";
+    EXPECT_FALSE(WasFreed(pI));
+    EXPECT_EQ(pI->iRefCount, 3);
+
+    ASSERT_TRUE(Settle({pA}));
+    EXPECT_FALSE(WasFreed(pI)) << "B and C still carry it";
+    EXPECT_EQ(pI->iRefCount, 2);
+    EXPECT_EQ(pP->iRefCount, 3);
+
+    /* B's socket drains: its messages complete. */
+    tFake.LimitSendPerPass(iFdB, -1);
+    ASSERT_TRUE(Settle({pA, pB}));
+    EXPECT_FALSE(WasFreed(pI));
+    EXPECT_EQ(pI->iRefCount, 1);
+
+    /* C's connection closes with both messages queued: the I-frame goes with them. */
+    pC->iStreamState = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(pSrv->hNetSrv, pC->dwPortId), 1);
+    EXPECT_TRUE(WasFreed(pI));
+    EXPECT_FALSE(WasFreed(pP));
+    EXPECT_EQ(pP->iRefCount, 1) << "only the list holds the newest frame";
+    EXPECT_EQ(g_tFreedNodes.size(), 1u);
+
+    /* Once every viewer is past it, a node nobody carries goes at once. */
+    Feed('I', 100);
+    EXPECT_TRUE(WasFreed(pP));
+}

@@ -272,3 +272,112 @@ TEST(SendQueue, APassWritesUpToEightWholeItemsAndStopsAtOneTheSocketTakesOnlyPar
     EXPECT_EQ(tConn.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY), 14u);
     EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId), 0);
 }
+
+namespace {
+
+/* A shared payload's release callback: counts the references given back. */
+void CountRelease(void *in_pRef)
+{
+    (*(int *)in_pRef)++;
+}
+
+} // namespace
+
+TEST(SendQueue, GatheredItemsCarryTheirHeadAndTheSharedPayloadByteForByteWhereverAPassStops)
+{
+    /* Pass budgets that stop inside a head, on its last byte, right after it,
+     * inside a payload and across two items; 0 = no limit. */
+    const std::string sPayload = Pattern(100, 40);
+    for (int iBudget : {1, 10, 31, 32, 33, 50, 131, 0}) {
+        SCOPED_TRACE("budget " + std::to_string(iBudget));
+        Connected tConn;
+        FakeSockOs tFake;
+        if (iBudget > 0)
+            tFake.LimitSendPerPass(tConn.iEngineFd, iBudget);
+        else
+            tFake.Watch(tConn.iEngineFd);
+        int iReleased = 0;
+        std::string sExpect;
+        for (int i = 0; i < 3; i++) {
+            std::string sHead = Pattern(32, 200 + i);
+            sExpect += sHead + sPayload;
+            ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataGather(tConn.hNetSrv, tConn.dwPortId, sHead.data(), 32,
+                                                     sPayload.data(), 100, CountRelease, &iReleased, 0, 10 + i, 1),
+                      1);
+            if (i == 1) {
+                /* A plain item between two gathered ones keeps its place. */
+                ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tConn.hNetSrv, tConn.dwPortId, "plain", 5, 0, 50, 1), 1);
+                sExpect += "plain";
+            }
+        }
+        EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(tConn.hNetSrv, -1, tConn.dwPortId), 3 * 132 + 5);
+        tConn.Pass();
+        if (iBudget > 0 && iBudget < 132) {
+            EXPECT_EQ(iReleased, 0) << "a begun item keeps its payload";
+        }
+        EXPECT_TRUE(Pump(tConn.hNetSrv,
+                         [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tConn.hNetSrv, tConn.dwPortId) == 0; }));
+        EXPECT_EQ(ReadBytes(tConn.iClient, (int)sExpect.size()), sExpect);
+        EXPECT_EQ(iReleased, 3) << "each payload reference comes back once its item is written";
+        std::vector<NetRecord> tNotes = tConn.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+        ASSERT_EQ(tNotes.size(), 4u);
+        EXPECT_EQ(tNotes[0].tHead.dwUserData, 10u);
+        EXPECT_EQ(tNotes[1].tHead.dwUserData, 11u);
+        EXPECT_EQ(tNotes[2].tHead.dwUserData, 50u);
+        EXPECT_EQ(tNotes[3].tHead.dwUserData, 12u);
+        /* Head and payload go out in one call: the first call asks for the whole item. */
+        ASSERT_FALSE(tFake.SendAsked(tConn.iEngineFd).empty());
+        EXPECT_EQ(tFake.SendAsked(tConn.iEngineFd)[0], 132);
+    }
+}
+
+TEST(SendQueue, AGatheredPayloadReferenceIsGivenBackOnceWhetherClearedClosedFailedOrStopped)
+{
+    const std::string sHead = Pattern(32, 1);
+    const std::string sPayload = Pattern(1000, 2);
+    for (const char *sHow : {"clear", "close", "fail", "stop"}) {
+        SCOPED_TRACE(sHow);
+        int iReleased = 0;
+        Connected *pConn = new Connected();
+        {
+            FakeSockOs tFake;
+            tFake.LimitSendPerPass(pConn->iEngineFd, 10);
+            if (std::string(sHow) == "fail")
+                tFake.FailSendAt(pConn->iEngineFd, 2, ECONNRESET);
+            for (int i = 0; i < 3; i++)
+                ASSERT_EQ(VXQ_F_NETCOM_SendTcpDataGather(pConn->hNetSrv, pConn->dwPortId, sHead.data(), 32,
+                                                         sPayload.data(), 1000, CountRelease, &iReleased, 0, i, 1),
+                          1);
+            pConn->Pass();
+            EXPECT_EQ(iReleased, 0);
+            if (std::string(sHow) == "clear") {
+                /* The begun head item stays (the stream stays whole); the two others go at once. */
+                EXPECT_EQ(VXQ_F_NETCOM_ClearSendQueueData(pConn->hNetSrv, pConn->dwPortId), 1);
+                EXPECT_EQ(iReleased, 2);
+            } else if (std::string(sHow) == "close") {
+                EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(pConn->hNetSrv, pConn->dwPortId), 1);
+                EXPECT_EQ(iReleased, 3);
+            } else if (std::string(sHow) == "fail") {
+                pConn->Pass();
+                EXPECT_TRUE(Pump(pConn->hNetSrv, [&] {
+                    return pConn->tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, pConn->dwPortId) > 0;
+                }));
+                EXPECT_EQ(iReleased, 0) << "a failed socket keeps its queue until it is closed";
+                EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(pConn->hNetSrv, pConn->dwPortId), 1);
+                EXPECT_EQ(iReleased, 3);
+            }
+        }
+        delete pConn; /* stops the engine */
+        EXPECT_EQ(iReleased, 3) << "nothing is given back twice, nothing is kept";
+    }
+    /* A refused send leaves the reference with the caller. */
+    Connected tConn;
+    int iReleased = 0;
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpDataGather(tConn.hNetSrv, tConn.dwPortId + 0x10000u, sHead.data(), 32,
+                                             sPayload.data(), 1000, CountRelease, &iReleased, 0, 0, 1),
+              0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpDataGather(tConn.hNetSrv, tConn.dwPortId, NULL, 0, sPayload.data(), 1000,
+                                             CountRelease, &iReleased, 0, 0, 1),
+              0);
+    EXPECT_EQ(iReleased, 0);
+}

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +31,9 @@ bool s_bAcceptHigh = false;
 int s_iSelectCalls = 0;
 _VXQ_S_SOCKOS_TABLE s_tTable;
 
-ssize_t FakeSend(int in_iFd, const void *in_pData, size_t in_nLen, int in_iFlags)
+/* Applies the descriptor's rules to a send of in_nLen bytes: -1 (errno set)
+ * when it must fail or would block, else the bytes it may take. */
+ssize_t PR_SendAllowance(int in_iFd, size_t in_nLen)
 {
     size_t nTake = in_nLen;
     {
@@ -56,7 +59,12 @@ ssize_t FakeSend(int in_iFd, const void *in_pData, size_t in_nLen, int in_iFlags
             }
         }
     }
-    ssize_t nSent = send(in_iFd, in_pData, nTake, in_iFlags);
+    return (ssize_t)nTake;
+}
+
+/* Records what a send took and spends the pass budget. */
+void PR_SendTaken(int in_iFd, ssize_t nSent)
+{
     std::lock_guard<std::mutex> tGuard(s_tLock);
     auto it = s_tRules.find(in_iFd);
     if (it != s_tRules.end()) {
@@ -64,6 +72,42 @@ ssize_t FakeSend(int in_iFd, const void *in_pData, size_t in_nLen, int in_iFlags
         if (nSent > 0 && it->second.iBudgetPerPass >= 0)
             it->second.iBudgetLeft -= (int)nSent;
     }
+}
+
+ssize_t FakeSend(int in_iFd, const void *in_pData, size_t in_nLen, int in_iFlags)
+{
+    ssize_t nTake = PR_SendAllowance(in_iFd, in_nLen);
+    if (nTake < 0)
+        return -1;
+    ssize_t nSent = send(in_iFd, in_pData, (size_t)nTake, in_iFlags);
+    PR_SendTaken(in_iFd, nSent);
+    return nSent;
+}
+
+/* A gathered send under the same rules: the pieces are cut to the budget. */
+ssize_t FakeSendMsg(int in_iFd, const struct msghdr *in_pMsg, int in_iFlags)
+{
+    size_t nTotal = 0;
+    for (size_t i = 0; i < in_pMsg->msg_iovlen; i++)
+        nTotal += in_pMsg->msg_iov[i].iov_len;
+    ssize_t nTake = PR_SendAllowance(in_iFd, nTotal);
+    if (nTake < 0)
+        return -1;
+    struct iovec aCut[8];
+    struct msghdr tCut = *in_pMsg;
+    size_t nLeft = (size_t)nTake;
+    size_t nPieces = 0;
+    for (size_t i = 0; i < in_pMsg->msg_iovlen && i < 8 && nLeft > 0; i++) {
+        aCut[i] = in_pMsg->msg_iov[i];
+        if (aCut[i].iov_len > nLeft)
+            aCut[i].iov_len = nLeft;
+        nLeft -= aCut[i].iov_len;
+        nPieces++;
+    }
+    tCut.msg_iov = aCut;
+    tCut.msg_iovlen = nPieces;
+    ssize_t nSent = sendmsg(in_iFd, &tCut, in_iFlags);
+    PR_SendTaken(in_iFd, nSent);
     return nSent;
 }
 
@@ -119,6 +163,7 @@ FakeSockOs::FakeSockOs()
     s_iSelectCalls = 0;
     s_tTable = *VXQ_F_SOCKOS_Default();
     s_tTable.fnSend = FakeSend;
+    s_tTable.fnSendMsg = FakeSendMsg;
     s_tTable.fnSelect = FakeSelect;
     s_tTable.fnAccept = FakeAccept;
     s_tTable.fnClose = FakeClose;

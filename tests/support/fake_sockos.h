@@ -2,7 +2,7 @@
  * fake_sockos.h - puts a scripted table of socket calls in force for a scope.
  *
  * The fake passes every call to the real OS, except where a rule set for one
- * descriptor says otherwise:
+ * descriptor says otherwise (a gathered send counts as one send of its total):
  *  - LimitSendPerPass: a send takes at most the bytes left of a budget that is
  *    refilled at every select call (one engine pass), then would-block;
  *  - FailSendAt: the Nth send call from now fails with the given errno (once,
