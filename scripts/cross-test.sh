@@ -49,5 +49,6 @@ cmake --build "$build_dir" ${VXQ_BUILD_TARGETS:+--target $VXQ_BUILD_TARGETS}
 echo "cross-test $1: $("$triple-g++" -dumpmachine), tests run through $qemu -L /usr/$triple," \
   "VXQ_TEST_TIME_SCALE=$VXQ_TEST_TIME_SCALE"
 jobs=$(nproc 2>/dev/null || echo 2)
+echo "cross-test $1: checks that start programs of the build without the emulator (the soak run, the installed-library consumers, the dissector capture, the usage document) are skipped here with their reason; the native suite runs them"
 exec unshare -rn sh -c "ip link set lo up && ip route add default dev lo && \
   ctest --test-dir '$build_dir' --output-on-failure --timeout 900 -j $jobs ${VXQ_CTEST_ARGS:-}"

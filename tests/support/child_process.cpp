@@ -15,6 +15,32 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#ifdef VXQ_TEST_EMULATOR
+/* The ELF class, byte order and machine of a program file (bytes 4, 5, 18,
+ * 19 of its header), or an empty string when it is not an ELF file. */
+static std::string PR_ElfKind(const char *in_sPath)
+{
+    unsigned char ucHead[20];
+    int iFd = open(in_sPath, O_RDONLY);
+    if (iFd < 0)
+        return std::string();
+    ssize_t iGot = read(iFd, ucHead, sizeof(ucHead));
+    close(iFd);
+    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead, "\x7F" "ELF", 4) != 0)
+        return std::string();
+    return std::string((const char *)ucHead + 4, 2) + std::string((const char *)ucHead + 18, 2);
+}
+
+/* A program built for the same platform as this test needs the emulator; any
+ * other (the build machine's shell, say) runs as it is. */
+static bool PR_NeedsEmulator(const std::string &in_sProgram)
+{
+    static const std::string s_sOwnKind = PR_ElfKind("/proc/self/exe");
+    std::string sKind = PR_ElfKind(in_sProgram.c_str());
+    return !sKind.empty() && sKind == s_sOwnKind;
+}
+#endif
+
 int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in_sProgram,
                          const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile,
                          const std::string &in_sWorkDir)
@@ -25,7 +51,8 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
     out_ptProc->iExitStatus = 0;
     std::vector<char *> tArgv;
 #ifdef VXQ_TEST_EMULATOR
-    /* Cross build: the emulator command (words split at blanks) runs the program. */
+    /* Cross build: the emulator command (words split at blanks) runs a program
+     * of the build. */
     static std::string s_sEmulator = VXQ_TEST_EMULATOR;
     static std::vector<std::string> s_tEmuWords = [] {
         std::vector<std::string> tWords;
@@ -40,8 +67,10 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
         }
         return tWords;
     }();
-    for (const std::string &sWord : s_tEmuWords)
-        tArgv.push_back(const_cast<char *>(sWord.c_str()));
+    if (PR_NeedsEmulator(in_sProgram)) {
+        for (const std::string &sWord : s_tEmuWords)
+            tArgv.push_back(const_cast<char *>(sWord.c_str()));
+    }
 #endif
     tArgv.push_back(const_cast<char *>(in_sProgram.c_str()));
     for (const std::string &sArg : in_tArgs)
