@@ -9,9 +9,11 @@
 #include "media/direct.h"
 #include "media/input.h"
 #include "support/frame_decoder.h"
+#include "support/log_capture.h"
 #include "support/media_rig.h"
 #include "support/test_clock.h"
 #include "vxq_dps.h"
+#include "vxq_queue.h"
 
 namespace {
 
@@ -231,6 +233,21 @@ TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheF
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 3), 0) << "no such sub-channel";
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
+}
+
+TEST_F(DirectPath, AClosingNoticeTheCallbackQueueRefusesIsLoggedAndTheSubChannelIsReleasedAnyway)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    pSubCh->iVideoCodecId = 4;
+    const char cItem = 0;
+    while (VXQ_F_TOOLS_QUEUE_SetData(pSrv->hCallbackQueue, &cItem, 1, 0) == 1)
+        ;
+    LogCapture tLog;
+    pA->iStreamState = 0;
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(tLog.Count("VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
+              1);
+    EXPECT_EQ(pSubCh->iStreamOpenState, 0);
 }
 
 } // namespace
