@@ -64,6 +64,15 @@ inline uint32_t CoreLe32(const Bytes &in_tMsg, size_t in_nOff)
            ((uint32_t)in_tMsg[in_nOff + 2] << 16) | ((uint32_t)in_tMsg[in_nOff + 3] << 24);
 }
 
+/* A u32 of an event or order record: those are exchanged with the host in its
+ * own byte order, never in wire order. */
+inline uint32_t CoreHost32(const Bytes &in_tMsg, size_t in_nOff)
+{
+    uint32_t dwValue = 0;
+    memcpy(&dwValue, &in_tMsg[in_nOff], 4);
+    return dwValue;
+}
+
 inline void CorePutLe32(Bytes &inout_tMsg, size_t in_nOff, uint32_t in_dwValue)
 {
     for (int i = 0; i < 4; i++)

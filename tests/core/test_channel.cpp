@@ -71,7 +71,7 @@ protected:
 TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
 {
     m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreLe32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
+        Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
         VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
     };
     Bytes tReq = CoreMsg(0x0902, 0x600DF00Du, 12);
@@ -90,9 +90,9 @@ TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHos
     ASSERT_EQ(tEvent.size(), 16u + 6u);
     EXPECT_EQ(tEvent[4], 0);
     EXPECT_EQ(tEvent[5], 0);
-    EXPECT_NE(CoreLe32(tEvent, 8), 0u);
-    EXPECT_EQ(CoreLe32(tEvent, 12), 6u);
-    EXPECT_EQ(CoreLe32(tEvent, 16), 0x01020304u);
+    EXPECT_NE(CoreHost32(tEvent, 8), 0u);
+    EXPECT_EQ(CoreHost32(tEvent, 12), 6u);
+    EXPECT_EQ(CoreHost32(tEvent, 16), 0x01020304u);
     EXPECT_EQ(tEvent[20], 'x');
     std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
     EXPECT_NE(m_tHost.tThreads[0], tControl);
@@ -122,7 +122,7 @@ TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
     ASSERT_EQ(Park(CoreMsg(0x0902, 51, 4)), 1);
     Bytes tEvent;
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
-    uint32_t dwTransId = CoreLe32(tEvent, 8);
+    uint32_t dwTransId = CoreHost32(tEvent, 8);
     Bytes tStale = Order(EVENT_E3_GET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tStale.data(), (int)tStale.size()), 1);
     Bytes tRight = Order(EVENT_E3_GET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
@@ -144,7 +144,7 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
     m_tClient.Close();
     ASSERT_TRUE(CoreWaitConnCount(m_h, 0));
-    Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreLe32(tEvent, 8), 0);
+    Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreHost32(tEvent, 8), 0);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
     ASSERT_TRUE(WaitUntil([&] {
         int32_t iLen = -1;
@@ -156,7 +156,7 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
 TEST_F(CoreChannelTest, HeadOnlyAnswerSendsTheLengthPlus4BytesWithThatSize)
 {
     m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreLe32(in_tEvent, 8), VXQ_DPS_APP_ERR_BAN_MODIFY);
+        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_BAN_MODIFY);
         VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
     };
     Bytes tReq = CoreMsg(0x0903, 71, 40);
@@ -284,5 +284,5 @@ TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
     EXPECT_EQ(tHead.ucResult, 0);
     EXPECT_EQ(tHead.dwTransId, 0x20003u);
     EXPECT_EQ(tHead.iBodyLen, 4);
-    EXPECT_EQ(CoreLe32(tEvent, 16), 7u);
+    EXPECT_EQ(CoreHost32(tEvent, 16), 7u);
 }

@@ -235,11 +235,11 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
     Bytes tEvent;
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_COM_CLOSE, tEvent));
     ASSERT_EQ(tEvent.size(), 32u);
-    EXPECT_NE(CoreLe32(tEvent, 16), 0u); /* the command connection's port id */
-    EXPECT_EQ(CoreLe32(tEvent, 20), 1u); /* cause: its command connection was released */
+    EXPECT_NE(CoreHost32(tEvent, 16), 0u); /* the command connection's port id */
+    EXPECT_EQ(CoreHost32(tEvent, 20), 1u); /* cause: its command connection was released */
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_FILE_CLOSE, tEvent));
-    EXPECT_EQ(CoreLe32(tEvent, 8), 0u);  /* no transaction */
-    EXPECT_EQ(CoreLe32(tEvent, 16), 0x55u);
+    EXPECT_EQ(CoreHost32(tEvent, 8), 0u);  /* no transaction */
+    EXPECT_EQ(CoreHost32(tEvent, 16), 0x55u);
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_UNGUARD, tEvent));
 }
 

@@ -177,7 +177,7 @@ TEST_F(CoreControlTest, TalkLeftWaitingForTheHostFor60SecondsIsStoppedAndItsConn
     Bytes tEvent;
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_TALK_STOP, tEvent));
     ASSERT_EQ(tEvent.size(), 20u);
-    EXPECT_EQ(CoreLe32(tEvent, 16), 2u);
+    EXPECT_EQ(CoreHost32(tEvent, 16), 2u);
     int32_t iState = -1;
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iState = p->tTalkCh[2].iChState; });
     EXPECT_EQ(iState, 0);

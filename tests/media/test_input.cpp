@@ -181,8 +181,9 @@ TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
         std::vector<uint8_t> t(16 + (size_t)iBody, 0);
         int32_t iId = 0x0801;
         memcpy(t.data(), &iId, 4);
+        uint16_t usIFrame = 1; /* frame type in the host's byte order, like the whole order */
         if (iBody >= 6)
-            t[16 + 4] = 1; /* an I-frame */
+            memcpy(&t[16 + 4], &usIFrame, 2);
         EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME(pSrv, t.data(), (int32_t)t.size()), 1);
     }
     ASSERT_EQ(g_tFrames.size(), 1u);
