@@ -267,6 +267,15 @@ int VXQ_F_DPS_MW_PR_TransPacketBody(int in_bFromWire, uint8_t *inout_pucMsg, uin
     if (in_dwLen <= dwBlockOffset)
         return 1; /* no block */
     int32_t iConfigFuncId = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pucMsg + VXQ_DPS_UMSP_HEAD_LEN + 4);
+    /* A counted block is left in wire order on its way in, so only a block the
+     * host wrote (a successful get answer) is in host order on its way out. A
+     * set answer or a refusal echoes the client's own bytes: converting them
+     * again would corrupt them, or refuse the answer when the count no longer
+     * fits, and the client would wait for an answer that never comes. */
+    const _VXQ_S_DPS_CFG_LAYOUT *ptLayout = VXQ_F_DPS_MW_FindConfigLayout(iConfigFuncId);
+    if (!in_bFromWire && ptLayout != NULL && ptLayout->bCounted &&
+        (usFuncId == P9_SET_CONFIG || inout_pucMsg[VXQ_DPS_UMSP_OFF_RESULT] != 0))
+        return 1;
     if (!VXQ_F_DPS_MW_PR_SwapConfigParam(in_bFromWire ? VXQ_DPS_CFG_FROM_WIRE : VXQ_DPS_CFG_TO_WIRE,
                                          iConfigFuncId, inout_pucMsg + dwBlockOffset,
                                          (int32_t)(in_dwLen - dwBlockOffset))) {

@@ -274,3 +274,45 @@ TEST(CfgBlock, PacketBodyHandsTheConfigBlockAtItsOffsetAndRefusesUnknownIds)
     EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(1, ucShort.data(), 32), 1);
     EXPECT_EQ(ucShort, ucBefore);
 }
+
+TEST(CfgBlock, CountedBlockGoesBackUnconvertedUnlessTheHostWroteIt)
+{
+    /* Block id 4 is left in wire order on its way in: only a successful get
+     * answer (the host's block, host order) is converted on its way out. A set
+     * answer or a refusal echoes the client's bytes, whose count would not fit. */
+    struct {
+        uint16_t usFuncId;
+        uint8_t ucResult;
+        int bConverted;
+    } tCases[] = {
+        {P9_GET_CONFIG, 0, 1}, {P9_GET_CONFIG, 5, 0}, {P9_SET_CONFIG, 0, 0}, {P9_SET_CONFIG, 5, 0},
+    };
+    for (const auto &tCase : tCases) {
+        const uint32_t dwLen = 32 + 4 + 104;
+        std::vector<uint8_t> ucMsg = Pattern(dwLen);
+        VXQ_F_DPS_MW_HeadBuildFresh(ucMsg.data(), dwLen, tCase.usFuncId, 0, 0);
+        ucMsg[VXQ_DPS_UMSP_OFF_RESULT] = tCase.ucResult;
+        VXQ_F_DPS_MW_PutLe32(ucMsg.data() + 24, 4);
+        uint32_t dwOne = 1; /* the count as the host writes it */
+        memcpy(ucMsg.data() + 32, &dwOne, 4);
+        std::vector<uint8_t> ucExpect = ucMsg;
+        if (tCase.bConverted) {
+            ReverseAt(ucExpect, 32, 4);
+            ReverseAt(ucExpect, 36 + 96, 4);
+            ReverseAt(ucExpect, 36 + 100, 4);
+        }
+        EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(0, ucMsg.data(), dwLen), 1) << std::hex << tCase.usFuncId;
+        EXPECT_EQ(ucMsg, ucExpect) << std::hex << tCase.usFuncId << " " << (int)tCase.ucResult;
+
+        /* A client's 8-byte block whose count cannot fit still goes back as it came. */
+        std::vector<uint8_t> ucShort(40, 0x01);
+        VXQ_F_DPS_MW_HeadBuildFresh(ucShort.data(), 40, tCase.usFuncId, 0, 0);
+        ucShort[VXQ_DPS_UMSP_OFF_RESULT] = tCase.ucResult;
+        VXQ_F_DPS_MW_PutLe32(ucShort.data() + 24, 4);
+        std::vector<uint8_t> ucBefore = ucShort;
+        if (!tCase.bConverted) {
+            EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(0, ucShort.data(), 40), 1);
+            EXPECT_EQ(ucShort, ucBefore);
+        }
+    }
+}
