@@ -578,7 +578,10 @@ TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
     EXPECT_EQ(GetBlock(), 0u); /* never written: the zero default */
     ASSERT_TRUE(SetBlock(0x12345678u));
     EXPECT_EQ(GetBlock(), 0x12345678u);
-    EXPECT_EQ(ReadFile(m_tDir.File("data/config/22.bin")), std::string("\x78\x56\x34\x12", 4));
+    /* The block reaches the host in its own byte order (the service converts
+     * the block's fields), and the simulator stores and exports it as held. */
+    uint32_t dwHeld = 0x12345678u;
+    EXPECT_EQ(ReadFile(m_tDir.File("data/config/22.bin")), std::string((const char *)&dwHeld, 4));
     std::vector<uint8_t> tExp = AdminMsg(0x0906, 64, 8);
     ASSERT_TRUE(Ask(&m_tCmd, tExp, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);
@@ -586,7 +589,8 @@ TEST_F(SimFixture, ConfigurationBlocksAndNetworkInformationComeFromFiles)
     ASSERT_EQ(tImport.size(), 8u + 12u); /* the magic, then id 22, length 4, the block */
     EXPECT_EQ(std::string((const char *)tImport.data(), 8), "DPSSIMCF");
     ASSERT_TRUE(SetBlock(1));
-    VXQ_F_TESTCLI_PutU32(tImport, 16, 0xCAFEF00Du);
+    uint32_t dwChanged = 0xCAFEF00Du;
+    memcpy(&tImport[16], &dwChanged, 4); /* the exported block, in host order */
     std::vector<uint8_t> tImp = VXQ_F_TESTCLI_BuildMsg(0x0905, 0, 65, nullptr, 8);
     VXQ_F_TESTCLI_PutU32(tImp, H + 0, m_dwLoginId);
     VXQ_F_TESTCLI_PutU32(tImp, H + 4, (uint32_t)tImport.size());
