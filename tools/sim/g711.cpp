@@ -54,12 +54,33 @@ int VXQ_F_SIMG711_ToneInit(_VXQ_S_SIMG711_TONE *out_pTone, int32_t in_iFrequency
     return 1;
 }
 
+/* sin(x) for x in [0, 2 pi), to about 1e-11: far finer than a 16-bit sample.
+ * The tone does not call the C library's sin(): on 32-bit PowerPC, glibc's
+ * sin() executes mffscrni (an ISA 3.0 instruction that older cores run as
+ * mffs), which user-mode emulation of those cores rejects as illegal, and the
+ * simulator must run there to test a big-endian host end to end. */
+static double PR_Sine(double in_fX)
+{
+    static const double s_fPi = 3.14159265358979323846;
+    double fX = in_fX > s_fPi ? in_fX - s_fTwoPi : in_fX; /* [-pi, pi] */
+    if (fX > s_fPi / 2)
+        fX = s_fPi - fX;
+    else if (fX < -s_fPi / 2)
+        fX = -s_fPi - fX; /* [-pi/2, pi/2], same sine */
+    double fX2 = fX * fX;
+    /* Taylor series to x^15, Horner form: 1/3!, 1/5!, ... as the divisions of each step. */
+    double fSum = 1.0;
+    for (int i = 15; i > 1; i -= 2)
+        fSum = 1.0 - fX2 / (double)(i * (i - 1)) * fSum;
+    return fX * fSum;
+}
+
 void VXQ_F_SIMG711_ToneFrame(_VXQ_S_SIMG711_TONE *inout_pTone, uint8_t *out_pBuf, uint32_t in_dwSamples)
 {
     if (inout_pTone == NULL || out_pBuf == NULL)
         return;
     for (uint32_t i = 0; i < in_dwSamples; i++) {
-        double fSample = (double)inout_pTone->iAmplitude * sin(inout_pTone->fPhase);
+        double fSample = (double)inout_pTone->iAmplitude * PR_Sine(inout_pTone->fPhase);
         out_pBuf[i] = VXQ_F_SIMG711_LinearToUlaw((int16_t)lrint(fSample));
         inout_pTone->fPhase += inout_pTone->fStep;
         if (inout_pTone->fPhase >= s_fTwoPi)
