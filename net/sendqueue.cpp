@@ -29,6 +29,28 @@ static void VXQ_F_NET_SELECT_PR_Append(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_
     inout_pQueue->iCount++;
 }
 
+/* A new item holding in_pData (ownership passes to the item only on success)
+ * with every size at in_iDataLen; null, logged, when the data is empty or the
+ * record cannot be allocated. */
+static _VXQ_S_NET_SELECT_SEND_ITEM *VXQ_F_NET_SELECT_PR_NewItem(char *in_pData, int32_t in_iDataLen,
+                                                               int32_t in_iDataType, uint32_t in_dwUserData,
+                                                               uint32_t in_bNotify)
+{
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem));
+    if (pItem == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+        return NULL;
+    }
+    pItem->pData = in_pData;
+    pItem->iDataBufSize = in_iDataLen;
+    pItem->iDataLen = in_iDataLen;
+    pItem->iHeadLen = in_iDataLen;
+    pItem->iDataType = in_iDataType;
+    pItem->dwUserData = in_dwUserData;
+    pItem->bNotify = in_bNotify;
+    return pItem;
+}
+
 int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout_pQueue, const char *in_pData,
                                          int32_t in_iDataLen, const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
                                          uint32_t in_dwReserved, int32_t in_iDataType, uint32_t in_dwUserData,
@@ -40,11 +62,10 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
         return 0;
     }
-    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem));
-    if (pItem == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem =
+        VXQ_F_NET_SELECT_PR_NewItem(NULL, in_iDataLen, in_iDataType, in_dwUserData, in_bNotify);
+    if (pItem == NULL)
         return 0;
-    }
     pItem->pData = (char *)malloc((size_t)in_iDataLen);
     if (pItem->pData == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
@@ -52,18 +73,12 @@ int VXQ_F_NET_SELECT_SendQueue_AddDataEx(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inou
         return 0;
     }
     memcpy(pItem->pData, in_pData, (size_t)in_iDataLen);
-    pItem->iDataBufSize = in_iDataLen;
-    pItem->iDataLen = in_iDataLen;
-    pItem->iHeadLen = in_iDataLen;
     if (in_pPeerIpaddr != NULL) {
         size_t nLen = strnlen(in_pPeerIpaddr, sizeof(pItem->szPeerIpaddr) - 1);
         memcpy(pItem->szPeerIpaddr, in_pPeerIpaddr, nLen);
     }
     pItem->usPeerPort = in_usPeerPort;
     pItem->dwReserved = in_dwReserved;
-    pItem->iDataType = in_iDataType;
-    pItem->dwUserData = in_dwUserData;
-    pItem->bNotify = in_bNotify;
     VXQ_F_NET_SELECT_PR_Append(inout_pQueue, pItem);
     return 1;
 }
@@ -78,18 +93,10 @@ int VXQ_F_NET_SELECT_SendQueue_AddTaken(_VXQ_S_NET_SELECT_SEND_QUEUE_DATA *inout
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx VXQ_F_MEM_MG_SetDataToBuf fail.", 2);
         return 0;
     }
-    _VXQ_S_NET_SELECT_SEND_ITEM *pItem = (_VXQ_S_NET_SELECT_SEND_ITEM *)calloc(1, sizeof(*pItem));
-    if (pItem == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_SendQueue_AddDataEx malloc fail.", 2);
+    _VXQ_S_NET_SELECT_SEND_ITEM *pItem =
+        VXQ_F_NET_SELECT_PR_NewItem(in_pData, in_iDataLen, in_iDataType, in_dwUserData, in_bNotify);
+    if (pItem == NULL)
         return 0;
-    }
-    pItem->pData = in_pData;
-    pItem->iDataBufSize = in_iDataLen;
-    pItem->iDataLen = in_iDataLen;
-    pItem->iHeadLen = in_iDataLen;
-    pItem->iDataType = in_iDataType;
-    pItem->dwUserData = in_dwUserData;
-    pItem->bNotify = in_bNotify;
     VXQ_F_NET_SELECT_PR_Append(inout_pQueue, pItem);
     return 1;
 }
