@@ -69,7 +69,11 @@ for _ in $(seq 300); do
   fi
   sleep 0.2
 done
-[ "$up" = 1 ] || { echo "arm-mem: dps-sim under qemu-arm did not answer a login within 60 s: $(tail -1 "$work/sim.out")" >&2; exit 1; }
+[ "$up" = 1 ] || {
+  echo "arm-mem: dps-sim under qemu-arm did not answer a login within 60 s: $(tail -1 "$work/sim.out")" >&2
+  kill "$sim_pid" 2>/dev/null
+  exit 1
+}
 qemu_pid=$sim_pid # the subshell became qemu-arm (exec)
 echo "qemu-arm, dps-sim idle: $(rss "$qemu_pid")"
 seconds=${VXQ_MEM_SECONDS:-10}
