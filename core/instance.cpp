@@ -358,6 +358,18 @@ extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, int in
     return 1;
 }
 
+extern "C" int VXQ_F_DPS_SetTraceDebugEnable(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_bEnable)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
+    if (p == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetTraceDebugEnable pMcSrvData is NULL.", 2);
+        return 0;
+    }
+    /* One word; the control thread reads it with every management datagram and log duty. */
+    __atomic_store_n(&p->bMnTraceDebugOff, (uint32_t)(in_bEnable ? 0 : 1), __ATOMIC_RELAXED);
+    return 1;
+}
+
 extern "C" int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iIFrameTimeLen)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;

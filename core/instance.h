@@ -104,6 +104,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bSavedDebugMediaLog;
     uint32_t bSavedShowRunState;
     int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
+    uint32_t bMnTraceDebugOff;       /* host switch: trace and debug datagrams ignored, log not broadcast */
     struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;

@@ -840,6 +840,15 @@ VXQ_API int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_DPS_HANDLE in_hDevProNetSrv, 
 /* Most live view clients at once, 1..64 (default 64). */
 VXQ_API int VXQ_F_DPS_SetMaxRealplayClientNum(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iMaxClientNum);
 
+/* Trace and debug datagrams on the management port (on by default). Anyone on
+ * the network may send them: trace registers an address that then receives
+ * every log line as a broadcast, debug switches the debug lines on for 10 s.
+ * 0 switches both off: such datagrams are ignored without an answer and
+ * registered trace clients are forgotten, so no log line leaves as a datagram
+ * any more; nonzero switches them on again. Search and echo are always
+ * answered. Returns 1 when set, 0 for a null handle. */
+VXQ_API int VXQ_F_DPS_SetTraceDebugEnable(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_bEnable);
+
 /* ---- Configuration file accessors (the INI store, for the host) ------------ */
 
 /* Each passes its arguments unchanged to the VXQ_F_CONFIGMG_ function of the

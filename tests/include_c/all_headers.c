@@ -98,6 +98,8 @@ int main(void)
         uint32_t dwPop = 1;
         if (VXQ_F_DPS_QueryTransUser((VXQ_DPS_HANDLE)NULL, 1, sName, &dwPop) != 0 || sName[0] != 0 || dwPop != 0)
             iFailures++;
+        if (VXQ_F_DPS_SetTraceDebugEnable((VXQ_DPS_HANDLE)NULL, 0) != 0)
+            iFailures++;
     }
     {
         _VXQ_S_DPS_RUN_STATE tRunState;
