@@ -265,9 +265,10 @@ struct RightsOutcome {
 
 class DispatchRights : public OpsFixture {
 protected:
-    /* Sends the request of in_pEntry (its fixed part, body 0 the login id;
-     * serial and upgrade data carry 4 bytes of data) on a fresh command connection whose user holds in_dwPop on the
-     * global word and in_dwChPop on every channel word (login id 0: not logged in). */
+    /* Sends the request of in_pEntry (its fixed part, body 0 the login id when
+     * it has a body; serial and upgrade data carry 4 bytes of data) on a fresh
+     * command connection whose user holds in_dwPop on the global word and
+     * in_dwChPop on every channel word (login id 0: not logged in). */
     RightsOutcome Run(const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry, uint32_t in_dwLoginId, uint32_t in_dwPop,
                       uint32_t in_dwChPop)
     {
@@ -276,7 +277,8 @@ protected:
         _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, in_dwLoginId, in_dwPop, in_dwChPop);
         bool bData = in_pEntry->usMsgFuncId == PB_DUP_UPGRADE_DATA || in_pEntry->usMsgFuncId == P9_COM_SEND_DATA;
         OpsBytes tMsg = OpsMsg(in_pEntry->usMsgFuncId, 0x55, (size_t)in_pEntry->iMinMsgLen - 20 + (bData ? 4 : 0));
-        OpsPutLe32(tMsg, 20, 0x66660001u);
+        if (tMsg.size() >= 24)
+            OpsPutLe32(tMsg, 20, 0x66660001u);
         if (in_pEntry->usMsgFuncId == PB_DUP_UPGRADE_DATA)
             OpsPutLe32(tMsg, 24, 4); /* the data length the message carries */
         Request(pCmd, tMsg);
