@@ -83,7 +83,7 @@ done <"$objects"
 [ -z "$probe_mod" ] || add_object "$probe_mod" "$probe_obj"
 
 # Sources: every .cpp and .h of the layers' folders, and the public headers.
-# Includes: "I module file:line target-module"; a target that is neither a
+# Includes: "I module file:line target-module text"; a target that is neither a
 # library file nor a public header becomes "?name".
 (
   cd "$root"
@@ -106,7 +106,7 @@ extract_includes() { # module-or-empty file shown-as
       else if (("include/" target) in have) to = module("include/" target)
       else if ((dir "/" target) in have) to = module(dir "/" target)
       else to = "?" target
-      print "I", (fixed != "" ? fixed : module(shown)), shown ":" FNR, to
+      print "I", (fixed != "" ? fixed : module(shown)), shown ":" FNR, to, target
     }' "$2" >>"$tmp/facts"
 }
 while IFS= read -r f; do
@@ -161,7 +161,7 @@ $1 == "S" {
   else if ($3 ~ /^[TDBRCGS]$/) def[$4] = $2
   next
 }
-$1 == "I" { nincs++; incMod[nincs] = $2; incWhere[nincs] = $3; incTo[nincs] = $4; next }
+$1 == "I" { nincs++; incMod[nincs] = $2; incWhere[nincs] = $3; incTo[nincs] = $4; incText[nincs] = $5; next }
 END {
   if (bad) exit 2
   if (nlayers == 0) fail_input("layers.txt declares no layer")
@@ -182,7 +182,7 @@ END {
     }
     if (to == from) continue
     key = from " " to
-    incWhy[key] = incWhy[key] "\n    includes " to " (" incWhere[i] ")"
+    incWhy[key] = incWhy[key] "\n    includes \"" incText[i] "\" (" incWhere[i] ")"
     edge[key] = 1
   }
   if (graph) { print_graph(); exit 0 }
