@@ -27,7 +27,7 @@
 #include "media/framemsg.h"
 #include "media/input.h"
 #include "net/selengine.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "vxq_dps.h"

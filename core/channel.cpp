@@ -4,7 +4,7 @@
 #include "core/channel.h"
 
 #include "core/conn.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"

@@ -7,7 +7,7 @@
 
 #include "core/channel.h"
 #include "core/conn.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/offline_stream.h"
 
 #include <string.h>

@@ -9,7 +9,7 @@
 #include "fuzz_service.h"
 
 #include "core/conn.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/offline_stream.h"
 #include "vxq_digest.h"
 

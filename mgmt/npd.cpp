@@ -1,7 +1,7 @@
 /* NPD management datagrams; see npd.h for the contract. */
 #include "mgmt/npd.h"
 
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"

@@ -10,8 +10,8 @@
 
 #include "core/channel.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "protocol/session.h"
 #include "kit/clock.h"
 #include "vxq_log.h"

@@ -2,7 +2,7 @@
 #include "protocol/admission.h"
 
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 

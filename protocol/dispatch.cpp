@@ -11,8 +11,8 @@
 #include "protocol/dispatch.h"
 
 #include "protocol/admission.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "protocol/session.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"

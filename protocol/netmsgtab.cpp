@@ -18,7 +18,7 @@
  * import) on the user of the quoted login id.
  */
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "protocol/session.h"
 
 #define NEED_LOGIN VXQ_DPS_NETMSG_NEED_LOGIN

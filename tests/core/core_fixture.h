@@ -13,7 +13,7 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/instance.h"
-#include "protocol/result.h"
+#include "wire/result.h"
 #include "support/log_capture.h"
 #include "support/loopback.h"
 #include "support/wait_until.h"

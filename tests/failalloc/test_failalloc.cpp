@@ -24,7 +24,7 @@
 
 #include "clibody.h"
 #include "failalloc/failalloc_hook.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/record_host.h"
 #include "support/temp_dir.h"
 #include "support/test_client.h"

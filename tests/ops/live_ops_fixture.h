@@ -17,7 +17,7 @@
 #define VXQ_TEST_LIVE_OPS_FIXTURE_H
 
 #include "core/conn.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"

@@ -17,7 +17,7 @@
 #include "core/control.h"
 #include "core/instance.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/offline_link.h"
 #include "support/test_clock.h"
 #include "vxq_dps.h"

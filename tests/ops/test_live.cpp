@@ -12,7 +12,7 @@
 
 #include "core/conn.h"
 #include "media/input.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/frame_decoder.h"
 #include "support/test_client.h"
 #include "support/test_host.h"

@@ -10,7 +10,7 @@
 #include "media/direct.h"
 #include "ops/live.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/log_capture.h"
 #include "support/media_rig.h"
 #include "support/offline_link.h"

@@ -3,7 +3,7 @@
 #include "ops/record.h"
 
 #include "core/channel.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_queue.h"
 #include "support/log_capture.h"
 #include "support/offline_link.h"

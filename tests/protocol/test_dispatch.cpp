@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "ops/ops_fixture.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"

@@ -8,9 +8,9 @@
 
 #include "media/framemsg.h"
 #include "mgmt/npd.h"
-#include "protocol/cfgblock.h"
+#include "wire/cfgblock.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"

@@ -8,8 +8,8 @@
 
 #include "core/conn.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "support/offline_stream.h"
 #include "support/test_client.h"
 

@@ -2,7 +2,7 @@
  * handlers called directly (answers captured), then over loopback connections to a running service. */
 #include <gtest/gtest.h>
 
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "protocol/session.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "support/log_capture.h"
 
 TEST(Head, RecordIs20BytesAndEncodesLittleEndianAtItsOffsets)
