@@ -3,12 +3,12 @@
 #include "core/conn.h"
 
 #include "core/channel.h"
-#include "core/pending.h"
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
 #include "ops/record.h"
 #include "ops/serial.h"
+#include "ops/talk_alarm.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"

@@ -3,8 +3,8 @@
 
 #include "core/channel.h"
 #include "core/conn.h"
-#include "core/pending.h"
 #include "mgmt/npd.h"
+#include "ops/talk_alarm.h"
 #include "protocol/admission.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"

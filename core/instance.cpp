@@ -5,7 +5,6 @@
 #include "core/channel.h"
 #include "core/conn.h"
 #include "core/control.h"
-#include "core/pending.h"
 #include "media/direct.h"
 #include "vxq_clock.h"
 #include "vxq_inistore.h"

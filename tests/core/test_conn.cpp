@@ -2,7 +2,6 @@
  * texts, driven directly without the service threads. */
 #include "core_fixture.h"
 
-#include "core/pending.h"
 
 #include <stdlib.h>
 
