@@ -394,9 +394,9 @@ extern "C" int VXQ_F_NETCOM_RecvDataEx(VXQ_HNETSRV in_hNetSrv, char **inout_ppBu
     return VXQ_F_TOOLS_QUEUE_GetDataEx(in_hNetSrv->hRecvQueue, inout_ppBuf, out_pLen, inout_pBufSize, in_iTimeoutMs);
 }
 
-extern "C" void VXQ_F_NETCOM_ReleaseDataBuf(char **inout_ppBuf)
+extern "C" void VXQ_F_NETCOM_ReleaseDataBuf(char *in_pBuf)
 {
-    VXQ_F_TOOLS_QUEUE_FreeMemory(inout_ppBuf);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&in_pBuf);
 }
 
 extern "C" VXQ_HEVENT VXQ_F_NETCOM_GetRecvHandle(VXQ_HNETSRV in_hNetSrv)
