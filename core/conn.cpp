@@ -3,6 +3,7 @@
 #include "core/conn.h"
 
 #include "core/channel.h"
+#include "core/hostcall.h"
 #include "core/pending.h"
 #include "media/cache.h"
 #include "media/direct.h"
@@ -121,20 +122,12 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
         if (in_pConn->bComOpen)
             VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(p, in_dwPortId, 1, 0, 0);
         break;
-    case VXQ_DPS_CONN_MEDIA: {
+    case VXQ_DPS_CONN_MEDIA:
         in_pConn->iStreamState = 0;
-        if (p->tDevCapInfo.bRealplayCheckFlag && p->tDevCapInfo.fnRealplayCheck != NULL) {
-            _VXQ_S_DPS_REALPLAY_CHECK_DATA tCheck;
-            tCheck.dwLoginId = in_pConn->dwLoginId;
-            tCheck.dwChNo = (uint32_t)in_pConn->iChNo;
-            tCheck.dwStreamNo = (uint32_t)in_pConn->iStreamNo;
-            tCheck.dwAction = 1;
-            tCheck.dwResult = 0;
-            p->tDevCapInfo.fnRealplayCheck(p->tDevCapInfo.pRealplayCheckUser, &tCheck);
-        }
+        VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo, (uint32_t)in_pConn->iStreamNo,
+                                       VXQ_DPS_REALPLAY_CHECK_CLOSE);
         VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
         break;
-    }
     case VXQ_DPS_CONN_TALK: {
         /* Only the talk this connection carries is stopped, never another client's. */
         int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_pConn->iChNo);
