@@ -10,6 +10,7 @@
 #include "media/input.h"
 #include "ops/record.h"
 #include "ops/serial.h"
+#include "net/selengine.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -55,7 +56,7 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn)
         inout_pMcSrvData->pConn[dwIndex] = NULL;
     if (in_pConn->dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId);
+        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId, VXQ_DPS_DROP_LINGER_MS);
         in_pConn->dwPortId = 0;
     }
     free(in_pConn->pToken);
@@ -170,15 +171,9 @@ void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _
 
 void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    uint32_t dwPortId;
-    if (inout_pMcSrvData == NULL || in_pConn == NULL)
-        return;
-    dwPortId = in_pConn->dwPortId;
-    if (dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, dwPortId);
-        in_pConn->dwPortId = 0;
-    }
-    PR_ReleaseConn(inout_pMcSrvData, in_pConn, dwPortId);
+    /* The socket is not closed first: the deletion at the end of the release
+     * closes it once what was queued on it (the answers that led here) is out. */
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, in_pConn);
 }
 
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
