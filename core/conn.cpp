@@ -104,8 +104,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCS
 }
 
 /* The per-type release of a connection, then its deletion. in_dwPortId is the
- * engine id the connection had (the record's own may already be 0 when this
- * side closed the socket); the host's notices name the connection by it. */
+ * connection's engine id; the host's notices name the connection by it. */
 static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwPortId)
 {
     switch (in_pConn->iConnType) {

@@ -509,7 +509,7 @@ int VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(_VXQ_S_NET_SELECT_MCSERVER_DATA *i
         return 1;
     }
     pWork->bClosing = 1;
-    pWork->bRecvFlag = !pWork->bPeerDone;
+    pWork->bRecvFlag = 1; /* read on, even where the caller had paused reading, to discard */
     pWork->dwCloseDueMs = VXQ_F_CLOCK_TickMs() + (uint32_t)(in_iBoundMs > 0 ? in_iBoundMs : 0);
     VXQ_F_NET_SELECT_PR_StepClosing(pWork);
     return 1;
