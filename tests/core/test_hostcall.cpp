@@ -72,6 +72,13 @@ const std::vector<Call> &EveryCall()
                  return false;
              return bControl ? tState.iTcpConnNum == VXQ_F_DPS_MC_StatTcpConnNum(h) : tState.iTcpConnNum >= 1;
          }},
+        {"QueryTransUser",
+         [](VXQ_DPS_HANDLE h, bool) {
+             char sName[VXQ_DPS_USER_NAME_SIZE];
+             uint32_t dwPop = 1;
+             return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
+         }},
+        {"SetTraceDebugEnable", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1; }},
         {"UpAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1; }},
         {"SendAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1; }},
         {"SetMediaDataBufSize", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1; }},
