@@ -2,7 +2,7 @@
  * for the state and the hand-over points of the log servers. */
 #include "log/logwriter.h"
 
-#include "vxq_clock.h"
+#include "kit/clock.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
 
@@ -57,12 +57,11 @@ VXQ_C_LOG_SR_DATA::~VXQ_C_LOG_SR_DATA()
     VXQ_F_MEM_MG_FreeDataBuf(&pLineBuf, &iLineBufSize, nullptr);
 }
 
-/* Formats the calendar time of the clock with in_sFormat (strftime). */
+/* Formats the local time of the clock with in_sFormat (strftime). */
 static void VXQ_F_LOG_SR_PR_TimeText(char *out_sText, size_t in_nSize, const char *in_sFormat)
 {
-    time_t tNow = (time_t)VXQ_F_CLOCK_NowSec();
     struct tm tLocal;
-    if (localtime_r(&tNow, &tLocal) == NULL || strftime(out_sText, in_nSize, in_sFormat, &tLocal) == 0)
+    if (!VXQ_F_CLOCK_LocalNow(&tLocal) || strftime(out_sText, in_nSize, in_sFormat, &tLocal) == 0)
         out_sText[0] = '\0';
 }
 
