@@ -139,41 +139,46 @@ TEST_F(CoreConnTest, AnswerToAnUnknownRequestKeepsTransNoReservedBytesAndUpperTy
     EXPECT_EQ(tAnswer, tExpect);
 }
 
-TEST_F(CoreConnTest, ConnectionInAnEngineSlotOf128OrMoreIsClosedAtOnce)
+TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrClosesTheNewcomer)
 {
-    /* The engine keeps its two listeners in slots 0 and 1; slots 2..127 get records. */
-    const int iAccepted = VXQ_DPS_MAX_CONN_NUM - 2;
+    /* Every entry taken: the engine keeps its listeners in slots 0 and 1, so
+     * the last of these sit in engine slots of 128 and more. */
     std::vector<std::unique_ptr<RawClient>> tClients;
-    while ((int)tClients.size() < iAccepted) {
-        for (int i = 0; i < 4 && (int)tClients.size() < iAccepted; i++) {
+    while ((int)tClients.size() < VXQ_DPS_MAX_CONN_NUM) {
+        for (int i = 0; i < 4 && (int)tClients.size() < VXQ_DPS_MAX_CONN_NUM; i++) {
             tClients.emplace_back(new RawClient);
             ASSERT_TRUE(tClients.back()->Connect(CorePort(m_h)));
         }
         ASSERT_TRUE(CoreWaitConnCount(m_h, (int)tClients.size()));
     }
-    for (int i = 0; i < 3; i++) {
-        RawClient tRefused;
-        ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
-        EXPECT_TRUE(tRefused.WaitClosed());
-        EXPECT_EQ(CoreConnCount(m_h), iAccepted);
-    }
+    /* The two oldest are logged in, one of them by joining a session. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-            if (p->pConn[i] != NULL) {
-                EXPECT_EQ(p->pConn[i]->dwPortId & 0xFFFFu, (uint32_t)i);
-            }
-        }
+        CoreConnOf(p, *tClients[0])->dwLoginId = 0x11112222u;
+        CoreConnOf(p, *tClients[1])->dwJoinedLoginId = 1;
     });
-    /* Everyone accepted still gets answers; a freed slot takes a new client. */
-    ASSERT_TRUE(tClients[0]->Send(CoreMsg(kUnknownId, 9)));
+    for (int i = 0; i < 3; i++) {
+        tClients.emplace_back(new RawClient);
+        ASSERT_TRUE(tClients.back()->Connect(CorePort(m_h)));
+        EXPECT_TRUE(tClients[2 + i]->WaitClosed()) << "the oldest not logged in gives way, newcomer " << i;
+        ASSERT_TRUE(CoreWaitConnCount(m_h, VXQ_DPS_MAX_CONN_NUM));
+        ASSERT_TRUE(tClients.back()->Send(CoreMsg(kUnknownId, 9)));
+        Bytes tAnswer;
+        EXPECT_TRUE(tClients.back()->ReadMsg(tAnswer)) << "the newcomer is served";
+    }
+    EXPECT_FALSE(tClients[0]->WaitClosed(0));
+    EXPECT_FALSE(tClients[1]->WaitClosed(0));
+    /* With every entry logged in, a newcomer is closed at once. */
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
+            p->pConn[i]->dwJoinedLoginId = 1;
+    });
+    RawClient tRefused;
+    ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
+    EXPECT_TRUE(tRefused.WaitClosed());
+    EXPECT_EQ(CoreConnCount(m_h), VXQ_DPS_MAX_CONN_NUM);
     Bytes tAnswer;
+    ASSERT_TRUE(tClients[0]->Send(CoreMsg(kUnknownId, 9)));
     EXPECT_TRUE(tClients[0]->ReadMsg(tAnswer));
-    tClients[1]->Close();
-    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted - 1));
-    RawClient tLate;
-    ASSERT_TRUE(tLate.Connect(CorePort(m_h)));
-    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted));
-    EXPECT_FALSE(tLate.WaitClosed(50));
 }
 
 TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFrames)
@@ -293,21 +298,24 @@ TEST_F(CoreConnUnitTest, FramingErrorsAreLoggedWithTheirTextsAndReleaseTheRecord
     }
 }
 
-TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdAndIndexBelow128)
+TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelow1024)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
     ASSERT_NE(pConn, nullptr);
-    EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0x11u);
+    EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0u);
     EXPECT_EQ(pConn->bAudioPause, 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
     {
         LogCapture tLog;
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010080u), nullptr);
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010400u), nullptr) << "beyond the engine's slots";
         EXPECT_GT(tLog.Count("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error."), 0);
     }
-    EXPECT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x0001007Fu), nullptr);
-    /* A new id in an occupied slot replaces the old record. */
+    _VXQ_S_DPS_NET_PORT_DATA *pHigh = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x000103FFu);
+    ASSERT_NE(pHigh, nullptr);
+    EXPECT_EQ(pHigh->dwConnId & 0xFFFFu, 1u) << "the first free entry, whatever the engine slot";
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x000103FFu), pHigh);
+    /* A new id on an occupied engine slot replaces the old record. */
     _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x12340011u);
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), nullptr);
