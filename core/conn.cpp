@@ -7,6 +7,7 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
+#include "net/selengine.h"
 #include "ops/record.h"
 #include "ops/serial.h"
 #include "protocol/admission.h"
@@ -18,6 +19,8 @@
 
 #include <stdlib.h>
 #include <string.h>
+
+static_assert(VXQ_DPS_PORT_SLOT_NUM == VXQ_NET_SELECT_SOCKET_NUM, "the slot map covers the engine's table");
 
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                           uint32_t in_dwPortId)
