@@ -6,6 +6,7 @@
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"
+#include "vxq_netcom.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -167,6 +168,22 @@ int VXQ_F_DPS_MC_ADMIT_IsTarpitted(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
     return 1;
 }
 
+/* Drops a connection that gives way to a newer one or did not log in in time.
+ * Its socket closes at once instead of lingering until its queue is written
+ * and its peer closes too (up to VXQ_DPS_DROP_LINGER_MS): an attacker makes
+ * such connections by the thousand a second and need not close its side, and
+ * lingering sockets would fill the engine's table. Nothing a logged-in client
+ * is owed is lost: such connections never logged in. */
+static void PR_DropNow(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const char *in_sWhy)
+{
+    VXQ_F_LOG_SR_ShowInfo(in_sWhy);
+    if (inout_pConn->dwPortId != 0) {
+        VXQ_F_NETCOM_CloseTcpConnect(p->hNetSrv, inout_pConn->dwPortId);
+        inout_pConn->dwPortId = 0;
+    }
+    VXQ_F_DPS_MC_ActiveDisconnect(p, inout_pConn);
+}
+
 /* Tops the lookup credit up by the time passed (thousandths of a lookup). */
 static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
 {
@@ -256,6 +273,7 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
     pConn->tLastUnknownQuote = tNow;
     if (pConn->iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
         return VXQ_DPS_ADMIT_GO; /* the dispatcher holds its answer: the connection is tarpitted */
+    /* Its earlier answers still go out first: such drops come at most a few a second. */
     VXQ_F_LOG_SR_ShowInfo("The client is disconnected: it quoted an unknown login id three times.");
     VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
     return VXQ_DPS_ADMIT_DROPPED;
@@ -276,8 +294,8 @@ int VXQ_F_DPS_MC_ADMIT_MakeRoom(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     }
     if (pOldest == NULL)
         return 0;
-    VXQ_F_LOG_SR_ShowInfo("The client is disconnected: the connection table is full and it has not logged in.");
-    VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, pOldest);
+    PR_DropNow(inout_pMcSrvData, pOldest,
+               "The client is disconnected: the connection table is full and it has not logged in.");
     return 1;
 }
 
@@ -316,8 +334,7 @@ void VXQ_F_DPS_MC_ADMIT_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         if (pConn == NULL)
             continue;
         if (!VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) && tNow - pConn->tAdmitStart >= VXQ_DPS_LOGIN_DUE_SEC) {
-            VXQ_F_LOG_SR_ShowInfo("The client is disconnected: it did not log in within 30 seconds.");
-            VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+            PR_DropNow(p, pConn, "The client is disconnected: it did not log in within 30 seconds.");
             continue;
         }
         if (pConn->pDelayRespBuf != NULL && tNow >= pConn->tDelayRespDue)

@@ -10,6 +10,8 @@
  * - When the 128-entry connection table is full, a new connection takes the
  *   place of the oldest connection that is not logged in, so holding
  *   connections open locks out neither logged-in users nor a new client.
+ *   Both drops close the socket at once, without the usual linger for the
+ *   queued answers, so dropped connections free their engine slot at once.
  * - Password guessing: login answers to a peer address that failed three
  *   times within a minute are held back one more second per failure (the
  *   answer is deferred on the connection, never slept on).
