@@ -45,8 +45,13 @@ typedef struct PR_SINK {
 
 /* ---- the sink callbacks (view thread, view locked) ---- */
 
+/* The running time of the client's pipeline: 0 until it plays (before that
+ * its clock may be set while its base time is not, and the clock's own time
+ * is no running time). */
 static uint64_t PR_RunningTime(const PR_SINK *in_pSink)
 {
+    if (GST_STATE(in_pSink->pVideo) != GST_STATE_PLAYING)
+        return 0;
     GstClockTime tNow = gst_element_get_current_running_time(in_pSink->pVideo);
     return GST_CLOCK_TIME_IS_VALID(tNow) ? (uint64_t)tNow : 0;
 }
@@ -76,11 +81,13 @@ static void PR_SinkFrame(void *in_pSink, const _VXQ_S_GWVIEW_FRAME *in_ptFrame)
         pSrc = pSink->pAudio;
     }
     int bMoved = 0;
-    uint64_t qwPts = VXQ_F_GWTIME_Map(&pSink->tMap, in_ptFrame->bVideo ? VXQ_GWTIME_VIDEO : VXQ_GWTIME_AUDIO,
-                                      in_ptFrame->dwStamp, qwNow, in_ptFrame->dwNominalMs, &bMoved);
+    int iTrack = in_ptFrame->bVideo ? VXQ_GWTIME_VIDEO : VXQ_GWTIME_AUDIO;
+    uint32_t dwLastStamp = pSink->tMap.tTrack[iTrack].dwLastStamp;
+    uint64_t qwPts = VXQ_F_GWTIME_Map(&pSink->tMap, iTrack, in_ptFrame->dwStamp, qwNow, in_ptFrame->dwNominalMs, &bMoved);
     if (bMoved && (++pSink->dwMoves <= 3 || pSink->dwMoves % 100 == 0))
-        VXQ_F_GWVIEW_Say("%s: the device's time stamps jumped; a client's time line goes on (%u so far)",
-                         pSink->sPath.c_str(), pSink->dwMoves);
+        VXQ_F_GWVIEW_Say("%s: %s time stamp %u after %u, running time %llu ms: a client's time line moved (%u so far)",
+                         pSink->sPath.c_str(), in_ptFrame->bVideo ? "video" : "audio", in_ptFrame->dwStamp,
+                         dwLastStamp, (unsigned long long)(qwNow / VXQ_GWTIME_NS_PER_MS), pSink->dwMoves);
     const std::vector<uint8_t> &tData = *in_ptFrame->tData;
     GstBuffer *pBuf = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, (gpointer)tData.data(), tData.size(), 0,
                                                   tData.size(),
