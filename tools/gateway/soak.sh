@@ -5,18 +5,20 @@
 # killed without a word after 1 to 4 s. Afterwards the gateway must hold no
 # device view and no client pipeline, the simulator no media client, a new
 # player must play, the gateway's resident size must be back within the
-# margin of what it was after the warm-up, and SIGTERM must end it with 0.
+# margin of what it was after a warm-up of the same mix, and SIGTERM must end
+# it with 0.
 # Prints its figures; exit 0 when every check holds, 1 when one fails, 77
 # when ffmpeg or the gateway is missing. Run it inside a private network
 # namespace (scripts/test.sh's ctest does), for example:
 #   unshare -rn sh -c 'ip link set lo up && bash tools/gateway/soak.sh --build build --seconds 60'
-#   soak.sh --build DIR [--seconds S (60)] [--players N (16)] [--margin-kb K (8192)] [--seed N] [--work-dir DIR]
+#   soak.sh --build DIR [--seconds S (60)] [--warmup S (10)] [--players N (16)] [--margin-kb K (4096)]
+#           [--seed N] [--work-dir DIR]
 set -uo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
-build=build seconds=60 players=16 margin_kb=8192 seed=$$ work=
+build=build seconds=60 warmup=10 players=16 margin_kb=4096 seed=$$ work=
 while [ $# -gt 0 ]; do
   case $1 in
-    --build) build=$2 ;; --seconds) seconds=$2 ;; --players) players=$2 ;;
+    --build) build=$2 ;; --seconds) seconds=$2 ;; --warmup) warmup=$2 ;; --players) players=$2 ;;
     --margin-kb) margin_kb=$2 ;; --seed) seed=$2 ;; --work-dir) work=$2 ;;
     *) echo "soak.sh: unknown option $1"; exit 2 ;;
   esac
@@ -77,25 +79,13 @@ status_shows() {
   return 1
 }
 rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$gw_pid/status"; }
-for ((i = 0; i < 40; i++)); do grep -q "listening on RTSP port" "$work/gateway.txt" && break; sleep 0.25; done
-grep -q "listening on RTSP port" "$work/gateway.txt" || fail "the gateway did not start"
-
-# Warm-up: a probe and four players over both transports at once, so every
-# element the soak uses is loaded and the thread pools are grown; then the
-# view closes and the resident size is taken.
-timeout 20 ffprobe -v error "$url" > /dev/null 2>&1 || fail "warm-up probe"
-warm=()
-for transport in tcp udp tcp udp; do
-  timeout -s KILL 20 ffmpeg -nostdin -v error -rtsp_transport $transport -i "$url" -t 2 -f null - > /dev/null 2>&1 &
-  warm+=($!)
-done
-for p in "${warm[@]}"; do wait "$p" || fail "a warm-up player"; done
-status_shows 15 "$gw_pid" "$work/gateway.txt" "open streams 0," || fail "the view did not close after the warm-up"
-rss_before=$(rss_kb)
+threads() { awk '/^Threads/ { print $2 }' "/proc/$gw_pid/status"; }
+for ((i = 0; i < 40; i++)); do grep -qs "listening on RTSP port" "$work/gateway.txt" && break; sleep 0.25; done
+grep -qs "listening on RTSP port" "$work/gateway.txt" || fail "the gateway did not start"
 
 # The soak: every slot runs one player at a time until the time is up.
 declare -a slot_pid slot_kind
-started=0 failed=0 killed=0
+started=0 failed=0 killed=0 peak_rss=0
 kinds=(tcp udp probe tcp-killed udp-killed)
 start_player() { # slot
   local kind=$((RANDOM % 5)) t=$((1 + RANDOM % 5)) k=$((1 + RANDOM % 4)) log=$work/player-$1.txt
@@ -119,22 +109,36 @@ reap_player() { # slot: accounts for an ended player
   fi
   slot_pid[$1]=
 }
-end=$((SECONDS + seconds))
-for ((s = 0; s < players; s++)); do start_player "$s"; done
-peak_rss=0
-while [ "$SECONDS" -lt "$end" ]; do
-  for ((s = 0; s < players; s++)); do
-    if ! kill -0 "${slot_pid[$s]}" 2> /dev/null; then
-      reap_player "$s"
-      start_player "$s"
-    fi
+# Runs the players for $1 seconds; returns once every one has ended (each
+# runs under a time limit of at most 30 s).
+run_players() {
+  local end=$((SECONDS + $1)) s r
+  for ((s = 0; s < players; s++)); do start_player "$s"; done
+  while [ "$SECONDS" -lt "$end" ]; do
+    for ((s = 0; s < players; s++)); do
+      if ! kill -0 "${slot_pid[$s]}" 2> /dev/null; then
+        reap_player "$s"
+        start_player "$s"
+      fi
+    done
+    r=$(rss_kb)
+    [ "${r:-0}" -gt "$peak_rss" ] && peak_rss=$r
+    sleep 0.2
   done
-  r=$(rss_kb)
-  [ "${r:-0}" -gt "$peak_rss" ] && peak_rss=$r
-  sleep 0.2
-done
-# Every player ends by itself (each runs under a time limit of at most 30 s).
-for ((s = 0; s < players; s++)); do [ -n "${slot_pid[$s]}" ] && reap_player "$s"; done
+  for ((s = 0; s < players; s++)); do [ -n "${slot_pid[$s]}" ] && reap_player "$s"; done
+}
+peak_rss=0
+# Warm-up: the same mix for a while, so the elements are loaded and the
+# allocator has its working set; then every view closes and the resident
+# size is taken. A leak grows with the players after it; the working set not.
+timeout 20 ffprobe -v error "$url" > /dev/null 2>&1 || fail "the first player"
+run_players "$warmup"
+status_shows 15 "$gw_pid" "$work/gateway.txt" "open streams 0," || fail "the view did not close after the warm-up"
+kill -USR1 "$gw_pid"
+sleep 0.5
+rss_before=$(rss_kb)
+threads_before=$(threads)
+run_players "$seconds"
 
 status_shows 15 "$gw_pid" "$work/gateway.txt" "open streams 0, rtsp clients 0, client pipelines 0" ||
   fail "the gateway still holds a view or a client: $(grep status: "$work/gateway.txt" | tail -n 1)"
@@ -143,10 +147,12 @@ status_shows 10 "$sim_pid" "$work/sim.txt" "media clients 0," ||
 kill -USR1 "$gw_pid"
 sleep 0.5
 rss_after=$(rss_kb)
+threads_after=$(threads)
 timeout 20 ffprobe -v error "$url" > /dev/null 2>&1 || fail "a new player after the soak"
-echo "gateway soak: $seconds s, $players players, seed $seed: $started players started, $killed killed on purpose," \
+echo "gateway soak: $warmup s warm-up and $seconds s, $players players, seed $seed: $started players started, $killed killed on purpose," \
   "$failed failed; gateway resident size $rss_before KiB after the warm-up, peak $peak_rss KiB," \
-  "$rss_after KiB after the soak (margin $margin_kb KiB)"
+  "$rss_after KiB after the soak (margin $margin_kb KiB); threads $threads_before after the warm-up," \
+  "$threads_after after the soak"
 echo "gateway: $(grep "status:" "$work/gateway.txt" | tail -n 1)"
 [ "$failed" = 0 ] || fail "$failed player(s) failed"
 [ "$rss_after" -le $((rss_before + margin_kb)) ] || fail "resident size grew by $((rss_after - rss_before)) KiB"
