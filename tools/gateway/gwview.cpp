@@ -400,7 +400,7 @@ static int PR_Stream(_VXQ_S_GWVIEW_VIEW *inout_pView, PR_SESSION *inout_pSes, st
             *out_psWhy = "command connection: " + VXQ_F_CLI_ErrorText(&inout_pSes->tCmd);
             return PR_END_DROPPED;
         }
-        if (!VXQ_F_CLI_ReadWire(&inout_pSes->tMedia, tMsg, PR_READ_SLICE_MS)) {
+        if (!VXQ_F_CLI_ReadMsg(&inout_pSes->tMedia, tMsg, PR_READ_SLICE_MS)) {
             int iError = inout_pSes->tMedia.iError;
             if (iError == VXQ_CLI_ERR_TIMEOUT)
                 continue;

@@ -11,11 +11,11 @@
 # when ffmpeg or the gateway is missing. Run it inside a private network
 # namespace (scripts/test.sh's ctest does), for example:
 #   unshare -rn sh -c 'ip link set lo up && bash tools/gateway/soak.sh --build build --seconds 60'
-#   soak.sh --build DIR [--seconds S (60)] [--warmup S (10)] [--players N (16)] [--margin-kb K (4096)]
+#   soak.sh --build DIR [--seconds S (60)] [--warmup S (10)] [--players N (16)] [--margin-kb K (8192)]
 #           [--seed N] [--work-dir DIR]
 set -uo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
-build=build seconds=60 warmup=10 players=16 margin_kb=4096 seed=$$ work=
+build=build seconds=60 warmup=10 players=16 margin_kb=8192 seed=$$ work=
 while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$2 ;; --seconds) seconds=$2 ;; --warmup) warmup=$2 ;; --players) players=$2 ;;
