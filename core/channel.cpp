@@ -1,6 +1,6 @@
 /* Application message channel: events up, orders down, transactions in
- * between. Control thread only, except VXQ_F_DPS_MC_PostControlWork; see
- * core/channel.h. */
+ * between. Control thread only, except VXQ_F_DPS_MC_PostControlWork and
+ * VXQ_F_DPS_QueryTransUser; see core/channel.h. */
 #include "core/channel.h"
 
 #include "core/conn.h"
@@ -10,6 +10,7 @@
 #include "vxq_membuf.h"
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
+#include "vxq_thread.h"
 
 #include <stddef.h>
 #include <stdio.h>
@@ -104,10 +105,30 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA 
             dwRand = 1;
         pTrans->dwTransId = (dwRand << 16) | i;
         pTrans->tCreateTime = VXQ_F_CLOCK_NowSec();
+        VXQ_F_THREAD_Mutex_Lock(inout_pMcSrvData->hTransLock);
         inout_pMcSrvData->pTrans[i] = pTrans;
+        VXQ_F_THREAD_Mutex_Unlock(inout_pMcSrvData->hTransLock);
         return pTrans;
     }
     return NULL;
+}
+
+/* Copies the user behind the connection of in_pTrans->dwPortId into the record
+ * (under the lock: the record is already in the table, readable by other threads). */
+static void PR_NoteTransUser(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_TRANS_DATA *inout_pTrans)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, inout_pTrans->dwPortId);
+    _VXQ_S_DPS_NET_PORT_DATA *pLogin =
+        (pConn != NULL && pConn->dwLoginId != 0) ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, pConn->dwLoginId)
+                                                 : NULL;
+    const _VXQ_S_DPS_USER_INFO *pUser = pLogin != NULL ? pLogin->pUserInfo : NULL;
+    if (pUser == NULL)
+        return;
+    VXQ_F_THREAD_Mutex_Lock(p->hTransLock);
+    inout_pTrans->bUserKnown = 1;
+    inout_pTrans->dwGlobalPop = pUser->dwPopMask;
+    memcpy(inout_pTrans->sUserName, pUser->sUserName, sizeof(inout_pTrans->sUserName));
+    VXQ_F_THREAD_Mutex_Unlock(p->hTransLock);
 }
 
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -122,6 +143,7 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_M
         return NULL;
     pTrans->dwPortId = in_dwPortId;
     pTrans->usMsgFuncId = in_usMsgFuncId;
+    PR_NoteTransUser(inout_pMcSrvData, pTrans);
     if (!VXQ_F_MEM_MG_SetDataToBuf(&pTrans->pRequDataBuf, &pTrans->iRequDataBufSize, &pTrans->iRequDataLen,
                                    in_pRequest, in_iLength)) {
         VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
@@ -151,9 +173,43 @@ void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     dwIndex = in_pTrans->dwTransId & 0xFFFFu;
     if (dwIndex >= VXQ_DPS_MAX_TRANS_NUM || inout_pMcSrvData->pTrans[dwIndex] != in_pTrans)
         return;
+    VXQ_F_THREAD_Mutex_Lock(inout_pMcSrvData->hTransLock);
     inout_pMcSrvData->pTrans[dwIndex] = NULL;
+    VXQ_F_THREAD_Mutex_Unlock(inout_pMcSrvData->hTransLock);
     free(in_pTrans->pRequDataBuf);
     free(in_pTrans);
+}
+
+extern "C" int VXQ_F_DPS_QueryTransUser(VXQ_DPS_HANDLE in_hDevProNetSrv, uint32_t in_dwTransId,
+                                        char out_sUserName[VXQ_DPS_USER_NAME_SIZE], uint32_t *out_pdwGlobalPop)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
+    uint32_t dwIndex = in_dwTransId & 0xFFFFu;
+    const _VXQ_S_DPS_TRANS_DATA *pTrans;
+    int iFound = 0;
+    if (out_sUserName != NULL)
+        memset(out_sUserName, 0, VXQ_DPS_USER_NAME_SIZE);
+    if (out_pdwGlobalPop != NULL)
+        *out_pdwGlobalPop = 0;
+    if (p == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_QueryTransUser in_hDevProNetSrv error.", 2);
+        return 0;
+    }
+    if (in_dwTransId == 0 || dwIndex >= VXQ_DPS_MAX_TRANS_NUM)
+        return 0;
+    /* Only the lock makes the entry safe to read here: the control thread
+     * deletes records under it. Nothing inside waits for anything else. */
+    VXQ_F_THREAD_Mutex_Lock(p->hTransLock);
+    pTrans = p->pTrans[dwIndex];
+    if (pTrans != NULL && pTrans->dwTransId == in_dwTransId && pTrans->bUserKnown) {
+        if (out_sUserName != NULL)
+            memcpy(out_sUserName, pTrans->sUserName, sizeof(pTrans->sUserName));
+        if (out_pdwGlobalPop != NULL)
+            *out_pdwGlobalPop = pTrans->dwGlobalPop;
+        iFound = 1;
+    }
+    VXQ_F_THREAD_Mutex_Unlock(p->hTransLock);
+    return iFound;
 }
 
 void VXQ_F_DPS_MC_Trans_ReleaseAllTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)

@@ -9,7 +9,9 @@
  * request) in the instance's 2048-entry transaction table until the answering
  * order comes, or for at most 120 s.
  *
- * Control thread only, except VXQ_F_DPS_MC_PostControlWork (any thread).
+ * Control thread only, except VXQ_F_DPS_MC_PostControlWork and
+ * VXQ_F_DPS_QueryTransUser (any thread: the table's entries change under the
+ * instance's hTransLock, and that reader takes it).
  * The transaction table owns its records and their request copies. Event and
  * order buffers passed in stay the caller's: queues copy them.
  * Invariant: a transaction id is (random 16 bits << 16) | table index; a lookup
@@ -35,6 +37,10 @@ typedef struct _VXQ_S_DPS_TRANS_DATA {
     char *pRequDataBuf;              /* copy of the whole request, later the answer */
     int32_t iRequDataBufSize;
     int32_t iRequDataLen;
+    /* The user behind the request when it was parked (VXQ_F_DPS_QueryTransUser). */
+    uint32_t bUserKnown;             /* 1: the connection carried a login */
+    uint32_t dwGlobalPop;            /* the user's global rights word */
+    char sUserName[32];              /* as logged in; not terminated at 32 characters */
 } _VXQ_S_DPS_TRANS_DATA;
 
 /* An order handler: the whole order (head and body, host byte order) of
@@ -84,7 +90,9 @@ int VXQ_F_DPS_MC_SentProEventBody(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32
 /* Takes the first free entry (index 0 up), zeroed, with dwTransId and
  * tCreateTime set. Null when all 2048 are in use or memory is short. */
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* As above, storing the port id, the function id and a copy of the request. */
+/* As above, storing the port id, the function id, a copy of the request and
+ * the user behind it: the user of the command connection that holds the login
+ * id of the connection in_dwPortId (none when it carries no login). */
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                                     uint32_t in_dwPortId,
                                                                     uint16_t in_usMsgFuncId,

@@ -45,6 +45,11 @@ int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_InitData VXQ_F_TOOLS_QUEUE_InitQueue fail.", 2);
         return 0;
     }
+    p->hTransLock = VXQ_F_THREAD_Mutex_Create();
+    if (p->hTransLock == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_InitData VXQ_F_THREAD_Mutex_Create fail.", 2);
+        return 0;
+    }
     VXQ_F_DPS_MC_MediaChTable_Init(p->tMediaCh);
     return 1;
 }
@@ -64,6 +69,10 @@ void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hRecvLogQueue);
     VXQ_F_DPS_MC_NetPortData_ReleaseAllData(p);
     VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
+    if (p->hTransLock) {
+        VXQ_F_THREAD_Mutex_Destroy(p->hTransLock);
+        p->hTransLock = NULL;
+    }
     VXQ_F_DPS_MC_ReleaseAllMediaChannel(p);
     if (p->pWorkBuf)
         VXQ_F_TOOLS_QUEUE_FreeMemory(&p->pWorkBuf);
@@ -346,6 +355,18 @@ extern "C" int VXQ_F_DPS_SetShowRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, int in
     }
     __atomic_store_n(&p->bShowRunState, (uint32_t)in_bFlag, __ATOMIC_RELAXED);
     __atomic_store_n(&p->bSavedShowRunState, (uint32_t)in_bFlag, __ATOMIC_RELAXED);
+    return 1;
+}
+
+extern "C" int VXQ_F_DPS_SetTraceDebugEnable(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_bEnable)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
+    if (p == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetTraceDebugEnable pMcSrvData is NULL.", 2);
+        return 0;
+    }
+    /* One word; the control thread reads it with every management datagram and log duty. */
+    __atomic_store_n(&p->bMnTraceDebugOff, (uint32_t)(in_bEnable ? 0 : 1), __ATOMIC_RELAXED);
     return 1;
 }
 

@@ -104,6 +104,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bSavedDebugMediaLog;
     uint32_t bSavedShowRunState;
     int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
+    uint32_t bMnTraceDebugOff;       /* host switch: trace and debug datagrams ignored, log not broadcast */
     struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;
@@ -144,6 +145,10 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
+    /* Taken by the control thread around every change of a pTrans entry (and of
+     * a record's user fields), and by readers on other threads
+     * (VXQ_F_DPS_QueryTransUser); the control thread reads without it. */
+    VXQ_HMUTEX hTransLock;
     _VXQ_S_DPS_LOGIN_FAIL_DATA tLoginFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* control thread */
     _VXQ_S_DPS_LOGIN_FAIL_DATA tQuoteFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* unknown login id quotes, control thread */
 };
@@ -151,7 +156,8 @@ struct _VXQ_S_DPS_MCSRV_DATA {
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread
  * not yet running (start) or already ended (stop), except where said. */
 
-/* Creates the four queues, numbers the media table, sets the run words. */
+/* Creates the four queues and the transaction lock, numbers the media table,
+ * sets the run words. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Frees queues, connections, transactions, media channels and work buffers;
  * every step checks its own handle, so a half-initialised instance is fine. */

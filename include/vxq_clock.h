@@ -21,7 +21,8 @@ VXQ_EXTERN_C_BEGIN
 /* Milliseconds of the monotonic clock (or of the manual clock), wrapping at 2^32. */
 VXQ_API uint32_t VXQ_F_CLOCK_TickMs(void);
 
-/* Calendar seconds since 1970 (or the manual clock's), signed 32-bit. */
+/* Calendar seconds since 1970 (or the manual clock's), signed 32-bit: the low
+ * 32 bits of the clock, so in January 2038 it wraps to negative values. */
 VXQ_API int32_t VXQ_F_CLOCK_NowSec(void);
 
 /* Switches to the manual clock with the given tick and calendar time. */

@@ -43,7 +43,7 @@ typedef int (*VXQ_DPS_EVENT_CALLBACK)(void *in_pEventUser, const void *in_pMsg, 
 /* User record that the user lookup callback fills (332 bytes). The service
  * zeroes it before the call and keeps it for the life of the connection. */
 typedef struct _VXQ_S_DPS_USER_INFO {
-    char sUserName[32];       /* not read by the service */
+    char sUserName[32];       /* after a login: the name the client logged in with */
     char sPassword[40];       /* the user's password text, zero-terminated */
     uint32_t dwPopMask;       /* VXQ_DPS_POP_ bits granted on every channel */
     uint32_t dwChPopMask[64]; /* VXQ_DPS_POP_ bits per channel 0..63 */
@@ -840,6 +840,15 @@ VXQ_API int VXQ_F_DPS_SetOnlySendIFrameTimeLen(VXQ_DPS_HANDLE in_hDevProNetSrv, 
 /* Most live view clients at once, 1..64 (default 64). */
 VXQ_API int VXQ_F_DPS_SetMaxRealplayClientNum(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iMaxClientNum);
 
+/* Trace and debug datagrams on the management port (on by default). Anyone on
+ * the network may send them: trace registers an address that then receives
+ * every log line as a broadcast, debug switches the debug lines on for 10 s.
+ * 0 switches both off: such datagrams are ignored without an answer and
+ * registered trace clients are forgotten, so no log line leaves as a datagram
+ * any more; nonzero switches them on again. Search and echo are always
+ * answered. Returns 1 when set, 0 for a null handle. */
+VXQ_API int VXQ_F_DPS_SetTraceDebugEnable(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_bEnable);
+
 /* ---- Configuration file accessors (the INI store, for the host) ------------ */
 
 /* Each passes its arguments unchanged to the VXQ_F_CONFIGMG_ function of the
@@ -921,6 +930,25 @@ typedef struct _VXQ_S_DPS_RUN_STATE {
  * from the user lookup or admission callback. Returns 1 when filled, 0 on a null
  * argument or when the control thread did not answer in time. */
 VXQ_API int VXQ_F_DPS_QueryRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, _VXQ_S_DPS_RUN_STATE *out_ptRunState);
+
+/* ---- Who asked ---------------------------------------------------------------- */
+
+/* Size of the name buffer of VXQ_F_DPS_QueryTransUser: 32 characters and a zero. */
+#define VXQ_DPS_USER_NAME_SIZE 33
+
+/* Names the user behind the client request that an event's transaction id
+ * (dwTransId of the event head, nonzero) stands for: the name that user logged
+ * in with (zero-terminated) and the rights the service checked (dwPopMask of the
+ * user record, the global word). The answer is the state when the request
+ * arrived, as long as the request waits for the host's answer: after the
+ * answering order is handled, or the transaction expired, the id names nobody.
+ * Any thread, the event callback and the service's other callbacks included:
+ * it never waits for the service's threads, only for a lock the control
+ * thread holds for a few instructions. Either output may be null. Returns 1
+ * with both filled; 0 (name empty, rights 0) for a null handle, an id that
+ * names no waiting request, or a request from a connection without a login. */
+VXQ_API int VXQ_F_DPS_QueryTransUser(VXQ_DPS_HANDLE in_hDevProNetSrv, uint32_t in_dwTransId,
+                                     char out_sUserName[VXQ_DPS_USER_NAME_SIZE], uint32_t *out_pdwGlobalPop);
 
 /* ---- Alarms ------------------------------------------------------------------ */
 

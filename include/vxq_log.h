@@ -13,6 +13,13 @@
  * goes on. A log call made by the writer's own thread while it writes (from a
  * queue it feeds) is dropped rather than fed back into itself.
  *
+ * Messages may carry text from the network: every output (file, console, log
+ * port, upload client, host log record and the trace datagrams made from it)
+ * gets the message with each byte below 0x20 and 0x7F written as "\xNN"
+ * (lowercase hex), after one line end at its very end ("\n", "\r\n", "\r") was
+ * dropped. Bytes from 0x80 up and backslashes pass unchanged, so text without
+ * control bytes is written byte for byte as given.
+ *
  * Levels: 0 serious, 1 important, 2 general (failures), 3 prompt; the level only
  * reaches the host log record.
  */
@@ -37,7 +44,8 @@ VXQ_EXTERN_C_BEGIN
 typedef struct _VXQ_S_LOG_SR_RECV_LOG_DATA {
     char sTime[20]; /* local "%Y-%m-%d %H:%M:%S" */
     int32_t iLevel;
-    char sText[512]; /* "%s  %s": the same time, two blanks, the message cut to 489 characters */
+    char sText[512]; /* "%s  %s": the same time, two blanks, the message as written cut to 489
+                        characters, never inside a "\xNN" */
 } _VXQ_S_LOG_SR_RECV_LOG_DATA;
 
 /* ---- writing ---- */

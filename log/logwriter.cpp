@@ -2,7 +2,7 @@
  * for the state and the hand-over points of the log servers. */
 #include "log/logwriter.h"
 
-#include "vxq_clock.h"
+#include "kit/clock.h"
 #include "vxq_membuf.h"
 #include "vxq_queue.h"
 
@@ -57,28 +57,86 @@ VXQ_C_LOG_SR_DATA::~VXQ_C_LOG_SR_DATA()
     VXQ_F_MEM_MG_FreeDataBuf(&pLineBuf, &iLineBufSize, nullptr);
 }
 
-/* Formats the calendar time of the clock with in_sFormat (strftime). */
+/* Formats the local time of the clock with in_sFormat (strftime). */
 static void VXQ_F_LOG_SR_PR_TimeText(char *out_sText, size_t in_nSize, const char *in_sFormat)
 {
-    time_t tNow = (time_t)VXQ_F_CLOCK_NowSec();
     struct tm tLocal;
-    if (localtime_r(&tNow, &tLocal) == NULL || strftime(out_sText, in_nSize, in_sFormat, &tLocal) == 0)
+    if (!VXQ_F_CLOCK_LocalNow(&tLocal) || strftime(out_sText, in_nSize, in_sFormat, &tLocal) == 0)
         out_sText[0] = '\0';
 }
 
-/* Formats "HH:MM:SS    [head]  text" into the line buffer. Returns its length, or -1. */
+/* A message reaches every output (file, console, line feeds, host record and
+ * with it the trace datagrams) in its harmless form, made here and only here:
+ * each byte below 0x20 and 0x7F becomes the four characters "\xNN" (lowercase
+ * hex), so a client's text can neither forge a line nor steer a terminal.
+ * Bytes from 0x80 up stay (GBK and UTF-8 texts), and so does a backslash, so
+ * a text without control bytes comes out byte for byte. One line end at the
+ * very end of a message ("\n", "\r\n" or "\r") is dropped first: the writer
+ * ends every line itself. */
+static int VXQ_F_LOG_SR_PR_IsControl(unsigned char in_ucByte)
+{
+    return in_ucByte < 0x20 || in_ucByte == 0x7F;
+}
+
+/* The bytes of in_sText that are written (its length without the final line
+ * end) and, in *out_pnHarmless, the length of their harmless form. */
+static size_t VXQ_F_LOG_SR_PR_MessageBytes(const char *in_sText, size_t *out_pnHarmless)
+{
+    size_t nBytes = strlen(in_sText);
+    if (nBytes > 0 && in_sText[nBytes - 1] == '\n')
+        nBytes--;
+    if (nBytes > 0 && in_sText[nBytes - 1] == '\r')
+        nBytes--;
+    size_t nHarmless = nBytes;
+    for (size_t i = 0; i < nBytes; i++)
+        nHarmless += VXQ_F_LOG_SR_PR_IsControl((unsigned char)in_sText[i]) ? 3 : 0;
+    *out_pnHarmless = nHarmless;
+    return nBytes;
+}
+
+/* Writes the harmless form of in_nBytes bytes of in_sText into out_sDst, at most
+ * in_nMax characters (an escape that does not fit whole is left out), and a
+ * terminating zero. Returns the characters written. */
+static size_t VXQ_F_LOG_SR_PR_PutHarmless(char *out_sDst, size_t in_nMax, const char *in_sText, size_t in_nBytes)
+{
+    static const char s_sHex[] = "0123456789abcdef";
+    size_t nOut = 0;
+    for (size_t i = 0; i < in_nBytes; i++) {
+        unsigned char ucByte = (unsigned char)in_sText[i];
+        if (!VXQ_F_LOG_SR_PR_IsControl(ucByte)) {
+            if (nOut + 1 > in_nMax)
+                break;
+            out_sDst[nOut++] = (char)ucByte;
+            continue;
+        }
+        if (nOut + 4 > in_nMax)
+            break;
+        out_sDst[nOut++] = '\\';
+        out_sDst[nOut++] = 'x';
+        out_sDst[nOut++] = s_sHex[ucByte >> 4];
+        out_sDst[nOut++] = s_sHex[ucByte & 0x0F];
+    }
+    out_sDst[nOut] = '\0';
+    return nOut;
+}
+
+/* Formats "HH:MM:SS    [head]  text" into the line buffer, the text in its
+ * harmless form. Returns its length, or -1. */
 static int VXQ_F_LOG_SR_PR_FormatLine(const char *in_sText, const char *in_sHead)
 {
     char sTime[16];
     VXQ_F_LOG_SR_PR_TimeText(sTime, sizeof(sTime), "%H:%M:%S");
-    size_t nText = strlen(in_sText);
+    size_t nText = 0;
+    size_t nBytes = VXQ_F_LOG_SR_PR_MessageBytes(in_sText, &nText);
     /* Time, blanks, head and the "\r\n" added for the feeds fit in the 50 spare bytes. */
     if (nText > (size_t)INT32_MAX - 50 ||
         !VXQ_F_MEM_MG_AllocDataBuf(&tLogData.pLineBuf, &tLogData.iLineBufSize, (int32_t)(nText + 50)))
         return -1;
-    int iLen = snprintf(tLogData.pLineBuf, (size_t)tLogData.iLineBufSize, "%s    [%s]  %s", sTime, in_sHead,
-                        in_sText);
-    return iLen < 0 || iLen >= tLogData.iLineBufSize - 2 ? -1 : iLen;
+    int iLen = snprintf(tLogData.pLineBuf, (size_t)tLogData.iLineBufSize, "%s    [%s]  ", sTime, in_sHead);
+    if (iLen < 0 || (size_t)iLen + nText >= (size_t)tLogData.iLineBufSize - 2)
+        return -1;
+    iLen += (int)VXQ_F_LOG_SR_PR_PutHarmless(tLogData.pLineBuf + iLen, nText, in_sText, nBytes);
+    return iLen;
 }
 
 /* Hands the finished line (in_iLen characters in the line buffer) to the feeds
@@ -194,7 +252,12 @@ extern "C" int VXQ_F_LOG_SR_WriteLogToQueue(int in_iLevel, const char *in_sText)
     memset(&tRecord, 0, sizeof(tRecord));
     VXQ_F_LOG_SR_PR_TimeText(tRecord.sTime, sizeof(tRecord.sTime), "%Y-%m-%d %H:%M:%S");
     tRecord.iLevel = in_iLevel;
-    snprintf(tRecord.sText, sizeof(tRecord.sText), "%s  %.489s", tRecord.sTime, in_sText);
+    /* "%s  %.489s": the time, two blanks, the harmless message cut to 489 characters. */
+    int iHead = snprintf(tRecord.sText, sizeof(tRecord.sText), "%s  ", tRecord.sTime);
+    size_t nText = 0;
+    size_t nBytes = VXQ_F_LOG_SR_PR_MessageBytes(in_sText, &nText);
+    if (iHead >= 0 && (size_t)iHead + VXQ_LOG_RECORD_MAX_MESSAGE < sizeof(tRecord.sText))
+        VXQ_F_LOG_SR_PR_PutHarmless(tRecord.sText + iHead, VXQ_LOG_RECORD_MAX_MESSAGE, in_sText, nBytes);
     VXQ_C_LOG_SR_GUARD tGuard;
     if (tLogData.hRecvLogQueue == nullptr)
         return 1;

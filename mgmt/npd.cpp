@@ -302,6 +302,12 @@ int VXQ_F_DPS_MW_DoMnUdpMsg_NM_SET_DEBUG_PARAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
     return 1;
 }
 
+/* The host switched trace and debug datagrams off (VXQ_F_DPS_SetTraceDebugEnable). */
+static int PR_TraceDebugOff(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    return __atomic_load_n(&in_pMcSrvData->bMnTraceDebugOff, __ATOMIC_RELAXED) != 0;
+}
+
 int VXQ_F_DPS_MW_DoRecvMnUdpMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                 const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
                                 int32_t in_iDataLen)
@@ -324,9 +330,13 @@ int VXQ_F_DPS_MW_DoRecvMnUdpMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         return VXQ_F_DPS_MW_DoMnUdpMsg_SEARCH_DEV_REQ(inout_pMcSrvData, in_pHead, &tHead, in_pData,
                                                       in_iDataLen);
     case VXQ_DPS_NPD_NM_SET_BROAD_TRACE_PARAM:
+        if (PR_TraceDebugOff(inout_pMcSrvData))
+            return 0;
         return VXQ_F_DPS_MW_DoMnUdpMsg_NM_SET_BROAD_TRACE_PARAM(inout_pMcSrvData, in_pHead, &tHead, in_pData,
                                                                 in_iDataLen);
     case VXQ_DPS_NPD_NM_SET_DEBUG_PARAM:
+        if (PR_TraceDebugOff(inout_pMcSrvData))
+            return 0;
         return VXQ_F_DPS_MW_DoMnUdpMsg_NM_SET_DEBUG_PARAM(inout_pMcSrvData, in_pHead, &tHead, in_pData,
                                                           in_iDataLen);
     default:
@@ -338,6 +348,11 @@ int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, c
 {
     if (inout_pMcSrvData == NULL || in_sText == NULL)
         return 0;
+    if (PR_TraceDebugOff(inout_pMcSrvData)) {
+        /* Switched off: the registered clients are forgotten, nothing is sent. */
+        memset(inout_pMcSrvData->tTraceClient, 0, sizeof(inout_pMcSrvData->tTraceClient));
+        return 0;
+    }
     int32_t iLen = VXQ_F_DPS_NPD_LogLineLen(in_sText);
     uint8_t *pData = (uint8_t *)malloc((size_t)iLen);
     if (pData == NULL)

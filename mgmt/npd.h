@@ -12,6 +12,8 @@
  * Byte order: datagrams stay in wire order (little-endian) from receipt to
  * send, and every field is read and written through explicit little-endian
  * byte loads and stores, so the handling is right on any host.
+ * The host may switch trace and debug datagrams off (bMnTraceDebugOff, any
+ * thread, one word): they are then ignored like unhandled ids.
  * Invariants: every answer and every log datagram goes to 255.255.255.255 on a
  * port the client named (its source port, or its trace port); a datagram
  * shorter than the head plus the body of its function id is ignored, and so is
@@ -168,7 +170,9 @@ int VXQ_F_DPS_MC_SendMnUdpBroadDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
 
 /* Sends one log line (number from the counter) to every used trace client, in
  * table order, then frees the entries not refreshed for 20 seconds. 1 when the
- * line was built (also with no client), 0 for a null text or short memory. */
+ * line was built (also with no client), 0 for a null text or short memory.
+ * While the host keeps trace and debug datagrams off (bMnTraceDebugOff) it
+ * empties the table instead and sends nothing (0). */
 int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sText);
 
 /* The single point where a datagram crosses between the wire and the service

@@ -13,7 +13,7 @@
 #include "protocol/head.h"
 #include "protocol/result.h"
 #include "protocol/session.h"
-#include "vxq_clock.h"
+#include "kit/clock.h"
 #include "vxq_log.h"
 #include "vxq_syshelp.h"
 
@@ -42,19 +42,32 @@ static void PR_CopyText(char *out_sDst, size_t in_nSize, const char *in_sSrc)
     memset(out_sDst + n, 0, in_nSize - n);
 }
 
-/* Writes the 12-byte wire date-time of the local time in_tTime at out_pField. */
-static void PR_PutLocalTime(uint8_t *out_pField, int32_t in_tTime)
+/* The local date-time of the clock now (64-bit, right past 2038), all fields 0
+ * when the C library cannot give it. */
+static void PR_LocalNow(_VXQ_S_TD_DATE_TIME *out_ptTd)
 {
-    _VXQ_S_TD_DATE_TIME tTd;
-    memset(&tTd, 0, sizeof(tTd));
-    VXQ_F_SYS_Timet_To_TdTime(in_tTime, &tTd);
+    struct tm tNow;
+    memset(out_ptTd, 0, sizeof(*out_ptTd));
+    if (!VXQ_F_CLOCK_LocalNow(&tNow))
+        return;
+    out_ptTd->usYear = (uint16_t)(tNow.tm_year + 1900);
+    out_ptTd->usMonth = (uint16_t)(tNow.tm_mon + 1);
+    out_ptTd->ucDay = (uint8_t)tNow.tm_mday;
+    out_ptTd->ucHour = (uint8_t)tNow.tm_hour;
+    out_ptTd->ucMinute = (uint8_t)tNow.tm_min;
+    out_ptTd->ucSecond = (uint8_t)tNow.tm_sec;
+}
+
+/* Writes the 12-byte wire date-time of in_ptTd at out_pField. */
+static void PR_PutLocalTime(uint8_t *out_pField, const _VXQ_S_TD_DATE_TIME *in_ptTd)
+{
     memset(out_pField, 0, PR_TD_TIME_LEN);
-    VXQ_F_DPS_MW_PutLe16(out_pField, tTd.usYear);
-    VXQ_F_DPS_MW_PutLe16(out_pField + 2, tTd.usMonth);
-    out_pField[4] = tTd.ucDay;
-    out_pField[5] = tTd.ucHour;
-    out_pField[6] = tTd.ucMinute;
-    out_pField[7] = tTd.ucSecond;
+    VXQ_F_DPS_MW_PutLe16(out_pField, in_ptTd->usYear);
+    VXQ_F_DPS_MW_PutLe16(out_pField + 2, in_ptTd->usMonth);
+    out_pField[4] = in_ptTd->ucDay;
+    out_pField[5] = in_ptTd->ucHour;
+    out_pField[6] = in_ptTd->ucMinute;
+    out_pField[7] = in_ptTd->ucSecond;
 }
 
 /* ---- Event builders --------------------------------------------------------- */
@@ -544,7 +557,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                                 VXQ_DPS_UMSP_PACKET_REQUEST, 0);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY, (uint32_t)tBody.o_iChNo);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 4, (uint32_t)tBody.o_iAlarmEvent);
-    PR_PutLocalTime(ucNotice + PR_BODY + 8, VXQ_F_CLOCK_NowSec());
+    _VXQ_S_TD_DATE_TIME tNow;
+    PR_LocalNow(&tNow);
+    PR_PutLocalTime(ucNotice + PR_BODY + 8, &tNow);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 20, tBody.o_dwAlarmParam);
     PR_CopyText((char *)ucNotice + PR_BODY + 24, PR_ALARM_TEXT_SIZE, tBody.o_sAlarmMsg);
     if (inout_pMcSrvData->bDebugLog) {
@@ -571,8 +586,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     uint8_t ucNotice[VXQ_DPS_EX_ALARM_NOTICE_LEN];
     uint8_t ucSaved[VXQ_DPS_EX_ALARM_NOTICE_LEN];
     char sAlarmId[64];
-    int32_t tNow = VXQ_F_CLOCK_NowSec();
-    int32_t iYear = 0, iMonth = 0, iDay = 0, iHour = 0, iMinute = 0, iSecond = 0;
+    int64_t llNow = VXQ_F_CLOCK_NowSec64();
+    _VXQ_S_TD_DATE_TIME tNow;
     uint32_t dwNumber;
     if (p == NULL || inout_pOrder == NULL ||
         in_iLength < (int32_t)(sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody)))
@@ -581,19 +596,19 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     tBody.o_sAlarmMsg[PR_ALARM_TEXT_SIZE - 1] = '\0';
 
     if (p->dwAlarmId == 0)
-        p->dwAlarmId = (uint32_t)(tNow < 0 ? 0 : tNow % 10000) + 1;
+        p->dwAlarmId = (uint32_t)(llNow < 0 ? 0 : llNow % 10000) + 1;
     dwNumber = p->dwAlarmId - 1;
     p->dwAlarmId++;
-    VXQ_F_SYS_Timet_To_TimeParam(tNow, &iYear, &iMonth, &iDay, &iHour, &iMinute, &iSecond);
-    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)iYear, (int)iMonth,
-             (int)iDay, (int)iHour, (int)iMinute, (int)iSecond, (unsigned long)dwNumber);
+    PR_LocalNow(&tNow);
+    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)tNow.usYear, (int)tNow.usMonth,
+             (int)tNow.ucDay, (int)tNow.ucHour, (int)tNow.ucMinute, (int)tNow.ucSecond, (unsigned long)dwNumber);
 
     memset(ucNotice, 0, sizeof(ucNotice));
     VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_EX_ALARM_NOTICE_LEN, P5_EX_ALARM_NOTICE,
                                 VXQ_DPS_UMSP_PACKET_REQUEST, 0);
     PR_CopyText((char *)ucNotice + PR_BODY, PR_ALARM_SRC_SIZE, sAlarmId);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 32, (uint32_t)tBody.o_iChNo);
-    PR_PutLocalTime(ucNotice + PR_BODY + 36, tNow);
+    PR_PutLocalTime(ucNotice + PR_BODY + 36, &tNow);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 48, (uint32_t)tBody.o_iAlarmEvent);
     PR_CopyText((char *)ucNotice + PR_BODY + 52, PR_ALARM_TEXT_SIZE, tBody.o_sAlarmMsg);
     if (p->bDebugLog) {

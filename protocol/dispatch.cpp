@@ -3,15 +3,17 @@
  *
  * The rules every request passes before its handler, in this order: a known
  * function id (else result 42), a logged-in connection where the table asks
- * for one (else 6), the fixed part of the length (else 2), a handler built
- * (else 40). Only requests (type bits 0) are ever answered here; anything else
- * that fails a rule is dropped.
+ * for one (else 6), the fixed part of the length (else 2), the right of the
+ * table line on the global word of the user behind the connection (else 5),
+ * a handler built (else 40). Only requests (type bits 0) are ever answered
+ * here; anything else that fails a rule is dropped.
  */
 #include "protocol/dispatch.h"
 
 #include "protocol/admission.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
+#include "protocol/session.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 
@@ -86,17 +88,21 @@ static const char *PR_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, size_t i
     return out_sBuf;
 }
 
-/* Refuses a request before its handler: a show line, then (for a request that
- * may be answered) the answer in place with in_ucResult. */
+/* Refuses a request before its handler: a show line (in_sText, or else the
+ * function's name and in_sCause), then (for a request that may be answered)
+ * the answer in place with in_ucResult. */
 static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                             uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry,
-                            uint8_t in_ucResult, const char *in_sCause)
+                            uint8_t in_ucResult, const char *in_sCause, const char *in_sText = nullptr)
 {
     char sName[16];
     char sText[192];
-    snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.",
-             PR_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
-    VXQ_F_LOG_SR_ShowInfo(sText);
+    if (in_sText == nullptr) {
+        snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.",
+                 PR_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
+        in_sText = sText;
+    }
+    VXQ_F_LOG_SR_ShowInfo(in_sText);
     if ((in_pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER) ||
         VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
         return;
@@ -150,6 +156,19 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST &&
         VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength))
         return 1;
+    /* The right of the line, on the user of the command connection that holds
+     * this connection's login id (the connection itself after its own login). */
+    if (pEntry->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
+        !VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData,
+                                    VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, inout_pConn->dwLoginId),
+                                    -1, pEntry->dwPopBit)) {
+        char sText[160];
+        snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: without permission.",
+                 pEntry->sOperText ? pEntry->sOperText : "Request");
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
+                  nullptr, sText);
+        return 1;
+    }
     if (!pEntry->fnHandler) {
         /* Frames from a client are accepted and ignored until their family handles them. */
         if (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER)

@@ -4,7 +4,8 @@
  * Owns the request table g_tDpsNetMsgTable (protocol/netmsgtab.cpp): one line
  * per client function id of the catalogue with its handler and the rules the
  * dispatcher applies before the handler runs (logged-in connection required,
- * fixed part of the message length). A family adds its handlers by defining the
+ * fixed part of the message length, right on the user's global rights word).
+ * A family adds its handlers by defining the
  * VXQ_F_DPS_MW_DoNetMsg_* functions declared below in its ops/ file and putting
  * their names into its lines of the table; the flags stay with the table.
  *
@@ -44,6 +45,13 @@ typedef struct _VXQ_S_DPS_NETMSG_ENTRY {
     uint8_t ucFlags;                  /* VXQ_DPS_NETMSG_ bits */
     int32_t iMinMsgLen;               /* whole message incl. head; shorter requests get result 2 */
     VXQ_PF_DPS_NETMSG_HANDLER fnHandler; /* null: the family is not built, requests get result 40 */
+    /* Right the user behind the connection must hold on its global word
+     * (VXQ_DPS_POP_ bit, vxq_dps.h; 0 = none). Missing: result 5, no event, and
+     * "Receiving network data: <sOperText> fail, cause: without permission.".
+     * Checked only on a connection that carries a login id: a line with a right
+     * refuses connections without one by NEED_LOGIN or in its handler (6). */
+    uint32_t dwPopBit;
+    const char *sOperText;            /* the operation as its receipt line names it */
 } _VXQ_S_DPS_NETMSG_ENTRY;
 
 /* The table, terminated by a line with id 0 (protocol/netmsgtab.cpp). */

@@ -188,6 +188,10 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
         VXQ_F_LOG_SR_ShowInfo("Client login failure, cause: User name error.");
         return 3;
     }
+    /* The record names its user by the name the client logged in with, whatever
+     * the lookup put there (VXQ_F_DPS_QueryTransUser reports it). */
+    memset(out_ptUser->sUserName, 0, sizeof(out_ptUser->sUserName));
+    memcpy(out_ptUser->sUserName, sUserName, strnlen(sUserName, sizeof(out_ptUser->sUserName)));
     char sPassword[sizeof(out_ptUser->sPassword) + 1];
     size_t iPasswordLen = strnlen(out_ptUser->sPassword, sizeof(out_ptUser->sPassword));
     memcpy(sPassword, out_ptUser->sPassword, iPasswordLen);

@@ -44,10 +44,15 @@ rss() { awk '/^VmRSS/ {r=$2} /^VmHWM/ {h=$2} END {printf "%s KiB (peak %s KiB)",
 for prog in idle-static idle-dynamic; do
   "${emu[@]}" "$work/$prog" >/dev/null &
   pid=$!
+  up=0
   for _ in $(seq 50); do
-    grep -q '^VmRSS' "/proc/$pid/status" 2>/dev/null && [ "$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")" -gt 0 ] && break
+    if grep -q '^VmRSS' "/proc/$pid/status" 2>/dev/null && [ "$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")" -gt 0 ]; then
+      up=1
+      break
+    fi
     sleep 0.1
   done
+  [ "$up" = 1 ] || { echo "arm-mem: $prog showed no resident memory within 5 s" >&2; exit 1; }
   sleep 1
   echo "qemu-arm, $prog: $(rss $pid)"
   kill $pid
@@ -56,10 +61,19 @@ done
 
 (cd "$work" && exec "${emu[@]}" "$PWD/../tools/sim/dps-sim" --config sim.ini --port 7000 >sim.out 2>&1) &
 sim_pid=$!
+up=0
 for _ in $(seq 300); do
-  "$client" --user admin --password admin info >/dev/null 2>&1 && break
+  if "$client" --user admin --password admin info >/dev/null 2>&1; then
+    up=1
+    break
+  fi
   sleep 0.2
 done
+[ "$up" = 1 ] || {
+  echo "arm-mem: dps-sim under qemu-arm did not answer a login within 60 s: $(tail -1 "$work/sim.out")" >&2
+  kill "$sim_pid" 2>/dev/null
+  exit 1
+}
 qemu_pid=$sim_pid # the subshell became qemu-arm (exec)
 echo "qemu-arm, dps-sim idle: $(rss "$qemu_pid")"
 seconds=${VXQ_MEM_SECONDS:-10}

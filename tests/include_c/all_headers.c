@@ -94,6 +94,14 @@ int main(void)
     if (VXQ_F_DPS_QueryCacheVideoFrameNum((VXQ_DPS_HANDLE)NULL, 0, 0) != 0)
         iFailures++;
     {
+        char sName[VXQ_DPS_USER_NAME_SIZE];
+        uint32_t dwPop = 1;
+        if (VXQ_F_DPS_QueryTransUser((VXQ_DPS_HANDLE)NULL, 1, sName, &dwPop) != 0 || sName[0] != 0 || dwPop != 0)
+            iFailures++;
+        if (VXQ_F_DPS_SetTraceDebugEnable((VXQ_DPS_HANDLE)NULL, 0) != 0)
+            iFailures++;
+    }
+    {
         _VXQ_S_DPS_RUN_STATE tRunState;
         if (VXQ_F_DPS_QueryRunState((VXQ_DPS_HANDLE)NULL, &tRunState) != 0 || sizeof(tRunState) != 32)
             iFailures++;

@@ -380,3 +380,53 @@ TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
     EXPECT_EQ(Drain(hRecords).size(), (size_t)(iThreads * iLinesEach));
     VXQ_F_TOOLS_QUEUE_FreeQueue(&hRecords);
 }
+
+TEST_F(LogWriter, ControlBytesReachEveryOutputAsHexEscapesAndOtherTextStaysAsItWas)
+{
+    TestClock tClock(LocalSec(2026, 12, 6, 9, 30, 0));
+    const struct {
+        std::string sMessage;
+        std::string sWritten;
+    } tCases[] = {
+        {"plain \\x41 text", "plain \\x41 text"},
+        {"user\r\n09:00:00    [Log]  forged", "user\\x0d\\x0a09:00:00    [Log]  forged"},
+        {"\x1b[2J\x07tab\there\x7f", "\\x1b[2J\\x07tab\\x09here\\x7f"},
+        {"gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9"},
+        {"own line end\n", "own line end"},
+        {"own line end\r\n", "own line end"},
+        {"only the last one\n\n", "only the last one\\x0a"},
+    };
+    VXQ_HQUEUE hLines = MakeQueue(100);
+    VXQ_F_LOG_SR_AttachLineQueue(hLines);
+    VXQ_HQUEUE hRecords = nullptr;
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&hRecords, 100), 1);
+    VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
+    VXQ_F_LOG_SR_SetIfShowLog(1);
+    std::string sFile;
+    for (const auto &c : tCases) {
+        SCOPED_TRACE(c.sWritten);
+        std::string sLine = "09:30:00    [Log]  " + c.sWritten;
+        testing::internal::CaptureStdout();
+        VXQ_F_LOG_SR_WriteLog(c.sMessage.c_str(), 2);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), sLine + "\n");
+        sFile += sLine + "\n";
+        EXPECT_EQ(Drain(hLines), std::vector<std::string>{sLine + "\r\n"});
+        std::vector<std::string> tRecords = Drain(hRecords);
+        ASSERT_EQ(tRecords.size(), 1u);
+        EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 09:30:00  " + c.sWritten).c_str());
+    }
+    EXPECT_EQ(ReadFile(DailyFile("20261206")), sFile);
+    /* Prompt lines take the same way; the record keeps 489 characters without
+     * cutting an escape in two. */
+    testing::internal::CaptureStdout();
+    VXQ_F_LOG_SR_ShowInfoEx(std::string(200, '\x01').c_str());
+    std::string sEscapes;
+    for (int i = 0; i < 200; i++)
+        sEscapes += "\\x01";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "09:30:00    [Prompt]  " + sEscapes + "\n");
+    std::vector<std::string> tRecords = Drain(hRecords);
+    ASSERT_EQ(tRecords.size(), 1u);
+    EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 09:30:00  " + sEscapes.substr(0, 488)).c_str());
+    VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&hRecords);
+}

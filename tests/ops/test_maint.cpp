@@ -297,7 +297,7 @@ protected:
 
 TEST_F(MaintOffline, FullCallbackQueueAnswers1AndLeavesNoTransaction)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     FillCallbackQueue();
     struct Case {
         OpsBytes tMsg;
@@ -326,7 +326,7 @@ TEST_F(MaintOffline, FullCallbackQueueAnswers1AndLeavesNoTransaction)
 
 TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDeleteTheTransaction)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 2};
     _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO tVer;
     memset(&tVer, 0, sizeof(tVer));
@@ -367,7 +367,7 @@ TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDe
 
 TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     p->bDebugLog = 1;
     uint32_t dwTransId = ParkProgress(pCmd);
     EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));

@@ -261,7 +261,7 @@ class SerialOffline : public OfflineOps {};
 
 TEST_F(SerialOffline, FullCallbackQueueStillAnswersClose0AndARefusedOpenLeavesNoOpenFlag)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     FillCallbackQueue();
     Request(pCmd, Msg(P9_COM_CLOSE, 12, kLogin));
     std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
@@ -278,7 +278,7 @@ TEST_F(SerialOffline, FullCallbackQueueStillAnswersClose0AndARefusedOpenLeavesNo
 
 TEST_F(SerialOffline, OpenFromAMediaConnectionCarryingTheLoginIdIsRefusedWith6)
 {
-    AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = AddConn(4, VXQ_DPS_CONN_MEDIA, kLogin);
     Request(pMedia, Msg(P9_COM_OPEN, 28, kLogin));
     std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
@@ -295,7 +295,7 @@ TEST_F(SerialOffline, ReleaseOfACommandConnectionRaisesCause1OnlyWhenItOpenedThe
     VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pQuiet);
     EXPECT_TRUE(Events().empty());
 
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     pCmd->bComOpen = 1;
     uint32_t dwPortId = pCmd->dwPortId;
     VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pCmd);
@@ -317,7 +317,7 @@ TEST_F(SerialOffline, ReleaseOfACommandConnectionRaisesCause1OnlyWhenItOpenedThe
 
 TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     const uint32_t dwStale = pCmd->dwPortId ^ 0x00010000u; /* right slot, other upper bits */
     uint8_t ucBody[16 + 1] = {0};
     memcpy(ucBody, &dwStale, 4);
@@ -335,7 +335,7 @@ TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
 
 TEST_F(SerialOffline, DebugSwitchWritesTheCloseNoticeFields)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
     p->bDebugLog = 1;
     OpsBytes tMsg = Msg(P9_COM_CLOSE, 12, kLogin);
     VXQ_F_DPS_MW_PutLe32(tMsg.data() + 24, 7);

@@ -43,7 +43,7 @@ static bool PR_NeedsEmulator(const std::string &in_sProgram)
 
 int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in_sProgram,
                          const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile,
-                         const std::string &in_sWorkDir)
+                         const std::string &in_sWorkDir, const std::string &in_sErrFile)
 {
     out_ptProc->iPid = 0;
     out_ptProc->sOutFile = in_sOutFile;
@@ -85,6 +85,11 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
         int iFd = open(in_sOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (iFd >= 0) {
             dup2(iFd, 1);
+            dup2(iFd, 2);
+            close(iFd);
+        }
+        iFd = in_sErrFile.empty() ? -1 : open(in_sErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (iFd >= 0) {
             dup2(iFd, 2);
             close(iFd);
         }
@@ -141,10 +146,11 @@ std::string VXQ_F_TESTPROC_Output(const _VXQ_S_TESTPROC_DATA *in_ptProc)
 }
 
 int VXQ_F_TESTPROC_Run(const std::string &in_sProgram, const std::vector<std::string> &in_tArgs,
-                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs)
+                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs,
+                       const std::string &in_sErrFile)
 {
     _VXQ_S_TESTPROC_DATA tProc;
-    if (!VXQ_F_TESTPROC_Start(&tProc, in_sProgram, in_tArgs, in_sOutFile))
+    if (!VXQ_F_TESTPROC_Start(&tProc, in_sProgram, in_tArgs, in_sOutFile, "", in_sErrFile))
         return -1;
     int bEnded = VXQ_F_TESTPROC_Wait(&tProc, in_iTimeoutMs);
     VXQ_F_TESTPROC_Kill(&tProc);

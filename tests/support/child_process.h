@@ -1,7 +1,8 @@
 /*
  * child_process.h - runs a program of the build (the simulator) as a separate
  * process for tests: start it with arguments, its standard output and error
- * captured in one file, signal it, and wait for its exit with a deadline.
+ * captured in one file (or in two), signal it, and wait for its exit with a
+ * deadline.
  *
  * One test thread owns one record. VXQ_F_TESTPROC_Start forks; the child only
  * redirects its output and execs. A record whose process still runs at
@@ -24,10 +25,11 @@ typedef struct _VXQ_S_TESTPROC_DATA {
 } _VXQ_S_TESTPROC_DATA;
 
 /* Starts in_sProgram with in_tArgs (argv[1..]) in the folder in_sWorkDir (empty:
- * the current one), output to in_sOutFile. Returns 1 when the process runs. */
+ * the current one), output to in_sOutFile; standard error to in_sErrFile when
+ * given, else to in_sOutFile too. Returns 1 when the process runs. */
 int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in_sProgram,
                          const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile,
-                         const std::string &in_sWorkDir = "");
+                         const std::string &in_sWorkDir = "", const std::string &in_sErrFile = "");
 
 /* Waits up to in_iTimeoutMs for the process to end. Returns 1 when it ended,
  * with bExited and iExitStatus set. */
@@ -43,9 +45,11 @@ void VXQ_F_TESTPROC_Kill(_VXQ_S_TESTPROC_DATA *inout_ptProc);
 std::string VXQ_F_TESTPROC_Output(const _VXQ_S_TESTPROC_DATA *in_ptProc);
 
 /* Runs a program to its end (at most in_iTimeoutMs) and returns its exit status,
- * or -1 when it did not end in time; its output goes to *out_psOutput. */
+ * or -1 when it did not end in time; what in_sOutFile got goes to *out_psOutput
+ * (standard error too, unless in_sErrFile takes it). */
 int VXQ_F_TESTPROC_Run(const std::string &in_sProgram, const std::vector<std::string> &in_tArgs,
-                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs = 10000);
+                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs = 10000,
+                       const std::string &in_sErrFile = "");
 
 /* A TCP port on 127.0.0.1 that nobody listens on right now (the system picks it). */
 unsigned short VXQ_F_TESTPROC_FreeTcpPort(void);

@@ -7,13 +7,14 @@
 #ifndef VXQ_TEST_CLOCK_H
 #define VXQ_TEST_CLOCK_H
 
-#include "vxq_clock.h"
+#include "kit/clock.h"
 
 class TestClock {
 public:
-    explicit TestClock(int32_t in_iNowSec = 1700000000, uint32_t in_dwTickMs = 5000)
+    /* Calendar seconds in 64 bits: a test may put the service past 2038. */
+    explicit TestClock(int64_t in_llNowSec = 1700000000, uint32_t in_dwTickMs = 5000)
     {
-        VXQ_F_CLOCK_SetManual(in_dwTickMs, in_iNowSec);
+        VXQ_F_CLOCK_SetManual64(in_dwTickMs, in_llNowSec);
     }
     ~TestClock() { VXQ_F_CLOCK_SetReal(); }
     TestClock(const TestClock &) = delete;

@@ -107,14 +107,22 @@ class ClientE2e : public ::testing::Test
         return VXQ_F_TESTPROC_Output(m_tSim.Get());
     }
 
-    /* Runs dps-client as admin with the command's words; returns its exit status. */
-    int Client(const std::vector<std::string> &in_tCommand, std::string *out_psOutput, const std::string &in_sUser = "admin",
-               const std::string &in_sPassword = "admin", int in_iTimeoutMs = 30000)
+    /* The arguments of dps-client for a command as the given user. */
+    std::vector<std::string> ClientArgs(const std::vector<std::string> &in_tCommand, const std::string &in_sUser = "admin",
+                                        const std::string &in_sPassword = "admin")
     {
         std::vector<std::string> tArgs = {"--port", std::to_string(m_usPort), "--user", in_sUser, "--password",
                                           in_sPassword};
         tArgs.insert(tArgs.end(), in_tCommand.begin(), in_tCommand.end());
-        return VXQ_F_TESTPROC_Run(s_sClient, tArgs, m_tDir.File("client.txt"), out_psOutput, in_iTimeoutMs);
+        return tArgs;
+    }
+
+    /* Runs dps-client as admin with the command's words; returns its exit status. */
+    int Client(const std::vector<std::string> &in_tCommand, std::string *out_psOutput, const std::string &in_sUser = "admin",
+               const std::string &in_sPassword = "admin", int in_iTimeoutMs = 30000)
+    {
+        return VXQ_F_TESTPROC_Run(s_sClient, ClientArgs(in_tCommand, in_sUser, in_sPassword), m_tDir.File("client.txt"),
+                                  out_psOutput, in_iTimeoutMs);
     }
 
     TempDir m_tDir;
@@ -231,58 +239,72 @@ TEST_F(ClientE2e, SearchListsTheSimulatorWithItsTextsAndChannels)
     EXPECT_TRUE(Has(sOut, "device(s) found")) << sOut;
 }
 
-TEST_F(ClientE2e, LiveFileIsTheClipsAccessUnitsFromAnIFrameOn)
+TEST_F(ClientE2e, LiveVideoToAFileOrThroughStandardOutputIsTheClipsAccessUnitsFromAnIFrameOn)
 {
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
     ASSERT_TRUE(Start()) << SimOutput();
-    std::string sOut;
-    const std::string sFile = m_tDir.File("live.h264");
-    ASSERT_EQ(Client({"live", "--ch", "0", "--seconds", "2", "--audio", "--out", sFile}, &sOut), 0) << sOut;
-    EXPECT_TRUE(Has(sOut, "frames ")) << sOut;
-    EXPECT_TRUE(Has(sOut, "frame rate ")) << sOut;
-    EXPECT_TRUE(Has(sOut, "kbit/s")) << sOut;
-    std::string sVideo = ReadFile(sFile);
-    ASSERT_FALSE(sVideo.empty());
-    /* The file starts with an I-frame access unit of the clip, and every access
-     * unit after it follows in clip order, looping at the clip's end. */
-    int64_t iFirst = -1;
-    for (uint32_t i = 0; i < tClip.dwAuNum && iFirst < 0; i++)
-        if (tClip.pAu[i].iFrameType == VXQ_SIM_FRAME_TYPE_I && sVideo.size() >= tClip.pAu[i].dwLen &&
-            memcmp(sVideo.data(), tClip.pData + tClip.pAu[i].dwOffset, tClip.pAu[i].dwLen) == 0)
-            iFirst = i;
-    ASSERT_GE(iFirst, 0) << "the file does not start with an I-frame of the clip";
-    size_t iPos = 0;
-    uint32_t dwFrames = 0;
-    while (iPos < sVideo.size()) {
-        const _VXQ_S_SIMH264_AU &tAu = tClip.pAu[(iFirst + dwFrames) % tClip.dwAuNum];
-        ASSERT_LE(iPos + tAu.dwLen, sVideo.size()) << "frame " << dwFrames;
-        ASSERT_EQ(memcmp(sVideo.data() + iPos, tClip.pData + tAu.dwOffset, tAu.dwLen), 0) << "frame " << dwFrames;
-        iPos += tAu.dwLen;
-        dwFrames++;
+    const bool bProbe = system("command -v ffprobe >/dev/null 2>&1") == 0;
+    if (!bProbe)
+        std::cout << "ffprobe is not installed: the decode check of the received video is not run\n";
+    /* --out FILE, with the audio beside it; --out -: the video alone on the
+     * standard output, the messages on the standard error. */
+    for (const bool bStdout : {false, true}) {
+        SCOPED_TRACE(bStdout ? "--out -" : "--out FILE");
+        const std::string sFile = m_tDir.File(bStdout ? "stdout.h264" : "live.h264");
+        std::string sOut;
+        if (bStdout) {
+            ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, ClientArgs({"live", "--ch", "0", "--seconds", "2", "--out", "-"}),
+                                         sFile, nullptr, 30000, m_tDir.File("stderr.txt")),
+                      0)
+                << ReadFile(m_tDir.File("stderr.txt"));
+            sOut = ReadFile(m_tDir.File("stderr.txt"));
+            EXPECT_EQ(Lines(sOut).size(), 1u) << sOut;
+        } else {
+            ASSERT_EQ(Client({"live", "--ch", "0", "--seconds", "2", "--audio", "--out", sFile}, &sOut), 0) << sOut;
+            EXPECT_FALSE(ReadFile(sFile + ".g711").empty()); /* the audio asked for */
+            bool bPart = true;
+            ReadFile(sFile + ".part", &bPart);
+            EXPECT_FALSE(bPart);
+        }
+        EXPECT_TRUE(Has(sOut, "frame rate ")) << sOut;
+        EXPECT_TRUE(Has(sOut, "kbit/s")) << sOut;
+        std::string sVideo = ReadFile(sFile);
+        ASSERT_FALSE(sVideo.empty());
+        /* The video starts with an I-frame access unit of the clip, and every
+         * access unit after it follows in clip order, looping at the clip's end,
+         * up to the last byte. */
+        int64_t iFirst = -1;
+        for (uint32_t i = 0; i < tClip.dwAuNum && iFirst < 0; i++)
+            if (tClip.pAu[i].iFrameType == VXQ_SIM_FRAME_TYPE_I && sVideo.size() >= tClip.pAu[i].dwLen &&
+                memcmp(sVideo.data(), tClip.pData + tClip.pAu[i].dwOffset, tClip.pAu[i].dwLen) == 0)
+                iFirst = i;
+        ASSERT_GE(iFirst, 0) << "the video does not start with an I-frame of the clip";
+        size_t iPos = 0;
+        uint32_t dwFrames = 0;
+        while (iPos < sVideo.size()) {
+            const _VXQ_S_SIMH264_AU &tAu = tClip.pAu[(iFirst + dwFrames) % tClip.dwAuNum];
+            ASSERT_LE(iPos + tAu.dwLen, sVideo.size()) << "frame " << dwFrames;
+            ASSERT_EQ(memcmp(sVideo.data() + iPos, tClip.pData + tAu.dwOffset, tAu.dwLen), 0) << "frame " << dwFrames;
+            iPos += tAu.dwLen;
+            dwFrames++;
+        }
+        EXPECT_TRUE(Has(sOut, "frames " + std::to_string(dwFrames) + ",")) << sOut;
+        EXPECT_GE(dwFrames, 20u);
+        /* A decoder reads it, from a pipe as a player would, when one is installed. */
+        if (!bProbe)
+            continue;
+        std::string sProbe;
+        EXPECT_EQ(VXQ_F_TESTPROC_Run("/bin/sh",
+                                     {"-c", "cat '" + sFile +
+                                                "' | ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                                "stream=codec_name,nb_read_frames -of csv=p=0 -"},
+                                     m_tDir.File("probe.txt"), &sProbe),
+                  0)
+            << sProbe;
+        EXPECT_TRUE(Has(sProbe, "h264," + std::to_string(dwFrames))) << sProbe;
     }
-    EXPECT_TRUE(Has(sOut, "frames " + std::to_string(dwFrames) + ",")) << sOut;
-    EXPECT_GE(dwFrames, 20u);
-    EXPECT_FALSE(ReadFile(sFile + ".g711").empty()); /* the audio asked for */
-    bool bPart = true;
-    ReadFile(sFile + ".part", &bPart);
-    EXPECT_FALSE(bPart);
     VXQ_F_SIMH264_FreeClip(&tClip);
-
-    /* A decoder reads the file when one is installed. */
-    if (system("command -v ffprobe >/dev/null 2>&1") != 0) {
-        std::cout << "ffprobe is not installed: the decode check of the live file is not run\n";
-        return;
-    }
-    std::string sProbe;
-    EXPECT_EQ(VXQ_F_TESTPROC_Run("/bin/sh",
-                                 {"-c", "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                        "stream=codec_name,nb_read_frames -of csv=p=0 '" +
-                                            sFile + "'"},
-                                 m_tDir.File("probe.txt"), &sProbe),
-              0)
-        << sProbe;
-    EXPECT_TRUE(Has(sProbe, "h264," + std::to_string(dwFrames))) << sProbe;
 }
 
 TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)
@@ -346,6 +368,18 @@ TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)
         EXPECT_FALSE(bPart);
         unlink(sFile.c_str());
     }
+    /* --out -: the recording byte for byte on the standard output, the message
+     * on the standard error, and no file named "-" anywhere. */
+    const std::string sErrFile = m_tDir.File("stderr.txt");
+    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, ClientArgs({"download", "--file", tRec[0].sFlag, "--out", "-"}),
+                                 m_tDir.File("stdout.h264"), nullptr, 30000, sErrFile),
+              0)
+        << ReadFile(sErrFile);
+    EXPECT_TRUE(ReadFile(m_tDir.File("stdout.h264")) == tRec[0].sData);
+    EXPECT_EQ(ReadFile(sErrFile), "downloaded " + std::to_string(tRec[0].sData.size()) + " bytes of " + tRec[0].sFlag +
+                                      " to the standard output\n");
+    EXPECT_NE(access("-", F_OK), 0);
+    EXPECT_NE(access("-.part", F_OK), 0);
     ASSERT_EQ(Client({"records", "--ch", "1", "--from", "2000-01-01 00:00:00", "--to", "2037-12-31 23:59:59"}, &sOut),
               0)
         << sOut;

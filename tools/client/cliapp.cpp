@@ -219,11 +219,43 @@ int VXQ_F_CLIAPP_OutOpen(_VXQ_S_CLIAPP_OUTFILE *out_ptFile, const std::string &i
     return out_ptFile->pFile != nullptr;
 }
 
+int VXQ_F_CLIAPP_OutOpenStream(_VXQ_S_CLIAPP_OUTFILE *out_ptFile, const std::string &in_sPath)
+{
+    if (in_sPath != "-")
+        return VXQ_F_CLIAPP_OutOpen(out_ptFile, in_sPath);
+    out_ptFile->sPath = in_sPath;
+    out_ptFile->sTempPath.clear();
+    out_ptFile->qwBytes = 0;
+    out_ptFile->pFile = stdout;
+    return 1;
+}
+
+int VXQ_F_CLIAPP_OutIsStdout(const _VXQ_S_CLIAPP_OUTFILE *in_ptFile)
+{
+    return in_ptFile->sTempPath.empty() && in_ptFile->sPath == "-";
+}
+
+std::string VXQ_F_CLIAPP_OutName(const _VXQ_S_CLIAPP_OUTFILE *in_ptFile)
+{
+    return VXQ_F_CLIAPP_OutIsStdout(in_ptFile) ? std::string("the standard output") : "'" + in_ptFile->sPath + "'";
+}
+
+int VXQ_F_CLIAPP_OutCheckStream(const _VXQ_S_CLIAPP_CTX *in_ptCtx, const std::string &in_sPath)
+{
+    if (in_sPath == "-" && isatty(STDOUT_FILENO))
+        return VXQ_F_CLIAPP_Report(in_ptCtx, VXQ_CLIAPP_EXIT_BROKEN,
+                                   "--out - writes to the standard output, which is a terminal: pipe it into a "
+                                   "player or give a file");
+    return -1;
+}
+
 int VXQ_F_CLIAPP_OutWrite(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile, const void *in_pData, size_t in_iLen)
 {
     if (inout_ptFile->pFile == nullptr)
         return 0;
     if (in_iLen && fwrite(in_pData, 1, in_iLen, inout_ptFile->pFile) != in_iLen)
+        return 0;
+    if (VXQ_F_CLIAPP_OutIsStdout(inout_ptFile) && fflush(inout_ptFile->pFile) != 0)
         return 0;
     inout_ptFile->qwBytes += in_iLen;
     return 1;
@@ -233,6 +265,12 @@ int VXQ_F_CLIAPP_OutCommit(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile)
 {
     if (inout_ptFile->pFile == nullptr)
         return 0;
+    if (VXQ_F_CLIAPP_OutIsStdout(inout_ptFile)) {
+        /* A pipe cannot be synced; what the reader does with the bytes is its own affair. */
+        int bFlushed = fflush(inout_ptFile->pFile) == 0;
+        inout_ptFile->pFile = nullptr;
+        return bFlushed;
+    }
     int bOk = fflush(inout_ptFile->pFile) == 0 && fsync(fileno(inout_ptFile->pFile)) == 0;
     bOk = fclose(inout_ptFile->pFile) == 0 && bOk;
     inout_ptFile->pFile = nullptr;
@@ -246,6 +284,11 @@ void VXQ_F_CLIAPP_OutDrop(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile)
 {
     if (inout_ptFile->pFile == nullptr)
         return;
+    if (VXQ_F_CLIAPP_OutIsStdout(inout_ptFile)) {
+        fflush(inout_ptFile->pFile);
+        inout_ptFile->pFile = nullptr;
+        return;
+    }
     fclose(inout_ptFile->pFile);
     inout_ptFile->pFile = nullptr;
     unlink(inout_ptFile->sTempPath.c_str());

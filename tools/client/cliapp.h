@@ -110,7 +110,10 @@ int VXQ_F_CLIAPP_KeepAlive(_VXQ_S_CLIAPP_CTX *inout_ptCtx);
 int VXQ_F_CLIAPP_ReadFile(const std::string &in_sPath, std::vector<uint8_t> *out_ptData);
 
 /* A file written under "<name>.part" and renamed to its name only when
- * committed; dropped (temporary file removed) otherwise. */
+ * committed; dropped (temporary file removed) otherwise. Opened with
+ * VXQ_F_CLIAPP_OutOpenStream, the name "-" is the standard output instead
+ * (sTempPath empty): every write is flushed at once for the reader of a pipe,
+ * and nothing is renamed or removed. */
 typedef struct _VXQ_S_CLIAPP_OUTFILE {
     std::string sPath;
     std::string sTempPath;
@@ -119,11 +122,21 @@ typedef struct _VXQ_S_CLIAPP_OUTFILE {
 } _VXQ_S_CLIAPP_OUTFILE;
 
 int VXQ_F_CLIAPP_OutOpen(_VXQ_S_CLIAPP_OUTFILE *out_ptFile, const std::string &in_sPath);
+int VXQ_F_CLIAPP_OutOpenStream(_VXQ_S_CLIAPP_OUTFILE *out_ptFile, const std::string &in_sPath);
+/* 0 when the bytes could not all be written (errno says why; EPIPE: the reader
+ * of the standard output went away). */
 int VXQ_F_CLIAPP_OutWrite(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile, const void *in_pData, size_t in_iLen);
 /* Flushes, closes and renames; 0 when any of it failed (the temporary file is then removed). */
 int VXQ_F_CLIAPP_OutCommit(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile);
 /* Closes and removes the temporary file. Safe after a commit. */
 void VXQ_F_CLIAPP_OutDrop(_VXQ_S_CLIAPP_OUTFILE *inout_ptFile);
+/* 1 when the output is the standard output: the command's own lines then go to stderr. */
+int VXQ_F_CLIAPP_OutIsStdout(const _VXQ_S_CLIAPP_OUTFILE *in_ptFile);
+/* The output as reports name it: "'<path>'" or "the standard output". */
+std::string VXQ_F_CLIAPP_OutName(const _VXQ_S_CLIAPP_OUTFILE *in_ptFile);
+/* Refuses (status 2, after the report) an --out of "-" while the standard output
+ * is a terminal: video is for a pipe or a file. Returns -1 when the output is usable. */
+int VXQ_F_CLIAPP_OutCheckStream(const _VXQ_S_CLIAPP_CTX *in_ptCtx, const std::string &in_sPath);
 
 /* A progress bar "[#####     ]  45% 123456/270000 bytes" on a terminal (stderr);
  * nothing when stderr is not a terminal. in_qwTotal 0: bytes only. */

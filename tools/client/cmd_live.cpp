@@ -1,6 +1,7 @@
 /* cmd_live.cpp - dps-client commands info, live, ptz, iframe and quality. */
 #include "cliapp.h"
 
+#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -76,9 +77,19 @@ int VXQ_F_CLICMD_Live(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
         !VXQ_F_CLIAPP_OptText(inout_ptCtx, &tOpts, "--audio-out", 0, &sAudioOut))
         return VXQ_CLIAPP_EXIT_BROKEN;
     int bAudio = tOpts.tFlags.count("--audio") || !sAudioOut.empty();
-    if (bAudio && sAudioOut.empty())
+    if (bAudio && sAudioOut.empty()) {
+        if (sOut == "-")
+            return VXQ_F_CLIAPP_Usage(inout_ptCtx, "--audio with --out - needs --audio-out FILE");
         sAudioOut = sOut + ".g711";
-    int iStatus = VXQ_F_CLIAPP_Open(inout_ptCtx);
+    }
+    if (sOut == "-" && sAudioOut == "-")
+        return VXQ_F_CLIAPP_Usage(inout_ptCtx, "--out and --audio-out cannot both be the standard output");
+    int iStatus = VXQ_F_CLIAPP_OutCheckStream(inout_ptCtx, sOut);
+    if (iStatus < 0)
+        iStatus = VXQ_F_CLIAPP_OutCheckStream(inout_ptCtx, sAudioOut);
+    if (iStatus >= 0)
+        return iStatus;
+    iStatus = VXQ_F_CLIAPP_Open(inout_ptCtx);
     if (iStatus >= 0)
         return iStatus;
     _VXQ_S_CLI_LINK tMedia;
@@ -108,12 +119,20 @@ int VXQ_F_CLICMD_Live(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
     }
     _VXQ_S_CLIAPP_OUTFILE tVideo = {std::string(), std::string(), nullptr, 0};
     _VXQ_S_CLIAPP_OUTFILE tAudioFile = {std::string(), std::string(), nullptr, 0};
-    if (!VXQ_F_CLIAPP_OutOpen(&tVideo, sOut) || (bAudio && !VXQ_F_CLIAPP_OutOpen(&tAudioFile, sAudioOut))) {
+    const std::string *psFailed = nullptr;
+    if (!VXQ_F_CLIAPP_OutOpenStream(&tVideo, sOut))
+        psFailed = &sOut;
+    else if (bAudio && !VXQ_F_CLIAPP_OutOpenStream(&tAudioFile, sAudioOut))
+        psFailed = &sAudioOut;
+    if (psFailed != nullptr) {
+        int iErr = errno;
         VXQ_F_CLIAPP_OutDrop(&tVideo);
         VXQ_F_CLI_Close(&tMedia);
         return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN,
-                                   "cannot write '" + sOut + "': " + strerror(errno));
+                                   "cannot write '" + *psFailed + "': " + strerror(iErr));
     }
+    /* The summary goes where it does not mix with the media. */
+    FILE *pSummary = VXQ_F_CLIAPP_OutIsStdout(&tVideo) || VXQ_F_CLIAPP_OutIsStdout(&tAudioFile) ? stderr : stdout;
     _VXQ_S_CLILIVE_STATS tStats;
     memset(&tStats, 0, sizeof(tStats));
     tStats.iStartMs = VXQ_F_CLIAPP_NowMs();
@@ -146,7 +165,9 @@ int VXQ_F_CLICMD_Live(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
             if (tStats.dwFrames == 0 && tFrame.ucFrameType != VXQ_CLI_FRAME_TYPE_I)
                 continue; /* the file starts at an I-frame */
             if (!VXQ_F_CLIAPP_OutWrite(&tVideo, tFrame.pData, tFrame.dwDataLen)) {
-                sBroken = "cannot write '" + sOut + "'";
+                /* The reader of a pipe (a player) going away ends the view as its time would. */
+                if (!(VXQ_F_CLIAPP_OutIsStdout(&tVideo) && errno == EPIPE))
+                    sBroken = "cannot write " + VXQ_F_CLIAPP_OutName(&tVideo);
                 break;
             }
             if (tStats.dwFrames == 0)
@@ -157,7 +178,8 @@ int VXQ_F_CLICMD_Live(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
             tStats.qwVideoBytes += tFrame.dwDataLen;
         } else if (bAudio && tStats.dwFrames > 0) {
             if (!VXQ_F_CLIAPP_OutWrite(&tAudioFile, tFrame.pData, tFrame.dwDataLen)) {
-                sBroken = "cannot write '" + sAudioOut + "'";
+                if (!(VXQ_F_CLIAPP_OutIsStdout(&tAudioFile) && errno == EPIPE))
+                    sBroken = "cannot write " + VXQ_F_CLIAPP_OutName(&tAudioFile);
                 break;
             }
             tStats.dwAudioFrames++;
@@ -185,9 +207,9 @@ int VXQ_F_CLICMD_Live(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
     }
     if (!VXQ_F_CLIAPP_OutCommit(&tVideo) || (bAudio && !VXQ_F_CLIAPP_OutCommit(&tAudioFile))) {
         VXQ_F_CLIAPP_OutDrop(&tAudioFile);
-        return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "cannot finish '" + sOut + "'");
+        return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "cannot finish " + VXQ_F_CLIAPP_OutName(&tVideo));
     }
-    PR_LiveLine(&tStats, stdout, "\n");
+    PR_LiveLine(&tStats, pSummary, "\n");
     return VXQ_CLIAPP_EXIT_OK;
 }
 

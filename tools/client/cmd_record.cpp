@@ -1,6 +1,7 @@
 /* cmd_record.cpp - dps-client commands records and download. */
 #include "cliapp.h"
 
+#include <errno.h>
 #include <string.h>
 
 /* Reads --from and --to as times. Returns 0 after a usage report. */
@@ -84,7 +85,10 @@ int VXQ_F_CLICMD_Download(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
     if (bByTime && (!VXQ_F_CLIAPP_OptInt(inout_ptCtx, &tOpts, "--ch", 1, 0, 0, 0x7FFFFFFF, &llCh) ||
                     !PR_TimeRange(inout_ptCtx, &tOpts, &tFrom, &tTo)))
         return VXQ_CLIAPP_EXIT_BROKEN;
-    int iStatus = VXQ_F_CLIAPP_Open(inout_ptCtx);
+    int iStatus = VXQ_F_CLIAPP_OutCheckStream(inout_ptCtx, sOut);
+    if (iStatus >= 0)
+        return iStatus;
+    iStatus = VXQ_F_CLIAPP_Open(inout_ptCtx);
     if (iStatus >= 0)
         return iStatus;
     uint32_t dwLoginId = inout_ptCtx->tLogin.dwLoginId;
@@ -105,7 +109,7 @@ int VXQ_F_CLICMD_Download(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
         return iStatus;
     }
     _VXQ_S_CLIAPP_OUTFILE tOut = {std::string(), std::string(), nullptr, 0};
-    if (!VXQ_F_CLIAPP_OutOpen(&tOut, sOut)) {
+    if (!VXQ_F_CLIAPP_OutOpenStream(&tOut, sOut)) {
         VXQ_F_CLI_Close(&tDown);
         return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "cannot write '" + sOut + "': " + strerror(errno));
     }
@@ -152,7 +156,9 @@ int VXQ_F_CLICMD_Download(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
                 break;
             }
             if (!VXQ_F_CLIAPP_OutWrite(&tOut, tPiece.pData, tPiece.dwDataLen)) {
-                sBroken = "cannot write '" + sOut + "'";
+                sBroken = "cannot write " + VXQ_F_CLIAPP_OutName(&tOut);
+                if (VXQ_F_CLIAPP_OutIsStdout(&tOut))
+                    sBroken += std::string(": ") + strerror(errno);
                 break;
             }
             VXQ_F_CLIAPP_Progress(tOut.qwBytes, tInfo.dwFileSize);
@@ -179,8 +185,9 @@ int VXQ_F_CLICMD_Download(_VXQ_S_CLIAPP_CTX *inout_ptCtx)
                                    "download broke after " + std::to_string(llBytes) + " bytes: " + sBroken);
     }
     if (!VXQ_F_CLIAPP_OutCommit(&tOut))
-        return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "cannot finish '" + sOut + "'");
-    printf("downloaded %llu bytes of %s to %s\n", (unsigned long long)tOut.qwBytes, tInfo.sFileFlag.c_str(),
-           sOut.c_str());
+        return VXQ_F_CLIAPP_Report(inout_ptCtx, VXQ_CLIAPP_EXIT_BROKEN, "cannot finish " + VXQ_F_CLIAPP_OutName(&tOut));
+    int bStdout = VXQ_F_CLIAPP_OutIsStdout(&tOut);
+    fprintf(bStdout ? stderr : stdout, "downloaded %llu bytes of %s to %s\n", (unsigned long long)tOut.qwBytes,
+            tInfo.sFileFlag.c_str(), bStdout ? "the standard output" : sOut.c_str());
     return VXQ_CLIAPP_EXIT_OK;
 }

@@ -23,6 +23,7 @@ static const char s_sUsage[] =
     "  quality get|set|cap --ch C [--stream S] [--level N]\n"
     "  records --ch C --from TIME --to TIME [--type N]      TIME: \"YYYY-MM-DD hh:mm:ss\"\n"
     "  download (--file FLAG | --ch C --from TIME --to TIME) --out FILE\n"
+    "      live and download: --out - writes to the standard output, messages to the standard error\n"
     "  talk --ch C --in FILE                  G.711 mu-law raw, 8000 bytes/s\n"
     "  alarms [--seconds N] [--arm]\n"
     "  config get|set|default|export|import [--id N] [--in FILE] [--out FILE] [--param N]\n"

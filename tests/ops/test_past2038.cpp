@@ -1,0 +1,113 @@
+/* A date past January 2038 (the leap day of 2040) through the clock, the local
+ * times the service makes and the date-times it passes through, on every build:
+ * the 32-bit target runs this under emulation. */
+#include "ops/record.h"
+#include "ops/talk_alarm.h"
+#include "ops_fixture.h"
+#include "vxq_syshelp.h"
+
+#include <stdlib.h>
+#include <time.h>
+
+namespace
+{
+
+const uint32_t kLogin = 0x20400229u;
+const int64_t kLeapDay2040 = 2214129600; /* 2040-02-29 12:00:00 UTC */
+/* Its 12-byte wire date-time: year 2040 (0x07F8), month 2, day 29, 12:00:00. */
+const OpsBytes kWireTime = {0xF8, 0x07, 2, 0, 29, 12, 0, 0, 0, 0, 0, 0};
+
+class Past2038 : public OpsFixture
+{
+  protected:
+    void SetUp() override
+    {
+        const char *sTz = getenv("TZ");
+        m_bHadTz = sTz != nullptr;
+        if (sTz)
+            m_sTz = sTz;
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        OpsFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        OpsFixture::TearDown();
+        if (m_bHadTz)
+            setenv("TZ", m_sTz.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    /* Handles the order that VXQ_F_DPS_UpAlarmMsg or VXQ_F_DPS_SendAlarmMsg queued. */
+    void HandleQueuedOrder()
+    {
+        char ucOrder[512];
+        int32_t iLen = (int32_t)sizeof(ucOrder);
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(p->hOrderQueue, ucOrder, &iLen, 0), 1);
+        Order(OpsBytes(ucOrder, ucOrder + iLen));
+    }
+
+  private:
+    bool m_bHadTz = false;
+    std::string m_sTz;
+};
+
+} // namespace
+
+TEST_F(Past2038, TheLeapDayOf2040PassesThroughConversionsAlarmsLogRecordsAndRecordQueriesUnchanged)
+{
+    TestClock tClock(kLeapDay2040);
+
+    /* The conversions of date-time records; the exported 32-bit calendar time
+     * keeps its limit. */
+    _VXQ_S_TD_DATE_TIME tFrom = {2040, 2, 29, 12, 0, 0, {0, 0, 0, 0}};
+    _VXQ_S_TD_DATE_TIME tTo = {2040, 3, 1, 12, 0, 1, {0, 0, 0, 0}};
+    EXPECT_EQ(VXQ_F_SYS_ComputeTdTimeLen(&tFrom, &tTo), 86401);
+    EXPECT_EQ(VXQ_F_SYS_Str_To_Time("2040-02-29 12:00:00"), -1);
+    EXPECT_EQ(VXQ_F_SYS_TdTime_To_Timet(&tFrom), -1);
+
+    /* A log record carries the local time of the clock. */
+    VXQ_HQUEUE hLog = NULL;
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&hLog, 4), 1);
+    VXQ_F_LOG_SR_SetRecvLogQueue(hLog);
+    VXQ_F_LOG_SR_WriteLogToQueue(2, "leap day");
+    _VXQ_S_LOG_SR_RECV_LOG_DATA tRec;
+    int32_t iLen = (int32_t)sizeof(tRec);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetData(hLog, &tRec, &iLen, 0), 1);
+    VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&hLog);
+    EXPECT_STREQ(tRec.sTime, "2040-02-29 12:00:00");
+    EXPECT_STREQ(tRec.sText, "2040-02-29 12:00:00  leap day");
+
+    /* Both alarm notices carry it as their local time, the extended one in its id too. */
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0, VXQ_DPS_POP_RECORD_SEARCH);
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(p, 1, 2, 3, "plain"), 1);
+    HandleQueuedOrder();
+    OpsBytes tNotice = OneSent(pCmd);
+    ASSERT_EQ(tNotice.size(), (size_t)VXQ_DPS_ALARM_NOTICE_LEN);
+    EXPECT_EQ(OpsBytes(tNotice.begin() + 28, tNotice.begin() + 40), kWireTime);
+    ASSERT_EQ(VXQ_F_DPS_SendAlarmMsg(p, "source", 1, 2, "extended"), 1);
+    HandleQueuedOrder();
+    tNotice = OneSent(pCmd);
+    ASSERT_EQ(tNotice.size(), (size_t)VXQ_DPS_EX_ALARM_NOTICE_LEN);
+    EXPECT_EQ(std::string((const char *)tNotice.data() + 20, 16), "AI20400229120000");
+    EXPECT_EQ(OpsBytes(tNotice.begin() + 56, tNotice.begin() + 68), kWireTime);
+
+    /* A record query's time range reaches the host as the client sent it. */
+    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_DPS_P3_QUERY_FILE_LEN - 20);
+    OpsPutLe32(tQuery, 20, kLogin);
+    std::copy(kWireTime.begin(), kWireTime.end(), tQuery.begin() + 40);
+    const OpsBytes kLater = {0xF8, 0x07, 3, 0, 1, 23, 59, 59, 0, 0, 0, 0};
+    std::copy(kLater.begin(), kLater.end(), tQuery.begin() + 52);
+    ASSERT_EQ(Request(pCmd, tQuery), 1);
+    OpsBytes tEvent = OneEvent(EVENT_E2_FILE_QUERY);
+    _VXQ_S_DPS_E2_FILE_QUERY tBody;
+    ASSERT_EQ(tEvent.size(), sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody));
+    memcpy(&tBody, tEvent.data() + sizeof(_VXQ_S_DPS_MSG_HEAD), sizeof(tBody));
+    const _VXQ_S_TD_DATE_TIME &s = tBody.i_tStartTime, &e = tBody.i_tEndTime;
+    EXPECT_EQ(std::vector<int>({s.usYear, s.usMonth, s.ucDay, s.ucHour, s.ucMinute, s.ucSecond}),
+              std::vector<int>({2040, 2, 29, 12, 0, 0}));
+    EXPECT_EQ(std::vector<int>({e.usYear, e.usMonth, e.ucDay, e.ucHour, e.ucMinute, e.ucSecond}),
+              std::vector<int>({2040, 3, 1, 23, 59, 59}));
+}
