@@ -111,6 +111,12 @@ int main(int argc, char **argv)
         fprintf(stderr, "dps-gateway: cannot start the device monitor thread\n");
         return PR_EXIT_USAGE;
     }
+    /* The handlers are in place before the start line: whoever waits for it
+     * may signal at once. */
+    tMain.pLoop = g_main_loop_new(nullptr, FALSE);
+    g_unix_signal_add(SIGINT, PR_OnSigInt, &tMain);
+    g_unix_signal_add(SIGTERM, PR_OnSigTerm, &tMain);
+    g_unix_signal_add(SIGUSR1, PR_OnStatusSignal, &tMain);
     tMain.pRtsp = VXQ_F_GWRTSP_Start(tMain.pGw, &tConf, &sError);
     if (tMain.pRtsp == nullptr) {
         VXQ_F_GWVIEW_Free(tMain.pGw);
@@ -124,10 +130,6 @@ int main(int argc, char **argv)
     VXQ_F_GWVIEW_Say("listening on RTSP port %d%s%s: rtsp://HOST:%d/<device>/ch<N>[/sub] for %s",
                      VXQ_F_GWRTSP_Port(tMain.pRtsp), tConf.sBind.empty() ? "" : " of ", tConf.sBind.c_str(),
                      VXQ_F_GWRTSP_Port(tMain.pRtsp), sDevices.c_str());
-    tMain.pLoop = g_main_loop_new(nullptr, FALSE);
-    g_unix_signal_add(SIGINT, PR_OnSigInt, &tMain);
-    g_unix_signal_add(SIGTERM, PR_OnSigTerm, &tMain);
-    g_unix_signal_add(SIGUSR1, PR_OnStatusSignal, &tMain);
     g_timeout_add_seconds(PR_STATUS_PERIOD_S, PR_OnStatusTimer, &tMain);
     g_main_loop_run(tMain.pLoop);
     VXQ_F_GWVIEW_Say("stopping (%s)", tMain.iStopSignal == SIGINT ? "SIGINT" : "SIGTERM");
