@@ -345,6 +345,10 @@ TEST_F(GatewayE2e, FfprobeSeesH264AndG711AndRefusalsComeAtOnce)
     ASSERT_EQ(Probe("sim/ch0", &sOut), 0) << sOut << GwOutput();
     EXPECT_TRUE(Has(sOut, "h264,320,240\n")) << sOut;
     EXPECT_TRUE(Has(sOut, "pcm_mulaw,8000\n")) << sOut;
+    /* The SDP carries the parameter sets and the static G.711 payload type. */
+    ASSERT_EQ(VXQ_F_TESTPROC_Run("ffprobe", {"-v", "debug", Url("sim/ch0")}, m_tDir.File("sdp.txt"), &sOut, 20000), 0);
+    EXPECT_TRUE(Has(sOut, "a=fmtp:96 packetization-mode=1;sprop-parameter-sets=Z")) << sOut;
+    EXPECT_TRUE(Has(sOut, "a=rtpmap:0 PCMU/8000")) << sOut;
     struct {
         std::string sPath;
         std::string sStatus;
