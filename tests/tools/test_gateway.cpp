@@ -27,7 +27,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const uint64_t MS = VXQ_GWTIME_NS_PER_MS;
 
@@ -51,14 +52,14 @@ TEST(GatewayTime, DeviceStampsStepTheRunningTimeThroughWrapsJumpsAndDrift)
         uint64_t qwWantNs;
         int bMoved;
     } tSteps[] = {
-        {VXQ_GWTIME_VIDEO, 0xFFFFFF00u, 500 * MS, 500 * MS, 0},          /* anchors */
-        {VXQ_GWTIME_AUDIO, 0xFFFFFF10u, 505 * MS, 516 * MS, 0},          /* audio keeps its distance to video */
-        {VXQ_GWTIME_VIDEO, 0xFFFFFF28u, 530 * MS, 540 * MS, 0},          /* +40 ms */
-        {VXQ_GWTIME_VIDEO, 0x00000050u, 830 * MS, 836 * MS, 0},          /* across the wrap: +296 ms */
-        {VXQ_GWTIME_AUDIO, 0x00000038u, 800 * MS, 812 * MS, 0},          /* audio steps from its own last frame */
-        {VXQ_GWTIME_VIDEO, 0x00000010u, 860 * MS, 876 * MS, 1},          /* backwards: one nominal frame on */
-        {VXQ_GWTIME_VIDEO, 0x00100000u, 900 * MS, 916 * MS, 1},          /* 17 min ahead: a jump */
-        {VXQ_GWTIME_VIDEO, 0x00100000u + 6000, 940 * MS, 6916 * MS, 0},  /* a pause of 6 s is kept */
+        {VXQ_GWTIME_VIDEO, 0xFFFFFF00u, 500 * MS, 500 * MS, 0}, /* anchors */
+        {VXQ_GWTIME_AUDIO, 0xFFFFFF10u, 505 * MS, 516 * MS, 0}, /* audio keeps its distance to video */
+        {VXQ_GWTIME_VIDEO, 0xFFFFFF28u, 530 * MS, 540 * MS, 0}, /* +40 ms */
+        {VXQ_GWTIME_VIDEO, 0x00000050u, 830 * MS, 836 * MS, 0}, /* across the wrap: +296 ms */
+        {VXQ_GWTIME_AUDIO, 0x00000038u, 800 * MS, 812 * MS, 0}, /* audio steps from its own last frame */
+        {VXQ_GWTIME_VIDEO, 0x00000010u, 860 * MS, 876 * MS, 1}, /* backwards: one nominal frame on */
+        {VXQ_GWTIME_VIDEO, 0x00100000u, 900 * MS, 916 * MS, 1}, /* 17 min ahead: a jump */
+        {VXQ_GWTIME_VIDEO, 0x00100000u + 6000, 940 * MS, 6916 * MS, 0}, /* a pause of 6 s is kept */
         {VXQ_GWTIME_VIDEO, 0x00100000u + 12000, 980 * MS, 980 * MS, 1}, /* 12 s past the clock: re-anchor */
         {VXQ_GWTIME_AUDIO, 0x00100000u + 12010, 985 * MS, 990 * MS, 0}, /* audio starts from the new anchor */
     };
@@ -109,7 +110,8 @@ TEST(GatewayFrame, CheckPassesH264AndG711AndNamesWhatItDrops)
         {Frame(0, 0, std::vector<uint8_t>(160, 0xFF)), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_PCMU},
         {Frame(0, 1, std::vector<uint8_t>(160, 0xD5)), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_PCMA},
         {Frame(0, 2, std::vector<uint8_t>(160, 0)), VXQ_GWFRAME_AUDIO_CODEC, VXQ_GW_AUDIO_NONE},
-        {Frame(0, 0, std::vector<uint8_t>(VXQ_GW_MAX_AUDIO_FRAME, 0xFF)), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_PCMU},
+        {Frame(0, 0, std::vector<uint8_t>(VXQ_GW_MAX_AUDIO_FRAME, 0xFF)), VXQ_GWFRAME_PASS,
+         VXQ_GW_AUDIO_PCMU},
         {Frame(0, 0, std::vector<uint8_t>(VXQ_GW_MAX_AUDIO_FRAME + 1, 0xFF)), VXQ_GWFRAME_AUDIO_SIZE,
          VXQ_GW_AUDIO_PCMU},
         {tShortMsg, VXQ_GWFRAME_MALFORMED, VXQ_GW_AUDIO_NONE},
@@ -135,10 +137,18 @@ TEST(GatewayPath, PathsNameADeviceAChannelAndTheSubStream)
         int iCh;
         int iStream;
     } tCases[] = {
-        {"/sim/ch0", 1, "sim", 0, 0},     {"/sim/ch63/sub", 1, "sim", 63, 1}, {"/cam-2.a/ch7/", 1, "cam-2.a", 7, 0},
-        {"/sim/ch64", 0, "", 0, 0},       {"/sim/ch01", 0, "", 0, 0},         {"/sim/ch", 0, "", 0, 0},
-        {"/sim/chx", 0, "", 0, 0},        {"/sim/ch0/main", 0, "", 0, 0},     {"/sim", 0, "", 0, 0},
-        {"//ch0", 0, "", 0, 0},           {"sim/ch0", 0, "", 0, 0},           {"/sim/ch0/sub/x", 0, "", 0, 0},
+        {"/sim/ch0", 1, "sim", 0, 0},
+        {"/sim/ch63/sub", 1, "sim", 63, 1},
+        {"/cam-2.a/ch7/", 1, "cam-2.a", 7, 0},
+        {"/sim/ch64", 0, "", 0, 0},
+        {"/sim/ch01", 0, "", 0, 0},
+        {"/sim/ch", 0, "", 0, 0},
+        {"/sim/chx", 0, "", 0, 0},
+        {"/sim/ch0/main", 0, "", 0, 0},
+        {"/sim", 0, "", 0, 0},
+        {"//ch0", 0, "", 0, 0},
+        {"sim/ch0", 0, "", 0, 0},
+        {"/sim/ch0/sub/x", 0, "", 0, 0},
         {"/sim/ch0/stream=0", 0, "", 0, 0},
     };
     for (const auto &c : tCases) {
@@ -150,20 +160,22 @@ TEST(GatewayPath, PathsNameADeviceAChannelAndTheSubStream)
             EXPECT_EQ(sDevice, c.sDevice);
             EXPECT_EQ(iCh, c.iCh);
             EXPECT_EQ(iStream, c.iStream);
-            EXPECT_EQ("/" + VXQ_F_GWVIEW_PathOf(sDevice, iCh, iStream) + (c.sPath[strlen(c.sPath) - 1] == '/' ? "/" : ""),
+            EXPECT_EQ("/" + VXQ_F_GWVIEW_PathOf(sDevice, iCh, iStream) +
+                          (c.sPath[strlen(c.sPath) - 1] == '/' ? "/" : ""),
                       c.sPath);
         }
     }
 }
 
-namespace {
+namespace
+{
 
 #ifdef VXQ_GATEWAY_EXE
 const char *const s_sGatewayMissing = nullptr;
 const std::string s_sGateway = VXQ_GATEWAY_EXE;
 #else
-const char *const s_sGatewayMissing =
-    "dps-gateway was not built (pkg-config found no GStreamer RTSP server library; Debian: libgstrtspserver-1.0-dev)";
+const char *const s_sGatewayMissing = "dps-gateway was not built (pkg-config found no GStreamer RTSP server "
+                                      "library; Debian: libgstrtspserver-1.0-dev)";
 const std::string s_sGateway;
 #endif
 
@@ -172,7 +184,8 @@ const char *MissingTool()
 {
     if (s_sGatewayMissing)
         return s_sGatewayMissing;
-    static const bool s_bFfmpeg = system("command -v ffprobe >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1") == 0;
+    static const bool s_bFfmpeg =
+        system("command -v ffprobe >/dev/null 2>&1 && command -v ffmpeg >/dev/null 2>&1") == 0;
     return s_bFfmpeg ? nullptr : "ffprobe and ffmpeg (the independent RTSP players) are not installed";
 }
 
@@ -207,16 +220,17 @@ class GatewayE2e : public ::testing::Test
                                   "[records]\ndir = data/records\nseed_from_clip = 0\n"));
         ASSERT_TRUE(WriteFile(m_tDir.File("gateway.ini"),
                               "[gateway]\nlisten = " + std::to_string(m_usRtspPort) + "\nbind = 127.0.0.1\n" +
-                                  "[device0]\nname = sim\n" + sDevice + "password = admin\n" + "[device1]\nname = bad\n" +
-                                  sDevice + "password = wrong\n" +
-                                  "[device2]\nname = gone\nhost = 127.0.0.1\nport = " + std::to_string(usGone) +
-                                  "\nuser = admin\npassword = admin\n"));
+                                  "[device0]\nname = sim\n" + sDevice + "password = admin\n" +
+                                  "[device1]\nname = bad\n" + sDevice + "password = wrong\n" +
+                                  "[device2]\nname = gone\nhost = 127.0.0.1\nport = " +
+                                  std::to_string(usGone) + "\nuser = admin\npassword = admin\n"));
         ASSERT_TRUE(StartSim());
         ASSERT_TRUE(VXQ_F_TESTPROC_Start(m_tGw.Get(), s_sGateway, {"--config", m_tDir.File("gateway.ini")},
                                          m_tDir.File("gateway.txt")));
-        ASSERT_TRUE(WaitUntil([&] { return Has(GwOutput(), "listening on RTSP port") || m_tGw.Get()->iPid == 0; },
-                              10000) &&
-                    m_tGw.Get()->iPid != 0)
+        ASSERT_TRUE(
+            WaitUntil([&] { return Has(GwOutput(), "listening on RTSP port") || m_tGw.Get()->iPid == 0; },
+                      10000) &&
+            m_tGw.Get()->iPid != 0)
             << GwOutput();
     }
 
@@ -271,8 +285,9 @@ class GatewayE2e : public ::testing::Test
     int Probe(const std::string &in_sPath, std::string *out_psOut)
     {
         return VXQ_F_TESTPROC_Run("ffprobe",
-                                  {"-v", "error", "-show_entries", "stream=codec_name,width,height,sample_rate",
-                                   "-of", "csv=p=0", Url(in_sPath)},
+                                  {"-v", "error", "-show_entries",
+                                   "stream=codec_name,width,height,sample_rate", "-of", "csv=p=0",
+                                   Url(in_sPath)},
                                   m_tDir.File("probe.txt"), out_psOut, 20000);
     }
 
@@ -281,8 +296,9 @@ class GatewayE2e : public ::testing::Test
                        const std::string &in_sFile)
     {
         return VXQ_F_TESTPROC_Start(out_tProc.Get(), "ffmpeg",
-                                    {"-nostdin", "-v", "error", "-rtsp_transport", in_sTransport, "-i", Url("sim/ch0"),
-                                     "-t", std::to_string(in_iSeconds), "-c", "copy", "-y", in_sFile},
+                                    {"-nostdin", "-v", "error", "-rtsp_transport", in_sTransport, "-i",
+                                     Url("sim/ch0"), "-t", std::to_string(in_iSeconds), "-c", "copy", "-y",
+                                     in_sFile},
                                     in_sFile + ".txt");
     }
 
@@ -303,8 +319,9 @@ TEST(GatewayUsage, BadUsageExitsWithStatus2AndOneLineSayingWhy)
     uint16_t usBusy = 0;
     int iBusy = LoopbackListen(&usBusy);
     ASSERT_GE(iBusy, 0);
-    ASSERT_TRUE(WriteFile(tDir.File("twice.ini"),
-                          "[device0]\nname = a\nhost = h\nuser = u\n[device3]\nname = a\nhost = h\nuser = u\n"));
+    ASSERT_TRUE(
+        WriteFile(tDir.File("twice.ini"),
+                  "[device0]\nname = a\nhost = h\nuser = u\n[device3]\nname = a\nhost = h\nuser = u\n"));
     ASSERT_TRUE(WriteFile(tDir.File("none.ini"), "[gateway]\nlisten = 1\n"));
     const std::vector<std::string> D = {"--device", "127.0.0.1:7000", "--user", "u", "--password", "p"};
     auto With = [&](std::vector<std::string> tMore) {
@@ -325,9 +342,11 @@ TEST(GatewayUsage, BadUsageExitsWithStatus2AndOneLineSayingWhy)
         {With({"--listen"}), "dps-gateway: --listen needs a value"},
         {{"--config", tDir.File("x.ini"), "--user", "u"}, "dps-gateway: --config lists the devices"},
         {{"--config", tDir.File("missing.ini")}, "dps-gateway: cannot read the configuration file"},
-        {{"--config", tDir.File("twice.ini")}, "dps-gateway: " + tDir.File("twice.ini") + ": [device3] name 'a' is used twice"},
+        {{"--config", tDir.File("twice.ini")},
+         "dps-gateway: " + tDir.File("twice.ini") + ": [device3] name 'a' is used twice"},
         {{"--config", tDir.File("none.ini")}, "dps-gateway: " + tDir.File("none.ini") + ": no device"},
-        {With({"--bind", "127.0.0.1", "--listen", std::to_string(usBusy)}), "dps-gateway: cannot listen on 127.0.0.1 port"},
+        {With({"--bind", "127.0.0.1", "--listen", std::to_string(usBusy)}),
+         "dps-gateway: cannot listen on 127.0.0.1 port"},
     };
     for (const auto &c : tCases) {
         std::string sOut;
@@ -346,7 +365,9 @@ TEST_F(GatewayE2e, FfprobeSeesH264AndG711AndRefusalsComeAtOnce)
     EXPECT_TRUE(Has(sOut, "h264,320,240\n")) << sOut;
     EXPECT_TRUE(Has(sOut, "pcm_mulaw,8000\n")) << sOut;
     /* The SDP carries the parameter sets and the static G.711 payload type. */
-    ASSERT_EQ(VXQ_F_TESTPROC_Run("ffprobe", {"-v", "debug", Url("sim/ch0")}, m_tDir.File("sdp.txt"), &sOut, 20000), 0);
+    ASSERT_EQ(
+        VXQ_F_TESTPROC_Run("ffprobe", {"-v", "debug", Url("sim/ch0")}, m_tDir.File("sdp.txt"), &sOut, 20000),
+        0);
     EXPECT_TRUE(Has(sOut, "a=fmtp:96 packetization-mode=1;sprop-parameter-sets=Z")) << sOut;
     EXPECT_TRUE(Has(sOut, "a=rtpmap:0 PCMU/8000")) << sOut;
     struct {
@@ -364,7 +385,9 @@ TEST_F(GatewayE2e, FfprobeSeesH264AndG711AndRefusalsComeAtOnce)
         SCOPED_TRACE(c.sPath);
         auto tStart = std::chrono::steady_clock::now();
         EXPECT_NE(Probe(c.sPath, &sOut), 0);
-        auto iMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart).count();
+        auto iMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart)
+                .count();
         EXPECT_TRUE(Has(sOut, "method DESCRIBE failed: " + c.sStatus)) << sOut;
         EXPECT_LT(iMs, 2000);
     }
@@ -396,8 +419,8 @@ TEST_F(GatewayE2e, TwoPlayersShareOneDeviceViewAndRecordTheDevicesTimeLine)
                   0);
         EXPECT_EQ(sOut, "") << "decoding printed errors";
         ASSERT_EQ(VXQ_F_TESTPROC_Run("ffprobe",
-                                     {"-v", "error", "-show_entries", "packet=stream_index,pts_time", "-of", "csv=p=0",
-                                      sFile},
+                                     {"-v", "error", "-show_entries", "packet=stream_index,pts_time", "-of",
+                                      "csv=p=0", sFile},
                                      m_tDir.File("packets.txt"), &sOut, 20000),
                   0);
         /* Per stream: packet count and the steps between packets, in ms. The
@@ -447,5 +470,6 @@ TEST_F(GatewayE2e, DeviceDropEndsThePlayersAndANewPlayerPlaysOnceTheDeviceIsBack
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(2));
     ASSERT_TRUE(StartSim()) << SimOutput();
     EXPECT_TRUE(WaitUntil([&] { return Probe("sim/ch0", &sOut) == 0; }, 30000)) << sOut << GwOutput();
-    EXPECT_TRUE(Has(GwOutput(), "device sim (127.0.0.1:" + std::to_string(m_usSimPort) + "): dropped the connection"));
+    EXPECT_TRUE(Has(GwOutput(),
+                    "device sim (127.0.0.1:" + std::to_string(m_usSimPort) + "): dropped the connection"));
 }

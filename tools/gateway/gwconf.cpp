@@ -9,7 +9,8 @@
 #include <unistd.h>
 
 static const char s_sUsage[] =
-    "usage: dps-gateway --device HOST[:PORT] --user U --password P [--name NAME] [--listen PORT] [--bind ADDR]\n"
+    "usage: dps-gateway --device HOST[:PORT] --user U --password P [--name NAME] [--listen PORT] [--bind "
+    "ADDR]\n"
     "       dps-gateway --config FILE [--listen PORT] [--bind ADDR]\n"
     "  --device HOST[:PORT]  the device (TCP protocol port, default 7000)\n"
     "  --user U --password P the device login\n"
@@ -44,8 +45,8 @@ static int PR_ValidName(const std::string &in_sName)
     if (in_sName.empty() || in_sName.size() > 64)
         return 0;
     for (char c : in_sName)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-              c == '.'))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+              c == '_' || c == '.'))
             return 0;
     return 1;
 }
@@ -150,7 +151,7 @@ int VXQ_F_GWCONF_Parse(int in_iArgc, const char *const *in_ppArgv, _VXQ_S_GWCONF
     out_ptConf->bHelp = 0;
     /* Options and their values first; the file is read after, so the command
      * line's --listen and --bind win over the file's. */
-    static const char *const s_sValueOpts[] = {"--device", "--user", "--password", "--name",
+    static const char *const s_sValueOpts[] = {"--device", "--user",   "--password", "--name",
                                                "--config", "--listen", "--bind"};
     std::string sValue[7];
     int bGiven[7] = {0, 0, 0, 0, 0, 0, 0};
@@ -190,7 +191,8 @@ int VXQ_F_GWCONF_Parse(int in_iArgc, const char *const *in_ppArgv, _VXQ_S_GWCONF
         _VXQ_S_GWCONF_DEVICE tDev;
         PR_DeviceDefaults(&tDev);
         if (!PR_HostPort(sValue[DEVICE], &tDev)) {
-            *out_psError = "bad --device value '" + sValue[DEVICE] + "': HOST or HOST:PORT with a port 1..65535";
+            *out_psError =
+                "bad --device value '" + sValue[DEVICE] + "': HOST or HOST:PORT with a port 1..65535";
             return 0;
         }
         if (!bGiven[USER] || !bGiven[PASSWORD]) {

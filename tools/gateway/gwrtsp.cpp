@@ -30,8 +30,8 @@ static std::atomic<int> s_iSinks{0};
 /* One RTSP client's pipeline as a sink of a device view. Made when the media
  * is configured, detached when it is unprepared, freed when it is finalized. */
 typedef struct PR_SINK {
-    GstElement *pVideo = nullptr; /* owned references */
-    GstElement *pAudio = nullptr; /* null: the pipeline has no audio */
+    GstElement *pVideo = nullptr;   /* owned references */
+    GstElement *pAudio = nullptr;   /* null: the pipeline has no audio */
     GstRTSPMedia *pMedia = nullptr; /* not owned: the sink never outlives it */
     _VXQ_S_GWVIEW_VIEW *pView = nullptr;
     std::string sPath;
@@ -83,16 +83,17 @@ static void PR_SinkFrame(void *in_pSink, const _VXQ_S_GWVIEW_FRAME *in_ptFrame)
     int bMoved = 0;
     int iTrack = in_ptFrame->bVideo ? VXQ_GWTIME_VIDEO : VXQ_GWTIME_AUDIO;
     uint32_t dwLastStamp = pSink->tMap.tTrack[iTrack].dwLastStamp;
-    uint64_t qwPts = VXQ_F_GWTIME_Map(&pSink->tMap, iTrack, in_ptFrame->dwStamp, qwNow, in_ptFrame->dwNominalMs, &bMoved);
+    uint64_t qwPts =
+        VXQ_F_GWTIME_Map(&pSink->tMap, iTrack, in_ptFrame->dwStamp, qwNow, in_ptFrame->dwNominalMs, &bMoved);
     if (bMoved && (++pSink->dwMoves <= 3 || pSink->dwMoves % 100 == 0))
-        VXQ_F_GWVIEW_Say("%s: %s time stamp %u after %u, running time %llu ms: a client's time line moved (%u so far)",
-                         pSink->sPath.c_str(), in_ptFrame->bVideo ? "video" : "audio", in_ptFrame->dwStamp,
-                         dwLastStamp, (unsigned long long)(qwNow / VXQ_GWTIME_NS_PER_MS), pSink->dwMoves);
+        VXQ_F_GWVIEW_Say(
+            "%s: %s time stamp %u after %u, running time %llu ms: a client's time line moved (%u so far)",
+            pSink->sPath.c_str(), in_ptFrame->bVideo ? "video" : "audio", in_ptFrame->dwStamp, dwLastStamp,
+            (unsigned long long)(qwNow / VXQ_GWTIME_NS_PER_MS), pSink->dwMoves);
     const std::vector<uint8_t> &tData = *in_ptFrame->tData;
-    GstBuffer *pBuf = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, (gpointer)tData.data(), tData.size(), 0,
-                                                  tData.size(),
-                                                  new std::shared_ptr<const std::vector<uint8_t>>(in_ptFrame->tData),
-                                                  PR_FreeData);
+    GstBuffer *pBuf = gst_buffer_new_wrapped_full(
+        GST_MEMORY_FLAG_READONLY, (gpointer)tData.data(), tData.size(), 0, tData.size(),
+        new std::shared_ptr<const std::vector<uint8_t>>(in_ptFrame->tData), PR_FreeData);
     GST_BUFFER_PTS(pBuf) = qwPts;
     GST_BUFFER_DTS(pBuf) = qwPts;
     GST_BUFFER_DURATION(pBuf) = (GstClockTime)in_ptFrame->dwNominalMs * GST_MSECOND;
@@ -127,7 +128,8 @@ const _VXQ_S_GWVIEW_SINKOPS *VXQ_F_GWRTSP_SinkOps(void)
 
 /* ---- closing the clients of ended views (main context) ---- */
 
-static GstRTSPFilterResult PR_EndedMedia(GstRTSPSession *, GstRTSPSessionMedia *in_pSessMedia, gpointer in_pEnded)
+static GstRTSPFilterResult PR_EndedMedia(GstRTSPSession *, GstRTSPSessionMedia *in_pSessMedia,
+                                         gpointer in_pEnded)
 {
     GstRTSPMedia *pMedia = gst_rtsp_session_media_get_media(in_pSessMedia);
     if (pMedia != nullptr && g_object_get_data(G_OBJECT(pMedia), "vxq-gw-ended"))
@@ -186,10 +188,11 @@ static std::string PR_Launch(const _VXQ_S_GWVIEW_INFO *in_ptInfo)
                           sCaps + "\" ! h264parse ! rtph264pay name=pay0 pt=96 config-interval=-1";
     if (in_ptInfo->iAudio != VXQ_GW_AUDIO_NONE) {
         int bMu = in_ptInfo->iAudio == VXQ_GW_AUDIO_PCMU;
-        sLaunch += std::string(" appsrc name=asrc is-live=true format=time do-timestamp=false max-bytes=1048576 "
-                               "leaky-type=downstream caps=\"") +
-                   (bMu ? "audio/x-mulaw" : "audio/x-alaw") + ",rate=" + std::to_string(in_ptInfo->dwAudioRate) +
-                   ",channels=1\" ! " + (bMu ? "rtppcmupay name=pay1 pt=0" : "rtppcmapay name=pay1 pt=8");
+        sLaunch +=
+            std::string(" appsrc name=asrc is-live=true format=time do-timestamp=false max-bytes=1048576 "
+                        "leaky-type=downstream caps=\"") +
+            (bMu ? "audio/x-mulaw" : "audio/x-alaw") + ",rate=" + std::to_string(in_ptInfo->dwAudioRate) +
+            ",channels=1\" ! " + (bMu ? "rtppcmupay name=pay1 pt=0" : "rtppcmapay name=pay1 pt=8");
     }
     return sLaunch;
 }
@@ -198,11 +201,12 @@ static GstElement *PR_CreateElement(GstRTSPMediaFactory *in_pFactory, const GstR
 {
     PR_Factory *pFactory = (PR_Factory *)in_pFactory;
     _VXQ_S_GWVIEW_INFO tInfo;
-    if (VXQ_F_GWVIEW_Acquire(pFactory->pGw, pFactory->iDev, pFactory->iCh, pFactory->iStream, "an RTSP client",
-                             &tInfo) != VXQ_GWVIEW_OK)
+    if (VXQ_F_GWVIEW_Acquire(pFactory->pGw, pFactory->iDev, pFactory->iCh, pFactory->iStream,
+                             "an RTSP client", &tInfo) != VXQ_GWVIEW_OK)
         return nullptr;
     GError *pError = nullptr;
-    GstElement *pBin = gst_parse_launch_full(PR_Launch(&tInfo).c_str(), nullptr, GST_PARSE_FLAG_PLACE_IN_BIN, &pError);
+    GstElement *pBin =
+        gst_parse_launch_full(PR_Launch(&tInfo).c_str(), nullptr, GST_PARSE_FLAG_PLACE_IN_BIN, &pError);
     if (pError != nullptr) {
         VXQ_F_GWVIEW_Say("%s: cannot make the pipeline: %s", pFactory->sPath, pError->message);
         g_clear_error(&pError);
@@ -219,9 +223,7 @@ static void vxq_gw_factory_class_init(PR_FactoryClass *in_pClass)
     GST_RTSP_MEDIA_FACTORY_CLASS(in_pClass)->create_element = PR_CreateElement;
 }
 
-static void vxq_gw_factory_init(PR_Factory *)
-{
-}
+static void vxq_gw_factory_init(PR_Factory *) {}
 
 /* ---- sinks and media life ---- */
 
@@ -268,7 +270,8 @@ static void PR_OnMediaConfigure(GstRTSPMediaFactory *in_pFactory, GstRTSPMedia *
     s_iSinks++;
     g_signal_connect(in_pMedia, "unprepared", G_CALLBACK(PR_OnUnprepared), pSink);
     g_object_weak_ref(G_OBJECT(in_pMedia), PR_OnMediaGone, pSink);
-    pSink->pView = VXQ_F_GWVIEW_Attach(pFactory->pGw, pFactory->iDev, pFactory->iCh, pFactory->iStream, pSink);
+    pSink->pView =
+        VXQ_F_GWVIEW_Attach(pFactory->pGw, pFactory->iDev, pFactory->iCh, pFactory->iStream, pSink);
     if (pSink->pView == nullptr)
         PR_SinkEnd(pSink); /* the view closed meanwhile: the client gets the end at once */
 }
@@ -283,7 +286,8 @@ static std::string PR_ClientAddress(GstRTSPClient *in_pClient)
 }
 
 /* Before the media is made: the device's refusal becomes the RTSP answer. */
-static GstRTSPStatusCode PR_OnPreDescribe(GstRTSPClient *in_pClient, GstRTSPContext *in_pCtx, gpointer in_pRtsp)
+static GstRTSPStatusCode PR_OnPreDescribe(GstRTSPClient *in_pClient, GstRTSPContext *in_pCtx,
+                                          gpointer in_pRtsp)
 {
     _VXQ_S_GWRTSP_DATA *pRtsp = (_VXQ_S_GWRTSP_DATA *)in_pRtsp;
     const char *sPath = in_pCtx->uri && in_pCtx->uri->abspath ? in_pCtx->uri->abspath : "";
@@ -350,15 +354,18 @@ _VXQ_S_GWRTSP_DATA *VXQ_F_GWRTSP_Start(_VXQ_S_GWVIEW_GATEWAY *in_ptGw, const _VX
                 snprintf(pFactory->sPath, sizeof(pFactory->sPath), "%s", sPath.c_str());
                 gst_rtsp_media_factory_set_shared(GST_RTSP_MEDIA_FACTORY(pFactory), FALSE);
                 g_signal_connect(pFactory, "media-configure", G_CALLBACK(PR_OnMediaConfigure), nullptr);
-                gst_rtsp_mount_points_add_factory(pMounts, ("/" + sPath).c_str(), GST_RTSP_MEDIA_FACTORY(pFactory));
+                gst_rtsp_mount_points_add_factory(pMounts, ("/" + sPath).c_str(),
+                                                  GST_RTSP_MEDIA_FACTORY(pFactory));
             }
     g_object_unref(pMounts);
     g_signal_connect(pRtsp->pServer, "client-connected", G_CALLBACK(PR_OnClientConnected), pRtsp);
     GError *pError = nullptr;
     GSource *pSource = gst_rtsp_server_create_source(pRtsp->pServer, nullptr, &pError);
     if (pSource == nullptr) {
-        *out_psError = "cannot listen on " + (in_ptConf->sBind.empty() ? std::string("TCP port ") : in_ptConf->sBind + " port ") +
-                       std::to_string(in_ptConf->iListenPort) + ": " + (pError ? pError->message : "unknown failure");
+        *out_psError = "cannot listen on " +
+                       (in_ptConf->sBind.empty() ? std::string("TCP port ") : in_ptConf->sBind + " port ") +
+                       std::to_string(in_ptConf->iListenPort) + ": " +
+                       (pError ? pError->message : "unknown failure");
         g_clear_error(&pError);
         g_object_unref(pRtsp->pServer);
         delete pRtsp;

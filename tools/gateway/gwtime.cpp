@@ -29,8 +29,8 @@ static uint64_t PR_FromAnchor(const _VXQ_S_GWTIME_MAP *in_ptMap, int32_t in_iMs)
     return in_ptMap->qwAnchorNs > qwBack ? in_ptMap->qwAnchorNs - qwBack : 0;
 }
 
-uint64_t VXQ_F_GWTIME_Map(_VXQ_S_GWTIME_MAP *inout_ptMap, int in_iTrack, uint32_t in_dwStamp, uint64_t in_qwNowNs,
-                          uint32_t in_dwNominalMs, int *out_pbMoved)
+uint64_t VXQ_F_GWTIME_Map(_VXQ_S_GWTIME_MAP *inout_ptMap, int in_iTrack, uint32_t in_dwStamp,
+                          uint64_t in_qwNowNs, uint32_t in_dwNominalMs, int *out_pbMoved)
 {
     _VXQ_S_GWTIME_TRACK *pTrack = &inout_ptMap->tTrack[in_iTrack ? 1 : 0];
     int bMoved = 0;
@@ -89,7 +89,8 @@ int VXQ_F_GWFRAME_Check(const uint8_t *in_pMsg, size_t in_iLen, int in_iPcmuId, 
     if (out_ptFrame->dwDataLen == 0)
         return VXQ_GWFRAME_EMPTY;
     if (out_ptFrame->bVideo)
-        return PR_IsAnnexB(out_ptFrame->pData, out_ptFrame->dwDataLen) ? VXQ_GWFRAME_PASS : VXQ_GWFRAME_NOT_H264;
+        return PR_IsAnnexB(out_ptFrame->pData, out_ptFrame->dwDataLen) ? VXQ_GWFRAME_PASS
+                                                                       : VXQ_GWFRAME_NOT_H264;
     if (out_ptFrame->ucCodecId == (in_iPcmuId & 0x0F) && in_iPcmuId >= 0)
         *out_piAudio = VXQ_GW_AUDIO_PCMU;
     else if (out_ptFrame->ucCodecId == (in_iPcmaId & 0x0F) && in_iPcmaId >= 0)
@@ -101,9 +102,13 @@ int VXQ_F_GWFRAME_Check(const uint8_t *in_pMsg, size_t in_iLen, int in_iPcmuId, 
 
 const char *VXQ_F_GWFRAME_Text(int in_iVerdict)
 {
-    static const char *const s_sText[] = {"passed", "malformed frame message", "frame without data",
-                                          "video that is not an H.264 byte stream", "audio that is not G.711",
+    static const char *const s_sText[] = {"passed",
+                                          "malformed frame message",
+                                          "frame without data",
+                                          "video that is not an H.264 byte stream",
+                                          "audio that is not G.711",
                                           "audio frame longer than one second"};
-    return in_iVerdict >= 0 && in_iVerdict < (int)(sizeof(s_sText) / sizeof(s_sText[0])) ? s_sText[in_iVerdict]
-                                                                                          : "unknown";
+    return in_iVerdict >= 0 && in_iVerdict < (int)(sizeof(s_sText) / sizeof(s_sText[0]))
+               ? s_sText[in_iVerdict]
+               : "unknown";
 }

@@ -65,8 +65,8 @@ void VXQ_F_GWTIME_Anchor(_VXQ_S_GWTIME_MAP *inout_ptMap, uint32_t in_dwFirstStam
  * length instead; a result further than VXQ_GWTIME_MAX_DRIFT_MS from
  * in_qwNowNs re-anchors the map at in_qwNowNs. *out_pbMoved (may be null) is
  * set to 1 when either happened, else 0. */
-uint64_t VXQ_F_GWTIME_Map(_VXQ_S_GWTIME_MAP *inout_ptMap, int in_iTrack, uint32_t in_dwStamp, uint64_t in_qwNowNs,
-                          uint32_t in_dwNominalMs, int *out_pbMoved);
+uint64_t VXQ_F_GWTIME_Map(_VXQ_S_GWTIME_MAP *inout_ptMap, int in_iTrack, uint32_t in_dwStamp,
+                          uint64_t in_qwNowNs, uint32_t in_dwNominalMs, int *out_pbMoved);
 
 /* Audio codecs the gateway passes on. */
 #define VXQ_GW_AUDIO_NONE 0

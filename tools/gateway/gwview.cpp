@@ -26,7 +26,7 @@
 #define PR_ACQUIRE_MS 20000     /* bound of a wait for an opening view */
 #define PR_RETRY_FIRST_MS 1000
 #define PR_RETRY_MAX_MS 30000
-#define PR_REPLAY_MAX_MS 500    /* frames kept since an I-frame at most this old are replayed */
+#define PR_REPLAY_MAX_MS 500 /* frames kept since an I-frame at most this old are replayed */
 #define PR_GOP_MAX_BYTES (8u * 1024u * 1024u)
 #define PR_GOP_MAX_FRAMES 1000u
 #define PR_MONITOR_NAP_MS 100
@@ -45,11 +45,11 @@ struct _VXQ_S_GWVIEW_VIEW {
     std::condition_variable tCond;
     std::thread tThread;
     int iState = PR_CLOSED;
-    uint32_t dwGen = 0;   /* counts open attempts */
-    int iLastStatus = 0;  /* outcome of attempt dwGen once it failed */
+    uint32_t dwGen = 0;  /* counts open attempts */
+    int iLastStatus = 0; /* outcome of attempt dwGen once it failed */
     int bStop = 0;
-    int bWantIFrame = 0;  /* a sink waits for an I-frame: ask the device */
-    std::string sWho;     /* who asked for the current attempt */
+    int bWantIFrame = 0; /* a sink waits for an I-frame: ask the device */
+    std::string sWho;    /* who asked for the current attempt */
     uint32_t dwIdleSinceMs = 0;
     _VXQ_S_GWVIEW_INFO tInfo;
     std::vector<void *> tSinks;
@@ -104,7 +104,8 @@ std::string VXQ_F_GWVIEW_PathOf(const std::string &in_sDevice, int in_iCh, int i
     return in_sDevice + "/ch" + std::to_string(in_iCh) + (in_iStream ? "/sub" : "");
 }
 
-int VXQ_F_GWVIEW_ParsePath(const std::string &in_sPath, std::string *out_psDevice, int *out_piCh, int *out_piStream)
+int VXQ_F_GWVIEW_ParsePath(const std::string &in_sPath, std::string *out_psDevice, int *out_piCh,
+                           int *out_piStream)
 {
     std::string sPath = in_sPath;
     if (sPath.size() > 1 && sPath.back() == '/')
@@ -253,13 +254,14 @@ static int PR_Open(_VXQ_S_GWVIEW_VIEW *in_pView, PR_SESSION *inout_pSes)
     }
     PR_DeviceUp(pDev);
     if (ucResult != 0) {
-        VXQ_F_GWVIEW_Say("%s: login refused for user '%s': result %u (%s)", sPath, tConf.sUser.c_str(), ucResult,
-                         VXQ_F_CLI_ResultText(ucResult).c_str());
+        VXQ_F_GWVIEW_Say("%s: login refused for user '%s': result %u (%s)", sPath, tConf.sUser.c_str(),
+                         ucResult, VXQ_F_CLI_ResultText(ucResult).c_str());
         return VXQ_GWVIEW_UNAUTHORIZED;
     }
     inout_pSes->dwLoginId = tLogin.dwLoginId;
     if (tLogin.iVideoChanNum > 0 && in_pView->iCh >= tLogin.iVideoChanNum) {
-        VXQ_F_GWVIEW_Say("%s: no such channel: the device has %d video channel(s)", sPath, tLogin.iVideoChanNum);
+        VXQ_F_GWVIEW_Say("%s: no such channel: the device has %d video channel(s)", sPath,
+                         tLogin.iVideoChanNum);
         return VXQ_GWVIEW_NOT_FOUND;
     }
     if (PR_Stopping(in_pView))
@@ -270,15 +272,18 @@ static int PR_Open(_VXQ_S_GWVIEW_VIEW *in_pView, PR_SESSION *inout_pSes)
     }
     std::vector<uint8_t> tAnswer;
     if (!VXQ_F_CLI_Call(&inout_pSes->tMedia,
-                        VXQ_F_CLI_BuildExRealplayOpen(VXQ_F_CLI_NextTransNo(&inout_pSes->tMedia), tLogin.dwLoginId,
-                                                      (uint16_t)in_pView->iCh, (uint16_t)in_pView->iStream, 0),
+                        VXQ_F_CLI_BuildExRealplayOpen(VXQ_F_CLI_NextTransNo(&inout_pSes->tMedia),
+                                                      tLogin.dwLoginId, (uint16_t)in_pView->iCh,
+                                                      (uint16_t)in_pView->iStream, 0),
                         tAnswer, PR_OPEN_CALL_MS)) {
         VXQ_F_GWVIEW_Say("%s: open: %s", sPath, VXQ_F_CLI_ErrorText(&inout_pSes->tMedia).c_str());
         return VXQ_GWVIEW_UNAVAILABLE;
     }
     ucResult = VXQ_F_CLI_Result(tAnswer);
-    if (ucResult != 0 || !VXQ_F_CLI_ParseExRealplayOpen(tAnswer.data(), tAnswer.size(), &inout_pSes->dwConnId)) {
-        VXQ_F_GWVIEW_Say("%s: open refused: result %u (%s)", sPath, ucResult, VXQ_F_CLI_ResultText(ucResult).c_str());
+    if (ucResult != 0 ||
+        !VXQ_F_CLI_ParseExRealplayOpen(tAnswer.data(), tAnswer.size(), &inout_pSes->dwConnId)) {
+        VXQ_F_GWVIEW_Say("%s: open refused: result %u (%s)", sPath, ucResult,
+                         VXQ_F_CLI_ResultText(ucResult).c_str());
         return ucResult != 0 ? PR_OpenRefusal(ucResult) : VXQ_GWVIEW_UNAVAILABLE;
     }
     /* Audio starts paused on a new media connection. */
@@ -379,7 +384,8 @@ static int PR_Stream(_VXQ_S_GWVIEW_VIEW *inout_pView, PR_SESSION *inout_pSes, st
                                      : t.iAudio == VXQ_GW_AUDIO_PCMA ? "G.711 A-law audio"
                                                                      : "no audio");
                 }
-            } else if (inout_pView->tSinks.empty() && dwNow - inout_pView->dwIdleSinceMs >= VXQ_GWVIEW_LINGER_MS) {
+            } else if (inout_pView->tSinks.empty() &&
+                       dwNow - inout_pView->dwIdleSinceMs >= VXQ_GWVIEW_LINGER_MS) {
                 /* Decided under the lock: no sink can attach to a view that closes. */
                 *out_psWhy = "no client for " + std::to_string(VXQ_GWVIEW_LINGER_MS / 1000) + " s";
                 inout_pView->iState = PR_CLOSING;
@@ -391,7 +397,8 @@ static int PR_Stream(_VXQ_S_GWVIEW_VIEW *inout_pView, PR_SESSION *inout_pSes, st
         if (bAskIFrame)
             VXQ_F_CLI_SendMsg(&inout_pSes->tCmd,
                               VXQ_F_CLI_BuildForceIFrame(VXQ_F_CLI_NextTransNo(&inout_pSes->tCmd),
-                                                         (uint32_t)inout_pView->iCh, (uint16_t)inout_pView->iStream));
+                                                         (uint32_t)inout_pView->iCh,
+                                                         (uint16_t)inout_pView->iStream));
         /* The command connection: heartbeats out, their echoes and notices dropped. */
         int bCmdOk = VXQ_F_CLI_KeepAlive(&inout_pSes->tCmd);
         while (bCmdOk && VXQ_F_CLI_ReadMsg(&inout_pSes->tCmd, tMsg, 0))
@@ -418,8 +425,8 @@ static int PR_Stream(_VXQ_S_GWVIEW_VIEW *inout_pView, PR_SESSION *inout_pSes, st
             continue; /* answers and notices on the media connection */
         _VXQ_S_CLI_MEDIA_HEAD tMedia;
         int iAudio = VXQ_GW_AUDIO_NONE;
-        int iVerdict = VXQ_F_GWFRAME_Check(tMsg.data(), tMsg.size(), tConf.iPcmuCodecId, tConf.iPcmaCodecId, &tMedia,
-                                           &iAudio);
+        int iVerdict = VXQ_F_GWFRAME_Check(tMsg.data(), tMsg.size(), tConf.iPcmuCodecId, tConf.iPcmaCodecId,
+                                           &tMedia, &iAudio);
         std::lock_guard<std::mutex> tGuard(inout_pView->tLock);
         if (iVerdict != VXQ_GWFRAME_PASS) {
             PR_Dropped(inout_pView, VXQ_F_GWFRAME_Text(iVerdict));
@@ -453,7 +460,8 @@ static int PR_Stream(_VXQ_S_GWVIEW_VIEW *inout_pView, PR_SESSION *inout_pSes, st
         tFrame.dwNewestStamp = tMedia.dwTimeStampMs;
         tFrame.dwNominalMs = tMedia.bVideo ? 1000u / (tMedia.ucFrameRate ? tMedia.ucFrameRate : 25u)
                                            : (tMedia.dwDataLen + 7u) / 8u;
-        tFrame.tData = std::make_shared<const std::vector<uint8_t>>(tMedia.pData, tMedia.pData + tMedia.dwDataLen);
+        tFrame.tData =
+            std::make_shared<const std::vector<uint8_t>>(tMedia.pData, tMedia.pData + tMedia.dwDataLen);
         PR_Keep(inout_pView, &tFrame);
         for (void *pSink : inout_pView->tSinks)
             pGw->tOps.fnFrame(pSink, &tFrame);
@@ -502,7 +510,8 @@ static void PR_ViewThread(_VXQ_S_GWVIEW_VIEW *inout_pView)
 
 /* ---- the gateway ---- */
 
-_VXQ_S_GWVIEW_GATEWAY *VXQ_F_GWVIEW_New(const _VXQ_S_GWCONF_DATA *in_ptConf, const _VXQ_S_GWVIEW_SINKOPS *in_ptOps)
+_VXQ_S_GWVIEW_GATEWAY *VXQ_F_GWVIEW_New(const _VXQ_S_GWCONF_DATA *in_ptConf,
+                                        const _VXQ_S_GWVIEW_SINKOPS *in_ptOps)
 {
     _VXQ_S_GWVIEW_GATEWAY *pGw = new _VXQ_S_GWVIEW_GATEWAY();
     pGw->tOps = *in_ptOps;
@@ -569,8 +578,8 @@ int VXQ_F_GWVIEW_FindDevice(const _VXQ_S_GWVIEW_GATEWAY *in_ptGw, const std::str
 
 static _VXQ_S_GWVIEW_VIEW *PR_View(_VXQ_S_GWVIEW_GATEWAY *in_ptGw, int in_iDev, int in_iCh, int in_iStream)
 {
-    if (in_iDev < 0 || in_iDev >= (int)in_ptGw->tDevices.size() || in_iCh < 0 || in_iCh >= VXQ_GWVIEW_CHANNELS ||
-        in_iStream < 0 || in_iStream >= VXQ_GWVIEW_STREAMS)
+    if (in_iDev < 0 || in_iDev >= (int)in_ptGw->tDevices.size() || in_iCh < 0 ||
+        in_iCh >= VXQ_GWVIEW_CHANNELS || in_iStream < 0 || in_iStream >= VXQ_GWVIEW_STREAMS)
         return nullptr;
     return &in_ptGw->tDevices[(size_t)in_iDev]->tView[in_iCh][in_iStream];
 }
@@ -595,9 +604,10 @@ int VXQ_F_GWVIEW_Acquire(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_
         if (pView->iState != PR_CLOSED) {
             if (pView->iState == PR_OPENING)
                 dwWaitedGen = pView->dwGen;
-            if (pView->tCond.wait_until(tLock, tDeadline) == std::cv_status::timeout && pView->iState != PR_OPEN) {
-                VXQ_F_GWVIEW_Say("%s: not open after %d s, refused for %s", pView->sPath.c_str(), PR_ACQUIRE_MS / 1000,
-                                 in_sWho.c_str());
+            if (pView->tCond.wait_until(tLock, tDeadline) == std::cv_status::timeout &&
+                pView->iState != PR_OPEN) {
+                VXQ_F_GWVIEW_Say("%s: not open after %d s, refused for %s", pView->sPath.c_str(),
+                                 PR_ACQUIRE_MS / 1000, in_sWho.c_str());
                 return VXQ_GWVIEW_UNAVAILABLE;
             }
             continue;
@@ -606,8 +616,8 @@ int VXQ_F_GWVIEW_Acquire(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_
             return pView->iLastStatus;
         std::string sWhy;
         if (PR_DeviceBlocked(pView->pDev, &sWhy)) {
-            VXQ_F_GWVIEW_Say("%s: refused for %s: device unreachable (%s)", pView->sPath.c_str(), in_sWho.c_str(),
-                             sWhy.c_str());
+            VXQ_F_GWVIEW_Say("%s: refused for %s: device unreachable (%s)", pView->sPath.c_str(),
+                             in_sWho.c_str(), sWhy.c_str());
             return VXQ_GWVIEW_UNAVAILABLE;
         }
         /* A thread that ended set PR_CLOSED as its last step under the lock. */
@@ -631,8 +641,8 @@ int VXQ_F_GWVIEW_Acquire(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_
     }
 }
 
-_VXQ_S_GWVIEW_VIEW *VXQ_F_GWVIEW_Attach(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_iCh, int in_iStream,
-                                        void *in_pSink)
+_VXQ_S_GWVIEW_VIEW *VXQ_F_GWVIEW_Attach(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_iCh,
+                                        int in_iStream, void *in_pSink)
 {
     _VXQ_S_GWVIEW_VIEW *pView = PR_View(inout_ptGw, in_iDev, in_iCh, in_iStream);
     if (pView == nullptr)

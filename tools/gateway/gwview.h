@@ -89,7 +89,8 @@ typedef struct _VXQ_S_GWVIEW_VIEW _VXQ_S_GWVIEW_VIEW;
 
 /* The devices of in_ptConf (copied), no view open, and a monitor thread that
  * tries unreachable devices again. Null when a thread cannot start. */
-_VXQ_S_GWVIEW_GATEWAY *VXQ_F_GWVIEW_New(const _VXQ_S_GWCONF_DATA *in_ptConf, const _VXQ_S_GWVIEW_SINKOPS *in_ptOps);
+_VXQ_S_GWVIEW_GATEWAY *VXQ_F_GWVIEW_New(const _VXQ_S_GWCONF_DATA *in_ptConf,
+                                        const _VXQ_S_GWVIEW_SINKOPS *in_ptOps);
 
 /* Closes every view (their sinks are ended) and stops the threads; the records
  * stay, so late detaches are harmless. */
@@ -111,8 +112,8 @@ int VXQ_F_GWVIEW_Acquire(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_
 /* Attaches a sink to an open view and hands it the frames kept since the last
  * I-frame when that I-frame is recent. Returns the view, or null when the view
  * is not open (the sink is not called). */
-_VXQ_S_GWVIEW_VIEW *VXQ_F_GWVIEW_Attach(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_iCh, int in_iStream,
-                                        void *in_pSink);
+_VXQ_S_GWVIEW_VIEW *VXQ_F_GWVIEW_Attach(_VXQ_S_GWVIEW_GATEWAY *inout_ptGw, int in_iDev, int in_iCh,
+                                        int in_iStream, void *in_pSink);
 
 /* Removes a sink; safe for a sink the view already ended. */
 void VXQ_F_GWVIEW_Detach(_VXQ_S_GWVIEW_VIEW *inout_ptView, void *in_pSink);
@@ -125,7 +126,8 @@ std::string VXQ_F_GWVIEW_PathOf(const std::string &in_sDevice, int in_iCh, int i
 
 /* Parses an RTSP path "/name/ch<N>" or "/name/ch<N>/sub" (a trailing '/' is
  * allowed). Returns 1 with the parts, 0 for anything else. */
-int VXQ_F_GWVIEW_ParsePath(const std::string &in_sPath, std::string *out_psDevice, int *out_piCh, int *out_piStream);
+int VXQ_F_GWVIEW_ParsePath(const std::string &in_sPath, std::string *out_psDevice, int *out_piCh,
+                           int *out_piStream);
 
 /* "dps-gateway: " and the formatted text as one log line on the console. */
 void VXQ_F_GWVIEW_Say(const char *in_sFormat, ...) __attribute__((format(printf, 1, 2)));

@@ -58,11 +58,12 @@ static void PR_Status(PR_MAIN *inout_pMain)
         (unsigned long long)((tStats.qwBytes - inout_pMain->qwLastBytes) * 1000000ull / (uint64_t)iSpanUs);
     inout_pMain->qwLastBytes = tStats.qwBytes;
     inout_pMain->iLastUs = iNowUs;
-    VXQ_F_GWVIEW_Say("status: devices %d (reachable %d), open streams %d%s%s%s, rtsp clients %d, client pipelines "
-                     "%d, device media %llu B/s, dropped frames %llu",
-                     tStats.iDevices, tStats.iReachable, tStats.iOpenViews, tStats.iOpenViews ? " (" : "",
-                     tStats.sViews.c_str(), tStats.iOpenViews ? ")" : "", VXQ_F_GWRTSP_Clients(inout_pMain->pRtsp),
-                     tStats.iSinks, llRate, (unsigned long long)tStats.qwDropped);
+    VXQ_F_GWVIEW_Say(
+        "status: devices %d (reachable %d), open streams %d%s%s%s, rtsp clients %d, client pipelines "
+        "%d, device media %llu B/s, dropped frames %llu",
+        tStats.iDevices, tStats.iReachable, tStats.iOpenViews, tStats.iOpenViews ? " (" : "",
+        tStats.sViews.c_str(), tStats.iOpenViews ? ")" : "", VXQ_F_GWRTSP_Clients(inout_pMain->pRtsp),
+        tStats.iSinks, llRate, (unsigned long long)tStats.qwDropped);
 }
 
 static gboolean PR_OnStatusTimer(gpointer in_pMain)
