@@ -4,6 +4,7 @@
 #include "core/channel.h"
 
 #include "core/conn.h"
+#include "core/hostcall.h"
 #include "protocol/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
@@ -388,7 +389,8 @@ int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF
         memcpy(tBody.ucArg, in_pArg, (size_t)in_iArgLen);
     PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
     memcpy(ucMsg + VXQ_DPS_APP_MSG_HEAD_LEN, &tBody, sizeof(tBody));
-    if (!VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg), 5000))
+    if (!VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg),
+                                   VXQ_F_DPS_MC_HostPostWaitMs(inout_pMcSrvData)))
         return 0;
     VXQ_F_NETCOM_WakeUp(inout_pMcSrvData->hNetSrv);
     return 1;

@@ -70,11 +70,11 @@ typedef void (*VXQ_PF_DPS_CONTROL_WORK)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 #define VXQ_DPS_CONTROL_WORK_MAX_ARG 64
 
 /* Any thread: posts in_fnWork with a copy of at most 64 argument bytes on the
- * order queue (waiting up to 5000 ms for room); the control thread runs it in
- * order with the host's orders. 1 queued, 0 on a bad argument or a full queue.
- * Work that releases connections (for example the media budget release of
- * VXQ_F_DPS_ControlMediaResource) must come this way. On the control thread
- * itself call the work directly instead: a full queue would stall it 5 s. */
+ * order queue (waiting up to 5000 ms for room, not at all inside a host
+ * callback: core/hostcall.h); the control thread runs it in order with the
+ * host's orders, after the work in hand. 1 queued, 0 on a bad argument or a
+ * full queue. Work that releases connections (for example the media budget
+ * release of VXQ_F_DPS_ControlMediaResource) must come this way. */
 int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
                                  const void *in_pArg, int32_t in_iArgLen);
 

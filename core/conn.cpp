@@ -3,12 +3,14 @@
 #include "core/conn.h"
 
 #include "core/channel.h"
+#include "core/hostcall.h"
 #include "core/pending.h"
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
 #include "ops/record.h"
 #include "ops/serial.h"
+#include "net/selengine.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -54,7 +56,7 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn)
         inout_pMcSrvData->pConn[dwIndex] = NULL;
     if (in_pConn->dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId);
+        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId, VXQ_DPS_DROP_LINGER_MS);
         in_pConn->dwPortId = 0;
     }
     free(in_pConn->pToken);
@@ -102,8 +104,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCS
 }
 
 /* The per-type release of a connection, then its deletion. in_dwPortId is the
- * engine id the connection had (the record's own may already be 0 when this
- * side closed the socket); the host's notices name the connection by it. */
+ * connection's engine id; the host's notices name the connection by it. */
 static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwPortId)
 {
     switch (in_pConn->iConnType) {
@@ -121,20 +122,12 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
         if (in_pConn->bComOpen)
             VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(p, in_dwPortId, 1, 0, 0);
         break;
-    case VXQ_DPS_CONN_MEDIA: {
+    case VXQ_DPS_CONN_MEDIA:
         in_pConn->iStreamState = 0;
-        if (p->tDevCapInfo.bRealplayCheckFlag && p->tDevCapInfo.fnRealplayCheck != NULL) {
-            _VXQ_S_DPS_REALPLAY_CHECK_DATA tCheck;
-            tCheck.dwLoginId = in_pConn->dwLoginId;
-            tCheck.dwChNo = (uint32_t)in_pConn->iChNo;
-            tCheck.dwStreamNo = (uint32_t)in_pConn->iStreamNo;
-            tCheck.dwAction = 1;
-            tCheck.dwResult = 0;
-            p->tDevCapInfo.fnRealplayCheck(p->tDevCapInfo.pRealplayCheckUser, &tCheck);
-        }
+        VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo, (uint32_t)in_pConn->iStreamNo,
+                                       VXQ_DPS_REALPLAY_CHECK_CLOSE);
         VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
         break;
-    }
     case VXQ_DPS_CONN_TALK: {
         /* Only the talk this connection carries is stopped, never another client's. */
         int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_pConn->iChNo);
@@ -177,15 +170,9 @@ void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _
 
 void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    uint32_t dwPortId;
-    if (inout_pMcSrvData == NULL || in_pConn == NULL)
-        return;
-    dwPortId = in_pConn->dwPortId;
-    if (dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnect(inout_pMcSrvData->hNetSrv, dwPortId);
-        in_pConn->dwPortId = 0;
-    }
-    PR_ReleaseConn(inout_pMcSrvData, in_pConn, dwPortId);
+    /* The socket is not closed first: the deletion at the end of the release
+     * closes it once what was queued on it (the answers that led here) is out. */
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, in_pConn);
 }
 
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,

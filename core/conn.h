@@ -13,7 +13,10 @@
  * can drop connections (ActiveDisconnect, DoNetDisconnetEvent, Delete).
  *
  * Every protocol message leaves the device through VXQ_F_DPS_MC_SentNetData;
- * the message buffer always stays the caller's.
+ * the message buffer always stays the caller's. Whatever was queued on a
+ * connection before the service drops it still reaches the client before the
+ * close: the record goes at once, and the engine writes the queue out and
+ * closes the socket within VXQ_DPS_DROP_LINGER_MS.
  */
 #ifndef VXQ_CORE_CONN_H
 #define VXQ_CORE_CONN_H
@@ -39,6 +42,10 @@ extern "C" {
 #define VXQ_DPS_SEND_CLASS_FILE 12
 
 struct _VXQ_S_NETCOM_DATA_HEAD; /* the engine's 64-byte event head (vxq_netcom.h) */
+
+/* Longest time a dropped connection's queued bytes may take to reach a client
+ * that does not read them, before its socket is closed anyway. */
+#define VXQ_DPS_DROP_LINGER_MS 2000
 
 /* An incomplete message announcing this many bytes or more drops the connection. */
 #define VXQ_DPS_MAX_INCOMPLETE_LEN 0x100000u
@@ -118,8 +125,10 @@ void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
  * first). Null when the index is 128 or more, or memory is short. */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                           uint32_t in_dwPortId);
-/* Clears the entry, closes the socket if still open, frees the record and all it holds.
- * Raises no event: use VXQ_F_DPS_MC_DoNetDisconnetEvent to release a live connection. */
+/* Clears the entry, hands the socket (if still open) to the engine to be closed
+ * once what is queued on it was written (VXQ_DPS_DROP_LINGER_MS at most),
+ * frees the record and all it holds. Raises no event: use
+ * VXQ_F_DPS_MC_DoNetDisconnetEvent to release a live connection. */
 void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 /* Deletes every record (service stop). */
@@ -135,8 +144,8 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCS
  * (dependent connections, events to the host) and then the record itself. */
 void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                       _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
-/* The service drops a connection: closes the socket, then releases as above.
- * in_pConn is freed on return. */
+/* The service drops a connection: releases it as above; the answers already
+ * queued on it still go out before its socket closes. in_pConn is freed on return. */
 void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                    _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 

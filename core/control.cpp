@@ -3,6 +3,7 @@
 
 #include "core/channel.h"
 #include "core/conn.h"
+#include "core/hostcall.h"
 #include "core/pending.h"
 #include "mgmt/npd.h"
 #include "protocol/admission.h"
@@ -303,8 +304,7 @@ int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32
     if (!VXQ_F_TOOLS_QUEUE_GetDataEx(p->hCallbackQueue, &p->pCallbackBuf, &p->iCallbackDataLen,
                                      &p->iCallbackBufSize, in_iTimeoutMs))
         return 0;
-    if (p->iCallbackDataLen <= 0 || p->pCallbackBuf == NULL || p->fnEventCallback == NULL)
+    if (p->iCallbackDataLen <= 0 || p->pCallbackBuf == NULL)
         return 0;
-    p->fnEventCallback(p->pEventUser, p->pCallbackBuf, p->iCallbackDataLen);
-    return 1;
+    return VXQ_F_DPS_MC_HostEvent(p, p->pCallbackBuf, p->iCallbackDataLen);
 }

@@ -5,6 +5,7 @@
 #include "core/channel.h"
 #include "core/conn.h"
 #include "core/control.h"
+#include "core/hostcall.h"
 #include "core/pending.h"
 #include "media/direct.h"
 #include "vxq_clock.h"
@@ -294,7 +295,7 @@ extern "C" int VXQ_F_DPS_SendDevProData(VXQ_DPS_HANDLE in_hDevProNetSrv, const v
         return 0;
     }
     if (in_pData == NULL || in_iLength <= 0 ||
-        !VXQ_F_TOOLS_QUEUE_SetData(p->hOrderQueue, in_pData, in_iLength, 5000)) {
+        !VXQ_F_TOOLS_QUEUE_SetData(p->hOrderQueue, in_pData, in_iLength, VXQ_F_DPS_MC_HostPostWaitMs(p))) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SendDevProData VXQ_F_TOOLS_QUEUE_SetData fail.", 2);
         return 0;
     }

@@ -4,12 +4,12 @@
  * sub-channels) and of the bytes and events waiting in its queues.
  *
  * The tables belong to the control thread, so a host thread's query travels
- * there as control work and waits for the answer. The answer slot is shared
- * between the waiter and the work (std::shared_ptr): a waiter that gives up
- * after 5000 ms leaves it to the work, which may still run later.
+ * there and waits for the answer (core/hostcall.h): at most 5000 ms, and not
+ * at all from inside a host callback, where it is counted on the spot.
  */
 #include "core/channel.h"
 #include "core/conn.h"
+#include "core/hostcall.h"
 #include "core/instance.h"
 #include "media/subch.h"
 #include "vxq_dps.h"
@@ -17,22 +17,6 @@
 #include "vxq_queue.h"
 
 #include <string.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <new>
-
-#define PR_WAIT_MS 5000
-
-/* Answer slot of one query. */
-typedef struct {
-    std::mutex tLock;
-    std::condition_variable tCond;
-    int bDone;
-    _VXQ_S_DPS_RUN_STATE tState;
-} PR_RUN_STATE_REPLY;
 
 /* Counts on the control thread. */
 static void PR_Count(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_RUN_STATE *out_ptState)
@@ -54,20 +38,12 @@ static void PR_Count(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_RUN_STATE *out_ptState
     out_ptState->iOrderQueueLen = VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(p->hOrderQueue);
 }
 
-/* Control work: counts and wakes the waiter. The argument is a heap-held
- * shared pointer to the answer slot, taken over (and freed) here. */
-static void PR_RunStateWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t)
+/* Control-thread query of VXQ_F_DPS_QueryRunState. */
+static void PR_RunStateQuery(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const void *, int32_t, void *out_pAnswer)
 {
-    std::shared_ptr<PR_RUN_STATE_REPLY> *pHold;
-    memcpy(&pHold, in_pArg, sizeof(pHold));
-    std::shared_ptr<PR_RUN_STATE_REPLY> pReply(std::move(*pHold));
-    delete pHold;
     _VXQ_S_DPS_RUN_STATE tState;
     PR_Count(inout_pMcSrvData, &tState);
-    std::lock_guard<std::mutex> tGuard(pReply->tLock);
-    pReply->tState = tState;
-    pReply->bDone = 1;
-    pReply->tCond.notify_all();
+    memcpy(out_pAnswer, &tState, sizeof(tState));
 }
 
 extern "C" int VXQ_F_DPS_QueryRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, _VXQ_S_DPS_RUN_STATE *out_ptRunState)
@@ -77,30 +53,6 @@ extern "C" int VXQ_F_DPS_QueryRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, _VXQ_S_D
         return 0;
     }
     memset(out_ptRunState, 0, sizeof(*out_ptRunState));
-    /* No exception may cross the C API: an allocation failure is a plain failure. */
-    std::shared_ptr<PR_RUN_STATE_REPLY> pReply;
-    try {
-        pReply = std::make_shared<PR_RUN_STATE_REPLY>();
-    } catch (...) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_QueryRunState malloc fail.", 2);
-        return 0;
-    }
-    pReply->bDone = 0;
-    std::shared_ptr<PR_RUN_STATE_REPLY> *pHold = new (std::nothrow) std::shared_ptr<PR_RUN_STATE_REPLY>(pReply);
-    if (pHold == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_QueryRunState malloc fail.", 2);
-        return 0;
-    }
-    if (!VXQ_F_DPS_MC_PostControlWork(in_hDevProNetSrv, PR_RunStateWork, &pHold, (int32_t)sizeof(pHold))) {
-        delete pHold;
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_QueryRunState VXQ_F_DPS_MC_PostControlWork fail.", 2);
-        return 0;
-    }
-    std::unique_lock<std::mutex> tGuard(pReply->tLock);
-    if (!pReply->tCond.wait_for(tGuard, std::chrono::milliseconds(PR_WAIT_MS), [&] { return pReply->bDone != 0; })) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_QueryRunState wait fail.", 2);
-        return 0;
-    }
-    *out_ptRunState = pReply->tState;
-    return 1;
+    return VXQ_F_DPS_MC_QueryControlThread(in_hDevProNetSrv, PR_RunStateQuery, NULL, 0, out_ptRunState,
+                                           (int32_t)sizeof(*out_ptRunState), "VXQ_F_DPS_QueryRunState");
 }

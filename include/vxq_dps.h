@@ -12,7 +12,11 @@
  * The setters write one word each. Callbacks run on the service's threads:
  * the event callback on its callback thread, the user lookup and the live
  * view admission callback on its control thread; each must return soon and
- * copy what it keeps (the buffers it is given are the service's).
+ * copy what it keeps (the buffers it is given are the service's). Inside any
+ * callback the host may call every function here except start and stop:
+ * queries the control thread answers are answered at once inside the user
+ * lookup and admission callbacks (the control thread is the caller), and
+ * posting functions do not wait for room there.
  *
  * Byte order: events, orders and the records below are in host byte order;
  * they never go on the wire. Results: 1 success, 0 failure, null handle on a
@@ -811,11 +815,13 @@ VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort, const _VXQ_S_DPS_DEV_CAP_I
 
 /* Stops the service (bounded waits for its threads), frees it and every
  * connection, transaction and queued message. A null handle only logs the stop
- * line. No callback runs after it returns. Returns 1. */
+ * line. No callback runs after it returns; never call it from inside one (it
+ * waits for the threads that run them). Returns 1. */
 VXQ_API int VXQ_F_DPS_StopDevProNetServer(VXQ_DPS_HANDLE in_hDevProNetSrv);
 
 /* Posts one order (_VXQ_S_DPS_MSG_HEAD and body, in_iDataLen bytes, copied),
- * waiting up to 5000 ms for room in the order queue. Returns 1 when queued. */
+ * waiting up to 5000 ms for room in the order queue (inside the user lookup or
+ * admission callback not at all). Returns 1 when queued. */
 VXQ_API int VXQ_F_DPS_SendDevProData(VXQ_DPS_HANDLE in_hDevProNetSrv, const void *in_pData, int in_iDataLen);
 
 /* ---- Setters ----------------------------------------------------------------- */
@@ -926,9 +932,9 @@ typedef struct _VXQ_S_DPS_RUN_STATE {
 } _VXQ_S_DPS_RUN_STATE;
 
 /* Fills *out_ptRunState (zeroed first). The counts are taken on the control
- * thread, so this waits up to 5000 ms for it: call it from a host thread, never
- * from the user lookup or admission callback. Returns 1 when filled, 0 on a null
- * argument or when the control thread did not answer in time. */
+ * thread, so a host thread waits up to 5000 ms for it; inside the user lookup
+ * or admission callback they are taken at once. Returns 1 when filled, 0 on a
+ * null argument or when the control thread did not answer in time. */
 VXQ_API int VXQ_F_DPS_QueryRunState(VXQ_DPS_HANDLE in_hDevProNetSrv, _VXQ_S_DPS_RUN_STATE *out_ptRunState);
 
 /* ---- Who asked ---------------------------------------------------------------- */

@@ -133,10 +133,16 @@ VXQ_API int VXQ_F_NETCOM_GetBroadcastFlag(VXQ_HNETSRV in_hNetSrv, uint32_t in_dw
  * length on return), waiting up to in_iTimeoutMs. Engines without a callback. */
 VXQ_API int VXQ_F_NETCOM_RecvData(VXQ_HNETSRV in_hNetSrv, char *out_pBuf, int32_t *inout_pLen,
                                   int32_t in_iTimeoutMs);
-/* As RecvData into a buffer the call grows as needed; free it with VXQ_F_NETCOM_ReleaseDataBuf. */
+/* As RecvData into a buffer the call makes and grows as needed: start with
+ * *inout_ppBuf null and *inout_pBufSize 0 and pass the same two variables to
+ * every call, so one buffer takes records of any size; *out_pLen is the
+ * record's length. The buffer stays the caller's until it is given to
+ * VXQ_F_NETCOM_ReleaseDataBuf. */
 VXQ_API int VXQ_F_NETCOM_RecvDataEx(VXQ_HNETSRV in_hNetSrv, char **inout_ppBuf, int32_t *inout_pBufSize,
                                     int32_t *out_pLen, int32_t in_iTimeoutMs);
-VXQ_API void VXQ_F_NETCOM_ReleaseDataBuf(char **inout_ppBuf);
+/* Frees a buffer filled by VXQ_F_NETCOM_RecvDataEx: pass the buffer itself
+ * (the pointer RecvDataEx wrote), not its address. Null does nothing. */
+VXQ_API void VXQ_F_NETCOM_ReleaseDataBuf(char *in_pBuf);
 /* The record queue's read event (for a wait object), or null. */
 VXQ_API VXQ_HEVENT VXQ_F_NETCOM_GetRecvHandle(VXQ_HNETSRV in_hNetSrv);
 /* Records waiting; -1 for a null engine, -2 for an engine with a callback. */

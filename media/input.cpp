@@ -2,6 +2,7 @@
 #include "media/input.h"
 
 #include "core/channel.h"
+#include "core/hostcall.h"
 #include "media/cache.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -13,11 +14,6 @@
 #include <string.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <new>
 
 _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                               int32_t in_iChNo, int32_t in_iStreamNo)
@@ -444,39 +440,11 @@ extern "C" int VXQ_F_DPS_ControlMediaResource(VXQ_DPS_HANDLE in_hDevProNetSrv, i
     return 1;
 }
 
-/* Set while the control thread calls into the host (admission callback), so
- * a query made from inside it is answered there instead of waiting for itself. */
-static thread_local _VXQ_S_DPS_MCSRV_DATA *t_pInsideControlThread = NULL;
-
-void VXQ_F_DPS_MC_EnterHostCallback(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+/* Control-thread query of VXQ_F_DPS_GetFreeMediaResourceNum: the free amount now. */
+static void PR_FreeResourceQuery(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const void *, int32_t, void *out_pAnswer)
 {
-    t_pInsideControlThread = in_pMcSrvData;
-}
-
-void VXQ_F_DPS_MC_LeaveHostCallback(void)
-{
-    t_pInsideControlThread = NULL;
-}
-
-/* Answer slot of a query that the control thread computes for a host thread. */
-typedef struct {
-    std::mutex tLock;
-    std::condition_variable tCond;
-    int bDone;
-    float fFree;
-} PR_FREE_REPLY;
-
-static void PR_FreeResourceWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t)
-{
-    std::shared_ptr<PR_FREE_REPLY> *pHold;
-    memcpy(&pHold, in_pArg, sizeof(pHold));
-    std::shared_ptr<PR_FREE_REPLY> pReply(std::move(*pHold));
-    delete pHold;
     float fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData);
-    std::lock_guard<std::mutex> tGuard(pReply->tLock);
-    pReply->fFree = fFree;
-    pReply->bDone = 1;
-    pReply->tCond.notify_all();
+    memcpy(out_pAnswer, &fFree, sizeof(fFree));
 }
 
 extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv, float *out_pfMaxMediaResourceNum,
@@ -492,36 +460,11 @@ extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv
     }
     float fMax;
     __atomic_load(&in_hDevProNetSrv->fMaxMediaResourceNum, &fMax, __ATOMIC_ACQUIRE);
-    float fFree;
-    if (t_pInsideControlThread == in_hDevProNetSrv) {
-        fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(in_hDevProNetSrv);
-    } else {
-        /* The counts walk the connection table, which only the control thread may read. */
-        /* No exception may cross the C API: an allocation failure is a plain failure here. */
-        std::shared_ptr<PR_FREE_REPLY> pReply;
-        try {
-            pReply = std::make_shared<PR_FREE_REPLY>();
-        } catch (...) {
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_GetFreeMediaResourceNum malloc fail.", 2);
-            return 0;
-        }
-        pReply->bDone = 0;
-        pReply->fFree = 0.0f;
-        std::shared_ptr<PR_FREE_REPLY> *pHold = new (std::nothrow) std::shared_ptr<PR_FREE_REPLY>(pReply);
-        if (pHold == NULL)
-            return 0;
-        if (!VXQ_F_DPS_MC_PostControlWork(in_hDevProNetSrv, PR_FreeResourceWork, &pHold, (int32_t)sizeof(pHold))) {
-            delete pHold;
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_GetFreeMediaResourceNum VXQ_F_DPS_MC_PostControlWork fail.", 2);
-            return 0;
-        }
-        std::unique_lock<std::mutex> tGuard(pReply->tLock);
-        if (!pReply->tCond.wait_for(tGuard, std::chrono::milliseconds(5000), [&] { return pReply->bDone != 0; })) {
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_GetFreeMediaResourceNum wait fail.", 2);
-            return 0;
-        }
-        fFree = pReply->fFree;
-    }
+    float fFree = 0.0f;
+    /* The counts walk the connection table, which only the control thread may read. */
+    if (!VXQ_F_DPS_MC_QueryControlThread(in_hDevProNetSrv, PR_FreeResourceQuery, NULL, 0, &fFree, (int32_t)sizeof(fFree),
+                                         "VXQ_F_DPS_GetFreeMediaResourceNum"))
+        return 0;
     if (out_pfMaxMediaResourceNum != NULL)
         *out_pfMaxMediaResourceNum = fMax;
     if (out_pfFreeMediaResourceNum != NULL)

@@ -8,7 +8,7 @@
  * and hand each frame to the frame cache (media/cache.h). The client counts
  * walk the connection table and therefore run on the control thread; a host
  * thread that needs them (VXQ_F_DPS_GetFreeMediaResourceNum) has them
- * computed there and waits for the answer.
+ * computed there and waits for the answer (core/hostcall.h).
  *
  * Nothing here keeps memory beyond a call: order messages are built in a
  * local buffer and the queue stores its own copy.
@@ -42,11 +42,6 @@ int32_t VXQ_F_DPS_MC_GetSubStreamPlayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvD
 int32_t VXQ_F_DPS_MC_GetReplayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* The free media resources now (1024.0 with accounting off). Control thread. */
 float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-
-/* Control thread, around a call into the host (the admission callback): a
- * resource query the host makes from inside it is answered on the spot. */
-void VXQ_F_DPS_MC_EnterHostCallback(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-void VXQ_F_DPS_MC_LeaveHostCallback(void);
 
 /* Frame order handlers (order dispatcher, control thread): the whole order
  * of in_iLength bytes; the frame goes to the cache of its sub-channel. 1. */

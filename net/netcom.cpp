@@ -209,6 +209,16 @@ extern "C" int VXQ_F_NETCOM_CloseTcpConnect(VXQ_HNETSRV in_hNetSrv, uint32_t in_
     return VXQ_F_NETCOM_PR_CloseByPortId(in_hNetSrv, in_dwPortId);
 }
 
+int VXQ_F_NETCOM_CloseTcpConnectAfterSend(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, int32_t in_iBoundMs)
+{
+    if (in_hNetSrv == NULL)
+        return 0;
+    VXQ_F_NETCOM_PR_Lock(in_hNetSrv);
+    int iResult = VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(in_hNetSrv, in_dwPortId, in_iBoundMs);
+    VXQ_F_NETCOM_PR_Unlock(in_hNetSrv);
+    return iResult;
+}
+
 extern "C" int VXQ_F_NETCOM_AddTcpConnect(VXQ_HNETSRV in_hNetSrv, const char *in_pIpaddr, uint16_t in_usPort,
                                           uint32_t *out_pPortId)
 {
@@ -394,9 +404,9 @@ extern "C" int VXQ_F_NETCOM_RecvDataEx(VXQ_HNETSRV in_hNetSrv, char **inout_ppBu
     return VXQ_F_TOOLS_QUEUE_GetDataEx(in_hNetSrv->hRecvQueue, inout_ppBuf, out_pLen, inout_pBufSize, in_iTimeoutMs);
 }
 
-extern "C" void VXQ_F_NETCOM_ReleaseDataBuf(char **inout_ppBuf)
+extern "C" void VXQ_F_NETCOM_ReleaseDataBuf(char *in_pBuf)
 {
-    VXQ_F_TOOLS_QUEUE_FreeMemory(inout_ppBuf);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&in_pBuf);
 }
 
 extern "C" VXQ_HEVENT VXQ_F_NETCOM_GetRecvHandle(VXQ_HNETSRV in_hNetSrv)

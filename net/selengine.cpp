@@ -2,6 +2,7 @@
 #include "net/selengine.h"
 
 #include "net/sockos.h"
+#include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_sockwrap.h"
 #include "vxq_syshelp.h"
@@ -57,7 +58,7 @@ _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPor
     if (in_pEngine == NULL || dwSlot >= VXQ_NET_SELECT_SOCKET_NUM)
         return NULL;
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = in_pEngine->pSocketTable[dwSlot];
-    if (pWork == NULL || !pWork->bInUse || pWork->dwPortId != in_dwPortId)
+    if (pWork == NULL || !pWork->bInUse || pWork->dwPortId != in_dwPortId || pWork->bClosing)
         return NULL;
     return pWork;
 }
@@ -442,11 +443,14 @@ static void VXQ_F_NET_SELECT_DoTcpClientWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
     }
 }
 
-/* Error set: listeners stay (logged), connections end with DISCONNECT and are closed. */
+/* Error set: listeners stay (logged), connections end with DISCONNECT (none
+ * for one being closed after send) and are closed. */
 static void VXQ_F_NET_SELECT_DoSocketErrorEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                                                 _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
 {
-    if (inout_pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN) {
+    if (inout_pWork->bClosing) {
+        VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(inout_pWork);
+    } else if (inout_pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoSocketErrorEvent TCP_LISTEN socket error.", 2);
     } else if (inout_pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoSocketErrorEvent UDP_LISTEN socket error.", 2);
@@ -454,6 +458,61 @@ static void VXQ_F_NET_SELECT_DoSocketErrorEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA 
         VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
         VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(inout_pWork);
     }
+}
+
+/* Close after send ------------------------------------------------------------ */
+
+/* Moves a closing socket on after its events: a broken connection is closed; an
+ * empty queue has the write side shut (the peer sees the end of the stream
+ * after the last queued byte), and once the peer has closed too, the socket. */
+static void VXQ_F_NET_SELECT_PR_StepClosing(_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
+{
+    if (inout_pWork->bFailed) {
+        VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(inout_pWork);
+        return;
+    }
+    if (inout_pWork->tSendQueue.pHead != NULL)
+        return;
+    if (!inout_pWork->bWriteShut) {
+        VXQ_F_SOCKOS_Get()->fnShutdown(inout_pWork->iSocket, SHUT_WR);
+        inout_pWork->bWriteShut = 1;
+    }
+    if (inout_pWork->bPeerDone)
+        VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(inout_pWork);
+}
+
+/* Read event of a closing socket: what the peer still sends is discarded, so
+ * unread input cannot turn the close into a reset that would cut off what is
+ * still queued. The end of its stream (or an error) ends the reading. */
+static void VXQ_F_NET_SELECT_PR_ReadClosing(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                            _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *inout_pWork)
+{
+    int iLen = inout_pEngine->iRecvBufSize;
+    int iState = -1;
+    if (VXQ_F_SYS_SOCKET_Recv(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, &iState, NULL, 0) || iState == 1)
+        return;
+    inout_pWork->bPeerDone = 1;
+    inout_pWork->bRecvFlag = 0;
+    if (iState != 0)
+        inout_pWork->bFailed = 1; /* reset or error: nothing more can be delivered */
+}
+
+int VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                              int32_t in_iBoundMs)
+{
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
+    if (pWork == NULL)
+        return 0;
+    if (pWork->iSocketType != VXQ_NET_SELECT_TCP_CONNECT) {
+        VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(pWork);
+        return 1;
+    }
+    pWork->bClosing = 1;
+    pWork->bRecvFlag = 1; /* read on, even where the caller had paused reading, to discard */
+    pWork->dwCloseDueMs = VXQ_F_CLOCK_TickMs() + (uint32_t)(in_iBoundMs > 0 ? in_iBoundMs : 0);
+    VXQ_F_NET_SELECT_PR_StepClosing(pWork);
+    return 1;
 }
 
 /* Rebuilds the three sets from the table; returns the number of sockets watched. */
@@ -466,10 +525,22 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
     inout_pEngine->bNeedWrite = 0;
     inout_pEngine->iMaxSocket = -1;
     inout_pEngine->iSocketNum = 0;
+    uint32_t dwNow = 0;
+    int bNowRead = 0;
     for (int i = 0; i < inout_pEngine->iSlotEnd; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
         if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
             continue;
+        if (pWork->bClosing) {
+            if (!bNowRead) {
+                dwNow = VXQ_F_CLOCK_TickMs();
+                bNowRead = 1;
+            }
+            if ((int32_t)(dwNow - pWork->dwCloseDueMs) >= 0) {
+                VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(pWork);
+                continue;
+            }
+        }
         if (pWork->bRecvFlag) {
             FD_SET(pWork->iSocket, &inout_pEngine->tReadSet);
             inout_pEngine->bNeedRead = 1;
@@ -538,7 +609,9 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                 continue;
         }
         if (pWork->bRecvFlag && inout_pEngine->bNeedRead && FD_ISSET(iSocket, &inout_pEngine->tReadSet)) {
-            if (pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN)
+            if (pWork->bClosing)
+                VXQ_F_NET_SELECT_PR_ReadClosing(inout_pEngine, pWork);
+            else if (pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN)
                 VXQ_F_NET_SELECT_DoTcpListenReadEvent(inout_pEngine, pWork);
             else if (pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN)
                 VXQ_F_NET_SELECT_DoUdpListenReadEvent(inout_pEngine, pWork);
@@ -554,6 +627,8 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
             else if (pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN)
                 VXQ_F_NET_SELECT_DoUdpWriteEvent(inout_pEngine, pWork);
         }
+        if (pWork->bInUse && pWork->iSocket == iSocket && pWork->bClosing)
+            VXQ_F_NET_SELECT_PR_StepClosing(pWork);
     }
 }
 

@@ -82,6 +82,13 @@ typedef struct _VXQ_S_NET_SELECT_SOCKET_WORK_DATA {
     _VXQ_S_NET_SELECT_SEND_QUEUE_DATA tSendQueue;
     uint32_t dwDataSeq;
     int32_t bFailed; /* connect failed or a hard send failure: only DISCONNECT from now on */
+    /* Close after send (VXQ_F_NET_SELECT_CloseTcpConnectAfterSend). While
+     * bClosing is set the record belongs to the engine alone: its port id no
+     * longer matches any lookup and nothing about it goes upward. */
+    int32_t bClosing;
+    int32_t bWriteShut;     /* the queue was written out and the write side shut */
+    int32_t bPeerDone;      /* the peer closed its side (or the connection broke) */
+    uint32_t dwCloseDueMs;  /* tick (VXQ_F_CLOCK_TickMs) at which it is closed in any state */
 } _VXQ_S_NET_SELECT_SOCKET_WORK_DATA;
 
 struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
@@ -124,7 +131,8 @@ void VXQ_F_NET_SELECT_MC_StopServer(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngi
  * own-thread mode the caller holds the lock; it is released during the wait. */
 void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_iTimeoutMs);
 
-/* Lookups (null when none). By port id: the whole id must match a slot in use. */
+/* Lookups (null when none). By port id: the whole id must match a slot in use
+ * that is not being closed after send. */
 _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(
     _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint32_t in_dwPortId);
 _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataBySocketId(
@@ -214,6 +222,19 @@ int32_t VXQ_F_NET_SELECT_QuerySendQueueSizeEx(_VXQ_S_NET_SELECT_MCSERVER_DATA *i
 int32_t VXQ_F_NET_SELECT_StatSendQueueDataTotalLen(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iDataType,
                                                    uint32_t in_dwPortId);
 int VXQ_F_NET_SELECT_ClearSendQueueData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId);
+
+/* Drops a connection without losing what was queued for it: from the call on
+ * its port id is invalid (no lookup, send or record), its queue is still
+ * written out, then its write side is shut (the peer reads the end of the
+ * stream after the last byte) and what the peer still sends is read and
+ * discarded. The socket is closed once the peer has closed its side too, on a
+ * send or socket error, or in_iBoundMs after the call, whichever comes first
+ * (a peer that does not read cannot hold it longer). A socket that is not an
+ * established connection is closed at once. 1 if the id was valid. */
+int VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                              int32_t in_iBoundMs);
+/* Facade form of CloseTcpConnectAfterSend (takes the engine lock in own-thread mode). */
+int VXQ_F_NETCOM_CloseTcpConnectAfterSend(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, int32_t in_iBoundMs);
 
 /* Facade form of SendTcpDataTaken (takes the engine lock in own-thread mode):
  * queues a malloc buffer without copying it; the engine frees it. 1 queued;

@@ -231,13 +231,14 @@ void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
         }
         if (inout_pWork->bFailed) {
             /* Already failed hard: repeat DISCONNECT until the upper layer closes. */
-            VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+            if (!inout_pWork->bClosing)
+                VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
             return;
         }
         int iState = 0;
         char sErr[128] = {0};
         if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
-            if (pItem->bNotify &&
+            if (pItem->bNotify && !inout_pWork->bClosing &&
                 !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
                                                   inout_pWork->usLocalPort, inout_pWork->dwPortId,
                                                   inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort,
@@ -252,7 +253,8 @@ void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
         snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpWriteEvent send fail, cause: %s.", sErr);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         inout_pWork->bFailed = 1;
-        VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
+        if (!inout_pWork->bClosing)
+            VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork);
         return;
     }
 }

@@ -2,6 +2,7 @@
 #include "ops/live.h"
 
 #include "core/channel.h"
+#include "core/hostcall.h"
 #include "media/direct.h"
 #include "media/input.h"
 #include "ops/answer.h"
@@ -70,25 +71,6 @@ static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcS
     if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->dwLoginId != in_dwLoginId)
         return NULL;
     return pConn;
-}
-
-/* Calls the host's admission callback when enabled. Its verdict, 0 when not enabled. */
-static uint32_t PR_RealplayCheck(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
-                                 uint32_t in_dwChNo, uint32_t in_dwStreamNo, uint32_t in_dwAction)
-{
-    const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
-    if (!pCap->bRealplayCheckFlag || pCap->fnRealplayCheck == NULL)
-        return 0;
-    _VXQ_S_DPS_REALPLAY_CHECK_DATA tCheck;
-    tCheck.dwLoginId = in_dwLoginId;
-    tCheck.dwChNo = in_dwChNo;
-    tCheck.dwStreamNo = in_dwStreamNo;
-    tCheck.dwAction = in_dwAction;
-    tCheck.dwResult = 0;
-    VXQ_F_DPS_MC_EnterHostCallback(in_pMcSrvData);
-    pCap->fnRealplayCheck(pCap->pRealplayCheckUser, &tCheck);
-    VXQ_F_DPS_MC_LeaveHostCallback();
-    return tCheck.dwResult;
 }
 
 /* Keeps a copy of the request in the connection's pWaitRespBuf. 1 stored, 0 memory short. */
@@ -205,8 +187,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
                              "Open realplay failure, cause: Exceed media resource maximum limit.",
                              in_pT->sHandler);
     }
-    if (PR_RealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
-                         VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
+    if (VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
+                                       VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
         return PR_Answer(
             inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
             "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.",
@@ -290,7 +272,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *
 static void PR_CloseViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pMedia,
                            uint32_t in_dwLoginId, uint32_t in_dwChNo, uint32_t in_dwStreamNo)
 {
-    PR_RealplayCheck(inout_pMcSrvData, in_dwLoginId, in_dwChNo, in_dwStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
+    VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, in_dwLoginId, in_dwChNo, in_dwStreamNo,
+                                   VXQ_DPS_REALPLAY_CHECK_CLOSE);
     PR_SetStreamState(inout_pMedia, 0);
     if (inout_pMedia->iConnType == VXQ_DPS_CONN_MEDIA)
         VXQ_F_DPS_MC_ClientCloseMediaCh(inout_pMcSrvData, inout_pMedia->iChNo, inout_pMedia->iStreamNo);

@@ -6,6 +6,7 @@
  */
 #include "protocol/session.h"
 
+#include "core/hostcall.h"
 #include "protocol/admission.h"
 #include "protocol/head.h"
 #include "protocol/result.h"
@@ -184,7 +185,7 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     /* The lookup fills a zeroed record of its own: the connection's record (and
      * with it the rights of an earlier login) changes only when this login succeeds. */
     memset(out_ptUser, 0, sizeof(*out_ptUser));
-    if (!inout_pMcSrvData->fnQueryUserCallback(inout_pMcSrvData->pQueryUser, sUserName, out_ptUser)) {
+    if (!VXQ_F_DPS_MC_HostQueryUser(inout_pMcSrvData, sUserName, out_ptUser)) {
         VXQ_F_LOG_SR_ShowInfo("Client login failure, cause: User name error.");
         return 3;
     }

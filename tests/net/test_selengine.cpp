@@ -5,6 +5,7 @@
 #include "support/log_capture.h"
 #include "support/loopback.h"
 #include "support/record_sink.h"
+#include "support/test_clock.h"
 #include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 
@@ -417,4 +418,59 @@ TEST(SelEngine, ARefusedConnectRecordClosesTheNewConnection)
     EXPECT_EQ(tEngine.Accept(usPort, &iNext) & 0xFFFFu, 1u);
     close(iClient);
     close(iNext);
+}
+
+TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReaderIsClosedAtTheBound)
+{
+    TestClock tClock;
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    int iClient = -1;
+    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    std::string sQueued = "answer" + Pattern(200000);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "answer", 6, 0, 0, 1), 1);
+    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, sQueued.data() + 6, 200000, 0, 0, 1), 1);
+    ASSERT_EQ(VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(tEngine.hNetSrv, dwPortId, 2000), 1);
+    /* The id is gone for every caller at once, and nothing more goes upward. */
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "late", 4, 0, 0, 0), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 0);
+    auto fnUpward = [&] {
+        return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) +
+               tEngine.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, dwPortId) +
+               tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId);
+    };
+    EXPECT_EQ(fnUpward(), 0u);
+    ASSERT_EQ(write(iClient, "ignored", 7), 7);
+    std::string sGot;
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] {
+        char sBuf[65536];
+        ssize_t nGot;
+        while ((nGot = recv(iClient, sBuf, sizeof(sBuf), MSG_DONTWAIT)) > 0)
+            sGot.append(sBuf, (size_t)nGot);
+        return nGot == 0; /* the end of the stream, after the last queued byte */
+    }));
+    EXPECT_TRUE(sGot == sQueued) << sGot.size() << " of " << sQueued.size() << " bytes";
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = tEngine.hNetSrv->pSocketTable[dwPortId & 0xFFFFu];
+    EXPECT_TRUE(pWork->bInUse) << "open until the peer closes too";
+    close(iClient);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return !pWork->bInUse; }));
+    EXPECT_EQ(fnUpward(), 0u) << "no data, notice or disconnect for a dropped id";
+
+    /* A peer that never reads: closed when the bound has passed, not before. */
+    dwPortId = tEngine.Accept(usPort, &iClient);
+    std::string sMegabyte = Pattern(1 << 20);
+    for (int i = 0; i < 8; i++)
+        ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, sMegabyte.data(), 1 << 20, 0, 0, 0), 1);
+    ASSERT_EQ(VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(tEngine.hNetSrv, dwPortId, 2000), 1);
+    pWork = tEngine.hNetSrv->pSocketTable[dwPortId & 0xFFFFu];
+    tClock.AdvanceMs(1999);
+    for (int i = 0; i < 10; i++)
+        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
+    EXPECT_TRUE(pWork->bInUse && pWork->tSendQueue.pHead != NULL) << "8 MB cannot have gone to a peer that does not read";
+    tClock.AdvanceMs(1);
+    VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
+    EXPECT_FALSE(pWork->bInUse);
+    EXPECT_EQ(WaitPeerClosed(iClient), 1);
+    close(iClient);
 }

@@ -1,0 +1,201 @@
+/* The host calling the service from inside every callback the service makes. */
+#include "core_fixture.h"
+
+#include "media/input.h"
+#include "protocol/head.h"
+#include "support/test_client.h"
+#include "vxq_media.h"
+
+#include <array>
+#include <string>
+
+namespace {
+
+/* Where the service called the host. */
+enum Where { kLookup, kAdmitOpen, kAdmitCloseRequest, kAdmitCloseRelease, kEvent, kWhereNum };
+const char *const kWhereName[kWhereNum] = {"user lookup", "admission open", "admission close (request)",
+                                           "admission close (viewer released)", "event"};
+
+struct Probe {
+    std::atomic<VXQ_DPS_HANDLE> h{nullptr};
+    std::atomic<int> iClosePhase{kAdmitCloseRequest}; /* which close the next action 1 is */
+    std::array<std::atomic<int>, kWhereNum> bRan{};  /* the probe began there */
+    std::array<std::atomic<int>, kWhereNum> bDone{}; /* and finished */
+    std::mutex tLock;
+    std::vector<std::string> tFaults;
+};
+Probe s_tProbe;
+
+/* One API call with the check of its result; bControl: made on the control thread. */
+struct Call {
+    const char *sName;
+    std::function<bool(VXQ_DPS_HANDLE, bool)> fnOk;
+};
+
+const uint8_t kFrame[16] = {0, 0, 0, 1, 0x65};
+const char *const kNoFile = "/nonexistent-dir/none.ini";
+
+/* Every function of the service API but start and stop. */
+const std::vector<Call> &EveryCall()
+{
+    static const std::vector<Call> s_tCalls = {
+        {"SendDevProData",
+         [](VXQ_DPS_HANDLE h, bool) {
+             Bytes tOrder = CoreMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
+             return VXQ_F_DPS_SendDevProData(h, tOrder.data(), 16) == 1;
+         }},
+        {"InputVideoStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1; }},
+        {"InputAudioStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1; }},
+        {"InputVideoStreamEx",
+         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1; }},
+        {"InputAudioStreamEx",
+         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1; }},
+        {"ModifyCodec",
+         [](VXQ_DPS_HANDLE h, bool) {
+             return VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1;
+         }},
+        {"QueryCacheVideoFrameNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0; }},
+        {"ControlMediaResource",
+         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1; }},
+        {"GetFreeMediaResourceNum",
+         [](VXQ_DPS_HANDLE h, bool bControl) {
+             float fMax = 0, fFree = -1;
+             if (VXQ_F_DPS_GetFreeMediaResourceNum(h, &fMax, &fFree) != 1 || fMax != 16.0f)
+                 return false;
+             /* On the control thread the truth can be read directly at the same moment. */
+             return bControl ? fFree == VXQ_F_DPS_MC_GetFreeMediaResourceNum(h) : fFree >= 0.0f && fFree <= 16.0f;
+         }},
+        {"QueryRunState",
+         [](VXQ_DPS_HANDLE h, bool bControl) {
+             _VXQ_S_DPS_RUN_STATE tState;
+             if (VXQ_F_DPS_QueryRunState(h, &tState) != 1)
+                 return false;
+             return bControl ? tState.iTcpConnNum == VXQ_F_DPS_MC_StatTcpConnNum(h) : tState.iTcpConnNum >= 1;
+         }},
+        {"QueryTransUser",
+         [](VXQ_DPS_HANDLE h, bool) {
+             char sName[VXQ_DPS_USER_NAME_SIZE];
+             uint32_t dwPop = 1;
+             return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
+         }},
+        {"SetTraceDebugEnable", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1; }},
+        {"UpAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1; }},
+        {"SendAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1; }},
+        {"SetMediaDataBufSize", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1; }},
+        {"SetMediaDataBufSizeByCh",
+         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1; }},
+        {"SetShowRunState", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetShowRunState(h, 0) == 1; }},
+        {"SetOnlySendIFrameTimeLen", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1; }},
+        {"SetMaxRealplayClientNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1; }},
+        {"CA_GetInt", [](VXQ_DPS_HANDLE, bool) { return VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7; }},
+        {"APUP_SendVideoFrameData",
+         [](VXQ_DPS_HANDLE h, bool) {
+             VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16);
+             return true;
+         }},
+        {"APUP_SendAudioFrameData",
+         [](VXQ_DPS_HANDLE h, bool) {
+             VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16);
+             return true;
+         }},
+    };
+    return s_tCalls;
+}
+
+/* Runs every call once per place (the first time the service calls there) and
+ * notes each that fails its check or takes longer than half the 5 s a call
+ * waiting for a busy control thread would take. */
+void RunEveryCall(Where in_eWhere)
+{
+    VXQ_DPS_HANDLE h = s_tProbe.h.load();
+    if (h == nullptr || s_tProbe.bRan[in_eWhere].exchange(1) != 0)
+        return;
+    for (const Call &tCall : EveryCall()) {
+        auto tStart = std::chrono::steady_clock::now();
+        bool bOk = tCall.fnOk(h, in_eWhere != kEvent);
+        auto iMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart).count();
+        if (!bOk || iMs > VXQ_F_TESTTIME_ScaleMs(2500)) {
+            std::lock_guard<std::mutex> tGuard(s_tProbe.tLock);
+            s_tProbe.tFaults.push_back(std::string(tCall.sName) + " inside " + kWhereName[in_eWhere] +
+                                       (bOk ? "" : ": wrong result") + ", " + std::to_string(iMs) + " ms");
+        }
+    }
+    s_tProbe.bDone[in_eWhere] = 1;
+}
+
+int OnEvent(void *, const void *, int)
+{
+    RunEveryCall(kEvent);
+    return 0;
+}
+
+int OnLookup(void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser)
+{
+    RunEveryCall(kLookup);
+    if (strcmp(in_sName, "u") != 0)
+        return 0;
+    strcpy(out_pUser->sPassword, "pw");
+    out_pUser->dwPopMask = 0xFF;
+    for (uint32_t &dwCh : out_pUser->dwChPopMask)
+        dwCh = 0xFF;
+    return 1;
+}
+
+int OnAdmission(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
+{
+    RunEveryCall(inout_pCheck->dwAction == VXQ_DPS_REALPLAY_CHECK_OPEN ? kAdmitOpen
+                                                                      : (Where)s_tProbe.iClosePhase.load());
+    return 0;
+}
+
+/* A live view request for channel 0, stream 1 (open or close). */
+std::vector<uint8_t> LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
+{
+    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 5, 8);
+    VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
+    VXQ_F_TESTCLI_PutU16(tMsg, 26, 1);
+    return tMsg;
+}
+
+} // namespace
+
+/* The user lookup and admission callbacks run on the control thread: a query
+ * made from inside them must be answered there and then, not posted to the
+ * thread that is busy calling the host. */
+TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWithItsValue)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    tCap.bRealplayCheckFlag = 1;
+    tCap.fnRealplayCheck = OnAdmission;
+    VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, OnEvent, nullptr, OnLookup, nullptr, 0, 0, 0, NULL,
+                                                      0, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f), 1);
+    s_tProbe.h = h; /* the callbacks read the handle only once it is published */
+    _VXQ_S_TESTCLI_DATA tCmd, tViewer;
+    uint32_t dwLoginId = 0;
+    VXQ_F_TESTCLI_Init(&tCmd);
+    VXQ_F_TESTCLI_Init(&tViewer);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, CorePort(h)), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "u", "pw", &dwLoginId), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewer, CorePort(h)), 1);
+    /* Admission open, then the open event (the host never answers it). */
+    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tViewer, LiveMsg(P2_REALPLAY_OPEN, dwLoginId)), 1);
+    ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitOpen] && s_tProbe.bDone[kEvent]; }, 60000));
+    std::vector<uint8_t> tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewer, LiveMsg(P2_REALPLAY_CLOSE, dwLoginId), tAnswer), 1);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_REALPLAY_CLOSE);
+    EXPECT_EQ(tAnswer[11], 0);
+    s_tProbe.iClosePhase = kAdmitCloseRelease;
+    VXQ_F_TESTCLI_Close(&tViewer); /* the viewer's connection goes: released with a close check */
+    ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitCloseRelease].load() != 0; }, 60000));
+    for (int i = 0; i < kWhereNum; i++)
+        EXPECT_TRUE(s_tProbe.bDone[i]) << kWhereName[i];
+    s_tProbe.h = nullptr;
+    {
+        std::lock_guard<std::mutex> tGuard(s_tProbe.tLock);
+        EXPECT_TRUE(s_tProbe.tFaults.empty()) << ::testing::PrintToString(s_tProbe.tFaults);
+    }
+    VXQ_F_TESTCLI_Close(&tCmd);
+    VXQ_F_DPS_StopDevProNetServer(h);
+}
