@@ -623,8 +623,12 @@ TEST_F(ClientE2e, TraceClientAndLogPortBothPrintTheDevicesLogLines)
     ASSERT_FALSE(sServerId.empty()) << sOut;
     /* Without --server-id the client asks the device's address for it. Which
      * simulator on this host takes that search is the system's choice, so only
-     * the registration is checked here. */
-    ASSERT_EQ(VXQ_F_TESTPROC_Run(s_sClient, {"trace", "--seconds", "1"}, m_tDir.File("t1.txt"), &sOut), 0) << sOut;
+     * the registration is checked here; a search that lands on a service of
+     * another test that is just stopping goes unanswered, so it is tried again. */
+    ASSERT_TRUE(WaitUntil(
+        [&] { return VXQ_F_TESTPROC_Run(s_sClient, {"trace", "--seconds", "1"}, m_tDir.File("t1.txt"), &sOut) == 0; },
+        30000))
+        << sOut;
     EXPECT_TRUE(Has(sOut, "registered as trace client")) << sOut;
 
     TestChildProcess tTrace, tLog;
