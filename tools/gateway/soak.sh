@@ -34,8 +34,9 @@ done
 rm -rf "$work" && mkdir -p "$work" || exit 2
 RANDOM=$seed
 
-free_port() { # the first port from a random one on that nobody answers on
-  local p=$((20000 + RANDOM % 30000))
+free_port() { # the first free port from a random one in 28000..31999: below the
+  # system's ephemeral range and above the dissector test's ports
+  local p=$((28000 + RANDOM % 4000))
   while (exec 3<> "/dev/tcp/127.0.0.1/$p") 2> /dev/null; do p=$((p + 1)); done
   echo "$p"
 }
