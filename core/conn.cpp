@@ -8,9 +8,10 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
+#include "net/selengine.h"
 #include "ops/record.h"
 #include "ops/serial.h"
-#include "net/selengine.h"
+#include "protocol/admission.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -20,30 +21,47 @@
 #include <stdlib.h>
 #include <string.h>
 
+static_assert(VXQ_DPS_PORT_SLOT_NUM == VXQ_NET_SELECT_SOCKET_NUM, "the slot map covers the engine's table");
+
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                           uint32_t in_dwPortId)
 {
-    uint32_t dwIndex = in_dwPortId & 0xFFFFu;
+    uint32_t dwSlot = in_dwPortId & 0xFFFFu;
+    int32_t iIndex = -1;
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
     if (inout_pMcSrvData == NULL)
         return NULL;
-    if (dwIndex >= VXQ_DPS_MAX_CONN_NUM) {
+    if (dwSlot >= VXQ_DPS_PORT_SLOT_NUM) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error.", 2);
         return NULL;
     }
-    if (inout_pMcSrvData->pConn[dwIndex] != NULL)
-        VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData, inout_pMcSrvData->pConn[dwIndex]);
+    /* A record still naming this engine slot belongs to a socket that is gone. */
+    if (inout_pMcSrvData->ucConnOfSlot[dwSlot] != 0)
+        VXQ_F_DPS_MC_NetPortData_Delete(inout_pMcSrvData,
+                                        inout_pMcSrvData->pConn[inout_pMcSrvData->ucConnOfSlot[dwSlot] - 1]);
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM && iIndex < 0; i++) {
+        if (inout_pMcSrvData->pConn[i] == NULL)
+            iIndex = i;
+    }
+    if (iIndex < 0) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_NetPortData_Create not idle pos.", 2);
+        return NULL;
+    }
     pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*pConn));
     if (pConn == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_NetPortData_Create malloc fail.", 2);
         return NULL;
     }
-    pConn->dwConnId = ((VXQ_F_SYS_GetRandom32() & 0xFFFFu) << 16) | dwIndex;
+    pConn->dwConnId = ((VXQ_F_SYS_GetRandom32() & 0xFFFFu) << 16) | (uint32_t)iIndex;
     pConn->dwPortId = in_dwPortId;
+    pConn->usPortSlot = (uint16_t)dwSlot;
     pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
     pConn->tCreateTime = pConn->tLastRecvTime;
+    pConn->tAdmitStart = pConn->tLastRecvTime;
+    pConn->dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
     pConn->bAudioPause = 1;
-    inout_pMcSrvData->pConn[dwIndex] = pConn;
+    inout_pMcSrvData->pConn[iIndex] = pConn;
+    inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(iIndex + 1);
     return pConn;
 }
 
@@ -53,8 +71,14 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return;
     dwIndex = in_pConn->dwConnId & 0xFFFFu;
-    if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn)
+    if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn) {
         inout_pMcSrvData->pConn[dwIndex] = NULL;
+        /* The slot map entry goes with the record (its port id may already be 0). */
+        if (inout_pMcSrvData->ucConnOfSlot[in_pConn->usPortSlot] == dwIndex + 1)
+            inout_pMcSrvData->ucConnOfSlot[in_pConn->usPortSlot] = 0;
+    }
+    if (inout_pMcSrvData->pHoldConn == in_pConn)
+        inout_pMcSrvData->pHoldConn = NULL;
     if (in_pConn->dwPortId != 0) {
         VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId, VXQ_DPS_DROP_LINGER_MS);
         in_pConn->dwPortId = 0;
@@ -80,11 +104,12 @@ void VXQ_F_DPS_MC_NetPortData_ReleaseAllData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByPortId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                                  uint32_t in_dwPortId)
 {
-    uint32_t dwIndex = in_dwPortId & 0xFFFFu;
+    uint32_t dwSlot = in_dwPortId & 0xFFFFu;
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
-    if (in_pMcSrvData == NULL || in_dwPortId == 0 || dwIndex >= VXQ_DPS_MAX_CONN_NUM)
+    if (in_pMcSrvData == NULL || in_dwPortId == 0 || dwSlot >= VXQ_DPS_PORT_SLOT_NUM ||
+        in_pMcSrvData->ucConnOfSlot[dwSlot] == 0)
         return NULL;
-    pConn = in_pMcSrvData->pConn[dwIndex];
+    pConn = in_pMcSrvData->pConn[in_pMcSrvData->ucConnOfSlot[dwSlot] - 1];
     if (pConn == NULL || pConn->dwPortId != in_dwPortId)
         return NULL;
     return pConn;
@@ -184,6 +209,12 @@ void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, co
     if (inout_pMcSrvData == NULL || in_pHead == NULL)
         return;
     VXQ_F_LOG_SR_ShowInfo("Receiving TCP connection.");
+    /* A full table makes room by dropping the oldest connection that has not
+     * logged in, so holding connections open cannot lock clients out. */
+    uint32_t dwSlot = in_pHead->dwPortId & 0xFFFFu;
+    if (dwSlot < VXQ_DPS_PORT_SLOT_NUM && inout_pMcSrvData->ucConnOfSlot[dwSlot] == 0 &&
+        VXQ_F_DPS_MC_StatTcpConnNum(inout_pMcSrvData) >= VXQ_DPS_MAX_CONN_NUM)
+        VXQ_F_DPS_MC_ADMIT_MakeRoom(inout_pMcSrvData);
     pConn = VXQ_F_DPS_MC_NetPortData_Create(inout_pMcSrvData, in_pHead->dwPortId);
     if (pConn == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoNetEvent_CONNECT VXQ_F_DPS_MC_NetPortData_Create fail.", 2);
@@ -220,6 +251,13 @@ void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 
 static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId);
 
+/* Framing waits while answers are held back or the front message waits for
+ * the right to be looked at (protocol/admission.h). */
+static int PR_FramingPaused(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    return in_pConn->pDelayRespBuf != NULL || in_pConn->bQuoteWait;
+}
+
 /* Drops a connection whose byte stream can no longer be framed; the data
  * buffered for it is discarded. */
 static void PR_DropForFraming(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn, const char *in_sText)
@@ -247,9 +285,9 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
         VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
         return;
     }
-    /* While a login answer is held back nothing is framed; what a client piles
-     * up meanwhile is bounded like one incomplete message. */
-    if (pConn->pDelayRespBuf != NULL && (uint32_t)pConn->iRecvDataLen >= VXQ_DPS_MAX_INCOMPLETE_LEN) {
+    /* While answers are held back or a quote waits nothing is framed; what a
+     * client piles up meanwhile is bounded like one incomplete message. */
+    if (PR_FramingPaused(pConn) && (uint32_t)pConn->iRecvDataLen >= VXQ_DPS_MAX_INCOMPLETE_LEN) {
         PR_DropForFraming(p, pConn, "Receiving data dwPacketSize too size.");
         return;
     }
@@ -267,7 +305,7 @@ void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_
 static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
-    while (pConn != NULL && pConn->pRecvBuf != NULL && pConn->pDelayRespBuf == NULL &&
+    while (pConn != NULL && pConn->pRecvBuf != NULL && !PR_FramingPaused(pConn) &&
            pConn->iRecvDataLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN) {
         uint8_t *pMsg = (uint8_t *)pConn->pRecvBuf;
         uint32_t dwFlag = VXQ_F_DPS_MW_GetLe32(pMsg + VXQ_DPS_UMSP_OFF_PACKET_FLAG);
@@ -290,8 +328,8 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
         VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pMsg, (int32_t)dwSize);
         /* The handler may have released this connection (or others). */
         pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
-        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0)
-            return;
+        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->bQuoteWait)
+            return; /* a waiting quote stays at the front, untouched, for its retry */
         if ((uint32_t)pConn->iRecvDataLen <= dwSize) {
             free(pConn->pRecvBuf);
             pConn->pRecvBuf = NULL;

@@ -2,8 +2,8 @@
  * core/conn.h - client TCP connections: the record, the table, framing and sending.
  *
  * Owns _VXQ_S_DPS_NET_PORT_DATA, one zeroed heap record per accepted protocol
- * connection, kept in the instance's 128-entry table (index = low 16 bits of
- * the engine port id; an id whose index is 128 or more gets no record). The
+ * connection, kept in the instance's 128-entry table (any free entry; the
+ * instance maps the engine slot, the low 16 bits of the port id, to it). The
  * table owns the records and everything they point to (token, user record,
  * reassembly buffer, stored request); VXQ_F_DPS_MC_NetPortData_Delete frees them.
  *
@@ -56,7 +56,7 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     uint16_t usPeerPort;
     uint16_t usLocalPort;
     int32_t iConnType;               /* VXQ_DPS_CONN_* */
-    uint32_t dwConnId;               /* (random 16 bits << 16) | table index */
+    uint32_t dwConnId;               /* (random 16 bits << 16) | connection table index */
     uint32_t dwClaimId;              /* value quoted by CLAIM_CHANNEL (and some opens) */
     int32_t iChNo;                   /* channel served (media, talk, down) */
     int32_t iStreamNo;
@@ -97,10 +97,23 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
 
     /* Admission rules against hostile clients (protocol/admission.cpp). */
     int32_t tCreateTime;             /* seconds the record was made */
-    int32_t iUnknownLoginIdNum;      /* requests that quoted a login id no connection holds */
-    char *pDelayRespBuf;             /* a login answer held back; framing pauses while it is set */
+    uint16_t usPortSlot;             /* engine slot of dwPortId (the instance maps it to this record) */
+    int32_t tAdmitStart;             /* seconds of acceptance or of the last logout: login is due 30 s later */
+    uint32_t dwAdmitSeq;             /* the same moment as an order: the lowest is the oldest */
+    uint32_t dwJoinedLoginId;        /* the live login id it quoted and was let through with (a
+                                      * session's media, talk or down connection), 0 none: it then
+                                      * counts as logged in, and quoting that id is quoting its own */
+    int32_t iUnknownLoginIdNum;      /* quotes of a login id no connection holds (forgiven after a quiet minute) */
+    int32_t tLastUnknownQuote;       /* seconds of the last of them */
+    uint32_t bQuoteWait;             /* the message at the front quotes a login id and waits for credit */
+    uint32_t bQuoteRetry;            /* that message is being tried again */
+    int32_t iProbeNum;               /* logged-in connection: quotes from its address it could not vouch for */
+    int32_t tFirstProbe;             /* seconds of the first of them in the current minute */
+    char *pDelayRespBuf;             /* answers held back (whole messages); framing pauses while set */
     int32_t iDelayRespLen;
-    int32_t tDelayRespDue;           /* seconds at which the held answer goes out */
+    int32_t iDelayRespBufSize;
+    int32_t tDelayRespDue;           /* seconds at which the held answers go out */
+    uint32_t bTarpitHold;            /* they are held because of an unknown login id */
 } _VXQ_S_DPS_NET_PORT_DATA;
 
 /* Engine record handlers (control thread's network receive dispatch). in_pData
@@ -121,8 +134,10 @@ void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                               uint8_t *in_pData, int32_t in_iDataLen);
 
-/* Makes the record for a new engine port id (an occupied entry is deleted
- * first). Null when the index is 128 or more, or memory is short. */
+/* Makes the record for a new engine port id in the first free entry (a record
+ * left on the same engine slot is deleted first); the instance maps the slot
+ * (low 16 bits of the id, below 1024) to the entry. Null when the slot is out
+ * of range, every entry is taken (see VXQ_F_DPS_MC_ADMIT_MakeRoom) or memory is short. */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                           uint32_t in_dwPortId);
 /* Clears the entry, hands the socket (if still open) to the engine to be closed

@@ -283,6 +283,7 @@ void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return;
     p->dwLastTick = dwTick;
     PR_DoLogDuty(p);
+    VXQ_F_DPS_MC_ADMIT_DoTickDuty(p);
 }
 
 int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs)

@@ -28,6 +28,7 @@
 
 /* Table sizes and fixed settings of one instance. */
 #define VXQ_DPS_MAX_CONN_NUM 128          /* connection table entries */
+#define VXQ_DPS_PORT_SLOT_NUM 1024        /* the engine's socket table: low 16 bits of a port id */
 #define VXQ_DPS_MAX_TRANS_NUM 2048        /* transaction table entries */
 #define VXQ_DPS_TALK_CH_SLOT_NUM 65       /* talk channel slots 0..64 */
 #define VXQ_DPS_TRACE_CLIENT_NUM 6        /* UDP log subscribers */
@@ -70,8 +71,8 @@ typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
     int32_t tRefreshTime;            /* seconds of the last add or refresh */
 } _VXQ_S_DPS_TRACE_CLIENT_DATA;
 
-/* Failed logins (or quotes of unknown login ids) of one peer address within the
- * current minute (protocol/admission.cpp). */
+/* Failed logins of one peer address within the current minute
+ * (protocol/admission.cpp). */
 #define VXQ_DPS_LOGIN_FAIL_SLOT_NUM 16
 typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
     char szPeerIpaddr[16];           /* dotted text; empty = slot free */
@@ -144,13 +145,20 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     _VXQ_S_DPS_MEDIA_CH_DATA tMediaCh[VXQ_DPS_MEDIA_CH_SLOT_NUM];
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
+    uint8_t ucConnOfSlot[VXQ_DPS_PORT_SLOT_NUM]; /* engine slot -> connection index + 1, 0 = none */
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
     /* Taken by the control thread around every change of a pTrans entry (and of
      * a record's user fields), and by readers on other threads
      * (VXQ_F_DPS_QueryTransUser); the control thread reads without it. */
     VXQ_HMUTEX hTransLock;
     _VXQ_S_DPS_LOGIN_FAIL_DATA tLoginFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* control thread */
-    _VXQ_S_DPS_LOGIN_FAIL_DATA tQuoteFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* unknown login id quotes, control thread */
+    /* Login id quotes (protocol/admission.cpp), control thread. */
+    uint32_t dwAdmitSeq;             /* order of admission: the next connection's dwAdmitSeq */
+    int32_t iQuoteCredit;            /* evaluations of untrusted quotes left, in thousandths */
+    uint32_t dwQuoteCreditTick;      /* tick of the last refill */
+    uint32_t bQuoteCreditSet;        /* iQuoteCredit was filled once */
+    int32_t iQuoteWaitScan;          /* where the next scan for waiting quotes starts */
+    struct _VXQ_S_DPS_NET_PORT_DATA *pHoldConn; /* while set, this connection's in-place answers are held */
 };
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread

@@ -7,12 +7,18 @@
 #include "media/subch.h"
 #include "core/control.h"
 #include "protocol/dispatch.h"
+#include "protocol/head.h"
+#include "support/offline_stream.h"
 #include "vxq_clock.h"
+#include "vxq_digest.h"
 #include "vxq_log.h"
 #include "vxq_queue.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <vector>
 
 /* Wire sends go nowhere; the message stays the caller's. */
 static int PR_DropSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *, uint8_t *, int32_t, int32_t)
@@ -65,6 +71,8 @@ void VXQ_F_FUZZSRV_Reset(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
     memset(inout_pSrv->tTalkCh, 0, sizeof(inout_pSrv->tTalkCh));
     memset(inout_pSrv->tTraceClient, 0, sizeof(inout_pSrv->tTraceClient));
     memset(inout_pSrv->tLoginFail, 0, sizeof(inout_pSrv->tLoginFail));
+    inout_pSrv->bQuoteCreditSet = 0; /* every run starts with the full lookup credit */
+    inout_pSrv->iQuoteWaitScan = 0;
     /* Whatever is still queued belongs to the run that ended. */
     while (VXQ_F_TOOLS_QUEUE_GetDataEx(inout_pSrv->hCallbackQueue, &inout_pSrv->pCallbackBuf,
                                        &inout_pSrv->iCallbackDataLen, &inout_pSrv->iCallbackBufSize, 0))
@@ -100,4 +108,93 @@ void VXQ_F_FUZZSRV_Advance(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, uint32_t in_dwMs)
 {
     VXQ_F_CLOCK_Advance(in_dwMs);
     VXQ_F_DPS_MC_DoTimer(inout_pSrv);
+}
+
+/* ---- the script of the byte-stream targets ---- */
+
+static uint32_t s_dwPortId[2];
+static uint32_t s_dwGeneration = 1;
+
+static void PR_NewConn(_VXQ_S_DPS_MCSRV_DATA *p, int in_iConn)
+{
+    s_dwPortId[in_iConn] = (s_dwGeneration++ << 16) | (uint32_t)(in_iConn + 1);
+    VXQ_F_OFFLINE_StreamConnect(p, s_dwPortId[in_iConn], in_iConn == 0 ? "10.1.1.1" : "10.1.1.2");
+}
+
+static std::vector<uint8_t> PR_Msg(uint16_t in_usFuncId, size_t in_iBodyLen)
+{
+    std::vector<uint8_t> tMsg(20 + in_iBodyLen, 0);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data(), 0xFFFFEEEEu);
+    VXQ_F_DPS_MW_PutLe32(tMsg.data() + 4, (uint32_t)tMsg.size());
+    tMsg[8] = (uint8_t)in_usFuncId;
+    tMsg[9] = (uint8_t)(in_usFuncId >> 8);
+    return tMsg;
+}
+
+static void PR_Login(_VXQ_S_DPS_MCSRV_DATA *p, int in_iConn)
+{
+    VXQ_F_OFFLINE_StreamData(p, s_dwPortId[in_iConn], PR_Msg(P1_VER_CONSULT_GET_TOKEN, 89));
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, s_dwPortId[in_iConn]);
+    if (pConn == NULL || pConn->pToken == NULL || pConn->pDelayRespBuf != NULL)
+        return;
+    char sText[128];
+    char sDigest[33];
+    snprintf(sText, sizeof(sText), "%s:secret", pConn->pToken);
+    VXQ_TOOLS_MD5_EncodeString(sDigest, sText);
+    std::vector<uint8_t> tLogin = PR_Msg(P1_LOGIN, 528);
+    memcpy(tLogin.data() + 20, "admin", 5);
+    memcpy(tLogin.data() + 52, sDigest, 32);
+    VXQ_F_OFFLINE_StreamData(p, s_dwPortId[in_iConn], tLogin);
+}
+
+void VXQ_F_FUZZSRV_RunScript(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pData, size_t in_iSize,
+                             VXQ_PF_FUZZSRV_HOST in_fnHost)
+{
+    PR_NewConn(p, 0);
+    PR_NewConn(p, 1);
+    size_t i = 0;
+    while (i < in_iSize) {
+        uint8_t ucOp = in_pData[i++];
+        int iConn = (ucOp / 8) % 2;
+        uint8_t ucArg = i < in_iSize ? in_pData[i] : 0;
+        switch (ucOp % 8) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            size_t iLen = (size_t)ucArg + 1;
+            i++;
+            if (iLen > in_iSize - (i < in_iSize ? i : in_iSize))
+                iLen = in_iSize - (i < in_iSize ? i : in_iSize);
+            std::vector<uint8_t> tBytes(in_pData + i, in_pData + i + iLen);
+            i += iLen;
+            _VXQ_S_DPS_NET_PORT_DATA *pFirst = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, s_dwPortId[0]);
+            _VXQ_S_DPS_NET_PORT_DATA *pOwn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, s_dwPortId[iConn]);
+            if (ucOp % 8 == 3 && tBytes.size() >= 24 && pFirst != NULL)
+                VXQ_F_DPS_MW_PutLe32(tBytes.data() + 20, pFirst->dwLoginId);
+            /* Read ids are random: a download connection's is written for the script. */
+            if (ucOp % 8 == 3 && tBytes.size() >= 28 && pOwn != NULL && pOwn->dwDownFileId != 0)
+                VXQ_F_DPS_MW_PutLe32(tBytes.data() + 24, pOwn->dwDownFileId);
+            if (!tBytes.empty())
+                VXQ_F_OFFLINE_StreamData(p, s_dwPortId[iConn], tBytes);
+            break;
+        }
+        case 4:
+            VXQ_F_OFFLINE_StreamDisconnect(p, s_dwPortId[iConn]);
+            PR_NewConn(p, iConn);
+            break;
+        case 5:
+            i++;
+            in_fnHost(p, ucArg);
+            break;
+        case 6:
+            i++;
+            VXQ_F_FUZZSRV_Advance(p, (uint32_t)ucArg * 100u);
+            break;
+        default:
+            PR_Login(p, iConn);
+            break;
+        }
+    }
+    in_fnHost(p, 0);
 }

@@ -55,7 +55,8 @@ VXQ_API int VXQ_F_SYS_SOCKET_SetBroadcastParam(int in_iSocket, int in_bOn);
 /* Kernel send and receive buffer sizes in bytes. */
 VXQ_API int VXQ_F_SYS_SOCKET_SetSendBufSize(int in_iSocket, int in_iBytes);
 VXQ_API int VXQ_F_SYS_SOCKET_SetRecvBufSize(int in_iSocket, int in_iBytes);
-/* Listens with a backlog of 5. */
+/* Listens with the largest backlog the system allows (SOMAXCONN, capped by the
+ * kernel): connections beyond those accepted so far wait in the kernel. */
 VXQ_API int VXQ_F_SYS_SOCKET_Listen(int in_iSocket);
 /* The new descriptor or -1; fills the peer's address (16 bytes) and port when asked. */
 VXQ_API int VXQ_F_SYS_SOCKET_Accept(int in_iSocket, char *out_pIpaddr, uint16_t *out_pPort);

@@ -193,9 +193,17 @@ VXQ_API uint32_t VXQ_F_SYS_MG_get_ue(const uint8_t **inout_pp, int32_t *inout_pi
 
 /* ---- other ---- */
 
-/* 32 random bits from the process's generator (seeded from the kernel, locked);
- * every id and token random part uses it. Never touches rand(). */
+/* 32 random bits from the process's generator (splitmix64 seeded from the
+ * kernel, locked). Never touches rand(). Fast and never repeating, but its
+ * outputs follow from a few earlier ones: good for ids that must only differ,
+ * not for secrets (use VXQ_F_SYS_GetSecureRandom). */
 VXQ_API uint32_t VXQ_F_SYS_GetRandom32(void);
+
+/* Fills in_iLen bytes from the kernel's random generator (getrandom, else
+ * /dev/urandom), without blocking: values nobody can predict from anything
+ * else the process showed. For secrets such as login ids. 1 when filled, 0
+ * when neither source could be read (the bytes are then unspecified). */
+VXQ_API int VXQ_F_SYS_GetSecureRandom(void *out_pBuf, int32_t in_iLen);
 
 /* A non-negative random number (31 bits) from the same generator. */
 VXQ_API int32_t VXQ_F_SYS_GetRandomNumber(void);

@@ -8,8 +8,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
 #include <sys/random.h>
 #include <time.h>
+#include <unistd.h>
 
 /* Characters a 5-bit encoder's alphabet must have (one per 5-bit value). */
 static const size_t SYS_BIT_ALPHABET_LEN = 32;
@@ -241,6 +243,42 @@ extern "C" uint32_t VXQ_F_SYS_GetRandom32(void)
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     z ^= z >> 31;
     return (uint32_t)(z >> 32);
+}
+
+/* The kernel's generator, never blocking: getrandom(); where the kernel lacks
+ * it (before 3.17) or its pool is not yet initialised at early boot,
+ * /dev/urandom, which never blocks. No state of our own, so nothing in the
+ * process's memory or its other outputs tells the next value. */
+extern "C" int VXQ_F_SYS_GetSecureRandom(void *out_pBuf, int32_t in_iLen)
+{
+    uint8_t *p = (uint8_t *)out_pBuf;
+    int32_t iDone = 0;
+    if (p == NULL || in_iLen < 0)
+        return 0;
+    while (iDone < in_iLen) {
+        ssize_t iGot = getrandom(p + iDone, (size_t)(in_iLen - iDone), GRND_NONBLOCK);
+        if (iGot > 0) {
+            iDone += (int32_t)iGot;
+            continue;
+        }
+        if (iGot < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    if (iDone == in_iLen)
+        return 1;
+    int iFd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (iFd < 0)
+        return 0;
+    while (iDone < in_iLen) {
+        ssize_t iGot = read(iFd, p + iDone, (size_t)(in_iLen - iDone));
+        if (iGot > 0)
+            iDone += (int32_t)iGot;
+        else if (!(iGot < 0 && errno == EINTR))
+            break;
+    }
+    close(iFd);
+    return iDone == in_iLen ? 1 : 0;
 }
 
 extern "C" int32_t VXQ_F_SYS_GetRandomNumber(void)

@@ -335,9 +335,10 @@ int VXQ_F_NET_SELECT_AddTcpConnect(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngin
     return 1;
 }
 
-/* Accepts one connection of a listener and announces it with CONNECT. */
-static void VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
-                                                  _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *in_pListen)
+/* Accepts one connection of a listener and announces it with CONNECT. 0 when
+ * none was waiting (or accept failed), else 1. */
+static int VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                                 _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *in_pListen)
 {
     char sPeer[16] = {0};
     uint16_t usPeerPort = 0;
@@ -345,7 +346,7 @@ static void VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DAT
     if (iSocket < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent", "VXQ_F_SYS_SOCKET_Accept");
-        return;
+        return 0;
     }
     VXQ_F_SYS_SOCKET_SetBlockMode(iSocket, 0);
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
@@ -354,7 +355,7 @@ static void VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DAT
         /* Table full or descriptor out of select's range: refuse at once. */
         VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent", "VXQ_F_NET_SELECT_MC_AddSocketId");
         VXQ_F_SYS_SOCKET_Close(iSocket);
-        return;
+        return 1;
     }
     pWork->usLocalPort = in_pListen->usLocalPort;
     VXQ_F_NET_SELECT_PR_CopyIpaddr(pWork->szPeerIpaddr, sPeer);
@@ -365,6 +366,7 @@ static void VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DAT
         VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent", "VXQ_F_NET_SELECT_SendDataToUpApp");
         VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(pWork);
     }
+    return 1;
 }
 
 /* Receives one datagram and delivers it as DATA of net type UDP. */
@@ -609,10 +611,16 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                 continue;
         }
         if (pWork->bRecvFlag && inout_pEngine->bNeedRead && FD_ISSET(iSocket, &inout_pEngine->tReadSet)) {
-            if (pWork->bClosing)
+            if (pWork->bClosing) {
                 VXQ_F_NET_SELECT_PR_ReadClosing(inout_pEngine, pWork);
-            else if (pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN)
-                VXQ_F_NET_SELECT_DoTcpListenReadEvent(inout_pEngine, pWork);
+            } else if (pWork->iSocketType == VXQ_NET_SELECT_TCP_LISTEN) {
+                /* A few per pass, so a queue of waiting connections drains at
+                 * more than one per pass; the rest wait in the kernel. */
+                for (int n = 0; n < VXQ_NET_SELECT_ACCEPT_PER_PASS && pWork->bInUse; n++) {
+                    if (!VXQ_F_NET_SELECT_DoTcpListenReadEvent(inout_pEngine, pWork))
+                        break;
+                }
+            }
             else if (pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN)
                 VXQ_F_NET_SELECT_DoUdpListenReadEvent(inout_pEngine, pWork);
             else if (pWork->iSocketType == VXQ_NET_SELECT_TCP_CONNECT)

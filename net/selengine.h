@@ -27,6 +27,7 @@
 #define VXQ_NET_SELECT_RECV_BUF_SIZE 8192
 #define VXQ_NET_SELECT_RECV_QUEUE_SIZE 10000
 #define VXQ_NET_SELECT_RECV_QUEUE_WAIT_MS 4000
+#define VXQ_NET_SELECT_ACCEPT_PER_PASS 8 /* connections a listener accepts in one pass at most */
 
 /* Socket types. */
 #define VXQ_NET_SELECT_TCP_LISTEN 0

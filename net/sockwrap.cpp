@@ -164,7 +164,11 @@ extern "C" int VXQ_F_SYS_SOCKET_SetRecvBufSize(int in_iSocket, int in_iBytes)
 
 extern "C" int VXQ_F_SYS_SOCKET_Listen(int in_iSocket)
 {
-    return VXQ_F_SOCKOS_Get()->fnListen(in_iSocket, 5) == 0 ? 1 : 0;
+    /* The largest backlog the system allows (it caps SOMAXCONN at its own
+     * limit): a burst of connections, a flood of them included, waits in the
+     * kernel for its turn; a handshake refused at a full backlog would cost
+     * its client a 1 s (then 3 s) retransmission. */
+    return VXQ_F_SOCKOS_Get()->fnListen(in_iSocket, SOMAXCONN) == 0 ? 1 : 0;
 }
 
 extern "C" int VXQ_F_SYS_SOCKET_Accept(int in_iSocket, char *out_pIpaddr, uint16_t *out_pPort)

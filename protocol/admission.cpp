@@ -5,17 +5,28 @@
 #include "protocol/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
+#include "vxq_membuf.h"
+#include "vxq_netcom.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 /* Requests whose body starts with a login id that is looked up among all
- * connections (the way media, talk and down connections join a session). */
+ * connections (the way media, talk and down connections join a session): the
+ * ones whose answer tells whether an id is live. Requests that only compare
+ * the quoted id with the connection's own tell nothing about other sessions. */
 static const uint16_t s_usQuotingFuncIds[] = {
     P2_REALPLAY_OPEN, P2_PTZ, P2_EX_REALPLAY_OPEN, P3_QUERY_FILE, P3_NSP_QUERY_FILE, P3_DOWNLOAD_OPEN,
     P3_DOWNLOAD_OPEN_BY_TIME, P4_TALK_START, P5_GUARD, P9_GET_CONFIG, P9_SET_CONFIG, P9_GET_DEF_CONFIG,
     P9_IEC_IMP_CONFIG, P9_IEC_EXP_CONFIG,
 };
+
+static int s_bQuoteRules = 1;
+
+void VXQ_F_DPS_MC_ADMIT_SetQuoteRules(int in_bOn)
+{
+    s_bQuoteRules = in_bOn ? 1 : 0;
+}
 
 /* The entry of an address in a failure table of VXQ_DPS_LOGIN_FAIL_SLOT_NUM entries, or null. */
 static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindIn(_VXQ_S_DPS_LOGIN_FAIL_DATA *in_pTable, const char *in_sPeer)
@@ -104,81 +115,211 @@ void VXQ_F_DPS_MC_ADMIT_NoteLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
 }
 
 int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  uint8_t *in_pMsg, int32_t in_iLength, int32_t in_iDelaySec)
+                                  uint8_t *in_pMsg, int32_t in_iLength, int32_t in_iDelaySec, int in_bTarpit)
 {
-    char *pCopy;
-    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pMsg == NULL || in_iLength <= 0)
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    int32_t tDue;
+    if (p == NULL || inout_pConn == NULL || in_pMsg == NULL || in_iLength <= 0)
         return 0;
-    pCopy = (char *)malloc((size_t)in_iLength);
-    if (pCopy == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_ADMIT_HoldAnswer malloc fail.", 2);
-        VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, in_pMsg, in_iLength,
-                                   "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
-        return 0;
+    if (!VXQ_F_MEM_MG_AddDataToBuf(&inout_pConn->pDelayRespBuf, &inout_pConn->iDelayRespBufSize,
+                                   &inout_pConn->iDelayRespLen, (const char *)in_pMsg, in_iLength)) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_ADMIT_HoldAnswer VXQ_F_MEM_MG_AddDataToBuf fail.", 2);
+        _VXQ_S_DPS_NET_PORT_DATA *pHold = p->pHoldConn;
+        p->pHoldConn = NULL;
+        int iSent = VXQ_F_DPS_MW_SendNetAnswer(p, inout_pConn, in_pMsg, in_iLength, "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
+        p->pHoldConn = pHold;
+        return iSent;
     }
-    memcpy(pCopy, in_pMsg, (size_t)in_iLength);
-    free(inout_pConn->pDelayRespBuf);
-    inout_pConn->pDelayRespBuf = pCopy;
-    inout_pConn->iDelayRespLen = in_iLength;
-    inout_pConn->tDelayRespDue = VXQ_F_CLOCK_NowSec() + in_iDelaySec;
-    VXQ_F_LOG_SR_ShowInfo("Client login answer held back: repeated login failures from this address.");
+    tDue = VXQ_F_CLOCK_NowSec() + in_iDelaySec;
+    if (tDue > inout_pConn->tDelayRespDue)
+        inout_pConn->tDelayRespDue = tDue;
+    if (in_bTarpit) {
+        inout_pConn->bTarpitHold = 1;
+        VXQ_F_LOG_SR_ShowInfo("Client answer held back: the connection quoted an unknown login id.");
+    } else {
+        VXQ_F_LOG_SR_ShowInfo("Client login answer held back: repeated login failures from this address.");
+    }
     return 1;
 }
 
-int VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                          _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg,
-                                          int32_t in_iLength)
+void VXQ_F_DPS_MC_ADMIT_NoteLogout(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    uint16_t usFuncId;
-    uint32_t dwLoginId;
-    int bQuoting = 0;
-    int32_t tNow;
-    _VXQ_S_DPS_LOGIN_FAIL_DATA *pAddr;
-    if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pMsg == NULL ||
-        in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN + 4)
+    if (inout_pMcSrvData == NULL || inout_pConn == NULL)
+        return;
+    inout_pConn->tAdmitStart = VXQ_F_CLOCK_NowSec();
+    inout_pConn->dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
+    inout_pConn->dwJoinedLoginId = 0;
+}
+
+int VXQ_F_DPS_MC_ADMIT_IsAdmitted(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    return in_pConn != NULL && (in_pConn->dwLoginId != 0 || in_pConn->dwJoinedLoginId != 0);
+}
+
+int VXQ_F_DPS_MC_ADMIT_IsTarpitted(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pConn == NULL || inout_pConn->iUnknownLoginIdNum == 0 || !s_bQuoteRules)
         return 0;
-    usFuncId = VXQ_F_DPS_MW_GetLe16(in_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    int32_t tSince = VXQ_F_CLOCK_NowSec() - inout_pConn->tLastUnknownQuote;
+    if (tSince >= VXQ_DPS_UNKNOWN_LOGIN_ID_FORGIVE_SEC || tSince < 0) {
+        inout_pConn->iUnknownLoginIdNum = 0;
+        return 0;
+    }
+    return 1;
+}
+
+/* Drops a connection that gives way to a newer one or did not log in in time.
+ * Its socket closes at once instead of lingering until its queue is written
+ * and its peer closes too (up to VXQ_DPS_DROP_LINGER_MS): an attacker makes
+ * such connections by the thousand a second and need not close its side, and
+ * lingering sockets would fill the engine's table. Nothing a logged-in client
+ * is owed is lost: such connections never logged in. */
+static void PR_DropNow(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const char *in_sWhy)
+{
+    VXQ_F_LOG_SR_ShowInfo(in_sWhy);
+    if (inout_pConn->dwPortId != 0) {
+        VXQ_F_NETCOM_CloseTcpConnect(p->hNetSrv, inout_pConn->dwPortId);
+        inout_pConn->dwPortId = 0;
+    }
+    VXQ_F_DPS_MC_ActiveDisconnect(p, inout_pConn);
+}
+
+/* Tops the lookup credit up by the time passed (thousandths of a lookup). */
+static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
+{
+    uint32_t dwTick = VXQ_F_CLOCK_TickMs();
+    const int64_t llMax = (int64_t)VXQ_DPS_QUOTE_BURST * 1000;
+    if (!p->bQuoteCreditSet) {
+        p->bQuoteCreditSet = 1;
+        p->iQuoteCredit = (int32_t)llMax;
+    } else {
+        int64_t llCredit = (int64_t)p->iQuoteCredit + (int64_t)(uint32_t)(dwTick - p->dwQuoteCreditTick) *
+                                                          VXQ_DPS_QUOTE_RATE;
+        p->iQuoteCredit = (int32_t)(llCredit > llMax ? llMax : llCredit);
+    }
+    p->dwQuoteCreditTick = dwTick;
+}
+
+/* Whether the session's own address may still vouch for quotes of its id. */
+static int PR_SessionVouches(const _VXQ_S_DPS_NET_PORT_DATA *in_pSession, int32_t in_tNow)
+{
+    return in_pSession->iProbeNum < VXQ_DPS_PROBE_MAX ||
+           in_tNow - in_pSession->tFirstProbe >= VXQ_DPS_PROBE_WINDOW_SEC || in_tNow < in_pSession->tFirstProbe;
+}
+
+/* A quote from in_sPeer went without vouching: that tells its sender the id is
+ * none of the sessions logged in from there, so each of them counts one. */
+static void PR_ChargeSessionsAt(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer, int32_t in_tNow)
+{
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
+        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_COMMAND || pConn->dwLoginId == 0 ||
+            strncmp(pConn->szPeerIpaddr, in_sPeer, sizeof(pConn->szPeerIpaddr)) != 0)
+            continue;
+        if (in_tNow - pConn->tFirstProbe >= VXQ_DPS_PROBE_WINDOW_SEC || in_tNow < pConn->tFirstProbe) {
+            pConn->tFirstProbe = in_tNow;
+            pConn->iProbeNum = 0;
+        }
+        pConn->iProbeNum++;
+    }
+}
+
+int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                                  const uint8_t *in_pMsg, int32_t in_iLength)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pConn;
+    int bQuoting = 0;
+    if (p == NULL || pConn == NULL || in_pMsg == NULL || in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN + 4 ||
+        !s_bQuoteRules)
+        return VXQ_DPS_ADMIT_GO;
+    uint16_t usFuncId = VXQ_F_DPS_MW_GetLe16(in_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
     for (size_t i = 0; i < sizeof(s_usQuotingFuncIds) / sizeof(s_usQuotingFuncIds[0]); i++) {
         if (s_usQuotingFuncIds[i] == usFuncId)
             bQuoting = 1;
     }
-    dwLoginId = VXQ_F_DPS_MW_GetLe32(in_pMsg + VXQ_DPS_UMSP_HEAD_LEN);
-    /* 0 says "not logged in", which guesses nothing. */
-    if (!bQuoting || dwLoginId == 0)
-        return 0;
-    /* An address that keeps guessing gets no answer at all, known id or not, on
-     * connections without a login of their own: reconnecting buys it nothing. */
-    tNow = VXQ_F_CLOCK_NowSec();
-    pAddr = PR_FindIn(inout_pMcSrvData->tQuoteFail, inout_pConn->szPeerIpaddr);
-    if (pAddr != NULL)
-        PR_ExpireFail(pAddr, tNow);
-    if (pAddr != NULL && pAddr->iFailNum >= VXQ_DPS_UNKNOWN_LOGIN_ID_ADDR_MAX && inout_pConn->dwLoginId == 0) {
-        VXQ_F_LOG_SR_ShowInfo("The client is disconnected: its address keeps quoting unknown login ids.");
-        VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, inout_pConn);
-        return 1;
+    uint32_t dwLoginId = VXQ_F_DPS_MW_GetLe32(in_pMsg + VXQ_DPS_UMSP_HEAD_LEN);
+    int bRetry = (int)pConn->bQuoteRetry;
+    pConn->bQuoteRetry = 0;
+    pConn->bQuoteWait = 0;
+    /* 0 says "not logged in"; the connection's own id tells it nothing new. */
+    if (!bQuoting || dwLoginId == 0 || dwLoginId == pConn->dwLoginId || dwLoginId == pConn->dwJoinedLoginId)
+        return VXQ_DPS_ADMIT_GO;
+    int32_t tNow = VXQ_F_CLOCK_NowSec();
+    int bTarpitted = VXQ_F_DPS_MC_ADMIT_IsTarpitted(pConn);
+    _VXQ_S_DPS_NET_PORT_DATA *pSession = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, dwLoginId);
+    /* A session's own address vouches for its id: its media connections go at once. */
+    if (pSession != NULL && !bTarpitted &&
+        strncmp(pSession->szPeerIpaddr, pConn->szPeerIpaddr, sizeof(pConn->szPeerIpaddr)) == 0 &&
+        PR_SessionVouches(pSession, tNow)) {
+        if (pConn->dwLoginId == 0)
+            pConn->dwJoinedLoginId = dwLoginId;
+        return VXQ_DPS_ADMIT_GO;
     }
-    if (VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId) != NULL)
-        return 0;
-    if (inout_pConn->szPeerIpaddr[0] != '\0')
-        PR_AddFail(inout_pMcSrvData->tQuoteFail, pAddr, inout_pConn->szPeerIpaddr, tNow);
-    inout_pConn->iUnknownLoginIdNum++;
-    if (inout_pConn->iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
-        return 0;
+    if (!bRetry)
+        PR_ChargeSessionsAt(p, pConn->szPeerIpaddr, tNow);
+    PR_RefillCredit(p);
+    if (p->iQuoteCredit < 1000) {
+        pConn->bQuoteWait = 1;
+        return VXQ_DPS_ADMIT_WAIT;
+    }
+    if (pSession != NULL) {
+        if (pConn->dwLoginId == 0)
+            pConn->dwJoinedLoginId = dwLoginId;
+        return VXQ_DPS_ADMIT_GO;
+    }
+    p->iQuoteCredit -= 1000;
+    pConn->iUnknownLoginIdNum++;
+    pConn->tLastUnknownQuote = tNow;
+    if (pConn->iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
+        return VXQ_DPS_ADMIT_GO; /* the dispatcher holds its answer: the connection is tarpitted */
+    /* Its earlier answers still go out first: such drops come at most a few a second. */
     VXQ_F_LOG_SR_ShowInfo("The client is disconnected: it quoted an unknown login id three times.");
-    VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, inout_pConn);
+    VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+    return VXQ_DPS_ADMIT_DROPPED;
+}
+
+int VXQ_F_DPS_MC_ADMIT_MakeRoom(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pOldest = NULL;
+    if (inout_pMcSrvData == NULL)
+        return 0;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
+        if (pConn == NULL || VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) || pConn->bTarpitHold)
+            continue;
+        /* Sequence numbers wrap: compare by distance, not by value. */
+        if (pOldest == NULL || (int32_t)(pConn->dwAdmitSeq - pOldest->dwAdmitSeq) < 0)
+            pOldest = pConn;
+    }
+    if (pOldest == NULL)
+        return 0;
+    PR_DropNow(inout_pMcSrvData, pOldest,
+               "The client is disconnected: the connection table is full and it has not logged in.");
     return 1;
 }
 
-/* Sends a held answer and frames what waited behind it; the record may be gone after. */
-static void PR_ReleaseHeldAnswer(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn)
+/* Sends the held answers, one message after the other, and frames what waited
+ * behind them; the record may be gone after. */
+static void PR_ReleaseHeldAnswers(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn)
 {
-    char *pMsg = pConn->pDelayRespBuf;
+    uint8_t *pHeld = (uint8_t *)pConn->pDelayRespBuf;
     int32_t iLen = pConn->iDelayRespLen;
+    uint32_t dwPortId = pConn->dwPortId;
     pConn->pDelayRespBuf = NULL;
     pConn->iDelayRespLen = 0;
+    pConn->iDelayRespBufSize = 0;
     pConn->tDelayRespDue = 0;
-    VXQ_F_DPS_MW_SendNetAnswer(p, pConn, (uint8_t *)pMsg, iLen, "VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN");
-    free(pMsg);
+    pConn->bTarpitHold = 0;
+    for (int32_t iOff = 0; iOff + (int32_t)VXQ_DPS_UMSP_HEAD_LEN <= iLen;) {
+        uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pHeld + iOff + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
+        if (dwSize < VXQ_DPS_UMSP_HEAD_LEN || dwSize > (uint32_t)(iLen - iOff))
+            break;
+        VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pHeld + iOff, (int32_t)dwSize, "VXQ_F_DPS_MC_ADMIT_DoSecondDuty");
+        iOff += (int32_t)dwSize;
+    }
+    free(pHeld);
+    pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
     VXQ_F_DPS_MC_ResumeFraming(p, pConn);
 }
 
@@ -192,13 +333,31 @@ void VXQ_F_DPS_MC_ADMIT_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
         if (pConn == NULL)
             continue;
-        if (pConn->iConnType == VXQ_DPS_CONN_NEW &&
-            tNow - pConn->tCreateTime >= VXQ_DPS_IDLE_UNKNOWN_CONN_SEC) {
-            VXQ_F_LOG_SR_ShowInfo("The client is disconnected: it did not identify itself within 30 seconds.");
-            VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+        if (!VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) && tNow - pConn->tAdmitStart >= VXQ_DPS_LOGIN_DUE_SEC) {
+            PR_DropNow(p, pConn, "The client is disconnected: it did not log in within 30 seconds.");
             continue;
         }
         if (pConn->pDelayRespBuf != NULL && tNow >= pConn->tDelayRespDue)
-            PR_ReleaseHeldAnswer(p, pConn);
+            PR_ReleaseHeldAnswers(p, pConn);
+    }
+}
+
+void VXQ_F_DPS_MC_ADMIT_DoTickDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    if (p == NULL)
+        return;
+    PR_RefillCredit(p);
+    /* Round the table from where the last turn stopped, so no waiting
+     * connection is passed over for long. */
+    for (int32_t n = 0; n < VXQ_DPS_MAX_CONN_NUM && p->iQuoteCredit >= 1000; n++) {
+        int32_t i = (p->iQuoteWaitScan + n) % VXQ_DPS_MAX_CONN_NUM;
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
+        if (pConn == NULL || !pConn->bQuoteWait)
+            continue;
+        p->iQuoteWaitScan = (i + 1) % VXQ_DPS_MAX_CONN_NUM;
+        pConn->bQuoteWait = 0;
+        pConn->bQuoteRetry = 1;
+        VXQ_F_DPS_MC_ResumeFraming(p, pConn);
     }
 }

@@ -6,7 +6,11 @@
  * for one (else 6), the fixed part of the length (else 2), the right of the
  * table line on the global word of the user behind the connection (else 5),
  * a handler built (else 40). Only requests (type bits 0) are ever answered
- * here; anything else that fails a rule is dropped.
+ * here; anything else that fails a rule is dropped. A request that passes the
+ * login and length rules and quotes a login id goes through the admission
+ * rules first (protocol/admission.h): it may wait, unread, or cost its
+ * connection; and a connection that quoted an unknown id has every answer
+ * held back for a while.
  */
 #include "protocol/dispatch.h"
 
@@ -42,6 +46,10 @@ const _VXQ_S_DPS_NETMSG_ENTRY *VXQ_F_DPS_MW_QueryNetMsgEntry(uint16_t in_usMsgFu
 int VXQ_F_DPS_MW_SendNetAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                uint8_t *inout_pMsg, int32_t in_iLength, const char *in_sHandlerName)
 {
+    /* A tarpitted connection's answers wait (protocol/admission.h). */
+    if (inout_pMcSrvData != NULL && inout_pConn != NULL && inout_pMcSrvData->pHoldConn == inout_pConn)
+        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                                             VXQ_DPS_TARPIT_SEC, 1);
     if (s_fnNetSend(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_SEND_CLASS_PROTOCOL))
         return 1;
     char sText[160];
@@ -119,15 +127,28 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     /* Every message counts for the heartbeat supervision, not only heartbeats. */
     inout_pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
 
+    uint16_t usMsgFuncId = VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
+    uint8_t ucPacketType = VXQ_F_DPS_MW_HeadPacketType(inout_pMsg);
+    const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usMsgFuncId);
+    /* The login id rules look at the untranslated message first: one that waits
+     * stays as it came and is dispatched again from the start. */
+    if (pEntry && pEntry->fnHandler && ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST &&
+        !((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) &&
+        in_iLength >= pEntry->iMinMsgLen &&
+        VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) != VXQ_DPS_ADMIT_GO)
+        return 1;
+
     if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg, (uint32_t)in_iLength)) {
         VXQ_F_LOG_SR_ShowInfo(
             "VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
 
-    uint16_t usMsgFuncId = VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
-    uint8_t ucPacketType = VXQ_F_DPS_MW_HeadPacketType(inout_pMsg);
-    const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usMsgFuncId);
+    /* A connection that quoted an unknown login id gets every answer late. */
+    int bHold = VXQ_F_DPS_MC_ADMIT_IsTarpitted(inout_pConn);
+    if (bHold)
+        inout_pMcSrvData->pHoldConn = inout_pConn;
+    int iRet = 1;
     if (!pEntry) {
         char sText[128];
         snprintf(sText, sizeof(sText), "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
@@ -136,46 +157,36 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST)
             VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
                                        VXQ_DPS_UMSP_RESULT_FUNC_ERROR, "VXQ_F_DPS_MW_DoSingleNetDataPacket");
-        return 1;
-    }
-
-    if ((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) {
+    } else if ((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) {
         PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
                         VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
-        return 1;
-    }
-    if (in_iLength < pEntry->iMinMsgLen) {
+    } else if (in_iLength < pEntry->iMinMsgLen) {
         char sCause[64];
         snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength,
                  (int)pEntry->iMinMsgLen);
         PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
                         VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
-        return 1;
-    }
-    /* A connection guessing login ids is dropped before its third guess is answered. */
-    if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST &&
-        VXQ_F_DPS_MC_ADMIT_CheckQuotedLoginId(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength))
-        return 1;
-    /* The right of the line, on the user of the command connection that holds
-     * this connection's login id (the connection itself after its own login). */
-    if (pEntry->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
-        !VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData,
-                                    VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, inout_pConn->dwLoginId),
-                                    -1, pEntry->dwPopBit)) {
+    } else if (pEntry->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
+               !VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData,
+                                           VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData,
+                                                                                   inout_pConn->dwLoginId),
+                                           -1, pEntry->dwPopBit)) {
+        /* The right of the line, on the user of the command connection that holds
+         * this connection's login id (the connection itself after its own login). */
         char sText[160];
         snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: without permission.",
                  pEntry->sOperText ? pEntry->sOperText : "Request");
         PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
                   nullptr, sText);
-        return 1;
-    }
-    if (!pEntry->fnHandler) {
+    } else if (!pEntry->fnHandler) {
         /* Frames from a client are accepted and ignored until their family handles them. */
-        if (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER)
-            return 1;
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
-                        VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, "not support");
-        return 1;
+        if (!(pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
+            PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
+                            VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, "not support");
+    } else {
+        iRet = pEntry->fnHandler(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
     }
-    return pEntry->fnHandler(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
+    if (bHold)
+        inout_pMcSrvData->pHoldConn = nullptr;
+    return iRet;
 }

@@ -159,6 +159,45 @@ static void PR_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint3
     VXQ_F_DPS_MW_PutLe32(inout_pBody + SESSION_LOGIN_OFF_CAP3, (uint32_t)pCap->iDevCapValue3);
 }
 
+/* Draws the random part of login ids (tests replace it). */
+static VXQ_PF_DPS_RANDOM32 s_fnLoginIdRandom = nullptr;
+
+VXQ_PF_DPS_RANDOM32 VXQ_F_DPS_MW_SetLoginIdRandom(VXQ_PF_DPS_RANDOM32 in_fnRandom)
+{
+    VXQ_PF_DPS_RANDOM32 fnOld = s_fnLoginIdRandom;
+    s_fnLoginIdRandom = in_fnRandom;
+    return fnOld;
+}
+
+/* 32 bits from the kernel's generator; the process's own generator, logged,
+ * only where the kernel's cannot be read at all. */
+static uint32_t PR_LoginIdRandom(void)
+{
+    uint32_t dwValue = 0;
+    if (s_fnLoginIdRandom != nullptr)
+        return s_fnLoginIdRandom();
+    if (VXQ_F_SYS_GetSecureRandom(&dwValue, (int32_t)sizeof(dwValue)))
+        return dwValue;
+    VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN VXQ_F_SYS_GetSecureRandom fail.", 2);
+    return VXQ_F_SYS_GetRandom32();
+}
+
+/* A login id is all 32 bits random, so a guess hits one of n live ids with
+ * probability n / 2^32; never 0 ("not logged in") and never an id a
+ * connection holds, so a lookup by id finds one session. It names no table
+ * slot: sessions are found by lookup. */
+static uint32_t PR_NewLoginId(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    for (;;) {
+        uint32_t dwId = PR_LoginIdRandom();
+        int bTaken = dwId == 0;
+        for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM && !bTaken; i++)
+            bTaken = in_pMcSrvData->pConn[i] != nullptr && in_pMcSrvData->pConn[i]->dwLoginId == dwId;
+        if (!bTaken)
+            return dwId;
+    }
+}
+
 /* Runs the login checks in their fixed order. Returns the result code; on
  * success *out_ptUser holds the user record the lookup filled. */
 static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
@@ -236,19 +275,14 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
         VXQ_F_DPS_MC_ADMIT_NoteLogin(inout_pMcSrvData, inout_pConn->szPeerIpaddr, 1);
     if (ucResult == VXQ_DPS_UMSP_RESULT_SUCCESS) {
         VXQ_F_DPS_MC_ADMIT_NoteLogin(inout_pMcSrvData, inout_pConn->szPeerIpaddr, 0);
-        /* Upper 16 bits random and never 0, so a login id is never 0 ("not
-         * logged in"); lower 16 bits the table slot, unique among connections. */
-        uint32_t dwRandom = 0;
-        while (dwRandom == 0)
-            dwRandom = VXQ_F_SYS_GetRandom32() & 0xFFFFu;
-        inout_pConn->dwLoginId = (dwRandom << 16) | (inout_pConn->dwPortId & 0xFFFFu);
+        inout_pConn->dwLoginId = PR_NewLoginId(inout_pMcSrvData);
         memcpy(inout_pConn->pUserInfo, &tUser, sizeof(tUser));
         PR_FillLoginAnswer(inout_pMcSrvData, inout_pConn->dwLoginId, pBody);
     }
     memset(&tUser, 0, sizeof(tUser));
     if (iDelaySec > 0) {
         VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, ucResult);
-        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec);
+        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec, 0);
     }
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
 }
@@ -261,6 +295,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VX
                                   (int32_t)VXQ_DPS_UMSP_HEAD_LEN, sName))
         return 0;
     inout_pConn->dwLoginId = 0;
+    VXQ_F_DPS_MC_ADMIT_NoteLogout(inout_pMcSrvData, inout_pConn);
     /* The user's rights leave with the login: a logged-out connection passes no rights check. */
     free(inout_pConn->pUserInfo);
     inout_pConn->pUserInfo = nullptr;

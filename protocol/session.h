@@ -10,8 +10,10 @@
  * Control thread only. The handlers follow VXQ_PF_DPS_NETMSG_HANDLER
  * (protocol/dispatch.h): each checks the length it touches first, answers by
  * rewriting the request in place and sends it back on the same connection.
- * Random parts of tokens and login ids come from the kit's generator
- * (VXQ_F_SYS_GetRandom32), never from rand().
+ * The random part of tokens comes from the kit's generator
+ * (VXQ_F_SYS_GetRandom32), never from rand(); login ids, which open a session
+ * to whoever quotes them, are 32 bits from the kernel's generator
+ * (VXQ_F_SYS_GetSecureRandom), never 0 and never one a connection holds.
  */
 #ifndef VXQ_PROTOCOL_SESSION_H
 #define VXQ_PROTOCOL_SESSION_H
@@ -41,6 +43,11 @@ VXQ_DPS_DECLARE_NETMSG_HANDLER(P1_LOGIN);
 VXQ_DPS_DECLARE_NETMSG_HANDLER(P1_LOGOUT);
 /* Claim: stores the claim value and answers with the connection id. */
 VXQ_DPS_DECLARE_NETMSG_HANDLER(P1_CLAIM_CHANNEL);
+
+/* Test seam: the source of the 32 random bits of new login ids (null: the
+ * kernel's generator). Set it only while no service runs. Returns the previous one. */
+typedef uint32_t (*VXQ_PF_DPS_RANDOM32)(void);
+VXQ_PF_DPS_RANDOM32 VXQ_F_DPS_MW_SetLoginIdRandom(VXQ_PF_DPS_RANDOM32 in_fnRandom);
 
 /* Rights check of the operation families: 1 when the connection's user holds
  * in_dwPopBit (VXQ_DPS_POP_ bits, vxq_dps.h) for channel in_iChNo (-1 = the global word only), else 0.

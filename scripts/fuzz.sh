@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${VXQ_FUZZ_SECONDS:-60}
 build_dir=${VXQ_FUZZ_BUILD:-build-fuzz}
-targets=${VXQ_FUZZ_TARGETS:-"tcp_stream mgmt_datagram orders ini byteorder text"}
+targets=${VXQ_FUZZ_TARGETS:-"tcp_stream mgmt_datagram orders ini byteorder text sim_host"}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 launcher=()
 if command -v ccache >/dev/null 2>&1; then

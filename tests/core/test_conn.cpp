@@ -4,7 +4,9 @@
 
 #include "core/pending.h"
 #include "protocol/head.h"
+#include "net/selengine.h"
 #include "support/test_client.h"
+#include "support/test_clock.h"
 #include "support/test_host.h"
 
 #include <stdlib.h>
@@ -142,41 +144,54 @@ TEST_F(CoreConnTest, AnswerToAnUnknownRequestKeepsTransNoReservedBytesAndUpperTy
     EXPECT_EQ(tAnswer, tExpect);
 }
 
-TEST_F(CoreConnTest, ConnectionInAnEngineSlotOf128OrMoreIsClosedAtOnce)
+TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrClosesTheNewcomer)
 {
-    /* The engine keeps its two listeners in slots 0 and 1; slots 2..127 get records. */
-    const int iAccepted = VXQ_DPS_MAX_CONN_NUM - 2;
+    /* Every entry taken: the engine keeps its listeners in slots 0 and 1, so
+     * the last of these sit in engine slots of 128 and more. */
     std::vector<std::unique_ptr<RawClient>> tClients;
-    while ((int)tClients.size() < iAccepted) {
-        for (int i = 0; i < 4 && (int)tClients.size() < iAccepted; i++) {
+    while ((int)tClients.size() < VXQ_DPS_MAX_CONN_NUM) {
+        for (int i = 0; i < 4 && (int)tClients.size() < VXQ_DPS_MAX_CONN_NUM; i++) {
             tClients.emplace_back(new RawClient);
             ASSERT_TRUE(tClients.back()->Connect(CorePort(m_h)));
         }
         ASSERT_TRUE(CoreWaitConnCount(m_h, (int)tClients.size()));
     }
-    for (int i = 0; i < 3; i++) {
-        RawClient tRefused;
-        ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
-        EXPECT_TRUE(tRefused.WaitClosed());
-        EXPECT_EQ(CoreConnCount(m_h), iAccepted);
-    }
+    /* The two oldest are logged in, one of them by joining a session. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-            if (p->pConn[i] != NULL) {
-                EXPECT_EQ(p->pConn[i]->dwPortId & 0xFFFFu, (uint32_t)i);
-            }
-        }
+        CoreConnOf(p, *tClients[0])->dwLoginId = 0x11112222u;
+        CoreConnOf(p, *tClients[1])->dwJoinedLoginId = 1;
     });
-    /* Everyone accepted still gets answers; a freed slot takes a new client. */
-    ASSERT_TRUE(tClients[0]->Send(CoreMsg(kUnknownId, 9)));
+    for (int i = 0; i < 3; i++) {
+        tClients.emplace_back(new RawClient);
+        ASSERT_TRUE(tClients.back()->Connect(CorePort(m_h)));
+        EXPECT_TRUE(tClients[2 + i]->WaitClosed()) << "the oldest not logged in gives way, newcomer " << i;
+        ASSERT_TRUE(CoreWaitConnCount(m_h, VXQ_DPS_MAX_CONN_NUM));
+        ASSERT_TRUE(tClients.back()->Send(CoreMsg(kUnknownId, 9)));
+        Bytes tAnswer;
+        EXPECT_TRUE(tClients.back()->ReadMsg(tAnswer)) << "the newcomer is served";
+    }
+    EXPECT_FALSE(tClients[0]->WaitClosed(0));
+    EXPECT_FALSE(tClients[1]->WaitClosed(0));
+    /* The ones that gave way left the engine at once, though their peers keep
+     * their side open: only the two listeners and the 128 remain. */
+    int iSockets = 0;
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        for (int i = 0; i < p->hNetSrv->iSlotEnd; i++)
+            iSockets += p->hNetSrv->pSocketTable[i] != NULL && p->hNetSrv->pSocketTable[i]->bInUse;
+    });
+    EXPECT_EQ(iSockets, 2 + VXQ_DPS_MAX_CONN_NUM);
+    /* With every entry logged in, a newcomer is closed at once. */
+    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
+            p->pConn[i]->dwJoinedLoginId = 1;
+    });
+    RawClient tRefused;
+    ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
+    EXPECT_TRUE(tRefused.WaitClosed());
+    EXPECT_EQ(CoreConnCount(m_h), VXQ_DPS_MAX_CONN_NUM);
     Bytes tAnswer;
+    ASSERT_TRUE(tClients[0]->Send(CoreMsg(kUnknownId, 9)));
     EXPECT_TRUE(tClients[0]->ReadMsg(tAnswer));
-    tClients[1]->Close();
-    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted - 1));
-    RawClient tLate;
-    ASSERT_TRUE(tLate.Connect(CorePort(m_h)));
-    ASSERT_TRUE(CoreWaitConnCount(m_h, iAccepted));
-    EXPECT_FALSE(tLate.WaitClosed(50));
 }
 
 TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFrames)
@@ -296,21 +311,24 @@ TEST_F(CoreConnUnitTest, FramingErrorsAreLoggedWithTheirTextsAndReleaseTheRecord
     }
 }
 
-TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdAndIndexBelow128)
+TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelow1024)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
     ASSERT_NE(pConn, nullptr);
-    EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0x11u);
+    EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0u);
     EXPECT_EQ(pConn->bAudioPause, 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
     {
         LogCapture tLog;
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010080u), nullptr);
+        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010400u), nullptr) << "beyond the engine's slots";
         EXPECT_GT(tLog.Count("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error."), 0);
     }
-    EXPECT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x0001007Fu), nullptr);
-    /* A new id in an occupied slot replaces the old record. */
+    _VXQ_S_DPS_NET_PORT_DATA *pHigh = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x000103FFu);
+    ASSERT_NE(pHigh, nullptr);
+    EXPECT_EQ(pHigh->dwConnId & 0xFFFFu, 1u) << "the first free entry, whatever the engine slot";
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x000103FFu), pHigh);
+    /* A new id on an occupied engine slot replaces the old record. */
     _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x12340011u);
     ASSERT_NE(pNew, nullptr);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), nullptr);
@@ -417,6 +435,8 @@ TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
  * before deciding so reach the client first, then the connection closes. */
 TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
 {
+    /* Answers to unknown login ids are held 2 s each: the clock is advanced for them. */
+    TestClock tClock;
     _VXQ_S_TESTHOST_DATA tHost;
     VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
     std::atomic<int> iTalkAnswer{0}; /* the host's error code for talk starts */
@@ -469,7 +489,12 @@ TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
             tAll.insert(tAll.end(), tMsg.begin(), tMsg.end());
         ASSERT_EQ(VXQ_F_TESTCLI_SendRaw(&tCli, tAll.data(), tAll.size()), 1);
         std::vector<std::pair<uint16_t, uint8_t>> tGot;
-        EXPECT_EQ(VXQ_F_TESTCLI_WaitPeerClosed(&tCli), 1);
+        int bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+        for (int i = 0; i < 10 && !bClosed; i++) {
+            tClock.AdvanceSec(1);
+            bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+        }
+        EXPECT_EQ(bClosed, 1);
         while (VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer, 0))
             tGot.push_back({VXQ_F_TESTCLI_GetU16(tAnswer, 8), tAnswer[11]});
         EXPECT_EQ(tGot, tRow.tAnswers) << "the answers, and nothing else, before the close";

@@ -35,12 +35,15 @@ protected:
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
-/* Asks for a token: the connection becomes a command connection, which the
- * 30-second rule for unidentified connections no longer touches. */
-static bool Identify(RawClient &inout_tClient)
+/* Asks for a token (the connection becomes a command connection) and marks it
+ * as joined to a session, which the 30-second login rule then leaves alone. */
+static bool Identify(VXQ_DPS_HANDLE in_h, RawClient &inout_tClient)
 {
     Bytes tAnswer;
-    return inout_tClient.Send(CoreMsg(0x0101, 1, 89)) && inout_tClient.ReadMsg(tAnswer) && tAnswer[11] == 0;
+    if (!inout_tClient.Send(CoreMsg(0x0101, 1, 89)) || !inout_tClient.ReadMsg(tAnswer) || tAnswer[11] != 0)
+        return false;
+    RunOnControl(in_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->dwJoinedLoginId = 1; });
+    return true;
 }
 
 TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropped)
@@ -49,8 +52,8 @@ TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropp
     ASSERT_TRUE(tBeating.Connect(CorePort(m_h)));
     ASSERT_TRUE(tNeverBeat.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 2));
-    ASSERT_TRUE(Identify(tBeating));
-    ASSERT_TRUE(Identify(tNeverBeat));
+    ASSERT_TRUE(Identify(m_h, tBeating));
+    ASSERT_TRUE(Identify(m_h, tNeverBeat));
     /* One heartbeat puts the connection under supervision. */
     m_pClock->AdvanceSec(30);
     ASSERT_TRUE(tBeating.Send(CoreMsg(0x0001, 3)));
@@ -99,7 +102,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     RawClient tClient;
     ASSERT_TRUE(tClient.Connect(CorePort(m_h)));
     ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
-    ASSERT_TRUE(Identify(tClient));
+    ASSERT_TRUE(Identify(m_h, tClient));
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
@@ -164,6 +167,7 @@ TEST_F(CoreControlTest, TalkLeftWaitingForTheHostFor60SecondsIsStoppedAndItsConn
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tTalk);
         pConn->iConnType = VXQ_DPS_CONN_TALK;
+        pConn->dwJoinedLoginId = 1;
         pConn->iChNo = 2;
         p->tTalkCh[2].iTalkChNo = 2;
         p->tTalkCh[2].iChState = 2;

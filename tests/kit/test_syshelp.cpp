@@ -449,6 +449,14 @@ TEST(SysHelp, RandomNumbersAreNonNegativeVariedAndLeaveRandAlone)
     EXPECT_EQ(rand(), iFirst);
     EXPECT_GT(seen.size(), 9990u);
 
+    /* The kernel's generator fills any length, and two fills differ. */
+    uint8_t ucA[37] = {0}, ucB[37] = {0};
+    ASSERT_EQ(VXQ_F_SYS_GetSecureRandom(ucA, (int32_t)sizeof(ucA)), 1);
+    ASSERT_EQ(VXQ_F_SYS_GetSecureRandom(ucB, (int32_t)sizeof(ucB)), 1);
+    EXPECT_NE(memcmp(ucA, ucB, sizeof(ucA)), 0);
+    EXPECT_EQ(VXQ_F_SYS_GetSecureRandom(nullptr, 4), 0);
+    EXPECT_EQ(VXQ_F_SYS_GetSecureRandom(ucA, 0), 1);
+
     /* Concurrent callers each get their own values. */
     std::vector<std::vector<uint32_t>> drawn(4);
     std::vector<std::thread> threads;

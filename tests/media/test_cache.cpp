@@ -11,6 +11,7 @@
 #include "media/input.h"
 #include "net/selengine.h"
 #include "support/fake_sockos.h"
+#include "support/offline_link.h"
 #include "support/frame_decoder.h"
 #include "support/loopback.h"
 #include "support/record_sink.h"
@@ -92,7 +93,7 @@ protected:
         p->iConnType = VXQ_DPS_CONN_MEDIA;
         p->iStreamState = 2;
         p->bAudioPause = 0;
-        pSrv->pConn[in_iSlot] = p;
+        VXQ_F_OFFLINE_PutConn(pSrv, in_iSlot, p);
         return p;
     }
 

@@ -17,6 +17,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -318,6 +319,22 @@ TEST(SelEngine, RefusedOutgoingConnectionYieldsDisconnectAndNeverConnectResult)
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
     EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwPortId), 0);
     EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwPortId), 0);
+}
+
+TEST(SelEngine, OnePassAcceptsUpToEightWaitingConnections)
+{
+    Engine tEngine;
+    uint16_t usPort = 0;
+    tEngine.Listen(&usPort);
+    std::vector<int> tClients;
+    for (int i = 0; i < VXQ_NET_SELECT_ACCEPT_PER_PASS + 2; i++)
+        tClients.push_back(LoopbackConnect(usPort));
+    VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1000);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), (size_t)VXQ_NET_SELECT_ACCEPT_PER_PASS);
+    VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1000);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), tClients.size()) << "the rest waited in the kernel";
+    for (int iFd : tClients)
+        close(iFd);
 }
 
 TEST(SelEngine, DescriptorAtOrAboveFdSetSizeIsRefusedAndTheEngineKeepsServing)

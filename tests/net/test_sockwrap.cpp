@@ -283,6 +283,19 @@ TEST(SockWrap, ListenAcceptAndAddressQueriesOnLoopback)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iClient, "300.1.1.1", 0), 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iServer), 1);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iClient), 1);
+
+    /* A burst waits in the kernel until it is accepted: no handshake of 32 is
+     * refused (a refused one would be tried again by the client 1 s later). */
+    std::vector<int> tBurst;
+    for (int i = 0; i < 32; i++) {
+        tBurst.push_back(VXQ_F_SYS_SOCKET_Create(0));
+        VXQ_F_SYS_SOCKET_SetBlockMode(tBurst.back(), 0);
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(tBurst.back(), "127.0.0.1", usPort, 0), 1);
+    }
+    for (int iSock : tBurst) {
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSock, 500), 0);
+        VXQ_F_SYS_SOCKET_Close(iSock);
+    }
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iListen), 1);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(-1), 0);
 }

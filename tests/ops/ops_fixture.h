@@ -16,6 +16,7 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/instance.h"
+#include "protocol/admission.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
 #include "support/offline_link.h"
@@ -84,6 +85,9 @@ class OpsFixture : public ::testing::Test
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture(1);
+        /* The families' own refusals of unknown login ids, without the
+         * admission rules that ration and hold them (tests/protocol/test_admission.cpp). */
+        VXQ_F_DPS_MC_ADMIT_SetQuoteRules(0);
         p = VXQ_F_OFFLINE_NewInstance();
         ASSERT_NE(p, nullptr);
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, iCallbackQueueSize), 1);
@@ -101,6 +105,7 @@ class OpsFixture : public ::testing::Test
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hOrderQueue);
         VXQ_F_OFFLINE_FreeInstance(p);
         VXQ_F_OFFLINE_RemoveCapture();
+        VXQ_F_DPS_MC_ADMIT_SetQuoteRules(1);
     }
 
     /* Enters a connection in table slot in_iSlot (port id (0x1234 << 16) | slot).
@@ -118,7 +123,7 @@ class OpsFixture : public ::testing::Test
             for (int i = 0; i < 64; i++)
                 pConn->pUserInfo->dwChPopMask[i] = in_dwChPopMask;
         }
-        p->pConn[in_iSlot] = pConn;
+        VXQ_F_OFFLINE_PutConn(p, in_iSlot, pConn);
         return pConn;
     }
     bool ConnAlive(int32_t in_iSlot)

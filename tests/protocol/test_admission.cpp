@@ -1,7 +1,8 @@
-/* Admission rules against hostile clients: idle unknown connections, held login
- * answers after repeated failures, connections quoting unknown login ids. The
- * connection table, framing and dispatcher run for real on an offline instance
- * on the manual clock; answers are captured. */
+/* Admission rules against hostile clients: the login due 30 s after
+ * acceptance, held login answers after repeated failures, and the rationing of
+ * login id quotes. The connection table, framing and dispatcher run for real on
+ * an offline instance on the manual clock; answers are captured. (Eviction from
+ * a full table is held by the socket-level test in tests/core/test_conn.cpp.) */
 #include <gtest/gtest.h>
 
 #include "core/conn.h"
@@ -80,29 +81,54 @@ protected:
         return VXQ_F_TESTCLI_BuildLogin(in_dwTransNo, "admin", VXQ_F_TESTCLI_LoginDigest(in_sToken, in_sPassword));
     }
     void Tick() { VXQ_F_DPS_MC_ADMIT_DoSecondDuty(m_pSrv); }
+    /* Lookups of untrusted quotes left now, in thousandths. */
+    void SetCredit(int32_t in_iCredit)
+    {
+        m_pSrv->bQuoteCreditSet = 1;
+        m_pSrv->dwQuoteCreditTick = VXQ_F_CLOCK_TickMs();
+        m_pSrv->iQuoteCredit = in_iCredit;
+    }
 
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
     std::map<_VXQ_S_DPS_NET_PORT_DATA *, uint32_t> m_tOwner;
 };
 
-TEST_F(Admission, ConnectionOfUnknownTypeIsDroppedAfter30SecondsTypedConnectionsStay)
+TEST_F(Admission, LoginIsDue30SecondsAfterAcceptanceOrLogoutWhateverWasSent)
 {
     TestClock tClock;
-    Connect(1);
-    Connect(2);
+    struct {
+        uint32_t dwPort;
+        const char *sDoes;
+        int32_t iGoneAt; /* seconds after the start; 0 = stays */
+    } const tCases[] = {
+        {1, "sends nothing", 30},
+        {2, "asks for a token", 30},
+        {3, "sends heartbeats", 30},
+        {4, "logs in", 0},
+        {5, "logs in, logs out at 20 s", 50},
+        {6, "joins the session of 4 from its address", 0},
+    };
+    for (const auto &c : tCases)
+        Connect(c.dwPort);
     ASSERT_FALSE(Token(2).empty());
-    /* Heartbeats keep a connection alive for the heartbeat rule, not for this one. */
-    tClock.AdvanceSec(29);
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 1, 0));
-    Tick();
-    EXPECT_NE(Conn(1), nullptr) << "29 s";
-    tClock.AdvanceSec(1);
-    Tick();
-    EXPECT_EQ(Conn(1), nullptr) << "30 s";
-    EXPECT_NE(Conn(2), nullptr) << "a command connection keeps its own rules";
-    tClock.AdvanceSec(600);
-    Tick();
-    EXPECT_NE(Conn(2), nullptr);
+    std::string sToken = Token(4);
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 4, LoginMsg(sToken, "secret", 1));
+    ASSERT_NE(Conn(4)->dwLoginId, 0u);
+    sToken = Token(5);
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 5, LoginMsg(sToken, "secret", 1));
+    std::vector<uint8_t> tJoin = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 7, 4);
+    VXQ_F_TESTCLI_PutU32(tJoin, 20, Conn(4)->dwLoginId);
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 6, tJoin);
+    for (int32_t iSec = 1; iSec <= 60; iSec++) {
+        tClock.AdvanceSec(1);
+        if (iSec % 10 == 0)
+            VXQ_F_OFFLINE_StreamData(m_pSrv, 3, VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 1, 0));
+        if (iSec == 20)
+            VXQ_F_OFFLINE_StreamData(m_pSrv, 5, VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 2, 4));
+        Tick();
+        for (const auto &c : tCases)
+            ASSERT_EQ(Conn(c.dwPort) == nullptr, c.iGoneAt != 0 && iSec >= c.iGoneAt) << c.sDoes << ", " << iSec << " s";
+    }
 }
 
 TEST_F(Admission, AfterTheThirdFailedLoginWithinAMinuteEachAnswerIsHeldOneMoreSecond)
@@ -199,113 +225,130 @@ TEST_F(Admission, HeldAnswerIsFreedWithItsConnection)
     Tick();
 }
 
-TEST_F(Admission, ConnectionQuotingAnUnknownLoginIdThreeTimesIsDropped)
-{
-    TestClock tClock;
-    Connect(1);
-    std::string sToken = Token(1);
-    VXQ_F_OFFLINE_Sent().clear();
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "secret", 1));
-    ASSERT_NE(Conn(1), nullptr);
-    uint32_t dwLoginId = Conn(1)->dwLoginId;
-    ASSERT_NE(dwLoginId, 0u);
-
-    Connect(2);
-    struct {
-        uint16_t usFuncId;
-        size_t iBodyLen;
-    } tQuoting[] = {{P5_GUARD, 4}, {P2_REALPLAY_OPEN, 8}, {P9_GET_CONFIG, 12}};
-    /* A known login id is never counted, however often quoted. */
-    for (int i = 0; i < 5; i++) {
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 100 + i, 4);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, dwLoginId);
-        VXQ_F_OFFLINE_StreamData(m_pSrv, 2, tMsg);
-    }
-    ASSERT_NE(Conn(2), nullptr);
-    EXPECT_EQ(Conn(2)->iUnknownLoginIdNum, 0);
-    /* A request that quotes no login id is not counted either. */
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 2, VXQ_F_TESTCLI_BuildZeroMsg(P9_QUERY_NET_INFO, 1, 4));
-    EXPECT_EQ(Conn(2)->iUnknownLoginIdNum, 0);
-
-    for (int i = 0; i < 3; i++) {
-        VXQ_F_OFFLINE_Sent().clear();
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(tQuoting[i].usFuncId, 200 + i, tQuoting[i].iBodyLen);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, dwLoginId ^ 0x00010000u);
-        VXQ_F_OFFLINE_StreamData(m_pSrv, 2, tMsg);
-        if (i < 2) {
-            ASSERT_NE(Conn(2), nullptr) << "guess " << i + 1;
-            EXPECT_EQ(Take(2).size(), 1u) << "guess " << i + 1 << " is answered";
-        }
-    }
-    EXPECT_EQ(Conn(2), nullptr) << "the third guess drops the connection";
-    EXPECT_TRUE(Take(2).empty()) << "and is not answered";
-    EXPECT_NE(Conn(1), nullptr) << "the session it guessed at is untouched";
-}
-
-
-/* A guesser that reconnects after every drop: after nine unknown quotes from
- * its address within a minute, each new connection of that address that is
- * not logged in itself is dropped at its first quote, before the lookup, so
- * even a right guess is not told apart; logged-in connections and other
- * addresses go on as before, and the next minute starts afresh. */
-TEST_F(Admission, AnAddressQuotingNineUnknownLoginIdsInAMinuteGuessesNoMoreThatMinute)
+/* Quotes of login ids other than the connection's own, case by case: what is
+ * answered at once, what waits for the service-wide credit, what is held. */
+TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
 {
     TestClock tClock;
     Connect(1, "10.0.0.1");
-    std::string sToken = Token(1);
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "secret", 1));
-    ASSERT_NE(Conn(1), nullptr);
-    uint32_t dwLiveId = Conn(1)->dwLoginId;
-    ASSERT_NE(dwLiveId, 0u);
-    auto Quote = [&](uint32_t in_dwPortId, uint32_t in_dwLoginId) {
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(Token(1), "secret", 1));
+    const uint32_t dwLive = Conn(1)->dwLoginId;
+    ASSERT_NE(dwLive, 0u);
+    const uint32_t dwWrong = dwLive ^ 0x80000001u;
+    /* Quotes the id in an arming request (answered at once when it goes);
+     * returns the answers sent now, -1 when the connection is gone. */
+    auto Quote = [&](uint32_t in_dwPort, uint32_t in_dwLoginId) {
         VXQ_F_OFFLINE_Sent().clear();
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P9_GET_CONFIG, 300, 12);
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 300, 4);
         VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPortId, tMsg);
-        return Take(in_dwPortId).size();
+        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPort, tMsg);
+        return Conn(in_dwPort) == nullptr ? -1 : (int)Take(in_dwPort).size();
     };
-    /* Three guessing connections of 10.0.0.9, three wrong guesses each. */
-    uint32_t dwPort = 10;
-    for (int iConn = 0; iConn < 3; iConn++, dwPort++) {
-        Connect(dwPort, "10.0.0.9");
-        for (int i = 0; i < 3; i++)
-            Quote(dwPort, dwLiveId ^ (uint32_t)(0x00010000u * (iConn * 3 + i + 1)));
-        EXPECT_EQ(Conn(dwPort), nullptr) << "connection " << iConn << " dropped at its third guess";
+    const int32_t iFull = VXQ_DPS_QUOTE_BURST * 1000;
+    struct {
+        const char *sCase;
+        uint32_t dwPort;
+        const char *sPeer;
+        bool bLoggedIn;  /* the quoting connection has a login of its own */
+        bool bOwnOrLive; /* quotes its own id (logged in) or the live one, else a wrong one */
+        int32_t iCredit; /* credit before, -1 leaves it */
+        int iAnswersNow;
+        int32_t iCreditAfter; /* -1: not checked */
+        int iMisses;
+    } const tCases[] = {
+        {"own id, no credit", 1, "10.0.0.1", true, true, 0, 1, 0, 0},
+        {"join from the session's address, no credit", 2, "10.0.0.1", false, true, 0, 1, 0, 0},
+        {"join from elsewhere, no credit: waits unread", 3, "10.0.0.2", false, true, 0, 0, 0, 0},
+        {"join from elsewhere: costs nothing", 4, "10.0.0.2", false, true, iFull, 1, iFull, 0},
+        {"wrong id: costs one, answer held", 5, "10.0.0.2", false, false, iFull, 0, iFull - 1000, 1},
+        {"wrong id from a logged-in connection: the same", 6, "10.0.0.3", true, false, iFull, 0, iFull - 1000, 1},
+        {"wrong id, no credit: waits, counts nothing", 7, "10.0.0.2", false, false, 0, 0, 0, 0},
+    };
+    for (const auto &c : tCases) {
+        if (Conn(c.dwPort) == nullptr)
+            Connect(c.dwPort, c.sPeer);
+        if (c.bLoggedIn && Conn(c.dwPort)->dwLoginId == 0)
+            VXQ_F_OFFLINE_StreamData(m_pSrv, c.dwPort, LoginMsg(Token(c.dwPort), "secret", 1));
+        if (c.iCredit >= 0)
+            SetCredit(c.iCredit);
+        uint32_t dwId = !c.bOwnOrLive ? dwWrong : c.bLoggedIn ? Conn(c.dwPort)->dwLoginId : dwLive;
+        EXPECT_EQ(Quote(c.dwPort, dwId), c.iAnswersNow) << c.sCase;
+        if (c.iCreditAfter >= 0) {
+            EXPECT_EQ(m_pSrv->iQuoteCredit, c.iCreditAfter) << c.sCase;
+        }
+        EXPECT_EQ(Conn(c.dwPort)->iUnknownLoginIdNum, c.iMisses) << c.sCase;
     }
-    /* The fourth connection quotes the live id itself: dropped unanswered. */
-    Connect(dwPort, "10.0.0.9");
-    EXPECT_EQ(Quote(dwPort, dwLiveId), 0u);
-    EXPECT_EQ(Conn(dwPort), nullptr) << "held-off address: no lookup, no answer";
-    dwPort++;
-    /* Another address quoting the live id is served as before. */
-    Connect(dwPort, "10.0.0.2");
-    Quote(dwPort, dwLiveId);
-    ASSERT_NE(Conn(dwPort), nullptr);
-    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
-    dwPort++;
-    /* A logged-in connection of the held-off address still quotes (its
-     * request goes on to the host, so no answer comes yet). */
-    Connect(dwPort, "10.0.0.9");
-    std::string sOwnToken = Token(dwPort);
-    VXQ_F_OFFLINE_StreamData(m_pSrv, dwPort, LoginMsg(sOwnToken, "secret", 2));
-    ASSERT_NE(Conn(dwPort), nullptr);
-    ASSERT_NE(Conn(dwPort)->dwLoginId, 0u);
-    Quote(dwPort, dwLiveId);
-    ASSERT_NE(Conn(dwPort), nullptr);
-    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
-    dwPort++;
-    /* 59 s after the first guess the hold lasts; at 60 s a new minute begins. */
-    tClock.AdvanceSec(59);
-    Connect(dwPort, "10.0.0.9");
-    EXPECT_EQ(Quote(dwPort, dwLiveId), 0u);
-    EXPECT_EQ(Conn(dwPort), nullptr);
-    dwPort++;
+    /* The waiting quotes go once credit comes back (4 a second), in turn. */
+    tClock.AdvanceMs(250);
+    VXQ_F_DPS_MC_ADMIT_DoTickDuty(m_pSrv);
+    EXPECT_EQ(Take(3).size(), 1u) << "the live id, found: answered";
+    EXPECT_TRUE(Take(7).empty());
+    tClock.AdvanceMs(250);
+    VXQ_F_DPS_MC_ADMIT_DoTickDuty(m_pSrv);
+    EXPECT_EQ(Conn(7)->iUnknownLoginIdNum, 1) << "the wrong one, looked up now";
+    /* A held answer goes out after 2 s; the connection's next message waits
+     * behind it and is answered 2 s later in turn; the third miss drops it unanswered. */
+    VXQ_F_OFFLINE_Sent().clear();
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 5, VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 9, 0));
     tClock.AdvanceSec(1);
-    Connect(dwPort, "10.0.0.9");
-    Quote(dwPort, dwLiveId);
-    ASSERT_NE(Conn(dwPort), nullptr);
-    EXPECT_EQ(Conn(dwPort)->iUnknownLoginIdNum, 0) << "the live id was looked up and found";
+    Tick();
+    EXPECT_TRUE(Take(5).empty()) << "1 s of 2";
+    tClock.AdvanceSec(1);
+    Tick();
+    std::vector<std::vector<uint8_t>> tHeld = Take(5);
+    ASSERT_EQ(tHeld.size(), 1u);
+    EXPECT_EQ(tHeld[0][11], VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN);
+    VXQ_F_OFFLINE_Sent().clear();
+    tClock.AdvanceSec(2);
+    Tick();
+    tHeld = Take(5);
+    ASSERT_EQ(tHeld.size(), 1u) << "the heartbeat's answer, 2 s after it could be handled";
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tHeld[0], 8), P0_HEARTBEAT);
+    EXPECT_EQ(Quote(5, dwWrong ^ 2), 0);
+    Tick();
+    tClock.AdvanceSec(2);
+    Tick();
+    EXPECT_EQ(Quote(5, dwWrong ^ 4), -1) << "third miss";
     EXPECT_NE(Conn(1), nullptr) << "the session guessed at is untouched";
+}
+
+/* Quotes from a session's address that the session could not vouch for
+ * (misses, or ids of sessions elsewhere) tell a guesser at that address which
+ * ids are not its neighbours': after three within a minute the address no
+ * longer vouches for the session's id, until the minute is over. The session
+ * itself and the connections that joined it go on untouched. */
+TEST_F(Admission, GuessesFromASessionsAddressEndItsVouchingButNotItsService)
+{
+    TestClock tClock;
+    Connect(1, "10.0.0.1");
+    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(Token(1), "secret", 1));
+    const uint32_t dwLive = Conn(1)->dwLoginId;
+    auto Quote = [&](uint32_t in_dwPort, uint32_t in_dwLoginId) {
+        VXQ_F_OFFLINE_Sent().clear();
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 400, 4);
+        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
+        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPort, tMsg);
+        return Conn(in_dwPort) == nullptr ? -1 : (int)Take(in_dwPort).size();
+    };
+    Connect(2, "10.0.0.1");
+    EXPECT_EQ(Quote(2, dwLive), 1) << "a viewer joins the session";
+    for (uint32_t i = 0; i < 3; i++) {
+        Connect(10 + i, "10.0.0.1");
+        Quote(10 + i, dwLive ^ (0x10000u << i));
+    }
+    SetCredit(0);
+    Connect(20, "10.0.0.1");
+    EXPECT_EQ(Quote(20, dwLive), 0) << "no vouching after three: waits for credit";
+    EXPECT_EQ(Quote(1, dwLive), 1) << "the session's own id is never held back";
+    EXPECT_EQ(Quote(2, dwLive), 1) << "nor is the viewer that joined it";
+    tClock.AdvanceSec(59);
+    Tick();
+    SetCredit(0);
+    Connect(21, "10.0.0.1");
+    EXPECT_EQ(Quote(21, dwLive), 0) << "59 s";
+    tClock.AdvanceSec(1);
+    Connect(22, "10.0.0.1");
+    EXPECT_EQ(Quote(22, dwLive), 1) << "60 s: the address vouches again";
 }
 
 } // namespace

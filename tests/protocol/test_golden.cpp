@@ -11,6 +11,7 @@
 #include "protocol/cfgblock.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
+#include "protocol/session.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
@@ -124,12 +125,15 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     std::string sToken((const char *)VXQ_F_OFFLINE_Sent()[0].tMsg.data() + 48);
     VXQ_F_OFFLINE_Sent().clear();
 
+    /* The login id's 32 random bits, fixed for the vector. */
+    VXQ_PF_DPS_RANDOM32 fnOldRandom = VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return 0x76543210u; });
     Bytes tRequest = VXQ_F_TESTCLI_BuildLogin(0x89ABCDEFu, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "pw"));
     ASSERT_EQ(tRequest.size(), 548u);
     tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
     memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
     Bytes tSent = tRequest;
     VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tSent.data(), (int32_t)tSent.size());
+    VXQ_F_DPS_MW_SetLoginIdRandom(fnOldRandom);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     Bytes tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
 
@@ -137,10 +141,7 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     Bytes tExpect(548, 0);
     Place(tExpect, 0, Hex("EE EE FF FF | 24 02 00 00 | 02 01 | A5 | 00 | EF CD AB 89 | 01 02 03 04"));
     Place(tExpect, 20, Bytes(tRequest.begin() + 20, tRequest.begin() + 308));
-    /* 308: the login id; its upper half is random, its lower half is the slot 7. */
-    uint32_t dwLoginId = pConn->dwLoginId;
-    ASSERT_EQ(dwLoginId & 0xFFFFu, 7u);
-    Place(tExpect, 308, Bytes{0x07, 0x00, (uint8_t)(dwLoginId >> 16), (uint8_t)(dwLoginId >> 24)});
+    Place(tExpect, 308, Hex("10 32 54 76")); /* 20 + 288: the login id */
     PlaceText(tExpect, 312, "IPC0042");             /* 20 + 292, then zeros to 20 + 300 */
     PlaceText(tExpect, 356, "Cam");                 /* 20 + 336 */
     PlaceText(tExpect, 388, "Acme");                /* 20 + 368 */

@@ -2,6 +2,7 @@
  * handlers called directly (answers captured), then over loopback connections to a running service. */
 #include <gtest/gtest.h>
 
+#include "core/conn.h"
 #include "protocol/head.h"
 #include "protocol/session.h"
 #include "support/offline_link.h"
@@ -11,6 +12,7 @@
 
 #include <string.h>
 
+#include <set>
 #include <string>
 
 namespace {
@@ -222,10 +224,7 @@ TEST_F(SessionOffline, SuccessfulLoginFillsExactlyTheAnswerFieldsFromTheCapabili
     EXPECT_EQ(tAnswer[11], 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 0x55AAu);
 
-    uint32_t dwLoginId = VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 288);
-    EXPECT_EQ(dwLoginId, m_pConn->dwLoginId);
-    EXPECT_EQ(dwLoginId & 0xFFFFu, 0x0007u);
-    EXPECT_NE(dwLoginId >> 16, 0u);
+    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 288), m_pConn->dwLoginId);
 
     const uint8_t *pBody = tAnswer.data() + 20;
     /* At most 8 characters of the identification text, then a zero at offset 300. */
@@ -266,7 +265,38 @@ TEST_F(SessionOffline, FailedLoginKeepsTheEarlierLoginAndItsRights)
     EXPECT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "guestpw"))[11], 0);
     EXPECT_STREQ(m_pConn->pUserInfo->sUserName, "guest");
     EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0u);
-    EXPECT_EQ(m_pConn->dwLoginId & 0xFFFFu, 0x0007u);
+    EXPECT_NE(m_pConn->dwLoginId, dwLoginId);
+}
+
+/* A login id is a guess target: all 32 bits are random (none names the table
+ * slot), it is never 0 ("not logged in") and never an id a connection holds. */
+TEST_F(SessionOffline, LoginIdIsAll32BitsRandomNeverZeroAndNeverOneALiveConnectionHolds)
+{
+    std::string sToken = GetToken();
+    std::set<uint32_t> tIds;
+    uint32_t dwLowBits = 0;
+    for (int i = 0; i < 16; i++) {
+        ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
+        ASSERT_NE(m_pConn->dwLoginId, 0u);
+        tIds.insert(m_pConn->dwLoginId);
+        dwLowBits |= (m_pConn->dwLoginId ^ m_pConn->dwPortId) & 0xFFFFu;
+    }
+    EXPECT_EQ(tIds.size(), 16u);
+    EXPECT_NE(dwLowBits, 0u) << "the low half is not the engine slot";
+
+    /* Draws of 0 and of a live id are drawn again. */
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_NewConn(0x43210009u);
+    pOther->dwLoginId = 0xB0B0B0B0u;
+    VXQ_F_OFFLINE_PutConn(m_pSrv, 3, pOther);
+    static const uint32_t s_dwDraws[] = {0, 0xB0B0B0B0u, 0xA5A5A5A5u};
+    static int s_iDraw;
+    s_iDraw = 0;
+    VXQ_PF_DPS_RANDOM32 fnOld = VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return s_dwDraws[s_iDraw++ % 3]; });
+    EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
+    VXQ_F_DPS_MW_SetLoginIdRandom(fnOld);
+    EXPECT_EQ(m_pConn->dwLoginId, 0xA5A5A5A5u);
+    EXPECT_EQ(s_iDraw, 3);
+    VXQ_F_DPS_MC_NetPortData_ReleaseAllData(m_pSrv);
 }
 
 TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)

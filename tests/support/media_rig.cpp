@@ -3,6 +3,7 @@
 
 #include "media/cache.h"
 #include "media/subch.h"
+#include "support/offline_link.h"
 #include "vxq_queue.h"
 
 #include <stdlib.h>
@@ -61,7 +62,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pS
         for (int i = 0; i < 64; i++)
             c->pUserInfo->dwChPopMask[i] = 0xFF;
     }
-    inout_pSrv->pConn[in_iSlot] = c;
+    VXQ_F_OFFLINE_PutConn(inout_pSrv, in_iSlot, c);
     return c;
 }
 

@@ -42,5 +42,10 @@ void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
  * dwConnId (0x5A5A << 16) | slot, as the connection table would make it. */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId);
 void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn);
+/* Enters a heap record in connection table entry in_iIndex and maps its port
+ * id's engine slot to it, as VXQ_F_DPS_MC_NetPortData_Create would; the table
+ * then owns it. */
+void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
+                           _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 
 #endif

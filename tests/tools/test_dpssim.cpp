@@ -428,8 +428,17 @@ TEST_F(SimFixture, RecordingFoundByQueryDownloadsByteForByte)
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
-TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
+/* The configuration of a test with a line added after the one given. */
+std::string SimIniWith(unsigned short in_usPort, const std::string &in_sAfter, const std::string &in_sLine)
 {
+    std::string sIni = SimIni(in_usPort);
+    sIni.insert(sIni.find(in_sAfter) + in_sAfter.size(), in_sLine);
+    return sIni;
+}
+
+TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgressUpToItsLimit)
+{
+    ASSERT_TRUE(WriteFile(m_tDir.File("sim.ini"), SimIniWith(m_usPort, "dir = data/upgrade\n", "max_bytes = 10000\n")));
     ASSERT_TRUE(StartAsAdmin()) << Output();
     std::string sImage;
     for (int i = 0; i < 10000; i++)
@@ -467,12 +476,20 @@ TEST_F(SimFixture, UploadedUpgradeIsOnDiskByteForByteWithItsPositionAndProgress)
         EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 4), tQuery.dwExpected)
             << "after " << tQuery.iSent << " bytes";
     }
+    /* One byte more than the limit is refused and not written. */
+    std::vector<uint8_t> tMore = VXQ_F_TESTCLI_BuildMsg(0x0B25, 0, 31, nullptr, 8);
+    VXQ_F_TESTCLI_PutU32(tMore, H + 4, 1);
+    tMore.push_back(0x5A);
+    VXQ_F_TESTCLI_PutU32(tMore, 4, (uint32_t)tMore.size());
+    ASSERT_TRUE(Ask(&m_tCmd, tMore, tAnswer));
+    EXPECT_NE(ResultOf(tAnswer), 0);
     EXPECT_TRUE(ReadFile(m_tDir.File("data/upgrade/upgrade.bin")) == sImage);
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
-TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
+TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudioUpToItsLimit)
 {
+    ASSERT_TRUE(WriteFile(m_tDir.File("sim.ini"), SimIniWith(m_usPort, "dir = data/talk\n", "max_bytes = 480\n")));
     ASSERT_TRUE(StartAsAdmin()) << Output();
     std::vector<uint8_t> tAnswer;
     /* Channel 1 has no audio: the host refuses the talk. */
@@ -497,13 +514,15 @@ TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 55u);        /* the client's own number comes back */
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 12), 64000u); /* the device's audio format */
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, H + 16), 8000u);
+    /* Three frames fill the 480 bytes the file may hold; the fourth ends the talk. */
     std::string sAudio;
-    for (int iFrame = 0; iFrame < 3; iFrame++) {
+    for (int iFrame = 0; iFrame < 4; iFrame++) {
         std::vector<uint8_t> tFrame = VXQ_F_TESTCLI_BuildZeroMsg(0x0E02, 0, 12);
         for (int i = 0; i < 160; i++)
             tFrame.push_back((uint8_t)(iFrame * 160 + i));
         VXQ_F_TESTCLI_PutU32(tFrame, 4, (uint32_t)tFrame.size());
-        sAudio.append((const char *)&tFrame[H + 12], 160);
+        if (iFrame < 3)
+            sAudio.append((const char *)&tFrame[H + 12], 160);
         ASSERT_TRUE(VXQ_F_TESTCLI_SendMsg(pTalk, tFrame));
     }
     std::string sFile;
@@ -514,14 +533,14 @@ TEST_F(SimFixture, TalkAudioIsAppendedToOneFilePerTalkOnChannelsWithAudio)
         sFile = sList.substr(0, sList.find_first_of("\n "));
         return ReadFile(m_tDir.File("data/talk/" + sFile)).size() >= sAudio.size();
     }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Output().find("talk on channel 0 ended (its file reached 480 bytes): 480 bytes") != std::string::npos;
+    })) << Output();
     EXPECT_TRUE(ReadFile(m_tDir.File("data/talk/" + sFile)) == sAudio);
     std::vector<uint8_t> tStop = VXQ_F_TESTCLI_BuildZeroMsg(0x0402, 56, 8);
     VXQ_F_TESTCLI_PutU32(tStop, H + 4, 0);
     ASSERT_TRUE(Ask(&m_tCmd, tStop, tAnswer));
     EXPECT_EQ(ResultOf(tAnswer), 0);
-    EXPECT_TRUE(WaitUntil([&] {
-        return Output().find("talk on channel 0 ended (stopped): 480 bytes") != std::string::npos;
-    })) << Output();
     EXPECT_EQ(Stop(), 0) << Output();
 }
 
@@ -674,7 +693,8 @@ TEST_F(SimFixture, RecordingOpenedByTimeSeeksAndSendsIFramesOnlyWhenAsked)
     _VXQ_S_TESTCLI_DATA *pDown = Connect();
     ASSERT_NE(pDown, nullptr);
     std::vector<uint8_t> tOpen = AdminMsg(0x0318, 80, 288);
-    PutTime(tOpen, H + 40, 2000, 1, 1);
+    /* A start long before the recording (its distance overflows 32 bits) opens at its start. */
+    PutTime(tOpen, H + 40, 1902, 1, 1);
     PutTime(tOpen, H + 52, 2099, 12, 31);
     ASSERT_TRUE(Ask(pDown, tOpen, tAnswer));
     ASSERT_EQ(ResultOf(tAnswer), 0);

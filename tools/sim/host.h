@@ -140,6 +140,11 @@ int VXQ_F_SIMHOST_EventCallback(void *in_pEventUser, const void *in_pMsg, int in
  * hCfgLock. in_pQueryUser is the host. */
 int VXQ_F_SIMHOST_QueryUser(void *in_pQueryUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_ptUserInfo);
 
+/* Hands one event (head and body, as the service raised it) to its family's
+ * handler. The worker calls it for every queued event; a test or fuzz driver
+ * may call it directly on one thread. */
+void VXQ_F_SIMHOST_HandleEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const uint8_t *in_pMsg, int in_iMsgLen);
+
 /* Starts / stops the worker thread that handles the queued events. Stop waits
  * for the event being handled and drops the rest. */
 int VXQ_F_SIMHOST_StartWorker(_VXQ_S_SIMHOST_DATA *inout_pHost);

@@ -129,9 +129,10 @@ int VXQ_F_SIMHOST_QueryUser(void *in_pQueryUser, const char *in_sUserName, _VXQ_
     return bFound;
 }
 
-/* Hands one event to its family. */
-static void PR_Dispatch(_VXQ_S_SIMHOST_DATA *in_pHost, const uint8_t *in_pMsg, int in_iMsgLen)
+void VXQ_F_SIMHOST_HandleEvent(_VXQ_S_SIMHOST_DATA *in_pHost, const uint8_t *in_pMsg, int in_iMsgLen)
 {
+    if (in_pHost == NULL || in_pMsg == NULL || in_iMsgLen < (int)sizeof(_VXQ_S_DPS_MSG_HEAD))
+        return;
     _VXQ_S_DPS_MSG_HEAD tHead;
     memcpy(&tHead, in_pMsg, sizeof(tHead));
     const uint8_t *pBody = in_pMsg + sizeof(tHead);
@@ -180,8 +181,7 @@ static void PR_WorkerThread(void *in_pArg)
         int32_t iLen = 0;
         if (!VXQ_F_TOOLS_QUEUE_GetDataEx(pHost->hEventQueue, &pBuf, &iLen, &iBufSize, PR_WORKER_WAIT_MS))
             continue;
-        if (iLen >= (int32_t)sizeof(_VXQ_S_DPS_MSG_HEAD))
-            PR_Dispatch(pHost, (const uint8_t *)pBuf, iLen);
+        VXQ_F_SIMHOST_HandleEvent(pHost, (const uint8_t *)pBuf, iLen);
     }
     VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
 }

@@ -85,7 +85,8 @@ static uint8_t PR_StartUpgrade(_VXQ_S_SIMHOST_DATA *inout_pHost, uint32_t in_dwT
     return VXQ_DPS_APP_ERR_SUCCESS;
 }
 
-/* Appends one piece; an upgrade never requested continues the file on disk. */
+/* Appends one piece; an upgrade never requested continues the file on disk.
+ * A piece that would take the file beyond the configured size is refused. */
 static uint8_t PR_UpgradeData(_VXQ_S_SIMHOST_DATA *inout_pHost, const uint8_t *in_pData, int in_iLen)
 {
     if (inout_pHost->pUpgradeFile == NULL) {
@@ -96,6 +97,10 @@ static uint8_t PR_UpgradeData(_VXQ_S_SIMHOST_DATA *inout_pHost, const uint8_t *i
             return VXQ_DPS_APP_ERR_FILE_OPERATION;
         long lSize = ftell(inout_pHost->pUpgradeFile);
         inout_pHost->dwUpgradeBytes = lSize > 0 ? (uint32_t)lSize : 0u;
+    }
+    if ((uint64_t)inout_pHost->dwUpgradeBytes + (uint64_t)in_iLen > (uint64_t)inout_pHost->pCfg->iUpgradeMaxBytes) {
+        VXQ_F_SIMHOST_Say("upgrade data refused: the image would exceed %d bytes", inout_pHost->pCfg->iUpgradeMaxBytes);
+        return VXQ_DPS_APP_ERR_PARAM;
     }
     if (in_iLen > 0 && (fwrite(in_pData, 1, (size_t)in_iLen, inout_pHost->pUpgradeFile) != (size_t)in_iLen ||
                         fflush(inout_pHost->pUpgradeFile) != 0)) {

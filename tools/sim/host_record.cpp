@@ -21,6 +21,7 @@
 #include "vxq_inistore.h"
 #include "vxq_syshelp.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -325,7 +326,9 @@ static uint8_t PR_Open(_VXQ_S_SIMHOST_DATA *in_pHost, int in_iRecord, uint32_t i
     pOpen->iRecord = in_iRecord;
     pOpen->iFrameRate = PR_FrameRate(in_pHost, pRec->iChNo);
     pOpen->bOnlyIFrame = 0;
-    uint32_t dwAu = in_dwTimePos * (uint32_t)pOpen->iFrameRate;
+    /* Past the end opens at the end (the first read reports it); never wrapped round. */
+    uint64_t qwAu = (uint64_t)in_dwTimePos * (uint64_t)pOpen->iFrameRate;
+    uint32_t dwAu = qwAu > pOpen->tClip.dwAuNum ? pOpen->tClip.dwAuNum : (uint32_t)qwAu;
     if (in_dwDataPos != 0) {
         dwAu = 0;
         while (dwAu + 1 < pOpen->tClip.dwAuNum && pOpen->tClip.pAu[dwAu + 1].dwOffset <= in_dwDataPos)
@@ -379,9 +382,14 @@ static void PR_OpenByTime(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HE
     }
     uint8_t ucResult = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
     if (iBest >= 0) {
-        int32_t iFrom = VXQ_F_SYS_TdTime_To_Timet(&tOpen.i_tStartTime) - in_pHost->tRecord[iBest].iStartTime;
-        ucResult = PR_Open(in_pHost, iBest, 0, iFrom > 0 ? (uint32_t)iFrom : 0u, &tOpen.o_dwFileReadId,
-                           &tOpen.o_tFileInfo);
+        /* The client's start time may be any date (-1: none the calendar
+         * knows): seconds into the recording, counted wide, from 0 on. */
+        int64_t llStart = VXQ_F_SYS_TdTime_To_Timet(&tOpen.i_tStartTime);
+        int64_t llFrom = llStart - (int64_t)in_pHost->tRecord[iBest].iStartTime;
+        if (llStart == -1 || llFrom < 0)
+            llFrom = 0;
+        ucResult = PR_Open(in_pHost, iBest, 0, llFrom > UINT32_MAX ? UINT32_MAX : (uint32_t)llFrom,
+                           &tOpen.o_dwFileReadId, &tOpen.o_tFileInfo);
     }
     VXQ_F_SIMHOST_Answer(in_pHost, in_pEvent, ucResult, &tOpen, (int)sizeof(tOpen), NULL, 0);
 }

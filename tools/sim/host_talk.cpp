@@ -115,6 +115,13 @@ static void PR_TalkAudio(_VXQ_S_SIMHOST_DATA *in_pHost, const uint8_t *in_pBody,
     }
     _VXQ_S_SIMHOST_TALK *pTalk = &in_pHost->tTalk[iSlot];
     size_t nLen = (size_t)in_iBodyLen - sizeof(tAudio);
+    /* A talk cannot fill the disk: it ends at the configured size. */
+    if ((uint64_t)pTalk->dwBytes + nLen > (uint64_t)in_pHost->pCfg->iTalkMaxBytes) {
+        char sWhy[64];
+        snprintf(sWhy, sizeof(sWhy), "its file reached %d bytes", in_pHost->pCfg->iTalkMaxBytes);
+        PR_EndTalk(pTalk, sWhy);
+        return;
+    }
     if (fwrite(in_pBody + sizeof(tAudio), 1, nLen, pTalk->pFile) != nLen) {
         PR_EndTalk(pTalk, "the talk file could not be written");
         return;

@@ -299,8 +299,11 @@ static void PR_LoadDirsAndNet(_VXQ_S_SIMCFG_LOAD *inout_pLoad, _VXQ_S_SIMCFG_DAT
     out_pCfg->iTalkAudioBitRate = (int32_t)PR_GetNum(inout_pLoad, s, "bitrate", 64000, INT32_MIN, INT32_MAX);
     out_pCfg->iTalkAudioSampleRate = (int32_t)PR_GetNum(inout_pLoad, s, "sample_rate", 8000, INT32_MIN, INT32_MAX);
     out_pCfg->iTalkAudioChNum = (int32_t)PR_GetNum(inout_pLoad, s, "channel_num", 1, INT32_MIN, INT32_MAX);
+    /* What a client may make the simulator write to disk: 64 MiB per talk and per upgrade by default. */
+    out_pCfg->iTalkMaxBytes = (int32_t)PR_GetNum(inout_pLoad, s, "max_bytes", 64 << 20, 1, INT32_MAX);
     PR_GetPath(inout_pLoad, "config", "dir", "sim-data/config", out_pCfg->sConfigDir, 0);
     PR_GetPath(inout_pLoad, "upgrade", "dir", "sim-data/upgrade", out_pCfg->sUpgradeDir, 0);
+    out_pCfg->iUpgradeMaxBytes = (int32_t)PR_GetNum(inout_pLoad, "upgrade", "max_bytes", 64 << 20, 1, INT32_MAX);
     out_pCfg->bSerialLoopback = (int32_t)PR_GetNum(inout_pLoad, "serial", "loopback", 1, 0, 1);
 
     out_pCfg->iNetCardNum = (int32_t)PR_GetNum(inout_pLoad, "network", "card_num", 1, 0, VXQ_SIM_MAX_NET_CARD);

@@ -113,8 +113,10 @@ typedef struct _VXQ_S_SIMCFG_DATA {
     int32_t iTalkAudioBitRate;
     int32_t iTalkAudioSampleRate;
     int32_t iTalkAudioChNum;
+    int32_t iTalkMaxBytes;      /* a talk ends when its file would grow beyond this */
     char sConfigDir[VXQ_SIM_PATH_SIZE];
     char sUpgradeDir[VXQ_SIM_PATH_SIZE];
+    int32_t iUpgradeMaxBytes;   /* upgrade data beyond this is refused */
 
     /* [network], [net_cardN] */
     int32_t iNetCardNum;

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -49,13 +50,22 @@ static void PR_OnSignal(int)
 
 static const char s_sUsage[] =
     "usage: dps-soak [--seconds N] [--clients N] [--seed N] [--warmup N] [--guess-seconds N]\n"
+    "                [--lockout-seconds N] [--attackers N]\n"
     "                [--margin-kb N] [--host H --port N [--pid P --status-file F]]\n"
     "                [--sim FILE] [--work-dir DIR] [--user U --password P] [--verbose]\n"
     "  --seconds N        random work after the warm-up (default 60)\n"
     "  --clients N        concurrent clients, 1..128 (default 128)\n"
     "  --seed N           seed of the clients' random choices (default 1)\n"
     "  --warmup N         seconds of work before the memory baseline (default 5)\n"
-    "  --guess-seconds N  login id guessing after the work, 0 = none (default 15)\n"
+    "  --guess-seconds N  login id guessing after the work, 0 = none (default 15): random ids\n"
+    "                     quoted from every free connection slot (126 connections at a\n"
+    "                     time) and many addresses of 127.0.0.0/8, beside a session with\n"
+    "                     a live view kept from 127.0.0.1, which is one of them\n"
+    "  --lockout-seconds N  after that, connections that ask for a token and hold (1000\n"
+    "                     at a time, a new one for each the device drops), beside a\n"
+    "                     client that logs in and starts a live view every second or so\n"
+    "                     and must see its first frame within 2 s each time (default 0)\n"
+    "  --attackers N      attacker connections at a time in either attack, 1..4000\n"
     "  --margin-kb N      allowed resident growth over the baseline (default 2048)\n"
     "  --host H --port N  a running device instead of a started simulator; --pid and\n"
     "                     --status-file (its output, with the status lines) enable the\n"
@@ -90,6 +100,8 @@ static int PR_ParseArgs(int argc, char **argv, _VXQ_S_SOAK_OPTS *out_ptOpts)
     out_ptOpts->iSeconds = 60;
     out_ptOpts->iWarmupSeconds = 5;
     out_ptOpts->iGuessSeconds = 15;
+    out_ptOpts->iLockoutSeconds = 0;
+    out_ptOpts->iAttackers = 0;
     out_ptOpts->dwSeed = 1;
     out_ptOpts->iMarginKb = 2048;
     out_ptOpts->iPid = 0;
@@ -119,8 +131,12 @@ static int PR_ParseArgs(int argc, char **argv, _VXQ_S_SOAK_OPTS *out_ptOpts)
             out_ptOpts->dwSeed = (uint32_t)llValue;
         else if (sOpt == "--warmup" && PR_Number(sValue, 0, 3600, &llValue))
             out_ptOpts->iWarmupSeconds = (int32_t)llValue;
-        else if (sOpt == "--guess-seconds" && PR_Number(sValue, 0, 3600, &llValue))
+        else if (sOpt == "--guess-seconds" && PR_Number(sValue, 0, 86400, &llValue))
             out_ptOpts->iGuessSeconds = (int32_t)llValue;
+        else if (sOpt == "--lockout-seconds" && PR_Number(sValue, 0, 86400, &llValue))
+            out_ptOpts->iLockoutSeconds = (int32_t)llValue;
+        else if (sOpt == "--attackers" && PR_Number(sValue, 1, 4000, &llValue))
+            out_ptOpts->iAttackers = (int32_t)llValue;
         else if (sOpt == "--margin-kb" && PR_Number(sValue, 0, 1 << 30, &llValue))
             out_ptOpts->iMarginKb = (int32_t)llValue;
         else if (sOpt == "--port" && PR_Number(sValue, 1, 65535, &llValue))
@@ -336,6 +352,76 @@ static int PR_Check(const char *in_sName, int in_bPassed, const std::string &in_
     return in_bPassed;
 }
 
+/* "load average a, b, c" of this machine now. */
+static void PR_LoadText(char *out_sText, size_t in_iSize)
+{
+    double fLoad[3] = {0, 0, 0};
+    FILE *pFile = fopen("/proc/loadavg", "r");
+    if (pFile != NULL) {
+        if (fscanf(pFile, "%lf %lf %lf", &fLoad[0], &fLoad[1], &fLoad[2]) != 3)
+            fLoad[0] = fLoad[1] = fLoad[2] = 0;
+        fclose(pFile);
+    }
+    snprintf(out_sText, in_iSize, "load average %.2f, %.2f, %.2f", fLoad[0], fLoad[1], fLoad[2]);
+}
+
+/* The guessing figures and their checks; 1 when both passed. */
+static int PR_ReportGuess(int in_bRan, const _VXQ_S_SOAK_ATTACK *in_ptGuess, const char *in_sLoad)
+{
+    const _VXQ_S_SOAK_ATTACK &g = *in_ptGuess;
+    if (!in_bRan)
+        return PR_Check("guessing: kept session", 0, "could not start: " + g.sLegitWhy);
+    double fRate = g.fSeconds > 0 ? g.qwAnswered / g.fSeconds : 0.0;
+    printf("login id guessing: %d connections at a time from 127.0.0.0/8 (one in four from 127.0.0.1) for %.1f s "
+           "(%s at the end): %llu connections, %llu quotes sent; %llu answered (%.2f a second: each answer tells "
+           "whether its id is live), %llu hits; %llu left unanswered on %llu connections the device closed\n",
+           g.iAttackers, g.fSeconds, in_sLoad, (unsigned long long)g.qwConnects, (unsigned long long)g.qwQuotes,
+           (unsigned long long)g.qwAnswered, fRate, (unsigned long long)g.qwHits, (unsigned long long)g.qwUnanswered,
+           (unsigned long long)g.qwDropped);
+    /* A guess hits one of n live ids of the 2^32 - 1 possible with probability n / (2^32 - 1). */
+    double fDays = fRate > 0 ? 4294967295.0 / 128.0 / fRate / 86400.0 : 1e9;
+    printf("expected time to hit one of 128 live login ids at that rate: 2^32 / 128 / %.2f s = %.0f days\n", fRate,
+           fDays);
+    printf("legitimate client at 127.0.0.1: %s; slowest heartbeat answer %lld ms; live view %llu frames, longest "
+           "pause %lld ms\n",
+           g.bLegitLost ? "LOST its session or live view" : "kept its session and live view",
+           (long long)g.iLegitBeatMaxMs, (unsigned long long)g.qwLegitFrames, (long long)g.iLegitFrameGapMs);
+    char sDetail[96];
+    snprintf(sDetail, sizeof(sDetail), "%.0f days (target 30)", fDays);
+    int bPassed = PR_Check("guessing: expected time", fDays >= 30.0 && g.qwHits == 0, sDetail);
+    snprintf(sDetail, sizeof(sDetail), "frames %llu, longest pause %lld ms", (unsigned long long)g.qwLegitFrames,
+             (long long)g.iLegitFrameGapMs);
+    bPassed &= PR_Check("guessing: kept session", !g.bLegitLost && g.qwLegitFrames > 0, sDetail);
+    return bPassed;
+}
+
+/* The lock-out figures and their check; 1 when it passed. */
+static int PR_ReportLockout(int in_bRan, const _VXQ_S_SOAK_ATTACK *in_ptLockout, const char *in_sLoad)
+{
+    const _VXQ_S_SOAK_ATTACK &l = *in_ptLockout;
+    std::vector<int64_t> tMs;
+    uint64_t qwLate = 0;
+    for (int64_t iMs : l.tLegitMs) {
+        if (iMs < 0 || iMs > 2000)
+            qwLate++;
+        tMs.push_back(iMs < 0 ? 1000000 : iMs);
+    }
+    std::sort(tMs.begin(), tMs.end());
+    int64_t iMedian = tMs.empty() ? -1 : tMs[tMs.size() / 2];
+    int64_t iMax = tMs.empty() ? -1 : tMs.back();
+    printf("lock-out: %d connections at a time asking for a token and holding, from 127.0.0.0/8, for %.1f s (%s at "
+           "the end): %llu connections made (%llu failed), %llu dropped by the device\n",
+           l.iAttackers, l.fSeconds, in_sLoad, (unsigned long long)l.qwConnects, (unsigned long long)l.qwConnectFails,
+           (unsigned long long)l.qwDropped);
+    printf("legitimate client at 127.0.0.1: %zu tries of login and live view, %llu not done within 2 s; connect to "
+           "first frame: median %lld ms, slowest %lld ms%s%s\n",
+           l.tLegitMs.size(), (unsigned long long)qwLate, (long long)iMedian, (long long)iMax,
+           l.sLegitWhy.empty() ? "" : "; last failure: ", l.sLegitWhy.c_str());
+    char sDetail[96];
+    snprintf(sDetail, sizeof(sDetail), "%zu of %zu within 2 s", l.tLegitMs.size() - (size_t)qwLate, l.tLegitMs.size());
+    return PR_Check("lock-out: login and live view", in_bRan && !l.tLegitMs.empty() && qwLate == 0, sDetail);
+}
+
 int main(int argc, char **argv)
 {
     _VXQ_S_SOAK_OPTS tOpts;
@@ -407,32 +493,29 @@ int main(int argc, char **argv)
     double fWorkSeconds = (VXQ_F_SOAK_NowMs() - iWorkStart) / 1000.0;
     int64_t iRssPeak = bProbe ? VXQ_F_SOAK_RssKb(tOpts.iPid) : -1;
 
-    _VXQ_S_SOAK_GUESS tGuess;
-    memset(&tGuess, 0, sizeof(tGuess));
-    int bGuessed = tOpts.iGuessSeconds > 0 && VXQ_F_SOAK_GuessLoginIds(pRun, tOpts.iGuessSeconds, &tGuess);
+    _VXQ_S_SOAK_ATTACK tGuess, tLockout;
+    int bGuessed = 0, bLockedOut = 0;
+    char sLoad[64] = "";
+    if (tOpts.iGuessSeconds > 0) {
+        bGuessed = VXQ_F_SOAK_Attack(pRun, 1, tOpts.iGuessSeconds,
+                                     tOpts.iAttackers > 0 ? tOpts.iAttackers : VXQ_SOAK_MAX_CLIENTS - 2, &tGuess);
+        PR_LoadText(sLoad, sizeof(sLoad));
+    }
+    char sLockoutLoad[64] = "";
+    if (tOpts.iLockoutSeconds > 0) {
+        bLockedOut =
+            VXQ_F_SOAK_Attack(pRun, 0, tOpts.iLockoutSeconds, tOpts.iAttackers > 0 ? tOpts.iAttackers : 1000, &tLockout);
+        PR_LoadText(sLockoutLoad, sizeof(sLockoutLoad));
+    }
 
     printf("\n");
     PR_PrintStats(&pRun->tStats, fWorkSeconds);
-    if (bGuessed) {
-        double fSent = tGuess.fSeconds > 0 ? tGuess.qwAttempts / tGuess.fSeconds : 0.0;
-        double fRate = tGuess.fSeconds > 0 ? tGuess.qwEvaluated / tGuess.fSeconds : 0.0;
-        printf("login id guessing from outside any session: %llu quotes sent on %llu connections in %.1f s "
-               "(%.0f/s), %llu connections dropped; the device looked up %llu of them (%.2f/s over the phase, the "
-               "last at %.1f s), %llu hits\n",
-               (unsigned long long)tGuess.qwAttempts, (unsigned long long)tGuess.qwConnections, tGuess.fSeconds, fSent,
-               (unsigned long long)tGuess.qwDrops, (unsigned long long)tGuess.qwEvaluated, fRate,
-               tGuess.fLastEvaluatedSec, (unsigned long long)tGuess.qwHits);
-        if (fRate > 0) {
-            /* One live id whose table slot the guesser knows: each looked-up
-             * guess of its 16 random bits hits with probability 1/65536. */
-            double fExpect = 65536.0 / fRate / tGuess.iLiveIds;
-            printf("expected time to hit one live login id at that rate: %.0f s (%.1f h) guessing the 16 random bits "
-                   "at random, about half sweeping them in order, 128 times longer without knowing its slot\n",
-                   fExpect, fExpect / 3600.0);
-        }
-    }
-
     int bAllPassed = 1;
+    if (tOpts.iGuessSeconds > 0)
+        bAllPassed &= PR_ReportGuess(bGuessed, &tGuess, sLoad);
+    if (tOpts.iLockoutSeconds > 0)
+        bAllPassed &= PR_ReportLockout(bLockedOut, &tLockout, sLockoutLoad);
+
     int iSimStatus = 0;
     if (iSimPid > 0 && !PR_SimAlive(iSimPid, &iSimStatus)) {
         bAllPassed &= PR_Check("simulator still running", 0,

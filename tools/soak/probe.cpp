@@ -1,5 +1,5 @@
 /* probe.cpp - the service seen from outside: its resident size, the records it
- * reports holding, a fresh login, and the login id guessing measurement. */
+ * reports holding, and a fresh login. */
 #include "soak.h"
 
 #include "clilink.h"
@@ -130,78 +130,4 @@ int VXQ_F_SOAK_FreshLogin(const _VXQ_S_SOAK_RUN *in_ptRun, int in_iTimeoutMs, st
     }
     VXQ_F_CLI_Close(&tLink);
     return bOk;
-}
-
-/* Quotes per connection before the device drops it (its rule: the third
- * unknown login id ends the connection). */
-#define PR_QUOTES_PER_CONN 3
-
-int VXQ_F_SOAK_GuessLoginIds(const _VXQ_S_SOAK_RUN *in_ptRun, int32_t in_iSeconds, _VXQ_S_SOAK_GUESS *out_ptGuess)
-{
-    memset(out_ptGuess, 0, sizeof(*out_ptGuess));
-    _VXQ_S_CLI_LINK tHeld;
-    uint32_t dwLiveId = 0;
-    std::string sWhy;
-    if (!PR_Session(in_ptRun, &tHeld, 5000, &dwLiveId, &sWhy)) {
-        VXQ_F_CLI_Close(&tHeld);
-        return 0;
-    }
-    out_ptGuess->iLiveIds = 1;
-    /* The best-informed guesser: the low 16 bits of a login id are the
-     * connection's table slot, so it keeps those of the live id and guesses
-     * the 16 random bits. */
-    std::mt19937 tRng(in_ptRun->pOpts->dwSeed ^ 0x5EEDu);
-    std::uniform_int_distribution<uint32_t> tUpper(0, 0xFFFF);
-    int64_t iStart = VXQ_F_SOAK_NowMs();
-    int64_t iEnd = iStart + (int64_t)in_iSeconds * 1000;
-    int64_t iLastBeat = iStart;
-    while (VXQ_F_SOAK_NowMs() < iEnd && !in_ptRun->bStop.load()) {
-        _VXQ_S_CLI_LINK tLink;
-        VXQ_F_CLI_Init(&tLink);
-        if (!VXQ_F_CLI_Connect(&tLink, in_ptRun->pOpts->sHost, in_ptRun->usPort, 2000))
-            break;
-        out_ptGuess->qwConnections++;
-        /* The first quote alone: its answer tells whether the device looked
-         * it up (an address it holds off gets the connection dropped unanswered
-         * instead). The other two then go at once, the fastest a guesser can go. */
-        uint32_t dwGuess[PR_QUOTES_PER_CONN];
-        Bytes tBurst;
-        for (int i = 0; i < PR_QUOTES_PER_CONN; i++) {
-            dwGuess[i] = (tUpper(tRng) << 16) | (dwLiveId & 0xFFFFu);
-            Bytes tMsg =
-                VXQ_F_CLI_BuildConfig(VXQ_CLI_FN_GET_CONFIG, VXQ_F_CLI_NextTransNo(&tLink), dwGuess[i], 1, Bytes());
-            if (i == 0) {
-                Bytes tAnswer;
-                out_ptGuess->qwAttempts++;
-                if (!VXQ_F_CLI_Call(&tLink, tMsg, tAnswer, 2000))
-                    break;
-            } else {
-                tBurst.insert(tBurst.end(), tMsg.begin(), tMsg.end());
-            }
-        }
-        uint64_t qwEvaluated = 0;
-        if (!tBurst.empty() && VXQ_F_CLI_SendRaw(&tLink, tBurst.data(), tBurst.size())) {
-            out_ptGuess->qwAttempts += PR_QUOTES_PER_CONN - 1;
-            qwEvaluated = PR_QUOTES_PER_CONN;
-        }
-        int bClosed = VXQ_F_CLI_WaitPeerClosed(&tLink, 2000);
-        for (uint64_t i = 0; i < qwEvaluated; i++)
-            out_ptGuess->qwHits += dwGuess[i] == dwLiveId;
-        out_ptGuess->qwEvaluated += qwEvaluated;
-        if (qwEvaluated > 0)
-            out_ptGuess->fLastEvaluatedSec = (VXQ_F_SOAK_NowMs() - iStart) / 1000.0;
-        out_ptGuess->qwDrops += bClosed;
-        VXQ_F_CLI_Close(&tLink);
-        /* The held session stays alive (its heartbeats start supervision). */
-        if (VXQ_F_SOAK_NowMs() - iLastBeat > 10000) {
-            Bytes tAnswer;
-            VXQ_F_CLI_Call(&tHeld, VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(&tHeld)), tAnswer, 2000);
-            iLastBeat = VXQ_F_SOAK_NowMs();
-        }
-    }
-    out_ptGuess->fSeconds = (VXQ_F_SOAK_NowMs() - iStart) / 1000.0;
-    Bytes tAnswer;
-    VXQ_F_CLI_Call(&tHeld, VXQ_F_CLI_BuildLogout(VXQ_F_CLI_NextTransNo(&tHeld)), tAnswer, 2000);
-    VXQ_F_CLI_Close(&tHeld);
-    return 1;
 }

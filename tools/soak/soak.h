@@ -4,8 +4,10 @@
  * downloads, talk, abrupt disconnects, malformed, truncated, oversized and
  * random messages), then checks that the service still answers, that every
  * connection and transaction record went away with the clients, and that the
- * service process's resident memory returned to its level before the run. It
- * also measures how fast a client outside any session can guess login ids.
+ * service process's resident memory returned to its level before the run. Two
+ * attacks can follow the work: login id guessing and lock-out by connections
+ * that never log in, each measured beside a legitimate client at the
+ * attackers' address.
  *
  * Threads: main runs the phases; each client is one std::thread that owns its
  * links and its random generator (seeded from --seed and its index, so each
@@ -22,6 +24,7 @@
 #include <atomic>
 #include <random>
 #include <string>
+#include <vector>
 
 #define VXQ_SOAK_MAX_CLIENTS 128
 
@@ -32,7 +35,9 @@ typedef struct _VXQ_S_SOAK_OPTS {
     int32_t iClients;         /* 1..128 */
     int32_t iSeconds;         /* length of the random work */
     int32_t iWarmupSeconds;   /* work before the memory baseline */
-    int32_t iGuessSeconds;    /* login id guessing, 0 = none */
+    int32_t iGuessSeconds;    /* login id guessing after the work, 0 = none */
+    int32_t iLockoutSeconds;  /* lock-out attack after the work, 0 = none */
+    int32_t iAttackers;       /* attacker connections at a time, 0 = the attack's default */
     uint32_t dwSeed;
     int32_t iMarginKb;        /* allowed resident growth over the baseline */
     pid_t iPid;               /* service process of a running device (0: unknown) */
@@ -122,21 +127,34 @@ int VXQ_F_SOAK_ReadHolds(pid_t in_iPid, const std::string &in_sStatusFile, _VXQ_
  * step was answered with result 0 within in_iTimeoutMs each. out_psWhy names a failure. */
 int VXQ_F_SOAK_FreshLogin(const _VXQ_S_SOAK_RUN *in_ptRun, int in_iTimeoutMs, std::string *out_psWhy);
 
-/* Result of the login id guessing phase. */
-typedef struct _VXQ_S_SOAK_GUESS {
-    uint64_t qwAttempts;    /* requests quoting a random login id that reached the device */
-    uint64_t qwConnections; /* connections used */
-    uint64_t qwEvaluated;   /* of them, the ones the device looked up (answered, or the dropping third) */
-    uint64_t qwDrops;       /* connections the device closed */
-    uint64_t qwHits;        /* evaluated guesses that named a live login id */
-    double fLastEvaluatedSec; /* phase time of the last connection with an evaluated guess */
-    int32_t iLiveIds;       /* live login ids meanwhile */
-    double fSeconds;
-} _VXQ_S_SOAK_GUESS;
+/* Result of an attack phase (attack.cpp). */
+typedef struct _VXQ_S_SOAK_ATTACK {
+    int32_t iAttackers = 0;          /* attacker connections kept busy at a time */
+    uint64_t qwConnects = 0;         /* attacker connections made */
+    uint64_t qwConnectFails = 0;
+    uint64_t qwDropped = 0;          /* attacker connections the device closed */
+    uint64_t qwQuotes = 0;           /* guessing: login id quotes sent */
+    uint64_t qwAnswered = 0;         /* ... answered: each tells whether its id is live */
+    uint64_t qwHits = 0;             /* ... answered with a result other than "not logged in" */
+    uint64_t qwUnanswered = 0;       /* ... left unanswered on connections the device closed */
+    double fSeconds = 0;
+    /* The legitimate client at the attackers' address. */
+    int32_t bLegitLost = 0;          /* guessing: its session or live view ended */
+    int64_t iLegitBeatMaxMs = 0;     /* guessing: slowest heartbeat answer */
+    int64_t iLegitFrameGapMs = 0;    /* guessing: longest pause between live frames */
+    uint64_t qwLegitFrames = 0;
+    std::vector<int64_t> tLegitMs; /* lock-out: each try's time from connect to the first live frame, -1 failed */
+    std::string sLegitWhy;       /* the last failure */
+} _VXQ_S_SOAK_ATTACK;
 
-/* Holds one logged-in session, then guesses login ids from a client outside
- * any session for in_iSeconds, as fast as one connection after the other
- * allows. Returns 1 when it could measure (the session logged in). */
-int VXQ_F_SOAK_GuessLoginIds(const _VXQ_S_SOAK_RUN *in_ptRun, int32_t in_iSeconds, _VXQ_S_SOAK_GUESS *out_ptGuess);
+/* Runs an attack for in_iSeconds with in_iAttackers connections at a time from
+ * many addresses of 127.0.0.0/8 (a quarter of them from 127.0.0.1, the
+ * legitimate client's): in_bGuess 1 quotes random login ids (two per
+ * connection), beside a session with a live view kept from 127.0.0.1; 0 asks
+ * for a token and holds the connection (a new one when the device drops it),
+ * beside a client that logs in and starts a live view every second or so.
+ * Returns 0 when the kept session could not start. */
+int VXQ_F_SOAK_Attack(const _VXQ_S_SOAK_RUN *in_ptRun, int in_bGuess, int32_t in_iSeconds, int32_t in_iAttackers,
+                      _VXQ_S_SOAK_ATTACK *out_ptAttack);
 
 #endif
