@@ -41,6 +41,9 @@ void VXQ_F_DPS_MC_Callback_ThreadWork(void *in_pMcSrvData);
 
 /* Control thread: queued work, at most 100 items between socket passes. */
 void VXQ_F_DPS_MC_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs);
+/* Control thread: takes one item of in_hQueue into the instance's reused work
+ * buffer (pWorkBuf, iWorkDataLen) without waiting. 1 if one came. */
+int VXQ_F_DPS_MC_TakeWorkItem(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_HQUEUE in_hQueue);
 /* Control thread: take one order / one engine record and handle it. 1 if one came. */
 int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
@@ -49,7 +52,8 @@ void VXQ_F_DPS_MC_DoNetRecord(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *
                               int32_t in_iLength);
 /* Control thread: the 1 s and 100 ms duties when due. */
 void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Control thread: heartbeat and talk supervision over the connection table. */
+/* Control thread: heartbeat supervision over the connection table, and the
+ * families' per-connection second duties (core/hooks.h) for the rest. */
 void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Control thread: deletes every transaction 120 s old or older, silently. */
 void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);

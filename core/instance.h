@@ -19,10 +19,10 @@
 #ifndef VXQ_CORE_INSTANCE_H
 #define VXQ_CORE_INSTANCE_H
 
+#include "core/hooks.h"
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 #include "vxq_thread.h"
-#include "media/subch.h"
 
 #include <stdint.h>
 
@@ -31,6 +31,8 @@
 #define VXQ_DPS_PORT_SLOT_NUM 1024        /* the engine's socket table: low 16 bits of a port id */
 #define VXQ_DPS_MAX_TRANS_NUM 2048        /* transaction table entries */
 #define VXQ_DPS_TALK_CH_SLOT_NUM 65       /* talk channel slots 0..64 */
+#define VXQ_DPS_SPECIAL_CH_NO 10000       /* the channel number of slot 64 while bSpecialChFlag is set */
+#define VXQ_DPS_SPECIAL_CH_SLOT 64
 #define VXQ_DPS_TRACE_CLIENT_NUM 6        /* UDP log subscribers */
 #define VXQ_DPS_UDP_PORT 28460            /* management datagram port */
 #define VXQ_DPS_ORDER_QUEUE_SIZE 1000
@@ -46,6 +48,7 @@ extern "C" {
 
 struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
 struct _VXQ_S_DPS_TRANS_DATA;             /* core/channel.h */
+struct _VXQ_S_DPS_MEDIA_CH_DATA;          /* media/subch.h */
 struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
 
 /* One voice talk channel; all zero = free. Behaviour lives in ops/. */
@@ -131,7 +134,6 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
     uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
-    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable; /* null = g_tDpsOrderTable; tests install their own */
 
     _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
     uint32_t dwLogLineNo;            /* number of the next broadcast log line */
@@ -142,7 +144,9 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     float fMainMediaResourceLoss;
     float fReplayResourceLoss;
 
-    _VXQ_S_DPS_MEDIA_CH_DATA tMediaCh[VXQ_DPS_MEDIA_CH_SLOT_NUM];
+    /* The media sub-channel table (media/subch.h): media's start hook makes
+     * it, its stop hook frees it; null before that. */
+    struct _VXQ_S_DPS_MEDIA_CH_DATA *pMediaCh;
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     uint8_t ucConnOfSlot[VXQ_DPS_PORT_SLOT_NUM]; /* engine slot -> connection index + 1, 0 = none */
@@ -159,16 +163,20 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bQuoteCreditSet;        /* iQuoteCredit was filled once */
     int32_t iQuoteWaitScan;          /* where the next scan for waiting quotes starts */
     struct _VXQ_S_DPS_NET_PORT_DATA *pHoldConn; /* while set, this connection's in-place answers are held */
+
+    /* What the layers above registered (core/hooks.h): filled before start. */
+    _VXQ_S_DPS_HOOKS tHooks;
 };
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread
  * not yet running (start) or already ended (stop), except where said. */
 
-/* Creates the four queues and the transaction lock, numbers the media table,
- * sets the run words. */
+/* Creates the four queues and the transaction lock, has the media table made
+ * (the fnMediaStart hook), sets the run words. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Frees queues, connections, transactions, media channels and work buffers;
- * every step checks its own handle, so a half-initialised instance is fine. */
+/* Frees queues, connections, transactions, the media table (the fnMediaStop
+ * hook) and work buffers; every step checks its own handle, so a
+ * half-initialised instance is fine. */
 void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Runs the start steps in order; on failure the caller stops the instance. */
 int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
@@ -186,8 +194,12 @@ void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
  * dropped (result 0). A null user does nothing. */
 int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
 
-/* Maps a channel number to its media/talk slot: 10000 -> 64 when bSpecialChFlag
- * is set, else the number itself; -1 when the result is outside 0..64. */
+/* The device's channel numbering, shared by the media and talk tables: maps a
+ * channel number as a client or the host sends it to a slot index: 10000 is
+ * slot 64 when in_bSpecialChFlag is set, anything else is itself. The caller
+ * checks the range (0..64). */
+int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo);
+/* The same for the instance's device: the slot, or -1 when it is outside 0..64. */
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo);
 
 #ifdef __cplusplus
