@@ -98,24 +98,16 @@ void VXQ_F_DPS_MC_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iT
         return;
     while (PR_ThreadRun(p)) {
         for (int32_t i = 0; i < PR_MAX_ITEMS_PER_TURN; i++) {
-            int iSlot = VXQ_F_THREAD_WaitObj_WaitEvent(p->hWaitObj, 0, 0);
-            if (iSlot < -1) {
-                VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoEvent VXQ_F_THREAD_WaitObj_WaitEvent fail.", 2);
-                VXQ_F_SYS_Sleep(100);
+            if (!VXQ_F_DPS_MC_DoOrderQueue(p))
                 return;
-            }
-            if (iSlot == -1)
-                return;
-            if (iSlot == 0)
-                VXQ_F_DPS_MC_DoOrderQueue(p);
-            else if (iSlot == 1)
-                VXQ_F_DPS_MC_DoNetRecvQueue(p);
         }
+        /* The sockets (whose records are handled within the pass) and the timer get a turn. */
         VXQ_F_NETCOM_DoNetEvent(p->hNetSrv, 0);
         VXQ_F_DPS_MC_DoTimer(p);
     }
 }
 
+/* Takes one item into the control thread's reused work buffer without waiting. */
 int VXQ_F_DPS_MC_TakeWorkItem(_VXQ_S_DPS_MCSRV_DATA *p, VXQ_HQUEUE in_hQueue)
 {
     p->iWorkDataLen = 0;
@@ -129,14 +121,6 @@ int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (inout_pMcSrvData == NULL || !VXQ_F_DPS_MC_TakeWorkItem(inout_pMcSrvData, inout_pMcSrvData->hOrderQueue))
         return 0;
     VXQ_F_DPS_MW_DoOrderData(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
-    return 1;
-}
-
-int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    if (inout_pMcSrvData == NULL || !VXQ_F_DPS_MC_TakeWorkItem(inout_pMcSrvData, inout_pMcSrvData->hNetRecvQueue))
-        return 0;
-    VXQ_F_DPS_MC_DoNetRecord(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
     return 1;
 }
 

@@ -15,13 +15,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo)
-{
-    if (in_bSpecialChFlag && in_iChNo == VXQ_DPS_SPECIAL_CH_NO)
-        return VXQ_DPS_SPECIAL_CH_SLOT;
-    return in_iChNo;
-}
-
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo)
 {
     int32_t iSlot;
@@ -33,7 +26,7 @@ int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int3
     return iSlot;
 }
 
-/* Creates the four queues, sets the run defaults and numbers the media table;
+/* Creates the three queues, sets the run defaults and has the media table made;
  * the service id draws its random part from the private generator. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
@@ -44,7 +37,6 @@ int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     p->dwServerId = ((uint32_t)VXQ_F_CLOCK_NowSec() << 16) + (VXQ_F_SYS_GetRandom32() & 0xFFFFu);
     p->dwControlWorkKey = VXQ_F_SYS_GetRandom32() | 1u;
     if (!VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, VXQ_DPS_ORDER_QUEUE_SIZE) ||
-        !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hNetRecvQueue, VXQ_DPS_NETRECV_QUEUE_SIZE) ||
         !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, VXQ_DPS_CALLBACK_QUEUE_SIZE) ||
         !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hRecvLogQueue, VXQ_DPS_RECVLOG_QUEUE_SIZE)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_InitData VXQ_F_TOOLS_QUEUE_InitQueue fail.", 2);
@@ -67,8 +59,6 @@ void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return;
     if (p->hOrderQueue)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hOrderQueue);
-    if (p->hNetRecvQueue)
-        VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hNetRecvQueue);
     if (p->hCallbackQueue)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
     if (p->hRecvLogQueue)
@@ -128,36 +118,6 @@ void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     inout_pMcSrvData->hNetSrv = NULL;
 }
 
-int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
-    if (p == NULL)
-        return 0;
-    p->hWaitObj = VXQ_F_THREAD_WaitObj_Create();
-    if (p->hWaitObj == NULL) {
-        VXQ_F_LOG_SR_WriteLog("Create waiting object failed!", 2);
-        return 0;
-    }
-    /* The order of the two adds fixes slot 0 = orders, slot 1 = network records. */
-    if (!VXQ_F_THREAD_WaitObj_AddEvent(p->hWaitObj, VXQ_F_TOOLS_QUEUE_GetReadEventHandle(p->hOrderQueue))) {
-        VXQ_F_LOG_SR_WriteLog("Waiting for the object to add event failed 1!", 2);
-        return 0;
-    }
-    if (!VXQ_F_THREAD_WaitObj_AddEvent(p->hWaitObj, VXQ_F_TOOLS_QUEUE_GetReadEventHandle(p->hNetRecvQueue))) {
-        VXQ_F_LOG_SR_WriteLog("Waiting for the object to add event failed 2!", 2);
-        return 0;
-    }
-    return 1;
-}
-
-void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    if (inout_pMcSrvData == NULL || inout_pMcSrvData->hWaitObj == NULL)
-        return;
-    VXQ_F_THREAD_WaitObj_Destroy(inout_pMcSrvData->hWaitObj);
-    inout_pMcSrvData->hWaitObj = NULL;
-}
-
 int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
@@ -168,10 +128,6 @@ int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     VXQ_F_LOG_SR_SetRecvLogQueue(p->hRecvLogQueue);
     if (!VXQ_F_DPS_MC_StartNetServer(p)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_StartNetServer fail.", 2);
-        return 0;
-    }
-    if (!VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(p)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent fail.", 2);
         return 0;
     }
     if (!VXQ_F_DPS_MC_StartThread(p) || !VXQ_F_DPS_MC_Callback_StartThread(p)) {
@@ -188,7 +144,6 @@ void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     VXQ_F_DPS_MC_Callback_QuitThread(inout_pMcSrvData);
     VXQ_F_DPS_MC_QuitThread(inout_pMcSrvData);
     VXQ_F_DPS_MC_StopNetServer(inout_pMcSrvData);
-    VXQ_F_DPS_MC_DestroyEventWaitObj(inout_pMcSrvData);
     /* The log writer must stop feeding the queue before the queue is freed. */
     VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
     VXQ_F_DPS_MC_UninitData(inout_pMcSrvData);
@@ -199,7 +154,10 @@ int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_pUser;
     if (p == NULL || in_pRecord == NULL || in_iLength <= 0)
         return 0;
-    return VXQ_F_TOOLS_QUEUE_SetData(p->hNetRecvQueue, in_pRecord, in_iLength, 0);
+    /* The record is the engine's scratch, ours to rewrite until we return
+     * (net/selengine.h): handled here and now, as an event loop does. */
+    VXQ_F_DPS_MC_DoNetRecord(p, (uint8_t *)in_pRecord, in_iLength);
+    return 1;
 }
 
 /* Exported API ------------------------------------------------------------ */

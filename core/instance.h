@@ -36,7 +36,6 @@
 #define VXQ_DPS_TRACE_CLIENT_NUM 6        /* UDP log subscribers */
 #define VXQ_DPS_UDP_PORT 28460            /* management datagram port */
 #define VXQ_DPS_ORDER_QUEUE_SIZE 1000
-#define VXQ_DPS_NETRECV_QUEUE_SIZE 1000
 #define VXQ_DPS_CALLBACK_QUEUE_SIZE 1000
 #define VXQ_DPS_RECVLOG_QUEUE_SIZE 500
 #define VXQ_DPS_DEF_MEDIA_BUF_SIZE 10485760
@@ -87,7 +86,6 @@ typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
 struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bThreadRun;             /* control thread runs while nonzero */
     VXQ_HTHREAD hThread;
-    VXQ_HWAITOBJ hWaitObj;           /* slot 0 order queue, slot 1 network receive queue */
     uint16_t usTcpPort;              /* protocol port; the bound port when 0 was given */
     _VXQ_S_DPS_DEV_CAP_INFO tDevCapInfo; /* copy of the host's capability record */
     VXQ_DPS_EVENT_CALLBACK fnEventCallback;
@@ -114,7 +112,6 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t dwUdpPortId;
     uint32_t dwServerId;             /* (seconds << 16) + random 16 bits */
     VXQ_HQUEUE hOrderQueue;          /* orders and frames from the host, 1000 */
-    VXQ_HQUEUE hNetRecvQueue;        /* engine event records, 1000 */
     VXQ_HQUEUE hRecvLogQueue;        /* log writer records, 500 */
     uint32_t bCallbackThreadRun;
     VXQ_HTHREAD hCallbackThread;
@@ -171,7 +168,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread
  * not yet running (start) or already ended (stop), except where said. */
 
-/* Creates the four queues and the transaction lock, has the media table made
+/* Creates the three queues and the transaction lock, has the media table made
  * (the fnMediaStart hook), sets the run words. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Frees queues, connections, transactions, the media table (the fnMediaStop
@@ -185,20 +182,23 @@ void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Engine without a thread, TCP listener (port 0 = any, read back), broadcast UDP socket. */
 int VXQ_F_DPS_MC_StartNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Wait object with the order queue's read event in slot 0 and the network queue's in slot 1. */
-int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
-/* The engine's sink (runs on the control thread inside the engine pass): copies
- * one record into hNetRecvQueue without waiting; a record that does not fit is
- * dropped (result 0). A null user does nothing. */
+/* The engine's sink, registered with it at start (runs on the control thread
+ * inside the engine pass): hands the record at once to
+ * VXQ_F_DPS_MC_DoNetRecord, which may send and close through the engine
+ * (net/selengine.h says why the pass stays sound). 1; 0 for a null user. */
 int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
 
 /* The device's channel numbering, shared by the media and talk tables: maps a
  * channel number as a client or the host sends it to a slot index: 10000 is
  * slot 64 when in_bSpecialChFlag is set, anything else is itself. The caller
- * checks the range (0..64). */
-int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo);
+ * checks the range (0..64). Inline: every frame and completion looks it up. */
+static inline int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo)
+{
+    if (in_bSpecialChFlag && in_iChNo == VXQ_DPS_SPECIAL_CH_NO)
+        return VXQ_DPS_SPECIAL_CH_SLOT;
+    return in_iChNo;
+}
 /* The same for the instance's device: the slot, or -1 when it is outside 0..64. */
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo);
 
