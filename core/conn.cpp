@@ -342,7 +342,7 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
         }
     }
     /* On every host: the translator also checks the record counts of answers. */
-    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(p, 0, inout_pMsg, (uint32_t)in_iLength)) {
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, inout_pMsg, (uint32_t)in_iLength)) {
         VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }

@@ -138,7 +138,7 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) != VXQ_DPS_ADMIT_GO)
         return 1;
 
-    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg, (uint32_t)in_iLength)) {
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, inout_pMsg, (uint32_t)in_iLength)) {
         VXQ_F_LOG_SR_ShowInfo(
             "VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
