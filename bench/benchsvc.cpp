@@ -95,6 +95,8 @@ int BENCH_OpenViewer(_VXQ_S_BENCH_SERVICE &s, int in_iChNo, int in_iRcvBuf)
     VXQ_F_TESTCLI_PutU16(tOpen, 24, (uint16_t)in_iChNo);
     VXQ_F_TESTCLI_PutU32(tOpen, 28, 0xC1A1);
     if (!VXQ_F_TESTCLI_Request(&t, tOpen, tAnswer, 5000) || tAnswer.size() < 36 || tAnswer[11] != 0) {
+        fprintf(stderr, "bench: open of channel %d answered %s (%zu bytes, result byte %d)\n", in_iChNo,
+                tAnswer.empty() ? "nothing" : "a refusal", tAnswer.size(), tAnswer.size() > 11 ? tAnswer[11] : -1);
         VXQ_F_TESTCLI_Close(&t);
         return -1;
     }

@@ -32,8 +32,8 @@ typedef struct _VXQ_S_BENCH_SERVICE {
     uint32_t dwTrans = 100;
 } _VXQ_S_BENCH_SERVICE;
 
-/* The connection table holds 128 entries and one is the login connection. */
-#define BENCH_MAX_VIEWERS 127
+/* The service admits at most 64 live viewers (VXQ_F_DPS_SetMaxRealplayClientNum, 1 to 64). */
+#define BENCH_MAX_VIEWERS 64
 
 /* Starts an instance with in_iVideoChs video channels, logs in. 1 done. */
 int BENCH_ServiceStart(_VXQ_S_BENCH_SERVICE &inout_tSvc, int in_iVideoChs);

@@ -155,20 +155,20 @@ Result FANOUT_RunBaseline(const Case &in_tCase, double in_fSeconds)
 {
     Result res;
     res.sSender = "baseline";
-    int iN = in_tCase.iSubChs * in_tCase.iPerSubCh;
+    int iN = in_tCase.iViewers;
     std::vector<int> tOurs, tTheirs;
     if (!PR_Pairs(iN, tOurs, tTheirs)) {
         fprintf(stderr, "fanout: loopback pairs failed\n");
         exit(1);
     }
-    BENCH_SendCmd(g_iCtrl, BENCH_OP_START, 0, tTheirs, (uint32_t)in_tCase.iPerSubCh);
+    BENCH_SendCmd(g_iCtrl, BENCH_OP_START, 0, tTheirs, (uint32_t)in_tCase.iSubChs);
     for (int c : tTheirs)
         close(c);
     std::vector<Rx> tRx(iN);
     for (int i = 0; i < iN; i++) {
         memset(&tRx[i], 0, sizeof(Rx));
         tRx[i].iFd = tOurs[i];
-        tRx[i].iSub = i / in_tCase.iPerSubCh;
+        tRx[i].iSub = i % in_tCase.iSubChs;
     }
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA tDesc;
     memset(&tDesc, 0, sizeof(tDesc));
@@ -305,7 +305,7 @@ void PR_RunCase(const Case &c, double in_fSeconds, const FeedOptions &in_tFeed, 
     for (Result *r : {&tBase, &tSvc}) {
         r->sCase = sName;
         r->sLoad = c.tLoad.sName;
-        r->iViewers = c.Viewers();
+        r->iViewers = c.iViewers;
         r->iSubChs = c.iSubChs;
         r->bStalled = c.bStalled;
     }
@@ -366,10 +366,10 @@ int main(int argc, char **argv)
         PR_Usage();
         return 2;
     }
-    if (iChannels < 1 || iChannels > BENCH_MAX_SUBS || iViewers < 1 || iViewers % iChannels != 0 ||
+    if (iChannels < 1 || iChannels > BENCH_MAX_SUBS || iViewers < 1 ||
         iViewers + (bStalled ? 1 : 0) > BENCH_MAX_VIEWERS || (iPairs > 0 && iPairs < 5)) {
-        fprintf(stderr, "fanout: 1 to %d channels, viewers a multiple of them, at most %d viewers in all (the "
-                        "connection table holds 128, one is the login); --pairs at least 5\n",
+        fprintf(stderr, "fanout: 1 to %d channels, at most %d viewers in all (the service admits no more live "
+                        "viewers); --pairs at least 5\n",
                 BENCH_MAX_SUBS, BENCH_MAX_VIEWERS);
         return 2;
     }
@@ -393,13 +393,12 @@ int main(int argc, char **argv)
     } else {
         std::vector<Case> tCases;
         if (sLoad != NULL) {
-            tCases.push_back({aLoads[strcmp(sLoad, "saturating") == 0 ? 1 : 0], iChannels, iViewers / iChannels,
-                              bStalled});
+            tCases.push_back({aLoads[strcmp(sLoad, "saturating") == 0 ? 1 : 0], iChannels, iViewers, bStalled});
         } else {
             for (const Load &l : aLoads) {
                 for (int n : {1, 8, 32, 64})
                     tCases.push_back({l, 1, n, false});
-                tCases.push_back({l, 4, 16, false});
+                tCases.push_back({l, 4, 64, false});
             }
         }
         FANOUT_PrintHeader();

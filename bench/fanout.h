@@ -24,12 +24,12 @@ struct Load {
     bool bSaturate;
 };
 
+/* Viewer v watches sub-channel v % iSubChs (stream 0 of channel 1 + v % iSubChs). */
 struct Case {
     Load tLoad;
     int iSubChs;
-    int iPerSubCh;
-    bool bStalled; /* one more viewer that never reads (service only) */
-    int Viewers() const { return iSubChs * iPerSubCh; }
+    int iViewers;
+    bool bStalled; /* one more viewer of channel 1 that never reads (service only) */
 };
 
 /* How the service's feeder paces a saturating load. */

@@ -73,9 +73,9 @@ double BENCH_PercentileMs(const std::vector<uint32_t> &in_tSorted, double in_fPc
 }
 
 int BENCH_SendCmd(int in_iCtrl, uint32_t in_dwOp, uint32_t in_dwArg, const std::vector<int> &in_tFds,
-                  uint32_t in_dwPerSub)
+                  uint32_t in_dwSubs)
 {
-    _VXQ_S_BENCH_CMD tCmd = {in_dwOp, in_dwArg, in_dwPerSub};
+    _VXQ_S_BENCH_CMD tCmd = {in_dwOp, in_dwArg, in_dwSubs};
     struct iovec tIov = {&tCmd, sizeof(tCmd)};
     struct msghdr tMsg;
     memset(&tMsg, 0, sizeof(tMsg));
@@ -170,8 +170,10 @@ double PR_CpuSec()
 struct Run {
     double fCpuStart;
     _VXQ_S_BENCH_PROGRESS *pProgress;
-    int iPerSub;
-    int64_t aMin[BENCH_MAX_SUBS]; /* lowest llLastSeq of each sub-channel's connections */
+    /* Per sub-channel: the lowest llLastSeq of its connections and how many
+     * are at it (the lowest moves only when the last of them moves). */
+    int64_t aMin[BENCH_MAX_SUBS];
+    int aAtMin[BENCH_MAX_SUBS];
     std::vector<Conn> tConns;
     std::vector<uint32_t> tLatUs;
     _VXQ_S_BENCH_STATS tStats;
@@ -184,19 +186,34 @@ struct Run {
     int iCtrl;
 };
 
-/* The laggard of sub-channel in_iSub moved: recompute its lowest sequence and
- * publish it, waking a waiting sender. */
-void PR_Publish(Run *r, int in_iSub)
+/* Recounts the lowest sequence of sub-channel in_iSub and the connections at it. */
+void PR_Recount(Run *r, int in_iSub)
 {
     int64_t llMin = INT64_MAX;
-    /* A sub-channel's connections are consecutive. */
-    size_t iFirst = r->iPerSub > 0 ? (size_t)in_iSub * (size_t)r->iPerSub : 0;
-    size_t iEnd = r->iPerSub > 0 ? std::min(r->tConns.size(), iFirst + (size_t)r->iPerSub) : r->tConns.size();
-    for (size_t i = iFirst; i < iEnd; i++)
-        llMin = std::min(llMin, r->tConns[i].llLastSeq);
-    if (llMin == INT64_MAX || llMin == r->aMin[in_iSub])
+    int iAt = 0;
+    for (const Conn &c : r->tConns) {
+        if (c.iSub != in_iSub)
+            continue;
+        if (c.llLastSeq < llMin) {
+            llMin = c.llLastSeq;
+            iAt = 0;
+        }
+        if (c.llLastSeq == llMin)
+            iAt++;
+    }
+    r->aMin[in_iSub] = llMin == INT64_MAX ? -1 : llMin;
+    r->aAtMin[in_iSub] = iAt;
+}
+
+/* The last connection at the lowest sequence of sub-channel in_iSub moved:
+ * recount and publish, waking a waiting sender. */
+void PR_Publish(Run *r, int in_iSub)
+{
+    int64_t llOld = r->aMin[in_iSub];
+    PR_Recount(r, in_iSub);
+    int64_t llMin = r->aMin[in_iSub];
+    if (llMin == llOld)
         return;
-    r->aMin[in_iSub] = llMin;
     std::atomic<uint32_t> &tDone = r->pProgress->aDone[in_iSub];
     tDone.store((uint32_t)(llMin + 1));
     if (r->pProgress->aWaiting[in_iSub].exchange(0) != 0)
@@ -223,7 +240,7 @@ void PR_OnFrame(void *in_pCtx, const uint8_t *in_pHead, uint32_t in_dwMsgLen)
         r->tStats.qwDrops += (uint64_t)((int64_t)dwSeq - c->llLastSeq - 1);
     int64_t llOld = c->llLastSeq;
     c->llLastSeq = dwSeq;
-    if (r->pProgress != NULL && c->iSub < BENCH_MAX_SUBS && llOld == r->aMin[c->iSub])
+    if (r->pProgress != NULL && c->iSub < BENCH_MAX_SUBS && llOld == r->aMin[c->iSub] && --r->aAtMin[c->iSub] <= 0)
         PR_Publish(r, c->iSub);
     if (r->bAck) {
         if (r->tSeen.size() <= dwSeq)
@@ -304,13 +321,12 @@ void BENCH_RunReceiver(int in_iCtrl, _VXQ_S_BENCH_PROGRESS *in_pProgress)
                 Conn c;
                 memset(&c, 0, sizeof(c));
                 c.iFd = tFds[i];
-                c.iSub = tCmd.dwPerSub > 0 ? (int)(i / tCmd.dwPerSub) : 0;
+                c.iSub = tCmd.dwSubs > 1 ? (int)(i % tCmd.dwSubs) : 0;
                 c.llLastSeq = -1;
                 r.tConns.push_back(c);
             }
-            r.iPerSub = (int)tCmd.dwPerSub;
             for (int i = 0; i < BENCH_MAX_SUBS; i++) {
-                r.aMin[i] = -1;
+                PR_Recount(&r, i);
                 if (r.pProgress != NULL)
                     r.pProgress->aDone[i].store(0);
             }

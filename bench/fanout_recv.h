@@ -29,7 +29,7 @@
 #include <vector>
 
 /* Control operations (sender to receiver). */
-#define BENCH_OP_START 1 /* fds attached; ack mode in dwArg, connections per sub-channel in dwPerSub */
+#define BENCH_OP_START 1 /* fds attached; ack mode in dwArg, sub-channels in dwSubs */
 #define BENCH_OP_STOP 2  /* answer with the statistics, close the fds */
 #define BENCH_OP_QUIT 3
 
@@ -43,7 +43,7 @@
 typedef struct _VXQ_S_BENCH_CMD {
     uint32_t dwOp;
     uint32_t dwArg;
-    uint32_t dwPerSub; /* START: fds i*dwPerSub .. (i+1)*dwPerSub-1 belong to sub-channel i; 0 = all to one */
+    uint32_t dwSubs; /* START: fd number i belongs to sub-channel i % dwSubs (0 counts as 1) */
 } _VXQ_S_BENCH_CMD;
 
 /* Most sub-channels the progress page follows. */
@@ -80,7 +80,7 @@ void BENCH_RunReceiver(int in_iCtrl, _VXQ_S_BENCH_PROGRESS *in_pProgress);
 
 /* Sends a command with in_tFds attached (may be empty). 1 sent. */
 int BENCH_SendCmd(int in_iCtrl, uint32_t in_dwOp, uint32_t in_dwArg, const std::vector<int> &in_tFds,
-                  uint32_t in_dwPerSub = 0);
+                  uint32_t in_dwSubs = 1);
 
 /* Forks the receiver before any thread exists: returns the sender's end of
  * the control pair (or -1) with the child's pid and the shared progress page. */

@@ -9,10 +9,12 @@
 std::string FANOUT_CaseName(const Case &c)
 {
     char s[64];
-    if (c.iSubChs > 1)
-        snprintf(s, sizeof(s), "%s %dx%d", c.tLoad.sName, c.iSubChs, c.iPerSubCh);
+    if (c.iSubChs > 1 && c.iViewers % c.iSubChs == 0)
+        snprintf(s, sizeof(s), "%s %dx%d", c.tLoad.sName, c.iSubChs, c.iViewers / c.iSubChs);
+    else if (c.iSubChs > 1)
+        snprintf(s, sizeof(s), "%s %d over %d", c.tLoad.sName, c.iViewers, c.iSubChs);
     else
-        snprintf(s, sizeof(s), "%s %d%s", c.tLoad.sName, c.iPerSubCh, c.bStalled ? "+stalled" : "");
+        snprintf(s, sizeof(s), "%s %d%s", c.tLoad.sName, c.iViewers, c.bStalled ? "+stalled" : "");
     return s;
 }
 

@@ -235,17 +235,16 @@ Result FANOUT_RunService(const Case &in_tCase, double in_fSeconds, const FeedOpt
     res.fRssIdleKiB = (double)BENCH_RssKiB();
     res.fHeapIdleKiB = BENCH_HeapKiB();
     std::vector<int> tFds;
-    for (int sc = 0; sc < in_tCase.iSubChs; sc++)
-        for (int v = 0; v < in_tCase.iPerSubCh; v++) {
-            int iFd = BENCH_OpenViewer(s, 1 + sc, 0);
-            if (iFd < 0) {
-                fprintf(stderr, "fanout: viewer %d of channel %d did not open\n", v, 1 + sc);
-                exit(1);
-            }
-            tFds.push_back(iFd);
+    for (int v = 0; v < in_tCase.iViewers; v++) {
+        int iFd = BENCH_OpenViewer(s, 1 + v % in_tCase.iSubChs, 0);
+        if (iFd < 0) {
+            fprintf(stderr, "fanout: viewer %d (channel %d) did not open\n", v, 1 + v % in_tCase.iSubChs);
+            exit(1);
         }
+        tFds.push_back(iFd);
+    }
     int iStalled = in_tCase.bStalled ? BENCH_OpenViewer(s, 1, 4096) : -1;
-    BENCH_SendCmd(g_iCtrl, BENCH_OP_START, in_iAckFrames > 0 ? 1 : 0, tFds, (uint32_t)in_tCase.iPerSubCh);
+    BENCH_SendCmd(g_iCtrl, BENCH_OP_START, in_iAckFrames > 0 ? 1 : 0, tFds, (uint32_t)in_tCase.iSubChs);
     for (int iFd : tFds)
         close(iFd);
     Feeder f;
