@@ -185,10 +185,11 @@ void FANOUT_RunPairs(int in_iPairs, double in_fSeconds, const FeedOptions &in_tF
     for (int k = 0; k < 2; k++)
         printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", k == 0 ? "63 viewers" : "63 viewers + 1 stalled", fMed[k],
                fMin[k], fMax[k], fMax[k] - fMin[k]);
+    bool bNoise = (fDiff < 0 ? -fDiff : fDiff) <= fNoise;
     printf("\nDifference of the medians: %+.2f ms (%+.1f %%); the larger spread of the two sets: %.2f ms. "
            "The difference is %s (criterion: a difference counts only when it exceeds the larger spread). "
-           "Target (within 10 %% of the run without): %s.\n",
-           fDiff, fRel, fNoise, (fDiff < 0 ? -fDiff : fDiff) <= fNoise ? "inside the noise" : "outside the noise",
-           fRel <= 10.0 ? "met" : "not met");
+           "Target (others' median p99 within 10 %% of the run without): %s.\n",
+           fDiff, fRel, fNoise, bNoise ? "inside the noise" : "outside the noise",
+           fRel <= 10.0 ? "met" : bNoise ? "not shown (above 10 %, but inside the noise)" : "missed");
     fflush(stdout);
 }
