@@ -17,7 +17,7 @@ load() { uptime | sed 's/.*load average: *//'; }
 # The instance announces its version on the console at every start; the tables do not need it.
 run() {
   timeout 1800 unshare -rn sh -c 'ip link set lo up && ip route add default dev lo && exec "$@"' sh "$@" |
-    grep -av '^[0-9][0-9]:[0-9][0-9]:[0-9][0-9] .*\] v[0-9]'
+    LC_ALL=C grep -av '^[0-9][0-9]:[0-9][0-9]:[0-9][0-9] .*\] *v[0-9]'
 }
 
 echo "## Performance figures"
