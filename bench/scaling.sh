@@ -26,8 +26,8 @@ build_dir=${VXQ_BUILD_DIR:-build}
 out=${VXQ_BENCH_OUT:-docs/img}
 format=${VXQ_BENCH_FORMAT:-svg}
 case "$format" in
-  svg) terminal='svg size 760,440 dynamic font "sans,12"' ;;
-  png) terminal='pngcairo size 760,440 font "sans,10"' ;;
+  svg) terminal='svg size 760,440 dynamic background rgb "white" font "sans,12"' ;;
+  png) terminal='pngcairo size 760,440 background rgb "white" font "sans,10"' ;;
   *) echo "scaling.sh: VXQ_BENCH_FORMAT is svg or png" >&2; exit 2 ;;
 esac
 case "$load" in realistic | saturating) ;; *) echo "scaling.sh: load is realistic or saturating" >&2; exit 2 ;; esac
