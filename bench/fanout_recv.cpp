@@ -95,10 +95,16 @@ int BENCH_SendCmd(int in_iCtrl, uint32_t in_dwOp, uint32_t in_dwArg, const std::
     return sendmsg(in_iCtrl, &tMsg, 0) == (ssize_t)sizeof(tCmd) ? 1 : 0;
 }
 
-/* The futex word is the 32-bit value inside the atomic (lock-free, same layout). */
+/* The futex word is the 32-bit value inside the atomic (lock-free, same layout).
+ * A 32-bit build with 64-bit time passes its timespec to the time64 call. */
 static long PR_Futex(std::atomic<uint32_t> *in_pWord, int in_iOp, uint32_t in_dwVal, const struct timespec *in_pTime)
 {
-    return syscall(SYS_futex, reinterpret_cast<uint32_t *>(in_pWord), in_iOp, in_dwVal, in_pTime, NULL, 0);
+    uint32_t *pWord = reinterpret_cast<uint32_t *>(in_pWord);
+#if defined(SYS_futex_time64)
+    if (sizeof(time_t) > sizeof(long))
+        return syscall(SYS_futex_time64, pWord, in_iOp, in_dwVal, in_pTime, NULL, 0);
+#endif
+    return syscall(SYS_futex, pWord, in_iOp, in_dwVal, in_pTime, NULL, 0);
 }
 
 int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_t in_dwWant, int in_iTimeoutMs)
