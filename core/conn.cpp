@@ -5,6 +5,7 @@
 #include "core/channel.h"
 #include "core/hostcall.h"
 #include "core/pending.h"
+#include "kit/clock.h"
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
@@ -12,7 +13,6 @@
 #include "ops/record.h"
 #include "ops/serial.h"
 #include "protocol/admission.h"
-#include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 #include "vxq_membuf.h"
@@ -488,11 +488,11 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA
         return NULL;
     for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->tOpenTime <= 0)
+        if (pConn == NULL || pConn->tOpenTime == 0)
             continue;
         if (pConn->iConnType != VXQ_DPS_CONN_MEDIA && pConn->iConnType != VXQ_DPS_CONN_DOWN)
             continue;
-        if (pLast == NULL || pConn->tOpenTime > pLast->tOpenTime)
+        if (pLast == NULL || VXQ_F_CLOCK_SecDiff(pConn->tOpenTime, pLast->tOpenTime) > 0)
             pLast = pConn;
     }
     return pLast;

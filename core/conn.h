@@ -63,7 +63,7 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     char *pToken;                    /* access token text, heap */
     _VXQ_S_DPS_USER_INFO *pUserInfo; /* logged-in user's record, heap */
     int32_t iStreamState;            /* media: 0 none, 1 waiting for the host, 2 streaming */
-    int32_t tOpenTime;               /* seconds the stream or download was opened */
+    int32_t tOpenTime;               /* seconds the stream or download was opened, 0 = not open */
     uint32_t dwLoginId;              /* 0 = not logged in */
 
     /* Media send state (media/ and the live view family). */
@@ -181,7 +181,7 @@ int32_t VXQ_F_DPS_MC_StatClientBufTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 int32_t VXQ_F_DPS_MC_StatTcpConnNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* 1 if any connection has bGuard set. */
 int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-/* The media (2) or down (4) connection opened last (greatest positive tOpenTime,
+/* The media (2) or down (4) connection opened last (latest nonzero tOpenTime,
  * lower index on a tie), or null. */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* Drops the newest media connections while the free media resource is below 0. Control thread. */

@@ -5,9 +5,9 @@
 #include "core/conn.h"
 #include "core/hostcall.h"
 #include "core/pending.h"
+#include "kit/clock.h"
 #include "mgmt/npd.h"
 #include "protocol/admission.h"
-#include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
@@ -189,8 +189,8 @@ void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
         if (pConn == NULL)
             continue;
-        if (pConn->bHeartbeat && pConn->tLastRecvTime > 0 &&
-            tNow - pConn->tLastRecvTime > VXQ_DPS_HEARTBEAT_TIMEOUT_SEC - 1) {
+        if (pConn->bHeartbeat && pConn->tLastRecvTime != 0 &&
+            VXQ_F_CLOCK_SecDiff(tNow, pConn->tLastRecvTime) > VXQ_DPS_HEARTBEAT_TIMEOUT_SEC - 1) {
             VXQ_F_LOG_SR_ShowInfo("The client is disconnected from the heartbeat timeout.");
             VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
             continue;
@@ -201,9 +201,9 @@ void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
             if (iSlot < 0)
                 continue;
             pTalk = &p->tTalkCh[iSlot];
-            if ((pTalk->iChState == 2 && tNow - (int32_t)pTalk->dwStateTime > 59) ||
+            if ((pTalk->iChState == 2 && VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwStateTime) > 59) ||
                 (pTalk->iChState == 3 && pTalk->dwLastAudioTime > 0 &&
-                 tNow - (int32_t)pTalk->dwLastAudioTime > 119)) {
+                 VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwLastAudioTime) > 119)) {
                 VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, pConn->iChNo);
                 VXQ_F_DPS_MC_CloseTalk(p, pTalk);
             }
@@ -218,7 +218,7 @@ void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return;
     for (int32_t i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++) {
         _VXQ_S_DPS_TRANS_DATA *pTrans = inout_pMcSrvData->pTrans[i];
-        if (pTrans != NULL && tNow - pTrans->tCreateTime > VXQ_DPS_TRANS_TIMEOUT_SEC - 1)
+        if (pTrans != NULL && VXQ_F_CLOCK_SecDiff(tNow, pTrans->tCreateTime) > VXQ_DPS_TRANS_TIMEOUT_SEC - 1)
             VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
     }
 }
@@ -229,7 +229,8 @@ static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
     VXQ_F_DPS_MC_DoClientState(p);
     VXQ_F_DPS_MC_ADMIT_DoSecondDuty(p);
     VXQ_F_DPS_MC_DoTransState(p);
-    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) && in_tNow - p->tLastStatTime > 4) {
+    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) &&
+        (p->tLastStatTime == 0 || VXQ_F_CLOCK_SecDiff(in_tNow, p->tLastStatTime) > 4)) {
         char sText[128];
         p->tLastStatTime = in_tNow;
         p->iNetSendTotalLen = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p);
@@ -238,7 +239,7 @@ static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
                  (int)VXQ_F_DPS_MC_StatTcpConnNum(p));
         VXQ_F_LOG_SR_ShowInfo(sText);
     }
-    if (p->tDebugParamTime > 0 && in_tNow - p->tDebugParamTime > VXQ_DPS_DEBUG_PARAM_SEC - 1) {
+    if (p->tDebugParamTime != 0 && VXQ_F_CLOCK_SecDiff(in_tNow, p->tDebugParamTime) > VXQ_DPS_DEBUG_PARAM_SEC - 1) {
         p->tDebugParamTime = 0;
         p->bDebugLog = p->bSavedDebugLog;
         p->bDebugMediaLog = p->bSavedDebugMediaLog;
@@ -274,7 +275,8 @@ void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (p == NULL)
         return;
     tNow = VXQ_F_CLOCK_NowSec();
-    if (tNow - p->tLastSecond > 0) {
+    /* 0 is "never": past 2038 a reading is negative, so 0 must not be compared with it. */
+    if (p->tLastSecond == 0 || VXQ_F_CLOCK_SecDiff(tNow, p->tLastSecond) > 0) {
         p->tLastSecond = tNow;
         PR_DoSecondDuty(p, tNow);
     }
@@ -294,7 +296,8 @@ int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32
         return 0;
     tNow = VXQ_F_CLOCK_NowSec();
     /* The switch is one word shared with the control thread and the host: read it atomically. */
-    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) && tNow - p->tLastCallbackStat > 29) {
+    if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) &&
+        (p->tLastCallbackStat == 0 || VXQ_F_CLOCK_SecDiff(tNow, p->tLastCallbackStat) > 29)) {
         char sText[128];
         p->tLastCallbackStat = tNow;
         snprintf(sText, sizeof(sText), "Callback queue size: %d, ver: %s.",

@@ -119,13 +119,13 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     char *pCallbackBuf;              /* callback thread's reused work buffer */
     int32_t iCallbackBufSize;
     int32_t iCallbackDataLen;
-    int32_t tLastCallbackStat;       /* seconds of the last "Callback queue size" line */
+    int32_t tLastCallbackStat;       /* seconds of the last "Callback queue size" line, 0 = none */
 
     /* Control thread timer and statistics words. */
     int32_t iNetSendTotalLen;        /* bytes in all send queues and client buffers (kept total) */
     uint32_t dwAlarmId;              /* alarm id counter */
-    int32_t tLastSecond;             /* seconds of the last 1 s duty */
-    int32_t tLastStatTime;           /* seconds of the last statistics line */
+    int32_t tLastSecond;             /* seconds of the last 1 s duty, 0 = none */
+    int32_t tLastStatTime;           /* seconds of the last statistics line, 0 = none */
     uint32_t dwLastTick;             /* tick of the last 100 ms duty */
     char *pWorkBuf;                  /* control thread's reused buffer for queue reads */
     int32_t iWorkBufSize;

@@ -33,6 +33,22 @@ extern "C" int32_t VXQ_F_CLOCK_NowSec(void)
     return (int32_t)(uint32_t)VXQ_F_CLOCK_NowSec64();
 }
 
+int32_t VXQ_F_CLOCK_SecDiff(int32_t in_tLater, int32_t in_tEarlier)
+{
+    /* Unsigned: wraps instead of overflowing; the cast back is two's complement. */
+    return (int32_t)((uint32_t)in_tLater - (uint32_t)in_tEarlier);
+}
+
+int32_t VXQ_F_CLOCK_SecSince(int32_t in_tThen)
+{
+    return VXQ_F_CLOCK_SecDiff(VXQ_F_CLOCK_NowSec(), in_tThen);
+}
+
+int32_t VXQ_F_CLOCK_SecFromNow(int32_t in_iSec)
+{
+    return (int32_t)((uint32_t)VXQ_F_CLOCK_NowSec() + (uint32_t)in_iSec);
+}
+
 void VXQ_F_CLOCK_SetManual64(uint32_t in_dwTickMs, int64_t in_llNowSec)
 {
     s_dwTickMs.store(in_dwTickMs, std::memory_order_release);

@@ -2,10 +2,10 @@
 #include "media/direct.h"
 
 #include "core/channel.h"
+#include "kit/clock.h"
 #include "media/cache.h"
 #include "media/framemsg.h"
 #include "media/input.h"
-#include "vxq_clock.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
 #include "vxq_media.h"
@@ -177,7 +177,8 @@ int VXQ_F_DPS_MC_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
             inout_pConn->bLossMode = 1;
             inout_pConn->dwLossModeTime = dwNow;
         } else if (inout_pConn->bLossMode &&
-                   (int64_t)dwNow - (int64_t)inout_pConn->dwLossModeTime >= inout_pMcSrvData->iOnlySendIFrameTimeLen) {
+                   VXQ_F_CLOCK_SecDiff((int32_t)dwNow, (int32_t)inout_pConn->dwLossModeTime) >=
+                       inout_pMcSrvData->iOnlySendIFrameTimeLen) {
             inout_pConn->bLossMode = 0;
             inout_pConn->dwLossModeTime = dwNow;
         }

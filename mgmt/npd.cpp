@@ -1,8 +1,8 @@
 /* NPD management datagrams; see npd.h for the contract. */
 #include "mgmt/npd.h"
 
+#include "kit/clock.h"
 #include "protocol/head.h"
-#include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 
@@ -366,7 +366,7 @@ int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, c
         VXQ_F_DPS_MW_PutLe32(pData + VXQ_DPS_NPD_OFF_LOG_CLIENT_IP, pEntry->dwIpAddr);
         VXQ_F_DPS_MC_SendMnUdpBroadDataPacket(inout_pMcSrvData, pEntry->usPort, pData, iLen);
         /* The line that finds the entry stale is still sent to it. */
-        if (tNow - pEntry->tRefreshTime > VXQ_DPS_NPD_TRACE_STALE_SEC)
+        if (VXQ_F_CLOCK_SecDiff(tNow, pEntry->tRefreshTime) > VXQ_DPS_NPD_TRACE_STALE_SEC)
             memset(pEntry, 0, sizeof(*pEntry));
     }
     free(pData);

@@ -1,9 +1,9 @@
 /* Admission rules against hostile clients; see protocol/admission.h. */
 #include "protocol/admission.h"
 
+#include "kit/clock.h"
 #include "protocol/dispatch.h"
 #include "protocol/head.h"
-#include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"
 #include "vxq_netcom.h"
@@ -49,7 +49,8 @@ static _VXQ_S_DPS_LOGIN_FAIL_DATA *PR_FindFail(_VXQ_S_DPS_MCSRV_DATA *p, const c
 /* Forgets an entry whose window has passed. */
 static void PR_ExpireFail(_VXQ_S_DPS_LOGIN_FAIL_DATA *inout_pFail, int32_t in_tNow)
 {
-    if (in_tNow - inout_pFail->tFirstFail >= VXQ_DPS_LOGIN_FAIL_WINDOW_SEC || in_tNow < inout_pFail->tFirstFail)
+    int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, inout_pFail->tFirstFail);
+    if (iAge >= VXQ_DPS_LOGIN_FAIL_WINDOW_SEC || iAge < 0)
         memset(inout_pFail, 0, sizeof(*inout_pFail));
 }
 
@@ -71,7 +72,7 @@ static void PR_AddFail(_VXQ_S_DPS_LOGIN_FAIL_DATA *inout_pTable, _VXQ_S_DPS_LOGI
                     pFail = pSlot;
                     break;
                 }
-                if (pSlot->tFirstFail < pFail->tFirstFail)
+                if (VXQ_F_CLOCK_SecDiff(pSlot->tFirstFail, pFail->tFirstFail) < 0)
                     pFail = pSlot;
             }
         }
@@ -119,8 +120,10 @@ int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     int32_t tDue;
+    int bHolding;
     if (p == NULL || inout_pConn == NULL || in_pMsg == NULL || in_iLength <= 0)
         return 0;
+    bHolding = inout_pConn->pDelayRespBuf != NULL;
     if (!VXQ_F_MEM_MG_AddDataToBuf(&inout_pConn->pDelayRespBuf, &inout_pConn->iDelayRespBufSize,
                                    &inout_pConn->iDelayRespLen, (const char *)in_pMsg, in_iLength)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_ADMIT_HoldAnswer VXQ_F_MEM_MG_AddDataToBuf fail.", 2);
@@ -130,8 +133,8 @@ int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
         p->pHoldConn = pHold;
         return iSent;
     }
-    tDue = VXQ_F_CLOCK_NowSec() + in_iDelaySec;
-    if (tDue > inout_pConn->tDelayRespDue)
+    tDue = VXQ_F_CLOCK_SecFromNow(in_iDelaySec);
+    if (!bHolding || VXQ_F_CLOCK_SecDiff(tDue, inout_pConn->tDelayRespDue) > 0)
         inout_pConn->tDelayRespDue = tDue;
     if (in_bTarpit) {
         inout_pConn->bTarpitHold = 1;
@@ -160,7 +163,7 @@ int VXQ_F_DPS_MC_ADMIT_IsTarpitted(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
     if (inout_pConn == NULL || inout_pConn->iUnknownLoginIdNum == 0 || !s_bQuoteRules)
         return 0;
-    int32_t tSince = VXQ_F_CLOCK_NowSec() - inout_pConn->tLastUnknownQuote;
+    int32_t tSince = VXQ_F_CLOCK_SecSince(inout_pConn->tLastUnknownQuote);
     if (tSince >= VXQ_DPS_UNKNOWN_LOGIN_ID_FORGIVE_SEC || tSince < 0) {
         inout_pConn->iUnknownLoginIdNum = 0;
         return 0;
@@ -203,8 +206,8 @@ static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
 /* Whether the session's own address may still vouch for quotes of its id. */
 static int PR_SessionVouches(const _VXQ_S_DPS_NET_PORT_DATA *in_pSession, int32_t in_tNow)
 {
-    return in_pSession->iProbeNum < VXQ_DPS_PROBE_MAX ||
-           in_tNow - in_pSession->tFirstProbe >= VXQ_DPS_PROBE_WINDOW_SEC || in_tNow < in_pSession->tFirstProbe;
+    int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, in_pSession->tFirstProbe);
+    return in_pSession->iProbeNum < VXQ_DPS_PROBE_MAX || iAge >= VXQ_DPS_PROBE_WINDOW_SEC || iAge < 0;
 }
 
 /* A quote from in_sPeer went without vouching: that tells its sender the id is
@@ -216,7 +219,8 @@ static void PR_ChargeSessionsAt(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer, 
         if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_COMMAND || pConn->dwLoginId == 0 ||
             strncmp(pConn->szPeerIpaddr, in_sPeer, sizeof(pConn->szPeerIpaddr)) != 0)
             continue;
-        if (in_tNow - pConn->tFirstProbe >= VXQ_DPS_PROBE_WINDOW_SEC || in_tNow < pConn->tFirstProbe) {
+        int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, pConn->tFirstProbe);
+        if (iAge >= VXQ_DPS_PROBE_WINDOW_SEC || iAge < 0) {
             pConn->tFirstProbe = in_tNow;
             pConn->iProbeNum = 0;
         }
@@ -333,11 +337,12 @@ void VXQ_F_DPS_MC_ADMIT_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
         if (pConn == NULL)
             continue;
-        if (!VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) && tNow - pConn->tAdmitStart >= VXQ_DPS_LOGIN_DUE_SEC) {
+        if (!VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) &&
+            VXQ_F_CLOCK_SecDiff(tNow, pConn->tAdmitStart) >= VXQ_DPS_LOGIN_DUE_SEC) {
             PR_DropNow(p, pConn, "The client is disconnected: it did not log in within 30 seconds.");
             continue;
         }
-        if (pConn->pDelayRespBuf != NULL && tNow >= pConn->tDelayRespDue)
+        if (pConn->pDelayRespBuf != NULL && VXQ_F_CLOCK_SecDiff(tNow, pConn->tDelayRespDue) >= 0)
             PR_ReleaseHeldAnswers(p, pConn);
     }
 }

@@ -1,11 +1,13 @@
 /* A date past January 2038 (the leap day of 2040) through the clock, the local
- * times the service makes and the date-times it passes through, on every build:
- * the 32-bit target runs this under emulation. */
+ * times the service makes and the date-times it passes through, and the rules
+ * timed in seconds across the wrap of the 32-bit seconds, on every build: the
+ * 32-bit target runs this under emulation. */
 #include "ops/record.h"
 #include "ops/talk_alarm.h"
 #include "ops_fixture.h"
 #include "vxq_syshelp.h"
 
+#include <functional>
 #include <stdlib.h>
 #include <time.h>
 
@@ -110,4 +112,55 @@ TEST_F(Past2038, TheLeapDayOf2040PassesThroughConversionsAlarmsLogRecordsAndReco
               std::vector<int>({2040, 2, 29, 12, 0, 0}));
     EXPECT_EQ(std::vector<int>({e.usYear, e.usMonth, e.ucDay, e.ucHour, e.ucMinute, e.ucSecond}),
               std::vector<int>({2040, 3, 1, 23, 59, 59}));
+}
+
+TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32BitSeconds)
+{
+    /* Every rule starts 5 s before 2038-01-19 03:14:08 UTC, where the low 32
+     * bits of the seconds pass 0x7FFFFFFF, and falls due after it. */
+    TestClock tClock(0x80000000LL - 5);
+    const int32_t tStart = VXQ_F_CLOCK_NowSec();
+
+    _VXQ_S_DPS_NET_PORT_DATA *pBeating = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin);
+    pBeating->bHeartbeat = 1;
+    pBeating->tLastRecvTime = tStart;
+    AddConn(2, VXQ_DPS_CONN_COMMAND)->tAdmitStart = tStart; /* never logs in */
+    _VXQ_S_DPS_NET_PORT_DATA *pTalk = AddConn(3, VXQ_DPS_CONN_TALK, kLogin);
+    pTalk->iChNo = 2;
+    p->tTalkCh[2].iTalkChNo = 2;
+    p->tTalkCh[2].iChState = 2; /* waiting for the host */
+    p->tTalkCh[2].dwStateTime = (uint32_t)tStart;
+    p->tTalkCh[2].dwTalkPortId = pTalk->dwPortId;
+    _VXQ_S_DPS_NET_PORT_DATA *pHeld = AddConn(4, VXQ_DPS_CONN_COMMAND, kLogin);
+    OpsBytes tAnswer = OpsMsg(P0_HEARTBEAT, 7, 0);
+    ASSERT_EQ(VXQ_F_DPS_MC_ADMIT_HoldAnswer(p, pHeld, tAnswer.data(), (int32_t)tAnswer.size(), 8, 0), 1);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransData(p);
+    ASSERT_NE(pTrans, nullptr);
+    const uint32_t dwTransId = pTrans->dwTransId;
+    p->bSavedDebugLog = 0;
+    p->bDebugLog = 1;
+    p->tDebugParamTime = tStart;
+    Sent();
+
+    int iHeldOut = 0;
+    const struct {
+        const char *sRule;
+        int32_t iDueSec; /* seconds after the start */
+        std::function<bool()> fnFired;
+    } tRules[] = {
+        {"held answer goes out", 8, [&] { return iHeldOut == 1; }},
+        {"debug switches return", 10, [&] { return p->bDebugLog == 0 && p->tDebugParamTime == 0; }},
+        {"login due", 30, [&] { return !ConnAlive(2); }},
+        {"talk left waiting for the host stops", 60, [&] { return p->tTalkCh[2].iChState == 0; }},
+        {"heartbeat time-out drops", 60, [&] { return !ConnAlive(1); }},
+        {"transaction expires", 120, [&] { return VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) == nullptr; }},
+    };
+    for (int32_t iSec = 1; iSec <= 125; iSec++) {
+        tClock.AdvanceSec(1);
+        VXQ_F_DPS_MC_DoTimer(p);
+        for (const _VXQ_S_OFFLINE_SENT &tSent : Sent())
+            iHeldOut += tSent.pConn == pHeld && OpsLe32(tSent.tMsg, 12) == 7u;
+        for (const auto &r : tRules)
+            ASSERT_EQ(r.fnFired(), iSec >= r.iDueSec) << r.sRule << ", " << iSec << " s after the start";
+    }
 }

@@ -124,6 +124,40 @@ TEST(ClientLink, CallReturnsItsAnswerAndKeepsNoticesInArrivalOrder)
     close(iListen);
 }
 
+TEST(ClientLink, MessageOverTheSizeLimitIsSkippedWithoutBufferingAndTheLinkGoesOn)
+{
+    uint16_t usPort = 0;
+    int iListen = LoopbackListen(&usPort);
+    _VXQ_S_CLI_LINK tLink;
+    VXQ_F_CLI_Init(&tLink);
+    tLink.dwMaxMsgLen = 1000;
+    ASSERT_EQ(VXQ_F_CLI_Connect(&tLink, "127.0.0.1", usPort), 1);
+    int iPeer = Accept(iListen);
+    ASSERT_GE(iPeer, 0);
+    Bytes tAtLimit = VXQ_F_CLI_BuildMsg(0x0E01, 0, 1, nullptr, 980);
+    Bytes tOver = VXQ_F_CLI_BuildMsg(0x0E01, 0, 2, nullptr, 200000);
+    Bytes tAfter = VXQ_F_CLI_BuildMsg(0x0E02, 0, 3, nullptr, 8);
+    Bytes tGot;
+    SendAll(iPeer, tAtLimit);
+    ASSERT_EQ(VXQ_F_CLI_ReadWire(&tLink, tGot, 2000), 1);
+    EXPECT_EQ(tGot, tAtLimit);
+    /* Half of the long message: refused at once, its bytes never held. */
+    SendAll(iPeer, Bytes(tOver.begin(), tOver.begin() + 100000));
+    EXPECT_EQ(VXQ_F_CLI_ReadWire(&tLink, tGot, 2000), 0);
+    EXPECT_EQ(tLink.iError, VXQ_CLI_ERR_OVERSIZE);
+    EXPECT_EQ(VXQ_F_CLI_ErrorText(&tLink), "message of 200020 bytes from the device is too long");
+    SendAll(iPeer, Bytes(tOver.begin() + 100000, tOver.end()));
+    SendAll(iPeer, tAfter);
+    for (int i = 0; i < 100 && !VXQ_F_CLI_ReadWire(&tLink, tGot, 100); i++) {
+        ASSERT_EQ(tLink.iError, VXQ_CLI_ERR_TIMEOUT);
+        EXPECT_LT(tLink.tRecv.size(), 65537u);
+    }
+    EXPECT_EQ(tGot, tAfter);
+    close(iPeer);
+    close(iListen);
+    VXQ_F_CLI_Close(&tLink);
+}
+
 TEST(ClientLink, KeepAliveSendsAHeartbeatOnceEvery20SecondsOfTheClock)
 {
     /* The tick counter wraps between the connect and the first heartbeat. */

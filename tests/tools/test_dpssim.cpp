@@ -162,7 +162,7 @@ class SimFixture : public ::testing::Test
     TempDir m_tDir;
     TestChildProcess m_tProc;
     unsigned short m_usPort = 0;
-    _VXQ_S_TESTCLI_DATA m_tCmd = {-1, 0, {}, 0, 0, 0, {}, 0};
+    _VXQ_S_TESTCLI_DATA m_tCmd = {-1, 0, {}, 0, 0, 0, {}, 0, 0, 0, 0};
     uint32_t m_dwLoginId = 0;
     std::deque<_VXQ_S_TESTCLI_DATA> m_tClients;
 };

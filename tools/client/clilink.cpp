@@ -41,6 +41,9 @@ void VXQ_F_CLI_Init(_VXQ_S_CLI_LINK *out_ptLink)
     out_ptLink->iSysErr = 0;
     out_ptLink->tNotices.clear();
     out_ptLink->dwLastBeatMs = 0;
+    out_ptLink->dwMaxMsgLen = 0;
+    out_ptLink->dwSkipLeft = 0;
+    out_ptLink->dwLastOversize = 0;
 }
 
 int VXQ_F_CLI_Connect(_VXQ_S_CLI_LINK *inout_ptLink, const std::string &in_sHost, uint16_t in_usPort,
@@ -103,6 +106,7 @@ void VXQ_F_CLI_Close(_VXQ_S_CLI_LINK *inout_ptLink)
         close(inout_ptLink->iSock);
     inout_ptLink->iSock = -1;
     inout_ptLink->tRecv.clear();
+    inout_ptLink->dwSkipLeft = 0;
 }
 
 int VXQ_F_CLI_SendRaw(_VXQ_S_CLI_LINK *inout_ptLink, const void *in_pData, size_t in_iLen)
@@ -170,11 +174,21 @@ int VXQ_F_CLI_ReadWire(_VXQ_S_CLI_LINK *inout_ptLink, std::vector<uint8_t> &out_
     int64_t iDeadline = PR_NowMs() + in_iTimeoutMs;
     for (;;) {
         std::vector<uint8_t> &tRecv = inout_ptLink->tRecv;
-        if (tRecv.size() >= VXQ_CLI_HEAD_LEN) {
+        if (inout_ptLink->dwSkipLeft > 0) {
+            size_t iDrop = tRecv.size() < inout_ptLink->dwSkipLeft ? tRecv.size() : inout_ptLink->dwSkipLeft;
+            tRecv.erase(tRecv.begin(), tRecv.begin() + iDrop);
+            inout_ptLink->dwSkipLeft -= (uint32_t)iDrop;
+        }
+        if (inout_ptLink->dwSkipLeft == 0 && tRecv.size() >= VXQ_CLI_HEAD_LEN) {
             uint32_t dwFlag = VXQ_F_CLI_GetU32(&tRecv[0]);
             uint32_t dwSize = VXQ_F_CLI_GetU32(&tRecv[4]);
             if (dwFlag != VXQ_CLI_PACKET_FLAG || dwSize < VXQ_CLI_HEAD_LEN)
                 return PR_Fail(inout_ptLink, VXQ_CLI_ERR_PROTOCOL);
+            if (inout_ptLink->dwMaxMsgLen != 0 && dwSize > inout_ptLink->dwMaxMsgLen) {
+                inout_ptLink->dwSkipLeft = dwSize;
+                inout_ptLink->dwLastOversize = dwSize;
+                return PR_Fail(inout_ptLink, VXQ_CLI_ERR_OVERSIZE);
+            }
             if (tRecv.size() >= dwSize) {
                 out_tMsg.assign(tRecv.begin(), tRecv.begin() + dwSize);
                 tRecv.erase(tRecv.begin(), tRecv.begin() + dwSize);
@@ -316,6 +330,8 @@ std::string VXQ_F_CLI_ErrorText(const _VXQ_S_CLI_LINK *in_ptLink)
         return "connection closed by the device";
     case VXQ_CLI_ERR_PROTOCOL:
         return "malformed message from the device";
+    case VXQ_CLI_ERR_OVERSIZE:
+        return "message of " + std::to_string(in_ptLink->dwLastOversize) + " bytes from the device is too long";
     default:
         return std::string("socket error: ") + strerror(in_ptLink->iSysErr);
     }

@@ -31,7 +31,8 @@ enum {
     VXQ_CLI_ERR_TIMEOUT = 3,  /* no connection or no answer in time */
     VXQ_CLI_ERR_CLOSED = 4,   /* the device closed the connection */
     VXQ_CLI_ERR_PROTOCOL = 5, /* a malformed message (bad flag or size, answer that does not fit) */
-    VXQ_CLI_ERR_SOCKET = 6    /* any other socket failure (errno kept in iSysErr) */
+    VXQ_CLI_ERR_SOCKET = 6,   /* any other socket failure (errno kept in iSysErr) */
+    VXQ_CLI_ERR_OVERSIZE = 7  /* a message longer than dwMaxMsgLen: its bytes are being skipped */
 };
 
 #define VXQ_CLI_DEFAULT_TIMEOUT_MS 5000
@@ -48,9 +49,12 @@ typedef struct _VXQ_S_CLI_LINK {
     int iSysErr; /* errno of a VXQ_CLI_ERR_SOCKET failure */
     std::deque<std::vector<uint8_t>> tNotices; /* oldest first */
     uint32_t dwLastBeatMs; /* VXQ_F_CLOCK_TickMs of the connect or of the last heartbeat sent */
+    uint32_t dwMaxMsgLen;  /* 0: any size; else longer messages are skipped, never buffered */
+    uint32_t dwSkipLeft;   /* bytes of a skipped message still to discard */
+    uint32_t dwLastOversize; /* the size field of the last skipped message */
 } _VXQ_S_CLI_LINK;
 
-/* Sets the record to "not connected", transaction numbers from 1. */
+/* Sets the record to "not connected", transaction numbers from 1, no size limit. */
 void VXQ_F_CLI_Init(_VXQ_S_CLI_LINK *out_ptLink);
 
 /* Connects to in_sHost (name or dotted address) port in_usPort within
@@ -71,7 +75,11 @@ int VXQ_F_CLI_SendMsg(_VXQ_S_CLI_LINK *inout_ptLink, const std::vector<uint8_t> 
 int VXQ_F_CLI_ReadMsg(_VXQ_S_CLI_LINK *inout_ptLink, std::vector<uint8_t> &out_tMsg,
                       int in_iTimeoutMs = VXQ_CLI_DEFAULT_TIMEOUT_MS);
 
-/* Like ReadMsg but only from the socket: kept notices are left alone. */
+/* Like ReadMsg but only from the socket: kept notices are left alone. A message
+ * whose size field exceeds a nonzero dwMaxMsgLen fails the read with
+ * VXQ_CLI_ERR_OVERSIZE (its size in dwLastOversize); its bytes are then
+ * discarded as they arrive, by this and the following reads, and the link
+ * stays usable. */
 int VXQ_F_CLI_ReadWire(_VXQ_S_CLI_LINK *inout_ptLink, std::vector<uint8_t> &out_tMsg, int in_iTimeoutMs);
 
 /* Waits up to in_iTimeoutMs for the device to close; bytes that arrive meanwhile

@@ -58,8 +58,8 @@ typedef struct _VXQ_S_SIMHOST_FEEDER {
 typedef struct _VXQ_S_SIMHOST_RECORD {
     char sName[128];     /* file name inside the record folder; the file flag clients use */
     int32_t iChNo;
-    int32_t iStartTime;  /* calendar seconds of the first frame */
-    int32_t iEndTime;    /* calendar seconds of the last frame */
+    int64_t llStartTime; /* calendar seconds of the first frame */
+    int64_t llEndTime;   /* calendar seconds of the last frame */
 } _VXQ_S_SIMHOST_RECORD;
 
 /* One recording open for download. A free entry has dwReadId 0. */
@@ -167,8 +167,24 @@ void VXQ_F_SIMHOST_Say(const char *in_sFormat, ...) __attribute__((format(printf
 /* Makes a folder and its missing parents (mode 0775). 1 when it exists afterwards. */
 int VXQ_F_SIMHOST_MakeDirs(const char *in_sPath);
 
-/* Local time of in_iTime as "YYYYmmdd-HHMMSS" (16 bytes with the zero). */
-void VXQ_F_SIMHOST_StampText(int32_t in_iTime, char *out_sText, int in_iSize);
+/* Times are 64-bit calendar seconds: the library's 32-bit calendar functions
+ * stop in January 2038, and a simulator run after it must still name and date
+ * its files right. */
+
+/* Calendar seconds now. The library's clock (the one a test may set) gives the
+ * low 32 bits, the system calendar the rest: the nearest time to the system's
+ * that has those low bits. */
+int64_t VXQ_F_SIMHOST_NowSec(void);
+
+/* The local date-time record of in_llTime. 1, or 0 (record zeroed) when the C
+ * library cannot convert it. */
+int VXQ_F_SIMHOST_TimeToTd(int64_t in_llTime, _VXQ_S_TD_DATE_TIME *out_pTd);
+
+/* The calendar seconds of a local date-time record. 1 and the value, or 0. */
+int VXQ_F_SIMHOST_TdToTime(const _VXQ_S_TD_DATE_TIME *in_pTd, int64_t *out_pllTime);
+
+/* Local time of in_llTime as "YYYYmmdd-HHMMSS" (16 bytes with the zero). */
+void VXQ_F_SIMHOST_StampText(int64_t in_llTime, char *out_sText, int in_iSize);
 
 /* ---- host_live.cpp: live view, PTZ, forced I-frames, quality ---- */
 

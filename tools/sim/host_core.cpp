@@ -4,6 +4,7 @@
  */
 #include "host.h"
 
+#include "vxq_clock.h"
 #include "vxq_log.h"
 
 #include <errno.h>
@@ -47,12 +48,66 @@ int VXQ_F_SIMHOST_MakeDirs(const char *in_sPath)
     return stat(sPath, &tStat) == 0 && S_ISDIR(tStat.st_mode);
 }
 
-void VXQ_F_SIMHOST_StampText(int32_t in_iTime, char *out_sText, int in_iSize)
+int64_t VXQ_F_SIMHOST_NowSec(void)
 {
-    time_t tTime = (time_t)in_iTime;
+    int64_t llSystem = (int64_t)time(NULL);
+    uint32_t dwLow = (uint32_t)VXQ_F_CLOCK_NowSec();
+    /* The signed distance of the low bits, modulo 2^32, moves the system time onto them. */
+    return llSystem + (int32_t)(dwLow - (uint32_t)llSystem);
+}
+
+/* The local broken-down time of in_llTime; 1, or 0 (zeroed). A build whose
+ * time_t is narrower than 64 bits refuses a time past its range. */
+static int PR_LocalTime(int64_t in_llTime, struct tm *out_ptTm)
+{
+    time_t tTime = (time_t)in_llTime;
+    memset(out_ptTm, 0, sizeof(*out_ptTm));
+    if ((int64_t)tTime != in_llTime || localtime_r(&tTime, out_ptTm) == NULL) {
+        memset(out_ptTm, 0, sizeof(*out_ptTm));
+        return 0;
+    }
+    return 1;
+}
+
+int VXQ_F_SIMHOST_TimeToTd(int64_t in_llTime, _VXQ_S_TD_DATE_TIME *out_pTd)
+{
+    struct tm tLocal;
+    memset(out_pTd, 0, sizeof(*out_pTd));
+    if (!PR_LocalTime(in_llTime, &tLocal))
+        return 0;
+    out_pTd->usYear = (uint16_t)(tLocal.tm_year + 1900);
+    out_pTd->usMonth = (uint16_t)(tLocal.tm_mon + 1);
+    out_pTd->ucDay = (uint8_t)tLocal.tm_mday;
+    out_pTd->ucHour = (uint8_t)tLocal.tm_hour;
+    out_pTd->ucMinute = (uint8_t)tLocal.tm_min;
+    out_pTd->ucSecond = (uint8_t)tLocal.tm_sec;
+    return 1;
+}
+
+int VXQ_F_SIMHOST_TdToTime(const _VXQ_S_TD_DATE_TIME *in_pTd, int64_t *out_pllTime)
+{
     struct tm tLocal;
     memset(&tLocal, 0, sizeof(tLocal));
-    localtime_r(&tTime, &tLocal);
+    tLocal.tm_year = (int)in_pTd->usYear - 1900;
+    tLocal.tm_mon = (int)in_pTd->usMonth - 1;
+    tLocal.tm_mday = in_pTd->ucDay;
+    tLocal.tm_hour = in_pTd->ucHour;
+    tLocal.tm_min = in_pTd->ucMinute;
+    tLocal.tm_sec = in_pTd->ucSecond;
+    tLocal.tm_isdst = -1;
+    errno = 0;
+    time_t tTime = mktime(&tLocal);
+    /* -1 is also the second before 1970 in UTC; errno tells them apart where set. */
+    if (tTime == (time_t)-1 && errno != 0)
+        return 0;
+    *out_pllTime = (int64_t)tTime;
+    return 1;
+}
+
+void VXQ_F_SIMHOST_StampText(int64_t in_llTime, char *out_sText, int in_iSize)
+{
+    struct tm tLocal;
+    PR_LocalTime(in_llTime, &tLocal);
     strftime(out_sText, (size_t)in_iSize, "%Y%m%d-%H%M%S", &tLocal);
 }
 

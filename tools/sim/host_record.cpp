@@ -17,7 +17,6 @@
  */
 #include "host.h"
 
-#include "vxq_clock.h"
 #include "vxq_inistore.h"
 #include "vxq_syshelp.h"
 
@@ -69,6 +68,27 @@ static int PR_CopyFile(const char *in_sFrom, const char *in_sTo)
     return bOk;
 }
 
+/* A time as the index writes it, "YYYY-MM-DD hh:mm:ss" local time ("" when the
+ * C library cannot convert it). */
+static void PR_TimeText(int64_t in_llTime, char out_sText[VXQ_SYS_TIME_STR_SIZE])
+{
+    _VXQ_S_TD_DATE_TIME tTd;
+    out_sText[0] = '\0';
+    if (VXQ_F_SIMHOST_TimeToTd(in_llTime, &tTd))
+        VXQ_F_SYS_TdTime_To_TimeStr(&tTd, out_sText);
+}
+
+/* An index time back (fields left out count as 0); 0 when it is not after 1970. */
+static int64_t PR_TextTime(const char *in_sText)
+{
+    _VXQ_S_TD_DATE_TIME tTd;
+    int64_t llTime = 0;
+    VXQ_F_SYS_StrTime_To_TdTime(in_sText, &tTd);
+    if (!VXQ_F_SIMHOST_TdToTime(&tTd, &llTime) || llTime < 0)
+        return 0;
+    return llTime;
+}
+
 /* Writes one index entry. */
 static int PR_WriteEntry(const _VXQ_S_SIMHOST_DATA *in_pHost, int in_iIndex, const _VXQ_S_SIMHOST_RECORD *in_pRec)
 {
@@ -78,8 +98,8 @@ static int PR_WriteEntry(const _VXQ_S_SIMHOST_DATA *in_pHost, int in_iIndex, con
     snprintf(sSection, sizeof(sSection), "rec%d", in_iIndex);
     char sStart[VXQ_SYS_TIME_STR_SIZE];
     char sEnd[VXQ_SYS_TIME_STR_SIZE];
-    VXQ_F_SYS_Time_To_Str(in_pRec->iStartTime, sStart);
-    VXQ_F_SYS_Time_To_Str(in_pRec->iEndTime, sEnd);
+    PR_TimeText(in_pRec->llStartTime, sStart);
+    PR_TimeText(in_pRec->llEndTime, sEnd);
     return VXQ_F_CONFIGMG_SetString(sSection, "file", in_pRec->sName, sIndex) &&
            VXQ_F_CONFIGMG_SetInt(sSection, "channel", in_pRec->iChNo, sIndex) &&
            VXQ_F_CONFIGMG_SetString(sSection, "start", sStart, sIndex) &&
@@ -96,15 +116,15 @@ static int PR_Seed(_VXQ_S_SIMHOST_DATA *inout_pHost, char *out_sReason, int in_i
         return 1;
     int32_t iRate = PR_FrameRate(inout_pHost, iCh);
     int32_t iLen = (int32_t)((pClip->dwAuNum - 1u) / (uint32_t)iRate);
-    int32_t iNow = VXQ_F_CLOCK_NowSec();
-    int32_t iFirst = iNow - iNow % PR_SEED_SPACING_S - pCfg->iRecordSeedNum * PR_SEED_SPACING_S;
+    int64_t llNow = VXQ_F_SIMHOST_NowSec();
+    int64_t llFirst = llNow - llNow % PR_SEED_SPACING_S - (int64_t)pCfg->iRecordSeedNum * PR_SEED_SPACING_S;
     for (int i = 0; i < pCfg->iRecordSeedNum && inout_pHost->iRecordNum < VXQ_SIMHOST_MAX_RECORD; i++) {
         _VXQ_S_SIMHOST_RECORD *pRec = &inout_pHost->tRecord[inout_pHost->iRecordNum];
         pRec->iChNo = iCh;
-        pRec->iStartTime = iFirst + i * PR_SEED_SPACING_S;
-        pRec->iEndTime = pRec->iStartTime + iLen;
+        pRec->llStartTime = llFirst + (int64_t)i * PR_SEED_SPACING_S;
+        pRec->llEndTime = pRec->llStartTime + iLen;
         char sStamp[32];
-        VXQ_F_SIMHOST_StampText(pRec->iStartTime, sStamp, (int)sizeof(sStamp));
+        VXQ_F_SIMHOST_StampText(pRec->llStartTime, sStamp, (int)sizeof(sStamp));
         snprintf(pRec->sName, sizeof(pRec->sName), "ch%02d_%s.h264", iCh, sStamp);
         char sPath[VXQ_SIM_PATH_SIZE + 160];
         PR_RecordPath(inout_pHost, pRec->sName, sPath, sizeof(sPath));
@@ -137,12 +157,12 @@ int VXQ_F_SIMHOST_RecordInit(_VXQ_S_SIMHOST_DATA *inout_pHost, char *out_sReason
         VXQ_F_CONFIGMG_GetString(sSection, "start", "", sStart, (int)sizeof(sStart), sIndex);
         VXQ_F_CONFIGMG_GetString(sSection, "end", "", sEnd, (int)sizeof(sEnd), sIndex);
         pRec->iChNo = VXQ_F_CONFIGMG_GetInt(sSection, "channel", 0, sIndex);
-        pRec->iStartTime = VXQ_F_SYS_Str_To_Time(sStart);
-        pRec->iEndTime = VXQ_F_SYS_Str_To_Time(sEnd);
+        pRec->llStartTime = PR_TextTime(sStart);
+        pRec->llEndTime = PR_TextTime(sEnd);
         char sPath[VXQ_SIM_PATH_SIZE + 160];
         PR_RecordPath(inout_pHost, pRec->sName, sPath, sizeof(sPath));
         if (pRec->sName[0] == 0 || strchr(pRec->sName, '/') != NULL || access(sPath, R_OK) != 0 ||
-            pRec->iStartTime <= 0 || pRec->iEndTime < pRec->iStartTime) {
+            pRec->llStartTime <= 0 || pRec->llEndTime < pRec->llStartTime) {
             VXQ_F_SIMHOST_Say("index entry [%s] skipped: missing file or bad times", sSection);
             memset(pRec, 0, sizeof(*pRec));
             continue;
@@ -169,9 +189,9 @@ static void PR_FileInfo(const _VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_SIMHOS
     memset(out_pInfo, 0, sizeof(*out_pInfo));
     snprintf(out_pInfo->sFileFlag, sizeof(out_pInfo->sFileFlag), "%s", in_pRec->sName);
     out_pInfo->iFileType = PR_FILE_TYPE_RECORD;
-    VXQ_F_SYS_Timet_To_TdTime(in_pRec->iStartTime, &out_pInfo->tStartTime);
-    VXQ_F_SYS_Timet_To_TdTime(in_pRec->iEndTime, &out_pInfo->tEndTime);
-    out_pInfo->dwFileTimeLen = (uint32_t)(in_pRec->iEndTime - in_pRec->iStartTime + 1);
+    VXQ_F_SIMHOST_TimeToTd(in_pRec->llStartTime, &out_pInfo->tStartTime);
+    VXQ_F_SIMHOST_TimeToTd(in_pRec->llEndTime, &out_pInfo->tEndTime);
+    out_pInfo->dwFileTimeLen = (uint32_t)(in_pRec->llEndTime - in_pRec->llStartTime + 1);
     char sPath[VXQ_SIM_PATH_SIZE + 160];
     PR_RecordPath(in_pHost, in_pRec->sName, sPath, sizeof(sPath));
     FILE *pFile = fopen(sPath, "rb");
@@ -192,8 +212,8 @@ static void PR_FileInfo(const _VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_SIMHOS
     }
 }
 
-/* A date-time as one number that sorts like the time (YYYYMMDDhhmmss), so a
- * range reaching past 2038 compares right. */
+/* A date-time as one number that sorts like the time (YYYYMMDDhhmmss): a
+ * client's range is compared in the local date-times it was given in. */
 static uint64_t PR_TdKey(const _VXQ_S_TD_DATE_TIME *in_pTd)
 {
     return ((((uint64_t)in_pTd->usYear * 100u + in_pTd->usMonth) * 100u + in_pTd->ucDay) * 100u + in_pTd->ucHour) *
@@ -201,11 +221,10 @@ static uint64_t PR_TdKey(const _VXQ_S_TD_DATE_TIME *in_pTd)
            (uint64_t)in_pTd->ucMinute * 100u + in_pTd->ucSecond;
 }
 
-static uint64_t PR_TimeKey(int32_t in_iTime)
+static uint64_t PR_TimeKey(int64_t in_llTime)
 {
     _VXQ_S_TD_DATE_TIME tTd;
-    memset(&tTd, 0, sizeof(tTd));
-    VXQ_F_SYS_Timet_To_TdTime(in_iTime, &tTd);
+    VXQ_F_SIMHOST_TimeToTd(in_llTime, &tTd);
     return PR_TdKey(&tTd);
 }
 
@@ -215,8 +234,8 @@ static int PR_Matches(const _VXQ_S_SIMHOST_RECORD *in_pRec, int32_t in_iChNo, co
 {
     if (in_iChNo != -1 && in_iChNo != in_pRec->iChNo)
         return 0;
-    return PR_TimeKey(in_pRec->iStartTime) <= PR_TdKey(in_pEnd) &&
-           PR_TimeKey(in_pRec->iEndTime) >= PR_TdKey(in_pStart);
+    return PR_TimeKey(in_pRec->llStartTime) <= PR_TdKey(in_pEnd) &&
+           PR_TimeKey(in_pRec->llEndTime) >= PR_TdKey(in_pStart);
 }
 
 static void PR_Query(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in_pEvent, const uint8_t *in_pBody,
@@ -377,17 +396,17 @@ static void PR_OpenByTime(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HE
     for (int i = 0; i < in_pHost->iRecordNum; i++) {
         const _VXQ_S_SIMHOST_RECORD *pRec = &in_pHost->tRecord[i];
         if (PR_Matches(pRec, tOpen.i_iChNo, &tOpen.i_tStartTime, &tOpen.i_tEndTime) &&
-            (iBest < 0 || pRec->iStartTime < in_pHost->tRecord[iBest].iStartTime))
+            (iBest < 0 || pRec->llStartTime < in_pHost->tRecord[iBest].llStartTime))
             iBest = i;
     }
     uint8_t ucResult = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
     if (iBest >= 0) {
-        /* The client's start time may be any date (-1: none the calendar
-         * knows): seconds into the recording, counted wide, from 0 on. */
-        int64_t llStart = VXQ_F_SYS_TdTime_To_Timet(&tOpen.i_tStartTime);
-        int64_t llFrom = llStart - (int64_t)in_pHost->tRecord[iBest].iStartTime;
-        if (llStart == -1 || llFrom < 0)
-            llFrom = 0;
+        /* The client's start time may be any date (or none the calendar
+         * knows): seconds into the recording, from 0 on. */
+        int64_t llStart = 0;
+        int64_t llFrom = 0;
+        if (VXQ_F_SIMHOST_TdToTime(&tOpen.i_tStartTime, &llStart) && llStart > in_pHost->tRecord[iBest].llStartTime)
+            llFrom = llStart - in_pHost->tRecord[iBest].llStartTime;
         ucResult = PR_Open(in_pHost, iBest, 0, llFrom > UINT32_MAX ? UINT32_MAX : (uint32_t)llFrom,
                            &tOpen.o_dwFileReadId, &tOpen.o_tFileInfo);
     }
@@ -445,7 +464,7 @@ static void PR_Read(_VXQ_S_SIMHOST_DATA *in_pHost, const _VXQ_S_DPS_MSG_HEAD *in
         tRead.o_ucFrameTypeAndDataEnd = VXQ_DPS_FILE_READ_MAKE(pClip->pAu[dwAu].iFrameType, iDataEnd);
         tRead.o_dwOffsetDataPos = dwFrom;
         tRead.o_dwOffsetTimePos = dwAu / (uint32_t)pOpen->iFrameRate;
-        VXQ_F_SYS_Timet_To_TdTime(pRec->iStartTime + (int32_t)tRead.o_dwOffsetTimePos, &tRead.o_tDataTime);
+        VXQ_F_SIMHOST_TimeToTd(pRec->llStartTime + tRead.o_dwOffsetTimePos, &tRead.o_tDataTime);
         tRead.o_dwDataLen = dwTo - dwFrom;
         if (!VXQ_F_SIMHOST_Answer(in_pHost, in_pEvent, VXQ_DPS_APP_ERR_SUCCESS, &tRead, (int)sizeof(tRead),
                                   pClip->pData + dwFrom, (int)(dwTo - dwFrom)))

@@ -46,7 +46,7 @@ static void PR_EndTalk(_VXQ_S_SIMHOST_TALK *inout_pTalk, const char *in_sWhy)
 static FILE *PR_OpenTalkFile(const _VXQ_S_SIMCFG_DATA *in_pCfg, int32_t in_iTalkChNo, char *out_sPath, int in_iSize)
 {
     char sStamp[32];
-    VXQ_F_SIMHOST_StampText(VXQ_F_CLOCK_NowSec(), sStamp, (int)sizeof(sStamp));
+    VXQ_F_SIMHOST_StampText(VXQ_F_SIMHOST_NowSec(), sStamp, (int)sizeof(sStamp));
     for (int i = 0; i < 100; i++) {
         if (i == 0)
             snprintf(out_sPath, (size_t)in_iSize, "%s/talk_ch%02d_%s.g711", in_pCfg->sTalkDir, in_iTalkChNo, sStamp);
