@@ -156,7 +156,8 @@ double BENCH_HeapKiB(void)
 {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
     struct mallinfo2 t = mallinfo2();
-    return (double)(t.uordblks + t.hblkhd) / 1024.0;
+    /* Nothing in use means another allocator replaced this one (a sanitizer build). */
+    return t.uordblks + t.hblkhd > 0 ? (double)(t.uordblks + t.hblkhd) / 1024.0 : -1.0;
 #else
     return -1.0;
 #endif

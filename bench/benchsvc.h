@@ -61,7 +61,8 @@ double BENCH_CpuSec(void);
 long BENCH_RssKiB(void);
 
 /* Bytes the allocator has handed out and not taken back (every arena and
- * mapped block), in KiB: the heap the program uses, without allocator slack. */
+ * mapped block), in KiB: the heap the program uses, without allocator slack;
+ * -1 where the C library cannot tell (another allocator, an old library). */
 double BENCH_HeapKiB(void);
 
 /* Percentile (0..100) of unsorted samples in nanoseconds (sorts a copy), in microseconds. */

@@ -65,7 +65,11 @@ struct Result {
     double fRssIdleKiB = -1, fRssBeyondKiB = -1;
     double fHeapIdleKiB = -1, fHeapBeyondKiB = -1;
     double fRssPerViewerKiB() const { return iViewers > 0 ? (fRssBeyondKiB - fRssIdleKiB) / iViewers : 0; }
-    double fHeapPerViewerKiB() const { return iViewers > 0 ? (fHeapBeyondKiB - fHeapIdleKiB) / iViewers : 0; }
+    double fHeapPerViewerKiB() const
+    {
+        return iViewers > 0 && fHeapIdleKiB >= 0 && fHeapBeyondKiB >= 0 ? (fHeapBeyondKiB - fHeapIdleKiB) / iViewers
+                                                                          : -1;
+    }
     uint64_t qwFed = 0, qwRefused = 0, qwWindowWaits = 0, qwWindowTimeouts = 0;
     /* CPU seconds of the control thread and the feeder over the run (service). */
     double fCtrlCpuSec = -1, fFeedCpuSec = -1;

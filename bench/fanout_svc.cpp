@@ -179,7 +179,9 @@ void PR_Sample(_VXQ_S_BENCH_SERVICE &s, int in_iSubChs, Result &r, double &inout
                             (p->pWorkBuf != NULL ? p->iWorkBufSize : 0)) /
                            1024;
         r.fRssBeyondKiB = std::max(r.fRssBeyondKiB, (double)BENCH_RssKiB() - fFrameKiB);
-        r.fHeapBeyondKiB = std::max(r.fHeapBeyondKiB, BENCH_HeapKiB() - fFrameKiB);
+        double fHeap = BENCH_HeapKiB();
+        if (fHeap >= 0 && r.fHeapIdleKiB >= 0)
+            r.fHeapBeyondKiB = std::max(r.fHeapBeyondKiB, fHeap - fFrameKiB);
     });
 }
 
