@@ -2,9 +2,9 @@
 #include "bench/benchsvc.h"
 
 #include "bench/fanout_recv.h"
-#include "protocol/head.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
+#include "wire/head.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -45,8 +45,8 @@ static void PR_HostHook(_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_
     _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
     memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
     tBody.o_tDesc = BENCH_StreamDesc();
-    std::vector<uint8_t> tOrder = VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0,
-                                                            VXQ_F_TESTHOST_TransId(in_tEvent), &tBody, sizeof(tBody));
+    std::vector<uint8_t> tOrder = VXQ_F_TESTHOST_BuildOrder(
+        EVENT_E2_OPEN_MEDIA_STREAM, 0, VXQ_F_TESTHOST_TransId(in_tEvent), &tBody, sizeof(tBody));
     tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
     VXQ_F_TESTHOST_PostOrder(in_pHost, tOrder);
 }
@@ -96,7 +96,8 @@ int BENCH_OpenViewer(_VXQ_S_BENCH_SERVICE &s, int in_iChNo, int in_iRcvBuf)
     VXQ_F_TESTCLI_PutU32(tOpen, 28, 0xC1A1);
     if (!VXQ_F_TESTCLI_Request(&t, tOpen, tAnswer, 5000) || tAnswer.size() < 36 || tAnswer[11] != 0) {
         fprintf(stderr, "bench: open of channel %d answered %s (%zu bytes, result byte %d)\n", in_iChNo,
-                tAnswer.empty() ? "nothing" : "a refusal", tAnswer.size(), tAnswer.size() > 11 ? tAnswer[11] : -1);
+                tAnswer.empty() ? "nothing" : "a refusal", tAnswer.size(),
+                tAnswer.size() > 11 ? tAnswer[11] : -1);
         VXQ_F_TESTCLI_Close(&t);
         return -1;
     }

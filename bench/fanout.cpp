@@ -83,7 +83,8 @@ _VXQ_S_BENCH_STATS FANOUT_Stop(void)
     return tReply.tStats;
 }
 
-namespace {
+namespace
+{
 
 struct Msg {
     uint8_t *p;
@@ -206,8 +207,8 @@ Result FANOUT_RunBaseline(const Case &in_tCase, double in_fSeconds)
                 int iKind = FANOUT_NextKind(tSched[s]);
                 const std::vector<uint8_t> &d = FANOUT_Data(iKind);
                 int32_t iLen = 0;
-                uint8_t *p = VXQ_F_DPS_MC_FrameMsg_Build(iKind == 2 ? 1 : 0, &tDesc, iKind == 0 ? 1 : 2, 0, d.data(),
-                                                         (int32_t)d.size(), &iLen);
+                uint8_t *p = VXQ_F_DPS_MC_FrameMsg_Build(iKind == 2 ? 1 : 0, &tDesc, iKind == 0 ? 1 : 2, 0,
+                                                         d.data(), (int32_t)d.size(), &iLen);
                 BENCH_Stamp(p + VXQ_DPS_FRAME_MSG_HEAD_LEN, tSched[s].dwSeq++);
                 Msg *m = new Msg{p, iLen, 1};
                 for (Rx &r : tRx) {
@@ -229,9 +230,10 @@ Result FANOUT_RunBaseline(const Case &in_tCase, double in_fSeconds)
                 FD_SET(r.iFd, &tW);
                 iMax = std::max(iMax, r.iFd);
             }
-        uint64_t qwWait = in_tCase.tLoad.bSaturate ? (iMax < 0 ? 0 : 20000000ull)
-                                                    : (qwNext > qwNow ? qwNext - qwNow : 0);
-        struct timeval tv = {(time_t)(qwWait / 1000000000ull), (suseconds_t)((qwWait % 1000000000ull) / 1000)};
+        uint64_t qwWait =
+            in_tCase.tLoad.bSaturate ? (iMax < 0 ? 0 : 20000000ull) : (qwNext > qwNow ? qwNext - qwNow : 0);
+        struct timeval tv = {(time_t)(qwWait / 1000000000ull),
+                             (suseconds_t)((qwWait % 1000000000ull) / 1000)};
         if (iMax < 0 && !in_tCase.tLoad.bSaturate) {
             BENCH_SleepUntil(qwNext);
             continue;
@@ -265,8 +267,8 @@ Result FANOUT_RunBaseline(const Case &in_tCase, double in_fSeconds)
     return res;
 }
 
-
-namespace {
+namespace
+{
 
 void PR_FillData()
 {
@@ -282,10 +284,11 @@ void PR_FillData()
 
 void PR_Usage()
 {
-    fprintf(stderr, "usage: fanout [--seconds S] [--only TEXT] [--window K] [--json FILE] [--tsv FILE] [--markdown]\n"
-                    "       fanout --load realistic|saturating --viewers N [--channels C] [--stalled] [...]\n"
-                    "       fanout --pairs K [--seconds S]\n"
-                    "       fanout --callgrind [--frames K] [--viewers N]\n");
+    fprintf(stderr,
+            "usage: fanout [--seconds S] [--only TEXT] [--window K] [--json FILE] [--tsv FILE] [--markdown]\n"
+            "       fanout --load realistic|saturating --viewers N [--channels C] [--stalled] [...]\n"
+            "       fanout --pairs K [--seconds S]\n"
+            "       fanout --callgrind [--frames K] [--viewers N]\n");
 }
 
 /* Runs one case: both senders (the service only with a stalled viewer), in
@@ -368,8 +371,9 @@ int main(int argc, char **argv)
     }
     if (iChannels < 1 || iChannels > BENCH_MAX_SUBS || iViewers < 1 ||
         iViewers + (bStalled ? 1 : 0) > BENCH_MAX_VIEWERS || (iPairs > 0 && iPairs < 5)) {
-        fprintf(stderr, "fanout: 1 to %d channels, at most %d viewers in all (the service admits no more live "
-                        "viewers); --pairs at least 5\n",
+        fprintf(stderr,
+                "fanout: 1 to %d channels, at most %d viewers in all (the service admits no more live "
+                "viewers); --pairs at least 5\n",
                 BENCH_MAX_SUBS, BENCH_MAX_VIEWERS);
         return 2;
     }
@@ -393,7 +397,8 @@ int main(int argc, char **argv)
     } else {
         std::vector<Case> tCases;
         if (sLoad != NULL) {
-            tCases.push_back({aLoads[strcmp(sLoad, "saturating") == 0 ? 1 : 0], iChannels, iViewers, bStalled});
+            tCases.push_back(
+                {aLoads[strcmp(sLoad, "saturating") == 0 ? 1 : 0], iChannels, iViewers, bStalled});
         } else {
             for (const Load &l : aLoads) {
                 for (int n : {1, 8, 32, 64})

@@ -49,14 +49,20 @@ struct Result {
     double fSeconds = 0;
     double fCpuSec = 0;
     _VXQ_S_BENCH_STATS tStats;
-    double fMBps() const { return fSeconds > 0 ? tStats.qwBytes / fSeconds / 1e6 : 0; }
-    double fCpuPerGB() const { return tStats.qwBytes > 0 ? fCpuSec / (tStats.qwBytes / 1e9) : 0; }
+    double fMBps() const
+    {
+        return fSeconds > 0 ? tStats.qwBytes / fSeconds / 1e6 : 0;
+    }
+    double fCpuPerGB() const
+    {
+        return tStats.qwBytes > 0 ? fCpuSec / (tStats.qwBytes / 1e9) : 0;
+    }
     /* Service extras (-1: not measured). */
-    double fCacheKiBMax = -1;     /* cache list of the sub-channel of channel 1 */
+    double fCacheKiBMax = -1; /* cache list of the sub-channel of channel 1 */
     int iMaxSending = -1;
     double fSendQueueKiBMax = -1;
-    double fQueueOwnKiBMax = -1;  /* memory the send queues own: items and per-viewer heads */
-    double fCarriedKiBMax = -1;   /* frames out of the cache list kept alive by queued messages */
+    double fQueueOwnKiBMax = -1; /* memory the send queues own: items and per-viewer heads */
+    double fCarriedKiBMax = -1;  /* frames out of the cache list kept alive by queued messages */
     /* Memory: idle after start; in the run, the largest resident size (and
      * heap in use) less the frame data held at that moment (every cache list,
      * the frames queued messages carry, the orders waiting and the control
@@ -64,11 +70,15 @@ struct Result {
      * viewers, fixed growth included (the scaling script also fits the slope). */
     double fRssIdleKiB = -1, fRssBeyondKiB = -1;
     double fHeapIdleKiB = -1, fHeapBeyondKiB = -1;
-    double fRssPerViewerKiB() const { return iViewers > 0 ? (fRssBeyondKiB - fRssIdleKiB) / iViewers : 0; }
+    double fRssPerViewerKiB() const
+    {
+        return iViewers > 0 ? (fRssBeyondKiB - fRssIdleKiB) / iViewers : 0;
+    }
     double fHeapPerViewerKiB() const
     {
-        return iViewers > 0 && fHeapIdleKiB >= 0 && fHeapBeyondKiB >= 0 ? (fHeapBeyondKiB - fHeapIdleKiB) / iViewers
-                                                                          : -1;
+        return iViewers > 0 && fHeapIdleKiB >= 0 && fHeapBeyondKiB >= 0
+                   ? (fHeapBeyondKiB - fHeapIdleKiB) / iViewers
+                   : -1;
     }
     uint64_t qwFed = 0, qwRefused = 0, qwWindowWaits = 0, qwWindowTimeouts = 0;
     /* CPU seconds of the control thread and the feeder over the run (service). */
@@ -111,6 +121,7 @@ void FANOUT_WriteJson(const char *in_sPath, const std::vector<Result> &in_tAll);
 void FANOUT_AppendTsv(const char *in_sPath, const std::vector<Result> &in_tAll);
 /* Runs in_iPairs pairs of (63 viewers, 63 + one stalled), alternating the
  * order, and prints the others' p99 per run, median and spread, the verdict. */
-void FANOUT_RunPairs(int in_iPairs, double in_fSeconds, const FeedOptions &in_tFeed, std::vector<Result> &out_tAll);
+void FANOUT_RunPairs(int in_iPairs, double in_fSeconds, const FeedOptions &in_tFeed,
+                     std::vector<Result> &out_tAll);
 
 #endif

@@ -25,11 +25,12 @@ uint64_t BENCH_NowNs(void)
 
 static uint32_t PR_Le32(const uint8_t *in_p)
 {
-    return (uint32_t)in_p[0] | ((uint32_t)in_p[1] << 8) | ((uint32_t)in_p[2] << 16) | ((uint32_t)in_p[3] << 24);
+    return (uint32_t)in_p[0] | ((uint32_t)in_p[1] << 8) | ((uint32_t)in_p[2] << 16) |
+           ((uint32_t)in_p[3] << 24);
 }
 
-void BENCH_Split(_VXQ_S_BENCH_SPLIT *inout_pSplit, const uint8_t *in_pData, size_t in_nLen, BENCH_PF_FRAME in_fnFrame,
-                 void *in_pCtx)
+void BENCH_Split(_VXQ_S_BENCH_SPLIT *inout_pSplit, const uint8_t *in_pData, size_t in_nLen,
+                 BENCH_PF_FRAME in_fnFrame, void *in_pCtx)
 {
     _VXQ_S_BENCH_SPLIT *s = inout_pSplit;
     while (in_nLen > 0) {
@@ -97,7 +98,8 @@ int BENCH_SendCmd(int in_iCtrl, uint32_t in_dwOp, uint32_t in_dwArg, const std::
 
 /* The futex word is the 32-bit value inside the atomic (lock-free, same layout).
  * A 32-bit build with 64-bit time passes its timespec to the time64 call. */
-static long PR_Futex(std::atomic<uint32_t> *in_pWord, int in_iOp, uint32_t in_dwVal, const struct timespec *in_pTime)
+static long PR_Futex(std::atomic<uint32_t> *in_pWord, int in_iOp, uint32_t in_dwVal,
+                     const struct timespec *in_pTime)
 {
     uint32_t *pWord = reinterpret_cast<uint32_t *>(in_pWord);
 #if defined(SYS_futex_time64)
@@ -107,7 +109,8 @@ static long PR_Futex(std::atomic<uint32_t> *in_pWord, int in_iOp, uint32_t in_dw
     return syscall(SYS_futex, pWord, in_iOp, in_dwVal, in_pTime, NULL, 0);
 }
 
-int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_t in_dwWant, int in_iTimeoutMs)
+int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_t in_dwWant,
+                       int in_iTimeoutMs)
 {
     std::atomic<uint32_t> &tDone = in_pProgress->aDone[in_iSub];
     uint64_t qwEnd = BENCH_NowNs() + (uint64_t)in_iTimeoutMs * 1000000ull;
@@ -122,14 +125,16 @@ int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_
         /* Checked again after announcing the wait: a store before it is seen here. */
         if (tDone.load() != dwNow)
             continue;
-        struct timespec t = {(time_t)((qwEnd - qwNow) / 1000000000ull), (long)((qwEnd - qwNow) % 1000000000ull)};
+        struct timespec t = {(time_t)((qwEnd - qwNow) / 1000000000ull),
+                             (long)((qwEnd - qwNow) % 1000000000ull)};
         PR_Futex(&tDone, FUTEX_WAIT, dwNow, &t);
     }
 }
 
 int BENCH_ForkReceiver(pid_t *out_pPid, _VXQ_S_BENCH_PROGRESS **out_ppProgress)
 {
-    void *pPage = mmap(NULL, sizeof(_VXQ_S_BENCH_PROGRESS), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void *pPage =
+        mmap(NULL, sizeof(_VXQ_S_BENCH_PROGRESS), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (pPage == MAP_FAILED)
         return -1;
     _VXQ_S_BENCH_PROGRESS *pProgress = new (pPage) _VXQ_S_BENCH_PROGRESS();
@@ -157,7 +162,8 @@ void BENCH_QuitReceiver(int in_iCtrl, pid_t in_iPid)
     close(in_iCtrl);
 }
 
-namespace {
+namespace
+{
 
 struct Conn {
     int iFd;
@@ -246,7 +252,8 @@ void PR_OnFrame(void *in_pCtx, const uint8_t *in_pHead, uint32_t in_dwMsgLen)
         r->tStats.qwDrops += (uint64_t)((int64_t)dwSeq - c->llLastSeq - 1);
     int64_t llOld = c->llLastSeq;
     c->llLastSeq = dwSeq;
-    if (r->pProgress != NULL && c->iSub < BENCH_MAX_SUBS && llOld == r->aMin[c->iSub] && --r->aAtMin[c->iSub] <= 0)
+    if (r->pProgress != NULL && c->iSub < BENCH_MAX_SUBS && llOld == r->aMin[c->iSub] &&
+        --r->aAtMin[c->iSub] <= 0)
         PR_Publish(r, c->iSub);
     if (r->bAck) {
         if (r->tSeen.size() <= dwSeq)

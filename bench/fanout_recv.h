@@ -34,7 +34,7 @@
 #define BENCH_OP_QUIT 3
 
 /* Replies (receiver to sender). */
-#define BENCH_REPLY_ACK 1   /* every fd has seen sequence dwSeq (ack mode) */
+#define BENCH_REPLY_ACK 1 /* every fd has seen sequence dwSeq (ack mode) */
 #define BENCH_REPLY_STATS 2
 
 /* Payload stamp at the start of every frame's data. */
@@ -58,14 +58,14 @@ typedef struct _VXQ_S_BENCH_PROGRESS {
 } _VXQ_S_BENCH_PROGRESS;
 
 typedef struct _VXQ_S_BENCH_STATS {
-    uint64_t qwBytes;     /* every byte read */
-    uint64_t qwFrames;    /* complete frame messages */
-    uint64_t qwDrops;     /* sequence gaps summed over the connections */
-    uint64_t qwVideoI;    /* I-frames among them */
+    uint64_t qwBytes;  /* every byte read */
+    uint64_t qwFrames; /* complete frame messages */
+    uint64_t qwDrops;  /* sequence gaps summed over the connections */
+    uint64_t qwVideoI; /* I-frames among them */
     double fP50Ms;
     double fP99Ms;
     double fMaxMs;
-    double fCpuSec;       /* the receiver's own CPU (user + system) from START to STOP */
+    double fCpuSec; /* the receiver's own CPU (user + system) from START to STOP */
 } _VXQ_S_BENCH_STATS;
 
 typedef struct _VXQ_S_BENCH_REPLY {
@@ -91,7 +91,8 @@ void BENCH_QuitReceiver(int in_iCtrl, pid_t in_iPid);
 
 /* Sender side: waits until aDone[in_iSub] >= in_dwWant, at most in_iTimeoutMs.
  * 1 reached, 0 timed out. */
-int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_t in_dwWant, int in_iTimeoutMs);
+int BENCH_WaitProgress(_VXQ_S_BENCH_PROGRESS *in_pProgress, int in_iSub, uint32_t in_dwWant,
+                       int in_iTimeoutMs);
 
 /* Stream state that splits a byte stream into frame messages. */
 typedef struct _VXQ_S_BENCH_SPLIT {
@@ -102,8 +103,8 @@ typedef struct _VXQ_S_BENCH_SPLIT {
 
 typedef void (*BENCH_PF_FRAME)(void *in_pCtx, const uint8_t *in_pHead, uint32_t in_dwMsgLen);
 /* Feeds in_nLen stream bytes; calls in_fnFrame for each message completed. */
-void BENCH_Split(_VXQ_S_BENCH_SPLIT *inout_pSplit, const uint8_t *in_pData, size_t in_nLen, BENCH_PF_FRAME in_fnFrame,
-                 void *in_pCtx);
+void BENCH_Split(_VXQ_S_BENCH_SPLIT *inout_pSplit, const uint8_t *in_pData, size_t in_nLen,
+                 BENCH_PF_FRAME in_fnFrame, void *in_pCtx);
 
 /* Percentile (0..100) of sorted microsecond samples, in milliseconds. */
 double BENCH_PercentileMs(const std::vector<uint32_t> &in_tSorted, double in_fPct);

@@ -34,7 +34,8 @@
 #include <set>
 #include <thread>
 
-namespace {
+namespace
+{
 
 double PR_ThreadCpuSec()
 {
@@ -96,9 +97,10 @@ void PR_Feed(_VXQ_S_BENCH_SERVICE *s, const Case *c, const FeedOptions *o, Feede
             std::vector<uint8_t> &d = (*inout_pFrames)[iKind];
             int iCh = 1 + iSub;
             BENCH_Stamp(d.data(), tSched[iSub].dwSeq);
-            int iOk = iKind == 2 ? VXQ_F_DPS_InputAudioStreamEx(s->tHost.pSrv, iCh, 0, 0, d.data(), (int)d.size())
-                                 : VXQ_F_DPS_InputVideoStreamEx(s->tHost.pSrv, iCh, 0, iKind == 0 ? 1 : 2, 0, d.data(),
-                                                                (int)d.size());
+            int iOk = iKind == 2
+                          ? VXQ_F_DPS_InputAudioStreamEx(s->tHost.pSrv, iCh, 0, 0, d.data(), (int)d.size())
+                          : VXQ_F_DPS_InputVideoStreamEx(s->tHost.pSrv, iCh, 0, iKind == 0 ? 1 : 2, 0,
+                                                         d.data(), (int)d.size());
             if (!iOk) {
                 f->qwRefused++;
                 if (c->tLoad.bSaturate) {
@@ -162,8 +164,9 @@ void PR_Sample(_VXQ_S_BENCH_SERVICE &s, int in_iSubChs, Result &r, double &inout
         double fOwn = 0, fCarried = 0;
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
             _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *w =
-                p->pConn[i] != NULL ? VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(p->hNetSrv, p->pConn[i]->dwPortId)
-                                    : NULL;
+                p->pConn[i] != NULL
+                    ? VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(p->hNetSrv, p->pConn[i]->dwPortId)
+                    : NULL;
             for (auto *it = w != NULL ? w->tSendQueue.pHead : NULL; it != NULL; it = it->pNext) {
                 fOwn += sizeof(*it) + (it->bDataInline ? it->iHeadLen : it->iDataBufSize);
                 if (it->pRef != NULL && !tInList.count(it->pRef) && tCarried.insert(it->pRef).second)
@@ -175,9 +178,10 @@ void PR_Sample(_VXQ_S_BENCH_SERVICE &s, int in_iSubChs, Result &r, double &inout
         r.fCarriedKiBMax = std::max(r.fCarriedKiBMax, fCarried / 1024);
         /* Frame data also waits in the order queue and passes through the
          * control thread's order buffer (as large as the largest order). */
-        double fFrameKiB = (fFrameBytes + fCarried + (double)VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(p->hOrderQueue) +
-                            (p->pWorkBuf != NULL ? p->iWorkBufSize : 0)) /
-                           1024;
+        double fFrameKiB =
+            (fFrameBytes + fCarried + (double)VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(p->hOrderQueue) +
+             (p->pWorkBuf != NULL ? p->iWorkBufSize : 0)) /
+            1024;
         r.fRssBeyondKiB = std::max(r.fRssBeyondKiB, (double)BENCH_RssKiB() - fFrameKiB);
         double fHeap = BENCH_HeapKiB();
         if (fHeap >= 0 && r.fHeapIdleKiB >= 0)
@@ -216,14 +220,15 @@ std::string PR_DrainStalled(int in_iFd, int in_iMaxSending)
         BENCH_Split(&tSplit, tBuf.data(), (size_t)n, PR_CountStalled, &c);
     }
     char sText[200];
-    snprintf(sText, sizeof(sText), "%ld bytes: %d I, %d P, %d audio; most outstanding %d", lBytes, c.iVideoI, c.iVideoP,
-             c.iAudio, in_iMaxSending);
+    snprintf(sText, sizeof(sText), "%ld bytes: %d I, %d P, %d audio; most outstanding %d", lBytes, c.iVideoI,
+             c.iVideoP, c.iAudio, in_iMaxSending);
     return sText;
 }
 
 } // namespace
 
-Result FANOUT_RunService(const Case &in_tCase, double in_fSeconds, const FeedOptions &in_tFeed, int in_iAckFrames)
+Result FANOUT_RunService(const Case &in_tCase, double in_fSeconds, const FeedOptions &in_tFeed,
+                         int in_iAckFrames)
 {
     Result res;
     res.sSender = "service";

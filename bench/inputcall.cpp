@@ -33,7 +33,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Point {
     const char *sKind; /* "video" or "audio" */
@@ -47,12 +48,30 @@ struct Point {
     double fFaultsPerCall = 0;
     double fBlocksPerCall = 0;
     double fPreemptsPerCall = 0;
-    double fCopyMed() const { return BENCH_PercentileUs(tCopyNs, 50); }
-    double fCallMed() const { return BENCH_PercentileUs(tCallNs, 50); }
-    double fCallP99() const { return BENCH_PercentileUs(tCallNs, 99); }
-    double fCallMax() const { return BENCH_PercentileUs(tCallNs, 100); }
-    double fCopyMax() const { return BENCH_PercentileUs(tCopyNs, 100); }
-    bool bMedianMet() const { return fCallMed() <= 2 * fCopyMed() + 2.0; }
+    double fCopyMed() const
+    {
+        return BENCH_PercentileUs(tCopyNs, 50);
+    }
+    double fCallMed() const
+    {
+        return BENCH_PercentileUs(tCallNs, 50);
+    }
+    double fCallP99() const
+    {
+        return BENCH_PercentileUs(tCallNs, 99);
+    }
+    double fCallMax() const
+    {
+        return BENCH_PercentileUs(tCallNs, 100);
+    }
+    double fCopyMax() const
+    {
+        return BENCH_PercentileUs(tCopyNs, 100);
+    }
+    bool bMedianMet() const
+    {
+        return fCallMed() <= 2 * fCopyMed() + 2.0;
+    }
 };
 
 std::vector<int> PR_List(const char *in_s)
@@ -97,10 +116,10 @@ void PR_RunSize(VXQ_DPS_HANDLE in_hSrv, int in_iBytes, double in_fSeconds, int i
         uint64_t q0 = BENCH_NowNs();
         memcpy(tCopy.data(), tFrame.data(), tFrame.size());
         uint64_t q1 = BENCH_NowNs();
-        int iOk = bVideo ? VXQ_F_DPS_InputVideoStreamEx(in_hSrv, 1, 0, (k / 2) % 10 == 0 ? 1 : 2, (uint32_t)(q1 / 1000000),
-                                                        tFrame.data(), in_iBytes)
-                         : VXQ_F_DPS_InputAudioStreamEx(in_hSrv, 1, 0, (uint32_t)(q1 / 1000000), tFrame.data(),
-                                                        in_iBytes);
+        int iOk = bVideo ? VXQ_F_DPS_InputVideoStreamEx(in_hSrv, 1, 0, (k / 2) % 10 == 0 ? 1 : 2,
+                                                        (uint32_t)(q1 / 1000000), tFrame.data(), in_iBytes)
+                         : VXQ_F_DPS_InputAudioStreamEx(in_hSrv, 1, 0, (uint32_t)(q1 / 1000000),
+                                                        tFrame.data(), in_iBytes);
         uint64_t q2 = BENCH_NowNs();
         p.tCopyNs.push_back(q1 - q0);
         p.tCallNs.push_back(q2 - q1);
@@ -124,25 +143,29 @@ void PR_RunSize(VXQ_DPS_HANDLE in_hSrv, int in_iBytes, double in_fSeconds, int i
 
 void PR_PrintRow(const Point &p)
 {
-    printf("%-6s %8d %7d %9.2f %9.2f %9.2f %9.2f %9.2f %7.2f %6s %8.2f %8.3f %8.3f %6llu\n", p.sKind, p.iBytes,
-           p.iViewers, p.fCopyMed(), p.fCopyMax(), p.fCallMed(), p.fCallP99(), p.fCallMax(),
-           p.fCopyMed() > 0 ? p.fCallMed() / p.fCopyMed() : 0.0, p.bMedianMet() ? "met" : "missed", p.fFaultsPerCall,
-           p.fBlocksPerCall, p.fPreemptsPerCall, (unsigned long long)p.qwRefused);
+    printf("%-6s %8d %7d %9.2f %9.2f %9.2f %9.2f %9.2f %7.2f %6s %8.2f %8.3f %8.3f %6llu\n", p.sKind,
+           p.iBytes, p.iViewers, p.fCopyMed(), p.fCopyMax(), p.fCallMed(), p.fCallP99(), p.fCallMax(),
+           p.fCopyMed() > 0 ? p.fCallMed() / p.fCopyMed() : 0.0, p.bMedianMet() ? "met" : "missed",
+           p.fFaultsPerCall, p.fBlocksPerCall, p.fPreemptsPerCall, (unsigned long long)p.qwRefused);
     fflush(stdout);
 }
 
 void PR_PrintMarkdown(const std::vector<Point> &in_tAll)
 {
-    printf("\n| call | frame | viewers | memcpy median µs | call median µs | call p99 µs | call max µs | median / "
-           "memcpy | median target (2 x memcpy + 2 µs) | max target (1 ms, 64 viewers) | page faults / call | "
-           "blocked / call | preempted / call |\n|---|---:|---:|---:|---:|---:|---:|---:|---|---|---:|---:|---:|\n");
+    printf(
+        "\n| call | frame | viewers | memcpy median µs | call median µs | call p99 µs | call max µs | median "
+        "/ "
+        "memcpy | median target (2 x memcpy + 2 µs) | max target (1 ms, 64 viewers) | page faults / call | "
+        "blocked / call | preempted / call "
+        "|\n|---|---:|---:|---:|---:|---:|---:|---:|---|---|---:|---:|---:|\n");
     for (const Point &p : in_tAll)
-        printf("| %s | %d KiB | %d | %.2f | %.2f | %.2f | %.1f | %.1f | %s | %s | %.1f | %.3f | %.3f |\n", p.sKind,
-               p.iBytes / 1024,
-               p.iViewers, p.fCopyMed(), p.fCallMed(), p.fCallP99(), p.fCallMax(),
+        printf("| %s | %d KiB | %d | %.2f | %.2f | %.2f | %.1f | %.1f | %s | %s | %.1f | %.3f | %.3f |\n",
+               p.sKind, p.iBytes / 1024, p.iViewers, p.fCopyMed(), p.fCallMed(), p.fCallP99(), p.fCallMax(),
                p.fCopyMed() > 0 ? p.fCallMed() / p.fCopyMed() : 0.0, p.bMedianMet() ? "met" : "missed",
-               p.iViewers < 64 ? "" : p.fCallMax() <= 1000.0 ? "met" : "missed", p.fFaultsPerCall,
-               p.fBlocksPerCall, p.fPreemptsPerCall);
+               p.iViewers < 64          ? ""
+               : p.fCallMax() <= 1000.0 ? "met"
+                                        : "missed",
+               p.fFaultsPerCall, p.fBlocksPerCall, p.fPreemptsPerCall);
     fflush(stdout);
 }
 
@@ -157,12 +180,15 @@ void PR_WriteJson(const char *in_sPath, const std::vector<Point> &in_tAll)
     for (size_t i = 0; i < in_tAll.size(); i++) {
         const Point &p = in_tAll[i];
         fprintf(f,
-                "    {\"call\": \"%s\", \"bytes\": %d, \"viewers\": %d, \"calls\": %zu, \"memcpy_median_us\": %.3f, "
-                "\"memcpy_max_us\": %.3f, \"call_median_us\": %.3f, \"call_p99_us\": %.3f, \"call_max_us\": %.3f, "
-                "\"refused\": %llu, \"faults_per_call\": %.3f, \"blocks_per_call\": %.3f, \"preempts_per_call\": %.3f}%s\n",
+                "    {\"call\": \"%s\", \"bytes\": %d, \"viewers\": %d, \"calls\": %zu, "
+                "\"memcpy_median_us\": %.3f, "
+                "\"memcpy_max_us\": %.3f, \"call_median_us\": %.3f, \"call_p99_us\": %.3f, \"call_max_us\": "
+                "%.3f, "
+                "\"refused\": %llu, \"faults_per_call\": %.3f, \"blocks_per_call\": %.3f, "
+                "\"preempts_per_call\": %.3f}%s\n",
                 p.sKind, p.iBytes, p.iViewers, p.tCallNs.size(), p.fCopyMed(), p.fCopyMax(), p.fCallMed(),
-                p.fCallP99(), p.fCallMax(), (unsigned long long)p.qwRefused, p.fFaultsPerCall, p.fBlocksPerCall,
-                p.fPreemptsPerCall, i + 1 < in_tAll.size() ? "," : "");
+                p.fCallP99(), p.fCallMax(), (unsigned long long)p.qwRefused, p.fFaultsPerCall,
+                p.fBlocksPerCall, p.fPreemptsPerCall, i + 1 < in_tAll.size() ? "," : "");
     }
     fprintf(f, "  ]\n}\n");
     fclose(f);
@@ -212,9 +238,9 @@ int main(int argc, char **argv)
     VXQ_F_LOG_SR_SetIfShowLog(0);
     VXQ_F_LOG_SR_SetIfWriteLogToFile(0);
 
-    printf("%-6s %8s %7s %9s %9s %9s %9s %9s %7s %6s %8s %8s %8s %6s\n", "call", "bytes", "viewers", "cpy_med",
-           "cpy_max", "call_med", "call_p99", "call_max", "x_copy", "target", "flt/call", "blk/call", "pre/call",
-           "refus");
+    printf("%-6s %8s %7s %9s %9s %9s %9s %9s %7s %6s %8s %8s %8s %6s\n", "call", "bytes", "viewers",
+           "cpy_med", "cpy_max", "call_med", "call_p99", "call_max", "x_copy", "target", "flt/call",
+           "blk/call", "pre/call", "refus");
     printf("%-6s %8s %7s %9s %9s %9s %9s %9s\n", "", "", "", "us", "us", "us", "us", "us");
     std::vector<Point> tAll;
     uint32_t dwSeq = 0;
@@ -253,7 +279,8 @@ int main(int argc, char **argv)
         while (recv(iCtrl, &tReply, sizeof(tReply), 0) > 0 && tReply.dwType != BENCH_REPLY_STATS) {
         }
         if (iViewers > 0)
-            printf("    viewers received %.1f MB in %llu frames, %llu skipped (a viewer that falls behind restarts "
+            printf("    viewers received %.1f MB in %llu frames, %llu skipped (a viewer that falls behind "
+                   "restarts "
                    "at a later I-frame)\n",
                    tReply.tStats.qwBytes / 1e6, (unsigned long long)tReply.tStats.qwFrames,
                    (unsigned long long)tReply.tStats.qwDrops);

@@ -5,7 +5,7 @@
 
 #include "core/conn.h"
 #include "core/hostcall.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"

@@ -4,7 +4,6 @@
 
 #include "core/channel.h"
 #include "core/hostcall.h"
-#include "core/pending.h"
 #include "kit/clock.h"
 #include "media/cache.h"
 #include "media/direct.h"
@@ -12,6 +11,7 @@
 #include "net/selengine.h"
 #include "ops/record.h"
 #include "ops/serial.h"
+#include "ops/talk_alarm.h"
 #include "protocol/admission.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"

@@ -22,7 +22,7 @@
 #define VXQ_CORE_CONN_H
 
 #include "core/instance.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 
 #ifdef __cplusplus
 extern "C" {

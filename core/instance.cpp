@@ -6,7 +6,6 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/hostcall.h"
-#include "core/pending.h"
 #include "media/direct.h"
 #include "vxq_clock.h"
 #include "vxq_inistore.h"

@@ -5,8 +5,8 @@
  * the direction (and the configuration id, with the next two); the rest is the
  * message, block or datagram. A conversion there and back must restore it. */
 #include "mgmt/npd.h"
-#include "protocol/cfgblock.h"
-#include "protocol/head.h"
+#include "wire/cfgblock.h"
+#include "wire/head.h"
 #include "vxq_log.h"
 
 #include <string.h>

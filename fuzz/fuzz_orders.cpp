@@ -7,8 +7,8 @@
 
 #include "core/channel.h"
 #include "core/conn.h"
-#include "protocol/head.h"
 #include "support/offline_stream.h"
+#include "wire/head.h"
 
 #include <string.h>
 

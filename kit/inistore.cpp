@@ -1,11 +1,11 @@
 /* INI store: reading by streaming lines, writing through an in-memory image
- * that replaces the file atomically; see vxq_inistore.h for the contract.
+ * that replaces the file atomically; see vxq_inistore.h for the contract and
+ * kit/inistore.h for the writer, which names its failure instead of logging it.
  *
  * Reader and writer classify a line with the same parser, so a value the
  * writer reports as stored is the value the reader finds next time. */
-#include "vxq_inistore.h"
+#include "kit/inistore.h"
 
-#include "vxq_log.h"
 #include "vxq_membuf.h"
 #include "vxq_textfile.h"
 
@@ -429,9 +429,12 @@ static int VXQ_F_CONFIGMG_PR_IsStorable(const char *in_sText, int in_bKey)
     return 1;
 }
 
-extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_sKey, const char *in_sValue,
-                                        const char *in_sFile)
+int VXQ_F_CONFIGMG_StoreString(const char *in_sSection, const char *in_sKey, const char *in_sValue,
+                               const char *in_sFile, const char **out_psFailure)
 {
+    const char *sUnused = NULL;
+    const char **psFailure = out_psFailure != NULL ? out_psFailure : &sUnused;
+    *psFailure = NULL;
     const char *sBadArgument = NULL;
     if (in_sSection == NULL || !VXQ_F_CONFIGMG_PR_IsStorable(in_sSection, 0))
         sBadArgument = "VXQ_F_CONFIGMG_SetString in_sSection error.";
@@ -442,14 +445,14 @@ extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_
     else if (in_sFile == NULL)
         sBadArgument = "VXQ_F_CONFIGMG_SetString in_sFile error.";
     if (sBadArgument != NULL) {
-        VXQ_F_LOG_SR_WriteLog(sBadArgument, 2);
+        *psFailure = sBadArgument;
         return 0;
     }
     _VXQ_S_CONFIGMG_IMAGE tImage = {NULL, 0, 0};
     int bMissing = 0;
     if (!VXQ_F_CONFIGMG_PR_ReadAllFileData(in_sFile, &tImage, &bMissing)) {
         VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_ReadAllFileData fail.", 2);
+        *psFailure = "VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_ReadAllFileData fail.";
         return 0;
     }
     int iPos = 0, iLen = 0, iResult = 1, bChanged = 1;
@@ -471,28 +474,11 @@ extern "C" int VXQ_F_CONFIGMG_SetString(const char *in_sSection, const char *in_
         break;
     }
     if (!iResult)
-        VXQ_F_LOG_SR_WriteLog(sStep, 2);
+        *psFailure = sStep;
     else if (bChanged && !VXQ_F_CONFIGMG_PR_WriteDataToFile(in_sFile, &tImage)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_WriteDataToFile fail.", 2);
+        *psFailure = "VXQ_F_CONFIGMG_SetString VXQ_F_CONFIGMG_PR_WriteDataToFile fail.";
         iResult = 0;
     }
     VXQ_F_MEM_MG_FreeDataBuf(&tImage.pData, &tImage.iCapacity, &tImage.iLen);
     return iResult;
-}
-
-extern "C" int VXQ_F_CONFIGMG_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue,
-                                     const char *in_sFile)
-{
-    char sValue[32];
-    snprintf(sValue, sizeof(sValue), "%d", in_iValue);
-    return VXQ_F_CONFIGMG_SetString(in_sSection, in_sKey, sValue, in_sFile);
-}
-
-extern "C" int VXQ_F_CONFIGMG_SetDouble(const char *in_sSection, const char *in_sKey, double in_fValue,
-                                        const char *in_sFile)
-{
-    /* "%f" of the largest double needs 316 characters. */
-    char sValue[400];
-    snprintf(sValue, sizeof(sValue), "%f", in_fValue);
-    return VXQ_F_CONFIGMG_SetString(in_sSection, in_sKey, sValue, in_sFile);
 }

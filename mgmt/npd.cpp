@@ -2,7 +2,7 @@
 #include "mgmt/npd.h"
 
 #include "kit/clock.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 

@@ -12,9 +12,9 @@
 #include "core/channel.h"
 #include "ops/answer.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
 #include "protocol/session.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_log.h"
 
 #include <stdio.h>

@@ -12,8 +12,8 @@
 #include "core/channel.h"
 #include "ops/answer.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_log.h"
 
 #include <stddef.h>

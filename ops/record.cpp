@@ -7,9 +7,9 @@
 #include "media/input.h"
 #include "ops/recordkit.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
 #include "protocol/session.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 

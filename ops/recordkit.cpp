@@ -3,8 +3,8 @@
 
 #include "core/conn.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_log.h"
 
 #include <stdarg.h>

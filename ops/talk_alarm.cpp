@@ -9,11 +9,11 @@
 #include "ops/talk_alarm.h"
 
 #include "core/channel.h"
-#include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
-#include "protocol/session.h"
 #include "kit/clock.h"
+#include "protocol/dispatch.h"
+#include "protocol/session.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_log.h"
 #include "vxq_syshelp.h"
 

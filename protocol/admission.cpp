@@ -3,7 +3,7 @@
 
 #include "kit/clock.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_log.h"
 #include "vxq_membuf.h"
 #include "vxq_netcom.h"

@@ -15,9 +15,9 @@
 #include "protocol/dispatch.h"
 
 #include "protocol/admission.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
 #include "protocol/session.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
 

@@ -15,7 +15,7 @@
  * core/conn.h): after a handler returns the connection pointer may be stale.
  *
  * Answers built here change only the type bits and the result byte of the head
- * (protocol/head.h); a message that is not a request (type bits other than 0)
+ * (wire/head.h); a message that is not a request (type bits other than 0)
  * is never answered by the dispatcher.
  */
 #ifndef VXQ_PROTOCOL_DISPATCH_H

@@ -18,8 +18,8 @@
  * import) on the user of the quoted login id.
  */
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
 #include "protocol/session.h"
+#include "wire/head.h"
 
 #define NEED_LOGIN VXQ_DPS_NETMSG_NEED_LOGIN
 #define NO_ANSWER VXQ_DPS_NETMSG_NO_ANSWER

@@ -2,14 +2,14 @@
  * session.cpp - heartbeat, access token, login, logout, claim, and the rights check.
  *
  * Body offsets below are counted from the end of the 20-byte head; every field
- * is read and written through the little-endian accessors of protocol/head.h.
+ * is read and written through the little-endian accessors of wire/head.h.
  */
 #include "protocol/session.h"
 
 #include "core/hostcall.h"
 #include "protocol/admission.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
+#include "wire/head.h"
+#include "wire/result.h"
 #include "vxq_digest.h"
 #include "vxq_log.h"
 #include "vxq_syshelp.h"

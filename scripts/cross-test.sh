@@ -6,7 +6,7 @@
 #   be   32-bit PowerPC Linux: a big-endian host
 # Env: VXQ_BUILD_DIR (default build-arm / build-be), VXQ_CMAKE_ARGS,
 #      VXQ_CTEST_ARGS (for example -R GoldenWire), VXQ_BUILD_TARGETS (build only
-#      these targets, for example test_protocol), VXQ_TEST_TIME_SCALE (default
+#      these targets, for example "test_protocol test_wire"), VXQ_TEST_TIME_SCALE (default
 #      10: multiplies the deadlines of the tests' waits; emulation is slower).
 set -euo pipefail
 cd "$(dirname "$0")/.."

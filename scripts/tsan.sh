@@ -16,7 +16,7 @@ fi
 cmake -S . -B "$build_dir" -G Ninja "${launcher[@]}" -DVXQ_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only the unit test programs: tools, examples, benchmarks and the end-to-end
 # tests run no library thread that the unit tests do not.
-cmake --build "$build_dir" --target test_kit test_log test_net test_core test_media test_protocol test_ops test_mgmt
+cmake --build "$build_dir" --target test_kit test_log test_net test_lognet test_core test_media test_protocol test_ops test_mgmt
 pattern=$(grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' scripts/tsan_tests.txt | paste -sd'|')
 export TSAN_OPTIONS="halt_on_error=1:abort_on_error=0:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -2,12 +2,11 @@
  * texts, driven directly without the service threads. */
 #include "core_fixture.h"
 
-#include "core/pending.h"
-#include "protocol/head.h"
 #include "net/selengine.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
 #include "support/test_host.h"
+#include "wire/head.h"
 
 #include <stdlib.h>
 

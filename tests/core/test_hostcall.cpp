@@ -2,9 +2,9 @@
 #include "core_fixture.h"
 
 #include "media/input.h"
-#include "protocol/head.h"
 #include "support/test_client.h"
 #include "vxq_media.h"
+#include "wire/head.h"
 
 #include <array>
 #include <string>

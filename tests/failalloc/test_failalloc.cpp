@@ -24,11 +24,11 @@
 
 #include "clibody.h"
 #include "failalloc/failalloc_hook.h"
-#include "protocol/head.h"
 #include "support/record_host.h"
 #include "support/temp_dir.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
+#include "wire/head.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
 

@@ -17,10 +17,10 @@
 #define VXQ_TEST_LIVE_OPS_FIXTURE_H
 
 #include "core/conn.h"
-#include "protocol/head.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
+#include "wire/head.h"
 #include "vxq_dps.h"
 
 #include <gtest/gtest.h>

@@ -12,11 +12,11 @@
 
 #include "core/conn.h"
 #include "media/input.h"
-#include "protocol/head.h"
 #include "support/frame_decoder.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
+#include "wire/head.h"
 #include "vxq_dps.h"
 #include "vxq_media.h"
 

@@ -10,11 +10,11 @@
 #include "media/direct.h"
 #include "ops/live.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
 #include "support/log_capture.h"
 #include "support/media_rig.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
+#include "wire/head.h"
 #include "vxq_dps.h"
 
 namespace {

@@ -3,14 +3,14 @@
 #include "ops/record.h"
 
 #include "core/channel.h"
-#include "protocol/head.h"
-#include "vxq_queue.h"
 #include "support/log_capture.h"
 #include "support/offline_link.h"
 #include "support/record_host.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
+#include "wire/head.h"
+#include "vxq_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,11 @@
 
 #include "core/conn.h"
 #include "protocol/admission.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
 #include "support/offline_stream.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
+#include "wire/head.h"
+#include "wire/result.h"
 
 #include <string.h>
 

@@ -1,12 +1,12 @@
 /* Dispatch of whole client messages by function id, without sockets (answers captured). */
 #include <gtest/gtest.h>
 
-#include "protocol/dispatch.h"
-#include "protocol/head.h"
 #include "ops/ops_fixture.h"
+#include "protocol/dispatch.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
+#include "wire/head.h"
 #include "vxq_clock.h"
 
 #include <set>

@@ -8,14 +8,14 @@
 
 #include "media/framemsg.h"
 #include "mgmt/npd.h"
-#include "protocol/cfgblock.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
 #include "protocol/session.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
 #include "support/test_host.h"
+#include "wire/cfgblock.h"
+#include "wire/head.h"
 #include "vxq_dps.h"
 
 #include <ctype.h>

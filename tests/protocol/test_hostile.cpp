@@ -8,10 +8,10 @@
 
 #include "core/conn.h"
 #include "protocol/dispatch.h"
-#include "protocol/head.h"
-#include "protocol/result.h"
 #include "support/offline_stream.h"
 #include "support/test_client.h"
+#include "wire/head.h"
+#include "wire/result.h"
 
 #include <string.h>
 

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/conn.h"
-#include "protocol/head.h"
 #include "protocol/session.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
+#include "wire/head.h"
 #include "vxq_digest.h"
 
 #include <string.h>

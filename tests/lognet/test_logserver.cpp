@@ -1,5 +1,5 @@
 /* The TCP log service: who gets which lines, the client limit, dropping dead clients. */
-#include "log/logserver.h"
+#include "lognet/logserver.h"
 
 #include "support/loopback.h"
 #include "support/test_clock.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "protocol/result.h"
+#include "wire/result.h"
 
 TEST(Result, EveryApplicationCodeMapsToItsUmspCodeAndText)
 {

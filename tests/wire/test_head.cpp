@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/head.h"
 #include "support/log_capture.h"
+#include "wire/head.h"
 
 TEST(Head, RecordIs20BytesAndEncodesLittleEndianAtItsOffsets)
 {

@@ -12,8 +12,8 @@
  * shorter than its layout is refused whole (nothing converted) rather than
  * converted in part.
  */
-#ifndef VXQ_PROTOCOL_CFGBLOCK_H
-#define VXQ_PROTOCOL_CFGBLOCK_H
+#ifndef VXQ_WIRE_CFGBLOCK_H
+#define VXQ_WIRE_CFGBLOCK_H
 
 #include <stdint.h>
 
@@ -66,4 +66,4 @@ int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptS
 int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
                                     int32_t in_iLen);
 
-#endif /* VXQ_PROTOCOL_CFGBLOCK_H */
+#endif /* VXQ_WIRE_CFGBLOCK_H */

@@ -8,8 +8,8 @@
  * call the steps themselves, with the kit clock set by hand. Other threads only
  * put lines into hLogQueue.
  */
-#ifndef VXQ_LOG_LOGUPLOAD_H
-#define VXQ_LOG_LOGUPLOAD_H
+#ifndef VXQ_LOGNET_LOGUPLOAD_H
+#define VXQ_LOGNET_LOGUPLOAD_H
 
 #include "vxq_logupload.h"
 #include "vxq_queue.h"
@@ -66,4 +66,4 @@ int VXQ_F_LOG_UPC_SendData(struct _VXQ_S_LOG_UPCLIENT_WORKDATA *inout_pClient, c
  * closes the connection and loses the line. 1 when a line was taken. */
 int VXQ_F_LOG_UPC_DoLogQueueEvent(struct _VXQ_S_LOG_UPCLIENT_WORKDATA *inout_pClient, int32_t in_iTimeoutMs);
 
-#endif /* VXQ_LOG_LOGUPLOAD_H */
+#endif /* VXQ_LOGNET_LOGUPLOAD_H */

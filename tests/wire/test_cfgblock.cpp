@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/cfgblock.h"
-#include "protocol/head.h"
+#include "wire/cfgblock.h"
+#include "wire/head.h"
 
 namespace
 {

@@ -17,8 +17,8 @@
  * function id, dwTransNo, bits 2-7 of byte 10 and the reserved bytes 16-19
  * stay as the client sent them.
  */
-#ifndef VXQ_PROTOCOL_HEAD_H
-#define VXQ_PROTOCOL_HEAD_H
+#ifndef VXQ_WIRE_HEAD_H
+#define VXQ_WIRE_HEAD_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -219,4 +219,4 @@ int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA
  * block is refused. Other messages are left as they are. */
 int VXQ_F_DPS_MW_PR_TransPacketBody(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen);
 
-#endif /* VXQ_PROTOCOL_HEAD_H */
+#endif /* VXQ_WIRE_HEAD_H */

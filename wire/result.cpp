@@ -1,7 +1,7 @@
 /*
  * Application error code to UMSP result code translation and its log line.
  */
-#include "protocol/result.h"
+#include "wire/result.h"
 
 #include <stdio.h>
 

@@ -1,7 +1,7 @@
 /* The TCP log service; see vxq_logserver.h for the contract and logserver.h for
  * the state and the steps of the log thread. Nothing here logs: a line about a
  * failure of the log's own distribution would feed itself. */
-#include "log/logserver.h"
+#include "lognet/logserver.h"
 
 #include "log/logwriter.h"
 #include "vxq_clock.h"

@@ -8,8 +8,8 @@
  * translates the order's result byte first, so later tests of that byte see
  * the UMSP code (0 still means success).
  */
-#ifndef VXQ_PROTOCOL_RESULT_H
-#define VXQ_PROTOCOL_RESULT_H
+#ifndef VXQ_WIRE_RESULT_H
+#define VXQ_WIRE_RESULT_H
 
 #include <stdint.h>
 
@@ -40,4 +40,4 @@ int VXQ_F_DPS_MW_TransErrorCodeToUmspResult(uint8_t in_ucErrorCode, uint8_t *out
  * code as received and its text. Returns 1. */
 int VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(uint8_t *inout_pucResult, const char *in_sOperName);
 
-#endif /* VXQ_PROTOCOL_RESULT_H */
+#endif /* VXQ_WIRE_RESULT_H */

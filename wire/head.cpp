@@ -2,12 +2,12 @@
  * The UMSP head codec, the function-id catalogue and the message byte-order
  * point. Pure functions over caller-owned buffers.
  */
-#include "protocol/head.h"
+#include "wire/head.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "protocol/cfgblock.h"
+#include "wire/cfgblock.h"
 #include "vxq_log.h"
 
 #define PR_C VXQ_DPS_UMSP_SENDER_CLIENT

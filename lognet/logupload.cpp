@@ -1,7 +1,7 @@
 /* The log upload client; see vxq_logupload.h for the contract and logupload.h
  * for the record and the steps of its thread. Nothing here logs: a line about a
  * failure of the log's own distribution would feed itself. */
-#include "log/logupload.h"
+#include "lognet/logupload.h"
 
 #include "log/logwriter.h"
 #include "vxq_clock.h"

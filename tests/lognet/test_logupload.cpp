@@ -1,5 +1,5 @@
 /* The log upload client: greeting, line stream, retry pauses, queue limit. */
-#include "log/logupload.h"
+#include "lognet/logupload.h"
 
 #include "net/sockos.h"
 #include "support/loopback.h"

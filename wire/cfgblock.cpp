@@ -1,12 +1,12 @@
 /*
  * Configuration block layouts and their byte-order converter.
  */
-#include "protocol/cfgblock.h"
+#include "wire/cfgblock.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "protocol/head.h"
+#include "wire/head.h"
 #include "vxq_log.h"
 
 /* Runs of each layout. A periodic table of 7 x 6 entries is one run of 42

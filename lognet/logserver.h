@@ -12,8 +12,8 @@
  * line, which is how a client gets only the lines written after its acceptance.
  * The check period is counted on the kit clock's millisecond tick.
  */
-#ifndef VXQ_LOG_LOGSERVER_H
-#define VXQ_LOG_LOGSERVER_H
+#ifndef VXQ_LOGNET_LOGSERVER_H
+#define VXQ_LOGNET_LOGSERVER_H
 
 #include "vxq_logserver.h"
 #include "vxq_queue.h"
@@ -82,4 +82,4 @@ void VXQ_F_LOG_SR_CloseAllTcpConnect(_VXQ_S_LOG_SR_LISTEN_DATA *inout_pState);
 /* Clients of the process's log service (0 when stopped); any thread. */
 int32_t VXQ_F_LOG_SR_GetLogClientNum(void);
 
-#endif /* VXQ_LOG_LOGSERVER_H */
+#endif /* VXQ_LOGNET_LOGSERVER_H */
