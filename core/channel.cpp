@@ -426,9 +426,7 @@ int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
     iMsgFuncId = VXQ_F_DPS_MC_MsgHead_FuncId(inout_pOrder);
     if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK && PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
         return 1;
-    pEntry = inout_pMcSrvData->tHooks.pOrderTable;
-    if (pEntry == NULL)
-        pEntry = g_tDpsOrderTable;
+    pEntry = inout_pMcSrvData->pOrderTable != NULL ? inout_pMcSrvData->pOrderTable : g_tDpsOrderTable;
     for (; pEntry->iMsgFuncId != 0; pEntry++) {
         if (pEntry->iMsgFuncId == iMsgFuncId)
             break;

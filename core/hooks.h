@@ -31,7 +31,6 @@ extern "C" {
 #endif
 
 struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
-struct _VXQ_S_DPS_ORDER_ENTRY;            /* core/channel.h */
 struct _VXQ_S_NETCOM_DATA_HEAD;           /* vxq_netcom.h */
 
 /* Most functions of one hook list. */
@@ -110,9 +109,6 @@ typedef struct _VXQ_S_DPS_HOOKS {
     VXQ_PF_DPS_NET_SEND fnNetSend;
     VXQ_PF_DPS_NET_SEND fnDirectSend;
     VXQ_PF_DPS_MEDIA_NET_SEND fnFrameSend;
-    /* The order table (null: g_tDpsOrderTable of core/ordertab.cpp); tests
-     * install their own. */
-    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable;
 } _VXQ_S_DPS_HOOKS;
 
 /* Add a function at the end of a list; 0 (logged) when the list is full. */

@@ -131,6 +131,7 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
     uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
+    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable; /* null = g_tDpsOrderTable; tests install their own */
 
     _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
     uint32_t dwLogLineNo;            /* number of the next broadcast log line */

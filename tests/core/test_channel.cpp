@@ -48,7 +48,7 @@ protected:
         ASSERT_NE(m_h, nullptr);
         ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
         ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
-        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->tHooks.pOrderTable = s_tOrders; });
+        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->pOrderTable = s_tOrders; });
     }
     void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
     /* What a request handler does: passes the client's request on to the host. */
@@ -216,7 +216,7 @@ TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnly
 TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
 {
     static const _VXQ_S_DPS_ORDER_ENTRY tTable[] = {{0x0302, CountingHandler, 8}, {0, NULL, 0}};
-    m_p->tHooks.pOrderTable = tTable;
+    m_p->pOrderTable = tTable;
     struct Case {
         size_t nBody;       /* bytes present */
         int32_t iBodyLen;   /* what the head announces */

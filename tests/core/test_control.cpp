@@ -106,7 +106,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        p->tHooks.pOrderTable = s_tTestOrders;
+        p->pOrderTable = s_tTestOrders;
         _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, CoreConnOf(p, tClient)->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
         dwTransId = pTrans ? pTrans->dwTransId : 0;
