@@ -7,6 +7,10 @@
  * table owns the records and everything they point to (token, user record,
  * reassembly buffer, stored request); VXQ_F_DPS_MC_NetPortData_Delete frees them.
  *
+ * Whole framed messages go to the message sink, a released connection to the
+ * families' connection-gone hooks, completions to the send-done hook and a
+ * connection that finds the table full to the make-room hook (core/hooks.h).
+ *
  * Control thread only; no locks. A message handler may release the connection
  * it was called for (or others): the framing loop re-reads the table after
  * every handler, so callers must not keep a record pointer across a call that
@@ -116,8 +120,9 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     uint32_t bTarpitHold;            /* they are held because of an unknown login id */
 } _VXQ_S_DPS_NET_PORT_DATA;
 
-/* Engine record handlers (control thread's network receive dispatch). in_pData
- * points in_iDataLen bytes behind the 64-byte head; both stay the caller's. */
+/* Engine record handlers (VXQ_F_DPS_MC_DoNetRecord, inside the engine pass).
+ * in_pData points in_iDataLen bytes behind the 64-byte head; both stay the
+ * caller's. */
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                      uint8_t *in_pData, int32_t in_iDataLen);

@@ -3,11 +3,13 @@
  *
  * Owns _VXQ_S_DPS_MCSRV_DATA: one zero-initialised heap record per service,
  * made by VXQ_F_DPS_StartDevProNetServer and freed by
- * VXQ_F_DPS_StopDevProNetServer. The record embeds the fixed tables the
- * control thread works on (connections, transactions, media sub-channels,
- * talk channels, trace clients); the modules that give those tables their
- * behaviour (core/conn, core/channel, media/, ops/, mgmt/) all take this
- * record as their first argument.
+ * VXQ_F_DPS_StopDevProNetServer (service/service.h). The record embeds the
+ * fixed tables the control thread works on (connections, transactions, talk
+ * channels, trace clients), points to the media sub-channel table that media
+ * makes and frees, and holds the hooks the layers above registered
+ * (core/hooks.h); the modules that give those tables their behaviour
+ * (core/conn, core/channel, media/, ops/, mgmt/) all take this record as
+ * their first argument.
  *
  * Threads: the control thread alone touches the tables, the engine and the
  * timer words; the callback thread touches only the callback queue, its work
