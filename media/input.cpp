@@ -19,7 +19,7 @@
 _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                               int32_t in_iChNo, int32_t in_iStreamNo)
 {
-    if (in_pMcSrvData == NULL || in_pMcSrvData->pMediaCh == NULL)
+    if (in_pMcSrvData == NULL)
         return NULL;
     return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
                                            in_iChNo, in_iStreamNo);

@@ -1,5 +1,5 @@
 /* Run state query: what the service holds, counted on its control thread. */
-#include "core_fixture.h"
+#include "core/core_fixture.h"
 
 #include "core/channel.h"
 #include "media/subch.h"
