@@ -56,6 +56,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                          uint8_t *inout_pOrder, int32_t in_iLength);
 
+/* Registers the connection release: a viewer leaves its sub-channel. */
+void VXQ_F_DPS_MC_LIVE_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
+
 #ifdef __cplusplus
 }
 #endif

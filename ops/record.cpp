@@ -700,3 +700,21 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *i
 {
     return PR_AnswerResultOnly(inout_pMcSrvData, inout_pOrder, in_iLength, "File recover all frame");
 }
+
+/* Connection released: a download connection's open file is closed at the host. */
+static void PR_RecordConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pConn->iConnType != VXQ_DPS_CONN_DOWN || inout_pConn->dwDownFileId == 0)
+        return;
+    if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(inout_pMcSrvData, 0, inout_pConn->dwDownFileId))
+        VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
+    else
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.",
+                              2);
+    inout_pConn->dwDownFileId = 0;
+}
+
+void VXQ_F_DPS_MC_RECORD_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    VXQ_F_DPS_MC_Hooks_AddConnGone(inout_pHooks, PR_RecordConnGone);
+}

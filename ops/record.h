@@ -102,6 +102,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_ONLY_IFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_RECOVER_ALLFRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                         uint8_t *inout_pOrder, int32_t in_iLength);
 
+/* Registers the connection release: the close of a file left open. */
+void VXQ_F_DPS_MC_RECORD_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
+
 #ifdef __cplusplus
 }
 #endif

@@ -181,6 +181,7 @@ protected:
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
     }
     void TearDown() override

@@ -215,6 +215,7 @@ protected:
     {
         m_pClock.reset(new TestClock(1700000000, 1000));
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
     }
     void TearDown() override

@@ -138,7 +138,7 @@ protected:
     {
         int iState = -1;
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            iState = p->tMediaCh[in_iChNo].tSubCh[in_iStreamNo].iStreamOpenState;
+            iState = p->pMediaCh[in_iChNo].tSubCh[in_iStreamNo].iStreamOpenState;
         });
         return iState;
     }
@@ -344,7 +344,7 @@ TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGet
     /* The cache stays bounded by the trim while the stalled viewer holds an old position. */
     int iCached = 0;
     VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        iCached = p->tMediaCh[1].tSubCh[0].iCacheVideoFrameNum;
+        iCached = p->pMediaCh[1].tSubCh[0].iCacheVideoFrameNum;
     });
     EXPECT_LE(iCached, 30);
 }
