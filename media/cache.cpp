@@ -54,9 +54,12 @@ void VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(void *in_pNode)
         VXQ_F_DPS_MC_MediaMem_Free(pNode);
 }
 
-/* Queues a viewer's own 32-byte message head with a reference to the cached
- * node's data: the engine writes both in one gathered call and gives the
- * reference back when the message is gone. 1 accepted. */
+/* Hands a viewer's own 32-byte message head with a reference to the cached
+ * node's data to the engine. When nothing waits in the viewer's send queue
+ * the engine writes both at once in one gathered call; what the socket does
+ * not take is queued with the reference, given back when the message is gone.
+ * Only a queued message is outstanding (iSendingNum) and completes later: a
+ * message written whole is done with here. 1 accepted. */
 static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                            const uint8_t *in_pHead, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
@@ -65,16 +68,19 @@ static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_N
         inout_pConn->dwSendSeq = 1;
     /* Taken before the hand-over: the engine may give it back at any time after. */
     inout_pNode->iRefCount++;
-    if (!VXQ_F_NETCOM_SendTcpDataGather(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead,
-                                        VXQ_DPS_FRAME_MSG_HEAD_LEN, (const char *)inout_pNode->pData,
-                                        inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0,
-                                        inout_pConn->dwSendSeq, 1)) {
-        inout_pNode->iRefCount--;
+    int iResult = VXQ_F_NETCOM_SendTcpDataGatherNow(
+        inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead, VXQ_DPS_FRAME_MSG_HEAD_LEN,
+        (const char *)inout_pNode->pData, inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0,
+        inout_pConn->dwSendSeq, 1);
+    if (iResult != 1)
+        inout_pNode->iRefCount--; /* not queued: the engine keeps no reference */
+    if (iResult == 0) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
     /* Only a queued message will ever complete and lower the count again. */
-    inout_pConn->iSendingNum++;
+    if (iResult == 1)
+        inout_pConn->iSendingNum++;
     return 1;
 }
 
