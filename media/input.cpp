@@ -16,15 +16,6 @@
 
 #include <atomic>
 
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                              int32_t in_iChNo, int32_t in_iStreamNo)
-{
-    if (in_pMcSrvData == NULL)
-        return NULL;
-    return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
-                                           in_iChNo, in_iStreamNo);
-}
-
 /* Connections of in_iConnType; with in_iStream >= 0 only media connections
  * with a stream state and stream 0 (in_iStream 0) or another stream (1). */
 static int32_t PR_CountConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iConnType, int in_iStream)
