@@ -22,9 +22,14 @@
  * node cut from the list lives on only while messages to slow viewers still
  * carry it (at most three per viewer). The service's engine is driven by the
  * control thread (and closed after it ends), so the count needs no lock.
- * iSendingNum rises only for messages the engine accepted and falls with each
- * completion notice, so a viewer never stays blocked by a message that was
- * never queued.
+ *
+ * A frame message is written at once when nothing waits in the viewer's send
+ * queue; only what its socket did not take is queued (with the node
+ * reference and a completion notice). iSendingNum counts exactly those queued
+ * messages: it rises only for a message the engine queued and falls with its
+ * completion notice, so a viewer that keeps up never waits for a pass, a
+ * viewer never stays blocked by a message that was never queued, and a
+ * stalled viewer still holds at most three.
  */
 #ifndef VXQ_MEDIA_CACHE_H
 #define VXQ_MEDIA_CACHE_H

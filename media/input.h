@@ -2,16 +2,22 @@
  * input.h - media input from the host: frame and codec orders, sub-channel
  * lookup, client counts and the media resource budget of an instance.
  *
- * The exported input functions (vxq_dps.h) run on host threads and only put
- * copies into the order queue, without waiting and under the instance's byte
- * budget of that queue; the order handlers below run on the control thread
- * and hand each frame to the frame cache (media/cache.h). The client counts
- * walk the connection table and therefore run on the control thread; a host
- * thread that needs them (VXQ_F_DPS_GetFreeMediaResourceNum) has them
- * computed there and waits for the answer (core/hostcall.h).
+ * The exported input functions (vxq_dps.h) run on host threads and touch no
+ * network work and no table of the control thread: each copies its frame
+ * once, into a buffer of the frame pool (media/framepool.h) that becomes the
+ * frame's cache node, and posts the node on the order queue without waiting
+ * and under the instance's byte budget of that queue, where it counts as the
+ * whole frame order it stands for (head, fixed part, data). The control
+ * thread hands that node to the frame cache (media/cache.h) in order with the
+ * host's other orders. The frame order handlers below take frame orders a
+ * host posts itself and hand their data to the cache, which copies it. The
+ * client counts walk the connection table and therefore run on the control
+ * thread; a host thread that needs them (VXQ_F_DPS_GetFreeMediaResourceNum)
+ * has them computed there and waits for the answer (core/hostcall.h).
  *
- * Nothing here keeps memory beyond a call: order messages are built in a
- * local buffer and the queue stores its own copy.
+ * A posted node belongs to the frame pool until the control thread takes it;
+ * nodes an instance still had in its order queue at stop go back to the pool
+ * with the media table's stop.
  */
 #ifndef VXQ_MEDIA_INPUT_H
 #define VXQ_MEDIA_INPUT_H
