@@ -371,7 +371,7 @@ void VXQ_F_DPS_MC_CAPM_DoClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 {
     if (inout_pMcSrvData == NULL || inout_pSubCh == NULL)
         return;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->bVideoPause)
             continue;
@@ -497,7 +497,7 @@ int VXQ_F_DPS_MC_CAPM_QueryCacheIdIfClientUse(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvDa
 {
     if (in_pMcSrvData == NULL || in_pSubCh == NULL || in_dwNodeId == 0)
         return 0;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < in_pMcSrvData->iConnEnd; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->bVideoPause || !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
             continue;
@@ -616,7 +616,7 @@ void VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
 {
     if (inout_pMcSrvData == NULL || inout_pSubCh == NULL || in_dwRemovedId == 0)
         return;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || !pConn->bRecvIFrame ||
             !VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, pConn))

@@ -35,6 +35,8 @@ _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_TakeFree(int32_t in_iDataLen)
             continue;
         if (ppBest == NULL || iCap < (*ppBest)->iDataCap)
             ppBest = pp;
+        if (iCap == PR_Capacity(in_iDataLen))
+            break; /* none fits closer */
     }
     if (ppBest == NULL)
         return NULL;
