@@ -412,7 +412,7 @@ static int PR_DoControlWork(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, 
 
 int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength)
 {
-    const _VXQ_S_DPS_ORDER_ENTRY *pEntry;
+    const _VXQ_S_DPS_FUNC_LINE *pLine;
     char sText[128];
     int32_t iMsgFuncId;
     int32_t iBodyLen;
@@ -426,25 +426,23 @@ int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
     iMsgFuncId = VXQ_F_DPS_MC_MsgHead_FuncId(inout_pOrder);
     if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK && PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
         return 1;
-    pEntry = inout_pMcSrvData->pOrderTable != NULL ? inout_pMcSrvData->pOrderTable : g_tDpsOrderTable;
-    for (; pEntry->iMsgFuncId != 0; pEntry++) {
-        if (pEntry->iMsgFuncId == iMsgFuncId)
-            break;
-    }
-    if (pEntry->iMsgFuncId == 0) {
+    pLine = VXQ_F_DPS_MC_FindOrderLine(inout_pMcSrvData, iMsgFuncId);
+    if (pLine == NULL) {
         snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.", (unsigned)iMsgFuncId);
         VXQ_F_LOG_SR_ShowInfo(sText);
         return 0;
     }
     /* The body the head announces must be there, and at least the fixed part the handler reads. */
     memcpy(&iBodyLen, inout_pOrder + PR_OFF_BODY_LEN, 4);
-    if (iBodyLen < pEntry->iMinBodyLen || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
+    if (iBodyLen < pLine->iMinOrderBody || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
         snprintf(sText, sizeof(sText), "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
                  (unsigned)iMsgFuncId, (int)iBodyLen, (int)in_iLength);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         return 0;
     }
-    if (pEntry->fnHandler == NULL)
-        return 1;
-    return pEntry->fnHandler(inout_pMcSrvData, inout_pOrder, in_iLength);
+    if (pLine->fnOrder != NULL)
+        return pLine->fnOrder(inout_pMcSrvData, inout_pOrder, in_iLength);
+    if (pLine->tRelay.ucAnswer != VXQ_DPS_ANSWER_NONE)
+        return inout_pMcSrvData->pFuncTable->fnRelayAnswer(inout_pMcSrvData, inout_pOrder, in_iLength, pLine);
+    return 1;
 }

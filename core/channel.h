@@ -4,7 +4,8 @@
  * Events go up: the control thread puts a copy of each into hCallbackQueue and
  * the callback thread hands it to the host's event callback. Orders come down:
  * host threads post copies into hOrderQueue and the control thread dispatches
- * each by its order id (VXQ_F_DPS_MW_DoOrderData). A client request that needs
+ * each by its order id (VXQ_F_DPS_MW_DoOrderData, through the instance's
+ * table of function ids, core/functab.h). A client request that needs
  * the host's answer is parked as a _VXQ_S_DPS_TRANS_DATA (a copy of the whole
  * request) in the instance's 2048-entry transaction table until the answering
  * order comes, or for at most 120 s.
@@ -21,6 +22,7 @@
 #define VXQ_CORE_CHANNEL_H
 
 #include "core/conn.h"
+#include "core/functab.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -42,23 +44,6 @@ typedef struct _VXQ_S_DPS_TRANS_DATA {
     uint32_t dwGlobalPop;            /* the user's global rights word */
     char sUserName[32];              /* as logged in; not terminated at 32 characters */
 } _VXQ_S_DPS_TRANS_DATA;
-
-/* An order handler: the whole order (head and body, host byte order) of
- * in_iLength >= 16 bytes, taken from the order queue. The buffer is the control
- * thread's work buffer: the handler may rewrite it, must not keep it. Result 1/0. */
-typedef int (*VXQ_PF_DPS_ORDER_HANDLER)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                        int32_t in_iLength);
-
-/* One entry of the order dispatch table (core/ordertab.cpp); a null handler
- * means the order is accepted without action. */
-typedef struct _VXQ_S_DPS_ORDER_ENTRY {
-    int32_t iMsgFuncId;
-    VXQ_PF_DPS_ORDER_HANDLER fnHandler;
-    int32_t iMinBodyLen;             /* orders with a shorter body are logged and dropped */
-} _VXQ_S_DPS_ORDER_ENTRY;
-
-/* The table, terminated by an entry with id 0; each family adds its lines. */
-extern const _VXQ_S_DPS_ORDER_ENTRY g_tDpsOrderTable[];
 
 /* Work a host thread asks the control thread to do: runs with the instance and a
  * copy of the argument bytes given at posting time (valid during the call only). */

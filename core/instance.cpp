@@ -7,6 +7,7 @@
 #include "core/control.h"
 #include "core/hostcall.h"
 #include "media/direct.h"
+#include "ops/functab.h"
 #include "vxq_clock.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
@@ -14,8 +15,23 @@
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
+#include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+void VXQ_F_DPS_MC_DebugLine(int in_iLevel, const char *in_sFormat, ...)
+{
+    char sText[512];
+    va_list tArgs;
+    va_start(tArgs, in_sFormat);
+    vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
+    va_end(tArgs);
+    if (in_iLevel == 0)
+        VXQ_F_LOG_SR_ShowInfo(sText);
+    else
+        VXQ_F_LOG_SR_WriteLog(sText, in_iLevel);
+}
 
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo)
 {
@@ -249,6 +265,9 @@ extern "C" VXQ_DPS_HANDLE VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort,
     p->bSavedDebugLog = p->bDebugLog;
     p->bSavedDebugMediaLog = p->bDebugMediaLog;
     p->bSavedShowRunState = p->bShowRunState; /* 0: the run default is set later */
+    /* The function ids the families serve; the composition above the families
+     * is to install them, with the families' hooks. */
+    VXQ_F_DPS_MW_InstallFuncTable(p);
 
     VXQ_F_LOG_SR_SetIfWriteLogToFile(in_bWriteLogToFile);
     VXQ_F_LOG_SR_SetIfShowEnglishLogHead(1);

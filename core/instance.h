@@ -46,6 +46,7 @@ extern "C" {
 
 struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
 struct _VXQ_S_DPS_TRANS_DATA;             /* core/channel.h */
+struct _VXQ_S_DPS_FUNC_TABLE;             /* core/functab.h */
 struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
 
 /* One voice talk channel; all zero = free. Behaviour lives in ops/. */
@@ -131,7 +132,9 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
     uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
-    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable; /* null = g_tDpsOrderTable; tests install their own */
+    /* The function ids the service knows (core/functab.h): set at start, read
+     * by the dispatchers of requests and orders; tests install their own. */
+    const struct _VXQ_S_DPS_FUNC_TABLE *pFuncTable;
 
     _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
     uint32_t dwLogLineNo;            /* number of the next broadcast log line */
@@ -185,6 +188,20 @@ void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
  * one record into hNetRecvQueue without waiting; a record that does not fit is
  * dropped (result 0). A null user does nothing. */
 int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
+
+/* Writes one debug line when in_bOn (the instance's bDebugLog, with
+ * bDebugMediaLog for media lines), and formats nothing otherwise: level 0
+ * shows it (VXQ_F_LOG_SR_ShowInfo), another level writes it to the log. */
+#define VXQ_DPS_DEBUG(in_bOn, in_iLevel, ...)                                                                \
+    do {                                                                                                     \
+        if (in_bOn)                                                                                          \
+            VXQ_F_DPS_MC_DebugLine(in_iLevel, __VA_ARGS__);                                                  \
+    } while (0)
+void VXQ_F_DPS_MC_DebugLine(int in_iLevel, const char *in_sFormat, ...)
+#if defined(__GNUC__) || defined(__clang__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
 
 /* Maps a channel number to its media/talk slot: 10000 -> 64 when bSpecialChFlag
  * is set, else the number itself; -1 when the result is outside 0..64. */

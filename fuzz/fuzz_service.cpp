@@ -6,6 +6,7 @@
 #include "core/control.h"
 #include "media/direct.h"
 #include "media/subch.h"
+#include "ops/functab.h"
 #include "protocol/dispatch.h"
 #include "support/offline_stream.h"
 #include "wire/head.h"
@@ -51,6 +52,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_FUZZSRV_Get(void)
     s_pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(*s_pSrv));
     if (s_pSrv == NULL || !VXQ_F_DPS_MC_InitData(s_pSrv))
         abort();
+    VXQ_F_DPS_MW_InstallFuncTable(s_pSrv);
     _VXQ_S_DPS_DEV_CAP_INFO *pCap = &s_pSrv->tDevCapInfo;
     strcpy(pCap->sDevIdText, "FUZZDEV1");
     pCap->iVideoChanNum = 4;

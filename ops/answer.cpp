@@ -11,17 +11,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength)
-{
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    if (in_pOrder == NULL || in_iLength < VXQ_DPS_APP_MSG_HEAD_LEN)
-        return 0;
-    memcpy(&tHead, in_pOrder, sizeof(tHead));
-    if (tHead.iBodyLen < 0 || tHead.iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN)
-        return in_iLength;
-    return VXQ_DPS_APP_MSG_HEAD_LEN + tHead.iBodyLen;
-}
-
 /* Logs "<handler> <step> fail." once. */
 static void PR_LogStepFail(const char *in_sHandlerName, const char *in_sStep)
 {

@@ -16,6 +16,7 @@
 #define VXQ_OPS_ANSWER_H
 
 #include "core/channel.h"
+#include "ops/relay.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -38,10 +39,6 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *inou
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTransAndConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                      uint32_t in_dwTransId, const char *in_sHandlerName,
                                                      _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
-
-/* Length of an order as its head announces it: 16 + iBodyLen, never more than
- * in_iLength (the order dispatcher has already refused longer announcements). */
-int32_t VXQ_F_DPS_MW_OrderLen(const uint8_t *in_pOrder, int32_t in_iLength);
 
 /* Bytes of the order after its body offset in_iDataOffset, up to the end its
  * head announces; 0 when there are none. */

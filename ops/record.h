@@ -19,12 +19,24 @@
 #ifndef VXQ_OPS_RECORD_H
 #define VXQ_OPS_RECORD_H
 
-#include "core/conn.h"
+#include "protocol/dispatch.h"
 #include "vxq_dps.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Request handlers (VXQ_PF_DPS_NETMSG_HANDLER), entered in the function table. */
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_QUERY_FILE);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_NSP_QUERY_FILE);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_OPEN);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_CLOSE);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_GET);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_SEEK);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_QVIDEO);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_ONLY_IFRAME);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_RECOVER_ALLFRAME);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P3_DOWNLOAD_OPEN_BY_TIME);
 
 /* Whole request lengths (head included) the handlers need. The two queries
  * must have exactly this length; the others at least this much. */

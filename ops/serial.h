@@ -19,11 +19,17 @@
 #ifndef VXQ_OPS_SERIAL_H
 #define VXQ_OPS_SERIAL_H
 
-#include "core/conn.h"
+#include "protocol/dispatch.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Request handlers (VXQ_PF_DPS_NETMSG_HANDLER), entered in the function table. */
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P9_COM_OPEN);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P9_COM_CLOSE);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P9_COM_SEND_DATA);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P9_COM_SUBS_DATA);
 
 /* Wire lengths of this family (whole messages, head included). */
 #define VXQ_DPS_COM_OPEN_MSG_LEN 48

@@ -17,11 +17,19 @@
 #ifndef VXQ_OPS_TALK_ALARM_H
 #define VXQ_OPS_TALK_ALARM_H
 
-#include "core/conn.h"
+#include "protocol/dispatch.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Request handlers (VXQ_PF_DPS_NETMSG_HANDLER), entered in the function table. */
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P4_TALK_START);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P4_TALK_STOP);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P5_GUARD);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P5_UNGUARD);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(PE_VIDEO_FRAME);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(PE_AUDIO_FRAME);
 
 /* Wire lengths of this family (whole messages, head included). */
 #define VXQ_DPS_TALK_START_RESP_LEN 44

@@ -3,6 +3,7 @@
 #include "core_fixture.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
+#include "ops/functab.h"
 
 #include <stdlib.h>
 
@@ -20,9 +21,10 @@ static int ChannelHeadAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOr
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Set config");
     return VXQ_F_DPS_MC_SendMsgHeadTransResult(p, inout_pOrder, in_iLength, 20);
 }
-static const _VXQ_S_DPS_ORDER_ENTRY s_tOrders[] = {{EVENT_E3_GET_CONFIG, ChannelAnswerHandler, 0},
-                                                   {EVENT_E3_SET_CONFIG, ChannelHeadAnswerHandler, 0},
-                                                   {0, NULL, 0}};
+static const _VXQ_S_DPS_FUNC_LINE s_tOrderLines[] = {
+    {0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_GET_CONFIG, "", "", 0, ChannelAnswerHandler, {}},
+    {0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_SET_CONFIG, "", "", 0, ChannelHeadAnswerHandler, {}}};
+static const _VXQ_S_DPS_FUNC_TABLE s_tOrders = {s_tOrderLines, 2, nullptr, nullptr};
 
 static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
 {
@@ -48,7 +50,7 @@ protected:
         ASSERT_NE(m_h, nullptr);
         ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
         ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
-        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->pOrderTable = s_tOrders; });
+        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->pFuncTable = &s_tOrders; });
     }
     void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
     /* What a request handler does: passes the client's request on to the host. */
@@ -182,6 +184,7 @@ protected:
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+        VXQ_F_DPS_MW_InstallFuncTable(m_p);
     }
     void TearDown() override
     {
@@ -214,8 +217,10 @@ TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnly
 
 TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
 {
-    static const _VXQ_S_DPS_ORDER_ENTRY tTable[] = {{0x0302, CountingHandler, 8}, {0, NULL, 0}};
-    m_p->pOrderTable = tTable;
+    static const _VXQ_S_DPS_FUNC_LINE tLine = {0, 0, 0, "", nullptr, 0, nullptr, nullptr, 0x0302, "", "", 8,
+                                               CountingHandler, {}};
+    static const _VXQ_S_DPS_FUNC_TABLE tTable = {&tLine, 1, nullptr, nullptr};
+    m_p->pFuncTable = &tTable;
     struct Case {
         size_t nBody;       /* bytes present */
         int32_t iBodyLen;   /* what the head announces */

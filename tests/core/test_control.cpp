@@ -84,7 +84,9 @@ static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, in
     s_iLastAnswerResult.store(iRet);
     return iRet;
 }
-static const _VXQ_S_DPS_ORDER_ENTRY s_tTestOrders[] = {{EVENT_E3_GET_CONFIG, TestAnswerHandler, 0}, {0, NULL, 0}};
+static const _VXQ_S_DPS_FUNC_LINE s_tTestLine = {0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_GET_CONFIG,
+                                                 "", "", 0, TestAnswerHandler, {}};
+static const _VXQ_S_DPS_FUNC_TABLE s_tTestOrders = {&s_tTestLine, 1, nullptr, nullptr};
 
 static Bytes AnswerOrder(uint32_t in_dwTransId, uint8_t in_ucAppErr)
 {
@@ -106,7 +108,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        p->pOrderTable = s_tTestOrders;
+        p->pFuncTable = &s_tTestOrders;
         _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, CoreConnOf(p, tClient)->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
         dwTransId = pTrans ? pTrans->dwTransId : 0;

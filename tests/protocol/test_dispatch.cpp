@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ops/ops_fixture.h"
+#include "ops/functab.h"
 #include "protocol/dispatch.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
@@ -46,6 +47,18 @@ protected:
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
     _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
 };
+
+/* The lines of the function table that take requests. */
+std::vector<const _VXQ_S_DPS_FUNC_LINE *> RequestLines()
+{
+    std::vector<const _VXQ_S_DPS_FUNC_LINE *> tLines;
+    for (int32_t i = 0; i < g_tDpsFuncTable.iLineNum; i++) {
+        const _VXQ_S_DPS_FUNC_LINE *pLine = &g_tDpsFuncTable.pLine[i];
+        if (pLine->usMsgFuncId != 0 && !(pLine->ucFlags & VXQ_DPS_FUNC_NOTICE))
+            tLines.push_back(pLine);
+    }
+    return tLines;
+}
 
 /* A request with reserved bytes, transaction number and high type bits set. */
 std::vector<uint8_t> RequestWithMarks(uint16_t in_usFuncId, uint8_t in_ucTypeByte, size_t in_iBodyLen)
@@ -98,26 +111,6 @@ TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsAReq
     }
 }
 
-TEST_F(DispatchOffline, KnownIdWithoutItsFamilyHandlerAnswers40)
-{
-    m_pConn->dwLoginId = 0x77770005u;
-    int iChecked = 0;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->fnHandler || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
-            continue;
-        Sent().clear();
-        /* The marks quote no known login id: count each request as a first guess,
-         * so the three-guess drop does not end the table walk. */
-        m_pConn->iUnknownLoginIdNum = 0;
-        std::vector<uint8_t> tRequest = RequestWithMarks(pEntry->usMsgFuncId, 0, (size_t)pEntry->iMinMsgLen - 20);
-        Dispatch(tRequest);
-        ASSERT_EQ(Sent().size(), 1u) << std::hex << pEntry->usMsgFuncId;
-        EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 40)) << std::hex << pEntry->usMsgFuncId;
-        iChecked++;
-    }
-    RecordProperty("ids_without_handler", iChecked);
-}
-
 TEST_F(DispatchOffline, ExactlyTheDeviceChangingAndPrivateRequestsNeedALoggedInConnection)
 {
     const std::set<uint16_t> tNeedLogin = {
@@ -126,8 +119,8 @@ TEST_F(DispatchOffline, ExactlyTheDeviceChangingAndPrivateRequestsNeedALoggedInC
         PA_CUSTOM, P4_TALK_STOP,
     };
     std::set<uint16_t> tFlagged;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN)
+    for (const _VXQ_S_DPS_FUNC_LINE *pEntry : RequestLines()) {
+        if (pEntry->ucFlags & VXQ_DPS_FUNC_NEED_LOGIN)
             tFlagged.insert(pEntry->usMsgFuncId);
     }
     EXPECT_EQ(tFlagged, tNeedLogin);
@@ -135,7 +128,7 @@ TEST_F(DispatchOffline, ExactlyTheDeviceChangingAndPrivateRequestsNeedALoggedInC
     /* Not logged in: refused with 6 at full length, before any length or handler rule. */
     m_pConn->dwLoginId = 0;
     for (uint16_t usFuncId : tNeedLogin) {
-        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
+        const _VXQ_S_DPS_FUNC_LINE *pEntry = VXQ_F_DPS_MC_FindFuncLine(m_pSrv, usFuncId);
         ASSERT_NE(pEntry, nullptr);
         for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 20, (size_t)0}) {
             Sent().clear();
@@ -151,8 +144,8 @@ TEST_F(DispatchOffline, RequestShorterThanItsFixedBodyIsAnsweredWith2AndNothingP
 {
     m_pConn->dwLoginId = 0x77770005u;
     int iChecked = 0;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->iMinMsgLen <= 20 || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
+    for (const _VXQ_S_DPS_FUNC_LINE *pEntry : RequestLines()) {
+        if (pEntry->iMinMsgLen <= 20 || (pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER))
             continue;
         for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 21, (size_t)0}) {
             Sent().clear();
@@ -176,35 +169,16 @@ TEST_F(DispatchOffline, RequestShorterThanItsFixedBodyIsAnsweredWith2AndNothingP
 TEST_F(DispatchOffline, FramesFromAClientAreNeverAnsweredByTheDispatcher)
 {
     for (uint16_t usFuncId : {(uint16_t)PE_VIDEO_FRAME, (uint16_t)PE_AUDIO_FRAME}) {
-        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
+        const _VXQ_S_DPS_FUNC_LINE *pEntry = VXQ_F_DPS_MC_FindFuncLine(m_pSrv, usFuncId);
         ASSERT_NE(pEntry, nullptr);
-        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER);
-        if (pEntry->fnHandler)
+        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER);
+        if (pEntry->fnRequest)
             continue; /* the family decides once it handles them */
         Sent().clear();
         Dispatch(RequestWithMarks(usFuncId, 0, 0));
         Dispatch(RequestWithMarks(usFuncId, 0, 40));
         EXPECT_TRUE(Sent().empty()) << std::hex << usFuncId;
     }
-}
-
-TEST_F(DispatchOffline, EveryClientIdOfTheCatalogueHasATableLineAndNoOtherIdHasOne)
-{
-    size_t nCount = 0;
-    const _VXQ_S_DPS_UMSP_FUNC_INFO *pCatalogue = VXQ_F_DPS_MW_FuncCatalogue(&nCount);
-    ASSERT_NE(pCatalogue, nullptr);
-    for (size_t i = 0; i < nCount; i++) {
-        bool bClient = (pCatalogue[i].ucSender & VXQ_DPS_UMSP_SENDER_CLIENT) != 0;
-        bool bIgnoredFrame = pCatalogue[i].usMsgFuncId == PE_VIDEO_FRAME;
-        EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(pCatalogue[i].usMsgFuncId) != nullptr, bClient || bIgnoredFrame)
-            << pCatalogue[i].sName;
-    }
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        EXPECT_NE(VXQ_F_DPS_MW_FindFuncInfo(pEntry->usMsgFuncId), nullptr) << std::hex << pEntry->usMsgFuncId;
-        EXPECT_GE(pEntry->iMinMsgLen, 20);
-    }
-    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0), nullptr);
-    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0x0105), nullptr);
 }
 
 TEST_F(DispatchOffline, EveryMessageRefreshesTheLastReceiveTime)
@@ -269,7 +243,7 @@ protected:
      * it has a body; serial and upgrade data carry 4 bytes of data) on a fresh
      * command connection whose user holds in_dwPop on the global word and
      * in_dwChPop on every channel word (login id 0: not logged in). */
-    RightsOutcome Run(const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry, uint32_t in_dwLoginId, uint32_t in_dwPop,
+    RightsOutcome Run(const _VXQ_S_DPS_FUNC_LINE *in_pEntry, uint32_t in_dwLoginId, uint32_t in_dwPop,
                       uint32_t in_dwChPop)
     {
         TearDown();
@@ -296,7 +270,7 @@ protected:
 TEST_F(DispatchRights, EachMissingBitRefusesExactlyItsRequestsWith5AndNoEventAndLeavesTheOthersAlone)
 {
     const uint32_t dwLogin = 0x66660001u;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
+    for (const _VXQ_S_DPS_FUNC_LINE *pEntry : RequestLines()) {
         SCOPED_TRACE(testing::Message() << std::hex << pEntry->usMsgFuncId);
         uint32_t dwNeed = 0;
         bool bPerChannel = false;

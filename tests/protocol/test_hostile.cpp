@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/conn.h"
+#include "ops/functab.h"
 #include "protocol/dispatch.h"
 #include "support/offline_stream.h"
 #include "support/test_client.h"
@@ -91,9 +92,12 @@ protected:
 TEST_F(Hostile, EveryRequestCutShortEmptyOrAtItsLimitsGetsItsAnswerAndLeavesTheConnectionUsable)
 {
     int iIds = 0;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId != 0; pEntry++) {
+    for (int32_t iLine = 0; iLine < g_tDpsFuncTable.iLineNum; iLine++) {
+        const _VXQ_S_DPS_FUNC_LINE *pEntry = &g_tDpsFuncTable.pLine[iLine];
+        if (pEntry->usMsgFuncId == 0 || (pEntry->ucFlags & VXQ_DPS_FUNC_NOTICE))
+            continue;
         const uint16_t usId = pEntry->usMsgFuncId;
-        const bool bAnswers = (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER) == 0;
+        const bool bAnswers = (pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER) == 0;
         const size_t iMinBody = (size_t)pEntry->iMinMsgLen - 20;
         iIds++;
 

@@ -3,6 +3,7 @@
 
 #include "media/cache.h"
 #include "media/subch.h"
+#include "ops/functab.h"
 #include "support/offline_link.h"
 #include "vxq_queue.h"
 
@@ -19,6 +20,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_MEDIARIG_New(void)
     p->iOnlySendIFrameTimeLen = 60;
     p->iMaxRealplayClientNum = 64;
     p->tDevCapInfo.iVideoChanNum = 4;
+    VXQ_F_DPS_MW_InstallFuncTable(p);
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000);
     return p;

@@ -1,6 +1,7 @@
 /* offline_link.cpp - hand-made instance and connections, answers captured through the send seam. */
 #include "support/offline_link.h"
 
+#include "ops/functab.h"
 #include "protocol/dispatch.h"
 
 #include <stdlib.h>
@@ -57,6 +58,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
     pCap->iDevCapValue4 = 44;
     pCap->iDevCapValue5 = 0x1FF;
     pMcSrvData->usUdpPort = 28460;
+    VXQ_F_DPS_MW_InstallFuncTable(pMcSrvData);
     return pMcSrvData;
 }
 

@@ -1,0 +1,184 @@
+/*
+ * functab.cpp - every function id the service knows, one line each.
+ *
+ * Read a line left to right: the request (id, dispatcher rules, least length,
+ * global right, the operation as log lines name it, and its handler, or none
+ * when the relay at the end of the line runs it), then the event it raises and
+ * the order that answers (id, least body, handler), then the relay: its
+ * request rules and event body, and the layout of its answer. Lines ascend by
+ * function id; the host orders that answer no message come last.
+ */
+#include "ops/functab.h"
+
+#include "media/input.h"
+#include "ops/config_users.h"
+#include "ops/live.h"
+#include "ops/maint.h"
+#include "ops/record.h"
+#include "ops/relay.h"
+#include "ops/serial.h"
+#include "ops/talk_alarm.h"
+#include "protocol/session.h"
+#include "vxq_dps.h"
+
+#define LOGIN VXQ_DPS_FUNC_NEED_LOGIN
+#define SILENT VXQ_DPS_FUNC_NO_ANSWER
+#define POP(bit) VXQ_DPS_POP_##bit
+/* The request: id, dispatcher rules, least length, global right, operation, handler. */
+#define REQ(id, flags, len, pop, oper, fn) id, flags, len, #id, "VXQ_F_DPS_MW_DoNetMsg_" #id, pop, oper, fn
+/* A notice only the device sends: a request of its id is unknown. */
+#define NOTICE(id) id, VXQ_DPS_FUNC_NOTICE, 0, #id, nullptr, 0, nullptr, nullptr
+/* The event raised and the order answering it: id, least body, handler. */
+#define ORD(ev, body, fn) ev, #ev, "VXQ_F_DPS_MW_DoOrder_" #ev, body, fn
+#define NO_ORD 0, nullptr, nullptr, 0, nullptr
+/* A host order that answers no message. */
+#define ORDER_ONLY(ev, body, fn) {0, 0, 0, #ev, nullptr, 0, nullptr, nullptr, ORD(ev, body, fn), {}}
+#define H(id) VXQ_F_DPS_MW_DoNetMsg_##id
+#define O(ev) VXQ_F_DPS_MW_DoOrder_##ev
+#define CODE {}
+
+static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
+    /* link and session (protocol/session.cpp) */
+    {REQ(P0_HEARTBEAT, 0, 20, 0, nullptr, H(P0_HEARTBEAT)), NO_ORD, CODE},
+    {REQ(P1_VER_CONSULT_GET_TOKEN, 0, 109, 0, nullptr, H(P1_VER_CONSULT_GET_TOKEN)), NO_ORD, CODE},
+    {REQ(P1_LOGIN, 0, 548, 0, nullptr, H(P1_LOGIN)), NO_ORD, CODE},
+    {REQ(P1_LOGOUT, 0, 20, 0, nullptr, H(P1_LOGOUT)), NO_ORD, CODE},
+    {REQ(P1_CLAIM_CHANNEL, 0, 32, 0, nullptr, H(P1_CLAIM_CHANNEL)), NO_ORD, CODE},
+
+    /* live view (ops/live.cpp) */
+    {REQ(P2_REALPLAY_OPEN, 0, 28, 0, nullptr, H(P2_REALPLAY_OPEN)),
+     ORD(EVENT_E2_OPEN_MEDIA_STREAM, 0, O(EVENT_E2_OPEN_MEDIA_STREAM)), CODE},
+    {REQ(P2_REALPLAY_CLOSE, 0, 28, 0, nullptr, H(P2_REALPLAY_CLOSE)),
+     ORD(EVENT_E2_CLOSE_MEDIA_STREAM, 0, O(EVENT_E2_CLOSE_MEDIA_STREAM)), CODE},
+    {REQ(P2_PTZ, 0, 44, 0, nullptr, H(P2_PTZ)), ORD(EVENT_E2_PTZ_CTRL, 0, O(EVENT_E2_PTZ_CTRL)), CODE},
+    {REQ(P2_FORCE_I_FRAME, 0, 30, 0, nullptr, H(P2_FORCE_I_FRAME)),
+     ORD(EVENT_E2_FORCE_I_FRAME, 0, O(EVENT_E2_FORCE_I_FRAME)), CODE},
+    {REQ(P2_EX_REALPLAY_OPEN, 0, 36, 0, nullptr, H(P2_EX_REALPLAY_OPEN)), NO_ORD, CODE},
+    {REQ(P2_EX_REALPLAY_CLOSE, 0, 28, 0, nullptr, H(P2_EX_REALPLAY_CLOSE)), NO_ORD, CODE},
+    {REQ(P2_CTRL_STREAM, 0, 36, 0, nullptr, H(P2_CTRL_STREAM)), NO_ORD, CODE},
+    {REQ(P2_ONLY_I_FRAME, 0, 32, 0, nullptr, H(P2_ONLY_I_FRAME)), NO_ORD, CODE},
+    {REQ(P2_GET_VIDEO_QUALITY_CAP, 0, 256, 0, nullptr, H(P2_GET_VIDEO_QUALITY_CAP)),
+     ORD(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, O(EVENT_E2_GET_VIDEO_QUALITY_CAP)), CODE},
+    {REQ(P2_GET_VIDEO_QUALITY_LEVEL, 0, 32, 0, nullptr, H(P2_GET_VIDEO_QUALITY_LEVEL)),
+     ORD(EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, O(EVENT_E2_GET_VIDEO_QUALITY_LEVEL)), CODE},
+    {REQ(P2_SET_VIDEO_QUALITY_LEVEL, 0, 32, POP(WRITE_CONFIG), "Set video quality level",
+         H(P2_SET_VIDEO_QUALITY_LEVEL)),
+     ORD(EVENT_E2_SET_VIDEO_QUALITY_LEVEL, 0, O(EVENT_E2_SET_VIDEO_QUALITY_LEVEL)), CODE},
+    {REQ(P2_RM_REALPLAY_OPEN, 0, 20, 0, nullptr, H(P2_RM_REALPLAY_OPEN)), NO_ORD, CODE},
+    {REQ(P2_RM_REALPLAY_CLOSE, 0, 20, 0, nullptr, H(P2_RM_REALPLAY_CLOSE)), NO_ORD, CODE},
+
+    /* record search and download (ops/record.cpp) */
+    {REQ(P3_QUERY_FILE, 0, 68, 0, nullptr, H(P3_QUERY_FILE)),
+     ORD(EVENT_E2_FILE_QUERY, 44, O(EVENT_E2_FILE_QUERY)), CODE},
+    {REQ(P3_NSP_QUERY_FILE, 0, 88, 0, nullptr, H(P3_NSP_QUERY_FILE)),
+     ORD(EVENT_E2_NSP_FILE_QUERY, 64, O(EVENT_E2_NSP_FILE_QUERY)), CODE},
+    {REQ(P3_DOWNLOAD_OPEN, 0, 384, 0, nullptr, H(P3_DOWNLOAD_OPEN)),
+     ORD(EVENT_E2_FILE_OPEN, 360, O(EVENT_E2_FILE_OPEN)), CODE},
+    {REQ(P3_DOWNLOAD_CLOSE, 0, 28, 0, nullptr, H(P3_DOWNLOAD_CLOSE)),
+     ORD(EVENT_E2_FILE_CLOSE, 4, O(EVENT_E2_FILE_CLOSE)), CODE},
+    {REQ(P3_DOWNLOAD_GET, 0, 64, 0, nullptr, H(P3_DOWNLOAD_GET)),
+     ORD(EVENT_E2_FILE_READ, 40, O(EVENT_E2_FILE_READ)), CODE},
+    {REQ(P3_DOWNLOAD_SEEK, 0, 32, 0, nullptr, H(P3_DOWNLOAD_SEEK)),
+     ORD(EVENT_E2_FILE_SEEK, 8, O(EVENT_E2_FILE_SEEK)), CODE},
+    {REQ(P3_DOWNLOAD_QVIDEO, 0, 36, 0, nullptr, H(P3_DOWNLOAD_QVIDEO)),
+     ORD(EVENT_E2_FILE_QVIDEO, 12, O(EVENT_E2_FILE_QVIDEO)), CODE},
+    {REQ(P3_DOWNLOAD_ONLY_IFRAME, 0, 40, 0, nullptr, H(P3_DOWNLOAD_ONLY_IFRAME)),
+     ORD(EVENT_E2_FILE_ONLY_IFRAME, 16, O(EVENT_E2_FILE_ONLY_IFRAME)), CODE},
+    {REQ(P3_DOWNLOAD_RECOVER_ALLFRAME, 0, 28, 0, nullptr, H(P3_DOWNLOAD_RECOVER_ALLFRAME)),
+     ORD(EVENT_E2_FILE_RECOVER_ALLFRAME, 4, O(EVENT_E2_FILE_RECOVER_ALLFRAME)), CODE},
+    {REQ(P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, 0, nullptr, H(P3_DOWNLOAD_OPEN_BY_TIME)),
+     ORD(EVENT_E2_FILE_OPEN_BY_TIME, 284, O(EVENT_E2_FILE_OPEN_BY_TIME)), CODE},
+
+    /* talk, arming and alarms (ops/talk_alarm.cpp) */
+    {REQ(P4_TALK_START, 0, 28, 0, nullptr, H(P4_TALK_START)),
+     ORD(EVENT_E2_TALK_START, 20, O(EVENT_E2_TALK_START)), CODE},
+    {REQ(P4_TALK_STOP, LOGIN, 28, 0, nullptr, H(P4_TALK_STOP)),
+     ORD(EVENT_E2_TALK_STOP, 4, O(EVENT_E2_TALK_STOP)), CODE},
+    {REQ(P5_GUARD, 0, 24, 0, nullptr, H(P5_GUARD)), ORD(EVENT_E2_GUARD, 0, O(EVENT_E2_GUARD)), CODE},
+    {REQ(P5_UNGUARD, LOGIN, 24, POP(ARMING), "Cancel alarm", H(P5_UNGUARD)),
+     ORD(EVENT_E2_UNGUARD, 0, O(EVENT_E2_UNGUARD)), CODE},
+    {NOTICE(P5_ALARM_NOTICE), ORD(EVENT_E2_ALARM_INFO, 140, O(EVENT_E2_ALARM_INFO)), CODE},
+    {NOTICE(P5_EX_ALARM_NOTICE), ORD(EVENT_E2_EX_ALARM_INFO, 168, O(EVENT_E2_EX_ALARM_INFO)), CODE},
+
+    /* configuration, network and users (ops/config_users.cpp) */
+    {REQ(P9_MODIFY_USER_PWD, LOGIN, 116, 0, nullptr, H(P9_MODIFY_USER_PWD)),
+     ORD(EVENT_E3_MODIFY_USER_PWD, 0, O(EVENT_E3_MODIFY_USER_PWD)), CODE},
+    {REQ(P9_GET_CONFIG, 0, 32, 0, nullptr, H(P9_GET_CONFIG)),
+     ORD(EVENT_E3_GET_CONFIG, 0, O(EVENT_E3_GET_CONFIG)), CODE},
+    {REQ(P9_SET_CONFIG, 0, 32, 0, nullptr, H(P9_SET_CONFIG)),
+     ORD(EVENT_E3_SET_CONFIG, 0, O(EVENT_E3_SET_CONFIG)), CODE},
+    {REQ(P9_GET_DEF_CONFIG, 0, 36, 0, nullptr, H(P9_GET_DEF_CONFIG)),
+     ORD(EVENT_E3_GET_DEF_CONFIG, 0, O(EVENT_E3_GET_DEF_CONFIG)), CODE},
+    {REQ(P9_IEC_IMP_CONFIG, 0, 28, 0, nullptr, H(P9_IEC_IMP_CONFIG)),
+     ORD(EVENT_E3_IEC_IMP_CONFIG, 0, O(EVENT_E3_IEC_IMP_CONFIG)), CODE},
+    {REQ(P9_IEC_EXP_CONFIG, 0, 28, 0, nullptr, H(P9_IEC_EXP_CONFIG)),
+     ORD(EVENT_E3_IEC_EXP_CONFIG, 0, O(EVENT_E3_IEC_EXP_CONFIG)), CODE},
+    {REQ(P9_QUERY_NET_INFO, LOGIN, 24, POP(READ_CONFIG), "Query the network information", H(P9_QUERY_NET_INFO)),
+     ORD(EVENT_E3_QUERY_NET_INFO, 0, O(EVENT_E3_QUERY_NET_INFO)), CODE},
+    {REQ(P9_MODIFY_NET_ADDR, LOGIN, 110, POP(WRITE_CONFIG), "Modify the network address", H(P9_MODIFY_NET_ADDR)),
+     ORD(EVENT_E3_MODIFY_NET_ADDR, 0, O(EVENT_E3_MODIFY_NET_ADDR)), CODE},
+
+    /* serial port (ops/serial.cpp) */
+    {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)),
+     ORD(EVENT_E3_COM_OPEN, 0, O(EVENT_E3_COM_OPEN)), CODE},
+    {REQ(P9_COM_CLOSE, LOGIN, 32, POP(WRITE_CONFIG), "Close com", H(P9_COM_CLOSE)),
+     ORD(EVENT_E3_COM_CLOSE, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_CLOSE), O(EVENT_E3_COM_CLOSE)), CODE},
+    {REQ(P9_COM_SEND_DATA, LOGIN, 36, POP(WRITE_CONFIG), "Send com data", H(P9_COM_SEND_DATA)),
+     ORD(EVENT_E3_COM_SEND_DATA, 0, O(EVENT_E3_COM_SEND_DATA)), CODE},
+    {REQ(P9_COM_SUBS_DATA, 0, 20, 0, nullptr, H(P9_COM_SUBS_DATA)),
+     ORD(EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA), O(EVENT_E3_COM_SUBS_DATA)), CODE},
+
+    /* users (ops/config_users.cpp) */
+    {REQ(P9_UNS_ADD_USER, LOGIN, 352, POP(WRITE_CONFIG), "Add user", H(P9_UNS_ADD_USER)),
+     ORD(EVENT_E3_UNS_ADD_USER, 0, O(EVENT_E3_UNS_ADD_USER)), CODE},
+    {REQ(P9_UNS_DEL_USER, LOGIN, 56, POP(WRITE_CONFIG), "Delete user", H(P9_UNS_DEL_USER)),
+     ORD(EVENT_E3_UNS_DEL_USER, 0, O(EVENT_E3_UNS_DEL_USER)), CODE},
+    {REQ(P9_UNS_GET_USER_POP, LOGIN, 320, POP(READ_CONFIG), "Get user pop", H(P9_UNS_GET_USER_POP)),
+     ORD(EVENT_E3_UNS_GET_USER_POP, 0, O(EVENT_E3_UNS_GET_USER_POP)), CODE},
+    {REQ(P9_UNS_SET_USER_POP, LOGIN, 320, POP(WRITE_CONFIG), "Set user pop", H(P9_UNS_SET_USER_POP)),
+     ORD(EVENT_E3_UNS_SET_USER_POP, 0, O(EVENT_E3_UNS_SET_USER_POP)), CODE},
+
+    /* custom messages, maintenance and upgrade (ops/maint.cpp) */
+    {REQ(PA_CUSTOM, LOGIN, 28, 0, nullptr, H(PA_CUSTOM)), ORD(EVENT_E7_CUSTOM, 0, O(EVENT_E7_CUSTOM)), CODE},
+    {REQ(PB_RMY_QUERY_ABILITY, 0, 32, 0, nullptr, H(PB_RMY_QUERY_ABILITY)),
+     ORD(EVENT_E7_RMY_QUERY_ABILITY, 0, O(EVENT_E7_RMY_QUERY_ABILITY)), CODE},
+    {REQ(PB_RMY_REBOOT, 0, 24, POP(WRITE_CONFIG), "Reboot device", H(PB_RMY_REBOOT)),
+     ORD(EVENT_E7_RMY_REBOOT, 0, nullptr), CODE},
+    {REQ(PB_RMY_STOP, 0, 24, POP(WRITE_CONFIG), "Stop device", H(PB_RMY_STOP)),
+     ORD(EVENT_E7_RMY_STOP, 0, nullptr), CODE},
+    {REQ(PB_DUP_QUERY_DEV_VER_INFO, 0, 48, 0, nullptr, H(PB_DUP_QUERY_DEV_VER_INFO)),
+     ORD(EVENT_E7_DUP_QUERY_DEV_VER_INFO, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO),
+         O(EVENT_E7_DUP_QUERY_DEV_VER_INFO)),
+     CODE},
+    {REQ(PB_DUP_REQU_UPGRADE, 0, 36, POP(WRITE_CONFIG), "Request upgrade", H(PB_DUP_REQU_UPGRADE)),
+     ORD(EVENT_E7_DUP_REQU_UPGRADE, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE), O(EVENT_E7_DUP_REQU_UPGRADE)),
+     CODE},
+    {REQ(PB_DUP_QUERY_PROGRESS, 0, 28, POP(WRITE_CONFIG), "Query upgrade progress", H(PB_DUP_QUERY_PROGRESS)),
+     ORD(EVENT_E7_DUP_QUERY_PROGRESS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), O(EVENT_E7_DUP_QUERY_PROGRESS)),
+     CODE},
+    {REQ(PB_DUP_QUERY_TRANS_POS, 0, 28, POP(WRITE_CONFIG), "Query upgrade position", H(PB_DUP_QUERY_TRANS_POS)),
+     ORD(EVENT_E7_DUP_QUERY_TRANS_POS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), O(EVENT_E7_DUP_QUERY_TRANS_POS)),
+     CODE},
+    {REQ(PB_DUP_UPGRADE_DATA, 0, 28, POP(WRITE_CONFIG), "Upgrade data", H(PB_DUP_UPGRADE_DATA)),
+     ORD(EVENT_E7_DUP_UPGRADE_DATA, 0, O(EVENT_E7_DUP_UPGRADE_DATA)), CODE},
+
+    /* media frames: a client's video is ignored, its audio is talk (media/input.cpp) */
+    {REQ(PE_VIDEO_FRAME, SILENT, 20, 0, nullptr, H(PE_VIDEO_FRAME)),
+     ORD(MEDIA_E8_VIDEO_FRAME, 0, O(MEDIA_E8_VIDEO_FRAME)), CODE},
+    {REQ(PE_AUDIO_FRAME, SILENT, 20, 0, nullptr, H(PE_AUDIO_FRAME)),
+     ORD(MEDIA_E8_AUDIO_FRAME, 0, O(MEDIA_E8_AUDIO_FRAME)), CODE},
+
+    /* host orders that answer no message; the frames last, where the order
+     * lookup starts */
+    ORDER_ONLY(EVENT_E2_MODIFY_CODEC, 0, O(EVENT_E2_MODIFY_CODEC)),
+    ORDER_ONLY(MEDIA_E8_AUDIO_FRAME_EX, 0, O(MEDIA_E8_AUDIO_FRAME_EX)),
+    ORDER_ONLY(MEDIA_E8_VIDEO_FRAME_EX, 0, O(MEDIA_E8_VIDEO_FRAME_EX)),
+};
+
+const _VXQ_S_DPS_FUNC_TABLE g_tDpsFuncTable = {s_tLines, (int32_t)(sizeof(s_tLines) / sizeof(s_tLines[0])),
+                                               VXQ_F_DPS_MW_RelayRequest, VXQ_F_DPS_MW_RelayAnswer};
+
+void VXQ_F_DPS_MW_InstallFuncTable(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    inout_pMcSrvData->pFuncTable = &g_tDpsFuncTable;
+}
