@@ -35,7 +35,44 @@
 #define ORDER_ONLY(ev, body, fn) {0, 0, 0, #ev, nullptr, 0, nullptr, nullptr, ORD(ev, body, fn), {}}
 #define H(id) VXQ_F_DPS_MW_DoNetMsg_##id
 #define O(ev) VXQ_F_DPS_MW_DoOrder_##ev
+#define B(name) VXQ_F_DPS_MW_Body##name
+#define RELAYED nullptr
 #define CODE {}
+
+/* The relay of a line: its request rules, the words of its failure, the
+ * channel and the right checked on the user of body 0's login id, an extra
+ * check, the event body and the message offset from which the rest of the
+ * message follows the body. Then the answer: layout, rules, the parked bytes it
+ * needs, the layout's offsets or values, and the operation in its result line. */
+#define RELAY(rules, fail, ch, pop, check, body, tail) rules, VXQ_DPS_FAIL_##fail, ch, pop, check, body, tail
+#define RESULT(flags, oper) VXQ_DPS_ANSWER_RESULT, flags, 0, 0, 0, {}, oper, nullptr, nullptr
+#define DATA(flags, len, lenOff, dataOff, oper) VXQ_DPS_ANSWER_DATA, flags, len, lenOff, dataOff, {}, oper, nullptr, nullptr
+#define PUT(flags, len, put1, put2, oper) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, nullptr
+#define ANS_CODE(flags, len, oper) VXQ_DPS_ANSWER_NONE, flags, len, 0, 0, {}, oper, nullptr, nullptr
+/* PUT values: count values of size bytes from order body offset to message offset; Z writes zeros. */
+#define V(orderOff, msgOff, size, count) {orderOff, msgOff, size, count}
+#define Z(msgOff) {-1, msgOff, 4, 1}
+#define NO_V {0, 0, 0, 0}
+
+#define EXACT VXQ_DPS_RELAY_EXACT_LEN
+#define CONN_LOGIN VXQ_DPS_RELAY_CONN_LOGIN
+#define CMD VXQ_DPS_RELAY_CMD
+#define CMD_SAME VXQ_DPS_RELAY_CMD_SAME
+#define BODY_LOGIN VXQ_DPS_RELAY_BODY_LOGIN
+#define QUIET_LOGIN VXQ_DPS_RELAY_QUIET_LOGIN
+#define ALL_CH VXQ_DPS_RELAY_ALL_CH
+#define FILE_OP VXQ_DPS_RELAY_FILE
+#define AT_ONCE VXQ_DPS_RELAY_NOTICE
+#define AT_ONCE_OK (VXQ_DPS_RELAY_NOTICE | VXQ_DPS_RELAY_NOTICE_OK)
+#define NO_RECEIPT VXQ_DPS_RELAY_NO_RECEIPT
+#define LATE_RECEIPT VXQ_DPS_RELAY_LATE_RECEIPT
+#define HEAD VXQ_DPS_ANS_HEAD
+#define QUIET VXQ_DPS_ANS_QUIET
+#define REC VXQ_DPS_ANS_REC_TEXT
+#define CHECK_ID VXQ_DPS_ANS_CHECK_ID
+#define CUT VXQ_DPS_ANS_CUT
+#define NEED_DATA VXQ_DPS_ANS_NEED_DATA
+#define LOG_FAIL VXQ_DPS_ANS_LOG_FAIL
 
 static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
     /* link and session (protocol/session.cpp) */
@@ -101,22 +138,28 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
     {NOTICE(P5_EX_ALARM_NOTICE), ORD(EVENT_E2_EX_ALARM_INFO, 168, O(EVENT_E2_EX_ALARM_INFO)), CODE},
 
     /* configuration, network and users (ops/config_users.cpp) */
-    {REQ(P9_MODIFY_USER_PWD, LOGIN, 116, 0, nullptr, H(P9_MODIFY_USER_PWD)),
-     ORD(EVENT_E3_MODIFY_USER_PWD, 0, O(EVENT_E3_MODIFY_USER_PWD)), CODE},
-    {REQ(P9_GET_CONFIG, 0, 32, 0, nullptr, H(P9_GET_CONFIG)),
-     ORD(EVENT_E3_GET_CONFIG, 0, O(EVENT_E3_GET_CONFIG)), CODE},
-    {REQ(P9_SET_CONFIG, 0, 32, 0, nullptr, H(P9_SET_CONFIG)),
-     ORD(EVENT_E3_SET_CONFIG, 0, O(EVENT_E3_SET_CONFIG)), CODE},
-    {REQ(P9_GET_DEF_CONFIG, 0, 36, 0, nullptr, H(P9_GET_DEF_CONFIG)),
-     ORD(EVENT_E3_GET_DEF_CONFIG, 0, O(EVENT_E3_GET_DEF_CONFIG)), CODE},
-    {REQ(P9_IEC_IMP_CONFIG, 0, 28, 0, nullptr, H(P9_IEC_IMP_CONFIG)),
-     ORD(EVENT_E3_IEC_IMP_CONFIG, 0, O(EVENT_E3_IEC_IMP_CONFIG)), CODE},
-    {REQ(P9_IEC_EXP_CONFIG, 0, 28, 0, nullptr, H(P9_IEC_EXP_CONFIG)),
-     ORD(EVENT_E3_IEC_EXP_CONFIG, 0, O(EVENT_E3_IEC_EXP_CONFIG)), CODE},
-    {REQ(P9_QUERY_NET_INFO, LOGIN, 24, POP(READ_CONFIG), "Query the network information", H(P9_QUERY_NET_INFO)),
-     ORD(EVENT_E3_QUERY_NET_INFO, 0, O(EVENT_E3_QUERY_NET_INFO)), CODE},
-    {REQ(P9_MODIFY_NET_ADDR, LOGIN, 110, POP(WRITE_CONFIG), "Modify the network address", H(P9_MODIFY_NET_ADDR)),
-     ORD(EVENT_E3_MODIFY_NET_ADDR, 0, O(EVENT_E3_MODIFY_NET_ADDR)), CODE},
+    {REQ(P9_MODIFY_USER_PWD, LOGIN, 116, 0, "Modify user password", RELAYED),
+     ORD(EVENT_E3_MODIFY_USER_PWD, 0, RELAYED),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(UserPwd), 0), RESULT(HEAD, "Modify user pwd")}},
+    {REQ(P9_GET_CONFIG, 0, 32, 0, "Get config", RELAYED), ORD(EVENT_E3_GET_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, B(Config), 32), DATA(HEAD, 32, 28, 8, "Get config")}},
+    {REQ(P9_SET_CONFIG, 0, 32, 0, "Set config", RELAYED), ORD(EVENT_E3_SET_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN | QUIET_LOGIN, UPAPP, 0, POP(WRITE_CONFIG), nullptr, B(Config), 32),
+      RESULT(HEAD, "Set config")}},
+    {REQ(P9_GET_DEF_CONFIG, 0, 36, 0, "Get default config", RELAYED), ORD(EVENT_E3_GET_DEF_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, B(DefConfig), 0),
+      DATA(HEAD, 36, 32, 12, "Get default config")}},
+    {REQ(P9_IEC_IMP_CONFIG, 0, 28, 0, "Import config", RELAYED), ORD(EVENT_E3_IEC_IMP_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(WRITE_CONFIG), nullptr, B(ImpConfig), 28),
+      PUT(HEAD | CUT, 28, Z(24), NO_V, "Import config")}},
+    {REQ(P9_IEC_EXP_CONFIG, 0, 28, 0, "Export config", RELAYED), ORD(EVENT_E3_IEC_EXP_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, nullptr, 0), DATA(HEAD, 28, 24, 4, "Export config")}},
+    {REQ(P9_QUERY_NET_INFO, LOGIN, 24, POP(READ_CONFIG), "Query the network information", RELAYED),
+     ORD(EVENT_E3_QUERY_NET_INFO, 0, O(EVENT_E3_QUERY_NET_INFO)),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(Word0), 0), ANS_CODE(HEAD, 0, "Query net info")}},
+    {REQ(P9_MODIFY_NET_ADDR, LOGIN, 110, POP(WRITE_CONFIG), "Modify the network address", RELAYED),
+     ORD(EVENT_E3_MODIFY_NET_ADDR, 0, RELAYED),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(NetAddr), 0), RESULT(HEAD, "Modify net addr")}},
 
     /* serial port (ops/serial.cpp) */
     {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)),
@@ -129,14 +172,17 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      ORD(EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA), O(EVENT_E3_COM_SUBS_DATA)), CODE},
 
     /* users (ops/config_users.cpp) */
-    {REQ(P9_UNS_ADD_USER, LOGIN, 352, POP(WRITE_CONFIG), "Add user", H(P9_UNS_ADD_USER)),
-     ORD(EVENT_E3_UNS_ADD_USER, 0, O(EVENT_E3_UNS_ADD_USER)), CODE},
-    {REQ(P9_UNS_DEL_USER, LOGIN, 56, POP(WRITE_CONFIG), "Delete user", H(P9_UNS_DEL_USER)),
-     ORD(EVENT_E3_UNS_DEL_USER, 0, O(EVENT_E3_UNS_DEL_USER)), CODE},
-    {REQ(P9_UNS_GET_USER_POP, LOGIN, 320, POP(READ_CONFIG), "Get user pop", H(P9_UNS_GET_USER_POP)),
-     ORD(EVENT_E3_UNS_GET_USER_POP, 0, O(EVENT_E3_UNS_GET_USER_POP)), CODE},
-    {REQ(P9_UNS_SET_USER_POP, LOGIN, 320, POP(WRITE_CONFIG), "Set user pop", H(P9_UNS_SET_USER_POP)),
-     ORD(EVENT_E3_UNS_SET_USER_POP, 0, O(EVENT_E3_UNS_SET_USER_POP)), CODE},
+    {REQ(P9_UNS_ADD_USER, LOGIN, 352, POP(WRITE_CONFIG), "Add user", RELAYED), ORD(EVENT_E3_UNS_ADD_USER, 0, RELAYED),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(AddUser), 0), RESULT(HEAD, "Add user")}},
+    {REQ(P9_UNS_DEL_USER, LOGIN, 56, POP(WRITE_CONFIG), "Delete user", RELAYED),
+     ORD(EVENT_E3_UNS_DEL_USER, 0, RELAYED),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(DelUser), 0), RESULT(HEAD, "Delete user")}},
+    {REQ(P9_UNS_GET_USER_POP, LOGIN, 320, POP(READ_CONFIG), "Get user pop", RELAYED),
+     ORD(EVENT_E3_UNS_GET_USER_POP, 0, O(EVENT_E3_UNS_GET_USER_POP)),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(GetUserPop), 0), ANS_CODE(HEAD | CHECK_ID, 320, "Get user pop")}},
+    {REQ(P9_UNS_SET_USER_POP, LOGIN, 320, POP(WRITE_CONFIG), "Set user pop", RELAYED),
+     ORD(EVENT_E3_UNS_SET_USER_POP, 0, RELAYED),
+     {RELAY(0, UPAPP, 0, 0, nullptr, B(SetUserPop), 0), RESULT(HEAD, "Set user pop")}},
 
     /* custom messages, maintenance and upgrade (ops/maint.cpp) */
     {REQ(PA_CUSTOM, LOGIN, 28, 0, nullptr, H(PA_CUSTOM)), ORD(EVENT_E7_CUSTOM, 0, O(EVENT_E7_CUSTOM)), CODE},

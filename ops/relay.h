@@ -30,6 +30,12 @@ int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
 int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength,
                              const _VXQ_S_DPS_FUNC_LINE *in_pLine);
 
+/* Declares an event body of a relay (VXQ_PF_DPS_RELAY_BODY) of a family. */
+#define VXQ_DPS_DECLARE_RELAY_BODY(name)                                                                     \
+    int32_t VXQ_F_DPS_MW_Body##name(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,                                    \
+                                    const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,        \
+                                    int32_t in_iLength, uint8_t *out_pBody)
+
 /* Refuses a request in place with in_ucResult after showing in_sShow and
  * logging in_sLog (either may be null). Returns 0. */
 int VXQ_F_DPS_MW_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
