@@ -48,11 +48,14 @@
 #define RESULT(flags, oper) VXQ_DPS_ANSWER_RESULT, flags, 0, 0, 0, {}, oper, nullptr, nullptr
 #define DATA(flags, len, lenOff, dataOff, oper) VXQ_DPS_ANSWER_DATA, flags, len, lenOff, dataOff, {}, oper, nullptr, nullptr
 #define PUT(flags, len, put1, put2, oper) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, nullptr
+#define DATA_NEED(flags, len, lenOff, dataOff, oper, lenName)                                                   \
+    VXQ_DPS_ANSWER_DATA, (flags) | NEED_DATA, len, lenOff, dataOff, {}, oper, lenName, nullptr
 #define ANS_CODE(flags, len, oper) VXQ_DPS_ANSWER_NONE, flags, len, 0, 0, {}, oper, nullptr, nullptr
 /* PUT values: count values of size bytes from order body offset to message offset; Z writes zeros. */
 #define V(orderOff, msgOff, size, count) {orderOff, msgOff, size, count}
 #define Z(msgOff) {-1, msgOff, 4, 1}
 #define NO_V {0, 0, 0, 0}
+#define NO_ANSWER ANS_CODE(0, 0, nullptr)
 
 #define EXACT VXQ_DPS_RELAY_EXACT_LEN
 #define CONN_LOGIN VXQ_DPS_RELAY_CONN_LOGIN
@@ -185,28 +188,35 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      {RELAY(0, UPAPP, 0, 0, nullptr, B(SetUserPop), 0), RESULT(HEAD, "Set user pop")}},
 
     /* custom messages, maintenance and upgrade (ops/maint.cpp) */
-    {REQ(PA_CUSTOM, LOGIN, 28, 0, nullptr, H(PA_CUSTOM)), ORD(EVENT_E7_CUSTOM, 0, O(EVENT_E7_CUSTOM)), CODE},
-    {REQ(PB_RMY_QUERY_ABILITY, 0, 32, 0, nullptr, H(PB_RMY_QUERY_ABILITY)),
-     ORD(EVENT_E7_RMY_QUERY_ABILITY, 0, O(EVENT_E7_RMY_QUERY_ABILITY)), CODE},
-    {REQ(PB_RMY_REBOOT, 0, 24, POP(WRITE_CONFIG), "Reboot device", H(PB_RMY_REBOOT)),
-     ORD(EVENT_E7_RMY_REBOOT, 0, nullptr), CODE},
-    {REQ(PB_RMY_STOP, 0, 24, POP(WRITE_CONFIG), "Stop device", H(PB_RMY_STOP)),
-     ORD(EVENT_E7_RMY_STOP, 0, nullptr), CODE},
-    {REQ(PB_DUP_QUERY_DEV_VER_INFO, 0, 48, 0, nullptr, H(PB_DUP_QUERY_DEV_VER_INFO)),
-     ORD(EVENT_E7_DUP_QUERY_DEV_VER_INFO, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO),
-         O(EVENT_E7_DUP_QUERY_DEV_VER_INFO)),
-     CODE},
-    {REQ(PB_DUP_REQU_UPGRADE, 0, 36, POP(WRITE_CONFIG), "Request upgrade", H(PB_DUP_REQU_UPGRADE)),
-     ORD(EVENT_E7_DUP_REQU_UPGRADE, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE), O(EVENT_E7_DUP_REQU_UPGRADE)),
-     CODE},
-    {REQ(PB_DUP_QUERY_PROGRESS, 0, 28, POP(WRITE_CONFIG), "Query upgrade progress", H(PB_DUP_QUERY_PROGRESS)),
-     ORD(EVENT_E7_DUP_QUERY_PROGRESS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), O(EVENT_E7_DUP_QUERY_PROGRESS)),
-     CODE},
-    {REQ(PB_DUP_QUERY_TRANS_POS, 0, 28, POP(WRITE_CONFIG), "Query upgrade position", H(PB_DUP_QUERY_TRANS_POS)),
-     ORD(EVENT_E7_DUP_QUERY_TRANS_POS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), O(EVENT_E7_DUP_QUERY_TRANS_POS)),
-     CODE},
-    {REQ(PB_DUP_UPGRADE_DATA, 0, 28, POP(WRITE_CONFIG), "Upgrade data", H(PB_DUP_UPGRADE_DATA)),
-     ORD(EVENT_E7_DUP_UPGRADE_DATA, 0, O(EVENT_E7_DUP_UPGRADE_DATA)), CODE},
+    {REQ(PA_CUSTOM, LOGIN, 28, 0, "Custom functions", RELAYED), ORD(EVENT_E7_CUSTOM, 0, RELAYED),
+     {RELAY(0, BUILDER, 0, 0, nullptr, B(Custom), 28), DATA(HEAD, 28, 24, 8, "Custom functions")}},
+    {REQ(PB_RMY_QUERY_ABILITY, 0, 32, 0, "Query ability", RELAYED), ORD(EVENT_E7_RMY_QUERY_ABILITY, 0, RELAYED),
+     {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(Ability), 0),
+      DATA_NEED(HEAD, 32, 28, 8, "Query ability", "iAbilityBodyLen")}},
+    {REQ(PB_RMY_REBOOT, 0, 24, POP(WRITE_CONFIG), "Reboot device", RELAYED), ORD(EVENT_E7_RMY_REBOOT, 0, nullptr),
+     {RELAY(CMD_SAME | AT_ONCE, BUILDER, 0, 0, nullptr, B(Reboot), 0), NO_ANSWER}},
+    {REQ(PB_RMY_STOP, 0, 24, POP(WRITE_CONFIG), "Stop device", RELAYED), ORD(EVENT_E7_RMY_STOP, 0, nullptr),
+     {RELAY(CMD_SAME | AT_ONCE, BUILDER, 0, 0, nullptr, B(Stop), 0), NO_ANSWER}},
+    {REQ(PB_DUP_QUERY_DEV_VER_INFO, 0, 48, 0, "Query device version information", RELAYED),
+     ORD(EVENT_E7_DUP_QUERY_DEV_VER_INFO, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO), RELAYED),
+     {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(DevVer), 0),
+      PUT(HEAD | CHECK_ID, 48, V(0, 24, 2, 4), V(8, 32, 4, 4), "Query dev ver info")}},
+    {REQ(PB_DUP_REQU_UPGRADE, 0, 36, POP(WRITE_CONFIG), "Request upgrade", RELAYED),
+     ORD(EVENT_E7_DUP_REQU_UPGRADE, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_REQU_UPGRADE), RELAYED),
+     {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(ReqUpgrade), 0),
+      PUT(HEAD | CHECK_ID, 36, V(8, 32, 4, 1), NO_V, "Request upgrade")}},
+    {REQ(PB_DUP_QUERY_PROGRESS, 0, 28, POP(WRITE_CONFIG), "Query upgrade progress", RELAYED),
+     ORD(EVENT_E7_DUP_QUERY_PROGRESS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), RELAYED),
+     {RELAY(CMD, BUILDER, 0, 0, nullptr, B(DupQuery), 0),
+      PUT(HEAD | CHECK_ID, 28, V(4, 24, 4, 1), NO_V, "Query progress")}},
+    {REQ(PB_DUP_QUERY_TRANS_POS, 0, 28, POP(WRITE_CONFIG), "Query upgrade position", RELAYED),
+     ORD(EVENT_E7_DUP_QUERY_TRANS_POS, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY), RELAYED),
+     {RELAY(CMD, BUILDER, 0, 0, nullptr, B(DupQuery), 0),
+      PUT(HEAD | CHECK_ID, 28, V(4, 24, 4, 1), NO_V, "Query transfer position")}},
+    {REQ(PB_DUP_UPGRADE_DATA, 0, 28, POP(WRITE_CONFIG), "Upgrade data", RELAYED),
+     ORD(EVENT_E7_DUP_UPGRADE_DATA, 0, RELAYED),
+     {RELAY(CMD | NO_RECEIPT, BUILDER, 0, 0, VXQ_F_DPS_MW_CheckUpgradeData, B(UpgradeData), 28),
+      PUT(HEAD | CHECK_ID | CUT, 28, Z(24), NO_V, "Upgrade data")}},
 
     /* media frames: a client's video is ignored, its audio is talk (media/input.cpp) */
     {REQ(PE_VIDEO_FRAME, SILENT, 20, 0, nullptr, H(PE_VIDEO_FRAME)),
