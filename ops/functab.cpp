@@ -165,13 +165,16 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      {RELAY(0, UPAPP, 0, 0, nullptr, B(NetAddr), 0), RESULT(HEAD, "Modify net addr")}},
 
     /* serial port (ops/serial.cpp) */
-    {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)),
-     ORD(EVENT_E3_COM_OPEN, 0, O(EVENT_E3_COM_OPEN)), CODE},
-    {REQ(P9_COM_CLOSE, LOGIN, 32, POP(WRITE_CONFIG), "Close com", H(P9_COM_CLOSE)),
-     ORD(EVENT_E3_COM_CLOSE, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_CLOSE), O(EVENT_E3_COM_CLOSE)), CODE},
-    {REQ(P9_COM_SEND_DATA, LOGIN, 36, POP(WRITE_CONFIG), "Send com data", H(P9_COM_SEND_DATA)),
-     ORD(EVENT_E3_COM_SEND_DATA, 0, O(EVENT_E3_COM_SEND_DATA)), CODE},
-    {REQ(P9_COM_SUBS_DATA, 0, 20, 0, nullptr, H(P9_COM_SUBS_DATA)),
+    {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)), ORD(EVENT_E3_COM_OPEN, 0, RELAYED),
+     {RELAY(0, STEP, 0, 0, nullptr, nullptr, 0), RESULT(HEAD, "Com open")}},
+    {REQ(P9_COM_CLOSE, LOGIN, 32, POP(WRITE_CONFIG), "Close com", RELAYED),
+     ORD(EVENT_E3_COM_CLOSE, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_CLOSE), O(EVENT_E3_COM_CLOSE)),
+     {RELAY(AT_ONCE_OK, BUILDER, 0, 0, nullptr, B(ComClose), 0), NO_ANSWER}},
+    {REQ(P9_COM_SEND_DATA, LOGIN, 36, POP(WRITE_CONFIG), "Send com data", RELAYED),
+     ORD(EVENT_E3_COM_SEND_DATA, 0, RELAYED),
+     {RELAY(LATE_RECEIPT, STEP, 0, 0, VXQ_F_DPS_MW_CheckComSend, B(ComSend), 36),
+      PUT(HEAD | CUT, 32, Z(28), NO_V, "Com send data")}},
+    {REQ(P9_COM_SUBS_DATA, SILENT, 20, 0, nullptr, nullptr),
      ORD(EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA), O(EVENT_E3_COM_SUBS_DATA)), CODE},
 
     /* users (ops/config_users.cpp) */
