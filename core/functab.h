@@ -109,6 +109,10 @@ typedef int32_t (*VXQ_PF_DPS_RELAY_BODY)(struct _VXQ_S_DPS_MCSRV_DATA *in_pMcSrv
  * refused with (the check shows its own line). */
 typedef uint8_t (*VXQ_PF_DPS_RELAY_CHECK)(const uint8_t *in_pMsg, int32_t in_iLength);
 
+/* The "[DEBUG]" block of an answer, written with the switch on. */
+typedef void (*VXQ_PF_DPS_ANSWER_DEBUG)(const uint8_t *in_pOrder, int32_t in_iLength,
+                                        const struct _VXQ_S_DPS_FUNC_LINE *in_pLine);
+
 /* The relay of a line: how a request becomes an event and an order its answer. */
 typedef struct _VXQ_S_DPS_RELAY {
     uint16_t usRules;                 /* VXQ_DPS_RELAY_ bits */
@@ -126,7 +130,7 @@ typedef struct _VXQ_S_DPS_RELAY {
     _VXQ_S_DPS_ANSWER_PUT tPut[2];    /* PUT */
     const char *sAnsOper;             /* the operation in the answer's result line */
     const char *sLenName;             /* NEED_DATA: the length's name in its line */
-    VXQ_PF_DPS_ORDER_HANDLER fnAnsDebug; /* the answer's "[DEBUG]" block, with the switch on */
+    VXQ_PF_DPS_ANSWER_DEBUG fnAnsDebug; /* null: none */
 } _VXQ_S_DPS_RELAY;
 
 /* One function id. */

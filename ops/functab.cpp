@@ -50,6 +50,8 @@
 #define PUT(flags, len, put1, put2, oper) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, nullptr
 #define DATA_NEED(flags, len, lenOff, dataOff, oper, lenName)                                                   \
     VXQ_DPS_ANSWER_DATA, (flags) | NEED_DATA, len, lenOff, dataOff, {}, oper, lenName, nullptr
+#define RESULT_DBG(flags, oper, dbg) VXQ_DPS_ANSWER_RESULT, flags, 0, 0, 0, {}, oper, nullptr, dbg
+#define PUT_DBG(flags, len, put1, put2, oper, dbg) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, dbg
 #define ANS_CODE(flags, len, oper) VXQ_DPS_ANSWER_NONE, flags, len, 0, 0, {}, oper, nullptr, nullptr
 /* PUT values: count values of size bytes from order body offset to message offset; Z writes zeros. */
 #define V(orderOff, msgOff, size, count) {orderOff, msgOff, size, count}
@@ -108,26 +110,39 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
     {REQ(P2_RM_REALPLAY_CLOSE, 0, 20, 0, nullptr, H(P2_RM_REALPLAY_CLOSE)), NO_ORD, CODE},
 
     /* record search and download (ops/record.cpp) */
-    {REQ(P3_QUERY_FILE, 0, 68, 0, nullptr, H(P3_QUERY_FILE)),
-     ORD(EVENT_E2_FILE_QUERY, 44, O(EVENT_E2_FILE_QUERY)), CODE},
-    {REQ(P3_NSP_QUERY_FILE, 0, 88, 0, nullptr, H(P3_NSP_QUERY_FILE)),
-     ORD(EVENT_E2_NSP_FILE_QUERY, 64, O(EVENT_E2_NSP_FILE_QUERY)), CODE},
-    {REQ(P3_DOWNLOAD_OPEN, 0, 384, 0, nullptr, H(P3_DOWNLOAD_OPEN)),
-     ORD(EVENT_E2_FILE_OPEN, 360, O(EVENT_E2_FILE_OPEN)), CODE},
-    {REQ(P3_DOWNLOAD_CLOSE, 0, 28, 0, nullptr, H(P3_DOWNLOAD_CLOSE)),
-     ORD(EVENT_E2_FILE_CLOSE, 4, O(EVENT_E2_FILE_CLOSE)), CODE},
-    {REQ(P3_DOWNLOAD_GET, 0, 64, 0, nullptr, H(P3_DOWNLOAD_GET)),
-     ORD(EVENT_E2_FILE_READ, 40, O(EVENT_E2_FILE_READ)), CODE},
-    {REQ(P3_DOWNLOAD_SEEK, 0, 32, 0, nullptr, H(P3_DOWNLOAD_SEEK)),
-     ORD(EVENT_E2_FILE_SEEK, 8, O(EVENT_E2_FILE_SEEK)), CODE},
-    {REQ(P3_DOWNLOAD_QVIDEO, 0, 36, 0, nullptr, H(P3_DOWNLOAD_QVIDEO)),
-     ORD(EVENT_E2_FILE_QVIDEO, 12, O(EVENT_E2_FILE_QVIDEO)), CODE},
-    {REQ(P3_DOWNLOAD_ONLY_IFRAME, 0, 40, 0, nullptr, H(P3_DOWNLOAD_ONLY_IFRAME)),
-     ORD(EVENT_E2_FILE_ONLY_IFRAME, 16, O(EVENT_E2_FILE_ONLY_IFRAME)), CODE},
-    {REQ(P3_DOWNLOAD_RECOVER_ALLFRAME, 0, 28, 0, nullptr, H(P3_DOWNLOAD_RECOVER_ALLFRAME)),
-     ORD(EVENT_E2_FILE_RECOVER_ALLFRAME, 4, O(EVENT_E2_FILE_RECOVER_ALLFRAME)), CODE},
-    {REQ(P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, 0, nullptr, H(P3_DOWNLOAD_OPEN_BY_TIME)),
-     ORD(EVENT_E2_FILE_OPEN_BY_TIME, 284, O(EVENT_E2_FILE_OPEN_BY_TIME)), CODE},
+    {REQ(P3_QUERY_FILE, 0, 68, 0, "Query file", RELAYED), ORD(EVENT_E2_FILE_QUERY, 44, O(EVENT_E2_FILE_QUERY)),
+     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr, B(QueryFile), 0),
+      ANS_CODE(REC, 68, "Query file")}},
+    {REQ(P3_NSP_QUERY_FILE, 0, 88, 0, "Query nsp file", RELAYED),
+     ORD(EVENT_E2_NSP_FILE_QUERY, 64, O(EVENT_E2_NSP_FILE_QUERY)),
+     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr, B(NspQueryFile), 0),
+      ANS_CODE(REC, 88, "Query nsp file")}},
+    {REQ(P3_DOWNLOAD_OPEN, 0, 384, 0, "Start download file", H(P3_DOWNLOAD_OPEN)),
+     ORD(EVENT_E2_FILE_OPEN, 360, O(EVENT_E2_FILE_OPEN)),
+     {RELAY(0, BUILDER, 0, 0, nullptr, nullptr, 0), ANS_CODE(REC, 384, "Open the file")}},
+    {REQ(P3_DOWNLOAD_CLOSE, 0, 28, 0, "Stop download file", RELAYED), ORD(EVENT_E2_FILE_CLOSE, 4, RELAYED),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileClose), 0),
+      RESULT_DBG(QUIET, "Close the file", VXQ_F_DPS_MW_DebugFileOp)}},
+    {REQ(P3_DOWNLOAD_GET, 0, 64, 0, "Get file data", H(P3_DOWNLOAD_GET)),
+     ORD(EVENT_E2_FILE_READ, 40, O(EVENT_E2_FILE_READ)),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, nullptr, 0), ANS_CODE(REC, 64, nullptr)}},
+    {REQ(P3_DOWNLOAD_SEEK, 0, 32, 0, "Seek file position", RELAYED), ORD(EVENT_E2_FILE_SEEK, 8, RELAYED),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileSeek), 0),
+      RESULT_DBG(QUIET, "Seek file", VXQ_F_DPS_MW_DebugFileOp)}},
+    {REQ(P3_DOWNLOAD_QVIDEO, 0, 36, 0, "Query file video param", RELAYED), ORD(EVENT_E2_FILE_QVIDEO, 12, RELAYED),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileQVideo), 0),
+      PUT_DBG(REC, 36, V(4, 28, 4, 2), NO_V, "Query file video param", VXQ_F_DPS_MW_DebugFileOp)}},
+    {REQ(P3_DOWNLOAD_ONLY_IFRAME, 0, 40, 0, "File only i frame", RELAYED),
+     ORD(EVENT_E2_FILE_ONLY_IFRAME, 16, RELAYED),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileOnlyIFrame), 0),
+      PUT_DBG(REC, 40, V(8, 32, 4, 2), NO_V, "File only i frame", VXQ_F_DPS_MW_DebugFileOp)}},
+    {REQ(P3_DOWNLOAD_RECOVER_ALLFRAME, 0, 28, 0, "File recover all frame", RELAYED),
+     ORD(EVENT_E2_FILE_RECOVER_ALLFRAME, 4, RELAYED),
+     {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileRecover), 0),
+      RESULT_DBG(QUIET, "File recover all frame", VXQ_F_DPS_MW_DebugFileOp)}},
+    {REQ(P3_DOWNLOAD_OPEN_BY_TIME, 0, 308, 0, "Start download file", H(P3_DOWNLOAD_OPEN_BY_TIME)),
+     ORD(EVENT_E2_FILE_OPEN_BY_TIME, 284, O(EVENT_E2_FILE_OPEN_BY_TIME)),
+     {RELAY(0, BUILDER, 0, 0, nullptr, nullptr, 0), ANS_CODE(REC, 308, "Open the file")}},
 
     /* talk, arming and alarms (ops/talk_alarm.cpp) */
     {REQ(P4_TALK_START, 0, 28, 0, nullptr, H(P4_TALK_START)),

@@ -16,8 +16,7 @@
 #define PR_ORDER_HEAD VXQ_DPS_APP_MSG_HEAD_LEN
 #define PR_ORDER_RESULT offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)
 
-/* Logs "<in_sName> <in_sWhat>" at level 2. */
-static void PR_LogFail(const char *in_sName, const char *in_sWhat)
+void VXQ_F_DPS_MW_LogStep(const char *in_sName, const char *in_sWhat)
 {
     char sText[192];
     snprintf(sText, sizeof(sText), "%s %s", in_sName, in_sWhat);
@@ -96,7 +95,7 @@ static void PR_LogRelayFail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const char *in
         break;
     case VXQ_DPS_FAIL_UPAPP:
         if (in_iStep != 0) {
-            PR_LogFail(in_sName, in_iStep < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
+            VXQ_F_DPS_MW_LogStep(in_sName, in_iStep < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
             return;
         }
         break;
@@ -104,7 +103,7 @@ static void PR_LogRelayFail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const char *in
         break;
     }
     if (in_iStep == 0) {
-        PR_LogFail(in_sName, "VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.");
+        VXQ_F_DPS_MW_LogStep(in_sName, "VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.");
     } else {
         snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_%s fail.", in_sName, in_pLine->sOrderName);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
@@ -120,28 +119,37 @@ static const uint8_t *PR_Tail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const uint8_
     return iOff > 0 ? in_pMsg + iOff : NULL;
 }
 
-int VXQ_F_DPS_MW_ParkAndRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                              uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
-                              const void *in_pBody, int32_t in_iBodyLen, const char *in_sName)
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_Park(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                         int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                                         const char *in_sName)
 {
-    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, VXQ_DPS_UMSP_RESULT_SUCCESS);
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        p, inout_pConn->dwPortId, in_pLine->usMsgFuncId, inout_pMsg, in_iLength);
-    int iRaised = 0;
-    if (pTrans == NULL) {
-        PR_LogRelayFail(in_pLine, in_sName, 0);
-    } else {
-        int32_t iTailLen;
-        const uint8_t *pTail = PR_Tail(in_pLine, inout_pMsg, in_iLength, &iTailLen);
-        iRaised = VXQ_F_DPS_MW_RaiseEvent(p, in_pLine->iOrderId, pTrans->dwTransId, in_pBody, in_iBodyLen, pTail,
-                                          iTailLen);
-        if (iRaised == 1)
-            return 1;
-        PR_LogRelayFail(in_pLine, in_sName, iRaised == 0 ? 1 : -1);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-    }
-    VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, in_sName);
+        inout_pMcSrvData, inout_pConn->dwPortId, in_pLine->usMsgFuncId, inout_pMsg, in_iLength);
+    if (pTrans != NULL)
+        return pTrans;
+    PR_LogRelayFail(in_pLine, in_sName, 0);
+    VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, in_sName);
+    return NULL;
+}
+
+int VXQ_F_DPS_MW_Raise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                       uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                       _VXQ_S_DPS_TRANS_DATA *inout_pTrans, const void *in_pBody, int32_t in_iBodyLen,
+                       const char *in_sName)
+{
+    int32_t iTailLen;
+    const uint8_t *pTail = PR_Tail(in_pLine, inout_pMsg, in_iLength, &iTailLen);
+    int iRaised = VXQ_F_DPS_MW_RaiseEvent(inout_pMcSrvData, in_pLine->iOrderId, inout_pTrans->dwTransId, in_pBody,
+                                          in_iBodyLen, pTail, iTailLen);
+    if (iRaised == 1)
+        return 1;
+    PR_LogRelayFail(in_pLine, in_sName, iRaised == 0 ? 1 : -1);
+    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, inout_pTrans);
+    VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, in_sName);
     return 0;
 }
 
@@ -178,11 +186,10 @@ static int PR_HoldsRight(const _VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PO
     return 1;
 }
 
-/* The request rules of a relay, in the order core/functab.h gives. 0 when the
- * request may go on, else the result it is refused with (its line written). */
-static uint8_t PR_CheckRules(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                             const uint8_t *in_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine)
+uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                                const uint8_t *in_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine)
 {
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     const _VXQ_S_DPS_RELAY *pRelay = &in_pLine->tRelay;
     uint16_t usRules = pRelay->usRules;
     uint32_t dwBody0 = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY);
@@ -192,11 +199,11 @@ static uint8_t PR_CheckRules(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT
             return ucResult;
     }
     if ((usRules & VXQ_DPS_RELAY_EXACT_LEN) && in_iLength != in_pLine->iMinMsgLen) {
-        PR_LogFail(in_pLine->sReqName, "in_iPacketLen error.");
+        VXQ_F_DPS_MW_LogStep(in_pLine->sReqName, "in_iPacketLen error.");
         return VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
     }
     if ((usRules & VXQ_DPS_RELAY_CONN_LOGIN) && in_pConn->dwLoginId == 0) {
-        PR_LogFail(in_pLine->sReqName, "dwLoginId error.");
+        VXQ_F_DPS_MW_LogStep(in_pLine->sReqName, "dwLoginId error.");
         return VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
     }
     if ((usRules & (VXQ_DPS_RELAY_CMD | VXQ_DPS_RELAY_CMD_SAME)) &&
@@ -241,12 +248,12 @@ int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
     int32_t iBodyLen = 0;
     if (!(pRelay->usRules & (VXQ_DPS_RELAY_NO_RECEIPT | VXQ_DPS_RELAY_LATE_RECEIPT)))
         PR_ShowOper("Receiving network data: %s.", in_pLine);
-    uint8_t ucResult = PR_CheckRules(p, inout_pConn, inout_pMsg, in_iLength, in_pLine);
+    uint8_t ucResult = VXQ_F_DPS_MW_CheckRules(p, inout_pConn, inout_pMsg, in_iLength, in_pLine);
     if (ucResult != 0)
         return VXQ_F_DPS_MW_Refuse(p, inout_pConn, inout_pMsg, in_iLength, ucResult, NULL, NULL, sName);
-    if (pRelay->fnBody != NULL)
-        iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
     if (pRelay->usRules & VXQ_DPS_RELAY_NOTICE) {
+        if (pRelay->fnBody != NULL)
+            iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
         int32_t iTailLen;
         const uint8_t *pTail = PR_Tail(in_pLine, inout_pMsg, in_iLength, &iTailLen);
         int iRaised = VXQ_F_DPS_MW_RaiseEvent(p, in_pLine->iOrderId, 0, ucBody, iBodyLen, pTail, iTailLen);
@@ -256,9 +263,19 @@ int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
                                                                               : VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
         return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName) && iRaised == 1;
     }
-    if (pRelay->usRules & VXQ_DPS_RELAY_LATE_RECEIPT)
+    /* The body's debug line comes after the parking, or before the receipt line. */
+    int bLate = (pRelay->usRules & VXQ_DPS_RELAY_LATE_RECEIPT) != 0;
+    if (bLate) {
+        if (pRelay->fnBody != NULL)
+            iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
         PR_ShowOper("Receiving network data: %s.", in_pLine);
-    return VXQ_F_DPS_MW_ParkAndRaise(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, ucBody, iBodyLen, sName);
+    }
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, sName);
+    if (pTrans == NULL)
+        return 0;
+    if (!bLate && pRelay->fnBody != NULL)
+        iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
+    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, pTrans, ucBody, iBodyLen, sName);
 }
 
 /* ---- Answers --------------------------------------------------------------- */
@@ -290,6 +307,13 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
                                                const _VXQ_S_DPS_FUNC_LINE *in_pLine,
                                                _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
 {
+    return VXQ_F_DPS_MW_FindTargetEx(inout_pMcSrvData, in_dwTransId, in_pLine, 1, out_ppConn);
+}
+
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
+                                                 const _VXQ_S_DPS_FUNC_LINE *in_pLine, int in_bDeleteOnMiss,
+                                                 _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+{
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     const char *sName = in_pLine->sAnsName;
     uint8_t ucFlags = in_pLine->tRelay.ucAnsFlags;
@@ -298,27 +322,28 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, in_dwTransId);
     if (pTrans == NULL) {
         if (bLog)
-            PR_LogFail(sName, "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.");
+            VXQ_F_DPS_MW_LogStep(sName, "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail.");
         return NULL;
     }
     const uint8_t *pRequ = (const uint8_t *)pTrans->pRequDataBuf;
     if (pRequ == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN ||
         ((ucFlags & VXQ_DPS_ANS_REC_TEXT) && pTrans->iRequDataLen < in_pLine->tRelay.sAnsLen)) {
         if (bLog)
-            PR_LogFail(sName, "pRequDataBuf fail.");
+            VXQ_F_DPS_MW_LogStep(sName, "pRequDataBuf fail.");
     } else if ((*out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId)) == NULL) {
         if (bLog)
-            PR_LogFail(sName, "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.");
+            VXQ_F_DPS_MW_LogStep(sName, "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.");
     } else if ((ucFlags & VXQ_DPS_ANS_CHECK_ID) &&
                VXQ_F_DPS_MW_GetLe16(pRequ + VXQ_DPS_UMSP_OFF_FUNC_ID) != in_pLine->usMsgFuncId) {
-        PR_LogFail(sName, "usMsgFuncId error.");
+        VXQ_F_DPS_MW_LogStep(sName, "usMsgFuncId error.");
     } else if (pTrans->iRequDataLen < in_pLine->tRelay.sAnsLen) {
-        PR_LogFail(sName, "iRequDataLen error.");
+        VXQ_F_DPS_MW_LogStep(sName, "iRequDataLen error.");
     } else {
         return pTrans;
     }
     *out_ppConn = NULL;
-    VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+    if (in_bDeleteOnMiss)
+        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
     return NULL;
 }
 
@@ -379,7 +404,7 @@ static int PR_SendWithData(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
     }
     uint8_t *pMsg = (uint8_t *)malloc((size_t)(iFixedLen + iDataLen));
     if (pMsg == NULL) {
-        PR_LogFail(in_pLine->sAnsName, "malloc fail.");
+        VXQ_F_DPS_MW_LogStep(in_pLine->sAnsName, "malloc fail.");
         VXQ_F_DPS_MC_Trans_DeleteTransData(p, in_pTrans);
         return 0;
     }
@@ -405,7 +430,7 @@ int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
     if (dwTransId == 0)
         return 0;
     if (pRelay->fnAnsDebug != NULL && p->bDebugLog)
-        pRelay->fnAnsDebug(p, inout_pOrder, in_iLength);
+        pRelay->fnAnsDebug(inout_pOrder, in_iLength, in_pLine);
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTarget(p, dwTransId, in_pLine, &pConn);
     if (pTrans != NULL && pRelay->ucAnswer == VXQ_DPS_ANSWER_DATA) {
         iRet = PR_SendWithData(p, pConn, pTrans, inout_pOrder, in_iLength, in_pLine);
@@ -424,6 +449,6 @@ int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
         iRet = VXQ_F_DPS_MW_AnswerAndEnd(p, pConn, pTrans, pRequ, iSendLen, in_pLine);
     }
     if (!iRet && (pRelay->ucAnsFlags & VXQ_DPS_ANS_LOG_FAIL))
-        PR_LogFail(in_pLine->sAnsName, "VXQ_F_DPS_MC_SendTransResult fail.");
+        VXQ_F_DPS_MW_LogStep(in_pLine->sAnsName, "VXQ_F_DPS_MC_SendTransResult fail.");
     return iRet;
 }

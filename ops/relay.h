@@ -47,14 +47,30 @@ int VXQ_F_DPS_MW_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 int VXQ_F_DPS_MW_RaiseEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId, uint32_t in_dwTransId,
                             const void *in_pBody, int32_t in_iBodyLen, const void *in_pTail, int32_t in_iTailLen);
 
-/* Shapes the request as its answer (result 0), parks a copy and raises the
- * line's event with the body and, from the line's iTailOff on, the rest of the
- * message. On any failure the failure rule: logged in the line's words, the
- * transaction deleted, result 1 at once. in_sName names the request in the
- * log. 1 parked, 0 answered. */
-int VXQ_F_DPS_MW_ParkAndRaise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                              uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
-                              const void *in_pBody, int32_t in_iBodyLen, const char *in_sName);
+/* Logs "<in_sName> <in_sWhat>" at level 2: a step of a handler that failed. */
+void VXQ_F_DPS_MW_LogStep(const char *in_sName, const char *in_sWhat);
+
+/* The request rules of the line's relay (core/functab.h), in their order: 0
+ * when the request may go on, else the result to refuse it with (its line is
+ * written). The request is not answered here. */
+uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                                const uint8_t *in_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
+
+/* Shapes the request as its answer (result 0) and parks a copy as a
+ * transaction of the line's function id. Null after the failure rule (logged
+ * in the line's words, result 1 at once). in_sName names the request in the log. */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_Park(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                         int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                                         const char *in_sName);
+
+/* Raises the line's event for the parked request: the body, then the message
+ * from the line's iTailOff on. 1 raised; else the failure rule (logged in the
+ * line's words, the transaction deleted, result 1 at once) and 0. */
+int VXQ_F_DPS_MW_Raise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
+                       uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                       _VXQ_S_DPS_TRANS_DATA *inout_pTrans, const void *in_pBody, int32_t in_iBodyLen,
+                       const char *in_sName);
 
 /* The start of every answer: translates the order's result in place into the
  * client's and shows it (the line's sAnsOper), and writes the line's debug
@@ -69,6 +85,11 @@ uint32_t VXQ_F_DPS_MW_AnswerBegin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
                                                const _VXQ_S_DPS_FUNC_LINE *in_pLine,
                                                _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
+/* As above; a miss deletes the transaction only when in_bDeleteOnMiss (a read
+ * answered by several orders keeps it until its last one). */
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
+                                                 const _VXQ_S_DPS_FUNC_LINE *in_pLine, int in_bDeleteOnMiss,
+                                                 _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
 
 /* Sends an answer (class 0) on the connection and deletes the transaction.
  * The send result (a failure logged with the line's answer name). */

@@ -115,9 +115,11 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_COM_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _
                   (unsigned)tBody.i_dwLineParam[2], (unsigned)tBody.i_dwLineParam[3],
                   (unsigned)tBody.i_dwLineParam[4], (unsigned)tBody.i_dwLineParam[5]);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Open com.");
-    if (!VXQ_F_DPS_MW_ParkAndRaise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                   VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P9_COM_OPEN), &tBody,
-                                   (int32_t)sizeof(tBody), __func__))
+    const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P9_COM_OPEN);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_Park(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
+    if (pTrans == NULL || !VXQ_F_DPS_MW_Raise(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans,
+                                              &tBody, (int32_t)sizeof(tBody), __func__))
         return 0;
     /* The host has been told of the open: it must hear when this client goes. */
     inout_pConn->bComOpen = 1;

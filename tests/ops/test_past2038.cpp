@@ -97,7 +97,7 @@ TEST_F(Past2038, TheLeapDayOf2040PassesThroughConversionsAlarmsLogRecordsAndReco
     EXPECT_EQ(OpsBytes(tNotice.begin() + 56, tNotice.begin() + 68), kWireTime);
 
     /* A record query's time range reaches the host as the client sent it. */
-    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_DPS_P3_QUERY_FILE_LEN - 20);
+    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE) - 20);
     OpsPutLe32(tQuery, 20, kLogin);
     std::copy(kWireTime.begin(), kWireTime.end(), tQuery.begin() + 40);
     const OpsBytes kLater = {0xF8, 0x07, 3, 0, 1, 23, 59, 59, 0, 0, 0, 0};

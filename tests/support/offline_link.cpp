@@ -62,6 +62,15 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
     return pMcSrvData;
 }
 
+size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId)
+{
+    for (int32_t i = 0; i < g_tDpsFuncTable.iLineNum; i++) {
+        if (g_tDpsFuncTable.pLine[i].usMsgFuncId == in_usFuncId)
+            return (size_t)g_tDpsFuncTable.pLine[i].iMinMsgLen;
+    }
+    return 0;
+}
+
 void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 {
     free(in_pMcSrvData);
