@@ -330,7 +330,7 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     memcpy(aLevelOrder, aLevelHead, 16);
     memcpy(aLevelOrder + 16, aLevelBody, 8);
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(pSrv, aLevelOrder, 24), 1);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(pSrv, aLevelOrder, 24), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
 
@@ -364,7 +364,7 @@ TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
     std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
     VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
     VXQ_F_TESTCLI_PutU16(t, 28, 1);
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 0);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
     std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aBody[2];
@@ -373,26 +373,8 @@ TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
     EXPECT_EQ(aBody[1], 1);
     VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
     pSrv->hCallbackQueue = NULL;
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 1);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 1);
     pSrv->hCallbackQueue = hQueue;
-}
-
-TEST_F(LiveChecks, AHandlerCalledWithLessThanItsBodyAnswers2)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    VXQ_PF_DPS_NETMSG_HANDLER aHandlers[] = {
-        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN,      VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN,
-        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE,     VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE,
-        VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM,        VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME,
-        VXQ_F_DPS_MW_DoNetMsg_P2_PTZ,                VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME,
-        VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP,
-    };
-    for (VXQ_PF_DPS_NETMSG_HANDLER fn : aHandlers) {
-        std::vector<uint8_t> tAnswer = Call(fn, pNew, VXQ_F_TESTCLI_BuildZeroMsg(P2_REALPLAY_OPEN, 1, 4));
-        EXPECT_EQ(Result(tAnswer), 2);
-        EXPECT_EQ(tAnswer.size(), 24u);
-    }
-    EXPECT_EQ(pNew->iConnType, VXQ_DPS_CONN_NEW);
 }
 
 } // namespace
