@@ -93,27 +93,6 @@ void VXQ_F_DPS_MC_Trans_ReleaseAllTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 /* Sum of the copies' capacities plus the records' own size. */
 int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 
-/* Passes a client request on to the host: shapes the request as its answer
- * (ucResult 0, ucPacketType 1), parks a copy in a transaction and raises
- * in_iEventId with body part1 + part2 (either may be null/0). On any failure the
- * request goes back at once in place with ucResult 1. in_sOperText names the
- * operation in the receipt line. 1 parked, 0 answered with 1. */
-int VXQ_F_DPS_MC_SendTransRequDataToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pRequest,
-                                          int32_t in_iRequestLen, int32_t in_iEventId,
-                                          const void *in_pPart1, int32_t in_iPart1Len,
-                                          const void *in_pPart2, int32_t in_iPart2Len,
-                                          const char *in_sOperText);
-/* Answers a parked request without a body of its own: the order's ucResult
- * (already a result code) goes into the stored request, which is sent whole to
- * its connection; the transaction is deleted in every case once found. 1/0. */
-int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                 int32_t in_iOrderLen);
-/* As above, but sends only the first in_iLength + 4 bytes of the stored request
- * after setting its dwPacketSize to that value (the stored copy must be that long). */
-int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                        int32_t in_iOrderLen, int32_t in_iLength);
-
 /* The order dispatcher: one order of in_iLength bytes from the order queue. */
 int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                              int32_t in_iLength);

@@ -5,7 +5,6 @@
 #include "core/hostcall.h"
 #include "media/direct.h"
 #include "media/input.h"
-#include "ops/answer.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
 #include "wire/head.h"

@@ -190,7 +190,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                         int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     _VXQ_S_DPS_NET_PORT_DATA *pCmd;
@@ -199,8 +198,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start talk.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sName))
-        return 0;
     dwLoginId = VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_LOGIN_ID);
     iTalkChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_CH_NO);
     dwTransValue = VXQ_F_DPS_MW_GetLe32(inout_pMsg + VXQ_DPS_UMSP_OFF_TRANS_NO);
@@ -249,7 +246,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
             "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START fail.", 2);
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 /* The host's answer to a talk start. Only the talk waiting for it (state 2,
@@ -320,7 +317,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                        int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     int32_t iTalkChNo;
@@ -329,8 +325,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     int iRet;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Stop talk.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sName))
-        return 0;
     iTalkChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_CH_NO);
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(p, iTalkChNo);
     if (pTalk == NULL) {
@@ -349,7 +343,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
             ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
         }
     }
-    iRet = VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    iRet = VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
     if (bClose)
         VXQ_F_DPS_MC_CloseTalk(p, pTalk); /* may release inout_pConn */
     return iRet;
@@ -456,14 +450,11 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                    int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_GUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pCmd;
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Set alarm.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 4, sName))
-        return 0;
     pCmd = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY));
     if (pCmd == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.",
@@ -479,7 +470,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     } else {
         inout_pConn->bGuard = 1;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -498,13 +489,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                      int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Cancel alarm.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 4, sName))
-        return 0;
     if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0)) {
         VXQ_F_LOG_SR_WriteLog(
             "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.", 2);
@@ -512,7 +500,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     } else {
         inout_pConn->bGuard = 0;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,

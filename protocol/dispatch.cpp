@@ -57,23 +57,6 @@ int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
     return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_sHandlerName);
 }
 
-int VXQ_F_DPS_MW_CheckMsgLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen,
-                             const char *in_sHandlerName)
-{
-    if (in_iLength >= in_iMinLen)
-        return 1;
-    char sText[192];
-    snprintf(sText, sizeof(sText), "%s failure, cause: message length %d is below %d.",
-             in_sHandlerName ? in_sHandlerName : "Request", (int)in_iLength, (int)in_iMinLen);
-    VXQ_F_LOG_SR_ShowInfo(sText);
-    if (inout_pMsg && in_iLength >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN &&
-        VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) == VXQ_DPS_UMSP_PACKET_REQUEST)
-        VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                   VXQ_DPS_UMSP_RESULT_PARAM_ERROR, in_sHandlerName);
-    return 0;
-}
-
 /* Refuses a request before its handler: a show line (in_sText, or else the
  * function's name and in_sCause), then (for a request that may be answered)
  * the answer in place with in_ucResult. */

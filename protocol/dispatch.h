@@ -40,13 +40,6 @@ int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
                                uint8_t *inout_pMsg, int32_t in_iLength, uint8_t in_ucResult,
                                const char *in_sHandlerName);
 
-/* The length rule every handler applies before it reads or writes its body:
- * 1 when in_iLength >= in_iMinLen; else a request is answered in place with
- * result 2 (nothing past in_iLength is touched), anything else is dropped, and 0 is returned. */
-int VXQ_F_DPS_MW_CheckMsgLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen,
-                             const char *in_sHandlerName);
-
 /* Test seam: the function every answer of this module and the session goes
  * through (default VXQ_F_DPS_MC_SentNetData). Set it only while no service
  * runs; null restores the default. Returns the previous one. */

@@ -63,27 +63,19 @@ int VXQ_F_DPS_MW_DoNetMsg_P0_HEARTBEAT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                        int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P0_HEARTBEAT";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  (int32_t)VXQ_DPS_UMSP_HEAD_LEN, sName))
-        return 0;
     /* An answer to a heartbeat (or anything but a request) is not echoed again. */
     if (VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
         return 1;
     inout_pConn->bHeartbeat = 1;
     /* The result byte stays as the client sent it: only the type bits change. */
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, inout_pMsg[VXQ_DPS_UMSP_OFF_RESULT]);
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sName);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                    uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_TOKEN_MSG_LEN, sName))
-        return 0;
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, VXQ_DPS_UMSP_RESULT_SUCCESS);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: version negotiation and access token request.");
 
@@ -100,13 +92,13 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
     if (iTokenLen <= 0 || iTokenLen + 1 > VXQ_DPS_TOKEN_MAX_LEN) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN iTokenLen error.", 2);
         return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, sName);
+                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, __func__);
     }
     char *pToken = (char *)malloc((size_t)iTokenLen);
     if (!pToken) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN malloc fail.", 2);
         return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, sName);
+                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, __func__);
     }
     memcpy(pToken, sEncoded, (size_t)iTokenLen);
     free(inout_pConn->pToken);
@@ -119,7 +111,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
     memset(pBody + SESSION_TOKEN_OFF_TEXT, 0, VXQ_DPS_TOKEN_MAX_LEN);
     memcpy(pBody + SESSION_TOKEN_OFF_TEXT, pToken, (size_t)iTokenLen);
     pBody[SESSION_TOKEN_OFF_PWD_MODE] = inout_pMcSrvData->ucPwdMode;
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sName);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, __func__);
 }
 
 /* Copies at most in_iMax characters of a text field of in_iFieldSize bytes
@@ -260,10 +252,6 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
 int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                    uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_LOGIN_MSG_LEN, sName))
-        return 0;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: client login request.");
     uint8_t *pBody = PR_Body(inout_pMsg);
     _VXQ_S_DPS_USER_INFO tUser;
@@ -284,38 +272,30 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
         VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, ucResult);
         return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec, 0);
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                     uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  (int32_t)VXQ_DPS_UMSP_HEAD_LEN, sName))
-        return 0;
     inout_pConn->dwLoginId = 0;
     VXQ_F_DPS_MC_ADMIT_NoteLogout(inout_pMcSrvData, inout_pConn);
     /* The user's rights leave with the login: a logged-out connection passes no rights check. */
     free(inout_pConn->pUserInfo);
     inout_pConn->pUserInfo = nullptr;
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                      VXQ_DPS_UMSP_RESULT_SUCCESS, sName);
+                                      VXQ_DPS_UMSP_RESULT_SUCCESS, __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                            _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                            int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_CLAIM_MSG_LEN, sName))
-        return 0;
     uint8_t *pBody = PR_Body(inout_pMsg);
     inout_pConn->dwClaimId = VXQ_F_DPS_MW_GetLe32(pBody + SESSION_CLAIM_OFF_CLAIM_ID);
     VXQ_F_DPS_MW_PutLe32(pBody + SESSION_CLAIM_OFF_CONN_ID, inout_pConn->dwConnId);
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                      VXQ_DPS_UMSP_RESULT_SUCCESS, sName);
+                                      VXQ_DPS_UMSP_RESULT_SUCCESS, __func__);
 }
 
 int VXQ_F_DPS_MC_APUP_PopCheck(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,

@@ -75,12 +75,11 @@ TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropp
     EXPECT_FALSE(tNeverBeat.WaitClosed(0));
 }
 
-/* Answer handler of the test order table: translate, then answer the parked request. */
+/* Answer handler of the test order table: whether the answer still finds its transaction. */
 static std::atomic<int> s_iLastAnswerResult{-1};
-static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
+static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t)
 {
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Get config");
-    int iRet = VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
+    int iRet = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder)) != NULL;
     s_iLastAnswerResult.store(iRet);
     return iRet;
 }

@@ -333,33 +333,6 @@ TEST_F(SessionOffline, ClaimStoresTheClaimValueAndAnswersTheConnectionId)
     EXPECT_EQ(m_pConn->dwClaimId, 0x89ABCDEFu);
 }
 
-TEST_F(SessionOffline, SessionHandlersCalledDirectlyRefuseShortMessagesWith2)
-{
-    struct {
-        VXQ_PF_DPS_NETMSG_HANDLER fnHandler;
-        uint16_t usFuncId;
-        size_t iLen;
-    } tCases[] = {
-        {VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN, P1_VER_CONSULT_GET_TOKEN, 108},
-        {VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN, P1_LOGIN, 547},
-        {VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL, P1_CLAIM_CHANNEL, 31},
-    };
-    for (const auto &tCase : tCases) {
-        std::vector<uint8_t> tBuf = VXQ_F_TESTCLI_BuildZeroMsg(tCase.usFuncId, 3, tCase.iLen - 20);
-        tBuf.resize(tCase.iLen + 16, 0xA5);
-        VXQ_F_OFFLINE_Sent().clear();
-        tCase.fnHandler(m_pSrv, m_pConn, tBuf.data(), (int32_t)tCase.iLen);
-        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), tCase.iLen);
-        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg[11], 2);
-        for (size_t i = tCase.iLen; i < tBuf.size(); i++)
-            EXPECT_EQ(tBuf[i], 0xA5);
-    }
-    EXPECT_EQ(m_pConn->pToken, nullptr);
-    EXPECT_EQ(m_pConn->pUserInfo, nullptr);
-    EXPECT_EQ(m_pConn->dwClaimId, 0u);
-}
-
 TEST_F(SessionOffline, RightsCheckFollowsSpecialChannelUserRecordGlobalAndChannelWords)
 {
     std::string sToken = GetToken();
