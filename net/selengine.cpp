@@ -594,11 +594,15 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
         return;
     if (inout_pEngine->bNeedRead && inout_pEngine->iWakeRead >= 0 &&
         FD_ISSET(inout_pEngine->iWakeRead, &inout_pEngine->tReadSet)) {
-        /* Cleared before draining: a wake-up after this point writes a new byte. */
-        inout_pEngine->bWakePending.store(0);
+        /* Drained before the flag is cleared: a wake-up that lands during the
+         * drain finds the flag still set and writes nothing, and what it
+         * announced (an order already queued) is taken after this pass. Cleared
+         * first, its byte could be drained with the flag left set, and no
+         * later wake-up would ever write again. */
         char aDrain[64];
         while (read(inout_pEngine->iWakeRead, aDrain, sizeof(aDrain)) > 0) {
         }
+        inout_pEngine->bWakePending.store(0);
     }
     for (int i = 0; i < inout_pEngine->iSlotEnd; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];

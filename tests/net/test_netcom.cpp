@@ -264,6 +264,34 @@ TEST(Netcom, SendsQueuedFromSeveralThreadsArriveWholeAndInOrderPerConnection)
     VXQ_F_NETCOM_CloseNetServer(h);
 }
 
+/* A wake-up that lands while a pass handles the previous one must never be
+ * swallowed with the pending flag left set: every later wake-up would then
+ * write nothing and the control thread would sleep out its select wait. */
+TEST(Netcom, WakeUpsRacingThePassNeverLeaveThePendingFlagWithoutAByte)
+{
+    RecordSink tSink;
+    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+    ASSERT_NE(h, nullptr);
+    uint16_t usPort = 0;
+    uint32_t dwId = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, &dwId), 1);
+    std::atomic<int> bStop{0};
+    std::thread tWaker([&]() {
+        while (!bStop.load())
+            VXQ_F_NETCOM_WakeUp(h);
+    });
+    for (int i = 0; i < 50000; i++)
+        VXQ_F_NETCOM_DoNetEvent(h, 0);
+    bStop = 1;
+    tWaker.join();
+    /* Whatever the last race left, one more wake-up must end a long wait. */
+    VXQ_F_NETCOM_WakeUp(h);
+    auto tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 3000), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(1500));
+    EXPECT_EQ(VXQ_F_NETCOM_CloseNetServer(h), 1);
+}
+
 TEST(Netcom, AWakeUpFromAnotherThreadEndsThePassWaitAndABurstCostsOneByte)
 {
     RecordSink tSink;

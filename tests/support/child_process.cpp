@@ -7,6 +7,8 @@
 #include "support/wait_until.h"
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <time.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -159,20 +161,29 @@ int VXQ_F_TESTPROC_Run(const std::string &in_sProgram, const std::vector<std::st
     return bEnded ? tProc.iExitStatus : -1;
 }
 
+/* Ports are drawn from 20000..27999, below the system's ephemeral range, so a
+ * port handed to a child cannot be taken by another test's bind to port 0
+ * before the child binds it; the draw is random per process and never repeats
+ * within one, so two calls in a row cannot return the same port. */
 unsigned short VXQ_F_TESTPROC_FreeTcpPort(void)
 {
-    int iSock = socket(AF_INET, SOCK_STREAM, 0);
-    if (iSock < 0)
-        return 0;
-    struct sockaddr_in tAddr;
-    memset(&tAddr, 0, sizeof(tAddr));
-    tAddr.sin_family = AF_INET;
-    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t iLen = sizeof(tAddr);
-    unsigned short usPort = 0;
-    if (bind(iSock, (struct sockaddr *)&tAddr, sizeof(tAddr)) == 0 &&
-        getsockname(iSock, (struct sockaddr *)&tAddr, &iLen) == 0)
-        usPort = ntohs(tAddr.sin_port);
-    close(iSock);
-    return usPort;
+    static std::atomic<uint32_t> s_dwNext{0};
+    uint32_t dwSeed = (uint32_t)getpid() * 2654435761u ^ (uint32_t)time(nullptr);
+    for (int iTry = 0; iTry < 200; iTry++) {
+        uint32_t dwDraw = (dwSeed + s_dwNext.fetch_add(7919u)) * 2246822519u;
+        unsigned short usPort = (unsigned short)(20000 + (dwDraw >> 8) % 8000);
+        int iSock = socket(AF_INET, SOCK_STREAM, 0);
+        if (iSock < 0)
+            return 0;
+        struct sockaddr_in tAddr;
+        memset(&tAddr, 0, sizeof(tAddr));
+        tAddr.sin_family = AF_INET;
+        tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        tAddr.sin_port = htons(usPort);
+        int iBound = bind(iSock, (struct sockaddr *)&tAddr, sizeof(tAddr));
+        close(iSock);
+        if (iBound == 0)
+            return usPort;
+    }
+    return 0;
 }

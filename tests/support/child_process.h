@@ -51,7 +51,8 @@ int VXQ_F_TESTPROC_Run(const std::string &in_sProgram, const std::vector<std::st
                        const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs = 10000,
                        const std::string &in_sErrFile = "");
 
-/* A TCP port on 127.0.0.1 that nobody listens on right now (the system picks it). */
+/* A TCP port on 127.0.0.1 that nobody uses right now, outside the range the
+ * system hands out for port 0, and not returned before by this process. */
 unsigned short VXQ_F_TESTPROC_FreeTcpPort(void);
 
 /* Kills its process when the scope ends. */
