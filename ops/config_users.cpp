@@ -187,7 +187,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     if (iBodyLen >= 4) {
         memcpy(&iCardNum, inout_pOrder + PR_ORDER_HEAD, 4);
         if (iCardNum < 0 || iCardNum > (iBodyLen - 4) / VXQ_DPS_CARD_INFO_WIRE_LEN) {
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO iCardNum error.", 2);
+            VXQ_F_DPS_MW_LogStep(__func__, "iCardNum error.");
             iCardNum = 0;
             ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
         }
@@ -195,7 +195,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     int32_t iTotal = PR_BODY + 4 + iCardNum * VXQ_DPS_CARD_INFO_WIRE_LEN;
     uint8_t *pAnswer = (uint8_t *)malloc((size_t)iTotal);
     if (pAnswer == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO malloc fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "malloc fail.");
         VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
         return 0;
     }

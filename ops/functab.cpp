@@ -241,7 +241,7 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
       PUT(HEAD | CHECK_ID | CUT, 28, Z(24), NO_V, "Upgrade data")}},
 
     /* media frames: a client's video is ignored, its audio is talk (media/input.cpp) */
-    {REQ(PE_VIDEO_FRAME, SILENT, 20, 0, nullptr, H(PE_VIDEO_FRAME)),
+    {REQ(PE_VIDEO_FRAME, SILENT, 20, 0, nullptr, nullptr),
      ORD(MEDIA_E8_VIDEO_FRAME, 0, O(MEDIA_E8_VIDEO_FRAME)), CODE},
     {REQ(PE_AUDIO_FRAME, SILENT, 20, 0, nullptr, H(PE_AUDIO_FRAME)),
      ORD(MEDIA_E8_AUDIO_FRAME, 0, O(MEDIA_E8_AUDIO_FRAME)), CODE},

@@ -7,6 +7,7 @@
 #include "media/input.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
+#include "ops/relay.h"
 #include "wire/head.h"
 #include "wire/result.h"
 #include "vxq_clock.h"
@@ -374,7 +375,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Open media stream");
     inout_pOrder[5] = ucResult;
     if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM in_iLength error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "in_iLength error.");
         return 0;
     }
     _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
@@ -440,7 +441,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inou
     }
     VXQ_F_LOG_SR_ShowInfo("App message: close media stream (request).");
     if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_CH_STREAM)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM in_iLength error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "in_iLength error.");
         return 0;
     }
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(

@@ -8,6 +8,7 @@
  */
 #include "ops/serial.h"
 
+#include "ops/relay.h"
 #include "wire/head.h"
 #include "wire/result.h"
 #include "vxq_log.h"
@@ -79,7 +80,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
                   (unsigned)tBody.dwPortId, (unsigned)tBody.dwValue1, (unsigned)tBody.dwValue2);
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, tBody.dwPortId);
     if (pConn == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.");
         return 0;
     }
     memset(ucMsg, 0, sizeof(ucMsg));
@@ -165,7 +166,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     _VXQ_S_DPS_E3_COM_SUBS_DATA tBody;
     int32_t iDataLen = VXQ_F_DPS_MW_OrderLen(inout_pOrder, in_iLength) - PR_ORDER_HEAD - (int32_t)sizeof(tBody);
     if (iDataLen <= 0) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA iComDataLen error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "iComDataLen error.");
         return 0;
     }
     memcpy(&tBody, inout_pOrder + PR_ORDER_HEAD, sizeof(tBody));
@@ -175,13 +176,12 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
                   (int)iDataLen);
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, tBody.o_dwPortId);
     if (pConn == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.",
-                              2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail.");
         return 0;
     }
     uint8_t *pMsg = (uint8_t *)malloc((size_t)(PR_DATA_FIXED_LEN + iDataLen));
     if (pMsg == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA malloc fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "malloc fail.");
         return 0;
     }
     VXQ_F_DPS_MW_HeadBuildFresh(pMsg, (uint32_t)(PR_DATA_FIXED_LEN + iDataLen), P9_COM_SUBS_DATA,
