@@ -321,39 +321,6 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
     }
 }
 
-TEST_F(RecordTest, QueriesAreRefusedForWrongLengthMissingLoginOrUnknownLoginId)
-{
-    _VXQ_S_TESTCLI_DATA *pAnon = nullptr;
-    ASSERT_EQ(1, Connect(&pAnon));
-    std::vector<uint8_t> tLong = QueryMsg(dwLoginId, 0);
-    tLong.push_back(0);
-    VXQ_F_TESTCLI_PutU32(tLong, 4, 69);
-    std::vector<uint8_t> tShort = QueryMsg(dwLoginId, 0);
-    tShort.pop_back();
-    VXQ_F_TESTCLI_PutU32(tShort, 4, 67);
-    std::vector<uint8_t> tNspShort = Msg(P3_NSP_QUERY_FILE, VXQ_F_OFFLINE_MsgLen(P3_NSP_QUERY_FILE) - 1, dwLoginId);
-    struct {
-        _VXQ_S_TESTCLI_DATA *pCli;
-        std::vector<uint8_t> tMsg;
-        uint8_t ucResult;
-    } tRows[] = {
-        {pCmd, tLong, 2},
-        {pCmd, tShort, 2},
-        {pCmd, tNspShort, 2},
-        {pAnon, QueryMsg(dwLoginId, 0), 6},           /* this connection never logged in */
-        {pCmd, QueryMsg(dwLoginId ^ 0x10000u, 0), 6}, /* no login with that id */
-    };
-    for (auto &tRow : tRows) {
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(tRow.pCli, tRow.tMsg, tAnswer));
-        EXPECT_EQ(tRow.ucResult, Result(tAnswer));
-        EXPECT_EQ(tRow.tMsg.size(), tAnswer.size());
-    }
-    FlushEvents();
-    EXPECT_FALSE(HasEvent(EVENT_E2_FILE_QUERY));
-    EXPECT_FALSE(HasEvent(EVENT_E2_NSP_FILE_QUERY));
-}
-
 TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability)
 {
     tRec.tManual.insert(EVENT_E2_FILE_OPEN_BY_TIME);
@@ -593,41 +560,6 @@ TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
     EXPECT_EQ(0, TransCount());
 }
 
-TEST_F(RecordTest, ConnectionThatNeverLoggedInIsRefusedForEveryFileOperation)
-{
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pAnon = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
-    ASSERT_NE(0u, dwReadId);
-    ASSERT_EQ(1, Connect(&pAnon));
-    const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
-                              P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
-    int iEventsBefore = 0;
-    FlushEvents();
-    {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        iEventsBefore = tHost.iEventTotal;
-    }
-    for (uint16_t usOp : usOps) {
-        std::vector<uint8_t> tMsg = FileOpMsg(usOp, dwReadId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pAnon, tMsg, tAnswer)) << std::hex << usOp;
-        EXPECT_EQ(6, Result(tAnswer)) << std::hex << usOp;
-        EXPECT_EQ(tMsg.size(), tAnswer.size());
-    }
-    FlushEvents();
-    {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        EXPECT_EQ(iEventsBefore + 1, tHost.iEventTotal); /* only the flush query */
-    }
-    {
-        std::lock_guard<std::mutex> tGuard(tRec.tLock);
-        EXPECT_EQ(1u, tRec.tOpen.count(dwReadId)); /* the file stays open */
-    }
-    /* The download connection itself (its login id set by the open) may read. */
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, GetMsg(dwReadId, 1), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-}
-
 TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
 {
     _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pOtherCmd = nullptr, *pOtherDown = nullptr;
@@ -733,28 +665,6 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->dwDownFileId);
     });
-    EXPECT_EQ(0, TransCount());
-}
-
-TEST_F(RecordTest, ShortFileRequestsAreAnsweredWithResultTwoAndRaiseNoEvent)
-{
-    const struct {
-        uint16_t usFuncId;
-        size_t iLen;
-    } tRows[] = {{P3_DOWNLOAD_OPEN, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN)},
-                 {P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME)},
-                 {P3_DOWNLOAD_GET, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET)},
-                 {P3_DOWNLOAD_SEEK, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_SEEK)},
-                 {P3_DOWNLOAD_QVIDEO, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO)},
-                 {P3_DOWNLOAD_ONLY_IFRAME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME)},
-                 {P3_DOWNLOAD_CLOSE, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE)},
-                 {P3_DOWNLOAD_RECOVER_ALLFRAME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_RECOVER_ALLFRAME)}};
-    for (const auto &tRow : tRows) {
-        std::vector<uint8_t> tMsg = Msg(tRow.usFuncId, tRow.iLen - 1, dwLoginId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, tMsg, tAnswer)) << std::hex << tRow.usFuncId;
-        EXPECT_EQ(2, Result(tAnswer)) << std::hex << tRow.usFuncId;
-        EXPECT_EQ(tRow.iLen - 1, tAnswer.size());
-    }
     EXPECT_EQ(0, TransCount());
 }
 

@@ -1,9 +1,9 @@
-/* Hostile input for every function id of the request table: the request cut
- * short by one byte, with no body at all, and at its length with every count,
- * length and id field at its limit (0x7F..) and beyond it (0xFF..), sent through
- * the real framing and dispatcher on a logged-in connection. Each gets its
- * documented answer (result 2 for a short request, none for frames) or the
- * handler's own, and the connection still answers the next request. */
+/* Hostile input for every function id of the function table: the request at
+ * its length and beyond with every count, length and id field at its limit
+ * (0x7F..) and past it (0xFF..), sent through the real framing and dispatcher
+ * on a logged-in connection. Each gets a whole answer (none for frames) and
+ * the connection still answers the next request. (Requests cut short are the
+ * table walk's, tests/ops/test_functab.cpp.) */
 #include <gtest/gtest.h>
 
 #include "core/conn.h"
@@ -89,7 +89,7 @@ protected:
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
 };
 
-TEST_F(Hostile, EveryRequestCutShortEmptyOrAtItsLimitsGetsItsAnswerAndLeavesTheConnectionUsable)
+TEST_F(Hostile, EveryRequestWithItsFieldsAtTheirLimitsGetsAWholeAnswerAndLeavesTheConnectionUsable)
 {
     int iIds = 0;
     for (int32_t iLine = 0; iLine < g_tDpsFuncTable.iLineNum; iLine++) {
@@ -100,27 +100,6 @@ TEST_F(Hostile, EveryRequestCutShortEmptyOrAtItsLimitsGetsItsAnswerAndLeavesTheC
         const bool bAnswers = (pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER) == 0;
         const size_t iMinBody = (size_t)pEntry->iMinMsgLen - 20;
         iIds++;
-
-        /* Cut short by one byte, and with no body: result 2 before the handler. */
-        for (size_t iBody : {iMinBody - 1, (size_t)0}) {
-            if (iMinBody == 0 || (iBody == 0 && iMinBody == 0))
-                continue;
-            uint32_t dwLoginId = FreshLogin();
-            ASSERT_NE(dwLoginId, 0u);
-            std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(usId, 0x51, iBody);
-            if (iBody >= 4)
-                VXQ_F_TESTCLI_PutU32(tMsg, 20, dwLoginId);
-            std::vector<std::vector<uint8_t>> tOut = Send(tMsg);
-            if (bAnswers) {
-                ASSERT_EQ(tOut.size(), 1u) << std::hex << usId << " body " << std::dec << iBody;
-                EXPECT_EQ(tOut[0].size(), tMsg.size()) << std::hex << usId;
-                EXPECT_EQ(tOut[0][10] & 3, 1) << std::hex << usId;
-                EXPECT_EQ(tOut[0][11], VXQ_DPS_UMSP_RESULT_PARAM_ERROR) << std::hex << usId << " body " << std::dec << iBody;
-            } else {
-                EXPECT_TRUE(tOut.empty()) << std::hex << usId;
-            }
-            EXPECT_TRUE(Usable()) << std::hex << usId << " body " << std::dec << iBody;
-        }
 
         /* At its length and 64 bytes beyond, every field at its limit and past it;
          * the login id stays the real one so that only the fields are hostile. */

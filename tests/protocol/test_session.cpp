@@ -523,23 +523,6 @@ TEST_F(SessionOverTcp, UnknownId0x0105IsAnsweredWith42InPlaceAndNotAtAllAsAnAnsw
     EXPECT_TRUE(AnswersBeforeHeartbeat(VXQ_F_TESTCLI_BuildMsg(0x0105, 1, 0x7778, "abcd", 4)).empty());
 }
 
-TEST_F(SessionOverTcp, RequestShorterThanItsBodyIsAnsweredWith2)
-{
-    struct {
-        uint16_t usFuncId;
-        size_t iBodyLen;
-    } tCases[] = {{P1_LOGIN, 100}, {P1_VER_CONSULT_GET_TOKEN, 88}, {P1_CLAIM_CHANNEL, 11}, {P2_PTZ, 23}};
-    for (const auto &tCase : tCases) {
-        std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(tCase.usFuncId, 0x99, tCase.iBodyLen);
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, tRequest, tAnswer), 1) << std::hex << tCase.usFuncId;
-        std::vector<uint8_t> tExpected = tRequest;
-        tExpected[10] = 1;
-        tExpected[11] = 2;
-        EXPECT_EQ(tAnswer, tExpected) << std::hex << tCase.usFuncId;
-    }
-}
-
 TEST_F(SessionOverTcp, ClaimAnswersTheConnectionIdOfThisConnection)
 {
     std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 6, 12);
