@@ -57,9 +57,9 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
     pConn->usPortSlot = (uint16_t)dwSlot;
     pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
     pConn->tCreateTime = pConn->tLastRecvTime;
-    pConn->tAdmitStart = pConn->tLastRecvTime;
-    pConn->dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
-    pConn->bAudioPause = 1;
+    pConn->tAdmit.tAdmitStart = pConn->tLastRecvTime;
+    pConn->tAdmit.dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
+    pConn->tMedia.bAudioPause = 1;
     inout_pMcSrvData->pConn[iIndex] = pConn;
     inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(iIndex + 1);
     return pConn;
@@ -86,8 +86,8 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     free(in_pConn->pToken);
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
-    free(in_pConn->pWaitRespBuf);
-    free(in_pConn->pDelayRespBuf);
+    free(in_pConn->tMedia.pWaitRespBuf);
+    free(in_pConn->tHold.pDelayRespBuf);
     free(in_pConn);
 }
 
@@ -144,11 +144,11 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
                 pOther->iConnType == VXQ_DPS_CONN_DOWN)
                 VXQ_F_DPS_MC_ActiveDisconnect(p, pOther);
         }
-        if (in_pConn->bComOpen)
+        if (in_pConn->tSerial.bComOpen)
             VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(p, in_dwPortId, 1, 0, 0);
         break;
     case VXQ_DPS_CONN_MEDIA:
-        in_pConn->iStreamState = 0;
+        in_pConn->tMedia.iStreamState = 0;
         VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo, (uint32_t)in_pConn->iStreamNo,
                                        VXQ_DPS_REALPLAY_CHECK_CLOSE);
         VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
@@ -166,20 +166,20 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
         break;
     }
     case VXQ_DPS_CONN_DOWN:
-        if (in_pConn->dwDownFileId != 0) {
-            if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, in_pConn->dwDownFileId))
+        if (in_pConn->tDown.dwFileId != 0) {
+            if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, in_pConn->tDown.dwFileId))
                 VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
             else
                 VXQ_F_LOG_SR_WriteLog(
                     "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.", 2);
-            in_pConn->dwDownFileId = 0;
+            in_pConn->tDown.dwFileId = 0;
         }
         break;
     default:
         break;
     }
-    if (in_pConn->bGuard) {
-        in_pConn->bGuard = 0;
+    if (in_pConn->tAlarm.bGuard) {
+        in_pConn->tAlarm.bGuard = 0;
         if (!VXQ_F_DPS_MC_CheckClientArmState(p))
             VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0);
     }
@@ -255,7 +255,7 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId);
  * the right to be looked at (protocol/admission.h). */
 static int PR_FramingPaused(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    return in_pConn->pDelayRespBuf != NULL || in_pConn->bQuoteWait;
+    return in_pConn->tHold.pDelayRespBuf != NULL || in_pConn->tAdmit.bQuoteWait;
 }
 
 /* Drops a connection whose byte stream can no longer be framed; the data
@@ -328,7 +328,7 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
         VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pMsg, (int32_t)dwSize);
         /* The handler may have released this connection (or others). */
         pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
-        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->bQuoteWait)
+        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->tAdmit.bQuoteWait)
             return; /* a waiting quote stays at the front, untouched, for its retry */
         if ((uint32_t)pConn->iRecvDataLen <= dwSize) {
             free(pConn->pRecvBuf);
@@ -365,8 +365,8 @@ void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
     pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, in_pHead->dwPortId);
     if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA)
         return;
-    if (pConn->iSendingNum > 0)
-        pConn->iSendingNum--;
+    if (pConn->tMedia.iSendingNum > 0)
+        pConn->tMedia.iSendingNum--;
     pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo);
     if (pSubCh != NULL)
         VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, pSubCh, pConn);
@@ -384,9 +384,9 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
             if ((int64_t)p->iNetSendTotalLen + in_iLength > (int64_t)p->iMediaDataBufSize) {
                 VXQ_F_LOG_SR_ShowInfo("The cache is too large, the loss of media data...........");
                 VXQ_F_NETCOM_ClearSendQueueData(p->hNetSrv, in_pConn->dwPortId);
-                in_pConn->bRecvIFrame = 0;
-                in_pConn->bLossMode = 1;
-                in_pConn->dwLossModeTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+                in_pConn->tMedia.bRecvIFrame = 0;
+                in_pConn->tMedia.bLossMode = 1;
+                in_pConn->tMedia.dwLossModeTime = (uint32_t)VXQ_F_CLOCK_NowSec();
                 return 1;
             }
         }
@@ -411,23 +411,23 @@ int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VX
     int iRet;
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return 0;
-    if (in_pConn->pWaitRespBuf == NULL || in_pConn->iWaitRespLen <= 0)
+    if (in_pConn->tMedia.pWaitRespBuf == NULL || in_pConn->tMedia.iWaitRespLen <= 0)
         return 1;
-    if (in_pConn->iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
-        in_pConn->pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->pWaitRespBuf, in_pConn->iWaitRespLen,
+    if (in_pConn->tMedia.iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+        in_pConn->tMedia.pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->tMedia.pWaitRespBuf, in_pConn->tMedia.iWaitRespLen,
                                     VXQ_DPS_SEND_CLASS_PROTOCOL);
-    free(in_pConn->pWaitRespBuf);
-    in_pConn->pWaitRespBuf = NULL;
-    in_pConn->iWaitRespBufSize = 0;
-    in_pConn->iWaitRespLen = 0;
+    free(in_pConn->tMedia.pWaitRespBuf);
+    in_pConn->tMedia.pWaitRespBuf = NULL;
+    in_pConn->tMedia.iWaitRespBufSize = 0;
+    in_pConn->tMedia.iWaitRespLen = 0;
     return iRet;
 }
 
 /* Bytes a connection holds outside the engine: its buffers and its record. */
 static int32_t PR_ClientBufLen(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    return in_pConn->iRecvBufSize + in_pConn->iWaitRespBufSize + (int32_t)sizeof(*in_pConn);
+    return in_pConn->iRecvBufSize + in_pConn->tMedia.iWaitRespBufSize + (int32_t)sizeof(*in_pConn);
 }
 
 int32_t VXQ_F_DPS_MC_StatNetSendQueueTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
@@ -475,7 +475,7 @@ int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     if (in_pMcSrvData == NULL)
         return 0;
     for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-        if (in_pMcSrvData->pConn[i] != NULL && in_pMcSrvData->pConn[i]->bGuard)
+        if (in_pMcSrvData->pConn[i] != NULL && in_pMcSrvData->pConn[i]->tAlarm.bGuard)
             return 1;
     }
     return 0;

@@ -52,12 +52,12 @@ static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVid
                 continue;
             int iResult;
             if (in_bVideo) {
-                if (pConn->bVideoPause)
+                if (pConn->tMedia.bVideoPause)
                     continue;
                 iResult = VXQ_F_DPS_MC_SentVideoFrameDataToClient(inout_pMcSrvData, pConn, pSubCh, in_iFrameType,
                                                                   in_pData, in_iDataLen);
             } else {
-                if (pConn->bAudioPause)
+                if (pConn->tMedia.bAudioPause)
                     continue;
                 iResult = VXQ_F_DPS_MC_SentAudioFrameDataToClient(inout_pMcSrvData, pConn, pSubCh, in_pData,
                                                                   in_iDataLen);
@@ -132,7 +132,7 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                          const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, int in_bVideo, int32_t in_iFrameType,
                          const uint8_t *in_pData, int32_t in_iDataLen)
 {
-    uint32_t dwStamp = VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
+    uint32_t dwStamp = VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
     int32_t iMsgLen = 0;
     uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_bVideo ? VXQ_DPS_MEDIA_TYPE_VIDEO : VXQ_DPS_MEDIA_TYPE_AUDIO,
                                                 in_pSubCh, in_iFrameType, dwStamp, in_pData, in_iDataLen, &iMsgLen);
@@ -162,7 +162,7 @@ int VXQ_F_DPS_MC_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
     int bIFrame = (in_iFrameType == VXQ_DPS_FRAME_TYPE_I);
-    if (!bIFrame && (inout_pConn->bLossMode || inout_pConn->bOnlyIFrame))
+    if (!bIFrame && (inout_pConn->tMedia.bLossMode || inout_pConn->tMedia.bOnlyIFrame))
         return 1;
     if (bIFrame) {
         uint32_t dwNow = (uint32_t)VXQ_F_CLOCK_NowSec();
@@ -173,20 +173,20 @@ int VXQ_F_DPS_MC_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
                                                 in_pSubCh->iVideoFrameRate)) {
             VXQ_F_LOG_SR_ShowInfo("The cache is too much, the loss of video frames...........");
             VXQ_F_NETCOM_ClearSendQueueData(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId);
-            inout_pConn->bRecvIFrame = 0;
-            inout_pConn->bLossMode = 1;
-            inout_pConn->dwLossModeTime = dwNow;
-        } else if (inout_pConn->bLossMode &&
-                   VXQ_F_CLOCK_SecDiff((int32_t)dwNow, (int32_t)inout_pConn->dwLossModeTime) >=
+            inout_pConn->tMedia.bRecvIFrame = 0;
+            inout_pConn->tMedia.bLossMode = 1;
+            inout_pConn->tMedia.dwLossModeTime = dwNow;
+        } else if (inout_pConn->tMedia.bLossMode &&
+                   VXQ_F_CLOCK_SecDiff((int32_t)dwNow, (int32_t)inout_pConn->tMedia.dwLossModeTime) >=
                        inout_pMcSrvData->iOnlySendIFrameTimeLen) {
-            inout_pConn->bLossMode = 0;
-            inout_pConn->dwLossModeTime = dwNow;
+            inout_pConn->tMedia.bLossMode = 0;
+            inout_pConn->tMedia.dwLossModeTime = dwNow;
         }
     }
-    if (!inout_pConn->bRecvIFrame) {
+    if (!inout_pConn->tMedia.bRecvIFrame) {
         if (!bIFrame)
             return 1;
-        inout_pConn->bRecvIFrame = 1;
+        inout_pConn->tMedia.bRecvIFrame = 1;
     }
     return PR_SendDirect(inout_pMcSrvData, inout_pConn, in_pSubCh, 1, in_iFrameType, in_pData, in_iDataLen);
 }
@@ -198,7 +198,7 @@ int VXQ_F_DPS_MC_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
-    if (!inout_pConn->bRecvIFrame)
+    if (!inout_pConn->tMedia.bRecvIFrame)
         return 1;
     return PR_SendDirect(inout_pMcSrvData, inout_pConn, in_pSubCh, 0, 0, in_pData, in_iDataLen);
 }
@@ -213,7 +213,7 @@ int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA)
             continue;
-        if (pConn->iStreamState != 1 && pConn->iStreamState != 2)
+        if (pConn->tMedia.iStreamState != 1 && pConn->tMedia.iStreamState != 2)
             continue;
         if (VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) == pSubCh)
             return 1; /* others still watch */

@@ -36,7 +36,7 @@ static int32_t PR_CountConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iCo
         if (pConn == NULL || pConn->iConnType != in_iConnType)
             continue;
         if (in_iStream >= 0) {
-            if (pConn->iStreamState == 0)
+            if (pConn->tMedia.iStreamState == 0)
                 continue;
             if ((pConn->iStreamNo == 0) != (in_iStream == 0))
                 continue;

@@ -54,14 +54,14 @@ static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcS
 /* Keeps a copy of the request in the connection's pWaitRespBuf. 1 stored, 0 memory short. */
 static int PR_StoreWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg, int32_t in_iLength)
 {
-    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
-                                     &inout_pConn->iWaitRespLen, in_pMsg, in_iLength);
+    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->tMedia.pWaitRespBuf, &inout_pConn->tMedia.iWaitRespBufSize,
+                                     &inout_pConn->tMedia.iWaitRespLen, in_pMsg, in_iLength);
 }
 
 static void PR_DropWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
-                             &inout_pConn->iWaitRespLen);
+    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->tMedia.pWaitRespBuf, &inout_pConn->tMedia.iWaitRespBufSize,
+                             &inout_pConn->tMedia.iWaitRespLen);
 }
 
 /* Turns the connection into a realplay connection of channel and stream; its
@@ -76,15 +76,15 @@ static void PR_MakeRealplayConn(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
     inout_pConn->dwLoginId = in_dwLoginId;
     inout_pConn->dwLoginPortId = in_pLoginConn->dwPortId;
     inout_pConn->tOpenTime = VXQ_F_CLOCK_NowSec();
-    inout_pConn->bRecvIFrame = 0;
-    inout_pConn->dwSentNodeId = 0;
-    inout_pConn->dwNextNodeId = 0;
+    inout_pConn->tMedia.bRecvIFrame = 0;
+    inout_pConn->tMedia.dwSentNodeId = 0;
+    inout_pConn->tMedia.dwNextNodeId = 0;
 }
 
 static void PR_SetStreamState(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, int32_t in_iState)
 {
-    inout_pConn->iStreamState = in_iState;
-    inout_pConn->dwStreamStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+    inout_pConn->tMedia.iStreamState = in_iState;
+    inout_pConn->tMedia.dwStreamStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
 }
 
 /* Texts and names that differ between the plain and the extended open. */
@@ -293,17 +293,17 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
         return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Ctrl stream failure, cause: channel error2.", NULL, __func__);
     if (iCode == 0) {
         if (iMediaType != 1)
-            pMedia->bVideoPause = 1;
+            pMedia->tMedia.bVideoPause = 1;
         if (iMediaType != 0)
-            pMedia->bAudioPause = 1;
+            pMedia->tMedia.bAudioPause = 1;
     } else {
         /* Video resumes at the next I-frame. */
-        if (iMediaType != 1 && pMedia->bVideoPause) {
-            pMedia->bVideoPause = 0;
-            pMedia->bRecvIFrame = 0;
+        if (iMediaType != 1 && pMedia->tMedia.bVideoPause) {
+            pMedia->tMedia.bVideoPause = 0;
+            pMedia->tMedia.bRecvIFrame = 0;
         }
         if (iMediaType != 0)
-            pMedia->bAudioPause = 0;
+            pMedia->tMedia.bAudioPause = 0;
     }
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
@@ -328,11 +328,11 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inou
         return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, "Only I frame failure, cause: query video channel fail.", NULL, __func__);
     if (iCode == 1) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send all frame.");
-        pMedia->bOnlyIFrame = 0;
-        pMedia->bRecvIFrame = 0;
+        pMedia->tMedia.bOnlyIFrame = 0;
+        pMedia->tMedia.bRecvIFrame = 0;
     } else {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send i frame.");
-        pMedia->bOnlyIFrame = 1;
+        pMedia->tMedia.bOnlyIFrame = 1;
     }
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
@@ -419,7 +419,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     /* Every viewer that waited for this answer gets it. */
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->iStreamState != 1 ||
+        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->tMedia.iStreamState != 1 ||
             VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) != pSubCh)
             continue;
         if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, pConn, ucResult))

@@ -336,11 +336,11 @@ static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, const 
     if (inout_pOrder[5] == VXQ_DPS_UMSP_RESULT_SUCCESS) {
         /* A connection carries one open file: one opened before on it is closed,
          * as its disconnect would have closed it. */
-        if (pConn->dwDownFileId != 0 && pConn->dwDownFileId != in_dwFileReadId &&
-            !VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, pConn->dwDownFileId))
+        if (pConn->tDown.dwFileId != 0 && pConn->tDown.dwFileId != in_dwFileReadId &&
+            !VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, pConn->tDown.dwFileId))
             VXQ_F_DPS_MW_LogStep(in_pLine->sAnsName, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.");
         pConn->iConnType = VXQ_DPS_CONN_DOWN;
-        pConn->dwDownFileId = in_dwFileReadId;
+        pConn->tDown.dwFileId = in_dwFileReadId;
         pConn->dwLoginId = VXQ_F_DPS_MW_GetLe32(pAnswer + PR_B(0));
         pConn->tOpenTime = VXQ_F_CLOCK_NowSec();
     }

@@ -162,7 +162,7 @@ static int PR_SessionHoldsFile(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint3
         return 0;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_DOWN && pConn->dwDownFileId == in_dwFileReadId &&
+        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_DOWN && pConn->tDown.dwFileId == in_dwFileReadId &&
             pConn->dwLoginId == in_dwLoginId)
             return 1;
     }

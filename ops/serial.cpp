@@ -123,7 +123,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P9_COM_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _
                                               &tBody, (int32_t)sizeof(tBody), __func__))
         return 0;
     /* The host has been told of the open: it must hear when this client goes. */
-    inout_pConn->bComOpen = 1;
+    inout_pConn->tSerial.bComOpen = 1;
     return 1;
 }
 

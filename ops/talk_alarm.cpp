@@ -230,7 +230,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
             inout_pConn->dwLoginId = dwLoginId;
             inout_pConn->iChNo = iTalkChNo;
             inout_pConn->dwLoginPortId = pCmd->dwPortId;
-            inout_pConn->dwClaimId = dwTransValue; /* the answer must repeat it */
+            inout_pConn->tTalk.dwStartNo = dwTransValue; /* the answer must repeat it */
             return 1;
         }
         memset(pTalk, 0, sizeof(*pTalk));
@@ -270,7 +270,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     if (pTalk->iChState != VXQ_DPS_TALK_IDLE) {
         pTalkConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTalk->dwTalkPortId);
         if (pTalk->iChState != VXQ_DPS_TALK_WAIT_HOST ||
-            (pTalkConn != NULL && pTalkConn->dwClaimId != tHead.dwTransId)) {
+            (pTalkConn != NULL && pTalkConn->tTalk.dwStartNo != tHead.dwTransId)) {
             /* An answer of an earlier talk of this slot: the current talk is not its. */
             VXQ_F_DPS_MW_LogStep(__func__, "dwTransId error.");
             return 0;
@@ -438,7 +438,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
-        inout_pConn->bGuard = 1;
+        inout_pConn->tAlarm.bGuard = 1;
     }
     return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
@@ -467,7 +467,7 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
-        inout_pConn->bGuard = 0;
+        inout_pConn->tAlarm.bGuard = 0;
     }
     return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }

@@ -6,7 +6,7 @@
  * is set) and of the connections' bGuard flags, and the running number of the
  * extended alarm ids (dwAlarmId). A talk start raises its event without a
  * transaction: the client's request number (head offset 12) travels as the
- * event's transaction id and is kept in the talk connection's dwClaimId, so a
+ * event's transaction id and is kept in the talk connection's tTalk, so a
  * start answer is taken only by the talk that asked for it.
  *
  * Threads: everything here runs on the control thread, except the exported

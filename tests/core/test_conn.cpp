@@ -158,7 +158,7 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     /* The two oldest are logged in, one of them by joining a session. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         CoreConnOf(p, *tClients[0])->dwLoginId = 0x11112222u;
-        CoreConnOf(p, *tClients[1])->dwJoinedLoginId = 1;
+        CoreConnOf(p, *tClients[1])->tAdmit.dwJoinedLoginId = 1;
     });
     for (int i = 0; i < 3; i++) {
         tClients.emplace_back(new RawClient);
@@ -182,7 +182,7 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     /* With every entry logged in, a newcomer is closed at once. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
-            p->pConn[i]->dwJoinedLoginId = 1;
+            p->pConn[i]->tAdmit.dwJoinedLoginId = 1;
     });
     RawClient tRefused;
     ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
@@ -204,11 +204,11 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
     Bytes tPlain = CoreMsg(kUnknownId, 77, 600);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
-        pConn->bRecvIFrame = 1;
+        pConn->tMedia.bRecvIFrame = 1;
         p->iMediaDataBufSize = 512; /* below the frame alone */
         iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(), VXQ_DPS_SEND_CLASS_VIDEO);
-        bLoss = pConn->bLossMode;
-        bRecvIFrame = pConn->bRecvIFrame;
+        bLoss = pConn->tMedia.bLossMode;
+        bRecvIFrame = pConn->tMedia.bRecvIFrame;
         iPlainRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tPlain.data(), (int32_t)tPlain.size(), 0);
         p->iMediaDataBufSize = VXQ_DPS_DEF_MEDIA_BUF_SIZE;
     });
@@ -231,15 +231,15 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
         _VXQ_S_DPS_NET_PORT_DATA *pCmd = CoreConnOf(p, tCmd);
         pCmd->iConnType = VXQ_DPS_CONN_COMMAND;
         pCmd->dwLoginId = 0x12340002u;
-        pCmd->bComOpen = 1;
+        pCmd->tSerial.bComOpen = 1;
         _VXQ_S_DPS_NET_PORT_DATA *pMedia = CoreConnOf(p, tMedia);
         pMedia->iConnType = VXQ_DPS_CONN_MEDIA;
         pMedia->dwLoginId = 0x12340002u;
-        pMedia->bGuard = 1;
+        pMedia->tAlarm.bGuard = 1;
         _VXQ_S_DPS_NET_PORT_DATA *pDown = CoreConnOf(p, tDown);
         pDown->iConnType = VXQ_DPS_CONN_DOWN;
         pDown->dwLoginId = 0x12340002u;
-        pDown->dwDownFileId = 0x55;
+        pDown->tDown.dwFileId = 0x55;
         _VXQ_S_DPS_NET_PORT_DATA *pOther = CoreConnOf(p, tOther);
         pOther->iConnType = VXQ_DPS_CONN_MEDIA;
         pOther->dwLoginId = 0x77770003u;
@@ -315,7 +315,7 @@ TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelo
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
     ASSERT_NE(pConn, nullptr);
     EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0u);
-    EXPECT_EQ(pConn->bAudioPause, 1u);
+    EXPECT_EQ(pConn->tMedia.bAudioPause, 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
     {
@@ -386,8 +386,8 @@ TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10002);
     _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10003);
-    pA->bGuard = 1;
-    pB->bGuard = 1;
+    pA->tAlarm.bGuard = 1;
+    pB->tAlarm.bGuard = 1;
     EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 1);
     VXQ_F_DPS_MC_ActiveDisconnect(m_p, pA);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hCallbackQueue), 0);
@@ -411,13 +411,13 @@ TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
     int iFirst = -1, iSecond = -1;
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
-        pConn->pWaitRespBuf = (char *)malloc(tReq.size());
-        memcpy(pConn->pWaitRespBuf, tReq.data(), tReq.size());
-        pConn->iWaitRespBufSize = pConn->iWaitRespLen = (int32_t)tReq.size();
+        pConn->tMedia.pWaitRespBuf = (char *)malloc(tReq.size());
+        memcpy(pConn->tMedia.pWaitRespBuf, tReq.data(), tReq.size());
+        pConn->tMedia.iWaitRespBufSize = pConn->tMedia.iWaitRespLen = (int32_t)tReq.size();
         iFirst = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 12);
         iSecond = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 13);
-        EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
-        EXPECT_EQ(pConn->iWaitRespLen, 0);
+        EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
+        EXPECT_EQ(pConn->tMedia.iWaitRespLen, 0);
     });
     EXPECT_EQ(iFirst, 1);
     EXPECT_EQ(iSecond, 1);

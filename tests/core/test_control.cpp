@@ -42,7 +42,7 @@ static bool Identify(VXQ_DPS_HANDLE in_h, RawClient &inout_tClient)
     Bytes tAnswer;
     if (!inout_tClient.Send(CoreMsg(0x0101, 1, 89)) || !inout_tClient.ReadMsg(tAnswer) || tAnswer[11] != 0)
         return false;
-    RunOnControl(in_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->dwJoinedLoginId = 1; });
+    RunOnControl(in_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->tAdmit.dwJoinedLoginId = 1; });
     return true;
 }
 
@@ -168,7 +168,7 @@ TEST_F(CoreControlTest, TalkLeftWaitingForTheHostFor60SecondsIsStoppedAndItsConn
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tTalk);
         pConn->iConnType = VXQ_DPS_CONN_TALK;
-        pConn->dwJoinedLoginId = 1;
+        pConn->tAdmit.dwJoinedLoginId = 1;
         pConn->iChNo = 2;
         p->tTalkCh[2].iTalkChNo = 2;
         p->tTalkCh[2].iChState = 2;

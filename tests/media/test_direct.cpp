@@ -108,8 +108,8 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
     _VXQ_S_DPS_NET_PORT_DATA *pPaused = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
-    pPaused->bVideoPause = 1;
-    pPaused->bAudioPause = 1;
+    pPaused->tMedia.bVideoPause = 1;
+    pPaused->tMedia.bAudioPause = 1;
     Video(2);
     Audio();
     Video(1);
@@ -133,8 +133,8 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
     /* A budget below what the connections hold overloads at the next I-frame. */
     pSrv->iMediaDataBufSize = 0;
     Video(1);
-    EXPECT_EQ(pA->bLossMode, 1u);
-    EXPECT_EQ(pA->bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
+    EXPECT_EQ(pA->tMedia.bLossMode, 1u);
+    EXPECT_EQ(pA->tMedia.bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
     ASSERT_EQ(To(pA).size(), 1u);
     pSrv->iMediaDataBufSize = 10485760;
     struct Step {
@@ -152,14 +152,14 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
         size_t iBefore = To(pA).size();
         Video(s.iType);
         EXPECT_EQ(To(pA).size() > iBefore, s.bSent) << iFrameNo;
-        EXPECT_EQ(pA->bLossMode, s.bLossAfter) << iFrameNo;
+        EXPECT_EQ(pA->tMedia.bLossMode, s.bLossAfter) << iFrameNo;
     }
 }
 
 TEST_F(DirectPath, IFramesOnlySkipsPFramesButKeepsAudio)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
-    pA->bOnlyIFrame = 1;
+    pA->tMedia.bOnlyIFrame = 1;
     Video(1);
     Video(2);
     Audio();
@@ -219,11 +219,11 @@ TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheF
     pSubCh->iVideoCodecId = 4;
     pSubCh->iMediaDataBufSize = 204800;
     VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    pA->iStreamState = 0;
+    pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2);
     EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
-    pB->iStreamState = 0;
+    pB->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
@@ -243,7 +243,7 @@ TEST_F(DirectPath, AClosingNoticeTheCallbackQueueRefusesIsLoggedAndTheSubChannel
     while (VXQ_F_TOOLS_QUEUE_SetData(pSrv->hCallbackQueue, &cItem, 1, 0) == 1)
         ;
     LogCapture tLog;
-    pA->iStreamState = 0;
+    pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(tLog.Count("VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
               1);

@@ -275,8 +275,8 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
     VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
     VXQ_F_MEDIARIG_AddViewer(pSrv, 2, 1, 0);
     VXQ_F_MEDIARIG_AddViewer(pSrv, 3, 1, 2);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->iStreamState = 1;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->iStreamState = 0;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
     VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
     VXQ_F_MEDIARIG_AddConn(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
     EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);

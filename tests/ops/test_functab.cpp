@@ -90,7 +90,7 @@ protected:
         TearDown();
         SetUp();
         _VXQ_S_DPS_NET_PORT_DATA *pDown = AddConn(2, VXQ_DPS_CONN_DOWN, kLogin);
-        pDown->dwDownFileId = kFileId;
+        pDown->tDown.dwFileId = kFileId;
         return AddConn(1, VXQ_DPS_CONN_COMMAND, in_dwLoginId, in_dwPop, in_dwChPop);
     }
     /* Dispatches the message with guard bytes behind it; the answers' heads

@@ -129,7 +129,7 @@ protected:
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
                 if (p->pConn[i] != NULL && p->pConn[i]->iConnType == VXQ_DPS_CONN_MEDIA)
-                    t.push_back(p->pConn[i]->iStreamState);
+                    t.push_back(p->pConn[i]->tMedia.iStreamState);
         });
         return t;
     }
@@ -335,8 +335,8 @@ TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGet
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             for (int c = 0; c < VXQ_DPS_MAX_CONN_NUM; c++)
                 if (p->pConn[c] != NULL && p->pConn[c]->iConnType == VXQ_DPS_CONN_MEDIA &&
-                    p->pConn[c]->iSendingNum > iMaxSending)
-                    iMaxSending = p->pConn[c]->iSendingNum;
+                    p->pConn[c]->tMedia.iSendingNum > iMaxSending)
+                    iMaxSending = p->pConn[c]->tMedia.iSendingNum;
         });
     }
     EXPECT_LE(iMaxSending, 3);

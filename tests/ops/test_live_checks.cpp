@@ -137,25 +137,25 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
             EXPECT_EQ(tAnswer.size(), 28u) << r.sCase;
             EXPECT_EQ(tAnswer[10] & 3, 1) << r.sCase;
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_NEW) << r.sCase;
-            EXPECT_EQ(pConn->pWaitRespBuf, nullptr) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr) << r.sCase;
             EXPECT_TRUE(EventIds().empty()) << r.sCase;
             EXPECT_EQ(tLog.Count(r.sText), 1) << r.sCase;
         } else {
             EXPECT_TRUE(tAnswer.empty()) << r.sCase << ": waits for the host";
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << r.sCase;
-            EXPECT_EQ(pConn->iStreamState, 1) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.iStreamState, 1) << r.sCase;
             EXPECT_EQ(pConn->iChNo, r.usChNo) << r.sCase;
             EXPECT_EQ(pConn->dwLoginId, kLogin) << r.sCase;
             EXPECT_EQ(pConn->dwLoginPortId, pCmd->dwPortId) << r.sCase;
             EXPECT_NE(pConn->tOpenTime, 0) << r.sCase << ": an accepted open is dated";
-            EXPECT_EQ(pConn->iWaitRespLen, 28) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.iWaitRespLen, 28) << r.sCase;
             EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_OPEN_MEDIA_STREAM})) << r.sCase;
             EXPECT_EQ(g_tLastCheck.dwAction, 0u);
             EXPECT_EQ(g_tLastCheck.dwLoginId, kLogin);
             EXPECT_EQ(g_tLastCheck.dwChNo, (uint32_t)r.usChNo);
             EXPECT_EQ(g_tLastCheck.dwStreamNo, (uint32_t)r.usStreamNo);
         }
-        free(pConn->pWaitRespBuf);
+        free(pConn->tMedia.pWaitRespBuf);
         free(pConn);
         pSrv->pConn[5] = NULL;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
@@ -174,15 +174,15 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
     EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << "made a realplay connection before the lookup";
     EXPECT_EQ(pConn->dwClaimId, 0xC0FFEEu);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
 
     /* An open stream answers at once from the request and asks for an I-frame. */
     pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
     tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
     EXPECT_EQ(Result(tAnswer), 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
-    EXPECT_EQ(pConn->iStreamState, 2);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.iStreamState, 2);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_FORCE_I_FRAME}));
 }
 
@@ -196,8 +196,8 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
     pSrv->hCallbackQueue = hQueue;
     EXPECT_EQ(Result(tAnswer), 1);
     EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 1);
-    EXPECT_EQ(pConn->iStreamState, 0);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.iStreamState, 0);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     /* Its close then releases the stuck sub-channel. */
     VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 2, 0);
     EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 0);
@@ -207,7 +207,7 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
-    pMedia->bRecvIFrame = 1;
+    pMedia->tMedia.bRecvIFrame = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
     auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId, int32_t in_iType,
@@ -228,26 +228,26 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
     EXPECT_EQ(fnCtrl(pCmd, kLogin, 0, 0, 0), 2);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, 0x12345678, 0, 0), 2);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, pOther->dwPortId, 0, 0), 2) << "another login's viewer is not found";
-    EXPECT_EQ(pOther->bVideoPause, 0u);
+    EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
 
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 2, 0), 0);
-    EXPECT_EQ(pMedia->bVideoPause, 1u);
-    EXPECT_EQ(pMedia->bAudioPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bAudioPause, 1u);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 1, 1), 0);
-    EXPECT_EQ(pMedia->bAudioPause, 0u);
-    EXPECT_EQ(pMedia->bVideoPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bAudioPause, 0u);
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->bVideoPause, 0u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 0u) << "video resumes at the next I-frame";
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 0u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u) << "video resumes at the next I-frame";
 }
 
 TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
-    pMedia->bRecvIFrame = 1;
+    pMedia->tMedia.bRecvIFrame = 1;
     auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_ONLY_I_FRAME, 1, 12);
         VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
@@ -260,11 +260,11 @@ TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
     EXPECT_EQ(fnOnly(pCmd, 0, 0), 2);
     EXPECT_EQ(fnOnly(pCmd, 0x12345678, 0), 1);
     EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 0), 0);
-    EXPECT_EQ(pMedia->bOnlyIFrame, 1u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 1u);
+    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 1u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u);
     EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 1), 0);
-    EXPECT_EQ(pMedia->bOnlyIFrame, 0u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 0u);
+    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 0u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u);
 }
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
@@ -286,10 +286,10 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(fnExClose(pMedia, pMedia->dwPortId), 6) << "must come on the command connection";
     EXPECT_EQ(fnExClose(pCmd, 0), 0);
     EXPECT_EQ(fnExClose(pCmd, 0x12345678), 0);
-    EXPECT_EQ(pMedia->iStreamState, 2) << "an id of 0 or an unknown one changes nothing";
+    EXPECT_EQ(pMedia->tMedia.iStreamState, 2) << "an id of 0 or an unknown one changes nothing";
     EXPECT_EQ(g_iCheckCalls, 0);
     EXPECT_EQ(fnExClose(pCmd, pMedia->dwPortId), 0);
-    EXPECT_EQ(pMedia->iStreamState, 0);
+    EXPECT_EQ(pMedia->tMedia.iStreamState, 0);
     EXPECT_EQ(g_iCheckCalls, 1);
     EXPECT_EQ(g_tLastCheck.dwAction, 1u);
     EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);

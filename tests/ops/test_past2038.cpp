@@ -124,7 +124,7 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
     _VXQ_S_DPS_NET_PORT_DATA *pBeating = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin);
     pBeating->bHeartbeat = 1;
     pBeating->tLastRecvTime = tStart;
-    AddConn(2, VXQ_DPS_CONN_COMMAND)->tAdmitStart = tStart; /* never logs in */
+    AddConn(2, VXQ_DPS_CONN_COMMAND)->tAdmit.tAdmitStart = tStart; /* never logs in */
     _VXQ_S_DPS_NET_PORT_DATA *pTalk = AddConn(3, VXQ_DPS_CONN_TALK, kLogin);
     pTalk->iChNo = 2;
     p->tTalkCh[2].iTalkChNo = 2;

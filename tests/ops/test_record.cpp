@@ -403,7 +403,7 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
     EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
     OnConnOf(pBad, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->dwDownFileId);
+        EXPECT_EQ(0u, pConn->tDown.dwFileId);
         EXPECT_EQ(0u, pConn->dwLoginId);
     });
     tRec.tManual.clear();
@@ -417,7 +417,7 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
     });
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->dwDownFileId);
+        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
         EXPECT_EQ(dwLoginId, pConn->dwLoginId);
         EXPECT_EQ(dwCmdPortId, pConn->dwLoginPortId);
         EXPECT_GT(pConn->tOpenTime, 0);
@@ -663,7 +663,7 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     EXPECT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE), tAnswer.size());
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->dwDownFileId);
+        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
     });
     EXPECT_EQ(0, TransCount());
 }
@@ -743,7 +743,7 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
     EXPECT_EQ(0x777u, dwClosed);
     OnConnOf(pDown, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->dwDownFileId);
+        EXPECT_EQ(0u, pConn->tDown.dwFileId);
     });
 }
 
@@ -762,7 +762,7 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     memcpy(&dwClosed, tEvent.data() + 16, 4);
     EXPECT_EQ(dwFirst, dwClosed);
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(dwSecond, pConn->dwDownFileId);
+        EXPECT_EQ(dwSecond, pConn->tDown.dwFileId);
     });
 }
 

@@ -265,7 +265,7 @@ TEST_F(SerialOffline, AnOpenWhoseEventIsRefusedLeavesNoOpenFlag)
     FillCallbackQueue();
     Request(pCmd, Msg(P9_COM_OPEN, 28, kLogin));
     EXPECT_TRUE(Logged("Receiving network data: Open com, send event to up app fail."));
-    EXPECT_EQ(pCmd->bComOpen, 0u);
+    EXPECT_EQ(pCmd->tSerial.bComOpen, 0u);
     EXPECT_EQ(TransCount(), 0);
 }
 
@@ -278,7 +278,7 @@ TEST_F(SerialOffline, OpenFromAMediaConnectionCarryingTheLoginIdIsRefusedWith6)
     ASSERT_EQ(tSent.size(), 1u);
     EXPECT_EQ(tSent[0].tMsg[11], 6);
     EXPECT_TRUE(Events().empty());
-    EXPECT_EQ(pMedia->bComOpen, 0u);
+    EXPECT_EQ(pMedia->tSerial.bComOpen, 0u);
     EXPECT_EQ(TransCount(), 0);
 }
 
@@ -289,7 +289,7 @@ TEST_F(SerialOffline, ReleaseOfACommandConnectionRaisesCause1OnlyWhenItOpenedThe
     EXPECT_TRUE(Events().empty());
 
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
-    pCmd->bComOpen = 1;
+    pCmd->tSerial.bComOpen = 1;
     uint32_t dwPortId = pCmd->dwPortId;
     VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pCmd);
     std::vector<OpsBytes> tEvents = Events();

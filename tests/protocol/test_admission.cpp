@@ -217,7 +217,7 @@ TEST_F(Admission, HeldAnswerIsFreedWithItsConnection)
     for (uint32_t i = 1; i <= 4; i++)
         VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "wrong", i));
     ASSERT_NE(Conn(1), nullptr);
-    EXPECT_NE(Conn(1)->pDelayRespBuf, nullptr);
+    EXPECT_NE(Conn(1)->tHold.pDelayRespBuf, nullptr);
     /* The sanitizer build reports the copy if the disconnect leaked it. */
     VXQ_F_OFFLINE_StreamDisconnect(m_pSrv, 1);
     EXPECT_EQ(Conn(1), nullptr);
@@ -276,7 +276,7 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
         if (c.iCreditAfter >= 0) {
             EXPECT_EQ(m_pSrv->iQuoteCredit, c.iCreditAfter) << c.sCase;
         }
-        EXPECT_EQ(Conn(c.dwPort)->iUnknownLoginIdNum, c.iMisses) << c.sCase;
+        EXPECT_EQ(Conn(c.dwPort)->tAdmit.iUnknownLoginIdNum, c.iMisses) << c.sCase;
     }
     /* The waiting quotes go once credit comes back (4 a second), in turn. */
     tClock.AdvanceMs(250);
@@ -285,7 +285,7 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
     EXPECT_TRUE(Take(7).empty());
     tClock.AdvanceMs(250);
     VXQ_F_DPS_MC_ADMIT_DoTickDuty(m_pSrv);
-    EXPECT_EQ(Conn(7)->iUnknownLoginIdNum, 1) << "the wrong one, looked up now";
+    EXPECT_EQ(Conn(7)->tAdmit.iUnknownLoginIdNum, 1) << "the wrong one, looked up now";
     /* A held answer goes out after 2 s; the connection's next message waits
      * behind it and is answered 2 s later in turn; the third miss drops it unanswered. */
     VXQ_F_OFFLINE_Sent().clear();

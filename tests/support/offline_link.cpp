@@ -85,7 +85,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId)
     strcpy(pConn->szPeerIpaddr, "127.0.0.1");
     pConn->usPeerPort = 40000;
     pConn->dwConnId = (0x5A5Au << 16) | (in_dwPortId & 0xFFFFu);
-    pConn->bAudioPause = 1;
+    pConn->tMedia.bAudioPause = 1;
     return pConn;
 }
 
@@ -108,7 +108,7 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn->pToken);
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
-    free(in_pConn->pWaitRespBuf);
-    free(in_pConn->pDelayRespBuf);
+    free(in_pConn->tMedia.pWaitRespBuf);
+    free(in_pConn->tHold.pDelayRespBuf);
     free(in_pConn);
 }
