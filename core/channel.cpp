@@ -119,9 +119,9 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA 
 static void PR_NoteTransUser(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_TRANS_DATA *inout_pTrans)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, inout_pTrans->dwPortId);
-    _VXQ_S_DPS_NET_PORT_DATA *pLogin =
-        (pConn != NULL && pConn->dwLoginId != 0) ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, pConn->dwLoginId)
-                                                 : NULL;
+    _VXQ_S_DPS_NET_PORT_DATA *pLogin = (pConn != NULL && pConn->dwLoginId != 0)
+                                           ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, pConn->dwLoginId)
+                                           : NULL;
     const _VXQ_S_DPS_USER_INFO *pUser = pLogin != NULL ? pLogin->pUserInfo : NULL;
     if (pUser == NULL)
         return;
@@ -133,8 +133,10 @@ static void PR_NoteTransUser(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_TRANS_DATA *in
 }
 
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                    uint32_t in_dwPortId, uint16_t in_usMsgFuncId,
-                                                                    const uint8_t *in_pRequest, int32_t in_iLength)
+                                                                    uint32_t in_dwPortId,
+                                                                    uint16_t in_usMsgFuncId,
+                                                                    const uint8_t *in_pRequest,
+                                                                    int32_t in_iLength)
 {
     _VXQ_S_DPS_TRANS_DATA *pTrans;
     if (in_pRequest == NULL || in_iLength <= 0)
@@ -166,7 +168,8 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(_VXQ_S_DPS_MCS
     return pTrans;
 }
 
-void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TRANS_DATA *in_pTrans)
+void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                        _VXQ_S_DPS_TRANS_DATA *in_pTrans)
 {
     uint32_t dwIndex;
     if (inout_pMcSrvData == NULL || in_pTrans == NULL)
@@ -182,7 +185,8 @@ void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 }
 
 extern "C" int VXQ_F_DPS_QueryTransUser(VXQ_DPS_HANDLE in_hDevProNetSrv, uint32_t in_dwTransId,
-                                        char out_sUserName[VXQ_DPS_USER_NAME_SIZE], uint32_t *out_pdwGlobalPop)
+                                        char out_sUserName[VXQ_DPS_USER_NAME_SIZE],
+                                        uint32_t *out_pdwGlobalPop)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     uint32_t dwIndex = in_dwTransId & 0xFFFFu;
@@ -274,7 +278,8 @@ static int PR_DoControlWork(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, 
     return 1;
 }
 
-int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                             int32_t in_iLength)
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine;
     char sText[128];
@@ -288,18 +293,21 @@ int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
         return 0;
     }
     iMsgFuncId = VXQ_F_DPS_MC_MsgHead_FuncId(inout_pOrder);
-    if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK && PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
+    if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK &&
+        PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
         return 1;
     pLine = VXQ_F_DPS_MC_FindOrderLine(inout_pMcSrvData, iMsgFuncId);
     if (pLine == NULL) {
-        snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.", (unsigned)iMsgFuncId);
+        snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.",
+                 (unsigned)iMsgFuncId);
         VXQ_F_LOG_SR_ShowInfo(sText);
         return 0;
     }
     /* The body the head announces must be there, and at least the fixed part the handler reads. */
     memcpy(&iBodyLen, inout_pOrder + PR_OFF_BODY_LEN, 4);
     if (iBodyLen < pLine->iMinOrderBody || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
-        snprintf(sText, sizeof(sText), "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
+        snprintf(sText, sizeof(sText),
+                 "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
                  (unsigned)iMsgFuncId, (int)iBodyLen, (int)in_iLength);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         return 0;

@@ -28,21 +28,21 @@
 extern "C" {
 #endif
 
-#define VXQ_DPS_APP_MSG_HEAD_LEN 16      /* sizeof(_VXQ_S_DPS_MSG_HEAD) */
-#define VXQ_DPS_TRANS_TIMEOUT_SEC 120    /* a transaction of this age is deleted */
+#define VXQ_DPS_APP_MSG_HEAD_LEN 16   /* sizeof(_VXQ_S_DPS_MSG_HEAD) */
+#define VXQ_DPS_TRANS_TIMEOUT_SEC 120 /* a transaction of this age is deleted */
 
 typedef struct _VXQ_S_DPS_TRANS_DATA {
-    uint32_t dwTransId;              /* (random 16 bits << 16) | table index */
-    uint32_t dwPortId;               /* connection that asked */
-    uint16_t usMsgFuncId;            /* function id of the request */
-    int32_t tCreateTime;             /* seconds */
-    char *pRequDataBuf;              /* copy of the whole request, later the answer */
+    uint32_t dwTransId;   /* (random 16 bits << 16) | table index */
+    uint32_t dwPortId;    /* connection that asked */
+    uint16_t usMsgFuncId; /* function id of the request */
+    int32_t tCreateTime;  /* seconds */
+    char *pRequDataBuf;   /* copy of the whole request, later the answer */
     int32_t iRequDataBufSize;
     int32_t iRequDataLen;
     /* The user behind the request when it was parked (VXQ_F_DPS_QueryTransUser). */
-    uint32_t bUserKnown;             /* 1: the connection carried a login */
-    uint32_t dwGlobalPop;            /* the user's global rights word */
-    char sUserName[32];              /* as logged in; not terminated at 32 characters */
+    uint32_t bUserKnown;  /* 1: the connection carried a login */
+    uint32_t dwGlobalPop; /* the user's global rights word */
+    char sUserName[32];   /* as logged in; not terminated at 32 characters */
 } _VXQ_S_DPS_TRANS_DATA;
 
 /* Work a host thread asks the control thread to do: runs with the instance and a

@@ -65,7 +65,8 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
     return pConn;
 }
 
-void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     uint32_t dwIndex;
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
@@ -80,7 +81,8 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     if (inout_pMcSrvData->pHoldConn == in_pConn)
         inout_pMcSrvData->pHoldConn = NULL;
     if (in_pConn->dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId, VXQ_DPS_DROP_LINGER_MS);
+        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId,
+                                              VXQ_DPS_DROP_LINGER_MS);
         in_pConn->dwPortId = 0;
     }
     free(in_pConn->pToken);
@@ -149,8 +151,8 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
         break;
     case VXQ_DPS_CONN_MEDIA:
         in_pConn->tMedia.iStreamState = 0;
-        VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo, (uint32_t)in_pConn->iStreamNo,
-                                       VXQ_DPS_REALPLAY_CHECK_CLOSE);
+        VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo,
+                                       (uint32_t)in_pConn->iStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
         VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
         break;
     case VXQ_DPS_CONN_TALK: {
@@ -171,7 +173,8 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
                 VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
             else
                 VXQ_F_LOG_SR_WriteLog(
-                    "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.", 2);
+                    "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.",
+                    2);
             in_pConn->tDown.dwFileId = 0;
         }
         break;
@@ -186,22 +189,25 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
     VXQ_F_DPS_MC_NetPortData_Delete(p, in_pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                      _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return;
     PR_ReleaseConn(inout_pMcSrvData, in_pConn, in_pConn->dwPortId);
 }
 
-void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     /* The socket is not closed first: the deletion at the end of the release
      * closes it once what was queued on it (the answers that led here) is out. */
     VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, in_pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                     uint8_t *in_pData, int32_t in_iDataLen)
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                     int32_t in_iDataLen)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
     (void)in_pData;
@@ -267,8 +273,9 @@ static void PR_DropForFraming(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA
     VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                  uint8_t *in_pData, int32_t in_iDataLen)
+void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                  int32_t in_iDataLen)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
@@ -294,7 +301,8 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
     PR_FrameMessages(p, dwPortId);
 }
 
-void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pConn->dwPortId == 0)
         return;
@@ -393,11 +401,12 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     }
     /* On every host: the translator also checks the record counts of answers. */
     if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(p, 0, inout_pMsg, (uint32_t)in_iLength)) {
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
-    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength, in_iSendClass, 0, 0,
-                                    0)) {
+    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength,
+                                    in_iSendClass, 0, 0, 0)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SentNetData VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
@@ -405,8 +414,8 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                    uint8_t in_ucResult)
+int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t in_ucResult)
 {
     int iRet;
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
@@ -415,8 +424,8 @@ int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VX
         return 1;
     if (in_pConn->tMedia.iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
         in_pConn->tMedia.pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->tMedia.pWaitRespBuf, in_pConn->tMedia.iWaitRespLen,
-                                    VXQ_DPS_SEND_CLASS_PROTOCOL);
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->tMedia.pWaitRespBuf,
+                                    in_pConn->tMedia.iWaitRespLen, VXQ_DPS_SEND_CLASS_PROTOCOL);
     free(in_pConn->tMedia.pWaitRespBuf);
     in_pConn->tMedia.pWaitRespBuf = NULL;
     in_pConn->tMedia.iWaitRespBufSize = 0;

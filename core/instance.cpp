@@ -180,7 +180,8 @@ int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return 0;
     }
     if (!VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(p)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent fail.", 2);
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent fail.",
+                              2);
         return 0;
     }
     if (!VXQ_F_DPS_MC_StartThread(p) || !VXQ_F_DPS_MC_Callback_StartThread(p)) {
@@ -213,13 +214,12 @@ int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32
 
 /* Exported API ------------------------------------------------------------ */
 
-extern "C" VXQ_DPS_HANDLE VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort,
-                                                       const _VXQ_S_DPS_DEV_CAP_INFO *in_pDevCapInfo,
-                                                       VXQ_DPS_EVENT_CALLBACK fnEventCallback, void *pEventUser,
-                                                       VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback,
-                                                       void *pQueryUser, int in_bDebugLog, int in_bDebugMediaLog,
-                                                       int in_bWriteLogToFile, const char *in_pLogDir,
-                                                       uint16_t in_usLogSrvPort, int in_iPwdMode)
+extern "C" VXQ_DPS_HANDLE
+VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort, const _VXQ_S_DPS_DEV_CAP_INFO *in_pDevCapInfo,
+                               VXQ_DPS_EVENT_CALLBACK fnEventCallback, void *pEventUser,
+                               VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback, void *pQueryUser,
+                               int in_bDebugLog, int in_bDebugMediaLog, int in_bWriteLogToFile,
+                               const char *in_pLogDir, uint16_t in_usLogSrvPort, int in_iPwdMode)
 {
     _VXQ_S_DPS_MCSRV_DATA *p;
     VXQ_F_LOG_SR_ShowInfoEx(VXQ_DPS_VERSION_SHOW);
@@ -341,8 +341,8 @@ extern "C" int VXQ_F_DPS_SetMediaDataBufSize(VXQ_DPS_HANDLE in_hDevProNetSrv, in
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
-                                                 int in_iMediaDataBufSize)
+extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo,
+                                                 int in_iStreamNo, int in_iMediaDataBufSize)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     int32_t iSlot;
@@ -425,7 +425,8 @@ extern "C" int VXQ_F_DPS_CA_GetString(const char *in_sSection, const char *in_sK
     return VXQ_F_CONFIGMG_GetString(in_sSection, in_sKey, in_sDefault, out_sValue, out_iSize, in_sFile);
 }
 
-extern "C" int VXQ_F_DPS_CA_GetInt(const char *in_sSection, const char *in_sKey, int in_iDefault, const char *in_sFile)
+extern "C" int VXQ_F_DPS_CA_GetInt(const char *in_sSection, const char *in_sKey, int in_iDefault,
+                                   const char *in_sFile)
 {
     return VXQ_F_CONFIGMG_GetInt(in_sSection, in_sKey, in_iDefault, in_sFile);
 }
@@ -442,7 +443,8 @@ extern "C" int VXQ_F_DPS_CA_SetString(const char *in_sSection, const char *in_sK
     return VXQ_F_CONFIGMG_SetString(in_sSection, in_sKey, in_sValue, in_sFile);
 }
 
-extern "C" int VXQ_F_DPS_CA_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue, const char *in_sFile)
+extern "C" int VXQ_F_DPS_CA_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue,
+                                   const char *in_sFile)
 {
     return VXQ_F_CONFIGMG_SetInt(in_sSection, in_sKey, in_iValue, in_sFile);
 }

@@ -35,15 +35,16 @@ static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
                         uint8_t *in_pMsg, int32_t in_iMsgLen)
 {
     if (s_fnNetSend != PR_EngineSend) {
-        int iResult = VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen);
+        int iResult =
+            VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen);
         free(in_pMsg);
         return iResult;
     }
     inout_pConn->tMedia.dwSendSeq++;
     if (inout_pConn->tMedia.dwSendSeq == 0)
         inout_pConn->tMedia.dwSendSeq = 1;
-    if (!VXQ_F_NETCOM_SendTcpDataTaken(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (char *)in_pMsg, in_iMsgLen,
-                                       0, inout_pConn->tMedia.dwSendSeq, 1)) {
+    if (!VXQ_F_NETCOM_SendTcpDataTaken(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (char *)in_pMsg,
+                                       in_iMsgLen, 0, inout_pConn->tMedia.dwSendSeq, 1)) {
         free(in_pMsg);
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
@@ -71,10 +72,10 @@ static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_N
         inout_pConn->tMedia.dwSendSeq = 1;
     /* Taken before the hand-over: the engine may give it back at any time after. */
     inout_pNode->iRefCount++;
-    if (!VXQ_F_NETCOM_SendTcpDataGather(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead,
-                                        VXQ_DPS_FRAME_MSG_HEAD_LEN, (const char *)inout_pNode->pData,
-                                        inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0,
-                                        inout_pConn->tMedia.dwSendSeq, 1)) {
+    if (!VXQ_F_NETCOM_SendTcpDataGather(
+            inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead,
+            VXQ_DPS_FRAME_MSG_HEAD_LEN, (const char *)inout_pNode->pData, inout_pNode->iDataLen,
+            VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0, inout_pConn->tMedia.dwSendSeq, 1)) {
         inout_pNode->iRefCount--;
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
@@ -94,21 +95,23 @@ static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
                         int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
     int bVideo = in_iMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO;
-    uint32_t dwStamp = in_dwTimeStamp != 0
-                           ? in_dwTimeStamp
-                           : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
+    uint32_t dwStamp =
+        in_dwTimeStamp != 0
+            ? in_dwTimeStamp
+            : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
     int bSent;
     if (inout_pNode != NULL && s_fnNetSend == PR_EngineSend) {
         uint8_t aHead[VXQ_DPS_FRAME_MSG_HEAD_LEN];
         if (bVideo)
-            VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp, inout_pNode->iDataLen);
+            VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp,
+                                                 inout_pNode->iDataLen);
         else
             VXQ_F_DPS_MC_FrameMsg_WriteAudioHead(aHead, in_pSubCh, dwStamp, inout_pNode->iDataLen);
         bSent = PR_SendGathered(inout_pMcSrvData, inout_pConn, aHead, inout_pNode);
     } else {
         int32_t iMsgLen = 0;
-        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_iMediaType, in_pSubCh, in_iFrameType, dwStamp, in_pData,
-                                                    in_iDataLen, &iMsgLen);
+        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_iMediaType, in_pSubCh, in_iFrameType, dwStamp,
+                                                    in_pData, in_iDataLen, &iMsgLen);
         if (pMsg == NULL) {
             VXQ_F_LOG_SR_WriteLog(bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient malloc fail."
                                          : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient malloc fail.",
@@ -119,8 +122,9 @@ static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     }
     if (!bSent) {
         VXQ_F_LOG_SR_WriteLog(
-            bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail."
-                   : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.",
+            bVideo
+                ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail."
+                : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.",
             2);
         return 0;
     }
@@ -147,7 +151,8 @@ static int PR_SendVideo(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 /* The audio sender's rules (nothing before the first I-frame). */
 static int PR_SendAudio(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                         const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, uint32_t in_dwTimeStamp,
-                        const uint8_t *in_pData, int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+                        const uint8_t *in_pData, int32_t in_iDataLen,
+                        _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
@@ -162,7 +167,8 @@ static int PR_IsVideoIFrame(const _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
     return in_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO && in_pNode->ucFrameType == VXQ_DPS_FRAME_TYPE_I;
 }
 
-static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_FindNode(const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, uint32_t in_dwNodeId)
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_FindNode(const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh,
+                                                uint32_t in_dwNodeId)
 {
     for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = in_pSubCh->pCacheListHead; p != NULL; p = p->pNext) {
         if (p->dwNodeId == in_dwNodeId)
@@ -197,14 +203,16 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                  (int)in_iChNo, (int)in_iStreamNo, (int)in_iMediaType, (int)in_iFrameType, (int)in_iDataLen);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
     if (pSubCh == NULL) {
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData VXQ_F_DPS_MC_QueryMediaSubChData fail.");
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData VXQ_F_DPS_MC_QueryMediaSubChData fail.");
         return;
     }
     if (pSubCh->iStreamOpenState == 2) {
         if (VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(inout_pMcSrvData, pSubCh, in_iMediaType, in_iFrameType,
-                                                     in_dwTimeStamp, in_pData, in_iDataLen) == NULL)
+                                                      in_dwTimeStamp, in_pData, in_iDataLen) == NULL)
             return;
         VXQ_F_DPS_MC_CAPM_DoClientSendProc(inout_pMcSrvData, pSubCh);
         VXQ_F_DPS_MC_CAPM_ClearNotUseCacheNode(inout_pMcSrvData, pSubCh);
@@ -218,9 +226,11 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
             pSubCh->dwNotOpenFrameTime = 0;
             VXQ_F_LOG_SR_ShowInfo("Request close the media stream.");
             /* Not sent: the rule starts again with the next frame. */
-            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo))
+            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo,
+                                                                       in_iStreamNo))
                 VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData "
-                                      "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", 2);
+                                      "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.",
+                                      2);
         }
         return;
     }
@@ -230,9 +240,10 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                  "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is init, chno: %d, streamno: %d.",
                  (int)in_iChNo, (int)in_iStreamNo);
     else if (pSubCh->iStreamOpenState == 1)
-        snprintf(sText, sizeof(sText),
-                 "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is opening, chno: %d, streamno: %d.",
-                 (int)in_iChNo, (int)in_iStreamNo);
+        snprintf(
+            sText, sizeof(sText),
+            "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is opening, chno: %d, streamno: %d.",
+            (int)in_iChNo, (int)in_iStreamNo);
     else
         snprintf(sText, sizeof(sText),
                  "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState error, state is %d, chno: %d, "
@@ -252,13 +263,11 @@ static uint32_t PR_NewNodeId(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
     return dwId;
 }
 
-_VXQ_S_DPS_MEDIA_CACHE_NODE *VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
-                                                                     int32_t in_iMediaType,
-                                                                     int32_t in_iFrameType,
-                                                                     uint32_t in_dwTimeStamp,
-                                                                     const uint8_t *in_pData,
-                                                                     int32_t in_iDataLen)
+_VXQ_S_DPS_MEDIA_CACHE_NODE *
+VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                          _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
+                                          int32_t in_iFrameType, uint32_t in_dwTimeStamp,
+                                          const uint8_t *in_pData, int32_t in_iDataLen)
 {
     (void)inout_pMcSrvData;
     if (inout_pSubCh == NULL)
@@ -338,8 +347,8 @@ static int PR_SendNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_MEDIA
                             inout_pNode->dwTimeStamp, inout_pNode->pData, inout_pNode->iDataLen, inout_pNode);
     if (inout_pConn->tMedia.bAudioPause)
         return 1;
-    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->dwTimeStamp, inout_pNode->pData,
-                        inout_pNode->iDataLen, inout_pNode);
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->dwTimeStamp,
+                        inout_pNode->pData, inout_pNode->iDataLen, inout_pNode);
 }
 
 int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -373,7 +382,8 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
             if (pNext == NULL)
                 break;
         } else {
-            uint32_t dwId = inout_pConn->tMedia.dwSentNodeId != 0 ? inout_pConn->tMedia.dwSentNodeId : inout_pConn->tMedia.dwNextNodeId;
+            uint32_t dwId = inout_pConn->tMedia.dwSentNodeId != 0 ? inout_pConn->tMedia.dwSentNodeId
+                                                                  : inout_pConn->tMedia.dwNextNodeId;
             _VXQ_S_DPS_MEDIA_CACHE_NODE *pPos = PR_FindNode(inout_pSubCh, dwId);
             if (pPos == NULL) {
                 /* Position left the list: start again at a later I-frame. */
@@ -415,7 +425,8 @@ int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
                                                  uint32_t in_dwTimeStamp, const uint8_t *in_pData,
                                                  int32_t in_iDataLen)
 {
-    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, in_dwTimeStamp, in_pData, in_iDataLen, NULL);
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, in_dwTimeStamp, in_pData, in_iDataLen,
+                        NULL);
 }
 
 int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -445,7 +456,8 @@ int VXQ_F_DPS_MC_CAPM_QueryCacheIdIfClientUse(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvDa
         return 0;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->tMedia.bVideoPause || !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
+        if (pConn == NULL || pConn->tMedia.bVideoPause ||
+            !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
             continue;
         if (!pConn->tMedia.bRecvIFrame)
             return 1;

@@ -57,8 +57,8 @@ static void PR_ReadUserPop(const uint8_t *in_pField, _VXQ_S_DPS_USER_POP *out_pP
 /* ---- Event bodies (VXQ_PF_DPS_RELAY_BODY) ---------------------------------- */
 
 /* The client's three texts. */
-int32_t VXQ_F_DPS_MW_BodyUserPwd(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                 int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyUserPwd(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                 const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E3_MODIFY_USER_PWD *pBody = (_VXQ_S_DPS_E3_MODIFY_USER_PWD *)out_pBody;
     PR_CopyText(pBody->i_sText1, in_pMsg + PR_BODY, 32);
@@ -69,8 +69,8 @@ int32_t VXQ_F_DPS_MW_BodyUserPwd(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_P
 
 /* Get and set: the configuration id and the length of the block that follows
  * (the rest of the message from 32 on; the client's own length is not trusted). */
-int32_t VXQ_F_DPS_MW_BodyConfig(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                int32_t in_iLength, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyConfig(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                const uint8_t *in_pMsg, int32_t in_iLength, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E3_CONFIG tBody;
     tBody.i_iConfigFuncId = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 4);
@@ -101,8 +101,8 @@ int32_t VXQ_F_DPS_MW_BodyImpConfig(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET
 }
 
 /* Network information: the client's 32-bit field (body 0). */
-int32_t VXQ_F_DPS_MW_BodyWord0(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                               int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyWord0(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                               const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     uint32_t dwWord = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY);
     memcpy(out_pBody, &dwWord, 4);
@@ -110,8 +110,8 @@ int32_t VXQ_F_DPS_MW_BodyWord0(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_POR
 }
 
 /* Address change: the card of the request (90 packed bytes) as the aligned record. */
-int32_t VXQ_F_DPS_MW_BodyNetAddr(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                 int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyNetAddr(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                 const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     const uint8_t *pCard = in_pMsg + PR_BODY;
     _VXQ_S_DPS_E3_MODIFY_NET_ADDR *pBody = (_VXQ_S_DPS_E3_MODIFY_NET_ADDR *)out_pBody;
@@ -126,8 +126,8 @@ int32_t VXQ_F_DPS_MW_BodyNetAddr(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_P
 }
 
 /* Add user: name, password and permission words (count clamped). */
-int32_t VXQ_F_DPS_MW_BodyAddUser(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                 int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyAddUser(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                 const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E3_UNS_ADD_USER *pBody = (_VXQ_S_DPS_E3_UNS_ADD_USER *)out_pBody;
     PR_CopyText(pBody->i_sUserName, in_pMsg + PR_BODY + 4, 32);
@@ -137,8 +137,8 @@ int32_t VXQ_F_DPS_MW_BodyAddUser(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_P
 }
 
 /* Delete user: the name. */
-int32_t VXQ_F_DPS_MW_BodyDelUser(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                 int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyDelUser(_VXQ_S_DPS_MCSRV_DATA *, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                 const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E3_UNS_DEL_USER *pBody = (_VXQ_S_DPS_E3_UNS_DEL_USER *)out_pBody;
     PR_CopyText(pBody->i_sUserName, in_pMsg + PR_BODY + 4, 32);
@@ -171,8 +171,8 @@ int32_t VXQ_F_DPS_MW_BodySetUserPop(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_N
  * their 32-bit value at 38 turned into wire order); packet size 24 + count x
  * 90. A count that the order's body cannot hold is answered with result 1 and
  * no cards. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P9_QUERY_NET_INFO);
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
@@ -206,7 +206,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     for (int32_t i = 0; i < iCardNum; i++) {
         uint8_t *pCard = pAnswer + PR_BODY + 4 + i * VXQ_DPS_CARD_INFO_WIRE_LEN;
         uint32_t dwValue;
-        memcpy(pCard, inout_pOrder + PR_ORDER_HEAD + 4 + i * VXQ_DPS_CARD_INFO_WIRE_LEN, VXQ_DPS_CARD_INFO_WIRE_LEN);
+        memcpy(pCard, inout_pOrder + PR_ORDER_HEAD + 4 + i * VXQ_DPS_CARD_INFO_WIRE_LEN,
+               VXQ_DPS_CARD_INFO_WIRE_LEN);
         memcpy(&dwValue, pCard + 38, 4);
         VXQ_F_DPS_MW_PutLe32(pCard + 38, dwValue);
     }
@@ -218,8 +219,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 /* The parked 320-byte request with the host's words (count clamped to 0..64,
  * words past the count 0), sent with its own length. A transaction that holds
  * another request sends nothing (the line's rules). */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength)
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P9_UNS_GET_USER_POP);
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
@@ -231,7 +232,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_
     _VXQ_S_DPS_E3_UNS_USER_POP tBody;
     int32_t iBodyLen = VXQ_F_DPS_MW_OrderLen(inout_pOrder, in_iLength) - PR_ORDER_HEAD;
     memset(&tBody, 0, sizeof(tBody));
-    memcpy(&tBody, inout_pOrder + PR_ORDER_HEAD, (size_t)iBodyLen < sizeof(tBody) ? (size_t)iBodyLen : sizeof(tBody));
+    memcpy(&tBody, inout_pOrder + PR_ORDER_HEAD,
+           (size_t)iBodyLen < sizeof(tBody) ? (size_t)iBodyLen : sizeof(tBody));
     uint8_t *pAnswer = (uint8_t *)pTrans->pRequDataBuf;
     int32_t iNum = PR_ClampChPopNum(tBody.tPop.iChPopNum);
     pAnswer[VXQ_DPS_UMSP_OFF_RESULT] = inout_pOrder[offsetof(_VXQ_S_DPS_MSG_HEAD, ucResult)];

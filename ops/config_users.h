@@ -35,10 +35,10 @@ VXQ_DPS_DECLARE_RELAY_BODY(GetUserPop);
 VXQ_DPS_DECLARE_RELAY_BODY(SetUserPop);
 
 /* The answers that are more than a layout (VXQ_PF_DPS_ORDER_HANDLER). */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                   uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus
 }

@@ -21,6 +21,7 @@
 #include "protocol/session.h"
 #include "vxq_dps.h"
 
+/* clang-format off */
 #define LOGIN VXQ_DPS_FUNC_NEED_LOGIN
 #define SILENT VXQ_DPS_FUNC_NO_ANSWER
 #define POP(bit) VXQ_DPS_POP_##bit
@@ -46,12 +47,15 @@
  * needs, the layout's offsets or values, and the operation in its result line. */
 #define RELAY(rules, fail, ch, pop, check, body, tail) rules, VXQ_DPS_FAIL_##fail, ch, pop, check, body, tail
 #define RESULT(flags, oper) VXQ_DPS_ANSWER_RESULT, flags, 0, 0, 0, {}, oper, nullptr, nullptr
-#define DATA(flags, len, lenOff, dataOff, oper) VXQ_DPS_ANSWER_DATA, flags, len, lenOff, dataOff, {}, oper, nullptr, nullptr
-#define PUT(flags, len, put1, put2, oper) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, nullptr
-#define DATA_NEED(flags, len, lenOff, dataOff, oper, lenName)                                                   \
+#define DATA(flags, len, lenOff, dataOff, oper)                                                              \
+    VXQ_DPS_ANSWER_DATA, flags, len, lenOff, dataOff, {}, oper, nullptr, nullptr
+#define PUT(flags, len, put1, put2, oper)                                                                    \
+    VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, nullptr
+#define DATA_NEED(flags, len, lenOff, dataOff, oper, lenName)                                                \
     VXQ_DPS_ANSWER_DATA, (flags) | NEED_DATA, len, lenOff, dataOff, {}, oper, lenName, nullptr
 #define RESULT_DBG(flags, oper, dbg) VXQ_DPS_ANSWER_RESULT, flags, 0, 0, 0, {}, oper, nullptr, dbg
-#define PUT_DBG(flags, len, put1, put2, oper, dbg) VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, dbg
+#define PUT_DBG(flags, len, put1, put2, oper, dbg)                                                           \
+    VXQ_DPS_ANSWER_PUT, flags, len, 0, 0, {put1, put2}, oper, nullptr, dbg
 #define ANS_CODE(flags, len, oper) VXQ_DPS_ANSWER_NONE, flags, len, 0, 0, {}, oper, nullptr, nullptr
 /* PUT values: count values of size bytes from order body offset to message offset; Z writes zeros. */
 #define V(orderOff, msgOff, size, count) {orderOff, msgOff, size, count}
@@ -78,6 +82,7 @@
 #define CUT VXQ_DPS_ANS_CUT
 #define NEED_DATA VXQ_DPS_ANS_NEED_DATA
 #define LOG_FAIL VXQ_DPS_ANS_LOG_FAIL
+/* clang-format on */
 
 static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
     /* link and session (protocol/session.cpp) */
@@ -92,9 +97,11 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      ORD(EVENT_E2_OPEN_MEDIA_STREAM, 0, O(EVENT_E2_OPEN_MEDIA_STREAM)), CODE},
     {REQ(P2_REALPLAY_CLOSE, 0, 28, 0, nullptr, H(P2_REALPLAY_CLOSE)),
      ORD(EVENT_E2_CLOSE_MEDIA_STREAM, 0, O(EVENT_E2_CLOSE_MEDIA_STREAM)), CODE},
-    {REQ(P2_PTZ, 0, 44, 0, "PTZ control", RELAYED), ORD(EVENT_E2_PTZ_CTRL, 0, RELAYED),
+    {REQ(P2_PTZ, 0, 44, 0, "PTZ control", RELAYED),
+     ORD(EVENT_E2_PTZ_CTRL, 0, RELAYED),
      {RELAY(BODY_LOGIN, SHOW, 24, POP(PTZ), nullptr, B(Ptz), 0), RESULT(QUIET, "Ptz Control")}},
-    {REQ(P2_FORCE_I_FRAME, 0, 30, 0, "Force i frame", RELAYED), ORD(EVENT_E2_FORCE_I_FRAME, 0, nullptr),
+    {REQ(P2_FORCE_I_FRAME, 0, 30, 0, "Force i frame", RELAYED),
+     ORD(EVENT_E2_FORCE_I_FRAME, 0, nullptr),
      {RELAY(AT_ONCE, NONE, 0, 0, nullptr, B(ForceIFrame), 0), NO_ANSWER}},
     {REQ(P2_EX_REALPLAY_OPEN, 0, 36, 0, nullptr, H(P2_EX_REALPLAY_OPEN)), NO_ORD, CODE},
     {REQ(P2_EX_REALPLAY_CLOSE, 0, 28, 0, nullptr, H(P2_EX_REALPLAY_CLOSE)), NO_ORD, CODE},
@@ -109,31 +116,38 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
       PUT(0, 0, V(4, 28, 4, 1), NO_V, "Get video quality level")}},
     {REQ(P2_SET_VIDEO_QUALITY_LEVEL, 0, 32, POP(WRITE_CONFIG), "Set video quality level", RELAYED),
      ORD(EVENT_E2_SET_VIDEO_QUALITY_LEVEL, 0, RELAYED),
-     {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(Quality), 0), RESULT(QUIET | LOG_FAIL, "Set video quality level")}},
+     {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(Quality), 0),
+      RESULT(QUIET | LOG_FAIL, "Set video quality level")}},
     {REQ(P2_RM_REALPLAY_OPEN, 0, 20, 0, nullptr, H(P2_RM_REALPLAY_OPEN)), NO_ORD, CODE},
     {REQ(P2_RM_REALPLAY_CLOSE, 0, 20, 0, nullptr, H(P2_RM_REALPLAY_CLOSE)), NO_ORD, CODE},
 
     /* record search and download (ops/record.cpp) */
-    {REQ(P3_QUERY_FILE, 0, 68, 0, "Query file", RELAYED), ORD(EVENT_E2_FILE_QUERY, 44, O(EVENT_E2_FILE_QUERY)),
-     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr, B(QueryFile), 0),
+    {REQ(P3_QUERY_FILE, 0, 68, 0, "Query file", RELAYED),
+     ORD(EVENT_E2_FILE_QUERY, 44, O(EVENT_E2_FILE_QUERY)),
+     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr, B(QueryFile),
+            0),
       ANS_CODE(REC, 68, "Query file")}},
     {REQ(P3_NSP_QUERY_FILE, 0, 88, 0, "Query nsp file", RELAYED),
      ORD(EVENT_E2_NSP_FILE_QUERY, 64, O(EVENT_E2_NSP_FILE_QUERY)),
-     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr, B(NspQueryFile), 0),
+     {RELAY(EXACT | CONN_LOGIN | BODY_LOGIN | ALL_CH, BUILDER, 24, POP(RECORD_SEARCH), nullptr,
+            B(NspQueryFile), 0),
       ANS_CODE(REC, 88, "Query nsp file")}},
     {REQ(P3_DOWNLOAD_OPEN, 0, 384, 0, "Start download file", H(P3_DOWNLOAD_OPEN)),
      ORD(EVENT_E2_FILE_OPEN, 360, O(EVENT_E2_FILE_OPEN)),
      {RELAY(0, BUILDER, 0, 0, nullptr, nullptr, 0), ANS_CODE(REC, 384, "Open the file")}},
-    {REQ(P3_DOWNLOAD_CLOSE, 0, 28, 0, "Stop download file", RELAYED), ORD(EVENT_E2_FILE_CLOSE, 4, RELAYED),
+    {REQ(P3_DOWNLOAD_CLOSE, 0, 28, 0, "Stop download file", RELAYED),
+     ORD(EVENT_E2_FILE_CLOSE, 4, RELAYED),
      {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileClose), 0),
       RESULT_DBG(QUIET, "Close the file", VXQ_F_DPS_MW_DebugFileOp)}},
     {REQ(P3_DOWNLOAD_GET, 0, 64, 0, "Get file data", H(P3_DOWNLOAD_GET)),
      ORD(EVENT_E2_FILE_READ, 40, O(EVENT_E2_FILE_READ)),
      {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, nullptr, 0), ANS_CODE(REC, 64, nullptr)}},
-    {REQ(P3_DOWNLOAD_SEEK, 0, 32, 0, "Seek file position", RELAYED), ORD(EVENT_E2_FILE_SEEK, 8, RELAYED),
+    {REQ(P3_DOWNLOAD_SEEK, 0, 32, 0, "Seek file position", RELAYED),
+     ORD(EVENT_E2_FILE_SEEK, 8, RELAYED),
      {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileSeek), 0),
       RESULT_DBG(QUIET, "Seek file", VXQ_F_DPS_MW_DebugFileOp)}},
-    {REQ(P3_DOWNLOAD_QVIDEO, 0, 36, 0, "Query file video param", RELAYED), ORD(EVENT_E2_FILE_QVIDEO, 12, RELAYED),
+    {REQ(P3_DOWNLOAD_QVIDEO, 0, 36, 0, "Query file video param", RELAYED),
+     ORD(EVENT_E2_FILE_QVIDEO, 12, RELAYED),
      {RELAY(FILE_OP, BUILDER, 0, 0, nullptr, B(FileQVideo), 0),
       PUT_DBG(REC, 36, V(4, 28, 4, 2), NO_V, "Query file video param", VXQ_F_DPS_MW_DebugFileOp)}},
     {REQ(P3_DOWNLOAD_ONLY_IFRAME, 0, 40, 0, "File only i frame", RELAYED),
@@ -163,19 +177,26 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
     {REQ(P9_MODIFY_USER_PWD, LOGIN, 116, 0, "Modify user password", RELAYED),
      ORD(EVENT_E3_MODIFY_USER_PWD, 0, RELAYED),
      {RELAY(0, UPAPP, 0, 0, nullptr, B(UserPwd), 0), RESULT(HEAD, "Modify user pwd")}},
-    {REQ(P9_GET_CONFIG, 0, 32, 0, "Get config", RELAYED), ORD(EVENT_E3_GET_CONFIG, 0, RELAYED),
-     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, B(Config), 32), DATA(HEAD, 32, 28, 8, "Get config")}},
-    {REQ(P9_SET_CONFIG, 0, 32, 0, "Set config", RELAYED), ORD(EVENT_E3_SET_CONFIG, 0, RELAYED),
+    {REQ(P9_GET_CONFIG, 0, 32, 0, "Get config", RELAYED),
+     ORD(EVENT_E3_GET_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, B(Config), 32),
+      DATA(HEAD, 32, 28, 8, "Get config")}},
+    {REQ(P9_SET_CONFIG, 0, 32, 0, "Set config", RELAYED),
+     ORD(EVENT_E3_SET_CONFIG, 0, RELAYED),
      {RELAY(BODY_LOGIN | QUIET_LOGIN, UPAPP, 0, POP(WRITE_CONFIG), nullptr, B(Config), 32),
       RESULT(HEAD, "Set config")}},
-    {REQ(P9_GET_DEF_CONFIG, 0, 36, 0, "Get default config", RELAYED), ORD(EVENT_E3_GET_DEF_CONFIG, 0, RELAYED),
+    {REQ(P9_GET_DEF_CONFIG, 0, 36, 0, "Get default config", RELAYED),
+     ORD(EVENT_E3_GET_DEF_CONFIG, 0, RELAYED),
      {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, B(DefConfig), 0),
       DATA(HEAD, 36, 32, 12, "Get default config")}},
-    {REQ(P9_IEC_IMP_CONFIG, 0, 28, 0, "Import config", RELAYED), ORD(EVENT_E3_IEC_IMP_CONFIG, 0, RELAYED),
+    {REQ(P9_IEC_IMP_CONFIG, 0, 28, 0, "Import config", RELAYED),
+     ORD(EVENT_E3_IEC_IMP_CONFIG, 0, RELAYED),
      {RELAY(BODY_LOGIN, UPAPP, 0, POP(WRITE_CONFIG), nullptr, B(ImpConfig), 28),
       PUT(HEAD | CUT, 28, Z(24), NO_V, "Import config")}},
-    {REQ(P9_IEC_EXP_CONFIG, 0, 28, 0, "Export config", RELAYED), ORD(EVENT_E3_IEC_EXP_CONFIG, 0, RELAYED),
-     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, nullptr, 0), DATA(HEAD, 28, 24, 4, "Export config")}},
+    {REQ(P9_IEC_EXP_CONFIG, 0, 28, 0, "Export config", RELAYED),
+     ORD(EVENT_E3_IEC_EXP_CONFIG, 0, RELAYED),
+     {RELAY(BODY_LOGIN, UPAPP, 0, POP(READ_CONFIG), nullptr, nullptr, 0),
+      DATA(HEAD, 28, 24, 4, "Export config")}},
     {REQ(P9_QUERY_NET_INFO, LOGIN, 24, POP(READ_CONFIG), "Query the network information", RELAYED),
      ORD(EVENT_E3_QUERY_NET_INFO, 0, O(EVENT_E3_QUERY_NET_INFO)),
      {RELAY(0, UPAPP, 0, 0, nullptr, B(Word0), 0), ANS_CODE(HEAD, 0, "Query net info")}},
@@ -184,7 +205,8 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      {RELAY(0, UPAPP, 0, 0, nullptr, B(NetAddr), 0), RESULT(HEAD, "Modify net addr")}},
 
     /* serial port (ops/serial.cpp) */
-    {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)), ORD(EVENT_E3_COM_OPEN, 0, RELAYED),
+    {REQ(P9_COM_OPEN, 0, 48, POP(WRITE_CONFIG), "Open com", H(P9_COM_OPEN)),
+     ORD(EVENT_E3_COM_OPEN, 0, RELAYED),
      {RELAY(0, STEP, 0, 0, nullptr, nullptr, 0), RESULT(HEAD, "Com open")}},
     {REQ(P9_COM_CLOSE, LOGIN, 32, POP(WRITE_CONFIG), "Close com", RELAYED),
      ORD(EVENT_E3_COM_CLOSE, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_CLOSE), O(EVENT_E3_COM_CLOSE)),
@@ -194,10 +216,12 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      {RELAY(LATE_RECEIPT, STEP, 0, 0, VXQ_F_DPS_MW_CheckComSend, B(ComSend), 36),
       PUT(HEAD | CUT, 32, Z(28), NO_V, "Com send data")}},
     {REQ(P9_COM_SUBS_DATA, SILENT, 20, 0, nullptr, nullptr),
-     ORD(EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA), O(EVENT_E3_COM_SUBS_DATA)), CODE},
+     ORD(EVENT_E3_COM_SUBS_DATA, (int32_t)sizeof(_VXQ_S_DPS_E3_COM_SUBS_DATA), O(EVENT_E3_COM_SUBS_DATA)),
+     CODE},
 
     /* users (ops/config_users.cpp) */
-    {REQ(P9_UNS_ADD_USER, LOGIN, 352, POP(WRITE_CONFIG), "Add user", RELAYED), ORD(EVENT_E3_UNS_ADD_USER, 0, RELAYED),
+    {REQ(P9_UNS_ADD_USER, LOGIN, 352, POP(WRITE_CONFIG), "Add user", RELAYED),
+     ORD(EVENT_E3_UNS_ADD_USER, 0, RELAYED),
      {RELAY(0, UPAPP, 0, 0, nullptr, B(AddUser), 0), RESULT(HEAD, "Add user")}},
     {REQ(P9_UNS_DEL_USER, LOGIN, 56, POP(WRITE_CONFIG), "Delete user", RELAYED),
      ORD(EVENT_E3_UNS_DEL_USER, 0, RELAYED),
@@ -210,14 +234,18 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
      {RELAY(0, UPAPP, 0, 0, nullptr, B(SetUserPop), 0), RESULT(HEAD, "Set user pop")}},
 
     /* custom messages, maintenance and upgrade (ops/maint.cpp) */
-    {REQ(PA_CUSTOM, LOGIN, 28, 0, "Custom functions", RELAYED), ORD(EVENT_E7_CUSTOM, 0, RELAYED),
+    {REQ(PA_CUSTOM, LOGIN, 28, 0, "Custom functions", RELAYED),
+     ORD(EVENT_E7_CUSTOM, 0, RELAYED),
      {RELAY(0, BUILDER, 0, 0, nullptr, B(Custom), 28), DATA(HEAD, 28, 24, 8, "Custom functions")}},
-    {REQ(PB_RMY_QUERY_ABILITY, 0, 32, 0, "Query ability", RELAYED), ORD(EVENT_E7_RMY_QUERY_ABILITY, 0, RELAYED),
+    {REQ(PB_RMY_QUERY_ABILITY, 0, 32, 0, "Query ability", RELAYED),
+     ORD(EVENT_E7_RMY_QUERY_ABILITY, 0, RELAYED),
      {RELAY(CMD_SAME, BUILDER, 0, 0, nullptr, B(Ability), 0),
       DATA_NEED(HEAD, 32, 28, 8, "Query ability", "iAbilityBodyLen")}},
-    {REQ(PB_RMY_REBOOT, 0, 24, POP(WRITE_CONFIG), "Reboot device", RELAYED), ORD(EVENT_E7_RMY_REBOOT, 0, nullptr),
+    {REQ(PB_RMY_REBOOT, 0, 24, POP(WRITE_CONFIG), "Reboot device", RELAYED),
+     ORD(EVENT_E7_RMY_REBOOT, 0, nullptr),
      {RELAY(CMD_SAME | AT_ONCE, BUILDER, 0, 0, nullptr, B(Reboot), 0), NO_ANSWER}},
-    {REQ(PB_RMY_STOP, 0, 24, POP(WRITE_CONFIG), "Stop device", RELAYED), ORD(EVENT_E7_RMY_STOP, 0, nullptr),
+    {REQ(PB_RMY_STOP, 0, 24, POP(WRITE_CONFIG), "Stop device", RELAYED),
+     ORD(EVENT_E7_RMY_STOP, 0, nullptr),
      {RELAY(CMD_SAME | AT_ONCE, BUILDER, 0, 0, nullptr, B(Stop), 0), NO_ANSWER}},
     {REQ(PB_DUP_QUERY_DEV_VER_INFO, 0, 48, 0, "Query device version information", RELAYED),
      ORD(EVENT_E7_DUP_QUERY_DEV_VER_INFO, (int32_t)sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO), RELAYED),

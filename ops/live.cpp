@@ -133,40 +133,54 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
 
     int32_t iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(inout_pMcSrvData->tDevCapInfo.bSpecialChFlag, iChNo);
     if (iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo, NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo,
+                                   NULL, in_sName);
     if (iStreamNo >= 4)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo, NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo,
+                                   NULL, in_sName);
     _VXQ_S_DPS_NET_PORT_DATA *pLogin = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId);
     if (pLogin == NULL)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin, NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin,
+                                   NULL, in_sName);
     if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_LIVE_VIEW))
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop, NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop,
+                                   NULL, in_sName);
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = NULL;
     if (!in_pT->bEx) {
         pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
         if (pSubCh == NULL)
-            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh, NULL, in_sName);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                       in_pT->sSubCh, NULL, in_sName);
     }
     if (VXQ_F_DPS_MC_StatRealplayClientNum(inout_pMcSrvData) >= inout_pMcSrvData->iMaxRealplayClientNum)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12, "Open realplay failure, cause: Exceed realplay maximum limit.", NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                                   "Open realplay failure, cause: Exceed realplay maximum limit.", NULL,
+                                   in_sName);
     if (inout_pMcSrvData->bMediaResCtrl) {
         float fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData);
         float fCost = VXQ_F_DPS_MC_MediaResourceCost(inout_pMcSrvData->fMainMediaResourceLoss, iStreamNo);
         if (fFree - fCost < 0.0f)
-            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12, "Open realplay failure, cause: Exceed media resource maximum limit.", NULL, in_sName);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                                       "Open realplay failure, cause: Exceed media resource maximum limit.",
+                                       NULL, in_sName);
     }
     if (VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
                                        VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12, "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.", NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(
+            inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+            "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.", NULL,
+            in_sName);
     if (!PR_StoreWaitResp(inout_pConn, inout_pMsg, in_iLength))
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer, NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer,
+                                   NULL, in_sName);
     PR_MakeRealplayConn(inout_pConn, pLogin, dwLoginId, iChNo, iStreamNo);
     if (in_pT->bEx) {
         inout_pConn->dwClaimId = PR_Get32(inout_pMsg, PR_BODY + 8);
         pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
         if (pSubCh == NULL) {
             PR_DropWaitResp(inout_pConn);
-            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh, NULL, in_sName);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                       in_pT->sSubCh, NULL, in_sName);
         }
     }
 
@@ -183,7 +197,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
         }
         if (in_pT->bEx) {
             PR_DropWaitResp(inout_pConn);
-            return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, in_sName);
+            return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0,
+                                              in_sName);
         }
         if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, inout_pConn, 0)) {
             snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentWaitNetRespMsg fail.", in_sName);
@@ -200,7 +215,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
             VXQ_F_LOG_SR_ShowInfo(in_pT->sEvent);
             PR_SetStreamState(inout_pConn, 0);
             PR_DropWaitResp(inout_pConn);
-            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, NULL, in_sName);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, NULL,
+                                       in_sName);
         }
         return 1;
     default:
@@ -245,7 +261,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *in
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay request.");
     if (inout_pConn->dwLoginId == 0)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, "Close realplay failure, cause: client did not login.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Close realplay failure, cause: client did not login.", NULL, __func__);
     PR_CloseViewer(inout_pMcSrvData, inout_pConn, PR_Get32(inout_pMsg, PR_BODY),
                    PR_Get16(inout_pMsg, PR_BODY + 4), PR_Get16(inout_pMsg, PR_BODY + 6));
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
@@ -259,7 +276,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay(ex) request.");
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, "Close realplay(ex) failure, cause: not login.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Close realplay(ex) failure, cause: not login.", NULL, __func__);
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia =
         dwMediaId != 0 ? PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId) : NULL;
@@ -278,19 +296,24 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     int32_t iMediaType = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
     int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 12);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, "Ctrl stream failure, cause: not login.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Ctrl stream failure, cause: not login.", NULL, __func__);
     if (iMediaType < 0 || iMediaType > 2)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Ctrl stream failure, cause: media type error.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: media type error.", NULL, __func__);
     if (iCode < 0 || iCode > 1)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Ctrl stream failure, cause: ctrl code error.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: ctrl code error.", NULL, __func__);
     VXQ_F_LOG_SR_ShowInfo(iCode == 1 ? "Receiving network data: Ctrl stream: continue."
                                      : "Receiving network data: Ctrl stream: pause.");
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     if (dwMediaId == 0)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Ctrl stream failure, cause: channel error.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: channel error.", NULL, __func__);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
     if (pMedia == NULL)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Ctrl stream failure, cause: channel error2.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: channel error2.", NULL, __func__);
     if (iCode == 0) {
         if (iMediaType != 1)
             pMedia->tMedia.bVideoPause = 1;
@@ -317,15 +340,20 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inou
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
     int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, "Only I frame failure, cause: not login.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Only I frame failure, cause: not login.", NULL, __func__);
     if (iCode < 0 || iCode > 1)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Receiving network data: Only I frame fail, cause: ctrl code error.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Receiving network data: Only I frame fail, cause: ctrl code error.", NULL,
+                                   __func__);
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     if (dwMediaId == 0)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, "Only I frame failure, cause: channel claim id error.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Only I frame failure, cause: channel claim id error.", NULL, __func__);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
     if (pMedia == NULL)
-        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, "Only I frame failure, cause: query video channel fail.", NULL, __func__);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                   "Only I frame failure, cause: query video channel fail.", NULL, __func__);
     if (iCode == 1) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send all frame.");
         pMedia->tMedia.bOnlyIFrame = 0;
@@ -342,7 +370,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *
                                                          uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay open udp mode.");
-    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
+    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -350,7 +379,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA 
                                                           uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay close udp mode.");
-    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
+    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
 }
 
 /* ---- Answers (orders) ---------------------------------------------------- */

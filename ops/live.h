@@ -35,19 +35,19 @@ VXQ_DPS_DECLARE_RELAY_BODY(ForceIFrame);
 VXQ_DPS_DECLARE_RELAY_BODY(Quality);
 
 /* Events the opens raise (no transaction: id 0). Each returns the callback queue's result. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                                        int32_t in_iStreamNo);
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                                    int32_t in_iStreamNo);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         int32_t in_iChNo, int32_t in_iStreamNo);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     int32_t in_iChNo, int32_t in_iStreamNo);
 
 /* Order handlers: the whole order of in_iLength bytes (head and body, host
  * byte order). 1 handled, 0 dropped (logged). */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                   int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                     uint8_t *inout_pOrder, int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     uint8_t *inout_pOrder, int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                       uint8_t *inout_pOrder, int32_t in_iLength);
+                                                        uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus
 }

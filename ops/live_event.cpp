@@ -11,8 +11,8 @@
 
 #define PR_BODY VXQ_DPS_UMSP_HEAD_LEN
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                                        int32_t in_iStreamNo)
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                         int32_t in_iChNo, int32_t in_iStreamNo)
 {
     if (inout_pMcSrvData == NULL)
         return 0;
@@ -37,8 +37,8 @@ static int32_t PR_FillForceIFrame(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *out_pBody, 
     return (int32_t)sizeof(tBody);
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
-                                                    int32_t in_iStreamNo)
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                     int32_t in_iChNo, int32_t in_iStreamNo)
 {
     uint8_t ucBody[sizeof(_VXQ_S_DPS_E2_CH_STREAM)];
     if (inout_pMcSrvData == NULL)
@@ -56,8 +56,8 @@ int32_t VXQ_F_DPS_MW_BodyForceIFrame(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_
 }
 
 /* PTZ: channel, command, data and two extra parameters (body 4 to 23). */
-int32_t VXQ_F_DPS_MW_BodyPtz(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                             int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyPtz(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *,
+                             const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E2_PTZ_CTRL tBody;
     tBody.i_iChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 4);
@@ -65,11 +65,12 @@ int32_t VXQ_F_DPS_MW_BodyPtz(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT
     tBody.i_dwPtzData = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 12);
     tBody.i_dwPtzExtParam1 = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 16);
     tBody.i_dwPtzExtParam2 = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 20);
-    VXQ_DPS_DEBUG(p->bDebugLog, 2,
-                  "[DEBUG] PTZ control (request): i_iChNo=%d, i_iPtzCmd=%d, i_dwPtzData=%d, i_dwPtzExtParam1=%d, "
-                  "i_dwPtzExtParam2=%d.",
-                  (int)tBody.i_iChNo, (int)tBody.i_iPtzCmd, (int)tBody.i_dwPtzData, (int)tBody.i_dwPtzExtParam1,
-                  (int)tBody.i_dwPtzExtParam2);
+    VXQ_DPS_DEBUG(
+        p->bDebugLog, 2,
+        "[DEBUG] PTZ control (request): i_iChNo=%d, i_iPtzCmd=%d, i_dwPtzData=%d, i_dwPtzExtParam1=%d, "
+        "i_dwPtzExtParam2=%d.",
+        (int)tBody.i_iChNo, (int)tBody.i_iPtzCmd, (int)tBody.i_dwPtzData, (int)tBody.i_dwPtzExtParam1,
+        (int)tBody.i_dwPtzExtParam2);
     memcpy(out_pBody, &tBody, sizeof(tBody));
     return (int32_t)sizeof(tBody);
 }

@@ -17,8 +17,8 @@
 #define PR_FIXED_LEN 28 /* custom message and upgrade data piece before their data */
 
 /* The client's function id (body 0) and the length of the data from 28 on. */
-int32_t VXQ_F_DPS_MW_BodyCustom(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                int32_t in_iLength, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyCustom(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                const uint8_t *in_pMsg, int32_t in_iLength, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E7_CUSTOM tBody;
     tBody.dwCustomFuncId = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY);
@@ -29,35 +29,36 @@ int32_t VXQ_F_DPS_MW_BodyCustom(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_P
     return (int32_t)sizeof(tBody);
 }
 
-int32_t VXQ_F_DPS_MW_BodyAbility(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg,
-                                 int32_t, uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyAbility(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *,
+                                 const uint8_t *in_pMsg, int32_t, uint8_t *out_pBody)
 {
     _VXQ_S_DPS_E7_RMY_QUERY_ABILITY tBody;
     tBody.i_dwAbility = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_BODY + 4);
     tBody.o_dwValue = 0;
-    VXQ_DPS_DEBUG(p->bDebugLog, 0, "[DEBUG]  Query ability (request): i_dwAbility: %u.", (unsigned)tBody.i_dwAbility);
+    VXQ_DPS_DEBUG(p->bDebugLog, 0, "[DEBUG]  Query ability (request): i_dwAbility: %u.",
+                  (unsigned)tBody.i_dwAbility);
     memcpy(out_pBody, &tBody, sizeof(tBody));
     return (int32_t)sizeof(tBody);
 }
 
 /* Reboot and stop carry no body. */
-int32_t VXQ_F_DPS_MW_BodyReboot(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *, int32_t,
-                                uint8_t *)
+int32_t VXQ_F_DPS_MW_BodyReboot(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *,
+                                int32_t, uint8_t *)
 {
     VXQ_DPS_DEBUG(p->bDebugLog, 0, "[DEBUG]  Reboot device (request).");
     return 0;
 }
 
-int32_t VXQ_F_DPS_MW_BodyStop(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *, int32_t,
-                              uint8_t *)
+int32_t VXQ_F_DPS_MW_BodyStop(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *,
+                              int32_t, uint8_t *)
 {
     VXQ_DPS_DEBUG(p->bDebugLog, 0, "[DEBUG]  Stop device (request).");
     return 0;
 }
 
 /* The version query: a body of zeros the answer fills. */
-int32_t VXQ_F_DPS_MW_BodyDevVer(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *, int32_t,
-                                uint8_t *out_pBody)
+int32_t VXQ_F_DPS_MW_BodyDevVer(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *,
+                                int32_t, uint8_t *out_pBody)
 {
     memset(out_pBody, 0, sizeof(_VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO));
     VXQ_DPS_DEBUG(p->bDebugLog, 0, "[DEBUG]  Query device version information (request).");

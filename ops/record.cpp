@@ -81,12 +81,13 @@ int32_t VXQ_F_DPS_MW_BodyQueryFile(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NE
     tBody.i_iAlarmEvent = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(16));
     VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(20), &tBody.i_tStartTime);
     VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(32), &tBody.i_tEndTime);
-    VXQ_DPS_DEBUG(p->bDebugLog, 2,
-                  "[DEBUG]  Query file (request): i_iChNo=%d, i_iFileType=%d, i_iCreateMode=%d, i_iAlarmEvent=%d, "
-                  "i_tStartTime=%s, i_tEndTime=%s.",
-                  (int)tBody.i_iChNo, (int)tBody.i_iFileType, (int)tBody.i_iCreateMode, (int)tBody.i_iAlarmEvent,
-                  VXQ_F_DPS_MW_RecordTimeText(&tBody.i_tStartTime, sStart),
-                  VXQ_F_DPS_MW_RecordTimeText(&tBody.i_tEndTime, sEnd));
+    VXQ_DPS_DEBUG(
+        p->bDebugLog, 2,
+        "[DEBUG]  Query file (request): i_iChNo=%d, i_iFileType=%d, i_iCreateMode=%d, i_iAlarmEvent=%d, "
+        "i_tStartTime=%s, i_tEndTime=%s.",
+        (int)tBody.i_iChNo, (int)tBody.i_iFileType, (int)tBody.i_iCreateMode, (int)tBody.i_iAlarmEvent,
+        VXQ_F_DPS_MW_RecordTimeText(&tBody.i_tStartTime, sStart),
+        VXQ_F_DPS_MW_RecordTimeText(&tBody.i_tEndTime, sEnd));
     memcpy(out_pBody, &tBody, sizeof(tBody));
     return (int32_t)sizeof(tBody);
 }
@@ -102,7 +103,8 @@ static void PR_GetSearchByTime(const uint8_t *in_pMsg, _VXQ_S_DPS_E2_NSP_FILE_QU
     out_pBody->i_iFileType = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(12));
     out_pBody->i_iCreateMode = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(16));
     out_pBody->i_iAlarmEventNum = VXQ_F_DPS_MW_RecordGetAlarmTable(
-        in_pMsg + PR_B(20), (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(36)), out_pBody->i_ucAlarmEventTable);
+        in_pMsg + PR_B(20), (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(36)),
+        out_pBody->i_ucAlarmEventTable);
     VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(40), &out_pBody->i_tStartTime);
     VXQ_F_DPS_MW_RecordGetTime(in_pMsg + PR_B(52), &out_pBody->i_tEndTime);
 }
@@ -118,13 +120,14 @@ static_assert(offsetof(_VXQ_S_DPS_E2_NSP_FILE_QUERY, o_iFileNum) ==
 static void PR_DebugSearchByTime(const _VXQ_S_DPS_E2_NSP_FILE_QUERY *in_pBody, const char *in_sWhat)
 {
     char sStart[VXQ_DPS_RECORD_TIME_TEXT_SIZE], sEnd[VXQ_DPS_RECORD_TIME_TEXT_SIZE];
-    VXQ_F_DPS_MC_DebugLine(2,
-                           "[DEBUG]  %s (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, i_iCreateMode=%d, "
-                           "i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
-                           in_sWhat, (int)in_pBody->i_iChNo, (int)in_pBody->i_iStreamNo, (int)in_pBody->i_iFileType,
-                           (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
-                           VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
-                           VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
+    VXQ_F_DPS_MC_DebugLine(
+        2,
+        "[DEBUG]  %s (request): i_iChNo=%d, i_iStreamNo=%d, i_iFileType=%d, i_iCreateMode=%d, "
+        "i_iAlarmEventNum=%d, i_tStartTime=%s, i_tEndTime=%s.",
+        in_sWhat, (int)in_pBody->i_iChNo, (int)in_pBody->i_iStreamNo, (int)in_pBody->i_iFileType,
+        (int)in_pBody->i_iCreateMode, (int)in_pBody->i_iAlarmEventNum,
+        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tStartTime, sStart),
+        VXQ_F_DPS_MW_RecordTimeText(&in_pBody->i_tEndTime, sEnd));
 }
 
 int32_t VXQ_F_DPS_MW_BodyNspQueryFile(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *,
@@ -138,7 +141,8 @@ int32_t VXQ_F_DPS_MW_BodyNspQueryFile(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS
     return (int32_t)sizeof(tBody);
 }
 
-static void PR_DumpQuery(const _VXQ_S_DPS_E2_NSP_FILE_QUERY *in_pNsp, const _VXQ_S_DPS_E2_FILE_QUERY *in_pPlain)
+static void PR_DumpQuery(const _VXQ_S_DPS_E2_NSP_FILE_QUERY *in_pNsp,
+                         const _VXQ_S_DPS_E2_FILE_QUERY *in_pPlain)
 {
     if (in_pPlain != NULL) {
         PR_DebugTitle("Query file");
@@ -165,8 +169,9 @@ static void PR_DumpQuery(const _VXQ_S_DPS_E2_NSP_FILE_QUERY *in_pNsp, const _VXQ
 /* The answer of either query: the saved request grows by the host's records,
  * each converted to wire order by in_fnPut. A count that does not match the
  * appended bytes (computed in 64 bits), or a negative one, sends nothing. */
-static int PR_AnswerQuery(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength, uint16_t in_usFuncId,
-                          int32_t in_iRecordLen, void (*in_fnPut)(uint8_t *, const uint8_t *))
+static int PR_AnswerQuery(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength,
+                          uint16_t in_usFuncId, int32_t in_iRecordLen,
+                          void (*in_fnPut)(uint8_t *, const uint8_t *))
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, in_usFuncId);
     const int32_t iBodyLen = pLine->iMinOrderBody, iRequLen = pLine->iMinMsgLen;
@@ -221,15 +226,15 @@ static int PR_AnswerQuery(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength)
 {
-    return PR_AnswerQuery(inout_pMcSrvData, inout_pOrder, in_iLength, P3_QUERY_FILE, (int32_t)sizeof(_VXQ_S_DPS_FILE_INFO),
-                          VXQ_F_DPS_MW_RecordPutFileInfo);
+    return PR_AnswerQuery(inout_pMcSrvData, inout_pOrder, in_iLength, P3_QUERY_FILE,
+                          (int32_t)sizeof(_VXQ_S_DPS_FILE_INFO), VXQ_F_DPS_MW_RecordPutFileInfo);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_NSP_FILE_QUERY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
-    return PR_AnswerQuery(inout_pMcSrvData, inout_pOrder, in_iLength, P3_NSP_QUERY_FILE, VXQ_DPS_NSP_FILE_INFO_LEN,
-                          VXQ_F_DPS_MW_RecordPutNspFileInfo);
+    return PR_AnswerQuery(inout_pMcSrvData, inout_pOrder, in_iLength, P3_NSP_QUERY_FILE,
+                          VXQ_DPS_NSP_FILE_INFO_LEN, VXQ_F_DPS_MW_RecordPutNspFileInfo);
 }
 
 /* ---- Opening a file for download --------------------------------------------- */
@@ -248,18 +253,18 @@ static int PR_CheckOpen(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *inou
                                    in_sName);
     inout_pConn->dwLoginPortId = pLogin->dwPortId;
     if (!VXQ_F_DPS_MC_APUP_PopCheck(p, pLogin, -1, VXQ_DPS_POP_RECORD_DOWNLOAD))
-        return VXQ_F_DPS_MW_Refuse(p, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
-                                   "Receiving network data: Start download file fail, cause: without permission.",
-                                   NULL, in_sName);
+        return VXQ_F_DPS_MW_Refuse(
+            p, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
+            "Receiving network data: Start download file fail, cause: without permission.", NULL, in_sName);
     if (in_bByTime && p->tDevCapInfo.iDevCapValue5 == 0)
         return VXQ_F_DPS_MW_Refuse(p, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED,
-                                   "Receiving network data: Start download file fail, cause: not support.", NULL,
-                                   in_sName);
+                                   "Receiving network data: Start download file fail, cause: not support.",
+                                   NULL, in_sName);
     if (p->bMediaResCtrl && VXQ_F_DPS_MC_GetFreeMediaResourceNum(p) - p->fReplayResourceLoss < 0.0f)
         return VXQ_F_DPS_MW_Refuse(
             p, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_RESOURCE_LIMIT,
-            "Receiving network data: Start download file fail, cause: Exceed media resource maximum limit.", NULL,
-            in_sName);
+            "Receiving network data: Start download file fail, cause: Exceed media resource maximum limit.",
+            NULL, in_sName);
     return 1;
 }
 
@@ -273,7 +278,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start download file.");
     if (!PR_CheckOpen(p, inout_pConn, inout_pMsg, in_iLength, 0, __func__))
         return 0;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
     if (pTrans == NULL)
         return 0;
     memset(&tBody, 0, sizeof(tBody));
@@ -283,9 +289,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDa
     VXQ_DPS_DEBUG(p->bDebugLog, 2,
                   "[DEBUG]  Open the file (request): i_sFileFlag=%s, i_dwStartOffsetDataPos=%u, "
                   "i_dwStartOffsetTimePos=%u.",
-                  tBody.i_sFileFlag, (unsigned)tBody.i_dwStartOffsetDataPos, (unsigned)tBody.i_dwStartOffsetTimePos);
-    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody, (int32_t)sizeof(tBody),
-                              __func__);
+                  tBody.i_sFileFlag, (unsigned)tBody.i_dwStartOffsetDataPos,
+                  (unsigned)tBody.i_dwStartOffsetTimePos);
+    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody,
+                              (int32_t)sizeof(tBody), __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -299,7 +306,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start download file.");
     if (!PR_CheckOpen(p, inout_pConn, inout_pMsg, in_iLength, 1, __func__))
         return 0;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
     if (pTrans == NULL)
         return 0;
     PR_GetSearchByTime(inout_pMsg, &tSearch);
@@ -307,8 +315,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_
     memcpy(&tBody, &tSearch, offsetof(_VXQ_S_DPS_E2_FILE_OPEN_BY_TIME, o_dwFileReadId));
     if (p->bDebugLog)
         PR_DebugSearchByTime(&tSearch, "Open the file by time");
-    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody, (int32_t)sizeof(tBody),
-                              __func__);
+    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody,
+                              (int32_t)sizeof(tBody), __func__);
 }
 
 /* The answer of either open, after its debug block. On success the asking
@@ -317,8 +325,9 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_
  * takes it along) and its open time (so a lowered media budget finds it). The
  * saved request gets the result, the read id and the file record (order body
  * offset in_iInfoOff) at in_iIdOff / in_iIdOff + 4. */
-static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
-                         uint32_t in_dwTransId, int32_t in_iIdOff, uint32_t in_dwFileReadId, int32_t in_iInfoOff)
+static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder,
+                         const _VXQ_S_DPS_FUNC_LINE *in_pLine, uint32_t in_dwTransId, int32_t in_iIdOff,
+                         uint32_t in_dwFileReadId, int32_t in_iInfoOff)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTarget(p, in_dwTransId, in_pLine, &pConn);
@@ -350,7 +359,8 @@ static int PR_AnswerOpen(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, const 
     return VXQ_F_DPS_MW_AnswerAndEnd(p, pConn, pTrans, pAnswer, pTrans->iRequDataLen, in_pLine);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                                            int32_t)
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P3_DOWNLOAD_OPEN);
     _VXQ_S_DPS_E2_FILE_OPEN tBody;
@@ -369,8 +379,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
                          (int32_t)offsetof(_VXQ_S_DPS_E2_FILE_OPEN, o_tFileInfo));
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                    int32_t)
+int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_OPEN_BY_TIME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                    uint8_t *inout_pOrder, int32_t)
 {
     const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P3_DOWNLOAD_OPEN_BY_TIME);
     _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME tBody;
@@ -398,17 +408,19 @@ static int32_t PR_FileIdBody(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t in_dwFileReadId,
 {
     memset(out_pBody, 0, (size_t)in_iSize);
     memcpy(out_pBody, &in_dwFileReadId, 4);
-    VXQ_DPS_DEBUG(p->bDebugLog, 2, "[DEBUG]  %s (request): i_dwFileReadId=%u.", in_sTitle, (unsigned)in_dwFileReadId);
+    VXQ_DPS_DEBUG(p->bDebugLog, 2, "[DEBUG]  %s (request): i_dwFileReadId=%u.", in_sTitle,
+                  (unsigned)in_dwFileReadId);
     return in_iSize;
 }
 
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                  uint32_t in_dwFileId)
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                  uint32_t in_dwTransId, uint32_t in_dwFileId)
 {
     uint8_t ucBody[sizeof(_VXQ_S_DPS_E2_FILE_ID)];
     if (inout_pMcSrvData == NULL)
         return 0;
-    int32_t iLen = PR_FileIdBody(inout_pMcSrvData, in_dwFileId, "Close the file", ucBody, (int32_t)sizeof(ucBody));
+    int32_t iLen =
+        PR_FileIdBody(inout_pMcSrvData, in_dwFileId, "Close the file", ucBody, (int32_t)sizeof(ucBody));
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_FILE_CLOSE, in_dwTransId, ucBody, iLen);
 }
 
@@ -453,7 +465,8 @@ int32_t VXQ_F_DPS_MW_BodyFileOnlyIFrame(_VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_D
     memset(&tBody, 0, sizeof(tBody));
     tBody.i_dwFileReadId = VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(4));
     tBody.i_iDiscardIFrame = (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + PR_B(8));
-    VXQ_DPS_DEBUG(p->bDebugLog, 2, "[DEBUG]  File only i frame (request): i_dwFileReadId=%u, i_iDiscardIFrame=%d.",
+    VXQ_DPS_DEBUG(p->bDebugLog, 2,
+                  "[DEBUG]  File only i frame (request): i_dwFileReadId=%u, i_iDiscardIFrame=%d.",
                   (unsigned)tBody.i_dwFileReadId, (int)tBody.i_iDiscardIFrame);
     memcpy(out_pBody, &tBody, sizeof(tBody));
     return (int32_t)sizeof(tBody);
@@ -478,7 +491,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_GET(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     p->iNetSendTotalLen = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p);
     if (p->iNetSendTotalLen > p->iMediaDataBufSize)
         return 1;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, pLine, __func__);
     if (pTrans == NULL)
         return 0;
     memset(&tBody, 0, sizeof(tBody));
@@ -491,8 +505,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P3_DOWNLOAD_GET(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
                   "i_ucReqDataSize=%u.",
                   (unsigned)tBody.i_dwFileReadId, (unsigned)tBody.i_dwRequId, (unsigned)tBody.i_ucReqDataType,
                   (unsigned)tBody.i_ucReqDataSize);
-    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody, (int32_t)sizeof(tBody),
-                              __func__);
+    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, pLine, pTrans, &tBody,
+                              (int32_t)sizeof(tBody), __func__);
 }
 
 /* One order of a read: the saved 64-byte request with the read result and the
@@ -525,8 +539,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_READ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
     }
     if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
         return 0;
-    _VXQ_S_DPS_TRANS_DATA *pTrans =
-        VXQ_F_DPS_MW_FindTargetEx(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder), pLine, ucDataEnd != 0, &pConn);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTargetEx(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder),
+                                                              pLine, ucDataEnd != 0, &pConn);
     if (pTrans == NULL)
         return 0;
     int32_t iTotal = pLine->iMinMsgLen + iDataLen;

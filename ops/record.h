@@ -38,7 +38,8 @@ VXQ_DPS_DECLARE_RELAY_BODY(FileQVideo);
 VXQ_DPS_DECLARE_RELAY_BODY(FileOnlyIFrame);
 VXQ_DPS_DECLARE_RELAY_BODY(FileRecover);
 /* The "[DEBUG]" block of an answer to an operation on an open file. */
-void VXQ_F_DPS_MW_DebugFileOp(const uint8_t *in_pOrder, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
+void VXQ_F_DPS_MW_DebugFileOp(const uint8_t *in_pOrder, int32_t in_iLength,
+                              const _VXQ_S_DPS_FUNC_LINE *in_pLine);
 
 /* Raises EVENT_E2_FILE_CLOSE for the file in_dwFileId with in_dwTransId (0:
  * nothing awaits an answer, as when a download connection goes away) and its

@@ -95,7 +95,8 @@ const char *VXQ_F_DPS_MW_RecordTimeText(const _VXQ_S_TD_DATE_TIME *in_ptTime, ch
     return out_sText;
 }
 
-int32_t VXQ_F_DPS_MW_RecordGetAlarmTable(const uint8_t *in_pWireTable, int32_t in_iWireNum, uint8_t *out_pTable)
+int32_t VXQ_F_DPS_MW_RecordGetAlarmTable(const uint8_t *in_pWireTable, int32_t in_iWireNum,
+                                         uint8_t *out_pTable)
 {
     int32_t iNum =
         in_iWireNum < 0 ? 0 : (in_iWireNum > PR_ALARM_TABLE_LEN ? PR_ALARM_TABLE_LEN : in_iWireNum);

@@ -45,7 +45,8 @@ const char *VXQ_F_DPS_MW_RecordTimeText(const _VXQ_S_TD_DATE_TIME *in_ptTime, ch
 /* The alarm event table of a search by time: at most 16 entries; a count
  * outside 0..16 is clamped and only that many table bytes are passed on.
  * out_pTable has room for 16 entries. Returns the count kept. */
-int32_t VXQ_F_DPS_MW_RecordGetAlarmTable(const uint8_t *in_pWireTable, int32_t in_iWireNum, uint8_t *out_pTable);
+int32_t VXQ_F_DPS_MW_RecordGetAlarmTable(const uint8_t *in_pWireTable, int32_t in_iWireNum,
+                                         uint8_t *out_pTable);
 
 #ifdef __cplusplus
 }

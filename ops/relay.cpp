@@ -43,8 +43,9 @@ int VXQ_F_DPS_MW_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     return 0;
 }
 
-int VXQ_F_DPS_MW_RaiseEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId, uint32_t in_dwTransId,
-                            const void *in_pBody, int32_t in_iBodyLen, const void *in_pTail, int32_t in_iTailLen)
+int VXQ_F_DPS_MW_RaiseEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                            uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen,
+                            const void *in_pTail, int32_t in_iTailLen)
 {
     uint8_t ucStack[PR_ORDER_HEAD + VXQ_DPS_RELAY_BODY_MAX];
     _VXQ_S_DPS_MSG_HEAD tHead;
@@ -95,7 +96,8 @@ static void PR_LogRelayFail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const char *in
         break;
     case VXQ_DPS_FAIL_UPAPP:
         if (in_iStep != 0) {
-            VXQ_F_DPS_MW_LogStep(in_sName, in_iStep < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
+            VXQ_F_DPS_MW_LogStep(in_sName,
+                                 in_iStep < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
             return;
         }
         break;
@@ -105,14 +107,15 @@ static void PR_LogRelayFail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const char *in
     if (in_iStep == 0) {
         VXQ_F_DPS_MW_LogStep(in_sName, "VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.");
     } else {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_%s fail.", in_sName, in_pLine->sOrderName);
+        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_%s fail.", in_sName,
+                 in_pLine->sOrderName);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
 }
 
 /* The rest of the message from the line's tail offset on. */
-static const uint8_t *PR_Tail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const uint8_t *in_pMsg, int32_t in_iLength,
-                              int32_t *out_piTailLen)
+static const uint8_t *PR_Tail(const _VXQ_S_DPS_FUNC_LINE *in_pLine, const uint8_t *in_pMsg,
+                              int32_t in_iLength, int32_t *out_piTailLen)
 {
     int32_t iOff = in_pLine->tRelay.iTailOff;
     *out_piTailLen = iOff > 0 && in_iLength > iOff ? in_iLength - iOff : 0;
@@ -142,8 +145,8 @@ int VXQ_F_DPS_MW_Raise(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_P
 {
     int32_t iTailLen;
     const uint8_t *pTail = PR_Tail(in_pLine, inout_pMsg, in_iLength, &iTailLen);
-    int iRaised = VXQ_F_DPS_MW_RaiseEvent(inout_pMcSrvData, in_pLine->iOrderId, inout_pTrans->dwTransId, in_pBody,
-                                          in_iBodyLen, pTail, iTailLen);
+    int iRaised = VXQ_F_DPS_MW_RaiseEvent(inout_pMcSrvData, in_pLine->iOrderId, inout_pTrans->dwTransId,
+                                          in_pBody, in_iBodyLen, pTail, iTailLen);
     if (iRaised == 1)
         return 1;
     PR_LogRelayFail(in_pLine, in_sName, iRaised == 0 ? 1 : -1);
@@ -162,8 +165,8 @@ static int PR_SessionHoldsFile(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint3
         return 0;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_DOWN && pConn->tDown.dwFileId == in_dwFileReadId &&
-            pConn->dwLoginId == in_dwLoginId)
+        if (pConn != NULL && pConn->iConnType == VXQ_DPS_CONN_DOWN &&
+            pConn->tDown.dwFileId == in_dwFileReadId && pConn->dwLoginId == in_dwLoginId)
             return 1;
     }
     return 0;
@@ -174,7 +177,8 @@ static int PR_SessionHoldsFile(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint3
 static int PR_HoldsRight(const _VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PORT_DATA *in_pLogin,
                          const _VXQ_S_DPS_RELAY *in_pRelay, const uint8_t *in_pMsg)
 {
-    int32_t iChNo = in_pRelay->ucChOff != 0 ? (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + in_pRelay->ucChOff) : -1;
+    int32_t iChNo =
+        in_pRelay->ucChOff != 0 ? (int32_t)VXQ_F_DPS_MW_GetLe32(in_pMsg + in_pRelay->ucChOff) : -1;
     if (in_pRelay->dwPopBit == 0)
         return 1;
     if (iChNo != -1 || !(in_pRelay->usRules & VXQ_DPS_RELAY_ALL_CH))
@@ -186,8 +190,9 @@ static int PR_HoldsRight(const _VXQ_S_DPS_MCSRV_DATA *p, const _VXQ_S_DPS_NET_PO
     return 1;
 }
 
-uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                const uint8_t *in_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine)
+uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
+                                int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     const _VXQ_S_DPS_RELAY *pRelay = &in_pLine->tRelay;
@@ -259,9 +264,11 @@ int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
         int iRaised = VXQ_F_DPS_MW_RaiseEvent(p, in_pLine->iOrderId, 0, ucBody, iBodyLen, pTail, iTailLen);
         if (iRaised != 1)
             PR_LogRelayFail(in_pLine, sName, iRaised == 0 ? 1 : -1);
-        ucResult = iRaised == 1 || (pRelay->usRules & VXQ_DPS_RELAY_NOTICE_OK) ? VXQ_DPS_UMSP_RESULT_SUCCESS
-                                                                              : VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
-        return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName) && iRaised == 1;
+        ucResult = iRaised == 1 || (pRelay->usRules & VXQ_DPS_RELAY_NOTICE_OK)
+                       ? VXQ_DPS_UMSP_RESULT_SUCCESS
+                       : VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
+        return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName) &&
+               iRaised == 1;
     }
     /* The body's debug line comes after the parking, or before the receipt line. */
     int bLate = (pRelay->usRules & VXQ_DPS_RELAY_LATE_RECEIPT) != 0;
@@ -270,12 +277,14 @@ int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
             iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
         PR_ShowOper("Receiving network data: %s.", in_pLine);
     }
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, sName);
+    _VXQ_S_DPS_TRANS_DATA *pTrans =
+        VXQ_F_DPS_MW_Park(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, sName);
     if (pTrans == NULL)
         return 0;
     if (!bLate && pRelay->fnBody != NULL)
         iBodyLen = pRelay->fnBody(p, inout_pConn, inout_pMsg, in_iLength, ucBody);
-    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, pTrans, ucBody, iBodyLen, sName);
+    return VXQ_F_DPS_MW_Raise(p, inout_pConn, inout_pMsg, in_iLength, in_pLine, pTrans, ucBody, iBodyLen,
+                              sName);
 }
 
 /* ---- Answers --------------------------------------------------------------- */
@@ -298,8 +307,9 @@ uint32_t VXQ_F_DPS_MW_AnswerBegin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(inout_pOrder + PR_ORDER_RESULT, in_pLine->tRelay.sAnsOper);
     memcpy(&tHead, inout_pOrder, sizeof(tHead));
     VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog && (in_pLine->tRelay.ucAnsFlags & VXQ_DPS_ANS_HEAD), 0,
-                  "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.", in_pLine->tRelay.sAnsOper,
-                  (int)tHead.ucResult, (unsigned)tHead.dwTransId, (int)tHead.iBodyLen);
+                  "[DEBUG]  %s (response): ucResult: %d, dwTransId: %u, iBodyLen: %d.",
+                  in_pLine->tRelay.sAnsOper, (int)tHead.ucResult, (unsigned)tHead.dwTransId,
+                  (int)tHead.iBodyLen);
     return tHead.dwTransId;
 }
 
@@ -310,9 +320,9 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
     return VXQ_F_DPS_MW_FindTargetEx(inout_pMcSrvData, in_dwTransId, in_pLine, 1, out_ppConn);
 }
 
-_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                 const _VXQ_S_DPS_FUNC_LINE *in_pLine, int in_bDeleteOnMiss,
-                                                 _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint32_t in_dwTransId, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                                                 int in_bDeleteOnMiss, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     const char *sName = in_pLine->sAnsName;
@@ -352,8 +362,8 @@ int VXQ_F_DPS_MW_AnswerAndEnd(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
                               const _VXQ_S_DPS_FUNC_LINE *in_pLine)
 {
     /* The quiet answers are the channel's own, and named so. */
-    const char *sName =
-        (in_pLine->tRelay.ucAnsFlags & VXQ_DPS_ANS_QUIET) ? "VXQ_F_DPS_MC_SendTransResult" : in_pLine->sAnsName;
+    const char *sName = (in_pLine->tRelay.ucAnsFlags & VXQ_DPS_ANS_QUIET) ? "VXQ_F_DPS_MC_SendTransResult"
+                                                                          : in_pLine->sAnsName;
     int iRet = VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sName);
     VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, inout_pTrans);
     return iRet;
@@ -361,13 +371,14 @@ int VXQ_F_DPS_MW_AnswerAndEnd(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DP
 
 /* Writes the line's PUT values of the order into the parked request, each only
  * where the order (in_iLength bytes) and the request both reach. */
-static void PR_PutValues(uint8_t *inout_pRequ, int32_t in_iRequLen, const uint8_t *in_pOrder, int32_t in_iLength,
-                         const _VXQ_S_DPS_ANSWER_PUT *in_pPut)
+static void PR_PutValues(uint8_t *inout_pRequ, int32_t in_iRequLen, const uint8_t *in_pOrder,
+                         int32_t in_iLength, const _VXQ_S_DPS_ANSWER_PUT *in_pPut)
 {
     for (int32_t i = 0; i < in_pPut->ucCount; i++) {
         int32_t iFrom = PR_ORDER_HEAD + in_pPut->sOrderOff + i * in_pPut->ucSize;
         int32_t iTo = in_pPut->sMsgOff + i * in_pPut->ucSize;
-        if (iTo + in_pPut->ucSize > in_iRequLen || (in_pPut->sOrderOff >= 0 && iFrom + in_pPut->ucSize > in_iLength))
+        if (iTo + in_pPut->ucSize > in_iRequLen ||
+            (in_pPut->sOrderOff >= 0 && iFrom + in_pPut->ucSize > in_iLength))
             continue;
         uint32_t dwValue = 0;
         uint16_t usValue = 0;
@@ -419,8 +430,8 @@ static int PR_SendWithData(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
     return iRet;
 }
 
-int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength,
-                             const _VXQ_S_DPS_FUNC_LINE *in_pLine)
+int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                             int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     const _VXQ_S_DPS_RELAY *pRelay = &in_pLine->tRelay;

@@ -27,8 +27,8 @@ extern "C" {
 /* The drivers (g_tDpsFuncTable.fnRelayRequest and .fnRelayAnswer). */
 int VXQ_F_DPS_MW_RelayRequest(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                               uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
-int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength,
-                             const _VXQ_S_DPS_FUNC_LINE *in_pLine);
+int VXQ_F_DPS_MW_RelayAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                             int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
 
 /* Declares an event body of a relay (VXQ_PF_DPS_RELAY_BODY) of a family. */
 #define VXQ_DPS_DECLARE_RELAY_BODY(name)                                                                     \
@@ -44,8 +44,9 @@ int VXQ_F_DPS_MW_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 
 /* Queues event in_iEventId (transaction id in_dwTransId): the body, then the
  * tail. 1 queued, 0 the callback queue refused it, -1 memory is short. */
-int VXQ_F_DPS_MW_RaiseEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId, uint32_t in_dwTransId,
-                            const void *in_pBody, int32_t in_iBodyLen, const void *in_pTail, int32_t in_iTailLen);
+int VXQ_F_DPS_MW_RaiseEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iEventId,
+                            uint32_t in_dwTransId, const void *in_pBody, int32_t in_iBodyLen,
+                            const void *in_pTail, int32_t in_iTailLen);
 
 /* Logs "<in_sName> <in_sWhat>" at level 2: a step of a handler that failed. */
 void VXQ_F_DPS_MW_LogStep(const char *in_sName, const char *in_sWhat);
@@ -53,8 +54,9 @@ void VXQ_F_DPS_MW_LogStep(const char *in_sName, const char *in_sWhat);
 /* The request rules of the line's relay (core/functab.h), in their order: 0
  * when the request may go on, else the result to refuse it with (its line is
  * written). The request is not answered here. */
-uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                const uint8_t *in_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
+uint8_t VXQ_F_DPS_MW_CheckRules(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
+                                int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine);
 
 /* Shapes the request as its answer (result 0) and parks a copy as a
  * transaction of the line's function id. Null after the failure rule (logged
@@ -87,9 +89,9 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTarget(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
                                                _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
 /* As above; a miss deletes the transaction only when in_bDeleteOnMiss (a read
  * answered by several orders keeps it until its last one). */
-_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId,
-                                                 const _VXQ_S_DPS_FUNC_LINE *in_pLine, int in_bDeleteOnMiss,
-                                                 _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
+_VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MW_FindTargetEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint32_t in_dwTransId, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                                                 int in_bDeleteOnMiss, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn);
 
 /* Sends an answer (class 0) on the connection and deletes the transaction.
  * The send result (a failure logged with the line's answer name). */

@@ -35,14 +35,15 @@ uint8_t VXQ_F_DPS_MW_CheckComSend(const uint8_t *in_pMsg, int32_t in_iLength);
 /* Raises EVENT_E3_COM_CLOSE (transaction id 0) for the connection in_dwPortId
  * with the cause (VXQ_DPS_COM_CLOSE_BY_) and the two values. 1 queued, 0 when
  * the callback queue is full or the instance is null. */
-int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwPortId,
-                                                 int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2);
+int VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint32_t in_dwPortId, int32_t in_iCause,
+                                                 uint32_t in_dwValue1, uint32_t in_dwValue2);
 
 /* The host's orders of its own: a close notice and port data for a client. */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                             int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                int32_t in_iLength);
+int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus
 }

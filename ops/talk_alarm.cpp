@@ -102,13 +102,15 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pM
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId)
 {
-    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0, "[DEBUG]  Set alarm (request).");
+    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0,
+                  "[DEBUG]  Set alarm (request).");
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_GUARD, in_dwTransId, NULL, 0);
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId)
 {
-    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0, "[DEBUG]  Cancel alarm (request).");
+    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0,
+                  "[DEBUG]  Cancel alarm (request).");
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_UNGUARD, in_dwTransId, NULL, 0);
 }
 
@@ -147,8 +149,7 @@ int VXQ_F_DPS_MC_SendStartTalkRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 4, (uint32_t)in_pTalk->iDevAudioBitRate);
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 8, (uint32_t)in_pTalk->iDevAudioSampleRate);
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 12, (uint32_t)in_pTalk->iDevAudioChNum);
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, ucMsg, VXQ_DPS_TALK_START_RESP_LEN,
-                                      __func__);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, ucMsg, VXQ_DPS_TALK_START_RESP_LEN, __func__);
 }
 
 int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TALK_CH_DATA *inout_pTalk)
@@ -257,11 +258,12 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                                                    "Start talk");
     memcpy(&tHead, inout_pOrder, sizeof(tHead));
     memcpy(&tBody, inout_pOrder + sizeof(tHead), sizeof(tBody));
-    VXQ_DPS_DEBUG(p->bDebugLog, 0,
-                  "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, o_iDevAudioBitRate: %d, "
-                  "o_iDevAudioSampleRate: %d, o_iDevAudioChNum: %d.",
-                  (int)tBody.i_iTalkChNo, (int)tBody.o_iDevAudioCodecId, (int)tBody.o_iDevAudioBitRate,
-                  (int)tBody.o_iDevAudioSampleRate, (int)tBody.o_iDevAudioChNum);
+    VXQ_DPS_DEBUG(
+        p->bDebugLog, 0,
+        "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, o_iDevAudioBitRate: %d, "
+        "o_iDevAudioSampleRate: %d, o_iDevAudioChNum: %d.",
+        (int)tBody.i_iTalkChNo, (int)tBody.o_iDevAudioCodecId, (int)tBody.o_iDevAudioBitRate,
+        (int)tBody.o_iDevAudioSampleRate, (int)tBody.o_iDevAudioChNum);
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(p, tBody.i_iTalkChNo);
     if (pTalk == NULL) {
         VXQ_F_DPS_MW_LogStep(__func__, "i_iTalkChNo fail.");
@@ -519,8 +521,8 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     PR_PutLocalTime(ucNotice + PR_BODY + 8, &tNow);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 20, tBody.o_dwAlarmParam);
     PR_CopyText((char *)ucNotice + PR_BODY + 24, PR_ALARM_TEXT_SIZE, tBody.o_sAlarmMsg);
-    VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog, 0, "Alarm channel: %d, event: %d, msg: %s.", (int)tBody.o_iChNo,
-                  (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
+    VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog, 0, "Alarm channel: %d, event: %d, msg: %s.",
+                  (int)tBody.o_iChNo, (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
     memcpy(ucSaved, ucNotice, sizeof(ucSaved));
     PR_PushNotice(inout_pMcSrvData, ucNotice, ucSaved, VXQ_DPS_ALARM_NOTICE_LEN, __func__);
     return 1;
@@ -552,8 +554,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     dwNumber = p->dwAlarmId - 1;
     p->dwAlarmId++;
     PR_LocalNow(&tNow);
-    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)tNow.usYear, (int)tNow.usMonth,
-             (int)tNow.ucDay, (int)tNow.ucHour, (int)tNow.ucMinute, (int)tNow.ucSecond, (unsigned long)dwNumber);
+    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)tNow.usYear,
+             (int)tNow.usMonth, (int)tNow.ucDay, (int)tNow.ucHour, (int)tNow.ucMinute, (int)tNow.ucSecond,
+             (unsigned long)dwNumber);
 
     memset(ucNotice, 0, sizeof(ucNotice));
     VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_EX_ALARM_NOTICE_LEN, P5_EX_ALARM_NOTICE,

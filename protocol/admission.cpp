@@ -16,9 +16,20 @@
  * ones whose answer tells whether an id is live. Requests that only compare
  * the quoted id with the connection's own tell nothing about other sessions. */
 static const uint16_t s_usQuotingFuncIds[] = {
-    P2_REALPLAY_OPEN, P2_PTZ, P2_EX_REALPLAY_OPEN, P3_QUERY_FILE, P3_NSP_QUERY_FILE, P3_DOWNLOAD_OPEN,
-    P3_DOWNLOAD_OPEN_BY_TIME, P4_TALK_START, P5_GUARD, P9_GET_CONFIG, P9_SET_CONFIG, P9_GET_DEF_CONFIG,
-    P9_IEC_IMP_CONFIG, P9_IEC_EXP_CONFIG,
+    P2_REALPLAY_OPEN,
+    P2_PTZ,
+    P2_EX_REALPLAY_OPEN,
+    P3_QUERY_FILE,
+    P3_NSP_QUERY_FILE,
+    P3_DOWNLOAD_OPEN,
+    P3_DOWNLOAD_OPEN_BY_TIME,
+    P4_TALK_START,
+    P5_GUARD,
+    P9_GET_CONFIG,
+    P9_SET_CONFIG,
+    P9_GET_DEF_CONFIG,
+    P9_IEC_IMP_CONFIG,
+    P9_IEC_EXP_CONFIG,
 };
 
 static int s_bQuoteRules = 1;
@@ -115,8 +126,9 @@ void VXQ_F_DPS_MC_ADMIT_NoteLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
     PR_AddFail(inout_pMcSrvData->tLoginFail, pFail, in_sPeerIpaddr, tNow);
 }
 
-int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  uint8_t *in_pMsg, int32_t in_iLength, int32_t in_iDelaySec, int in_bTarpit)
+int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *in_pMsg, int32_t in_iLength,
+                                  int32_t in_iDelaySec, int in_bTarpit)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     int32_t tDue;
@@ -129,7 +141,8 @@ int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_ADMIT_HoldAnswer VXQ_F_MEM_MG_AddDataToBuf fail.", 2);
         _VXQ_S_DPS_NET_PORT_DATA *pHold = p->pHoldConn;
         p->pHoldConn = NULL;
-        int iSent = VXQ_F_DPS_MW_SendNetAnswer(p, inout_pConn, in_pMsg, in_iLength, "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
+        int iSent =
+            VXQ_F_DPS_MW_SendNetAnswer(p, inout_pConn, in_pMsg, in_iLength, "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
         p->pHoldConn = pHold;
         return iSent;
     }
@@ -145,7 +158,8 @@ int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
     return 1;
 }
 
-void VXQ_F_DPS_MC_ADMIT_NoteLogout(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+void VXQ_F_DPS_MC_ADMIT_NoteLogout(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL)
         return;
@@ -196,8 +210,8 @@ static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
         p->bQuoteCreditSet = 1;
         p->iQuoteCredit = (int32_t)llMax;
     } else {
-        int64_t llCredit = (int64_t)p->iQuoteCredit + (int64_t)(uint32_t)(dwTick - p->dwQuoteCreditTick) *
-                                                          VXQ_DPS_QUOTE_RATE;
+        int64_t llCredit = (int64_t)p->iQuoteCredit +
+                           (int64_t)(uint32_t)(dwTick - p->dwQuoteCreditTick) * VXQ_DPS_QUOTE_RATE;
         p->iQuoteCredit = (int32_t)(llCredit > llMax ? llMax : llCredit);
     }
     p->dwQuoteCreditTick = dwTick;
@@ -228,8 +242,9 @@ static void PR_ChargeSessionsAt(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer, 
     }
 }
 
-int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  const uint8_t *in_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg,
+                                  int32_t in_iLength)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pConn;
@@ -247,7 +262,8 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
     pConn->tAdmit.bQuoteRetry = 0;
     pConn->tAdmit.bQuoteWait = 0;
     /* 0 says "not logged in"; the connection's own id tells it nothing new. */
-    if (!bQuoting || dwLoginId == 0 || dwLoginId == pConn->dwLoginId || dwLoginId == pConn->tAdmit.dwJoinedLoginId)
+    if (!bQuoting || dwLoginId == 0 || dwLoginId == pConn->dwLoginId ||
+        dwLoginId == pConn->tAdmit.dwJoinedLoginId)
         return VXQ_DPS_ADMIT_GO;
     int32_t tNow = VXQ_F_CLOCK_NowSec();
     int bTarpitted = VXQ_F_DPS_MC_ADMIT_IsTarpitted(pConn);
@@ -319,7 +335,8 @@ static void PR_ReleaseHeldAnswers(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_
         uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pHeld + iOff + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
         if (dwSize < VXQ_DPS_UMSP_HEAD_LEN || dwSize > (uint32_t)(iLen - iOff))
             break;
-        VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pHeld + iOff, (int32_t)dwSize, "VXQ_F_DPS_MC_ADMIT_DoSecondDuty");
+        VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pHeld + iOff, (int32_t)dwSize,
+                                   "VXQ_F_DPS_MC_ADMIT_DoSecondDuty");
         iOff += (int32_t)dwSize;
     }
     free(pHeld);

@@ -4,12 +4,10 @@
  * The rules every request passes before its handler, in this order: a known
  * function id (else result 42), a logged-in connection where the line asks
  * for one (else 6), the fixed part of the length (else 2), the right of the
- * line on the global word of the user behind the connection (else 5). Only requests (type bits 0) are ever answered
- * here; anything else that fails a rule is dropped. A request that passes the
- * login and length rules and quotes a login id goes through the admission
- * rules first (protocol/admission.h): it may wait, unread, or cost its
- * connection; and a connection that quoted an unknown id has every answer
- * held back for a while.
+ * line on the global word of the user behind the connection (else 5). Only requests (type bits 0) are ever
+ * answered here; anything else that fails a rule is dropped. A request that passes the login and length rules
+ * and quotes a login id goes through the admission rules first (protocol/admission.h): it may wait, unread,
+ * or cost its connection; and a connection that quoted an unknown id has every answer held back for a while.
  */
 #include "protocol/dispatch.h"
 
@@ -66,7 +64,8 @@ static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PO
 {
     char sText[192];
     if (in_sText == nullptr) {
-        snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.", in_pLine->sName, in_sCause);
+        snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.", in_pLine->sName,
+                 in_sCause);
         in_sText = sText;
     }
     VXQ_F_LOG_SR_ShowInfo(in_sText);
@@ -78,8 +77,8 @@ static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PO
 }
 
 int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                       uint8_t *inout_pMsg, int32_t in_iLength)
+                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                       int32_t in_iLength)
 {
     if (!inout_pMcSrvData || !inout_pConn || !inout_pMsg || in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
@@ -94,11 +93,14 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     const bool bNoLogin = pLine && (pLine->ucFlags & VXQ_DPS_FUNC_NEED_LOGIN) && inout_pConn->dwLoginId == 0;
     /* The login id rules look at the untranslated message first: one that waits
      * stays as it came and is dispatched again from the start. */
-    if (pLine && ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST && !bNoLogin && in_iLength >= pLine->iMinMsgLen &&
-        VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) != VXQ_DPS_ADMIT_GO)
+    if (pLine && ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST && !bNoLogin &&
+        in_iLength >= pLine->iMinMsgLen &&
+        VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) !=
+            VXQ_DPS_ADMIT_GO)
         return 1;
 
-    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg, (uint32_t)in_iLength)) {
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg,
+                                                         (uint32_t)in_iLength)) {
         VXQ_F_LOG_SR_ShowInfo(
             "VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
@@ -111,37 +113,39 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     int iRet = 1;
     if (!pLine) {
         char sText[128];
-        snprintf(sText, sizeof(sText), "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
+        snprintf(sText, sizeof(sText),
+                 "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
                  (unsigned)usMsgFuncId, (int)ucPacketType);
         VXQ_F_LOG_SR_ShowInfo(sText);
         if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST)
             VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
                                        VXQ_DPS_UMSP_RESULT_FUNC_ERROR, "VXQ_F_DPS_MW_DoSingleNetDataPacket");
     } else if (bNoLogin) {
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine, VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN,
-                  "no login");
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
     } else if (in_iLength < pLine->iMinMsgLen) {
         char sCause[64];
-        snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength, (int)pLine->iMinMsgLen);
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine, VXQ_DPS_UMSP_RESULT_PARAM_ERROR,
-                  sCause);
+        snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength,
+                 (int)pLine->iMinMsgLen);
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
     } else if (pLine->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
-               !VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData,
-                                           VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData,
-                                                                                   inout_pConn->dwLoginId),
-                                           -1, pLine->dwPopBit)) {
+               !VXQ_F_DPS_MC_APUP_PopCheck(
+                   inout_pMcSrvData,
+                   VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, inout_pConn->dwLoginId), -1,
+                   pLine->dwPopBit)) {
         /* The right of the line, on the user of the command connection that holds
          * this connection's login id (the connection itself after its own login). */
         char sText[160];
         snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: without permission.",
                  pLine->sOper ? pLine->sOper : "Request");
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
-                  nullptr, sText);
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_NO_PERMISSION, nullptr, sText);
     } else if (pLine->fnRequest) {
         iRet = pLine->fnRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
     } else if (!(pLine->ucFlags & VXQ_DPS_FUNC_NO_ANSWER)) {
-        iRet = inout_pMcSrvData->pFuncTable->fnRelayRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                                            pLine);
+        iRet = inout_pMcSrvData->pFuncTable->fnRelayRequest(inout_pMcSrvData, inout_pConn, inout_pMsg,
+                                                            in_iLength, pLine);
     } /* else: accepted and ignored (frames a client has no business sending) */
     if (bHold)
         inout_pMcSrvData->pHoldConn = nullptr;

@@ -43,15 +43,16 @@ int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
 /* Test seam: the function every answer of this module and the session goes
  * through (default VXQ_F_DPS_MC_SentNetData). Set it only while no service
  * runs; null restores the default. Returns the previous one. */
-typedef int (*VXQ_PF_DPS_NET_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                   uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass);
+typedef int (*VXQ_PF_DPS_NET_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
+                                   int32_t in_iLength, int32_t in_iSendClass);
 VXQ_PF_DPS_NET_SEND VXQ_F_DPS_MW_SetNetSendFunc(VXQ_PF_DPS_NET_SEND in_fnSend);
 
 /* Declares a request handler (VXQ_PF_DPS_NETMSG_HANDLER, core/functab.h) of
  * function id <name>; the handlers are defined in the files of their families. */
-#define VXQ_DPS_DECLARE_NETMSG_HANDLER(name)                                                       \
-    int VXQ_F_DPS_MW_DoNetMsg_##name(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,                      \
-                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,   \
+#define VXQ_DPS_DECLARE_NETMSG_HANDLER(name)                                                                 \
+    int VXQ_F_DPS_MW_DoNetMsg_##name(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,                                \
+                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,             \
                                      int32_t in_iLength)
 
 #ifdef __cplusplus

@@ -73,8 +73,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P0_HEARTBEAT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                   uint8_t *inout_pMsg, int32_t in_iLength)
+                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                   int32_t in_iLength)
 {
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, VXQ_DPS_UMSP_RESULT_SUCCESS);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: version negotiation and access token request.");
@@ -116,8 +116,8 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
 
 /* Copies at most in_iMax characters of a text field of in_iFieldSize bytes
  * (which need not be terminated) into a field of in_iOutSize bytes, zero-filled. */
-static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText,
-                            size_t in_iFieldSize, size_t in_iMax)
+static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText, size_t in_iFieldSize,
+                       size_t in_iMax)
 {
     size_t iLen = strnlen(in_sText, in_iFieldSize);
     if (iLen > in_iMax)
@@ -128,17 +128,17 @@ static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_s
 
 /* Writes the device fields of a successful login answer from the capability record. */
 static void PR_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
-                                    uint8_t *inout_pBody)
+                               uint8_t *inout_pBody)
 {
     const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
     VXQ_F_DPS_MW_PutLe32(inout_pBody + SESSION_LOGIN_OFF_LOGIN_ID, in_dwLoginId);
     /* The identification text: at most 8 characters, then zeros up to and including offset 300. */
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_ID, SESSION_LOGIN_DEV_ID_MAX + 1, pCap->sDevIdText,
-                    sizeof(pCap->sDevIdText), SESSION_LOGIN_DEV_ID_MAX);
+               sizeof(pCap->sDevIdText), SESSION_LOGIN_DEV_ID_MAX);
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT1, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText1,
-                    sizeof(pCap->sDevText1), SESSION_LOGIN_DEV_TEXT_LEN - 1);
+               sizeof(pCap->sDevText1), SESSION_LOGIN_DEV_TEXT_LEN - 1);
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT2, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText2,
-                    sizeof(pCap->sDevText2), SESSION_LOGIN_DEV_TEXT_LEN - 1);
+               sizeof(pCap->sDevText2), SESSION_LOGIN_DEV_TEXT_LEN - 1);
     inout_pBody[SESSION_LOGIN_OFF_EMPTY1] = 0;
     inout_pBody[SESSION_LOGIN_OFF_EMPTY2] = 0;
     inout_pBody[SESSION_LOGIN_OFF_EMPTY3] = 0;
@@ -193,7 +193,7 @@ static uint32_t PR_NewLoginId(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 /* Runs the login checks in their fixed order. Returns the result code; on
  * success *out_ptUser holds the user record the lookup filled. */
 static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  const uint8_t *in_pBody, _VXQ_S_DPS_USER_INFO *out_ptUser)
+                             const uint8_t *in_pBody, _VXQ_S_DPS_USER_INFO *out_ptUser)
 {
     char sUserName[SESSION_LOGIN_USER_LEN + 1];
     memcpy(sUserName, in_pBody + SESSION_LOGIN_OFF_USER, SESSION_LOGIN_USER_LEN);
@@ -228,8 +228,7 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     size_t iPasswordLen = strnlen(out_ptUser->sPassword, sizeof(out_ptUser->sPassword));
     memcpy(sPassword, out_ptUser->sPassword, iPasswordLen);
     sPassword[iPasswordLen] = 0;
-    if (!inout_pConn->pToken ||
-        strlen(inout_pConn->pToken) + iPasswordLen + 2 >= SESSION_DIGEST_TEXT_SIZE) {
+    if (!inout_pConn->pToken || strlen(inout_pConn->pToken) + iPasswordLen + 2 >= SESSION_DIGEST_TEXT_SIZE) {
         VXQ_F_LOG_SR_ShowInfo("Client login failure, cause: token too size.");
         return VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     }
@@ -249,8 +248,9 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     return VXQ_DPS_UMSP_RESULT_SUCCESS;
 }
 
-int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                   uint8_t *inout_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                   int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: client login request.");
     uint8_t *pBody = PR_Body(inout_pMsg);
@@ -270,13 +270,16 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
     memset(&tUser, 0, sizeof(tUser));
     if (iDelaySec > 0) {
         VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, ucResult);
-        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec, 0);
+        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec,
+                                             0);
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult,
+                                      __func__);
 }
 
-int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                    uint8_t *inout_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                    int32_t in_iLength)
 {
     inout_pConn->dwLoginId = 0;
     VXQ_F_DPS_MC_ADMIT_NoteLogout(inout_pMcSrvData, inout_pConn);

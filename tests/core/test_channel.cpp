@@ -8,7 +8,8 @@
 
 #include <stdlib.h>
 
-static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
+static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr,
+                   const Bytes &in_tBody = Bytes())
 {
     _VXQ_S_DPS_MSG_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
@@ -24,8 +25,9 @@ static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, c
     return tOrder;
 }
 
-class CoreChannelTest : public ::testing::Test {
-protected:
+class CoreChannelTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_h = CoreStart(&m_tHost);
@@ -33,7 +35,10 @@ protected:
         ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
         ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
     }
-    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
+    void TearDown() override
+    {
+        VXQ_F_DPS_StopDevProNetServer(m_h);
+    }
     /* What a relayed request does: parks the client's request (a set
      * configuration) and raises its event with a 4-byte body and the rest of
      * the message from 32 on. */
@@ -47,8 +52,8 @@ protected:
             _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, m_tClient);
             _VXQ_S_DPS_TRANS_DATA *pTrans =
                 VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
-            iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans,
-                                                        &dwBody, 4, "test");
+            iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine,
+                                                        pTrans, &dwBody, 4, "test");
             if (out_pControl)
                 *out_pControl = std::this_thread::get_id();
         });
@@ -147,8 +152,9 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
 }
 
 /* Unit level: the dispatcher and the transaction table without threads. */
-class CoreChannelUnitTest : public ::testing::Test {
-protected:
+class CoreChannelUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
@@ -186,13 +192,13 @@ TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnly
 
 TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
 {
-    static const _VXQ_S_DPS_FUNC_LINE tLine = {0, 0, 0, "", nullptr, 0, nullptr, nullptr, 0x0302, "", "", 8,
-                                               CountingHandler, {}};
+    static const _VXQ_S_DPS_FUNC_LINE tLine = {0,      0,  0,  "", nullptr,         0, nullptr, nullptr,
+                                               0x0302, "", "", 8,  CountingHandler, {}};
     static const _VXQ_S_DPS_FUNC_TABLE tTable = {&tLine, 1, nullptr, nullptr};
     m_p->pFuncTable = &tTable;
     struct Case {
-        size_t nBody;       /* bytes present */
-        int32_t iBodyLen;   /* what the head announces */
+        size_t nBody;     /* bytes present */
+        int32_t iBodyLen; /* what the head announces */
         int iHandled;
     };
     const Case tCases[] = {{8, 8, 1}, {12, 12, 1}, {4, 4, 0}, {8, 9, 0}, {8, -1, 0}, {7, 8, 0}};
@@ -287,11 +293,12 @@ TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingReques
         int iRet = VXQ_F_DPS_QueryTransUser(in_pSrv, in_dwTransId, sName, &dwPop);
         return Seen{iRet, std::string(sName), dwPop};
     };
-    VXQ_F_TESTHOST_SetHook(&tHost, [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
-        Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
-        std::lock_guard<std::mutex> tGuard(tLock);
-        tSeen.push_back(tOne);
-    });
+    VXQ_F_TESTHOST_SetHook(&tHost,
+                           [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
+                               Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
+                               std::lock_guard<std::mutex> tGuard(tLock);
+                               tSeen.push_back(tOne);
+                           });
     ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
     for (size_t i = 0; i < sizeof(tCases) / sizeof(tCases[0]); i++) {
         SCOPED_TRACE(tCases[i].sName);
@@ -320,9 +327,10 @@ TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingReques
             return tSeen.size() == i + 1;
         }));
         Seen tOnControl{0, "", 0};
-        ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(
-                      &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
-                  1);
+        ASSERT_EQ(
+            VXQ_F_TESTHOST_OnControlThread(
+                &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
+            1);
         for (const Seen &tOne : {tSeen[i], tOnControl}) {
             EXPECT_EQ(tOne.iRet, 1);
             EXPECT_EQ(tOne.sName, tCases[i].sName);

@@ -14,14 +14,18 @@
  * which makes every handled message visible to the client. */
 static const uint16_t kUnknownId = 0x0F01;
 
-class CoreConnTest : public ::testing::Test {
-protected:
+class CoreConnTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_h = CoreStart(&m_tHost);
         ASSERT_NE(m_h, nullptr);
     }
-    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
+    void TearDown() override
+    {
+        VXQ_F_DPS_StopDevProNetServer(m_h);
+    }
     /* Bytes buffered for the client's connection (-1 when it has no record). */
     int Buffered(const RawClient &in_tClient)
     {
@@ -97,12 +101,11 @@ TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteW
         bool bDropped;
     };
     const Case tCases[] = {
-        {0x00000000u, 20, true},          /* flag error */
-        {0xFFFFEEEEu, 0x100000u, true},   /* incomplete and too large */
-        {0xFFFFEEEEu, 0x0FFFFFu, false},  /* incomplete, waits */
-        {0xFFFFEEEEu, 19, true},          /* smaller than the head */
-        {0xFFFFEEEEu, 0, true},
-        {0xFFFFEEEEu, 0x80000014u, true}, /* top bit set */
+        {0x00000000u, 20, true},                                           /* flag error */
+        {0xFFFFEEEEu, 0x100000u, true},                                    /* incomplete and too large */
+        {0xFFFFEEEEu, 0x0FFFFFu, false},                                   /* incomplete, waits */
+        {0xFFFFEEEEu, 19, true},                                           /* smaller than the head */
+        {0xFFFFEEEEu, 0, true},          {0xFFFFEEEEu, 0x80000014u, true}, /* top bit set */
         {0xFFFFEEEFu, 20, true},
     };
     for (const Case &tCase : tCases) {
@@ -206,7 +209,8 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
         pConn->tMedia.bRecvIFrame = 1;
         p->iMediaDataBufSize = 512; /* below the frame alone */
-        iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(), VXQ_DPS_SEND_CLASS_VIDEO);
+        iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(),
+                                             VXQ_DPS_SEND_CLASS_VIDEO);
         bLoss = pConn->tMedia.bLossMode;
         bRecvIFrame = pConn->tMedia.bRecvIFrame;
         iPlainRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tPlain.data(), (int32_t)tPlain.size(), 0);
@@ -255,14 +259,15 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
     EXPECT_NE(CoreHost32(tEvent, 16), 0u); /* the command connection's port id */
     EXPECT_EQ(CoreHost32(tEvent, 20), 1u); /* cause: its command connection was released */
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_FILE_CLOSE, tEvent));
-    EXPECT_EQ(CoreHost32(tEvent, 8), 0u);  /* no transaction */
+    EXPECT_EQ(CoreHost32(tEvent, 8), 0u); /* no transaction */
     EXPECT_EQ(CoreHost32(tEvent, 16), 0x55u);
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_UNGUARD, tEvent));
 }
 
 /* Unit level: the framing texts, with a hand-made instance and no threads. */
-class CoreConnUnitTest : public ::testing::Test {
-protected:
+class CoreConnUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
@@ -347,7 +352,8 @@ TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie
         int32_t iType;
         int32_t tOpen;
     };
-    const Case tCases[] = {{0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
+    const Case tCases[] = {
+        {0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
     EXPECT_EQ(VXQ_F_DPS_MC_GetLastMediaConnect(m_p), nullptr);
     for (const Case &tCase : tCases) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, tCase.dwPortId);
@@ -465,11 +471,26 @@ TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
     std::vector<uint8_t> tBadHead = VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 2, 0);
     tBadHead[0] = 0;
     const Row tRows[] = {
-        {"framing error after a request", 0, {}, {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead}, {{0x0F01, 42}}},
-        {"third unknown login id", 0, {}, {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
-          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)}, {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
-        {"talk start refused by the host", 24, {}, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {{P4_TALK_START, 54}}},
-        {"talk stop on the talk connection", 0, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {fnMsg(P4_TALK_STOP, 0, 1)},
+        {"framing error after a request",
+         0,
+         {},
+         {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead},
+         {{0x0F01, 42}}},
+        {"third unknown login id",
+         0,
+         {},
+         {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
+          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)},
+         {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
+        {"talk start refused by the host",
+         24,
+         {},
+         {fnMsg(P4_TALK_START, dwLoginId, 1)},
+         {{P4_TALK_START, 54}}},
+        {"talk stop on the talk connection",
+         0,
+         {fnMsg(P4_TALK_START, dwLoginId, 1)},
+         {fnMsg(P4_TALK_STOP, 0, 1)},
          {{P4_TALK_STOP, 0}}},
     };
     for (const Row &tRow : tRows) {

@@ -4,8 +4,9 @@
 #include "support/test_clock.h"
 #include "vxq_clock.h"
 
-class CoreControlTest : public ::testing::Test {
-protected:
+class CoreControlTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_pClock.reset(new TestClock());
@@ -42,7 +43,8 @@ static bool Identify(VXQ_DPS_HANDLE in_h, RawClient &inout_tClient)
     Bytes tAnswer;
     if (!inout_tClient.Send(CoreMsg(0x0101, 1, 89)) || !inout_tClient.ReadMsg(tAnswer) || tAnswer[11] != 0)
         return false;
-    RunOnControl(in_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->tAdmit.dwJoinedLoginId = 1; });
+    RunOnControl(in_h,
+                 [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->tAdmit.dwJoinedLoginId = 1; });
     return true;
 }
 
@@ -79,12 +81,13 @@ TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropp
 static std::atomic<int> s_iLastAnswerResult{-1};
 static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t)
 {
-    int iRet = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder)) != NULL;
+    int iRet =
+        VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder)) != NULL;
     s_iLastAnswerResult.store(iRet);
     return iRet;
 }
-static const _VXQ_S_DPS_FUNC_LINE s_tTestLine = {0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_GET_CONFIG,
-                                                 "", "", 0, TestAnswerHandler, {}};
+static const _VXQ_S_DPS_FUNC_LINE s_tTestLine = {
+    0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_GET_CONFIG, "", "", 0, TestAnswerHandler, {}};
 static const _VXQ_S_DPS_FUNC_TABLE s_tTestOrders = {&s_tTestLine, 1, nullptr, nullptr};
 
 static Bytes AnswerOrder(uint32_t in_dwTransId, uint8_t in_ucAppErr)
@@ -210,8 +213,9 @@ TEST_F(CoreControlTest, WorkPostedFromAHostThreadRunsOnTheControlThreadInOrder)
 }
 
 /* Unit level: the timer duties and the callback step on a hand-made instance. */
-class CoreControlUnitTest : public ::testing::Test {
-protected:
+class CoreControlUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_pClock.reset(new TestClock(1700000000, 1000));

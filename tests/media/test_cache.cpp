@@ -20,7 +20,8 @@
 #include <algorithm>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct SentMsg {
     uint32_t dwPortId;
@@ -35,8 +36,8 @@ std::vector<SentMsg> g_tSent;
 uint32_t g_dwRefusePortId = 0;
 size_t g_iAllocCount = 0;
 
-int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg, int32_t in_iLen,
-             uint32_t in_dwSeq)
+int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
+             int32_t in_iLen, uint32_t in_dwSeq)
 {
     if (in_pConn->dwPortId == g_dwRefusePortId)
         return 0;
@@ -61,8 +62,9 @@ void *CountingAlloc(size_t in_iSize)
     return malloc(in_iSize);
 }
 
-class FrameCache : public ::testing::Test {
-protected:
+class FrameCache : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         g_tSent.clear();
@@ -103,8 +105,8 @@ protected:
         std::vector<uint8_t> tData((size_t)in_iLen, 0x5A);
         uint32_t dwNo = ++dwFrameNo;
         memcpy(tData.data(), &dwNo, 4);
-        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2, 0,
-                                                 tData.data(), in_iLen);
+        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2,
+                                                 0, tData.data(), in_iLen);
         return dwNo;
     }
 
@@ -284,10 +286,10 @@ TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
         bool bAccepted;
         int bOverflowAfter;
     } aSteps[] = {
-        {'I', 400, true, 0},  {'P', 300, true, 0},  {'A', 50, true, 0},
-        {'P', 301, false, 1}, /* the group passes 1000 bytes: refused (kept), overflow */
-        {'P', 10, false, 1},  {'A', 10, false, 1},  {'I', 400, true, 0},
-        {'P', 100, true, 0},
+        {'I', 400, true, 0}, {'P', 300, true, 0},
+        {'A', 50, true, 0},  {'P', 301, false, 1}, /* the group passes 1000 bytes: refused (kept), overflow */
+        {'P', 10, false, 1}, {'A', 10, false, 1},
+        {'I', 400, true, 0}, {'P', 100, true, 0},
     };
     for (const Step &s : aSteps) {
         std::vector<uint8_t> tData((size_t)s.iLen, 1);
@@ -333,8 +335,10 @@ TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextRese
     pA->tMedia.iSendingNum = 3;
     pB->tMedia.iSendingNum = 3;
     pA->tMedia.bRecvIFrame = pB->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 =
+        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 =
+        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
     ASSERT_TRUE(p1 && p2);
     EXPECT_NE(p1->dwNodeId, 0u);
     EXPECT_NE(p1->dwNodeId, p2->dwNodeId);
@@ -432,7 +436,8 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 std::vector<void *> g_tFreedNodes;
 
@@ -449,8 +454,9 @@ bool WasFreed(const void *in_pNode)
 /* Viewers on real loopback connections of an engine without a thread: the
  * live path as the service runs it (head and cached frame gathered by the
  * engine). Completion notices are applied as the control thread does. */
-class FrameCacheOnEngine : public FrameCache {
-protected:
+class FrameCacheOnEngine : public FrameCache
+{
+  protected:
     void SetUp() override
     {
         FrameCache::SetUp();
@@ -504,7 +510,8 @@ protected:
         return Pump(pSrv->hNetSrv, [&] {
             ApplyNotices();
             for (auto *p : in_tViewers)
-                if (p->tMedia.iSendingNum > 0 || VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, p->dwPortId) > 0)
+                if (p->tMedia.iSendingNum > 0 ||
+                    VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, p->dwPortId) > 0)
                     return false;
             return true;
         });

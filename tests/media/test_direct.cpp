@@ -15,7 +15,8 @@
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 
-namespace {
+namespace
+{
 
 struct DirectSent {
     uint32_t dwPortId;
@@ -26,8 +27,8 @@ struct DirectSent {
 std::vector<DirectSent> g_tDirect;
 uint32_t g_dwFailPortId = 0;
 
-int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *in_pMsg, int32_t in_iLen,
-                   int32_t in_iSendClass)
+int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *in_pMsg,
+                   int32_t in_iLen, int32_t in_iSendClass)
 {
     if (in_pConn->dwPortId == g_dwFailPortId)
         return 0;
@@ -42,8 +43,9 @@ int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, 
     return 1;
 }
 
-class DirectPath : public ::testing::Test {
-protected:
+class DirectPath : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         g_tDirect.clear();
@@ -93,14 +95,14 @@ TEST(DirectOverload, MoreThanFourSecondsOfVideoOr125MessagesAtRateZeroOrTheByteB
         int32_t iTotal, iBudget, iWaiting, iRate;
         int bOverloaded;
     } aRows[] = {
-        {0, 1000, 101, 25, 0}, /* 101 / 25 = 4 */
+        {0, 1000, 101, 25, 0},                        /* 101 / 25 = 4 */
         {0, 1000, 124, 25, 0}, {0, 1000, 125, 25, 1}, /* 5 */
-        {0, 1000, 124, 0, 0},  {0, 1000, 125, 0, 1}, {0, 1000, 125, -3, 1},
-        {0, 1000, 4, 1, 0},    {0, 1000, 5, 1, 1},
-        {1000, 1000, 0, 25, 0}, {1001, 1000, 0, 25, 1},
+        {0, 1000, 124, 0, 0},  {0, 1000, 125, 0, 1},   {0, 1000, 125, -3, 1},  {0, 1000, 4, 1, 0},
+        {0, 1000, 5, 1, 1},    {1000, 1000, 0, 25, 0}, {1001, 1000, 0, 25, 1},
     };
     for (const Row &r : aRows)
-        EXPECT_EQ(VXQ_F_DPS_MC_IsClientSendOverloaded(r.iTotal, r.iBudget, r.iWaiting, r.iRate), r.bOverloaded)
+        EXPECT_EQ(VXQ_F_DPS_MC_IsClientSendOverloaded(r.iTotal, r.iBudget, r.iWaiting, r.iRate),
+                  r.bOverloaded)
             << r.iTotal << " " << r.iWaiting << " " << r.iRate;
 }
 
@@ -245,8 +247,10 @@ TEST_F(DirectPath, AClosingNoticeTheCallbackQueueRefusesIsLoggedAndTheSubChannel
     LogCapture tLog;
     pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
-    EXPECT_EQ(tLog.Count("VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
-              1);
+    EXPECT_EQ(
+        tLog.Count(
+            "VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
+        1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
 }
 

@@ -9,7 +9,8 @@
 #include <set>
 #include <string>
 
-namespace {
+namespace
+{
 
 const uint32_t kLogin = 0x66660001u;
 const uint32_t kFileId = 9;
@@ -53,7 +54,8 @@ TEST(FuncTable, IdsAscendEachOrderHasOneLineAndNamesFollowTheIds)
             EXPECT_EQ(std::string(pLine->sAnsName), std::string("VXQ_F_DPS_MW_DoOrder_") + pLine->sOrderName);
         }
         /* A relay needs the event it raises; a relayed answer, the order of that event. */
-        if (pLine->fnRequest == nullptr && !(pLine->ucFlags & (VXQ_DPS_FUNC_NO_ANSWER | VXQ_DPS_FUNC_NOTICE))) {
+        if (pLine->fnRequest == nullptr &&
+            !(pLine->ucFlags & (VXQ_DPS_FUNC_NO_ANSWER | VXQ_DPS_FUNC_NOTICE))) {
             EXPECT_NE(pLine->iOrderId, 0);
         }
     }
@@ -67,13 +69,15 @@ TEST(FuncTable, IdsAscendEachOrderHasOneLineAndNamesFollowTheIds)
     VXQ_F_OFFLINE_FreeInstance(p);
 }
 
-class FuncTableWalk : public OpsFixture {
-protected:
+class FuncTableWalk : public OpsFixture
+{
+  protected:
     /* The request of a line at its least length: body 0 the login id, body 4
      * the read id of the file the session holds; a data piece names its 4 bytes. */
     static OpsBytes LineMsg(const _VXQ_S_DPS_FUNC_LINE *in_pLine, uint32_t in_dwBody0, int in_iDelta = 0)
     {
-        bool bData = in_pLine->usMsgFuncId == PB_DUP_UPGRADE_DATA || in_pLine->usMsgFuncId == P9_COM_SEND_DATA;
+        bool bData =
+            in_pLine->usMsgFuncId == PB_DUP_UPGRADE_DATA || in_pLine->usMsgFuncId == P9_COM_SEND_DATA;
         size_t nBody = (size_t)(in_pLine->iMinMsgLen - 20 + in_iDelta) + (bData && in_iDelta == 0 ? 4 : 0);
         OpsBytes tMsg = OpsMsg(in_pLine->usMsgFuncId, 0x55, nBody);
         if (nBody >= 4)
@@ -96,7 +100,7 @@ protected:
     /* Dispatches the message with guard bytes behind it; the answers' heads
      * (bodies may carry fresh tokens) and the ids of the events raised. */
     std::pair<std::vector<OpsBytes>, std::vector<int32_t>> Run(_VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                                              const OpsBytes &in_tMsg)
+                                                               const OpsBytes &in_tMsg)
     {
         OpsBytes tBuf(in_tMsg);
         tBuf.resize(in_tMsg.size() + 16, 0xA5);
@@ -111,7 +115,8 @@ protected:
         return tOut;
     }
     /* The one answer is a refusal with in_ucResult, and the host heard nothing. */
-    void ExpectRefused(const std::pair<std::vector<OpsBytes>, std::vector<int32_t>> &in_tOut, uint8_t in_ucResult)
+    void ExpectRefused(const std::pair<std::vector<OpsBytes>, std::vector<int32_t>> &in_tOut,
+                       uint8_t in_ucResult)
     {
         ASSERT_EQ(in_tOut.first.size(), 1u);
         EXPECT_EQ(in_tOut.first[0][10] & 3, 1);
@@ -128,24 +133,51 @@ const struct {
     uint32_t dwBit;
     bool bPerChannel;
 } s_tRights[] = {
-    {P2_REALPLAY_OPEN, 0x01, true}, {P2_EX_REALPLAY_OPEN, 0x01, true}, {P2_PTZ, 0x02, true},
-    {P4_TALK_START, 0x04, true}, {P3_QUERY_FILE, 0x08, true}, {P3_NSP_QUERY_FILE, 0x08, true},
-    {P3_DOWNLOAD_OPEN, 0x10, false}, {P3_DOWNLOAD_OPEN_BY_TIME, 0x10, false}, {P5_GUARD, 0x20, false},
-    {P5_UNGUARD, 0x20, false}, {P9_GET_CONFIG, 0x40, false}, {P9_GET_DEF_CONFIG, 0x40, false},
-    {P9_IEC_EXP_CONFIG, 0x40, false}, {P9_QUERY_NET_INFO, 0x40, false}, {P9_UNS_GET_USER_POP, 0x40, false},
-    {P9_SET_CONFIG, 0x80, false}, {P9_IEC_IMP_CONFIG, 0x80, false}, {P9_MODIFY_NET_ADDR, 0x80, false},
-    {P9_UNS_ADD_USER, 0x80, false}, {P9_UNS_DEL_USER, 0x80, false}, {P9_UNS_SET_USER_POP, 0x80, false},
-    {P2_SET_VIDEO_QUALITY_LEVEL, 0x80, false}, {P9_COM_OPEN, 0x80, false}, {P9_COM_CLOSE, 0x80, false},
-    {P9_COM_SEND_DATA, 0x80, false}, {PB_RMY_REBOOT, 0x80, false}, {PB_RMY_STOP, 0x80, false},
-    {PB_DUP_REQU_UPGRADE, 0x80, false}, {PB_DUP_QUERY_PROGRESS, 0x80, false},
-    {PB_DUP_QUERY_TRANS_POS, 0x80, false}, {PB_DUP_UPGRADE_DATA, 0x80, false},
+    {P2_REALPLAY_OPEN, 0x01, true},
+    {P2_EX_REALPLAY_OPEN, 0x01, true},
+    {P2_PTZ, 0x02, true},
+    {P4_TALK_START, 0x04, true},
+    {P3_QUERY_FILE, 0x08, true},
+    {P3_NSP_QUERY_FILE, 0x08, true},
+    {P3_DOWNLOAD_OPEN, 0x10, false},
+    {P3_DOWNLOAD_OPEN_BY_TIME, 0x10, false},
+    {P5_GUARD, 0x20, false},
+    {P5_UNGUARD, 0x20, false},
+    {P9_GET_CONFIG, 0x40, false},
+    {P9_GET_DEF_CONFIG, 0x40, false},
+    {P9_IEC_EXP_CONFIG, 0x40, false},
+    {P9_QUERY_NET_INFO, 0x40, false},
+    {P9_UNS_GET_USER_POP, 0x40, false},
+    {P9_SET_CONFIG, 0x80, false},
+    {P9_IEC_IMP_CONFIG, 0x80, false},
+    {P9_MODIFY_NET_ADDR, 0x80, false},
+    {P9_UNS_ADD_USER, 0x80, false},
+    {P9_UNS_DEL_USER, 0x80, false},
+    {P9_UNS_SET_USER_POP, 0x80, false},
+    {P2_SET_VIDEO_QUALITY_LEVEL, 0x80, false},
+    {P9_COM_OPEN, 0x80, false},
+    {P9_COM_CLOSE, 0x80, false},
+    {P9_COM_SEND_DATA, 0x80, false},
+    {PB_RMY_REBOOT, 0x80, false},
+    {PB_RMY_STOP, 0x80, false},
+    {PB_DUP_REQU_UPGRADE, 0x80, false},
+    {PB_DUP_QUERY_PROGRESS, 0x80, false},
+    {PB_DUP_QUERY_TRANS_POS, 0x80, false},
+    {PB_DUP_UPGRADE_DATA, 0x80, false},
 };
 
 /* The requests a connection without a login may send. */
-const std::set<uint16_t> s_tOpenToAll = {P0_HEARTBEAT,        P1_VER_CONSULT_GET_TOKEN, P1_LOGIN,
-                                         P1_LOGOUT,           P1_CLAIM_CHANNEL,         P2_FORCE_I_FRAME,
-                                         P2_RM_REALPLAY_OPEN, P2_RM_REALPLAY_CLOSE,     P9_COM_SUBS_DATA,
-                                         PE_VIDEO_FRAME,      PE_AUDIO_FRAME};
+const std::set<uint16_t> s_tOpenToAll = {P0_HEARTBEAT,
+                                         P1_VER_CONSULT_GET_TOKEN,
+                                         P1_LOGIN,
+                                         P1_LOGOUT,
+                                         P1_CLAIM_CHANNEL,
+                                         P2_FORCE_I_FRAME,
+                                         P2_RM_REALPLAY_OPEN,
+                                         P2_RM_REALPLAY_CLOSE,
+                                         P9_COM_SUBS_DATA,
+                                         PE_VIDEO_FRAME,
+                                         PE_AUDIO_FRAME};
 
 } // namespace
 
@@ -160,7 +192,8 @@ TEST_F(FuncTableWalk, EveryRequestShortWithoutLoginRightOrRoomForItsEventIsRefus
         for (int iDelta : {-1, 20 - pLine->iMinMsgLen}) {
             if (pLine->iMinMsgLen <= 20 || bSilent)
                 break;
-            ExpectRefused(Run(Fresh(kLogin), LineMsg(pLine, kLogin, iDelta)), VXQ_DPS_UMSP_RESULT_PARAM_ERROR);
+            ExpectRefused(Run(Fresh(kLogin), LineMsg(pLine, kLogin, iDelta)),
+                          VXQ_DPS_UMSP_RESULT_PARAM_ERROR);
         }
         /* One byte too long where the length is exact. */
         if (pLine->tRelay.usRules & VXQ_DPS_RELAY_EXACT_LEN)

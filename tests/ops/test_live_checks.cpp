@@ -17,7 +17,8 @@
 #include "wire/head.h"
 #include "vxq_dps.h"
 
-namespace {
+namespace
+{
 
 const uint32_t kLogin = 0x77;
 
@@ -33,8 +34,9 @@ int AdmissionCheck(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
     return 0;
 }
 
-class LiveChecks : public ::testing::Test {
-protected:
+class LiveChecks : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -51,7 +53,8 @@ protected:
     static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
                                         uint16_t in_usStreamNo)
     {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
+        std::vector<uint8_t> t =
+            VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
         VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
         VXQ_F_TESTCLI_PutU16(t, 24, in_usChNo);
         VXQ_F_TESTCLI_PutU16(t, 26, in_usStreamNo);
@@ -68,7 +71,10 @@ protected:
         EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].pConn, in_pConn);
         return VXQ_F_OFFLINE_Sent()[0].tMsg;
     }
-    static int Result(const std::vector<uint8_t> &in_t) { return in_t.size() >= 20 ? in_t[11] : -1; }
+    static int Result(const std::vector<uint8_t> &in_t)
+    {
+        return in_t.size() >= 20 ? in_t[11] : -1;
+    }
     std::vector<int32_t> EventIds()
     {
         std::vector<int32_t> t;
@@ -99,7 +105,8 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         const char *sText;  /* the refusal shown */
     } aRows[] = {
         {"channel 65", 0, kLogin, 65, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
-        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
+        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2,
+         "Open realplay failure, cause: chno error."},
         {"stream 4", 0, kLogin, 1, 4, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: stream no error."},
         {"stream 3 passes to the login check", 0, 0x99, 1, 3, 0xFF, 64, 0, 0, 6,
          "Open realplay failure, cause: no login."},
@@ -107,8 +114,10 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
          "Receiving network data: open realplay request fail, cause: without permission."},
         {"stream 3 has no sub-channel", 0, kLogin, 1, 3, 0xFF, 64, 0, 0, 1,
          "Open realplay failure, cause: query media sub ch fail."},
-        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12, "Open realplay failure, cause: Exceed realplay maximum limit."},
-        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0, 12, /* 3.5 - 2 (a main viewer) - 2 < 0 */
+        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12,
+         "Open realplay failure, cause: Exceed realplay maximum limit."},
+        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0,
+         12, /* 3.5 - 2 (a main viewer) - 2 < 0 */
          "Open realplay failure, cause: Exceed media resource maximum limit."},
         {"admission callback refuses", 0, kLogin, 1, 0, 0xFF, 64, 0, 3, 12,
          "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused."},
@@ -130,8 +139,8 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         g_dwCheckVerdict = r.dwVerdict;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
         LogCapture tLog;
-        std::vector<uint8_t> tAnswer =
-            Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
+        std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
+                                            OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
         if (r.iResult >= 0) {
             EXPECT_EQ(Result(tAnswer), r.iResult) << r.sCase;
             EXPECT_EQ(tAnswer.size(), 28u) << r.sCase;
@@ -178,7 +187,8 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
 
     /* An open stream answers at once from the request and asks for an I-frame. */
     pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
-    tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
+    tAnswer =
+        Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
     EXPECT_EQ(Result(tAnswer), 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
     EXPECT_EQ(pConn->tMedia.iStreamState, 2);
@@ -210,8 +220,8 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
     pMedia->tMedia.bRecvIFrame = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
-    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId, int32_t in_iType,
-                      int32_t in_iCode) {
+    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
+                      int32_t in_iType, int32_t in_iCode) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_CTRL_STREAM, 1, 16);
         VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
         VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
@@ -270,7 +280,9 @@ TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))), 6);
+    EXPECT_EQ(
+        Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
+        6);
 
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
@@ -312,11 +324,13 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     int32_t iNum = 8;
     memcpy(tBody.data() + 4, &iNum, 4);
     std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
-    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId, (int32_t)tBody.size()};
+    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
+                        (int32_t)tBody.size()};
     memcpy(tOrder.data(), aHead, 16);
     memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    EXPECT_EQ(
+        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
     ASSERT_EQ(tAnswer.size(), 56u) << "sent with the request's own length";
@@ -338,7 +352,8 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     aHead[2] = 0;
     memcpy(tOrder.data(), aHead, 16);
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    EXPECT_EQ(
+        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
     EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
 }
 
@@ -352,7 +367,8 @@ TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
     int32_t iId = EVENT_E2_OPEN_MEDIA_STREAM;
     memcpy(tOrder.data(), &iId, 4);
     memcpy(tOrder.data() + 16, &tBody, sizeof(tBody));
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()),
+              0);
     EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);
     EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iVideoCodecId, 0);
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), 40), 0) << "short body";

@@ -4,10 +4,12 @@
 #include "ops_fixture.h"
 #include "ops/maint.h"
 
-namespace {
+namespace
+{
 
-class Maint : public LiveOps {
-protected:
+class Maint : public LiveOps
+{
+  protected:
     /* A request with body 0 = in_dwWord0 and a zeroed rest of in_nBodyLen bytes. */
     LiveBytes Req(uint16_t in_usFuncId, size_t in_nBodyLen, uint32_t in_dwWord0)
     {
@@ -230,8 +232,9 @@ TEST_F(Maint, VersionQueryAndUpgradeRequestCarryTheHostsValues)
 
 const uint32_t kLogin = 0x66660005u;
 
-class MaintOffline : public OfflineOps {
-protected:
+class MaintOffline : public OfflineOps
+{
+  protected:
     /* Sends a progress query on in_pConn and returns the transaction id of its event. */
     uint32_t ParkProgress(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
@@ -295,8 +298,8 @@ TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
     EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));
     _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 60};
     Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " + std::to_string(dwTransId) +
-                       ", iBodyLen: 8."));
+    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " +
+                       std::to_string(dwTransId) + ", iBodyLen: 8."));
     std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
     ASSERT_EQ(tSent.size(), 1u);
     EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(tSent[0].tMsg.data() + 24), 60u);

@@ -153,7 +153,8 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
         {"login due", 30, [&] { return !ConnAlive(2); }},
         {"talk left waiting for the host stops", 60, [&] { return p->tTalkCh[2].iChState == 0; }},
         {"heartbeat time-out drops", 60, [&] { return !ConnAlive(1); }},
-        {"transaction expires", 120, [&] { return VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) == nullptr; }},
+        {"transaction expires", 120,
+         [&] { return VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) == nullptr; }},
     };
     for (int32_t iSec = 1; iSec <= 125; iSec++) {
         tClock.AdvanceSec(1);

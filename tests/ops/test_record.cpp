@@ -73,7 +73,7 @@ std::vector<uint8_t> FileOpMsg(uint16_t in_usFuncId, uint32_t in_dwReadId)
                   : in_usFuncId == P3_DOWNLOAD_QVIDEO      ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO)
                   : in_usFuncId == P3_DOWNLOAD_ONLY_IFRAME ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME)
                   : in_usFuncId == P3_DOWNLOAD_GET         ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET)
-                                                           : VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_RECOVER_ALLFRAME);
+                                                   : VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_RECOVER_ALLFRAME);
     std::vector<uint8_t> tMsg = Msg(in_usFuncId, iLen, 0);
     VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, in_dwReadId);
     return tMsg;
@@ -373,7 +373,8 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
     std::vector<uint8_t> tAnswer;
     ASSERT_EQ(1, Connect(&pOther));
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(
-                     pOther, Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId),
+                     pOther,
+                     Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId),
                      tAnswer));
     EXPECT_EQ(40, Result(tAnswer));
 }
@@ -776,7 +777,8 @@ TEST(RecordEvents, EachBodyIsBuiltFromItsRequestAndWritesItsRequestLineOnlyWithT
     std::vector<uint8_t> tQuery = Msg(P3_QUERY_FILE, 68, 0);
     VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 0xFFFFFFFFu);
     VXQ_F_TESTCLI_PutU32(tQuery, kBody + 8, 2);
-    const uint8_t ucStart[12] = {0xEA, 0x07, 12, 0, 6, 8, 5, 9}, ucEnd[12] = {0xEB, 0x07, 1, 0, 2, 23, 59, 58};
+    const uint8_t ucStart[12] = {0xEA, 0x07, 12, 0, 6, 8, 5, 9},
+                  ucEnd[12] = {0xEB, 0x07, 1, 0, 2, 23, 59, 58};
     memcpy(&tQuery[kBody + 20], ucStart, 12);
     memcpy(&tQuery[kBody + 32], ucEnd, 12);
     std::vector<uint8_t> tNsp = Msg(P3_NSP_QUERY_FILE, 88, 0);

@@ -4,10 +4,12 @@
 #include "ops_fixture.h"
 #include "ops/serial.h"
 
-namespace {
+namespace
+{
 
-class Serial : public LiveOps {
-protected:
+class Serial : public LiveOps
+{
+  protected:
     /* An open request with the login id and the six line parameters 101..106. */
     LiveBytes OpenMsg(uint32_t in_dwLoginId)
     {
@@ -47,9 +49,9 @@ TEST_F(Serial, OpenNeedsTheCommandConnectionLoggedInWithTheLoginIdOfTheBody)
         LiveClient *pCli;
         uint32_t dwLoginId;
     } tCases[] = {
-        {&tNever, 0},                  /* never logged in, body 0 = 0 */
-        {&tNever, tCli.dwLoginId},     /* never logged in, someone else's id */
-        {&tCli, tCli.dwLoginId ^ 1u},  /* logged in, another id */
+        {&tNever, 0},                 /* never logged in, body 0 = 0 */
+        {&tNever, tCli.dwLoginId},    /* never logged in, someone else's id */
+        {&tCli, tCli.dwLoginId ^ 1u}, /* logged in, another id */
         {&tCli, 0},
     };
     for (const Case &c : tCases) {
@@ -257,7 +259,9 @@ TEST_F(Serial, ClientPortDataMessageIsAcceptedWithoutAnswerOrEvent)
 
 const uint32_t kLogin = 0x77770003u;
 
-class SerialOffline : public OfflineOps {};
+class SerialOffline : public OfflineOps
+{
+};
 
 TEST_F(SerialOffline, AnOpenWhoseEventIsRefusedLeavesNoOpenFlag)
 {
@@ -316,9 +320,11 @@ TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
     memcpy(ucBody, &dwStale, 4);
 
     Order(OpsOrder(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 16, 0));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
+    EXPECT_TRUE(
+        Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
     Order(OpsOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 17, 0));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
+    EXPECT_TRUE(
+        Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
     memcpy(ucBody, &pCmd->dwPortId, 4);
     Order(OpsOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 16, 0));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA iComDataLen error."));

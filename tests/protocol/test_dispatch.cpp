@@ -8,11 +8,12 @@
 #include "wire/head.h"
 #include "vxq_clock.h"
 
+namespace
+{
 
-namespace {
-
-class DispatchOffline : public ::testing::Test {
-protected:
+class DispatchOffline : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -39,7 +40,10 @@ protected:
         tBuf.resize(in_tMsg.size());
         return tBuf;
     }
-    std::vector<_VXQ_S_OFFLINE_SENT> &Sent() { return VXQ_F_OFFLINE_Sent(); }
+    std::vector<_VXQ_S_OFFLINE_SENT> &Sent()
+    {
+        return VXQ_F_OFFLINE_Sent();
+    }
 
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
     _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
@@ -48,7 +52,8 @@ protected:
 /* A request with reserved bytes, transaction number and high type bits set. */
 std::vector<uint8_t> RequestWithMarks(uint16_t in_usFuncId, uint8_t in_ucTypeByte, size_t in_iBodyLen)
 {
-    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucTypeByte, 0xA1B2C3D4u, nullptr, in_iBodyLen);
+    std::vector<uint8_t> tMsg =
+        VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucTypeByte, 0xA1B2C3D4u, nullptr, in_iBodyLen);
     tMsg[16] = 0x11;
     tMsg[17] = 0x22;
     tMsg[18] = 0x33;
@@ -76,7 +81,7 @@ TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsAReq
         size_t iBodyLen;
         bool bAnswered;
     } tCases[] = {
-        {0x0105, 0x00, 0, true},  {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
+        {0x0105, 0x00, 0, true},   {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
         {0x0503, 0x00, 152, true}, {0x0105, 0x01, 0, false}, {0x0F01, 0x02, 0, false},
         {0x0000, 0x00, 0, true},
     };

@@ -18,7 +18,8 @@
 
 #include <string>
 
-namespace {
+namespace
+{
 
 const uint32_t s_dwPort = 0x00070003u;
 
@@ -35,8 +36,9 @@ int HostileLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO
     return 1;
 }
 
-class Hostile : public ::testing::Test {
-protected:
+class Hostile : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -50,7 +52,10 @@ protected:
         VXQ_F_OFFLINE_FreeInstance(m_pSrv);
         VXQ_F_OFFLINE_RemoveCapture();
     }
-    _VXQ_S_DPS_NET_PORT_DATA *Conn() { return VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_pSrv, s_dwPort); }
+    _VXQ_S_DPS_NET_PORT_DATA *Conn()
+    {
+        return VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_pSrv, s_dwPort);
+    }
     /* A fresh logged-in command connection in the table; its login id. */
     uint32_t FreshLogin()
     {
@@ -59,12 +64,14 @@ protected:
         VXQ_F_OFFLINE_StreamConnect(m_pSrv, s_dwPort);
         /* Hostile logins failed from this address: start every case unthrottled. */
         memset(m_pSrv->tLoginFail, 0, sizeof(m_pSrv->tLoginFail));
-        VXQ_F_OFFLINE_StreamData(m_pSrv, s_dwPort, VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+        VXQ_F_OFFLINE_StreamData(m_pSrv, s_dwPort,
+                                 VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
         if (Conn() == nullptr || Conn()->pToken == nullptr)
             return 0;
         std::string sToken = Conn()->pToken;
-        VXQ_F_OFFLINE_StreamData(m_pSrv, s_dwPort,
-                                 VXQ_F_TESTCLI_BuildLogin(2, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret")));
+        VXQ_F_OFFLINE_StreamData(
+            m_pSrv, s_dwPort,
+            VXQ_F_TESTCLI_BuildLogin(2, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret")));
         return Conn() ? Conn()->dwLoginId : 0;
     }
     /* Sends the bytes, returns the answers to them (messages of this connection). */
@@ -83,7 +90,8 @@ protected:
         if (Conn() == nullptr)
             return false;
         std::vector<std::vector<uint8_t>> tOut = Send(VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 0xBEEF, 0));
-        return !tOut.empty() && tOut.back().size() == 20 && VXQ_F_TESTCLI_GetU16(tOut.back(), 8) == P0_HEARTBEAT &&
+        return !tOut.empty() && tOut.back().size() == 20 &&
+               VXQ_F_TESTCLI_GetU16(tOut.back(), 8) == P0_HEARTBEAT &&
                VXQ_F_TESTCLI_GetU32(tOut.back(), 12) == 0xBEEFu;
     }
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
@@ -120,8 +128,8 @@ TEST_F(Hostile, EveryRequestWithItsFieldsAtTheirLimitsGetsAWholeAnswerAndLeavesT
                     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 0), 0xFFFFEEEEu) << std::hex << usId;
                     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 4), (uint32_t)tAnswer.size()) << std::hex << usId;
                 }
-                EXPECT_TRUE(Usable()) << std::hex << usId << " fill " << (int)ucFill << " body " << std::dec
-                                      << iBody;
+                EXPECT_TRUE(Usable())
+                    << std::hex << usId << " fill " << (int)ucFill << " body " << std::dec << iBody;
             }
         }
     }

@@ -15,7 +15,8 @@
 #include <set>
 #include <string>
 
-namespace {
+namespace
+{
 
 /* The user table behind the lookup callback: name, password, global rights, channel 2 rights. */
 struct SessionUser {
@@ -48,8 +49,9 @@ int SessionLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO
     return 0;
 }
 
-class SessionOffline : public ::testing::Test {
-protected:
+class SessionOffline : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -216,7 +218,8 @@ TEST_F(SessionOffline, SuccessfulLoginFillsExactlyTheAnswerFieldsFromTheCapabili
 {
     m_pSrv->tDevCapInfo.bSpecialChFlag = 1;
     std::string sToken = GetToken();
-    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildLogin(0x55AA, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"));
+    std::vector<uint8_t> tRequest =
+        VXQ_F_TESTCLI_BuildLogin(0x55AA, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"));
     for (size_t i = 20 + 288; i < tRequest.size(); i++)
         tRequest[i] = 0xCC;
     std::vector<uint8_t> tAnswer = Exchange(tRequest);
@@ -291,7 +294,8 @@ TEST_F(SessionOffline, LoginIdIsAll32BitsRandomNeverZeroAndNeverOneALiveConnecti
     static const uint32_t s_dwDraws[] = {0, 0xB0B0B0B0u, 0xA5A5A5A5u};
     static int s_iDraw;
     s_iDraw = 0;
-    VXQ_PF_DPS_RANDOM32 fnOld = VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return s_dwDraws[s_iDraw++ % 3]; });
+    VXQ_PF_DPS_RANDOM32 fnOld =
+        VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return s_dwDraws[s_iDraw++ % 3]; });
     EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOld);
     EXPECT_EQ(m_pConn->dwLoginId, 0xA5A5A5A5u);
@@ -366,10 +370,12 @@ TEST_F(SessionOffline, RightsCheckFollowsSpecialChannelUserRecordGlobalAndChanne
 
 /* ---- The same rules over real loopback connections to a running service. ---- */
 
-namespace {
+namespace
+{
 
-class SessionOverTcp : public ::testing::Test {
-protected:
+class SessionOverTcp : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_TESTHOST_AddUser(&m_tHost, "admin", "secret", 0xFF, 0);
@@ -503,7 +509,8 @@ TEST_F(SessionOverTcp, LogoutKeepsTheConnectionAndLoginRequiredRequestsThenGet6)
     ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 3, 4), tAnswer), 1);
     EXPECT_EQ(tAnswer[10], 1);
     EXPECT_EQ(tAnswer[11], 0);
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P9_MODIFY_USER_PWD, 4, 96), tAnswer), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&m_tCli, VXQ_F_TESTCLI_BuildZeroMsg(P9_MODIFY_USER_PWD, 4, 96), tAnswer),
+              1);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P9_MODIFY_USER_PWD);
     EXPECT_EQ(tAnswer.size(), 116u);
     EXPECT_EQ(tAnswer[11], 6);

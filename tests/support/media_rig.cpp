@@ -68,8 +68,8 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pS
     return c;
 }
 
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iSlot, int32_t in_iChNo,
-                                                   int32_t in_iStreamNo)
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iSlot,
+                                                   int32_t in_iChNo, int32_t in_iStreamNo)
 {
     _VXQ_S_DPS_NET_PORT_DATA *c = VXQ_F_MEDIARIG_AddConn(inout_pSrv, in_iSlot, VXQ_DPS_CONN_MEDIA, 0x77);
     c->iChNo = in_iChNo;

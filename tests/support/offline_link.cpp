@@ -12,7 +12,7 @@ static int s_iSendResult = 1;
 
 /* The send seam while capturing: keeps a copy of the message, returns the set result. */
 static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                        uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
+                   uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
     (void)inout_pMcSrvData;
     _VXQ_S_OFFLINE_SENT tItem;

@@ -175,8 +175,9 @@ TEST(Head, TranslatorRefusesASuccessfulAnswerWhoseRecordCountDoesNotFitItsLength
         VXQ_F_DPS_MW_PutLe32(tMsg.data() + tCase.dwCountOff, tCase.dwCount);
         const std::vector<uint8_t> tBefore = tMsg;
         LogCapture tLog;
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, tCase.bFromWire, tMsg.data(), tCase.dwLen),
-                  tCase.iWant)
+        EXPECT_EQ(
+            VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, tCase.bFromWire, tMsg.data(), tCase.dwLen),
+            tCase.iWant)
             << std::hex << tCase.usFuncId << std::dec << " len " << tCase.dwLen << " count " << tCase.dwCount;
         if (tCase.sLine != nullptr) {
             EXPECT_EQ(tLog.Count(tCase.sLine), 1) << tCase.sLine;
