@@ -371,15 +371,8 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     _VXQ_S_DPS_E8_TALK_AUDIO tAudio;
-    int32_t iMediaDataLen;
-    uint8_t *pEvent;
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    int iRet;
-    if (p == NULL || inout_pConn == NULL || inout_pMsg == NULL)
-        return 0;
-    if (p->bDebugLog && p->bDebugMediaLog)
-        VXQ_F_LOG_SR_ShowInfo("[DEBUG]  Receiving audio data client.");
-    iMediaDataLen = in_iLength - VXQ_DPS_AUDIO_FRAME_HEAD_LEN;
+    VXQ_DPS_DEBUG(p->bDebugLog && p->bDebugMediaLog, 0, "[DEBUG]  Receiving audio data client.");
+    int32_t iMediaDataLen = in_iLength - VXQ_DPS_AUDIO_FRAME_HEAD_LEN;
     if (iMediaDataLen <= 0) {
         VXQ_F_DPS_MW_LogStep(__func__, "iMediaDataLen <= 0.");
         return 0;
@@ -395,26 +388,14 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
         return 0;
     }
     pTalk->dwLastAudioTime = (uint32_t)VXQ_F_CLOCK_NowSec();
-    pEvent = (uint8_t *)malloc(sizeof(tHead) + sizeof(tAudio) + (size_t)iMediaDataLen);
-    if (pEvent == NULL) {
-        VXQ_F_DPS_MW_LogStep(__func__, "malloc fail.");
-        return 0;
-    }
-    memset(&tHead, 0, sizeof(tHead));
-    tHead.iMsgFuncId = MEDIA_E8_AUDIO_FRAME;
-    tHead.iBodyLen = (int32_t)sizeof(tAudio) + iMediaDataLen;
     memset(&tAudio, 0, sizeof(tAudio));
     tAudio.i_usTalkChNo = (uint16_t)inout_pConn->iChNo;
-    memcpy(pEvent, &tHead, sizeof(tHead));
-    memcpy(pEvent + sizeof(tHead), &tAudio, sizeof(tAudio));
-    memcpy(pEvent + sizeof(tHead) + sizeof(tAudio), inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN,
-           (size_t)iMediaDataLen);
-    iRet = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent,
-                                            (int32_t)(sizeof(tHead) + sizeof(tAudio)) + iMediaDataLen);
-    if (!iRet)
-        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
-    free(pEvent);
-    return iRet;
+    int iRaised = VXQ_F_DPS_MW_RaiseEvent(p, MEDIA_E8_AUDIO_FRAME, 0, &tAudio, (int32_t)sizeof(tAudio),
+                                          inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN, iMediaDataLen);
+    if (iRaised != 1)
+        VXQ_F_DPS_MW_LogStep(__func__,
+                             iRaised < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
+    return iRaised == 1;
 }
 
 /* ---- Arming ----------------------------------------------------------------- */
