@@ -5,7 +5,11 @@
  * connection, kept in the instance's 128-entry table (any free entry; the
  * instance maps the engine slot, the low 16 bits of the port id, to it). The
  * table owns the records and everything they point to (token, user record,
- * reassembly buffer, stored request); VXQ_F_DPS_MC_NetPortData_Delete frees them.
+ * reassembly buffer, stored request, held answers); VXQ_F_DPS_MC_NetPortData_Delete
+ * frees them. The record shows its parts: the connection's and the session's
+ * fields first, then one sub-record per family (tMedia, tAdmit, tHold, tTalk,
+ * tAlarm, tDown, tSerial) that only that family writes; the core zeroes them
+ * when the record is made.
  *
  * Control thread only; no locks. A message handler may release the connection
  * it was called for (or others): the framing loop re-reads the table after
