@@ -315,6 +315,7 @@ int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
     if (pLine->fnOrder != NULL)
         return pLine->fnOrder(inout_pMcSrvData, inout_pOrder, in_iLength);
     if (pLine->tRelay.ucAnswer != VXQ_DPS_ANSWER_NONE)
-        return inout_pMcSrvData->pFuncTable->fnRelayAnswer(inout_pMcSrvData, inout_pOrder, in_iLength, pLine);
+        return inout_pMcSrvData->tHooks.pFuncTable->fnRelayAnswer(inout_pMcSrvData, inout_pOrder, in_iLength,
+                                                                   pLine);
     return 1;
 }

@@ -2,17 +2,8 @@
  * and sending. Control thread only; see core/conn.h. */
 #include "core/conn.h"
 
-#include "core/channel.h"
-#include "core/hostcall.h"
 #include "kit/clock.h"
-#include "media/cache.h"
-#include "media/direct.h"
-#include "media/input.h"
 #include "net/selengine.h"
-#include "ops/record.h"
-#include "ops/serial.h"
-#include "ops/talk_alarm.h"
-#include "protocol/admission.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 #include "vxq_membuf.h"
@@ -130,14 +121,13 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCS
     return NULL;
 }
 
-/* The per-type release of a connection, then its deletion. in_dwPortId is the
- * connection's engine id; the host's notices name the connection by it. */
-static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwPortId)
+/* Releases a connection: the session's media, talk and down connections go
+ * with its command connection (one that never logged in, id 0, owns none);
+ * then each family releases what it holds on the record (the connection-gone
+ * hooks, in their order), and the record is deleted. */
+static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    switch (in_pConn->iConnType) {
-    case VXQ_DPS_CONN_COMMAND:
-        /* The session's media, talk and down connections go with it. A command
-         * connection that never logged in (id 0) owns none. */
+    if (in_pConn->iConnType == VXQ_DPS_CONN_COMMAND) {
         for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM && in_pConn->dwLoginId != 0; i++) {
             _VXQ_S_DPS_NET_PORT_DATA *pOther = p->pConn[i];
             if (pOther == NULL || pOther == in_pConn || pOther->dwLoginId != in_pConn->dwLoginId)
@@ -146,46 +136,9 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
                 pOther->iConnType == VXQ_DPS_CONN_DOWN)
                 VXQ_F_DPS_MC_ActiveDisconnect(p, pOther);
         }
-        if (in_pConn->tSerial.bComOpen)
-            VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(p, in_dwPortId, 1, 0, 0);
-        break;
-    case VXQ_DPS_CONN_MEDIA:
-        in_pConn->tMedia.iStreamState = 0;
-        VXQ_F_DPS_MC_HostRealplayCheck(p, in_pConn->dwLoginId, (uint32_t)in_pConn->iChNo,
-                                       (uint32_t)in_pConn->iStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
-        VXQ_F_DPS_MC_ClientCloseMediaCh(p, in_pConn->iChNo, in_pConn->iStreamNo);
-        break;
-    case VXQ_DPS_CONN_TALK: {
-        /* Only the talk this connection carries is stopped, never another client's. */
-        int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_pConn->iChNo);
-        if (iSlot >= 0) {
-            _VXQ_S_DPS_TALK_CH_DATA *pTalk = &p->tTalkCh[iSlot];
-            if (pTalk->iChState != 0 && pTalk->dwTalkPortId == in_dwPortId) {
-                VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, pTalk->iTalkChNo);
-                memset(pTalk, 0, sizeof(*pTalk));
-            }
-        }
-        break;
     }
-    case VXQ_DPS_CONN_DOWN:
-        if (in_pConn->tDown.dwFileId != 0) {
-            if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 0, in_pConn->tDown.dwFileId))
-                VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
-            else
-                VXQ_F_LOG_SR_WriteLog(
-                    "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.",
-                    2);
-            in_pConn->tDown.dwFileId = 0;
-        }
-        break;
-    default:
-        break;
-    }
-    if (in_pConn->tAlarm.bGuard) {
-        in_pConn->tAlarm.bGuard = 0;
-        if (!VXQ_F_DPS_MC_CheckClientArmState(p))
-            VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0);
-    }
+    for (int32_t i = 0; i < p->tHooks.iConnGoneNum; i++)
+        p->tHooks.fnConnGone[i](p, in_pConn);
     VXQ_F_DPS_MC_NetPortData_Delete(p, in_pConn);
 }
 
@@ -194,7 +147,7 @@ void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 {
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return;
-    PR_ReleaseConn(inout_pMcSrvData, in_pConn, in_pConn->dwPortId);
+    PR_ReleaseConn(inout_pMcSrvData, in_pConn);
 }
 
 void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -219,8 +172,9 @@ void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
      * logged in, so holding connections open cannot lock clients out. */
     uint32_t dwSlot = in_pHead->dwPortId & 0xFFFFu;
     if (dwSlot < VXQ_DPS_PORT_SLOT_NUM && inout_pMcSrvData->ucConnOfSlot[dwSlot] == 0 &&
+        inout_pMcSrvData->tHooks.fnMakeRoom != NULL &&
         VXQ_F_DPS_MC_StatTcpConnNum(inout_pMcSrvData) >= VXQ_DPS_MAX_CONN_NUM)
-        VXQ_F_DPS_MC_ADMIT_MakeRoom(inout_pMcSrvData);
+        inout_pMcSrvData->tHooks.fnMakeRoom(inout_pMcSrvData);
     pConn = VXQ_F_DPS_MC_NetPortData_Create(inout_pMcSrvData, in_pHead->dwPortId);
     if (pConn == NULL) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoNetEvent_CONNECT VXQ_F_DPS_MC_NetPortData_Create fail.", 2);
@@ -333,7 +287,8 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
             PR_DropForFraming(p, pConn, "Receiving data dwPacketSize too size.");
             return;
         }
-        VXQ_F_DPS_MW_DoSingleNetDataPacket(p, pConn, pMsg, (int32_t)dwSize);
+        if (p->tHooks.fnMessage != NULL)
+            p->tHooks.fnMessage(p, pConn, pMsg, (int32_t)dwSize);
         /* The handler may have released this connection (or others). */
         pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
         if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->tAdmit.bQuoteWait)
@@ -365,19 +320,13 @@ void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               int32_t in_iDataLen)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh;
     (void)in_pData;
     (void)in_iDataLen;
-    if (inout_pMcSrvData == NULL || in_pHead == NULL)
+    if (inout_pMcSrvData == NULL || in_pHead == NULL || inout_pMcSrvData->tHooks.fnSendDone == NULL)
         return;
     pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(inout_pMcSrvData, in_pHead->dwPortId);
-    if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA)
-        return;
-    if (pConn->tMedia.iSendingNum > 0)
-        pConn->tMedia.iSendingNum--;
-    pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo);
-    if (pSubCh != NULL)
-        VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, pSubCh, pConn);
+    if (pConn != NULL)
+        inout_pMcSrvData->tHooks.fnSendDone(inout_pMcSrvData, pConn);
 }
 
 int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
@@ -400,9 +349,8 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
         }
     }
     /* On every host: the translator also checks the record counts of answers. */
-    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(p, 0, inout_pMsg, (uint32_t)in_iLength)) {
-        VXQ_F_LOG_SR_ShowInfo(
-            "VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, inout_pMsg, (uint32_t)in_iLength)) {
+        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
     if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength,
@@ -488,31 +436,4 @@ int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
             return 1;
     }
     return 0;
-}
-
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pLast = NULL;
-    if (in_pMcSrvData == NULL)
-        return NULL;
-    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->tOpenTime == 0)
-            continue;
-        if (pConn->iConnType != VXQ_DPS_CONN_MEDIA && pConn->iConnType != VXQ_DPS_CONN_DOWN)
-            continue;
-        if (pLast == NULL || VXQ_F_CLOCK_SecDiff(pConn->tOpenTime, pLast->tOpenTime) > 0)
-            pLast = pConn;
-    }
-    return pLast;
-}
-
-void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn;
-    if (inout_pMcSrvData == NULL)
-        return;
-    while (VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData) < 0.0f &&
-           (pConn = VXQ_F_DPS_MC_GetLastMediaConnect(inout_pMcSrvData)) != NULL)
-        VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, pConn);
 }

@@ -11,6 +11,10 @@
  * tAlarm, tDown, tSerial) that only that family writes; the core zeroes them
  * when the record is made.
  *
+ * Whole framed messages go to the message sink, a released connection to the
+ * families' connection-gone hooks, completions to the send-done hook and a
+ * connection that finds the table full to the make-room hook (core/hooks.h).
+ *
  * Control thread only; no locks. A message handler may release the connection
  * it was called for (or others): the framing loop re-reads the table after
  * every handler, so callers must not keep a record pointer across a call that
@@ -144,8 +148,9 @@ typedef struct _VXQ_S_DPS_NET_PORT_DATA {
     } tSerial;             /* ops/serial */
 } _VXQ_S_DPS_NET_PORT_DATA;
 
-/* Engine record handlers (control thread's network receive dispatch). in_pData
- * points in_iDataLen bytes behind the 64-byte head; both stay the caller's. */
+/* Engine record handlers (VXQ_F_DPS_MC_DoNetRecord, inside the engine pass).
+ * in_pData points in_iDataLen bytes behind the 64-byte head; both stay the
+ * caller's. */
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
                                      int32_t in_iDataLen);
@@ -183,8 +188,10 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByPortId(_VXQ_S_DPS_MCSR
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_QueryByLoginId(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                                   uint32_t in_dwLoginId);
 
-/* Releases a connection that is gone or being dropped: the per-type release
- * (dependent connections, events to the host) and then the record itself. */
+/* Releases a connection that is gone or being dropped: a command connection's
+ * session connections first, then the families' connection-gone hooks
+ * (core/hooks.h), which release what each holds on the record and tell the
+ * host, and then the record itself. */
 void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                       _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 /* The service drops a connection: releases it as above; the answers already
@@ -209,24 +216,10 @@ int32_t VXQ_F_DPS_MC_StatClientBufTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 int32_t VXQ_F_DPS_MC_StatTcpConnNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* 1 if any connection has bGuard set. */
 int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-/* The media (2) or down (4) connection opened last (latest nonzero tOpenTime,
- * lower index on a tie), or null. */
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-/* Drops the newest media connections while the free media resource is below 0. Control thread. */
-void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-
 /* Frames and handles the whole messages already buffered on the connection
  * (after a held login answer went out). The record may be released on return. */
 void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                 _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
-
-/* Entry point of the request dispatcher (protocol/dispatch.cpp): handles one
- * whole message of in_iLength bytes (>= 20, flag checked) cut from the
- * connection's reassembly buffer. The handler may rewrite the message in place
- * and send it back, and may release connections; it must not keep the buffer. */
-int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                       int32_t in_iLength);
 
 #ifdef __cplusplus
 }

@@ -5,9 +5,6 @@
 #include "core/conn.h"
 #include "core/hostcall.h"
 #include "kit/clock.h"
-#include "mgmt/npd.h"
-#include "ops/talk_alarm.h"
-#include "protocol/admission.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
@@ -101,26 +98,17 @@ void VXQ_F_DPS_MC_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iT
         return;
     while (PR_ThreadRun(p)) {
         for (int32_t i = 0; i < PR_MAX_ITEMS_PER_TURN; i++) {
-            int iSlot = VXQ_F_THREAD_WaitObj_WaitEvent(p->hWaitObj, 0, 0);
-            if (iSlot < -1) {
-                VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_DoEvent VXQ_F_THREAD_WaitObj_WaitEvent fail.", 2);
-                VXQ_F_SYS_Sleep(100);
+            if (!VXQ_F_DPS_MC_DoOrderQueue(p))
                 return;
-            }
-            if (iSlot == -1)
-                return;
-            if (iSlot == 0)
-                VXQ_F_DPS_MC_DoOrderQueue(p);
-            else if (iSlot == 1)
-                VXQ_F_DPS_MC_DoNetRecvQueue(p);
         }
+        /* The sockets (whose records are handled within the pass) and the timer get a turn. */
         VXQ_F_NETCOM_DoNetEvent(p->hNetSrv, 0);
         VXQ_F_DPS_MC_DoTimer(p);
     }
 }
 
 /* Takes one item into the control thread's reused work buffer without waiting. */
-static int PR_TakeItem(_VXQ_S_DPS_MCSRV_DATA *p, VXQ_HQUEUE in_hQueue)
+int VXQ_F_DPS_MC_TakeWorkItem(_VXQ_S_DPS_MCSRV_DATA *p, VXQ_HQUEUE in_hQueue)
 {
     p->iWorkDataLen = 0;
     if (!VXQ_F_TOOLS_QUEUE_GetDataEx(in_hQueue, &p->pWorkBuf, &p->iWorkDataLen, &p->iWorkBufSize, 0))
@@ -130,17 +118,9 @@ static int PR_TakeItem(_VXQ_S_DPS_MCSRV_DATA *p, VXQ_HQUEUE in_hQueue)
 
 int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
-    if (inout_pMcSrvData == NULL || !PR_TakeItem(inout_pMcSrvData, inout_pMcSrvData->hOrderQueue))
+    if (inout_pMcSrvData == NULL || !VXQ_F_DPS_MC_TakeWorkItem(inout_pMcSrvData, inout_pMcSrvData->hOrderQueue))
         return 0;
     VXQ_F_DPS_MW_DoOrderData(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
-    return 1;
-}
-
-int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    if (inout_pMcSrvData == NULL || !PR_TakeItem(inout_pMcSrvData, inout_pMcSrvData->hNetRecvQueue))
-        return 0;
-    VXQ_F_DPS_MC_DoNetRecord(inout_pMcSrvData, (uint8_t *)inout_pMcSrvData->pWorkBuf, inout_pMcSrvData->iWorkDataLen);
     return 1;
 }
 
@@ -165,8 +145,8 @@ void VXQ_F_DPS_MC_DoNetRecord(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *
     case 3:
         if (tHead.usNetType == 0)
             VXQ_F_DPS_MC_DoNetEvent_DATA(inout_pMcSrvData, &tHead, pData, iDataLen);
-        else if (tHead.usLocalPort == inout_pMcSrvData->usUdpPort)
-            VXQ_F_DPS_MW_DoRecvMnUdpMsg(inout_pMcSrvData, &tHead, pData, iDataLen);
+        else if (tHead.usLocalPort == inout_pMcSrvData->usUdpPort && inout_pMcSrvData->tHooks.fnDatagram != NULL)
+            inout_pMcSrvData->tHooks.fnDatagram(inout_pMcSrvData, &tHead, pData, iDataLen);
         break;
     case 4:
         VXQ_F_DPS_MC_DoNetEvent_CONNECT_RESULT(inout_pMcSrvData, &tHead, pData, iDataLen);
@@ -195,19 +175,9 @@ void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
             VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
             continue;
         }
-        if (pConn->iConnType == VXQ_DPS_CONN_TALK) {
-            int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, pConn->iChNo);
-            _VXQ_S_DPS_TALK_CH_DATA *pTalk;
-            if (iSlot < 0)
-                continue;
-            pTalk = &p->tTalkCh[iSlot];
-            if ((pTalk->iChState == 2 && VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwStateTime) > 59) ||
-                (pTalk->iChState == 3 && pTalk->dwLastAudioTime > 0 &&
-                 VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwLastAudioTime) > 119)) {
-                VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, pConn->iChNo);
-                VXQ_F_DPS_MC_CloseTalk(p, pTalk);
-            }
-        }
+        /* The families' duties of this connection; one may drop it. */
+        for (int32_t k = 0; k < p->tHooks.iConnSecondNum && p->pConn[i] == pConn; k++)
+            p->tHooks.fnConnSecond[k](p, pConn);
     }
 }
 
@@ -227,7 +197,8 @@ void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
 {
     VXQ_F_DPS_MC_DoClientState(p);
-    VXQ_F_DPS_MC_ADMIT_DoSecondDuty(p);
+    for (int32_t i = 0; i < p->tHooks.iSecondNum; i++)
+        p->tHooks.fnSecond[i](p);
     VXQ_F_DPS_MC_DoTransState(p);
     if (__atomic_load_n(&p->bShowRunState, __ATOMIC_RELAXED) &&
         (p->tLastStatTime == 0 || VXQ_F_CLOCK_SecDiff(in_tNow, p->tLastStatTime) > 4)) {
@@ -248,25 +219,6 @@ static void PR_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *p, int32_t in_tNow)
     }
 }
 
-/* The 100 ms duty: log records to trace clients, or dropped when none listens. */
-static void PR_DoLogDuty(_VXQ_S_DPS_MCSRV_DATA *p)
-{
-    int bAnyClient = 0;
-    for (int32_t i = 0; i < VXQ_DPS_TRACE_CLIENT_NUM; i++) {
-        if (p->tTraceClient[i].bUsed == 1)
-            bAnyClient = 1;
-    }
-    while (PR_TakeItem(p, p->hRecvLogQueue)) {
-        if (p->iWorkDataLen != VXQ_DPS_LOG_RECORD_LEN)
-            break;
-        if (bAnyClient) {
-            /* The record's text is zero-terminated inside the record; make sure. */
-            p->pWorkBuf[VXQ_DPS_LOG_RECORD_LEN - 1] = '\0';
-            VXQ_F_DPS_MC_SendBroadLogToClient(p, p->pWorkBuf + VXQ_DPS_LOG_RECORD_TEXT_OFFSET);
-        }
-    }
-}
-
 void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
@@ -284,8 +236,8 @@ void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (dwTick >= p->dwLastTick && dwTick - p->dwLastTick <= 99)
         return;
     p->dwLastTick = dwTick;
-    PR_DoLogDuty(p);
-    VXQ_F_DPS_MC_ADMIT_DoTickDuty(p);
+    for (int32_t i = 0; i < p->tHooks.iTickNum; i++)
+        p->tHooks.fnTick[i](p);
 }
 
 int VXQ_F_DPS_MC_Callback_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs)

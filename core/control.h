@@ -1,9 +1,11 @@
 /*
  * core/control.h - the control thread, the callback thread and the timer duties.
  *
- * The control thread loops: one engine pass (20 ms select), then at most 100
- * queued items at a time (orders from slot 0 of the wait object, engine records
- * from slot 1) with a socket pass and the timer after every 100, then the timer:
+ * The control thread loops: one engine pass (20 ms select), whose records
+ * (connects, data, disconnects, completion notices) the engine hands to
+ * VXQ_F_DPS_MC_DoNetRecord at once, inside the pass; then the host's orders,
+ * at most 100 at a time with a socket pass and the timer after every 100;
+ * then the timer:
  * a 1 s duty (heartbeat supervision at 60 s, talk supervision, transaction
  * expiry at 120 s, statistics lines every 5 s, debug switches back after 10 s)
  * and a 100 ms duty (log records to trace clients). The callback thread waits
@@ -11,7 +13,8 @@
  *
  * Each function belongs to the thread named in its comment. Time rules read
  * VXQ_F_CLOCK_NowSec / VXQ_F_CLOCK_TickMs. No per-item allocation: queue reads
- * go into the instance's two reused work buffers.
+ * go into the instance's two reused work buffers, and engine records are read
+ * where the engine built them.
  */
 #ifndef VXQ_CORE_CONTROL_H
 #define VXQ_CORE_CONTROL_H
@@ -39,17 +42,22 @@ void VXQ_F_DPS_MC_Callback_QuitThread(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 void VXQ_F_DPS_MC_ThreadWork(void *in_pMcSrvData);
 void VXQ_F_DPS_MC_Callback_ThreadWork(void *in_pMcSrvData);
 
-/* Control thread: queued work, at most 100 items between socket passes. */
+/* Control thread: the host's orders, at most 100 between socket passes; returns
+ * when the order queue is empty. */
 void VXQ_F_DPS_MC_DoEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTimeoutMs);
-/* Control thread: take one order / one engine record and handle it. 1 if one came. */
+/* Control thread: takes one item of in_hQueue into the instance's reused work
+ * buffer (pWorkBuf, iWorkDataLen) without waiting. 1 if one came. */
+int VXQ_F_DPS_MC_TakeWorkItem(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_HQUEUE in_hQueue);
+/* Control thread: take one order and handle it. 1 if one came. */
 int VXQ_F_DPS_MC_DoOrderQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-int VXQ_F_DPS_MC_DoNetRecvQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Control thread: dispatches one engine record (64-byte head and its data). */
+/* Control thread: dispatches one engine record (64-byte head and its data),
+ * inside the engine pass (the engine's sink) or from a test. */
 void VXQ_F_DPS_MC_DoNetRecord(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pRecord,
                               int32_t in_iLength);
 /* Control thread: the 1 s and 100 ms duties when due. */
 void VXQ_F_DPS_MC_DoTimer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Control thread: heartbeat and talk supervision over the connection table. */
+/* Control thread: heartbeat supervision over the connection table, and the
+ * families' per-connection second duties (core/hooks.h) for the rest. */
 void VXQ_F_DPS_MC_DoClientState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Control thread: deletes every transaction 120 s old or older, silently. */
 void VXQ_F_DPS_MC_DoTransState(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);

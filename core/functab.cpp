@@ -8,7 +8,7 @@
 const _VXQ_S_DPS_FUNC_LINE *VXQ_F_DPS_MC_FindFuncLine(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                       uint16_t in_usMsgFuncId)
 {
-    const _VXQ_S_DPS_FUNC_TABLE *pTable = in_pMcSrvData != NULL ? in_pMcSrvData->pFuncTable : NULL;
+    const _VXQ_S_DPS_FUNC_TABLE *pTable = in_pMcSrvData != NULL ? in_pMcSrvData->tHooks.pFuncTable : NULL;
     if (pTable == NULL || in_usMsgFuncId == 0)
         return NULL;
     /* Ascending ids; the lines of id 0 at the end count as above every id. */
@@ -29,7 +29,7 @@ const _VXQ_S_DPS_FUNC_LINE *VXQ_F_DPS_MC_FindFuncLine(const _VXQ_S_DPS_MCSRV_DAT
 const _VXQ_S_DPS_FUNC_LINE *VXQ_F_DPS_MC_FindOrderLine(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                        int32_t in_iOrderId)
 {
-    const _VXQ_S_DPS_FUNC_TABLE *pTable = in_pMcSrvData != NULL ? in_pMcSrvData->pFuncTable : NULL;
+    const _VXQ_S_DPS_FUNC_TABLE *pTable = in_pMcSrvData != NULL ? in_pMcSrvData->tHooks.pFuncTable : NULL;
     if (pTable == NULL || in_iOrderId == 0)
         return NULL;
     /* From the end: the frames, by far the most frequent orders, are the last lines. */

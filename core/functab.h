@@ -7,7 +7,7 @@
  * answers, and how the answer is built from the parked request. What data
  * cannot say is a handler. The table belongs to the families above
  * (ops/functab.cpp); the layers below reach it only through the instance's
- * pFuncTable, set when the service starts.
+ * hook record (tHooks.pFuncTable, core/hooks.h), filled when the service starts.
  *
  * Who reads what: the request dispatcher (protocol/dispatch) the flags,
  * iMinMsgLen, dwPopBit, sOper and fnRequest; the order dispatcher

@@ -6,12 +6,9 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/hostcall.h"
-#include "media/direct.h"
-#include "ops/functab.h"
 #include "vxq_clock.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
-#include "vxq_logserver.h"
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
@@ -44,7 +41,7 @@ int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int3
     return iSlot;
 }
 
-/* Creates the four queues, sets the run defaults and numbers the media table;
+/* Creates the three queues, sets the run defaults and has the media table made;
  * the service id draws its random part from the private generator. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
@@ -55,7 +52,6 @@ int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     p->dwServerId = ((uint32_t)VXQ_F_CLOCK_NowSec() << 16) + (VXQ_F_SYS_GetRandom32() & 0xFFFFu);
     p->dwControlWorkKey = VXQ_F_SYS_GetRandom32() | 1u;
     if (!VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, VXQ_DPS_ORDER_QUEUE_SIZE) ||
-        !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hNetRecvQueue, VXQ_DPS_NETRECV_QUEUE_SIZE) ||
         !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, VXQ_DPS_CALLBACK_QUEUE_SIZE) ||
         !VXQ_F_TOOLS_QUEUE_InitQueue(&p->hRecvLogQueue, VXQ_DPS_RECVLOG_QUEUE_SIZE)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_InitData VXQ_F_TOOLS_QUEUE_InitQueue fail.", 2);
@@ -66,7 +62,8 @@ int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_InitData VXQ_F_THREAD_Mutex_Create fail.", 2);
         return 0;
     }
-    VXQ_F_DPS_MC_MediaChTable_Init(p->tMediaCh);
+    if (p->tHooks.fnMediaStart != NULL && !p->tHooks.fnMediaStart(p))
+        return 0;
     return 1;
 }
 
@@ -77,8 +74,6 @@ void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return;
     if (p->hOrderQueue)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hOrderQueue);
-    if (p->hNetRecvQueue)
-        VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hNetRecvQueue);
     if (p->hCallbackQueue)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
     if (p->hRecvLogQueue)
@@ -89,7 +84,8 @@ void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         VXQ_F_THREAD_Mutex_Destroy(p->hTransLock);
         p->hTransLock = NULL;
     }
-    VXQ_F_DPS_MC_ReleaseAllMediaChannel(p);
+    if (p->tHooks.fnMediaStop != NULL)
+        p->tHooks.fnMediaStop(p);
     if (p->pWorkBuf)
         VXQ_F_TOOLS_QUEUE_FreeMemory(&p->pWorkBuf);
     p->iWorkBufSize = 0;
@@ -137,36 +133,6 @@ void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     inout_pMcSrvData->hNetSrv = NULL;
 }
 
-int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
-    if (p == NULL)
-        return 0;
-    p->hWaitObj = VXQ_F_THREAD_WaitObj_Create();
-    if (p->hWaitObj == NULL) {
-        VXQ_F_LOG_SR_WriteLog("Create waiting object failed!", 2);
-        return 0;
-    }
-    /* The order of the two adds fixes slot 0 = orders, slot 1 = network records. */
-    if (!VXQ_F_THREAD_WaitObj_AddEvent(p->hWaitObj, VXQ_F_TOOLS_QUEUE_GetReadEventHandle(p->hOrderQueue))) {
-        VXQ_F_LOG_SR_WriteLog("Waiting for the object to add event failed 1!", 2);
-        return 0;
-    }
-    if (!VXQ_F_THREAD_WaitObj_AddEvent(p->hWaitObj, VXQ_F_TOOLS_QUEUE_GetReadEventHandle(p->hNetRecvQueue))) {
-        VXQ_F_LOG_SR_WriteLog("Waiting for the object to add event failed 2!", 2);
-        return 0;
-    }
-    return 1;
-}
-
-void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    if (inout_pMcSrvData == NULL || inout_pMcSrvData->hWaitObj == NULL)
-        return;
-    VXQ_F_THREAD_WaitObj_Destroy(inout_pMcSrvData->hWaitObj);
-    inout_pMcSrvData->hWaitObj = NULL;
-}
-
 int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
@@ -177,11 +143,6 @@ int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     VXQ_F_LOG_SR_SetRecvLogQueue(p->hRecvLogQueue);
     if (!VXQ_F_DPS_MC_StartNetServer(p)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_StartNetServer fail.", 2);
-        return 0;
-    }
-    if (!VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(p)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_StartMcServer VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent fail.",
-                              2);
         return 0;
     }
     if (!VXQ_F_DPS_MC_StartThread(p) || !VXQ_F_DPS_MC_Callback_StartThread(p)) {
@@ -198,7 +159,6 @@ void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     VXQ_F_DPS_MC_Callback_QuitThread(inout_pMcSrvData);
     VXQ_F_DPS_MC_QuitThread(inout_pMcSrvData);
     VXQ_F_DPS_MC_StopNetServer(inout_pMcSrvData);
-    VXQ_F_DPS_MC_DestroyEventWaitObj(inout_pMcSrvData);
     /* The log writer must stop feeding the queue before the queue is freed. */
     VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
     VXQ_F_DPS_MC_UninitData(inout_pMcSrvData);
@@ -209,101 +169,13 @@ int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_pUser;
     if (p == NULL || in_pRecord == NULL || in_iLength <= 0)
         return 0;
-    return VXQ_F_TOOLS_QUEUE_SetData(p->hNetRecvQueue, in_pRecord, in_iLength, 0);
+    /* The record is the engine's scratch, ours to rewrite until we return
+     * (net/selengine.h): handled here and now, as an event loop does. */
+    VXQ_F_DPS_MC_DoNetRecord(p, (uint8_t *)in_pRecord, in_iLength);
+    return 1;
 }
 
 /* Exported API ------------------------------------------------------------ */
-
-extern "C" VXQ_DPS_HANDLE
-VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort, const _VXQ_S_DPS_DEV_CAP_INFO *in_pDevCapInfo,
-                               VXQ_DPS_EVENT_CALLBACK fnEventCallback, void *pEventUser,
-                               VXQ_DPS_QUERY_USER_CALLBACK fnQueryUserCallback, void *pQueryUser,
-                               int in_bDebugLog, int in_bDebugMediaLog, int in_bWriteLogToFile,
-                               const char *in_pLogDir, uint16_t in_usLogSrvPort, int in_iPwdMode)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p;
-    VXQ_F_LOG_SR_ShowInfoEx(VXQ_DPS_VERSION_SHOW);
-    if (in_iPwdMode != 0 && in_iPwdMode != 1) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer in_iPwdMode error.", 2);
-        return NULL;
-    }
-    if (in_pDevCapInfo == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo error.", 2);
-        return NULL;
-    }
-    if (in_pDevCapInfo->iVideoChanNum < 1 || in_pDevCapInfo->iVideoChanNum > 64) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iVideoChanNum error.", 2);
-        return NULL;
-    }
-    if (in_pDevCapInfo->iAudioChanNum < 0 || in_pDevCapInfo->iAudioChanNum > 64) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iAudioChanNum error.", 2);
-        return NULL;
-    }
-    if (in_pDevCapInfo->iSubProtoNum < 0 || in_pDevCapInfo->iSubProtoNum > 2) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer in_pDevCapInfo iSubProtoNum error.", 2);
-        return NULL;
-    }
-    p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(*p));
-    if (p == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer malloc fail.", 2);
-        return NULL;
-    }
-    p->usTcpPort = in_usTcpPort;
-    memcpy(&p->tDevCapInfo, in_pDevCapInfo, sizeof(p->tDevCapInfo));
-    p->fnEventCallback = fnEventCallback;
-    p->pEventUser = pEventUser;
-    p->fnQueryUserCallback = fnQueryUserCallback;
-    p->pQueryUser = pQueryUser;
-    p->bDebugLog = (uint32_t)in_bDebugLog;
-    p->bDebugMediaLog = (uint32_t)in_bDebugMediaLog;
-    p->iMediaDataBufSize = VXQ_DPS_DEF_MEDIA_BUF_SIZE;
-    p->usLogSrvPort = in_usLogSrvPort;
-    p->ucPwdMode = (uint8_t)(in_iPwdMode & 0xFF);
-    p->usUdpPort = VXQ_DPS_UDP_PORT;
-    p->iOnlySendIFrameTimeLen = 60;
-    p->iMaxRealplayClientNum = 64;
-    p->bSavedDebugLog = p->bDebugLog;
-    p->bSavedDebugMediaLog = p->bDebugMediaLog;
-    p->bSavedShowRunState = p->bShowRunState; /* 0: the run default is set later */
-    /* The function ids the families serve; the composition above the families
-     * is to install them, with the families' hooks. */
-    VXQ_F_DPS_MW_InstallFuncTable(p);
-
-    VXQ_F_LOG_SR_SetIfWriteLogToFile(in_bWriteLogToFile);
-    VXQ_F_LOG_SR_SetIfShowEnglishLogHead(1);
-    VXQ_F_LOG_SR_SetIfShowLog(0);
-    if (in_pLogDir != NULL)
-        VXQ_F_LOG_SR_SetLogDir(in_pLogDir);
-    if (in_usLogSrvPort != 0) {
-        if (VXQ_F_LOG_SR_StartLogService(in_usLogSrvPort))
-            p->bLogSrvStarted = 1;
-        else
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer VXQ_F_LOG_SR_StartLogService fail.", 2);
-    }
-
-    if (!VXQ_F_DPS_MC_StartMcServer(p)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_StartDevProNetServer VXQ_F_DPS_MC_StartMcServer fail.", 2);
-        VXQ_F_DPS_StopDevProNetServer((VXQ_DPS_HANDLE)p);
-        return NULL;
-    }
-    VXQ_F_LOG_SR_ShowInfo("Start device protocol network service success.");
-    return (VXQ_DPS_HANDLE)p;
-}
-
-extern "C" int VXQ_F_DPS_StopDevProNetServer(VXQ_DPS_HANDLE in_hDevProNetSrv)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
-    VXQ_F_LOG_SR_ShowInfo("Stop device protocol network service.");
-    if (p == NULL)
-        return 1;
-    VXQ_F_DPS_MC_StopMcServer(p);
-    if (p->bLogSrvStarted) {
-        VXQ_F_LOG_SR_StopLogService();
-        p->bLogSrvStarted = 0;
-    }
-    free(p);
-    return 1;
-}
 
 extern "C" int VXQ_F_DPS_SendDevProData(VXQ_DPS_HANDLE in_hDevProNetSrv, const void *in_pData, int in_iLength)
 {
@@ -338,30 +210,6 @@ extern "C" int VXQ_F_DPS_SetMediaDataBufSize(VXQ_DPS_HANDLE in_hDevProNetSrv, in
         return 0;
     }
     p->iMediaDataBufSize = in_iMediaDataBufSize;
-    return 1;
-}
-
-extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo,
-                                                 int in_iStreamNo, int in_iMediaDataBufSize)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
-    int32_t iSlot;
-    if (p == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh pMcSrvData is NULL.", 2);
-        return 0;
-    }
-    if (in_iMediaDataBufSize != 0 && in_iMediaDataBufSize < 100 * 1024) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize < 100*1024.", 2);
-        return 0;
-    }
-    if (in_iMediaDataBufSize > 30 * 1024 * 1024) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize > 30*1024*1024.", 2);
-        return 0;
-    }
-    iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_iChNo);
-    if (iSlot < 0 || in_iStreamNo < 0 || in_iStreamNo >= VXQ_DPS_MEDIA_STREAM_NUM)
-        return 0;
-    p->tMediaCh[iSlot].tSubCh[in_iStreamNo].iMediaDataBufSize = in_iMediaDataBufSize;
     return 1;
 }
 

@@ -3,11 +3,13 @@
  *
  * Owns _VXQ_S_DPS_MCSRV_DATA: one zero-initialised heap record per service,
  * made by VXQ_F_DPS_StartDevProNetServer and freed by
- * VXQ_F_DPS_StopDevProNetServer. The record embeds the fixed tables the
- * control thread works on (connections, transactions, media sub-channels,
- * talk channels, trace clients); the modules that give those tables their
- * behaviour (core/conn, core/channel, media/, ops/, mgmt/) all take this
- * record as their first argument.
+ * VXQ_F_DPS_StopDevProNetServer (service/service.h). The record embeds the
+ * fixed tables the control thread works on (connections, transactions, talk
+ * channels, trace clients), points to the media sub-channel table that media
+ * makes and frees, and holds the hooks the layers above registered
+ * (core/hooks.h); the modules that give those tables their behaviour
+ * (core/conn, core/channel, media/, ops/, mgmt/) all take this record as
+ * their first argument.
  *
  * Threads: the control thread alone touches the tables, the engine and the
  * timer words; the callback thread touches only the callback queue, its work
@@ -19,22 +21,23 @@
 #ifndef VXQ_CORE_INSTANCE_H
 #define VXQ_CORE_INSTANCE_H
 
+#include "core/hooks.h"
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 #include "vxq_thread.h"
-#include "media/subch.h"
 
 #include <stdint.h>
 
 /* Table sizes and fixed settings of one instance. */
-#define VXQ_DPS_MAX_CONN_NUM 128    /* connection table entries */
-#define VXQ_DPS_PORT_SLOT_NUM 1024  /* the engine's socket table: low 16 bits of a port id */
-#define VXQ_DPS_MAX_TRANS_NUM 2048  /* transaction table entries */
-#define VXQ_DPS_TALK_CH_SLOT_NUM 65 /* talk channel slots 0..64 */
-#define VXQ_DPS_TRACE_CLIENT_NUM 6  /* UDP log subscribers */
-#define VXQ_DPS_UDP_PORT 28460      /* management datagram port */
+#define VXQ_DPS_MAX_CONN_NUM 128          /* connection table entries */
+#define VXQ_DPS_PORT_SLOT_NUM 1024        /* the engine's socket table: low 16 bits of a port id */
+#define VXQ_DPS_MAX_TRANS_NUM 2048        /* transaction table entries */
+#define VXQ_DPS_TALK_CH_SLOT_NUM 65       /* talk channel slots 0..64 */
+#define VXQ_DPS_SPECIAL_CH_NO 10000       /* the channel number of slot 64 while bSpecialChFlag is set */
+#define VXQ_DPS_SPECIAL_CH_SLOT 64
+#define VXQ_DPS_TRACE_CLIENT_NUM 6        /* UDP log subscribers */
+#define VXQ_DPS_UDP_PORT 28460            /* management datagram port */
 #define VXQ_DPS_ORDER_QUEUE_SIZE 1000
-#define VXQ_DPS_NETRECV_QUEUE_SIZE 1000
 #define VXQ_DPS_CALLBACK_QUEUE_SIZE 1000
 #define VXQ_DPS_RECVLOG_QUEUE_SIZE 500
 #define VXQ_DPS_DEF_MEDIA_BUF_SIZE 10485760
@@ -44,10 +47,10 @@
 extern "C" {
 #endif
 
-struct _VXQ_S_DPS_NET_PORT_DATA;        /* core/conn.h */
-struct _VXQ_S_DPS_TRANS_DATA;           /* core/channel.h */
-struct _VXQ_S_DPS_FUNC_TABLE;           /* core/functab.h */
-struct _VXQ_S_NET_SELECT_MCSERVER_DATA; /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
+struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
+struct _VXQ_S_DPS_TRANS_DATA;             /* core/channel.h */
+struct _VXQ_S_DPS_MEDIA_CH_DATA;          /* media/subch.h */
+struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom.h) */
 
 /* One voice talk channel; all zero = free. Behaviour lives in ops/. */
 typedef struct _VXQ_S_DPS_TALK_CH_DATA {
@@ -85,8 +88,7 @@ typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
 struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bThreadRun; /* control thread runs while nonzero */
     VXQ_HTHREAD hThread;
-    VXQ_HWAITOBJ hWaitObj;               /* slot 0 order queue, slot 1 network receive queue */
-    uint16_t usTcpPort;                  /* protocol port; the bound port when 0 was given */
+    uint16_t usTcpPort;              /* protocol port; the bound port when 0 was given */
     _VXQ_S_DPS_DEV_CAP_INFO tDevCapInfo; /* copy of the host's capability record */
     VXQ_DPS_EVENT_CALLBACK fnEventCallback;
     void *pEventUser;
@@ -110,10 +112,9 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;
-    uint32_t dwServerId;      /* (seconds << 16) + random 16 bits */
-    VXQ_HQUEUE hOrderQueue;   /* orders and frames from the host, 1000 */
-    VXQ_HQUEUE hNetRecvQueue; /* engine event records, 1000 */
-    VXQ_HQUEUE hRecvLogQueue; /* log writer records, 500 */
+    uint32_t dwServerId;             /* (seconds << 16) + random 16 bits */
+    VXQ_HQUEUE hOrderQueue;          /* orders and frames from the host, 1000 */
+    VXQ_HQUEUE hRecvLogQueue;        /* log writer records, 500 */
     uint32_t bCallbackThreadRun;
     VXQ_HTHREAD hCallbackThread;
     VXQ_HQUEUE hCallbackQueue; /* events for the host, 1000 */
@@ -132,9 +133,6 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
     uint32_t dwControlWorkKey; /* random key that marks internal control-work orders */
-    /* The function ids the service knows (core/functab.h): set at start, read
-     * by the dispatchers of requests and orders; tests install their own. */
-    const struct _VXQ_S_DPS_FUNC_TABLE *pFuncTable;
 
     _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
     uint32_t dwLogLineNo; /* number of the next broadcast log line */
@@ -145,7 +143,9 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     float fMainMediaResourceLoss;
     float fReplayResourceLoss;
 
-    _VXQ_S_DPS_MEDIA_CH_DATA tMediaCh[VXQ_DPS_MEDIA_CH_SLOT_NUM];
+    /* The media sub-channel table (media/subch.h): media's start hook makes
+     * it, its stop hook frees it; null before that. */
+    struct _VXQ_S_DPS_MEDIA_CH_DATA *pMediaCh;
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
     uint8_t ucConnOfSlot[VXQ_DPS_PORT_SLOT_NUM]; /* engine slot -> connection index + 1, 0 = none */
@@ -162,16 +162,20 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     uint32_t bQuoteCreditSet;                   /* iQuoteCredit was filled once */
     int32_t iQuoteWaitScan;                     /* where the next scan for waiting quotes starts */
     struct _VXQ_S_DPS_NET_PORT_DATA *pHoldConn; /* while set, this connection's in-place answers are held */
+
+    /* What the layers above registered (core/hooks.h): filled before start. */
+    _VXQ_S_DPS_HOOKS tHooks;
 };
 
 /* Start/stop layer; each takes the instance and returns 1/0. Control thread
  * not yet running (start) or already ended (stop), except where said. */
 
-/* Creates the four queues and the transaction lock, numbers the media table,
- * sets the run words. */
+/* Creates the three queues and the transaction lock, has the media table made
+ * (the fnMediaStart hook), sets the run words. */
 int VXQ_F_DPS_MC_InitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Frees queues, connections, transactions, media channels and work buffers;
- * every step checks its own handle, so a half-initialised instance is fine. */
+/* Frees queues, connections, transactions, the media table (the fnMediaStop
+ * hook) and work buffers; every step checks its own handle, so a
+ * half-initialised instance is fine. */
 void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Runs the start steps in order; on failure the caller stops the instance. */
 int VXQ_F_DPS_MC_StartMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
@@ -180,13 +184,11 @@ void VXQ_F_DPS_MC_StopMcServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Engine without a thread, TCP listener (port 0 = any, read back), broadcast UDP socket. */
 int VXQ_F_DPS_MC_StartNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-/* Wait object with the order queue's read event in slot 0 and the network queue's in slot 1. */
-int VXQ_F_DPS_MC_CreateEventWaitObjAndBindEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
-void VXQ_F_DPS_MC_DestroyEventWaitObj(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
-/* The engine's sink (runs on the control thread inside the engine pass): copies
- * one record into hNetRecvQueue without waiting; a record that does not fit is
- * dropped (result 0). A null user does nothing. */
+/* The engine's sink, registered with it at start (runs on the control thread
+ * inside the engine pass): hands the record at once to
+ * VXQ_F_DPS_MC_DoNetRecord, which may send and close through the engine
+ * (net/selengine.h says why the pass stays sound). 1; 0 for a null user. */
 int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
 
 /* Writes one debug line when in_bOn (the instance's bDebugLog, with
@@ -203,8 +205,17 @@ void VXQ_F_DPS_MC_DebugLine(int in_iLevel, const char *in_sFormat, ...)
 #endif
     ;
 
-/* Maps a channel number to its media/talk slot: 10000 -> 64 when bSpecialChFlag
- * is set, else the number itself; -1 when the result is outside 0..64. */
+/* The device's channel numbering, shared by the media and talk tables: maps a
+ * channel number as a client or the host sends it to a slot index: 10000 is
+ * slot 64 when in_bSpecialChFlag is set, anything else is itself. The caller
+ * checks the range (0..64). Inline: every frame and completion looks it up. */
+static inline int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo)
+{
+    if (in_bSpecialChFlag && in_iChNo == VXQ_DPS_SPECIAL_CH_NO)
+        return VXQ_DPS_SPECIAL_CH_SLOT;
+    return in_iChNo;
+}
+/* The same for the instance's device: the slot, or -1 when it is outside 0..64. */
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo);
 
 #ifdef __cplusplus

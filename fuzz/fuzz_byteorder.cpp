@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *in_pData, size_t in_iSize)
     if (VXQ_F_DPS_MW_PR_TransPacketBody(bFromWire, tMsg.data(), (uint32_t)tMsg.size()))
         VXQ_F_DPS_MW_PR_TransPacketBody(!bFromWire, tMsg.data(), (uint32_t)tMsg.size());
     tMsg = tOrig;
-    VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, bFromWire, tMsg.data(), (uint32_t)tMsg.size());
+    VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(bFromWire, tMsg.data(), (uint32_t)tMsg.size());
 
     std::vector<uint8_t> tBlock = tOrig;
     int iDirection = bFromWire ? VXQ_DPS_CFG_FROM_WIRE : VXQ_DPS_CFG_TO_WIRE;
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *in_pData, size_t in_iSize)
     if (VXQ_F_DPS_MW_PR_SwapConfigParam(iDirection, iConfigId, tBlock.data(), (int32_t)tBlock.size()))
         VXQ_F_DPS_MW_PR_SwapConfigParam(iBack, iConfigId, tBlock.data(), (int32_t)tBlock.size());
     tBlock = tOrig;
-    VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, iDirection, iConfigId, tBlock.data(), (int32_t)tBlock.size());
+    VXQ_F_DPS_MW_TransConfigParamLittleMode(iDirection, iConfigId, tBlock.data(), (int32_t)tBlock.size());
 
     std::vector<uint8_t> tGram = tOrig;
     VXQ_F_DPS_MW_TransMnUdpPacketLittleMode(NULL, bFromWire ? VXQ_DPS_NPD_FROM_WIRE : VXQ_DPS_NPD_TO_WIRE,

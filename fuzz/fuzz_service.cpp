@@ -8,6 +8,7 @@
 #include "media/subch.h"
 #include "ops/functab.h"
 #include "protocol/dispatch.h"
+#include "service/service.h"
 #include "support/offline_stream.h"
 #include "wire/head.h"
 #include "vxq_clock.h"
@@ -48,11 +49,13 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_FUZZSRV_Get(void)
     VXQ_F_LOG_SR_SetIfShowLog(0);
     VXQ_F_LOG_SR_SetIfWriteLogToFile(0);
     VXQ_F_CLOCK_SetManual(5000, 1700000000);
-    VXQ_F_DPS_MW_SetNetSendFunc(PR_DropSend);
     s_pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(*s_pSrv));
-    if (s_pSrv == NULL || !VXQ_F_DPS_MC_InitData(s_pSrv))
+    if (s_pSrv == NULL)
         abort();
-    VXQ_F_DPS_MW_InstallFuncTable(s_pSrv);
+    VXQ_F_DPS_SVC_InstallFamilies(s_pSrv);
+    s_pSrv->tHooks.fnNetSend = PR_DropSend;
+    if (!VXQ_F_DPS_MC_InitData(s_pSrv))
+        abort();
     _VXQ_S_DPS_DEV_CAP_INFO *pCap = &s_pSrv->tDevCapInfo;
     strcpy(pCap->sDevIdText, "FUZZDEV1");
     pCap->iVideoChanNum = 4;
@@ -82,7 +85,7 @@ void VXQ_F_FUZZSRV_Reset(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
     while (VXQ_F_DPS_MC_DoOrderQueue(inout_pSrv))
         ;
     VXQ_F_DPS_MC_ReleaseAllMediaChannel(inout_pSrv);
-    VXQ_F_DPS_MC_MediaChTable_Init(inout_pSrv->tMediaCh);
+    VXQ_F_DPS_MC_MediaChTable_Init(inout_pSrv->pMediaCh);
     VXQ_F_DPS_MC_NetPortData_ReleaseAllData(inout_pSrv);
     VXQ_F_DPS_MC_Trans_ReleaseAllTransData(inout_pSrv);
 }

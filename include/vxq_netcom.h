@@ -13,8 +13,9 @@
  * thread and every function here takes its lock, so any thread may call them.
  * One started ByNoThread is driven by VXQ_F_NETCOM_DoNetEvent, and every call
  * must then come from that one thread. The upward callback runs on the engine's
- * pass (under the lock) and must not call back into the engine; it copies what
- * it keeps. Without a callback, records wait in a queue of 10000 for
+ * pass and copies what it keeps. With a thread it runs under the lock and must
+ * not call back into the engine; without one it may (send, clear, close, as an
+ * event loop's handlers do), except to run a pass or close the engine. Without a callback, records wait in a queue of 10000 for
  * VXQ_F_NETCOM_RecvData. Each record is a _VXQ_S_NETCOM_DATA_HEAD followed by
  * iDataLen bytes.
  */
@@ -68,7 +69,8 @@ VXQ_API VXQ_HNETSRV VXQ_F_NETCOM_StartNetServer(int32_t in_iReserved1, int32_t i
 /* Starts an engine that the caller drives with VXQ_F_NETCOM_DoNetEvent. */
 VXQ_API VXQ_HNETSRV VXQ_F_NETCOM_StartNetServerByNoThread(VXQ_PF_NETCOM_CALLBACK in_pfCallback, void *in_pUser);
 /* One pass (wait up to in_iTimeoutMs, then accept, read, write); sleeps the
- * time-out when no socket is open. Ignored (0) for an engine with a thread. */
+ * time-out when no socket is open. Ignored (0) for an engine with a thread,
+ * and from inside a pass (its callback). */
 VXQ_API int VXQ_F_NETCOM_DoNetEvent(VXQ_HNETSRV in_hNetSrv, int32_t in_iTimeoutMs);
 /* Ends the current (or the next) wait of an engine pass at once, so work
  * queued for the thread that drives the engine is seen without waiting out

@@ -21,12 +21,6 @@ static int PR_EngineSend(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                                       in_iMsgLen, 0, 0, in_dwSendSeq, 1);
 }
 
-static VXQ_PF_DPS_MEDIA_NET_SEND s_fnNetSend = PR_EngineSend;
-
-void VXQ_F_DPS_MC_CAPM_SetNetSendHook(VXQ_PF_DPS_MEDIA_NET_SEND in_fnSend)
-{
-    s_fnNetSend = in_fnSend != NULL ? in_fnSend : PR_EngineSend;
-}
 
 /* Hands a built frame message (malloc memory) to the engine and gives up the
  * buffer: with the engine as the sender it is queued as it is, without a
@@ -34,9 +28,8 @@ void VXQ_F_DPS_MC_CAPM_SetNetSendHook(VXQ_PF_DPS_MEDIA_NET_SEND in_fnSend)
 static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                         uint8_t *in_pMsg, int32_t in_iMsgLen)
 {
-    if (s_fnNetSend != PR_EngineSend) {
-        int iResult =
-            VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen);
+    if (inout_pMcSrvData->tHooks.fnFrameSend != NULL) {
+        int iResult = VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen);
         free(in_pMsg);
         return iResult;
     }
@@ -100,7 +93,7 @@ static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
             ? in_dwTimeStamp
             : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
     int bSent;
-    if (inout_pNode != NULL && s_fnNetSend == PR_EngineSend) {
+    if (inout_pNode != NULL && inout_pMcSrvData->tHooks.fnFrameSend == NULL) {
         uint8_t aHead[VXQ_DPS_FRAME_MSG_HEAD_LEN];
         if (bVideo)
             VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp,
@@ -439,7 +432,9 @@ int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
     inout_pConn->tMedia.dwSendSeq++;
     if (inout_pConn->tMedia.dwSendSeq == 0)
         inout_pConn->tMedia.dwSendSeq = 1;
-    if (!s_fnNetSend(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen, inout_pConn->tMedia.dwSendSeq)) {
+    VXQ_PF_DPS_MEDIA_NET_SEND fnSend =
+        inout_pMcSrvData->tHooks.fnFrameSend != NULL ? inout_pMcSrvData->tHooks.fnFrameSend : PR_EngineSend;
+    if (!fnSend(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen, inout_pConn->tMedia.dwSendSeq)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
@@ -601,4 +596,16 @@ void VXQ_F_DPS_MC_CAPM_FreeCacheList(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
     }
     inout_pSubCh->pCacheListHead = NULL;
     inout_pSubCh->pCacheListTail = NULL;
+}
+
+void VXQ_F_DPS_MC_CAPM_DoSendDone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh;
+    if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pConn->iConnType != VXQ_DPS_CONN_MEDIA)
+        return;
+    if (inout_pConn->tMedia.iSendingNum > 0)
+        inout_pConn->tMedia.iSendingNum--;
+    pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, inout_pConn->iChNo, inout_pConn->iStreamNo);
+    if (pSubCh != NULL)
+        VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, pSubCh, inout_pConn);
 }

@@ -52,19 +52,6 @@ typedef struct _VXQ_S_DPS_MEDIA_CACHE_NODE {
     struct _VXQ_S_DPS_MEDIA_CACHE_NODE *pNext;
 } _VXQ_S_DPS_MEDIA_CACHE_NODE;
 
-/* Hands one built frame message to the engine for a viewer, asking for a
- * completion notice that carries in_dwSendSeq. 1 accepted, 0 refused. While
- * such a hook is installed, every frame message is built whole (head and a
- * copy of the data) and shown to it: the bytes are those the engine path
- * writes as head and shared payload. */
-typedef int (*VXQ_PF_DPS_MEDIA_NET_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                         _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
-                                         int32_t in_iMsgLen, uint32_t in_dwSendSeq);
-
-/* Test seam: replaces the engine hand-over (null restores the engine). Not
- * for use while the control thread runs. */
-void VXQ_F_DPS_MC_CAPM_SetNetSendHook(VXQ_PF_DPS_MEDIA_NET_SEND in_fnSend);
-
 /* Entry for one frame from a frame order (in_iMediaType 0 video, 1 audio).
  * Open sub-channel: cache, pump every viewer, drop unneeded nodes, trim.
  * Otherwise the frame is dropped; after 10 s of such frames the host is asked
@@ -142,6 +129,11 @@ void VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
 void VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
                                                uint32_t in_dwRemovedId, uint32_t in_dwNextId);
+
+/* The send-done hook (core/hooks.h): a frame message of a viewer completed;
+ * one fewer is outstanding, and the viewer is pumped again. Other connections
+ * are left alone. */
+void VXQ_F_DPS_MC_CAPM_DoSendDone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
 
 /* Gives back one reference to a node (in_pNode is a node; void for the
  * engine's release callback); the last one frees it. */

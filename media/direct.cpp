@@ -15,13 +15,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static VXQ_PF_DPS_DIRECT_SEND s_fnDirectSend = VXQ_F_DPS_MC_SentNetData;
-
-void VXQ_F_DPS_MC_SetDirectSendHook(VXQ_PF_DPS_DIRECT_SEND in_fnSend)
-{
-    s_fnDirectSend = in_fnSend != NULL ? in_fnSend : VXQ_F_DPS_MC_SentNetData;
-}
-
 int VXQ_F_DPS_MC_IsClientSendOverloaded(int32_t in_iSendQueueTotalLen, int32_t in_iMediaDataBufSize,
                                         int32_t in_iWaitingVideo, int32_t in_iFrameRate)
 {
@@ -150,8 +143,10 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                               2);
         return 0;
     }
-    int iResult = s_fnDirectSend(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen,
-                                 in_bVideo ? VXQ_DPS_SEND_CLASS_VIDEO : VXQ_DPS_SEND_CLASS_AUDIO);
+    VXQ_PF_DPS_NET_SEND fnSend = inout_pMcSrvData->tHooks.fnDirectSend != NULL ? inout_pMcSrvData->tHooks.fnDirectSend
+                                                                              : VXQ_F_DPS_MC_SentNetData;
+    int iResult = fnSend(inout_pMcSrvData, inout_pConn, pMsg, iMsgLen,
+                                           in_bVideo ? VXQ_DPS_SEND_CLASS_VIDEO : VXQ_DPS_SEND_CLASS_AUDIO);
     free(pMsg);
     if (!iResult) {
         VXQ_F_LOG_SR_WriteLog(in_bVideo
@@ -259,12 +254,46 @@ void VXQ_F_DPS_MC_ReleaseMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 
 void VXQ_F_DPS_MC_ReleaseAllMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
 {
-    if (inout_pMcSrvData == NULL)
+    if (inout_pMcSrvData == NULL || inout_pMcSrvData->pMediaCh == NULL)
         return;
     for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++) {
         for (int j = 0; j < VXQ_DPS_MEDIA_STREAM_NUM; j++)
-            VXQ_F_DPS_MC_ReleaseMediaChannel(inout_pMcSrvData, &inout_pMcSrvData->tMediaCh[i].tSubCh[j]);
+            VXQ_F_DPS_MC_ReleaseMediaChannel(inout_pMcSrvData, &inout_pMcSrvData->pMediaCh[i].tSubCh[j]);
     }
+}
+
+int VXQ_F_DPS_MC_MediaTable_Start(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    if (inout_pMcSrvData == NULL)
+        return 0;
+    if (inout_pMcSrvData->pMediaCh != NULL)
+        return 1;
+    inout_pMcSrvData->pMediaCh =
+        (_VXQ_S_DPS_MEDIA_CH_DATA *)calloc(VXQ_DPS_MEDIA_CH_SLOT_NUM, sizeof(_VXQ_S_DPS_MEDIA_CH_DATA));
+    if (inout_pMcSrvData->pMediaCh == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_MediaTable_Start malloc fail.", 2);
+        return 0;
+    }
+    VXQ_F_DPS_MC_MediaChTable_Init(inout_pMcSrvData->pMediaCh);
+    return 1;
+}
+
+void VXQ_F_DPS_MC_MediaTable_Stop(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    if (inout_pMcSrvData == NULL || inout_pMcSrvData->pMediaCh == NULL)
+        return;
+    VXQ_F_DPS_MC_ReleaseAllMediaChannel(inout_pMcSrvData);
+    free(inout_pMcSrvData->pMediaCh);
+    inout_pMcSrvData->pMediaCh = NULL;
+}
+
+void VXQ_F_DPS_MC_MEDIA_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    if (inout_pHooks == NULL)
+        return;
+    inout_pHooks->fnMediaStart = VXQ_F_DPS_MC_MediaTable_Start;
+    inout_pHooks->fnMediaStop = VXQ_F_DPS_MC_MediaTable_Stop;
+    inout_pHooks->fnSendDone = VXQ_F_DPS_MC_CAPM_DoSendDone;
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,

@@ -6,13 +6,16 @@
  * through VXQ_F_DPS_MC_SentNetData; it keeps no copy of the frame. A viewer
  * that falls behind is caught at the next I-frame: its queue is discarded and
  * it gets I-frames only (loss mode) for at least iOnlySendIFrameTimeLen s.
- * The exported entries (VXQ_F_DPS_MC_APUP_Send*FrameData) may be called from
- * any thread: they post a copy of the frame as control work, and the delivery
- * runs on the control thread, which owns the tables.
+ * (A test may put its own send in the instance's fnDirectSend seam,
+ * core/hooks.h.) The exported entries (VXQ_F_DPS_MC_APUP_Send*FrameData) may
+ * be called from any thread: they post a copy of the frame as control work,
+ * and the delivery runs on the control thread, which owns the tables.
  *
- * Also owns the end of a sub-channel's life: when its last viewer leaves,
- * the host is asked to close the stream and the record is reset (state 0,
- * description zero, cache freed; the byte limit and counters stay).
+ * Also owns the sub-channel table's life (made at start, freed at stop, the
+ * media hooks of core/hooks.h) and the end of a sub-channel's: when its last
+ * viewer leaves, the host is asked to close the stream and the record is
+ * reset (state 0, description zero, cache freed; the byte limit and counters
+ * stay).
  *
  * Control thread only, except the two exported entries.
  */
@@ -25,15 +28,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Queues one whole message on a connection with a send class (the
- * signature of VXQ_F_DPS_MC_SentNetData); 1 queued or dropped by the budget. */
-typedef int (*VXQ_PF_DPS_DIRECT_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                      uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass);
-
-/* Test seam: replaces VXQ_F_DPS_MC_SentNetData on the direct path (null
- * restores it). Not for use while the control thread runs. */
-void VXQ_F_DPS_MC_SetDirectSendHook(VXQ_PF_DPS_DIRECT_SEND in_fnSend);
 
 /* The overload rule of the direct path: 1 when the bytes in all send queues
  * exceed in_iMediaDataBufSize, or, at in_iFrameRate >= 1 frames per second,
@@ -71,6 +65,16 @@ void VXQ_F_DPS_MC_ReleaseMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                       _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh);
 /* Resets all 65 x 3 sub-channels (service stop). */
 void VXQ_F_DPS_MC_ReleaseAllMediaChannel(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* The sub-channel table of the instance (pMediaCh): made zeroed and numbered
+ * at start (1, or 0 when memory is short, logged; an existing table is kept),
+ * released (every sub-channel, as above) and freed at stop. */
+int VXQ_F_DPS_MC_MediaTable_Start(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+void VXQ_F_DPS_MC_MediaTable_Stop(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
+/* Registers media with the core: the table's start and stop, and the frame
+ * cache's pump on each completed frame message (the send-done hook). */
+void VXQ_F_DPS_MC_MEDIA_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
 
 /* Raises EVENT_E2_CLOSE_MEDIA_STREAM (no transaction); the queue's result. */
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,

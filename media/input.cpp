@@ -3,6 +3,7 @@
 
 #include "core/channel.h"
 #include "core/hostcall.h"
+#include "kit/clock.h"
 #include "media/cache.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -20,8 +21,8 @@ _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_
 {
     if (in_pMcSrvData == NULL)
         return NULL;
-    return VXQ_F_DPS_MC_MediaChTable_Query(
-        in_pMcSrvData->tMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0, in_iChNo, in_iStreamNo);
+    return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
+                                           in_iChNo, in_iStreamNo);
 }
 
 /* Connections of in_iConnType; with in_iStream >= 0 only media connections
@@ -76,6 +77,33 @@ float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
         VXQ_F_DPS_MC_GetMainStreamPlayClientNum(in_pMcSrvData),
         VXQ_F_DPS_MC_GetSubStreamPlayClientNum(in_pMcSrvData),
         VXQ_F_DPS_MC_GetReplayClientNum(in_pMcSrvData));
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pLast = NULL;
+    if (in_pMcSrvData == NULL)
+        return NULL;
+    for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
+        if (pConn == NULL || pConn->tOpenTime == 0)
+            continue;
+        if (pConn->iConnType != VXQ_DPS_CONN_MEDIA && pConn->iConnType != VXQ_DPS_CONN_DOWN)
+            continue;
+        if (pLast == NULL || VXQ_F_CLOCK_SecDiff(pConn->tOpenTime, pLast->tOpenTime) > 0)
+            pLast = pConn;
+    }
+    return pLast;
+}
+
+void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    if (inout_pMcSrvData == NULL)
+        return;
+    while (VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData) < 0.0f &&
+           (pConn = VXQ_F_DPS_MC_GetLastMediaConnect(inout_pMcSrvData)) != NULL)
+        VXQ_F_DPS_MC_ActiveDisconnect(inout_pMcSrvData, pConn);
 }
 
 static uint16_t PR_U16(const uint8_t *in_p)
@@ -403,13 +431,40 @@ extern "C" int VXQ_F_DPS_QueryCacheVideoFrameNum(VXQ_DPS_HANDLE in_hDevProNetSrv
         return 0;
     }
     /* Single words of the embedded table, read without a lock. */
-    const volatile _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
-        &in_hDevProNetSrv->tMediaCh[iSlot].tSubCh[in_iStreamNo];
+    if (in_hDevProNetSrv->pMediaCh == NULL) {
+        VXQ_F_LOG_SR_ShowInfo("Query cache video frame number fail, cause: channel not open.");
+        return 0;
+    }
+    const volatile _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &in_hDevProNetSrv->pMediaCh[iSlot].tSubCh[in_iStreamNo];
     if (pSubCh->iStreamOpenState != 2) {
         VXQ_F_LOG_SR_ShowInfo("Query cache video frame number fail, cause: channel not open.");
         return 0;
     }
     return pSubCh->iCacheVideoFrameNum;
+}
+
+extern "C" int VXQ_F_DPS_SetMediaDataBufSizeByCh(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
+                                                 int in_iMediaDataBufSize)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
+    int32_t iSlot;
+    if (p == NULL) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh pMcSrvData is NULL.", 2);
+        return 0;
+    }
+    if (in_iMediaDataBufSize != 0 && in_iMediaDataBufSize < 100 * 1024) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize < 100*1024.", 2);
+        return 0;
+    }
+    if (in_iMediaDataBufSize > 30 * 1024 * 1024) {
+        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize > 30*1024*1024.", 2);
+        return 0;
+    }
+    iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, in_iChNo);
+    if (iSlot < 0 || in_iStreamNo < 0 || in_iStreamNo >= VXQ_DPS_MEDIA_STREAM_NUM || p->pMediaCh == NULL)
+        return 0;
+    p->pMediaCh[iSlot].tSubCh[in_iStreamNo].iMediaDataBufSize = in_iMediaDataBufSize;
+    return 1;
 }
 
 /* Host thread: stores the accounting switch and weights, weights first, with

@@ -31,7 +31,7 @@ extern "C" {
 #define VXQ_DPS_MODIFY_CODEC_BODY_LEN 48
 
 /* The sub-channel of channel and stream (10000 is slot 64 when the device's
- * bSpecialChFlag is set), or null. */
+ * bSpecialChFlag is set), or null (also before the table is made). */
 _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
                                                               int32_t in_iChNo, int32_t in_iStreamNo);
 
@@ -42,6 +42,12 @@ int32_t VXQ_F_DPS_MC_GetSubStreamPlayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvD
 int32_t VXQ_F_DPS_MC_GetReplayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* The free media resources now (1024.0 with accounting off). Control thread. */
 float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+
+/* The media (2) or down (4) connection opened last (latest nonzero tOpenTime,
+ * lower index on a tie), or null. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+/* Drops the newest media connections while the free media resource is below 0. Control thread. */
+void VXQ_F_DPS_MC_DisconnectToReleaseResorce(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
 /* Frame order handlers (order dispatcher, control thread): the whole order
  * of in_iLength bytes; the frame goes to the cache of its sub-channel. 1. */

@@ -18,13 +18,6 @@ void VXQ_F_DPS_MC_MediaChTable_Init(_VXQ_S_DPS_MEDIA_CH_DATA *inout_pTable)
     }
 }
 
-int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo)
-{
-    if (in_bSpecialChFlag && in_iChNo == VXQ_DPS_SPECIAL_CH_NO)
-        return VXQ_DPS_SPECIAL_CH_SLOT;
-    return in_iChNo;
-}
-
 _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable,
                                                              int in_bSpecialChFlag, int in_iChNo,
                                                              int in_iStreamNo)

@@ -3,27 +3,27 @@
  *
  * Owns the record of one sub-channel (stream description, open state, the head
  * and tail of its frame cache list) and the numbering and lookup of the table
- * that the service instance embeds. Slot k serves channel k for k = 0..64;
- * slot 64 carries channel number 10000 and answers to it only when the
- * device's bSpecialChFlag is set.
+ * that the service instance points to (pMediaCh; made and freed by
+ * media/direct.h). Slot k serves channel k for k = 0..64; slot 64 carries
+ * channel number 10000 and answers to it only when the device's
+ * bSpecialChFlag is set (the device's channel numbering, core/instance.h).
  *
  * Also owns the arithmetic of the media resource budget (float weights), kept
  * as plain functions over counts so that it does not depend on the instance.
  *
- * Thread: the table lives in the instance and is read and written on the
- * control thread only (the cache counters may be read by host threads as
+ * Thread: the table is read and written on the control thread only (the cache counters may be read by host threads as
  * single words). Nothing here allocates; the frame cache nodes hanging from a
  * record are owned and freed by the frame cache (media/cache.h).
  */
 #ifndef VXQ_MEDIA_SUBCH_H
 #define VXQ_MEDIA_SUBCH_H
 
+#include "core/instance.h"
+
 #include <stdint.h>
 
 #define VXQ_DPS_MEDIA_CH_SLOT_NUM 65
 #define VXQ_DPS_MEDIA_STREAM_NUM 3
-#define VXQ_DPS_SPECIAL_CH_NO 10000
-#define VXQ_DPS_SPECIAL_CH_SLOT 64
 /* Bytes of the stream description in the modify-codec and open-answer bodies. */
 #define VXQ_DPS_MEDIA_DESC_LEN 40
 
@@ -74,11 +74,6 @@ typedef struct _VXQ_S_DPS_MEDIA_CH_DATA {
  * channel k and its records streams 0..2; slot 64 then gets channel 10000.
  * Leaves every other field as it is (zero on a fresh instance). */
 void VXQ_F_DPS_MC_MediaChTable_Init(_VXQ_S_DPS_MEDIA_CH_DATA *inout_pTable);
-
-/* Maps a channel number as a client or the host sends it to a slot index:
- * 10000 is slot 64 when in_bSpecialChFlag is set, anything else is itself.
- * The caller checks the range (0..64). */
-int VXQ_F_DPS_MC_MediaChTable_SlotIndex(int in_bSpecialChFlag, int in_iChNo);
 
 /* Returns the record of channel and stream, or null: with in_bSpecialChFlag
  * set, channel 10000 is slot 64; otherwise the channel must be 0..64. The

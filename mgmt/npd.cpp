@@ -1,6 +1,7 @@
 /* NPD management datagrams; see npd.h for the contract. */
 #include "mgmt/npd.h"
 
+#include "core/control.h"
 #include "kit/clock.h"
 #include "wire/head.h"
 #include "vxq_log.h"
@@ -371,4 +372,33 @@ int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, c
     }
     free(pData);
     return 1;
+}
+
+/* The 100 ms duty: the log writer's records go to the trace clients as log
+ * lines, or are dropped when none listens; a record of a foreign length ends
+ * the drain. */
+static void PR_LogDuty(_VXQ_S_DPS_MCSRV_DATA *p)
+{
+    int bAnyClient = 0;
+    for (int32_t i = 0; i < VXQ_DPS_TRACE_CLIENT_NUM; i++) {
+        if (p->tTraceClient[i].bUsed == 1)
+            bAnyClient = 1;
+    }
+    while (VXQ_F_DPS_MC_TakeWorkItem(p, p->hRecvLogQueue)) {
+        if (p->iWorkDataLen != VXQ_DPS_LOG_RECORD_LEN)
+            break;
+        if (bAnyClient) {
+            /* The record's text is zero-terminated inside the record; make sure. */
+            p->pWorkBuf[VXQ_DPS_LOG_RECORD_LEN - 1] = '\0';
+            VXQ_F_DPS_MC_SendBroadLogToClient(p, p->pWorkBuf + VXQ_DPS_LOG_RECORD_TEXT_OFFSET);
+        }
+    }
+}
+
+void VXQ_F_DPS_MC_NPD_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    if (inout_pHooks == NULL)
+        return;
+    inout_pHooks->fnDatagram = VXQ_F_DPS_MW_DoRecvMnUdpMsg;
+    VXQ_F_DPS_MC_Hooks_AddTick(inout_pHooks, PR_LogDuty);
 }

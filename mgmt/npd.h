@@ -175,6 +175,12 @@ int VXQ_F_DPS_MC_SendMnUdpBroadDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
  * empties the table instead and sends nothing (0). */
 int VXQ_F_DPS_MC_SendBroadLogToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const char *in_sText);
 
+/* Registers the datagram sink (VXQ_F_DPS_MW_DoRecvMnUdpMsg) and the log-line
+ * sink: a 100 ms duty that hands each record the log writer queued for the
+ * service (hRecvLogQueue) to VXQ_F_DPS_MC_SendBroadLogToClient while a trace
+ * client is registered, and drops them while none is. */
+void VXQ_F_DPS_MC_NPD_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
+
 /* The single point where a datagram crosses between the wire and the service
  * (in_iDirection VXQ_DPS_NPD_FROM_WIRE on receipt, VXQ_DPS_NPD_TO_WIRE before a
  * send). Since every field is accessed in wire order, nothing needs converting

@@ -72,9 +72,11 @@ extern "C" VXQ_HNETSRV VXQ_F_NETCOM_StartNetServerByNoThread(VXQ_PF_NETCOM_CALLB
 
 extern "C" int VXQ_F_NETCOM_DoNetEvent(VXQ_HNETSRV in_hNetSrv, int32_t in_iTimeoutMs)
 {
-    if (in_hNetSrv == NULL || in_hNetSrv->bOwnThread)
+    if (in_hNetSrv == NULL || in_hNetSrv->bOwnThread || in_hNetSrv->bInPass)
         return 0;
+    in_hNetSrv->bInPass = 1;
     VXQ_F_NET_SELECT_MC_DoEvent(in_hNetSrv, in_iTimeoutMs);
+    in_hNetSrv->bInPass = 0;
     return 1;
 }
 

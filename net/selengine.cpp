@@ -421,9 +421,8 @@ static void VXQ_F_NET_SELECT_DoTcpConnectReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
     }
     if (iState == 1)
         return;
-    if (!VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork))
-        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpConnectReadEvent",
-                                    "VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp");
+    /* Said before the record goes up, so the line comes before whatever a
+     * sink that handles the record at once logs about the connection. */
     if (iState == 0) {
         VXQ_F_LOG_SR_ShowInfo("TCP connect peer close");
     } else {
@@ -432,6 +431,8 @@ static void VXQ_F_NET_SELECT_DoTcpConnectReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
                  "VXQ_F_NET_SELECT_DoTcpConnectReadEvent VXQ_F_SYS_SOCKET_Recv fail, fail info: %s.", sErr);
         VXQ_F_LOG_SR_ShowInfo(sText);
     }
+    if (!VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork))
+        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpConnectReadEvent", "VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp");
 }
 
 /* An outgoing connection became writable: set up (CONNECT_RESULT) or failed
@@ -549,6 +550,7 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
         if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
             continue;
+        pWork->bPolled = 0;
         if (pWork->bClosing) {
             if (!bNowRead) {
                 dwNow = VXQ_F_CLOCK_TickMs();
@@ -568,6 +570,7 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
             inout_pEngine->bNeedWrite = 1;
         }
         FD_SET(pWork->iSocket, &inout_pEngine->tErrorSet);
+        pWork->bPolled = 1;
         if (pWork->iSocket > inout_pEngine->iMaxSocket)
             inout_pEngine->iMaxSocket = pWork->iSocket;
         inout_pEngine->iSocketNum++;
@@ -620,9 +623,12 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
         }
         inout_pEngine->bWakePending.store(0);
     }
+    /* A sink may close sockets and the accepts of this pass may reuse their
+     * descriptors and slots: the sets speak only of the records they were
+     * built from (bPolled), never of a socket opened since. */
     for (int i = 0; i < inout_pEngine->iSlotEnd; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = inout_pEngine->pSocketTable[i];
-        if (pWork == NULL || !pWork->bInUse || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
+        if (pWork == NULL || !pWork->bInUse || !pWork->bPolled || pWork->iSocket < 0 || pWork->iSocket >= FD_SETSIZE)
             continue;
         int iSocket = pWork->iSocket;
         if (FD_ISSET(iSocket, &inout_pEngine->tErrorSet)) {

@@ -11,7 +11,17 @@
  * Nothing here locks: in own-thread mode the caller holds tLock (the facade in
  * netcom.cpp and the engine thread); without a thread everything runs on the
  * one thread that calls VXQ_F_NETCOM_DoNetEvent. Upward delivery copies each
- * record into the engine's own scratch buffer; sinks copy what they keep.
+ * record into the engine's own scratch buffer; sinks copy what they keep, and
+ * may rewrite the record in place (the engine does not read it again).
+ *
+ * Without a thread the sink runs inside the pass and may call back into the
+ * engine, as an event loop's handlers do: send, clear, close any socket. The
+ * pass stays consistent: the sets speak only of the records they were built
+ * from (bPolled), a closed or closing socket yields no further record, a sent
+ * item leaves its queue before its completion notice goes up, and a nested
+ * pass is refused (bInPass). Records of one socket go up in the order the pass
+ * meets them: its error or read event (CONNECT, DATA or DISCONNECT), then
+ * the completion notices of its writes.
  */
 #ifndef VXQ_NET_SELENGINE_H
 #define VXQ_NET_SELENGINE_H
@@ -90,6 +100,7 @@ typedef struct _VXQ_S_NET_SELECT_SOCKET_WORK_DATA {
     int32_t bWriteShut;     /* the queue was written out and the write side shut */
     int32_t bPeerDone;      /* the peer closed its side (or the connection broke) */
     uint32_t dwCloseDueMs;  /* tick (VXQ_F_CLOCK_TickMs) at which it is closed in any state */
+    int32_t bPolled;        /* its socket is in the sets of the current pass (a socket opened since is not) */
 } _VXQ_S_NET_SELECT_SOCKET_WORK_DATA;
 
 struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
@@ -122,6 +133,7 @@ struct _VXQ_S_NET_SELECT_MCSERVER_DATA {
     int iWakeRead;
     int iWakeWrite;
     std::atomic<int32_t> bWakePending;
+    int32_t bInPass; /* a ByNoThread pass is running: a sink's DoNetEvent is refused */
 };
 typedef struct _VXQ_S_NET_SELECT_MCSERVER_DATA _VXQ_S_NET_SELECT_MCSERVER_DATA;
 

@@ -238,13 +238,17 @@ void VXQ_F_NET_SELECT_DoTcpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
         int iState = 0;
         char sErr[128] = {0};
         if (VXQ_F_NET_SELECT_PR_SendItemRest(inout_pWork->iSocket, pItem, &iState, sErr, sizeof(sErr))) {
-            if (pItem->bNotify && !inout_pWork->bClosing &&
+            /* The item leaves the queue before its notice goes up: a sink that
+             * sends, clears or closes on this socket finds a queue without it. */
+            uint32_t bNotify = pItem->bNotify && !inout_pWork->bClosing;
+            uint32_t dwUserData = pItem->dwUserData;
+            VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+            if (bNotify &&
                 !VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_TCP,
                                                   inout_pWork->usLocalPort, inout_pWork->dwPortId,
-                                                  inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort,
-                                                  pItem->dwUserData, NULL, 0))
+                                                  inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, dwUserData,
+                                                  NULL, 0))
                 VXQ_F_LOG_SR_WriteLog("VXQ_F_NET_SELECT_DoTcpWriteEvent VXQ_F_NET_SELECT_SendDataToUpApp fail.", 2);
-            VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
             continue;
         }
         if (iState == -1)
@@ -281,11 +285,17 @@ void VXQ_F_NET_SELECT_DoUdpWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
          * the rest: a datagram has no stream to keep whole. */
         if (pItem->iDataLen > 0 && iState == -1)
             return;
-        if (pItem->bNotify)
-            VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_UDP,
-                                             inout_pWork->usLocalPort, inout_pWork->dwPortId, pItem->szPeerIpaddr,
-                                             pItem->usPeerPort, pItem->dwUserData, NULL, 0);
+        /* As for TCP: out of the queue before its notice goes up. */
+        uint32_t bNotify = pItem->bNotify;
+        uint32_t dwUserData = pItem->dwUserData;
+        uint16_t usPeerPort = pItem->usPeerPort;
+        char szPeer[sizeof(pItem->szPeerIpaddr)];
+        memcpy(szPeer, pItem->szPeerIpaddr, sizeof(szPeer));
         VXQ_F_NET_SELECT_PR_DropHead(&inout_pWork->tSendQueue);
+        if (bNotify)
+            VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, VXQ_NETCOM_NET_UDP,
+                                             inout_pWork->usLocalPort, inout_pWork->dwPortId, szPeer, usPeerPort,
+                                             dwUserData, NULL, 0);
     }
 }
 

@@ -284,7 +284,7 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
 const _VXQ_S_DPS_FUNC_TABLE g_tDpsFuncTable = {s_tLines, (int32_t)(sizeof(s_tLines) / sizeof(s_tLines[0])),
                                                VXQ_F_DPS_MW_RelayRequest, VXQ_F_DPS_MW_RelayAnswer};
 
-void VXQ_F_DPS_MW_InstallFuncTable(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+void VXQ_F_DPS_MW_FuncTable_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
 {
-    inout_pMcSrvData->pFuncTable = &g_tDpsFuncTable;
+    inout_pHooks->pFuncTable = &g_tDpsFuncTable;
 }

@@ -529,3 +529,21 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *i
     VXQ_F_DPS_MW_AnswerAndEnd(inout_pMcSrvData, pConn, pTrans, pRequ, iRequLen, pLine);
     return 1;
 }
+
+/* Connection released: a media connection stops streaming, the host's
+ * admission callback hears of the close, and its sub-channel is closed when it
+ * was the last viewer. */
+static void PR_LiveConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pConn->iConnType != VXQ_DPS_CONN_MEDIA)
+        return;
+    inout_pConn->tMedia.iStreamState = 0;
+    VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, inout_pConn->dwLoginId, (uint32_t)inout_pConn->iChNo,
+                                   (uint32_t)inout_pConn->iStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
+    VXQ_F_DPS_MC_ClientCloseMediaCh(inout_pMcSrvData, inout_pConn->iChNo, inout_pConn->iStreamNo);
+}
+
+void VXQ_F_DPS_MC_LIVE_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    VXQ_F_DPS_MC_Hooks_AddConnGone(inout_pHooks, PR_LiveConnGone);
+}

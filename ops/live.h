@@ -49,6 +49,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inou
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                         uint8_t *inout_pOrder, int32_t in_iLength);
 
+/* Registers the connection release: a viewer leaves its sub-channel. */
+void VXQ_F_DPS_MC_LIVE_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
+
 #ifdef __cplusplus
 }
 #endif

@@ -573,3 +573,21 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FILE_READ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
         VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
     return iRet;
 }
+
+/* Connection released: a download connection's open file is closed at the host. */
+static void PR_RecordConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pConn->iConnType != VXQ_DPS_CONN_DOWN || inout_pConn->tDown.dwFileId == 0)
+        return;
+    if (VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(inout_pMcSrvData, 0, inout_pConn->tDown.dwFileId))
+        VXQ_F_LOG_SR_ShowInfo("Close the file: request message.");
+    else
+        VXQ_F_LOG_SR_WriteLog(
+            "VXQ_F_DPS_MC_DoNetDisconnetEvent VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE fail.", 2);
+    inout_pConn->tDown.dwFileId = 0;
+}
+
+void VXQ_F_DPS_MC_RECORD_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    VXQ_F_DPS_MC_Hooks_AddConnGone(inout_pHooks, PR_RecordConnGone);
+}

@@ -204,3 +204,16 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     free(pMsg);
     return iRet;
 }
+
+/* Connection released: a command connection that opened the serial port tells
+ * the host the port is closed (cause 1). */
+static void PR_SerialConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    if (inout_pConn->iConnType == VXQ_DPS_CONN_COMMAND && inout_pConn->tSerial.bComOpen)
+        VXQ_F_DPS_MC_SentProEvent_EVENT_E3_COM_CLOSE(inout_pMcSrvData, inout_pConn->dwPortId, 1, 0, 0);
+}
+
+void VXQ_F_DPS_MC_SERIAL_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    VXQ_F_DPS_MC_Hooks_AddConnGone(inout_pHooks, PR_SerialConnGone);
+}

@@ -45,6 +45,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                 uint8_t *inout_pOrder, int32_t in_iLength);
 
+/* Registers the connection release: the close notice of a port left open. */
+void VXQ_F_DPS_MC_SERIAL_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
+
 #ifdef __cplusplus
 }
 #endif

@@ -609,3 +609,56 @@ VXQ_API int VXQ_F_DPS_SendAlarmMsg(VXQ_DPS_HANDLE in_hDevProNetSrv, const char *
     }
     return 1;
 }
+
+/* ---- Hooks: connection release and talk supervision ------------------------ */
+
+/* Connection released: the talk this connection carries is stopped (never
+ * another client's), and a guard it held is given up; the host is told to
+ * disarm when no other client keeps the device armed. */
+static void PR_TalkConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    if (inout_pConn->iConnType == VXQ_DPS_CONN_TALK) {
+        int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, inout_pConn->iChNo);
+        if (iSlot >= 0) {
+            _VXQ_S_DPS_TALK_CH_DATA *pTalk = &p->tTalkCh[iSlot];
+            if (pTalk->iChState != VXQ_DPS_TALK_IDLE && pTalk->dwTalkPortId == inout_pConn->dwPortId) {
+                VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, pTalk->iTalkChNo);
+                memset(pTalk, 0, sizeof(*pTalk));
+            }
+        }
+    }
+    if (inout_pConn->tAlarm.bGuard) {
+        inout_pConn->tAlarm.bGuard = 0;
+        if (!VXQ_F_DPS_MC_CheckClientArmState(p))
+            VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0);
+    }
+}
+
+/* Once a second for each connection: a talk that waited for the host too long,
+ * or whose client sent no audio for too long, is stopped and its connection
+ * dropped. */
+static void PR_TalkSecond(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
+    if (inout_pConn->iConnType != VXQ_DPS_CONN_TALK)
+        return;
+    int32_t iSlot = VXQ_F_DPS_MC_ChNoToSlot(p, inout_pConn->iChNo);
+    if (iSlot < 0)
+        return;
+    _VXQ_S_DPS_TALK_CH_DATA *pTalk = &p->tTalkCh[iSlot];
+    int32_t tNow = VXQ_F_CLOCK_NowSec();
+    if ((pTalk->iChState == VXQ_DPS_TALK_WAIT_HOST &&
+         VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwStateTime) > VXQ_DPS_TALK_WAIT_HOST_SEC - 1) ||
+        (pTalk->iChState == VXQ_DPS_TALK_TALKING && pTalk->dwLastAudioTime > 0 &&
+         VXQ_F_CLOCK_SecDiff(tNow, (int32_t)pTalk->dwLastAudioTime) > VXQ_DPS_TALK_AUDIO_SILENCE_SEC - 1)) {
+        VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(p, 0, inout_pConn->iChNo);
+        VXQ_F_DPS_MC_CloseTalk(p, pTalk);
+    }
+}
+
+void VXQ_F_DPS_MC_TALK_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    VXQ_F_DPS_MC_Hooks_AddConnGone(inout_pHooks, PR_TalkConnGone);
+    VXQ_F_DPS_MC_Hooks_AddConnSecond(inout_pHooks, PR_TalkSecond);
+}

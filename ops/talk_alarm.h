@@ -41,6 +41,11 @@ VXQ_DPS_DECLARE_NETMSG_HANDLER(PE_AUDIO_FRAME);
 #define VXQ_DPS_TALK_WAIT_HOST 2
 #define VXQ_DPS_TALK_TALKING 3
 
+/* Talk supervision: a talk waiting for the host this long is stopped, and so
+ * is a talk whose client sent no audio for this long (seconds). */
+#define VXQ_DPS_TALK_WAIT_HOST_SEC 60
+#define VXQ_DPS_TALK_AUDIO_SILENCE_SEC 120
+
 /* Event builders: queue the event for the host (transaction id as given, 0 for
  * a notice). 1 queued, 0 when the callback queue is full. */
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -83,6 +88,10 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                                              int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+
+/* Registers the connection release (the connection's talk, its guard) and the
+ * talk supervision of the 1 s duty. */
+void VXQ_F_DPS_MC_TALK_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
 
 #ifdef __cplusplus
 }

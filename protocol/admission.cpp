@@ -383,3 +383,12 @@ void VXQ_F_DPS_MC_ADMIT_DoTickDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         VXQ_F_DPS_MC_ResumeFraming(p, pConn);
     }
 }
+
+void VXQ_F_DPS_MC_ADMIT_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
+{
+    if (inout_pHooks == NULL)
+        return;
+    inout_pHooks->fnMakeRoom = VXQ_F_DPS_MC_ADMIT_MakeRoom;
+    VXQ_F_DPS_MC_Hooks_AddSecond(inout_pHooks, VXQ_F_DPS_MC_ADMIT_DoSecondDuty);
+    VXQ_F_DPS_MC_Hooks_AddTick(inout_pHooks, VXQ_F_DPS_MC_ADMIT_DoTickDuty);
+}

@@ -105,6 +105,9 @@ void VXQ_F_DPS_MC_ADMIT_SetQuoteRules(int in_bOn);
 /* 100 ms duty: lets waiting quotes be tried again while credit lasts, the
  * connections in turn. */
 void VXQ_F_DPS_MC_ADMIT_DoTickDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+/* Registers the rules with the core: making room in a full table, the 1 s
+ * and the 100 ms duties. */
+void VXQ_F_DPS_MC_ADMIT_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
 
 #ifdef __cplusplus
 }

@@ -20,13 +20,10 @@
 
 #include <stdio.h>
 
-static VXQ_PF_DPS_NET_SEND s_fnNetSend = VXQ_F_DPS_MC_SentNetData;
-
-VXQ_PF_DPS_NET_SEND VXQ_F_DPS_MW_SetNetSendFunc(VXQ_PF_DPS_NET_SEND in_fnSend)
+void VXQ_F_DPS_MW_Dispatch_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
 {
-    VXQ_PF_DPS_NET_SEND fnOld = s_fnNetSend;
-    s_fnNetSend = in_fnSend ? in_fnSend : VXQ_F_DPS_MC_SentNetData;
-    return fnOld;
+    if (inout_pHooks != NULL)
+        inout_pHooks->fnMessage = VXQ_F_DPS_MW_DoSingleNetDataPacket;
 }
 
 int VXQ_F_DPS_MW_SendNetAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
@@ -36,7 +33,10 @@ int VXQ_F_DPS_MW_SendNetAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
     if (inout_pMcSrvData != NULL && inout_pConn != NULL && inout_pMcSrvData->pHoldConn == inout_pConn)
         return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
                                              VXQ_DPS_TARPIT_SEC, 1);
-    if (s_fnNetSend(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_SEND_CLASS_PROTOCOL))
+    VXQ_PF_DPS_NET_SEND fnSend = inout_pMcSrvData != NULL && inout_pMcSrvData->tHooks.fnNetSend != NULL
+                                     ? inout_pMcSrvData->tHooks.fnNetSend
+                                     : VXQ_F_DPS_MC_SentNetData;
+    if (fnSend(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_SEND_CLASS_PROTOCOL))
         return 1;
     char sText[160];
     snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentNetData fail.",
@@ -99,8 +99,7 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
             VXQ_DPS_ADMIT_GO)
         return 1;
 
-    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(inout_pMcSrvData, 1, inout_pMsg,
-                                                         (uint32_t)in_iLength)) {
+    if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, inout_pMsg, (uint32_t)in_iLength)) {
         VXQ_F_LOG_SR_ShowInfo(
             "VXQ_F_DPS_MW_DoSingleNetDataPacket VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
@@ -144,8 +143,8 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     } else if (pLine->fnRequest) {
         iRet = pLine->fnRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
     } else if (!(pLine->ucFlags & VXQ_DPS_FUNC_NO_ANSWER)) {
-        iRet = inout_pMcSrvData->pFuncTable->fnRelayRequest(inout_pMcSrvData, inout_pConn, inout_pMsg,
-                                                            in_iLength, pLine);
+        iRet = inout_pMcSrvData->tHooks.pFuncTable->fnRelayRequest(inout_pMcSrvData, inout_pConn, inout_pMsg,
+                                                                   in_iLength, pLine);
     } /* else: accepted and ignored (frames a client has no business sending) */
     if (bHold)
         inout_pMcSrvData->pHoldConn = nullptr;

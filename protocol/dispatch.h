@@ -40,13 +40,18 @@ int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
                                uint8_t *inout_pMsg, int32_t in_iLength, uint8_t in_ucResult,
                                const char *in_sHandlerName);
 
-/* Test seam: the function every answer of this module and the session goes
- * through (default VXQ_F_DPS_MC_SentNetData). Set it only while no service
- * runs; null restores the default. Returns the previous one. */
-typedef int (*VXQ_PF_DPS_NET_SEND)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                   _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pMsg,
-                                   int32_t in_iLength, int32_t in_iSendClass);
-VXQ_PF_DPS_NET_SEND VXQ_F_DPS_MW_SetNetSendFunc(VXQ_PF_DPS_NET_SEND in_fnSend);
+/* The message sink of the core (core/hooks.h): handles one whole message of
+ * in_iLength bytes (>= 20, flag checked) cut from the connection's reassembly
+ * buffer. The handler may rewrite the message in place and send it back, and
+ * may release connections; it must not keep the buffer. 1 handled, 0 failed. */
+int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                       int32_t in_iLength);
+
+/* Registers the dispatcher as the message sink. Every answer of this module
+ * and the session goes through the instance's fnNetSend seam when a test put
+ * one there, else through VXQ_F_DPS_MC_SentNetData. */
+void VXQ_F_DPS_MW_Dispatch_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
 
 /* Declares a request handler (VXQ_PF_DPS_NETMSG_HANDLER, core/functab.h) of
  * function id <name>; the handlers are defined in the files of their families. */

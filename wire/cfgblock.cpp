@@ -146,11 +146,9 @@ int VXQ_F_DPS_MW_PR_SwapConfigParam(int in_iDirection, int32_t in_iConfigFuncId,
     return 1;
 }
 
-int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_iDirection,
-                                            int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+int VXQ_F_DPS_MW_TransConfigParamLittleMode(int in_iDirection, int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
                                             int32_t in_iLen)
 {
-    (void)in_ptSrv;
     if (VXQ_F_DPS_MW_IsBigEndianHost())
         return VXQ_F_DPS_MW_PR_SwapConfigParam(in_iDirection, in_iConfigFuncId, inout_pucBlock, in_iLen);
     int bConvert = 0;

@@ -17,8 +17,6 @@
 
 #include <stdint.h>
 
-struct _VXQ_S_DPS_MCSRV_DATA;
-
 /* Directions of a block. */
 #define VXQ_DPS_CFG_FROM_WIRE 1 /* came from a client */
 #define VXQ_DPS_CFG_TO_WIRE 0   /* goes to a client */
@@ -55,9 +53,8 @@ const _VXQ_S_DPS_CFG_LAYOUT *VXQ_F_DPS_MW_FindConfigLayout(int32_t in_iConfigFun
  * Returns 1 for a known id whose block is long enough for its layout. An
  * unknown id shows "Error config function ID: %d." and returns 0; a block too
  * short for its layout (or its entry count) is logged and returns 0; in both
- * cases nothing is changed. in_ptSrv may be null. */
-int VXQ_F_DPS_MW_TransConfigParamLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_iDirection,
-                                            int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
+ * cases nothing is changed. */
+int VXQ_F_DPS_MW_TransConfigParamLittleMode(int in_iDirection, int32_t in_iConfigFuncId, uint8_t *inout_pucBlock,
                                             int32_t in_iLen);
 
 /* The converter itself, reversing on any host (VXQ_F_DPS_MW_TransConfigParam-

@@ -140,10 +140,8 @@ static int PR_CheckRecordCount(int in_bFromWire, const uint8_t *in_pucMsg, uint3
     return 1;
 }
 
-int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
-                                                    uint8_t *inout_pucMsg, uint32_t in_dwLen)
+int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen)
 {
-    (void)in_ptSrv;
     if (inout_pucMsg == NULL || in_dwLen < VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
     /* The count check runs on every host, so that both byte orders refuse the

@@ -24,8 +24,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-struct _VXQ_S_DPS_MCSRV_DATA;
-
 /* Wire constants of the head. */
 #define VXQ_DPS_UMSP_HEAD_LEN 20u
 #define VXQ_DPS_UMSP_PACKET_FLAG 0xFFFFEEEEu
@@ -177,8 +175,7 @@ int VXQ_F_DPS_MW_IsBigEndianHost(void);
  * nothing; on a big-endian host it also converts, in place, the parts of a
  * body that are relayed verbatim to or from the host application
  * (configuration blocks). */
-int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(struct _VXQ_S_DPS_MCSRV_DATA *in_ptSrv, int in_bFromWire,
-                                                    uint8_t *inout_pucMsg, uint32_t in_dwLen);
+int VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(int in_bFromWire, uint8_t *inout_pucMsg, uint32_t in_dwLen);
 
 /* The body conversion of the translator, run on any host (the translator runs
  * it only on a big-endian host; tests call it directly): hands the

@@ -13,6 +13,7 @@
 #include "core/conn.h"
 #include "core/control.h"
 #include "core/instance.h"
+#include "service/service.h"
 #include "support/log_capture.h"
 #include "support/loopback.h"
 #include "support/wait_until.h"

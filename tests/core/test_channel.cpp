@@ -154,8 +154,8 @@ class CoreChannelUnitTest : public ::testing::Test
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
-        VXQ_F_DPS_MW_InstallFuncTable(m_p);
     }
     void TearDown() override
     {
@@ -191,7 +191,7 @@ TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
     static const _VXQ_S_DPS_FUNC_LINE tLine = {0,      0,  0,  "", nullptr,         0, nullptr, nullptr,
                                                0x0302, "", "", 8,  CountingHandler, {}};
     static const _VXQ_S_DPS_FUNC_TABLE tTable = {&tLine, 1, nullptr, nullptr};
-    m_p->pFuncTable = &tTable;
+    m_p->tHooks.pFuncTable = &tTable;
     struct Case {
         size_t nBody;     /* bytes present */
         int32_t iBodyLen; /* what the head announces */

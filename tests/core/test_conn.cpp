@@ -1,6 +1,7 @@
 /* Connections and stream framing, over real loopback sockets and, for the log
  * texts, driven directly without the service threads. */
 #include "core_fixture.h"
+#include "media/input.h"
 
 #include "net/selengine.h"
 #include "support/test_client.h"
@@ -271,6 +272,7 @@ class CoreConnUnitTest : public ::testing::Test
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
     }
     void TearDown() override

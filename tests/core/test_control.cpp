@@ -110,7 +110,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        p->pFuncTable = &s_tTestOrders;
+        p->tHooks.pFuncTable = &s_tTestOrders;
         _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, CoreConnOf(p, tClient)->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
         dwTransId = pTrans ? pTrans->dwTransId : 0;
@@ -220,6 +220,7 @@ class CoreControlUnitTest : public ::testing::Test
     {
         m_pClock.reset(new TestClock(1700000000, 1000));
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
         ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
     }
     void TearDown() override

@@ -1,5 +1,6 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
 #include "core_fixture.h"
+#include "media/direct.h"
 
 #include "support/temp_dir.h"
 
@@ -57,9 +58,9 @@ TEST(CoreInstance, StartSetsTheDefaultsAndAPortOfZeroPicksAFreePort)
     EXPECT_EQ(h->iMaxRealplayClientNum, 64);
     EXPECT_EQ(h->bShowRunState, 1u);
     EXPECT_EQ(h->bSavedShowRunState, 0u);
-    EXPECT_EQ(h->tMediaCh[3].tSubCh[2].usChNo, 3);
-    EXPECT_EQ(h->tMediaCh[3].tSubCh[2].usStreamNo, 2);
-    EXPECT_EQ(h->tMediaCh[64].tSubCh[1].usChNo, 10000);
+    EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usChNo, 3);
+    EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usStreamNo, 2);
+    EXPECT_EQ(h->pMediaCh[64].tSubCh[1].usChNo, 10000);
     RawClient tClient;
     EXPECT_TRUE(tClient.Connect(h->usTcpPort));
     EXPECT_TRUE(CoreWaitConnCount(h, 1));
@@ -158,6 +159,7 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
 {
     VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
     ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(VXQ_F_DPS_MC_MediaTable_Start(h));
     struct Case {
         int32_t bSpecial;
         int iChNo, iStreamNo, iSize;
@@ -180,21 +182,22 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
         {0, 3, -1, 204800, 0, -1, NULL},
     };
     for (const Case &tCase : tCases) {
-        memset(h->tMediaCh, 0, sizeof(h->tMediaCh));
-        for (auto &tSlot : h->tMediaCh)
-            tSlot.tSubCh[1].iMediaDataBufSize = -5;
+        memset(h->pMediaCh, 0, VXQ_DPS_MEDIA_CH_SLOT_NUM * sizeof(*h->pMediaCh));
+        for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
+            h->pMediaCh[i].tSubCh[1].iMediaDataBufSize = -5;
         h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
         LogCapture tLog;
         EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
             << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
-            EXPECT_EQ(h->tMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
+            EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
         if (tCase.sText) {
             EXPECT_GT(tLog.Count(tCase.sText), 0);
         } else if (!tCase.iRet) {
             EXPECT_TRUE(tLog.Lines().empty());
         }
     }
+    VXQ_F_DPS_MC_MediaTable_Stop(h);
     free(h);
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/conn.h"
 #include "media/cache.h"
+#include "media/direct.h"
 #include "media/framemsg.h"
 #include "media/input.h"
 #include "net/selengine.h"
@@ -70,18 +71,18 @@ class FrameCache : public ::testing::Test
         g_tSent.clear();
         g_dwRefusePortId = 0;
         pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_MC_MediaChTable_Init(pSrv->tMediaCh);
-        pSubCh = &pSrv->tMediaCh[0].tSubCh[0];
+        VXQ_F_DPS_MC_MediaTable_Start(pSrv);
+        pSubCh = &pSrv->pMediaCh[0].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
         pSubCh->usVideoWidth = 704;
-        VXQ_F_DPS_MC_CAPM_SetNetSendHook(FakeSend);
+        pSrv->tHooks.fnFrameSend = FakeSend;
     }
     void TearDown() override
     {
-        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
         VXQ_F_DPS_MC_MediaMem_SetAllocHook(NULL);
         VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
+        VXQ_F_DPS_MC_MediaTable_Stop(pSrv);
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
             free(pSrv->pConn[i]);
         free(pSrv);
@@ -460,7 +461,7 @@ class FrameCacheOnEngine : public FrameCache
     void SetUp() override
     {
         FrameCache::SetUp();
-        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
+        pSrv->tHooks.fnFrameSend = NULL;
         g_tFreedNodes.clear();
         VXQ_F_DPS_MC_MediaMem_SetFreeHook(SeeFree);
         pSrv->hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);

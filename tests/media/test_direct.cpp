@@ -51,14 +51,13 @@ class DirectPath : public ::testing::Test
         g_tDirect.clear();
         g_dwFailPortId = 0;
         pSrv = VXQ_F_MEDIARIG_New();
-        pSubCh = &pSrv->tMediaCh[1].tSubCh[0];
+        pSubCh = &pSrv->pMediaCh[1].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
-        VXQ_F_DPS_MC_SetDirectSendHook(FakeDirectSend);
+        pSrv->tHooks.fnDirectSend = FakeDirectSend;
     }
     void TearDown() override
     {
-        VXQ_F_DPS_MC_SetDirectSendHook(NULL);
         VXQ_F_MEDIARIG_Free(pSrv);
     }
     void Video(int in_iType)

@@ -58,11 +58,10 @@ class MediaInput : public ::testing::Test
     {
         g_tFrames.clear();
         pSrv = VXQ_F_MEDIARIG_New();
-        VXQ_F_DPS_MC_CAPM_SetNetSendHook(FakeSend);
+        pSrv->tHooks.fnFrameSend = FakeSend;
     }
     void TearDown() override
     {
-        VXQ_F_DPS_MC_CAPM_SetNetSendHook(NULL);
         VXQ_F_MEDIARIG_Free(pSrv);
     }
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
@@ -152,7 +151,7 @@ TEST_F(MediaInput, AudioRefusalsAreShownOnceInFiftyAndVideoRefusalsEveryTime)
 
 TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 {
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[2].tSubCh[1];
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[2].tSubCh[1];
     pSubCh->iStreamOpenState = 2;
     VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
     const uint8_t aData[6] = {1, 2, 3, 4, 5, 6};
@@ -179,7 +178,7 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 
 TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
 {
-    pSrv->tMediaCh[0].tSubCh[0].iStreamOpenState = 2;
+    pSrv->pMediaCh[0].tSubCh[0].iStreamOpenState = 2;
     VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
     for (int32_t iBody : {0, 2, 7}) {
         std::vector<uint8_t> t(16 + (size_t)iBody, 0);
@@ -207,7 +206,7 @@ TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAs
     EXPECT_EQ(tBody.o_tDesc.usVideoWidth, 1920);
     EXPECT_EQ(tBody.o_tDesc.iAudioChNum, 2);
 
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[1].tSubCh[2];
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[1].tSubCh[2];
     ASSERT_EQ(pSubCh->iStreamOpenState, 0);
     t[0][4] = 1; /* not a request: ignored */
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(pSrv, t[0].data(), 64), 0);
@@ -234,7 +233,7 @@ TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAs
 TEST_F(MediaInput, TheCachedVideoFrameCountIsReportedForAnOpenSubChannelOnly)
 {
     pSrv->tDevCapInfo.bSpecialChFlag = 1;
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->tMediaCh[64].tSubCh[1];
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[64].tSubCh[1];
     pSubCh->iCacheVideoFrameNum = 17;
     EXPECT_EQ(VXQ_F_DPS_QueryCacheVideoFrameNum(pSrv, 10000, 1), 0) << "not open";
     pSubCh->iStreamOpenState = 2;

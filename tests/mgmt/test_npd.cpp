@@ -3,6 +3,7 @@
 #include "mgmt/npd.h"
 
 #include "core/control.h"
+#include "service/service.h"
 #include "support/test_clock.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
@@ -104,6 +105,7 @@ class NpdTest : public ::testing::Test
     {
         m_pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
         ASSERT_NE(m_pSrv, nullptr);
+        VXQ_F_DPS_SVC_InstallFamilies(m_pSrv); /* the datagram sink and the log duty */
         m_pSrv->dwServerId = kServerId;
         _VXQ_S_DPS_DEV_CAP_INFO *pCap = &m_pSrv->tDevCapInfo;
         memcpy(pCap->sDevIdText, "ABCDEFGHIJKL", 12); /* no terminator: 11 go out */

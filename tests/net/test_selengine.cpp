@@ -6,11 +6,13 @@
 #include "support/loopback.h"
 #include "support/record_sink.h"
 #include "support/test_clock.h"
+#include "support/wait_until.h"
 #include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -490,4 +492,80 @@ TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReader
     EXPECT_FALSE(pWork->bInUse);
     EXPECT_EQ(WaitPeerClosed(iClient), 1);
     close(iClient);
+}
+
+namespace {
+
+/* A sink that acts inside the pass, as the service's does: at the first CONNECT
+ * after dwCloseOnConnect is set it closes that socket, queues a reply with a
+ * notice on the new connection and tries a nested pass; at each completion
+ * notice it looks at what is still queued on that socket. */
+struct ActingSink {
+    RecordSink tSink;
+    VXQ_HNETSRV hNetSrv = NULL;
+    uint32_t dwCloseOnConnect = 0;
+    int iNestedPass = -1;
+    int32_t iQueuedAtNotice = -1;
+    static int Callback(void *in_pUser, const char *in_pRecord, int32_t in_iRecordLen)
+    {
+        ActingSink *p = (ActingSink *)in_pUser;
+        NetRecord t = ParseRecord(in_pRecord, in_iRecordLen);
+        RecordSink::Callback(&p->tSink, in_pRecord, in_iRecordLen);
+        if (t.tHead.iEventType == VXQ_NETCOM_EVENT_CONNECT && p->dwCloseOnConnect != 0) {
+            VXQ_F_NETCOM_CloseTcpConnect(p->hNetSrv, p->dwCloseOnConnect);
+            p->dwCloseOnConnect = 0;
+            VXQ_F_NETCOM_SendTcpData(p->hNetSrv, t.tHead.dwPortId, "hi", 2, 0, 7, 1);
+            p->iNestedPass = VXQ_F_NETCOM_DoNetEvent(p->hNetSrv, 0);
+        }
+        if (t.tHead.iEventType == VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY)
+            p->iQueuedAtNotice = VXQ_F_NETCOM_QuerySendQueueSize(p->hNetSrv, t.tHead.dwPortId);
+        return 1;
+    }
+};
+
+} // namespace
+
+TEST(SelEngine, ASinkThatClosesAndSendsInsideThePassLeavesTheOtherSocketsRecordsTrue)
+{
+    ActingSink tAct;
+    tAct.hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(ActingSink::Callback, &tAct);
+    ASSERT_NE(tAct.hNetSrv, nullptr);
+    uint16_t usPort = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(tAct.hNetSrv, &usPort, NULL), 1);
+    int iX = LoopbackConnect(usPort);
+    ASSERT_TRUE(Pump(tAct.hNetSrv, [&] { return tAct.tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == 1; }));
+    uint32_t dwX = tAct.tSink.Of(VXQ_NETCOM_EVENT_CONNECT)[0].tHead.dwPortId;
+    int iFdX = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tAct.hNetSrv, dwX)->iSocket;
+    /* X's descriptor is readable and exceptional (urgent data) in the next pass. */
+    ASSERT_EQ(send(iX, "d", 1, 0), 1);
+    ASSERT_EQ(send(iX, "u", 1, MSG_OOB), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        pollfd tPoll = {iFdX, POLLIN | POLLPRI, 0};
+        return poll(&tPoll, 1, 0) == 1 && (tPoll.revents & (POLLIN | POLLPRI)) == (POLLIN | POLLPRI);
+    }));
+    /* Two connections wait: the first one's CONNECT closes X, and the second is
+     * accepted in the same pass into X's descriptor (the lowest free one) and slot. */
+    int iD = LoopbackConnect(usPort);
+    int iE = LoopbackConnect(usPort);
+    tAct.tSink.Clear();
+    tAct.dwCloseOnConnect = dwX;
+    VXQ_F_NETCOM_DoNetEvent(tAct.hNetSrv, 1000);
+    std::vector<NetRecord> tConnects = tAct.tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
+    ASSERT_EQ(tConnects.size(), 2u);
+    uint32_t dwD = tConnects[0].tHead.dwPortId, dwE = tConnects[1].tHead.dwPortId;
+    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pE = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tAct.hNetSrv, dwE);
+    ASSERT_NE(pE, nullptr) << "the newcomer was judged by the closed socket's readiness";
+    EXPECT_EQ(pE->iSocket, iFdX);
+    EXPECT_EQ(dwE & 0xFFFFu, dwX & 0xFFFFu);
+    EXPECT_EQ(tAct.tSink.All().size(), 2u) << "nothing about X, nothing but its CONNECT about E";
+    EXPECT_EQ(tAct.iNestedPass, 0);
+    /* The reply queued inside the pass: its notice comes once it left the queue. */
+    ASSERT_TRUE(Pump(tAct.hNetSrv, [&] { return tAct.tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, dwD) == 1; }));
+    EXPECT_EQ(tAct.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY, dwD)[0].tHead.dwUserData, 7u);
+    EXPECT_EQ(tAct.iQueuedAtNotice, 0);
+    EXPECT_EQ(tAct.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), 0u);
+    VXQ_F_NETCOM_CloseNetServer(tAct.hNetSrv);
+    close(iX);
+    close(iD);
+    close(iE);
 }

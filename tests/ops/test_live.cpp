@@ -140,7 +140,7 @@ class LiveView : public ::testing::Test
     {
         int iState = -1;
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            iState = p->tMediaCh[in_iChNo].tSubCh[in_iStreamNo].iStreamOpenState;
+            iState = p->pMediaCh[in_iChNo].tSubCh[in_iStreamNo].iStreamOpenState;
         });
         return iState;
     }
@@ -347,8 +347,9 @@ TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGet
     EXPECT_EQ(iMaxSending, 3) << "the stalled viewer reached the limit";
     /* The cache stays bounded by the trim while the stalled viewer holds an old position. */
     int iCached = 0;
-    VXQ_F_TESTHOST_OnControlThread(
-        &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iCached = p->tMediaCh[1].tSubCh[0].iCacheVideoFrameNum; });
+    VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        iCached = p->pMediaCh[1].tSubCh[0].iCacheVideoFrameNum;
+    });
     EXPECT_LE(iCached, 30);
 }
 

@@ -169,7 +169,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         pSrv->pConn[5] = NULL;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             for (int j = 0; j < 3; j++)
-                pSrv->tMediaCh[i].tSubCh[j].iStreamOpenState = 0;
+                pSrv->pMediaCh[i].tSubCh[j].iStreamOpenState = 0;
     }
 }
 
@@ -186,9 +186,8 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
     EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
 
     /* An open stream answers at once from the request and asks for an I-frame. */
-    pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
-    tAnswer =
-        Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
+    pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
     EXPECT_EQ(Result(tAnswer), 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
     EXPECT_EQ(pConn->tMedia.iStreamState, 2);
@@ -205,12 +204,12 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
         Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, kLogin, 2, 0));
     pSrv->hCallbackQueue = hQueue;
     EXPECT_EQ(Result(tAnswer), 1);
-    EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 1);
+    EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 1);
     EXPECT_EQ(pConn->tMedia.iStreamState, 0);
     EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     /* Its close then releases the stuck sub-channel. */
     VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 2, 0);
-    EXPECT_EQ(pSrv->tMediaCh[2].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
 }
 
 TEST_F(LiveChecks, StreamControlChecksAndSwitches)
@@ -286,7 +285,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
-    pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     auto fnExClose = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId) {
@@ -304,7 +303,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(pMedia->tMedia.iStreamState, 0);
     EXPECT_EQ(g_iCheckCalls, 1);
     EXPECT_EQ(g_tLastCheck.dwAction, 1u);
-    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
     EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_CLOSE_MEDIA_STREAM}));
     EXPECT_EQ(pMedia->iConnType, VXQ_DPS_CONN_MEDIA) << "the connection stays a realplay connection";
 }
@@ -367,10 +366,9 @@ TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
     int32_t iId = EVENT_E2_OPEN_MEDIA_STREAM;
     memcpy(tOrder.data(), &iId, 4);
     memcpy(tOrder.data() + 16, &tBody, sizeof(tBody));
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()),
-              0);
-    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iStreamOpenState, 0);
-    EXPECT_EQ(pSrv->tMediaCh[1].tSubCh[0].iVideoCodecId, 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()), 0);
+    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iVideoCodecId, 0);
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), 40), 0) << "short body";
 }
 

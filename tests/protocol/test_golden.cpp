@@ -190,7 +190,7 @@ TEST(GoldenWire, VideoAndAudioFrameMessagesPackTheStreamDescriptionLittleEndian)
         EXPECT_EQ(Bytes(pMsg, pMsg + iLen), Hex(tCase.sExpect)) << "media type " << tCase.iMediaType;
         /* The translator leaves a frame as it is on every host. */
         Bytes tCopy(pMsg, pMsg + iLen);
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, tCopy.data(), (uint32_t)iLen), 1);
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, tCopy.data(), (uint32_t)iLen), 1);
         EXPECT_EQ(tCopy, Hex(tCase.sExpect));
         free(pMsg);
     }
@@ -244,7 +244,7 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
     }
     const Bytes tHostMsg = tMsg;
 
-    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, tMsg.data(), dwMsgLen), 1);
+    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, tMsg.data(), dwMsgLen), 1);
 
     Bytes tExpect(dwMsgLen, 0);
     Place(tExpect, 0, Hex("EE EE FF FF | 54 02 00 00 | 02 09 | 01 | 00 | 77 00 00 00 | 00 00 00 00 |"
@@ -264,7 +264,7 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
     /* A SET_CONFIG request carrying the same wire block reaches the host in host order. */
     VXQ_F_DPS_MW_PutLe16(tMsg.data() + 8, P9_SET_CONFIG);
     tMsg[10] = 0;
-    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, tMsg.data(), dwMsgLen), 1);
+    ASSERT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, tMsg.data(), dwMsgLen), 1);
     EXPECT_EQ(Bytes(tMsg.begin() + 32, tMsg.end()), Bytes(tHostMsg.begin() + 32, tHostMsg.end()));
 }
 

@@ -2,6 +2,7 @@
 #include "support/media_rig.h"
 
 #include "media/cache.h"
+#include "media/direct.h"
 #include "media/subch.h"
 #include "ops/functab.h"
 #include "support/offline_link.h"
@@ -15,12 +16,11 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_MEDIARIG_New(void)
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
     if (p == NULL)
         return NULL;
-    VXQ_F_DPS_MC_MediaChTable_Init(p->tMediaCh);
+    VXQ_F_OFFLINE_InstallHooks(p);
     p->iMediaDataBufSize = 10485760;
     p->iOnlySendIFrameTimeLen = 60;
     p->iMaxRealplayClientNum = 64;
     p->tDevCapInfo.iVideoChanNum = 4;
-    VXQ_F_DPS_MW_InstallFuncTable(p);
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000);
     return p;
@@ -40,9 +40,7 @@ void VXQ_F_MEDIARIG_Free(_VXQ_S_DPS_MCSRV_DATA *in_pSrv)
         free(c->tMedia.pWaitRespBuf);
         free(c);
     }
-    for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
-        for (int j = 0; j < VXQ_DPS_MEDIA_STREAM_NUM; j++)
-            VXQ_F_DPS_MC_CAPM_FreeCacheList(&in_pSrv->tMediaCh[i].tSubCh[j]);
+    VXQ_F_DPS_MC_MediaTable_Stop(in_pSrv);
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pSrv->hOrderQueue);
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pSrv->hCallbackQueue);
     free(in_pSrv);

@@ -2,19 +2,24 @@
 #include "support/offline_link.h"
 
 #include "ops/functab.h"
+#include "media/direct.h"
 #include "protocol/dispatch.h"
+#include "service/service.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 static std::vector<_VXQ_S_OFFLINE_SENT> s_tSent;
 static int s_iSendResult = 1;
+static int s_bCapture = 0;
 
-/* The send seam while capturing: keeps a copy of the message, returns the set result. */
+/* The send seam of the instances made here: while capturing, keeps a copy of
+ * the message and returns the set result; else the real send. */
 static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
                    uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
-    (void)inout_pMcSrvData;
+    if (!s_bCapture)
+        return VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, inout_pMsg, in_iLength, in_iSendClass);
     _VXQ_S_OFFLINE_SENT tItem;
     tItem.pConn = in_pConn;
     tItem.tMsg.assign(inout_pMsg, inout_pMsg + in_iLength);
@@ -27,13 +32,20 @@ void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult)
 {
     s_tSent.clear();
     s_iSendResult = in_iSendResult;
-    VXQ_F_DPS_MW_SetNetSendFunc(PR_Send);
+    s_bCapture = 1;
 }
 
 void VXQ_F_OFFLINE_RemoveCapture(void)
 {
-    VXQ_F_DPS_MW_SetNetSendFunc(nullptr);
+    s_bCapture = 0;
     s_tSent.clear();
+}
+
+void VXQ_F_OFFLINE_InstallHooks(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    VXQ_F_DPS_SVC_InstallFamilies(inout_pMcSrvData);
+    inout_pMcSrvData->tHooks.fnNetSend = PR_Send;
+    VXQ_F_DPS_MC_MediaTable_Start(inout_pMcSrvData);
 }
 
 std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void)
@@ -58,7 +70,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
     pCap->iDevCapValue4 = 44;
     pCap->iDevCapValue5 = 0x1FF;
     pMcSrvData->usUdpPort = 28460;
-    VXQ_F_DPS_MW_InstallFuncTable(pMcSrvData);
+    VXQ_F_OFFLINE_InstallHooks(pMcSrvData);
     return pMcSrvData;
 }
 
@@ -73,6 +85,7 @@ size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId)
 
 void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 {
+    VXQ_F_DPS_MC_MediaTable_Stop(in_pMcSrvData);
     free(in_pMcSrvData);
 }
 

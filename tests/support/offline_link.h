@@ -2,9 +2,10 @@
  * offline_link.h - message handlers under test without threads or sockets.
  *
  * Makes a zeroed service instance and connection records by hand (no queues,
- * no engine) and captures every answer the dispatcher and the handlers send
- * through the dispatch module's send seam, so a test calls a handler directly
- * and reads the bytes that would have gone on the wire.
+ * no engine), with every family's hooks installed as a service has them and
+ * the media table made, and captures every answer the dispatcher and the
+ * handlers send through the instance's send seam (fnNetSend), so a test calls
+ * a handler directly and reads the bytes that would have gone on the wire.
  *
  * One test at a time per process: the capture is process-wide. Records made
  * here are freed with the matching Free function (including the token and the
@@ -32,6 +33,11 @@ void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult = 1);
 void VXQ_F_OFFLINE_RemoveCapture(void);
 /* The messages sent since the capture was installed (or cleared), oldest first. */
 std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void);
+
+/* Installs the families' hooks and the capturing send seam into a hand-made
+ * instance and makes its media table (freed by VXQ_F_OFFLINE_FreeInstance, or
+ * by VXQ_F_DPS_MC_MediaTable_Stop). */
+void VXQ_F_OFFLINE_InstallHooks(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
 /* A zeroed instance with a filled capability record (4 video, 2 audio channels,
  * "DEV12345678" and texts "ModelText"/"VendorText", caps 11, 22, 33, 44, 0x1FF). */

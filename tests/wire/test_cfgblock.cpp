@@ -206,7 +206,7 @@ TEST(CfgBlock, UnknownIdIsRefusedWithItsTextAndNothingChanges)
         for (int bSwap : {1, 0}) {
             testing::internal::CaptureStdout();
             int iResult = bSwap ? VXQ_F_DPS_MW_PR_SwapConfigParam(1, iId, ucBlock.data(), 1024)
-                                : VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 1, iId, ucBlock.data(), 1024);
+                                : VXQ_F_DPS_MW_TransConfigParamLittleMode(1, iId, ucBlock.data(), 1024);
             std::string sOut = testing::internal::GetCapturedStdout();
             EXPECT_EQ(iResult, 0) << iId;
             EXPECT_NE(sOut.find("Error config function ID: " + std::to_string(iId) + "."), std::string::npos)
@@ -222,11 +222,11 @@ TEST(CfgBlock, OnThisLittleEndianHostThePublicConverterOnlyChecks)
         GTEST_SKIP() << "big-endian host converts";
     std::vector<uint8_t> ucBlock = Pattern(696);
     std::vector<uint8_t> ucBefore = ucBlock;
-    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 1, 6, ucBlock.data(), 696), 1);
-    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 0, 6, ucBlock.data(), 696), 1);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, 6, ucBlock.data(), 696), 1);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucBlock.data(), 696), 1);
     EXPECT_EQ(ucBlock, ucBefore);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(NULL, 0, 6, ucBlock.data(), 695), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucBlock.data(), 695), 0);
     testing::internal::GetCapturedStdout();
 }
 

@@ -125,12 +125,12 @@ TEST(Head, TranslatorOnThisHostLeavesEveryByteAndRefusesShortMessages)
     VXQ_F_DPS_MW_HeadBuildFresh(ucMsg, sizeof(ucMsg), P9_GET_CONFIG, 0, 0);
     std::vector<uint8_t> ucBefore(ucMsg, ucMsg + sizeof(ucMsg));
     if (!VXQ_F_DPS_MW_IsBigEndianHost()) {
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, ucMsg, 40), 1);
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 0, ucMsg, 40), 1);
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, ucMsg, 40), 1);
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, ucMsg, 40), 1);
         EXPECT_EQ(std::vector<uint8_t>(ucMsg, ucMsg + 40), ucBefore);
     }
-    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, ucMsg, 19), 0);
-    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, 1, NULL, 40), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, ucMsg, 19), 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, NULL, 40), 0);
 }
 
 TEST(Head, ByteOrderProbeAgreesWithTheCompiler)
@@ -175,9 +175,8 @@ TEST(Head, TranslatorRefusesASuccessfulAnswerWhoseRecordCountDoesNotFitItsLength
         VXQ_F_DPS_MW_PutLe32(tMsg.data() + tCase.dwCountOff, tCase.dwCount);
         const std::vector<uint8_t> tBefore = tMsg;
         LogCapture tLog;
-        EXPECT_EQ(
-            VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(NULL, tCase.bFromWire, tMsg.data(), tCase.dwLen),
-            tCase.iWant)
+        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(tCase.bFromWire, tMsg.data(), tCase.dwLen),
+                  tCase.iWant)
             << std::hex << tCase.usFuncId << std::dec << " len " << tCase.dwLen << " count " << tCase.dwCount;
         if (tCase.sLine != nullptr) {
             EXPECT_EQ(tLog.Count(tCase.sLine), 1) << tCase.sLine;

@@ -1,7 +1,8 @@
 /*
- * core/runstate.cpp - the run state query of vxq_dps.h: counts of the records
+ * service/runstate.cpp - the run state query of vxq_dps.h: counts of the records
  * the service holds (connections, transactions, talk channels, open
- * sub-channels) and of the bytes and events waiting in its queues.
+ * sub-channels) and of the bytes and events waiting in its queues. It counts
+ * the records of the core and of media, so it sits above both.
  *
  * The tables belong to the control thread, so a host thread's query travels
  * there and waits for the answer (core/hostcall.h): at most 5000 ms, and not
@@ -27,9 +28,9 @@ static void PR_Count(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_RUN_STATE *out_ptState
         out_ptState->iTransNum += p->pTrans[i] != NULL;
     for (int32_t i = 0; i < VXQ_DPS_TALK_CH_SLOT_NUM; i++)
         out_ptState->iTalkChNum += p->tTalkCh[i].iChState != 0;
-    for (int32_t i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++) {
+    for (int32_t i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM && p->pMediaCh != NULL; i++) {
         for (int32_t j = 0; j < VXQ_DPS_MEDIA_STREAM_NUM; j++) {
-            int32_t iState = p->tMediaCh[i].tSubCh[j].iStreamOpenState;
+            int32_t iState = p->pMediaCh[i].tSubCh[j].iStreamOpenState;
             out_ptState->iOpenSubChNum += iState == 1 || iState == 2;
         }
     }

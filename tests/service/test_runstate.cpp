@@ -1,5 +1,5 @@
 /* Run state query: what the service holds, counted on its control thread. */
-#include "core_fixture.h"
+#include "core/core_fixture.h"
 
 #include "core/channel.h"
 #include "media/subch.h"
@@ -32,9 +32,9 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
         for (int i = 0; i < 3; i++)
             VXQ_F_DPS_MC_Trans_CreateTransData(p);
         p->tTalkCh[5].iChState = 3;
-        p->tMediaCh[1].tSubCh[0].iStreamOpenState = 2; /* open */
-        p->tMediaCh[2].tSubCh[1].iStreamOpenState = 1; /* opening */
-        p->tMediaCh[3].tSubCh[2].iStreamOpenState = 7; /* failed: holds nothing */
+        p->pMediaCh[1].tSubCh[0].iStreamOpenState = 2; /* open */
+        p->pMediaCh[2].tSubCh[1].iStreamOpenState = 1; /* opening */
+        p->pMediaCh[3].tSubCh[2].iStreamOpenState = 7; /* failed: holds nothing */
     }));
     tState = QueryState(h);
     EXPECT_EQ(tState.iTcpConnNum, 2);
@@ -47,9 +47,9 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
     ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
         VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
         p->tTalkCh[5].iChState = 0;
-        p->tMediaCh[1].tSubCh[0].iStreamOpenState = 0;
-        p->tMediaCh[2].tSubCh[1].iStreamOpenState = 0;
-        p->tMediaCh[3].tSubCh[2].iStreamOpenState = 0;
+        p->pMediaCh[1].tSubCh[0].iStreamOpenState = 0;
+        p->pMediaCh[2].tSubCh[1].iStreamOpenState = 0;
+        p->pMediaCh[3].tSubCh[2].iStreamOpenState = 0;
     }));
     tFirst.Close();
     tSecond.Close();
