@@ -1,5 +1,5 @@
 /*
- * core/functab.h - one descriptor per function id, and the instance's table of them.
+ * core/functab.h - one descriptor per function id, and the table of them an instance works with.
  *
  * A line says, in data, all the service does with one UMSP function id: its
  * name in log lines, the length a request needs, who may send it (login,

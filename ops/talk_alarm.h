@@ -74,8 +74,8 @@ int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_T
  * 0 for a number that selects no slot, else 1. */
 int VXQ_F_DPS_MC_ClientCloseTalkCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTalkChNo);
 
-/* Answer (order) handlers of this family, entered in the order table
- * (core/ordertab.cpp); same contract as VXQ_PF_DPS_ORDER_HANDLER. */
+/* Answer (order) handlers of this family, entered in its lines of the
+ * function table (ops/functab.cpp); same contract as VXQ_PF_DPS_ORDER_HANDLER. */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,

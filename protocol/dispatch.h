@@ -1,7 +1,7 @@
 /*
  * protocol/dispatch.h - dispatch of every whole client message by function id.
  *
- * Finds the line of a message's function id in the instance's table
+ * Finds the line of a message's function id in the instance's function table
  * (core/functab.h) and applies the rules the line gives before its handler
  * runs: a known request id, a logged-in connection where the line asks for
  * one, the fixed part of the length, the right on the user's global rights

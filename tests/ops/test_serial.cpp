@@ -328,7 +328,7 @@ TEST_F(SerialOffline, HostOrdersForAConnectionThatIsGoneAreLoggedAndSendNothing)
     memcpy(ucBody, &pCmd->dwPortId, 4);
     Order(OpsOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucBody, 16, 0));
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_COM_SUBS_DATA iComDataLen error."));
-    Order(OpsOrder(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 15, 0)); /* short body: dropped by the order table */
+    Order(OpsOrder(EVENT_E3_COM_CLOSE, 0, 0, ucBody, 15, 0)); /* short body: dropped by the order dispatcher */
     EXPECT_TRUE(Sent().empty());
 }
 
