@@ -11,6 +11,10 @@
  * the composition layer (service/service.h) installs the families in one
  * fixed order, which is the order the lists run in.
  *
+ * The record also holds the one table the families fill, the table of
+ * function ids (pFuncTable, core/functab.h), through which the dispatchers of
+ * requests and orders learn what each id means without naming a family.
+ *
  * An empty slot is skipped: the core then does only its own part (a message
  * with no sink is dropped, a released connection is only deleted). The three
  * send seams are not hooks of the core but of the layers that send (session,
