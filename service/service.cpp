@@ -4,6 +4,7 @@
 
 #include "media/direct.h"
 #include "mgmt/npd.h"
+#include "ops/functab.h"
 #include "ops/live.h"
 #include "ops/record.h"
 #include "ops/serial.h"
@@ -22,6 +23,7 @@ void VXQ_F_DPS_SVC_InstallFamilies(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (inout_pMcSrvData == NULL)
         return;
     pHooks = &inout_pMcSrvData->tHooks;
+    VXQ_F_DPS_MW_FuncTable_Install(pHooks);
     VXQ_F_DPS_MW_Dispatch_Install(pHooks);
     /* The 100 ms duties: log lines to trace clients, then the waiting quotes. */
     VXQ_F_DPS_MC_NPD_Install(pHooks);
