@@ -284,7 +284,22 @@ static const _VXQ_S_DPS_FUNC_LINE s_tLines[] = {
 const _VXQ_S_DPS_FUNC_TABLE g_tDpsFuncTable = {s_tLines, (int32_t)(sizeof(s_tLines) / sizeof(s_tLines[0])),
                                                VXQ_F_DPS_MW_RelayRequest, VXQ_F_DPS_MW_RelayAnswer};
 
+/* The families that hear of a connection's release or of a second passing,
+ * in the order their hooks run: a command connection's serial port, a media
+ * connection's viewer, a download connection's file, a talk connection's
+ * talk, and last the guard any connection may hold. A new family with hooks
+ * adds its _Install here, beside its table lines. */
+static void (*const s_afnFamilyInstall[])(_VXQ_S_DPS_HOOKS *) = {
+    VXQ_F_DPS_MC_SERIAL_Install,
+    VXQ_F_DPS_MC_LIVE_Install,
+    VXQ_F_DPS_MC_RECORD_Install,
+    VXQ_F_DPS_MC_TALK_Install,
+};
+
 void VXQ_F_DPS_MW_FuncTable_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
 {
+    size_t i;
     inout_pHooks->pFuncTable = &g_tDpsFuncTable;
+    for (i = 0; i < sizeof(s_afnFamilyInstall) / sizeof(s_afnFamilyInstall[0]); i++)
+        s_afnFamilyInstall[i](inout_pHooks);
 }

@@ -18,8 +18,9 @@ extern "C" {
 
 extern const _VXQ_S_DPS_FUNC_TABLE g_tDpsFuncTable;
 
-/* Makes an instance work with g_tDpsFuncTable (the hook record's pFuncTable).
- * Before the control thread runs. */
+/* Makes an instance work with g_tDpsFuncTable (the hook record's pFuncTable)
+ * and registers the release and per-second hooks of the families in ops/, in
+ * their fixed order. Before the control thread runs. */
 void VXQ_F_DPS_MW_FuncTable_Install(_VXQ_S_DPS_HOOKS *inout_pHooks);
 
 #ifdef __cplusplus
