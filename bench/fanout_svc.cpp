@@ -157,7 +157,7 @@ void PR_Sample(_VXQ_S_BENCH_SERVICE &s, int in_iSubChs, Result &r, double &inout
         }
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
             if (p->pConn[i] != NULL)
-                r.iMaxSending = std::max(r.iMaxSending, (int)p->pConn[i]->iSendingNum);
+                r.iMaxSending = std::max(r.iMaxSending, (int)p->pConn[i]->tMedia.iSendingNum);
         r.fSendQueueKiBMax = std::max(r.fSendQueueKiBMax, VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p) / 1024.0);
         /* Memory behind the queued messages: what each queue owns, and the
          * cached frames only they still carry (counted once however shared). */

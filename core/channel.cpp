@@ -120,9 +120,9 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransData(_VXQ_S_DPS_MCSRV_DATA 
 static void PR_NoteTransUser(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_TRANS_DATA *inout_pTrans)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, inout_pTrans->dwPortId);
-    _VXQ_S_DPS_NET_PORT_DATA *pLogin =
-        (pConn != NULL && pConn->dwLoginId != 0) ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, pConn->dwLoginId)
-                                                 : NULL;
+    _VXQ_S_DPS_NET_PORT_DATA *pLogin = (pConn != NULL && pConn->dwLoginId != 0)
+                                           ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, pConn->dwLoginId)
+                                           : NULL;
     const _VXQ_S_DPS_USER_INFO *pUser = pLogin != NULL ? pLogin->pUserInfo : NULL;
     if (pUser == NULL)
         return;
@@ -134,8 +134,10 @@ static void PR_NoteTransUser(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_TRANS_DATA *in
 }
 
 _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                    uint32_t in_dwPortId, uint16_t in_usMsgFuncId,
-                                                                    const uint8_t *in_pRequest, int32_t in_iLength)
+                                                                    uint32_t in_dwPortId,
+                                                                    uint16_t in_usMsgFuncId,
+                                                                    const uint8_t *in_pRequest,
+                                                                    int32_t in_iLength)
 {
     _VXQ_S_DPS_TRANS_DATA *pTrans;
     if (in_pRequest == NULL || in_iLength <= 0)
@@ -167,7 +169,8 @@ _VXQ_S_DPS_TRANS_DATA *VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(_VXQ_S_DPS_MCS
     return pTrans;
 }
 
-void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TRANS_DATA *in_pTrans)
+void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                        _VXQ_S_DPS_TRANS_DATA *in_pTrans)
 {
     uint32_t dwIndex;
     if (inout_pMcSrvData == NULL || in_pTrans == NULL)
@@ -183,7 +186,8 @@ void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 }
 
 extern "C" int VXQ_F_DPS_QueryTransUser(VXQ_DPS_HANDLE in_hDevProNetSrv, uint32_t in_dwTransId,
-                                        char out_sUserName[VXQ_DPS_USER_NAME_SIZE], uint32_t *out_pdwGlobalPop)
+                                        char out_sUserName[VXQ_DPS_USER_NAME_SIZE],
+                                        uint32_t *out_pdwGlobalPop)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = (_VXQ_S_DPS_MCSRV_DATA *)in_hDevProNetSrv;
     uint32_t dwIndex = in_dwTransId & 0xFFFFu;
@@ -236,142 +240,6 @@ int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     return iTotal;
 }
 
-/* Requests that need the host -------------------------------------------- */
-
-int VXQ_F_DPS_MC_SendTransRequDataToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pRequest,
-                                          int32_t in_iRequestLen, int32_t in_iEventId, const void *in_pPart1,
-                                          int32_t in_iPart1Len, const void *in_pPart2, int32_t in_iPart2Len,
-                                          const char *in_sOperText)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = NULL;
-    uint8_t *pEvent = NULL;
-    char *sLog;
-    size_t nLogSize;
-    int32_t iBodyLen;
-    int bOk = 0;
-    if (p == NULL || in_pConn == NULL || inout_pRequest == NULL || in_iRequestLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
-        return 0;
-    if (in_pPart1 == NULL || in_iPart1Len < 0)
-        in_iPart1Len = 0;
-    if (in_pPart2 == NULL || in_iPart2Len < 0)
-        in_iPart2Len = 0;
-    if (in_sOperText == NULL)
-        in_sOperText = "";
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 0);
-
-    nLogSize = strlen(in_sOperText) + 64;
-    sLog = (char *)malloc(nLogSize);
-    if (sLog == NULL) {
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SendTransRequDataToUpApp malloc log fail.");
-        VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 1);
-        if (!VXQ_F_DPS_MC_SentNetData(p, in_pConn, inout_pRequest, in_iRequestLen, VXQ_DPS_SEND_CLASS_PROTOCOL))
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendTransRequDataToUpApp VXQ_F_DPS_MC_SentNetData fail.", 2);
-        return 0;
-    }
-    snprintf(sLog, nLogSize, "Receiving network data: %s.", in_sOperText);
-    VXQ_F_LOG_SR_ShowInfo(sLog);
-
-    pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        p, in_pConn->dwPortId, VXQ_F_DPS_MW_GetLe16(inout_pRequest + VXQ_DPS_UMSP_OFF_FUNC_ID), inout_pRequest,
-        in_iRequestLen);
-    if (pTrans == NULL) {
-        snprintf(sLog, nLogSize, "Receiving network data: %s, create trans fail.", in_sOperText);
-        VXQ_F_LOG_SR_ShowInfo(sLog);
-    } else {
-        iBodyLen = in_iPart1Len + in_iPart2Len;
-        pEvent = (uint8_t *)malloc((size_t)iBodyLen + VXQ_DPS_APP_MSG_HEAD_LEN);
-        if (pEvent == NULL) {
-            snprintf(sLog, nLogSize, "Receiving network data: %s, malloc fail.", in_sOperText);
-            VXQ_F_LOG_SR_ShowInfo(sLog);
-        } else {
-            PR_FillHead(pEvent, in_iEventId, pTrans->dwTransId, iBodyLen);
-            if (in_iPart1Len > 0)
-                memcpy(pEvent + VXQ_DPS_APP_MSG_HEAD_LEN, in_pPart1, (size_t)in_iPart1Len);
-            if (in_iPart2Len > 0)
-                memcpy(pEvent + VXQ_DPS_APP_MSG_HEAD_LEN + in_iPart1Len, in_pPart2, (size_t)in_iPart2Len);
-            bOk = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent, iBodyLen + VXQ_DPS_APP_MSG_HEAD_LEN);
-            if (!bOk) {
-                snprintf(sLog, nLogSize, "Receiving network data: %s, send event to up app fail.", in_sOperText);
-                VXQ_F_LOG_SR_ShowInfo(sLog);
-            }
-        }
-    }
-    if (!bOk) {
-        VXQ_F_DPS_MW_HeadMakeAnswer(inout_pRequest, 1);
-        if (!VXQ_F_DPS_MC_SentNetData(p, in_pConn, inout_pRequest, in_iRequestLen, VXQ_DPS_SEND_CLASS_PROTOCOL)) {
-            snprintf(sLog, nLogSize, "Receiving network data: %s, send event to up app fail.", in_sOperText);
-            VXQ_F_LOG_SR_ShowInfo(sLog);
-        }
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-    }
-    free(pEvent);
-    free(sLog);
-    return bOk;
-}
-
-/* Finds the transaction of an order and the connection that asked. On a miss
- * the transaction (if found) is deleted and null returned. */
-static _VXQ_S_DPS_TRANS_DATA *PR_FindAnswerTarget(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder,
-                                                  int32_t in_iOrderLen, _VXQ_S_DPS_NET_PORT_DATA **out_ppConn)
-{
-    _VXQ_S_DPS_TRANS_DATA *pTrans;
-    if (p == NULL || in_pOrder == NULL || in_iOrderLen < VXQ_DPS_APP_MSG_HEAD_LEN)
-        return NULL;
-    pTrans = VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(in_pOrder));
-    if (pTrans == NULL)
-        return NULL;
-    *out_ppConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTrans->dwPortId);
-    if (pTrans->pRequDataBuf == NULL || pTrans->iRequDataLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN ||
-        *out_ppConn == NULL) {
-        VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
-        return NULL;
-    }
-    return pTrans;
-}
-
-int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                 int32_t in_iOrderLen)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_FindAnswerTarget(inout_pMcSrvData, in_pOrder, in_iOrderLen, &pConn);
-    int iRet;
-    if (pTrans == NULL)
-        return 0;
-    pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, pTrans->iRequDataLen,
-                                    VXQ_DPS_SEND_CLASS_PROTOCOL);
-    if (!iRet)
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);
-    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-    return iRet;
-}
-
-int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                        int32_t in_iOrderLen, int32_t in_iLength)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = PR_FindAnswerTarget(inout_pMcSrvData, in_pOrder, in_iOrderLen, &pConn);
-    int32_t iSendLen;
-    int iRet = 0;
-    if (pTrans == NULL)
-        return 0;
-    iSendLen = in_iLength + 4;
-    if (in_iLength < 0 || iSendLen < (int32_t)VXQ_DPS_UMSP_HEAD_LEN || iSendLen > pTrans->iRequDataLen) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult in_iLength error.", 2);
-    } else {
-        pTrans->pRequDataBuf[VXQ_DPS_UMSP_OFF_RESULT] = (char)in_pOrder[PR_OFF_RESULT];
-        VXQ_F_DPS_MW_PutLe32((uint8_t *)pTrans->pRequDataBuf + VXQ_DPS_UMSP_OFF_PACKET_SIZE, (uint32_t)iSendLen);
-        iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, pConn, (uint8_t *)pTrans->pRequDataBuf, iSendLen,
-                                        VXQ_DPS_SEND_CLASS_PROTOCOL);
-        if (!iRet)
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SendMsgHeadTransResult VXQ_F_DPS_MC_SentNetData fail.", 2);
-    }
-    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-    return iRet;
-}
-
 /* Orders ---------------------------------------------------------------------- */
 
 int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
@@ -401,7 +269,8 @@ int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_
     PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
     memcpy(ucMsg + VXQ_DPS_APP_MSG_HEAD_LEN, &tBody, sizeof(tBody));
     if (!VXQ_F_TOOLS_QUEUE_SetDataCounted(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg),
-                                          in_llCounted >= 0 ? in_llCounted : (int64_t)sizeof(ucMsg), in_iWaitMs))
+                                          in_llCounted >= 0 ? in_llCounted : (int64_t)sizeof(ucMsg),
+                                          in_iWaitMs))
         return 0;
     VXQ_F_NETCOM_WakeUp(inout_pMcSrvData->hNetSrv);
     return 1;
@@ -421,9 +290,10 @@ static int PR_DoControlWork(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, 
     return 1;
 }
 
-int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
+                             int32_t in_iLength)
 {
-    const _VXQ_S_DPS_ORDER_ENTRY *pEntry;
+    const _VXQ_S_DPS_FUNC_LINE *pLine;
     char sText[128];
     int32_t iMsgFuncId;
     int32_t iBodyLen;
@@ -435,27 +305,29 @@ int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *i
         return 0;
     }
     iMsgFuncId = VXQ_F_DPS_MC_MsgHead_FuncId(inout_pOrder);
-    if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK && PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
+    if (iMsgFuncId == VXQ_DPS_ORDER_CONTROL_WORK &&
+        PR_DoControlWork(inout_pMcSrvData, inout_pOrder, in_iLength))
         return 1;
-    pEntry = inout_pMcSrvData->pOrderTable != NULL ? inout_pMcSrvData->pOrderTable : g_tDpsOrderTable;
-    for (; pEntry->iMsgFuncId != 0; pEntry++) {
-        if (pEntry->iMsgFuncId == iMsgFuncId)
-            break;
-    }
-    if (pEntry->iMsgFuncId == 0) {
-        snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.", (unsigned)iMsgFuncId);
+    pLine = VXQ_F_DPS_MC_FindOrderLine(inout_pMcSrvData, iMsgFuncId);
+    if (pLine == NULL) {
+        snprintf(sText, sizeof(sText), "Order msg function id error, iMsgFuncId: %8.8x.",
+                 (unsigned)iMsgFuncId);
         VXQ_F_LOG_SR_ShowInfo(sText);
         return 0;
     }
     /* The body the head announces must be there, and at least the fixed part the handler reads. */
     memcpy(&iBodyLen, inout_pOrder + PR_OFF_BODY_LEN, 4);
-    if (iBodyLen < pEntry->iMinBodyLen || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
-        snprintf(sText, sizeof(sText), "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
+    if (iBodyLen < pLine->iMinOrderBody || iBodyLen > in_iLength - VXQ_DPS_APP_MSG_HEAD_LEN) {
+        snprintf(sText, sizeof(sText),
+                 "Order msg length error, iMsgFuncId: %8.8x, iBodyLen: %d, iLength: %d.",
                  (unsigned)iMsgFuncId, (int)iBodyLen, (int)in_iLength);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         return 0;
     }
-    if (pEntry->fnHandler == NULL)
-        return 1;
-    return pEntry->fnHandler(inout_pMcSrvData, inout_pOrder, in_iLength);
+    if (pLine->fnOrder != NULL)
+        return pLine->fnOrder(inout_pMcSrvData, inout_pOrder, in_iLength);
+    if (pLine->tRelay.ucAnswer != VXQ_DPS_ANSWER_NONE)
+        return inout_pMcSrvData->tHooks.pFuncTable->fnRelayAnswer(inout_pMcSrvData, inout_pOrder, in_iLength,
+                                                                   pLine);
+    return 1;
 }

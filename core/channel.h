@@ -4,7 +4,8 @@
  * Events go up: the control thread puts a copy of each into hCallbackQueue and
  * the callback thread hands it to the host's event callback. Orders come down:
  * host threads post copies into hOrderQueue and the control thread dispatches
- * each by its order id (VXQ_F_DPS_MW_DoOrderData). A client request that needs
+ * each by its order id (VXQ_F_DPS_MW_DoOrderData, through the instance's
+ * table of function ids, core/functab.h). A client request that needs
  * the host's answer is parked as a _VXQ_S_DPS_TRANS_DATA (a copy of the whole
  * request) in the instance's 2048-entry transaction table until the answering
  * order comes, or for at most 120 s.
@@ -21,44 +22,28 @@
 #define VXQ_CORE_CHANNEL_H
 
 #include "core/conn.h"
+#include "core/functab.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define VXQ_DPS_APP_MSG_HEAD_LEN 16      /* sizeof(_VXQ_S_DPS_MSG_HEAD) */
-#define VXQ_DPS_TRANS_TIMEOUT_SEC 120    /* a transaction of this age is deleted */
+#define VXQ_DPS_APP_MSG_HEAD_LEN 16   /* sizeof(_VXQ_S_DPS_MSG_HEAD) */
+#define VXQ_DPS_TRANS_TIMEOUT_SEC 120 /* a transaction of this age is deleted */
 
 typedef struct _VXQ_S_DPS_TRANS_DATA {
-    uint32_t dwTransId;              /* (random 16 bits << 16) | table index */
-    uint32_t dwPortId;               /* connection that asked */
-    uint16_t usMsgFuncId;            /* function id of the request */
-    int32_t tCreateTime;             /* seconds */
-    char *pRequDataBuf;              /* copy of the whole request, later the answer */
+    uint32_t dwTransId;   /* (random 16 bits << 16) | table index */
+    uint32_t dwPortId;    /* connection that asked */
+    uint16_t usMsgFuncId; /* function id of the request */
+    int32_t tCreateTime;  /* seconds */
+    char *pRequDataBuf;   /* copy of the whole request, later the answer */
     int32_t iRequDataBufSize;
     int32_t iRequDataLen;
     /* The user behind the request when it was parked (VXQ_F_DPS_QueryTransUser). */
-    uint32_t bUserKnown;             /* 1: the connection carried a login */
-    uint32_t dwGlobalPop;            /* the user's global rights word */
-    char sUserName[32];              /* as logged in; not terminated at 32 characters */
+    uint32_t bUserKnown;  /* 1: the connection carried a login */
+    uint32_t dwGlobalPop; /* the user's global rights word */
+    char sUserName[32];   /* as logged in; not terminated at 32 characters */
 } _VXQ_S_DPS_TRANS_DATA;
-
-/* An order handler: the whole order (head and body, host byte order) of
- * in_iLength >= 16 bytes, taken from the order queue. The buffer is the control
- * thread's work buffer: the handler may rewrite it, must not keep it. Result 1/0. */
-typedef int (*VXQ_PF_DPS_ORDER_HANDLER)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                        int32_t in_iLength);
-
-/* One entry of the order dispatch table (core/ordertab.cpp); a null handler
- * means the order is accepted without action. */
-typedef struct _VXQ_S_DPS_ORDER_ENTRY {
-    int32_t iMsgFuncId;
-    VXQ_PF_DPS_ORDER_HANDLER fnHandler;
-    int32_t iMinBodyLen;             /* orders with a shorter body are logged and dropped */
-} _VXQ_S_DPS_ORDER_ENTRY;
-
-/* The table, terminated by an entry with id 0; each family adds its lines. */
-extern const _VXQ_S_DPS_ORDER_ENTRY g_tDpsOrderTable[];
 
 /* Work a host thread asks the control thread to do: runs with the instance and a
  * copy of the argument bytes given at posting time (valid during the call only). */
@@ -113,27 +98,6 @@ void VXQ_F_DPS_MC_Trans_DeleteTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 void VXQ_F_DPS_MC_Trans_ReleaseAllTransData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* Sum of the copies' capacities plus the records' own size. */
 int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
-
-/* Passes a client request on to the host: shapes the request as its answer
- * (ucResult 0, ucPacketType 1), parks a copy in a transaction and raises
- * in_iEventId with body part1 + part2 (either may be null/0). On any failure the
- * request goes back at once in place with ucResult 1. in_sOperText names the
- * operation in the receipt line. 1 parked, 0 answered with 1. */
-int VXQ_F_DPS_MC_SendTransRequDataToUpApp(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                          _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *inout_pRequest,
-                                          int32_t in_iRequestLen, int32_t in_iEventId,
-                                          const void *in_pPart1, int32_t in_iPart1Len,
-                                          const void *in_pPart2, int32_t in_iPart2Len,
-                                          const char *in_sOperText);
-/* Answers a parked request without a body of its own: the order's ucResult
- * (already a result code) goes into the stored request, which is sent whole to
- * its connection; the transaction is deleted in every case once found. 1/0. */
-int VXQ_F_DPS_MC_SendTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                 int32_t in_iOrderLen);
-/* As above, but sends only the first in_iLength + 4 bytes of the stored request
- * after setting its dwPacketSize to that value (the stored copy must be that long). */
-int VXQ_F_DPS_MC_SendMsgHeadTransResult(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
-                                        int32_t in_iOrderLen, int32_t in_iLength);
 
 /* The order dispatcher: one order of in_iLength bytes from the order queue. */
 int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,

@@ -48,9 +48,9 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
     pConn->usPortSlot = (uint16_t)dwSlot;
     pConn->tLastRecvTime = VXQ_F_CLOCK_NowSec();
     pConn->tCreateTime = pConn->tLastRecvTime;
-    pConn->tAdmitStart = pConn->tLastRecvTime;
-    pConn->dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
-    pConn->bAudioPause = 1;
+    pConn->tAdmit.tAdmitStart = pConn->tLastRecvTime;
+    pConn->tAdmit.dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
+    pConn->tMedia.bAudioPause = 1;
     VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, iIndex, pConn);
     inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(iIndex + 1);
     return pConn;
@@ -68,7 +68,8 @@ void VXQ_F_DPS_MC_PutConnEntry(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t 
         inout_pMcSrvData->iConnEnd--;
 }
 
-void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     uint32_t dwIndex;
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
@@ -83,14 +84,15 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _V
     if (inout_pMcSrvData->pHoldConn == in_pConn)
         inout_pMcSrvData->pHoldConn = NULL;
     if (in_pConn->dwPortId != 0) {
-        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId, VXQ_DPS_DROP_LINGER_MS);
+        VXQ_F_NETCOM_CloseTcpConnectAfterSend(inout_pMcSrvData->hNetSrv, in_pConn->dwPortId,
+                                              VXQ_DPS_DROP_LINGER_MS);
         in_pConn->dwPortId = 0;
     }
     free(in_pConn->pToken);
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
-    free(in_pConn->pWaitRespBuf);
-    free(in_pConn->pDelayRespBuf);
+    free(in_pConn->tMedia.pWaitRespBuf);
+    free(in_pConn->tHold.pDelayRespBuf);
     free(in_pConn);
 }
 
@@ -152,22 +154,25 @@ static void PR_ReleaseConn(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *i
     VXQ_F_DPS_MC_NetPortData_Delete(p, in_pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_DoNetDisconnetEvent(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                      _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return;
     PR_ReleaseConn(inout_pMcSrvData, in_pConn);
 }
 
-void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+void VXQ_F_DPS_MC_ActiveDisconnect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     /* The socket is not closed first: the deletion at the end of the release
      * closes it once what was queued on it (the answers that led here) is out. */
     VXQ_F_DPS_MC_DoNetDisconnetEvent(inout_pMcSrvData, in_pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                     uint8_t *in_pData, int32_t in_iDataLen)
+void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                     const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                     int32_t in_iDataLen)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
     (void)in_pData;
@@ -222,7 +227,7 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId);
  * the right to be looked at (protocol/admission.h). */
 static int PR_FramingPaused(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    return in_pConn->pDelayRespBuf != NULL || in_pConn->bQuoteWait;
+    return in_pConn->tHold.pDelayRespBuf != NULL || in_pConn->tAdmit.bQuoteWait;
 }
 
 /* Drops a connection whose byte stream can no longer be framed; the data
@@ -234,8 +239,9 @@ static void PR_DropForFraming(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA
     VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
 }
 
-void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                  uint8_t *in_pData, int32_t in_iDataLen)
+void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  const _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                  int32_t in_iDataLen)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pConn;
@@ -261,7 +267,8 @@ void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
     PR_FrameMessages(p, dwPortId);
 }
 
-void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pConn->dwPortId == 0)
         return;
@@ -296,7 +303,7 @@ static void PR_FrameMessages(_VXQ_S_DPS_MCSRV_DATA *p, uint32_t dwPortId)
             p->tHooks.fnMessage(p, pConn, pMsg, (int32_t)dwSize);
         /* The handler may have released this connection (or others). */
         pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, dwPortId);
-        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->bQuoteWait)
+        if (pConn == NULL || pConn->pRecvBuf == NULL || pConn->iRecvDataLen == 0 || pConn->tAdmit.bQuoteWait)
             return; /* a waiting quote stays at the front, untouched, for its retry */
         if ((uint32_t)pConn->iRecvDataLen <= dwSize) {
             free(pConn->pRecvBuf);
@@ -346,9 +353,9 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
             if ((int64_t)p->iNetSendTotalLen + in_iLength > (int64_t)p->iMediaDataBufSize) {
                 VXQ_F_LOG_SR_ShowInfo("The cache is too large, the loss of media data...........");
                 VXQ_F_NETCOM_ClearSendQueueData(p->hNetSrv, in_pConn->dwPortId);
-                in_pConn->bRecvIFrame = 0;
-                in_pConn->bLossMode = 1;
-                in_pConn->dwLossModeTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+                in_pConn->tMedia.bRecvIFrame = 0;
+                in_pConn->tMedia.bLossMode = 1;
+                in_pConn->tMedia.dwLossModeTime = (uint32_t)VXQ_F_CLOCK_NowSec();
                 return 1;
             }
         }
@@ -358,8 +365,8 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
         VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_SentNetData VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode fail.");
         return 0;
     }
-    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength, in_iSendClass, 0, 0,
-                                    0)) {
+    if (!VXQ_F_NETCOM_SendTcpDataEx(p->hNetSrv, in_pConn->dwPortId, (const char *)inout_pMsg, in_iLength,
+                                    in_iSendClass, 0, 0, 0)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_SentNetData VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
@@ -367,29 +374,29 @@ int VXQ_F_DPS_MC_SentNetData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     return 1;
 }
 
-int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                    uint8_t in_ucResult)
+int VXQ_F_DPS_MC_SentWaitNetRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t in_ucResult)
 {
     int iRet;
     if (inout_pMcSrvData == NULL || in_pConn == NULL)
         return 0;
-    if (in_pConn->pWaitRespBuf == NULL || in_pConn->iWaitRespLen <= 0)
+    if (in_pConn->tMedia.pWaitRespBuf == NULL || in_pConn->tMedia.iWaitRespLen <= 0)
         return 1;
-    if (in_pConn->iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
-        in_pConn->pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
-    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->pWaitRespBuf, in_pConn->iWaitRespLen,
-                                    VXQ_DPS_SEND_CLASS_PROTOCOL);
-    free(in_pConn->pWaitRespBuf);
-    in_pConn->pWaitRespBuf = NULL;
-    in_pConn->iWaitRespBufSize = 0;
-    in_pConn->iWaitRespLen = 0;
+    if (in_pConn->tMedia.iWaitRespLen >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
+        in_pConn->tMedia.pWaitRespBuf[VXQ_DPS_UMSP_OFF_RESULT] = in_ucResult;
+    iRet = VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, (uint8_t *)in_pConn->tMedia.pWaitRespBuf,
+                                    in_pConn->tMedia.iWaitRespLen, VXQ_DPS_SEND_CLASS_PROTOCOL);
+    free(in_pConn->tMedia.pWaitRespBuf);
+    in_pConn->tMedia.pWaitRespBuf = NULL;
+    in_pConn->tMedia.iWaitRespBufSize = 0;
+    in_pConn->tMedia.iWaitRespLen = 0;
     return iRet;
 }
 
 /* Bytes a connection holds outside the engine: its buffers and its record. */
 static int32_t PR_ClientBufLen(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    return in_pConn->iRecvBufSize + in_pConn->iWaitRespBufSize + (int32_t)sizeof(*in_pConn);
+    return in_pConn->iRecvBufSize + in_pConn->tMedia.iWaitRespBufSize + (int32_t)sizeof(*in_pConn);
 }
 
 int32_t VXQ_F_DPS_MC_StatNetSendQueueTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
@@ -437,7 +444,7 @@ int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     if (in_pMcSrvData == NULL)
         return 0;
     for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-        if (in_pMcSrvData->pConn[i] != NULL && in_pMcSrvData->pConn[i]->bGuard)
+        if (in_pMcSrvData->pConn[i] != NULL && in_pMcSrvData->pConn[i]->tAlarm.bGuard)
             return 1;
     }
     return 0;

@@ -5,7 +5,11 @@
  * connection, kept in the instance's 128-entry table (any free entry; the
  * instance maps the engine slot, the low 16 bits of the port id, to it). The
  * table owns the records and everything they point to (token, user record,
- * reassembly buffer, stored request); VXQ_F_DPS_MC_NetPortData_Delete frees them.
+ * reassembly buffer, stored request, held answers); VXQ_F_DPS_MC_NetPortData_Delete
+ * frees them. The record shows its parts: the connection's and the session's
+ * fields first, then one sub-record per family (tMedia, tAdmit, tHold, tTalk,
+ * tAlarm, tDown, tSerial) that only that family writes; the core zeroes them
+ * when the record is made.
  *
  * Whole framed messages go to the message sink, a released connection to the
  * families' connection-gone hooks, completions to the send-done hook and a
@@ -54,87 +58,111 @@ struct _VXQ_S_NETCOM_DATA_HEAD; /* the engine's 64-byte event head (vxq_netcom.h
 /* An incomplete message announcing this many bytes or more drops the connection. */
 #define VXQ_DPS_MAX_INCOMPLETE_LEN 0x100000u
 
-typedef struct _VXQ_S_DPS_NET_PORT_DATA {
-    uint32_t dwPortId;               /* engine port id; 0 once this side closed the socket */
-    char szPeerIpaddr[16];           /* dotted text, at most 15 characters */
-    uint16_t usPeerPort;
-    uint16_t usLocalPort;
-    int32_t iConnType;               /* VXQ_DPS_CONN_* */
-    uint32_t dwConnId;               /* (random 16 bits << 16) | connection table index */
-    uint32_t dwClaimId;              /* value quoted by CLAIM_CHANNEL (and some opens) */
-    int32_t iChNo;                   /* channel served (media, talk, down) */
-    int32_t iStreamNo;
-    char *pToken;                    /* access token text, heap */
-    _VXQ_S_DPS_USER_INFO *pUserInfo; /* logged-in user's record, heap */
-    int32_t iStreamState;            /* media: 0 none, 1 waiting for the host, 2 streaming */
-    int32_t tOpenTime;               /* seconds the stream or download was opened, 0 = not open */
-    uint32_t dwLoginId;              /* 0 = not logged in */
-
-    /* Media send state (media/ and the live view family). */
-    uint32_t bRecvIFrame;            /* an I-frame was sent: later frames may follow */
-    uint32_t bLossMode;              /* send budget overflowed: I-frames only */
-    uint32_t dwLossModeTime;         /* seconds loss mode began */
+/* A viewer's stream: the pacing of its frames (media/) and the state of the
+ * open that made it (ops/live). */
+typedef struct _VXQ_S_DPS_CONN_MEDIA {
+    int32_t iStreamState;       /* 0 none, 1 waiting for the host, 2 streaming */
+    uint32_t dwStreamStateTime; /* seconds of the last iStreamState change */
+    uint32_t bRecvIFrame;       /* an I-frame was sent: later frames may follow */
+    uint32_t bLossMode;         /* send budget overflowed: I-frames only */
+    uint32_t dwLossModeTime;    /* seconds loss mode began */
     uint32_t bVideoPause;
-    uint32_t bAudioPause;            /* 1 at creation */
+    uint32_t bAudioPause; /* 1 at creation */
     uint32_t bOnlyIFrame;
-    uint32_t dwStreamStateTime;      /* seconds of the last iStreamState change */
-    uint32_t dwLoginPortId;          /* port id of the command connection */
-    uint32_t dwSentNodeId;           /* frame cache position */
+    uint32_t dwSentNodeId; /* frame cache position */
     uint32_t dwNextNodeId;
-    int32_t iSendingNum;             /* frame messages outstanding in the engine */
-    uint32_t dwTickBase;             /* tick of the first frame sent (time stamps) */
-    uint32_t dwSendSeq;              /* sequence of media sends, never 0 */
-
-    uint32_t bGuard;                 /* this client armed the device */
-    uint32_t dwDownFileId;           /* record file open for download, 0 = none */
-    uint32_t bComOpen;               /* this command connection opened the serial port */
-
-    char *pRecvBuf;                  /* reassembly buffer (growable) */
-    int32_t iRecvBufSize;
-    int32_t iRecvDataLen;
-    char *pWaitRespBuf;              /* stored request answered later */
+    int32_t iSendingNum; /* frame messages outstanding in the engine */
+    uint32_t dwTickBase; /* tick of the first frame sent (time stamps) */
+    uint32_t dwSendSeq;  /* sequence of media sends, never 0 */
+    char *pWaitRespBuf;  /* the open that waits for the host's answer */
     int32_t iWaitRespBufSize;
     int32_t iWaitRespLen;
+} _VXQ_S_DPS_CONN_MEDIA;
 
-    int32_t tLastRecvTime;           /* seconds: creation, then every whole message */
-    uint32_t bHeartbeat;             /* under heartbeat supervision */
+/* The admission rules against hostile clients (protocol/admission). */
+typedef struct _VXQ_S_DPS_CONN_ADMIT {
+    int32_t tAdmitStart;        /* seconds of acceptance or of the last logout: login is due 30 s later */
+    uint32_t dwAdmitSeq;        /* the same moment as an order: the lowest is the oldest */
+    uint32_t dwJoinedLoginId;   /* the live login id it quoted and was let through with (a
+                                 * session's media, talk or down connection), 0 none: it then
+                                 * counts as logged in, and quoting that id is quoting its own */
+    int32_t iUnknownLoginIdNum; /* quotes of a login id no connection holds (forgiven after a quiet minute) */
+    int32_t tLastUnknownQuote;  /* seconds of the last of them */
+    uint32_t bQuoteWait;        /* the message at the front quotes a login id and waits for credit */
+    uint32_t bQuoteRetry;       /* that message is being tried again */
+    int32_t iProbeNum;          /* logged-in connection: quotes from its address it could not vouch for */
+    int32_t tFirstProbe;        /* seconds of the first of them in the current minute */
+} _VXQ_S_DPS_CONN_ADMIT;
 
-    /* Admission rules against hostile clients (protocol/admission.cpp). */
-    int32_t tCreateTime;             /* seconds the record was made */
-    uint16_t usPortSlot;             /* engine slot of dwPortId (the instance maps it to this record) */
-    int32_t tAdmitStart;             /* seconds of acceptance or of the last logout: login is due 30 s later */
-    uint32_t dwAdmitSeq;             /* the same moment as an order: the lowest is the oldest */
-    uint32_t dwJoinedLoginId;        /* the live login id it quoted and was let through with (a
-                                      * session's media, talk or down connection), 0 none: it then
-                                      * counts as logged in, and quoting that id is quoting its own */
-    int32_t iUnknownLoginIdNum;      /* quotes of a login id no connection holds (forgiven after a quiet minute) */
-    int32_t tLastUnknownQuote;       /* seconds of the last of them */
-    uint32_t bQuoteWait;             /* the message at the front quotes a login id and waits for credit */
-    uint32_t bQuoteRetry;            /* that message is being tried again */
-    int32_t iProbeNum;               /* logged-in connection: quotes from its address it could not vouch for */
-    int32_t tFirstProbe;             /* seconds of the first of them in the current minute */
-    char *pDelayRespBuf;             /* answers held back (whole messages); framing pauses while set */
+/* Answers held back (protocol/admission: a paced login's answer, or every
+ * answer of a connection that quoted an unknown login id). */
+typedef struct _VXQ_S_DPS_CONN_HOLD {
+    char *pDelayRespBuf; /* whole messages; framing pauses while set */
     int32_t iDelayRespLen;
     int32_t iDelayRespBufSize;
-    int32_t tDelayRespDue;           /* seconds at which the held answers go out */
-    uint32_t bTarpitHold;            /* they are held because of an unknown login id */
+    int32_t tDelayRespDue; /* seconds at which the held answers go out */
+    uint32_t bTarpitHold;  /* held because of an unknown login id */
+} _VXQ_S_DPS_CONN_HOLD;
+
+typedef struct _VXQ_S_DPS_NET_PORT_DATA {
+    /* The connection itself (core/conn). */
+    uint32_t dwPortId;     /* engine port id; 0 once this side closed the socket */
+    uint16_t usPortSlot;   /* engine slot of dwPortId (the instance maps it to this record) */
+    char szPeerIpaddr[16]; /* dotted text, at most 15 characters */
+    uint16_t usPeerPort;
+    uint16_t usLocalPort;
+    uint32_t dwConnId;     /* (random 16 bits << 16) | connection table index */
+    int32_t iConnType;     /* VXQ_DPS_CONN_* */
+    int32_t tCreateTime;   /* seconds the record was made */
+    int32_t tLastRecvTime; /* seconds: creation, then every whole message */
+    uint32_t bHeartbeat;   /* under heartbeat supervision */
+    char *pRecvBuf;        /* reassembly buffer (growable) */
+    int32_t iRecvBufSize;
+    int32_t iRecvDataLen;
+
+    /* The session it belongs to (protocol/session; the families read them). */
+    uint32_t dwLoginId;              /* 0 = not logged in */
+    char *pToken;                    /* access token text, heap */
+    _VXQ_S_DPS_USER_INFO *pUserInfo; /* logged-in user's record, heap */
+    uint32_t dwClaimId;              /* the value a channel claim or an extended open quoted */
+    uint32_t dwLoginPortId;          /* media, talk, down: port id of the session's command connection */
+    int32_t iChNo;                   /* channel served (media, talk, down) */
+    int32_t iStreamNo;
+    int32_t tOpenTime; /* seconds the stream or download was opened, 0 = not open */
+
+    /* What each family keeps on the connection; only that family writes it. */
+    _VXQ_S_DPS_CONN_MEDIA tMedia; /* media/ and ops/live */
+    _VXQ_S_DPS_CONN_ADMIT tAdmit; /* protocol/admission */
+    _VXQ_S_DPS_CONN_HOLD tHold;   /* protocol/admission */
+    struct {
+        uint32_t dwStartNo; /* the request number of the talk start (its answer repeats it) */
+    } tTalk;                /* ops/talk_alarm */
+    struct {
+        uint32_t bGuard; /* this client armed the device */
+    } tAlarm;            /* ops/talk_alarm */
+    struct {
+        uint32_t dwFileId; /* record file open for download, 0 = none */
+    } tDown;               /* ops/record */
+    struct {
+        uint32_t bComOpen; /* this command connection opened the serial port */
+    } tSerial;             /* ops/serial */
 } _VXQ_S_DPS_NET_PORT_DATA;
 
 /* Engine record handlers (VXQ_F_DPS_MC_DoNetRecord, inside the engine pass).
  * in_pData points in_iDataLen bytes behind the 64-byte head; both stay the
  * caller's. */
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                     const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                     uint8_t *in_pData, int32_t in_iDataLen);
+                                     const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                     int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                        const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                        uint8_t *in_pData, int32_t in_iDataLen);
+                                        const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                        int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_DATA(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                  const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                  uint8_t *in_pData, int32_t in_iDataLen);
+                                  const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                  int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_CONNECT_RESULT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                            const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
-                                            uint8_t *in_pData, int32_t in_iDataLen);
+                                            const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead, uint8_t *in_pData,
+                                            int32_t in_iDataLen);
 void VXQ_F_DPS_MC_DoNetEvent_SEND_COMP_NOTIFY(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                               const struct _VXQ_S_NETCOM_DATA_HEAD *in_pHead,
                                               uint8_t *in_pData, int32_t in_iDataLen);
@@ -194,7 +222,8 @@ int32_t VXQ_F_DPS_MC_StatTcpConnNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 int VXQ_F_DPS_MC_CheckClientArmState(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* Frames and handles the whole messages already buffered on the connection
  * (after a held login answer went out). The record may be released on return. */
-void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
+void VXQ_F_DPS_MC_ResumeFraming(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,10 @@
  * the composition layer (service/service.h) installs the families in one
  * fixed order, which is the order the lists run in.
  *
+ * The record also holds the one table the families fill, the table of
+ * function ids (pFuncTable, core/functab.h), through which the dispatchers of
+ * requests and orders learn what each id means without naming a family.
+ *
  * An empty slot is skipped: the core then does only its own part (a message
  * with no sink is dropped, a released connection is only deleted). The three
  * send seams are not hooks of the core but of the layers that send (session,
@@ -32,6 +36,7 @@ extern "C" {
 
 struct _VXQ_S_DPS_NET_PORT_DATA;          /* core/conn.h */
 struct _VXQ_S_NETCOM_DATA_HEAD;           /* vxq_netcom.h */
+struct _VXQ_S_DPS_FUNC_TABLE;             /* core/functab.h */
 
 /* Most functions of one hook list. */
 #define VXQ_DPS_HOOK_LIST_MAX 8
@@ -100,6 +105,11 @@ typedef struct _VXQ_S_DPS_HOOKS {
      * stop after the connections and transactions. Caller: core/instance. */
     VXQ_PF_DPS_STEP_HOOK fnMediaStart;
     VXQ_PF_DPS_DUTY_HOOK fnMediaStop;
+
+    /* The function ids the families know (core/functab.h): the request
+     * dispatcher (protocol/dispatch) and the order dispatcher (core/channel)
+     * look every id up here; null: every request and order is unknown. */
+    const struct _VXQ_S_DPS_FUNC_TABLE *pFuncTable;
 
     /* Send seams (null: the engine). fnNetSend carries every answer of the
      * session and the request families (protocol/dispatch), fnDirectSend the

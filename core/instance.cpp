@@ -12,8 +12,23 @@
 #include "vxq_netcom.h"
 #include "vxq_syshelp.h"
 
+#include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+void VXQ_F_DPS_MC_DebugLine(int in_iLevel, const char *in_sFormat, ...)
+{
+    char sText[512];
+    va_list tArgs;
+    va_start(tArgs, in_sFormat);
+    vsnprintf(sText, sizeof(sText), in_sFormat, tArgs);
+    va_end(tArgs);
+    if (in_iLevel == 0)
+        VXQ_F_LOG_SR_ShowInfo(sText);
+    else
+        VXQ_F_LOG_SR_WriteLog(sText, in_iLevel);
+}
 
 int32_t VXQ_F_DPS_MC_ChNoToSlot(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo)
 {
@@ -258,7 +273,8 @@ extern "C" int VXQ_F_DPS_CA_GetString(const char *in_sSection, const char *in_sK
     return VXQ_F_CONFIGMG_GetString(in_sSection, in_sKey, in_sDefault, out_sValue, out_iSize, in_sFile);
 }
 
-extern "C" int VXQ_F_DPS_CA_GetInt(const char *in_sSection, const char *in_sKey, int in_iDefault, const char *in_sFile)
+extern "C" int VXQ_F_DPS_CA_GetInt(const char *in_sSection, const char *in_sKey, int in_iDefault,
+                                   const char *in_sFile)
 {
     return VXQ_F_CONFIGMG_GetInt(in_sSection, in_sKey, in_iDefault, in_sFile);
 }
@@ -275,7 +291,8 @@ extern "C" int VXQ_F_DPS_CA_SetString(const char *in_sSection, const char *in_sK
     return VXQ_F_CONFIGMG_SetString(in_sSection, in_sKey, in_sValue, in_sFile);
 }
 
-extern "C" int VXQ_F_DPS_CA_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue, const char *in_sFile)
+extern "C" int VXQ_F_DPS_CA_SetInt(const char *in_sSection, const char *in_sKey, int in_iValue,
+                                   const char *in_sFile)
 {
     return VXQ_F_CONFIGMG_SetInt(in_sSection, in_sKey, in_iValue, in_sFile);
 }

@@ -54,39 +54,39 @@ struct _VXQ_S_NET_SELECT_MCSERVER_DATA;   /* the engine (VXQ_HNETSRV, vxq_netcom
 
 /* One voice talk channel; all zero = free. Behaviour lives in ops/. */
 typedef struct _VXQ_S_DPS_TALK_CH_DATA {
-    int32_t iTalkChNo;               /* as the client sent it (10000 stays 10000) */
-    int32_t iChState;                /* 0 idle, 2 waiting for the host, 3 talking */
-    uint32_t dwStateTime;            /* seconds of the last iChState change */
-    uint32_t dwLastAudioTime;        /* seconds of the last client audio, 0 = none */
+    int32_t iTalkChNo;        /* as the client sent it (10000 stays 10000) */
+    int32_t iChState;         /* 0 idle, 2 waiting for the host, 3 talking */
+    uint32_t dwStateTime;     /* seconds of the last iChState change */
+    uint32_t dwLastAudioTime; /* seconds of the last client audio, 0 = none */
     int32_t iDevAudioCodecId;
     int32_t iDevAudioBitRate;
     int32_t iDevAudioSampleRate;
     int32_t iDevAudioChNum;
     uint32_t dwLoginId;
-    uint32_t dwLoginPortId;          /* the client's command connection */
-    uint32_t dwTalkPortId;           /* the talk connection */
+    uint32_t dwLoginPortId; /* the client's command connection */
+    uint32_t dwTalkPortId;  /* the talk connection */
 } _VXQ_S_DPS_TALK_CH_DATA;
 
 /* One UDP log subscriber (trace client). Behaviour lives in mgmt/. */
 typedef struct _VXQ_S_DPS_TRACE_CLIENT_DATA {
-    uint16_t bUsed;                  /* 1 in use */
+    uint16_t bUsed; /* 1 in use */
     uint16_t usPort;
     uint32_t dwIpAddr;
-    int32_t tRefreshTime;            /* seconds of the last add or refresh */
+    int32_t tRefreshTime; /* seconds of the last add or refresh */
 } _VXQ_S_DPS_TRACE_CLIENT_DATA;
 
 /* Failed logins of one peer address within the current minute
  * (protocol/admission.cpp). */
 #define VXQ_DPS_LOGIN_FAIL_SLOT_NUM 16
 typedef struct _VXQ_S_DPS_LOGIN_FAIL_DATA {
-    char szPeerIpaddr[16];           /* dotted text; empty = slot free */
-    int32_t tFirstFail;              /* seconds of the first failure of the window */
-    int32_t iFailNum;                /* failures since tFirstFail */
+    char szPeerIpaddr[16]; /* dotted text; empty = slot free */
+    int32_t tFirstFail;    /* seconds of the first failure of the window */
+    int32_t iFailNum;      /* failures since tFirstFail */
 } _VXQ_S_DPS_LOGIN_FAIL_DATA;
 
 /* The service instance (typedef in vxq_dps.h); the host's handle points to it. */
 struct _VXQ_S_DPS_MCSRV_DATA {
-    uint32_t bThreadRun;             /* control thread runs while nonzero */
+    uint32_t bThreadRun; /* control thread runs while nonzero */
     VXQ_HTHREAD hThread;
     uint16_t usTcpPort;              /* protocol port; the bound port when 0 was given */
     _VXQ_S_DPS_DEV_CAP_INFO tDevCapInfo; /* copy of the host's capability record */
@@ -96,19 +96,19 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     void *pQueryUser;
     uint32_t bDebugLog;
     uint32_t bDebugMediaLog;
-    int32_t iMediaDataBufSize;       /* bytes of media allowed in the order and send queues */
+    int32_t iMediaDataBufSize; /* bytes of media allowed in the order and send queues */
     uint16_t usLogSrvPort;
     uint16_t bLogSrvStarted;
-    uint32_t bShowRunState;          /* periodic statistics lines */
-    uint8_t ucPwdMode;               /* 0 or 1, reported in the token answer */
-    uint16_t usUdpPort;              /* always 28460 */
-    int32_t iOnlySendIFrameTimeLen;  /* seconds, 1..3600 */
-    int32_t iMaxRealplayClientNum;   /* 1..64 */
-    uint32_t bSavedDebugLog;         /* values the switches return to after a temporary change */
+    uint32_t bShowRunState;         /* periodic statistics lines */
+    uint8_t ucPwdMode;              /* 0 or 1, reported in the token answer */
+    uint16_t usUdpPort;             /* always 28460 */
+    int32_t iOnlySendIFrameTimeLen; /* seconds, 1..3600 */
+    int32_t iMaxRealplayClientNum;  /* 1..64 */
+    uint32_t bSavedDebugLog;        /* values the switches return to after a temporary change */
     uint32_t bSavedDebugMediaLog;
     uint32_t bSavedShowRunState;
-    int32_t tDebugParamTime;         /* seconds of the temporary change, 0 = none */
-    uint32_t bMnTraceDebugOff;       /* host switch: trace and debug datagrams ignored, log not broadcast */
+    int32_t tDebugParamTime;   /* seconds of the temporary change, 0 = none */
+    uint32_t bMnTraceDebugOff; /* host switch: trace and debug datagrams ignored, log not broadcast */
     struct _VXQ_S_NET_SELECT_MCSERVER_DATA *hNetSrv; /* engine (VXQ_HNETSRV) driven by the control thread */
     uint32_t dwTcpListenPortId;
     uint32_t dwUdpPortId;
@@ -117,26 +117,25 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     VXQ_HQUEUE hRecvLogQueue;        /* log writer records, 500 */
     uint32_t bCallbackThreadRun;
     VXQ_HTHREAD hCallbackThread;
-    VXQ_HQUEUE hCallbackQueue;       /* events for the host, 1000 */
-    char *pCallbackBuf;              /* callback thread's reused work buffer */
+    VXQ_HQUEUE hCallbackQueue; /* events for the host, 1000 */
+    char *pCallbackBuf;        /* callback thread's reused work buffer */
     int32_t iCallbackBufSize;
     int32_t iCallbackDataLen;
-    int32_t tLastCallbackStat;       /* seconds of the last "Callback queue size" line, 0 = none */
+    int32_t tLastCallbackStat; /* seconds of the last "Callback queue size" line, 0 = none */
 
     /* Control thread timer and statistics words. */
-    int32_t iNetSendTotalLen;        /* bytes in all send queues and client buffers (kept total) */
-    uint32_t dwAlarmId;              /* alarm id counter */
-    int32_t tLastSecond;             /* seconds of the last 1 s duty, 0 = none */
-    int32_t tLastStatTime;           /* seconds of the last statistics line, 0 = none */
-    uint32_t dwLastTick;             /* tick of the last 100 ms duty */
-    char *pWorkBuf;                  /* control thread's reused buffer for queue reads */
+    int32_t iNetSendTotalLen; /* bytes in all send queues and client buffers (kept total) */
+    uint32_t dwAlarmId;       /* alarm id counter */
+    int32_t tLastSecond;      /* seconds of the last 1 s duty, 0 = none */
+    int32_t tLastStatTime;    /* seconds of the last statistics line, 0 = none */
+    uint32_t dwLastTick;      /* tick of the last 100 ms duty */
+    char *pWorkBuf;           /* control thread's reused buffer for queue reads */
     int32_t iWorkBufSize;
     int32_t iWorkDataLen;
-    uint32_t dwControlWorkKey;       /* random key that marks internal control-work orders */
-    const struct _VXQ_S_DPS_ORDER_ENTRY *pOrderTable; /* null = g_tDpsOrderTable; tests install their own */
+    uint32_t dwControlWorkKey; /* random key that marks internal control-work orders */
 
     _VXQ_S_DPS_TRACE_CLIENT_DATA tTraceClient[VXQ_DPS_TRACE_CLIENT_NUM];
-    uint32_t dwLogLineNo;            /* number of the next broadcast log line */
+    uint32_t dwLogLineNo; /* number of the next broadcast log line */
 
     /* Media resource accounting (media/). */
     int32_t bMediaResCtrl;
@@ -160,11 +159,11 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     VXQ_HMUTEX hTransLock;
     _VXQ_S_DPS_LOGIN_FAIL_DATA tLoginFail[VXQ_DPS_LOGIN_FAIL_SLOT_NUM]; /* control thread */
     /* Login id quotes (protocol/admission.cpp), control thread. */
-    uint32_t dwAdmitSeq;             /* order of admission: the next connection's dwAdmitSeq */
-    int32_t iQuoteCredit;            /* evaluations of untrusted quotes left, in thousandths */
-    uint32_t dwQuoteCreditTick;      /* tick of the last refill */
-    uint32_t bQuoteCreditSet;        /* iQuoteCredit was filled once */
-    int32_t iQuoteWaitScan;          /* where the next scan for waiting quotes starts */
+    uint32_t dwAdmitSeq;                        /* order of admission: the next connection's dwAdmitSeq */
+    int32_t iQuoteCredit;                       /* evaluations of untrusted quotes left, in thousandths */
+    uint32_t dwQuoteCreditTick;                 /* tick of the last refill */
+    uint32_t bQuoteCreditSet;                   /* iQuoteCredit was filled once */
+    int32_t iQuoteWaitScan;                     /* where the next scan for waiting quotes starts */
     struct _VXQ_S_DPS_NET_PORT_DATA *pHoldConn; /* while set, this connection's in-place answers are held */
 
     /* What the layers above registered (core/hooks.h): filled before start. */
@@ -194,6 +193,20 @@ void VXQ_F_DPS_MC_StopNetServer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
  * VXQ_F_DPS_MC_DoNetRecord, which may send and close through the engine
  * (net/selengine.h says why the pass stays sound). 1; 0 for a null user. */
 int VXQ_F_DPS_NETCOM_EventCallback(void *in_pUser, const char *in_pRecord, int32_t in_iLength);
+
+/* Writes one debug line when in_bOn (the instance's bDebugLog, with
+ * bDebugMediaLog for media lines), and formats nothing otherwise: level 0
+ * shows it (VXQ_F_LOG_SR_ShowInfo), another level writes it to the log. */
+#define VXQ_DPS_DEBUG(in_bOn, in_iLevel, ...)                                                                \
+    do {                                                                                                     \
+        if (in_bOn)                                                                                          \
+            VXQ_F_DPS_MC_DebugLine(in_iLevel, __VA_ARGS__);                                                  \
+    } while (0)
+void VXQ_F_DPS_MC_DebugLine(int in_iLevel, const char *in_sFormat, ...)
+#if defined(__GNUC__) || defined(__clang__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
 
 /* The device's channel numbering, shared by the media and talk tables: maps a
  * channel number as a client or the host sends it to a slot index: 10000 is

@@ -6,6 +6,7 @@
 #include "core/control.h"
 #include "media/direct.h"
 #include "media/subch.h"
+#include "ops/functab.h"
 #include "protocol/dispatch.h"
 #include "service/service.h"
 #include "support/offline_stream.h"
@@ -139,7 +140,7 @@ static void PR_Login(_VXQ_S_DPS_MCSRV_DATA *p, int in_iConn)
 {
     VXQ_F_OFFLINE_StreamData(p, s_dwPortId[in_iConn], PR_Msg(P1_VER_CONSULT_GET_TOKEN, 89));
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, s_dwPortId[in_iConn]);
-    if (pConn == NULL || pConn->pToken == NULL || pConn->pDelayRespBuf != NULL)
+    if (pConn == NULL || pConn->pToken == NULL || pConn->tHold.pDelayRespBuf != NULL)
         return;
     char sText[128];
     char sDigest[33];
@@ -177,8 +178,8 @@ void VXQ_F_FUZZSRV_RunScript(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pData, 
             if (ucOp % 8 == 3 && tBytes.size() >= 24 && pFirst != NULL)
                 VXQ_F_DPS_MW_PutLe32(tBytes.data() + 20, pFirst->dwLoginId);
             /* Read ids are random: a download connection's is written for the script. */
-            if (ucOp % 8 == 3 && tBytes.size() >= 28 && pOwn != NULL && pOwn->dwDownFileId != 0)
-                VXQ_F_DPS_MW_PutLe32(tBytes.data() + 24, pOwn->dwDownFileId);
+            if (ucOp % 8 == 3 && tBytes.size() >= 28 && pOwn != NULL && pOwn->tDown.dwFileId != 0)
+                VXQ_F_DPS_MW_PutLe32(tBytes.data() + 24, pOwn->tDown.dwFileId);
             if (!tBytes.empty())
                 VXQ_F_OFFLINE_StreamData(p, s_dwPortId[iConn], tBytes);
             break;

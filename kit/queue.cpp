@@ -27,7 +27,7 @@ static const int32_t QUEUE_EX_BUF_SLACK = 10;
 struct _VXQ_S_TOOLS_QUEUE_ITEM {
     struct _VXQ_S_TOOLS_QUEUE_ITEM *pNext;
     int32_t iLength;
-    int64_t llCounted; /* what it adds to llTotalLen: iLength, or more for a block that stands for data it refers to */
+    int64_t llCounted; /* what it adds to llTotalLen: iLength, or more for a reference to data */
 };
 
 struct _VXQ_S_TOOLS_QUEUE_DATA {

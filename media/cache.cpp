@@ -34,17 +34,17 @@ static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
         free(in_pMsg);
         return iResult;
     }
-    inout_pConn->dwSendSeq++;
-    if (inout_pConn->dwSendSeq == 0)
-        inout_pConn->dwSendSeq = 1;
-    if (!VXQ_F_NETCOM_SendTcpDataTaken(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (char *)in_pMsg, in_iMsgLen,
-                                       0, inout_pConn->dwSendSeq, 1)) {
+    inout_pConn->tMedia.dwSendSeq++;
+    if (inout_pConn->tMedia.dwSendSeq == 0)
+        inout_pConn->tMedia.dwSendSeq = 1;
+    if (!VXQ_F_NETCOM_SendTcpDataTaken(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (char *)in_pMsg,
+                                       in_iMsgLen, 0, inout_pConn->tMedia.dwSendSeq, 1)) {
         free(in_pMsg);
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
     /* Only a queued message will ever complete and lower the count again. */
-    inout_pConn->iSendingNum++;
+    inout_pConn->tMedia.iSendingNum++;
     return 1;
 }
 
@@ -68,15 +68,15 @@ void VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(void *in_pNode)
 static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                            const uint8_t *in_pHead, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
-    inout_pConn->dwSendSeq++;
-    if (inout_pConn->dwSendSeq == 0)
-        inout_pConn->dwSendSeq = 1;
+    inout_pConn->tMedia.dwSendSeq++;
+    if (inout_pConn->tMedia.dwSendSeq == 0)
+        inout_pConn->tMedia.dwSendSeq = 1;
     /* Taken before the hand-over: the engine may give it back at any time after. */
     inout_pNode->iRefCount++;
     int iResult = VXQ_F_NETCOM_SendTcpDataGatherNow(
         inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead, VXQ_DPS_FRAME_MSG_HEAD_LEN,
-        (const char *)inout_pNode->pData, inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0,
-        inout_pConn->dwSendSeq, 1);
+        (const char *)inout_pNode->pData, inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode,
+        inout_pNode, 0, inout_pConn->tMedia.dwSendSeq, 1);
     if (iResult != 1)
         inout_pNode->iRefCount--; /* not queued: the engine keeps no reference */
     if (iResult == 0) {
@@ -85,7 +85,7 @@ static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_N
     }
     /* Only a queued message will ever complete and lower the count again. */
     if (iResult == 1)
-        inout_pConn->iSendingNum++;
+        inout_pConn->tMedia.iSendingNum++;
     return 1;
 }
 
@@ -99,21 +99,23 @@ static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
                         int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
     int bVideo = in_iMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO;
-    uint32_t dwStamp = in_dwTimeStamp != 0
-                           ? in_dwTimeStamp
-                           : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
+    uint32_t dwStamp =
+        in_dwTimeStamp != 0
+            ? in_dwTimeStamp
+            : VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
     int bSent;
     if (inout_pNode != NULL && inout_pMcSrvData->tHooks.fnFrameSend == NULL) {
         uint8_t aHead[VXQ_DPS_FRAME_MSG_HEAD_LEN];
         if (bVideo)
-            VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp, inout_pNode->iDataLen);
+            VXQ_F_DPS_MC_FrameMsg_WriteVideoHead(aHead, in_pSubCh, in_iFrameType, dwStamp,
+                                                 inout_pNode->iDataLen);
         else
             VXQ_F_DPS_MC_FrameMsg_WriteAudioHead(aHead, in_pSubCh, dwStamp, inout_pNode->iDataLen);
         bSent = PR_SendGathered(inout_pMcSrvData, inout_pConn, aHead, inout_pNode);
     } else {
         int32_t iMsgLen = 0;
-        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_iMediaType, in_pSubCh, in_iFrameType, dwStamp, in_pData,
-                                                    in_iDataLen, &iMsgLen);
+        uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_iMediaType, in_pSubCh, in_iFrameType, dwStamp,
+                                                    in_pData, in_iDataLen, &iMsgLen);
         if (pMsg == NULL) {
             VXQ_F_LOG_SR_WriteLog(bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient malloc fail."
                                          : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient malloc fail.",
@@ -124,8 +126,9 @@ static int PR_SendFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
     }
     if (!bSent) {
         VXQ_F_LOG_SR_WriteLog(
-            bVideo ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail."
-                   : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.",
+            bVideo
+                ? "VXQ_F_DPS_MC_CAPM_SentVideoFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail."
+                : "VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient VXQ_F_DPS_MC_CAPM_SentMediaDataToNet fail.",
             2);
         return 0;
     }
@@ -140,10 +143,10 @@ static int PR_SendVideo(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
-    if (!inout_pConn->bRecvIFrame) {
+    if (!inout_pConn->tMedia.bRecvIFrame) {
         if (in_iFrameType != VXQ_DPS_FRAME_TYPE_I)
             return 1;
-        inout_pConn->bRecvIFrame = 1;
+        inout_pConn->tMedia.bRecvIFrame = 1;
     }
     return PR_SendFrame(inout_pMcSrvData, inout_pConn, in_pSubCh, VXQ_DPS_MEDIA_TYPE_VIDEO, in_iFrameType,
                         in_dwTimeStamp, in_pData, in_iDataLen, inout_pNode);
@@ -152,11 +155,12 @@ static int PR_SendVideo(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 /* The audio sender's rules (nothing before the first I-frame). */
 static int PR_SendAudio(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                         const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, uint32_t in_dwTimeStamp,
-                        const uint8_t *in_pData, int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
+                        const uint8_t *in_pData, int32_t in_iDataLen,
+                        _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
-    if (!inout_pConn->bRecvIFrame)
+    if (!inout_pConn->tMedia.bRecvIFrame)
         return 1;
     return PR_SendFrame(inout_pMcSrvData, inout_pConn, in_pSubCh, VXQ_DPS_MEDIA_TYPE_AUDIO, 0, in_dwTimeStamp,
                         in_pData, in_iDataLen, inout_pNode);
@@ -167,7 +171,8 @@ static int PR_IsVideoIFrame(const _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
     return in_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO && in_pNode->ucFrameType == VXQ_DPS_FRAME_TYPE_I;
 }
 
-static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_FindNode(const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, uint32_t in_dwNodeId)
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_FindNode(const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh,
+                                                uint32_t in_dwNodeId)
 {
     for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = in_pSubCh->pCacheListHead; p != NULL; p = p->pNext) {
         if (p->dwNodeId == in_dwNodeId)
@@ -182,21 +187,21 @@ int VXQ_F_DPS_MC_CAPM_IsSubChViewer(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
 {
     if (in_pMcSrvData == NULL || in_pSubCh == NULL || in_pConn == NULL)
         return 0;
-    if (in_pConn->iConnType != VXQ_DPS_CONN_MEDIA || in_pConn->iStreamState != 2)
+    if (in_pConn->iConnType != VXQ_DPS_CONN_MEDIA || in_pConn->tMedia.iStreamState != 2)
         return 0;
     return VXQ_F_DPS_MC_QueryMediaSubChData(in_pMcSrvData, in_pConn->iChNo, in_pConn->iStreamNo) == in_pSubCh;
 }
 
-static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
-                                               int32_t in_iFrameType, uint32_t in_dwTimeStamp,
-                                               const uint8_t *in_pData, int32_t in_iDataLen,
-                                               _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade);
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
+                                               int32_t in_iMediaType, int32_t in_iFrameType,
+                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                                               int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade);
 
 /* One frame, as loose data or (in_pMade) a node made by the input call, whose
  * reference this call takes over. */
 static void PR_DoFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType, int32_t in_iChNo,
-                       int32_t in_iStreamNo, int32_t in_iFrameType, uint32_t in_dwTimeStamp, const uint8_t *in_pData,
-                       int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
+                       int32_t in_iStreamNo, int32_t in_iFrameType, uint32_t in_dwTimeStamp,
+                       const uint8_t *in_pData, int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
 {
     char sText[256];
     if (inout_pMcSrvData == NULL) {
@@ -210,15 +215,17 @@ static void PR_DoFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMedi
                  (int)in_iChNo, (int)in_iStreamNo, (int)in_iMediaType, (int)in_iFrameType, (int)in_iDataLen);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
     if (pSubCh == NULL) {
         VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData VXQ_F_DPS_MC_QueryMediaSubChData fail.");
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData VXQ_F_DPS_MC_QueryMediaSubChData fail.");
         return;
     }
     if (pSubCh->iStreamOpenState == 2) {
-        if (PR_AddNode(pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen, in_pMade) ==
-            NULL)
+        if (PR_AddNode(pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen,
+                       in_pMade) == NULL)
             return;
         VXQ_F_DPS_MC_CAPM_DoClientSendProc(inout_pMcSrvData, pSubCh);
         VXQ_F_DPS_MC_CAPM_ClearNotUseCacheNode(inout_pMcSrvData, pSubCh);
@@ -233,9 +240,11 @@ static void PR_DoFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMedi
             pSubCh->dwNotOpenFrameTime = 0;
             VXQ_F_LOG_SR_ShowInfo("Request close the media stream.");
             /* Not sent: the rule starts again with the next frame. */
-            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo))
+            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo,
+                                                                       in_iStreamNo))
                 VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData "
-                                      "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", 2);
+                                      "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.",
+                                      2);
         }
         return;
     }
@@ -245,9 +254,10 @@ static void PR_DoFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMedi
                  "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is init, chno: %d, streamno: %d.",
                  (int)in_iChNo, (int)in_iStreamNo);
     else if (pSubCh->iStreamOpenState == 1)
-        snprintf(sText, sizeof(sText),
-                 "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is opening, chno: %d, streamno: %d.",
-                 (int)in_iChNo, (int)in_iStreamNo);
+        snprintf(
+            sText, sizeof(sText),
+            "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState is opening, chno: %d, streamno: %d.",
+            (int)in_iChNo, (int)in_iStreamNo);
     else
         snprintf(sText, sizeof(sText),
                  "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData iStreamOpenState error, state is %d, chno: %d, "
@@ -261,8 +271,8 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
                                               int32_t in_iDataLen)
 {
-    PR_DoFrame(inout_pMcSrvData, in_iMediaType, in_iChNo, in_iStreamNo, in_iFrameType, in_dwTimeStamp, in_pData,
-               in_iDataLen, NULL);
+    PR_DoFrame(inout_pMcSrvData, in_iMediaType, in_iChNo, in_iStreamNo, in_iFrameType, in_dwTimeStamp,
+               in_pData, in_iDataLen, NULL);
 }
 
 void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType,
@@ -289,10 +299,10 @@ static uint32_t PR_NewNodeId(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
 /* The append; in_pMade (or null) is a node made by the input call, holding
  * the data already, whose reference passes to the list (or is given back
  * when the frame is refused before it is stored). */
-static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
-                                               int32_t in_iFrameType, uint32_t in_dwTimeStamp,
-                                               const uint8_t *in_pData, int32_t in_iDataLen,
-                                               _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
+                                               int32_t in_iMediaType, int32_t in_iFrameType,
+                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                                               int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
 {
     if (inout_pSubCh == NULL) {
         VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
@@ -354,16 +364,15 @@ static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *ino
     return NULL;
 }
 
-_VXQ_S_DPS_MEDIA_CACHE_NODE *VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
-                                                                     int32_t in_iMediaType,
-                                                                     int32_t in_iFrameType,
-                                                                     uint32_t in_dwTimeStamp,
-                                                                     const uint8_t *in_pData,
-                                                                     int32_t in_iDataLen)
+_VXQ_S_DPS_MEDIA_CACHE_NODE *
+VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                          _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
+                                          int32_t in_iFrameType, uint32_t in_dwTimeStamp,
+                                          const uint8_t *in_pData, int32_t in_iDataLen)
 {
     (void)inout_pMcSrvData;
-    return PR_AddNode(inout_pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen, NULL);
+    return PR_AddNode(inout_pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen,
+                      NULL);
 }
 
 void VXQ_F_DPS_MC_CAPM_DoClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -373,7 +382,7 @@ void VXQ_F_DPS_MC_CAPM_DoClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         return;
     for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->bVideoPause)
+        if (pConn == NULL || pConn->tMedia.bVideoPause)
             continue;
         if (VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, pConn))
             VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, inout_pSubCh, pConn);
@@ -388,10 +397,10 @@ static int PR_SendNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_MEDIA
     if (inout_pNode->ucMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO)
         return PR_SendVideo(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->ucFrameType,
                             inout_pNode->dwTimeStamp, inout_pNode->pData, inout_pNode->iDataLen, inout_pNode);
-    if (inout_pConn->bAudioPause)
+    if (inout_pConn->tMedia.bAudioPause)
         return 1;
-    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->dwTimeStamp, inout_pNode->pData,
-                        inout_pNode->iDataLen, inout_pNode);
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, inout_pNode->dwTimeStamp,
+                        inout_pNode->pData, inout_pNode->iDataLen, inout_pNode);
 }
 
 int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -403,38 +412,39 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     /* A completion may still arrive after the viewer closed its stream. */
     if (!VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, inout_pConn))
         return 1;
-    if (!inout_pConn->bRecvIFrame) {
+    if (!inout_pConn->tMedia.bRecvIFrame) {
         /* A viewer that restarts (video resumed) may still have messages out:
          * it starts only within the limit of three, at a later I-frame if need be. */
-        if (inout_pConn->iSendingNum >= VXQ_DPS_CACHE_MAX_SENDING)
+        if (inout_pConn->tMedia.iSendingNum >= VXQ_DPS_CACHE_MAX_SENDING)
             return 1;
         _VXQ_S_DPS_MEDIA_CACHE_NODE *pTail = inout_pSubCh->pCacheListTail;
         if (pTail != NULL && PR_IsVideoIFrame(pTail)) {
             PR_SendNode(inout_pMcSrvData, inout_pSubCh, inout_pConn, pTail);
-            inout_pConn->dwSentNodeId = pTail->dwNodeId;
-            inout_pConn->dwNextNodeId = 0;
+            inout_pConn->tMedia.dwSentNodeId = pTail->dwNodeId;
+            inout_pConn->tMedia.dwNextNodeId = 0;
         }
         return 1;
     }
-    while (inout_pConn->iSendingNum < VXQ_DPS_CACHE_MAX_SENDING) {
+    while (inout_pConn->tMedia.iSendingNum < VXQ_DPS_CACHE_MAX_SENDING) {
         _VXQ_S_DPS_MEDIA_CACHE_NODE *pNext = NULL;
-        if (inout_pConn->dwSentNodeId == 0 && inout_pConn->dwNextNodeId == 0) {
+        if (inout_pConn->tMedia.dwSentNodeId == 0 && inout_pConn->tMedia.dwNextNodeId == 0) {
             for (pNext = inout_pSubCh->pCacheListTail; pNext != NULL && !PR_IsVideoIFrame(pNext);
                  pNext = pNext->pPrev) {
             }
             if (pNext == NULL)
                 break;
         } else {
-            uint32_t dwId = inout_pConn->dwSentNodeId != 0 ? inout_pConn->dwSentNodeId : inout_pConn->dwNextNodeId;
+            uint32_t dwId = inout_pConn->tMedia.dwSentNodeId != 0 ? inout_pConn->tMedia.dwSentNodeId
+                                                                  : inout_pConn->tMedia.dwNextNodeId;
             _VXQ_S_DPS_MEDIA_CACHE_NODE *pPos = PR_FindNode(inout_pSubCh, dwId);
             if (pPos == NULL) {
                 /* Position left the list: start again at a later I-frame. */
-                inout_pConn->dwSentNodeId = 0;
-                inout_pConn->dwNextNodeId = 0;
-                inout_pConn->bRecvIFrame = 0;
+                inout_pConn->tMedia.dwSentNodeId = 0;
+                inout_pConn->tMedia.dwNextNodeId = 0;
+                inout_pConn->tMedia.bRecvIFrame = 0;
                 break;
             }
-            if (inout_pConn->dwSentNodeId != 0) {
+            if (inout_pConn->tMedia.dwSentNodeId != 0) {
                 pNext = pPos->pNext;
                 if (pNext == NULL)
                     break; /* caught up */
@@ -443,8 +453,8 @@ int VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
             }
         }
         int bSent = PR_SendNode(inout_pMcSrvData, inout_pSubCh, inout_pConn, pNext);
-        inout_pConn->dwSentNodeId = pNext->dwNodeId;
-        inout_pConn->dwNextNodeId = 0;
+        inout_pConn->tMedia.dwSentNodeId = pNext->dwNodeId;
+        inout_pConn->tMedia.dwNextNodeId = 0;
         if (!bSent)
             break; /* the frame is lost for this viewer; the next frame or completion goes on */
     }
@@ -467,7 +477,8 @@ int VXQ_F_DPS_MC_CAPM_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pM
                                                  uint32_t in_dwTimeStamp, const uint8_t *in_pData,
                                                  int32_t in_iDataLen)
 {
-    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, in_dwTimeStamp, in_pData, in_iDataLen, NULL);
+    return PR_SendAudio(inout_pMcSrvData, inout_pConn, in_pSubCh, in_dwTimeStamp, in_pData, in_iDataLen,
+                        NULL);
 }
 
 int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -477,17 +488,17 @@ int VXQ_F_DPS_MC_CAPM_SentMediaDataToNet(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pMsg == NULL || in_iMsgLen < 1)
         return 0;
     /* The frame message is built in wire order on every host: no translation. */
-    inout_pConn->dwSendSeq++;
-    if (inout_pConn->dwSendSeq == 0)
-        inout_pConn->dwSendSeq = 1;
+    inout_pConn->tMedia.dwSendSeq++;
+    if (inout_pConn->tMedia.dwSendSeq == 0)
+        inout_pConn->tMedia.dwSendSeq = 1;
     VXQ_PF_DPS_MEDIA_NET_SEND fnSend =
         inout_pMcSrvData->tHooks.fnFrameSend != NULL ? inout_pMcSrvData->tHooks.fnFrameSend : PR_EngineSend;
-    if (!fnSend(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen, inout_pConn->dwSendSeq)) {
+    if (!fnSend(inout_pMcSrvData, inout_pConn, in_pMsg, in_iMsgLen, inout_pConn->tMedia.dwSendSeq)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
     /* Only a queued message will ever complete and lower the count again. */
-    inout_pConn->iSendingNum++;
+    inout_pConn->tMedia.iSendingNum++;
     return 1;
 }
 
@@ -499,13 +510,14 @@ int VXQ_F_DPS_MC_CAPM_QueryCacheIdIfClientUse(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvDa
         return 0;
     for (int i = 0; i < in_pMcSrvData->iConnEnd; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->bVideoPause || !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
+        if (pConn == NULL || pConn->tMedia.bVideoPause ||
+            !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
             continue;
-        if (!pConn->bRecvIFrame)
+        if (!pConn->tMedia.bRecvIFrame)
             return 1;
-        if (pConn->dwSentNodeId == 0 && pConn->dwNextNodeId == 0)
+        if (pConn->tMedia.dwSentNodeId == 0 && pConn->tMedia.dwNextNodeId == 0)
             return 1;
-        if (pConn->dwSentNodeId == in_dwNodeId || pConn->dwNextNodeId == in_dwNodeId)
+        if (pConn->tMedia.dwSentNodeId == in_dwNodeId || pConn->tMedia.dwNextNodeId == in_dwNodeId)
             return 1;
     }
     return 0;
@@ -618,15 +630,15 @@ void VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
         return;
     for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
-        if (pConn == NULL || !pConn->bRecvIFrame ||
+        if (pConn == NULL || !pConn->tMedia.bRecvIFrame ||
             !VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, pConn))
             continue;
-        if (pConn->dwSentNodeId == in_dwRemovedId) {
-            pConn->dwSentNodeId = 0;
-            pConn->dwNextNodeId = in_dwNextId;
-        } else if (pConn->dwNextNodeId == in_dwRemovedId) {
-            pConn->dwSentNodeId = 0;
-            pConn->dwNextNodeId = 0;
+        if (pConn->tMedia.dwSentNodeId == in_dwRemovedId) {
+            pConn->tMedia.dwSentNodeId = 0;
+            pConn->tMedia.dwNextNodeId = in_dwNextId;
+        } else if (pConn->tMedia.dwNextNodeId == in_dwRemovedId) {
+            pConn->tMedia.dwSentNodeId = 0;
+            pConn->tMedia.dwNextNodeId = 0;
         }
     }
 }
@@ -650,8 +662,8 @@ void VXQ_F_DPS_MC_CAPM_DoSendDone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh;
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || inout_pConn->iConnType != VXQ_DPS_CONN_MEDIA)
         return;
-    if (inout_pConn->iSendingNum > 0)
-        inout_pConn->iSendingNum--;
+    if (inout_pConn->tMedia.iSendingNum > 0)
+        inout_pConn->tMedia.iSendingNum--;
     pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, inout_pConn->iChNo, inout_pConn->iStreamNo);
     if (pSubCh != NULL)
         VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(inout_pMcSrvData, pSubCh, inout_pConn);

@@ -58,8 +58,8 @@ typedef struct _VXQ_S_DPS_MEDIA_CACHE_NODE {
     /* Nodes made by the host's input call come from the frame pool
      * (media/framepool.h) and go back to it; the others are freed. */
     int32_t bPooled;
-    int32_t iDataCap;                /* bytes behind the node (pooled nodes) */
-    const void *pOwner;              /* instance that posted it, while it travels to the control thread */
+    int32_t iDataCap;   /* bytes behind the node (pooled nodes) */
+    const void *pOwner; /* instance that posted it, while it travels to the control thread */
 } _VXQ_S_DPS_MEDIA_CACHE_NODE;
 
 /* Entry for one frame from a frame order (in_iMediaType 0 video, 1 audio).

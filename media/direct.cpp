@@ -29,11 +29,14 @@ int VXQ_F_DPS_MC_IsClientSendOverloaded(int32_t in_iSendQueueTotalLen, int32_t i
 /* The common part of both deliveries: the viewers of an open sub-channel, or
  * the not-open rule. in_sFunc names the exported entry in the texts. */
 static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVideo, int32_t in_iChNo,
-                            int32_t in_iStreamNo, int32_t in_iFrameType, const uint8_t *in_pData, int32_t in_iDataLen)
+                            int32_t in_iStreamNo, int32_t in_iFrameType, const uint8_t *in_pData,
+                            int32_t in_iDataLen)
 {
-    const char *sFunc = in_bVideo ? "VXQ_F_DPS_MC_APUP_SendVideoFrameData" : "VXQ_F_DPS_MC_APUP_SendAudioFrameData";
+    const char *sFunc =
+        in_bVideo ? "VXQ_F_DPS_MC_APUP_SendVideoFrameData" : "VXQ_F_DPS_MC_APUP_SendAudioFrameData";
     char sText[256];
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
     if (pSubCh == NULL) {
         snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_QueryMediaSubChData fail.", sFunc);
         VXQ_F_LOG_SR_ShowInfo(sText);
@@ -46,12 +49,12 @@ static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVid
                 continue;
             int iResult;
             if (in_bVideo) {
-                if (pConn->bVideoPause)
+                if (pConn->tMedia.bVideoPause)
                     continue;
-                iResult = VXQ_F_DPS_MC_SentVideoFrameDataToClient(inout_pMcSrvData, pConn, pSubCh, in_iFrameType,
-                                                                  in_pData, in_iDataLen);
+                iResult = VXQ_F_DPS_MC_SentVideoFrameDataToClient(inout_pMcSrvData, pConn, pSubCh,
+                                                                  in_iFrameType, in_pData, in_iDataLen);
             } else {
-                if (pConn->bAudioPause)
+                if (pConn->tMedia.bAudioPause)
                     continue;
                 iResult = VXQ_F_DPS_MC_SentAudioFrameDataToClient(inout_pMcSrvData, pConn, pSubCh, in_pData,
                                                                   in_iDataLen);
@@ -70,8 +73,10 @@ static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVid
             pSubCh->dwNotOpenFrameTime = 0;
             VXQ_F_LOG_SR_ShowInfo("Request close the media stream.");
             /* Not sent: the rule starts again with the next frame. */
-            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo)) {
-                snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", sFunc);
+            if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo,
+                                                                       in_iStreamNo)) {
+                snprintf(sText, sizeof(sText),
+                         "%s VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", sFunc);
                 VXQ_F_LOG_SR_WriteLog(sText, 2);
             }
         }
@@ -79,14 +84,14 @@ static void PR_DeliverFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVid
     }
     pSubCh->dwNotOpenFrameTime = dwNow;
     if (pSubCh->iStreamOpenState == 0)
-        snprintf(sText, sizeof(sText), "%s iStreamOpenState is init, chno: %d, streamno: %d.", sFunc, (int)in_iChNo,
-                 (int)in_iStreamNo);
+        snprintf(sText, sizeof(sText), "%s iStreamOpenState is init, chno: %d, streamno: %d.", sFunc,
+                 (int)in_iChNo, (int)in_iStreamNo);
     else if (pSubCh->iStreamOpenState == 1)
         snprintf(sText, sizeof(sText), "%s iStreamOpenState is opening, chno: %d, streamno: %d.", sFunc,
                  (int)in_iChNo, (int)in_iStreamNo);
     else
-        snprintf(sText, sizeof(sText), "%s iStreamOpenState error, state is %d, chno: %d, streamno: %d.", sFunc,
-                 (int)pSubCh->iStreamOpenState, (int)in_iChNo, (int)in_iStreamNo);
+        snprintf(sText, sizeof(sText), "%s iStreamOpenState error, state is %d, chno: %d, streamno: %d.",
+                 sFunc, (int)pSubCh->iStreamOpenState, (int)in_iChNo, (int)in_iStreamNo);
     VXQ_F_LOG_SR_ShowInfo(sText);
 }
 
@@ -113,8 +118,9 @@ void VXQ_F_DPS_MC_DoSendAudioFrameData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, 
         return;
     if (inout_pMcSrvData->bDebugLog && inout_pMcSrvData->bDebugMediaLog) {
         char sText[160];
-        snprintf(sText, sizeof(sText), "[DEBUG]  Audio frame: i_usChNo=%d, i_usStreamNo=%d, iMediaDataLen=%d.",
-                 (int)in_iChNo, (int)in_iStreamNo, (int)in_iDataLen);
+        snprintf(sText, sizeof(sText),
+                 "[DEBUG]  Audio frame: i_usChNo=%d, i_usStreamNo=%d, iMediaDataLen=%d.", (int)in_iChNo,
+                 (int)in_iStreamNo, (int)in_iDataLen);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
     PR_DeliverFrame(inout_pMcSrvData, 0, in_iChNo, in_iStreamNo, 0, in_pData, in_iDataLen);
@@ -126,10 +132,12 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                          const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, int in_bVideo, int32_t in_iFrameType,
                          const uint8_t *in_pData, int32_t in_iDataLen)
 {
-    uint32_t dwStamp = VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->dwTickBase, VXQ_F_CLOCK_TickMs());
+    uint32_t dwStamp =
+        VXQ_F_DPS_MC_FrameMsg_TickTimeStamp(&inout_pConn->tMedia.dwTickBase, VXQ_F_CLOCK_TickMs());
     int32_t iMsgLen = 0;
-    uint8_t *pMsg = VXQ_F_DPS_MC_FrameMsg_Build(in_bVideo ? VXQ_DPS_MEDIA_TYPE_VIDEO : VXQ_DPS_MEDIA_TYPE_AUDIO,
-                                                in_pSubCh, in_iFrameType, dwStamp, in_pData, in_iDataLen, &iMsgLen);
+    uint8_t *pMsg =
+        VXQ_F_DPS_MC_FrameMsg_Build(in_bVideo ? VXQ_DPS_MEDIA_TYPE_VIDEO : VXQ_DPS_MEDIA_TYPE_AUDIO,
+                                    in_pSubCh, in_iFrameType, dwStamp, in_pData, in_iDataLen, &iMsgLen);
     if (pMsg == NULL) {
         VXQ_F_LOG_SR_WriteLog(in_bVideo ? "VXQ_F_DPS_MC_SentVideoFrameDataToClient malloc fail."
                                         : "VXQ_F_DPS_MC_SentAudioFrameDataToClient malloc fail.",
@@ -142,8 +150,9 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
                                            in_bVideo ? VXQ_DPS_SEND_CLASS_VIDEO : VXQ_DPS_SEND_CLASS_AUDIO);
     free(pMsg);
     if (!iResult) {
-        VXQ_F_LOG_SR_WriteLog(in_bVideo ? "VXQ_F_DPS_MC_SentVideoFrameDataToClient VXQ_F_DPS_MC_SentNetData fail."
-                                        : "VXQ_F_DPS_MC_SentAudioFrameDataToClient VXQ_F_DPS_MC_SentNetData fail.",
+        VXQ_F_LOG_SR_WriteLog(in_bVideo
+                                  ? "VXQ_F_DPS_MC_SentVideoFrameDataToClient VXQ_F_DPS_MC_SentNetData fail."
+                                  : "VXQ_F_DPS_MC_SentAudioFrameDataToClient VXQ_F_DPS_MC_SentNetData fail.",
                               2);
         return 0;
     }
@@ -152,37 +161,38 @@ static int PR_SendDirect(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET
 
 int VXQ_F_DPS_MC_SentVideoFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                             _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                            const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh, int32_t in_iFrameType,
-                                            const uint8_t *in_pData, int32_t in_iDataLen)
+                                            const _VXQ_S_DPS_MEDIA_SUB_CH_DATA *in_pSubCh,
+                                            int32_t in_iFrameType, const uint8_t *in_pData,
+                                            int32_t in_iDataLen)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
     int bIFrame = (in_iFrameType == VXQ_DPS_FRAME_TYPE_I);
-    if (!bIFrame && (inout_pConn->bLossMode || inout_pConn->bOnlyIFrame))
+    if (!bIFrame && (inout_pConn->tMedia.bLossMode || inout_pConn->tMedia.bOnlyIFrame))
         return 1;
     if (bIFrame) {
         uint32_t dwNow = (uint32_t)VXQ_F_CLOCK_NowSec();
         int32_t iTotal = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(inout_pMcSrvData);
-        int32_t iWaiting = VXQ_F_NETCOM_QuerySendQueueSizeEx(inout_pMcSrvData->hNetSrv, VXQ_DPS_SEND_CLASS_VIDEO,
-                                                             inout_pConn->dwPortId);
+        int32_t iWaiting = VXQ_F_NETCOM_QuerySendQueueSizeEx(inout_pMcSrvData->hNetSrv,
+                                                             VXQ_DPS_SEND_CLASS_VIDEO, inout_pConn->dwPortId);
         if (VXQ_F_DPS_MC_IsClientSendOverloaded(iTotal, inout_pMcSrvData->iMediaDataBufSize, iWaiting,
                                                 in_pSubCh->iVideoFrameRate)) {
             VXQ_F_LOG_SR_ShowInfo("The cache is too much, the loss of video frames...........");
             VXQ_F_NETCOM_ClearSendQueueData(inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId);
-            inout_pConn->bRecvIFrame = 0;
-            inout_pConn->bLossMode = 1;
-            inout_pConn->dwLossModeTime = dwNow;
-        } else if (inout_pConn->bLossMode &&
-                   VXQ_F_CLOCK_SecDiff((int32_t)dwNow, (int32_t)inout_pConn->dwLossModeTime) >=
+            inout_pConn->tMedia.bRecvIFrame = 0;
+            inout_pConn->tMedia.bLossMode = 1;
+            inout_pConn->tMedia.dwLossModeTime = dwNow;
+        } else if (inout_pConn->tMedia.bLossMode &&
+                   VXQ_F_CLOCK_SecDiff((int32_t)dwNow, (int32_t)inout_pConn->tMedia.dwLossModeTime) >=
                        inout_pMcSrvData->iOnlySendIFrameTimeLen) {
-            inout_pConn->bLossMode = 0;
-            inout_pConn->dwLossModeTime = dwNow;
+            inout_pConn->tMedia.bLossMode = 0;
+            inout_pConn->tMedia.dwLossModeTime = dwNow;
         }
     }
-    if (!inout_pConn->bRecvIFrame) {
+    if (!inout_pConn->tMedia.bRecvIFrame) {
         if (!bIFrame)
             return 1;
-        inout_pConn->bRecvIFrame = 1;
+        inout_pConn->tMedia.bRecvIFrame = 1;
     }
     return PR_SendDirect(inout_pMcSrvData, inout_pConn, in_pSubCh, 1, in_iFrameType, in_pData, in_iDataLen);
 }
@@ -194,7 +204,7 @@ int VXQ_F_DPS_MC_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL || in_pSubCh == NULL)
         return 0;
-    if (!inout_pConn->bRecvIFrame)
+    if (!inout_pConn->tMedia.bRecvIFrame)
         return 1;
     return PR_SendDirect(inout_pMcSrvData, inout_pConn, in_pSubCh, 0, 0, in_pData, in_iDataLen);
 }
@@ -202,14 +212,15 @@ int VXQ_F_DPS_MC_SentAudioFrameDataToClient(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvD
 int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iChNo,
                                     int32_t in_iStreamNo)
 {
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
     if (pSubCh == NULL)
         return 0;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA)
             continue;
-        if (pConn->iStreamState != 1 && pConn->iStreamState != 2)
+        if (pConn->tMedia.iStreamState != 1 && pConn->tMedia.iStreamState != 2)
             continue;
         if (VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) == pSubCh)
             return 1; /* others still watch */
@@ -220,7 +231,8 @@ int VXQ_F_DPS_MC_ClientCloseMediaCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int
          * keeps feeding it and is told again by the not-open rule. */
         if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(inout_pMcSrvData, in_iChNo, in_iStreamNo))
             VXQ_F_LOG_SR_WriteLog(
-                "VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.", 2);
+                "VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail.",
+                2);
         VXQ_F_DPS_MC_ReleaseMediaChannel(inout_pMcSrvData, pSubCh);
     }
     return 1;
@@ -288,14 +300,15 @@ void VXQ_F_DPS_MC_MEDIA_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                         int32_t in_iChNo, int32_t in_iStreamNo)
+                                                          int32_t in_iChNo, int32_t in_iStreamNo)
 {
     if (inout_pMcSrvData == NULL)
         return 0;
     if (inout_pMcSrvData->bDebugLog) {
         char sText[128];
-        snprintf(sText, sizeof(sText), "[DEBUG]  Close the media stream (request): i_iChNo=%d, i_iStreamNo=%d.",
-                 (int)in_iChNo, (int)in_iStreamNo);
+        snprintf(sText, sizeof(sText),
+                 "[DEBUG]  Close the media stream (request): i_iChNo=%d, i_iStreamNo=%d.", (int)in_iChNo,
+                 (int)in_iStreamNo);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
     int32_t aBody[2] = {in_iChNo, in_iStreamNo};
@@ -315,7 +328,8 @@ typedef struct {
     uint8_t *pData; /* heap copy, freed by the work */
 } PR_DIRECT_FRAME;
 
-static void PR_DirectFrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t in_iArgLen)
+static void PR_DirectFrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+                               int32_t in_iArgLen)
 {
     PR_DIRECT_FRAME tFrame;
     if (in_iArgLen != (int32_t)sizeof(tFrame))
@@ -333,7 +347,8 @@ static void PR_DirectFrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const ui
 static void PR_PostDirectFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVideo, int in_iChNo,
                                int in_iStreamNo, int in_iFrameType, const void *in_pData, int in_iDataLen)
 {
-    const char *sFunc = in_bVideo ? "VXQ_F_DPS_MC_APUP_SendVideoFrameData" : "VXQ_F_DPS_MC_APUP_SendAudioFrameData";
+    const char *sFunc =
+        in_bVideo ? "VXQ_F_DPS_MC_APUP_SendVideoFrameData" : "VXQ_F_DPS_MC_APUP_SendAudioFrameData";
     char sText[160];
     if (inout_pMcSrvData == NULL) {
         snprintf(sText, sizeof(sText), "%s in_hDevProNetSrv is NULL.", sFunc);
@@ -356,7 +371,8 @@ static void PR_PostDirectFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_b
         memcpy(tFrame.pData, in_pData, (size_t)in_iDataLen);
         tFrame.iDataLen = in_iDataLen;
     }
-    if (!VXQ_F_DPS_MC_PostControlWork(inout_pMcSrvData, PR_DirectFrameWork, &tFrame, (int32_t)sizeof(tFrame))) {
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pMcSrvData, PR_DirectFrameWork, &tFrame,
+                                      (int32_t)sizeof(tFrame))) {
         free(tFrame.pData);
         snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_PostControlWork fail.", sFunc);
         VXQ_F_LOG_SR_WriteLog(sText, 2);

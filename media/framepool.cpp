@@ -7,10 +7,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
+namespace
+{
 
 std::mutex s_tLock;
-_VXQ_S_DPS_MEDIA_CACHE_NODE *s_pFree = NULL;   /* kept buffers, linked by pNext */
+_VXQ_S_DPS_MEDIA_CACHE_NODE *s_pFree = NULL; /* kept buffers, linked by pNext */
 int32_t s_iFreeNum = 0;
 int64_t s_llFreeBytes = 0;
 _VXQ_S_DPS_MEDIA_CACHE_NODE *s_pPosted = NULL; /* posted nodes, linked by pPrev/pNext */

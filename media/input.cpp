@@ -29,7 +29,7 @@ static int32_t PR_CountConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iCo
         if (pConn == NULL || pConn->iConnType != in_iConnType)
             continue;
         if (in_iStream >= 0) {
-            if (pConn->iStreamState == 0)
+            if (pConn->tMedia.iStreamState == 0)
                 continue;
             if ((pConn->iStreamNo == 0) != (in_iStream == 0))
                 continue;
@@ -64,9 +64,11 @@ float VXQ_F_DPS_MC_GetFreeMediaResourceNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     if (in_pMcSrvData == NULL)
         return 0.0f;
     return VXQ_F_DPS_MC_CalcFreeMediaResourceNum(
-        in_pMcSrvData->bMediaResCtrl, in_pMcSrvData->fMaxMediaResourceNum, in_pMcSrvData->fMainMediaResourceLoss,
-        in_pMcSrvData->fReplayResourceLoss, VXQ_F_DPS_MC_GetMainStreamPlayClientNum(in_pMcSrvData),
-        VXQ_F_DPS_MC_GetSubStreamPlayClientNum(in_pMcSrvData), VXQ_F_DPS_MC_GetReplayClientNum(in_pMcSrvData));
+        in_pMcSrvData->bMediaResCtrl, in_pMcSrvData->fMaxMediaResourceNum,
+        in_pMcSrvData->fMainMediaResourceLoss, in_pMcSrvData->fReplayResourceLoss,
+        VXQ_F_DPS_MC_GetMainStreamPlayClientNum(in_pMcSrvData),
+        VXQ_F_DPS_MC_GetSubStreamPlayClientNum(in_pMcSrvData),
+        VXQ_F_DPS_MC_GetReplayClientNum(in_pMcSrvData));
 }
 
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_GetLastMediaConnect(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
@@ -112,8 +114,9 @@ static uint32_t PR_U32(const uint8_t *in_p)
 
 /* The common frame order: fixed part of in_iFixedLen bytes (copied, so a
  * short order reads zeros instead of bytes it does not have), then the data. */
-static int PR_DoFrameOrder(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder, int32_t in_iLength,
-                           int32_t in_iFixedLen, int in_bVideo, int in_bEx, const char *in_sLenError)
+static int PR_DoFrameOrder(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pOrder,
+                           int32_t in_iLength, int32_t in_iFixedLen, int in_bVideo, int in_bEx,
+                           const char *in_sLenError)
 {
     if (inout_pMcSrvData == NULL || in_pOrder == NULL)
         return 0;
@@ -133,7 +136,8 @@ static int PR_DoFrameOrder(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_
     uint32_t dwStamp = 0;
     if (in_bEx)
         dwStamp = PR_U32(aFixed + (in_bVideo ? 8 : 4));
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(inout_pMcSrvData, in_bVideo ? 0 : 1, iChNo, iStreamNo, iFrameType, dwStamp,
+    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(inout_pMcSrvData, in_bVideo ? 0 : 1, iChNo, iStreamNo,
+                                             iFrameType, dwStamp,
                                              iDataLen > 0 ? in_pOrder + 16 + in_iFixedLen : NULL, iDataLen);
     return 1;
 }
@@ -152,15 +156,15 @@ int VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                            "VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME iMediaDataLen error.");
 }
 
-int VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_DoFrameOrder(inout_pMcSrvData, inout_pOrder, in_iLength, VXQ_DPS_VIDEO_FRAME_EX_FIXED_LEN, 1, 1,
                            "VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX iMediaDataLen error.");
 }
 
-int VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                                 int32_t in_iLength)
+int VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                                 uint8_t *inout_pOrder, int32_t in_iLength)
 {
     return PR_DoFrameOrder(inout_pMcSrvData, inout_pOrder, in_iLength, VXQ_DPS_AUDIO_FRAME_EX_FIXED_LEN, 0, 1,
                            "VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX iMediaDataLen error.");
@@ -190,9 +194,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
     for (int i = 0; i < 4; i++)
         aAudio[i] = (int32_t)PR_U32(pBody + 32 + 4 * i);
     if (inout_pMcSrvData->bDebugLog) {
-        static const char *const s_aName[] = {"i_iChNo", "i_iStreamNo", "i_bVideoFlag", "i_bAudioFlag",
-                                              "i_iVideoCodecId", "i_iVideoFrameRate", "i_iVideoBitRate",
-                                              "i_usVideoWidth", "i_usVideoHeight"};
+        static const char *const s_aName[] = {"i_iChNo",         "i_iStreamNo",     "i_bVideoFlag",
+                                              "i_bAudioFlag",    "i_iVideoCodecId", "i_iVideoFrameRate",
+                                              "i_iVideoBitRate", "i_usVideoWidth",  "i_usVideoHeight"};
         static const char *const s_aAudioName[] = {"i_iAudioCodecId", "i_iAudioBitRate", "i_iAudioSampleRate",
                                                    "i_iAudioChNum"};
         char sText[96];
@@ -209,9 +213,11 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
             VXQ_F_LOG_SR_WriteLog(sText, 2);
         }
     }
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, aValue[0], aValue[1]);
+    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
+        VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, aValue[0], aValue[1]);
     if (pSubCh == NULL) {
-        VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC VXQ_F_DPS_MC_QueryMediaSubChData fail.");
+        VXQ_F_LOG_SR_ShowInfo(
+            "VXQ_F_DPS_MW_DoOrder_EVENT_E2_MODIFY_CODEC VXQ_F_DPS_MC_QueryMediaSubChData fail.");
         return 0;
     }
     VXQ_F_DPS_MC_MediaSubCh_SetDescription(pSubCh, pBody + 8);
@@ -226,7 +232,8 @@ enum { PR_AUDIO_TOO_SIZE = 0, PR_AUDIO_FULL = 1, PR_AUDIO_EX_TOO_SIZE = 2, PR_AU
 static std::atomic<uint32_t> s_aAudioRefusal[4];
 
 /* Shows a refusal; audio refusals only every 50th time of their kind. */
-static void PR_ShowRefusal(int in_bVideo, int in_iCounter, const char *in_sFormat, int in_iChNo, int in_iStreamNo)
+static void PR_ShowRefusal(int in_bVideo, int in_iCounter, const char *in_sFormat, int in_iChNo,
+                           int in_iStreamNo)
 {
     if (!in_bVideo && s_aAudioRefusal[in_iCounter].fetch_add(1) % 50 != 0)
         return;
@@ -274,9 +281,10 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, in
         return 0;
     }
     if (in_pData == NULL || in_iDataLen <= 0) {
-        VXQ_F_LOG_SR_WriteLog(in_bVideo ? "VXQ_F_DPS_InputVideoStream in_pMediaDataBuf is NULL, or in_iMediaDataLen <= 0."
-                                        : "VXQ_F_DPS_InputAudioStream in_pMediaDataBuf or in_iMediaDataLen error.",
-                              2);
+        VXQ_F_LOG_SR_WriteLog(
+            in_bVideo ? "VXQ_F_DPS_InputVideoStream in_pMediaDataBuf is NULL, or in_iMediaDataLen <= 0."
+                      : "VXQ_F_DPS_InputAudioStream in_pMediaDataBuf or in_iMediaDataLen error.",
+            2);
         return 0;
     }
     if (in_pMcSrvData->bDebugLog && in_pMcSrvData->bDebugMediaLog) {
@@ -286,9 +294,10 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, in
                      "in_iMediaDataLen=%d.",
                      in_iChNo, in_iStreamNo, in_iFrameType, in_iDataLen);
         else
-            snprintf(sText, sizeof(sText),
-                     "[DEBUG]  VXQ_F_DPS_InputAudioStream: in_iChNo=%d, in_iStreamNo=%d, in_iMediaDataLen=%d.",
-                     in_iChNo, in_iStreamNo, in_iDataLen);
+            snprintf(
+                sText, sizeof(sText),
+                "[DEBUG]  VXQ_F_DPS_InputAudioStream: in_iChNo=%d, in_iStreamNo=%d, in_iMediaDataLen=%d.",
+                in_iChNo, in_iStreamNo, in_iDataLen);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
     /* The frame is copied once, into a pooled buffer that becomes its cache
@@ -313,7 +322,8 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, in
     tWork.dwTimeStamp = in_bEx ? in_dwTimeStamp : 0;
 
     int iResult = 0;
-    if (VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(in_pMcSrvData->hOrderQueue) >= in_pMcSrvData->iMediaDataBufSize)
+    if (VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(in_pMcSrvData->hOrderQueue) >=
+        in_pMcSrvData->iMediaDataBufSize)
         PR_ShowRefusal(in_bVideo, in_bEx ? PR_AUDIO_EX_TOO_SIZE : PR_AUDIO_TOO_SIZE,
                        in_bVideo ? "Input video queue data too size, ch: %d, stream: %d."
                                  : "Input audio queue data too size, ch: %d, stream: %d.",
@@ -334,7 +344,8 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, in
 }
 
 extern "C" int VXQ_F_DPS_InputVideoStream(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
-                                          int in_iFrameType, const void *in_pMediaDataBuf, int in_iMediaDataLen)
+                                          int in_iFrameType, const void *in_pMediaDataBuf,
+                                          int in_iMediaDataLen)
 {
     return PR_InputFrame(in_hDevProNetSrv, 1, 0, in_iChNo, in_iStreamNo, in_iFrameType, 0,
                          VXQ_DPS_VIDEO_FRAME_FIXED_LEN, in_pMediaDataBuf, in_iMediaDataLen);
@@ -403,7 +414,8 @@ extern "C" int VXQ_F_DPS_ModifyCodec(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iCh
     return 1;
 }
 
-extern "C" int VXQ_F_DPS_QueryCacheVideoFrameNum(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo)
+extern "C" int VXQ_F_DPS_QueryCacheVideoFrameNum(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo,
+                                                 int in_iStreamNo)
 {
     if (in_hDevProNetSrv == NULL) {
         VXQ_F_LOG_SR_ShowInfo("Query cache video frame number fail, cause: in_hDevProNetSrv error.");
@@ -485,8 +497,8 @@ extern "C" int VXQ_F_DPS_ControlMediaResource(VXQ_DPS_HANDLE in_hDevProNetSrv, i
         PR_StoreResourceValues(in_hDevProNetSrv, 0, 64.0f, 1.0f, 1.0f);
         return 1;
     }
-    const char *sRefusal =
-        VXQ_F_DPS_MC_CheckMediaResourceArgs(in_fMaxMediaResourceNum, in_fMainMediaResourceLoss, in_fReplayResourceLoss);
+    const char *sRefusal = VXQ_F_DPS_MC_CheckMediaResourceArgs(
+        in_fMaxMediaResourceNum, in_fMainMediaResourceLoss, in_fReplayResourceLoss);
     if (sRefusal != NULL) {
         VXQ_F_LOG_SR_ShowInfo(sRefusal);
         return 0;
@@ -502,13 +514,15 @@ extern "C" int VXQ_F_DPS_ControlMediaResource(VXQ_DPS_HANDLE in_hDevProNetSrv, i
 }
 
 /* Control-thread query of VXQ_F_DPS_GetFreeMediaResourceNum: the free amount now. */
-static void PR_FreeResourceQuery(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const void *, int32_t, void *out_pAnswer)
+static void PR_FreeResourceQuery(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const void *, int32_t,
+                                 void *out_pAnswer)
 {
     float fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData);
     memcpy(out_pAnswer, &fFree, sizeof(fFree));
 }
 
-extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv, float *out_pfMaxMediaResourceNum,
+extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv,
+                                                 float *out_pfMaxMediaResourceNum,
                                                  float *out_pfFreeMediaResourceNum)
 {
     if (in_hDevProNetSrv == NULL) {
@@ -523,8 +537,8 @@ extern "C" int VXQ_F_DPS_GetFreeMediaResourceNum(VXQ_DPS_HANDLE in_hDevProNetSrv
     __atomic_load(&in_hDevProNetSrv->fMaxMediaResourceNum, &fMax, __ATOMIC_ACQUIRE);
     float fFree = 0.0f;
     /* The counts walk the connection table, which only the control thread may read. */
-    if (!VXQ_F_DPS_MC_QueryControlThread(in_hDevProNetSrv, PR_FreeResourceQuery, NULL, 0, &fFree, (int32_t)sizeof(fFree),
-                                         "VXQ_F_DPS_GetFreeMediaResourceNum"))
+    if (!VXQ_F_DPS_MC_QueryControlThread(in_hDevProNetSrv, PR_FreeResourceQuery, NULL, 0, &fFree,
+                                         (int32_t)sizeof(fFree), "VXQ_F_DPS_GetFreeMediaResourceNum"))
         return 0;
     if (out_pfMaxMediaResourceNum != NULL)
         *out_pfMaxMediaResourceNum = fMax;

@@ -39,13 +39,13 @@ extern "C" {
 /* The sub-channel of channel and stream (10000 is slot 64 when the device's
  * bSpecialChFlag is set), or null (also before the table is made). Inline,
  * as the frame path asks it per viewer and per completion. */
-static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                                            int32_t in_iChNo, int32_t in_iStreamNo)
+static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *
+VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo, int32_t in_iStreamNo)
 {
     if (in_pMcSrvData == NULL)
         return NULL;
-    return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
-                                           in_iChNo, in_iStreamNo);
+    return VXQ_F_DPS_MC_MediaChTable_Query(
+        in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0, in_iChNo, in_iStreamNo);
 }
 
 /* Counts over the connection table (control thread). */

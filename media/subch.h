@@ -78,9 +78,9 @@ void VXQ_F_DPS_MC_MediaChTable_Init(_VXQ_S_DPS_MEDIA_CH_DATA *inout_pTable);
 /* Returns the record of channel and stream, or null: with in_bSpecialChFlag
  * set, channel 10000 is slot 64; otherwise the channel must be 0..64. The
  * stream must be 0..2. Inline: every viewer of every frame asks it. */
-static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable,
-                                                                           int in_bSpecialChFlag, int in_iChNo,
-                                                                           int in_iStreamNo)
+static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *
+VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable, int in_bSpecialChFlag, int in_iChNo,
+                                int in_iStreamNo)
 {
     if (in_pTable == NULL)
         return NULL;

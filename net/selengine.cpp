@@ -51,8 +51,9 @@ static uint32_t VXQ_F_NET_SELECT_PR_MakePortId(_VXQ_S_NET_SELECT_MCSERVER_DATA *
     return dwPortId;
 }
 
-_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(
-    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint32_t in_dwPortId)
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine,
+                                                uint32_t in_dwPortId)
 {
     uint32_t dwSlot = in_dwPortId & 0xFFFFu;
     if (in_pEngine == NULL || dwSlot >= VXQ_NET_SELECT_SOCKET_NUM)
@@ -63,8 +64,8 @@ _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPor
     return pWork;
 }
 
-_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataBySocketId(
-    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int in_iSocket)
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_MC_QuerySocketWorkDataBySocketId(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int in_iSocket)
 {
     for (int i = 0; in_pEngine != NULL && i < VXQ_NET_SELECT_SOCKET_NUM; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = in_pEngine->pSocketTable[i];
@@ -75,32 +76,36 @@ _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataBySoc
 }
 
 /* The first listener of in_iType on local port in_usPort. */
-static _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_PR_QueryListener(
-    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iType, uint16_t in_usPort)
+static _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_PR_QueryListener(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, int32_t in_iType,
+                                  uint16_t in_usPort)
 {
     for (int i = 0; in_pEngine != NULL && i < VXQ_NET_SELECT_SOCKET_NUM; i++) {
         _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = in_pEngine->pSocketTable[i];
-        if (pWork != NULL && pWork->bInUse && pWork->iSocketType == in_iType && pWork->usLocalPort == in_usPort)
+        if (pWork != NULL && pWork->bInUse && pWork->iSocketType == in_iType &&
+            pWork->usLocalPort == in_usPort)
             return pWork;
     }
     return NULL;
 }
 
-_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort(
-    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint16_t in_usPort)
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine,
+                                                       uint16_t in_usPort)
 {
     return VXQ_F_NET_SELECT_PR_QueryListener(in_pEngine, VXQ_NET_SELECT_TCP_LISTEN, in_usPort);
 }
 
-_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByUdpListenPort(
-    _VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine, uint16_t in_usPort)
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByUdpListenPort(_VXQ_S_NET_SELECT_MCSERVER_DATA *in_pEngine,
+                                                       uint16_t in_usPort)
 {
     return VXQ_F_NET_SELECT_PR_QueryListener(in_pEngine, VXQ_NET_SELECT_UDP_LISTEN, in_usPort);
 }
 
-_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *VXQ_F_NET_SELECT_MC_AddSocketId(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
-                                                                  int in_iSocket, int32_t in_iSocketType,
-                                                                  int32_t in_bRecvFlag, int32_t in_bSendFlag)
+_VXQ_S_NET_SELECT_SOCKET_WORK_DATA *
+VXQ_F_NET_SELECT_MC_AddSocketId(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int in_iSocket,
+                                int32_t in_iSocketType, int32_t in_bRecvFlag, int32_t in_bSendFlag)
 {
     if (inout_pEngine == NULL)
         return NULL;
@@ -175,8 +180,8 @@ static void VXQ_F_NET_SELECT_MC_ReleaseSocketTable(_VXQ_S_NET_SELECT_MCSERVER_DA
 
 int VXQ_F_NET_SELECT_SendDataToUpApp(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, int32_t in_iEventType,
                                      uint16_t in_usNetType, uint16_t in_usLocalPort, uint32_t in_dwPortId,
-                                     const char *in_pPeerIpaddr, uint16_t in_usPeerPort, uint32_t in_dwUserData,
-                                     const char *in_pData, int32_t in_iDataLen)
+                                     const char *in_pPeerIpaddr, uint16_t in_usPeerPort,
+                                     uint32_t in_dwUserData, const char *in_pData, int32_t in_iDataLen)
 {
     int32_t iDataLen = 0;
     if (in_iEventType == VXQ_NETCOM_EVENT_DATA)
@@ -247,7 +252,8 @@ static int VXQ_F_NET_SELECT_PR_StartListen(_VXQ_S_NET_SELECT_MCSERVER_DATA *inou
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         return 0;
     }
-    if (*inout_pPort != 0 && VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort(inout_pEngine, *inout_pPort)) {
+    if (*inout_pPort != 0 &&
+        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort(inout_pEngine, *inout_pPort)) {
         VXQ_F_NET_SELECT_PR_LogFail(sName, "VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByTcpListenPort");
         return 0;
     }
@@ -275,8 +281,8 @@ static int VXQ_F_NET_SELECT_PR_StartListen(_VXQ_S_NET_SELECT_MCSERVER_DATA *inou
         sFailed = "VXQ_F_SYS_SOCKET_Listen";
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = NULL;
     if (sFailed == NULL) {
-        pWork = VXQ_F_NET_SELECT_MC_AddSocketId(inout_pEngine, iSocket,
-                                                in_bUdp ? VXQ_NET_SELECT_UDP_LISTEN : VXQ_NET_SELECT_TCP_LISTEN, 1, 0);
+        pWork = VXQ_F_NET_SELECT_MC_AddSocketId(
+            inout_pEngine, iSocket, in_bUdp ? VXQ_NET_SELECT_UDP_LISTEN : VXQ_NET_SELECT_TCP_LISTEN, 1, 0);
         if (pWork == NULL)
             sFailed = "VXQ_F_NET_SELECT_MC_AddSocketId";
     }
@@ -321,7 +327,8 @@ int VXQ_F_NET_SELECT_AddTcpConnect(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngin
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork = NULL;
     if (!VXQ_F_SYS_SOCKET_StartConnect(iSocket, in_pIpaddr, in_usPort))
         sFailed = "VXQ_F_SYS_SOCKET_StartConnect";
-    else if ((pWork = VXQ_F_NET_SELECT_MC_AddSocketId(inout_pEngine, iSocket, VXQ_NET_SELECT_TCP_CLIENT, 0, 1)) == NULL)
+    else if ((pWork = VXQ_F_NET_SELECT_MC_AddSocketId(inout_pEngine, iSocket, VXQ_NET_SELECT_TCP_CLIENT, 0,
+                                                      1)) == NULL)
         sFailed = "VXQ_F_NET_SELECT_MC_AddSocketId";
     if (sFailed != NULL) {
         VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_AddTcpConnect", sFailed);
@@ -353,7 +360,8 @@ static int VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA
         VXQ_F_NET_SELECT_MC_AddSocketId(inout_pEngine, iSocket, VXQ_NET_SELECT_TCP_CONNECT, 1, 0);
     if (pWork == NULL) {
         /* Table full or descriptor out of select's range: refuse at once. */
-        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent", "VXQ_F_NET_SELECT_MC_AddSocketId");
+        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent",
+                                    "VXQ_F_NET_SELECT_MC_AddSocketId");
         VXQ_F_SYS_SOCKET_Close(iSocket);
         return 1;
     }
@@ -361,9 +369,10 @@ static int VXQ_F_NET_SELECT_DoTcpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA
     VXQ_F_NET_SELECT_PR_CopyIpaddr(pWork->szPeerIpaddr, sPeer);
     pWork->usPeerPort = usPeerPort;
     if (!VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_CONNECT, VXQ_NETCOM_NET_TCP,
-                                          pWork->usLocalPort, pWork->dwPortId, pWork->szPeerIpaddr, pWork->usPeerPort,
-                                          0, NULL, 0)) {
-        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent", "VXQ_F_NET_SELECT_SendDataToUpApp");
+                                          pWork->usLocalPort, pWork->dwPortId, pWork->szPeerIpaddr,
+                                          pWork->usPeerPort, 0, NULL, 0)) {
+        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpListenReadEvent",
+                                    "VXQ_F_NET_SELECT_SendDataToUpApp");
         VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(pWork);
     }
     return 1;
@@ -376,16 +385,18 @@ static void VXQ_F_NET_SELECT_DoUdpListenReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DAT
     int iLen = inout_pEngine->iRecvBufSize;
     char sPeer[16] = {0};
     uint16_t usPeerPort = 0;
-    if (!VXQ_F_SYS_SOCKET_RecvFrom(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, sPeer, &usPeerPort, NULL, 0))
+    if (!VXQ_F_SYS_SOCKET_RecvFrom(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, sPeer, &usPeerPort,
+                                   NULL, 0))
         return;
     inout_pEngine->iRecvLen = iLen;
     VXQ_F_NET_SELECT_PR_CopyIpaddr(inout_pWork->szPeerIpaddr, sPeer);
     inout_pWork->usPeerPort = usPeerPort;
     uint32_t dwSeq = inout_pWork->dwDataSeq++;
     if (!VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_DATA, VXQ_NETCOM_NET_UDP,
-                                          inout_pWork->usLocalPort, inout_pWork->dwPortId, sPeer, usPeerPort, dwSeq,
-                                          inout_pEngine->pRecvBuf, iLen))
-        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoUdpListenReadEvent", "VXQ_F_NET_SELECT_SendDataToUpApp");
+                                          inout_pWork->usLocalPort, inout_pWork->dwPortId, sPeer, usPeerPort,
+                                          dwSeq, inout_pEngine->pRecvBuf, iLen))
+        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoUdpListenReadEvent",
+                                    "VXQ_F_NET_SELECT_SendDataToUpApp");
 }
 
 /* Receives up to the buffer size from a connection: DATA, or DISCONNECT
@@ -396,14 +407,16 @@ static void VXQ_F_NET_SELECT_DoTcpConnectReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
     int iLen = inout_pEngine->iRecvBufSize;
     int iState = -1;
     char sErr[128] = {0};
-    if (VXQ_F_SYS_SOCKET_Recv(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, &iState, sErr, sizeof(sErr))) {
+    if (VXQ_F_SYS_SOCKET_Recv(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, &iState, sErr,
+                              sizeof(sErr))) {
         inout_pEngine->iRecvLen = iLen;
         uint32_t dwSeq = inout_pWork->dwDataSeq++;
         if (!VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_DATA, VXQ_NETCOM_NET_TCP,
                                               inout_pWork->usLocalPort, inout_pWork->dwPortId,
                                               inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, dwSeq,
                                               inout_pEngine->pRecvBuf, iLen))
-            VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpConnectReadEvent", "VXQ_F_NET_SELECT_SendDataToUpApp");
+            VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpConnectReadEvent",
+                                        "VXQ_F_NET_SELECT_SendDataToUpApp");
         return;
     }
     if (iState == 1)
@@ -414,8 +427,8 @@ static void VXQ_F_NET_SELECT_DoTcpConnectReadEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
         VXQ_F_LOG_SR_ShowInfo("TCP connect peer close");
     } else {
         char sText[220];
-        snprintf(sText, sizeof(sText), "VXQ_F_NET_SELECT_DoTcpConnectReadEvent VXQ_F_SYS_SOCKET_Recv fail, fail info: %s.",
-                 sErr);
+        snprintf(sText, sizeof(sText),
+                 "VXQ_F_NET_SELECT_DoTcpConnectReadEvent VXQ_F_SYS_SOCKET_Recv fail, fail info: %s.", sErr);
         VXQ_F_LOG_SR_ShowInfo(sText);
     }
     if (!VXQ_F_NET_SELECT_SendTcpConnCloseToUpApp(inout_pEngine, inout_pWork))
@@ -440,9 +453,10 @@ static void VXQ_F_NET_SELECT_DoTcpClientWriteEvent(_VXQ_S_NET_SELECT_MCSERVER_DA
     inout_pWork->bSendFlag = 0;
     VXQ_F_SYS_SOCKET_GetSocketLocalAddr(inout_pWork->iSocket, NULL, &inout_pWork->usLocalPort);
     if (!VXQ_F_NET_SELECT_SendDataToUpApp(inout_pEngine, VXQ_NETCOM_EVENT_CONNECT_RESULT, VXQ_NETCOM_NET_TCP,
-                                          inout_pWork->usLocalPort, inout_pWork->dwPortId, inout_pWork->szPeerIpaddr,
-                                          inout_pWork->usPeerPort, 0, NULL, 0)) {
-        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpClientWriteEvent", "VXQ_F_NET_SELECT_SendDataToUpApp");
+                                          inout_pWork->usLocalPort, inout_pWork->dwPortId,
+                                          inout_pWork->szPeerIpaddr, inout_pWork->usPeerPort, 0, NULL, 0)) {
+        VXQ_F_NET_SELECT_PR_LogFail("VXQ_F_NET_SELECT_DoTcpClientWriteEvent",
+                                    "VXQ_F_NET_SELECT_SendDataToUpApp");
         VXQ_F_NET_SELECT_MC_CloseSocketAndDelWorkData(inout_pWork);
     }
 }
@@ -493,7 +507,8 @@ static void VXQ_F_NET_SELECT_PR_ReadClosing(_VXQ_S_NET_SELECT_MCSERVER_DATA *ino
 {
     int iLen = inout_pEngine->iRecvBufSize;
     int iState = -1;
-    if (VXQ_F_SYS_SOCKET_Recv(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, &iState, NULL, 0) || iState == 1)
+    if (VXQ_F_SYS_SOCKET_Recv(inout_pWork->iSocket, inout_pEngine->pRecvBuf, &iLen, &iState, NULL, 0) ||
+        iState == 1)
         return;
     inout_pWork->bPeerDone = 1;
     inout_pWork->bRecvFlag = 0;
@@ -501,8 +516,8 @@ static void VXQ_F_NET_SELECT_PR_ReadClosing(_VXQ_S_NET_SELECT_MCSERVER_DATA *ino
         inout_pWork->bFailed = 1; /* reset or error: nothing more can be delivered */
 }
 
-int VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
-                                              int32_t in_iBoundMs)
+int VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                              uint32_t in_dwPortId, int32_t in_iBoundMs)
 {
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
         VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
@@ -560,7 +575,8 @@ static int32_t VXQ_F_NET_SELECT_GetSelectTable(_VXQ_S_NET_SELECT_MCSERVER_DATA *
             inout_pEngine->iMaxSocket = pWork->iSocket;
         inout_pEngine->iSocketNum++;
     }
-    if (inout_pEngine->iSocketNum > 0 && inout_pEngine->iWakeRead >= 0 && inout_pEngine->iWakeRead < FD_SETSIZE) {
+    if (inout_pEngine->iSocketNum > 0 && inout_pEngine->iWakeRead >= 0 &&
+        inout_pEngine->iWakeRead < FD_SETSIZE) {
         FD_SET(inout_pEngine->iWakeRead, &inout_pEngine->tReadSet);
         inout_pEngine->bNeedRead = 1;
         if (inout_pEngine->iWakeRead > inout_pEngine->iMaxSocket)
@@ -586,10 +602,9 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
     tTimeout.tv_usec = (in_iTimeoutMs % 1000) * 1000;
     if (inout_pEngine->bOwnThread)
         VXQ_F_THREAD_Mutex_Unlock(inout_pEngine->hLock);
-    int iResult = VXQ_F_SOCKOS_Get()->fnSelect(inout_pEngine->iMaxSocket + 1,
-                                               inout_pEngine->bNeedRead ? &inout_pEngine->tReadSet : NULL,
-                                               inout_pEngine->bNeedWrite ? &inout_pEngine->tWriteSet : NULL,
-                                               &inout_pEngine->tErrorSet, &tTimeout);
+    int iResult = VXQ_F_SOCKOS_Get()->fnSelect(
+        inout_pEngine->iMaxSocket + 1, inout_pEngine->bNeedRead ? &inout_pEngine->tReadSet : NULL,
+        inout_pEngine->bNeedWrite ? &inout_pEngine->tWriteSet : NULL, &inout_pEngine->tErrorSet, &tTimeout);
     if (iResult < 0)
         VXQ_F_SYS_Sleep(20);
     if (inout_pEngine->bOwnThread)
@@ -631,8 +646,7 @@ void VXQ_F_NET_SELECT_MC_DoEvent(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
                     if (!VXQ_F_NET_SELECT_DoTcpListenReadEvent(inout_pEngine, pWork))
                         break;
                 }
-            }
-            else if (pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN)
+            } else if (pWork->iSocketType == VXQ_NET_SELECT_UDP_LISTEN)
                 VXQ_F_NET_SELECT_DoUdpListenReadEvent(inout_pEngine, pWork);
             else if (pWork->iSocketType == VXQ_NET_SELECT_TCP_CONNECT)
                 VXQ_F_NET_SELECT_DoTcpConnectReadEvent(inout_pEngine, pWork);

@@ -231,11 +231,11 @@ int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pE
  * in_pfRelease is never called (the reference stays the caller's). Returns 1
  * when the message (or the rest the socket did not take) was queued as by
  * SendTcpDataGather, 0 (logged) when refused. */
-int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
-                                          const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
-                                          int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease,
-                                          void *in_pRef, int32_t in_iDataType, uint32_t in_dwUserData,
-                                          uint32_t in_bNotify);
+int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                  const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
                                  int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
@@ -282,7 +282,7 @@ int VXQ_F_NETCOM_SendTcpDataGather(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId,
  * makes it, without waiting for a pass and a completion notice. */
 int VXQ_F_NETCOM_SendTcpDataGatherNow(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pHead,
                                       int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
-                                      VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef, int32_t in_iDataType,
-                                      uint32_t in_dwUserData, uint32_t in_bNotify);
+                                      VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                      int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 
 #endif /* VXQ_NET_SELENGINE_H */

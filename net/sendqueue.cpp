@@ -346,11 +346,12 @@ int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
 }
 
 /* The gathered send with or without the write at once; see selengine.h. */
-static int VXQ_F_NET_SELECT_PR_SendGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
-                                          const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
-                                          int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease,
-                                          void *in_pRef, int32_t in_iDataType, uint32_t in_dwUserData,
-                                          uint32_t in_bNotify, int in_bWriteNow)
+static int VXQ_F_NET_SELECT_PR_SendGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify,
+                                          int in_bWriteNow)
 {
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
         VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
@@ -389,21 +390,24 @@ static int VXQ_F_NET_SELECT_PR_SendGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout
 
 int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                        const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
-                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
-                                       int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease,
+                                       void *in_pRef, int32_t in_iDataType, uint32_t in_dwUserData,
+                                       uint32_t in_bNotify)
 {
-    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody, in_iBodyLen,
-                                          in_pfRelease, in_pRef, in_iDataType, in_dwUserData, in_bNotify, 0);
+    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody,
+                                          in_iBodyLen, in_pfRelease, in_pRef, in_iDataType, in_dwUserData,
+                                          in_bNotify, 0);
 }
 
-int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
-                                          const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
-                                          int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease,
-                                          void *in_pRef, int32_t in_iDataType, uint32_t in_dwUserData,
-                                          uint32_t in_bNotify)
+int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
 {
-    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody, in_iBodyLen,
-                                          in_pfRelease, in_pRef, in_iDataType, in_dwUserData, in_bNotify, 1);
+    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody,
+                                          in_iBodyLen, in_pfRelease, in_pRef, in_iDataType, in_dwUserData,
+                                          in_bNotify, 1);
 }
 
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,

@@ -4,66 +4,40 @@
  * Relays a client's configuration reads and writes (get, set, default, import,
  * export), network information and address change, password change and user
  * add, delete, get and set to the host as EVENT_E3_* events, each parked as a
- * transaction (core/channel.h) until the host answers. Owns no state of its
- * own. The request handlers are declared in protocol/dispatch.h and entered in
- * its request table, which also requires a logged-in connection for the
- * password, network and user requests and the fixed message lengths the
- * answers are built on; the answer handlers below are entered in the order
- * table (core/ordertab.cpp).
+ * transaction until the host answers. Owns no state. Each request is a line of
+ * the function table (ops/functab.cpp): its rules, its event and its answer's
+ * layout are data there; this module gives the event bodies and the two
+ * answers that are more than a layout.
  *
  * Control thread only. Answers are built from the parked request: data-carrying
  * answers in a fresh buffer of the new total length (packet size set to it),
- * result-only answers in place. A parked request shorter than its answer's
- * fixed part is never answered (logged); the request table refuses such
- * requests with result 2 before they are parked.
+ * result-only answers in place.
  */
 #ifndef VXQ_OPS_CONFIG_USERS_H
 #define VXQ_OPS_CONFIG_USERS_H
 
-#include "core/conn.h"
+#include "ops/relay.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Fixed parts (whole message, head included) that the answers keep. */
-#define VXQ_DPS_GET_CONFIG_FIXED_LEN 32
-#define VXQ_DPS_GET_DEF_CONFIG_FIXED_LEN 36
-#define VXQ_DPS_IMP_CONFIG_FIXED_LEN 28
-#define VXQ_DPS_EXP_CONFIG_FIXED_LEN 28
-#define VXQ_DPS_NET_INFO_FIXED_LEN 24 /* head and the card count */
-#define VXQ_DPS_USER_POP_MSG_LEN 320  /* get and set user permissions */
-#define VXQ_DPS_MAX_CH_POP_NUM 64     /* per-channel permission words */
+/* Event bodies of the relays (VXQ_PF_DPS_RELAY_BODY). */
+VXQ_DPS_DECLARE_RELAY_BODY(UserPwd);
+VXQ_DPS_DECLARE_RELAY_BODY(Config);
+VXQ_DPS_DECLARE_RELAY_BODY(DefConfig);
+VXQ_DPS_DECLARE_RELAY_BODY(ImpConfig);
+VXQ_DPS_DECLARE_RELAY_BODY(Word0);
+VXQ_DPS_DECLARE_RELAY_BODY(NetAddr);
+VXQ_DPS_DECLARE_RELAY_BODY(AddUser);
+VXQ_DPS_DECLARE_RELAY_BODY(DelUser);
+VXQ_DPS_DECLARE_RELAY_BODY(GetUserPop);
+VXQ_DPS_DECLARE_RELAY_BODY(SetUserPop);
 
-/* Clamps a per-channel word count to 0..64. */
-int32_t VXQ_F_DPS_MW_ClampChPopNum(int32_t in_iChPopNum);
-
-/* Answer (order) handlers; same contract as VXQ_PF_DPS_ORDER_HANDLER. Each
- * translates the host's result first; an order with transaction id 0 sends
- * nothing; the transaction is deleted once found. */
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_USER_PWD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                  uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                             int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_SET_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                             int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_GET_DEF_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_IMP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_IEC_EXP_CONFIG(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                 uint8_t *inout_pOrder, int32_t in_iLength);
+/* The answers that are more than a layout (VXQ_PF_DPS_ORDER_HANDLER). */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_QUERY_NET_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                  uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_MODIFY_NET_ADDR(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                  uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_ADD_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                               int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_DEL_USER(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                               int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                   uint8_t *inout_pOrder, int32_t in_iLength);
-int VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_SET_USER_POP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                    uint8_t *inout_pOrder, int32_t in_iLength);
 
 #ifdef __cplusplus

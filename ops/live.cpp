@@ -5,9 +5,9 @@
 #include "core/hostcall.h"
 #include "media/direct.h"
 #include "media/input.h"
-#include "ops/answer.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
+#include "ops/relay.h"
 #include "wire/head.h"
 #include "wire/result.h"
 #include "vxq_clock.h"
@@ -34,28 +34,6 @@ static uint16_t PR_Get16(const uint8_t *in_pMsg, int in_iOff)
     return VXQ_F_DPS_MW_GetLe16(in_pMsg + in_iOff);
 }
 
-/* Shows in_sText (when given) and answers the request in place with in_ucResult. */
-static int PR_Answer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                     uint8_t *inout_pMsg, int32_t in_iLength, uint8_t in_ucResult, const char *in_sText,
-                     const char *in_sHandler)
-{
-    if (in_sText != NULL)
-        VXQ_F_LOG_SR_ShowInfo(in_sText);
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, in_ucResult);
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_sHandler);
-}
-
-/* The request table guarantees each request's length; this keeps a handler
- * safe when called with less: answered with 2, nothing past the head touched. */
-static int PR_CheckLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                       uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen, const char *in_sHandler)
-{
-    if (in_iLength >= in_iMinLen)
-        return 1;
-    PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, NULL, in_sHandler);
-    return 0;
-}
-
 /* A request for the command connection: it is one and holds the body's (nonzero) login id. */
 static int PR_IsCommandConnOf(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwLoginId)
 {
@@ -76,14 +54,14 @@ static _VXQ_S_DPS_NET_PORT_DATA *PR_FindMediaConn(_VXQ_S_DPS_MCSRV_DATA *in_pMcS
 /* Keeps a copy of the request in the connection's pWaitRespBuf. 1 stored, 0 memory short. */
 static int PR_StoreWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg, int32_t in_iLength)
 {
-    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
-                                     &inout_pConn->iWaitRespLen, in_pMsg, in_iLength);
+    return VXQ_F_MEM_MG_SetDataToBuf(&inout_pConn->tMedia.pWaitRespBuf, &inout_pConn->tMedia.iWaitRespBufSize,
+                                     &inout_pConn->tMedia.iWaitRespLen, in_pMsg, in_iLength);
 }
 
 static void PR_DropWaitResp(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->pWaitRespBuf, &inout_pConn->iWaitRespBufSize,
-                             &inout_pConn->iWaitRespLen);
+    VXQ_F_MEM_MG_FreeDataBuf(&inout_pConn->tMedia.pWaitRespBuf, &inout_pConn->tMedia.iWaitRespBufSize,
+                             &inout_pConn->tMedia.iWaitRespLen);
 }
 
 /* Turns the connection into a realplay connection of channel and stream; its
@@ -98,20 +76,19 @@ static void PR_MakeRealplayConn(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
     inout_pConn->dwLoginId = in_dwLoginId;
     inout_pConn->dwLoginPortId = in_pLoginConn->dwPortId;
     inout_pConn->tOpenTime = VXQ_F_CLOCK_NowSec();
-    inout_pConn->bRecvIFrame = 0;
-    inout_pConn->dwSentNodeId = 0;
-    inout_pConn->dwNextNodeId = 0;
+    inout_pConn->tMedia.bRecvIFrame = 0;
+    inout_pConn->tMedia.dwSentNodeId = 0;
+    inout_pConn->tMedia.dwNextNodeId = 0;
 }
 
 static void PR_SetStreamState(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn, int32_t in_iState)
 {
-    inout_pConn->iStreamState = in_iState;
-    inout_pConn->dwStreamStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
+    inout_pConn->tMedia.iStreamState = in_iState;
+    inout_pConn->tMedia.dwStreamStateTime = (uint32_t)VXQ_F_CLOCK_NowSec();
 }
 
 /* Texts and names that differ between the plain and the extended open. */
 typedef struct {
-    const char *sHandler;
     const char *sChNo;
     const char *sStreamNo;
     const char *sNoLogin;
@@ -123,7 +100,6 @@ typedef struct {
 } PR_OPEN_TEXTS;
 
 static const PR_OPEN_TEXTS s_tOpen = {
-    "VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN",
     "Open realplay failure, cause: chno error.",
     "Open realplay failure, cause: stream no error.",
     "Open realplay failure, cause: no login.",
@@ -134,7 +110,6 @@ static const PR_OPEN_TEXTS s_tOpen = {
     0};
 
 static const PR_OPEN_TEXTS s_tOpenEx = {
-    "VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN",
     "Open realplay(ex) failure, cause: chno error.",
     "Open realplay(ex) failure, cause: stream no error.",
     "Open realplay(ex) failure, cause: no login.",
@@ -146,7 +121,8 @@ static const PR_OPEN_TEXTS s_tOpenEx = {
 
 /* Both opens: the checks in their order, admission, and the sub-channel state. */
 static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                     uint8_t *inout_pMsg, int32_t in_iLength, const PR_OPEN_TEXTS *in_pT)
+                     uint8_t *inout_pMsg, int32_t in_iLength, const PR_OPEN_TEXTS *in_pT,
+                     const char *in_sName)
 {
     char sText[160];
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
@@ -157,53 +133,54 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
 
     int32_t iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(inout_pMcSrvData->tDevCapInfo.bSpecialChFlag, iChNo);
     if (iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo,
-                         in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sChNo,
+                                   NULL, in_sName);
     if (iStreamNo >= 4)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo,
-                         in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2, in_pT->sStreamNo,
+                                   NULL, in_sName);
     _VXQ_S_DPS_NET_PORT_DATA *pLogin = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId);
     if (pLogin == NULL)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin,
-                         in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, in_pT->sNoLogin,
+                                   NULL, in_sName);
     if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_LIVE_VIEW))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop,
-                         in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5, in_pT->sNoPop,
+                                   NULL, in_sName);
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = NULL;
     if (!in_pT->bEx) {
         pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
         if (pSubCh == NULL)
-            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh,
-                             in_pT->sHandler);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                       in_pT->sSubCh, NULL, in_sName);
     }
     if (VXQ_F_DPS_MC_StatRealplayClientNum(inout_pMcSrvData) >= inout_pMcSrvData->iMaxRealplayClientNum)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
-                         "Open realplay failure, cause: Exceed realplay maximum limit.", in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                                   "Open realplay failure, cause: Exceed realplay maximum limit.", NULL,
+                                   in_sName);
     if (inout_pMcSrvData->bMediaResCtrl) {
         float fFree = VXQ_F_DPS_MC_GetFreeMediaResourceNum(inout_pMcSrvData);
         float fCost = VXQ_F_DPS_MC_MediaResourceCost(inout_pMcSrvData->fMainMediaResourceLoss, iStreamNo);
         if (fFree - fCost < 0.0f)
-            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
-                             "Open realplay failure, cause: Exceed media resource maximum limit.",
-                             in_pT->sHandler);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
+                                       "Open realplay failure, cause: Exceed media resource maximum limit.",
+                                       NULL, in_sName);
     }
     if (VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, dwLoginId, (uint32_t)iChNo, (uint32_t)iStreamNo,
                                        VXQ_DPS_REALPLAY_CHECK_OPEN) != 0)
-        return PR_Answer(
+        return VXQ_F_DPS_MW_Refuse(
             inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 12,
-            "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.",
-            in_pT->sHandler);
+            "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused.", NULL,
+            in_sName);
     if (!PR_StoreWaitResp(inout_pConn, inout_pMsg, in_iLength))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer,
-                         in_pT->sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sBuffer,
+                                   NULL, in_sName);
     PR_MakeRealplayConn(inout_pConn, pLogin, dwLoginId, iChNo, iStreamNo);
     if (in_pT->bEx) {
         inout_pConn->dwClaimId = PR_Get32(inout_pMsg, PR_BODY + 8);
         pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, iChNo, iStreamNo);
         if (pSubCh == NULL) {
             PR_DropWaitResp(inout_pConn);
-            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, in_pT->sSubCh,
-                             in_pT->sHandler);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                       in_pT->sSubCh, NULL, in_sName);
         }
     }
 
@@ -215,15 +192,16 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
         PR_SetStreamState(inout_pConn, 2);
         if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(inout_pMcSrvData, iChNo, iStreamNo)) {
             snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME fail.",
-                     in_pT->sHandler);
+                     in_sName);
             VXQ_F_LOG_SR_WriteLog(sText, 2);
         }
         if (in_pT->bEx) {
             PR_DropWaitResp(inout_pConn);
-            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, in_pT->sHandler);
+            return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0,
+                                              in_sName);
         }
         if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, inout_pConn, 0)) {
-            snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentWaitNetRespMsg fail.", in_pT->sHandler);
+            snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentWaitNetRespMsg fail.", in_sName);
             VXQ_F_LOG_SR_WriteLog(sText, 2);
             return 0;
         }
@@ -237,7 +215,8 @@ static int PR_DoOpen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_POR
             VXQ_F_LOG_SR_ShowInfo(in_pT->sEvent);
             PR_SetStreamState(inout_pConn, 0);
             PR_DropWaitResp(inout_pConn);
-            return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, in_pT->sHandler);
+            return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, NULL,
+                                       in_sName);
         }
         return 1;
     default:
@@ -251,9 +230,7 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *ino
 {
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay request.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_tOpen.sHandler))
-        return 0;
-    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpen);
+    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpen, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -262,9 +239,7 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *
 {
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: open realplay(ex) request.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 16, s_tOpenEx.sHandler))
-        return 0;
-    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpenEx);
+    return PR_DoOpen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, &s_tOpenEx, __func__);
 }
 
 /* A viewer leaves: admission callback (close), stream state 0, and the
@@ -283,252 +258,111 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *in
                                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                        uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay request.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_sHandler))
-        return 0;
     if (inout_pConn->dwLoginId == 0)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
-                         "Close realplay failure, cause: client did not login.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Close realplay failure, cause: client did not login.", NULL, __func__);
     PR_CloseViewer(inout_pMcSrvData, inout_pConn, PR_Get32(inout_pMsg, PR_BODY),
                    PR_Get16(inout_pMsg, PR_BODY + 4), PR_Get16(inout_pMsg, PR_BODY + 6));
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                           _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                           uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: close realplay(ex) request.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, s_sHandler))
-        return 0;
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
-                         "Close realplay(ex) failure, cause: not login.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Close realplay(ex) failure, cause: not login.", NULL, __func__);
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia =
         dwMediaId != 0 ? PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId) : NULL;
     if (pMedia != NULL)
         PR_CloseViewer(inout_pMcSrvData, pMedia, dwLoginId, (uint32_t)pMedia->iChNo,
                        (uint32_t)pMedia->iStreamNo);
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                     _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                     uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 16, s_sHandler))
-        return 0;
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
     int32_t iMediaType = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
     int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 12);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
-                         "Ctrl stream failure, cause: not login.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Ctrl stream failure, cause: not login.", NULL, __func__);
     if (iMediaType < 0 || iMediaType > 2)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Ctrl stream failure, cause: media type error.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: media type error.", NULL, __func__);
     if (iCode < 0 || iCode > 1)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Ctrl stream failure, cause: ctrl code error.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: ctrl code error.", NULL, __func__);
     VXQ_F_LOG_SR_ShowInfo(iCode == 1 ? "Receiving network data: Ctrl stream: continue."
                                      : "Receiving network data: Ctrl stream: pause.");
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     if (dwMediaId == 0)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Ctrl stream failure, cause: channel error.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: channel error.", NULL, __func__);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
     if (pMedia == NULL)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Ctrl stream failure, cause: channel error2.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Ctrl stream failure, cause: channel error2.", NULL, __func__);
     if (iCode == 0) {
         if (iMediaType != 1)
-            pMedia->bVideoPause = 1;
+            pMedia->tMedia.bVideoPause = 1;
         if (iMediaType != 0)
-            pMedia->bAudioPause = 1;
+            pMedia->tMedia.bAudioPause = 1;
     } else {
         /* Video resumes at the next I-frame. */
-        if (iMediaType != 1 && pMedia->bVideoPause) {
-            pMedia->bVideoPause = 0;
-            pMedia->bRecvIFrame = 0;
+        if (iMediaType != 1 && pMedia->tMedia.bVideoPause) {
+            pMedia->tMedia.bVideoPause = 0;
+            pMedia->tMedia.bRecvIFrame = 0;
         }
         if (iMediaType != 0)
-            pMedia->bAudioPause = 0;
+            pMedia->tMedia.bAudioPause = 0;
     }
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                                                      uint8_t *inout_pMsg, int32_t in_iLength)
 {
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME";
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 12, s_sHandler))
-        return 0;
     uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
     int32_t iCode = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8);
     if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
-                         "Only I frame failure, cause: not login.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
+                                   "Only I frame failure, cause: not login.", NULL, __func__);
     if (iCode < 0 || iCode > 1)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Receiving network data: Only I frame fail, cause: ctrl code error.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Receiving network data: Only I frame fail, cause: ctrl code error.", NULL,
+                                   __func__);
     uint32_t dwMediaId = PR_Get32(inout_pMsg, PR_BODY + 4);
     if (dwMediaId == 0)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
-                         "Only I frame failure, cause: channel claim id error.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2,
+                                   "Only I frame failure, cause: channel claim id error.", NULL, __func__);
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = PR_FindMediaConn(inout_pMcSrvData, dwMediaId, dwLoginId);
     if (pMedia == NULL)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
-                         "Only I frame failure, cause: query video channel fail.", s_sHandler);
+        return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
+                                   "Only I frame failure, cause: query video channel fail.", NULL, __func__);
     if (iCode == 1) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send all frame.");
-        pMedia->bOnlyIFrame = 0;
-        pMedia->bRecvIFrame = 0;
+        pMedia->tMedia.bOnlyIFrame = 0;
+        pMedia->tMedia.bRecvIFrame = 0;
     } else {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Only I frame: send i frame.");
-        pMedia->bOnlyIFrame = 1;
+        pMedia->tMedia.bOnlyIFrame = 1;
     }
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, NULL, s_sHandler);
-}
-
-extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_PTZ(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                            _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                            int32_t in_iLength)
-{
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_PTZ";
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
-    VXQ_F_LOG_SR_ShowInfo("Receiving network data: PTZ control.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 24, s_sHandler))
-        return 0;
-    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
-    int32_t iChNo = (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4);
-    _VXQ_S_DPS_NET_PORT_DATA *pLogin = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, dwLoginId);
-    if (pLogin == NULL)
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6,
-                         "Receiving network data: PTZ control fail, cause: no login.", s_sHandler);
-    if (!VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData, pLogin, iChNo, VXQ_DPS_POP_PTZ))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 5,
-                         "Receiving network data: PTZ control fail, cause: without permission.", s_sHandler);
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        inout_pMcSrvData, inout_pConn->dwPortId, P2_PTZ, inout_pMsg, in_iLength);
-    if (pTrans == NULL) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoNetMsg_P2_PTZ VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", 2);
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, s_sHandler);
-    }
-    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_PTZ_CTRL(
-            inout_pMcSrvData, pTrans->dwTransId, iChNo, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 8),
-            PR_Get32(inout_pMsg, PR_BODY + 12), PR_Get32(inout_pMsg, PR_BODY + 16),
-            PR_Get32(inout_pMsg, PR_BODY + 20))) {
-        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1,
-                         "Receiving network data: PTZ control fail, cause: send fail.", s_sHandler);
-    }
-    return 1;
-}
-
-extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                      uint8_t *inout_pMsg, int32_t in_iLength)
-{
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME";
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
-    VXQ_F_LOG_SR_ShowInfo("Receiving network data: Force i frame.");
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 10, s_sHandler))
-        return 0;
-    uint8_t ucResult = 0;
-    if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FORCE_I_FRAME(
-            inout_pMcSrvData, (int32_t)PR_Get32(inout_pMsg, PR_BODY + 4), PR_Get16(inout_pMsg, PR_BODY + 8)))
-        ucResult = 1;
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, NULL, s_sHandler);
-}
-
-/* The three quality requests: command connection, transaction, event. */
-static int PR_DoQuality(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                        uint8_t *inout_pMsg, int32_t in_iLength, int in_iKind)
-{
-    static const char *const s_aHandler[] = {"VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP",
-                                             "VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL",
-                                             "VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL"};
-    static const char *const s_aEvent[] = {"EVENT_E2_GET_VIDEO_QUALITY_CAP",
-                                           "EVENT_E2_GET_VIDEO_QUALITY_LEVEL",
-                                           "EVENT_E2_SET_VIDEO_QUALITY_LEVEL"};
-    static const char *const s_aReceipt[] = {"Receiving network data: Get video quality cap.",
-                                             "Receiving network data: Get video quality level.",
-                                             "Receiving network data: Set video quality level."};
-    static const char *const s_aNoLogin[] = {"Get video quality cap failure, cause: not login.",
-                                             "Get video quality level failure, cause: not login.",
-                                             "Set video quality level failure, cause: not login."};
-    static const uint16_t s_aFuncId[] = {P2_GET_VIDEO_QUALITY_CAP, P2_GET_VIDEO_QUALITY_LEVEL,
-                                         P2_SET_VIDEO_QUALITY_LEVEL};
-    const char *sHandler = s_aHandler[in_iKind];
-    char sText[160];
-    VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, 0);
-    VXQ_F_LOG_SR_ShowInfo(s_aReceipt[in_iKind]);
-    if (!PR_CheckLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sHandler))
-        return 0;
-    uint32_t dwLoginId = PR_Get32(inout_pMsg, PR_BODY);
-    int32_t iChNo = PR_Get16(inout_pMsg, PR_BODY + 4);
-    int32_t iStreamNo = PR_Get16(inout_pMsg, PR_BODY + 6);
-    if (!PR_IsCommandConnOf(inout_pConn, dwLoginId))
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 6, s_aNoLogin[in_iKind],
-                         sHandler);
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        inout_pMcSrvData, inout_pConn->dwPortId, s_aFuncId[in_iKind], inout_pMsg, in_iLength);
-    if (pTrans == NULL) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData fail.", sHandler);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, sHandler);
-    }
-    int iSent;
-    if (in_iKind == 0)
-        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_CAP(inout_pMcSrvData, pTrans->dwTransId,
-                                                                         iChNo, iStreamNo);
-    else if (in_iKind == 1)
-        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(
-            inout_pMcSrvData, pTrans->dwTransId, iChNo, iStreamNo);
-    else
-        iSent = VXQ_F_DPS_MC_SentProEvent_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(
-            inout_pMcSrvData, pTrans->dwTransId, iChNo, iStreamNo,
-            in_iLength >= PR_BODY + 12 ? PR_Get32(inout_pMsg, PR_BODY + 8) : 0);
-    if (!iSent) {
-        snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_SentProEvent_%s fail.", sHandler, s_aEvent[in_iKind]);
-        VXQ_F_LOG_SR_WriteLog(sText, 2);
-        VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-        return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1, NULL, sHandler);
-    }
-    return 1;
-}
-
-extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                              _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                              uint8_t *inout_pMsg, int32_t in_iLength)
-{
-    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0);
-}
-
-extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                                uint8_t *inout_pMsg, int32_t in_iLength)
-{
-    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 1);
-}
-
-extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                                _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                                uint8_t *inout_pMsg, int32_t in_iLength)
-{
-    return PR_DoQuality(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 2);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, 0, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -536,8 +370,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN(_VXQ_S_DPS_MCSRV_DATA *
                                                          uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay open udp mode.");
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED,
-                     NULL, "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_OPEN");
+    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
 }
 
 extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -545,8 +379,8 @@ extern "C" int VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE(_VXQ_S_DPS_MCSRV_DATA 
                                                           uint8_t *inout_pMsg, int32_t in_iLength)
 {
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Realplay close udp mode.");
-    return PR_Answer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED,
-                     NULL, "VXQ_F_DPS_MW_DoNetMsg_P2_RM_REALPLAY_CLOSE");
+    return VXQ_F_DPS_MW_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
+                               VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, NULL, NULL, __func__);
 }
 
 /* ---- Answers (orders) ---------------------------------------------------- */
@@ -571,7 +405,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Open media stream");
     inout_pOrder[5] = ucResult;
     if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM in_iLength error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "in_iLength error.");
         return 0;
     }
     _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
@@ -615,7 +449,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inout
     /* Every viewer that waited for this answer gets it. */
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
-        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->iStreamState != 1 ||
+        if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_MEDIA || pConn->tMedia.iStreamState != 1 ||
             VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, pConn->iChNo, pConn->iStreamNo) != pSubCh)
             continue;
         if (!VXQ_F_DPS_MC_SentWaitNetRespMsg(inout_pMcSrvData, pConn, ucResult))
@@ -637,7 +471,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inou
     }
     VXQ_F_LOG_SR_ShowInfo("App message: close media stream (request).");
     if (in_iLength < 16 + (int32_t)sizeof(_VXQ_S_DPS_E2_CH_STREAM)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM in_iLength error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "in_iLength error.");
         return 0;
     }
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = VXQ_F_DPS_MC_QueryMediaSubChData(
@@ -656,52 +490,26 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_CLOSE_MEDIA_STREAM(_VXQ_S_DPS_MCSRV_DATA *inou
     return VXQ_F_DPS_MC_SentProEventToUpApp(inout_pMcSrvData, inout_pOrder, in_iLength);
 }
 
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_PTZ_CTRL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
-                                           int32_t in_iLength)
-{
-    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
-        return 0;
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Ptz Control");
-    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
-        return 1;
-    return VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength);
-}
-
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_FORCE_I_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                uint8_t *inout_pOrder, int32_t in_iLength)
-{
-    (void)inout_pMcSrvData;
-    (void)inout_pOrder;
-    (void)in_iLength;
-    return 1; /* the host's answer to a forced I-frame carries nothing */
-}
-
+/* The parked request with the host's entries: the count (clamped to 0..8 and
+ * to what the order holds) at body 8, then 28 bytes each, written only where
+ * the stored request has room for them. */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                                         uint8_t *inout_pOrder, int32_t in_iLength)
 {
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP";
-    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
-        return 0;
     if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
         return 1;
-    uint8_t ucResult = inout_pOrder[5];
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Get video quality cap");
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTransAndConn(
-        inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder), s_sHandler, &pConn);
+    const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, P2_GET_VIDEO_QUALITY_CAP);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn;
+    uint32_t dwTransId = VXQ_F_DPS_MW_AnswerBegin(inout_pMcSrvData, inout_pOrder, pLine);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTarget(inout_pMcSrvData, dwTransId, pLine, &pConn);
     if (pTrans == NULL)
         return 0;
     uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
     int32_t iRequLen = pTrans->iRequDataLen;
-    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
-    /* Entries the order holds, clamped to 0..8, and written only where the
-     * stored request has room for them. */
+    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = inout_pOrder[5];
     int32_t iNum = in_iLength >= 16 + 8 ? PR_OrderI32(inout_pOrder, 16 + 4) : 0;
-    if (iNum < 0)
-        iNum = 0;
-    if (iNum > PR_QUALITY_CAP_ITEM_NUM)
-        iNum = PR_QUALITY_CAP_ITEM_NUM;
     int32_t iHeld = in_iLength >= 16 + 8 ? (in_iLength - 16 - 8) / PR_QUALITY_CAP_ITEM_LEN : 0;
+    iNum = iNum < 0 ? 0 : iNum > PR_QUALITY_CAP_ITEM_NUM ? PR_QUALITY_CAP_ITEM_NUM : iNum;
     if (iNum > iHeld)
         iNum = iHeld;
     if (iRequLen >= PR_BODY + 12)
@@ -718,48 +526,7 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(_VXQ_S_DPS_MCSRV_DATA *i
         for (int j = 0; j < 4; j++)
             VXQ_F_DPS_MW_PutLe16(pRequ + iOff + 20 + 2 * j, tItem.usValue[j]);
     }
-    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pRequ, iRequLen, s_sHandler);
-    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-    return 1;
-}
-
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                          uint8_t *inout_pOrder, int32_t in_iLength)
-{
-    static const char *const s_sHandler = "VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL";
-    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
-        return 0;
-    uint8_t ucResult = inout_pOrder[5];
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&ucResult, "Get video quality level");
-    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
-        return 1;
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = NULL;
-    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_FindTransAndConn(
-        inout_pMcSrvData, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder), s_sHandler, &pConn);
-    if (pTrans == NULL)
-        return 0;
-    uint8_t *pRequ = (uint8_t *)pTrans->pRequDataBuf;
-    pRequ[VXQ_DPS_UMSP_OFF_RESULT] = ucResult;
-    if (pTrans->iRequDataLen >= PR_BODY + 12 && in_iLength >= 16 + 8)
-        VXQ_F_DPS_MW_PutLe32(pRequ + PR_BODY + 8, (uint32_t)PR_OrderI32(inout_pOrder, 16 + 4));
-    VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, pRequ, pTrans->iRequDataLen, s_sHandler);
-    VXQ_F_DPS_MC_Trans_DeleteTransData(inout_pMcSrvData, pTrans);
-    return 1;
-}
-
-int VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                          uint8_t *inout_pOrder, int32_t in_iLength)
-{
-    if (inout_pMcSrvData == NULL || inout_pOrder == NULL || in_iLength < 16)
-        return 0;
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Set video quality level");
-    if (VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder) == 0)
-        return 1;
-    if (!VXQ_F_DPS_MC_SendTransResult(inout_pMcSrvData, inout_pOrder, in_iLength)) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoOrder_EVENT_E2_SET_VIDEO_QUALITY_LEVEL VXQ_F_DPS_MC_SendTransResult fail.", 2);
-        return 0;
-    }
+    VXQ_F_DPS_MW_AnswerAndEnd(inout_pMcSrvData, pConn, pTrans, pRequ, iRequLen, pLine);
     return 1;
 }
 
@@ -770,7 +537,7 @@ static void PR_LiveConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_
 {
     if (inout_pConn->iConnType != VXQ_DPS_CONN_MEDIA)
         return;
-    inout_pConn->iStreamState = 0;
+    inout_pConn->tMedia.iStreamState = 0;
     VXQ_F_DPS_MC_HostRealplayCheck(inout_pMcSrvData, inout_pConn->dwLoginId, (uint32_t)inout_pConn->iChNo,
                                    (uint32_t)inout_pConn->iStreamNo, VXQ_DPS_REALPLAY_CHECK_CLOSE);
     VXQ_F_DPS_MC_ClientCloseMediaCh(inout_pMcSrvData, inout_pConn->iChNo, inout_pConn->iStreamNo);

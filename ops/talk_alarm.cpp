@@ -12,6 +12,7 @@
 #include "kit/clock.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
+#include "ops/relay.h"
 #include "wire/head.h"
 #include "wire/result.h"
 #include "vxq_log.h"
@@ -80,11 +81,8 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_p
         return 0;
     memset(&tBody, 0, sizeof(tBody));
     tBody.i_iTalkChNo = in_iTalkChNo;
-    if (inout_pMcSrvData->bDebugLog) {
-        char sText[96];
-        snprintf(sText, sizeof(sText), "[DEBUG]  Start talk (request): i_iTalkChNo: %d.", (int)in_iTalkChNo);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
+    VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog, 0, "[DEBUG]  Start talk (request): i_iTalkChNo: %d.",
+                  (int)in_iTalkChNo);
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_TALK_START, in_dwTransId, &tBody,
                                          (int32_t)sizeof(tBody));
 }
@@ -96,26 +94,23 @@ int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pM
     if (inout_pMcSrvData == NULL)
         return 0;
     tBody.i_iTalkChNo = in_iTalkChNo;
-    if (inout_pMcSrvData->bDebugLog) {
-        char sText[96];
-        snprintf(sText, sizeof(sText), "[DEBUG]  Stop talk (request): i_iTalkChNo: %d.", (int)in_iTalkChNo);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
+    VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog, 0, "[DEBUG]  Stop talk (request): i_iTalkChNo: %d.",
+                  (int)in_iTalkChNo);
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_TALK_STOP, in_dwTransId, &tBody,
                                          (int32_t)sizeof(tBody));
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId)
 {
-    if (inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog)
-        VXQ_F_LOG_SR_ShowInfo("[DEBUG]  Set alarm (request).");
+    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0,
+                  "[DEBUG]  Set alarm (request).");
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_GUARD, in_dwTransId, NULL, 0);
 }
 
 int VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint32_t in_dwTransId)
 {
-    if (inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog)
-        VXQ_F_LOG_SR_ShowInfo("[DEBUG]  Cancel alarm (request).");
+    VXQ_DPS_DEBUG(inout_pMcSrvData != NULL && inout_pMcSrvData->bDebugLog, 0,
+                  "[DEBUG]  Cancel alarm (request).");
     return VXQ_F_DPS_MC_SentProEventBody(inout_pMcSrvData, EVENT_E2_UNGUARD, in_dwTransId, NULL, 0);
 }
 
@@ -154,8 +149,7 @@ int VXQ_F_DPS_MC_SendStartTalkRespMsg(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 4, (uint32_t)in_pTalk->iDevAudioBitRate);
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 8, (uint32_t)in_pTalk->iDevAudioSampleRate);
     VXQ_F_DPS_MW_PutLe32(ucMsg + PR_BODY + PR_TALK_OFF_AUDIO + 12, (uint32_t)in_pTalk->iDevAudioChNum);
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, ucMsg, VXQ_DPS_TALK_START_RESP_LEN,
-                                      "VXQ_F_DPS_MC_SendStartTalkRespMsg");
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, pConn, ucMsg, VXQ_DPS_TALK_START_RESP_LEN, __func__);
 }
 
 int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_TALK_CH_DATA *inout_pTalk)
@@ -190,7 +184,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                         int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     _VXQ_S_DPS_NET_PORT_DATA *pCmd;
@@ -199,8 +192,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start talk.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sName))
-        return 0;
     dwLoginId = VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_LOGIN_ID);
     iTalkChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_CH_NO);
     dwTransValue = VXQ_F_DPS_MW_GetLe32(inout_pMsg + VXQ_DPS_UMSP_OFF_TRANS_NO);
@@ -208,11 +199,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(p, iTalkChNo);
     pCmd = pTalk != NULL ? VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, dwLoginId) : NULL;
     if (pTalk == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START i_iTalkChNo fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "i_iTalkChNo fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
     } else if (pCmd == NULL) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
     } else if (!VXQ_F_DPS_MC_APUP_PopCheck(p, pCmd, iTalkChNo, VXQ_DPS_POP_TALK)) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Start talk fail, cause: without permission.");
@@ -241,15 +231,14 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
             inout_pConn->dwLoginId = dwLoginId;
             inout_pConn->iChNo = iTalkChNo;
             inout_pConn->dwLoginPortId = pCmd->dwPortId;
-            inout_pConn->dwClaimId = dwTransValue; /* the answer must repeat it */
+            inout_pConn->tTalk.dwStartNo = dwTransValue; /* the answer must repeat it */
             return 1;
         }
         memset(pTalk, 0, sizeof(*pTalk));
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_START VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_START fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 /* The host's answer to a talk start. Only the talk waiting for it (state 2,
@@ -269,27 +258,23 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
                                                    "Start talk");
     memcpy(&tHead, inout_pOrder, sizeof(tHead));
     memcpy(&tBody, inout_pOrder + sizeof(tHead), sizeof(tBody));
-    if (p->bDebugLog) {
-        char sText[256];
-        snprintf(sText, sizeof(sText),
-                 "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, "
-                 "o_iDevAudioBitRate: %d, "
-                 "o_iDevAudioSampleRate: %d, o_iDevAudioChNum: %d.",
-                 (int)tBody.i_iTalkChNo, (int)tBody.o_iDevAudioCodecId, (int)tBody.o_iDevAudioBitRate,
-                 (int)tBody.o_iDevAudioSampleRate, (int)tBody.o_iDevAudioChNum);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
+    VXQ_DPS_DEBUG(
+        p->bDebugLog, 0,
+        "[DEBUG]  Start talk (response): i_iTalkChNo: %d, o_iDevAudioCodecId: %d, o_iDevAudioBitRate: %d, "
+        "o_iDevAudioSampleRate: %d, o_iDevAudioChNum: %d.",
+        (int)tBody.i_iTalkChNo, (int)tBody.o_iDevAudioCodecId, (int)tBody.o_iDevAudioBitRate,
+        (int)tBody.o_iDevAudioSampleRate, (int)tBody.o_iDevAudioChNum);
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(p, tBody.i_iTalkChNo);
     if (pTalk == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START i_iTalkChNo fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "i_iTalkChNo fail.");
         return 0;
     }
     if (pTalk->iChState != VXQ_DPS_TALK_IDLE) {
         pTalkConn = VXQ_F_DPS_MC_NetPortData_QueryByPortId(p, pTalk->dwTalkPortId);
         if (pTalk->iChState != VXQ_DPS_TALK_WAIT_HOST ||
-            (pTalkConn != NULL && pTalkConn->dwClaimId != tHead.dwTransId)) {
+            (pTalkConn != NULL && pTalkConn->tTalk.dwStartNo != tHead.dwTransId)) {
             /* An answer of an earlier talk of this slot: the current talk is not its. */
-            VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START dwTransId error.", 2);
+            VXQ_F_DPS_MW_LogStep(__func__, "dwTransId error.");
             return 0;
         }
         pTalk->iDevAudioCodecId = tBody.o_iDevAudioCodecId;
@@ -320,7 +305,6 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                        int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     int32_t iTalkChNo;
@@ -329,12 +313,10 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     int iRet;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Stop talk.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 8, sName))
-        return 0;
     iTalkChNo = (int32_t)VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY + PR_TALK_OFF_CH_NO);
     pTalk = VXQ_F_DPS_MC_QueryTalkChData(p, iTalkChNo);
     if (pTalk == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP i_iTalkChNo fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "i_iTalkChNo fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_PARAM_ERROR;
     } else if (pTalk->iChState != VXQ_DPS_TALK_IDLE && pTalk->dwLoginId != inout_pConn->dwLoginId) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Stop talk fail, cause: without permission.");
@@ -344,12 +326,11 @@ int VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                 p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + VXQ_DPS_UMSP_OFF_TRANS_NO), pTalk->iTalkChNo)) {
             bClose = 1;
         } else {
-            VXQ_F_LOG_SR_WriteLog(
-                "VXQ_F_DPS_MW_DoNetMsg_P4_TALK_STOP VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP fail.", 2);
+            VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_TALK_STOP fail.");
             ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
         }
     }
-    iRet = VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    iRet = VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
     if (bClose)
         VXQ_F_DPS_MC_CloseTalk(p, pTalk); /* may release inout_pConn */
     return iRet;
@@ -390,63 +371,31 @@ int VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_TALK_CH_DATA *pTalk;
     _VXQ_S_DPS_E8_TALK_AUDIO tAudio;
-    int32_t iMediaDataLen;
-    uint8_t *pEvent;
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    int iRet;
-    if (p == NULL || inout_pConn == NULL || inout_pMsg == NULL)
-        return 0;
-    if (p->bDebugLog && p->bDebugMediaLog)
-        VXQ_F_LOG_SR_ShowInfo("[DEBUG]  Receiving audio data client.");
-    iMediaDataLen = in_iLength - VXQ_DPS_AUDIO_FRAME_HEAD_LEN;
+    VXQ_DPS_DEBUG(p->bDebugLog && p->bDebugMediaLog, 0, "[DEBUG]  Receiving audio data client.");
+    int32_t iMediaDataLen = in_iLength - VXQ_DPS_AUDIO_FRAME_HEAD_LEN;
     if (iMediaDataLen <= 0) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iMediaDataLen <= 0.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "iMediaDataLen <= 0.");
         return 0;
     }
     pTalk = inout_pConn->iConnType == VXQ_DPS_CONN_TALK ? VXQ_F_DPS_MC_QueryTalkChData(p, inout_pConn->iChNo)
                                                         : NULL;
     if (pTalk == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iChNo error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "iChNo error.");
         return 0;
     }
     if (pTalk->iChState != VXQ_DPS_TALK_TALKING || pTalk->dwTalkPortId != inout_pConn->dwPortId) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iChState error.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "iChState error.");
         return 0;
     }
     pTalk->dwLastAudioTime = (uint32_t)VXQ_F_CLOCK_NowSec();
-    pEvent = (uint8_t *)malloc(sizeof(tHead) + sizeof(tAudio) + (size_t)iMediaDataLen);
-    if (pEvent == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME malloc fail.", 2);
-        return 0;
-    }
-    memset(&tHead, 0, sizeof(tHead));
-    tHead.iMsgFuncId = MEDIA_E8_AUDIO_FRAME;
-    tHead.iBodyLen = (int32_t)sizeof(tAudio) + iMediaDataLen;
     memset(&tAudio, 0, sizeof(tAudio));
     tAudio.i_usTalkChNo = (uint16_t)inout_pConn->iChNo;
-    memcpy(pEvent, &tHead, sizeof(tHead));
-    memcpy(pEvent + sizeof(tHead), &tAudio, sizeof(tAudio));
-    memcpy(pEvent + sizeof(tHead) + sizeof(tAudio), inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN,
-           (size_t)iMediaDataLen);
-    iRet = VXQ_F_DPS_MC_SentProEventToUpApp(p, pEvent,
-                                            (int32_t)(sizeof(tHead) + sizeof(tAudio)) + iMediaDataLen);
-    if (!iRet)
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME VXQ_F_DPS_MC_SentProEventToUpApp fail.",
-                              2);
-    free(pEvent);
-    return iRet;
-}
-
-/* Video from a client is accepted and ignored. */
-int VXQ_F_DPS_MW_DoNetMsg_PE_VIDEO_FRAME(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                         _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
-                                         int32_t in_iLength)
-{
-    (void)inout_pMcSrvData;
-    (void)inout_pConn;
-    (void)inout_pMsg;
-    (void)in_iLength;
-    return 1;
+    int iRaised = VXQ_F_DPS_MW_RaiseEvent(p, MEDIA_E8_AUDIO_FRAME, 0, &tAudio, (int32_t)sizeof(tAudio),
+                                          inout_pMsg + VXQ_DPS_AUDIO_FRAME_HEAD_LEN, iMediaDataLen);
+    if (iRaised != 1)
+        VXQ_F_DPS_MW_LogStep(__func__,
+                             iRaised < 0 ? "malloc fail." : "VXQ_F_DPS_MC_SentProEventToUpApp fail.");
+    return iRaised == 1;
 }
 
 /* ---- Arming ----------------------------------------------------------------- */
@@ -456,30 +405,25 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                    int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_GUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pCmd;
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Set alarm.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 4, sName))
-        return 0;
     pCmd = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, VXQ_F_DPS_MW_GetLe32(inout_pMsg + PR_BODY));
     if (pCmd == NULL) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.",
-                              2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_NetPortData_QueryByLoginId fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN;
     } else if (!VXQ_F_DPS_MC_APUP_PopCheck(p, pCmd, -1, VXQ_DPS_POP_ARMING)) {
         VXQ_F_LOG_SR_ShowInfo("Receiving network data: Set alarm fail, cause: without permission.");
         ucResult = VXQ_DPS_UMSP_RESULT_NO_PERMISSION;
     } else if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD(p, 0)) {
-        VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P5_GUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD fail.",
-                              2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_GUARD fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
-        inout_pConn->bGuard = 1;
+        inout_pConn->tAlarm.bGuard = 1;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_GUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -498,21 +442,17 @@ int VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                      int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD";
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     uint8_t ucResult = VXQ_DPS_UMSP_RESULT_SUCCESS;
 
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: Cancel alarm.");
-    if (!VXQ_F_DPS_MW_CheckMsgLen(p, inout_pConn, inout_pMsg, in_iLength, PR_BODY + 4, sName))
-        return 0;
     if (!VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0)) {
-        VXQ_F_LOG_SR_WriteLog(
-            "VXQ_F_DPS_MW_DoNetMsg_P5_UNGUARD VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.", 2);
+        VXQ_F_DPS_MW_LogStep(__func__, "VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD fail.");
         ucResult = VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     } else {
-        inout_pConn->bGuard = 0;
+        inout_pConn->tAlarm.bGuard = 0;
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(p, inout_pConn, inout_pMsg, in_iLength, ucResult, __func__);
 }
 
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_UNGUARD(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
@@ -562,15 +502,10 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrv
     PR_PutLocalTime(ucNotice + PR_BODY + 8, &tNow);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 20, tBody.o_dwAlarmParam);
     PR_CopyText((char *)ucNotice + PR_BODY + 24, PR_ALARM_TEXT_SIZE, tBody.o_sAlarmMsg);
-    if (inout_pMcSrvData->bDebugLog) {
-        char sText[256];
-        snprintf(sText, sizeof(sText), "Alarm channel: %d, event: %d, msg: %s.", (int)tBody.o_iChNo,
-                 (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
+    VXQ_DPS_DEBUG(inout_pMcSrvData->bDebugLog, 0, "Alarm channel: %d, event: %d, msg: %s.",
+                  (int)tBody.o_iChNo, (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
     memcpy(ucSaved, ucNotice, sizeof(ucSaved));
-    PR_PushNotice(inout_pMcSrvData, ucNotice, ucSaved, VXQ_DPS_ALARM_NOTICE_LEN,
-                  "VXQ_F_DPS_MW_DoOrder_EVENT_E2_ALARM_INFO");
+    PR_PushNotice(inout_pMcSrvData, ucNotice, ucSaved, VXQ_DPS_ALARM_NOTICE_LEN, __func__);
     return 1;
 }
 
@@ -600,8 +535,9 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     dwNumber = p->dwAlarmId - 1;
     p->dwAlarmId++;
     PR_LocalNow(&tNow);
-    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)tNow.usYear, (int)tNow.usMonth,
-             (int)tNow.ucDay, (int)tNow.ucHour, (int)tNow.ucMinute, (int)tNow.ucSecond, (unsigned long)dwNumber);
+    snprintf(sAlarmId, sizeof(sAlarmId), "AI%04d%02d%02d%02d%02d%02d%4.4lu", (int)tNow.usYear,
+             (int)tNow.usMonth, (int)tNow.ucDay, (int)tNow.ucHour, (int)tNow.ucMinute, (int)tNow.ucSecond,
+             (unsigned long)dwNumber);
 
     memset(ucNotice, 0, sizeof(ucNotice));
     VXQ_F_DPS_MW_HeadBuildFresh(ucNotice, VXQ_DPS_EX_ALARM_NOTICE_LEN, P5_EX_ALARM_NOTICE,
@@ -611,15 +547,10 @@ int VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
     PR_PutLocalTime(ucNotice + PR_BODY + 36, &tNow);
     VXQ_F_DPS_MW_PutLe32(ucNotice + PR_BODY + 48, (uint32_t)tBody.o_iAlarmEvent);
     PR_CopyText((char *)ucNotice + PR_BODY + 52, PR_ALARM_TEXT_SIZE, tBody.o_sAlarmMsg);
-    if (p->bDebugLog) {
-        char sText[256];
-        snprintf(sText, sizeof(sText), "Alarm ex channel: %d, event: %d, msg: %s.", (int)tBody.o_iChNo,
-                 (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
-        VXQ_F_LOG_SR_ShowInfo(sText);
-    }
+    VXQ_DPS_DEBUG(p->bDebugLog, 0, "Alarm ex channel: %d, event: %d, msg: %s.", (int)tBody.o_iChNo,
+                  (int)tBody.o_iAlarmEvent, tBody.o_sAlarmMsg);
     memcpy(ucSaved, ucNotice, sizeof(ucSaved));
-    PR_PushNotice(p, ucNotice, ucSaved, VXQ_DPS_EX_ALARM_NOTICE_LEN,
-                  "VXQ_F_DPS_MW_DoOrder_EVENT_E2_EX_ALARM_INFO");
+    PR_PushNotice(p, ucNotice, ucSaved, VXQ_DPS_EX_ALARM_NOTICE_LEN, __func__);
     return 1;
 }
 
@@ -697,8 +628,8 @@ static void PR_TalkConnGone(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_
             }
         }
     }
-    if (inout_pConn->bGuard) {
-        inout_pConn->bGuard = 0;
+    if (inout_pConn->tAlarm.bGuard) {
+        inout_pConn->tAlarm.bGuard = 0;
         if (!VXQ_F_DPS_MC_CheckClientArmState(p))
             VXQ_F_DPS_MC_SentProEvent_EVENT_E2_UNGUARD(p, 0);
     }

@@ -6,7 +6,7 @@
  * is set) and of the connections' bGuard flags, and the running number of the
  * extended alarm ids (dwAlarmId). A talk start raises its event without a
  * transaction: the client's request number (head offset 12) travels as the
- * event's transaction id and is kept in the talk connection's dwClaimId, so a
+ * event's transaction id and is kept in the talk connection's tTalk, so a
  * start answer is taken only by the talk that asked for it.
  *
  * Threads: everything here runs on the control thread, except the exported
@@ -17,11 +17,18 @@
 #ifndef VXQ_OPS_TALK_ALARM_H
 #define VXQ_OPS_TALK_ALARM_H
 
-#include "core/conn.h"
+#include "protocol/dispatch.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Request handlers (VXQ_PF_DPS_NETMSG_HANDLER), entered in the function table. */
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P4_TALK_START);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P4_TALK_STOP);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P5_GUARD);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(P5_UNGUARD);
+VXQ_DPS_DECLARE_NETMSG_HANDLER(PE_AUDIO_FRAME);
 
 /* Wire lengths of this family (whole messages, head included). */
 #define VXQ_DPS_TALK_START_RESP_LEN 44
@@ -67,8 +74,8 @@ int VXQ_F_DPS_MC_CloseTalk(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_T
  * 0 for a number that selects no slot, else 1. */
 int VXQ_F_DPS_MC_ClientCloseTalkCh(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iTalkChNo);
 
-/* Answer (order) handlers of this family, entered in the order table
- * (core/ordertab.cpp); same contract as VXQ_PF_DPS_ORDER_HANDLER. */
+/* Answer (order) handlers of this family, entered in its lines of the
+ * function table (ops/functab.cpp); same contract as VXQ_PF_DPS_ORDER_HANDLER. */
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,
                                              int32_t in_iLength);
 int VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_STOP(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,

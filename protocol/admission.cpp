@@ -16,9 +16,20 @@
  * ones whose answer tells whether an id is live. Requests that only compare
  * the quoted id with the connection's own tell nothing about other sessions. */
 static const uint16_t s_usQuotingFuncIds[] = {
-    P2_REALPLAY_OPEN, P2_PTZ, P2_EX_REALPLAY_OPEN, P3_QUERY_FILE, P3_NSP_QUERY_FILE, P3_DOWNLOAD_OPEN,
-    P3_DOWNLOAD_OPEN_BY_TIME, P4_TALK_START, P5_GUARD, P9_GET_CONFIG, P9_SET_CONFIG, P9_GET_DEF_CONFIG,
-    P9_IEC_IMP_CONFIG, P9_IEC_EXP_CONFIG,
+    P2_REALPLAY_OPEN,
+    P2_PTZ,
+    P2_EX_REALPLAY_OPEN,
+    P3_QUERY_FILE,
+    P3_NSP_QUERY_FILE,
+    P3_DOWNLOAD_OPEN,
+    P3_DOWNLOAD_OPEN_BY_TIME,
+    P4_TALK_START,
+    P5_GUARD,
+    P9_GET_CONFIG,
+    P9_SET_CONFIG,
+    P9_GET_DEF_CONFIG,
+    P9_IEC_IMP_CONFIG,
+    P9_IEC_EXP_CONFIG,
 };
 
 static int s_bQuoteRules = 1;
@@ -115,29 +126,31 @@ void VXQ_F_DPS_MC_ADMIT_NoteLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const
     PR_AddFail(inout_pMcSrvData->tLoginFail, pFail, in_sPeerIpaddr, tNow);
 }
 
-int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  uint8_t *in_pMsg, int32_t in_iLength, int32_t in_iDelaySec, int in_bTarpit)
+int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *in_pMsg, int32_t in_iLength,
+                                  int32_t in_iDelaySec, int in_bTarpit)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     int32_t tDue;
     int bHolding;
     if (p == NULL || inout_pConn == NULL || in_pMsg == NULL || in_iLength <= 0)
         return 0;
-    bHolding = inout_pConn->pDelayRespBuf != NULL;
-    if (!VXQ_F_MEM_MG_AddDataToBuf(&inout_pConn->pDelayRespBuf, &inout_pConn->iDelayRespBufSize,
-                                   &inout_pConn->iDelayRespLen, (const char *)in_pMsg, in_iLength)) {
+    bHolding = inout_pConn->tHold.pDelayRespBuf != NULL;
+    if (!VXQ_F_MEM_MG_AddDataToBuf(&inout_pConn->tHold.pDelayRespBuf, &inout_pConn->tHold.iDelayRespBufSize,
+                                   &inout_pConn->tHold.iDelayRespLen, (const char *)in_pMsg, in_iLength)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_ADMIT_HoldAnswer VXQ_F_MEM_MG_AddDataToBuf fail.", 2);
         _VXQ_S_DPS_NET_PORT_DATA *pHold = p->pHoldConn;
         p->pHoldConn = NULL;
-        int iSent = VXQ_F_DPS_MW_SendNetAnswer(p, inout_pConn, in_pMsg, in_iLength, "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
+        int iSent =
+            VXQ_F_DPS_MW_SendNetAnswer(p, inout_pConn, in_pMsg, in_iLength, "VXQ_F_DPS_MC_ADMIT_HoldAnswer");
         p->pHoldConn = pHold;
         return iSent;
     }
     tDue = VXQ_F_CLOCK_SecFromNow(in_iDelaySec);
-    if (!bHolding || VXQ_F_CLOCK_SecDiff(tDue, inout_pConn->tDelayRespDue) > 0)
-        inout_pConn->tDelayRespDue = tDue;
+    if (!bHolding || VXQ_F_CLOCK_SecDiff(tDue, inout_pConn->tHold.tDelayRespDue) > 0)
+        inout_pConn->tHold.tDelayRespDue = tDue;
     if (in_bTarpit) {
-        inout_pConn->bTarpitHold = 1;
+        inout_pConn->tHold.bTarpitHold = 1;
         VXQ_F_LOG_SR_ShowInfo("Client answer held back: the connection quoted an unknown login id.");
     } else {
         VXQ_F_LOG_SR_ShowInfo("Client login answer held back: repeated login failures from this address.");
@@ -145,27 +158,28 @@ int VXQ_F_DPS_MC_ADMIT_HoldAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
     return 1;
 }
 
-void VXQ_F_DPS_MC_ADMIT_NoteLogout(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
+void VXQ_F_DPS_MC_ADMIT_NoteLogout(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
     if (inout_pMcSrvData == NULL || inout_pConn == NULL)
         return;
-    inout_pConn->tAdmitStart = VXQ_F_CLOCK_NowSec();
-    inout_pConn->dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
-    inout_pConn->dwJoinedLoginId = 0;
+    inout_pConn->tAdmit.tAdmitStart = VXQ_F_CLOCK_NowSec();
+    inout_pConn->tAdmit.dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
+    inout_pConn->tAdmit.dwJoinedLoginId = 0;
 }
 
 int VXQ_F_DPS_MC_ADMIT_IsAdmitted(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
-    return in_pConn != NULL && (in_pConn->dwLoginId != 0 || in_pConn->dwJoinedLoginId != 0);
+    return in_pConn != NULL && (in_pConn->dwLoginId != 0 || in_pConn->tAdmit.dwJoinedLoginId != 0);
 }
 
 int VXQ_F_DPS_MC_ADMIT_IsTarpitted(_VXQ_S_DPS_NET_PORT_DATA *inout_pConn)
 {
-    if (inout_pConn == NULL || inout_pConn->iUnknownLoginIdNum == 0 || !s_bQuoteRules)
+    if (inout_pConn == NULL || inout_pConn->tAdmit.iUnknownLoginIdNum == 0 || !s_bQuoteRules)
         return 0;
-    int32_t tSince = VXQ_F_CLOCK_SecSince(inout_pConn->tLastUnknownQuote);
+    int32_t tSince = VXQ_F_CLOCK_SecSince(inout_pConn->tAdmit.tLastUnknownQuote);
     if (tSince >= VXQ_DPS_UNKNOWN_LOGIN_ID_FORGIVE_SEC || tSince < 0) {
-        inout_pConn->iUnknownLoginIdNum = 0;
+        inout_pConn->tAdmit.iUnknownLoginIdNum = 0;
         return 0;
     }
     return 1;
@@ -196,8 +210,8 @@ static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
         p->bQuoteCreditSet = 1;
         p->iQuoteCredit = (int32_t)llMax;
     } else {
-        int64_t llCredit = (int64_t)p->iQuoteCredit + (int64_t)(uint32_t)(dwTick - p->dwQuoteCreditTick) *
-                                                          VXQ_DPS_QUOTE_RATE;
+        int64_t llCredit = (int64_t)p->iQuoteCredit +
+                           (int64_t)(uint32_t)(dwTick - p->dwQuoteCreditTick) * VXQ_DPS_QUOTE_RATE;
         p->iQuoteCredit = (int32_t)(llCredit > llMax ? llMax : llCredit);
     }
     p->dwQuoteCreditTick = dwTick;
@@ -206,8 +220,8 @@ static void PR_RefillCredit(_VXQ_S_DPS_MCSRV_DATA *p)
 /* Whether the session's own address may still vouch for quotes of its id. */
 static int PR_SessionVouches(const _VXQ_S_DPS_NET_PORT_DATA *in_pSession, int32_t in_tNow)
 {
-    int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, in_pSession->tFirstProbe);
-    return in_pSession->iProbeNum < VXQ_DPS_PROBE_MAX || iAge >= VXQ_DPS_PROBE_WINDOW_SEC || iAge < 0;
+    int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, in_pSession->tAdmit.tFirstProbe);
+    return in_pSession->tAdmit.iProbeNum < VXQ_DPS_PROBE_MAX || iAge >= VXQ_DPS_PROBE_WINDOW_SEC || iAge < 0;
 }
 
 /* A quote from in_sPeer went without vouching: that tells its sender the id is
@@ -219,17 +233,18 @@ static void PR_ChargeSessionsAt(_VXQ_S_DPS_MCSRV_DATA *p, const char *in_sPeer, 
         if (pConn == NULL || pConn->iConnType != VXQ_DPS_CONN_COMMAND || pConn->dwLoginId == 0 ||
             strncmp(pConn->szPeerIpaddr, in_sPeer, sizeof(pConn->szPeerIpaddr)) != 0)
             continue;
-        int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, pConn->tFirstProbe);
+        int32_t iAge = VXQ_F_CLOCK_SecDiff(in_tNow, pConn->tAdmit.tFirstProbe);
         if (iAge >= VXQ_DPS_PROBE_WINDOW_SEC || iAge < 0) {
-            pConn->tFirstProbe = in_tNow;
-            pConn->iProbeNum = 0;
+            pConn->tAdmit.tFirstProbe = in_tNow;
+            pConn->tAdmit.iProbeNum = 0;
         }
-        pConn->iProbeNum++;
+        pConn->tAdmit.iProbeNum++;
     }
 }
 
-int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  const uint8_t *in_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                  _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, const uint8_t *in_pMsg,
+                                  int32_t in_iLength)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pConn;
@@ -243,11 +258,12 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
             bQuoting = 1;
     }
     uint32_t dwLoginId = VXQ_F_DPS_MW_GetLe32(in_pMsg + VXQ_DPS_UMSP_HEAD_LEN);
-    int bRetry = (int)pConn->bQuoteRetry;
-    pConn->bQuoteRetry = 0;
-    pConn->bQuoteWait = 0;
+    int bRetry = (int)pConn->tAdmit.bQuoteRetry;
+    pConn->tAdmit.bQuoteRetry = 0;
+    pConn->tAdmit.bQuoteWait = 0;
     /* 0 says "not logged in"; the connection's own id tells it nothing new. */
-    if (!bQuoting || dwLoginId == 0 || dwLoginId == pConn->dwLoginId || dwLoginId == pConn->dwJoinedLoginId)
+    if (!bQuoting || dwLoginId == 0 || dwLoginId == pConn->dwLoginId ||
+        dwLoginId == pConn->tAdmit.dwJoinedLoginId)
         return VXQ_DPS_ADMIT_GO;
     int32_t tNow = VXQ_F_CLOCK_NowSec();
     int bTarpitted = VXQ_F_DPS_MC_ADMIT_IsTarpitted(pConn);
@@ -257,25 +273,25 @@ int VXQ_F_DPS_MC_ADMIT_CheckQuote(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_
         strncmp(pSession->szPeerIpaddr, pConn->szPeerIpaddr, sizeof(pConn->szPeerIpaddr)) == 0 &&
         PR_SessionVouches(pSession, tNow)) {
         if (pConn->dwLoginId == 0)
-            pConn->dwJoinedLoginId = dwLoginId;
+            pConn->tAdmit.dwJoinedLoginId = dwLoginId;
         return VXQ_DPS_ADMIT_GO;
     }
     if (!bRetry)
         PR_ChargeSessionsAt(p, pConn->szPeerIpaddr, tNow);
     PR_RefillCredit(p);
     if (p->iQuoteCredit < 1000) {
-        pConn->bQuoteWait = 1;
+        pConn->tAdmit.bQuoteWait = 1;
         return VXQ_DPS_ADMIT_WAIT;
     }
     if (pSession != NULL) {
         if (pConn->dwLoginId == 0)
-            pConn->dwJoinedLoginId = dwLoginId;
+            pConn->tAdmit.dwJoinedLoginId = dwLoginId;
         return VXQ_DPS_ADMIT_GO;
     }
     p->iQuoteCredit -= 1000;
-    pConn->iUnknownLoginIdNum++;
-    pConn->tLastUnknownQuote = tNow;
-    if (pConn->iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
+    pConn->tAdmit.iUnknownLoginIdNum++;
+    pConn->tAdmit.tLastUnknownQuote = tNow;
+    if (pConn->tAdmit.iUnknownLoginIdNum < VXQ_DPS_UNKNOWN_LOGIN_ID_MAX)
         return VXQ_DPS_ADMIT_GO; /* the dispatcher holds its answer: the connection is tarpitted */
     /* Its earlier answers still go out first: such drops come at most a few a second. */
     VXQ_F_LOG_SR_ShowInfo("The client is disconnected: it quoted an unknown login id three times.");
@@ -290,10 +306,10 @@ int VXQ_F_DPS_MC_ADMIT_MakeRoom(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         return 0;
     for (int32_t i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
-        if (pConn == NULL || VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) || pConn->bTarpitHold)
+        if (pConn == NULL || VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) || pConn->tHold.bTarpitHold)
             continue;
         /* Sequence numbers wrap: compare by distance, not by value. */
-        if (pOldest == NULL || (int32_t)(pConn->dwAdmitSeq - pOldest->dwAdmitSeq) < 0)
+        if (pOldest == NULL || (int32_t)(pConn->tAdmit.dwAdmitSeq - pOldest->tAdmit.dwAdmitSeq) < 0)
             pOldest = pConn;
     }
     if (pOldest == NULL)
@@ -307,19 +323,20 @@ int VXQ_F_DPS_MC_ADMIT_MakeRoom(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
  * behind them; the record may be gone after. */
 static void PR_ReleaseHeldAnswers(_VXQ_S_DPS_MCSRV_DATA *p, _VXQ_S_DPS_NET_PORT_DATA *pConn)
 {
-    uint8_t *pHeld = (uint8_t *)pConn->pDelayRespBuf;
-    int32_t iLen = pConn->iDelayRespLen;
+    uint8_t *pHeld = (uint8_t *)pConn->tHold.pDelayRespBuf;
+    int32_t iLen = pConn->tHold.iDelayRespLen;
     uint32_t dwPortId = pConn->dwPortId;
-    pConn->pDelayRespBuf = NULL;
-    pConn->iDelayRespLen = 0;
-    pConn->iDelayRespBufSize = 0;
-    pConn->tDelayRespDue = 0;
-    pConn->bTarpitHold = 0;
+    pConn->tHold.pDelayRespBuf = NULL;
+    pConn->tHold.iDelayRespLen = 0;
+    pConn->tHold.iDelayRespBufSize = 0;
+    pConn->tHold.tDelayRespDue = 0;
+    pConn->tHold.bTarpitHold = 0;
     for (int32_t iOff = 0; iOff + (int32_t)VXQ_DPS_UMSP_HEAD_LEN <= iLen;) {
         uint32_t dwSize = VXQ_F_DPS_MW_GetLe32(pHeld + iOff + VXQ_DPS_UMSP_OFF_PACKET_SIZE);
         if (dwSize < VXQ_DPS_UMSP_HEAD_LEN || dwSize > (uint32_t)(iLen - iOff))
             break;
-        VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pHeld + iOff, (int32_t)dwSize, "VXQ_F_DPS_MC_ADMIT_DoSecondDuty");
+        VXQ_F_DPS_MW_SendNetAnswer(p, pConn, pHeld + iOff, (int32_t)dwSize,
+                                   "VXQ_F_DPS_MC_ADMIT_DoSecondDuty");
         iOff += (int32_t)dwSize;
     }
     free(pHeld);
@@ -338,11 +355,11 @@ void VXQ_F_DPS_MC_ADMIT_DoSecondDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
         if (pConn == NULL)
             continue;
         if (!VXQ_F_DPS_MC_ADMIT_IsAdmitted(pConn) &&
-            VXQ_F_CLOCK_SecDiff(tNow, pConn->tAdmitStart) >= VXQ_DPS_LOGIN_DUE_SEC) {
+            VXQ_F_CLOCK_SecDiff(tNow, pConn->tAdmit.tAdmitStart) >= VXQ_DPS_LOGIN_DUE_SEC) {
             PR_DropNow(p, pConn, "The client is disconnected: it did not log in within 30 seconds.");
             continue;
         }
-        if (pConn->pDelayRespBuf != NULL && VXQ_F_CLOCK_SecDiff(tNow, pConn->tDelayRespDue) >= 0)
+        if (pConn->tHold.pDelayRespBuf != NULL && VXQ_F_CLOCK_SecDiff(tNow, pConn->tHold.tDelayRespDue) >= 0)
             PR_ReleaseHeldAnswers(p, pConn);
     }
 }
@@ -358,11 +375,11 @@ void VXQ_F_DPS_MC_ADMIT_DoTickDuty(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     for (int32_t n = 0; n < VXQ_DPS_MAX_CONN_NUM && p->iQuoteCredit >= 1000; n++) {
         int32_t i = (p->iQuoteWaitScan + n) % VXQ_DPS_MAX_CONN_NUM;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = p->pConn[i];
-        if (pConn == NULL || !pConn->bQuoteWait)
+        if (pConn == NULL || !pConn->tAdmit.bQuoteWait)
             continue;
         p->iQuoteWaitScan = (i + 1) % VXQ_DPS_MAX_CONN_NUM;
-        pConn->bQuoteWait = 0;
-        pConn->bQuoteRetry = 1;
+        pConn->tAdmit.bQuoteWait = 0;
+        pConn->tAdmit.bQuoteRetry = 1;
         VXQ_F_DPS_MC_ResumeFraming(p, pConn);
     }
 }

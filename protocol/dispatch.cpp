@@ -2,15 +2,12 @@
  * dispatch.cpp - hands every whole client message to the handler of its function id.
  *
  * The rules every request passes before its handler, in this order: a known
- * function id (else result 42), a logged-in connection where the table asks
+ * function id (else result 42), a logged-in connection where the line asks
  * for one (else 6), the fixed part of the length (else 2), the right of the
- * table line on the global word of the user behind the connection (else 5),
- * a handler built (else 40). Only requests (type bits 0) are ever answered
- * here; anything else that fails a rule is dropped. A request that passes the
- * login and length rules and quotes a login id goes through the admission
- * rules first (protocol/admission.h): it may wait, unread, or cost its
- * connection; and a connection that quoted an unknown id has every answer
- * held back for a while.
+ * line on the global word of the user behind the connection (else 5). Only requests (type bits 0) are ever
+ * answered here; anything else that fails a rule is dropped. A request that passes the login and length rules
+ * and quotes a login id goes through the admission rules first (protocol/admission.h): it may wait, unread,
+ * or cost its connection; and a connection that quoted an unknown id has every answer held back for a while.
  */
 #include "protocol/dispatch.h"
 
@@ -27,17 +24,6 @@ void VXQ_F_DPS_MW_Dispatch_Install(_VXQ_S_DPS_HOOKS *inout_pHooks)
 {
     if (inout_pHooks != NULL)
         inout_pHooks->fnMessage = VXQ_F_DPS_MW_DoSingleNetDataPacket;
-}
-
-const _VXQ_S_DPS_NETMSG_ENTRY *VXQ_F_DPS_MW_QueryNetMsgEntry(uint16_t in_usMsgFuncId)
-{
-    if (in_usMsgFuncId == 0)
-        return nullptr;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId != 0; pEntry++) {
-        if (pEntry->usMsgFuncId == in_usMsgFuncId)
-            return pEntry;
-    }
-    return nullptr;
 }
 
 int VXQ_F_DPS_MW_SendNetAnswer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
@@ -69,49 +55,21 @@ int VXQ_F_DPS_MW_AnswerInPlace(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_D
     return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_sHandlerName);
 }
 
-int VXQ_F_DPS_MW_CheckMsgLen(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                             uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iMinLen,
-                             const char *in_sHandlerName)
-{
-    if (in_iLength >= in_iMinLen)
-        return 1;
-    char sText[192];
-    snprintf(sText, sizeof(sText), "%s failure, cause: message length %d is below %d.",
-             in_sHandlerName ? in_sHandlerName : "Request", (int)in_iLength, (int)in_iMinLen);
-    VXQ_F_LOG_SR_ShowInfo(sText);
-    if (inout_pMsg && in_iLength >= (int32_t)VXQ_DPS_UMSP_HEAD_LEN &&
-        VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) == VXQ_DPS_UMSP_PACKET_REQUEST)
-        VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                   VXQ_DPS_UMSP_RESULT_PARAM_ERROR, in_sHandlerName);
-    return 0;
-}
-
-/* The catalogue name of a function id for log lines ("0x%4.4X" when it has none). */
-static const char *PR_FuncName(uint16_t in_usMsgFuncId, char *out_sBuf, size_t in_iBufSize)
-{
-    const _VXQ_S_DPS_UMSP_FUNC_INFO *pInfo = VXQ_F_DPS_MW_FindFuncInfo(in_usMsgFuncId);
-    if (pInfo && pInfo->sName)
-        return pInfo->sName;
-    snprintf(out_sBuf, in_iBufSize, "0x%4.4X", (unsigned)in_usMsgFuncId);
-    return out_sBuf;
-}
-
 /* Refuses a request before its handler: a show line (in_sText, or else the
  * function's name and in_sCause), then (for a request that may be answered)
  * the answer in place with in_ucResult. */
 static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                            uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry,
-                            uint8_t in_ucResult, const char *in_sCause, const char *in_sText = nullptr)
+                      uint8_t *inout_pMsg, int32_t in_iLength, const _VXQ_S_DPS_FUNC_LINE *in_pLine,
+                      uint8_t in_ucResult, const char *in_sCause, const char *in_sText = nullptr)
 {
-    char sName[16];
     char sText[192];
     if (in_sText == nullptr) {
-        snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.",
-                 PR_FuncName(in_pEntry->usMsgFuncId, sName, sizeof(sName)), in_sCause);
+        snprintf(sText, sizeof(sText), "Receiving network data: %s failure, cause: %s.", in_pLine->sName,
+                 in_sCause);
         in_sText = sText;
     }
     VXQ_F_LOG_SR_ShowInfo(in_sText);
-    if ((in_pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER) ||
+    if ((in_pLine->ucFlags & VXQ_DPS_FUNC_NO_ANSWER) ||
         VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
         return;
     VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, in_ucResult,
@@ -119,8 +77,8 @@ static void PR_Refuse(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PO
 }
 
 int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                       uint8_t *inout_pMsg, int32_t in_iLength)
+                                       _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                       int32_t in_iLength)
 {
     if (!inout_pMcSrvData || !inout_pConn || !inout_pMsg || in_iLength < (int32_t)VXQ_DPS_UMSP_HEAD_LEN)
         return 0;
@@ -129,13 +87,16 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
 
     uint16_t usMsgFuncId = VXQ_F_DPS_MW_GetLe16(inout_pMsg + VXQ_DPS_UMSP_OFF_FUNC_ID);
     uint8_t ucPacketType = VXQ_F_DPS_MW_HeadPacketType(inout_pMsg);
-    const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usMsgFuncId);
+    const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(inout_pMcSrvData, usMsgFuncId);
+    if (pLine != nullptr && (pLine->ucFlags & VXQ_DPS_FUNC_NOTICE))
+        pLine = nullptr; /* the device's own notices are no requests */
+    const bool bNoLogin = pLine && (pLine->ucFlags & VXQ_DPS_FUNC_NEED_LOGIN) && inout_pConn->dwLoginId == 0;
     /* The login id rules look at the untranslated message first: one that waits
      * stays as it came and is dispatched again from the start. */
-    if (pEntry && pEntry->fnHandler && ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST &&
-        !((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) &&
-        in_iLength >= pEntry->iMinMsgLen &&
-        VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) != VXQ_DPS_ADMIT_GO)
+    if (pLine && ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST && !bNoLogin &&
+        in_iLength >= pLine->iMinMsgLen &&
+        VXQ_F_DPS_MC_ADMIT_CheckQuote(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength) !=
+            VXQ_DPS_ADMIT_GO)
         return 1;
 
     if (!VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, inout_pMsg, (uint32_t)in_iLength)) {
@@ -149,43 +110,42 @@ int VXQ_F_DPS_MW_DoSingleNetDataPacket(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
     if (bHold)
         inout_pMcSrvData->pHoldConn = inout_pConn;
     int iRet = 1;
-    if (!pEntry) {
+    if (!pLine) {
         char sText[128];
-        snprintf(sText, sizeof(sText), "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
+        snprintf(sText, sizeof(sText),
+                 "Recv data msg function id error, usMsgFuncId: %4.4x, ucPacketType: %d.",
                  (unsigned)usMsgFuncId, (int)ucPacketType);
         VXQ_F_LOG_SR_ShowInfo(sText);
         if (ucPacketType == VXQ_DPS_UMSP_PACKET_REQUEST)
             VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
                                        VXQ_DPS_UMSP_RESULT_FUNC_ERROR, "VXQ_F_DPS_MW_DoSingleNetDataPacket");
-    } else if ((pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN) && inout_pConn->dwLoginId == 0) {
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
-                        VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
-    } else if (in_iLength < pEntry->iMinMsgLen) {
+    } else if (bNoLogin) {
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_NOT_LOGGED_IN, "no login");
+    } else if (in_iLength < pLine->iMinMsgLen) {
         char sCause[64];
         snprintf(sCause, sizeof(sCause), "message length %d is below %d", (int)in_iLength,
-                 (int)pEntry->iMinMsgLen);
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
-                        VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
-    } else if (pEntry->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
-               !VXQ_F_DPS_MC_APUP_PopCheck(inout_pMcSrvData,
-                                           VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData,
-                                                                                   inout_pConn->dwLoginId),
-                                           -1, pEntry->dwPopBit)) {
+                 (int)pLine->iMinMsgLen);
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_PARAM_ERROR, sCause);
+    } else if (pLine->dwPopBit != 0 && inout_pConn->dwLoginId != 0 &&
+               !VXQ_F_DPS_MC_APUP_PopCheck(
+                   inout_pMcSrvData,
+                   VXQ_F_DPS_MC_NetPortData_QueryByLoginId(inout_pMcSrvData, inout_pConn->dwLoginId), -1,
+                   pLine->dwPopBit)) {
         /* The right of the line, on the user of the command connection that holds
          * this connection's login id (the connection itself after its own login). */
         char sText[160];
         snprintf(sText, sizeof(sText), "Receiving network data: %s fail, cause: without permission.",
-                 pEntry->sOperText ? pEntry->sOperText : "Request");
-        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry, VXQ_DPS_UMSP_RESULT_NO_PERMISSION,
-                  nullptr, sText);
-    } else if (!pEntry->fnHandler) {
-        /* Frames from a client are accepted and ignored until their family handles them. */
-        if (!(pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
-            PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pEntry,
-                            VXQ_DPS_UMSP_RESULT_NOT_SUPPORTED, "not support");
-    } else {
-        iRet = pEntry->fnHandler(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
-    }
+                 pLine->sOper ? pLine->sOper : "Request");
+        PR_Refuse(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, pLine,
+                  VXQ_DPS_UMSP_RESULT_NO_PERMISSION, nullptr, sText);
+    } else if (pLine->fnRequest) {
+        iRet = pLine->fnRequest(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength);
+    } else if (!(pLine->ucFlags & VXQ_DPS_FUNC_NO_ANSWER)) {
+        iRet = inout_pMcSrvData->tHooks.pFuncTable->fnRelayRequest(inout_pMcSrvData, inout_pConn, inout_pMsg,
+                                                                   in_iLength, pLine);
+    } /* else: accepted and ignored (frames a client has no business sending) */
     if (bHold)
         inout_pMcSrvData->pHoldConn = nullptr;
     return iRet;

@@ -63,27 +63,19 @@ int VXQ_F_DPS_MW_DoNetMsg_P0_HEARTBEAT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                        _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                        int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P0_HEARTBEAT";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  (int32_t)VXQ_DPS_UMSP_HEAD_LEN, sName))
-        return 0;
     /* An answer to a heartbeat (or anything but a request) is not echoed again. */
     if (VXQ_F_DPS_MW_HeadPacketType(inout_pMsg) != VXQ_DPS_UMSP_PACKET_REQUEST)
         return 1;
     inout_pConn->bHeartbeat = 1;
     /* The result byte stays as the client sent it: only the type bits change. */
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, inout_pMsg[VXQ_DPS_UMSP_OFF_RESULT]);
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sName);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                                   uint8_t *inout_pMsg, int32_t in_iLength)
+                                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                                   int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_TOKEN_MSG_LEN, sName))
-        return 0;
     VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, VXQ_DPS_UMSP_RESULT_SUCCESS);
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: version negotiation and access token request.");
 
@@ -100,13 +92,13 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
     if (iTokenLen <= 0 || iTokenLen + 1 > VXQ_DPS_TOKEN_MAX_LEN) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN iTokenLen error.", 2);
         return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, sName);
+                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, __func__);
     }
     char *pToken = (char *)malloc((size_t)iTokenLen);
     if (!pToken) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN malloc fail.", 2);
         return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, sName);
+                                          VXQ_DPS_UMSP_RESULT_SERVICE_FAIL, __func__);
     }
     memcpy(pToken, sEncoded, (size_t)iTokenLen);
     free(inout_pConn->pToken);
@@ -119,13 +111,13 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_VER_CONSULT_GET_TOKEN(_VXQ_S_DPS_MCSRV_DATA *inout_
     memset(pBody + SESSION_TOKEN_OFF_TEXT, 0, VXQ_DPS_TOKEN_MAX_LEN);
     memcpy(pBody + SESSION_TOKEN_OFF_TEXT, pToken, (size_t)iTokenLen);
     pBody[SESSION_TOKEN_OFF_PWD_MODE] = inout_pMcSrvData->ucPwdMode;
-    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, sName);
+    return VXQ_F_DPS_MW_SendNetAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, __func__);
 }
 
 /* Copies at most in_iMax characters of a text field of in_iFieldSize bytes
  * (which need not be terminated) into a field of in_iOutSize bytes, zero-filled. */
-static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText,
-                            size_t in_iFieldSize, size_t in_iMax)
+static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_sText, size_t in_iFieldSize,
+                       size_t in_iMax)
 {
     size_t iLen = strnlen(in_sText, in_iFieldSize);
     if (iLen > in_iMax)
@@ -136,17 +128,17 @@ static void PR_PutText(uint8_t *out_pField, size_t in_iOutSize, const char *in_s
 
 /* Writes the device fields of a successful login answer from the capability record. */
 static void PR_FillLoginAnswer(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, uint32_t in_dwLoginId,
-                                    uint8_t *inout_pBody)
+                               uint8_t *inout_pBody)
 {
     const _VXQ_S_DPS_DEV_CAP_INFO *pCap = &in_pMcSrvData->tDevCapInfo;
     VXQ_F_DPS_MW_PutLe32(inout_pBody + SESSION_LOGIN_OFF_LOGIN_ID, in_dwLoginId);
     /* The identification text: at most 8 characters, then zeros up to and including offset 300. */
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_ID, SESSION_LOGIN_DEV_ID_MAX + 1, pCap->sDevIdText,
-                    sizeof(pCap->sDevIdText), SESSION_LOGIN_DEV_ID_MAX);
+               sizeof(pCap->sDevIdText), SESSION_LOGIN_DEV_ID_MAX);
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT1, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText1,
-                    sizeof(pCap->sDevText1), SESSION_LOGIN_DEV_TEXT_LEN - 1);
+               sizeof(pCap->sDevText1), SESSION_LOGIN_DEV_TEXT_LEN - 1);
     PR_PutText(inout_pBody + SESSION_LOGIN_OFF_DEV_TEXT2, SESSION_LOGIN_DEV_TEXT_LEN, pCap->sDevText2,
-                    sizeof(pCap->sDevText2), SESSION_LOGIN_DEV_TEXT_LEN - 1);
+               sizeof(pCap->sDevText2), SESSION_LOGIN_DEV_TEXT_LEN - 1);
     inout_pBody[SESSION_LOGIN_OFF_EMPTY1] = 0;
     inout_pBody[SESSION_LOGIN_OFF_EMPTY2] = 0;
     inout_pBody[SESSION_LOGIN_OFF_EMPTY3] = 0;
@@ -201,7 +193,7 @@ static uint32_t PR_NewLoginId(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 /* Runs the login checks in their fixed order. Returns the result code; on
  * success *out_ptUser holds the user record the lookup filled. */
 static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                  const uint8_t *in_pBody, _VXQ_S_DPS_USER_INFO *out_ptUser)
+                             const uint8_t *in_pBody, _VXQ_S_DPS_USER_INFO *out_ptUser)
 {
     char sUserName[SESSION_LOGIN_USER_LEN + 1];
     memcpy(sUserName, in_pBody + SESSION_LOGIN_OFF_USER, SESSION_LOGIN_USER_LEN);
@@ -236,8 +228,7 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     size_t iPasswordLen = strnlen(out_ptUser->sPassword, sizeof(out_ptUser->sPassword));
     memcpy(sPassword, out_ptUser->sPassword, iPasswordLen);
     sPassword[iPasswordLen] = 0;
-    if (!inout_pConn->pToken ||
-        strlen(inout_pConn->pToken) + iPasswordLen + 2 >= SESSION_DIGEST_TEXT_SIZE) {
+    if (!inout_pConn->pToken || strlen(inout_pConn->pToken) + iPasswordLen + 2 >= SESSION_DIGEST_TEXT_SIZE) {
         VXQ_F_LOG_SR_ShowInfo("Client login failure, cause: token too size.");
         return VXQ_DPS_UMSP_RESULT_SERVICE_FAIL;
     }
@@ -257,13 +248,10 @@ static uint8_t PR_CheckLogin(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS
     return VXQ_DPS_UMSP_RESULT_SUCCESS;
 }
 
-int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                   uint8_t *inout_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                   _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                   int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_LOGIN_MSG_LEN, sName))
-        return 0;
     VXQ_F_LOG_SR_ShowInfo("Receiving network data: client login request.");
     uint8_t *pBody = PR_Body(inout_pMsg);
     _VXQ_S_DPS_USER_INFO tUser;
@@ -282,40 +270,35 @@ int VXQ_F_DPS_MW_DoNetMsg_P1_LOGIN(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ
     memset(&tUser, 0, sizeof(tUser));
     if (iDelaySec > 0) {
         VXQ_F_DPS_MW_HeadMakeAnswer(inout_pMsg, ucResult);
-        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec, 0);
+        return VXQ_F_DPS_MC_ADMIT_HoldAnswer(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, iDelaySec,
+                                             0);
     }
-    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult, sName);
+    return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength, ucResult,
+                                      __func__);
 }
 
-int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
-                                    uint8_t *inout_pMsg, int32_t in_iLength)
+int VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                    _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
+                                    int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_LOGOUT";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  (int32_t)VXQ_DPS_UMSP_HEAD_LEN, sName))
-        return 0;
     inout_pConn->dwLoginId = 0;
     VXQ_F_DPS_MC_ADMIT_NoteLogout(inout_pMcSrvData, inout_pConn);
     /* The user's rights leave with the login: a logged-out connection passes no rights check. */
     free(inout_pConn->pUserInfo);
     inout_pConn->pUserInfo = nullptr;
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                      VXQ_DPS_UMSP_RESULT_SUCCESS, sName);
+                                      VXQ_DPS_UMSP_RESULT_SUCCESS, __func__);
 }
 
 int VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                            _VXQ_S_DPS_NET_PORT_DATA *inout_pConn, uint8_t *inout_pMsg,
                                            int32_t in_iLength)
 {
-    static const char *const sName = "VXQ_F_DPS_MW_DoNetMsg_P1_CLAIM_CHANNEL";
-    if (!VXQ_F_DPS_MW_CheckMsgLen(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                  VXQ_DPS_CLAIM_MSG_LEN, sName))
-        return 0;
     uint8_t *pBody = PR_Body(inout_pMsg);
     inout_pConn->dwClaimId = VXQ_F_DPS_MW_GetLe32(pBody + SESSION_CLAIM_OFF_CLAIM_ID);
     VXQ_F_DPS_MW_PutLe32(pBody + SESSION_CLAIM_OFF_CONN_ID, inout_pConn->dwConnId);
     return VXQ_F_DPS_MW_AnswerInPlace(inout_pMcSrvData, inout_pConn, inout_pMsg, in_iLength,
-                                      VXQ_DPS_UMSP_RESULT_SUCCESS, sName);
+                                      VXQ_DPS_UMSP_RESULT_SUCCESS, __func__);
 }
 
 int VXQ_F_DPS_MC_APUP_PopCheck(const _VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,

@@ -8,8 +8,9 @@
  * both and frees them when it is deleted).
  *
  * Control thread only. The handlers follow VXQ_PF_DPS_NETMSG_HANDLER
- * (protocol/dispatch.h): each checks the length it touches first, answers by
- * rewriting the request in place and sends it back on the same connection.
+ * (core/functab.h): the dispatcher has checked the length their line in the
+ * function table gives; each answers by rewriting the request in place and
+ * sends it back on the same connection.
  * The random part of tokens comes from the kit's generator
  * (VXQ_F_SYS_GetRandom32), never from rand(); login ids, which open a session
  * to whoever quotes them, are 32 bits from the kernel's generator
@@ -24,11 +25,9 @@
 extern "C" {
 #endif
 
-/* Whole message lengths of the session requests the handlers touch. */
-#define VXQ_DPS_TOKEN_MSG_LEN 109 /* body: 24 + 2 request bytes, 26..27 version, 28 token[60], 88 password mode */
-#define VXQ_DPS_LOGIN_MSG_LEN 548 /* body: 528 bytes */
-#define VXQ_DPS_CLAIM_MSG_LEN 32  /* body: 12 bytes */
-#define VXQ_DPS_TOKEN_MAX_LEN 60  /* token field, terminator included */
+/* The token field, terminator included (token body: 24 + 2 request bytes,
+ * 26..27 version, 28 the token, 88 the password mode). */
+#define VXQ_DPS_TOKEN_MAX_LEN 60
 
 /* Heartbeat: a request is echoed as an answer and puts the connection under
  * heartbeat supervision (bHeartbeat 1); any other packet type is ignored. */

@@ -4,10 +4,7 @@
 
 #include "media/direct.h"
 #include "mgmt/npd.h"
-#include "ops/live.h"
-#include "ops/record.h"
-#include "ops/serial.h"
-#include "ops/talk_alarm.h"
+#include "ops/functab.h"
 #include "protocol/admission.h"
 #include "protocol/dispatch.h"
 #include "vxq_log.h"
@@ -22,18 +19,12 @@ void VXQ_F_DPS_SVC_InstallFamilies(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (inout_pMcSrvData == NULL)
         return;
     pHooks = &inout_pMcSrvData->tHooks;
+    VXQ_F_DPS_MW_FuncTable_Install(pHooks);
     VXQ_F_DPS_MW_Dispatch_Install(pHooks);
     /* The 100 ms duties: log lines to trace clients, then the waiting quotes. */
     VXQ_F_DPS_MC_NPD_Install(pHooks);
     VXQ_F_DPS_MC_ADMIT_Install(pHooks);
     VXQ_F_DPS_MC_MEDIA_Install(pHooks);
-    /* The release order: a command connection's serial port, a media
-     * connection's viewer, a download connection's file, a talk connection's
-     * talk, and last the guard any connection may hold. */
-    VXQ_F_DPS_MC_SERIAL_Install(pHooks);
-    VXQ_F_DPS_MC_LIVE_Install(pHooks);
-    VXQ_F_DPS_MC_RECORD_Install(pHooks);
-    VXQ_F_DPS_MC_TALK_Install(pHooks);
 }
 
 extern "C" VXQ_DPS_HANDLE VXQ_F_DPS_StartDevProNetServer(uint16_t in_usTcpPort,

@@ -1,6 +1,6 @@
 /*
- * The UMSP head codec, the function-id catalogue and the message byte-order
- * point. Pure functions over caller-owned buffers.
+ * The UMSP head codec and the message byte-order point. Pure functions over
+ * caller-owned buffers.
  */
 #include "wire/head.h"
 
@@ -9,103 +9,6 @@
 
 #include "wire/cfgblock.h"
 #include "vxq_log.h"
-
-#define PR_C VXQ_DPS_UMSP_SENDER_CLIENT
-#define PR_D VXQ_DPS_UMSP_SENDER_DEVICE
-#define PR_ENTRY(id, sender, family)                                                                         \
-    {                                                                                                        \
-        id, sender, VXQ_DPS_UMSP_FAMILY_##family, #id                                                        \
-    }
-
-/* Ascending by id so that the lookup can bisect. */
-static const _VXQ_S_DPS_UMSP_FUNC_INFO s_tCatalogue[] = {
-    PR_ENTRY(P0_HEARTBEAT, PR_C, SESSION),
-    PR_ENTRY(P1_VER_CONSULT_GET_TOKEN, PR_C, SESSION),
-    PR_ENTRY(P1_LOGIN, PR_C, SESSION),
-    PR_ENTRY(P1_LOGOUT, PR_C, SESSION),
-    PR_ENTRY(P1_CLAIM_CHANNEL, PR_C, SESSION),
-    PR_ENTRY(P2_REALPLAY_OPEN, PR_C, LIVE),
-    PR_ENTRY(P2_REALPLAY_CLOSE, PR_C, LIVE),
-    PR_ENTRY(P2_PTZ, PR_C, LIVE),
-    PR_ENTRY(P2_FORCE_I_FRAME, PR_C, LIVE),
-    PR_ENTRY(P2_EX_REALPLAY_OPEN, PR_C, LIVE),
-    PR_ENTRY(P2_EX_REALPLAY_CLOSE, PR_C, LIVE),
-    PR_ENTRY(P2_CTRL_STREAM, PR_C, LIVE),
-    PR_ENTRY(P2_ONLY_I_FRAME, PR_C, LIVE),
-    PR_ENTRY(P2_GET_VIDEO_QUALITY_CAP, PR_C, LIVE),
-    PR_ENTRY(P2_GET_VIDEO_QUALITY_LEVEL, PR_C, LIVE),
-    PR_ENTRY(P2_SET_VIDEO_QUALITY_LEVEL, PR_C, LIVE),
-    PR_ENTRY(P2_RM_REALPLAY_OPEN, PR_C, LIVE),
-    PR_ENTRY(P2_RM_REALPLAY_CLOSE, PR_C, LIVE),
-    PR_ENTRY(P3_QUERY_FILE, PR_C, RECORD),
-    PR_ENTRY(P3_NSP_QUERY_FILE, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_OPEN, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_CLOSE, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_GET, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_SEEK, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_QVIDEO, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_ONLY_IFRAME, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_RECOVER_ALLFRAME, PR_C, RECORD),
-    PR_ENTRY(P3_DOWNLOAD_OPEN_BY_TIME, PR_C, RECORD),
-    PR_ENTRY(P4_TALK_START, PR_C, TALK_ALARM),
-    PR_ENTRY(P4_TALK_STOP, PR_C, TALK_ALARM),
-    PR_ENTRY(P5_GUARD, PR_C, TALK_ALARM),
-    PR_ENTRY(P5_UNGUARD, PR_C, TALK_ALARM),
-    PR_ENTRY(P5_ALARM_NOTICE, PR_D, TALK_ALARM),
-    PR_ENTRY(P5_EX_ALARM_NOTICE, PR_D, TALK_ALARM),
-    PR_ENTRY(P9_MODIFY_USER_PWD, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_GET_CONFIG, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_SET_CONFIG, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_GET_DEF_CONFIG, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_IEC_IMP_CONFIG, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_IEC_EXP_CONFIG, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_QUERY_NET_INFO, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_MODIFY_NET_ADDR, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_COM_OPEN, PR_C, SERIAL),
-    PR_ENTRY(P9_COM_CLOSE, PR_C, SERIAL),
-    PR_ENTRY(P9_COM_SEND_DATA, PR_C, SERIAL),
-    PR_ENTRY(P9_COM_SUBS_DATA, PR_C, SERIAL),
-    PR_ENTRY(P9_UNS_ADD_USER, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_UNS_DEL_USER, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_UNS_GET_USER_POP, PR_C, CONFIG_USERS),
-    PR_ENTRY(P9_UNS_SET_USER_POP, PR_C, CONFIG_USERS),
-    PR_ENTRY(PA_CUSTOM, PR_C, MAINT),
-    PR_ENTRY(PB_RMY_QUERY_ABILITY, PR_C, MAINT),
-    PR_ENTRY(PB_RMY_REBOOT, PR_C, MAINT),
-    PR_ENTRY(PB_RMY_STOP, PR_C, MAINT),
-    PR_ENTRY(PB_DUP_QUERY_DEV_VER_INFO, PR_C, MAINT),
-    PR_ENTRY(PB_DUP_REQU_UPGRADE, PR_C, MAINT),
-    PR_ENTRY(PB_DUP_QUERY_PROGRESS, PR_C, MAINT),
-    PR_ENTRY(PB_DUP_QUERY_TRANS_POS, PR_C, MAINT),
-    PR_ENTRY(PB_DUP_UPGRADE_DATA, PR_C, MAINT),
-    /* Video frames only come from the device; a client's copy is ignored.
-     * Audio frames also come from a client as talk audio. */
-    PR_ENTRY(PE_VIDEO_FRAME, PR_D, MEDIA),
-    PR_ENTRY(PE_AUDIO_FRAME, PR_C | PR_D, MEDIA),
-};
-
-const _VXQ_S_DPS_UMSP_FUNC_INFO *VXQ_F_DPS_MW_FindFuncInfo(uint16_t in_usMsgFuncId)
-{
-    size_t nLow = 0;
-    size_t nHigh = sizeof(s_tCatalogue) / sizeof(s_tCatalogue[0]);
-    while (nLow < nHigh) {
-        size_t nMid = nLow + (nHigh - nLow) / 2;
-        uint16_t usId = s_tCatalogue[nMid].usMsgFuncId;
-        if (usId == in_usMsgFuncId)
-            return &s_tCatalogue[nMid];
-        if (usId < in_usMsgFuncId)
-            nLow = nMid + 1;
-        else
-            nHigh = nMid;
-    }
-    return NULL;
-}
-
-const _VXQ_S_DPS_UMSP_FUNC_INFO *VXQ_F_DPS_MW_FuncCatalogue(size_t *out_pnCount)
-{
-    *out_pnCount = sizeof(s_tCatalogue) / sizeof(s_tCatalogue[0]);
-    return s_tCatalogue;
-}
 
 uint16_t VXQ_F_DPS_MW_GetLe16(const uint8_t *in_pucField)
 {

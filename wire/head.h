@@ -1,9 +1,10 @@
 /*
- * head.h - the 20-byte UMSP message head, the function-id catalogue and the
- * byte-order rule of every message on a client TCP connection.
+ * head.h - the 20-byte UMSP message head, the function ids and the byte-order
+ * rule of every message on a client TCP connection.
  *
- * Owns no state: the catalogue is a constant table and every function is pure
- * (any thread may call them). Message buffers belong to the caller.
+ * Owns no state: every function is pure (any thread may call them). What the
+ * service does with each function id is said once, in the table of function
+ * ids (core/functab.h). Message buffers belong to the caller.
  *
  * Byte order: message buffers inside the service stay in wire order (little-
  * endian) from reassembly to send; every head and body field is read and
@@ -125,37 +126,6 @@ static_assert(offsetof(_VXQ_S_PVM_DP_UMSP_MSG_HEAD, ucReserved) == 16, "reserved
 #define PB_DUP_UPGRADE_DATA 0x0B25
 #define PE_VIDEO_FRAME 0x0E01
 #define PE_AUDIO_FRAME 0x0E02
-
-/* Who starts a message of a catalogue id (bits, an id may have both). */
-#define VXQ_DPS_UMSP_SENDER_CLIENT 0x01u /* a request from a client */
-#define VXQ_DPS_UMSP_SENDER_DEVICE 0x02u /* a notice or frame the device starts */
-
-/* The family (operation module) that owns the body of a catalogue id. */
-enum {
-    VXQ_DPS_UMSP_FAMILY_SESSION = 1,      /* link and session: P0, P1 */
-    VXQ_DPS_UMSP_FAMILY_LIVE = 2,         /* live view: P2 */
-    VXQ_DPS_UMSP_FAMILY_RECORD = 3,       /* record search and download: P3 */
-    VXQ_DPS_UMSP_FAMILY_TALK_ALARM = 4,   /* talk, arming and alarms: P4, P5 */
-    VXQ_DPS_UMSP_FAMILY_CONFIG_USERS = 5, /* configuration, network, users */
-    VXQ_DPS_UMSP_FAMILY_SERIAL = 6,       /* serial port pass-through: P9_COM_ */
-    VXQ_DPS_UMSP_FAMILY_MAINT = 7,        /* custom, maintenance, upgrade: PA, PB */
-    VXQ_DPS_UMSP_FAMILY_MEDIA = 8         /* media frames: PE */
-};
-
-/* One catalogue entry: constant, never freed. */
-typedef struct _VXQ_S_DPS_UMSP_FUNC_INFO {
-    uint16_t usMsgFuncId;
-    uint8_t ucSender;  /* VXQ_DPS_UMSP_SENDER_ bits */
-    uint8_t ucFamily;  /* VXQ_DPS_UMSP_FAMILY_ value */
-    const char *sName; /* the catalogue name, e.g. "P3_DOWNLOAD_GET" */
-} _VXQ_S_DPS_UMSP_FUNC_INFO;
-
-/* The catalogue entry of a function id, or null for an id outside it (a
- * request with such an id is answered with result 42). */
-const _VXQ_S_DPS_UMSP_FUNC_INFO *VXQ_F_DPS_MW_FindFuncInfo(uint16_t in_usMsgFuncId);
-
-/* The whole catalogue in ascending id order; *out_pnCount receives its size. */
-const _VXQ_S_DPS_UMSP_FUNC_INFO *VXQ_F_DPS_MW_FuncCatalogue(size_t *out_pnCount);
 
 /* Little-endian field accessors on a byte buffer (no alignment needed). */
 uint16_t VXQ_F_DPS_MW_GetLe16(const uint8_t *in_pucField);

@@ -3,28 +3,13 @@
 #include "core_fixture.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
+#include "ops/functab.h"
+#include "ops/relay.h"
 
 #include <stdlib.h>
 
-static const char *const kOper = "Get config";
-
-/* Answer handler installed by these tests for EVENT_E3_GET_CONFIG. */
-static int ChannelAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
-{
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], kOper);
-    return VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
-}
-/* Answer handler for EVENT_E3_SET_CONFIG: only the head and the first 4 body bytes go back. */
-static int ChannelHeadAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
-{
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Set config");
-    return VXQ_F_DPS_MC_SendMsgHeadTransResult(p, inout_pOrder, in_iLength, 20);
-}
-static const _VXQ_S_DPS_ORDER_ENTRY s_tOrders[] = {{EVENT_E3_GET_CONFIG, ChannelAnswerHandler, 0},
-                                                   {EVENT_E3_SET_CONFIG, ChannelHeadAnswerHandler, 0},
-                                                   {0, NULL, 0}};
-
-static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
+static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr,
+                   const Bytes &in_tBody = Bytes())
 {
     _VXQ_S_DPS_MSG_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
@@ -40,26 +25,34 @@ static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, c
     return tOrder;
 }
 
-class CoreChannelTest : public ::testing::Test {
-protected:
+class CoreChannelTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_h = CoreStart(&m_tHost);
         ASSERT_NE(m_h, nullptr);
         ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
         ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
-        RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->pOrderTable = s_tOrders; });
     }
-    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
-    /* What a request handler does: passes the client's request on to the host. */
-    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr, int32_t in_iEventId = EVENT_E3_GET_CONFIG)
+    void TearDown() override
+    {
+        VXQ_F_DPS_StopDevProNetServer(m_h);
+    }
+    /* What a relayed request does: parks the client's request (a set
+     * configuration without a block) and raises its event with a 4-byte body. */
+    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr)
     {
         int iRet = -1;
         Bytes tReq = in_tReq;
         uint32_t dwBody = 0x01020304u;
         RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            iRet = VXQ_F_DPS_MC_SendTransRequDataToUpApp(p, CoreConnOf(p, m_tClient), tReq.data(), (int32_t)tReq.size(),
-                                                         in_iEventId, &dwBody, 4, "xy", 2, kOper);
+            const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
+            _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, m_tClient);
+            _VXQ_S_DPS_TRANS_DATA *pTrans =
+                VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
+            iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine,
+                                                        pTrans, &dwBody, 4, "test");
             if (out_pControl)
                 *out_pControl = std::this_thread::get_id();
         });
@@ -73,10 +66,10 @@ protected:
 TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
 {
     m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
+        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
         VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
     };
-    Bytes tReq = CoreMsg(0x0902, 0x600DF00Du, 12);
+    Bytes tReq = CoreMsg(0x0903, 0x600DF00Du, 12);
     tReq[20] = 0xAB;
     std::thread::id tControl;
     ASSERT_EQ(Park(tReq, &tControl), 1);
@@ -88,14 +81,13 @@ TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHos
     EXPECT_EQ(tAnswer, tExpect);
 
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
-    ASSERT_EQ(tEvent.size(), 16u + 6u);
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
+    ASSERT_EQ(tEvent.size(), 16u + 4u);
     EXPECT_EQ(tEvent[4], 0);
     EXPECT_EQ(tEvent[5], 0);
     EXPECT_NE(CoreHost32(tEvent, 8), 0u);
-    EXPECT_EQ(CoreHost32(tEvent, 12), 6u);
+    EXPECT_EQ(CoreHost32(tEvent, 12), 4u);
     EXPECT_EQ(CoreHost32(tEvent, 16), 0x01020304u);
-    EXPECT_EQ(tEvent[20], 'x');
     std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
     EXPECT_NE(m_tHost.tThreads[0], tControl);
     EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
@@ -109,7 +101,7 @@ TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWith
             iMade++;
     });
     EXPECT_EQ(iMade, VXQ_DPS_MAX_TRANS_NUM);
-    Bytes tReq = CoreMsg(0x0902, 31, 4);
+    Bytes tReq = CoreMsg(0x0903, 31, 12);
     EXPECT_EQ(Park(tReq), 0);
     Bytes tAnswer;
     ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
@@ -121,13 +113,13 @@ TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWith
 
 TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
 {
-    ASSERT_EQ(Park(CoreMsg(0x0902, 51, 4)), 1);
+    ASSERT_EQ(Park(CoreMsg(0x0903, 51, 12)), 1);
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
     uint32_t dwTransId = CoreHost32(tEvent, 8);
-    Bytes tStale = Order(EVENT_E3_GET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
+    Bytes tStale = Order(EVENT_E3_SET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tStale.data(), (int)tStale.size()), 1);
-    Bytes tRight = Order(EVENT_E3_GET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
+    Bytes tRight = Order(EVENT_E3_SET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
     Bytes tAnswer;
     ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
@@ -141,12 +133,12 @@ TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
 
 TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
 {
-    ASSERT_EQ(Park(CoreMsg(0x0902, 61, 4)), 1);
+    ASSERT_EQ(Park(CoreMsg(0x0903, 61, 12)), 1);
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_GET_CONFIG, tEvent));
+    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
     m_tClient.Close();
     ASSERT_TRUE(CoreWaitConnCount(m_h, 0));
-    Bytes tOrder = Order(EVENT_E3_GET_CONFIG, CoreHost32(tEvent, 8), 0);
+    Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(tEvent, 8), 0);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
     ASSERT_TRUE(WaitUntil([&] {
         int32_t iLen = -1;
@@ -155,29 +147,10 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
     }));
 }
 
-TEST_F(CoreChannelTest, HeadOnlyAnswerSendsTheLengthPlus4BytesWithThatSize)
-{
-    m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_BAN_MODIFY);
-        VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
-    };
-    Bytes tReq = CoreMsg(0x0903, 71, 40);
-    for (size_t i = 20; i < tReq.size(); i++)
-        tReq[i] = (uint8_t)i;
-    ASSERT_EQ(Park(tReq, nullptr, EVENT_E3_SET_CONFIG), 1);
-    Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
-    ASSERT_EQ(tAnswer.size(), 24u);
-    EXPECT_EQ(CoreLe32(tAnswer, 4), 24u);
-    EXPECT_EQ(CoreLe32(tAnswer, 12), 71u);
-    EXPECT_EQ(tAnswer[11], 41); /* application code 2 is UMSP 41 */
-    EXPECT_EQ(tAnswer[20], 20);
-    EXPECT_EQ(tAnswer[23], 23);
-}
-
 /* Unit level: the dispatcher and the transaction table without threads. */
-class CoreChannelUnitTest : public ::testing::Test {
-protected:
+class CoreChannelUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
@@ -215,11 +188,13 @@ TEST_F(CoreChannelUnitTest, UnknownOrderIdIsLoggedWithEightHexDigitsAndReplyOnly
 
 TEST_F(CoreChannelUnitTest, OrdersShorterThanTheirFixedBodyAreLoggedAndDropped)
 {
-    static const _VXQ_S_DPS_ORDER_ENTRY tTable[] = {{0x0302, CountingHandler, 8}, {0, NULL, 0}};
-    m_p->pOrderTable = tTable;
+    static const _VXQ_S_DPS_FUNC_LINE tLine = {0,      0,  0,  "", nullptr,         0, nullptr, nullptr,
+                                               0x0302, "", "", 8,  CountingHandler, {}};
+    static const _VXQ_S_DPS_FUNC_TABLE tTable = {&tLine, 1, nullptr, nullptr};
+    m_p->tHooks.pFuncTable = &tTable;
     struct Case {
-        size_t nBody;       /* bytes present */
-        int32_t iBodyLen;   /* what the head announces */
+        size_t nBody;     /* bytes present */
+        int32_t iBodyLen; /* what the head announces */
         int iHandled;
     };
     const Case tCases[] = {{8, 8, 1}, {12, 12, 1}, {4, 4, 0}, {8, 9, 0}, {8, -1, 0}, {7, 8, 0}};
@@ -314,11 +289,12 @@ TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingReques
         int iRet = VXQ_F_DPS_QueryTransUser(in_pSrv, in_dwTransId, sName, &dwPop);
         return Seen{iRet, std::string(sName), dwPop};
     };
-    VXQ_F_TESTHOST_SetHook(&tHost, [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
-        Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
-        std::lock_guard<std::mutex> tGuard(tLock);
-        tSeen.push_back(tOne);
-    });
+    VXQ_F_TESTHOST_SetHook(&tHost,
+                           [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
+                               Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
+                               std::lock_guard<std::mutex> tGuard(tLock);
+                               tSeen.push_back(tOne);
+                           });
     ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
     for (size_t i = 0; i < sizeof(tCases) / sizeof(tCases[0]); i++) {
         SCOPED_TRACE(tCases[i].sName);
@@ -347,9 +323,10 @@ TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingReques
             return tSeen.size() == i + 1;
         }));
         Seen tOnControl{0, "", 0};
-        ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(
-                      &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
-                  1);
+        ASSERT_EQ(
+            VXQ_F_TESTHOST_OnControlThread(
+                &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
+            1);
         for (const Seen &tOne : {tSeen[i], tOnControl}) {
             EXPECT_EQ(tOne.iRet, 1);
             EXPECT_EQ(tOne.sName, tCases[i].sName);

@@ -15,14 +15,18 @@
  * which makes every handled message visible to the client. */
 static const uint16_t kUnknownId = 0x0F01;
 
-class CoreConnTest : public ::testing::Test {
-protected:
+class CoreConnTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_h = CoreStart(&m_tHost);
         ASSERT_NE(m_h, nullptr);
     }
-    void TearDown() override { VXQ_F_DPS_StopDevProNetServer(m_h); }
+    void TearDown() override
+    {
+        VXQ_F_DPS_StopDevProNetServer(m_h);
+    }
     /* Bytes buffered for the client's connection (-1 when it has no record). */
     int Buffered(const RawClient &in_tClient)
     {
@@ -98,12 +102,11 @@ TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteW
         bool bDropped;
     };
     const Case tCases[] = {
-        {0x00000000u, 20, true},          /* flag error */
-        {0xFFFFEEEEu, 0x100000u, true},   /* incomplete and too large */
-        {0xFFFFEEEEu, 0x0FFFFFu, false},  /* incomplete, waits */
-        {0xFFFFEEEEu, 19, true},          /* smaller than the head */
-        {0xFFFFEEEEu, 0, true},
-        {0xFFFFEEEEu, 0x80000014u, true}, /* top bit set */
+        {0x00000000u, 20, true},                                           /* flag error */
+        {0xFFFFEEEEu, 0x100000u, true},                                    /* incomplete and too large */
+        {0xFFFFEEEEu, 0x0FFFFFu, false},                                   /* incomplete, waits */
+        {0xFFFFEEEEu, 19, true},                                           /* smaller than the head */
+        {0xFFFFEEEEu, 0, true},          {0xFFFFEEEEu, 0x80000014u, true}, /* top bit set */
         {0xFFFFEEEFu, 20, true},
     };
     for (const Case &tCase : tCases) {
@@ -159,7 +162,7 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     /* The two oldest are logged in, one of them by joining a session. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         CoreConnOf(p, *tClients[0])->dwLoginId = 0x11112222u;
-        CoreConnOf(p, *tClients[1])->dwJoinedLoginId = 1;
+        CoreConnOf(p, *tClients[1])->tAdmit.dwJoinedLoginId = 1;
     });
     for (int i = 0; i < 3; i++) {
         tClients.emplace_back(new RawClient);
@@ -183,7 +186,7 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     /* With every entry logged in, a newcomer is closed at once. */
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
-            p->pConn[i]->dwJoinedLoginId = 1;
+            p->pConn[i]->tAdmit.dwJoinedLoginId = 1;
     });
     RawClient tRefused;
     ASSERT_TRUE(tRefused.Connect(CorePort(m_h)));
@@ -205,11 +208,12 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
     Bytes tPlain = CoreMsg(kUnknownId, 77, 600);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
-        pConn->bRecvIFrame = 1;
+        pConn->tMedia.bRecvIFrame = 1;
         p->iMediaDataBufSize = 512; /* below the frame alone */
-        iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(), VXQ_DPS_SEND_CLASS_VIDEO);
-        bLoss = pConn->bLossMode;
-        bRecvIFrame = pConn->bRecvIFrame;
+        iMediaRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tFrame.data(), (int32_t)tFrame.size(),
+                                             VXQ_DPS_SEND_CLASS_VIDEO);
+        bLoss = pConn->tMedia.bLossMode;
+        bRecvIFrame = pConn->tMedia.bRecvIFrame;
         iPlainRet = VXQ_F_DPS_MC_SentNetData(p, pConn, tPlain.data(), (int32_t)tPlain.size(), 0);
         p->iMediaDataBufSize = VXQ_DPS_DEF_MEDIA_BUF_SIZE;
     });
@@ -232,15 +236,15 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
         _VXQ_S_DPS_NET_PORT_DATA *pCmd = CoreConnOf(p, tCmd);
         pCmd->iConnType = VXQ_DPS_CONN_COMMAND;
         pCmd->dwLoginId = 0x12340002u;
-        pCmd->bComOpen = 1;
+        pCmd->tSerial.bComOpen = 1;
         _VXQ_S_DPS_NET_PORT_DATA *pMedia = CoreConnOf(p, tMedia);
         pMedia->iConnType = VXQ_DPS_CONN_MEDIA;
         pMedia->dwLoginId = 0x12340002u;
-        pMedia->bGuard = 1;
+        pMedia->tAlarm.bGuard = 1;
         _VXQ_S_DPS_NET_PORT_DATA *pDown = CoreConnOf(p, tDown);
         pDown->iConnType = VXQ_DPS_CONN_DOWN;
         pDown->dwLoginId = 0x12340002u;
-        pDown->dwDownFileId = 0x55;
+        pDown->tDown.dwFileId = 0x55;
         _VXQ_S_DPS_NET_PORT_DATA *pOther = CoreConnOf(p, tOther);
         pOther->iConnType = VXQ_DPS_CONN_MEDIA;
         pOther->dwLoginId = 0x77770003u;
@@ -256,14 +260,15 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
     EXPECT_NE(CoreHost32(tEvent, 16), 0u); /* the command connection's port id */
     EXPECT_EQ(CoreHost32(tEvent, 20), 1u); /* cause: its command connection was released */
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_FILE_CLOSE, tEvent));
-    EXPECT_EQ(CoreHost32(tEvent, 8), 0u);  /* no transaction */
+    EXPECT_EQ(CoreHost32(tEvent, 8), 0u); /* no transaction */
     EXPECT_EQ(CoreHost32(tEvent, 16), 0x55u);
     ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E2_UNGUARD, tEvent));
 }
 
 /* Unit level: the framing texts, with a hand-made instance and no threads. */
-class CoreConnUnitTest : public ::testing::Test {
-protected:
+class CoreConnUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
@@ -317,7 +322,7 @@ TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelo
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
     ASSERT_NE(pConn, nullptr);
     EXPECT_EQ(pConn->dwConnId & 0xFFFFu, 0u);
-    EXPECT_EQ(pConn->bAudioPause, 1u);
+    EXPECT_EQ(pConn->tMedia.bAudioPause, 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
     {
@@ -349,7 +354,8 @@ TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie
         int32_t iType;
         int32_t tOpen;
     };
-    const Case tCases[] = {{0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
+    const Case tCases[] = {
+        {0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
     EXPECT_EQ(VXQ_F_DPS_MC_GetLastMediaConnect(m_p), nullptr);
     for (const Case &tCase : tCases) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, tCase.dwPortId);
@@ -388,8 +394,8 @@ TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10002);
     _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10003);
-    pA->bGuard = 1;
-    pB->bGuard = 1;
+    pA->tAlarm.bGuard = 1;
+    pB->tAlarm.bGuard = 1;
     EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 1);
     VXQ_F_DPS_MC_ActiveDisconnect(m_p, pA);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hCallbackQueue), 0);
@@ -413,13 +419,13 @@ TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
     int iFirst = -1, iSecond = -1;
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tClient);
-        pConn->pWaitRespBuf = (char *)malloc(tReq.size());
-        memcpy(pConn->pWaitRespBuf, tReq.data(), tReq.size());
-        pConn->iWaitRespBufSize = pConn->iWaitRespLen = (int32_t)tReq.size();
+        pConn->tMedia.pWaitRespBuf = (char *)malloc(tReq.size());
+        memcpy(pConn->tMedia.pWaitRespBuf, tReq.data(), tReq.size());
+        pConn->tMedia.iWaitRespBufSize = pConn->tMedia.iWaitRespLen = (int32_t)tReq.size();
         iFirst = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 12);
         iSecond = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 13);
-        EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
-        EXPECT_EQ(pConn->iWaitRespLen, 0);
+        EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
+        EXPECT_EQ(pConn->tMedia.iWaitRespLen, 0);
     });
     EXPECT_EQ(iFirst, 1);
     EXPECT_EQ(iSecond, 1);
@@ -467,11 +473,26 @@ TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
     std::vector<uint8_t> tBadHead = VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 2, 0);
     tBadHead[0] = 0;
     const Row tRows[] = {
-        {"framing error after a request", 0, {}, {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead}, {{0x0F01, 42}}},
-        {"third unknown login id", 0, {}, {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
-          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)}, {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
-        {"talk start refused by the host", 24, {}, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {{P4_TALK_START, 54}}},
-        {"talk stop on the talk connection", 0, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {fnMsg(P4_TALK_STOP, 0, 1)},
+        {"framing error after a request",
+         0,
+         {},
+         {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead},
+         {{0x0F01, 42}}},
+        {"third unknown login id",
+         0,
+         {},
+         {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
+          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)},
+         {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
+        {"talk start refused by the host",
+         24,
+         {},
+         {fnMsg(P4_TALK_START, dwLoginId, 1)},
+         {{P4_TALK_START, 54}}},
+        {"talk stop on the talk connection",
+         0,
+         {fnMsg(P4_TALK_START, dwLoginId, 1)},
+         {fnMsg(P4_TALK_STOP, 0, 1)},
          {{P4_TALK_STOP, 0}}},
     };
     for (const Row &tRow : tRows) {

@@ -4,8 +4,9 @@
 #include "support/test_clock.h"
 #include "vxq_clock.h"
 
-class CoreControlTest : public ::testing::Test {
-protected:
+class CoreControlTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_pClock.reset(new TestClock());
@@ -42,7 +43,8 @@ static bool Identify(VXQ_DPS_HANDLE in_h, RawClient &inout_tClient)
     Bytes tAnswer;
     if (!inout_tClient.Send(CoreMsg(0x0101, 1, 89)) || !inout_tClient.ReadMsg(tAnswer) || tAnswer[11] != 0)
         return false;
-    RunOnControl(in_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->dwJoinedLoginId = 1; });
+    RunOnControl(in_h,
+                 [&](_VXQ_S_DPS_MCSRV_DATA *p) { CoreConnOf(p, inout_tClient)->tAdmit.dwJoinedLoginId = 1; });
     return true;
 }
 
@@ -75,16 +77,18 @@ TEST_F(CoreControlTest, HeartbeatConnectionSilentFor59SecondsStaysAndAt60IsDropp
     EXPECT_FALSE(tNeverBeat.WaitClosed(0));
 }
 
-/* Answer handler of the test order table: translate, then answer the parked request. */
+/* Answer handler of the test order table: whether the answer still finds its transaction. */
 static std::atomic<int> s_iLastAnswerResult{-1};
-static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t in_iLength)
+static int TestAnswerHandler(_VXQ_S_DPS_MCSRV_DATA *p, uint8_t *inout_pOrder, int32_t)
 {
-    VXQ_F_DPS_MW_TransAndShowErrorCodeToUmspResult(&inout_pOrder[5], "Get config");
-    int iRet = VXQ_F_DPS_MC_SendTransResult(p, inout_pOrder, in_iLength);
+    int iRet =
+        VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, VXQ_F_DPS_MC_MsgHead_TransId(inout_pOrder)) != NULL;
     s_iLastAnswerResult.store(iRet);
     return iRet;
 }
-static const _VXQ_S_DPS_ORDER_ENTRY s_tTestOrders[] = {{EVENT_E3_GET_CONFIG, TestAnswerHandler, 0}, {0, NULL, 0}};
+static const _VXQ_S_DPS_FUNC_LINE s_tTestLine = {
+    0, 0, 0, "", nullptr, 0, nullptr, nullptr, EVENT_E3_GET_CONFIG, "", "", 0, TestAnswerHandler, {}};
+static const _VXQ_S_DPS_FUNC_TABLE s_tTestOrders = {&s_tTestLine, 1, nullptr, nullptr};
 
 static Bytes AnswerOrder(uint32_t in_dwTransId, uint8_t in_ucAppErr)
 {
@@ -106,7 +110,7 @@ TEST_F(CoreControlTest, TransactionOf119SecondsStaysAt120IsGoneAndTheLateAnswerS
     uint32_t dwTransId = 0;
     Bytes tReq = CoreMsg(0x0902, 44, 8, 0);
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        p->pOrderTable = s_tTestOrders;
+        p->tHooks.pFuncTable = &s_tTestOrders;
         _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, CoreConnOf(p, tClient)->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
         dwTransId = pTrans ? pTrans->dwTransId : 0;
@@ -167,7 +171,7 @@ TEST_F(CoreControlTest, TalkLeftWaitingForTheHostFor60SecondsIsStoppedAndItsConn
     RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, tTalk);
         pConn->iConnType = VXQ_DPS_CONN_TALK;
-        pConn->dwJoinedLoginId = 1;
+        pConn->tAdmit.dwJoinedLoginId = 1;
         pConn->iChNo = 2;
         p->tTalkCh[2].iTalkChNo = 2;
         p->tTalkCh[2].iChState = 2;
@@ -209,8 +213,9 @@ TEST_F(CoreControlTest, WorkPostedFromAHostThreadRunsOnTheControlThreadInOrder)
 }
 
 /* Unit level: the timer duties and the callback step on a hand-made instance. */
-class CoreControlUnitTest : public ::testing::Test {
-protected:
+class CoreControlUnitTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_pClock.reset(new TestClock(1700000000, 1000));

@@ -7,6 +7,7 @@
 #include "vxq_clock.h"
 #include "vxq_digest.h"
 #include "vxq_dps.h"
+#include "vxq_dps_bodies.h"
 #include "vxq_inistore.h"
 #include "vxq_log.h"
 #include "vxq_media.h"

@@ -2,13 +2,12 @@
 # Holds the library to its order of layers (layers.txt at the top of the
 # source tree): no object of a folder refers to a symbol defined in a folder of
 # a higher layer or a peer of its own layer, and no file of a folder includes
-# a header of such a folder, except the module pairs listed as known upward
-# uses (tests/layers/known_upward.txt). A known pair that no longer occurs is
-# refused too, so that list can only shrink. With --graph it prints the
-# measured graph (folder edges, cycles of folders and of files) and judges
-# nothing.
+# a header of such a folder. There are no exceptions: a lower layer that must
+# reach a higher one calls a hook the higher one registered. With --graph it
+# prints the measured graph (folder edges, cycles of folders and of files) and
+# judges nothing.
 #
-#   check_layers.sh --root DIR --objects LIST [--nm NM] [--known FILE]
+#   check_layers.sh --root DIR --objects LIST [--nm NM]
 #                   [--probe MODULE OBJECT SOURCE [--expect-refusal]] [--graph]
 #
 # LIST names the library's object files, one per line. An object stands for
@@ -29,9 +28,9 @@
 # unreadable input, 77 skipped because a needed tool is missing.
 set -euo pipefail
 
-root= objects= nm=nm known= graph=0 probe_mod= probe_obj= probe_src= expect=0
+root= objects= nm=nm graph=0 probe_mod= probe_obj= probe_src= expect=0
 usage() {
-  echo "usage: $0 --root DIR --objects LIST [--nm NM] [--known FILE]" \
+  echo "usage: $0 --root DIR --objects LIST [--nm NM]" \
     "[--probe MODULE OBJECT SOURCE [--expect-refusal]] [--graph]" >&2
   exit 2
 }
@@ -40,7 +39,6 @@ while [ $# -gt 0 ]; do
     --root) root=${2:?}; shift 2 ;;
     --objects) objects=${2:?}; shift 2 ;;
     --nm) nm=${2:?}; shift 2 ;;
-    --known) known=${2:?}; shift 2 ;;
     --graph) graph=1; shift ;;
     --probe) [ $# -ge 4 ] || usage; probe_mod=$2 probe_obj=$3 probe_src=$4; shift 4 ;;
     --expect-refusal) expect=1; shift ;;
@@ -50,7 +48,7 @@ done
 [ -n "$root" ] && [ -n "$objects" ] || usage
 [ "$expect" = 0 ] || [ -n "$probe_mod" ] || usage
 layers=$root/layers.txt
-for f in "$layers" "$objects" ${known:+"$known"} ${probe_src:+"$probe_src"}; do
+for f in "$layers" "$objects" ${probe_src:+"$probe_src"}; do
   [ -r "$f" ] || { echo "check_layers: cannot read $f" >&2; exit 2; }
 done
 for tool in "$nm" awk sort; do
@@ -115,7 +113,7 @@ done <"$tmp/sources"
 [ -z "$probe_mod" ] || extract_includes "$probe_mod" "$probe_src" "$probe_mod.cpp"
 
 set +e
-awk -v layersFile="$layers" -v knownFile="${known:-/dev/null}" -v graph="$graph" \
+awk -v layersFile="$layers" -v graph="$graph" \
   -v probe="$probe_mod" -v expect="$expect" '
 function fail_input(text) { print "check_layers: " text > "/dev/stderr"; bad = 1; exit 2 }
 # The folder a module belongs to: its first path part, or for a public header
@@ -147,13 +145,6 @@ FILENAME == layersFile {
     }
   } else if ($1 == "header" && NF == 3) owner[$2] = $3
   else fail_input("layers.txt:" FNR ": neither \"layer FOLDER...\" nor \"header FILE FOLDER\": " $0)
-  next
-}
-FILENAME == knownFile {
-  sub(/#.*/, "")
-  if (NF == 0) next
-  if (NF != 2) fail_input(knownFile ":" FNR ": not \"FROM-MODULE TO-MODULE\": " $0)
-  known[$1 " " $2] = FNR
   next
 }
 $1 == "S" {
@@ -192,24 +183,15 @@ END {
     split(key, p, " ")
     fa = folder_of(p[1]); fb = folder_of(p[2])
     if (!upward(fa, fb)) continue
-    if (key in known) { used[key] = 1; continue }
     how = rank[fa] == rank[fb] ? "is a peer of" : "is below"
     report[++refused] = "refused: " p[1] " -> " p[2] " (" fa " " how " " fb ")" callWhy[key] incWhy[key]
     if (p[1] == probe) { if (key in callWhy) probeCall = 1; if (key in incWhy) probeInc = 1 }
   }
-  for (key in known) {
-    if (key in used) continue
-    split(key, p, " ")
-    report[++refused] = "refused: the known upward use " p[1] " -> " p[2] " (line " known[key] \
-      " of the known list) no longer occurs: delete its line"
-  }
   for (u in unknown) report[++refused] = "refused: " u
   sort_strings(report, refused)
   for (i = 1; i <= refused; i++) print report[i]
-  nknown = 0; for (key in used) nknown++
   nedges = 0; for (key in edge) nedges++
-  printf "check_layers: %d layers, %d module pairs in use, %d known upward pairs still in use, %d refused\n", \
-    nlayers, nedges, nknown, refused
+  printf "check_layers: %d layers, %d module pairs in use, %d refused\n", nlayers, nedges, refused
   if (expect) {
     if (probeCall && probeInc) { print "check_layers: the probe " probe " was refused for its upward call and include, as it must be"; exit 0 }
     print "check_layers: the probe " probe " was NOT refused for its upward " (probeCall ? "include" : (probeInc ? "call" : "call and include"))
@@ -264,7 +246,7 @@ function print_graph(   kind, key, p, fa, fb, fkey, n, nodes, seen, reach, i, fn
     sort_strings(nodes, n); print_cycles("file", nodes, n, reach)
   }
 }
-' "$layers" "${known:-/dev/null}" "$tmp/facts" >"$tmp/out"
+' "$layers" "$tmp/facts" >"$tmp/out"
 status=$?
 set -e
 # Mangled C++ names read better demangled; c++filt comes with nm (binutils).

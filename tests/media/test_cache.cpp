@@ -21,7 +21,8 @@
 #include <algorithm>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct SentMsg {
     uint32_t dwPortId;
@@ -36,8 +37,8 @@ std::vector<SentMsg> g_tSent;
 uint32_t g_dwRefusePortId = 0;
 size_t g_iAllocCount = 0;
 
-int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg, int32_t in_iLen,
-             uint32_t in_dwSeq)
+int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const uint8_t *in_pMsg,
+             int32_t in_iLen, uint32_t in_dwSeq)
 {
     if (in_pConn->dwPortId == g_dwRefusePortId)
         return 0;
@@ -62,8 +63,9 @@ void *CountingAlloc(size_t in_iSize)
     return malloc(in_iSize);
 }
 
-class FrameCache : public ::testing::Test {
-protected:
+class FrameCache : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         g_tSent.clear();
@@ -92,8 +94,8 @@ protected:
         _VXQ_S_DPS_NET_PORT_DATA *p = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*p));
         p->dwPortId = 0x10000u + (uint32_t)in_iSlot;
         p->iConnType = VXQ_DPS_CONN_MEDIA;
-        p->iStreamState = 2;
-        p->bAudioPause = 0;
+        p->tMedia.iStreamState = 2;
+        p->tMedia.bAudioPause = 0;
         VXQ_F_OFFLINE_PutConn(pSrv, in_iSlot, p);
         return p;
     }
@@ -104,20 +106,20 @@ protected:
         std::vector<uint8_t> tData((size_t)in_iLen, 0x5A);
         uint32_t dwNo = ++dwFrameNo;
         memcpy(tData.data(), &dwNo, 4);
-        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2, 0,
-                                                 tData.data(), in_iLen);
+        VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2,
+                                                 0, tData.data(), in_iLen);
         return dwNo;
     }
 
     /* The engine reports every outstanding message of in_pConn as sent. */
     void CompleteAll(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
-        while (in_pConn->iSendingNum > 0)
+        while (in_pConn->tMedia.iSendingNum > 0)
             CompleteOne(in_pConn);
     }
     void CompleteOne(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
-        in_pConn->iSendingNum--;
+        in_pConn->tMedia.iSendingNum--;
         VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(pSrv, pSubCh, in_pConn);
     }
 
@@ -160,7 +162,7 @@ TEST_F(FrameCache, WithNoViewerTheCacheIsEmptyAfterEveryFrame)
         EXPECT_EQ(pSubCh->pCacheListTail, nullptr) << *p;
     }
     /* A video-paused viewer does not hold frames either. */
-    AddViewer(3)->bVideoPause = 1;
+    AddViewer(3)->tMedia.bVideoPause = 1;
     Feed('I');
     Feed('P');
     EXPECT_EQ(ListLen(), 0);
@@ -222,19 +224,19 @@ TEST_F(FrameCache, AStalledViewerHasAtMostThreeOutstandingWhileOthersReceiveEver
     for (int i = 0; i < 60; i++) {
         Feed(i % 10 == 0 ? 'I' : (i % 3 == 0 ? 'A' : 'P'));
         CompleteAll(pFast);
-        EXPECT_LE(pStalled->iSendingNum, 3);
+        EXPECT_LE(pStalled->tMedia.iSendingNum, 3);
         /* Trimmed back to one group whenever a third I-frame came: never three groups. */
         EXPECT_LT(IFramesInList(), 3);
         EXPECT_LE(ListLen(), 30);
     }
     EXPECT_EQ(SentTo(pFast).size(), 60u);
     EXPECT_EQ(SentTo(pStalled).size(), 3u);
-    EXPECT_EQ(pStalled->iSendingNum, 3);
+    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
 
     /* One completion lets exactly one more message go. */
     CompleteOne(pStalled);
     EXPECT_EQ(SentTo(pStalled).size(), 4u);
-    EXPECT_EQ(pStalled->iSendingNum, 3);
+    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
     /* The stalled viewer was moved on by the trim and restarts at the newest I-frame. */
     EXPECT_EQ(SentTo(pStalled)[3].iFrameType, 1);
     EXPECT_EQ(SentTo(pStalled)[3].dwFrameNo, 51u);
@@ -246,15 +248,15 @@ TEST_F(FrameCache, AViewerRestartingWithThreeMessagesOutStartsOnlyWithinTheLimit
     Feed('I');
     Feed('P');
     Feed('P');
-    EXPECT_EQ(pA->iSendingNum, 3);
-    pA->bRecvIFrame = 0; /* video resumed: waits for an I-frame */
+    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
+    pA->tMedia.bRecvIFrame = 0; /* video resumed: waits for an I-frame */
     Feed('I');
-    EXPECT_EQ(pA->iSendingNum, 3);
+    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
     EXPECT_EQ(SentTo(pA).size(), 3u);
     CompleteOne(pA); /* the newest node is that I-frame: it starts there */
     EXPECT_EQ(SentTo(pA).size(), 4u);
     EXPECT_EQ(SentTo(pA)[3].iFrameType, 1);
-    EXPECT_EQ(pA->iSendingNum, 3);
+    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
 }
 
 TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
@@ -263,32 +265,32 @@ TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
     g_dwRefusePortId = pA->dwPortId;
     for (int i = 0; i < 10; i++)
         Feed(i == 0 ? 'I' : 'P');
-    EXPECT_EQ(pA->iSendingNum, 0);
+    EXPECT_EQ(pA->tMedia.iSendingNum, 0);
     g_dwRefusePortId = 0;
     uint32_t dwNo = Feed('P');
     std::vector<SentMsg> t = SentTo(pA);
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].dwFrameNo, dwNo);
-    EXPECT_EQ(pA->iSendingNum, 1);
-    EXPECT_EQ(t[0].dwSeq, pA->dwSendSeq);
+    EXPECT_EQ(pA->tMedia.iSendingNum, 1);
+    EXPECT_EQ(t[0].dwSeq, pA->tMedia.dwSendSeq);
 }
 
 TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
 {
     pSubCh->iMediaDataBufSize = 1000;
     _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
-    pStalled->iSendingNum = 3; /* holds its position at the first I-frame */
-    pStalled->bRecvIFrame = 1;
+    pStalled->tMedia.iSendingNum = 3; /* holds its position at the first I-frame */
+    pStalled->tMedia.bRecvIFrame = 1;
     struct Step {
         char cKind;
         int32_t iLen;
         bool bAccepted;
         int bOverflowAfter;
     } aSteps[] = {
-        {'I', 400, true, 0},  {'P', 300, true, 0},  {'A', 50, true, 0},
-        {'P', 301, false, 1}, /* the group passes 1000 bytes: refused (kept), overflow */
-        {'P', 10, false, 1},  {'A', 10, false, 1},  {'I', 400, true, 0},
-        {'P', 100, true, 0},
+        {'I', 400, true, 0}, {'P', 300, true, 0},
+        {'A', 50, true, 0},  {'P', 301, false, 1}, /* the group passes 1000 bytes: refused (kept), overflow */
+        {'P', 10, false, 1}, {'A', 10, false, 1},
+        {'I', 400, true, 0}, {'P', 100, true, 0},
     };
     for (const Step &s : aSteps) {
         std::vector<uint8_t> tData((size_t)s.iLen, 1);
@@ -305,8 +307,8 @@ TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreC
 {
     _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
     Feed('I');
-    EXPECT_EQ(pStalled->iSendingNum, 1);
-    pStalled->iSendingNum = 3; /* never completes */
+    EXPECT_EQ(pStalled->tMedia.iSendingNum, 1);
+    pStalled->tMedia.iSendingNum = 3; /* never completes */
     for (int g = 0; g < 2; g++) {
         for (int i = 0; i < 24; i++)
             Feed(i % 4 == 3 ? 'A' : 'P');
@@ -323,31 +325,33 @@ TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreC
     EXPECT_EQ(iVideo, 5) << "the newest I-frame and four before it";
     EXPECT_EQ(pSubCh->pCacheListTail->ucFrameType, 1);
     /* The viewer's position was removed: it lost it and starts again at an I-frame. */
-    EXPECT_EQ(pStalled->dwSentNodeId, 0u);
-    EXPECT_EQ(pStalled->dwNextNodeId, 0u);
+    EXPECT_EQ(pStalled->tMedia.dwSentNodeId, 0u);
+    EXPECT_EQ(pStalled->tMedia.dwNextNodeId, 0u);
 }
 
 TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextResetsIt)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
     _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
-    pA->iSendingNum = 3;
-    pB->iSendingNum = 3;
-    pA->bRecvIFrame = pB->bRecvIFrame = 1;
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
+    pA->tMedia.iSendingNum = 3;
+    pB->tMedia.iSendingNum = 3;
+    pA->tMedia.bRecvIFrame = pB->tMedia.bRecvIFrame = 1;
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 =
+        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 =
+        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
     ASSERT_TRUE(p1 && p2);
     EXPECT_NE(p1->dwNodeId, 0u);
     EXPECT_NE(p1->dwNodeId, p2->dwNodeId);
     uint32_t dwId2 = p2->dwNodeId;
-    pA->dwSentNodeId = p1->dwNodeId;
-    pB->dwNextNodeId = dwId2;
+    pA->tMedia.dwSentNodeId = p1->dwNodeId;
+    pB->tMedia.dwNextNodeId = dwId2;
     VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, p1->dwNodeId);
-    EXPECT_EQ(pA->dwSentNodeId, 0u);
-    EXPECT_EQ(pA->dwNextNodeId, dwId2);
+    EXPECT_EQ(pA->tMedia.dwSentNodeId, 0u);
+    EXPECT_EQ(pA->tMedia.dwNextNodeId, dwId2);
     VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId2);
-    EXPECT_EQ(pA->dwNextNodeId, 0u);
-    EXPECT_EQ(pB->dwNextNodeId, 0u);
+    EXPECT_EQ(pA->tMedia.dwNextNodeId, 0u);
+    EXPECT_EQ(pB->tMedia.dwNextNodeId, 0u);
     EXPECT_EQ(ListLen(), 0);
     EXPECT_EQ(pSubCh->pCacheListTail, nullptr);
 }
@@ -356,7 +360,7 @@ TEST_F(FrameCache, AClosedConnectionIsNoViewerAndGetsNoFrames)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
     _VXQ_S_DPS_NET_PORT_DATA *pClosed = AddViewer(1);
-    pClosed->iStreamState = 0;
+    pClosed->tMedia.iStreamState = 0;
     _VXQ_S_DPS_NET_PORT_DATA *pOther = AddViewer(2);
     pOther->iStreamNo = 1;
     Feed('I');
@@ -433,7 +437,8 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 std::vector<void *> g_tFreedNodes;
 
@@ -450,8 +455,9 @@ bool WasFreed(const void *in_pNode)
 /* Viewers on real loopback connections of an engine without a thread: the
  * live path as the service runs it (head and cached frame gathered by the
  * engine). Completion notices are applied as the control thread does. */
-class FrameCacheOnEngine : public FrameCache {
-protected:
+class FrameCacheOnEngine : public FrameCache
+{
+  protected:
     void SetUp() override
     {
         FrameCache::SetUp();
@@ -505,7 +511,8 @@ protected:
         return Pump(pSrv->hNetSrv, [&] {
             ApplyNotices();
             for (auto *p : in_tViewers)
-                if (p->iSendingNum > 0 || VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, p->dwPortId) > 0)
+                if (p->tMedia.iSendingNum > 0 ||
+                    VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, p->dwPortId) > 0)
                     return false;
             return true;
         });
@@ -559,11 +566,12 @@ TEST_F(FrameCacheOnEngine, AViewerReceivesExactlyTheWholeBuiltMessagesWhereverIt
          * the socket did not take waits in the engine and counts, up to three
          * per viewer; the rest follow on completions. */
         for (size_t i = 0; i < tViewers.size(); i++) {
-            EXPECT_EQ(tViewers[i]->iSendingNum, VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, tViewers[i]->dwPortId))
+            EXPECT_EQ(tViewers[i]->tMedia.iSendingNum,
+                      VXQ_F_NETCOM_QuerySendQueueSize(pSrv->hNetSrv, tViewers[i]->dwPortId))
                 << "budget " << aBudget[i];
-            EXPECT_LE(tViewers[i]->iSendingNum, VXQ_DPS_CACHE_MAX_SENDING);
+            EXPECT_LE(tViewers[i]->tMedia.iSendingNum, VXQ_DPS_CACHE_MAX_SENDING);
         }
-        EXPECT_EQ(tViewers[0]->iSendingNum, 0) << "a socket that takes everything holds nothing back";
+        EXPECT_EQ(tViewers[0]->tMedia.iSendingNum, 0) << "a socket that takes everything holds nothing back";
         if (iSeed % 3 == 0) {
             ASSERT_TRUE(Settle(tViewers));
         }
@@ -603,7 +611,7 @@ TEST_F(FrameCacheOnEngine, ACachedFrameLivesWhileAQueuedMessageCarriesItAndGoesW
     EXPECT_EQ(pI->iRefCount, 1);
 
     /* C's connection closes with both messages queued: the I-frame goes with them. */
-    pC->iStreamState = 0;
+    pC->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(pSrv->hNetSrv, pC->dwPortId), 1);
     EXPECT_TRUE(WasFreed(pI));
     EXPECT_FALSE(WasFreed(pP));

@@ -15,7 +15,8 @@
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 
-namespace {
+namespace
+{
 
 struct DirectSent {
     uint32_t dwPortId;
@@ -26,8 +27,8 @@ struct DirectSent {
 std::vector<DirectSent> g_tDirect;
 uint32_t g_dwFailPortId = 0;
 
-int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *in_pMsg, int32_t in_iLen,
-                   int32_t in_iSendClass)
+int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint8_t *in_pMsg,
+                   int32_t in_iLen, int32_t in_iSendClass)
 {
     if (in_pConn->dwPortId == g_dwFailPortId)
         return 0;
@@ -42,8 +43,9 @@ int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, 
     return 1;
 }
 
-class DirectPath : public ::testing::Test {
-protected:
+class DirectPath : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         g_tDirect.clear();
@@ -92,14 +94,14 @@ TEST(DirectOverload, MoreThanFourSecondsOfVideoOr125MessagesAtRateZeroOrTheByteB
         int32_t iTotal, iBudget, iWaiting, iRate;
         int bOverloaded;
     } aRows[] = {
-        {0, 1000, 101, 25, 0}, /* 101 / 25 = 4 */
+        {0, 1000, 101, 25, 0},                        /* 101 / 25 = 4 */
         {0, 1000, 124, 25, 0}, {0, 1000, 125, 25, 1}, /* 5 */
-        {0, 1000, 124, 0, 0},  {0, 1000, 125, 0, 1}, {0, 1000, 125, -3, 1},
-        {0, 1000, 4, 1, 0},    {0, 1000, 5, 1, 1},
-        {1000, 1000, 0, 25, 0}, {1001, 1000, 0, 25, 1},
+        {0, 1000, 124, 0, 0},  {0, 1000, 125, 0, 1},   {0, 1000, 125, -3, 1},  {0, 1000, 4, 1, 0},
+        {0, 1000, 5, 1, 1},    {1000, 1000, 0, 25, 0}, {1001, 1000, 0, 25, 1},
     };
     for (const Row &r : aRows)
-        EXPECT_EQ(VXQ_F_DPS_MC_IsClientSendOverloaded(r.iTotal, r.iBudget, r.iWaiting, r.iRate), r.bOverloaded)
+        EXPECT_EQ(VXQ_F_DPS_MC_IsClientSendOverloaded(r.iTotal, r.iBudget, r.iWaiting, r.iRate),
+                  r.bOverloaded)
             << r.iTotal << " " << r.iWaiting << " " << r.iRate;
 }
 
@@ -107,8 +109,8 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
     _VXQ_S_DPS_NET_PORT_DATA *pPaused = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
-    pPaused->bVideoPause = 1;
-    pPaused->bAudioPause = 1;
+    pPaused->tMedia.bVideoPause = 1;
+    pPaused->tMedia.bAudioPause = 1;
     Video(2);
     Audio();
     Video(1);
@@ -132,8 +134,8 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
     /* A budget below what the connections hold overloads at the next I-frame. */
     pSrv->iMediaDataBufSize = 0;
     Video(1);
-    EXPECT_EQ(pA->bLossMode, 1u);
-    EXPECT_EQ(pA->bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
+    EXPECT_EQ(pA->tMedia.bLossMode, 1u);
+    EXPECT_EQ(pA->tMedia.bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
     ASSERT_EQ(To(pA).size(), 1u);
     pSrv->iMediaDataBufSize = 10485760;
     struct Step {
@@ -151,14 +153,14 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
         size_t iBefore = To(pA).size();
         Video(s.iType);
         EXPECT_EQ(To(pA).size() > iBefore, s.bSent) << iFrameNo;
-        EXPECT_EQ(pA->bLossMode, s.bLossAfter) << iFrameNo;
+        EXPECT_EQ(pA->tMedia.bLossMode, s.bLossAfter) << iFrameNo;
     }
 }
 
 TEST_F(DirectPath, IFramesOnlySkipsPFramesButKeepsAudio)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
-    pA->bOnlyIFrame = 1;
+    pA->tMedia.bOnlyIFrame = 1;
     Video(1);
     Video(2);
     Audio();
@@ -218,11 +220,11 @@ TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheF
     pSubCh->iVideoCodecId = 4;
     pSubCh->iMediaDataBufSize = 204800;
     VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    pA->iStreamState = 0;
+    pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2);
     EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
-    pB->iStreamState = 0;
+    pB->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
@@ -242,10 +244,12 @@ TEST_F(DirectPath, AClosingNoticeTheCallbackQueueRefusesIsLoggedAndTheSubChannel
     while (VXQ_F_TOOLS_QUEUE_SetData(pSrv->hCallbackQueue, &cItem, 1, 0) == 1)
         ;
     LogCapture tLog;
-    pA->iStreamState = 0;
+    pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
-    EXPECT_EQ(tLog.Count("VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
-              1);
+    EXPECT_EQ(
+        tLog.Count(
+            "VXQ_F_DPS_MC_ClientCloseMediaCh VXQ_F_DPS_MC_SentProEvent_EVENT_E2_CLOSE_MEDIA_STREAM fail."),
+        1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
 }
 

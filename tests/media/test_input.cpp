@@ -21,11 +21,13 @@
 #include "vxq_dps.h"
 #include "vxq_queue.h"
 
-namespace {
+namespace
+{
 
 std::vector<std::vector<uint8_t>> g_tFrames;
 
-int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg, int32_t in_iLen, uint32_t)
+int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *, const uint8_t *in_pMsg, int32_t in_iLen,
+             uint32_t)
 {
     g_tFrames.emplace_back(in_pMsg, in_pMsg + in_iLen);
     return 1;
@@ -50,8 +52,9 @@ OrderHead Head(const std::vector<uint8_t> &in_t)
     return h;
 }
 
-class MediaInput : public ::testing::Test {
-protected:
+class MediaInput : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         g_tFrames.clear();
@@ -82,7 +85,7 @@ TEST_F(MediaInput, EachInputFunctionDeliversItsFrameAndCountsAsItsWholeOrderAgai
     ASSERT_EQ(tOrders.size(), 4u);
     for (std::vector<uint8_t> &t : tOrders) {
         VXQ_F_DPS_MW_DoOrderData(pSrv, t.data(), (int32_t)t.size());
-        pViewer->iSendingNum = 0;
+        pViewer->tMedia.iSendingNum = 0;
     }
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(pSrv->hOrderQueue), 0);
     struct Row {
@@ -145,7 +148,8 @@ TEST_F(MediaInput, AudioRefusalsAreShownOnceInFiftyAndVideoRefusalsEveryTime)
     }
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 5, 1, 1, aData, 4), 0);
-    EXPECT_EQ(tLog.Count("Input audio queue data too size, ch: 5, stream: 1."), 4) << "two of each audio function";
+    EXPECT_EQ(tLog.Count("Input audio queue data too size, ch: 5, stream: 1."), 4)
+        << "two of each audio function";
     EXPECT_EQ(tLog.Count("Input video queue data too size, ch: 5, stream: 1."), 3);
 }
 
@@ -156,8 +160,8 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
     VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
     /* The orders as a host posts them: head, fixed part (channel, stream,
      * video frame type, time stamp at 8 for video and 4 for audio), data. */
-    auto Order = [](int32_t in_iId, size_t in_iFixed, size_t in_iStampAt, uint16_t in_usFrameType, uint32_t in_dwStamp,
-                    size_t in_iDataLen) {
+    auto Order = [](int32_t in_iId, size_t in_iFixed, size_t in_iStampAt, uint16_t in_usFrameType,
+                    uint32_t in_dwStamp, size_t in_iDataLen) {
         std::vector<uint8_t> t(16 + in_iFixed + in_iDataLen, 0);
         int32_t iBody = (int32_t)(in_iFixed + in_iDataLen);
         memcpy(t.data(), &in_iId, 4);
@@ -264,7 +268,9 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
         float fMax, fMain, fReplay;
         int iResult;
     } aRows[] = {
-        {1, -1.0f, 2.0f, 1.0f, 0}, {1, 10.0f, 0.5f, 1.0f, 0}, {1, 10.0f, 2.0f, -0.5f, 0},
+        {1, -1.0f, 2.0f, 1.0f, 0},
+        {1, 10.0f, 0.5f, 1.0f, 0},
+        {1, 10.0f, 2.0f, -0.5f, 0},
         {1, 10.0f, 2.0f, 1.0f, 1},
     };
     for (const Row &r : aRows)
@@ -289,8 +295,8 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
     VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
     VXQ_F_MEDIARIG_AddViewer(pSrv, 2, 1, 0);
     VXQ_F_MEDIARIG_AddViewer(pSrv, 3, 1, 2);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->iStreamState = 1;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->iStreamState = 0;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
+    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
     VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
     VXQ_F_MEDIARIG_AddConn(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
     EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);
@@ -321,7 +327,8 @@ void AnswerEveryOpen(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_
     tBody.o_tDesc.iAudioCodecId = 2;
     tBody.o_tDesc.iAudioSampleRate = 8000;
     tBody.o_tDesc.iAudioChNum = 1;
-    std::vector<uint8_t> tOrder = VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
+    std::vector<uint8_t> tOrder =
+        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
     tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
     VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
 }
@@ -349,7 +356,8 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
         VXQ_F_TESTCLI_Init(&tViewers[iCh]);
         ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewers[iCh], tHost.usPort), 1);
         ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewers[iCh],
-                                        VXQ_F_CLI_BuildExRealplayOpen(1, dwLoginId, (uint16_t)iCh, 0, 0), tAnswer),
+                                        VXQ_F_CLI_BuildExRealplayOpen(1, dwLoginId, (uint16_t)iCh, 0, 0),
+                                        tAnswer),
                   1);
         ASSERT_EQ(tAnswer[11], 0) << "channel " << iCh;
     }
@@ -368,7 +376,8 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
                         return VXQ_F_DPS_InputVideoStream(tHost.pSrv, iCh, 0, iNo % 10 == 0 ? 1 : 2, aData,
                                                           sizeof(aData)) == 1;
                     }) ||
-                    !WaitUntil([&] { return VXQ_F_DPS_InputAudioStream(tHost.pSrv, iCh, 0, aData, 64) == 1; }))
+                    !WaitUntil(
+                        [&] { return VXQ_F_DPS_InputAudioStream(tHost.pSrv, iCh, 0, aData, 64) == 1; }))
                     iRefusedForGood++;
             }
         });

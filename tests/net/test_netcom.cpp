@@ -19,7 +19,8 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 /* Sends one datagram of in_sData to 127.0.0.1:in_usPort from a fresh socket. */
 void SendDatagram(uint16_t in_usPort, const std::string &in_sData)

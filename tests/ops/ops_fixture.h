@@ -6,7 +6,7 @@
  * queue for the host, and the log lines they write.
  *
  * Requests go through the real dispatcher (login and length rules included),
- * orders through the real order table; the test drives the control thread's
+ * orders through the real function table; the test drives the control thread's
  * duties itself, so it runs single-threaded and needs no waits.
  */
 #ifndef VXQ_TEST_OPS_FIXTURE_H

@@ -86,44 +86,6 @@ TEST_F(ConfigUsers, GetConfigOf32BytesRaisesAnEventWithDataLength0AndTheAnswerCa
     EXPECT_EQ(tAnswer[11], 41);
 }
 
-TEST_F(ConfigUsers, ConfigRightsAreReadAndWriteOnTheGlobalWordOnly)
-{
-    struct Case {
-        uint16_t usFuncId;
-        size_t nFixed;
-        uint32_t dwLoginId, dwGlobal, dwChPop;
-        int iResult; /* -1: relayed */
-    } tCases[] = {
-        {P9_GET_CONFIG, 32, kLogin, 0x40, 0, -1},
-        {P9_GET_CONFIG, 32, kLogin, 0x80, 0x40, 5}, /* read right only in the channel words */
-        {P9_GET_CONFIG, 32, kLogin + 1, 0xFF, 0, 6},
-        {P9_SET_CONFIG, 32, kLogin, 0x80, 0, -1},
-        {P9_SET_CONFIG, 32, kLogin, 0x40, 0x80, 5},
-        {P9_SET_CONFIG, 32, kLogin + 1, 0xFF, 0, 6},
-        {P9_GET_DEF_CONFIG, 36, kLogin, 0x40, 0, -1},
-        {P9_GET_DEF_CONFIG, 36, kLogin, 0, 0xFF, 5},
-        {P9_IEC_IMP_CONFIG, 28, kLogin, 0x80, 0, -1},
-        {P9_IEC_IMP_CONFIG, 28, kLogin, 0x40, 0x80, 5},
-        {P9_IEC_EXP_CONFIG, 28, kLogin, 0x40, 0, -1},
-        {P9_IEC_EXP_CONFIG, 28, kLogin, 0x80, 0x40, 5},
-        {P9_IEC_EXP_CONFIG, 28, 0, 0xFF, 0, 6},
-    };
-    for (const Case &c : tCases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.usFuncId << " " << c.dwGlobal);
-        pCmd->pUserInfo->dwPopMask = c.dwGlobal;
-        for (int i = 0; i < 64; i++)
-            pCmd->pUserInfo->dwChPopMask[i] = c.dwChPop;
-        Request(pCmd, ConfigMsg(c.usFuncId, c.dwLoginId, 2, c.nFixed, 0));
-        if (c.iResult < 0) {
-            EXPECT_TRUE(Sent().empty());
-            EXPECT_EQ(Events().size(), 1u);
-        } else {
-            EXPECT_EQ(OneSent(pCmd)[11], c.iResult);
-            EXPECT_TRUE(Events().empty());
-        }
-    }
-}
-
 TEST_F(ConfigUsers, DataAnswersKeepTheFixedPartAndSetTheNewTotal)
 {
     /* Default config: 36 fixed bytes, length at body 12, data from order body 12. */
@@ -170,24 +132,6 @@ TEST_F(ConfigUsers, DataAnswersKeepTheFixedPartAndSetTheNewTotal)
     ASSERT_EQ(tAnswer.size(), 28u);
     EXPECT_EQ(OpsLe32(tAnswer, 4), 28u);
     EXPECT_EQ(OpsLe32(tAnswer, 24), 0u);
-}
-
-TEST_F(ConfigUsers, ShortRequestsAreRefusedWith2BeforeAnythingIsParked)
-{
-    struct Case {
-        uint16_t usFuncId;
-        size_t nLen;
-    } tCases[] = {{P9_GET_CONFIG, 31},        {P9_GET_DEF_CONFIG, 35}, {P9_IEC_EXP_CONFIG, 27},
-                  {P9_UNS_GET_USER_POP, 319}, {P9_QUERY_NET_INFO, 23}, {P9_UNS_ADD_USER, 351}};
-    for (const Case &c : tCases) {
-        SCOPED_TRACE(c.usFuncId);
-        OpsBytes tMsg = OpsMsg(c.usFuncId, 1, c.nLen - 20);
-        if (c.nLen >= 24)
-            OpsPutLe32(tMsg, 20, kLogin);
-        Request(pCmd, tMsg);
-        EXPECT_EQ(OneSent(pCmd)[11], 2);
-        EXPECT_TRUE(Events().empty());
-    }
 }
 
 TEST_F(ConfigUsers, AddUserClampsTheChannelWordCountTo0To64)
@@ -250,27 +194,6 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP usMsgFuncId error."));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, OpsEventHead(tEvent).dwTransId), nullptr);
-}
-
-TEST_F(ConfigUsers, NeverLoggedInClientIsRefusedWith6AndTheHostHearsNothing)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(4, VXQ_DPS_CONN_COMMAND);
-    struct Case {
-        uint16_t usFuncId;
-        size_t nLen;
-    } tCases[] = {{P9_UNS_ADD_USER, 352},    {P9_UNS_SET_USER_POP, 320}, {P9_MODIFY_NET_ADDR, 110},
-                  {P5_UNGUARD, 24},          {P9_UNS_DEL_USER, 56},      {P9_UNS_GET_USER_POP, 320},
-                  {P9_MODIFY_USER_PWD, 116}, {P9_QUERY_NET_INFO, 24}};
-    for (const Case &c : tCases) {
-        SCOPED_TRACE(c.usFuncId);
-        OpsBytes tMsg = OpsMsg(c.usFuncId, 1, c.nLen - 20);
-        OpsPutLe32(tMsg, 20, kLogin); /* even naming a real login */
-        Request(pStranger, tMsg);
-        OpsBytes tAnswer = OneSent(pStranger);
-        EXPECT_EQ(tAnswer[10], 1);
-        EXPECT_EQ(tAnswer[11], 6);
-        EXPECT_TRUE(Events().empty());
-    }
 }
 
 TEST_F(ConfigUsers, NetworkInformationAnswerCarriesTheHostsCards)

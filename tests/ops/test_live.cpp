@@ -20,7 +20,8 @@
 #include "vxq_dps.h"
 #include "vxq_media.h"
 
-namespace {
+namespace
+{
 
 const char *const kUser = "admin";
 const char *const kPassword = "pw";
@@ -44,8 +45,9 @@ _VXQ_S_DPS_STREAM_DESC TestDesc()
     return t;
 }
 
-class LiveView : public ::testing::Test {
-protected:
+class LiveView : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_TESTCLI_Init(&tCmd);
@@ -129,7 +131,7 @@ protected:
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
                 if (p->pConn[i] != NULL && p->pConn[i]->iConnType == VXQ_DPS_CONN_MEDIA)
-                    t.push_back(p->pConn[i]->iStreamState);
+                    t.push_back(p->pConn[i]->tMedia.iStreamState);
         });
         return t;
     }
@@ -158,8 +160,8 @@ protected:
         uint8_t aData[64];
         memset(aData, 0x33, sizeof(aData));
         memcpy(aData, &in_iNo, 4);
-        ASSERT_EQ(VXQ_F_DPS_InputVideoStream(tHost.pSrv, in_iChNo, in_iStreamNo, in_iNo % in_iGop == 0 ? 1 : 2, aData,
-                                             sizeof(aData)),
+        ASSERT_EQ(VXQ_F_DPS_InputVideoStream(tHost.pSrv, in_iChNo, in_iStreamNo,
+                                             in_iNo % in_iGop == 0 ? 1 : 2, aData, sizeof(aData)),
                   1);
         ASSERT_EQ(VXQ_F_DPS_InputAudioStream(tHost.pSrv, in_iChNo, in_iStreamNo, aData, 16), 1);
     }
@@ -325,7 +327,9 @@ TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGet
     int iMaxSending = 0;
     for (int i = 0; i < kFrames; i++) {
         memcpy(tData.data(), &i, 4);
-        ASSERT_EQ(VXQ_F_DPS_InputVideoStream(tHost.pSrv, 1, 0, i % 10 == 0 ? 1 : 2, tData.data(), (int)tData.size()), 1);
+        ASSERT_EQ(VXQ_F_DPS_InputVideoStream(tHost.pSrv, 1, 0, i % 10 == 0 ? 1 : 2, tData.data(),
+                                             (int)tData.size()),
+                  1);
         TestFrameMsg tFrame;
         std::vector<uint8_t> tMsg;
         ASSERT_TRUE(ReadFrame(iFast, tFrame, tMsg)) << i;
@@ -335,8 +339,8 @@ TEST_F(LiveView, AViewerThatStopsReadingHoldsAtMostThreeMessagesWhileTheOtherGet
         VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             for (int c = 0; c < VXQ_DPS_MAX_CONN_NUM; c++)
                 if (p->pConn[c] != NULL && p->pConn[c]->iConnType == VXQ_DPS_CONN_MEDIA &&
-                    p->pConn[c]->iSendingNum > iMaxSending)
-                    iMaxSending = p->pConn[c]->iSendingNum;
+                    p->pConn[c]->tMedia.iSendingNum > iMaxSending)
+                    iMaxSending = p->pConn[c]->tMedia.iSendingNum;
         });
     }
     EXPECT_LE(iMaxSending, 3);
@@ -463,8 +467,8 @@ TEST_F(LiveView, TheHostClosingAStreamDropsItsViewersAndIsAnswered)
     tViewers.reserve(8);
     size_t iViewer = OpenStreaming(2, 0, true);
     _VXQ_S_DPS_E2_CH_STREAM tBody = {2, 0};
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0, &tBody,
-                                                                         sizeof(tBody))),
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0,
+                                                                         &tBody, sizeof(tBody))),
               1);
     EXPECT_EQ(VXQ_F_TESTCLI_WaitPeerClosed(&tViewers[iViewer]), 1);
     std::vector<uint8_t> tEvent;
@@ -497,10 +501,11 @@ TEST_F(LiveView, AQualityCapabilityAnswerWithNineEntriesSendsEight)
             tItem.usValue[j] = (uint16_t)(0x100 * i + j);
         memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
     }
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0,
-                                                                         VXQ_F_TESTHOST_TransId(tEvent), tBody.data(),
-                                                                         (int32_t)tBody.size())),
-              1);
+    ASSERT_EQ(
+        VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0,
+                                                                   VXQ_F_TESTHOST_TransId(tEvent),
+                                                                   tBody.data(), (int32_t)tBody.size())),
+        1);
     std::vector<uint8_t> tAnswer;
     ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCmd, tAnswer), 1);
     ASSERT_EQ(tAnswer.size(), 256u);
@@ -532,8 +537,8 @@ TEST_F(LiveView, QualityLevelIsReadAndSetThroughTheHost)
     EXPECT_EQ(tLevel.dwLevel, 0u);
     tLevel.dwLevel = 6;
     ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0,
-                                                                         VXQ_F_TESTHOST_TransId(tEvent), &tLevel,
-                                                                         sizeof(tLevel))),
+                                                                         VXQ_F_TESTHOST_TransId(tEvent),
+                                                                         &tLevel, sizeof(tLevel))),
               1);
     ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCmd, tAnswer), 1);
     EXPECT_EQ(tAnswer.size(), 32u);
@@ -591,7 +596,6 @@ TEST_F(LiveView, DatagramRealplayIsRefusedWith40)
     }
 }
 
-
 /* The host's event callback runs on the service's callback thread only. While
  * it sits on one event (here until the test lets it go; no time rule is
  * involved, the service's clocks may run), frames still reach the viewers and
@@ -612,7 +616,10 @@ TEST_F(LiveView, ASlowEventCallbackDelaysNeitherFramesToViewersNorAnswersOnOther
             bRelease = true;
             tCond.notify_all();
         }
-        ~Gate() { Release(); }
+        ~Gate()
+        {
+            Release();
+        }
     };
     std::shared_ptr<Gate> pGate = std::make_shared<Gate>();
     VXQ_F_TESTHOST_SetHook(&tHost, [pGate](_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &in_tEvent) {

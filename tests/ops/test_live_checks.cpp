@@ -17,7 +17,8 @@
 #include "wire/head.h"
 #include "vxq_dps.h"
 
-namespace {
+namespace
+{
 
 const uint32_t kLogin = 0x77;
 
@@ -33,8 +34,9 @@ int AdmissionCheck(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
     return 0;
 }
 
-class LiveChecks : public ::testing::Test {
-protected:
+class LiveChecks : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -51,7 +53,8 @@ protected:
     static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
                                         uint16_t in_usStreamNo)
     {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
+        std::vector<uint8_t> t =
+            VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
         VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
         VXQ_F_TESTCLI_PutU16(t, 24, in_usChNo);
         VXQ_F_TESTCLI_PutU16(t, 26, in_usStreamNo);
@@ -68,7 +71,10 @@ protected:
         EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].pConn, in_pConn);
         return VXQ_F_OFFLINE_Sent()[0].tMsg;
     }
-    static int Result(const std::vector<uint8_t> &in_t) { return in_t.size() >= 20 ? in_t[11] : -1; }
+    static int Result(const std::vector<uint8_t> &in_t)
+    {
+        return in_t.size() >= 20 ? in_t[11] : -1;
+    }
     std::vector<int32_t> EventIds()
     {
         std::vector<int32_t> t;
@@ -99,7 +105,8 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         const char *sText;  /* the refusal shown */
     } aRows[] = {
         {"channel 65", 0, kLogin, 65, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
-        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: chno error."},
+        {"10000 without the flag", 0, kLogin, 10000, 0, 0xFF, 64, 0, 0, 2,
+         "Open realplay failure, cause: chno error."},
         {"stream 4", 0, kLogin, 1, 4, 0xFF, 64, 0, 0, 2, "Open realplay failure, cause: stream no error."},
         {"stream 3 passes to the login check", 0, 0x99, 1, 3, 0xFF, 64, 0, 0, 6,
          "Open realplay failure, cause: no login."},
@@ -107,8 +114,10 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
          "Receiving network data: open realplay request fail, cause: without permission."},
         {"stream 3 has no sub-channel", 0, kLogin, 1, 3, 0xFF, 64, 0, 0, 1,
          "Open realplay failure, cause: query media sub ch fail."},
-        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12, "Open realplay failure, cause: Exceed realplay maximum limit."},
-        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0, 12, /* 3.5 - 2 (a main viewer) - 2 < 0 */
+        {"viewer limit", 0, kLogin, 1, 0, 0xFF, 1, 0, 0, 12,
+         "Open realplay failure, cause: Exceed realplay maximum limit."},
+        {"the main loss does not fit", 0, kLogin, 1, 0, 0xFF, 64, 3.5f, 0,
+         12, /* 3.5 - 2 (a main viewer) - 2 < 0 */
          "Open realplay failure, cause: Exceed media resource maximum limit."},
         {"admission callback refuses", 0, kLogin, 1, 0, 0xFF, 64, 0, 3, 12,
          "Open realplay failure, cause: Exceed media resource maximum limit,Connection refused."},
@@ -130,32 +139,32 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         g_dwCheckVerdict = r.dwVerdict;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
         LogCapture tLog;
-        std::vector<uint8_t> tAnswer =
-            Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
+        std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
+                                            OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
         if (r.iResult >= 0) {
             EXPECT_EQ(Result(tAnswer), r.iResult) << r.sCase;
             EXPECT_EQ(tAnswer.size(), 28u) << r.sCase;
             EXPECT_EQ(tAnswer[10] & 3, 1) << r.sCase;
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_NEW) << r.sCase;
-            EXPECT_EQ(pConn->pWaitRespBuf, nullptr) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr) << r.sCase;
             EXPECT_TRUE(EventIds().empty()) << r.sCase;
             EXPECT_EQ(tLog.Count(r.sText), 1) << r.sCase;
         } else {
             EXPECT_TRUE(tAnswer.empty()) << r.sCase << ": waits for the host";
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << r.sCase;
-            EXPECT_EQ(pConn->iStreamState, 1) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.iStreamState, 1) << r.sCase;
             EXPECT_EQ(pConn->iChNo, r.usChNo) << r.sCase;
             EXPECT_EQ(pConn->dwLoginId, kLogin) << r.sCase;
             EXPECT_EQ(pConn->dwLoginPortId, pCmd->dwPortId) << r.sCase;
             EXPECT_NE(pConn->tOpenTime, 0) << r.sCase << ": an accepted open is dated";
-            EXPECT_EQ(pConn->iWaitRespLen, 28) << r.sCase;
+            EXPECT_EQ(pConn->tMedia.iWaitRespLen, 28) << r.sCase;
             EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_OPEN_MEDIA_STREAM})) << r.sCase;
             EXPECT_EQ(g_tLastCheck.dwAction, 0u);
             EXPECT_EQ(g_tLastCheck.dwLoginId, kLogin);
             EXPECT_EQ(g_tLastCheck.dwChNo, (uint32_t)r.usChNo);
             EXPECT_EQ(g_tLastCheck.dwStreamNo, (uint32_t)r.usStreamNo);
         }
-        free(pConn->pWaitRespBuf);
+        free(pConn->tMedia.pWaitRespBuf);
         free(pConn);
         pSrv->pConn[5] = NULL;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
@@ -174,15 +183,15 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
     EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << "made a realplay connection before the lookup";
     EXPECT_EQ(pConn->dwClaimId, 0xC0FFEEu);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
 
     /* An open stream answers at once from the request and asks for an I-frame. */
     pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
     tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
     EXPECT_EQ(Result(tAnswer), 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
-    EXPECT_EQ(pConn->iStreamState, 2);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.iStreamState, 2);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_FORCE_I_FRAME}));
 }
 
@@ -196,8 +205,8 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
     pSrv->hCallbackQueue = hQueue;
     EXPECT_EQ(Result(tAnswer), 1);
     EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 1);
-    EXPECT_EQ(pConn->iStreamState, 0);
-    EXPECT_EQ(pConn->pWaitRespBuf, nullptr);
+    EXPECT_EQ(pConn->tMedia.iStreamState, 0);
+    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     /* Its close then releases the stuck sub-channel. */
     VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 2, 0);
     EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
@@ -207,11 +216,11 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
-    pMedia->bRecvIFrame = 1;
+    pMedia->tMedia.bRecvIFrame = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
-    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId, int32_t in_iType,
-                      int32_t in_iCode) {
+    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
+                      int32_t in_iType, int32_t in_iCode) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_CTRL_STREAM, 1, 16);
         VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
         VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
@@ -228,26 +237,26 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
     EXPECT_EQ(fnCtrl(pCmd, kLogin, 0, 0, 0), 2);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, 0x12345678, 0, 0), 2);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, pOther->dwPortId, 0, 0), 2) << "another login's viewer is not found";
-    EXPECT_EQ(pOther->bVideoPause, 0u);
+    EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
 
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 2, 0), 0);
-    EXPECT_EQ(pMedia->bVideoPause, 1u);
-    EXPECT_EQ(pMedia->bAudioPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bAudioPause, 1u);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 1, 1), 0);
-    EXPECT_EQ(pMedia->bAudioPause, 0u);
-    EXPECT_EQ(pMedia->bVideoPause, 1u);
+    EXPECT_EQ(pMedia->tMedia.bAudioPause, 0u);
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
     EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->bVideoPause, 0u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 0u) << "video resumes at the next I-frame";
+    EXPECT_EQ(pMedia->tMedia.bVideoPause, 0u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u) << "video resumes at the next I-frame";
 }
 
 TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
-    pMedia->bRecvIFrame = 1;
+    pMedia->tMedia.bRecvIFrame = 1;
     auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_ONLY_I_FRAME, 1, 12);
         VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
@@ -260,17 +269,19 @@ TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
     EXPECT_EQ(fnOnly(pCmd, 0, 0), 2);
     EXPECT_EQ(fnOnly(pCmd, 0x12345678, 0), 1);
     EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 0), 0);
-    EXPECT_EQ(pMedia->bOnlyIFrame, 1u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 1u);
+    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 1u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u);
     EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 1), 0);
-    EXPECT_EQ(pMedia->bOnlyIFrame, 0u);
-    EXPECT_EQ(pMedia->bRecvIFrame, 0u);
+    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 0u);
+    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u);
 }
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))), 6);
+    EXPECT_EQ(
+        Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
+        6);
 
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
@@ -286,10 +297,10 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(fnExClose(pMedia, pMedia->dwPortId), 6) << "must come on the command connection";
     EXPECT_EQ(fnExClose(pCmd, 0), 0);
     EXPECT_EQ(fnExClose(pCmd, 0x12345678), 0);
-    EXPECT_EQ(pMedia->iStreamState, 2) << "an id of 0 or an unknown one changes nothing";
+    EXPECT_EQ(pMedia->tMedia.iStreamState, 2) << "an id of 0 or an unknown one changes nothing";
     EXPECT_EQ(g_iCheckCalls, 0);
     EXPECT_EQ(fnExClose(pCmd, pMedia->dwPortId), 0);
-    EXPECT_EQ(pMedia->iStreamState, 0);
+    EXPECT_EQ(pMedia->tMedia.iStreamState, 0);
     EXPECT_EQ(g_iCheckCalls, 1);
     EXPECT_EQ(g_tLastCheck.dwAction, 1u);
     EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
@@ -312,11 +323,13 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     int32_t iNum = 8;
     memcpy(tBody.data() + 4, &iNum, 4);
     std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
-    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId, (int32_t)tBody.size()};
+    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
+                        (int32_t)tBody.size()};
     memcpy(tOrder.data(), aHead, 16);
     memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    EXPECT_EQ(
+        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
     ASSERT_EQ(tAnswer.size(), 56u) << "sent with the request's own length";
@@ -330,7 +343,7 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     memcpy(aLevelOrder, aLevelHead, 16);
     memcpy(aLevelOrder + 16, aLevelBody, 8);
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_LEVEL(pSrv, aLevelOrder, 24), 1);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(pSrv, aLevelOrder, 24), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
 
@@ -338,7 +351,8 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     aHead[2] = 0;
     memcpy(tOrder.data(), aHead, 16);
     VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+    EXPECT_EQ(
+        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
     EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
 }
 
@@ -364,7 +378,7 @@ TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
     std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
     VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
     VXQ_F_TESTCLI_PutU16(t, 28, 1);
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 0);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
     std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aBody[2];
@@ -373,26 +387,8 @@ TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
     EXPECT_EQ(aBody[1], 1);
     VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
     pSrv->hCallbackQueue = NULL;
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME, pNew, t)), 1);
+    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 1);
     pSrv->hCallbackQueue = hQueue;
-}
-
-TEST_F(LiveChecks, AHandlerCalledWithLessThanItsBodyAnswers2)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    VXQ_PF_DPS_NETMSG_HANDLER aHandlers[] = {
-        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN,      VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN,
-        VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE,     VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE,
-        VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM,        VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME,
-        VXQ_F_DPS_MW_DoNetMsg_P2_PTZ,                VXQ_F_DPS_MW_DoNetMsg_P2_FORCE_I_FRAME,
-        VXQ_F_DPS_MW_DoNetMsg_P2_GET_VIDEO_QUALITY_CAP,
-    };
-    for (VXQ_PF_DPS_NETMSG_HANDLER fn : aHandlers) {
-        std::vector<uint8_t> tAnswer = Call(fn, pNew, VXQ_F_TESTCLI_BuildZeroMsg(P2_REALPLAY_OPEN, 1, 4));
-        EXPECT_EQ(Result(tAnswer), 2);
-        EXPECT_EQ(tAnswer.size(), 24u);
-    }
-    EXPECT_EQ(pNew->iConnType, VXQ_DPS_CONN_NEW);
 }
 
 } // namespace

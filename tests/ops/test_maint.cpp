@@ -4,10 +4,12 @@
 #include "ops_fixture.h"
 #include "ops/maint.h"
 
-namespace {
+namespace
+{
 
-class Maint : public LiveOps {
-protected:
+class Maint : public LiveOps
+{
+  protected:
     /* A request with body 0 = in_dwWord0 and a zeroed rest of in_nBodyLen bytes. */
     LiveBytes Req(uint16_t in_usFuncId, size_t in_nBodyLen, uint32_t in_dwWord0)
     {
@@ -65,31 +67,6 @@ TEST_F(Maint, UpgradeDataLengthFieldMustEqualTheDataCarried)
     EXPECT_EQ(LiveHead(tAnswer).dwTransNo, LiveHead(tMsg).dwTransNo);
     EXPECT_EQ(LiveLe32(tAnswer, 20), 0xCAFEu);
     EXPECT_EQ(LiveLe32(tAnswer, 24), 0u);
-}
-
-TEST_F(Maint, RebootAndStopFromALoggedOutConnectionGet6EvenWithBody0Equal0)
-{
-    LiveClient &tOut = Client();
-    Logout(tOut);
-    LiveClient &tCli = Client();
-    const uint16_t usIds[] = {PB_RMY_REBOOT, PB_RMY_STOP};
-    const int32_t iEvents[] = {EVENT_E7_RMY_REBOOT, EVENT_E7_RMY_STOP};
-    for (int i = 0; i < 2; i++) {
-        EXPECT_EQ(LiveHead(Ask(tOut, Req(usIds[i], 4, 0))).ucResult, 6);
-        EXPECT_EQ(LiveHead(Ask(tCli, Req(usIds[i], 4, tCli.dwLoginId ^ 0x10000u))).ucResult, 6);
-        /* Answered at once; the host gets the notice without a transaction. */
-        LiveBytes tAnswer = Ask(tCli, Req(usIds[i], 4, tCli.dwLoginId));
-        ASSERT_EQ(tAnswer.size(), 24u);
-        EXPECT_EQ(LiveHead(tAnswer).ucPacketType, 1);
-        EXPECT_EQ(LiveHead(tAnswer).ucResult, 0);
-        LiveBytes tEvent = Event();
-        ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), iEvents[i]);
-        EXPECT_EQ(tEvent.size(), 16u);
-        EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0u);
-        /* The host's answer to it is accepted and sends nothing. */
-        Answer(tEvent, 0);
-        EXPECT_TRUE(NothingMore(tCli));
-    }
 }
 
 TEST_F(Maint, ProgressQueryNeedsALoggedInCommandConnectionButDoesNotCompareBody0)
@@ -251,36 +228,13 @@ TEST_F(Maint, VersionQueryAndUpgradeRequestCarryTheHostsValues)
     EXPECT_EQ(LiveLe32(tAnswer, 32), 0xA1B2C3D4u);
 }
 
-TEST_F(Maint, RequestsShorterThanTheirAnswersFixedPartAreRefusedWith2)
-{
-    LiveClient &tCli = Client();
-    struct Case {
-        uint16_t usFuncId;
-        size_t nBodyLen;
-    } tCases[] = {
-        {PA_CUSTOM, 7},           {PB_RMY_QUERY_ABILITY, 11}, {PB_RMY_REBOOT, 3},
-        {PB_DUP_QUERY_DEV_VER_INFO, 27}, {PB_DUP_REQU_UPGRADE, 15}, {PB_DUP_QUERY_PROGRESS, 7},
-        {PB_DUP_QUERY_TRANS_POS, 7},     {PB_DUP_UPGRADE_DATA, 7},
-    };
-    for (const Case &c : tCases) {
-        LiveBytes tMsg = Req(c.usFuncId, c.nBodyLen, tCli.dwLoginId);
-        if (c.nBodyLen >= 4)
-            VXQ_F_TESTCLI_PutU32(tMsg, 20, tCli.dwLoginId);
-        LiveBytes tAnswer = Ask(tCli, tMsg);
-        ASSERT_EQ(tAnswer.size(), 20u + c.nBodyLen) << c.usFuncId;
-        EXPECT_EQ(LiveHead(tAnswer).ucResult, 2) << c.usFuncId;
-    }
-    /* None reached the host: the first event is the one raised next. */
-    ASSERT_EQ(LiveHead(Ask(tCli, Req(PB_RMY_STOP, 4, tCli.dwLoginId))).ucResult, 0);
-    EXPECT_EQ(VXQ_F_TESTHOST_MsgFuncId(Event()), EVENT_E7_RMY_STOP);
-}
-
 /* ---- Failure paths, handlers driven directly --------------------------------- */
 
 const uint32_t kLogin = 0x66660005u;
 
-class MaintOffline : public OfflineOps {
-protected:
+class MaintOffline : public OfflineOps
+{
+  protected:
     /* Sends a progress query on in_pConn and returns the transaction id of its event. */
     uint32_t ParkProgress(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
@@ -294,35 +248,6 @@ protected:
         return tHead.dwTransId;
     }
 };
-
-TEST_F(MaintOffline, FullCallbackQueueAnswers1AndLeavesNoTransaction)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
-    FillCallbackQueue();
-    struct Case {
-        OpsBytes tMsg;
-        const char *sLine;
-    } tCases[] = {
-        {Msg(PB_RMY_REBOOT, 4, kLogin),
-         "VXQ_F_DPS_MW_DoNetMsg_PB_RMY_REBOOT VXQ_F_DPS_MC_SentProEvent_EVENT_E7_RMY_REBOOT fail."},
-        {Msg(PB_RMY_STOP, 4, kLogin),
-         "VXQ_F_DPS_MW_DoNetMsg_PB_RMY_STOP VXQ_F_DPS_MC_SentProEvent_EVENT_E7_RMY_STOP fail."},
-        {Msg(PB_DUP_QUERY_PROGRESS, 8, 1),
-         "VXQ_F_DPS_MW_DoNetMsg_PB_DUP_QUERY_PROGRESS VXQ_F_DPS_MC_SentProEvent_EVENT_E7_DUP_QUERY_PROGRESS fail."},
-        {Msg(PA_CUSTOM, 8 + 3, 9),
-         "VXQ_F_DPS_MW_DoNetMsg_PA_CUSTOM VXQ_F_DPS_MC_SentProEvent_EVENT_E7_CUSTOM fail."},
-    };
-    for (const Case &c : tCases) {
-        Request(pCmd, c.tMsg);
-        std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
-        ASSERT_EQ(tSent.size(), 1u) << c.sLine;
-        EXPECT_EQ(tSent[0].tMsg.size(), c.tMsg.size());
-        EXPECT_EQ(tSent[0].tMsg[10], 1);
-        EXPECT_EQ(tSent[0].tMsg[11], 1) << c.sLine;
-        EXPECT_TRUE(Logged(c.sLine)) << c.sLine;
-        EXPECT_EQ(TransCount(), 0);
-    }
-}
 
 TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDeleteTheTransaction)
 {
@@ -373,8 +298,8 @@ TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
     EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));
     _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 60};
     Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " + std::to_string(dwTransId) +
-                       ", iBodyLen: 8."));
+    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " +
+                       std::to_string(dwTransId) + ", iBodyLen: 8."));
     std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
     ASSERT_EQ(tSent.size(), 1u);
     EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(tSent[0].tMsg.data() + 24), 60u);

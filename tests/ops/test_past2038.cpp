@@ -97,7 +97,7 @@ TEST_F(Past2038, TheLeapDayOf2040PassesThroughConversionsAlarmsLogRecordsAndReco
     EXPECT_EQ(OpsBytes(tNotice.begin() + 56, tNotice.begin() + 68), kWireTime);
 
     /* A record query's time range reaches the host as the client sent it. */
-    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_DPS_P3_QUERY_FILE_LEN - 20);
+    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE) - 20);
     OpsPutLe32(tQuery, 20, kLogin);
     std::copy(kWireTime.begin(), kWireTime.end(), tQuery.begin() + 40);
     const OpsBytes kLater = {0xF8, 0x07, 3, 0, 1, 23, 59, 59, 0, 0, 0, 0};
@@ -124,7 +124,7 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
     _VXQ_S_DPS_NET_PORT_DATA *pBeating = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin);
     pBeating->bHeartbeat = 1;
     pBeating->tLastRecvTime = tStart;
-    AddConn(2, VXQ_DPS_CONN_COMMAND)->tAdmitStart = tStart; /* never logs in */
+    AddConn(2, VXQ_DPS_CONN_COMMAND)->tAdmit.tAdmitStart = tStart; /* never logs in */
     _VXQ_S_DPS_NET_PORT_DATA *pTalk = AddConn(3, VXQ_DPS_CONN_TALK, kLogin);
     pTalk->iChNo = 2;
     p->tTalkCh[2].iTalkChNo = 2;
@@ -153,7 +153,8 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
         {"login due", 30, [&] { return !ConnAlive(2); }},
         {"talk left waiting for the host stops", 60, [&] { return p->tTalkCh[2].iChState == 0; }},
         {"heartbeat time-out drops", 60, [&] { return !ConnAlive(1); }},
-        {"transaction expires", 120, [&] { return VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) == nullptr; }},
+        {"transaction expires", 120,
+         [&] { return VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId) == nullptr; }},
     };
     for (int32_t iSec = 1; iSec <= 125; iSec++) {
         tClock.AdvanceSec(1);

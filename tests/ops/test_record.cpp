@@ -40,7 +40,7 @@ std::vector<uint8_t> Msg(uint16_t in_usFuncId, size_t in_iLength, uint32_t in_dw
 
 std::vector<uint8_t> QueryMsg(uint32_t in_dwLoginId, int32_t in_iChNo)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_QUERY_FILE, VXQ_DPS_P3_QUERY_FILE_LEN, in_dwLoginId);
+    std::vector<uint8_t> tMsg = Msg(P3_QUERY_FILE, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE), in_dwLoginId);
     VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, (uint32_t)in_iChNo);
     VXQ_F_TESTCLI_PutU16(tMsg, kBody + 20, 2026); /* start time year */
     VXQ_F_TESTCLI_PutU16(tMsg, kBody + 22, 12);
@@ -49,14 +49,14 @@ std::vector<uint8_t> QueryMsg(uint32_t in_dwLoginId, int32_t in_iChNo)
 
 std::vector<uint8_t> OpenMsg(uint32_t in_dwLoginId, const std::string &in_sFlag)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_OPEN, VXQ_DPS_P3_DOWNLOAD_OPEN_LEN, in_dwLoginId);
+    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_OPEN, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), in_dwLoginId);
     memcpy(tMsg.data() + kBody + 4, in_sFlag.data(), in_sFlag.size());
     return tMsg;
 }
 
 std::vector<uint8_t> GetMsg(uint32_t in_dwReadId, uint32_t in_dwRequId)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_GET, VXQ_DPS_P3_DOWNLOAD_GET_LEN, 0);
+    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_GET, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET), 0);
     VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, in_dwReadId);
     VXQ_F_TESTCLI_PutU32(tMsg, kBody + 8, in_dwRequId);
     tMsg[kBody + 12] = 1;
@@ -68,12 +68,12 @@ std::vector<uint8_t> GetMsg(uint32_t in_dwReadId, uint32_t in_dwRequId)
 /* A file operation of its table length naming in_dwReadId. */
 std::vector<uint8_t> FileOpMsg(uint16_t in_usFuncId, uint32_t in_dwReadId)
 {
-    size_t iLen = in_usFuncId == P3_DOWNLOAD_CLOSE         ? VXQ_DPS_P3_DOWNLOAD_CLOSE_LEN
-                  : in_usFuncId == P3_DOWNLOAD_SEEK        ? VXQ_DPS_P3_DOWNLOAD_SEEK_LEN
-                  : in_usFuncId == P3_DOWNLOAD_QVIDEO      ? VXQ_DPS_P3_DOWNLOAD_QVIDEO_LEN
-                  : in_usFuncId == P3_DOWNLOAD_ONLY_IFRAME ? VXQ_DPS_P3_DOWNLOAD_ONLY_IFRAME_LEN
-                  : in_usFuncId == P3_DOWNLOAD_GET         ? VXQ_DPS_P3_DOWNLOAD_GET_LEN
-                                                           : VXQ_DPS_P3_DOWNLOAD_RECOVER_ALLFRAME_LEN;
+    size_t iLen = in_usFuncId == P3_DOWNLOAD_CLOSE         ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE)
+                  : in_usFuncId == P3_DOWNLOAD_SEEK        ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_SEEK)
+                  : in_usFuncId == P3_DOWNLOAD_QVIDEO      ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO)
+                  : in_usFuncId == P3_DOWNLOAD_ONLY_IFRAME ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME)
+                  : in_usFuncId == P3_DOWNLOAD_GET         ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET)
+                                                   : VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_RECOVER_ALLFRAME);
     std::vector<uint8_t> tMsg = Msg(in_usFuncId, iLen, 0);
     VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, in_dwReadId);
     return tMsg;
@@ -288,7 +288,7 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
         SCOPED_TRACE(testing::Message() << tRow.bNsp << " " << tRow.iFileNum << " " << tRow.iAppend);
         std::vector<uint8_t> tQuery;
         if (tRow.bNsp) {
-            tQuery = Msg(P3_NSP_QUERY_FILE, VXQ_DPS_P3_NSP_QUERY_FILE_LEN, dwLoginId);
+            tQuery = Msg(P3_NSP_QUERY_FILE, VXQ_F_OFFLINE_MsgLen(P3_NSP_QUERY_FILE), dwLoginId);
             VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 1);
         } else {
             tQuery = QueryMsg(dwLoginId, 1);
@@ -321,39 +321,6 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
     }
 }
 
-TEST_F(RecordTest, QueriesAreRefusedForWrongLengthMissingLoginOrUnknownLoginId)
-{
-    _VXQ_S_TESTCLI_DATA *pAnon = nullptr;
-    ASSERT_EQ(1, Connect(&pAnon));
-    std::vector<uint8_t> tLong = QueryMsg(dwLoginId, 0);
-    tLong.push_back(0);
-    VXQ_F_TESTCLI_PutU32(tLong, 4, 69);
-    std::vector<uint8_t> tShort = QueryMsg(dwLoginId, 0);
-    tShort.pop_back();
-    VXQ_F_TESTCLI_PutU32(tShort, 4, 67);
-    std::vector<uint8_t> tNspShort = Msg(P3_NSP_QUERY_FILE, VXQ_DPS_P3_NSP_QUERY_FILE_LEN - 1, dwLoginId);
-    struct {
-        _VXQ_S_TESTCLI_DATA *pCli;
-        std::vector<uint8_t> tMsg;
-        uint8_t ucResult;
-    } tRows[] = {
-        {pCmd, tLong, 2},
-        {pCmd, tShort, 2},
-        {pCmd, tNspShort, 2},
-        {pAnon, QueryMsg(dwLoginId, 0), 6},           /* this connection never logged in */
-        {pCmd, QueryMsg(dwLoginId ^ 0x10000u, 0), 6}, /* no login with that id */
-    };
-    for (auto &tRow : tRows) {
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(tRow.pCli, tRow.tMsg, tAnswer));
-        EXPECT_EQ(tRow.ucResult, Result(tAnswer));
-        EXPECT_EQ(tRow.tMsg.size(), tAnswer.size());
-    }
-    FlushEvents();
-    EXPECT_FALSE(HasEvent(EVENT_E2_FILE_QUERY));
-    EXPECT_FALSE(HasEvent(EVENT_E2_NSP_FILE_QUERY));
-}
-
 TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability)
 {
     tRec.tManual.insert(EVENT_E2_FILE_OPEN_BY_TIME);
@@ -365,7 +332,7 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
         _VXQ_S_TESTCLI_DATA *pCli = nullptr;
         ASSERT_EQ(1, Connect(&pCli));
         std::vector<uint8_t> tMsg =
-            Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, dwLoginId);
+            Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId);
         VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, 1);
         VXQ_F_TESTCLI_PutU32(tMsg, kBody + 8, 1);
         for (int i = 0; i < 16; i++)
@@ -393,7 +360,7 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
                                                                              &tBody, sizeof(tBody))));
         std::vector<uint8_t> tAnswer;
         ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pCli, tAnswer));
-        ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, tAnswer.size());
+        ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), tAnswer.size());
         EXPECT_EQ(0, Result(tAnswer));
         EXPECT_EQ(0x00ABCDEFu, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 64));
         EXPECT_STREQ("ch1/rec-0001", (const char *)tAnswer.data() + kBody + 68);
@@ -406,7 +373,8 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
     std::vector<uint8_t> tAnswer;
     ASSERT_EQ(1, Connect(&pOther));
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(
-                     pOther, Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN, dwLoginId),
+                     pOther,
+                     Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId),
                      tAnswer));
     EXPECT_EQ(40, Result(tAnswer));
 }
@@ -430,13 +398,13 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
                                                     VXQ_F_TESTHOST_TransId(tEvent), &tBody, sizeof(tBody))));
     std::vector<uint8_t> tAnswer;
     ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pBad, tAnswer));
-    ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_OPEN_LEN, tAnswer.size());
+    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), tAnswer.size());
     EXPECT_EQ(13, Result(tAnswer)); /* resource no exist */
     EXPECT_EQ(0x1234u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140));
     EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
     OnConnOf(pBad, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->dwDownFileId);
+        EXPECT_EQ(0u, pConn->tDown.dwFileId);
         EXPECT_EQ(0u, pConn->dwLoginId);
     });
     tRec.tManual.clear();
@@ -450,7 +418,7 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
     });
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->dwDownFileId);
+        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
         EXPECT_EQ(dwLoginId, pConn->dwLoginId);
         EXPECT_EQ(dwCmdPortId, pConn->dwLoginPortId);
         EXPECT_GT(pConn->tOpenTime, 0);
@@ -593,41 +561,6 @@ TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
     EXPECT_EQ(0, TransCount());
 }
 
-TEST_F(RecordTest, ConnectionThatNeverLoggedInIsRefusedForEveryFileOperation)
-{
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pAnon = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
-    ASSERT_NE(0u, dwReadId);
-    ASSERT_EQ(1, Connect(&pAnon));
-    const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
-                              P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
-    int iEventsBefore = 0;
-    FlushEvents();
-    {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        iEventsBefore = tHost.iEventTotal;
-    }
-    for (uint16_t usOp : usOps) {
-        std::vector<uint8_t> tMsg = FileOpMsg(usOp, dwReadId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pAnon, tMsg, tAnswer)) << std::hex << usOp;
-        EXPECT_EQ(6, Result(tAnswer)) << std::hex << usOp;
-        EXPECT_EQ(tMsg.size(), tAnswer.size());
-    }
-    FlushEvents();
-    {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        EXPECT_EQ(iEventsBefore + 1, tHost.iEventTotal); /* only the flush query */
-    }
-    {
-        std::lock_guard<std::mutex> tGuard(tRec.tLock);
-        EXPECT_EQ(1u, tRec.tOpen.count(dwReadId)); /* the file stays open */
-    }
-    /* The download connection itself (its login id set by the open) may read. */
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, GetMsg(dwReadId, 1), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-}
-
 TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
 {
     _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pOtherCmd = nullptr, *pOtherDown = nullptr;
@@ -707,7 +640,7 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     EXPECT_EQ(3600u, tSeekBody.i_dwOffsetTimePos);
 
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwReadId), tAnswer));
-    ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_QVIDEO_LEN, tAnswer.size());
+    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO), tAnswer.size());
     EXPECT_EQ(0, Result(tAnswer));
     EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
     EXPECT_EQ(50u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 12));
@@ -715,7 +648,7 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     std::vector<uint8_t> tOnly = FileOpMsg(P3_DOWNLOAD_ONLY_IFRAME, dwReadId);
     VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, tOnly, tAnswer));
-    ASSERT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_ONLY_IFRAME_LEN, tAnswer.size());
+    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME), tAnswer.size());
     EXPECT_EQ(1u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
     EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 12));
     EXPECT_EQ(50u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 16));
@@ -728,33 +661,11 @@ TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConn
     EXPECT_EQ(0, Result(tAnswer));
     ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId), tAnswer));
     EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ((size_t)VXQ_DPS_P3_DOWNLOAD_CLOSE_LEN, tAnswer.size());
+    EXPECT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE), tAnswer.size());
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->dwDownFileId);
+        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
     });
-    EXPECT_EQ(0, TransCount());
-}
-
-TEST_F(RecordTest, ShortFileRequestsAreAnsweredWithResultTwoAndRaiseNoEvent)
-{
-    const struct {
-        uint16_t usFuncId;
-        size_t iLen;
-    } tRows[] = {{P3_DOWNLOAD_OPEN, VXQ_DPS_P3_DOWNLOAD_OPEN_LEN},
-                 {P3_DOWNLOAD_OPEN_BY_TIME, VXQ_DPS_P3_DOWNLOAD_OPEN_BY_TIME_LEN},
-                 {P3_DOWNLOAD_GET, VXQ_DPS_P3_DOWNLOAD_GET_LEN},
-                 {P3_DOWNLOAD_SEEK, VXQ_DPS_P3_DOWNLOAD_SEEK_LEN},
-                 {P3_DOWNLOAD_QVIDEO, VXQ_DPS_P3_DOWNLOAD_QVIDEO_LEN},
-                 {P3_DOWNLOAD_ONLY_IFRAME, VXQ_DPS_P3_DOWNLOAD_ONLY_IFRAME_LEN},
-                 {P3_DOWNLOAD_CLOSE, VXQ_DPS_P3_DOWNLOAD_CLOSE_LEN},
-                 {P3_DOWNLOAD_RECOVER_ALLFRAME, VXQ_DPS_P3_DOWNLOAD_RECOVER_ALLFRAME_LEN}};
-    for (const auto &tRow : tRows) {
-        std::vector<uint8_t> tMsg = Msg(tRow.usFuncId, tRow.iLen - 1, dwLoginId), tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, tMsg, tAnswer)) << std::hex << tRow.usFuncId;
-        EXPECT_EQ(2, Result(tAnswer)) << std::hex << tRow.usFuncId;
-        EXPECT_EQ(tRow.iLen - 1, tAnswer.size());
-    }
     EXPECT_EQ(0, TransCount());
 }
 
@@ -833,7 +744,7 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
     EXPECT_EQ(0x777u, dwClosed);
     OnConnOf(pDown, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->dwDownFileId);
+        EXPECT_EQ(0u, pConn->tDown.dwFileId);
     });
 }
 
@@ -852,100 +763,75 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     memcpy(&dwClosed, tEvent.data() + 16, 4);
     EXPECT_EQ(dwFirst, dwClosed);
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(dwSecond, pConn->dwDownFileId);
+        EXPECT_EQ(dwSecond, pConn->tDown.dwFileId);
     });
 }
 
-TEST(RecordEvents, EachBuilderQueuesItsBodyAndWritesItsRequestLineOnlyWithTheDebugSwitch)
+TEST(RecordEvents, EachBodyIsBuiltFromItsRequestAndWritesItsRequestLineOnlyWithTheDebugSwitch)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010001u);
     ASSERT_NE(p, nullptr);
     ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 100));
-    _VXQ_S_DPS_E2_FILE_QUERY tQuery = {};
-    tQuery.i_iChNo = -1;
-    tQuery.i_iFileType = 2;
-    tQuery.i_tStartTime = {2026, 12, 6, 8, 5, 9, {0}};
-    tQuery.i_tEndTime = {2027, 1, 2, 23, 59, 58, {0}};
-    _VXQ_S_DPS_E2_NSP_FILE_QUERY tNsp = {};
-    tNsp.i_iStreamNo = 1;
-    tNsp.i_iAlarmEventNum = 16;
-    _VXQ_S_DPS_E2_FILE_OPEN tOpen = {};
-    memcpy(tOpen.i_sFileFlag, "ch1/rec-0001", 12);
-    tOpen.i_dwStartOffsetTimePos = 40;
-    _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME tByTime = {};
-    tByTime.i_iChNo = 3;
-    _VXQ_S_DPS_E2_FILE_READ tRead = {};
-    tRead.i_dwFileReadId = 9;
-    tRead.i_dwRequId = 77;
-    tRead.i_ucReqDataSize = 64;
-    _VXQ_S_DPS_E2_FILE_SEEK tSeek = {9, 3600};
-    _VXQ_S_DPS_E2_FILE_QVIDEO tQVideo = {9, 0, 0};
-    _VXQ_S_DPS_E2_FILE_ONLY_IFRAME tOnly = {9, 1, 0, 0};
+    /* The requests: file read id 9 at body 4, then the field at body 8. */
+    std::vector<uint8_t> tQuery = Msg(P3_QUERY_FILE, 68, 0);
+    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 0xFFFFFFFFu);
+    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 8, 2);
+    const uint8_t ucStart[12] = {0xEA, 0x07, 12, 0, 6, 8, 5, 9},
+                  ucEnd[12] = {0xEB, 0x07, 1, 0, 2, 23, 59, 58};
+    memcpy(&tQuery[kBody + 20], ucStart, 12);
+    memcpy(&tQuery[kBody + 32], ucEnd, 12);
+    std::vector<uint8_t> tNsp = Msg(P3_NSP_QUERY_FILE, 88, 0);
+    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 8, 1);
+    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 36, 99); /* the alarm table counts at most 16 */
+    std::vector<uint8_t> tFileOp = Msg(P3_DOWNLOAD_SEEK, 32, 0);
+    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 4, 9);
+    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 8, 3600);
+    std::vector<uint8_t> tOnly = tFileOp;
+    VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
     const struct {
-        std::function<int()> fnRaise;
-        int32_t iId;
+        std::function<int32_t(uint8_t *)> fnBuild;
         int32_t iBodyLen;
-        bool bMediaLine; /* written only with the media debug switch on too */
         std::string sLine;
     } tRows[] = {
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QUERY(p, 11, &tQuery); }, EVENT_E2_FILE_QUERY,
-         44, false,
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyQueryFile(p, pConn, tQuery.data(), 68, b); }, 44,
          "[DEBUG]  Query file (request): i_iChNo=-1, i_iFileType=2, i_iCreateMode=0, i_iAlarmEvent=0, "
          "i_tStartTime=2026-12-06 08:05:09, i_tEndTime=2027-01-02 23:59:58."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_NSP_FILE_QUERY(p, 11, &tNsp); },
-         EVENT_E2_NSP_FILE_QUERY, 64, false,
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyNspQueryFile(p, pConn, tNsp.data(), 88, b); }, 64,
          "[DEBUG]  Query nsp file (request): i_iChNo=0, i_iStreamNo=1, i_iFileType=0, i_iCreateMode=0, "
          "i_iAlarmEventNum=16, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN(p, 11, &tOpen); }, EVENT_E2_FILE_OPEN, 360,
-         false,
-         "[DEBUG]  Open the file (request): i_sFileFlag=ch1/rec-0001, i_dwStartOffsetDataPos=0, "
-         "i_dwStartOffsetTimePos=40."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_OPEN_BY_TIME(p, 11, &tByTime); },
-         EVENT_E2_FILE_OPEN_BY_TIME, 284, false,
-         "[DEBUG]  Open the file by time (request): i_iChNo=3, i_iStreamNo=0, i_iFileType=0, "
-         "i_iCreateMode=0, "
-         "i_iAlarmEventNum=0, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9); }, EVENT_E2_FILE_CLOSE, 4,
-         false, "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_READ(p, 11, &tRead); }, EVENT_E2_FILE_READ, 40,
-         true,
-         "[DEBUG]  Read file data (request): i_dwFileReadId=9, i_dwRequId=77, i_ucReqDataType=0, "
-         "i_ucReqDataSize=64."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_SEEK(p, 11, &tSeek); }, EVENT_E2_FILE_SEEK, 8,
-         false, "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_QVIDEO(p, 11, &tQVideo); },
-         EVENT_E2_FILE_QVIDEO, 12, false, "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_ONLY_IFRAME(p, 11, &tOnly); },
-         EVENT_E2_FILE_ONLY_IFRAME, 16, false,
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileClose(p, pConn, tFileOp.data(), 32, b); }, 4,
+         "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileSeek(p, pConn, tFileOp.data(), 32, b); }, 8,
+         "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileQVideo(p, pConn, tFileOp.data(), 32, b); }, 12,
+         "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileOnlyIFrame(p, pConn, tOnly.data(), 32, b); }, 16,
          "[DEBUG]  File only i frame (request): i_dwFileReadId=9, i_iDiscardIFrame=1."},
-        {[&] { return VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_RECOVER_ALLFRAME(p, 11, 9); },
-         EVENT_E2_FILE_RECOVER_ALLFRAME, 4, false,
+        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileRecover(p, pConn, tFileOp.data(), 32, b); }, 4,
          "[DEBUG]  File recover all frame (request): i_dwFileReadId=9."},
     };
-    /* Switches: none, debug only, debug and media debug. */
-    const int iSwitches[][2] = {{0, 0}, {1, 0}, {1, 1}};
-    for (const auto &tSwitch : iSwitches) {
-        p->bDebugLog = tSwitch[0];
-        p->bDebugMediaLog = tSwitch[1];
+    for (int iSwitch = 0; iSwitch < 2; iSwitch++) {
+        p->bDebugLog = (uint32_t)iSwitch;
         for (const auto &tRow : tRows) {
-            SCOPED_TRACE(testing::Message() << std::hex << tRow.iId << " " << tSwitch[0] << tSwitch[1]);
+            SCOPED_TRACE(tRow.sLine);
             LogCapture tLog;
-            ASSERT_EQ(1, tRow.fnRaise());
-            char *pBuf = nullptr;
-            int32_t iBufSize = 0, iLen = 0;
-            ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_GetDataEx(p->hCallbackQueue, &pBuf, &iLen, &iBufSize, 0));
-            ASSERT_EQ(16 + tRow.iBodyLen, iLen);
-            _VXQ_S_DPS_MSG_HEAD tHead;
-            memcpy(&tHead, pBuf, sizeof(tHead));
-            VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
-            EXPECT_EQ(tRow.iId, tHead.iMsgFuncId);
-            EXPECT_EQ(11u, tHead.dwTransId);
-            EXPECT_EQ(tRow.iBodyLen, tHead.iBodyLen);
-            bool bOn = tSwitch[0] && (!tRow.bMediaLine || tSwitch[1]);
-            EXPECT_EQ(bOn ? 1 : 0, tLog.Count(tRow.sLine));
-            EXPECT_EQ(bOn ? 1u : 0u, tLog.Lines().size());
+            uint8_t ucBody[VXQ_DPS_RELAY_BODY_MAX];
+            memset(ucBody, 0xEE, sizeof(ucBody));
+            ASSERT_EQ(tRow.iBodyLen, tRow.fnBuild(ucBody));
+            uint32_t dwFirst;
+            memcpy(&dwFirst, ucBody, 4);
+            EXPECT_EQ(dwFirst, tRow.iBodyLen == 44 ? 0xFFFFFFFFu : tRow.iBodyLen == 64 ? 0u : 9u);
+            EXPECT_EQ(iSwitch, tLog.Count(tRow.sLine));
+            EXPECT_EQ((size_t)iSwitch, tLog.Lines().size());
         }
     }
+    /* The close a connection's release raises carries the same body and line. */
+    p->bDebugLog = 1;
+    LogCapture tLog;
+    ASSERT_EQ(1, VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9));
+    EXPECT_EQ(1, tLog.Count("[DEBUG]  Close the file (request): i_dwFileReadId=9."));
     VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
+    VXQ_F_OFFLINE_FreeConn(pConn);
     VXQ_F_OFFLINE_FreeInstance(p);
 }

@@ -336,35 +336,27 @@ TEST_F(TalkAlarm, HostStopOrderClosesTheTalkButAStopAnswerLeavesANewTalkAlone)
     EXPECT_TRUE(Events().empty());
 }
 
-TEST_F(TalkAlarm, ArmingNeedsTheArmingRightAndDisarmingNeedsALogin)
+TEST_F(TalkAlarm, ArmingMarksTheConnectionAndOnlyItsOwnDisarmingClearsTheMark)
 {
     OpsBytes tGuard = OpsMsg(P5_GUARD, 1, 4);
     OpsPutLe32(tGuard, 20, kLogin);
-    Request(pCmd, tGuard);
-    EXPECT_EQ(OneSent(pCmd)[11], 5); /* talk rights only */
-    EXPECT_TRUE(Events().empty());
-
     pCmd->pUserInfo->dwPopMask = VXQ_DPS_POP_ARMING;
     Request(pCmd, tGuard);
     EXPECT_EQ(OneSent(pCmd)[11], 0);
     EXPECT_EQ(OpsEventHead(OneEvent(EVENT_E2_GUARD)).dwTransId, 0u);
-    EXPECT_EQ(pCmd->bGuard, 1u);
-
-    OpsPutLe32(tGuard, 20, kLogin + 5);
-    Request(pCmd, tGuard);
-    EXPECT_EQ(OneSent(pCmd)[11], 6);
+    EXPECT_EQ(pCmd->tAlarm.bGuard, 1u);
 
     _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(7, VXQ_DPS_CONN_COMMAND);
-    pStranger->bGuard = 1;
+    pStranger->tAlarm.bGuard = 1;
     Request(pStranger, OpsMsg(P5_UNGUARD, 2, 4));
     EXPECT_EQ(OneSent(pStranger)[11], 6);
     EXPECT_TRUE(Events().empty());
-    EXPECT_EQ(pStranger->bGuard, 1u);
+    EXPECT_EQ(pStranger->tAlarm.bGuard, 1u);
 
     Request(pCmd, OpsMsg(P5_UNGUARD, 3, 4));
     EXPECT_EQ(OneSent(pCmd)[11], 0);
     OneEvent(EVENT_E2_UNGUARD);
-    EXPECT_EQ(pCmd->bGuard, 0u);
+    EXPECT_EQ(pCmd->tAlarm.bGuard, 0u);
 }
 
 /* The expected 12-byte wire time of in_tTime in local time. */
@@ -386,7 +378,7 @@ OpsBytes LocalTd(int32_t in_tTime)
 TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithLocalTimeNow)
 {
     TestClock tClock(1700003456);
-    pCmd->bGuard = 1;
+    pCmd->tAlarm.bGuard = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pUnarmed = AddConn(9, VXQ_DPS_CONN_COMMAND);
     AddConn(10, VXQ_DPS_CONN_MEDIA);
     std::string sLong(200, 'x');

@@ -18,7 +18,8 @@
 #include <map>
 #include <string>
 
-namespace {
+namespace
+{
 
 int AdmissionLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
 {
@@ -31,8 +32,9 @@ int AdmissionLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_IN
     return 1;
 }
 
-class Admission : public ::testing::Test {
-protected:
+class Admission : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -70,17 +72,23 @@ protected:
     std::string Token(uint32_t in_dwPortId)
     {
         VXQ_F_OFFLINE_Sent().clear();
-        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPortId, VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPortId,
+                                 VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
         std::vector<std::vector<uint8_t>> tAnswers = Take(in_dwPortId);
         if (tAnswers.size() != 1)
             return std::string();
         return std::string((const char *)tAnswers[0].data() + 48);
     }
-    std::vector<uint8_t> LoginMsg(const std::string &in_sToken, const char *in_sPassword, uint32_t in_dwTransNo)
+    std::vector<uint8_t> LoginMsg(const std::string &in_sToken, const char *in_sPassword,
+                                  uint32_t in_dwTransNo)
     {
-        return VXQ_F_TESTCLI_BuildLogin(in_dwTransNo, "admin", VXQ_F_TESTCLI_LoginDigest(in_sToken, in_sPassword));
+        return VXQ_F_TESTCLI_BuildLogin(in_dwTransNo, "admin",
+                                        VXQ_F_TESTCLI_LoginDigest(in_sToken, in_sPassword));
     }
-    void Tick() { VXQ_F_DPS_MC_ADMIT_DoSecondDuty(m_pSrv); }
+    void Tick()
+    {
+        VXQ_F_DPS_MC_ADMIT_DoSecondDuty(m_pSrv);
+    }
     /* Lookups of untrusted quotes left now, in thousandths. */
     void SetCredit(int32_t in_iCredit)
     {
@@ -127,7 +135,8 @@ TEST_F(Admission, LoginIsDue30SecondsAfterAcceptanceOrLogoutWhateverWasSent)
             VXQ_F_OFFLINE_StreamData(m_pSrv, 5, VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 2, 4));
         Tick();
         for (const auto &c : tCases)
-            ASSERT_EQ(Conn(c.dwPort) == nullptr, c.iGoneAt != 0 && iSec >= c.iGoneAt) << c.sDoes << ", " << iSec << " s";
+            ASSERT_EQ(Conn(c.dwPort) == nullptr, c.iGoneAt != 0 && iSec >= c.iGoneAt)
+                << c.sDoes << ", " << iSec << " s";
     }
 }
 
@@ -217,7 +226,7 @@ TEST_F(Admission, HeldAnswerIsFreedWithItsConnection)
     for (uint32_t i = 1; i <= 4; i++)
         VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "wrong", i));
     ASSERT_NE(Conn(1), nullptr);
-    EXPECT_NE(Conn(1)->pDelayRespBuf, nullptr);
+    EXPECT_NE(Conn(1)->tHold.pDelayRespBuf, nullptr);
     /* The sanitizer build reports the copy if the disconnect leaked it. */
     VXQ_F_OFFLINE_StreamDisconnect(m_pSrv, 1);
     EXPECT_EQ(Conn(1), nullptr);
@@ -261,7 +270,8 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
         {"join from elsewhere, no credit: waits unread", 3, "10.0.0.2", false, true, 0, 0, 0, 0},
         {"join from elsewhere: costs nothing", 4, "10.0.0.2", false, true, iFull, 1, iFull, 0},
         {"wrong id: costs one, answer held", 5, "10.0.0.2", false, false, iFull, 0, iFull - 1000, 1},
-        {"wrong id from a logged-in connection: the same", 6, "10.0.0.3", true, false, iFull, 0, iFull - 1000, 1},
+        {"wrong id from a logged-in connection: the same", 6, "10.0.0.3", true, false, iFull, 0, iFull - 1000,
+         1},
         {"wrong id, no credit: waits, counts nothing", 7, "10.0.0.2", false, false, 0, 0, 0, 0},
     };
     for (const auto &c : tCases) {
@@ -276,7 +286,7 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
         if (c.iCreditAfter >= 0) {
             EXPECT_EQ(m_pSrv->iQuoteCredit, c.iCreditAfter) << c.sCase;
         }
-        EXPECT_EQ(Conn(c.dwPort)->iUnknownLoginIdNum, c.iMisses) << c.sCase;
+        EXPECT_EQ(Conn(c.dwPort)->tAdmit.iUnknownLoginIdNum, c.iMisses) << c.sCase;
     }
     /* The waiting quotes go once credit comes back (4 a second), in turn. */
     tClock.AdvanceMs(250);
@@ -285,7 +295,7 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
     EXPECT_TRUE(Take(7).empty());
     tClock.AdvanceMs(250);
     VXQ_F_DPS_MC_ADMIT_DoTickDuty(m_pSrv);
-    EXPECT_EQ(Conn(7)->iUnknownLoginIdNum, 1) << "the wrong one, looked up now";
+    EXPECT_EQ(Conn(7)->tAdmit.iUnknownLoginIdNum, 1) << "the wrong one, looked up now";
     /* A held answer goes out after 2 s; the connection's next message waits
      * behind it and is answered 2 s later in turn; the third miss drops it unanswered. */
     VXQ_F_OFFLINE_Sent().clear();

@@ -1,7 +1,6 @@
 /* Dispatch of whole client messages by function id, without sockets (answers captured). */
 #include <gtest/gtest.h>
 
-#include "ops/ops_fixture.h"
 #include "protocol/dispatch.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
@@ -9,12 +8,12 @@
 #include "wire/head.h"
 #include "vxq_clock.h"
 
-#include <set>
+namespace
+{
 
-namespace {
-
-class DispatchOffline : public ::testing::Test {
-protected:
+class DispatchOffline : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
@@ -41,7 +40,10 @@ protected:
         tBuf.resize(in_tMsg.size());
         return tBuf;
     }
-    std::vector<_VXQ_S_OFFLINE_SENT> &Sent() { return VXQ_F_OFFLINE_Sent(); }
+    std::vector<_VXQ_S_OFFLINE_SENT> &Sent()
+    {
+        return VXQ_F_OFFLINE_Sent();
+    }
 
     _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
     _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
@@ -50,7 +52,8 @@ protected:
 /* A request with reserved bytes, transaction number and high type bits set. */
 std::vector<uint8_t> RequestWithMarks(uint16_t in_usFuncId, uint8_t in_ucTypeByte, size_t in_iBodyLen)
 {
-    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucTypeByte, 0xA1B2C3D4u, nullptr, in_iBodyLen);
+    std::vector<uint8_t> tMsg =
+        VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucTypeByte, 0xA1B2C3D4u, nullptr, in_iBodyLen);
     tMsg[16] = 0x11;
     tMsg[17] = 0x22;
     tMsg[18] = 0x33;
@@ -78,7 +81,7 @@ TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsAReq
         size_t iBodyLen;
         bool bAnswered;
     } tCases[] = {
-        {0x0105, 0x00, 0, true},  {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
+        {0x0105, 0x00, 0, true},   {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
         {0x0503, 0x00, 152, true}, {0x0105, 0x01, 0, false}, {0x0F01, 0x02, 0, false},
         {0x0000, 0x00, 0, true},
     };
@@ -98,113 +101,19 @@ TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsAReq
     }
 }
 
-TEST_F(DispatchOffline, KnownIdWithoutItsFamilyHandlerAnswers40)
-{
-    m_pConn->dwLoginId = 0x77770005u;
-    int iChecked = 0;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->fnHandler || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
-            continue;
-        Sent().clear();
-        /* The marks quote no known login id: count each request as a first guess,
-         * so the three-guess drop does not end the table walk. */
-        m_pConn->iUnknownLoginIdNum = 0;
-        std::vector<uint8_t> tRequest = RequestWithMarks(pEntry->usMsgFuncId, 0, (size_t)pEntry->iMinMsgLen - 20);
-        Dispatch(tRequest);
-        ASSERT_EQ(Sent().size(), 1u) << std::hex << pEntry->usMsgFuncId;
-        EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 40)) << std::hex << pEntry->usMsgFuncId;
-        iChecked++;
-    }
-    RecordProperty("ids_without_handler", iChecked);
-}
-
-TEST_F(DispatchOffline, ExactlyTheDeviceChangingAndPrivateRequestsNeedALoggedInConnection)
-{
-    const std::set<uint16_t> tNeedLogin = {
-        P9_MODIFY_USER_PWD, P9_QUERY_NET_INFO, P9_MODIFY_NET_ADDR, P9_UNS_ADD_USER, P9_UNS_DEL_USER,
-        P9_UNS_GET_USER_POP, P9_UNS_SET_USER_POP, P5_UNGUARD, P9_COM_CLOSE, P9_COM_SEND_DATA,
-        PA_CUSTOM, P4_TALK_STOP,
-    };
-    std::set<uint16_t> tFlagged;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->ucFlags & VXQ_DPS_NETMSG_NEED_LOGIN)
-            tFlagged.insert(pEntry->usMsgFuncId);
-    }
-    EXPECT_EQ(tFlagged, tNeedLogin);
-
-    /* Not logged in: refused with 6 at full length, before any length or handler rule. */
-    m_pConn->dwLoginId = 0;
-    for (uint16_t usFuncId : tNeedLogin) {
-        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
-        ASSERT_NE(pEntry, nullptr);
-        for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 20, (size_t)0}) {
-            Sent().clear();
-            std::vector<uint8_t> tRequest = RequestWithMarks(usFuncId, 0, iBodyLen);
-            Dispatch(tRequest);
-            ASSERT_EQ(Sent().size(), 1u) << std::hex << usFuncId;
-            EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 6)) << std::hex << usFuncId;
-        }
-    }
-}
-
-TEST_F(DispatchOffline, RequestShorterThanItsFixedBodyIsAnsweredWith2AndNothingPastItIsTouched)
-{
-    m_pConn->dwLoginId = 0x77770005u;
-    int iChecked = 0;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        if (pEntry->iMinMsgLen <= 20 || (pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER))
-            continue;
-        for (size_t iBodyLen : {(size_t)pEntry->iMinMsgLen - 21, (size_t)0}) {
-            Sent().clear();
-            std::vector<uint8_t> tRequest = RequestWithMarks(pEntry->usMsgFuncId, 0, iBodyLen);
-            std::vector<uint8_t> tAfter = Dispatch(tRequest);
-            ASSERT_EQ(Sent().size(), 1u) << std::hex << pEntry->usMsgFuncId;
-            EXPECT_EQ(Sent()[0].tMsg, ExpectedAnswer(tRequest, 2)) << std::hex << pEntry->usMsgFuncId;
-            EXPECT_EQ(tAfter, ExpectedAnswer(tRequest, 2));
-        }
-        iChecked++;
-    }
-    EXPECT_GE(iChecked, 50);
-
-    /* Not a request: nothing is answered, nothing is changed. */
-    Sent().clear();
-    std::vector<uint8_t> tNotice = RequestWithMarks(P1_LOGIN, 1, 100);
-    EXPECT_EQ(Dispatch(tNotice), tNotice);
-    EXPECT_TRUE(Sent().empty());
-}
-
 TEST_F(DispatchOffline, FramesFromAClientAreNeverAnsweredByTheDispatcher)
 {
     for (uint16_t usFuncId : {(uint16_t)PE_VIDEO_FRAME, (uint16_t)PE_AUDIO_FRAME}) {
-        const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = VXQ_F_DPS_MW_QueryNetMsgEntry(usFuncId);
+        const _VXQ_S_DPS_FUNC_LINE *pEntry = VXQ_F_DPS_MC_FindFuncLine(m_pSrv, usFuncId);
         ASSERT_NE(pEntry, nullptr);
-        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_NETMSG_NO_ANSWER);
-        if (pEntry->fnHandler)
+        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER);
+        if (pEntry->fnRequest)
             continue; /* the family decides once it handles them */
         Sent().clear();
         Dispatch(RequestWithMarks(usFuncId, 0, 0));
         Dispatch(RequestWithMarks(usFuncId, 0, 40));
         EXPECT_TRUE(Sent().empty()) << std::hex << usFuncId;
     }
-}
-
-TEST_F(DispatchOffline, EveryClientIdOfTheCatalogueHasATableLineAndNoOtherIdHasOne)
-{
-    size_t nCount = 0;
-    const _VXQ_S_DPS_UMSP_FUNC_INFO *pCatalogue = VXQ_F_DPS_MW_FuncCatalogue(&nCount);
-    ASSERT_NE(pCatalogue, nullptr);
-    for (size_t i = 0; i < nCount; i++) {
-        bool bClient = (pCatalogue[i].ucSender & VXQ_DPS_UMSP_SENDER_CLIENT) != 0;
-        bool bIgnoredFrame = pCatalogue[i].usMsgFuncId == PE_VIDEO_FRAME;
-        EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(pCatalogue[i].usMsgFuncId) != nullptr, bClient || bIgnoredFrame)
-            << pCatalogue[i].sName;
-    }
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        EXPECT_NE(VXQ_F_DPS_MW_FindFuncInfo(pEntry->usMsgFuncId), nullptr) << std::hex << pEntry->usMsgFuncId;
-        EXPECT_GE(pEntry->iMinMsgLen, 20);
-    }
-    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0), nullptr);
-    EXPECT_EQ(VXQ_F_DPS_MW_QueryNetMsgEntry(0x0105), nullptr);
 }
 
 TEST_F(DispatchOffline, EveryMessageRefreshesTheLastReceiveTime)
@@ -231,105 +140,4 @@ TEST_F(DispatchOffline, FailedSendOfARefusalIsLoggedAndTheDispatcherGoesOn)
     ASSERT_EQ(Sent().size(), 1u);
     Dispatch(tRequest);
     EXPECT_EQ(Sent().size(), 2u);
-}
-
-namespace {
-
-/* The rights table as users see it: every request that needs a right, the bit,
- * and whether a channel word grants it too (else the global word only). */
-const struct {
-    uint16_t usFuncId;
-    uint32_t dwBit;
-    bool bPerChannel;
-} s_tRights[] = {
-    {P2_REALPLAY_OPEN, 0x01, true}, {P2_EX_REALPLAY_OPEN, 0x01, true}, {P2_PTZ, 0x02, true},
-    {P4_TALK_START, 0x04, true}, {P3_QUERY_FILE, 0x08, true}, {P3_NSP_QUERY_FILE, 0x08, true},
-    {P3_DOWNLOAD_OPEN, 0x10, false}, {P3_DOWNLOAD_OPEN_BY_TIME, 0x10, false}, {P5_GUARD, 0x20, false},
-    {P5_UNGUARD, 0x20, false}, {P9_GET_CONFIG, 0x40, false}, {P9_GET_DEF_CONFIG, 0x40, false},
-    {P9_IEC_EXP_CONFIG, 0x40, false}, {P9_QUERY_NET_INFO, 0x40, false}, {P9_UNS_GET_USER_POP, 0x40, false},
-    {P9_SET_CONFIG, 0x80, false}, {P9_IEC_IMP_CONFIG, 0x80, false}, {P9_MODIFY_NET_ADDR, 0x80, false},
-    {P9_UNS_ADD_USER, 0x80, false}, {P9_UNS_DEL_USER, 0x80, false}, {P9_UNS_SET_USER_POP, 0x80, false},
-    {P2_SET_VIDEO_QUALITY_LEVEL, 0x80, false}, {P9_COM_OPEN, 0x80, false}, {P9_COM_CLOSE, 0x80, false},
-    {P9_COM_SEND_DATA, 0x80, false}, {PB_RMY_REBOOT, 0x80, false}, {PB_RMY_STOP, 0x80, false},
-    {PB_DUP_REQU_UPGRADE, 0x80, false}, {PB_DUP_QUERY_PROGRESS, 0x80, false},
-    {PB_DUP_QUERY_TRANS_POS, 0x80, false}, {PB_DUP_UPGRADE_DATA, 0x80, false},
-};
-
-/* What one request did: the heads of the answers sent (bodies may carry fresh
- * random tokens) and the ids of the events raised. */
-struct RightsOutcome {
-    std::vector<OpsBytes> tSent;
-    std::vector<int32_t> tEventIds;
-    bool operator==(const RightsOutcome &o) const { return tSent == o.tSent && tEventIds == o.tEventIds; }
-};
-
-class DispatchRights : public OpsFixture {
-protected:
-    /* Sends the request of in_pEntry (its fixed part, body 0 the login id when
-     * it has a body; serial and upgrade data carry 4 bytes of data) on a fresh
-     * command connection whose user holds in_dwPop on the global word and
-     * in_dwChPop on every channel word (login id 0: not logged in). */
-    RightsOutcome Run(const _VXQ_S_DPS_NETMSG_ENTRY *in_pEntry, uint32_t in_dwLoginId, uint32_t in_dwPop,
-                      uint32_t in_dwChPop)
-    {
-        TearDown();
-        SetUp();
-        _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, in_dwLoginId, in_dwPop, in_dwChPop);
-        bool bData = in_pEntry->usMsgFuncId == PB_DUP_UPGRADE_DATA || in_pEntry->usMsgFuncId == P9_COM_SEND_DATA;
-        OpsBytes tMsg = OpsMsg(in_pEntry->usMsgFuncId, 0x55, (size_t)in_pEntry->iMinMsgLen - 20 + (bData ? 4 : 0));
-        if (tMsg.size() >= 24)
-            OpsPutLe32(tMsg, 20, 0x66660001u);
-        if (in_pEntry->usMsgFuncId == PB_DUP_UPGRADE_DATA)
-            OpsPutLe32(tMsg, 24, 4); /* the data length the message carries */
-        Request(pCmd, tMsg);
-        RightsOutcome tOut;
-        for (const _VXQ_S_OFFLINE_SENT &tItem : Sent())
-            tOut.tSent.emplace_back(tItem.tMsg.begin(), tItem.tMsg.begin() + 20);
-        for (const OpsBytes &tEvent : Events())
-            tOut.tEventIds.push_back(OpsEventHead(tEvent).iMsgFuncId);
-        return tOut;
-    }
-};
-
-} // namespace
-
-TEST_F(DispatchRights, EachMissingBitRefusesExactlyItsRequestsWith5AndNoEventAndLeavesTheOthersAlone)
-{
-    const uint32_t dwLogin = 0x66660001u;
-    for (const _VXQ_S_DPS_NETMSG_ENTRY *pEntry = g_tDpsNetMsgTable; pEntry->usMsgFuncId; pEntry++) {
-        SCOPED_TRACE(testing::Message() << std::hex << pEntry->usMsgFuncId);
-        uint32_t dwNeed = 0;
-        bool bPerChannel = false;
-        for (const auto &tRight : s_tRights) {
-            if (tRight.usFuncId == pEntry->usMsgFuncId) {
-                dwNeed = tRight.dwBit;
-                bPerChannel = tRight.bPerChannel;
-            }
-        }
-        RightsOutcome tAll = Run(pEntry, dwLogin, 0xFF, 0);
-        if (dwNeed != 0) {
-            for (const OpsBytes &tAnswer : tAll.tSent)
-                EXPECT_NE(tAnswer[11], 5) << "refused to a user holding every right";
-        }
-        for (uint32_t dwBit = 0x01; dwBit <= 0x80; dwBit <<= 1) {
-            /* The bit missing everywhere, then granted only by the channel words. */
-            for (uint32_t dwChPop : {0u, 0xFFu}) {
-                RightsOutcome tOut = Run(pEntry, dwLogin, 0xFF & ~dwBit, dwChPop);
-                if (dwBit == dwNeed && !(bPerChannel && dwChPop != 0)) {
-                    ASSERT_EQ(tOut.tSent.size(), 1u) << "bit " << dwBit;
-                    EXPECT_EQ(tOut.tSent[0][11], 5) << "bit " << dwBit;
-                    EXPECT_TRUE(tOut.tEventIds.empty()) << "bit " << dwBit;
-                } else {
-                    EXPECT_TRUE(tOut == tAll) << "bit " << dwBit << " channel words " << dwChPop;
-                }
-            }
-        }
-        /* A connection that has not logged in gets 6 for every request that needs a right. */
-        if (dwNeed != 0) {
-            RightsOutcome tNone = Run(pEntry, 0, 0, 0);
-            ASSERT_EQ(tNone.tSent.size(), 1u);
-            EXPECT_EQ(tNone.tSent[0][11], 6);
-            EXPECT_TRUE(tNone.tEventIds.empty());
-        }
-    }
 }

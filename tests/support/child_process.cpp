@@ -28,7 +28,10 @@ static std::string PR_ElfKind(const char *in_sPath)
         return std::string();
     ssize_t iGot = read(iFd, ucHead, sizeof(ucHead));
     close(iFd);
-    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead, "\x7F" "ELF", 4) != 0)
+    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead,
+                                                  "\x7F"
+                                                  "ELF",
+                                                  4) != 0)
         return std::string();
     return std::string((const char *)ucHead + 4, 2) + std::string((const char *)ucHead + 18, 2);
 }

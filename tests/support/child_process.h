@@ -21,7 +21,7 @@ typedef struct _VXQ_S_TESTPROC_DATA {
     pid_t iPid;           /* 0 when no process runs */
     std::string sOutFile; /* standard output and error of the process */
     int bExited;
-    int iExitStatus;      /* exit status, or 128 + signal number when killed */
+    int iExitStatus; /* exit status, or 128 + signal number when killed */
 } _VXQ_S_TESTPROC_DATA;
 
 /* Starts in_sProgram with in_tArgs (argv[1..]) in the folder in_sWorkDir (empty:

@@ -4,6 +4,7 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/subch.h"
+#include "ops/functab.h"
 #include "support/offline_link.h"
 #include "vxq_queue.h"
 
@@ -37,7 +38,7 @@ void VXQ_F_MEDIARIG_Free(_VXQ_S_DPS_MCSRV_DATA *in_pSrv)
         free(c->pToken);
         free(c->pUserInfo);
         free(c->pRecvBuf);
-        free(c->pWaitRespBuf);
+        free(c->tMedia.pWaitRespBuf);
         free(c);
     }
     VXQ_F_DPS_MC_MediaTable_Stop(in_pSrv);
@@ -55,7 +56,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pS
     strcpy(c->szPeerIpaddr, "127.0.0.1");
     c->iConnType = in_iConnType;
     c->dwLoginId = in_dwLoginId;
-    c->bAudioPause = 1;
+    c->tMedia.bAudioPause = 1;
     if (in_iConnType == VXQ_DPS_CONN_COMMAND) {
         c->pUserInfo = (_VXQ_S_DPS_USER_INFO *)calloc(1, sizeof(_VXQ_S_DPS_USER_INFO));
         c->pUserInfo->dwPopMask = 0xFF;
@@ -66,14 +67,14 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pS
     return c;
 }
 
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iSlot, int32_t in_iChNo,
-                                                   int32_t in_iStreamNo)
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_MEDIARIG_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iSlot,
+                                                   int32_t in_iChNo, int32_t in_iStreamNo)
 {
     _VXQ_S_DPS_NET_PORT_DATA *c = VXQ_F_MEDIARIG_AddConn(inout_pSrv, in_iSlot, VXQ_DPS_CONN_MEDIA, 0x77);
     c->iChNo = in_iChNo;
     c->iStreamNo = in_iStreamNo;
-    c->iStreamState = 2;
-    c->bAudioPause = 0;
+    c->tMedia.iStreamState = 2;
+    c->tMedia.bAudioPause = 0;
     return c;
 }
 

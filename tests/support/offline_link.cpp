@@ -1,6 +1,7 @@
 /* offline_link.cpp - hand-made instance and connections, answers captured through the send seam. */
 #include "support/offline_link.h"
 
+#include "ops/functab.h"
 #include "media/direct.h"
 #include "protocol/dispatch.h"
 #include "service/service.h"
@@ -15,7 +16,7 @@ static int s_bCapture = 0;
 /* The send seam of the instances made here: while capturing, keeps a copy of
  * the message and returns the set result; else the real send. */
 static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                        uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
+                   uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
     if (!s_bCapture)
         return VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, inout_pMsg, in_iLength, in_iSendClass);
@@ -73,6 +74,15 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
     return pMcSrvData;
 }
 
+size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId)
+{
+    for (int32_t i = 0; i < g_tDpsFuncTable.iLineNum; i++) {
+        if (g_tDpsFuncTable.pLine[i].usMsgFuncId == in_usFuncId)
+            return (size_t)g_tDpsFuncTable.pLine[i].iMinMsgLen;
+    }
+    return 0;
+}
+
 void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 {
     VXQ_F_DPS_MC_MediaTable_Stop(in_pMcSrvData);
@@ -88,7 +98,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId)
     strcpy(pConn->szPeerIpaddr, "127.0.0.1");
     pConn->usPeerPort = 40000;
     pConn->dwConnId = (0x5A5Au << 16) | (in_dwPortId & 0xFFFFu);
-    pConn->bAudioPause = 1;
+    pConn->tMedia.bAudioPause = 1;
     return pConn;
 }
 
@@ -111,7 +121,7 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn->pToken);
     free(in_pConn->pUserInfo);
     free(in_pConn->pRecvBuf);
-    free(in_pConn->pWaitRespBuf);
-    free(in_pConn->pDelayRespBuf);
+    free(in_pConn->tMedia.pWaitRespBuf);
+    free(in_pConn->tHold.pDelayRespBuf);
     free(in_pConn);
 }

@@ -43,6 +43,8 @@ void VXQ_F_OFFLINE_InstallHooks(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
  * "DEV12345678" and texts "ModelText"/"VendorText", caps 11, 22, 33, 44, 0x1FF). */
 _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void);
 void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+/* The least whole length of a request of in_usFuncId, from the function table. */
+size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId);
 
 /* A zeroed connection record with the port id, peer 127.0.0.1:40000 and
  * dwConnId (0x5A5A << 16) | slot, as the connection table would make it. */

@@ -117,68 +117,6 @@ TEST(Head, LittleEndianAccessorsUseByteOrderNotHostOrder)
     EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(ucHigh), 0x80FFFFFFu);
 }
 
-TEST(Head, CatalogueKnowsEveryIdByNameAndFamily)
-{
-    struct {
-        uint16_t usId;
-        const char *sName;
-        uint8_t ucFamily;
-        uint8_t ucSender;
-    } tCases[] = {
-        {0x0001, "P0_HEARTBEAT", VXQ_DPS_UMSP_FAMILY_SESSION, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0104, "P1_CLAIM_CHANNEL", VXQ_DPS_UMSP_FAMILY_SESSION, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0232, "P2_RM_REALPLAY_CLOSE", VXQ_DPS_UMSP_FAMILY_LIVE, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0313, "P3_DOWNLOAD_GET", VXQ_DPS_UMSP_FAMILY_RECORD, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0401, "P4_TALK_START", VXQ_DPS_UMSP_FAMILY_TALK_ALARM, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0503, "P5_ALARM_NOTICE", VXQ_DPS_UMSP_FAMILY_TALK_ALARM, VXQ_DPS_UMSP_SENDER_DEVICE},
-        {0x0505, "P5_EX_ALARM_NOTICE", VXQ_DPS_UMSP_FAMILY_TALK_ALARM, VXQ_DPS_UMSP_SENDER_DEVICE},
-        {0x0912, "P9_MODIFY_NET_ADDR", VXQ_DPS_UMSP_FAMILY_CONFIG_USERS, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0924, "P9_COM_SUBS_DATA", VXQ_DPS_UMSP_FAMILY_SERIAL, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0934, "P9_UNS_SET_USER_POP", VXQ_DPS_UMSP_FAMILY_CONFIG_USERS, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0A01, "PA_CUSTOM", VXQ_DPS_UMSP_FAMILY_MAINT, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0B25, "PB_DUP_UPGRADE_DATA", VXQ_DPS_UMSP_FAMILY_MAINT, VXQ_DPS_UMSP_SENDER_CLIENT},
-        {0x0E01, "PE_VIDEO_FRAME", VXQ_DPS_UMSP_FAMILY_MEDIA, VXQ_DPS_UMSP_SENDER_DEVICE},
-        {0x0E02, "PE_AUDIO_FRAME", VXQ_DPS_UMSP_FAMILY_MEDIA,
-         VXQ_DPS_UMSP_SENDER_CLIENT | VXQ_DPS_UMSP_SENDER_DEVICE},
-    };
-    for (const auto &tCase : tCases) {
-        const _VXQ_S_DPS_UMSP_FUNC_INFO *ptInfo = VXQ_F_DPS_MW_FindFuncInfo(tCase.usId);
-        ASSERT_NE(ptInfo, nullptr) << std::hex << tCase.usId;
-        EXPECT_EQ(ptInfo->usMsgFuncId, tCase.usId);
-        EXPECT_STREQ(ptInfo->sName, tCase.sName);
-        EXPECT_EQ(ptInfo->ucFamily, tCase.ucFamily) << tCase.sName;
-        EXPECT_EQ(ptInfo->ucSender, tCase.ucSender) << tCase.sName;
-    }
-}
-
-TEST(Head, CatalogueHas61SortedUniqueIdsAndMissesEverythingElse)
-{
-    size_t nCount = 0;
-    const _VXQ_S_DPS_UMSP_FUNC_INFO *ptAll = VXQ_F_DPS_MW_FuncCatalogue(&nCount);
-    EXPECT_EQ(nCount, 61u);
-    std::set<uint16_t> tKnown;
-    for (size_t i = 0; i < nCount; i++) {
-        if (i > 0) {
-            EXPECT_LT(ptAll[i - 1].usMsgFuncId, ptAll[i].usMsgFuncId);
-        }
-        tKnown.insert(ptAll[i].usMsgFuncId);
-        EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(ptAll[i].usMsgFuncId), &ptAll[i]);
-    }
-    /* Every id outside the table misses, including neighbours of known ids. */
-    int iMisses = 0;
-    for (uint32_t dwId = 0; dwId <= 0xFFFF; dwId++) {
-        if (tKnown.count((uint16_t)dwId))
-            continue;
-        if (VXQ_F_DPS_MW_FindFuncInfo((uint16_t)dwId) != nullptr)
-            ADD_FAILURE() << std::hex << dwId;
-        iMisses++;
-    }
-    EXPECT_EQ(iMisses, 65536 - 61);
-    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0105), nullptr);
-    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0F01), nullptr);
-    EXPECT_EQ(VXQ_F_DPS_MW_FindFuncInfo(0x0504), nullptr);
-}
-
 TEST(Head, TranslatorOnThisHostLeavesEveryByteAndRefusesShortMessages)
 {
     uint8_t ucMsg[40];
