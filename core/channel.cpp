@@ -5,6 +5,7 @@
 
 #include "core/conn.h"
 #include "core/hostcall.h"
+#include "kit/queue.h"
 #include "wire/head.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
@@ -244,6 +245,16 @@ int32_t VXQ_F_DPS_MC_StatTransDataTotalLen(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
 int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
                                  const void *in_pArg, int32_t in_iArgLen)
 {
+    if (inout_pMcSrvData == NULL)
+        return 0;
+    return VXQ_F_DPS_MC_PostControlWorkEx(inout_pMcSrvData, in_fnWork, in_pArg, in_iArgLen,
+                                          VXQ_F_DPS_MC_HostPostWaitMs(inout_pMcSrvData), -1);
+}
+
+int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
+                                   const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
+                                   int64_t in_llCounted)
+{
     uint8_t ucMsg[VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(_VXQ_S_DPS_CONTROL_WORK_BODY)];
     _VXQ_S_DPS_CONTROL_WORK_BODY tBody;
     if (inout_pMcSrvData == NULL || in_fnWork == NULL || in_iArgLen < 0 ||
@@ -257,8 +268,9 @@ int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF
         memcpy(tBody.ucArg, in_pArg, (size_t)in_iArgLen);
     PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
     memcpy(ucMsg + VXQ_DPS_APP_MSG_HEAD_LEN, &tBody, sizeof(tBody));
-    if (!VXQ_F_TOOLS_QUEUE_SetData(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg),
-                                   VXQ_F_DPS_MC_HostPostWaitMs(inout_pMcSrvData)))
+    if (!VXQ_F_TOOLS_QUEUE_SetDataCounted(inout_pMcSrvData->hOrderQueue, ucMsg, (int32_t)sizeof(ucMsg),
+                                          in_llCounted >= 0 ? in_llCounted : (int64_t)sizeof(ucMsg),
+                                          in_iWaitMs))
         return 0;
     VXQ_F_NETCOM_WakeUp(inout_pMcSrvData->hNetSrv);
     return 1;

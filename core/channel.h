@@ -62,6 +62,12 @@ typedef void (*VXQ_PF_DPS_CONTROL_WORK)(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
  * release of VXQ_F_DPS_ControlMediaResource) must come this way. */
 int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
                                  const void *in_pArg, int32_t in_iArgLen);
+/* As PostControlWork, waiting up to in_iWaitMs for room, the order counting
+ * in_llCounted bytes toward the order queue's total (-1: its own length), for
+ * work that carries data by reference (a frame of the input call). */
+int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
+                                   const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
+                                   int64_t in_llCounted);
 
 /* Queues a copy of one event (head and body) for the callback thread without
  * waiting. The queue's result; 0 for a null message, a length below 1 or a full queue. */

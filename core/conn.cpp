@@ -51,9 +51,21 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
     pConn->tAdmit.tAdmitStart = pConn->tLastRecvTime;
     pConn->tAdmit.dwAdmitSeq = ++inout_pMcSrvData->dwAdmitSeq;
     pConn->tMedia.bAudioPause = 1;
-    inout_pMcSrvData->pConn[iIndex] = pConn;
+    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, iIndex, pConn);
     inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(iIndex + 1);
     return pConn;
+}
+
+void VXQ_F_DPS_MC_PutConnEntry(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
+                               _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+{
+    if (inout_pMcSrvData == NULL || in_iIndex < 0 || in_iIndex >= VXQ_DPS_MAX_CONN_NUM)
+        return;
+    inout_pMcSrvData->pConn[in_iIndex] = in_pConn;
+    if (in_pConn != NULL && in_iIndex >= inout_pMcSrvData->iConnEnd)
+        inout_pMcSrvData->iConnEnd = in_iIndex + 1;
+    while (inout_pMcSrvData->iConnEnd > 0 && inout_pMcSrvData->pConn[inout_pMcSrvData->iConnEnd - 1] == NULL)
+        inout_pMcSrvData->iConnEnd--;
 }
 
 void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
@@ -64,7 +76,7 @@ void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
         return;
     dwIndex = in_pConn->dwConnId & 0xFFFFu;
     if (dwIndex < VXQ_DPS_MAX_CONN_NUM && inout_pMcSrvData->pConn[dwIndex] == in_pConn) {
-        inout_pMcSrvData->pConn[dwIndex] = NULL;
+        VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, (int32_t)dwIndex, NULL);
         /* The slot map entry goes with the record (its port id may already be 0). */
         if (inout_pMcSrvData->ucConnOfSlot[in_pConn->usPortSlot] == dwIndex + 1)
             inout_pMcSrvData->ucConnOfSlot[in_pConn->usPortSlot] = 0;

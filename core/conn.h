@@ -179,6 +179,10 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_DPS_MC_NetPortData_Create(_VXQ_S_DPS_MCSRV_DATA 
  * VXQ_F_DPS_MC_DoNetDisconnetEvent to release a live connection. */
 void VXQ_F_DPS_MC_NetPortData_Delete(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                      _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
+/* Sets entry in_iIndex of the table to in_pConn (null clears it) and keeps
+ * iConnEnd; the one place that writes the table's entries. */
+void VXQ_F_DPS_MC_PutConnEntry(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
+                               _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 /* Deletes every record (service stop). */
 void VXQ_F_DPS_MC_NetPortData_ReleaseAllData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 /* The record whose whole dwPortId matches, or null. */

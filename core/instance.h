@@ -148,6 +148,9 @@ struct _VXQ_S_DPS_MCSRV_DATA {
     struct _VXQ_S_DPS_MEDIA_CH_DATA *pMediaCh;
     _VXQ_S_DPS_TALK_CH_DATA tTalkCh[VXQ_DPS_TALK_CH_SLOT_NUM];
     struct _VXQ_S_DPS_NET_PORT_DATA *pConn[VXQ_DPS_MAX_CONN_NUM];
+    /* Entries at and above this index are empty: the frame path's walks over
+     * the viewers stop there (kept by the connection table's add and delete). */
+    int32_t iConnEnd;
     uint8_t ucConnOfSlot[VXQ_DPS_PORT_SLOT_NUM]; /* engine slot -> connection index + 1, 0 = none */
     struct _VXQ_S_DPS_TRANS_DATA *pTrans[VXQ_DPS_MAX_TRANS_NUM];
     /* Taken by the control thread around every change of a pTrans entry (and of

@@ -10,6 +10,7 @@
  * itself hands its lines over through a queue, and a failing insertion must
  * not call back into it. */
 #include "vxq_queue.h"
+#include "kit/queue.h"
 
 #include "kit/kitalloc.h"
 
@@ -26,6 +27,7 @@ static const int32_t QUEUE_EX_BUF_SLACK = 10;
 struct _VXQ_S_TOOLS_QUEUE_ITEM {
     struct _VXQ_S_TOOLS_QUEUE_ITEM *pNext;
     int32_t iLength;
+    int64_t llCounted; /* what it adds to llTotalLen: iLength, or more for a reference to data */
 };
 
 struct _VXQ_S_TOOLS_QUEUE_DATA {
@@ -40,6 +42,10 @@ struct _VXQ_S_TOOLS_QUEUE_DATA {
     int32_t iCount;
     /* 0 = no limit; written without the lock by any thread. */
     std::atomic<int32_t> iMaxStoreNum;
+    /* Sum of llCounted over the stored items: changed under the lock with
+     * every insertion and removal, read without it, so the byte budget of a
+     * producer costs no walk and no lock. */
+    std::atomic<int64_t> llTotalLen;
 };
 
 static char *VXQ_F_TOOLS_QUEUE_PR_ItemData(struct _VXQ_S_TOOLS_QUEUE_ITEM *in_pItem)
@@ -56,6 +62,8 @@ static struct _VXQ_S_TOOLS_QUEUE_ITEM *VXQ_F_TOOLS_QUEUE_PR_UnlinkHead(VXQ_HQUEU
     if (!in_hQueue->pHead)
         in_hQueue->pTail = NULL;
     in_hQueue->iCount--;
+    in_hQueue->llTotalLen.store(in_hQueue->llTotalLen.load(std::memory_order_relaxed) - pItem->llCounted,
+                                std::memory_order_relaxed);
     VXQ_F_THREAD_Sem_Release(in_hQueue->hWriteSem, 1);
     VXQ_F_THREAD_Event_SetEvent(in_hQueue->hWriteEvent);
     if (!in_hQueue->pHead) {
@@ -75,9 +83,11 @@ static int VXQ_F_TOOLS_QUEUE_Queue_MoveData_NoCrs(VXQ_HQUEUE in_hQueue)
     return 1;
 }
 
-/* Inserts a copy; the caller holds a write unit, which is given back when the
- * copy cannot be made (nothing is released on the read side then). */
-static int VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in_iLength)
+/* Inserts a copy counting in_llCounted bytes; the caller holds a write unit,
+ * which is given back when the copy cannot be made (nothing is released on
+ * the read side then). */
+static int VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in_iLength,
+                                               int64_t in_llCounted)
 {
     struct _VXQ_S_TOOLS_QUEUE_ITEM *pItem = (struct _VXQ_S_TOOLS_QUEUE_ITEM *)VXQ_F_KIT_PR_Malloc(
         sizeof(struct _VXQ_S_TOOLS_QUEUE_ITEM) + (size_t)in_iLength);
@@ -88,6 +98,7 @@ static int VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(VXQ_HQUEUE in_hQueue, const void 
     }
     pItem->pNext = NULL;
     pItem->iLength = in_iLength;
+    pItem->llCounted = in_llCounted;
     if (in_iLength > 0)
         memcpy(VXQ_F_TOOLS_QUEUE_PR_ItemData(pItem), in_pData, (size_t)in_iLength);
 
@@ -101,6 +112,8 @@ static int VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(VXQ_HQUEUE in_hQueue, const void 
         in_hQueue->pHead = pItem;
     in_hQueue->pTail = pItem;
     in_hQueue->iCount++;
+    in_hQueue->llTotalLen.store(in_hQueue->llTotalLen.load(std::memory_order_relaxed) + in_llCounted,
+                                std::memory_order_relaxed);
     VXQ_F_THREAD_Sem_Release(in_hQueue->hReadSem, 1);
     VXQ_F_THREAD_Event_SetEvent(in_hQueue->hReadEvent);
     if (in_hQueue->iCount >= in_hQueue->iCapacity)
@@ -135,6 +148,7 @@ extern "C" int VXQ_F_TOOLS_QUEUE_InitQueue(VXQ_HQUEUE *out_phQueue, int32_t in_i
     }
     pQueue->iCapacity = in_iCapacity;
     pQueue->iMaxStoreNum.store(0);
+    pQueue->llTotalLen.store(0);
     pQueue->hLock = VXQ_F_THREAD_Mutex_Create();
     pQueue->hReadSem = VXQ_F_THREAD_Sem_Create(0, (uint32_t)in_iCapacity);
     pQueue->hWriteSem = VXQ_F_THREAD_Sem_Create((uint32_t)in_iCapacity, (uint32_t)in_iCapacity);
@@ -171,7 +185,17 @@ extern "C" int VXQ_F_TOOLS_QUEUE_SetData(VXQ_HQUEUE in_hQueue, const void *in_pD
         return 0;
     if (!VXQ_F_THREAD_Sem_Wait(in_hQueue->hWriteSem, in_iTimeoutMs))
         return 0;
-    return VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(in_hQueue, in_pData, in_iLength);
+    return VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(in_hQueue, in_pData, in_iLength, in_iLength);
+}
+
+int VXQ_F_TOOLS_QUEUE_SetDataCounted(VXQ_HQUEUE in_hQueue, const void *in_pData, int32_t in_iLength,
+                                     int64_t in_llCounted, int32_t in_iTimeoutMs)
+{
+    if (!in_hQueue || in_iLength < 0 || (in_iLength > 0 && !in_pData) || in_llCounted < 0)
+        return 0;
+    if (!VXQ_F_THREAD_Sem_Wait(in_hQueue->hWriteSem, in_iTimeoutMs))
+        return 0;
+    return VXQ_F_TOOLS_QUEUE_Queue_AddData_Crs(in_hQueue, in_pData, in_iLength, in_llCounted);
 }
 
 extern "C" int VXQ_F_TOOLS_QUEUE_GetData(VXQ_HQUEUE in_hQueue, void *out_pBuf, int32_t *inout_piLength,
@@ -285,10 +309,5 @@ extern "C" int64_t VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(VXQ_HQUEUE in_hQueue
 {
     if (!in_hQueue)
         return 0;
-    int64_t llTotal = 0;
-    VXQ_F_THREAD_Mutex_Lock(in_hQueue->hLock);
-    for (struct _VXQ_S_TOOLS_QUEUE_ITEM *p = in_hQueue->pHead; p; p = p->pNext)
-        llTotal += p->iLength;
-    VXQ_F_THREAD_Mutex_Unlock(in_hQueue->hLock);
-    return llTotal;
+    return in_hQueue->llTotalLen.load(std::memory_order_relaxed);
 }

@@ -3,6 +3,7 @@
 
 #include "media/direct.h"
 #include "media/framemsg.h"
+#include "media/framepool.h"
 #include "media/input.h"
 #include "vxq_clock.h"
 #include "vxq_log.h"
@@ -50,13 +51,20 @@ static int PR_SendBuilt(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_
 void VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(void *in_pNode)
 {
     _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = (_VXQ_S_DPS_MEDIA_CACHE_NODE *)in_pNode;
-    if (pNode != NULL && --pNode->iRefCount <= 0)
+    if (pNode == NULL || --pNode->iRefCount > 0)
+        return;
+    if (pNode->bPooled)
+        VXQ_F_DPS_MC_FramePool_Give(pNode);
+    else
         VXQ_F_DPS_MC_MediaMem_Free(pNode);
 }
 
-/* Queues a viewer's own 32-byte message head with a reference to the cached
- * node's data: the engine writes both in one gathered call and gives the
- * reference back when the message is gone. 1 accepted. */
+/* Hands a viewer's own 32-byte message head with a reference to the cached
+ * node's data to the engine. When nothing waits in the viewer's send queue
+ * the engine writes both at once in one gathered call; what the socket does
+ * not take is queued with the reference, given back when the message is gone.
+ * Only a queued message is outstanding (iSendingNum) and completes later: a
+ * message written whole is done with here. 1 accepted. */
 static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *inout_pConn,
                            const uint8_t *in_pHead, _VXQ_S_DPS_MEDIA_CACHE_NODE *inout_pNode)
 {
@@ -65,16 +73,19 @@ static int PR_SendGathered(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_N
         inout_pConn->tMedia.dwSendSeq = 1;
     /* Taken before the hand-over: the engine may give it back at any time after. */
     inout_pNode->iRefCount++;
-    if (!VXQ_F_NETCOM_SendTcpDataGather(
-            inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead,
-            VXQ_DPS_FRAME_MSG_HEAD_LEN, (const char *)inout_pNode->pData, inout_pNode->iDataLen,
-            VXQ_F_DPS_MC_CAPM_ReleaseCacheNode, inout_pNode, 0, inout_pConn->tMedia.dwSendSeq, 1)) {
-        inout_pNode->iRefCount--;
+    int iResult = VXQ_F_NETCOM_SendTcpDataGatherNow(
+        inout_pMcSrvData->hNetSrv, inout_pConn->dwPortId, (const char *)in_pHead, VXQ_DPS_FRAME_MSG_HEAD_LEN,
+        (const char *)inout_pNode->pData, inout_pNode->iDataLen, VXQ_F_DPS_MC_CAPM_ReleaseCacheNode,
+        inout_pNode, 0, inout_pConn->tMedia.dwSendSeq, 1);
+    if (iResult != 1)
+        inout_pNode->iRefCount--; /* not queued: the engine keeps no reference */
+    if (iResult == 0) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_DPS_MC_CAPM_SentMediaDataToNet VXQ_F_NETCOM_SendTcpDataEx fail.", 2);
         return 0;
     }
     /* Only a queued message will ever complete and lower the count again. */
-    inout_pConn->tMedia.iSendingNum++;
+    if (iResult == 1)
+        inout_pConn->tMedia.iSendingNum++;
     return 1;
 }
 
@@ -181,14 +192,22 @@ int VXQ_F_DPS_MC_CAPM_IsSubChViewer(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
     return VXQ_F_DPS_MC_QueryMediaSubChData(in_pMcSrvData, in_pConn->iChNo, in_pConn->iStreamNo) == in_pSubCh;
 }
 
-void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType,
-                                              int32_t in_iChNo, int32_t in_iStreamNo, int32_t in_iFrameType,
-                                              uint32_t in_dwTimeStamp, const uint8_t *in_pData,
-                                              int32_t in_iDataLen)
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
+                                               int32_t in_iMediaType, int32_t in_iFrameType,
+                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                                               int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade);
+
+/* One frame, as loose data or (in_pMade) a node made by the input call, whose
+ * reference this call takes over. */
+static void PR_DoFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType, int32_t in_iChNo,
+                       int32_t in_iStreamNo, int32_t in_iFrameType, uint32_t in_dwTimeStamp,
+                       const uint8_t *in_pData, int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
 {
     char sText[256];
-    if (inout_pMcSrvData == NULL)
+    if (inout_pMcSrvData == NULL) {
+        VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
         return;
+    }
     if (inout_pMcSrvData->bDebugLog && inout_pMcSrvData->bDebugMediaLog) {
         snprintf(sText, sizeof(sText),
                  "[DEBUG]  Media frame: i_usChNo=%d, i_usStreamNo=%d, in_iMediaType: %d, i_usFrameType=%d, "
@@ -199,19 +218,21 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh =
         VXQ_F_DPS_MC_QueryMediaSubChData(inout_pMcSrvData, in_iChNo, in_iStreamNo);
     if (pSubCh == NULL) {
+        VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
         VXQ_F_LOG_SR_ShowInfo(
             "VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData VXQ_F_DPS_MC_QueryMediaSubChData fail.");
         return;
     }
     if (pSubCh->iStreamOpenState == 2) {
-        if (VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(inout_pMcSrvData, pSubCh, in_iMediaType, in_iFrameType,
-                                                      in_dwTimeStamp, in_pData, in_iDataLen) == NULL)
+        if (PR_AddNode(pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen,
+                       in_pMade) == NULL)
             return;
         VXQ_F_DPS_MC_CAPM_DoClientSendProc(inout_pMcSrvData, pSubCh);
         VXQ_F_DPS_MC_CAPM_ClearNotUseCacheNode(inout_pMcSrvData, pSubCh);
         VXQ_F_DPS_MC_CAPM_DoChannelCacheListClearWork(inout_pMcSrvData, pSubCh);
         return;
     }
+    VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade); /* not open: dropped */
     uint32_t dwNow = (uint32_t)VXQ_F_CLOCK_NowSec();
     if (pSubCh->dwNotOpenFrameTime != 0) {
         /* A host that keeps feeding a stream nobody opened is told to stop. */
@@ -245,6 +266,25 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
     VXQ_F_LOG_SR_ShowInfo(sText);
 }
 
+void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType,
+                                              int32_t in_iChNo, int32_t in_iStreamNo, int32_t in_iFrameType,
+                                              uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                                              int32_t in_iDataLen)
+{
+    PR_DoFrame(inout_pMcSrvData, in_iMediaType, in_iChNo, in_iStreamNo, in_iFrameType, in_dwTimeStamp,
+               in_pData, in_iDataLen, NULL);
+}
+
+void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType,
+                                              int32_t in_iChNo, int32_t in_iStreamNo, int32_t in_iFrameType,
+                                              uint32_t in_dwTimeStamp, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode)
+{
+    if (in_pNode == NULL)
+        return;
+    PR_DoFrame(inout_pMcSrvData, in_iMediaType, in_iChNo, in_iStreamNo, in_iFrameType, in_dwTimeStamp,
+               in_pNode->pData, in_pNode->iDataLen, in_pNode);
+}
+
 /* A node id: random upper half, the sub-channel's running sequence below; never 0. */
 static uint32_t PR_NewNodeId(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
 {
@@ -256,41 +296,49 @@ static uint32_t PR_NewNodeId(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
     return dwId;
 }
 
-_VXQ_S_DPS_MEDIA_CACHE_NODE *
-VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
-                                          _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
-                                          int32_t in_iFrameType, uint32_t in_dwTimeStamp,
-                                          const uint8_t *in_pData, int32_t in_iDataLen)
+/* The append; in_pMade (or null) is a node made by the input call, holding
+ * the data already, whose reference passes to the list (or is given back
+ * when the frame is refused before it is stored). */
+static _VXQ_S_DPS_MEDIA_CACHE_NODE *PR_AddNode(_VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh,
+                                               int32_t in_iMediaType, int32_t in_iFrameType,
+                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
+                                               int32_t in_iDataLen, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pMade)
 {
-    (void)inout_pMcSrvData;
-    if (inout_pSubCh == NULL)
+    if (inout_pSubCh == NULL) {
+        VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
         return NULL;
+    }
     int bVideo = (in_iMediaType == VXQ_DPS_MEDIA_TYPE_VIDEO);
     int bIFrame = bVideo && in_iFrameType == VXQ_DPS_FRAME_TYPE_I;
     int32_t iLimit = inout_pSubCh->iMediaDataBufSize;
     if (iLimit > 0 && inout_pSubCh->bCacheOverflow) {
-        if (!bIFrame)
+        if (!bIFrame) {
+            VXQ_F_DPS_MC_CAPM_ReleaseCacheNode(in_pMade);
             return NULL;
+        }
         inout_pSubCh->bCacheOverflow = 0;
     }
     int32_t iDataLen = (in_pData == NULL || in_iDataLen < 0) ? 0 : in_iDataLen;
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = NULL;
-    if ((size_t)iDataLen <= (size_t)-1 - sizeof(*pNode))
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = in_pMade;
+    if (pNode == NULL && (size_t)iDataLen <= (size_t)-1 - sizeof(*pNode))
         pNode = (_VXQ_S_DPS_MEDIA_CACHE_NODE *)VXQ_F_DPS_MC_MediaMem_Alloc(sizeof(*pNode) + (size_t)iDataLen);
     if (pNode == NULL) {
         VXQ_F_LOG_SR_ShowInfo("VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue malloc fail.");
         return NULL;
     }
-    memset(pNode, 0, sizeof(*pNode));
+    if (in_pMade == NULL) {
+        memset(pNode, 0, sizeof(*pNode));
+        pNode->pData = (uint8_t *)(pNode + 1);
+        pNode->iDataLen = iDataLen;
+        pNode->iRefCount = 1; /* the list's */
+        if (iDataLen > 0)
+            memcpy(pNode->pData, in_pData, (size_t)iDataLen);
+    }
     pNode->dwNodeId = PR_NewNodeId(inout_pSubCh);
     pNode->ucMediaType = bVideo ? VXQ_DPS_MEDIA_TYPE_VIDEO : VXQ_DPS_MEDIA_TYPE_AUDIO;
     pNode->ucFrameType = bVideo ? (uint8_t)in_iFrameType : 0;
     pNode->dwTimeStamp = in_dwTimeStamp;
-    pNode->pData = (uint8_t *)(pNode + 1);
-    pNode->iDataLen = iDataLen;
-    pNode->iRefCount = 1; /* the list's */
-    if (iDataLen > 0)
-        memcpy(pNode->pData, in_pData, (size_t)iDataLen);
+    pNode->pNext = NULL;
     pNode->pPrev = inout_pSubCh->pCacheListTail;
     if (inout_pSubCh->pCacheListTail != NULL)
         inout_pSubCh->pCacheListTail->pNext = pNode;
@@ -316,12 +364,23 @@ VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvDat
     return NULL;
 }
 
+_VXQ_S_DPS_MEDIA_CACHE_NODE *
+VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
+                                          _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh, int32_t in_iMediaType,
+                                          int32_t in_iFrameType, uint32_t in_dwTimeStamp,
+                                          const uint8_t *in_pData, int32_t in_iDataLen)
+{
+    (void)inout_pMcSrvData;
+    return PR_AddNode(inout_pSubCh, in_iMediaType, in_iFrameType, in_dwTimeStamp, in_pData, in_iDataLen,
+                      NULL);
+}
+
 void VXQ_F_DPS_MC_CAPM_DoClientSendProc(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData,
                                         _VXQ_S_DPS_MEDIA_SUB_CH_DATA *inout_pSubCh)
 {
     if (inout_pMcSrvData == NULL || inout_pSubCh == NULL)
         return;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->tMedia.bVideoPause)
             continue;
@@ -449,7 +508,7 @@ int VXQ_F_DPS_MC_CAPM_QueryCacheIdIfClientUse(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvDa
 {
     if (in_pMcSrvData == NULL || in_pSubCh == NULL || in_dwNodeId == 0)
         return 0;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < in_pMcSrvData->iConnEnd; i++) {
         const _VXQ_S_DPS_NET_PORT_DATA *pConn = in_pMcSrvData->pConn[i];
         if (pConn == NULL || pConn->tMedia.bVideoPause ||
             !VXQ_F_DPS_MC_CAPM_IsSubChViewer(in_pMcSrvData, in_pSubCh, pConn))
@@ -569,7 +628,7 @@ void VXQ_F_DPS_MC_CAPM_DoDelNodeClientSendWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcS
 {
     if (inout_pMcSrvData == NULL || inout_pSubCh == NULL || in_dwRemovedId == 0)
         return;
-    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+    for (int i = 0; i < inout_pMcSrvData->iConnEnd; i++) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = inout_pMcSrvData->pConn[i];
         if (pConn == NULL || !pConn->tMedia.bRecvIFrame ||
             !VXQ_F_DPS_MC_CAPM_IsSubChViewer(inout_pMcSrvData, inout_pSubCh, pConn))

@@ -22,9 +22,14 @@
  * node cut from the list lives on only while messages to slow viewers still
  * carry it (at most three per viewer). The service's engine is driven by the
  * control thread (and closed after it ends), so the count needs no lock.
- * iSendingNum rises only for messages the engine accepted and falls with each
- * completion notice, so a viewer never stays blocked by a message that was
- * never queued.
+ *
+ * A frame message is written at once when nothing waits in the viewer's send
+ * queue; only what its socket did not take is queued (with the node
+ * reference and a completion notice). iSendingNum counts exactly those queued
+ * messages: it rises only for a message the engine queued and falls with its
+ * completion notice, so a viewer that keeps up never waits for a pass, a
+ * viewer never stays blocked by a message that was never queued, and a
+ * stalled viewer still holds at most three.
  */
 #ifndef VXQ_MEDIA_CACHE_H
 #define VXQ_MEDIA_CACHE_H
@@ -50,6 +55,11 @@ typedef struct _VXQ_S_DPS_MEDIA_CACHE_NODE {
     int32_t iRefCount;               /* 1 while in the list, + 1 per message queued in the engine */
     struct _VXQ_S_DPS_MEDIA_CACHE_NODE *pPrev;
     struct _VXQ_S_DPS_MEDIA_CACHE_NODE *pNext;
+    /* Nodes made by the host's input call come from the frame pool
+     * (media/framepool.h) and go back to it; the others are freed. */
+    int32_t bPooled;
+    int32_t iDataCap;   /* bytes behind the node (pooled nodes) */
+    const void *pOwner; /* instance that posted it, while it travels to the control thread */
 } _VXQ_S_DPS_MEDIA_CACHE_NODE;
 
 /* Entry for one frame from a frame order (in_iMediaType 0 video, 1 audio).
@@ -60,6 +70,14 @@ void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSr
                                               int32_t in_iChNo, int32_t in_iStreamNo, int32_t in_iFrameType,
                                               uint32_t in_dwTimeStamp, const uint8_t *in_pData,
                                               int32_t in_iDataLen);
+
+/* As VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData for a frame the host's input
+ * call already copied into a pooled node (media/framepool.h: data and length
+ * set) whose one reference passes to this call: the node itself becomes the
+ * cached frame, or goes back to the pool when the frame is dropped. */
+void VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaNode(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iMediaType,
+                                              int32_t in_iChNo, int32_t in_iStreamNo, int32_t in_iFrameType,
+                                              uint32_t in_dwTimeStamp, _VXQ_S_DPS_MEDIA_CACHE_NODE *in_pNode);
 
 /* Appends one frame at the tail. Null when the frame is refused (byte limit
  * overflow, memory short); with a limit, an overflowing frame stays in the

@@ -5,6 +5,7 @@
 #include "kit/clock.h"
 #include "media/cache.h"
 #include "media/framemsg.h"
+#include "media/framepool.h"
 #include "media/input.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
@@ -283,6 +284,8 @@ void VXQ_F_DPS_MC_MediaTable_Stop(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     if (inout_pMcSrvData == NULL || inout_pMcSrvData->pMediaCh == NULL)
         return;
     VXQ_F_DPS_MC_ReleaseAllMediaChannel(inout_pMcSrvData);
+    /* Frames of the input call still in the order queue, which is gone. */
+    VXQ_F_DPS_MC_FramePool_DropPosted(inout_pMcSrvData);
     free(inout_pMcSrvData->pMediaCh);
     inout_pMcSrvData->pMediaCh = NULL;
 }

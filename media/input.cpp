@@ -5,6 +5,7 @@
 #include "core/hostcall.h"
 #include "kit/clock.h"
 #include "media/cache.h"
+#include "media/framepool.h"
 #include "vxq_dps.h"
 #include "vxq_log.h"
 #include "vxq_netcom.h"
@@ -15,15 +16,6 @@
 #include <string.h>
 
 #include <atomic>
-
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                               int32_t in_iChNo, int32_t in_iStreamNo)
-{
-    if (in_pMcSrvData == NULL)
-        return NULL;
-    return VXQ_F_DPS_MC_MediaChTable_Query(in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0,
-                                           in_iChNo, in_iStreamNo);
-}
 
 /* Connections of in_iConnType; with in_iStream >= 0 only media connections
  * with a stream state and stream 0 (in_iStream 0) or another stream (1). */
@@ -250,12 +242,36 @@ static void PR_ShowRefusal(int in_bVideo, int in_iCounter, const char *in_sForma
     VXQ_F_LOG_SR_ShowInfo(sText);
 }
 
-/* The common post of the four input functions: checks, the order message
- * (head, fixed part in_pFixed of in_iFixedLen bytes, the data), the byte
- * budget of the order queue and a post without waiting. 1 posted. */
-static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iOrderId, int in_bVideo, int in_bEx,
-                         int in_iChNo, int in_iStreamNo, int in_iFrameType, const uint8_t *in_pFixed,
-                         int32_t in_iFixedLen, const void *in_pData, int in_iDataLen)
+/* A frame of the input call on its way to the control thread: the node holds
+ * the data; the rest is what the frame order's fixed part would carry. */
+typedef struct {
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode; /* posted in the frame pool until taken here */
+    int32_t iMediaType;                 /* 0 video, 1 audio */
+    int32_t iChNo;
+    int32_t iStreamNo;
+    int32_t iFrameType;
+    uint32_t dwTimeStamp;
+} PR_FRAME_WORK;
+
+/* Control thread: the frame order's handling, with the node as the cached frame. */
+static void PR_FrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t in_iArgLen)
+{
+    PR_FRAME_WORK tWork;
+    if (in_iArgLen != (int32_t)sizeof(tWork))
+        return;
+    memcpy(&tWork, in_pArg, sizeof(tWork));
+    VXQ_F_DPS_MC_FramePool_Unpost(tWork.pNode);
+    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaNode(inout_pMcSrvData, tWork.iMediaType, tWork.iChNo, tWork.iStreamNo,
+                                             tWork.iFrameType, tWork.dwTimeStamp, tWork.pNode);
+}
+
+/* The common post of the four input functions: checks, the frame copied into
+ * a pooled cache node, the byte budget of the order queue (counting the frame
+ * as the order message of in_iFixedLen fixed bytes it stands for) and a post
+ * without waiting. 1 posted. */
+static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, int in_bEx, int in_iChNo,
+                         int in_iStreamNo, int in_iFrameType, uint32_t in_dwTimeStamp, int32_t in_iFixedLen,
+                         const void *in_pData, int in_iDataLen)
 {
     const char *sFunc = in_bVideo ? "VXQ_F_DPS_InputVideoStream" : "VXQ_F_DPS_InputAudioStream";
     char sText[200];
@@ -284,20 +300,26 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iOrder
                 in_iChNo, in_iStreamNo, in_iDataLen);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
     }
-    size_t iMsgLen = 16 + (size_t)in_iFixedLen + (size_t)in_iDataLen;
-    uint8_t *pMsg = iMsgLen <= (size_t)INT32_MAX ? (uint8_t *)malloc(iMsgLen) : NULL;
-    if (pMsg == NULL) {
+    /* The frame is copied once, into a pooled buffer that becomes its cache
+     * node; the order carries the node. It counts toward the byte budget as
+     * the whole order message would (head, fixed part and data). */
+    int64_t llMsgLen = 16 + (int64_t)in_iFixedLen + (int64_t)in_iDataLen;
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode =
+        llMsgLen <= INT32_MAX ? VXQ_F_DPS_MC_FramePool_Take(in_pMcSrvData, in_iDataLen) : NULL;
+    if (pNode == NULL) {
         snprintf(sText, sizeof(sText), "%s malloc fail.", sFunc);
         VXQ_F_LOG_SR_WriteLog(sText, 2);
         return 0;
     }
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    memset(&tHead, 0, sizeof(tHead));
-    tHead.iMsgFuncId = in_iOrderId;
-    tHead.iBodyLen = (int32_t)(iMsgLen - 16);
-    memcpy(pMsg, &tHead, 16);
-    memcpy(pMsg + 16, in_pFixed, (size_t)in_iFixedLen);
-    memcpy(pMsg + 16 + in_iFixedLen, in_pData, (size_t)in_iDataLen);
+    memcpy(pNode->pData, in_pData, (size_t)in_iDataLen);
+    PR_FRAME_WORK tWork;
+    memset(&tWork, 0, sizeof(tWork));
+    tWork.pNode = pNode;
+    tWork.iMediaType = in_bVideo ? 0 : 1;
+    tWork.iChNo = (uint16_t)in_iChNo; /* as the order's body carries them */
+    tWork.iStreamNo = (uint16_t)in_iStreamNo;
+    tWork.iFrameType = in_bVideo ? (uint16_t)in_iFrameType : 0;
+    tWork.dwTimeStamp = in_bEx ? in_dwTimeStamp : 0;
 
     int iResult = 0;
     if (VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(in_pMcSrvData->hOrderQueue) >=
@@ -306,17 +328,18 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iOrder
                        in_bVideo ? "Input video queue data too size, ch: %d, stream: %d."
                                  : "Input audio queue data too size, ch: %d, stream: %d.",
                        in_iChNo, in_iStreamNo);
-    else if (!VXQ_F_TOOLS_QUEUE_SetData(in_pMcSrvData->hOrderQueue, pMsg, (int32_t)iMsgLen, 0))
+    else if (!VXQ_F_DPS_MC_PostControlWorkEx(in_pMcSrvData, PR_FrameWork, &tWork, (int32_t)sizeof(tWork), 0,
+                                             llMsgLen))
         PR_ShowRefusal(in_bVideo, in_bEx ? PR_AUDIO_EX_FULL : PR_AUDIO_FULL,
                        in_bVideo ? "Input video queue full, ch: %d, stream: %d."
                                  : "Input audio queue full, ch: %d, stream: %d.",
                        in_iChNo, in_iStreamNo);
     else
         iResult = 1;
-    free(pMsg); /* the queue holds its own copy */
-    if (iResult)
-        VXQ_F_NETCOM_WakeUp(
-            in_pMcSrvData->hNetSrv); /* the control thread may be waiting in its engine pass */
+    if (!iResult) {
+        VXQ_F_DPS_MC_FramePool_Unpost(pNode);
+        VXQ_F_DPS_MC_FramePool_Give(pNode);
+    }
     return iResult;
 }
 
@@ -324,54 +347,31 @@ extern "C" int VXQ_F_DPS_InputVideoStream(VXQ_DPS_HANDLE in_hDevProNetSrv, int i
                                           int in_iFrameType, const void *in_pMediaDataBuf,
                                           int in_iMediaDataLen)
 {
-    _VXQ_S_DPS_E8_VIDEO_FRAME tFixed;
-    memset(&tFixed, 0, sizeof(tFixed));
-    tFixed.o_usChNo = (uint16_t)in_iChNo;
-    tFixed.o_usStreamNo = (uint16_t)in_iStreamNo;
-    tFixed.o_usFrameType = (uint16_t)in_iFrameType;
-    return PR_InputFrame(in_hDevProNetSrv, MEDIA_E8_VIDEO_FRAME, 1, 0, in_iChNo, in_iStreamNo, in_iFrameType,
-                         (const uint8_t *)&tFixed, (int32_t)sizeof(tFixed), in_pMediaDataBuf,
-                         in_iMediaDataLen);
+    return PR_InputFrame(in_hDevProNetSrv, 1, 0, in_iChNo, in_iStreamNo, in_iFrameType, 0,
+                         VXQ_DPS_VIDEO_FRAME_FIXED_LEN, in_pMediaDataBuf, in_iMediaDataLen);
 }
 
 extern "C" int VXQ_F_DPS_InputAudioStream(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
                                           const void *in_pMediaDataBuf, int in_iMediaDataLen)
 {
-    _VXQ_S_DPS_E8_AUDIO_FRAME tFixed;
-    tFixed.o_usChNo = (uint16_t)in_iChNo;
-    tFixed.o_usStreamNo = (uint16_t)in_iStreamNo;
-    return PR_InputFrame(in_hDevProNetSrv, MEDIA_E8_AUDIO_FRAME, 0, 0, in_iChNo, in_iStreamNo, 0,
-                         (const uint8_t *)&tFixed, (int32_t)sizeof(tFixed), in_pMediaDataBuf,
-                         in_iMediaDataLen);
+    return PR_InputFrame(in_hDevProNetSrv, 0, 0, in_iChNo, in_iStreamNo, 0, 0, VXQ_DPS_AUDIO_FRAME_FIXED_LEN,
+                         in_pMediaDataBuf, in_iMediaDataLen);
 }
 
 extern "C" int VXQ_F_DPS_InputVideoStreamEx(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
                                             int in_iFrameType, uint32_t in_dwTimeStamp,
                                             const void *in_pMediaDataBuf, int in_iMediaDataLen)
 {
-    _VXQ_S_DPS_E8_VIDEO_FRAME_EX tFixed;
-    memset(&tFixed, 0, sizeof(tFixed));
-    tFixed.o_usChNo = (uint16_t)in_iChNo;
-    tFixed.o_usStreamNo = (uint16_t)in_iStreamNo;
-    tFixed.o_usFrameType = (uint16_t)in_iFrameType;
-    tFixed.o_dwTimeStamp = in_dwTimeStamp;
-    return PR_InputFrame(in_hDevProNetSrv, MEDIA_E8_VIDEO_FRAME_EX, 1, 1, in_iChNo, in_iStreamNo,
-                         in_iFrameType, (const uint8_t *)&tFixed, (int32_t)sizeof(tFixed), in_pMediaDataBuf,
-                         in_iMediaDataLen);
+    return PR_InputFrame(in_hDevProNetSrv, 1, 1, in_iChNo, in_iStreamNo, in_iFrameType, in_dwTimeStamp,
+                         VXQ_DPS_VIDEO_FRAME_EX_FIXED_LEN, in_pMediaDataBuf, in_iMediaDataLen);
 }
 
 extern "C" int VXQ_F_DPS_InputAudioStreamEx(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,
                                             uint32_t in_dwTimeStamp, const void *in_pMediaDataBuf,
                                             int in_iMediaDataLen)
 {
-    _VXQ_S_DPS_E8_AUDIO_FRAME_EX tFixed;
-    memset(&tFixed, 0, sizeof(tFixed));
-    tFixed.o_usChNo = (uint16_t)in_iChNo;
-    tFixed.o_usStreamNo = (uint16_t)in_iStreamNo;
-    tFixed.o_dwTimeStamp = in_dwTimeStamp;
-    return PR_InputFrame(in_hDevProNetSrv, MEDIA_E8_AUDIO_FRAME_EX, 0, 1, in_iChNo, in_iStreamNo, 0,
-                         (const uint8_t *)&tFixed, (int32_t)sizeof(tFixed), in_pMediaDataBuf,
-                         in_iMediaDataLen);
+    return PR_InputFrame(in_hDevProNetSrv, 0, 1, in_iChNo, in_iStreamNo, 0, in_dwTimeStamp,
+                         VXQ_DPS_AUDIO_FRAME_EX_FIXED_LEN, in_pMediaDataBuf, in_iMediaDataLen);
 }
 
 extern "C" int VXQ_F_DPS_ModifyCodec(VXQ_DPS_HANDLE in_hDevProNetSrv, int in_iChNo, int in_iStreamNo,

@@ -2,16 +2,22 @@
  * input.h - media input from the host: frame and codec orders, sub-channel
  * lookup, client counts and the media resource budget of an instance.
  *
- * The exported input functions (vxq_dps.h) run on host threads and only put
- * copies into the order queue, without waiting and under the instance's byte
- * budget of that queue; the order handlers below run on the control thread
- * and hand each frame to the frame cache (media/cache.h). The client counts
- * walk the connection table and therefore run on the control thread; a host
- * thread that needs them (VXQ_F_DPS_GetFreeMediaResourceNum) has them
- * computed there and waits for the answer (core/hostcall.h).
+ * The exported input functions (vxq_dps.h) run on host threads and touch no
+ * network work and no table of the control thread: each copies its frame
+ * once, into a buffer of the frame pool (media/framepool.h) that becomes the
+ * frame's cache node, and posts the node on the order queue without waiting
+ * and under the instance's byte budget of that queue, where it counts as the
+ * whole frame order it stands for (head, fixed part, data). The control
+ * thread hands that node to the frame cache (media/cache.h) in order with the
+ * host's other orders. The frame order handlers below take frame orders a
+ * host posts itself and hand their data to the cache, which copies it. The
+ * client counts walk the connection table and therefore run on the control
+ * thread; a host thread that needs them (VXQ_F_DPS_GetFreeMediaResourceNum)
+ * has them computed there and waits for the answer (core/hostcall.h).
  *
- * Nothing here keeps memory beyond a call: order messages are built in a
- * local buffer and the queue stores its own copy.
+ * A posted node belongs to the frame pool until the control thread takes it;
+ * nodes an instance still had in its order queue at stop go back to the pool
+ * with the media table's stop.
  */
 #ifndef VXQ_MEDIA_INPUT_H
 #define VXQ_MEDIA_INPUT_H
@@ -31,9 +37,16 @@ extern "C" {
 #define VXQ_DPS_MODIFY_CODEC_BODY_LEN 48
 
 /* The sub-channel of channel and stream (10000 is slot 64 when the device's
- * bSpecialChFlag is set), or null (also before the table is made). */
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData,
-                                                              int32_t in_iChNo, int32_t in_iStreamNo);
+ * bSpecialChFlag is set), or null (also before the table is made). Inline,
+ * as the frame path asks it per viewer and per completion. */
+static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *
+VXQ_F_DPS_MC_QueryMediaSubChData(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int32_t in_iChNo, int32_t in_iStreamNo)
+{
+    if (in_pMcSrvData == NULL)
+        return NULL;
+    return VXQ_F_DPS_MC_MediaChTable_Query(
+        in_pMcSrvData->pMediaCh, in_pMcSrvData->tDevCapInfo.bSpecialChFlag != 0, in_iChNo, in_iStreamNo);
+}
 
 /* Counts over the connection table (control thread). */
 int32_t VXQ_F_DPS_MC_StatRealplayClientNum(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);

@@ -18,20 +18,6 @@ void VXQ_F_DPS_MC_MediaChTable_Init(_VXQ_S_DPS_MEDIA_CH_DATA *inout_pTable)
     }
 }
 
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable,
-                                                             int in_bSpecialChFlag, int in_iChNo,
-                                                             int in_iStreamNo)
-{
-    if (in_pTable == NULL)
-        return NULL;
-    int iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(in_bSpecialChFlag, in_iChNo);
-    if (iSlot < 0 || iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
-        return NULL;
-    if (in_iStreamNo < 0 || in_iStreamNo >= VXQ_DPS_MEDIA_STREAM_NUM)
-        return NULL;
-    return &in_pTable[iSlot].tSubCh[in_iStreamNo];
-}
-
 /* Reads a host-order i32 / u16 at byte offset in_iOff; the body may be unaligned. */
 static int32_t PR_ReadI32(const uint8_t *in_pBuf, int in_iOff)
 {

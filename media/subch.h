@@ -77,10 +77,20 @@ void VXQ_F_DPS_MC_MediaChTable_Init(_VXQ_S_DPS_MEDIA_CH_DATA *inout_pTable);
 
 /* Returns the record of channel and stream, or null: with in_bSpecialChFlag
  * set, channel 10000 is slot 64; otherwise the channel must be 0..64. The
- * stream must be 0..2. */
-_VXQ_S_DPS_MEDIA_SUB_CH_DATA *VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable,
-                                                             int in_bSpecialChFlag, int in_iChNo,
-                                                             int in_iStreamNo);
+ * stream must be 0..2. Inline: every viewer of every frame asks it. */
+static inline _VXQ_S_DPS_MEDIA_SUB_CH_DATA *
+VXQ_F_DPS_MC_MediaChTable_Query(_VXQ_S_DPS_MEDIA_CH_DATA *in_pTable, int in_bSpecialChFlag, int in_iChNo,
+                                int in_iStreamNo)
+{
+    if (in_pTable == NULL)
+        return NULL;
+    int iSlot = VXQ_F_DPS_MC_MediaChTable_SlotIndex(in_bSpecialChFlag, in_iChNo);
+    if (iSlot < 0 || iSlot >= VXQ_DPS_MEDIA_CH_SLOT_NUM)
+        return NULL;
+    if (in_iStreamNo < 0 || in_iStreamNo >= VXQ_DPS_MEDIA_STREAM_NUM)
+        return NULL;
+    return &in_pTable[iSlot].tSubCh[in_iStreamNo];
+}
 
 /* Copies the eleven stream description values from in_pDesc, laid out as in
  * the modify-codec and open-answer bodies from their offset 8 on (40 bytes in

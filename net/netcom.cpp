@@ -267,6 +267,21 @@ int VXQ_F_NETCOM_SendTcpDataGather(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId,
     return iResult;
 }
 
+int VXQ_F_NETCOM_SendTcpDataGatherNow(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pHead,
+                                      int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
+                                      VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                      int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    if (in_hNetSrv == NULL)
+        return 0;
+    VXQ_F_NETCOM_PR_Lock(in_hNetSrv);
+    int iResult = VXQ_F_NET_SELECT_SendTcpDataGatherNow(in_hNetSrv, in_dwPortId, in_pHead, in_iHeadLen,
+                                                        in_pBody, in_iBodyLen, in_pfRelease, in_pRef,
+                                                        in_iDataType, in_dwUserData, in_bNotify);
+    VXQ_F_NETCOM_PR_Unlock(in_hNetSrv);
+    return iResult;
+}
+
 extern "C" int VXQ_F_NETCOM_SendTcpDataEx(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pData,
                                           int32_t in_iDataLen, int32_t in_iDataType, uint32_t in_dwReserved,
                                           uint32_t in_dwUserData, uint32_t in_dwNotify)

@@ -225,6 +225,17 @@ int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pE
                                        const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
                                        int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
                                        int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
+/* As SendTcpDataGather, but when nothing waits in the socket's queue the
+ * message is written at once, as far as the socket takes it. Returns 2 when
+ * it was written whole: nothing is queued, no completion notice follows and
+ * in_pfRelease is never called (the reference stays the caller's). Returns 1
+ * when the message (or the rest the socket did not take) was queued as by
+ * SendTcpDataGather, 0 (logged) when refused. */
+int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
                                  const char *in_pPeerIpaddr, uint16_t in_usPeerPort, const char *in_pData,
                                  int32_t in_iDataLen, uint32_t in_dwReserved, uint32_t in_dwUserData,
@@ -264,5 +275,14 @@ int VXQ_F_NETCOM_SendTcpDataGather(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId,
                                    int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
                                    VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef, int32_t in_iDataType,
                                    uint32_t in_dwUserData, uint32_t in_bNotify);
+
+/* Facade form of SendTcpDataGatherNow (takes the engine lock in own-thread
+ * mode): 2 written whole, 1 queued, 0 refused. For the live view path: a
+ * viewer whose socket keeps up gets each frame message in the call that
+ * makes it, without waiting for a pass and a completion notice. */
+int VXQ_F_NETCOM_SendTcpDataGatherNow(VXQ_HNETSRV in_hNetSrv, uint32_t in_dwPortId, const char *in_pHead,
+                                      int32_t in_iHeadLen, const char *in_pBody, int32_t in_iBodyLen,
+                                      VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                      int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify);
 
 #endif /* VXQ_NET_SELENGINE_H */

@@ -345,10 +345,13 @@ int VXQ_F_NET_SELECT_SendTcpDataTaken(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEn
     return 1;
 }
 
-int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
-                                       const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
-                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
-                                       int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+/* The gathered send with or without the write at once; see selengine.h. */
+static int VXQ_F_NET_SELECT_PR_SendGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify,
+                                          int in_bWriteNow)
 {
     _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
         VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(inout_pEngine, in_dwPortId);
@@ -360,13 +363,51 @@ int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pE
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData iSocketType error.", 2);
         return 0;
     }
+    int iSent = 0;
+    if (in_bWriteNow && pWork->tSendQueue.pHead == NULL && !pWork->bFailed && in_pHead != NULL &&
+        in_iHeadLen > 0 && in_iBodyLen >= 0 && (in_iBodyLen == 0 || in_pBody != NULL) &&
+        in_iBodyLen <= INT32_MAX - in_iHeadLen) {
+        /* Nothing waits before it, so the byte stream keeps its order. A hard
+         * failure writes nothing: the item is queued whole and the next pass
+         * meets the failure and reports it as it reports any other. */
+        int iState = 0;
+        if (VXQ_F_SYS_SOCKET_SendGather(pWork->iSocket, in_pHead, in_iHeadLen, in_pBody, in_iBodyLen, &iSent,
+                                        &iState, NULL, 0))
+            return 2;
+        if (iState != -1)
+            iSent = 0;
+    }
     if (!VXQ_F_NET_SELECT_SendQueue_AddGather(&pWork->tSendQueue, in_pHead, in_iHeadLen, in_pBody, in_iBodyLen,
                                               in_pfRelease, in_pRef, in_iDataType, in_dwUserData, in_bNotify)) {
         VXQ_F_LOG_SR_WriteLog("VXQ_F_NETCOM_SendTcpData VXQ_F_NET_SELECT_SendQueue_AddDataEx fail.", 2);
         return 0;
     }
+    /* What the socket took is gone from the item: it is an item already begun. */
+    pWork->tSendQueue.pTail->iDataLen -= iSent;
     pWork->bSendFlag = 1;
     return 1;
+}
+
+int VXQ_F_NET_SELECT_SendTcpDataGather(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,
+                                       const char *in_pHead, int32_t in_iHeadLen, const char *in_pBody,
+                                       int32_t in_iBodyLen, VXQ_PF_NET_SELECT_RELEASE in_pfRelease,
+                                       void *in_pRef, int32_t in_iDataType, uint32_t in_dwUserData,
+                                       uint32_t in_bNotify)
+{
+    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody,
+                                          in_iBodyLen, in_pfRelease, in_pRef, in_iDataType, in_dwUserData,
+                                          in_bNotify, 0);
+}
+
+int VXQ_F_NET_SELECT_SendTcpDataGatherNow(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine,
+                                          uint32_t in_dwPortId, const char *in_pHead, int32_t in_iHeadLen,
+                                          const char *in_pBody, int32_t in_iBodyLen,
+                                          VXQ_PF_NET_SELECT_RELEASE in_pfRelease, void *in_pRef,
+                                          int32_t in_iDataType, uint32_t in_dwUserData, uint32_t in_bNotify)
+{
+    return VXQ_F_NET_SELECT_PR_SendGather(inout_pEngine, in_dwPortId, in_pHead, in_iHeadLen, in_pBody,
+                                          in_iBodyLen, in_pfRelease, in_pRef, in_iDataType, in_dwUserData,
+                                          in_bNotify, 1);
 }
 
 int VXQ_F_NET_SELECT_SendUdpData(_VXQ_S_NET_SELECT_MCSERVER_DATA *inout_pEngine, uint32_t in_dwPortId,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kit/kitalloc.h"
+#include "kit/queue.h"
 #include "support/wait_until.h"
 #include "vxq_queue.h"
 
@@ -225,20 +226,46 @@ TEST(Queue, GetDataExAllocatesLengthPlusTenAndReusesTheBuffer)
     EXPECT_EQ(pBuf, nullptr);
 }
 
-TEST(Queue, TotalLengthIsTheSumOfTheStoredBlocks)
+TEST(Queue, TotalLengthIsTheSumOfTheStoredBlocksThroughEveryWayInAndOut)
 {
+    /* The total is kept as a running sum: every way a block enters or leaves
+     * must keep it equal to the sum over what is stored. A counted block adds
+     * the bytes it stands for instead of its own length. */
     Queue q(10);
-    const char sData[8] = "abcdefg";
+    const char sData[16] = "abcdefghijklmno";
+    char aBuf[16];
+    char *pEx = NULL;
+    int32_t iLen = 0, iExSize = 0;
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 0);
     VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 3, 0);
     VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 5, 0);
     VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 7, 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 15);
-    VXQ_F_TOOLS_QUEUE_MoveData(q.h);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 12);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetDataCounted(q.h, sData, 4, 1000, 0), 1);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 1015);
+    {
+        AllocFailure tFail; /* a block that could not be stored counts nothing */
+        EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 9, 0), 0);
+    }
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 1015);
+    VXQ_F_TOOLS_QUEUE_MoveData(q.h); /* the 3 */
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 1012);
+    iLen = 4; /* too small for the 5: discarded */
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetData(q.h, aBuf, &iLen, 0), 0);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 1007);
+    iLen = (int32_t)sizeof(aBuf);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetData(q.h, aBuf, &iLen, 0), 1); /* the 7 */
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 1000);
+    VXQ_F_TOOLS_QUEUE_SetMaxStoreDataNum(q.h, 1); /* the next insertion drops the counted block */
+    VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 11, 0);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 11);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pEx, &iLen, &iExSize, 0), 1);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 0);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&pEx);
     /* An empty block is stored and delivered as length 0. */
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetData(q.h, NULL, 0, 0), 1);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(q.h), 3);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(q.h), 1);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(q.h), 0);
 }
 
 TEST(Queue, FailedItemAllocationLeavesTheQueueAndItsCapacityAsTheyWere)

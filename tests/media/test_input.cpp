@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clibody.h"
+#include "core/channel.h"
 #include "media/cache.h"
 #include "media/input.h"
 #include "support/frame_decoder.h"
@@ -67,43 +68,46 @@ class MediaInput : public ::testing::Test
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
 };
 
-TEST_F(MediaInput, EachInputFunctionPostsItsOrderWithTheFixedPartAndACopyOfTheData)
+TEST_F(MediaInput, EachInputFunctionDeliversItsFrameAndCountsAsItsWholeOrderAgainstTheBudget)
 {
+    pSrv->pMediaCh[3].tSubCh[2].iStreamOpenState = 2;
+    _VXQ_S_DPS_NET_PORT_DATA *pViewer = VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 3, 2);
     const uint8_t aData[5] = {9, 8, 7, 6, 5};
     ASSERT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0x10003, 2, 1, aData, 5), 1);
-    ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 3, 1, aData, 5), 1);
-    ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 3, 0, 2, 0xA1B2C3D4u, aData, 5), 1);
-    ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 3, 0, 0x11223344u, aData, 5), 1);
-    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
-    ASSERT_EQ(t.size(), 4u);
-    struct Row {
-        int32_t iId;
-        size_t iFixed;
-    } aRows[] = {{0x0801, 8}, {0x0802, 4}, {0x0811, 28}, {0x0812, 24}};
-    for (size_t i = 0; i < 4; i++) {
-        OrderHead h = Head(t[i]);
-        EXPECT_EQ(h.iFuncId, aRows[i].iId);
-        EXPECT_EQ(h.ucType, 0);
-        EXPECT_EQ(h.ucResult, 0);
-        EXPECT_EQ(h.dwTransId, 0u);
-        EXPECT_EQ(h.iBodyLen, (int32_t)(aRows[i].iFixed + 5));
-        ASSERT_EQ(t[i].size(), 16 + aRows[i].iFixed + 5);
-        EXPECT_EQ(0, memcmp(t[i].data() + 16 + aRows[i].iFixed, aData, 5));
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 3, 0x20002, aData, 4), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 3, 2, 0x10002, 0xA1B2C3D4u, aData, 3), 1);
+    ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 3, 2, 0x11223344u, aData, 2), 1);
+    /* Each frame counts as head, fixed part (8, 4, 28, 24) and data. */
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(pSrv->hOrderQueue),
+              (16 + 8 + 5) + (16 + 4 + 4) + (16 + 28 + 3) + (16 + 24 + 2));
+    /* The control thread's dispatch; each message is reported sent before the next frame. */
+    std::vector<std::vector<uint8_t>> tOrders = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    ASSERT_EQ(tOrders.size(), 4u);
+    for (std::vector<uint8_t> &t : tOrders) {
+        VXQ_F_DPS_MW_DoOrderData(pSrv, t.data(), (int32_t)t.size());
+        pViewer->tMedia.iSendingNum = 0;
     }
-    uint16_t us[3];
-    memcpy(us, t[0].data() + 16, 6);
-    EXPECT_EQ(us[0], 3) << "the channel is cut to 16 bits";
-    EXPECT_EQ(us[1], 2);
-    EXPECT_EQ(us[2], 1);
-    EXPECT_EQ(t[0][22], 0);
-    EXPECT_EQ(t[0][23], 0);
-    uint32_t dw;
-    memcpy(&dw, t[2].data() + 16 + 8, 4);
-    EXPECT_EQ(dw, 0xA1B2C3D4u);
-    memcpy(&dw, t[3].data() + 16 + 4, 4);
-    EXPECT_EQ(dw, 0x11223344u);
-    for (int i = 12; i < 28; i++)
-        EXPECT_EQ(t[2][16 + i], 0);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(pSrv->hOrderQueue), 0);
+    struct Row {
+        bool bVideo;
+        int iFrameType;
+        uint32_t dwStamp; /* 0: the viewer's tick stamp, not checked */
+        uint32_t iLen;
+    } aRows[] = {{true, 1, 0, 5}, {false, 0, 0, 4}, {true, 2, 0xA1B2C3D4u, 3}, {false, 0, 0x11223344u, 2}};
+    ASSERT_EQ(g_tFrames.size(), 4u) << "channel and stream are cut to 16 bits";
+    for (size_t i = 0; i < 4; i++) {
+        TestFrameMsg d;
+        ASSERT_TRUE(TestDecodeFrameMsg(g_tFrames[i].data(), g_tFrames[i].size(), &d));
+        EXPECT_EQ(d.bVideo, aRows[i].bVideo) << i;
+        if (aRows[i].bVideo) {
+            EXPECT_EQ(d.iFrameType, aRows[i].iFrameType) << i;
+        }
+        if (aRows[i].dwStamp != 0) {
+            EXPECT_EQ(d.dwTimeStamp, aRows[i].dwStamp) << i;
+        }
+        ASSERT_EQ(d.iDataLen, aRows[i].iLen) << i;
+        EXPECT_EQ(0, memcmp(d.pData, aData, aRows[i].iLen)) << i;
+    }
 }
 
 TEST_F(MediaInput, BadArgumentsPostNothing)
@@ -154,16 +158,27 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[2].tSubCh[1];
     pSubCh->iStreamOpenState = 2;
     VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
-    const uint8_t aData[6] = {1, 2, 3, 4, 5, 6};
-    ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 2, 1, 1, 4000, aData, 6), 1);
-    ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 2, 1, 4020, aData, 3), 1);
-    for (std::vector<uint8_t> &t : VXQ_F_MEDIARIG_TakeOrders(pSrv)) {
-        int32_t iId = Head(t).iFuncId;
-        if (iId == 0x0811)
-            VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(pSrv, t.data(), (int32_t)t.size());
-        else
-            VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX(pSrv, t.data(), (int32_t)t.size());
-    }
+    /* The orders as a host posts them: head, fixed part (channel, stream,
+     * video frame type, time stamp at 8 for video and 4 for audio), data. */
+    auto Order = [](int32_t in_iId, size_t in_iFixed, size_t in_iStampAt, uint16_t in_usFrameType,
+                    uint32_t in_dwStamp, size_t in_iDataLen) {
+        std::vector<uint8_t> t(16 + in_iFixed + in_iDataLen, 0);
+        int32_t iBody = (int32_t)(in_iFixed + in_iDataLen);
+        memcpy(t.data(), &in_iId, 4);
+        memcpy(t.data() + 12, &iBody, 4);
+        uint16_t aChSt[2] = {2, 1};
+        memcpy(t.data() + 16, aChSt, 4);
+        if (in_iId == 0x0811)
+            memcpy(t.data() + 20, &in_usFrameType, 2);
+        memcpy(t.data() + 16 + in_iStampAt, &in_dwStamp, 4);
+        for (size_t i = 0; i < in_iDataLen; i++)
+            t[16 + in_iFixed + i] = (uint8_t)(i + 1);
+        return t;
+    };
+    std::vector<uint8_t> tVideo = Order(0x0811, 28, 8, 1, 4000, 6);
+    std::vector<uint8_t> tAudio = Order(0x0812, 24, 4, 0, 4020, 3);
+    VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(pSrv, tVideo.data(), (int32_t)tVideo.size());
+    VXQ_F_DPS_MW_DoOrder_MEDIA_E8_AUDIO_FRAME_EX(pSrv, tAudio.data(), (int32_t)tAudio.size());
     ASSERT_EQ(g_tFrames.size(), 2u);
     TestFrameMsg d;
     ASSERT_TRUE(TestDecodeFrameMsg(g_tFrames[0].data(), g_tFrames[0].size(), &d));

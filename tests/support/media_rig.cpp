@@ -21,6 +21,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_MEDIARIG_New(void)
     p->iOnlySendIFrameTimeLen = 60;
     p->iMaxRealplayClientNum = 64;
     p->tDevCapInfo.iVideoChanNum = 4;
+    p->dwControlWorkKey = 0x5A5A0001u; /* as at start: control work (frames of the input call) runs */
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000);
     return p;

@@ -107,7 +107,7 @@ void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_i
 {
     uint32_t dwSlot = in_pConn->dwPortId & 0xFFFFu;
     in_pConn->dwConnId = (in_pConn->dwConnId & 0xFFFF0000u) | (uint32_t)in_iIndex;
-    inout_pMcSrvData->pConn[in_iIndex] = in_pConn;
+    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, in_iIndex, in_pConn);
     if (dwSlot < VXQ_DPS_PORT_SLOT_NUM) {
         in_pConn->usPortSlot = (uint16_t)dwSlot;
         inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(in_iIndex + 1);
