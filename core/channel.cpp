@@ -3,6 +3,7 @@
  * VXQ_F_DPS_QueryTransUser; see core/channel.h. */
 #include "core/channel.h"
 
+#include "core/control.h"
 #include "core/conn.h"
 #include "core/hostcall.h"
 #include "kit/queue.h"
@@ -32,6 +33,7 @@ typedef struct _VXQ_S_DPS_CONTROL_WORK_BODY {
     uint32_t dwKey;
     int32_t iArgLen;
     VXQ_PF_DPS_CONTROL_WORK fnWork;
+    VXQ_PF_DPS_CONTROL_WORK fnDrop; /* null, or releases what the argument owns */
     uint8_t ucArg[VXQ_DPS_CONTROL_WORK_MAX_ARG];
 } _VXQ_S_DPS_CONTROL_WORK_BODY;
 
@@ -247,12 +249,12 @@ int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF
 {
     if (inout_pMcSrvData == NULL)
         return 0;
-    return VXQ_F_DPS_MC_PostControlWorkEx(inout_pMcSrvData, in_fnWork, in_pArg, in_iArgLen,
+    return VXQ_F_DPS_MC_PostControlWorkEx(inout_pMcSrvData, in_fnWork, NULL, in_pArg, in_iArgLen,
                                           VXQ_F_DPS_MC_HostPostWaitMs(inout_pMcSrvData), -1);
 }
 
 int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
-                                   const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
+                                   VXQ_PF_DPS_CONTROL_WORK in_fnDrop, const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
                                    int64_t in_llCounted)
 {
     uint8_t ucMsg[VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(_VXQ_S_DPS_CONTROL_WORK_BODY)];
@@ -264,6 +266,7 @@ int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_
     tBody.dwKey = inout_pMcSrvData->dwControlWorkKey;
     tBody.iArgLen = in_iArgLen;
     tBody.fnWork = in_fnWork;
+    tBody.fnDrop = in_fnDrop;
     if (in_iArgLen > 0)
         memcpy(tBody.ucArg, in_pArg, (size_t)in_iArgLen);
     PR_FillHead(ucMsg, VXQ_DPS_ORDER_CONTROL_WORK, 0, (int32_t)sizeof(tBody));
@@ -276,18 +279,40 @@ int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_
     return 1;
 }
 
+/* Reads a control-work order into out_pBody; 0 when it is not one or does not
+ * carry this instance's key. */
+static int PR_ReadControlWork(const _VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, int32_t in_iLength,
+                              _VXQ_S_DPS_CONTROL_WORK_BODY *out_pBody)
+{
+    if (in_iLength != (int32_t)(VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(*out_pBody)) ||
+        VXQ_F_DPS_MC_MsgHead_FuncId(in_pOrder) != VXQ_DPS_ORDER_CONTROL_WORK)
+        return 0;
+    memcpy(out_pBody, in_pOrder + VXQ_DPS_APP_MSG_HEAD_LEN, sizeof(*out_pBody));
+    return p->dwControlWorkKey != 0 && out_pBody->dwKey == p->dwControlWorkKey && out_pBody->fnWork != NULL &&
+           out_pBody->iArgLen >= 0 && out_pBody->iArgLen <= VXQ_DPS_CONTROL_WORK_MAX_ARG;
+}
+
 /* Runs a control-work order; 0 when it does not carry this instance's key. */
 static int PR_DoControlWork(_VXQ_S_DPS_MCSRV_DATA *p, const uint8_t *in_pOrder, int32_t in_iLength)
 {
     _VXQ_S_DPS_CONTROL_WORK_BODY tBody;
-    if (in_iLength != (int32_t)(VXQ_DPS_APP_MSG_HEAD_LEN + sizeof(tBody)))
-        return 0;
-    memcpy(&tBody, in_pOrder + VXQ_DPS_APP_MSG_HEAD_LEN, sizeof(tBody));
-    if (p->dwControlWorkKey == 0 || tBody.dwKey != p->dwControlWorkKey || tBody.fnWork == NULL ||
-        tBody.iArgLen < 0 || tBody.iArgLen > VXQ_DPS_CONTROL_WORK_MAX_ARG)
+    if (!PR_ReadControlWork(p, in_pOrder, in_iLength, &tBody))
         return 0;
     tBody.fnWork(p, tBody.ucArg, tBody.iArgLen);
     return 1;
+}
+
+void VXQ_F_DPS_MC_DropOrders(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    _VXQ_S_DPS_CONTROL_WORK_BODY tBody;
+    if (inout_pMcSrvData == NULL || inout_pMcSrvData->hOrderQueue == NULL)
+        return;
+    while (VXQ_F_DPS_MC_TakeWorkItem(inout_pMcSrvData, inout_pMcSrvData->hOrderQueue)) {
+        if (PR_ReadControlWork(inout_pMcSrvData, (const uint8_t *)inout_pMcSrvData->pWorkBuf,
+                               inout_pMcSrvData->iWorkDataLen, &tBody) &&
+            tBody.fnDrop != NULL)
+            tBody.fnDrop(inout_pMcSrvData, tBody.ucArg, tBody.iArgLen);
+    }
 }
 
 int VXQ_F_DPS_MW_DoOrderData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, uint8_t *inout_pOrder,

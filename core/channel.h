@@ -64,10 +64,17 @@ int VXQ_F_DPS_MC_PostControlWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF
                                  const void *in_pArg, int32_t in_iArgLen);
 /* As PostControlWork, waiting up to in_iWaitMs for room, the order counting
  * in_llCounted bytes toward the order queue's total (-1: its own length), for
- * work that carries data by reference (a frame of the input call). */
+ * work that carries data by reference (a frame of the input call). in_fnDrop
+ * (may be null) is called instead of in_fnWork, with the same argument, when
+ * the instance stops with the work still queued: it releases what the
+ * argument owns. */
 int VXQ_F_DPS_MC_PostControlWorkEx(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, VXQ_PF_DPS_CONTROL_WORK in_fnWork,
-                                   const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
+                                   VXQ_PF_DPS_CONTROL_WORK in_fnDrop, const void *in_pArg, int32_t in_iArgLen, int32_t in_iWaitMs,
                                    int64_t in_llCounted);
+
+/* At stop, after the control thread ended: empties the order queue, the
+ * host's orders unrun, each control work's drop function called. */
+void VXQ_F_DPS_MC_DropOrders(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
 
 /* Queues a copy of one event (head and body) for the callback thread without
  * waiting. The queue's result; 0 for a null message, a length below 1 or a full queue. */

@@ -72,6 +72,7 @@ void VXQ_F_DPS_MC_UninitData(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
     _VXQ_S_DPS_MCSRV_DATA *p = inout_pMcSrvData;
     if (p == NULL)
         return;
+    VXQ_F_DPS_MC_DropOrders(p);
     if (p->hOrderQueue)
         VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hOrderQueue);
     if (p->hCallbackQueue)

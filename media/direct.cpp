@@ -2,6 +2,7 @@
 #include "media/direct.h"
 
 #include "core/channel.h"
+#include "core/hostcall.h"
 #include "kit/clock.h"
 #include "media/cache.h"
 #include "media/framemsg.h"
@@ -344,6 +345,18 @@ static void PR_DirectFrameWork(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const ui
     free(tFrame.pData);
 }
 
+/* The frame was never delivered: the instance stopped first. */
+static void PR_DirectFrameDrop(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
+                               int32_t in_iArgLen)
+{
+    PR_DIRECT_FRAME tFrame;
+    (void)inout_pMcSrvData;
+    if (in_iArgLen != (int32_t)sizeof(tFrame))
+        return;
+    memcpy(&tFrame, in_pArg, sizeof(tFrame));
+    free(tFrame.pData);
+}
+
 static void PR_PostDirectFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_bVideo, int in_iChNo,
                                int in_iStreamNo, int in_iFrameType, const void *in_pData, int in_iDataLen)
 {
@@ -371,8 +384,9 @@ static void PR_PostDirectFrame(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int in_b
         memcpy(tFrame.pData, in_pData, (size_t)in_iDataLen);
         tFrame.iDataLen = in_iDataLen;
     }
-    if (!VXQ_F_DPS_MC_PostControlWork(inout_pMcSrvData, PR_DirectFrameWork, &tFrame,
-                                      (int32_t)sizeof(tFrame))) {
+    if (!VXQ_F_DPS_MC_PostControlWorkEx(inout_pMcSrvData, PR_DirectFrameWork, PR_DirectFrameDrop, &tFrame,
+                                        (int32_t)sizeof(tFrame), VXQ_F_DPS_MC_HostPostWaitMs(inout_pMcSrvData),
+                                        -1)) {
         free(tFrame.pData);
         snprintf(sText, sizeof(sText), "%s VXQ_F_DPS_MC_PostControlWork fail.", sFunc);
         VXQ_F_LOG_SR_WriteLog(sText, 2);

@@ -328,7 +328,7 @@ static int PR_InputFrame(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData, int in_bVideo, in
                        in_bVideo ? "Input video queue data too size, ch: %d, stream: %d."
                                  : "Input audio queue data too size, ch: %d, stream: %d.",
                        in_iChNo, in_iStreamNo);
-    else if (!VXQ_F_DPS_MC_PostControlWorkEx(in_pMcSrvData, PR_FrameWork, &tWork, (int32_t)sizeof(tWork), 0,
+    else if (!VXQ_F_DPS_MC_PostControlWorkEx(in_pMcSrvData, PR_FrameWork, NULL, &tWork, (int32_t)sizeof(tWork), 0,
                                              llMsgLen))
         PR_ShowRefusal(in_bVideo, in_bEx ? PR_AUDIO_EX_FULL : PR_AUDIO_FULL,
                        in_bVideo ? "Input video queue full, ch: %d, stream: %d."
