@@ -63,10 +63,8 @@ struct SpsFields {
     uint32_t dwProfile = 66;
     uint32_t dwChromaFormat = 1; /* written only for the high profiles */
     bool bScaling = false;
-    uint32_t dwPocType = 0;
     uint32_t dwWidthMbs = 20;
     uint32_t dwHeightMapUnits = 15;
-    bool bFrameMbsOnly = true;
     bool bCrop = false;
     uint32_t dwCrop[4] = {0, 0, 0, 0};
 };
@@ -97,26 +95,13 @@ Bytes BuildSps(const SpsFields &in_t)
         }
     }
     w.Ue(0); /* log2_max_frame_num_minus4 */
-    w.Ue(in_t.dwPocType);
-    if (in_t.dwPocType == 0) {
-        w.Ue(2);
-    } else if (in_t.dwPocType == 1) {
-        w.Bits(0, 1);
-        w.Se(0);
-        w.Se(0);
-        w.Ue(2);
-        /* Two offsets of 16384: 30 zero bits in a row, so the escaped unit
-         * must carry emulation-prevention bytes. */
-        w.Se(16384);
-        w.Se(16384);
-    }
+    w.Ue(0);      /* pic_order_cnt_type */
+    w.Ue(2);      /* log2_max_pic_order_cnt_lsb_minus4 */
     w.Ue(1);      /* max_num_ref_frames */
     w.Bits(0, 1); /* gaps */
     w.Ue(in_t.dwWidthMbs - 1);
     w.Ue(in_t.dwHeightMapUnits - 1);
-    w.Bits(in_t.bFrameMbsOnly ? 1 : 0, 1);
-    if (!in_t.bFrameMbsOnly)
-        w.Bits(0, 1);
+    w.Bits(1, 1); /* frame_mbs_only */
     w.Bits(1, 1); /* direct_8x8_inference */
     w.Bits(in_t.bCrop ? 1 : 0, 1);
     if (in_t.bCrop)
@@ -135,14 +120,6 @@ Bytes Hex(const char *in_sHex)
         t.push_back((uint8_t)v);
     }
     return t;
-}
-
-bool HasEscape(const Bytes &in_t)
-{
-    for (size_t i = 2; i < in_t.size(); i++)
-        if (in_t[i - 2] == 0 && in_t[i - 1] == 0 && in_t[i] == 3)
-            return true;
-    return false;
 }
 
 Bytes ReadAll(const std::string &in_sPath)
@@ -269,69 +246,6 @@ TEST(H264Src, SpsGivesCroppedSizeForEncoderMadeUnits)
         ASSERT_EQ(VXQ_F_SIMH264_ParseSps(t.data(), (uint32_t)t.size(), &usW, &usH), 1) << c.sHex;
         EXPECT_EQ(usW, c.usWidth) << c.sHex;
         EXPECT_EQ(usH, c.usHeight) << c.sHex;
-    }
-}
-
-TEST(H264Src, SpsHandlesEscapesScalingListsFieldsAndCropUnits)
-{
-    struct {
-        SpsFields t;
-        uint16_t usWidth, usHeight;
-        bool bEscaped;
-    } tCases[5];
-    /* Picture order type 1 with long offsets: escapes inside the fields read. */
-    tCases[0].t.dwPocType = 1;
-    tCases[0].usWidth = 320;
-    tCases[0].usHeight = 240;
-    tCases[0].bEscaped = true;
-    /* Fields (frame_mbs_only 0): map units count twice, crop rows count double. */
-    tCases[1].t.bFrameMbsOnly = false;
-    tCases[1].t.dwHeightMapUnits = 9;
-    tCases[1].t.bCrop = true;
-    tCases[1].t.dwCrop[3] = 2; /* 2 x 2 x 2 = 8 rows */
-    tCases[1].usWidth = 320;
-    tCases[1].usHeight = 280;
-    tCases[1].bEscaped = false;
-    /* High 4:2:2 with all scaling lists: crop x in 2s, y in 1s. */
-    tCases[2].t.dwProfile = 122;
-    tCases[2].t.dwChromaFormat = 2;
-    tCases[2].t.bScaling = true;
-    tCases[2].t.bCrop = true;
-    tCases[2].t.dwCrop[0] = 1;
-    tCases[2].t.dwCrop[1] = 3;
-    tCases[2].t.dwCrop[3] = 5;
-    tCases[2].usWidth = 312;
-    tCases[2].usHeight = 235;
-    tCases[2].bEscaped = false;
-    /* High 4:4:4 with 12 scaling lists: crop units of 1. */
-    tCases[3].t.dwProfile = 244;
-    tCases[3].t.dwChromaFormat = 3;
-    tCases[3].t.bScaling = true;
-    tCases[3].t.bCrop = true;
-    tCases[3].t.dwCrop[1] = 7;
-    tCases[3].t.dwCrop[2] = 1;
-    tCases[3].usWidth = 313;
-    tCases[3].usHeight = 239;
-    tCases[3].bEscaped = false;
-    /* 4:2:0 high profile, picture order type 2, 1080p crop. */
-    tCases[4].t.dwProfile = 100;
-    tCases[4].t.dwPocType = 2;
-    tCases[4].t.dwWidthMbs = 120;
-    tCases[4].t.dwHeightMapUnits = 68;
-    tCases[4].t.bCrop = true;
-    tCases[4].t.dwCrop[3] = 4;
-    tCases[4].usWidth = 1920;
-    tCases[4].usHeight = 1080;
-    tCases[4].bEscaped = false;
-    for (int i = 0; i < 5; i++) {
-        Bytes tNal = BuildSps(tCases[i].t);
-        if (tCases[i].bEscaped) {
-            EXPECT_TRUE(HasEscape(tNal)) << i;
-        }
-        uint16_t usW = 0, usH = 0;
-        ASSERT_EQ(VXQ_F_SIMH264_ParseSps(tNal.data(), (uint32_t)tNal.size(), &usW, &usH), 1) << i;
-        EXPECT_EQ(usW, tCases[i].usWidth) << i;
-        EXPECT_EQ(usH, tCases[i].usHeight) << i;
     }
 }
 
