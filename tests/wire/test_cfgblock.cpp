@@ -107,22 +107,6 @@ TEST(CfgBlock, EveryKnownLayoutReversesExactlyItsFieldsInBothDirections)
     }
 }
 
-TEST(CfgBlock, Id8LeavesOffsets8And32AndIds22And61ConvertTheSameField)
-{
-    std::vector<uint8_t> ucBlock = Pattern(564);
-    std::vector<uint8_t> ucBefore = ucBlock;
-    ASSERT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(1, 8, ucBlock.data(), 564), 1);
-    for (uint32_t o : {8u, 9u, 10u, 11u, 32u, 33u, 34u, 35u})
-        EXPECT_EQ(ucBlock[o], ucBefore[o]) << o;
-
-    std::vector<uint8_t> ucA = {1, 2, 3, 4, 5, 6};
-    std::vector<uint8_t> ucB = ucA;
-    EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucA.data(), 6), 1);
-    EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 61, ucB.data(), 6), 1);
-    EXPECT_EQ(ucA, (std::vector<uint8_t>{4, 3, 2, 1, 5, 6}));
-    EXPECT_EQ(ucA, ucB);
-}
-
 TEST(CfgBlock, Id1AcceptsAnyBlockAndChangesNothing)
 {
     for (int32_t iLen : {0, 1, 3, 1000}) {
