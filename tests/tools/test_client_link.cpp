@@ -11,8 +11,6 @@
 #include "support/loopback.h"
 #include "support/test_clock.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -286,31 +284,4 @@ TEST(ClientNpd, DatagramsHaveTheirLayouts)
     EXPECT_EQ(dwAddr, 0x7F000001u);
     EXPECT_EQ(sGot, sText);
     EXPECT_EQ(VXQ_F_CLI_ParseLogLine(tLine.data(), tLine.size() - 1, &dwLineNo, &dwAddr, &sGot), 0);
-}
-
-TEST(ClientNpd, SocketSendsAndReceivesADatagram)
-{
-    uint16_t usPort = 0;
-    int iSock = VXQ_F_CLI_NpdOpen(0, &usPort);
-    ASSERT_GE(iSock, 0);
-    EXPECT_NE(usPort, 0);
-    uint16_t usPeer = 0;
-    int iPeer = LoopbackUdp(&usPeer);
-    ASSERT_GE(iPeer, 0);
-    struct sockaddr_in tTo;
-    memset(&tTo, 0, sizeof(tTo));
-    tTo.sin_family = AF_INET;
-    tTo.sin_port = htons(usPort);
-    tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    Bytes tData = VXQ_F_CLI_BuildSearch(1, 2);
-    ASSERT_EQ(sendto(iPeer, tData.data(), tData.size(), 0, (struct sockaddr *)&tTo, sizeof(tTo)), (ssize_t)tData.size());
-    Bytes tGot;
-    std::string sFrom;
-    ASSERT_EQ(VXQ_F_CLI_NpdRecv(iSock, 2000, &tGot, &sFrom), 1);
-    EXPECT_EQ(tGot, tData);
-    EXPECT_EQ(sFrom, "127.0.0.1");
-    EXPECT_EQ(VXQ_F_CLI_NpdRecv(iSock, 10, &tGot, &sFrom), 0);
-    EXPECT_EQ(VXQ_F_CLI_NpdSend(iSock, "not an address", tData), 0);
-    close(iPeer);
-    close(iSock);
 }
