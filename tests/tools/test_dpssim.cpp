@@ -214,27 +214,12 @@ TEST(DpsSim, BadCommandLineValuesExitWithStatus2AndOneLineSayingWhy)
         std::string::npos);
 }
 
-TEST_F(SimFixture, StartsServesConfiguredUsersAndStopsCleanlyOnSigterm)
+TEST_F(SimFixture, StartsServesAndStopsCleanlyOnSigterm)
 {
-    ASSERT_TRUE(Start()) << Output();
-    struct {
-        const char *sUser;
-        const char *sPassword;
-        bool bAccepted;
-    } tCases[] = {
-        {"admin", "admin", true},
-        {"viewer", "viewer", true},
-        {"admin", "wrong", false},
-        {"nobody", "admin", false},
-    };
-    for (const auto &tCase : tCases) {
-        _VXQ_S_TESTCLI_DATA tCli;
-        uint32_t dwLoginId = 0;
-        SCOPED_TRACE(std::string(tCase.sUser) + "/" + tCase.sPassword);
-        EXPECT_EQ(Login(&tCli, tCase.sUser, tCase.sPassword, &dwLoginId), tCase.bAccepted);
-        EXPECT_EQ(dwLoginId != 0, tCase.bAccepted);
-        VXQ_F_TESTCLI_Close(&tCli);
-    }
+    /* Logins of the configured users (accepted and refused) are the client's
+     * end-to-end rows; here the start, the log folder and the stop. */
+    ASSERT_TRUE(StartAsAdmin()) << Output();
+    EXPECT_NE(m_dwLoginId, 0u);
     EXPECT_EQ(Stop(), 0) << Output();
     std::string sOut = Output();
     EXPECT_NE(sOut.find("dps-sim: serving 'dps-sim' on TCP port " + std::to_string(m_usPort)),
