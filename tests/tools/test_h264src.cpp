@@ -82,29 +82,6 @@ TEST(H264Src, NextNalFindsThreeAndFourByteStartCodesAndTrimsTrailingZeros)
     EXPECT_EQ(tNal.ucType, 0);
 }
 
-TEST(H264Src, UnescapeDropsOnlyTheThreeAfterTwoZeros)
-{
-    struct {
-        Bytes tIn, tOut;
-    } tCases[] = {
-        {{0x67, 0, 0, 3, 1}, {0x67, 0, 0, 1}},
-        {{0, 0, 3, 0, 0, 3}, {0, 0, 0, 0}},
-        {{0, 3, 0, 0, 4}, {0, 3, 0, 0, 4}},
-        {{0, 0, 3, 3}, {0, 0, 3}},
-        {{0, 0, 0, 3}, {0, 0, 0}},
-        {{}, {}},
-    };
-    for (const auto &c : tCases) {
-        uint8_t ucOut[16];
-        uint32_t n = VXQ_F_SIMH264_Unescape(c.tIn.data(), (uint32_t)c.tIn.size(), ucOut, sizeof(ucOut));
-        EXPECT_EQ(Bytes(ucOut, ucOut + n), c.tOut);
-    }
-    /* The output size bounds what is written. */
-    uint8_t ucSmall[2] = {0xEE, 0xEE};
-    Bytes tIn = {1, 2, 3, 4};
-    EXPECT_EQ(VXQ_F_SIMH264_Unescape(tIn.data(), 4, ucSmall, 2), 2u);
-}
-
 TEST(H264Src, SpsGivesCroppedSizeForEncoderMadeUnits)
 {
     /* Units made by an encoder: baseline (the shipped clip), high 4:2:0 with
@@ -189,23 +166,6 @@ TEST(H264Src, SplitterGroupsUnitsIntoAccessUnitsAtParameterSetsAndFirstSlices)
     EXPECT_EQ(tClip.dwAuNum, 0u);
     VXQ_F_SIMH264_FreeClip(&tClip);
     VXQ_F_SIMH264_FreeClip(nullptr);
-}
-
-TEST(H264Src, SplitterRefusesStreamsWithoutPicturesOrSize)
-{
-    Bytes tSps = Hex(s_sSps320x240);
-    const Bytes tCases[] = {
-        {},                                     /* empty */
-        {1, 2, 3, 4, 5},                        /* no start code */
-        Stream({{4, tSps}, {4, {0x68, 0xCE}}}), /* parameter sets, no slice */
-        Stream({{4, Hex("65eaf360")}}),          /* slice, no SPS */
-    };
-    for (const Bytes &t : tCases) {
-        _VXQ_S_SIMH264_CLIP tClip;
-        EXPECT_EQ(VXQ_F_SIMH264_SplitClip(t.data(), (uint32_t)t.size(), &tClip), 0);
-        EXPECT_EQ(tClip.pData, nullptr);
-        EXPECT_EQ(tClip.pAu, nullptr);
-    }
 }
 
 TEST(H264Src, ShippedClipIs100AccessUnitsOf320x240WithAnIdrEvery25)

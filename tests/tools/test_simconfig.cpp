@@ -248,30 +248,3 @@ TEST(SimConfig, NetCardChangeIsWrittenBack)
     EXPECT_EQ(pAgain->tNetCard[0].dwValue, 7u);
 }
 
-TEST(SimConfig, CapabilityAndUserRecordsForTheServiceComeFromTheFile)
-{
-    auto pCfg = NewCfg();
-    ASSERT_EQ(VXQ_F_SIMCFG_Load(VXQ_SIM_SAMPLE_INI, pCfg.get(), nullptr, 0), 1);
-    _VXQ_S_DPS_DEV_CAP_INFO tCap;
-    memset(&tCap, 0xA5, sizeof(tCap));
-    VXQ_F_SIMCFG_FillDevCap(pCfg.get(), &tCap);
-    EXPECT_STREQ(tCap.sDevText2, "simulated recorder");
-    EXPECT_EQ(tCap.iDevCapValue5, 1);
-    EXPECT_EQ(tCap.iSubProtoNum, 0);
-    EXPECT_EQ(tCap.bSpecialChFlag, 0);
-    EXPECT_EQ(tCap.bRealplayCheckFlag, 0);
-    EXPECT_EQ(tCap.fnRealplayCheck, nullptr);
-    EXPECT_EQ(tCap.pRealplayCheckUser, nullptr);
-
-    _VXQ_S_DPS_USER_INFO tUser;
-    memset(&tUser, 0xA5, sizeof(tUser));
-    ASSERT_EQ(VXQ_F_SIMCFG_FillUserInfo(pCfg.get(), "viewer", &tUser), 1);
-    EXPECT_STREQ(tUser.sPassword, "viewer");
-    EXPECT_EQ(tUser.dwChPopMask[0], VXQ_DPS_POP_LIVE_VIEW | VXQ_DPS_POP_RECORD_SEARCH);
-    EXPECT_EQ(tUser.dwChPopMask[1], 0x09u);
-    for (int i = 2; i < 64; i++)
-        EXPECT_EQ(tUser.dwChPopMask[i], 0u) << i;
-    EXPECT_EQ(VXQ_F_SIMCFG_FillUserInfo(pCfg.get(), "nobody", &tUser), 0);
-    EXPECT_EQ(tUser.sPassword[0], 0);
-    EXPECT_EQ(tUser.dwPopMask, 0u);
-}
