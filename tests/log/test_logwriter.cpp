@@ -126,7 +126,8 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
         {1, 1, 0, 1, INFO, "plain", "plain", 1, 0},
         {1, 0, 1, 1, INFO, "to file", "to file", 0, 1},
         {1, 1, 0, 1, LOG, "plain \\x41 text", "plain \\x41 text", 1, 1},
-        {1, 1, 0, 1, LOG, "user\r\n09:00:00    [Log]  forged", "user\\x0d\\x0a09:00:00    [Log]  forged", 1, 1},
+        {1, 1, 0, 1, LOG, "user\r\n09:00:00    [Log]  forged", "user\\x0d\\x0a09:00:00    [Log]  forged", 1,
+         1},
         {1, 1, 0, 1, LOG, "\x1b[2J\x07tab\there\x7f", "\\x1b[2J\\x07tab\\x09here\\x7f", 1, 1},
         {1, 1, 0, 1, LOG, "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", 1, 1},
         {1, 1, 0, 1, LOG, "own line end\n", "own line end", 1, 1},
@@ -148,7 +149,9 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
         else
             VXQ_F_LOG_SR_ShowInfoEx(r.sMessage);
         const std::string sLogHead = r.bEnglish ? "[Log]  " : "[\xC8\xD5\xD6\xBE]  ";
-        const std::string sHead = r.iCall == LOG ? sLogHead : r.bEnglish ? "[Prompt]  " : "[\xCC\xE1\xCA\xBE]  ";
+        const std::string sHead = r.iCall == LOG ? sLogHead
+                                  : r.bEnglish   ? "[Prompt]  "
+                                                 : "[\xCC\xE1\xCA\xBE]  ";
         const std::string sLine = "14:03:09    " + sHead + r.sWritten;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), r.bConsole ? sLine + "\n" : "");
         if (r.bFile)
@@ -278,8 +281,9 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
         memcpy(&sRec[20], &in_iLevel, 4);
         return sRec.replace(24, in_sText.size(), in_sText);
     };
-    EXPECT_EQ(Drain(hRecords), (std::vector<std::string>{Record(1, "2026-12-06 14:03:09  " + sLong.substr(0, 489)),
-                                                         Record(3, "2026-12-06 14:03:09  short")}));
+    EXPECT_EQ(Drain(hRecords),
+              (std::vector<std::string>{Record(1, "2026-12-06 14:03:09  " + sLong.substr(0, 489)),
+                                        Record(3, "2026-12-06 14:03:09  short")}));
     /* Without a queue every record counts as delivered. */
     VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(2, "nobody listens"), 1);
@@ -354,7 +358,8 @@ TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
         ASSERT_TRUE(t >= 0 && t < iThreads) << sLine;
         char sHead[32];
         snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, tNext[t]++);
-        EXPECT_EQ(sLine, "11:00:00    [Log]  " + (sHead + std::string((size_t)(50 + t * 37), (char)('a' + t))));
+        EXPECT_EQ(sLine,
+                  "11:00:00    [Log]  " + (sHead + std::string((size_t)(50 + t * 37), (char)('a' + t))));
         iLines++;
     }
     EXPECT_EQ(iLines, iThreads * iLinesEach);

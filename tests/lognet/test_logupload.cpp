@@ -97,7 +97,8 @@ TEST(LogUpload, DownServerIsTriedAtOnceThenAfterFourSixEightAndThenTenSecondsAnd
         EXPECT_EQ(hClient->dwLastAttemptTick, dwLast) << "too early before the pause of " << dwPause << " s";
         tClock.AdvanceMs(1);
         EXPECT_EQ(VXQ_F_LOG_UPC_ConnectServer(hClient), 0);
-        EXPECT_EQ(hClient->dwLastAttemptTick, dwLast + dwPause * 1000) << "no attempt after " << dwPause << " s";
+        EXPECT_EQ(hClient->dwLastAttemptTick, dwLast + dwPause * 1000)
+            << "no attempt after " << dwPause << " s";
     }
     EXPECT_LT(hClient->iSocket, 0);
     for (int i = 0; i < VXQ_LOG_UPC_QUEUE_SIZE; i++)

@@ -185,7 +185,6 @@ TEST(ClientBody, RecordAnswersCarryFileRecordsAndPieces)
     EXPECT_EQ(VXQ_F_CLI_ParseDownloadGet(tLying.data(), tLying.size(), &tPiece), 0);
 }
 
-
 TEST(ClientBody, ExtendedAlarmIsDecodedAndMalformedAnswersAreRefused)
 {
     const Bytes tTime = {0xEA, 0x07, 12, 0, 6, 9, 1, 2, 0, 0, 0, 0};

@@ -193,8 +193,8 @@ TEST(ClientNpd, DatagramsHaveTheirLayoutsAndShortOrMismatchedAnswersAreRefused)
     EXPECT_EQ(VXQ_F_CLI_BuildSearch(0x01020304, 0xAABBCCDD),
               Bytes({0xFF, 0x02, 0x8C, 0xAB, 24, 0, 2, 0, 4, 3, 2, 1, 0, 0, 0, 0, 0xDD, 0xCC, 0xBB, 0xAA, 0, 0, 0, 0}));
     EXPECT_EQ(VXQ_F_CLI_BuildTraceParam(7, 0x11223344, 1, 0x1F40, 0x7F000001),
-              Bytes({0xFF, 0x02, 0x8C, 0xAB, 28, 0, 10, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 1, 0, 0x40,
-                     0x1F, 1, 0, 0, 0x7F}));
+              Bytes({0xFF, 0x02, 0x8C, 0xAB, 28,   0,    10, 0, 7,    0,    0, 0, 0, 0,
+                     0,    0,    0x44, 0x33, 0x22, 0x11, 1,  0, 0x40, 0x1F, 1, 0, 0, 0x7F}));
     Bytes tAnswer(140, 0);
     const uint8_t ucHead[8] = {0xFF, 0x02, 0x8C, 0xAB, 140, 0, 3, 1};
     memcpy(tAnswer.data(), ucHead, 8);

@@ -131,12 +131,20 @@ TEST(H264Src, SplitterGroupsUnitsIntoAccessUnitsAtParameterSetsAndFirstSlices)
     Bytes tPps = {0x68, 0xCE, 0x38, 0x80};
     Bytes tSei = {0x06, 0x05, 0x01, 0xAA, 0x80};
     Bytes tStream = Stream({
-        {4, tAud}, {4, tSps}, {4, tPps}, {3, Hex("65eaf360")}, {3, Hex("65012fabcd80")}, /* AU 0: IDR, 2 slices */
-        {4, Hex("41eaf360")}, {3, Hex("410326af36")},                                /* AU 1: P, 2 slices */
-        {3, tSei}, {4, Hex("41eaf360")},                                            /* AU 2: SEI + P */
-        {4, Hex("41eaf360")},                                                       /* AU 3: P */
-        {4, tSps}, {4, tPps}, {4, Hex("25eaf360")},                                 /* AU 4: IDR (nal_ref_idc 1) */
-        {4, tPps},                                                                 /* parameter set only: dropped */
+        {4, tAud},
+        {4, tSps},
+        {4, tPps},
+        {3, Hex("65eaf360")},
+        {3, Hex("65012fabcd80")}, /* AU 0: IDR, 2 slices */
+        {4, Hex("41eaf360")},
+        {3, Hex("410326af36")}, /* AU 1: P, 2 slices */
+        {3, tSei},
+        {4, Hex("41eaf360")}, /* AU 2: SEI + P */
+        {4, Hex("41eaf360")}, /* AU 3: P */
+        {4, tSps},
+        {4, tPps},
+        {4, Hex("25eaf360")}, /* AU 4: IDR (nal_ref_idc 1) */
+        {4, tPps},            /* parameter set only: dropped */
     });
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_EQ(VXQ_F_SIMH264_SplitClip(tStream.data(), (uint32_t)tStream.size(), &tClip), 1);

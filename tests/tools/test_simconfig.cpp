@@ -247,4 +247,3 @@ TEST(SimConfig, NetCardChangeIsWrittenBack)
     EXPECT_EQ(pAgain->tNetCard[0].ucMac[5], 0xAB);
     EXPECT_EQ(pAgain->tNetCard[0].dwValue, 7u);
 }
-
