@@ -62,36 +62,9 @@ struct AllocFailure {
 
 } // namespace
 
-TEST(Queue, FullQueueRefusesAfterItsTimeOutAndAcceptsOnceAnItemIsTaken)
+TEST(Queue, FullAndEmptyQueuesWaitTheirTimeOutAndWakeABlockedProducerOrConsumer)
 {
     Queue q(2);
-    EXPECT_EQ(q.Put(1), 1);
-    EXPECT_EQ(q.Put(2), 1);
-    auto tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(q.Put(3, 0), 0);
-    /* Only a gross bound: a loaded machine may stall any thread for tens of ms. */
-    EXPECT_LT(ElapsedMs(tStart), 1000);
-    tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(q.Put(3, 30), 0);
-    EXPECT_GE(ElapsedMs(tStart), 30);
-    EXPECT_EQ(q.Take(), 1);
-    EXPECT_EQ(q.Put(3, 0), 1);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(q.h), 2);
-
-    /* A producer blocked on the full queue gets through when a consumer takes. */
-    std::atomic<int> iPut{-1};
-    std::thread tProducer([&] { iPut = q.Put(4, 5000); });
-    EXPECT_FALSE(WaitUntil([&] { return iPut != -1; }, 30));
-    EXPECT_EQ(q.Take(), 2);
-    tProducer.join();
-    EXPECT_EQ(iPut, 1);
-    EXPECT_EQ(q.Take(), 3);
-    EXPECT_EQ(q.Take(), 4);
-}
-
-TEST(Queue, EmptyQueueGivesNothingAfterItsTimeOutAndWakesAWaitingConsumer)
-{
-    Queue q(4);
     auto tStart = std::chrono::steady_clock::now();
     EXPECT_EQ(q.Take(0), -1);
     EXPECT_EQ(q.Take(30), -1);
@@ -102,6 +75,25 @@ TEST(Queue, EmptyQueueGivesNothingAfterItsTimeOutAndWakesAWaitingConsumer)
     EXPECT_EQ(q.Put(77), 1);
     tConsumer.join();
     EXPECT_EQ(iGot, 77);
+
+    EXPECT_EQ(q.Put(1), 1);
+    EXPECT_EQ(q.Put(2), 1);
+    tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(q.Put(3, 0), 0);
+    /* Only a gross bound: a loaded machine may stall any thread for tens of ms. */
+    EXPECT_LT(ElapsedMs(tStart), 1000);
+    tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(q.Put(3, 30), 0);
+    EXPECT_GE(ElapsedMs(tStart), 30);
+    std::atomic<int> iPut{-1};
+    std::thread tProducer([&] { iPut = q.Put(4, 5000); });
+    EXPECT_FALSE(WaitUntil([&] { return iPut != -1; }, 30));
+    EXPECT_EQ(q.Take(), 1);
+    tProducer.join();
+    EXPECT_EQ(iPut, 1);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(q.h), 2);
+    EXPECT_EQ(q.Take(), 2);
+    EXPECT_EQ(q.Take(), 4);
 }
 
 TEST(Queue, ItemLargerThanTheBufferIsDiscardedAndItsPlaceFreed)
@@ -159,34 +151,23 @@ TEST(Queue, ReadEventIsSetByInsertionAndResetExactlyWhenTheQueueEmpties)
     VXQ_HEVENT hRead = VXQ_F_TOOLS_QUEUE_GetReadEventHandle(q.h);
     VXQ_HEVENT hWrite = VXQ_F_TOOLS_QUEUE_GetWriteEventHandle(q.h);
     char sBig[8] = "1234567";
-    int32_t iLen = 0;
-    struct Step {
-        const char *sStep;
-        int iResult;
-        int bReadSet;
-        int bWriteSet;
+    int32_t iLen = 2;
+    /* Each step must succeed; then the read and write events are as given. */
+    auto Step = [&](const char *in_sStep, int in_iResult, int in_bRead, int in_bWrite) {
+        EXPECT_EQ(in_iResult, 1) << in_sStep;
+        EXPECT_EQ(IsSet(hRead), in_bRead) << in_sStep;
+        EXPECT_EQ(IsSet(hWrite), in_bWrite) << in_sStep;
     };
-    std::vector<Step> steps;
-    steps.push_back({"created", 1, IsSet(hRead), IsSet(hWrite)});
-    EXPECT_EQ(steps.back().bReadSet, 0);
-    steps.push_back({"put 1", q.Put(1), IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"put 2", q.Put(2), IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"put 3 fills", q.Put(3), IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"take 1", q.Take() == 1, IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"move 2", VXQ_F_TOOLS_QUEUE_MoveData(q.h), IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"take 3 empties", q.Take() == 3, IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"move on empty", VXQ_F_TOOLS_QUEUE_MoveData(q.h) == 0, IsSet(hRead), IsSet(hWrite)});
-    steps.push_back({"put big", VXQ_F_TOOLS_QUEUE_SetData(q.h, sBig, 8, 0), IsSet(hRead), IsSet(hWrite)});
-    iLen = 2;
-    steps.push_back({"discard big empties", VXQ_F_TOOLS_QUEUE_GetData(q.h, sBig, &iLen, 0) == 0, IsSet(hRead),
-                     IsSet(hWrite)});
-    const int bExpectRead[] = {0, 1, 1, 1, 1, 1, 0, 0, 1, 0};
-    const int bExpectWrite[] = {0, 0, 0, 0, 1, 1, 1, 1, 1, 1};
-    for (size_t i = 0; i < steps.size(); i++) {
-        EXPECT_EQ(steps[i].iResult, 1) << steps[i].sStep;
-        EXPECT_EQ(steps[i].bReadSet, bExpectRead[i]) << steps[i].sStep;
-        EXPECT_EQ(steps[i].bWriteSet, bExpectWrite[i]) << steps[i].sStep;
-    }
+    Step("created", 1, 0, 0);
+    Step("put 1", q.Put(1), 1, 0);
+    Step("put 2", q.Put(2), 1, 0);
+    Step("put 3 fills", q.Put(3), 1, 0);
+    Step("take 1", q.Take() == 1, 1, 1);
+    Step("move 2", VXQ_F_TOOLS_QUEUE_MoveData(q.h), 1, 1);
+    Step("take 3 empties", q.Take() == 3, 0, 1);
+    Step("move on empty", VXQ_F_TOOLS_QUEUE_MoveData(q.h) == 0, 0, 1);
+    Step("put big", VXQ_F_TOOLS_QUEUE_SetData(q.h, sBig, 8, 0), 1, 1);
+    Step("discard big empties", VXQ_F_TOOLS_QUEUE_GetData(q.h, sBig, &iLen, 0) == 0, 0, 1);
     /* Filling resets the write event. */
     q.Put(1);
     q.Put(2);
@@ -201,26 +182,25 @@ TEST(Queue, GetDataExAllocatesLengthPlusTenAndReusesTheBuffer)
     char sData[150];
     for (int i = 0; i < 150; i++)
         sData[i] = (char)i;
-    VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 100, 0);
-    VXQ_F_TOOLS_QUEUE_SetData(q.h, sData + 1, 50, 0);
-    VXQ_F_TOOLS_QUEUE_SetData(q.h, sData, 150, 0);
-    char *pBuf = NULL;
+    /* Item (from, length), then the buffer size after taking it: grown only when too small. */
+    const struct {
+        int iFrom, iLen, iBufSize;
+    } tRows[] = {{0, 100, 100}, {1, 50, 100}, {0, 150, 150}};
+    for (const auto &r : tRows)
+        VXQ_F_TOOLS_QUEUE_SetData(q.h, sData + r.iFrom, r.iLen, 0);
+    char *pBuf = NULL, *pPrev = NULL;
     int32_t iLen = 0, iBufSize = 0;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 0), 1);
-    EXPECT_EQ(iLen, 100);
-    EXPECT_EQ(iBufSize, 100);
-    EXPECT_EQ(memcmp(pBuf, sData, 100), 0);
-    memset(pBuf, 0, 110); /* all 110 bytes are ours (the address checker would say otherwise) */
-    char *pFirst = pBuf;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 0), 1);
-    EXPECT_EQ(pBuf, pFirst);
-    EXPECT_EQ(iLen, 50);
-    EXPECT_EQ(iBufSize, 100);
-    EXPECT_EQ(memcmp(pBuf, sData + 1, 50), 0);
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 0), 1);
-    EXPECT_EQ(iLen, 150);
-    EXPECT_EQ(iBufSize, 150);
-    EXPECT_EQ(memcmp(pBuf, sData, 150), 0);
+    for (const auto &r : tRows) {
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 0), 1);
+        EXPECT_EQ(iLen, r.iLen);
+        EXPECT_EQ(iBufSize, r.iBufSize);
+        EXPECT_EQ(memcmp(pBuf, sData + r.iFrom, (size_t)r.iLen), 0);
+        if (r.iBufSize == 100 && pPrev != NULL) {
+            EXPECT_EQ(pBuf, pPrev);
+        }
+        memset(pBuf, 0, (size_t)iBufSize + 10); /* length plus ten is ours (the address checker watches) */
+        pPrev = pBuf;
+    }
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 0), 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf), 1);
     EXPECT_EQ(pBuf, nullptr);

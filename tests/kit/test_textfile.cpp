@@ -36,45 +36,30 @@ TEST(TextFile, ReadLineRemovesEveryLineEndKindAndKeepsALastLineWithoutOne)
     EXPECT_EQ(tResults, (std::vector<int>{3, 3, 5, 0, 4, VXQ_FILE_LINE_END}));
 }
 
-TEST(TextFile, ReadLineGrowsItsBufferByStepsAndReturnsA10000CharacterLineWhole)
+TEST(TextFile, ReadLineGrowsItsBufferByStepsAroundTheFirstSizeAndReturnsLongLinesWhole)
 {
-    TempDir tDir;
-    std::string sLong(10000, 'x');
-    sLong[0] = 'A';
-    sLong[9999] = 'Z';
-    ASSERT_TRUE(WriteFile(tDir.File("long.txt"), sLong + "\nshort\n"));
-    _VXQ_S_FILE_DATA *pFile = VXQ_F_OpenFile(tDir.File("long.txt").c_str(), VXQ_FILE_MODE_READ);
-    ASSERT_NE(pFile, nullptr);
-    char *sBuf = nullptr;
-    int iSize = 0;
-    ASSERT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), 10000);
-    EXPECT_EQ(std::string(sBuf), sLong);
-    /* 4096 at first, grown twice by 4096. */
-    EXPECT_EQ(iSize, 3 * VXQ_FILE_LINE_STEP);
-    EXPECT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), 5);
-    EXPECT_STREQ(sBuf, "short");
-    EXPECT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), VXQ_FILE_LINE_END);
-    VXQ_F_FreeReadBuf(sBuf);
-    VXQ_F_CloseFile(pFile);
-}
-
-TEST(TextFile, ReadLineBoundaryAroundTheFirstBufferSize)
-{
-    /* A line of 4095 characters fits the first buffer with its zero; 4096 needs one growth. */
+    /* A line of 4095 characters fits the first buffer with its zero; 4096
+     * needs one growth by a step; 10000 is grown twice. */
     const struct {
         int iLen;
         int iSizeAfter;
-    } aCases[] = {{4095, 4096}, {4096, 8192}, {8191, 8192}, {8192, 12288}};
+    } aCases[] = {{4095, 4096}, {4096, 8192}, {8191, 8192}, {8192, 12288}, {10000, 3 * VXQ_FILE_LINE_STEP}};
     for (const auto &tCase : aCases) {
         TempDir tDir;
-        ASSERT_TRUE(WriteFile(tDir.File("l.txt"), std::string((size_t)tCase.iLen, 'q')));
+        std::string sLong((size_t)tCase.iLen, 'q');
+        sLong[0] = 'A';
+        sLong[tCase.iLen - 1] = 'Z';
+        ASSERT_TRUE(WriteFile(tDir.File("l.txt"), sLong + "\nshort\n"));
         _VXQ_S_FILE_DATA *pFile = VXQ_F_OpenFile(tDir.File("l.txt").c_str(), VXQ_FILE_MODE_READ);
         ASSERT_NE(pFile, nullptr);
         char *sBuf = nullptr;
         int iSize = 0;
         EXPECT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), tCase.iLen) << tCase.iLen;
         EXPECT_EQ(iSize, tCase.iSizeAfter) << tCase.iLen;
-        EXPECT_EQ(strlen(sBuf), (size_t)tCase.iLen);
+        EXPECT_EQ(std::string(sBuf), sLong) << tCase.iLen;
+        EXPECT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), 5);
+        EXPECT_STREQ(sBuf, "short");
+        EXPECT_EQ(VXQ_F_ReadLine(pFile, &sBuf, &iSize), VXQ_FILE_LINE_END);
         VXQ_F_FreeReadBuf(sBuf);
         VXQ_F_CloseFile(pFile);
     }

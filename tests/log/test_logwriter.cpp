@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,8 +59,8 @@ class LogWriter : public ::testing::Test
         Reset("", 0);
         VXQ_F_LOG_SR_SetIfShowLog(1);
         VXQ_F_LOG_SR_SetIfShowEnglishLogHead(0);
-        if (m_hQueue)
-            VXQ_F_TOOLS_QUEUE_FreeQueue(&m_hQueue);
+        for (VXQ_HQUEUE &hQueue : m_tQueues)
+            VXQ_F_TOOLS_QUEUE_FreeQueue(&hQueue);
     }
     static void Reset(const char *in_sDir, int in_bWriteFile)
     {
@@ -77,10 +78,16 @@ class LogWriter : public ::testing::Test
         tLogData.sCurrentDay[0] = '\0';
         tLogData.dwLinesWritten = 0;
     }
+    static void SetLinesWritten(uint32_t in_dwLines)
+    {
+        std::lock_guard<std::mutex> tGuard(tLogData.tLock);
+        tLogData.dwLinesWritten = in_dwLines;
+    }
     VXQ_HQUEUE MakeQueue(int32_t in_iCapacity)
     {
-        EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_hQueue, in_iCapacity), 1);
-        return m_hQueue;
+        m_tQueues.push_back(nullptr);
+        EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_tQueues.back(), in_iCapacity), 1);
+        return m_tQueues.back();
     }
     std::string DailyFile(const char *in_sDay) const
     {
@@ -89,37 +96,84 @@ class LogWriter : public ::testing::Test
 
     TempDir m_tDir;
     std::string m_sLogDir;
-    VXQ_HQUEUE m_hQueue = nullptr;
+    std::vector<VXQ_HQUEUE> m_tQueues;
 };
 
-TEST_F(LogWriter, EnglishLineIsTimeFourBlanksHeadTwoBlanksTextInFileConsoleAndLineQueue)
+TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayWithControlBytesEscaped)
 {
+    /* A line is "time, four blanks, [head], two blanks, text"; the line queue
+     * gets it with CR LF, the record as "date time, two blanks, text". Heads
+     * are English or the GBK bytes of the national ones; the file always
+     * takes the log head. Control bytes become hex escapes everywhere, except
+     * one line end closing the text, which is dropped. */
     TestClock tClock(LocalSec(2026, 12, 6, 14, 3, 9));
     VXQ_HQUEUE hLines = MakeQueue(100);
+    VXQ_HQUEUE hRecords = MakeQueue(100);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    VXQ_F_LOG_SR_SetIfShowLog(1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(VXQ_F_LOG_SR_WriteLog("camera 3 started", 2), 1);
-    std::string sConsole = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(sConsole, "14:03:09    [Log]  camera 3 started\n");
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), "14:03:09    [Log]  camera 3 started\n");
-    EXPECT_EQ(Drain(hLines), std::vector<std::string>{"14:03:09    [Log]  camera 3 started\r\n"});
+    VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
+    enum { LOG, INFO, INFO_EX };
+    const struct {
+        int bEnglish, bShow, bInfoToFile, bToFile, iCall;
+        const char *sMessage, *sWritten;
+        int bConsole, bFile;
+    } tRows[] = {
+        {1, 0, 0, 0, LOG, "console only", "console only", 0, 0}, /* no file made */
+        {1, 1, 0, 1, LOG, "camera 3", "camera 3", 1, 1},
+        {0, 0, 0, 1, LOG, "a", "a", 0, 1},
+        {0, 0, 0, 1, INFO_EX, "b", "b", 1, 0},
+        {1, 0, 0, 1, INFO, "plain", "plain", 0, 0},
+        {1, 0, 0, 1, INFO_EX, "ex", "ex", 1, 0},
+        {1, 1, 0, 1, INFO, "plain", "plain", 1, 0},
+        {1, 0, 1, 1, INFO, "to file", "to file", 0, 1},
+        {1, 1, 0, 1, LOG, "plain \\x41 text", "plain \\x41 text", 1, 1},
+        {1, 1, 0, 1, LOG, "user\r\n09:00:00    [Log]  forged", "user\\x0d\\x0a09:00:00    [Log]  forged", 1,
+         1},
+        {1, 1, 0, 1, LOG, "\x1b[2J\x07tab\there\x7f", "\\x1b[2J\\x07tab\\x09here\\x7f", 1, 1},
+        {1, 1, 0, 1, LOG, "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", 1, 1},
+        {1, 1, 0, 1, LOG, "own line end\n", "own line end", 1, 1},
+        {1, 1, 0, 1, LOG, "own line end\r\n", "own line end", 1, 1},
+        {1, 1, 0, 1, LOG, "only the last one\n\n", "only the last one\\x0a", 1, 1},
+    };
+    std::string sFile;
+    for (const auto &r : tRows) {
+        SCOPED_TRACE(r.sWritten);
+        VXQ_F_LOG_SR_SetIfShowEnglishLogHead(r.bEnglish);
+        VXQ_F_LOG_SR_SetIfShowLog(r.bShow);
+        VXQ_F_LOG_SR_SetIfShowInfoWriteFile(r.bInfoToFile);
+        VXQ_F_LOG_SR_SetIfWriteLogToFile(r.bToFile);
+        testing::internal::CaptureStdout();
+        if (r.iCall == LOG)
+            EXPECT_EQ(VXQ_F_LOG_SR_WriteLog(r.sMessage, 2), 1);
+        else if (r.iCall == INFO)
+            VXQ_F_LOG_SR_ShowInfo(r.sMessage);
+        else
+            VXQ_F_LOG_SR_ShowInfoEx(r.sMessage);
+        const std::string sLogHead = r.bEnglish ? "[Log]  " : "[\xC8\xD5\xD6\xBE]  ";
+        const std::string sHead = r.iCall == LOG ? sLogHead
+                                  : r.bEnglish   ? "[Prompt]  "
+                                                 : "[\xCC\xE1\xCA\xBE]  ";
+        const std::string sLine = "14:03:09    " + sHead + r.sWritten;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), r.bConsole ? sLine + "\n" : "");
+        if (r.bFile)
+            sFile += "14:03:09    " + sLogHead + r.sWritten + "\n";
+        bool bExists = false;
+        EXPECT_EQ(ReadFile(DailyFile("20261206"), &bExists), sFile);
+        EXPECT_EQ(bExists, !sFile.empty());
+        std::vector<std::string> tQueued = Drain(hLines), tRecords = Drain(hRecords);
+        ASSERT_GE(tQueued.size(), 1u); /* a prompt sent to the file may follow as its log line */
+        ASSERT_EQ(tRecords.size(), 1u);
+        EXPECT_EQ(tQueued[0], sLine + "\r\n");
+        EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 14:03:09  " + std::string(r.sWritten)).c_str());
+    }
+    /* The record keeps 489 characters without cutting an escape in two. */
+    VXQ_F_LOG_SR_ShowInfoEx(std::string(200, '\x01').c_str());
+    std::string sEscapes;
+    for (int i = 0; i < 200; i++)
+        sEscapes += "\\x01";
+    std::vector<std::string> tRecords = Drain(hRecords);
+    ASSERT_EQ(tRecords.size(), 1u);
+    EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 14:03:09  " + sEscapes.substr(0, 488)).c_str());
     EXPECT_EQ(VXQ_F_LOG_SR_AttachLineQueue(nullptr), hLines);
-}
-
-TEST_F(LogWriter, NationalHeadsAreTheGbkBytesForLogAndPrompt)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 8, 0, 1));
-    VXQ_F_LOG_SR_SetIfShowEnglishLogHead(0);
-    VXQ_HQUEUE hLines = MakeQueue(100);
-    VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    testing::internal::CaptureStdout();
-    VXQ_F_LOG_SR_WriteLog("a", 2);
-    VXQ_F_LOG_SR_ShowInfoEx("b");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "08:00:01    [\xCC\xE1\xCA\xBE]  b\n");
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), "08:00:01    [\xC8\xD5\xD6\xBE]  a\n");
-    EXPECT_EQ(Drain(hLines), (std::vector<std::string>{"08:00:01    [\xC8\xD5\xD6\xBE]  a\r\n",
-                                                       "08:00:01    [\xCC\xE1\xCA\xBE]  b\r\n"}));
 }
 
 TEST_F(LogWriter, DailyFilesAreNamedByDayInTheGivenFolderAndStartAnewAfterMidnight)
@@ -144,37 +198,26 @@ TEST_F(LogWriter, DailyFilesAreNamedByDayInTheGivenFolderAndStartAnewAfterMidnig
     EXPECT_EQ(VXQ_F_LOG_SR_CreateLogDir(), 0); /* exists already */
 }
 
-TEST_F(LogWriter, ADailyFileHoldsHalfAMillionLinesThenTheNextLineEmptiesIt)
+TEST_F(LogWriter, ADailyFileHoldsHalfAMillionLinesThenIsEmptiedOrWhenItCannotBeTheLineIsDropped)
 {
     TestClock tClock(LocalSec(2026, 12, 6, 10, 0, 0));
     VXQ_F_LOG_SR_WriteLog("first", 2);
-    {
-        std::lock_guard<std::mutex> tGuard(tLogData.tLock);
-        tLogData.dwLinesWritten = VXQ_LOG_DAILY_MAX_LINES - 1;
-    }
+    SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES - 1);
     VXQ_F_LOG_SR_WriteLog("line 500000", 2);
     EXPECT_EQ(ReadFile(DailyFile("20261206")), "10:00:00    [Log]  first\n10:00:00    [Log]  line 500000\n");
     EXPECT_EQ(tLogData.dwLinesWritten, VXQ_LOG_DAILY_MAX_LINES);
     VXQ_F_LOG_SR_WriteLog("line 500001", 2);
     EXPECT_EQ(ReadFile(DailyFile("20261206")), "10:00:00    [Log]  line 500001\n");
     EXPECT_EQ(tLogData.dwLinesWritten, 1u);
-}
-
-TEST_F(LogWriter, AFullDailyFileThatCannotBeEmptiedDropsTheLineEverywhere)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 10, 0, 0));
-    ASSERT_EQ(mkdir(m_sLogDir.c_str(), 0775), 0);
     /* A folder in the file's place cannot be opened for writing. */
+    ASSERT_EQ(remove(DailyFile("20261206").c_str()), 0);
     ASSERT_EQ(mkdir(DailyFile("20261206").c_str(), 0775), 0);
     VXQ_HQUEUE hLines = MakeQueue(100);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
     VXQ_F_LOG_SR_SetIfShowLog(1);
     testing::internal::CaptureStdout();
     VXQ_F_LOG_SR_WriteLog("open fails, line still shown", 2);
-    {
-        std::lock_guard<std::mutex> tGuard(tLogData.tLock);
-        tLogData.dwLinesWritten = VXQ_LOG_DAILY_MAX_LINES;
-    }
+    SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES);
     VXQ_F_LOG_SR_WriteLog("dropped", 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "10:00:00    [Log]  open fails, line still shown\n");
     EXPECT_EQ(Drain(hLines), std::vector<std::string>{"10:00:00    [Log]  open fails, line still shown\r\n"});
@@ -230,66 +273,21 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
     /* The queue is full now: the record is dropped and the call says so. */
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLog("lost", 2), 0);
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(0, "lost too"), 0);
-    std::vector<std::string> tRecords = Drain(hRecords);
-    ASSERT_EQ(tRecords.size(), 2u);
-    ASSERT_EQ(tRecords[0].size(), 536u);
-    const std::string &sRec = tRecords[0];
-    std::string sTime = "2026-12-06 14:03:09";
-    EXPECT_EQ(sRec.substr(0, 19), sTime);
-    EXPECT_EQ(sRec.substr(19, 1), std::string(1, '\0'));
-    int32_t iLevel = -1;
-    memcpy(&iLevel, sRec.data() + 20, 4);
-    EXPECT_EQ(iLevel, 1);
-    std::string sText = sRec.substr(24);
-    EXPECT_EQ(strlen(sText.c_str()), 19u + 2u + 489u);
-    EXPECT_EQ(sText.substr(0, 510), sTime + "  " + sLong.substr(0, 489));
-    EXPECT_EQ(sText.substr(510), std::string(2, '\0'));
-    memcpy(&iLevel, tRecords[1].data() + 20, 4);
-    EXPECT_EQ(iLevel, 3);
-    EXPECT_STREQ(tRecords[1].c_str() + 24, (sTime + "  short").c_str());
-    EXPECT_EQ(tRecords[1].substr(24 + 26), std::string(536 - 24 - 26, '\0'));
+    /* Time text and its zero, the level at 20, the text at 24 cut to 489
+     * characters after its time, zeros to the end. */
+    auto Record = [](int32_t in_iLevel, const std::string &in_sText) {
+        std::string sRec(536, '\0');
+        sRec.replace(0, 19, "2026-12-06 14:03:09");
+        memcpy(&sRec[20], &in_iLevel, 4);
+        return sRec.replace(24, in_sText.size(), in_sText);
+    };
+    EXPECT_EQ(Drain(hRecords),
+              (std::vector<std::string>{Record(1, "2026-12-06 14:03:09  " + sLong.substr(0, 489)),
+                                        Record(3, "2026-12-06 14:03:09  short")}));
     /* Without a queue every record counts as delivered. */
     VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(2, "nobody listens"), 1);
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(2, nullptr), 0);
-}
-
-TEST_F(LogWriter, ShowInfoExPrintsWithTheEchoOffAndShowInfoDoesNot)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 7, 5, 3));
-    const struct {
-        int bShow;
-        const char *sExpected;
-    } aCases[] = {
-        {0, "07:05:03    [Prompt]  ex\n"},
-        {1, "07:05:03    [Prompt]  plain\n07:05:03    [Prompt]  ex\n07:05:03    [Log]  log\n"},
-    };
-    for (const auto &tCase : aCases) {
-        VXQ_F_LOG_SR_SetIfShowLog(tCase.bShow);
-        testing::internal::CaptureStdout();
-        VXQ_F_LOG_SR_ShowInfo("plain");
-        VXQ_F_LOG_SR_ShowInfoEx("ex");
-        VXQ_F_LOG_SR_WriteLog("log", 2);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), tCase.sExpected) << tCase.bShow;
-    }
-    /* Prompts reach the file only on request, as log lines. */
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), "07:05:03    [Log]  log\n07:05:03    [Log]  log\n");
-    VXQ_F_LOG_SR_SetIfShowLog(0);
-    VXQ_F_LOG_SR_SetIfShowInfoWriteFile(1);
-    VXQ_F_LOG_SR_ShowInfo("to file");
-    EXPECT_EQ(ReadFile(DailyFile("20261206")),
-              "07:05:03    [Log]  log\n07:05:03    [Log]  log\n07:05:03    [Log]  to file\n");
-}
-
-TEST_F(LogWriter, WithFileWritingOffNoFileIsMadeButTheFeedsGoOn)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 7, 5, 3));
-    VXQ_F_LOG_SR_SetIfWriteLogToFile(0);
-    VXQ_HQUEUE hLines = MakeQueue(10);
-    VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    VXQ_F_LOG_SR_WriteLog("console only", 2);
-    EXPECT_EQ(ListDir(m_tDir.Path()), "");
-    EXPECT_EQ(Drain(hLines).size(), 1u);
 }
 
 /* An upload client stand-in: keeps every line it gets, and can try to log from inside. */
@@ -331,8 +329,7 @@ TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
     const int iThreads = 8, iLinesEach = 400;
     VXQ_HQUEUE hLines = MakeQueue(iThreads * iLinesEach);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    VXQ_HQUEUE hRecords = nullptr;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&hRecords, iThreads * iLinesEach), 1);
+    VXQ_HQUEUE hRecords = MakeQueue(iThreads * iLinesEach);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
     std::vector<std::thread> tWorkers;
     for (int t = 0; t < iThreads; t++) {
@@ -350,83 +347,25 @@ TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
         tWorker.join();
     VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
 
-    std::string sFile = ReadFile(DailyFile("20261206"));
+    /* Each thread's lines come whole and in its own order. */
+    std::istringstream tFile(ReadFile(DailyFile("20261206")));
     std::vector<int> tNext(iThreads, 0);
-    size_t nAt = 0;
+    std::string sLine;
     int iLines = 0;
-    while (nAt < sFile.size()) {
-        size_t nEnd = sFile.find('\n', nAt);
-        ASSERT_NE(nEnd, std::string::npos);
-        std::string sLine = sFile.substr(nAt, nEnd - nAt);
-        nAt = nEnd + 1;
-        ASSERT_GT(sLine.size(), 19u);
-        ASSERT_EQ(sLine.substr(8, 11), "    [Log]  ") << sLine;
-        int t = -1, i = -1;
-        ASSERT_EQ(sscanf(sLine.c_str() + 19, "T%d #%d ", &t, &i), 2) << sLine;
+    while (std::getline(tFile, sLine)) {
+        int t = 0, i = 0;
+        ASSERT_EQ(sscanf(sLine.c_str(), "11:00:00    [Log]  T%d #%d ", &t, &i), 2) << sLine;
         ASSERT_TRUE(t >= 0 && t < iThreads) << sLine;
-        /* Each thread's lines come whole and in its own order. */
-        EXPECT_EQ(i, tNext[t]) << sLine;
-        tNext[t] = i + 1;
         char sHead[32];
-        snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, i);
-        EXPECT_EQ(sLine.substr(19), sHead + std::string((size_t)(50 + t * 37), (char)('a' + t)));
+        snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, tNext[t]++);
+        EXPECT_EQ(sLine,
+                  "11:00:00    [Log]  " + (sHead + std::string((size_t)(50 + t * 37), (char)('a' + t))));
         iLines++;
     }
     EXPECT_EQ(iLines, iThreads * iLinesEach);
     std::vector<std::string> tQueued = Drain(hLines);
     ASSERT_EQ(tQueued.size(), (size_t)(iThreads * iLinesEach));
     for (const std::string &sItem : tQueued)
-        ASSERT_EQ(sItem.find("\r\n"), sItem.size() - 2) << sItem;
+        ASSERT_EQ(sItem.find("\r\n"), sItem.size() - 2) << sItem; /* whole lines */
     EXPECT_EQ(Drain(hRecords).size(), (size_t)(iThreads * iLinesEach));
-    VXQ_F_TOOLS_QUEUE_FreeQueue(&hRecords);
-}
-
-TEST_F(LogWriter, ControlBytesReachEveryOutputAsHexEscapesAndOtherTextStaysAsItWas)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 9, 30, 0));
-    const struct {
-        std::string sMessage;
-        std::string sWritten;
-    } tCases[] = {
-        {"plain \\x41 text", "plain \\x41 text"},
-        {"user\r\n09:00:00    [Log]  forged", "user\\x0d\\x0a09:00:00    [Log]  forged"},
-        {"\x1b[2J\x07tab\there\x7f", "\\x1b[2J\\x07tab\\x09here\\x7f"},
-        {"gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9", "gbk \xC8\xD5\xD6\xBE utf-8 \xC3\xA9"},
-        {"own line end\n", "own line end"},
-        {"own line end\r\n", "own line end"},
-        {"only the last one\n\n", "only the last one\\x0a"},
-    };
-    VXQ_HQUEUE hLines = MakeQueue(100);
-    VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    VXQ_HQUEUE hRecords = nullptr;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&hRecords, 100), 1);
-    VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
-    VXQ_F_LOG_SR_SetIfShowLog(1);
-    std::string sFile;
-    for (const auto &c : tCases) {
-        SCOPED_TRACE(c.sWritten);
-        std::string sLine = "09:30:00    [Log]  " + c.sWritten;
-        testing::internal::CaptureStdout();
-        VXQ_F_LOG_SR_WriteLog(c.sMessage.c_str(), 2);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), sLine + "\n");
-        sFile += sLine + "\n";
-        EXPECT_EQ(Drain(hLines), std::vector<std::string>{sLine + "\r\n"});
-        std::vector<std::string> tRecords = Drain(hRecords);
-        ASSERT_EQ(tRecords.size(), 1u);
-        EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 09:30:00  " + c.sWritten).c_str());
-    }
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), sFile);
-    /* Prompt lines take the same way; the record keeps 489 characters without
-     * cutting an escape in two. */
-    testing::internal::CaptureStdout();
-    VXQ_F_LOG_SR_ShowInfoEx(std::string(200, '\x01').c_str());
-    std::string sEscapes;
-    for (int i = 0; i < 200; i++)
-        sEscapes += "\\x01";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "09:30:00    [Prompt]  " + sEscapes + "\n");
-    std::vector<std::string> tRecords = Drain(hRecords);
-    ASSERT_EQ(tRecords.size(), 1u);
-    EXPECT_STREQ(tRecords[0].c_str() + 24, ("2026-12-06 09:30:00  " + sEscapes.substr(0, 488)).c_str());
-    VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
-    VXQ_F_TOOLS_QUEUE_FreeQueue(&hRecords);
 }

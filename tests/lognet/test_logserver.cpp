@@ -16,20 +16,7 @@
 namespace
 {
 
-/* Reads up to and including the next CR LF within in_iTimeoutMs; what came otherwise. */
-std::string ReadLine(int in_iFd, int in_iTimeoutMs = 5000)
-{
-    std::string sLine;
-    while (sLine.size() < 2 || sLine.compare(sLine.size() - 2, 2, "\r\n") != 0) {
-        std::string sByte = ReadBytes(in_iFd, 1, in_iTimeoutMs);
-        if (sByte.empty())
-            break;
-        sLine += sByte;
-    }
-    return sLine;
-}
-
-/* 1 when the socket has something to read (data or the peer's close) within in_iTimeoutMs. */
+/* 1 when the socket has something to read (data or the peer's close). */
 bool Readable(int in_iFd, int in_iTimeoutMs)
 {
     pollfd tPoll = {in_iFd, POLLIN, 0};
@@ -81,28 +68,43 @@ class ListenState
 
 } // namespace
 
-TEST_F(LogServerTest, LogClientReceivesOnlyLinesWrittenAfterItsAcceptanceEachEndingInCrLf)
+TEST_F(LogServerTest, ServiceSendsOnlyLaterLinesDropsAClosedClientAndStopsAndStartsAgain)
 {
+    uint16_t usBusyPort = 0;
+    Keep(LoopbackListen(&usBusyPort));
+    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(usBusyPort), 0); /* port in use: nothing runs */
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
+    VXQ_F_LOG_SR_WriteLog("line with no service", 2);
     ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(1), 1); /* already running: unchanged */
     uint16_t usPort = VXQ_F_LOG_SR_GetLogServicePort();
     ASSERT_NE(usPort, 0);
     VXQ_F_LOG_SR_WriteLog("line before the client", 2);
     int iFd = Keep(LoopbackConnect(usPort));
-    ASSERT_GE(iFd, 0);
     ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
     VXQ_F_LOG_SR_WriteLog("first line for the client", 2);
     VXQ_F_LOG_SR_ShowInfo("second line for the client");
-
-    std::string sFirst = ReadLine(iFd);
-    std::string sSecond = ReadLine(iFd);
     /* "HH:MM:SS    [head]  text" and CR LF, as written. */
-    const std::string sLogTail = "    [Log]  first line for the client\r\n";
-    const std::string sPromptTail = "    [Prompt]  second line for the client\r\n";
-    ASSERT_EQ(sFirst.size(), 8 + sLogTail.size()) << sFirst;
-    EXPECT_EQ(sFirst.substr(8), sLogTail);
-    EXPECT_EQ(sFirst[2], ':');
-    ASSERT_EQ(sSecond.size(), 8 + sPromptTail.size()) << sSecond;
-    EXPECT_EQ(sSecond.substr(8), sPromptTail);
+    const std::string sTails[2] = {"    [Log]  first line for the client\r\n",
+                                   "    [Prompt]  second line for the client\r\n"};
+    for (const std::string &sTail : sTails) {
+        std::string sLine = ReadBytes(iFd, 8 + (int)sTail.size());
+        EXPECT_EQ(sLine.substr(2, 1) + sLine.substr(8), ":" + sTail) << sLine;
+    }
+    int iGone = LoopbackConnect(usPort);
+    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 2; }));
+    close(iGone);
+    VXQ_F_LOG_SR_WriteLog("line after a client left", 2);
+    EXPECT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
+
+    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
+    EXPECT_EQ(WaitPeerClosed(iFd, 2000), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_GetLogClientNum(), 0);
+    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
+    VXQ_F_LOG_SR_WriteLog("line while stopped", 2); /* nobody holds the freed queue */
+    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    EXPECT_NE(VXQ_F_LOG_SR_GetLogServicePort(), 0);
 }
 
 TEST_F(LogServerTest, LinesQueuedBeforeAnAcceptanceAreSkippedForThatClientOnly)
@@ -116,13 +118,11 @@ TEST_F(LogServerTest, LinesQueuedBeforeAnAcceptanceAreSkippedForThatClientOnly)
     int iNew = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
     ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
     ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(tListen.m_tState.hLineQueue, "late\r\n", 6, 0), 1);
-
     EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 1);
     EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 1);
     EXPECT_EQ(VXQ_F_LOG_SR_DoSendEvent(&tListen.m_tState, 0), 0); /* queue empty */
-    EXPECT_EQ(ReadLine(iOld), "early\r\n");
-    EXPECT_EQ(ReadLine(iOld), "late\r\n");
-    EXPECT_EQ(ReadLine(iNew), "late\r\n");
+    EXPECT_EQ(ReadBytes(iOld, 13), "early\r\nlate\r\n");
+    EXPECT_EQ(ReadBytes(iNew, 6), "late\r\n");
     VXQ_F_LOG_SR_CloseAllTcpConnect(&tListen.m_tState);
     VXQ_F_TOOLS_QUEUE_FreeQueue(&tListen.m_tState.hLineQueue);
     VXQ_F_TOOLS_QUEUE_FreeMemory(&tListen.m_tState.pSendBuf);
@@ -137,84 +137,33 @@ TEST_F(LogServerTest, HundredAndFirstLogClientIsClosedRightAfterAcceptance)
         ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1) << "client " << i;
     }
     int iExtra = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
-    ASSERT_GE(iExtra, 0);
     EXPECT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 0);
     EXPECT_EQ(WaitPeerClosed(iExtra, 2000), 1);
     EXPECT_EQ(tListen.m_tState.iClientNum.load(), VXQ_LOG_SR_MAX_CLIENT_NUM);
     EXPECT_FALSE(Readable(m_tFds[0], 0)); /* the first client is still served */
 }
 
-TEST_F(LogServerTest, LogClientThatClosedIsDroppedAtTheNextLine)
-{
-    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
-    int iFd = LoopbackConnect(VXQ_F_LOG_SR_GetLogServicePort());
-    ASSERT_GE(iFd, 0);
-    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
-    close(iFd);
-    VXQ_F_LOG_SR_WriteLog("line after the client left", 2);
-    EXPECT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 0; }));
-}
-
-TEST_F(LogServerTest, LogClientThatClosedIsDroppedByTheCheckOnceFourSecondsPassed)
+TEST_F(LogServerTest, CheckDropsAClosedClientOnceFourSecondsPassedAndKeepsSilentAndTalkingOnes)
 {
     TestClock tClock;
     ListenState tListen;
     ASSERT_TRUE(tListen.m_bListening);
-    int iFd = LoopbackConnect(tListen.m_tState.usBoundPort);
-    ASSERT_GE(iFd, 0);
-    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
-    close(iFd);
+    int iFd[3];
+    for (int i = 0; i < 3; i++) {
+        iFd[i] = LoopbackConnect(tListen.m_tState.usBoundPort);
+        ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
+    }
+    Keep(iFd[1]); /* silent */
+    Keep(iFd[2]);
+    ASSERT_EQ(write(iFd[2], "hello", 5), 5);
+    close(iFd[0]);
     ASSERT_TRUE(Readable(tListen.m_tState.tClient[0].iSocket, 5000)); /* the close arrived */
-
+    ASSERT_TRUE(Readable(tListen.m_tState.tClient[2].iSocket, 5000));
     tClock.AdvanceMs(VXQ_LOG_SR_CHECK_PERIOD_MS);
     EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 0);
-    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 1);
+    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 3);
     tClock.AdvanceMs(1);
     EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 1);
-    EXPECT_EQ(tListen.m_tState.iClientNum.load(), 0);
-    EXPECT_EQ(tListen.m_tState.tClient[0].bUsed, 0);
-}
-
-TEST_F(LogServerTest, CheckKeepsAClientThatIsSilentOrTalks)
-{
-    TestClock tClock;
-    ListenState tListen;
-    ASSERT_TRUE(tListen.m_bListening);
-    int iSilent = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
-    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
-    int iTalking = Keep(LoopbackConnect(tListen.m_tState.usBoundPort));
-    ASSERT_EQ(VXQ_F_LOG_SR_DoNetEvent(&tListen.m_tState, 0), 1);
-    (void)iSilent;
-    ASSERT_EQ(write(iTalking, "hello", 5), 5);
-    ASSERT_TRUE(Readable(tListen.m_tState.tClient[1].iSocket, 5000));
-    tClock.AdvanceMs(VXQ_LOG_SR_CHECK_PERIOD_MS + 1);
-    EXPECT_EQ(VXQ_F_LOG_SR_CheckTcpConnect(&tListen.m_tState), 1);
     EXPECT_EQ(tListen.m_tState.iClientNum.load(), 2);
-}
-
-TEST_F(LogServerTest, StoppedLogServiceClosesItsClientsAndStartsAgain)
-{
-    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
-    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(1), 1); /* already running: unchanged */
-    int iFd = Keep(LoopbackConnect(VXQ_F_LOG_SR_GetLogServicePort()));
-    ASSERT_TRUE(WaitUntil([] { return VXQ_F_LOG_SR_GetLogClientNum() == 1; }));
-    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
-    EXPECT_EQ(WaitPeerClosed(iFd, 2000), 1);
-    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
-    EXPECT_EQ(VXQ_F_LOG_SR_GetLogClientNum(), 0);
-    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
-    VXQ_F_LOG_SR_WriteLog("line while stopped", 2); /* nobody holds the freed queue */
-    ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
-    EXPECT_NE(VXQ_F_LOG_SR_GetLogServicePort(), 0);
-}
-
-TEST_F(LogServerTest, StartOnAPortInUseFailsAndLeavesNothingRunning)
-{
-    uint16_t usPort = 0;
-    int iBusy = Keep(LoopbackListen(&usPort));
-    ASSERT_GE(iBusy, 0);
-    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(usPort), 0);
-    EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
-    VXQ_F_LOG_SR_WriteLog("line with no service", 2);
-    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
+    EXPECT_EQ(tListen.m_tState.tClient[0].bUsed, 0);
 }

@@ -2,7 +2,6 @@
 
 #include "net/selengine.h"
 #include "support/fake_sockos.h"
-#include "support/log_capture.h"
 #include "support/loopback.h"
 #include "support/record_sink.h"
 #include "support/test_clock.h"
@@ -106,31 +105,18 @@ TEST(SelEngine, ConnectRecordCarriesTheExactHeadLayout)
     uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
     std::vector<NetRecord> tConnects = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
     ASSERT_EQ(tConnects.size(), 1u);
-    const std::string &sRaw = tConnects[0].sRaw;
-    ASSERT_EQ(sRaw.size(), 64u);
-    int32_t iEvent;
-    uint16_t usNetType, usLocalPort, usPeerPort, usZero;
-    uint32_t dwId, dwUser;
-    int32_t iLen;
-    memcpy(&iEvent, sRaw.data() + 0, 4);
-    memcpy(&usNetType, sRaw.data() + 4, 2);
-    memcpy(&usLocalPort, sRaw.data() + 6, 2);
-    memcpy(&dwId, sRaw.data() + 8, 4);
-    memcpy(&usPeerPort, sRaw.data() + 52, 2);
-    memcpy(&usZero, sRaw.data() + 54, 2);
-    memcpy(&dwUser, sRaw.data() + 56, 4);
-    memcpy(&iLen, sRaw.data() + 60, 4);
-    EXPECT_EQ(iEvent, 1);
-    EXPECT_EQ(usNetType, 0);
-    EXPECT_EQ(usLocalPort, usPort);
-    EXPECT_EQ(dwId, dwPortId);
-    EXPECT_EQ(dwId & 0xFFFFu, 1u);
-    EXPECT_EQ(std::string(sRaw.data() + 12), "127.0.0.1");
-    EXPECT_EQ(sRaw.substr(12 + 9, 40 - 9), std::string(31, '\0'));
-    EXPECT_EQ(usPeerPort, LocalPortOf(iClient));
-    EXPECT_EQ(usZero, 0);
-    EXPECT_EQ(dwUser, 0u);
-    EXPECT_EQ(iLen, 0);
+    /* Event 1 at 0, net type 0 at 4, local port at 6, id at 8, the peer's
+     * address text in 40 bytes at 12, peer port at 52, zeros to 64. */
+    std::string sWant(64, '\0');
+    int32_t iEvent = 1;
+    uint16_t usLocal = usPort, usPeer = LocalPortOf(iClient);
+    memcpy(&sWant[0], &iEvent, 4);
+    memcpy(&sWant[6], &usLocal, 2);
+    memcpy(&sWant[8], &dwPortId, 4);
+    sWant.replace(12, 9, "127.0.0.1");
+    memcpy(&sWant[52], &usPeer, 2);
+    EXPECT_EQ(tConnects[0].sRaw, sWant);
+    EXPECT_EQ(dwPortId & 0xFFFFu, 1u);
     close(iClient);
 }
 
@@ -254,10 +240,9 @@ TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUp
     EXPECT_EQ(tData[1].sData, "defg");
     EXPECT_EQ(tData[1].tHead.dwUserData, 1u);
 
-    LogCapture tLog;
     close(iClient);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
-    EXPECT_GE(tLog.Count("TCP connect peer close"), 3);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv,
+                     [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
     NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
     EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
     EXPECT_EQ(tDisconnect.tHead.usLocalPort, usPort);
@@ -277,11 +262,7 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenData)
     uint32_t dwPortId = 0;
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
     /* Not set up yet as far as the engine knows: sends are refused. */
-    {
-        LogCapture tLog;
-        EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
-        EXPECT_EQ(tLog.Count("VXQ_F_NETCOM_SendTcpData iSocketType error."), 1);
-    }
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1; }));
     NetRecord tResult = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT_RESULT)[0];
     EXPECT_EQ(tResult.sRaw.size(), 64u + 260u);
@@ -345,15 +326,12 @@ TEST(SelEngine, DescriptorAtOrAboveFdSetSizeIsRefusedAndTheEngineKeepsServing)
     uint16_t usPort = 0;
     tEngine.Listen(&usPort);
     FakeSockOs tFake;
-    LogCapture tLog;
     tFake.AcceptHighFd(true);
     int iRefused = LoopbackConnect(usPort);
     ASSERT_GE(iRefused, 0);
     /* The engine accepts it on a descriptor select cannot watch, and closes it at once. */
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 0u);
-    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_MC_AddSocketId in_iSocket error."), 1);
-    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_DoTcpListenReadEvent VXQ_F_NET_SELECT_MC_AddSocketId fail."), 1);
     tFake.AcceptHighFd(false);
     int iClient = -1;
     uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
@@ -382,13 +360,10 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
         ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
 
-    LogCapture tLog;
     int iRefused = LoopbackConnect(usPort);
     ASSERT_GE(iRefused, 0);
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
-    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_MC_AddSocketId not idle pos."), 1);
-    EXPECT_EQ(tLog.Count("VXQ_F_NET_SELECT_DoTcpListenReadEvent VXQ_F_NET_SELECT_MC_AddSocketId fail."), 1);
     uint16_t usUdp = 0;
     uint32_t dwUdp = 0;
     EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, &dwUdp), 0);

@@ -1,13 +1,17 @@
 /*
- * test_client_body.cpp - every request body the reference client builds and
- * every answer it parses, against hand-computed bytes at the offsets of each
- * message; malformed answers are refused.
+ * test_client_body.cpp - request bodies and answers of the reference client
+ * against hand-computed bytes where the end-to-end runs cannot tell (the
+ * field cut, the shared bits of a read answer, the extended alarm), and the
+ * refusal of malformed answers. Every other request and answer goes through
+ * the device in the client's end-to-end command table.
  */
 #include <gtest/gtest.h>
 
 #include "clibody.h"
 
 #include <string.h>
+
+#include <functional>
 
 #include <string>
 #include <utility>
@@ -38,6 +42,12 @@ Bytes Msg(uint16_t in_usFunc, uint32_t in_dwTransNo, size_t in_iBodyLen, const P
 Bytes Le32(uint32_t v)
 {
     return {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)};
+}
+
+Bytes Cut(Bytes in_t, size_t in_iLen)
+{
+    in_t.resize(in_iLen);
+    return in_t;
 }
 
 Bytes Text(const char *s)
@@ -105,77 +115,6 @@ TEST(ClientBody, TokenAndLoginAnswersAreDecodedFromTheirOffsets)
     EXPECT_EQ(tInfo.iDevCapValue2, 12);
     EXPECT_EQ(tInfo.iDevCapValue3, 13);
     EXPECT_EQ(VXQ_F_CLI_ParseLogin(tLogin.data(), tLogin.size() - 1, &tInfo), 0);
-}
-
-TEST(ClientBody, LiveViewRequestsCarryLoginChannelStreamAndIds)
-{
-    EXPECT_EQ(VXQ_F_CLI_BuildExRealplayOpen(1, L, 3, 1, 0x77),
-              Msg(0x0221, 1, 16, {{0, LID}, {4, {3, 0, 1, 0}}, {8, Le32(0x77)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildExRealplayClose(2, L, 0x00090002), Msg(0x0222, 2, 8, {{0, LID}, {4, Le32(0x00090002)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildCtrlStream(3, L, 0x00090002, 1, 1),
-              Msg(0x0223, 3, 16, {{0, LID}, {4, Le32(0x00090002)}, {8, Le32(1)}, {12, Le32(1)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildPtz(4, L, 2, 21, 5, 6, 7),
-              Msg(0x0203, 4, 24, {{0, LID}, {4, Le32(2)}, {8, Le32(21)}, {12, Le32(5)}, {16, Le32(6)}, {20, Le32(7)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildForceIFrame(5, 2, 1), Msg(0x0204, 5, 10, {{4, Le32(2)}, {8, {1, 0}}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildQuality(0x0225, 6, L, 1, 2, 9), Msg(0x0225, 6, 236, {{0, LID}, {4, {1, 0, 2, 0}}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildQuality(0x0226, 7, L, 1, 2, 9), Msg(0x0226, 7, 12, {{0, LID}, {4, {1, 0, 2, 0}}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildQuality(0x0227, 8, L, 1, 2, 9),
-              Msg(0x0227, 8, 12, {{0, LID}, {4, {1, 0, 2, 0}}, {8, Le32(9)}}));
-}
-
-TEST(ClientBody, LiveViewAnswersAreDecoded)
-{
-    uint32_t dwConnId = 0;
-    Bytes tOpen = Msg(0x0221, 1, 16, {{0, LID}, {12, Le32(0x00410003)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseExRealplayOpen(tOpen.data(), tOpen.size(), &dwConnId), 1);
-    EXPECT_EQ(dwConnId, 0x00410003u);
-    EXPECT_EQ(VXQ_F_CLI_ParseExRealplayOpen(tOpen.data(), 35, &dwConnId), 0);
-
-    uint32_t dwLevel = 0;
-    Bytes tLevel = Msg(0x0226, 1, 12, {{8, Le32(2)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseQualityLevel(tLevel.data(), tLevel.size(), &dwLevel), 1);
-    EXPECT_EQ(dwLevel, 2u);
-
-    Bytes tCap = Msg(0x0225, 1, 236,
-                     {{8, Le32(2)},
-                      {12, Text("low")},
-                      {28, Le32(0)},
-                      {32, {0x40, 0x01, 0xF0, 0x00, 10, 0, 128, 0}},
-                      {40, Text("high")},
-                      {56, Le32(2)},
-                      {60, {0x00, 0x05, 0xD0, 0x02, 25, 0, 0x00, 0x08}}},
-                     1, 0);
-    std::vector<_VXQ_S_CLI_QUALITY_CAP> tCaps;
-    ASSERT_EQ(VXQ_F_CLI_ParseQualityCap(tCap.data(), tCap.size(), &tCaps), 1);
-    ASSERT_EQ(tCaps.size(), 2u);
-    EXPECT_EQ(tCaps[0].sName, "low");
-    EXPECT_EQ(tCaps[0].usValue[0], 320);
-    EXPECT_EQ(tCaps[0].usValue[1], 240);
-    EXPECT_EQ(tCaps[1].sName, "high");
-    EXPECT_EQ(tCaps[1].dwValue, 2u);
-    EXPECT_EQ(tCaps[1].usValue[0], 1280);
-    EXPECT_EQ(tCaps[1].usValue[3], 2048);
-    Bytes tNine = tCap;
-    VXQ_F_CLI_PutU32(&tNine[28], 9);
-    EXPECT_EQ(VXQ_F_CLI_ParseQualityCap(tNine.data(), tNine.size(), &tCaps), 0);
-}
-
-TEST(ClientBody, RecordRequestsCarryTimesAndFileFlags)
-{
-    _VXQ_S_CLI_TIME tFrom = {2026, 12, 6, 8, 0, 0};
-    _VXQ_S_CLI_TIME tTo = {2026, 12, 6, 10, 30, 59};
-    const Bytes tWireFrom = {0xEA, 0x07, 12, 0, 6, 8, 0, 0, 0, 0, 0, 0};
-    const Bytes tWireTo = {0xEA, 0x07, 12, 0, 6, 10, 30, 59, 0, 0, 0, 0};
-    EXPECT_EQ(VXQ_F_CLI_BuildQueryFile(1, L, -1, 3, &tFrom, &tTo),
-              Msg(0x0301, 1, 48, {{0, LID}, {4, Le32(0xFFFFFFFFu)}, {8, Le32(3)}, {20, tWireFrom}, {32, tWireTo}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildQueryFile(1, L, 0, 0, &tFrom, &tTo).size(), 68u);
-    EXPECT_EQ(VXQ_F_CLI_BuildDownloadOpen(2, L, "rec/ch0/0001.h264"),
-              Msg(0x0311, 2, 364, {{0, LID}, {4, Text("rec/ch0/0001.h264")}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildDownloadOpenByTime(3, L, 1, &tFrom, &tTo),
-              Msg(0x0318, 3, 288, {{0, LID}, {4, Le32(1)}, {40, tWireFrom}, {52, tWireTo}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildDownloadGet(4, L, 0x00A1, 9, 2, 8),
-              Msg(0x0313, 4, 44, {{0, LID}, {4, Le32(0xA1)}, {8, Le32(9)}, {12, {2, 8}}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildDownloadClose(5, L, 0xA1), Msg(0x0312, 5, 8, {{0, LID}, {4, Le32(0xA1)}}));
 }
 
 TEST(ClientBody, RecordAnswersCarryFileRecordsAndPieces)
@@ -246,166 +185,46 @@ TEST(ClientBody, RecordAnswersCarryFileRecordsAndPieces)
     EXPECT_EQ(VXQ_F_CLI_ParseDownloadGet(tLying.data(), tLying.size(), &tPiece), 0);
 }
 
-TEST(ClientBody, TalkAndAlarmMessages)
+TEST(ClientBody, ExtendedAlarmIsDecodedAndMalformedAnswersAreRefused)
 {
-    EXPECT_EQ(VXQ_F_CLI_BuildTalk(0x0401, 1, L, 0), Msg(0x0401, 1, 8, {{0, LID}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildTalk(0x0402, 2, L, 10000), Msg(0x0402, 2, 8, {{0, LID}, {4, Le32(10000)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildTalkAudio((const uint8_t *)"\xff\x7f", 2), Msg(0x0E02, 0, 14, {{12, {0xFF, 0x7F}}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildGuard(0x0501, 3, L), Msg(0x0501, 3, 4, {{0, LID}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildGuard(0x0502, 4, L), Msg(0x0502, 4, 4, {{0, LID}}));
-
-    int32_t iAudio[4];
-    Bytes tStart = Msg(0x0401, 1, 24, {{0, LID}, {8, Le32(0)}, {12, Le32(64000)}, {16, Le32(8000)}, {20, Le32(1)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseTalkStart(tStart.data(), tStart.size(), iAudio), 1);
-    EXPECT_EQ(iAudio[1], 64000);
-    EXPECT_EQ(iAudio[2], 8000);
-    EXPECT_EQ(iAudio[3], 1);
-
     const Bytes tTime = {0xEA, 0x07, 12, 0, 6, 9, 1, 2, 0, 0, 0, 0};
-    Bytes tAlarm = Msg(0x0503, 0, 152, {{0, Le32(1)}, {4, Le32(5)}, {8, tTime}, {20, Le32(77)}, {24, Text("motion")}});
-    _VXQ_S_CLI_ALARM tGot;
-    ASSERT_EQ(VXQ_F_CLI_ParseAlarm(tAlarm.data(), tAlarm.size(), &tGot), 1);
-    EXPECT_EQ(tGot.bExtended, 0);
-    EXPECT_EQ(tGot.iChNo, 1);
-    EXPECT_EQ(tGot.iAlarmEvent, 5);
-    EXPECT_EQ(tGot.dwAlarmParam, 77u);
-    EXPECT_EQ(VXQ_F_CLI_TimeText(&tGot.tAlarmTime), "2026-12-06 09:01:02");
-    EXPECT_EQ(tGot.sAlarmMsg, "motion");
     Bytes tEx = Msg(0x0505, 0, 180,
                     {{0, Text("AI202612060901020042")}, {32, Le32(2)}, {36, tTime}, {48, Le32(6)}, {52, Text("door")}});
+    _VXQ_S_CLI_ALARM tGot;
     ASSERT_EQ(VXQ_F_CLI_ParseAlarm(tEx.data(), tEx.size(), &tGot), 1);
     EXPECT_EQ(tGot.bExtended, 1);
     EXPECT_EQ(tGot.sAlarmId, "AI202612060901020042");
     EXPECT_EQ(tGot.iChNo, 2);
     EXPECT_EQ(tGot.iAlarmEvent, 6);
+    EXPECT_EQ(VXQ_F_CLI_TimeText(&tGot.tAlarmTime), "2026-12-06 09:01:02");
     EXPECT_EQ(tGot.sAlarmMsg, "door");
-    EXPECT_EQ(VXQ_F_CLI_ParseAlarm(tAlarm.data(), 171, &tGot), 0);
-}
 
-TEST(ClientBody, ConfigurationAndUserMessages)
-{
-    const Bytes tData = {1, 2, 3};
-    EXPECT_EQ(VXQ_F_CLI_BuildConfig(0x0902, 1, L, 7, {}), Msg(0x0902, 1, 12, {{0, LID}, {4, Le32(7)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildConfig(0x0903, 2, L, 7, tData),
-              Msg(0x0903, 2, 15, {{0, LID}, {4, Le32(7)}, {8, Le32(3)}, {12, tData}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildGetDefConfig(3, L, 7, 9), Msg(0x0904, 3, 16, {{0, LID}, {4, Le32(7)}, {8, Le32(9)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildImportConfig(4, L, tData), Msg(0x0905, 4, 11, {{0, LID}, {4, Le32(3)}, {8, tData}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildExportConfig(5, L), Msg(0x0906, 5, 8, {{0, LID}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildQueryNetInfo(6), Msg(0x0911, 6, 4, {}));
-    EXPECT_EQ(VXQ_F_CLI_BuildModifyPwd(7, "admin", "old", "new"),
-              Msg(0x0901, 7, 96, {{0, Text("admin")}, {32, Text("old")}, {64, Text("new")}}));
-
-    _VXQ_S_CLI_USER_POP tPop;
-    memset(&tPop, 0, sizeof(tPop));
-    tPop.dwGlobalPop = 0x41;
-    tPop.iChPopNum = 2;
-    tPop.dwChPop[0] = 0x09;
-    tPop.dwChPop[1] = 0x0B;
-    EXPECT_EQ(VXQ_F_CLI_BuildAddUser(8, L, "guest", "pw", &tPop),
-              Msg(0x0931, 8, 332,
-                  {{0, LID}, {4, Text("guest")}, {36, Text("pw")}, {68, Le32(0x41)}, {72, Le32(2)}, {76, Le32(9)},
-                   {80, Le32(0x0B)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildDelUser(9, L, "guest"), Msg(0x0932, 9, 36, {{0, LID}, {4, Text("guest")}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildUserPop(0x0933, 10, L, "guest", nullptr), Msg(0x0933, 10, 300, {{0, LID}, {4, Text("guest")}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildUserPop(0x0934, 11, L, "guest", &tPop),
-              Msg(0x0934, 11, 300, {{0, LID}, {4, Text("guest")}, {36, Le32(0x41)}, {40, Le32(2)}, {44, Le32(9)}, {48, Le32(0x0B)}}));
-
-    Bytes tData2;
-    Bytes tGet = Msg(0x0902, 1, 15, {{0, LID}, {4, Le32(7)}, {8, Le32(3)}, {12, tData}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseConfigData(tGet.data(), tGet.size(), &tData2), 1);
-    EXPECT_EQ(tData2, tData);
-    Bytes tDef = Msg(0x0904, 1, 19, {{12, Le32(3)}, {16, tData}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseConfigData(tDef.data(), tDef.size(), &tData2), 1);
-    EXPECT_EQ(tData2, tData);
-    Bytes tExp = Msg(0x0906, 1, 11, {{4, Le32(3)}, {8, tData}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseConfigData(tExp.data(), tExp.size(), &tData2), 1);
-    EXPECT_EQ(tData2, tData);
-    Bytes tLying = tExp;
-    VXQ_F_CLI_PutU32(&tLying[24], 4);
-    EXPECT_EQ(VXQ_F_CLI_ParseConfigData(tLying.data(), tLying.size(), &tData2), 0);
-
-    Bytes tCard(90, 0);
-    memcpy(&tCard[0], "eth0", 4);
-    const uint8_t ucMac[6] = {0x02, 0x00, 0x5E, 0x10, 0x00, 0x01};
-    memcpy(&tCard[32], ucMac, 6);
-    VXQ_F_CLI_PutU32(&tCard[38], 5);
-    memcpy(&tCard[42], "127.0.0.1", 9);
-    memcpy(&tCard[58], "255.0.0.0", 9);
-    memcpy(&tCard[74], "127.0.0.1", 9);
-    Bytes tNet = Msg(0x0911, 1, 94, {{0, Le32(1)}, {4, tCard}}, 1, 0);
-    std::vector<_VXQ_S_CLI_CARD_INFO> tCards;
-    ASSERT_EQ(VXQ_F_CLI_ParseNetInfo(tNet.data(), tNet.size(), &tCards), 1);
-    ASSERT_EQ(tCards.size(), 1u);
-    EXPECT_EQ(tCards[0].sName, "eth0");
-    EXPECT_EQ(tCards[0].ucMac[2], 0x5E);
-    EXPECT_EQ(tCards[0].dwValue, 5u);
-    EXPECT_EQ(tCards[0].sAddr2, "255.0.0.0");
-    Bytes tBare = Msg(0x0911, 1, 4, {}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseNetInfo(tBare.data(), tBare.size(), &tCards), 1);
-    EXPECT_TRUE(tCards.empty());
-
-    Bytes tUser = Msg(0x0933, 1, 300, {{36, Le32(0xFF)}, {40, Le32(2)}, {44, Le32(1)}, {48, Le32(3)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseUserPop(tUser.data(), tUser.size(), &tPop), 1);
-    EXPECT_EQ(tPop.dwGlobalPop, 0xFFu);
-    EXPECT_EQ(tPop.iChPopNum, 2);
-    EXPECT_EQ(tPop.dwChPop[1], 3u);
-    VXQ_F_CLI_PutU32(&tUser[60], 65);
-    EXPECT_EQ(VXQ_F_CLI_ParseUserPop(tUser.data(), tUser.size(), &tPop), 0);
-}
-
-TEST(ClientBody, SerialCustomMaintenanceAndUpgradeMessages)
-{
-    const uint32_t dwParam[6] = {9600, 8, 0, 1, 0, 2};
-    EXPECT_EQ(VXQ_F_CLI_BuildComOpen(1, L, dwParam),
-              Msg(0x0921, 1, 28, {{0, LID}, {4, Le32(9600)}, {8, Le32(8)}, {16, Le32(1)}, {24, Le32(2)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildComClose(2, L, 3, 4), Msg(0x0922, 2, 12, {{0, LID}, {4, Le32(3)}, {8, Le32(4)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildComSend(3, L, 5, 6, {0x41}),
-              Msg(0x0923, 3, 17, {{0, LID}, {4, Le32(5)}, {8, Le32(6)}, {12, Le32(1)}, {16, {0x41}}}));
-    Bytes tCom = Msg(0x0924, 0, 14, {{8, Le32(2)}, {12, {'o', 'k'}}});
-    Bytes tGot;
-    ASSERT_EQ(VXQ_F_CLI_ParseComData(tCom.data(), tCom.size(), &tGot), 1);
-    EXPECT_EQ(tGot, Bytes({'o', 'k'}));
-    tCom[10] = 1; /* an answer is not serial data */
-    EXPECT_EQ(VXQ_F_CLI_ParseComData(tCom.data(), tCom.size(), &tGot), 0);
-
-    EXPECT_EQ(VXQ_F_CLI_BuildCustom(4, 0x99, {1, 2}), Msg(0x0A01, 4, 10, {{0, Le32(0x99)}, {4, Le32(2)}, {8, {1, 2}}}));
-    Bytes tCustom = Msg(0x0A01, 4, 9, {{4, Le32(1)}, {8, {7}}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseCustom(tCustom.data(), tCustom.size(), &tGot), 1);
-    EXPECT_EQ(tGot, Bytes({7}));
-
-    EXPECT_EQ(VXQ_F_CLI_BuildAbility(5, L, 3), Msg(0x0B01, 5, 12, {{0, LID}, {4, Le32(3)}}));
-    std::string sAbility;
-    Bytes tAbility = Msg(0x0B01, 5, 17, {{8, Le32(5)}, {12, Text("<a/>")}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseAbility(tAbility.data(), tAbility.size(), &sAbility), 1);
-    EXPECT_EQ(sAbility, "<a/>");
-
-    EXPECT_EQ(VXQ_F_CLI_BuildMaint(0x0B02, 6, L), Msg(0x0B02, 6, 4, {{0, LID}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildMaint(0x0B03, 7, L), Msg(0x0B03, 7, 4, {{0, LID}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildMaint(0x0B21, 8, L), Msg(0x0B21, 8, 28, {{0, LID}}));
-    uint16_t usShort[4];
-    uint32_t dwLong[4];
-    Bytes tVer = Msg(0x0B21, 8, 28, {{4, {2, 0, 4, 0, 2, 0, 5, 0}}, {12, Le32(20261206)}, {24, Le32(9)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseVersion(tVer.data(), tVer.size(), usShort, dwLong), 1);
-    EXPECT_EQ(usShort[1], 4);
-    EXPECT_EQ(usShort[3], 5);
-    EXPECT_EQ(dwLong[0], 20261206u);
-    EXPECT_EQ(dwLong[3], 9u);
-
-    EXPECT_EQ(VXQ_F_CLI_BuildRequUpgrade(9, L, 1, 2, 70000),
-              Msg(0x0B22, 9, 16, {{0, LID}, {4, {1, 0, 2, 0}}, {8, Le32(70000)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildUpgradeQuery(0x0B23, 10, 5), Msg(0x0B23, 10, 8, {{0, Le32(5)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildUpgradeQuery(0x0B24, 11, 5), Msg(0x0B24, 11, 8, {{0, Le32(5)}}));
-    EXPECT_EQ(VXQ_F_CLI_BuildUpgradeData(12, 4096, (const uint8_t *)"abc", 3),
-              Msg(0x0B25, 12, 11, {{0, Le32(4096)}, {4, Le32(3)}, {8, Text("abc")}}));
+    /* Each row: a parser and an answer one byte short or whose count or
+     * length says more than it carries. */
+    std::vector<uint8_t> tData;
     uint32_t dwValue = 0;
-    Bytes tReq = Msg(0x0B22, 9, 16, {{12, Le32(44)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseUpgradeValue(tReq.data(), tReq.size(), &dwValue), 1);
-    EXPECT_EQ(dwValue, 44u);
-    Bytes tProgress = Msg(0x0B23, 10, 8, {{4, Le32(100)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseUpgradeValue(tProgress.data(), tProgress.size(), &dwValue), 1);
-    EXPECT_EQ(dwValue, 100u);
-    Bytes tPos = Msg(0x0B24, 11, 8, {{4, Le32(65536)}}, 1, 0);
-    ASSERT_EQ(VXQ_F_CLI_ParseUpgradeValue(tPos.data(), tPos.size(), &dwValue), 1);
-    EXPECT_EQ(dwValue, 65536u);
-    EXPECT_EQ(VXQ_F_CLI_ParseUpgradeValue(tPos.data(), 27, &dwValue), 0);
+    std::vector<_VXQ_S_CLI_QUALITY_CAP> tCaps;
+    _VXQ_S_CLI_USER_POP tPop;
+    struct {
+        const char *sWhat;
+        Bytes tMsg;
+        std::function<int(const Bytes &)> fnParse;
+    } tCases[] = {
+        {"open, 35 bytes", Cut(Msg(0x0221, 1, 16, {}, 1, 0), 35),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseExRealplayOpen(t.data(), t.size(), &dwValue); }},
+        {"quality caps: 9", Msg(0x0225, 1, 236, {{8, Le32(9)}}, 1, 0),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseQualityCap(t.data(), t.size(), &tCaps); }},
+        {"config data: 4 of 3", Msg(0x0906, 1, 11, {{4, Le32(4)}}, 1, 0),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseConfigData(t.data(), t.size(), &tData); }},
+        {"user rights: 65 words", Msg(0x0933, 1, 300, {{40, Le32(65)}}, 1, 0),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseUserPop(t.data(), t.size(), &tPop); }},
+        {"serial data in an answer", Msg(0x0924, 0, 14, {{8, Le32(2)}}, 1, 0),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseComData(t.data(), t.size(), &tData); }},
+        {"upgrade value, 27 bytes", Cut(Msg(0x0B24, 11, 8, {}, 1, 0), 27),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseUpgradeValue(t.data(), t.size(), &dwValue); }},
+        {"alarm, 171 bytes", Cut(Msg(0x0503, 0, 152, {}), 171),
+         [&](const Bytes &t) { return VXQ_F_CLI_ParseAlarm(t.data(), t.size(), &tGot); }},
+    };
+    for (const auto &c : tCases)
+        EXPECT_EQ(c.fnParse(c.tMsg), 0) << c.sWhat;
 }

