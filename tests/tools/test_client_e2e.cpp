@@ -10,6 +10,7 @@
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/test_client.h"
+#include "support/time_scale.h"
 #include "support/wait_until.h"
 
 #include <signal.h>
@@ -540,11 +541,14 @@ TEST_F(ClientE2e, SearchFindsTheSimulatorAndTraceClientAndLogPortPrintItsLogLine
         30000))
         << sOut;
 
+    /* Both clients listen for a fixed time, stretched like every positive
+     * wait: under an emulator the logins below take several times longer. */
+    const std::string sListen = std::to_string(8 * VXQ_F_TESTTIME_Scale());
     TestChildProcess tTrace, tLog;
-    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", "8"},
+    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tTrace.Get(), s_sClient, {"trace", "--server-id", sServerId, "--seconds", sListen},
                                      m_tDir.File("trace.txt")));
     ASSERT_TRUE(VXQ_F_TESTPROC_Start(tLog.Get(), s_sClient,
-                                     {"log", "--port", std::to_string(m_usLogPort), "--seconds", "8"},
+                                     {"log", "--port", std::to_string(m_usLogPort), "--seconds", sListen},
                                      m_tDir.File("log.txt")));
     ASSERT_TRUE(WaitUntil([&] { return Has(VXQ_F_TESTPROC_Output(tTrace.Get()), "registered as trace client"); }))
         << VXQ_F_TESTPROC_Output(tTrace.Get());
@@ -558,8 +562,8 @@ TEST_F(ClientE2e, SearchFindsTheSimulatorAndTraceClientAndLogPortPrintItsLogLine
                       1000))
             break;
     }
-    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tTrace.Get(), 10000));
-    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tLog.Get(), 10000));
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tTrace.Get(), VXQ_F_TESTTIME_ScaleMs(10000)));
+    ASSERT_TRUE(VXQ_F_TESTPROC_Wait(tLog.Get(), VXQ_F_TESTTIME_ScaleMs(10000)));
     std::string sTrace = VXQ_F_TESTPROC_Output(tTrace.Get());
     std::string sLog = VXQ_F_TESTPROC_Output(tLog.Get());
     EXPECT_EQ(tTrace.Get()->iExitStatus, 0) << sTrace;
