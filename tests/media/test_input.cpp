@@ -11,9 +11,9 @@
 #include "clibody.h"
 #include "media/cache.h"
 #include "media/input.h"
+#include "support/offline_link.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
-#include "support/media_rig.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
@@ -57,12 +57,12 @@ class MediaInput : public ::testing::Test
     void SetUp() override
     {
         g_tFrames.clear();
-        pSrv = VXQ_F_MEDIARIG_New();
+        pSrv = VXQ_F_OFFLINE_NewRig();
         pSrv->tHooks.fnFrameSend = FakeSend;
     }
     void TearDown() override
     {
-        VXQ_F_MEDIARIG_Free(pSrv);
+        VXQ_F_OFFLINE_FreeRig(pSrv);
     }
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
 };
@@ -74,7 +74,7 @@ TEST_F(MediaInput, EachInputFunctionPostsItsOrderWithTheFixedPartAndACopyOfTheDa
     ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 3, 1, aData, 5), 1);
     ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 3, 0, 2, 0xA1B2C3D4u, aData, 5), 1);
     ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 3, 0, 0x11223344u, aData, 5), 1);
-    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    std::vector<std::vector<uint8_t>> t = VXQ_F_OFFLINE_TakeOrders(pSrv);
     ASSERT_EQ(t.size(), 4u);
     struct Row {
         int32_t iId;
@@ -115,7 +115,7 @@ TEST_F(MediaInput, BadArgumentsPostNothing)
     EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, aData, -1), 0);
     EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(NULL, 0, 0, 0, aData, 4), 0);
     EXPECT_EQ(VXQ_F_DPS_ModifyCodec(NULL, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1), 0);
-    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeOrders(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeOrders(pSrv).empty());
 }
 
 TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEntries)
@@ -127,7 +127,7 @@ TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEn
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 0, 0, 0, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(pSrv->hOrderQueue), 2);
-    VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    VXQ_F_OFFLINE_TakeOrders(pSrv);
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 1);
 }
 
@@ -153,11 +153,11 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 {
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[2].tSubCh[1];
     pSubCh->iStreamOpenState = 2;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 9, 2, 1);
     const uint8_t aData[6] = {1, 2, 3, 4, 5, 6};
     ASSERT_EQ(VXQ_F_DPS_InputVideoStreamEx(pSrv, 2, 1, 1, 4000, aData, 6), 1);
     ASSERT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 2, 1, 4020, aData, 3), 1);
-    for (std::vector<uint8_t> &t : VXQ_F_MEDIARIG_TakeOrders(pSrv)) {
+    for (std::vector<uint8_t> &t : VXQ_F_OFFLINE_TakeOrders(pSrv)) {
         int32_t iId = Head(t).iFuncId;
         if (iId == 0x0811)
             VXQ_F_DPS_MW_DoOrder_MEDIA_E8_VIDEO_FRAME_EX(pSrv, t.data(), (int32_t)t.size());
@@ -179,7 +179,7 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
 {
     pSrv->pMediaCh[0].tSubCh[0].iStreamOpenState = 2;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 1, 0, 0);
     for (int32_t iBody : {0, 2, 7}) {
         std::vector<uint8_t> t(16 + (size_t)iBody, 0);
         int32_t iId = 0x0801;
@@ -196,7 +196,7 @@ TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
 TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAsARequest)
 {
     ASSERT_EQ(VXQ_F_DPS_ModifyCodec(pSrv, 1, 2, 1, 0, 5, 30, 4096, 1920, 1080, 3, 32000, 16000, 2), 1);
-    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    std::vector<std::vector<uint8_t>> t = VXQ_F_OFFLINE_TakeOrders(pSrv);
     ASSERT_EQ(t.size(), 1u);
     ASSERT_EQ(t[0].size(), 64u);
     EXPECT_EQ(Head(t[0]).iFuncId, EVENT_E2_MODIFY_CODEC);
@@ -264,7 +264,7 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
     EXPECT_EQ(pSrv->fMaxMediaResourceNum, 10.0f);
     EXPECT_EQ(pSrv->fMainMediaResourceLoss, 2.0f);
     /* The release step went to the control thread as work, not run here. */
-    EXPECT_EQ(VXQ_F_MEDIARIG_TakeOrders(pSrv).size(), 1u);
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeOrders(pSrv).size(), 1u);
     EXPECT_EQ(VXQ_F_DPS_ControlMediaResource(pSrv, 0, -5.0f, 0.0f, 0.0f), 1);
     EXPECT_EQ(pSrv->bMediaResCtrl, 0);
     EXPECT_EQ(pSrv->fMaxMediaResourceNum, 64.0f);
@@ -277,13 +277,13 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
 
 TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsAsReplay)
 {
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 2, 1, 0);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 3, 1, 2);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
-    VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
-    VXQ_F_MEDIARIG_AddConn(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 1, 0, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 2, 1, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 3, 1, 2);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
+    VXQ_F_OFFLINE_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
+    VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
+    VXQ_F_OFFLINE_AddPeer(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
     EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);
     EXPECT_EQ(VXQ_F_DPS_MC_GetMainStreamPlayClientNum(pSrv), 3);
     EXPECT_EQ(VXQ_F_DPS_MC_GetSubStreamPlayClientNum(pSrv), 1);

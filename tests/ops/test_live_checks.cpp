@@ -11,7 +11,6 @@
 #include "ops/live.h"
 #include "protocol/dispatch.h"
 #include "support/log_capture.h"
-#include "support/media_rig.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "wire/head.h"
@@ -40,14 +39,14 @@ class LiveChecks : public ::testing::Test
     void SetUp() override
     {
         VXQ_F_OFFLINE_InstallCapture();
-        pSrv = VXQ_F_MEDIARIG_New();
-        pCmd = VXQ_F_MEDIARIG_AddConn(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
+        pSrv = VXQ_F_OFFLINE_NewRig();
+        pCmd = VXQ_F_OFFLINE_AddPeer(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
         g_dwCheckVerdict = 0;
         g_iCheckCalls = 0;
     }
     void TearDown() override
     {
-        VXQ_F_MEDIARIG_Free(pSrv);
+        VXQ_F_OFFLINE_FreeRig(pSrv);
         VXQ_F_OFFLINE_RemoveCapture();
     }
     static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
@@ -78,7 +77,7 @@ class LiveChecks : public ::testing::Test
     std::vector<int32_t> EventIds()
     {
         std::vector<int32_t> t;
-        for (std::vector<uint8_t> &e : VXQ_F_MEDIARIG_TakeEvents(pSrv)) {
+        for (std::vector<uint8_t> &e : VXQ_F_OFFLINE_TakeEvents(pSrv)) {
             int32_t i;
             memcpy(&i, e.data(), 4);
             t.push_back(i);
@@ -126,7 +125,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
     };
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
+    VXQ_F_OFFLINE_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
     for (const Row &r : aRows) {
         pSrv->tDevCapInfo.bSpecialChFlag = r.bSpecial;
         pCmd->pUserInfo->dwPopMask = r.dwPop;
@@ -137,7 +136,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         pSrv->fMaxMediaResourceNum = r.fBudget;
         pSrv->fMainMediaResourceLoss = 2.0f;
         g_dwCheckVerdict = r.dwVerdict;
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
         LogCapture tLog;
         std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
                                             OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
@@ -175,7 +174,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
 
 TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLast)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
     std::vector<uint8_t> tMsg = OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 3);
     VXQ_F_TESTCLI_PutU32(tMsg, 28, 0xC0FFEE);
     std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, tMsg);
@@ -197,7 +196,7 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
 
 TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChannelStaysOpening)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
     VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
     pSrv->hCallbackQueue = NULL;
     std::vector<uint8_t> tAnswer =
@@ -214,10 +213,10 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
 
 TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
     auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
                       int32_t in_iType, int32_t in_iCode) {
@@ -254,7 +253,7 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 
 TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
     auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
@@ -278,7 +277,7 @@ TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
     EXPECT_EQ(
         Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
         6);
@@ -286,7 +285,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
     pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     auto fnExClose = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_EX_REALPLAY_CLOSE, 1, 8);
@@ -374,12 +373,12 @@ TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
 
 TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
     std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
     VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
     VXQ_F_TESTCLI_PutU16(t, 28, 1);
     EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
-    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
+    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_OFFLINE_TakeEvents(pSrv);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aBody[2];
     memcpy(aBody, tEvents[0].data() + 16, 8);

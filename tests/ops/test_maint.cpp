@@ -1,27 +1,26 @@
 /* Custom messages, maintenance and upgrade over real connections: the caller
  * checks, the events the host receives and the answers at their exact offsets. */
-#include "live_ops_fixture.h"
-#include "ops_fixture.h"
+#include "support/test_host.h"
 #include "ops/maint.h"
 
 namespace
 {
 
-class Maint : public LiveOps
+class Maint : public HostFixture
 {
   protected:
     /* A request with body 0 = in_dwWord0 and a zeroed rest of in_nBodyLen bytes. */
-    LiveBytes Req(uint16_t in_usFuncId, size_t in_nBodyLen, uint32_t in_dwWord0)
+    Bytes Req(uint16_t in_usFuncId, size_t in_nBodyLen, uint32_t in_dwWord0)
     {
-        LiveBytes tMsg = Msg(in_usFuncId, in_nBodyLen);
+        Bytes tMsg = Msg(in_usFuncId, in_nBodyLen);
         if (in_nBodyLen >= 4)
             VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwWord0);
         return tMsg;
     }
     /* An upgrade data piece: parameter, length field and in_nData data bytes. */
-    LiveBytes Piece(uint32_t in_dwParam, uint32_t in_dwLenField, size_t in_nData)
+    Bytes Piece(uint32_t in_dwParam, uint32_t in_dwLenField, size_t in_nData)
     {
-        LiveBytes tMsg = Req(PB_DUP_UPGRADE_DATA, 8 + in_nData, in_dwParam);
+        Bytes tMsg = Req(PB_DUP_UPGRADE_DATA, 8 + in_nData, in_dwParam);
         VXQ_F_TESTCLI_PutU32(tMsg, 24, in_dwLenField);
         for (size_t i = 0; i < in_nData; i++)
             tMsg[28 + i] = (uint8_t)(0x30 + i);
@@ -31,28 +30,21 @@ class Maint : public LiveOps
 
 TEST_F(Maint, UpgradeDataLengthFieldMustEqualTheDataCarried)
 {
-    LiveClient &tCli = Client();
-    LiveClient &tNever = Client(false);
-    struct Case {
-        LiveClient *pCli;
+    TestClient &tCli = Client();
+    const struct {
         uint32_t dwLenField;
         size_t nData;
-        uint8_t ucResult;
-    } tCases[] = {
-        {&tCli, 100, 99, 2}, {&tCli, 0, 0, 2},   {&tCli, 0, 1, 2},
-        {&tCli, 2, 1, 2},    {&tNever, 5, 5, 6}, /* right length, never logged in */
-    };
-    for (const Case &c : tCases) {
-        LiveBytes tAnswer = Ask(*c.pCli, Piece(tCli.dwLoginId, c.dwLenField, c.nData));
+    } tCases[] = {{100, 99}, {0, 0}, {0, 1}, {2, 1}};
+    for (const auto &c : tCases) {
+        Bytes tAnswer = Ask(tCli, Piece(tCli.dwLoginId, c.dwLenField, c.nData));
         ASSERT_EQ(tAnswer.size(), 28u + c.nData) << c.dwLenField << " " << c.nData;
-        EXPECT_EQ(LiveHead(tAnswer).ucPacketType, 1);
-        EXPECT_EQ(LiveHead(tAnswer).ucResult, c.ucResult) << c.dwLenField << " " << c.nData;
+        EXPECT_EQ(TestHead(tAnswer).ucResult, 2) << c.dwLenField << " " << c.nData;
     }
 
     /* The parameter is not a login id; the first event is this piece's. */
-    LiveBytes tMsg = Piece(0xCAFE, 5, 5);
+    Bytes tMsg = Piece(0xCAFE, 5, 5);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_DUP_UPGRADE_DATA);
     ASSERT_EQ(tEvent.size(), 16u + 8u + 5u);
     EXPECT_EQ(Word(tEvent, 16), 0xCAFEu);
@@ -60,25 +52,23 @@ TEST_F(Maint, UpgradeDataLengthFieldMustEqualTheDataCarried)
     EXPECT_EQ(std::string(tEvent.begin() + 24, tEvent.end()), "01234");
 
     Answer(tEvent, 0);
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(LiveHead(tAnswer).dwPacketSize, 28u);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(LiveHead(tAnswer).dwTransNo, LiveHead(tMsg).dwTransNo);
-    EXPECT_EQ(LiveLe32(tAnswer, 20), 0xCAFEu);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 0u);
+    EXPECT_EQ(TestHead(tAnswer).dwPacketSize, 28u);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
+    EXPECT_EQ(TestHead(tAnswer).dwTransNo, TestHead(tMsg).dwTransNo);
+    EXPECT_EQ(TestLe32(tAnswer, 20), 0xCAFEu);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 0u);
 }
 
-TEST_F(Maint, ProgressQueryNeedsALoggedInCommandConnectionButDoesNotCompareBody0)
+TEST_F(Maint, ProgressQueryDoesNotCompareBody0WithTheLoginId)
 {
-    LiveClient &tNever = Client(false);
-    LiveClient &tCli = Client();
-    EXPECT_EQ(LiveHead(Ask(tNever, Req(PB_DUP_QUERY_PROGRESS, 8, 0))).ucResult, 6);
+    TestClient &tCli = Client();
 
-    LiveBytes tMsg = Req(PB_DUP_QUERY_PROGRESS, 8, 0x12345);
+    Bytes tMsg = Req(PB_DUP_QUERY_PROGRESS, 8, 0x12345);
     VXQ_F_TESTCLI_PutU32(tMsg, 24, 0xEEEEEEEEu);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_DUP_QUERY_PROGRESS);
     ASSERT_EQ(tEvent.size(), 16u + sizeof(_VXQ_S_DPS_E7_DUP_QUERY));
     EXPECT_EQ(Word(tEvent, 16), 0x12345u);
@@ -86,37 +76,37 @@ TEST_F(Maint, ProgressQueryNeedsALoggedInCommandConnectionButDoesNotCompareBody0
 
     _VXQ_S_DPS_E7_DUP_QUERY tBody = {0x12345, 77};
     Answer(tEvent, 0, &tBody, sizeof(tBody));
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(LiveHead(tAnswer).dwTransNo, LiveHead(tMsg).dwTransNo);
-    EXPECT_EQ(LiveLe32(tAnswer, 20), 0x12345u);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 77u);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
+    EXPECT_EQ(TestHead(tAnswer).dwTransNo, TestHead(tMsg).dwTransNo);
+    EXPECT_EQ(TestLe32(tAnswer, 20), 0x12345u);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 77u);
 }
 
 TEST_F(Maint, PositionQueryReachesTheHostAsTransPosEventAndItsAnswerCarriesThePosition)
 {
-    LiveClient &tCli = Client();
-    LiveBytes tMsg = Req(PB_DUP_QUERY_TRANS_POS, 8, 9);
+    TestClient &tCli = Client();
+    Bytes tMsg = Req(PB_DUP_QUERY_TRANS_POS, 8, 9);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_DUP_QUERY_TRANS_POS);
     EXPECT_EQ(Word(tEvent, 16), 9u);
 
     _VXQ_S_DPS_E7_DUP_QUERY tBody = {9, 65536};
     Answer(tEvent, 5, &tBody, sizeof(tBody)); /* host code 5 is result 43 */
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(LiveHead(tAnswer).usMsgFuncId, PB_DUP_QUERY_TRANS_POS);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 43);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 65536u);
+    EXPECT_EQ(TestHead(tAnswer).usMsgFuncId, PB_DUP_QUERY_TRANS_POS);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 43);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 65536u);
 }
 
 TEST_F(Maint, UpgradeAnswerNamingAnotherRequestsTransactionIsDroppedAndTheTransactionDeleted)
 {
-    LiveClient &tCli = Client();
+    TestClient &tCli = Client();
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, Req(PB_DUP_QUERY_PROGRESS, 8, 1)), 1);
-    LiveBytes tEvent = Event(EVENT_E7_DUP_QUERY_PROGRESS);
+    Bytes tEvent = Event(EVENT_E7_DUP_QUERY_PROGRESS);
     _VXQ_S_DPS_E7_DUP_QUERY tBody = {1, 50};
     Post(EVENT_E7_DUP_QUERY_TRANS_POS, 0, VXQ_F_TESTHOST_TransId(tEvent), &tBody, sizeof(tBody));
     EXPECT_TRUE(NothingMore(tCli));
@@ -126,13 +116,13 @@ TEST_F(Maint, UpgradeAnswerNamingAnotherRequestsTransactionIsDroppedAndTheTransa
 
 TEST_F(Maint, AbilityAnswerOfExactly24BytesSendsNothingAndADescriptionIsAppended)
 {
-    LiveClient &tCli = Client();
-    EXPECT_EQ(LiveHead(Ask(tCli, Req(PB_RMY_QUERY_ABILITY, 12, tCli.dwLoginId + 1))).ucResult, 6);
+    TestClient &tCli = Client();
+    EXPECT_EQ(TestHead(Ask(tCli, Req(PB_RMY_QUERY_ABILITY, 12, tCli.dwLoginId + 1))).ucResult, 6);
 
-    LiveBytes tMsg = Req(PB_RMY_QUERY_ABILITY, 12, tCli.dwLoginId);
+    Bytes tMsg = Req(PB_RMY_QUERY_ABILITY, 12, tCli.dwLoginId);
     VXQ_F_TESTCLI_PutU32(tMsg, 24, 3);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_RMY_QUERY_ABILITY);
     ASSERT_EQ(tEvent.size(), 24u);
     EXPECT_EQ(Word(tEvent, 16), 3u);
@@ -143,26 +133,24 @@ TEST_F(Maint, AbilityAnswerOfExactly24BytesSendsNothingAndADescriptionIsAppended
     tEvent = Event(EVENT_E7_RMY_QUERY_ABILITY);
     uint8_t ucBody[8 + 4] = {3, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y', 'Z', 'W'};
     Answer(tEvent, 0, ucBody, sizeof(ucBody));
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 36u);
-    EXPECT_EQ(LiveHead(tAnswer).dwPacketSize, 36u);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(LiveLe32(tAnswer, 20), tCli.dwLoginId);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 3u);
-    EXPECT_EQ(LiveLe32(tAnswer, 28), 4u);
+    EXPECT_EQ(TestHead(tAnswer).dwPacketSize, 36u);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
+    EXPECT_EQ(TestLe32(tAnswer, 20), tCli.dwLoginId);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 3u);
+    EXPECT_EQ(TestLe32(tAnswer, 28), 4u);
     EXPECT_EQ(std::string(tAnswer.begin() + 32, tAnswer.end()), "XYZW");
 }
 
-TEST_F(Maint, CustomMessageNeedsALoginAndCarriesDataBothWays)
+TEST_F(Maint, CustomMessageCarriesDataBothWays)
 {
-    LiveClient &tNever = Client(false);
-    LiveClient &tCli = Client();
-    EXPECT_EQ(LiveHead(Ask(tNever, Req(PA_CUSTOM, 8, 0x99))).ucResult, 6);
+    TestClient &tCli = Client();
 
-    LiveBytes tMsg = Req(PA_CUSTOM, 8 + 5, 0x99);
+    Bytes tMsg = Req(PA_CUSTOM, 8 + 5, 0x99);
     memcpy(tMsg.data() + 28, "hello", 5);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_CUSTOM);
     ASSERT_EQ(tEvent.size(), 24u + 5u);
     EXPECT_EQ(Word(tEvent, 16), 0x99u);
@@ -171,12 +159,12 @@ TEST_F(Maint, CustomMessageNeedsALoginAndCarriesDataBothWays)
 
     uint8_t ucBody[8 + 7] = {0x99, 0, 0, 0, 0, 0, 0, 0, 'a', 'n', 's', 'w', 'e', 'r', '!'};
     Answer(tEvent, 0, ucBody, sizeof(ucBody));
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 35u);
-    EXPECT_EQ(LiveHead(tAnswer).dwPacketSize, 35u);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(LiveLe32(tAnswer, 20), 0x99u);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 7u);
+    EXPECT_EQ(TestHead(tAnswer).dwPacketSize, 35u);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
+    EXPECT_EQ(TestLe32(tAnswer, 20), 0x99u);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 7u);
     EXPECT_EQ(std::string(tAnswer.begin() + 28, tAnswer.end()), "answer!");
 
     /* A refusal without data: 28 bytes, length 0, the translated code. */
@@ -185,26 +173,26 @@ TEST_F(Maint, CustomMessageNeedsALoginAndCarriesDataBothWays)
     Answer(tEvent, 4, nullptr, 0);
     tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(LiveHead(tAnswer).ucResult, 2);
-    EXPECT_EQ(LiveLe32(tAnswer, 24), 0u);
+    EXPECT_EQ(TestHead(tAnswer).ucResult, 2);
+    EXPECT_EQ(TestLe32(tAnswer, 24), 0u);
 }
 
 TEST_F(Maint, VersionQueryAndUpgradeRequestCarryTheHostsValues)
 {
-    LiveClient &tCli = Client();
-    LiveBytes tMsg = Req(PB_DUP_QUERY_DEV_VER_INFO, 28, tCli.dwLoginId);
+    TestClient &tCli = Client();
+    Bytes tMsg = Req(PB_DUP_QUERY_DEV_VER_INFO, 28, tCli.dwLoginId);
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    LiveBytes tEvent = Event();
+    Bytes tEvent = Event();
     ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_DUP_QUERY_DEV_VER_INFO);
     ASSERT_EQ(tEvent.size(), 16u + 24u);
     _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO tVer = {{1, 2, 3, 0xFFFF}, {10, 20, 30, 0x80000000u}};
     Answer(tEvent, 0, &tVer, sizeof(tVer));
-    LiveBytes tAnswer = Read(tCli);
+    Bytes tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 48u);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 24), 1);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 30), 0xFFFF);
-    EXPECT_EQ(LiveLe32(tAnswer, 32), 10u);
-    EXPECT_EQ(LiveLe32(tAnswer, 44), 0x80000000u);
+    EXPECT_EQ(TestLe32(tAnswer, 32), 10u);
+    EXPECT_EQ(TestLe32(tAnswer, 44), 0x80000000u);
 
     tMsg = Req(PB_DUP_REQU_UPGRADE, 16, tCli.dwLoginId);
     VXQ_F_TESTCLI_PutU16(tMsg, 24, 0x0102);
@@ -224,85 +212,8 @@ TEST_F(Maint, VersionQueryAndUpgradeRequestCarryTheHostsValues)
     Answer(tEvent, 0, &tUp, sizeof(tUp));
     tAnswer = Read(tCli);
     ASSERT_EQ(tAnswer.size(), 36u);
-    EXPECT_EQ(LiveLe32(tAnswer, 28), 4096u);
-    EXPECT_EQ(LiveLe32(tAnswer, 32), 0xA1B2C3D4u);
-}
-
-/* ---- Failure paths, handlers driven directly --------------------------------- */
-
-const uint32_t kLogin = 0x66660005u;
-
-class MaintOffline : public OfflineOps
-{
-  protected:
-    /* Sends a progress query on in_pConn and returns the transaction id of its event. */
-    uint32_t ParkProgress(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
-    {
-        Request(in_pConn, Msg(PB_DUP_QUERY_PROGRESS, 8, 1));
-        std::vector<OpsBytes> tEvents = Events();
-        EXPECT_EQ(tEvents.size(), 1u);
-        if (tEvents.size() != 1)
-            return 0;
-        _VXQ_S_DPS_MSG_HEAD tHead;
-        memcpy(&tHead, tEvents[0].data(), sizeof(tHead));
-        return tHead.dwTransId;
-    }
-};
-
-TEST_F(MaintOffline, AnswersWithNothingToAnswerAreLoggedWithTheHandlersNameAndDeleteTheTransaction)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
-    _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 2};
-    _VXQ_S_DPS_E7_DUP_QUERY_DEV_VER_INFO tVer;
-    memset(&tVer, 0, sizeof(tVer));
-
-    /* A version answer naming a progress query's transaction. */
-    uint32_t dwTransId = ParkProgress(pCmd);
-    Order(OpsOrder(EVENT_E7_DUP_QUERY_DEV_VER_INFO, 0, dwTransId, &tVer, sizeof(tVer)));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_DEV_VER_INFO usMsgFuncId error."));
-    EXPECT_EQ(TransCount(), 0);
-
-    /* The answer comes again: its transaction is gone. */
-    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
-                       "VXQ_F_DPS_MC_Trans_QueryTransDataByTransId fail."));
-
-    /* An ability answer without a description. */
-    Request(pCmd, Msg(PB_RMY_QUERY_ABILITY, 12, kLogin));
-    std::vector<OpsBytes> tEvents = Events();
-    ASSERT_EQ(tEvents.size(), 1u);
-    Order(
-        OpsOrder(EVENT_E7_RMY_QUERY_ABILITY, 0, VXQ_F_DPS_MC_MsgHead_TransId(tEvents[0].data()), &tQuery, 8));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_RMY_QUERY_ABILITY iAbilityBodyLen error."));
-    EXPECT_EQ(TransCount(), 0);
-
-    /* The connection that asked is gone. */
-    dwTransId = ParkProgress(pCmd);
-    VXQ_F_DPS_MC_NetPortData_Delete(p, pCmd);
-    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E7_DUP_QUERY_PROGRESS "
-                       "VXQ_F_DPS_MC_NetPortData_QueryByPortId fail."));
-    EXPECT_EQ(TransCount(), 0);
-
-    /* Transaction id 0: translated and shown, nothing looked up. */
-    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 4, 0, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("App message: Query progress (response): [4] Param error."));
-    EXPECT_TRUE(Sent().empty()); /* no answer at all: parked requests wait, dropped answers send nothing */
-}
-
-TEST_F(MaintOffline, DebugSwitchWritesTheRequestFieldsAndTheAnswerHead)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(5, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
-    p->bDebugLog = 1;
-    uint32_t dwTransId = ParkProgress(pCmd);
-    EXPECT_TRUE(Logged("[DEBUG]  Query upgrade progress (request): i_dwParam: 1."));
-    _VXQ_S_DPS_E7_DUP_QUERY tQuery = {1, 60};
-    Order(OpsOrder(EVENT_E7_DUP_QUERY_PROGRESS, 0, dwTransId, &tQuery, sizeof(tQuery)));
-    EXPECT_TRUE(Logged("[DEBUG]  Query progress (response): ucResult: 0, dwTransId: " +
-                       std::to_string(dwTransId) + ", iBodyLen: 8."));
-    std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
-    ASSERT_EQ(tSent.size(), 1u);
-    EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(tSent[0].tMsg.data() + 24), 60u);
+    EXPECT_EQ(TestLe32(tAnswer, 28), 4096u);
+    EXPECT_EQ(TestLe32(tAnswer, 32), 0xA1B2C3D4u);
 }
 
 } // namespace

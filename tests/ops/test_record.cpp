@@ -3,7 +3,6 @@
 #include "ops/record.h"
 
 #include "core/channel.h"
-#include "support/log_capture.h"
 #include "support/offline_link.h"
 #include "support/record_host.h"
 #include "support/test_client.h"
@@ -425,22 +424,6 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
     });
 }
 
-TEST_F(RecordTest, OpenNeedsAKnownLoginIdAndTheDownloadRight)
-{
-    _VXQ_S_TESTCLI_DATA *pView = nullptr, *pA = nullptr, *pB = nullptr;
-    uint32_t dwViewId = 0;
-    ASSERT_EQ(1, Login(&pView, "viewer", &dwViewId));
-    ASSERT_EQ(1, Connect(&pA));
-    ASSERT_EQ(1, Connect(&pB));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pA, OpenMsg(dwViewId, "ch1/rec-0001"), tAnswer));
-    EXPECT_EQ(5, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pB, OpenMsg(dwLoginId + 0x10000u, "ch1/rec-0001"), tAnswer));
-    EXPECT_EQ(6, Result(tAnswer));
-    FlushEvents();
-    EXPECT_FALSE(HasEvent(EVENT_E2_FILE_OPEN));
-}
-
 TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLast)
 {
     _VXQ_S_TESTCLI_DATA *pDown = nullptr;
@@ -765,73 +748,4 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(dwSecond, pConn->tDown.dwFileId);
     });
-}
-
-TEST(RecordEvents, EachBodyIsBuiltFromItsRequestAndWritesItsRequestLineOnlyWithTheDebugSwitch)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010001u);
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 100));
-    /* The requests: file read id 9 at body 4, then the field at body 8. */
-    std::vector<uint8_t> tQuery = Msg(P3_QUERY_FILE, 68, 0);
-    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 0xFFFFFFFFu);
-    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 8, 2);
-    const uint8_t ucStart[12] = {0xEA, 0x07, 12, 0, 6, 8, 5, 9},
-                  ucEnd[12] = {0xEB, 0x07, 1, 0, 2, 23, 59, 58};
-    memcpy(&tQuery[kBody + 20], ucStart, 12);
-    memcpy(&tQuery[kBody + 32], ucEnd, 12);
-    std::vector<uint8_t> tNsp = Msg(P3_NSP_QUERY_FILE, 88, 0);
-    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 8, 1);
-    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 36, 99); /* the alarm table counts at most 16 */
-    std::vector<uint8_t> tFileOp = Msg(P3_DOWNLOAD_SEEK, 32, 0);
-    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 4, 9);
-    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 8, 3600);
-    std::vector<uint8_t> tOnly = tFileOp;
-    VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
-    const struct {
-        std::function<int32_t(uint8_t *)> fnBuild;
-        int32_t iBodyLen;
-        std::string sLine;
-    } tRows[] = {
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyQueryFile(p, pConn, tQuery.data(), 68, b); }, 44,
-         "[DEBUG]  Query file (request): i_iChNo=-1, i_iFileType=2, i_iCreateMode=0, i_iAlarmEvent=0, "
-         "i_tStartTime=2026-12-06 08:05:09, i_tEndTime=2027-01-02 23:59:58."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyNspQueryFile(p, pConn, tNsp.data(), 88, b); }, 64,
-         "[DEBUG]  Query nsp file (request): i_iChNo=0, i_iStreamNo=1, i_iFileType=0, i_iCreateMode=0, "
-         "i_iAlarmEventNum=16, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileClose(p, pConn, tFileOp.data(), 32, b); }, 4,
-         "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileSeek(p, pConn, tFileOp.data(), 32, b); }, 8,
-         "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileQVideo(p, pConn, tFileOp.data(), 32, b); }, 12,
-         "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileOnlyIFrame(p, pConn, tOnly.data(), 32, b); }, 16,
-         "[DEBUG]  File only i frame (request): i_dwFileReadId=9, i_iDiscardIFrame=1."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileRecover(p, pConn, tFileOp.data(), 32, b); }, 4,
-         "[DEBUG]  File recover all frame (request): i_dwFileReadId=9."},
-    };
-    for (int iSwitch = 0; iSwitch < 2; iSwitch++) {
-        p->bDebugLog = (uint32_t)iSwitch;
-        for (const auto &tRow : tRows) {
-            SCOPED_TRACE(tRow.sLine);
-            LogCapture tLog;
-            uint8_t ucBody[VXQ_DPS_RELAY_BODY_MAX];
-            memset(ucBody, 0xEE, sizeof(ucBody));
-            ASSERT_EQ(tRow.iBodyLen, tRow.fnBuild(ucBody));
-            uint32_t dwFirst;
-            memcpy(&dwFirst, ucBody, 4);
-            EXPECT_EQ(dwFirst, tRow.iBodyLen == 44 ? 0xFFFFFFFFu : tRow.iBodyLen == 64 ? 0u : 9u);
-            EXPECT_EQ(iSwitch, tLog.Count(tRow.sLine));
-            EXPECT_EQ((size_t)iSwitch, tLog.Lines().size());
-        }
-    }
-    /* The close a connection's release raises carries the same body and line. */
-    p->bDebugLog = 1;
-    LogCapture tLog;
-    ASSERT_EQ(1, VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9));
-    EXPECT_EQ(1, tLog.Count("[DEBUG]  Close the file (request): i_dwFileReadId=9."));
-    VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
-    VXQ_F_OFFLINE_FreeConn(pConn);
-    VXQ_F_OFFLINE_FreeInstance(p);
 }

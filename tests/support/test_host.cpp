@@ -3,6 +3,11 @@
 #include "support/time_scale.h"
 
 #include "core/channel.h"
+#include "core/control.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <string.h>
 
@@ -65,6 +70,7 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
     {
         std::lock_guard<std::mutex> tGuard(pHost->tLock);
         pHost->tEvents.push_back(tEvent);
+        pHost->tThreads.push_back(std::this_thread::get_id());
         pHost->iEventTotal++;
         fnHook = pHost->fnHook;
     }
@@ -174,14 +180,20 @@ static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint
 int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
                                    std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
 {
-    if (!inout_pHost->pSrv)
+    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
+}
+
+int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
+                                std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
+{
+    if (!inout_pSrv)
         return 0;
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
     pJob->fnWork = in_fnWork;
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
-    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
@@ -246,4 +258,119 @@ int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vec
     tOrder[4] = 0;
     tOrder[5] = in_ucErrorCode;
     return VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}
+
+int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
+{
+    int iNum = -1;
+    VXQ_F_TESTHOST_RunOnControl(inout_pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iNum = VXQ_F_DPS_MC_StatTcpConnNum(p); });
+    return iNum;
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, const TestClient &in_tClient)
+{
+    sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    if (getsockname(in_tClient.Sock(), (sockaddr *)&tAddr, &iLen) != 0)
+        return nullptr;
+    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (in_pSrv->pConn[i] != nullptr && in_pSrv->pConn[i]->usPeerPort == ntohs(tAddr.sin_port))
+            return in_pSrv->pConn[i];
+    }
+    return nullptr;
+}
+
+VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    memset(&tCap, 0, sizeof(tCap));
+    tCap.iVideoChanNum = 4;
+    tCap.iAudioChanNum = 1;
+    if (in_pCap)
+        tCap = *in_pCap;
+    return VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
+}
+
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
+{
+    return PR_Get32(in_tMsg, in_iOffset);
+}
+
+TestClient &HostFixture::Client(bool in_bLogin)
+{
+    m_tClients.emplace_back(new TestClient());
+    TestClient &tCli = *m_tClients.back();
+    EXPECT_EQ(VXQ_F_TESTCLI_Connect(&tCli.t, m_tHost.usPort), 1);
+    if (in_bLogin) {
+        EXPECT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli.t, "admin", "pw", &tCli.dwLoginId), 1);
+        EXPECT_NE(tCli.dwLoginId, 0u);
+    } else {
+        std::string sToken;
+        uint8_t ucResult = 0xFF;
+        EXPECT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult), 1);
+        EXPECT_EQ(ucResult, 0);
+    }
+    return tCli;
+}
+
+void HostFixture::Logout(TestClient &inout_tCli)
+{
+    Bytes tAnswer;
+    ASSERT_EQ(VXQ_F_TESTCLI_Request(&inout_tCli.t, TestMsg(VXQ_TESTCLI_FN_LOGOUT, NextNo(), 4), tAnswer), 1);
+}
+
+Bytes HostFixture::Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
+{
+    Bytes tAnswer;
+    if (!VXQ_F_TESTCLI_Request(&inout_tCli.t, in_tMsg, tAnswer))
+        tAnswer.clear();
+    return tAnswer;
+}
+
+Bytes HostFixture::Read(TestClient &inout_tCli)
+{
+    Bytes tMsg;
+    if (!VXQ_F_TESTCLI_ReadMsg(&inout_tCli.t, tMsg))
+        tMsg.clear();
+    return tMsg;
+}
+
+Bytes HostFixture::Event(int32_t in_iMsgFuncId)
+{
+    Bytes tEvent;
+    if (!VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent))
+        tEvent.clear();
+    return tEvent;
+}
+
+void HostFixture::Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
+                       int32_t in_iBodyLen, uint8_t in_ucMsgType)
+{
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
+                                                           in_iBodyLen, in_ucMsgType)),
+              1);
+}
+
+void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody, int32_t in_iBodyLen)
+{
+    ASSERT_GE(in_tEvent.size(), 16u);
+    if (in_iBodyLen < 0) {
+        in_pBody = in_tEvent.data() + 16;
+        in_iBodyLen = (int32_t)in_tEvent.size() - 16;
+    }
+    Post(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody,
+         in_iBodyLen);
+}
+
+void HostFixture::Barrier()
+{
+    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1);
+}
+
+bool HostFixture::NothingMore(TestClient &inout_tCli)
+{
+    Barrier();
+    Bytes tAnswer = Ask(inout_tCli, Msg(VXQ_TESTCLI_FN_HEARTBEAT, 0));
+    _VXQ_S_TESTCLI_HEAD tHead = TestHead(tAnswer);
+    return tHead.usMsgFuncId == VXQ_TESTCLI_FN_HEARTBEAT && tHead.ucPacketType == 1 && tAnswer.size() == 20;
 }
