@@ -1,6 +1,27 @@
 /* The application message channel: requests parked as transactions, events
  * delivered on the callback thread, orders answering them. */
-#include "core_fixture.h"
+#include "core/channel.h"
+#include "core/conn.h"
+#include "core/control.h"
+#include "core/instance.h"
+#include "service/service.h"
+#include "support/log_capture.h"
+#include "support/test_host.h"
+#include "support/time_scale.h"
+#include "support/wait_until.h"
+#include "wire/result.h"
+#include "vxq_dps.h"
+#include "vxq_log.h"
+#include "vxq_netcom.h"
+#include "vxq_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string.h>
+#include <string>
+#include <thread>
+#include <vector>
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "ops/functab.h"
@@ -30,14 +51,14 @@ class CoreChannelTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        m_h = CoreStart(&m_tHost);
+        m_h = VXQ_F_TESTHOST_Start(&m_tHost) ? m_tHost.pSrv : nullptr;
         ASSERT_NE(m_h, nullptr);
-        ASSERT_TRUE(m_tClient.Connect(CorePort(m_h)));
-        ASSERT_TRUE(CoreWaitConnCount(m_h, 1));
+        ASSERT_TRUE(m_tClient.Connect(m_h->usTcpPort));
+        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
     }
     void TearDown() override
     {
-        VXQ_F_DPS_StopDevProNetServer(m_h);
+        VXQ_F_TESTHOST_Stop(&m_tHost);
     }
     /* What a relayed request does: parks the client's request (a set
      * configuration without a block) and raises its event with a 4-byte body. */
@@ -46,9 +67,9 @@ class CoreChannelTest : public ::testing::Test
         int iRet = -1;
         Bytes tReq = in_tReq;
         uint32_t dwBody = 0x01020304u;
-        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
-            _VXQ_S_DPS_NET_PORT_DATA *pConn = CoreConnOf(p, m_tClient);
+            _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, m_tClient);
             _VXQ_S_DPS_TRANS_DATA *pTrans =
                 VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
             iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine,
@@ -58,18 +79,18 @@ class CoreChannelTest : public ::testing::Test
         });
         return iRet;
     }
-    TestHost m_tHost;
-    RawClient m_tClient;
+    _VXQ_S_TESTHOST_DATA m_tHost;
+    TestClient m_tClient;
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
 TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
 {
-    m_tHost.fnOnEvent = [&](const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [&](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
+        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
         VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
-    };
-    Bytes tReq = CoreMsg(0x0903, 0x600DF00Du, 12);
+    });
+    Bytes tReq = TestMsg(0x0903, 0x600DF00Du, 12);
     tReq[20] = 0xAB;
     std::thread::id tControl;
     ASSERT_EQ(Park(tReq, &tControl), 1);
@@ -81,13 +102,13 @@ TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHos
     EXPECT_EQ(tAnswer, tExpect);
 
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
     ASSERT_EQ(tEvent.size(), 16u + 4u);
     EXPECT_EQ(tEvent[4], 0);
     EXPECT_EQ(tEvent[5], 0);
-    EXPECT_NE(CoreHost32(tEvent, 8), 0u);
-    EXPECT_EQ(CoreHost32(tEvent, 12), 4u);
-    EXPECT_EQ(CoreHost32(tEvent, 16), 0x01020304u);
+    EXPECT_NE(TestWord(tEvent, 8), 0u);
+    EXPECT_EQ(TestWord(tEvent, 12), 4u);
+    EXPECT_EQ(TestWord(tEvent, 16), 0x01020304u);
     std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
     EXPECT_NE(m_tHost.tThreads[0], tControl);
     EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
@@ -96,27 +117,28 @@ TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHos
 TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWithResult1)
 {
     int iMade = 0;
-    RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         while (VXQ_F_DPS_MC_Trans_CreateTransData(p) != NULL)
             iMade++;
     });
     EXPECT_EQ(iMade, VXQ_DPS_MAX_TRANS_NUM);
-    Bytes tReq = CoreMsg(0x0903, 31, 12);
+    Bytes tReq = TestMsg(0x0903, 31, 12);
     EXPECT_EQ(Park(tReq), 0);
     Bytes tAnswer;
     ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(CoreLe32(tAnswer, 12), 31u);
+    EXPECT_EQ(TestLe32(tAnswer, 12), 31u);
     EXPECT_EQ(tAnswer[10] & 3, 1);
     EXPECT_EQ(tAnswer[11], 1);
-    EXPECT_EQ(m_tHost.Count(), 0u);
+    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+    EXPECT_EQ(m_tHost.iEventTotal, 0);
 }
 
 TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
 {
-    ASSERT_EQ(Park(CoreMsg(0x0903, 51, 12)), 1);
+    ASSERT_EQ(Park(TestMsg(0x0903, 51, 12)), 1);
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
-    uint32_t dwTransId = CoreHost32(tEvent, 8);
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
+    uint32_t dwTransId = TestWord(tEvent, 8);
     Bytes tStale = Order(EVENT_E3_SET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tStale.data(), (int)tStale.size()), 1);
     Bytes tRight = Order(EVENT_E3_SET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
@@ -126,23 +148,23 @@ TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
     EXPECT_EQ(tAnswer[11], 0); /* the right order's result, not the stale one's 2 */
     /* Answered and deleted: the same order again sends nothing. */
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
-    ASSERT_TRUE(m_tClient.Send(CoreMsg(0x0F01, 52)));
+    ASSERT_TRUE(m_tClient.Send(TestMsg(0x0F01, 52)));
     ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(CoreLe32(tAnswer, 12), 52u);
+    EXPECT_EQ(TestLe32(tAnswer, 12), 52u);
 }
 
 TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
 {
-    ASSERT_EQ(Park(CoreMsg(0x0903, 61, 12)), 1);
+    ASSERT_EQ(Park(TestMsg(0x0903, 61, 12)), 1);
     Bytes tEvent;
-    ASSERT_TRUE(m_tHost.WaitEvent(EVENT_E3_SET_CONFIG, tEvent));
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
     m_tClient.Close();
-    ASSERT_TRUE(CoreWaitConnCount(m_h, 0));
-    Bytes tOrder = Order(EVENT_E3_SET_CONFIG, CoreHost32(tEvent, 8), 0);
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 0));
+    Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(tEvent, 8), 0);
     ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
     ASSERT_TRUE(WaitUntil([&] {
         int32_t iLen = -1;
-        RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
+        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
         return iLen == 0;
     }));
 }
@@ -234,7 +256,7 @@ TEST_F(CoreChannelUnitTest, TransactionIdsCarryTheIndexAndNonzeroRandomUpperBits
     _VXQ_S_DPS_TRANS_DATA *pThird = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
     ASSERT_NE(pThird, nullptr);
     EXPECT_EQ(pThird->dwTransId & 0xFFFFu, 0u);
-    Bytes tReq = CoreMsg(0x0902, 1, 10);
+    Bytes tReq = TestMsg(0x0902, 1, 10);
     _VXQ_S_DPS_TRANS_DATA *pLinked =
         VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(m_p, 0x50002, 0x0902, tReq.data(), (int32_t)tReq.size());
     ASSERT_NE(pLinked, nullptr);
@@ -262,7 +284,7 @@ TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
     EXPECT_EQ(tHead.ucResult, 0);
     EXPECT_EQ(tHead.dwTransId, 0x20003u);
     EXPECT_EQ(tHead.iBodyLen, 4);
-    EXPECT_EQ(CoreHost32(tEvent, 16), 7u);
+    EXPECT_EQ(TestWord(tEvent, 16), 7u);
 }
 
 /* The user behind a waiting request, asked from inside the event callback and

@@ -1,5 +1,30 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
-#include "core_fixture.h"
+#include "core/channel.h"
+#include "core/conn.h"
+#include "core/control.h"
+#include "core/instance.h"
+#include "service/service.h"
+#include "support/log_capture.h"
+#include "support/test_host.h"
+#include "support/time_scale.h"
+#include "support/wait_until.h"
+#include "wire/result.h"
+#include "vxq_dps.h"
+#include "vxq_log.h"
+#include "vxq_netcom.h"
+#include "vxq_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <string.h>
+#include <string>
+#include <thread>
+#include <vector>
 #include "media/direct.h"
 
 #include "support/temp_dir.h"
@@ -23,7 +48,7 @@ TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
         {0, 1, 64, 0, NULL},
     };
     for (const Case &tCase : tCases) {
-        _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+        _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
         tCap.iVideoChanNum = tCase.iVideo;
         tCap.iAudioChanNum = tCase.iAudio;
         tCap.iSubProtoNum = tCase.iSubProto;
@@ -49,7 +74,7 @@ TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
 
 TEST(CoreInstance, StartSetsTheDefaultsAndAPortOfZeroPicksAFreePort)
 {
-    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
     ASSERT_NE(h, nullptr);
     EXPECT_NE(h->usTcpPort, 0);
     EXPECT_EQ(h->usUdpPort, VXQ_DPS_UDP_PORT);
@@ -61,25 +86,25 @@ TEST(CoreInstance, StartSetsTheDefaultsAndAPortOfZeroPicksAFreePort)
     EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usChNo, 3);
     EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usStreamNo, 2);
     EXPECT_EQ(h->pMediaCh[64].tSubCh[1].usChNo, 10000);
-    RawClient tClient;
+    TestClient tClient;
     EXPECT_TRUE(tClient.Connect(h->usTcpPort));
-    EXPECT_TRUE(CoreWaitConnCount(h, 1));
+    EXPECT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
     VXQ_F_DPS_StopDevProNetServer(h);
     EXPECT_TRUE(tClient.WaitClosed());
 }
 
 TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
 {
-    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
     ASSERT_NE(h, nullptr);
-    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h2 = VXQ_F_DPS_StartDevProNetServer(h->usTcpPort, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
     EXPECT_EQ(h2, nullptr);
     VXQ_F_DPS_StopDevProNetServer(h2);
     /* The first one still serves. */
-    RawClient tClient;
+    TestClient tClient;
     ASSERT_TRUE(tClient.Connect(h->usTcpPort));
-    EXPECT_TRUE(CoreWaitConnCount(h, 1));
+    EXPECT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
     VXQ_F_DPS_StopDevProNetServer(h);
 }
 
@@ -218,22 +243,23 @@ TEST(CoreInstance, ConfigurationAccessorsPassThroughToTheIniStore)
 
 TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
 {
-    TestHost tHost;
+    _VXQ_S_TESTHOST_DATA tHost;
     for (int i = 0; i < 200; i++) {
-        VXQ_DPS_HANDLE h = CoreStart(&tHost);
+        VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_Start(&tHost) ? tHost.pSrv : nullptr;
         ASSERT_NE(h, nullptr) << i;
-        RawClient tA, tB;
+        TestClient tA, tB;
         ASSERT_TRUE(tA.Connect(h->usTcpPort));
         ASSERT_TRUE(tB.Connect(h->usTcpPort));
         /* Something in every queue and table at stop: a half message, an event, a transaction. */
-        ASSERT_TRUE(tA.Send(CoreMsg(0x0F01, 1, 40).data(), 30));
-        ASSERT_TRUE(CoreWaitConnCount(h, 2)) << i;
-        RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
-            Bytes tReq = CoreMsg(0x0902, 2, 4);
+        ASSERT_TRUE(tA.Send(TestMsg(0x0F01, 1, 40).data(), 30));
+        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 2)) << i;
+        VXQ_F_TESTHOST_RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+            Bytes tReq = TestMsg(0x0902, 2, 4);
             VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(p, 0x10002, 0x0902, tReq.data(), (int32_t)tReq.size());
             VXQ_F_DPS_MC_SentProEventBody(p, EVENT_E2_UNGUARD, 0, NULL, 0);
         });
         EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(h), 1);
+        tHost.pSrv = nullptr;
         EXPECT_TRUE(tA.WaitClosed());
         EXPECT_TRUE(tB.WaitClosed());
     }
@@ -257,14 +283,14 @@ static uint16_t FreeTcpPort()
 TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
 {
     uint16_t usLogPort = FreeTcpPort();
-    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->bLogSrvStarted, 1);
-    RawClient tLogClient;
+    TestClient tLogClient;
     EXPECT_TRUE(tLogClient.Connect(usLogPort));
     tLogClient.Close();
     VXQ_F_DPS_StopDevProNetServer(h);
-    RawClient tLate;
+    TestClient tLate;
     EXPECT_FALSE(tLate.Connect(usLogPort));
 }

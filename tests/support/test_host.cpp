@@ -280,14 +280,29 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
     return nullptr;
 }
 
-VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
+int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum)
+{
+    auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(5000));
+    while (VXQ_F_TESTHOST_ConnCount(inout_pSrv) != in_iNum) {
+        if (std::chrono::steady_clock::now() >= tEnd)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 1;
+}
+
+_VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
     memset(&tCap, 0, sizeof(tCap));
     tCap.iVideoChanNum = 4;
     tCap.iAudioChanNum = 1;
-    if (in_pCap)
-        tCap = *in_pCap;
+    return tCap;
+}
+
+VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = in_pCap ? *in_pCap : TestBareCap();
     return VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
 }
 

@@ -100,7 +100,11 @@ int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv);
 /* The connection whose peer port is the client's local port, or null (control thread only). */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, const TestClient &in_tClient);
-/* Starts a service with in_pCap (default: 4 video, 1 audio channel) and no host callbacks. */
+/* Waits up to 5 s until the table holds in_iNum connections. */
+int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum);
+/* A bare capability record: 4 video and 1 audio channel, nothing else. */
+_VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
+/* Starts a service with in_pCap (default: TestBareCap) and no host callbacks. */
 VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
 
 /* Head fields of an event or order (16-byte head, host byte order). */
