@@ -303,6 +303,31 @@ TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
     EXPECT_EQ(ListLen(), 6);
 }
 
+/* With a byte limit the cut keeps every video frame while they fit, and else
+ * the whole newest group, even when that group alone is over the limit. */
+TEST_F(FrameCache, WithALimitTheCutKeepsAllThatFitsElseTheWholeNewestGroup)
+{
+    const struct {
+        const char *sKinds; /* 100-byte video frames, oldest first */
+        int32_t iLimit;
+        int iVideoLeft;
+    } aRows[] = {{"IPIP", 1000, 4}, {"IPIP", 400, 4}, {"IPIP", 399, 2}, {"IPP", 150, 3}, {"IPPIP", 250, 2}};
+    for (const auto &r : aRows) {
+        SCOPED_TRACE(testing::Message() << r.sKinds << " " << r.iLimit);
+        VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
+        pSubCh->iMediaDataBufSize = 0;
+        std::vector<uint8_t> tData(100, 1);
+        for (const char *p = r.sKinds; *p; p++)
+            ASSERT_NE(VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, *p == 'I' ? 1 : 2, 0, tData.data(),
+                                                                 100),
+                      nullptr);
+        pSubCh->iMediaDataBufSize = r.iLimit;
+        VXQ_F_DPS_MC_CAPM_DoChannelCacheListClearWork(pSrv, pSubCh);
+        ASSERT_EQ(ListLen(), r.iVideoLeft);
+        EXPECT_EQ(pSubCh->pCacheListHead->ucFrameType, 1) << "the list starts at an I-frame";
+    }
+}
+
 TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreCached)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
