@@ -149,25 +149,6 @@ TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteW
     }
 }
 
-TEST_F(CoreConnTest, AnswerToAnUnknownRequestKeepsTransNoReservedBytesAndUpperTypeBits)
-{
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    Bytes tReq = TestMsg(kUnknownId, 0xA1B2C3D4u, 2, 0xFC);
-    tReq[16] = 0x11;
-    tReq[19] = 0x99;
-    tReq[20] = 0x5A;
-    Bytes tNotice = TestMsg(kUnknownId, 5, 0, 1); /* not a request: no answer */
-    ASSERT_TRUE(tClient.Send(tNotice));
-    ASSERT_TRUE(tClient.Send(tReq));
-    Bytes tAnswer;
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    Bytes tExpect = tReq;
-    tExpect[10] = 0xFD;
-    tExpect[11] = VXQ_DPS_UMSP_RESULT_FUNC_ERROR;
-    EXPECT_EQ(tAnswer, tExpect);
-}
-
 TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrClosesTheNewcomer)
 {
     /* Every entry taken: the engine keeps its listeners in slots 0 and 1, so
@@ -313,31 +294,6 @@ class CoreConnUnitTest : public ::testing::Test
     _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
 };
 
-TEST_F(CoreConnUnitTest, FramingErrorsAreLoggedWithTheirTextsAndReleaseTheRecord)
-{
-    struct Case {
-        uint32_t dwFlag;
-        uint32_t dwSize;
-        const char *sText;
-    };
-    const Case tCases[] = {
-        {0, 20, "Receiving data dwPacketFlag format error."},
-        {0xFFFFEEEEu, 0x100000u, "Receiving data dwPacketSize too size."},
-        {0xFFFFEEEEu, 12, "Receiving data dwPacketSize format error."},
-        {0xFFFFEEEEu, 0xFFFFFFFFu, "Receiving data dwPacketSize format error."},
-    };
-    for (const Case &tCase : tCases) {
-        LogCapture tLog;
-        ASSERT_NE(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00070005u), nullptr);
-        Bytes tHead = TestMsg(kUnknownId, 1);
-        TestPutLe32(tHead, 0, tCase.dwFlag);
-        TestPutLe32(tHead, 4, tCase.dwSize);
-        Feed(0x00070005u, tHead);
-        EXPECT_GT(tLog.Count(tCase.sText), 0) << tCase.sText;
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00070005u), nullptr);
-    }
-}
-
 TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelow1024)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0xABCD0011u);
@@ -346,11 +302,7 @@ TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelo
     EXPECT_EQ(pConn->tMedia.bAudioPause, 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCD0011u), pConn);
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0xABCE0011u), nullptr);
-    {
-        LogCapture tLog;
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010400u), nullptr) << "beyond the engine's slots";
-        EXPECT_GT(tLog.Count("VXQ_F_DPS_MC_NetPortData_Create in_dwPortId error."), 0);
-    }
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00010400u), nullptr) << "beyond the engine's slots";
     _VXQ_S_DPS_NET_PORT_DATA *pHigh = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x000103FFu);
     ASSERT_NE(pHigh, nullptr);
     EXPECT_EQ(pHigh->dwConnId & 0xFFFFu, 1u) << "the first free entry, whatever the engine slot";
@@ -388,27 +340,19 @@ TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie
     EXPECT_EQ(pLast->dwPortId, 0x10003u);
 }
 
-TEST_F(CoreConnUnitTest, DisconnectNamesTheChannelTypeAndReleasesTheRecord)
+TEST_F(CoreConnUnitTest, DisconnectOfAStaleIdIsIgnoredAndOfTheRightIdReleasesTheRecord)
 {
-    const char *const sTexts[] = {"Disconnect the unknown channel.", "Disconnect command channel.",
-                                  "Disconnect the media channel.",   "Disconnect the talk channel.",
-                                  "Disconnect the down channel.",    "Disconnect the default channel."};
-    for (int32_t iType = 0; iType <= 5; iType++) {
-        LogCapture tLog;
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00200009u);
-        ASSERT_NE(pConn, nullptr);
-        pConn->iConnType = iType;
-        _VXQ_S_NETCOM_DATA_HEAD tHead;
-        memset(&tHead, 0, sizeof(tHead));
-        tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
-        tHead.dwPortId = 0x00210009u; /* stale id of the same slot: ignored */
-        VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), pConn);
-        tHead.dwPortId = 0x00200009u;
-        VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-        EXPECT_GT(tLog.Count(sTexts[iType]), 0) << iType;
-        EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), nullptr);
-    }
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00200009u);
+    ASSERT_NE(pConn, nullptr);
+    _VXQ_S_NETCOM_DATA_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
+    tHead.dwPortId = 0x00210009u; /* stale id of the same slot: ignored */
+    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), pConn);
+    tHead.dwPortId = 0x00200009u;
+    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), nullptr);
 }
 
 TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)

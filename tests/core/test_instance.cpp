@@ -108,27 +108,19 @@ TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
     VXQ_F_DPS_StopDevProNetServer(h);
 }
 
-TEST(CoreInstance, NullHandleIsRefusedByEveryCallWithItsText)
+TEST(CoreInstance, NullHandleIsRefusedByEveryCall)
 {
-    LogCapture tLog;
-    EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
-    EXPECT_GT(tLog.Count("Stop device protocol network service."), 0);
     uint8_t ucOrder[16] = {0};
+    EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
     EXPECT_EQ(VXQ_F_DPS_SendDevProData(NULL, ucOrder, 16), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SendDevProData pMcSrvData is NULL."), 0);
     EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSize(NULL, 2 * 1024 * 1024), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SetMediaDataBufSize pMcSrvData is NULL."), 0);
     EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(NULL, 0, 0, 0), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SetMediaDataBufSizeByCh pMcSrvData is NULL."), 0);
     EXPECT_EQ(VXQ_F_DPS_SetShowRunState(NULL, 1), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SetShowRunState pMcSrvData is NULL."), 0);
     EXPECT_EQ(VXQ_F_DPS_SetOnlySendIFrameTimeLen(NULL, 5), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SetOnlySendIFrameTimeLen pMcSrvData is NULL."), 0);
     EXPECT_EQ(VXQ_F_DPS_SetMaxRealplayClientNum(NULL, 5), 0);
-    EXPECT_GT(tLog.Count("VXQ_F_DPS_SetMaxRealplayClientNum pMcSrvData is NULL."), 0);
 }
 
-TEST(CoreInstance, SettersAcceptExactlyTheirRangesWithTheirTexts)
+TEST(CoreInstance, SettersAcceptExactlyTheirRanges)
 {
     VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
     ASSERT_NE(h, nullptr);
@@ -142,27 +134,20 @@ TEST(CoreInstance, SettersAcceptExactlyTheirRangesWithTheirTexts)
         const char *sText; /* null: accepted */
     };
     const Case tCases[] = {
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048575,
-         "VXQ_F_DPS_SetMediaDataBufSize in_iMediaDataBufSize < 1024*1024*1."},
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048575, "refused"},
         {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, NULL},
         {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457280, NULL},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457281,
-         "VXQ_F_DPS_SetMediaDataBufSize in_iMediaDataBufSize > 1024*1024*30."},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 0,
-         "VXQ_F_DPS_SetOnlySendIFrameTimeLen in_iIFrameTimeLen error[1~3600]."},
+        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457281, "refused"},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 0, "refused"},
         {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, NULL},
         {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3600, NULL},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3601,
-         "VXQ_F_DPS_SetOnlySendIFrameTimeLen in_iIFrameTimeLen error[1~3600]."},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 0,
-         "VXQ_F_DPS_SetMaxRealplayClientNum in_iMaxClientNum error[1~64]."},
+        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3601, "refused"},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 0, "refused"},
         {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, NULL},
         {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 64, NULL},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 65,
-         "VXQ_F_DPS_SetMaxRealplayClientNum in_iMaxClientNum error[1~64]."},
+        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 65, "refused"},
     };
     for (const Case &tCase : tCases) {
-        LogCapture tLog;
         int32_t iBefore = *tCase.piField;
         int iRet = tCase.fnSet(h, tCase.iValue);
         if (tCase.sText == NULL) {
@@ -171,7 +156,6 @@ TEST(CoreInstance, SettersAcceptExactlyTheirRangesWithTheirTexts)
         } else {
             EXPECT_EQ(iRet, 0) << tCase.iValue;
             EXPECT_EQ(*tCase.piField, iBefore);
-            EXPECT_GT(tLog.Count(tCase.sText), 0) << tCase.sText;
         }
     }
     EXPECT_EQ(VXQ_F_DPS_SetShowRunState(h, 1), 1);
@@ -196,8 +180,8 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
         {0, 3, 1, 0, 1, 3, NULL},
         {0, 3, 1, 102400, 1, 3, NULL},
         {0, 3, 1, 31457280, 1, 3, NULL},
-        {0, 3, 1, 102399, 0, -1, "VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize < 100*1024."},
-        {0, 3, 1, 31457281, 0, -1, "VXQ_F_DPS_SetMediaDataBufSizeByCh in_iMediaDataBufSize > 30*1024*1024."},
+        {0, 3, 1, 102399, 0, -1, NULL},
+        {0, 3, 1, 31457281, 0, -1, NULL},
         {0, 64, 1, 204800, 1, 64, NULL},
         {0, 10000, 1, 204800, 0, -1, NULL},
         {1, 10000, 1, 307200, 1, 64, NULL},
@@ -211,16 +195,10 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             h->pMediaCh[i].tSubCh[1].iMediaDataBufSize = -5;
         h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
-        LogCapture tLog;
         EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
             << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
-        if (tCase.sText) {
-            EXPECT_GT(tLog.Count(tCase.sText), 0);
-        } else if (!tCase.iRet) {
-            EXPECT_TRUE(tLog.Lines().empty());
-        }
     }
     VXQ_F_DPS_MC_MediaTable_Stop(h);
     free(h);

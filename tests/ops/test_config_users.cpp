@@ -188,10 +188,8 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
     EXPECT_EQ(tBody.tPop.iChPopNum, 3);
     EXPECT_EQ(tBody.tPop.dwChPop[3], 0u);
-    LogLines();
     Order(TestOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
                    (int32_t)sizeof(tBody)));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E3_UNS_GET_USER_POP usMsgFuncId error."));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, OpsEventHead(tEvent).dwTransId), nullptr);
 }

@@ -196,21 +196,6 @@ TEST_F(LiveView, TheFirstViewerWaitsForTheHostAndASecondOneArrivingMeanwhileGets
         EXPECT_NE(VXQ_F_TESTHOST_MsgFuncId(t), EVENT_E2_OPEN_MEDIA_STREAM) << "one open event only";
 }
 
-TEST_F(LiveView, AViewerOfAnOpenStreamIsAnsweredAtOnceAndTheHostIsAskedForAnIFrame)
-{
-    tViewers.reserve(8);
-    OpenStreaming(2, 1, true);
-    size_t iLate = SendOpen(2, 1);
-    EXPECT_EQ(ReadOpenAnswer(iLate), 0);
-    std::vector<uint8_t> tEvent;
-    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E2_FORCE_I_FRAME, tEvent), 1);
-    ASSERT_EQ(VXQ_F_TESTHOST_BodyLen(tEvent), 8);
-    _VXQ_S_DPS_E2_CH_STREAM tBody;
-    memcpy(&tBody, tEvent.data() + 16, 8);
-    EXPECT_EQ(tBody.i_iChNo, 2);
-    EXPECT_EQ(tBody.i_iStreamNo, 1);
-}
-
 TEST_F(LiveView, AFailedOpenAnswerLeavesTheSubChannelOpenAndTheWaitingViewersInStateZero)
 {
     tViewers.reserve(8);

@@ -126,7 +126,6 @@ TEST_F(TalkAlarm, SecondStartOfABusyChannelIsRefusedWith7AndTheCommandConnection
     _VXQ_S_DPS_NET_PORT_DATA *pOther = AddConn(3, VXQ_DPS_CONN_NEW);
     Request(pOther, TalkStart(2, kLogin, 3));
     EXPECT_EQ(OneSent(pOther)[11], 7);
-    EXPECT_TRUE(Logged("Start talk failure, cause: talking."));
 
     /* A talk on the session's own command connection would drop the session with it. */
     Request(pCmd, TalkStart(3, kLogin, 4));
@@ -164,7 +163,6 @@ TEST_F(TalkAlarm, AcceptedStartIsAnsweredWithAFresh44ByteResponseCarryingTheClie
     OneEvent(EVENT_E2_TALK_START);
     Order(StartAnswer(27, 0x55, 5));
     EXPECT_EQ(OneSent(pSecond)[11], 57);
-    EXPECT_TRUE(Logged("App message: start talk fail."));
     EXPECT_FALSE(ConnAlive(6));
     EXPECT_EQ(p->tTalkCh[5].iChState, 0);
 }
@@ -210,7 +208,6 @@ TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopIt)
         EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
         EXPECT_TRUE(ConnAlive(2));
     }
-    EXPECT_TRUE(Logged("Receiving network data: Stop talk fail, cause: without permission."));
     /* The owner's command connection (same login id, not the talk connection) stops it. */
     Request(pCmd, TalkStop(2, 3));
     EXPECT_EQ(OneSent(pCmd)[11], 0);
@@ -224,13 +221,11 @@ TEST_F(TalkAlarm, AudioIsRelayedOnlyWhileTalkingAndEmptyAudioIsDropped)
     Request(pTalkConn, TalkStart(1, kLogin, 3));
     OneEvent(EVENT_E2_TALK_START);
     Request(pTalkConn, Audio(5));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iChState error."));
     EXPECT_TRUE(Events().empty());
 
     Order(StartAnswer(0, 1, 3));
     Sent();
     Request(pTalkConn, Audio(0)); /* exactly 32 bytes */
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoNetMsg_PE_AUDIO_FRAME iMediaDataLen <= 0."));
     EXPECT_TRUE(Events().empty());
 
     TestClock tClock(1700000100);
@@ -294,10 +289,8 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     tClock.AdvanceSec(60);
     VXQ_F_DPS_MC_DoClientState(p);
     OneEvent(EVENT_E2_TALK_STOP);
-    LogLines();
 
     Order(StartAnswer(0, 0x111, 3));
-    EXPECT_TRUE(Logged("App message: start talk fail."));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(p->tTalkCh[3].iChState, 0);
 
@@ -306,7 +299,6 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     Request(pNew, TalkStart(0x222, kLogin, 3));
     OneEvent(EVENT_E2_TALK_START);
     Order(StartAnswer(0, 0x111, 3));
-    EXPECT_TRUE(Logged("VXQ_F_DPS_MW_DoOrder_EVENT_E2_TALK_START dwTransId error."));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_WAIT_HOST);
     EXPECT_TRUE(ConnAlive(4));
@@ -320,11 +312,9 @@ TEST_F(TalkAlarm, HostStopOrderClosesTheTalkButAStopAnswerLeavesANewTalkAlone)
     StartTalking(0x10);
     _VXQ_S_DPS_E2_TALK_STOP tBody = {3};
     Order(TestOrder(EVENT_E2_TALK_STOP, 0, 0x0F, &tBody, 4, 1)); /* answer of an earlier stop */
-    EXPECT_TRUE(Logged("App message: stop talk (response)."));
     EXPECT_TRUE(ConnAlive(2));
     EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
     Order(TestOrder(EVENT_E2_TALK_STOP, 0, 0, &tBody, 4, 0));
-    EXPECT_TRUE(Logged("App message: stop talk (request)."));
     EXPECT_FALSE(ConnAlive(2));
     EXPECT_EQ(p->tTalkCh[3].iChState, 0);
     EXPECT_TRUE(Sent().empty());
@@ -403,7 +393,6 @@ TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithLocalTimeNow)
         EXPECT_EQ(std::string((const char *)n.data() + 44), std::string(127, 'x'));
     }
     EXPECT_EQ(VXQ_F_DPS_UpAlarmMsg(nullptr, 1, 1, 1, "a"), 0);
-    EXPECT_TRUE(Logged("Up alarm msg in_hDevProNetSrv error."));
 }
 
 TEST_F(TalkAlarm, ExtendedAlarmsInOneSecondGetIdsWithRunningNumbers)
