@@ -6,6 +6,7 @@
 #include "core/instance.h"
 #include "service/service.h"
 #include "support/log_capture.h"
+#include "support/offline_rig.h"
 #include "support/test_host.h"
 #include "support/time_scale.h"
 #include "support/wait_until.h"
@@ -170,22 +171,7 @@ TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheT
 }
 
 /* Unit level: the dispatcher and the transaction table without threads. */
-class CoreChannelUnitTest : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_SVC_InstallFamilies(m_p);
-        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
-    }
-    void TearDown() override
-    {
-        VXQ_F_DPS_MC_UninitData(m_p);
-        free(m_p);
-    }
-    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
-};
+typedef InitRig CoreChannelUnitTest;
 
 static int s_iHandled = 0;
 static int CountingHandler(_VXQ_S_DPS_MCSRV_DATA *, uint8_t *, int32_t)

@@ -6,6 +6,7 @@
 #include "core/instance.h"
 #include "service/service.h"
 #include "support/log_capture.h"
+#include "support/offline_rig.h"
 #include "support/test_host.h"
 #include "support/time_scale.h"
 #include "support/wait_until.h"
@@ -268,31 +269,7 @@ TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTells
 }
 
 /* Unit level: the framing texts, with a hand-made instance and no threads. */
-class CoreConnUnitTest : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_SVC_InstallFamilies(m_p);
-        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
-    }
-    void TearDown() override
-    {
-        VXQ_F_DPS_MC_UninitData(m_p);
-        free(m_p);
-    }
-    void Feed(uint32_t in_dwPortId, const Bytes &in_tData)
-    {
-        _VXQ_S_NETCOM_DATA_HEAD tHead;
-        memset(&tHead, 0, sizeof(tHead));
-        tHead.iEventType = VXQ_NETCOM_EVENT_DATA;
-        tHead.dwPortId = in_dwPortId;
-        Bytes tCopy = in_tData;
-        VXQ_F_DPS_MC_DoNetEvent_DATA(m_p, &tHead, tCopy.data(), (int32_t)tCopy.size());
-    }
-    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
-};
+typedef InitRig CoreConnUnitTest;
 
 TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelow1024)
 {

@@ -5,6 +5,7 @@
 #include "core/instance.h"
 #include "service/service.h"
 #include "support/log_capture.h"
+#include "support/offline_rig.h"
 #include "support/test_host.h"
 #include "support/time_scale.h"
 #include "support/wait_until.h"
@@ -206,24 +207,20 @@ TEST_F(CoreControlTest, WorkPostedFromAHostThreadRunsOnTheControlThreadInOrder)
 }
 
 /* Unit level: the timer duties and the callback step on a hand-made instance. */
-class CoreControlUnitTest : public ::testing::Test
+class CoreControlUnitTest : public InitRig
 {
   protected:
     void SetUp() override
     {
         m_pClock.reset(new TestClock(1700000000, 1000));
-        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_SVC_InstallFamilies(m_p);
-        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+        InitRig::SetUp();
     }
     void TearDown() override
     {
-        VXQ_F_DPS_MC_UninitData(m_p);
-        free(m_p);
+        InitRig::TearDown();
         m_pClock.reset();
     }
     std::unique_ptr<TestClock> m_pClock;
-    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
 };
 
 TEST_F(CoreControlUnitTest, LogRecordsWithoutTraceClientsAreDroppedAndAForeignLengthEndsTheDrain)

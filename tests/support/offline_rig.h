@@ -18,6 +18,7 @@
 #include "core/instance.h"
 #include "protocol/admission.h"
 #include "protocol/dispatch.h"
+#include "service/service.h"
 #include "support/offline_link.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
@@ -162,6 +163,25 @@ class OfflineRig : public ::testing::Test
   private:
     VXQ_HQUEUE m_hLogQueue = NULL;
     Bytes m_tWork;
+};
+
+/* An instance as the start initialises it (queues, tables, media table) but
+ * without threads, engine or sockets: for the control thread's own duties. */
+class InitRig : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+    }
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
 };
 
 #endif
