@@ -1,35 +1,17 @@
 /* Connections and stream framing, over real loopback sockets and, for the log
  * texts, driven directly without the service threads. */
-#include "core/channel.h"
-#include "core/conn.h"
-#include "core/control.h"
-#include "core/instance.h"
-#include "service/service.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "support/test_host.h"
-#include "support/time_scale.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_dps.h"
-#include "vxq_log.h"
 #include "vxq_netcom.h"
-#include "vxq_queue.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <string.h>
-#include <string>
 #include <thread>
-#include <vector>
+
 #include "media/input.h"
 
 #include "net/selengine.h"
-#include "support/test_client.h"
-#include "support/test_clock.h"
-#include "support/test_host.h"
-#include "wire/head.h"
 
 #include <stdlib.h>
 

@@ -1,34 +1,17 @@
 /* The host calling the service from inside every callback the service makes. */
-#include "core/channel.h"
-#include "core/conn.h"
-#include "core/control.h"
-#include "core/instance.h"
-#include "service/service.h"
 #include "support/log_capture.h"
-#include "support/test_host.h"
-#include "support/time_scale.h"
+#include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_dps.h"
-#include "vxq_log.h"
 #include "vxq_netcom.h"
-#include "vxq_queue.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <string.h>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "media/input.h"
-#include "support/test_client.h"
 #include "vxq_media.h"
-#include "wire/head.h"
 
 #include <array>
-#include <string>
 
 namespace {
 

@@ -1,30 +1,17 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
-#include "core/channel.h"
-#include "core/conn.h"
-#include "core/control.h"
-#include "core/instance.h"
-#include "service/service.h"
 #include "support/log_capture.h"
-#include "support/test_host.h"
-#include "support/time_scale.h"
+#include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_dps.h"
-#include "vxq_log.h"
 #include "vxq_netcom.h"
-#include "vxq_queue.h"
 
-#include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <string.h>
-#include <string>
-#include <thread>
-#include <vector>
 #include "media/direct.h"
 
 #include "support/temp_dir.h"

@@ -1,28 +1,13 @@
 /* Run state query: what the service holds, counted on its control thread. */
-#include "core/channel.h"
-#include "core/conn.h"
-#include "core/control.h"
-#include "core/instance.h"
-#include "service/service.h"
 #include "support/log_capture.h"
-#include "support/test_host.h"
-#include "support/time_scale.h"
+#include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_dps.h"
-#include "vxq_log.h"
 #include "vxq_netcom.h"
-#include "vxq_queue.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <string.h>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "core/channel.h"
 #include "media/subch.h"
 
 static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
