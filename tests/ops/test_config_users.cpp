@@ -1,9 +1,7 @@
 /* Configuration, network address and user requests: the checks, the events
  * the host gets and the answers at their exact offsets. */
 #include "ops/config_users.h"
-#include "support/test_host.h"
 #include "support/offline_rig.h"
-#include "support/test_client.h"
 #include "support/test_host.h"
 
 namespace
@@ -20,18 +18,6 @@ class ConfigUsers : public OfflineRig
         OfflineRig::SetUp();
         pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF, 0);
     }
-    /* A configuration request with the login id, the id and in_nData data bytes. */
-    Bytes ConfigMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId, int32_t in_iCfgId, size_t in_nFixed,
-                       size_t in_nData)
-    {
-        Bytes tMsg = TestMsg(in_usFuncId, 0x900, in_nFixed - 20 + in_nData);
-        TestPutLe32(tMsg, 20, in_dwLoginId);
-        if (in_nFixed >= 28)
-            TestPutLe32(tMsg, 24, (uint32_t)in_iCfgId);
-        for (size_t i = 0; i < in_nData; i++)
-            tMsg[in_nFixed + i] = (uint8_t)(i + 1);
-        return tMsg;
-    }
     /* A user request (add 352 bytes, get/set 320) with the permission record at in_nPopOff. */
     Bytes UserMsg(uint16_t in_usFuncId, size_t in_nLen, size_t in_nPopOff, int32_t in_iChPopNum)
     {
@@ -46,93 +32,6 @@ class ConfigUsers : public OfflineRig
     }
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
 };
-
-TEST_F(ConfigUsers, GetConfigOf32BytesRaisesAnEventWithDataLength0AndTheAnswerCarriesTheBlock)
-{
-    /* Configuration id 1 has no multi-byte fields: its block is relayed as it
-     * is on either byte order (the conversion has tests of its own). */
-    Request(pCmd, ConfigMsg(P9_GET_CONFIG, kLogin, 1, 32, 0));
-    EXPECT_TRUE(Sent().empty());
-    Bytes tEvent = OneEvent(EVENT_E3_GET_CONFIG);
-    ASSERT_EQ(tEvent.size(), 24u);
-    _VXQ_S_DPS_E3_CONFIG tBody;
-    memcpy(&tBody, tEvent.data() + 16, 8);
-    EXPECT_EQ(tBody.i_iConfigFuncId, 1);
-    EXPECT_EQ(tBody.iConfigDataLen, 0);
-
-    uint8_t ucBody[8 + 5] = {0};
-    memcpy(ucBody, &tBody, 8);
-    memcpy(ucBody + 8, "\x11\x22\x33\x44\x55", 5);
-    Order(TestOrder(EVENT_E3_GET_CONFIG, 0, OpsEventHead(tEvent).dwTransId, ucBody, 13));
-    Bytes tAnswer = OneSent(pCmd);
-    ASSERT_EQ(tAnswer.size(), 37u);
-    EXPECT_EQ(TestLe32(tAnswer, 4), 37u);
-    EXPECT_EQ(tAnswer[10], 1);
-    EXPECT_EQ(tAnswer[11], 0);
-    EXPECT_EQ(TestLe32(tAnswer, 12), 0x900u);
-    EXPECT_EQ(TestLe32(tAnswer, 20), kLogin);
-    EXPECT_EQ(TestLe32(tAnswer, 24), 1u);
-    EXPECT_EQ(TestLe32(tAnswer, 28), 5u);
-    EXPECT_EQ(Bytes(tAnswer.begin() + 32, tAnswer.end()), Bytes({0x11, 0x22, 0x33, 0x44, 0x55}));
-
-    /* A set request carries its block; a refusal by the host comes back whole with its code. */
-    Request(pCmd, ConfigMsg(P9_SET_CONFIG, kLogin, 1, 32, 4));
-    tEvent = OneEvent(EVENT_E3_SET_CONFIG);
-    ASSERT_EQ(tEvent.size(), 28u);
-    EXPECT_EQ(Bytes(tEvent.begin() + 24, tEvent.end()), Bytes({1, 2, 3, 4}));
-    Order(TestOrder(EVENT_E3_SET_CONFIG, 2, OpsEventHead(tEvent).dwTransId, nullptr, 0));
-    tAnswer = OneSent(pCmd);
-    EXPECT_EQ(tAnswer.size(), 36u);
-    EXPECT_EQ(tAnswer[11], 41);
-}
-
-TEST_F(ConfigUsers, DataAnswersKeepTheFixedPartAndSetTheNewTotal)
-{
-    /* Default config: 36 fixed bytes, length at body 12, data from order body 12. */
-    Bytes tReq = ConfigMsg(P9_GET_DEF_CONFIG, kLogin, 1, 36, 0);
-    TestPutLe32(tReq, 28, 0xABCD);
-    Request(pCmd, tReq);
-    Bytes tEvent = OneEvent(EVENT_E3_GET_DEF_CONFIG);
-    _VXQ_S_DPS_E3_GET_DEF_CONFIG tDef;
-    ASSERT_EQ(tEvent.size(), 28u);
-    memcpy(&tDef, tEvent.data() + 16, 12);
-    EXPECT_EQ(tDef.i_iConfigFuncId, 1);
-    EXPECT_EQ(tDef.i_dwParam, 0xABCDu);
-    uint8_t ucDef[12 + 3] = {0};
-    memcpy(ucDef + 12, "\x0A\x0B\x0C", 3);
-    Order(TestOrder(EVENT_E3_GET_DEF_CONFIG, 0, OpsEventHead(tEvent).dwTransId, ucDef, 15));
-    Bytes tAnswer = OneSent(pCmd);
-    ASSERT_EQ(tAnswer.size(), 39u);
-    EXPECT_EQ(TestLe32(tAnswer, 4), 39u);
-    EXPECT_EQ(TestLe32(tAnswer, 28), 0xABCDu);
-    EXPECT_EQ(TestLe32(tAnswer, 32), 3u);
-    EXPECT_EQ(tAnswer[38], 0x0C);
-
-    /* Export: 28 fixed bytes, length at body 4, data from order body 4; a host
-     * refusal without a body answers with length 0. */
-    Request(pCmd, ConfigMsg(P9_IEC_EXP_CONFIG, kLogin, 0, 28, 0));
-    tEvent = OneEvent(EVENT_E3_IEC_EXP_CONFIG);
-    EXPECT_EQ(tEvent.size(), 16u);
-    Order(TestOrder(EVENT_E3_IEC_EXP_CONFIG, 1, OpsEventHead(tEvent).dwTransId, nullptr, 0));
-    tAnswer = OneSent(pCmd);
-    ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(TestLe32(tAnswer, 4), 28u);
-    EXPECT_EQ(TestLe32(tAnswer, 24), 0u);
-    EXPECT_EQ(tAnswer[11], 40);
-
-    /* Import: the event carries the data; the answer is 28 bytes with body 4 = 0. */
-    Request(pCmd, ConfigMsg(P9_IEC_IMP_CONFIG, kLogin, 0, 28, 6));
-    tEvent = OneEvent(EVENT_E3_IEC_IMP_CONFIG);
-    ASSERT_EQ(tEvent.size(), 26u);
-    int32_t iImpLen;
-    memcpy(&iImpLen, tEvent.data() + 16, 4);
-    EXPECT_EQ(iImpLen, 6);
-    Order(TestOrder(EVENT_E3_IEC_IMP_CONFIG, 0, OpsEventHead(tEvent).dwTransId, nullptr, 0));
-    tAnswer = OneSent(pCmd);
-    ASSERT_EQ(tAnswer.size(), 28u);
-    EXPECT_EQ(TestLe32(tAnswer, 4), 28u);
-    EXPECT_EQ(TestLe32(tAnswer, 24), 0u);
-}
 
 TEST_F(ConfigUsers, AddUserClampsTheChannelWordCountTo0To64)
 {
@@ -172,7 +71,7 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     for (int i = 0; i < 64; i++)
         tBody.tPop.dwChPop[i] = 0x7700u + (uint32_t)i;
     Order(TestOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
-                   (int32_t)sizeof(tBody)));
+                    (int32_t)sizeof(tBody)));
     Bytes tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 320u);
     EXPECT_EQ(TestLe32(tAnswer, 4), 320u);
@@ -189,7 +88,7 @@ TEST_F(ConfigUsers, GetUserAnswerClampsTo64AndAnotherRequestsTransactionSendsNot
     EXPECT_EQ(tBody.tPop.iChPopNum, 3);
     EXPECT_EQ(tBody.tPop.dwChPop[3], 0u);
     Order(TestOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
-                   (int32_t)sizeof(tBody)));
+                    (int32_t)sizeof(tBody)));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, OpsEventHead(tEvent).dwTransId), nullptr);
 }
@@ -212,7 +111,7 @@ TEST_F(ConfigUsers, NetworkInformationAnswerCarriesTheHostsCards)
         snprintf((char *)pCard + 42, 16, "10.0.0.%d", i + 1);
     }
     Order(TestOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
-                   (int32_t)sizeof(ucBody)));
+                    (int32_t)sizeof(ucBody)));
     Bytes tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 24u + 180u);
     EXPECT_EQ(TestLe32(tAnswer, 4), 204u);
@@ -228,7 +127,7 @@ TEST_F(ConfigUsers, NetworkInformationAnswerCarriesTheHostsCards)
     iCount = 3;
     memcpy(ucBody, &iCount, 4);
     Order(TestOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
-                   (int32_t)sizeof(ucBody)));
+                    (int32_t)sizeof(ucBody)));
     tAnswer = OneSent(pCmd);
     ASSERT_EQ(tAnswer.size(), 24u);
     EXPECT_EQ(tAnswer[11], 1);

@@ -2,8 +2,8 @@
  * offline_rig.h - the instance rig of the unit tests: a service instance
  * without threads or sockets (support/offline_link.h; its order and callback
  * queues are real), connections entered in its table, the answers the handlers
- * send (captured through the dispatcher's send seam), the events they queue for
- * the host, and the log lines they write.
+ * send (captured through the dispatcher's send seam) and the events they queue
+ * for the host; their log lines go to a queue of their own, unread.
  *
  * Requests go through the real dispatcher (login and length rules included),
  * orders through the real function table; the test drives the control thread's
@@ -118,28 +118,6 @@ class OfflineRig : public ::testing::Test
             EXPECT_EQ(tSent[0].pConn, in_pConn);
         }
         return tSent[0].tMsg;
-    }
-    /* Log lines written since the last call (message part only). */
-    std::vector<std::string> LogLines()
-    {
-        std::vector<std::string> tLines;
-        _VXQ_S_LOG_SR_RECV_LOG_DATA tRec;
-        int32_t iLen = (int32_t)sizeof(tRec);
-        while (VXQ_F_TOOLS_QUEUE_GetData(m_hLogQueue, &tRec, &iLen, 0)) {
-            tRec.sText[sizeof(tRec.sText) - 1] = '\0';
-            const char *pMsg = strstr(tRec.sText, "  ");
-            tLines.push_back(pMsg ? pMsg + 2 : tRec.sText);
-            iLen = (int32_t)sizeof(tRec);
-        }
-        return tLines;
-    }
-    bool Logged(const std::string &in_sLine)
-    {
-        for (const std::string &s : LogLines()) {
-            if (s == in_sLine)
-                return true;
-        }
-        return false;
     }
     /* Fills the callback queue so that the next event cannot be queued. */
     void FillCallbackQueue()
