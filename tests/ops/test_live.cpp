@@ -259,62 +259,6 @@ TEST_F(LiveView, AQualityCapabilityAnswerWithNineEntriesSendsEight)
     }
 }
 
-/* Quality level get and set, and PTZ: the request's fields reach the host's
- * event, the host's level or refusal comes back. */
-TEST_F(LiveView, QualityLevelAndPtzArePassedToTheHostAndItsAnswerGoesBack)
-{
-    Bytes tGet = TestMsg(P2_GET_VIDEO_QUALITY_LEVEL, 8, 12);
-    TestPutLe32(tGet, 20, dwLoginId);
-    VXQ_F_TESTCLI_PutU16(tGet, 24, 2);
-    VXQ_F_TESTCLI_PutU16(tGet, 26, 1);
-    ASSERT_TRUE(pCmd->Send(tGet));
-    Bytes tEvent = Event(EVENT_E2_GET_VIDEO_QUALITY_LEVEL);
-    _VXQ_S_DPS_E2_VIDEO_QUALITY_LEVEL tLevel;
-    ASSERT_EQ(tEvent.size(), 16 + sizeof(tLevel));
-    memcpy(&tLevel, tEvent.data() + 16, sizeof(tLevel));
-    EXPECT_EQ(tLevel.i_usChNo, 2);
-    EXPECT_EQ(tLevel.i_usStreamNo, 1);
-    EXPECT_EQ(tLevel.dwLevel, 0u);
-    tLevel.dwLevel = 6;
-    Answer(tEvent, 0, &tLevel, sizeof(tLevel));
-    Bytes tAnswer = Read(*pCmd);
-    EXPECT_EQ(tAnswer.size(), 32u);
-    EXPECT_EQ(tAnswer[11], 0);
-    EXPECT_EQ(TestLe32(tAnswer, 28), 6u); /* the host's level at body offset 8 */
-    EXPECT_EQ(TestLe32(tAnswer, 12), 8u) << "the client's transaction number comes back";
-
-    Bytes tSet = tGet;
-    tSet[8] = P2_SET_VIDEO_QUALITY_LEVEL & 0xFF;
-    TestPutLe32(tSet, 28, 3);
-    ASSERT_TRUE(pCmd->Send(tSet));
-    tEvent = Event(EVENT_E2_SET_VIDEO_QUALITY_LEVEL);
-    ASSERT_EQ(tEvent.size(), 16 + sizeof(tLevel));
-    memcpy(&tLevel, tEvent.data() + 16, sizeof(tLevel));
-    EXPECT_EQ(tLevel.dwLevel, 3u);
-    Answer(tEvent, VXQ_DPS_APP_ERR_PARAM);
-    tAnswer = Read(*pCmd);
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_SET_VIDEO_QUALITY_LEVEL);
-    EXPECT_NE(tAnswer[11], 0);
-
-    Bytes tPtz = Msg(P2_PTZ, 24);
-    TestPutLe32(tPtz, 20, dwLoginId);
-    TestPutLe32(tPtz, 24, 3);
-    TestPutLe32(tPtz, 28, 21);
-    TestPutLe32(tPtz, 32, 7);
-    ASSERT_TRUE(pCmd->Send(tPtz));
-    tEvent = Event(EVENT_E2_PTZ_CTRL);
-    _VXQ_S_DPS_E2_PTZ_CTRL tBody;
-    ASSERT_EQ(tEvent.size(), 16 + sizeof(tBody));
-    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
-    EXPECT_EQ(tBody.i_iChNo, 3);
-    EXPECT_EQ(tBody.i_iPtzCmd, 21);
-    EXPECT_EQ(tBody.i_dwPtzData, 7u);
-    Answer(tEvent, VXQ_DPS_APP_ERR_NOT_SUPPORT_PTZ);
-    tAnswer = Read(*pCmd);
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_PTZ);
-    EXPECT_NE(tAnswer[11], 0);
-}
-
 TEST_F(LiveView, DatagramRealplayIsRefusedWith40)
 {
     for (uint16_t usId : {(uint16_t)P2_RM_REALPLAY_OPEN, (uint16_t)P2_RM_REALPLAY_CLOSE})

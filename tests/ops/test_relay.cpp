@@ -130,6 +130,28 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
         {P9_IEC_IMP_CONFIG, 14, {{20, kLogin}}, "\x01\x02\x03\x04\x05\x06",
          EVENT_E3_IEC_IMP_CONFIG, 26, {{16, 6}}, "\x01\x02\x03\x04\x05\x06",
          0, false, {}, nullptr, 28, 0, {{24, 0}}, nullptr},
+        /* Serial port: open needs the body's login id, the host's code is translated
+         * and the whole request comes back; a write carries its data length. */
+        {P9_COM_OPEN, 28, {{20, kLogin ^ 1}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
+        {P9_COM_OPEN, 28, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
+        {P9_COM_OPEN, 28, {{20, kLogin}, {24, 101}, {28, 102}, {32, 103}, {36, 104}, {40, 105}, {44, 106}}, nullptr,
+         EVENT_E3_COM_OPEN, 44, {{20, 101}, {24, 102}, {40, 106}}, nullptr,
+         4, true, {}, nullptr, 48, 2, {{20, kLogin}, {44, 106}}, nullptr},
+        {P9_COM_SEND_DATA, 16, {{20, kLogin}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 36, 2, {}, nullptr},
+        {P9_COM_SEND_DATA, 17, {{20, kLogin}, {24, 0x11}, {28, 0x22}, {32, 0x33}}, "\xA5",
+         EVENT_E3_COM_SEND_DATA, 33, {{20, 0x11}, {24, 0x22}, {28, 1}}, "\xA5",
+         0, true, {}, nullptr, 32, 0, {{20, kLogin}, {24, 0x11}, {28, 0}}, nullptr},
+        /* Quality level and PTZ: the request's fields reach the event, the host's
+         * level or refusal comes back. */
+        {P2_GET_VIDEO_QUALITY_LEVEL, 12, {{20, kLogin}, {24, 0x00010002u}}, nullptr,
+         EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 24, {{16, U16s(2, 1)}, {20, 0}}, nullptr,
+         0, false, {U16s(2, 1), 6}, nullptr, 32, 0, {{24, 0x00010002u}, {28, 6}}, nullptr},
+        {P2_SET_VIDEO_QUALITY_LEVEL, 12, {{20, kLogin}, {24, 0x00010002u}, {28, 3}}, nullptr,
+         EVENT_E2_SET_VIDEO_QUALITY_LEVEL, 24, {{16, U16s(2, 1)}, {20, 3}}, nullptr,
+         VXQ_DPS_APP_ERR_PARAM, true, {}, nullptr, 32, 2, {}, nullptr},
+        {P2_PTZ, 24, {{20, kLogin}, {24, 3}, {28, 21}, {32, 7}}, nullptr,
+         EVENT_E2_PTZ_CTRL, 36, {{16, 3}, {20, 21}, {24, 7}}, nullptr,
+         VXQ_DPS_APP_ERR_NOT_SUPPORT_PTZ, true, {}, nullptr, 44, 52, {}, nullptr},
     };
     /* clang-format on */
     uint32_t dwTransNo = 0x900;
