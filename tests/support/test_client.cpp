@@ -92,12 +92,6 @@ int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<ui
     return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tAnswer, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
-int VXQ_F_TESTCLI_Heartbeat(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tAnswer)
-{
-    return VXQ_F_TESTCLI_Request(inout_ptCli, VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(inout_ptCli)),
-                                 out_tAnswer);
-}
-
 int VXQ_F_TESTCLI_GetToken(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::string &out_sToken,
                            uint8_t *out_pucResult, uint8_t *out_pucPwdMode)
 {

@@ -94,9 +94,6 @@ int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeo
 int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg,
                           std::vector<uint8_t> &out_tAnswer, int in_iTimeoutMs = 3000);
 
-/* Heartbeat request and its echo. Returns 1 when an answer came. */
-int VXQ_F_TESTCLI_Heartbeat(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tAnswer);
-
 /* Asks for an access token. On an answer returns 1 with its result code, the
  * token text and the password mode; the token is empty unless the result is 0. */
 int VXQ_F_TESTCLI_GetToken(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::string &out_sToken,
@@ -155,12 +152,6 @@ class TestClient
     }
     /* True when the service closes the connection within the deadline. */
     bool WaitClosed(int in_iTimeoutMs = 5000) { return VXQ_F_TESTCLI_WaitPeerClosed(&t, in_iTimeoutMs) == 1; }
-    /* True when nothing at all arrives and the socket stays open for in_iMs. */
-    bool Silent(int in_iMs)
-    {
-        size_t iBefore = t.tRecv.size();
-        return !WaitClosed(in_iMs) && t.tRecv.size() == iBefore && t.tNotices.empty();
-    }
     int Sock() const { return t.iSock; }
 };
 

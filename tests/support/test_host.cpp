@@ -87,7 +87,6 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
     if (!pHost || !in_sUserName || !out_pUserInfo)
         return 0;
     std::lock_guard<std::mutex> tGuard(pHost->tLock);
-    pHost->iLookupTotal++;
     for (const _VXQ_S_TESTHOST_USER &tUser : pHost->tUsers) {
         if (tUser.sName != in_sUserName)
             continue;
@@ -326,12 +325,6 @@ TestClient &HostFixture::Client(bool in_bLogin)
         EXPECT_EQ(ucResult, 0);
     }
     return tCli;
-}
-
-void HostFixture::Logout(TestClient &inout_tCli)
-{
-    Bytes tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&inout_tCli.t, TestMsg(VXQ_TESTCLI_FN_LOGOUT, NextNo(), 4), tAnswer), 1);
 }
 
 Bytes HostFixture::Ask(TestClient &inout_tCli, const Bytes &in_tMsg)

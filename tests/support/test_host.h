@@ -54,7 +54,6 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     std::vector<std::vector<uint8_t>> tEvents; /* delivered and not yet taken, oldest first */
     std::vector<std::thread::id> tThreads;     /* the thread of each delivered event */
     int iEventTotal = 0;                       /* every event ever delivered */
-    int iLookupTotal = 0;                      /* lookup callback calls */
     int bWriteLogToFile = 0;                   /* the start's log file switch */
     VXQ_TESTHOST_EVENT_HOOK fnHook;
 
@@ -159,8 +158,6 @@ class HostFixture : public ::testing::Test
     }
     /* A connected command connection that asked for a token and, when in_bLogin, logged in. */
     TestClient &Client(bool in_bLogin = true);
-    /* Logs the client out. */
-    void Logout(TestClient &inout_tCli);
     /* A request with a zeroed body of in_iBodyLen bytes and a fresh request number. */
     Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, NextNo(), in_iBodyLen); }
     uint32_t NextNo() { return ++m_dwTransNo; }
