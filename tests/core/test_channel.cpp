@@ -118,26 +118,6 @@ TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWith
     EXPECT_EQ(m_tHost.iEventTotal, 0);
 }
 
-TEST_F(CoreChannelTest, OrderWithTheRightIndexButOtherUpperBitsFindsNothing)
-{
-    ASSERT_EQ(Park(TestMsg(0x0903, 51, 12)), 1);
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    uint32_t dwTransId = TestWord(tEvent, 8);
-    Bytes tStale = Order(EVENT_E3_SET_CONFIG, dwTransId ^ 0x00010000u, VXQ_DPS_APP_ERR_PARAM);
-    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tStale.data(), (int)tStale.size()), 1);
-    Bytes tRight = Order(EVENT_E3_SET_CONFIG, dwTransId, VXQ_DPS_APP_ERR_SUCCESS);
-    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
-    Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(tAnswer[11], 0); /* the right order's result, not the stale one's 2 */
-    /* Answered and deleted: the same order again sends nothing. */
-    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tRight.data(), (int)tRight.size()), 1);
-    ASSERT_TRUE(m_tClient.Send(TestMsg(0x0F01, 52)));
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 52u);
-}
-
 TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
 {
     ASSERT_EQ(Park(TestMsg(0x0903, 61, 12)), 1);
