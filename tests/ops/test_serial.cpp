@@ -101,18 +101,11 @@ TEST_F(Serial, HostCloseOrderWithByte4NonzeroSendsNothingAndWithByte4ZeroSendsTh
     tBody.dwValue1 = 5;
     tBody.dwValue2 = 6;
     Post(EVENT_E3_COM_CLOSE, 0, 0, &tBody, sizeof(tBody), 0);
-    Bytes tNotice = Read(tCli);
-    ASSERT_EQ(tNotice.size(), 32u);
-    _VXQ_S_TESTCLI_HEAD tHead = TestHead(tNotice);
-    EXPECT_EQ(tHead.dwPacketFlag, 0xFFFFEEEEu);
-    EXPECT_EQ(tHead.dwPacketSize, 32u);
-    EXPECT_EQ(tHead.usMsgFuncId, P9_COM_CLOSE);
-    EXPECT_EQ(tHead.ucTypeByte, 0);
-    EXPECT_EQ(tHead.ucResult, 0);
-    EXPECT_EQ(tHead.dwTransNo, 0u);
-    EXPECT_EQ(TestLe32(tNotice, 20), tCli.dwLoginId);
-    EXPECT_EQ(TestLe32(tNotice, 24), 5u);
-    EXPECT_EQ(TestLe32(tNotice, 28), 6u);
+    Bytes tNotice = TestMsg(P9_COM_CLOSE, 0, 12);
+    TestPutLe32(tNotice, 20, tCli.dwLoginId);
+    TestPutLe32(tNotice, 24, 5);
+    TestPutLe32(tNotice, 28, 6);
+    EXPECT_EQ(Read(tCli), tNotice);
 
     /* An order for a connection that is gone sends nothing to anyone. */
     tBody.dwPortId ^= 0x10000u;
@@ -130,19 +123,12 @@ TEST_F(Serial, HostPortDataReachesTheClientNamedByItsPortIdAndEmptyDataNothing)
     memcpy(ucOrder + 16, "ABC", 3);
     Post(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 16, 0); /* no data: nothing */
     Post(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 19, 0);
-    Bytes tMsg = Read(tCli);
-    ASSERT_EQ(tMsg.size(), 35u);
-    _VXQ_S_TESTCLI_HEAD tHead = TestHead(tMsg);
-    EXPECT_EQ(tHead.dwPacketSize, 35u);
-    EXPECT_EQ(tHead.usMsgFuncId, P9_COM_SUBS_DATA);
-    EXPECT_EQ(tHead.ucTypeByte, 0);
-    EXPECT_EQ(tHead.ucResult, 0);
-    EXPECT_EQ(TestLe32(tMsg, 12), 0u);
-    EXPECT_EQ(TestLe32(tMsg, 16), 0u);
-    EXPECT_EQ(TestLe32(tMsg, 20), 0x51u);
-    EXPECT_EQ(TestLe32(tMsg, 24), 0x52u);
-    EXPECT_EQ(TestLe32(tMsg, 28), 3u);
-    EXPECT_EQ(std::string(tMsg.begin() + 32, tMsg.end()), "ABC");
+    Bytes tMsg = TestMsg(P9_COM_SUBS_DATA, 0, 15);
+    TestPutLe32(tMsg, 20, 0x51);
+    TestPutLe32(tMsg, 24, 0x52);
+    TestPutLe32(tMsg, 28, 3);
+    memcpy(tMsg.data() + 32, "ABC", 3);
+    EXPECT_EQ(Read(tCli), tMsg);
     EXPECT_TRUE(NothingMore(tCli));
 }
 

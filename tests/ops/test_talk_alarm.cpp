@@ -139,21 +139,11 @@ TEST_F(TalkAlarm, AcceptedStartIsAnsweredWithAFresh44ByteResponseCarryingTheClie
     Request(pTalkConn, TalkStart(0xCAFE0001u, kLogin, 3));
     OneEvent(EVENT_E2_TALK_START);
     Order(StartAnswer(0, 0xCAFE0001u, 3));
-    Bytes tResp = OneSent(pTalkConn);
-    ASSERT_EQ(tResp.size(), 44u);
-    EXPECT_EQ(TestLe32(tResp, 0), 0xFFFFEEEEu);
-    EXPECT_EQ(TestLe32(tResp, 4), 44u);
-    EXPECT_EQ(VXQ_F_DPS_MW_GetLe16(tResp.data() + 8), P4_TALK_START);
-    EXPECT_EQ(tResp[10], 1);
-    EXPECT_EQ(tResp[11], 0);
-    EXPECT_EQ(TestLe32(tResp, 12), 0xCAFE0001u);
-    EXPECT_EQ(TestLe32(tResp, 16), 0u);
-    EXPECT_EQ(TestLe32(tResp, 20), kLogin);
-    EXPECT_EQ(TestLe32(tResp, 24), 3u);
-    EXPECT_EQ(TestLe32(tResp, 28), 7u);
-    EXPECT_EQ(TestLe32(tResp, 32), 64000u);
-    EXPECT_EQ(TestLe32(tResp, 36), 8000u);
-    EXPECT_EQ(TestLe32(tResp, 40), 1u);
+    Bytes tExpect = TestMsg(P4_TALK_START, 0xCAFE0001u, 24, 1);
+    const uint32_t dwBody[] = {kLogin, 3, 7, 64000, 8000, 1};
+    for (size_t i = 0; i < 6; i++)
+        TestPutLe32(tExpect, 20 + 4 * i, dwBody[i]);
+    EXPECT_EQ(OneSent(pTalkConn), tExpect);
     EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
     EXPECT_EQ(p->tTalkCh[3].iDevAudioBitRate, 64000);
 
@@ -378,20 +368,15 @@ TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithLocalTimeNow)
     ASSERT_EQ(tSent.size(), 2u);
     EXPECT_EQ(tSent[0].pConn, pCmd);
     EXPECT_EQ(tSent[1].pConn, pUnarmed);
-    for (const _VXQ_S_OFFLINE_SENT &s : tSent) {
-        const Bytes &n = s.tMsg;
-        ASSERT_EQ(n.size(), 172u);
-        EXPECT_EQ(TestLe32(n, 4), 172u);
-        EXPECT_EQ(VXQ_F_DPS_MW_GetLe16(n.data() + 8), P5_ALARM_NOTICE);
-        EXPECT_EQ(n[10], 0);
-        EXPECT_EQ(n[11], 0);
-        EXPECT_EQ(TestLe32(n, 12) | TestLe32(n, 16), 0u);
-        EXPECT_EQ(TestLe32(n, 20), 5u);
-        EXPECT_EQ(TestLe32(n, 24), 77u);
-        EXPECT_EQ(Bytes(n.begin() + 28, n.begin() + 40), LocalTd(1700003456));
-        EXPECT_EQ(TestLe32(n, 40), 0xDEADBEEFu);
-        EXPECT_EQ(std::string((const char *)n.data() + 44), std::string(127, 'x'));
-    }
+    Bytes tExpect = TestMsg(P5_ALARM_NOTICE, 0, 152);
+    TestPutLe32(tExpect, 20, 5);
+    TestPutLe32(tExpect, 24, 77);
+    Bytes tTd = LocalTd(1700003456);
+    std::copy(tTd.begin(), tTd.end(), tExpect.begin() + 28);
+    TestPutLe32(tExpect, 40, 0xDEADBEEFu);
+    std::fill(tExpect.begin() + 44, tExpect.begin() + 44 + 127, 'x'); /* the text cut to 127 */
+    for (const _VXQ_S_OFFLINE_SENT &s : tSent)
+        EXPECT_EQ(s.tMsg, tExpect);
     EXPECT_EQ(VXQ_F_DPS_UpAlarmMsg(nullptr, 1, 1, 1, "a"), 0);
 }
 
