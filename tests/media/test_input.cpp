@@ -295,29 +295,6 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
     EXPECT_EQ(VXQ_F_DPS_MC_GetFreeMediaResourceNum(pSrv), 10.0f - 6.0f - 1.0f - 1.5f);
 }
 
-/* Answers every open-stream event at once with a video and audio description. */
-void AnswerEveryOpen(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent)
-{
-    if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
-        in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM))
-        return;
-    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
-    memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
-    tBody.o_tDesc.bVideoFlag = 1;
-    tBody.o_tDesc.bAudioFlag = 1;
-    tBody.o_tDesc.iVideoCodecId = 4;
-    tBody.o_tDesc.iVideoFrameRate = 25;
-    tBody.o_tDesc.usVideoWidth = 640;
-    tBody.o_tDesc.usVideoHeight = 480;
-    tBody.o_tDesc.iAudioCodecId = 2;
-    tBody.o_tDesc.iAudioSampleRate = 8000;
-    tBody.o_tDesc.iAudioChNum = 1;
-    std::vector<uint8_t> tOrder =
-        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
-    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
-    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
-}
-
 } // namespace
 
 /* Host threads feed at once while the control thread delivers: every viewer
@@ -328,7 +305,7 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
     const int kChannels = 4, kLastFrame = 300;
     _VXQ_S_TESTHOST_DATA tHost;
     VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
-    VXQ_F_TESTHOST_SetHook(&tHost, AnswerEveryOpen);
+    VXQ_F_TESTHOST_SetHook(&tHost, VXQ_F_TESTHOST_AnswerOpenStream);
     ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
     _VXQ_S_TESTCLI_DATA tCmd;
     VXQ_F_TESTCLI_Init(&tCmd);

@@ -93,7 +93,8 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
         strncpy(out_pUserInfo->sUserName, tUser.sName.c_str(), sizeof(out_pUserInfo->sUserName) - 1);
         strncpy(out_pUserInfo->sPassword, tUser.sPassword.c_str(), sizeof(out_pUserInfo->sPassword) - 1);
         out_pUserInfo->dwPopMask = tUser.dwPopMask;
-        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]); i++)
+        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]);
+             i++)
             out_pUserInfo->dwChPopMask[i] = tUser.dwChPopMask;
         return 1;
     }
@@ -103,11 +104,12 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
 {
     VXQ_F_TESTHOST_Stop(inout_pHost);
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    auto tDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     for (;;) {
         inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, inout_pHost->bWriteLogToFile,
-            nullptr, 0, in_iPwdMode);
+            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0,
+            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
         if (inout_pHost->pSrv)
             break;
         /* Another test program may hold a socket the start needs for a moment. */
@@ -160,7 +162,7 @@ struct _VXQ_S_TESTHOST_CONTROL_JOB {
 /* Control work (control thread): takes over the job reference passed as the
  * argument, runs the work and signals its end. */
 static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
-                                   int32_t in_iArgLen)
+                             int32_t in_iArgLen)
 {
     if (in_iArgLen != (int32_t)sizeof(void *))
         return;
@@ -191,13 +193,15 @@ int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
     pJob->fnWork = in_fnWork;
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
-    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld =
+        new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
     if (!VXQ_F_DPS_MC_PostControlWork(inout_pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
     std::unique_lock<std::mutex> tGuard(pJob->tLock);
-    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&]() { return pJob->bDone; })
+    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
+                                [&]() { return pJob->bDone; })
                ? 1
                : 0;
 }
@@ -226,8 +230,9 @@ int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
     return (int32_t)PR_Get32(in_tMsg, 12);
 }
 
-std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
-                                               const void *in_pBody, int32_t in_iBodyLen)
+std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult,
+                                               uint32_t in_dwTransId, const void *in_pBody,
+                                               int32_t in_iBodyLen)
 {
     std::vector<uint8_t> tOrder(16 + (size_t)(in_iBodyLen > 0 ? in_iBodyLen : 0), 0);
     memcpy(tOrder.data(), &in_iMsgFuncId, 4);
@@ -259,10 +264,33 @@ int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vec
     return VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
 }
 
+void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent)
+{
+    if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
+        in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM))
+        return;
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
+    tBody.o_tDesc.bVideoFlag = 1;
+    tBody.o_tDesc.bAudioFlag = 1;
+    tBody.o_tDesc.iVideoCodecId = 4;
+    tBody.o_tDesc.iVideoFrameRate = 25;
+    tBody.o_tDesc.usVideoWidth = 640;
+    tBody.o_tDesc.usVideoHeight = 480;
+    tBody.o_tDesc.iAudioCodecId = 2;
+    tBody.o_tDesc.iAudioSampleRate = 8000;
+    tBody.o_tDesc.iAudioChNum = 1;
+    std::vector<uint8_t> tOrder =
+        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
+    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
+    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}
+
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
 {
     int iNum = -1;
-    VXQ_F_TESTHOST_RunOnControl(inout_pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iNum = VXQ_F_DPS_MC_StatTcpConnNum(p); });
+    VXQ_F_TESTHOST_RunOnControl(inout_pSrv,
+                                [&](_VXQ_S_DPS_MCSRV_DATA *p) { iNum = VXQ_F_DPS_MC_StatTcpConnNum(p); });
     return iNum;
 }
 
@@ -359,7 +387,8 @@ void HostFixture::Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTra
               1);
 }
 
-void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody, int32_t in_iBodyLen)
+void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody,
+                         int32_t in_iBodyLen)
 {
     ASSERT_GE(in_tEvent.size(), 16u);
     if (in_iBodyLen < 0) {

@@ -106,6 +106,11 @@ _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
 /* Starts a service with in_pCap (default: TestBareCap) and no host callbacks. */
 VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
 
+/* An event hook for a host that serves every live stream: answers an
+ * open-stream event at once with a 640x480 video and 8 kHz audio description
+ * (other events are left alone). */
+void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent);
+
 /* Head fields of an event or order (16-byte head, host byte order). */
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
