@@ -70,8 +70,7 @@ class FrameCache : public ::testing::Test
     {
         g_tSent.clear();
         g_dwRefusePortId = 0;
-        pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_MC_MediaTable_Start(pSrv);
+        pSrv = VXQ_F_OFFLINE_NewRig();
         pSubCh = &pSrv->pMediaCh[0].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
@@ -81,24 +80,10 @@ class FrameCache : public ::testing::Test
     void TearDown() override
     {
         VXQ_F_DPS_MC_MediaMem_SetAllocHook(NULL);
-        VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
-        VXQ_F_DPS_MC_MediaTable_Stop(pSrv);
-        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
-            free(pSrv->pConn[i]);
-        free(pSrv);
+        VXQ_F_OFFLINE_FreeRig(pSrv);
     }
-
     /* A streaming viewer of (0, 0) in table slot in_iSlot, audio on. */
-    _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot)
-    {
-        _VXQ_S_DPS_NET_PORT_DATA *p = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*p));
-        p->dwPortId = 0x10000u + (uint32_t)in_iSlot;
-        p->iConnType = VXQ_DPS_CONN_MEDIA;
-        p->tMedia.iStreamState = 2;
-        p->tMedia.bAudioPause = 0;
-        VXQ_F_OFFLINE_PutConn(pSrv, in_iSlot, p);
-        return p;
-    }
+    _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot) { return VXQ_F_OFFLINE_AddViewer(pSrv, in_iSlot, 0, 0); }
 
     /* Feeds one frame: 'I', 'P' or 'A' (audio); its data starts with a running number. */
     uint32_t Feed(char in_cKind, int32_t in_iLen = 100)
