@@ -45,57 +45,46 @@ class CoreConnTest : public ::testing::Test
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
-TEST_F(CoreConnTest, TwoWholeMessagesInOneReadAreHandledInOrder)
+/* A stream of requests cut into reads at the given offsets: each request is
+ * handled once, in order, when its last byte came, and not before (a head of
+ * 19 bytes is not judged yet). */
+TEST_F(CoreConnTest, EachMessageIsHandledOnceWhenCompleteWhateverReadsItArrivesIn)
 {
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    Bytes tBoth = TestMsg(kUnknownId, 101, 4);
-    Bytes tSecond = TestMsg(kUnknownId, 102);
-    tBoth.insert(tBoth.end(), tSecond.begin(), tSecond.end());
-    ASSERT_TRUE(tClient.Send(tBoth));
-    Bytes tAnswer;
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 101u);
-    EXPECT_EQ(tAnswer.size(), 24u);
-    EXPECT_EQ(tAnswer[10] & 3, 1);
-    EXPECT_EQ(tAnswer[11], VXQ_DPS_UMSP_RESULT_FUNC_ERROR);
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 102u);
-    EXPECT_EQ(tAnswer.size(), 20u);
-}
-
-TEST_F(CoreConnTest, MessageSplitOverThreeReadsIsHandledOnceWhenComplete)
-{
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    Bytes tMsg = TestMsg(kUnknownId, 7, 30);
-    ASSERT_TRUE(tClient.Send(tMsg.data(), 5));
-    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 5; }));
-    ASSERT_TRUE(tClient.Send(tMsg.data() + 5, 20));
-    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 25; }));
-    ASSERT_TRUE(tClient.Send(tMsg.data() + 25, tMsg.size() - 25));
-    Bytes tAnswer;
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 7u);
-    EXPECT_EQ(tAnswer.size(), tMsg.size());
-    /* Handled once: the next answer is the next request's. */
-    ASSERT_TRUE(tClient.Send(TestMsg(kUnknownId, 8)));
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 8u);
-    EXPECT_EQ(Buffered(tClient), 0);
-}
-
-TEST_F(CoreConnTest, NineteenBytesWaitForTheRestWithoutJudgingTheHead)
-{
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    Bytes tMsg = TestMsg(kUnknownId, 19);
-    ASSERT_TRUE(tClient.Send(tMsg.data(), 19));
-    ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == 19; }));
-    ASSERT_TRUE(tClient.Send(tMsg.data() + 19, 1));
-    Bytes tAnswer;
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    EXPECT_EQ(TestLe32(tAnswer, 12), 19u);
+    const struct {
+        std::vector<std::pair<uint32_t, size_t>> tMsgs; /* transaction number, body length */
+        std::vector<size_t> tCuts;                      /* stream offsets where a read ends */
+    } tRows[] = {
+        {{{101, 4}, {102, 0}}, {}},
+        {{{7, 30}, {8, 0}}, {5, 25, 50}},
+        {{{19, 0}}, {19}},
+    };
+    for (const auto &r : tRows) {
+        TestClient tClient;
+        ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
+        Bytes tStream;
+        for (const auto &m : r.tMsgs) {
+            Bytes tMsg = TestMsg(kUnknownId, m.first, m.second);
+            tStream.insert(tStream.end(), tMsg.begin(), tMsg.end());
+        }
+        size_t iSent = 0;
+        for (size_t iCut : r.tCuts) {
+            ASSERT_TRUE(tClient.Send(tStream.data() + iSent, iCut - iSent));
+            iSent = iCut;
+            if (iCut < 20 + r.tMsgs[0].second) {
+                ASSERT_TRUE(WaitUntil([&] { return Buffered(tClient) == (int)iCut; })) << iCut;
+            }
+        }
+        ASSERT_TRUE(tClient.Send(tStream.data() + iSent, tStream.size() - iSent));
+        for (const auto &m : r.tMsgs) {
+            Bytes tAnswer;
+            ASSERT_TRUE(tClient.ReadMsg(tAnswer));
+            EXPECT_EQ(TestLe32(tAnswer, 12), m.first);
+            EXPECT_EQ(tAnswer.size(), 20 + m.second);
+            EXPECT_EQ(tAnswer[10] & 3, 1);
+            EXPECT_EQ(tAnswer[11], VXQ_DPS_UMSP_RESULT_FUNC_ERROR);
+        }
+        EXPECT_EQ(Buffered(tClient), 0);
+    }
 }
 
 TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteWait)
