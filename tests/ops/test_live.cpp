@@ -223,42 +223,6 @@ TEST_F(LiveView, TheHostClosingAStreamDropsItsViewersAndIsAnswered)
     EXPECT_EQ(SubChState(2, 0), 0);
 }
 
-TEST_F(LiveView, AQualityCapabilityAnswerWithNineEntriesSendsEight)
-{
-    Bytes tReq = Msg(P2_GET_VIDEO_QUALITY_CAP, 236);
-    TestPutLe32(tReq, 20, dwLoginId);
-    VXQ_F_TESTCLI_PutU16(tReq, 24, 1);
-    ASSERT_TRUE(pCmd->Send(tReq));
-    Bytes tEvent = Event(EVENT_E2_GET_VIDEO_QUALITY_CAP);
-    ASSERT_EQ(VXQ_F_TESTHOST_BodyLen(tEvent), 232);
-    EXPECT_NE(VXQ_F_TESTHOST_TransId(tEvent), 0u);
-    /* The host answers with nine entries (one more than the body holds). */
-    Bytes tBody(8 + 9 * 28, 0);
-    memcpy(tBody.data(), tEvent.data() + 16, 4);
-    int32_t iNum = 9;
-    memcpy(tBody.data() + 4, &iNum, 4);
-    for (int i = 0; i < 9; i++) {
-        _VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM tItem;
-        memset(&tItem, 'x', sizeof(tItem.sName)); /* no terminator: cut to 15 */
-        tItem.dwValue = 0x01020300u + (uint32_t)i;
-        for (int j = 0; j < 4; j++)
-            tItem.usValue[j] = (uint16_t)(0x100 * i + j);
-        memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
-    }
-    Answer(tEvent, 0, tBody.data(), (int32_t)tBody.size());
-    Bytes tAnswer = Read(*pCmd);
-    ASSERT_EQ(tAnswer.size(), 256u);
-    EXPECT_EQ(tAnswer[10] & 3, 1);
-    EXPECT_EQ(tAnswer[11], 0);
-    EXPECT_EQ(TestLe32(tAnswer, 28), 8u);
-    for (int i = 0; i < 8; i++) {
-        size_t iOff = 32 + 28 * (size_t)i;
-        EXPECT_EQ(std::string((const char *)tAnswer.data() + iOff), std::string(15, 'x'));
-        EXPECT_EQ(TestLe32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, iOff + 26), (uint16_t)(0x100 * i + 3));
-    }
-}
-
 TEST_F(LiveView, DatagramRealplayIsRefusedWith40)
 {
     for (uint16_t usId : {(uint16_t)P2_RM_REALPLAY_OPEN, (uint16_t)P2_RM_REALPLAY_CLOSE})

@@ -307,35 +307,59 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(pMedia->iConnType, VXQ_DPS_CONN_MEDIA) << "the connection stays a realplay connection";
 }
 
+/* A capability answer carries at most 8 entries (names cut to 15 characters),
+ * written only within the stored request, which goes back with its own length. */
 TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
 {
-    /* Requests shorter than their answer fields (the dispatcher would refuse them). */
-    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, 8 + 28);
+    std::vector<uint8_t> tBody(8 + 9 * 28, 0);
+    int32_t iNum = 9;
+    memcpy(tBody.data() + 4, &iNum, 4);
+    for (int i = 0; i < 9; i++) {
+        _VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM tItem;
+        memset(&tItem, 'x', sizeof(tItem.sName));
+        tItem.dwValue = 0x01020300u + (uint32_t)i;
+        for (int j = 0; j < 4; j++)
+            tItem.usValue[j] = (uint16_t)(0x100 * i + j);
+        memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
+    }
+    for (size_t nReqBody : {(size_t)8 + 28, (size_t)236}) { /* short of its answer fields, whole */
+        std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, nReqBody);
+        _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+            pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
+        ASSERT_NE(pCapTrans, nullptr);
+        std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
+        int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
+                            (int32_t)tBody.size()};
+        memcpy(tOrder.data(), aHead, 16);
+        memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
+        VXQ_F_OFFLINE_Sent().clear();
+        EXPECT_EQ(
+            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+        std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+        ASSERT_EQ(tAnswer.size(), 20 + nReqBody);
+        EXPECT_EQ(tAnswer[11], 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
+        for (size_t i = 0; 32 + 28 * i + 28 <= tAnswer.size(); i++) {
+            size_t iOff = 32 + 28 * i;
+            EXPECT_EQ(std::string((const char *)tAnswer.data() + iOff), std::string(15, 'x'));
+            EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
+            EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, iOff + 26), (uint16_t)(0x100 * i + 3));
+        }
+        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
+        /* An answer with transaction id 0 waits for nothing. */
+        aHead[2] = 0;
+        memcpy(tOrder.data(), aHead, 16);
+        VXQ_F_OFFLINE_Sent().clear();
+        EXPECT_EQ(
+            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+    }
+
     std::vector<uint8_t> tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
-    _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
     _VXQ_S_DPS_TRANS_DATA *pLevelTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
         pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
-    ASSERT_TRUE(pCapTrans && pLevelTrans);
-
-    std::vector<uint8_t> tBody(8 + 8 * 28, 0x41);
-    int32_t iNum = 8;
-    memcpy(tBody.data() + 4, &iNum, 4);
-    std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
-    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
-                        (int32_t)tBody.size()};
-    memcpy(tOrder.data(), aHead, 16);
-    memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(
-        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
-    ASSERT_EQ(tAnswer.size(), 56u) << "sent with the request's own length";
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
-    EXPECT_EQ(tAnswer[32 + 15], 0) << "names are cut to 15 characters";
-    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
-
+    ASSERT_NE(pLevelTrans, nullptr);
     int32_t aLevelHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, (int32_t)pLevelTrans->dwTransId, 8};
     uint32_t aLevelBody[2] = {0, 5};
     uint8_t aLevelOrder[24];
@@ -345,14 +369,6 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(pSrv, aLevelOrder, 24), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
-
-    /* An answer with transaction id 0 waits for nothing. */
-    aHead[2] = 0;
-    memcpy(tOrder.data(), aHead, 16);
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(
-        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-    EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
 }
 
 TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
