@@ -388,16 +388,11 @@ TEST_F(NpdTest, LogDatagramLayoutAndItsLineNumberFromTheCounter)
     const uint32_t dwNumbers[] = {999998, 0};
     for (int i = 0; i < 2; i++) {
         ASSERT_EQ(VXQ_F_DPS_MC_SendBroadLogToClient(m_pSrv, sLines[i]), 1);
-        Bytes tLine = Next();
-        size_t nText = strlen(sLines[i]);
-        ASSERT_EQ(tLine.size(), 28 + nText + 1);
-        EXPECT_EQ(TestLe32(tLine, 0), VXQ_DPS_NPD_FLAG);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tLine, 4), 28 + nText + 1);
-        EXPECT_EQ(tLine[6], VXQ_DPS_NPD_BROAD_LOG);
-        EXPECT_EQ(Bytes(tLine.begin() + 7, tLine.begin() + 20), Bytes(13, 0));
-        EXPECT_EQ(TestLe32(tLine, 20), 0x11223344u);
-        EXPECT_EQ(TestLe32(tLine, 24), dwNumbers[i]);
-        EXPECT_EQ(std::string((const char *)&tLine[28], nText + 1), std::string(sLines[i], nText + 1));
+        Bytes tExpect = Datagram(VXQ_DPS_NPD_BROAD_LOG, 28 + strlen(sLines[i]) + 1, 0);
+        TestPutLe32(tExpect, 20, 0x11223344u);
+        TestPutLe32(tExpect, 24, dwNumbers[i]);
+        memcpy(&tExpect[28], sLines[i], strlen(sLines[i]));
+        EXPECT_EQ(Next(), tExpect);
     }
     EXPECT_EQ(m_pSrv->dwLogLineNo, 1u);
 }
