@@ -511,44 +511,13 @@ TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
     EXPECT_EQ(0, Result(Ask(tOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId))));
 }
 
-TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConnection)
+/* The file operations' fields: RelayOffline rows. */
+TEST_F(RecordTest, AnExplicitCloseKeepsTheDownloadConnection)
 {
     TestClient *pDown = nullptr;
     uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
-
-    Bytes tSeek = FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId);
-    TestPutLe32(tSeek, kBody + 8, 3600);
-    Bytes tAnswer = Ask(*pDown, tSeek);
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ(tSeek.size(), tAnswer.size());
-    Bytes tEvent = Event(EVENT_E2_FILE_SEEK);
-    _VXQ_S_DPS_E2_FILE_SEEK tSeekBody;
-    ASSERT_EQ(16 + sizeof(tSeekBody), tEvent.size());
-    memcpy(&tSeekBody, tEvent.data() + 16, sizeof(tSeekBody));
-    EXPECT_EQ(dwReadId, tSeekBody.i_dwFileReadId);
-    EXPECT_EQ(3600u, tSeekBody.i_dwOffsetTimePos);
-
-    tAnswer = Ask(*pDown, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwReadId));
-    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO), tAnswer.size());
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ(25u, TestLe32(tAnswer, kBody + 8));
-    EXPECT_EQ(50u, TestLe32(tAnswer, kBody + 12));
-
-    Bytes tOnly = FileOpMsg(P3_DOWNLOAD_ONLY_IFRAME, dwReadId);
-    TestPutLe32(tOnly, kBody + 8, 1);
-    tAnswer = Ask(*pDown, tOnly);
-    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME), tAnswer.size());
-    EXPECT_EQ(1u, TestLe32(tAnswer, kBody + 8));
-    EXPECT_EQ(25u, TestLe32(tAnswer, kBody + 12));
-    EXPECT_EQ(50u, TestLe32(tAnswer, kBody + 16));
-    EXPECT_EQ(1u, TestWord(Event(EVENT_E2_FILE_ONLY_IFRAME),
-                           16 + offsetof(_VXQ_S_DPS_E2_FILE_ONLY_IFRAME, i_iDiscardIFrame)));
-
-    EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(P3_DOWNLOAD_RECOVER_ALLFRAME, dwReadId))));
-    tAnswer = Ask(*pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId));
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE), tAnswer.size());
+    EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId))));
     OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);

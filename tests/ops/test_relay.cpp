@@ -3,6 +3,7 @@
  * the answer's length, result and fields at their exact offsets. */
 #include "ops/config_users.h"
 #include "ops/maint.h"
+#include "ops/record.h"
 #include "support/offline_rig.h"
 #include "support/test_host.h"
 
@@ -46,6 +47,16 @@ struct Relay {
     const char *sAnswerTail;
 };
 
+/* A request's least whole length from the table, and its body length. */
+size_t Len(uint16_t in_usFuncId)
+{
+    return VXQ_F_OFFLINE_MsgLen(in_usFuncId);
+}
+size_t Body(uint16_t in_usFuncId)
+{
+    return Len(in_usFuncId) - 20;
+}
+
 std::string Tail(const Bytes &in_tMsg, const char *in_sTail)
 {
     size_t n = strlen(in_sTail);
@@ -59,6 +70,7 @@ class RelayOffline : public OfflineRig
     {
         OfflineRig::SetUp();
         pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF, 0);
+        AddConn(2, VXQ_DPS_CONN_DOWN, kLogin)->tDown.dwFileId = 9;
     }
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
 };
@@ -155,6 +167,22 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
         {P2_PTZ, 24, {{20, kLogin}, {24, 3}, {28, 21}, {32, 7}}, nullptr,
          EVENT_E2_PTZ_CTRL, 36, {{16, 3}, {20, 21}, {24, 7}}, nullptr,
          VXQ_DPS_APP_ERR_NOT_SUPPORT_PTZ, true, {}, nullptr, 44, 52, {}, nullptr},
+        /* Operations on the session's open file (read id 9), on its command connection. */
+        {P3_DOWNLOAD_SEEK, Body(P3_DOWNLOAD_SEEK), {{24, 9}, {28, 3600}}, nullptr,
+         EVENT_E2_FILE_SEEK, 24, {{16, 9}, {20, 3600}}, nullptr,
+         0, true, {}, nullptr, Len(P3_DOWNLOAD_SEEK), 0, {{24, 9}, {28, 3600}}, nullptr},
+        {P3_DOWNLOAD_QVIDEO, Body(P3_DOWNLOAD_QVIDEO), {{24, 9}}, nullptr,
+         EVENT_E2_FILE_QVIDEO, 28, {{16, 9}, {20, 0}}, nullptr,
+         0, false, {9, 25, 50}, nullptr, Len(P3_DOWNLOAD_QVIDEO), 0, {{24, 9}, {28, 25}, {32, 50}}, nullptr},
+        {P3_DOWNLOAD_ONLY_IFRAME, Body(P3_DOWNLOAD_ONLY_IFRAME), {{24, 9}, {28, 1}}, nullptr,
+         EVENT_E2_FILE_ONLY_IFRAME, 32, {{16, 9}, {20, 1}}, nullptr,
+         0, false, {9, 1, 25, 50}, nullptr, Len(P3_DOWNLOAD_ONLY_IFRAME), 0, {{28, 1}, {32, 25}, {36, 50}}, nullptr},
+        {P3_DOWNLOAD_RECOVER_ALLFRAME, Body(P3_DOWNLOAD_RECOVER_ALLFRAME), {{24, 9}}, nullptr,
+         EVENT_E2_FILE_RECOVER_ALLFRAME, 20, {{16, 9}}, nullptr,
+         0, true, {}, nullptr, Len(P3_DOWNLOAD_RECOVER_ALLFRAME), 0, {{24, 9}}, nullptr},
+        {P3_DOWNLOAD_CLOSE, Body(P3_DOWNLOAD_CLOSE), {{24, 9}}, nullptr,
+         EVENT_E2_FILE_CLOSE, 20, {{16, 9}}, nullptr,
+         0, true, {}, nullptr, Len(P3_DOWNLOAD_CLOSE), 0, {{24, 9}}, nullptr},
     };
     /* clang-format on */
     uint32_t dwTransNo = 0x900;
