@@ -412,27 +412,4 @@ TEST_F(TalkAlarm, ExtendedAlarmsInOneSecondGetIdsWithRunningNumbers)
     }
 }
 
-class AlarmLive : public HostFixture
-{
-};
-
-TEST_F(AlarmLive, AlarmReachesEveryLoggedInClientOverTheNetwork)
-{
-    TestClient *pCli[2] = {&Client(), &Client()};
-    /* Only the first client arms; the alarm reaches both. */
-    Bytes tGuard = Msg(P5_GUARD, 4);
-    VXQ_F_TESTCLI_PutU32(tGuard, 20, pCli[0]->dwLoginId);
-    EXPECT_EQ(TestHead(Ask(*pCli[0], tGuard)).ucResult, 0);
-    ASSERT_FALSE(Event(EVENT_E2_GUARD).empty());
-
-    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(m_tHost.pSrv, 2, 9, 5, "motion"), 1);
-    for (TestClient *p : pCli) {
-        Bytes tNotice = Read(*p);
-        ASSERT_EQ(tNotice.size(), 172u);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tNotice, 8), P5_ALARM_NOTICE);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tNotice, 20), 2u);
-        EXPECT_STREQ((const char *)tNotice.data() + 44, "motion");
-    }
-}
-
 } // namespace
