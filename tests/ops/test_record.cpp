@@ -511,13 +511,16 @@ TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
     EXPECT_EQ(0, Result(Ask(tOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId))));
 }
 
-/* The file operations' fields: RelayOffline rows. */
-TEST_F(RecordTest, AnExplicitCloseKeepsTheDownloadConnection)
+/* Every file operation is accepted on the download connection (their fields:
+ * RelayOffline rows), and an explicit close keeps the connection. */
+TEST_F(RecordTest, FileOperationsAreAcceptedOnTheDownloadConnectionAndAnExplicitCloseKeepsIt)
 {
     TestClient *pDown = nullptr;
     uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
-    EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId))));
+    for (uint16_t usOp : {P3_DOWNLOAD_SEEK, P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME,
+                          P3_DOWNLOAD_RECOVER_ALLFRAME, P3_DOWNLOAD_CLOSE})
+        EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(usOp, dwReadId)))) << std::hex << usOp;
     OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
