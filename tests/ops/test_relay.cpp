@@ -11,6 +11,7 @@ namespace
 {
 
 const uint32_t kLogin = 0x5B220002u;
+const uint32_t kCmdPort = 0x12340001u; /* the port id of the rig's slot 1 */
 
 struct Word {
     size_t iOff;
@@ -147,11 +148,11 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
         {P9_COM_OPEN, 28, {{20, kLogin ^ 1}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
         {P9_COM_OPEN, 28, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
         {P9_COM_OPEN, 28, {{20, kLogin}, {24, 101}, {28, 102}, {32, 103}, {36, 104}, {40, 105}, {44, 106}}, nullptr,
-         EVENT_E3_COM_OPEN, 44, {{20, 101}, {24, 102}, {40, 106}}, nullptr,
+         EVENT_E3_COM_OPEN, 44, {{16, kCmdPort}, {20, 101}, {24, 102}, {40, 106}}, nullptr,
          4, true, {}, nullptr, 48, 2, {{20, kLogin}, {44, 106}}, nullptr},
         {P9_COM_SEND_DATA, 16, {{20, kLogin}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 36, 2, {}, nullptr},
         {P9_COM_SEND_DATA, 17, {{20, kLogin}, {24, 0x11}, {28, 0x22}, {32, 0x33}}, "\xA5",
-         EVENT_E3_COM_SEND_DATA, 33, {{20, 0x11}, {24, 0x22}, {28, 1}}, "\xA5",
+         EVENT_E3_COM_SEND_DATA, 33, {{16, kCmdPort}, {20, 0x11}, {24, 0x22}, {28, 1}}, "\xA5",
          0, true, {}, nullptr, 32, 0, {{20, kLogin}, {24, 0x11}, {28, 0}}, nullptr},
         /* Quality level and PTZ: the request's fields reach the event, the host's
          * level or refusal comes back. */
