@@ -126,38 +126,37 @@ class LiveView : public HostFixture
     uint32_t dwLoginId = 0;
 };
 
+/* The first viewer waits for the host; a second one arriving meanwhile gets the
+ * same answer. Accepted, both stream; refused, both are back in state 0 while the
+ * sub-channel stays open. */
 TEST_F(LiveView, TheFirstViewerWaitsForTheHostAndASecondOneArrivingMeanwhileGetsTheSameAnswer)
 {
-    size_t iFirst = SendOpen(1, 0);
-    ASSERT_TRUE(WaitUntil([&] { return MediaStates() == std::vector<int>({1}); }));
-    size_t iSecond = SendOpen(1, 0);
-    ASSERT_TRUE(WaitUntil([&] { return MediaStates() == std::vector<int>({1, 1}); }));
-    EXPECT_EQ(SubChState(1, 0), 1);
-    AnswerOpenEvent(1, 0);
-    EXPECT_EQ(ReadOpenAnswer(iFirst), 0);
-    EXPECT_EQ(ReadOpenAnswer(iSecond), 0);
-    EXPECT_EQ(MediaStates(), std::vector<int>({2, 2}));
-    EXPECT_EQ(SubChState(1, 0), 2);
-    /* Closing both: every event before the close event has been delivered by then. */
-    for (TestClient &t : tViewers)
-        t.Close();
-    ASSERT_FALSE(Event(EVENT_E2_CLOSE_MEDIA_STREAM).empty());
-    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-    for (const Bytes &t : m_tHost.tEvents)
-        EXPECT_NE(VXQ_F_TESTHOST_MsgFuncId(t), EVENT_E2_OPEN_MEDIA_STREAM) << "one open event only";
-}
-
-TEST_F(LiveView, AFailedOpenAnswerLeavesTheSubChannelOpenAndTheWaitingViewersInStateZero)
-{
-    size_t iFirst = SendOpen(3, 0);
-    size_t iSecond = SendOpen(3, 0);
-    ASSERT_TRUE(WaitUntil([&] { return MediaStates() == std::vector<int>({1, 1}); }));
-    AnswerOpenEvent(3, 0, VXQ_DPS_APP_ERR_OPEN_STREAM);
-    int iResult = ReadOpenAnswer(iFirst);
-    EXPECT_GT(iResult, 0);
-    EXPECT_EQ(ReadOpenAnswer(iSecond), iResult);
-    EXPECT_EQ(MediaStates(), std::vector<int>({0, 0}));
-    EXPECT_EQ(SubChState(3, 0), 2);
+    const struct {
+        int32_t iChNo;
+        uint8_t ucHostCode;
+        int iResult;
+        int iState;
+    } tRows[] = {{1, 0, 0, 2}, {3, VXQ_DPS_APP_ERR_OPEN_STREAM, 50, 0}};
+    for (const auto &r : tRows) {
+        size_t iFirst = SendOpen((uint16_t)r.iChNo, 0);
+        ASSERT_TRUE(WaitUntil([&] { return MediaStates() == std::vector<int>({1}); }));
+        size_t iSecond = SendOpen((uint16_t)r.iChNo, 0);
+        ASSERT_TRUE(WaitUntil([&] { return MediaStates() == std::vector<int>({1, 1}); }));
+        EXPECT_EQ(SubChState(r.iChNo, 0), 1);
+        AnswerOpenEvent(r.iChNo, 0, r.ucHostCode);
+        EXPECT_EQ(ReadOpenAnswer(iFirst), r.iResult);
+        EXPECT_EQ(ReadOpenAnswer(iSecond), r.iResult);
+        EXPECT_EQ(MediaStates(), std::vector<int>({r.iState, r.iState}));
+        EXPECT_EQ(SubChState(r.iChNo, 0), 2);
+        /* Closing both: every event before the close event has been delivered by then. */
+        for (TestClient &t : tViewers)
+            t.Close();
+        ASSERT_FALSE(Event(EVENT_E2_CLOSE_MEDIA_STREAM).empty());
+        ASSERT_TRUE(WaitUntil([&] { return MediaStates().empty(); }));
+        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+        for (const Bytes &t : m_tHost.tEvents)
+            EXPECT_NE(VXQ_F_TESTHOST_MsgFuncId(t), EVENT_E2_OPEN_MEDIA_STREAM) << "one open event only";
+    }
 }
 
 TEST_F(LiveView, ASmallerMediaBudgetDropsTheNewestViewersUntilItFits)
