@@ -128,10 +128,14 @@ class RecordTest : public HostFixture
         return iNum;
     }
 
-    /* The read id an event of the file family names (body offset 0). */
-    static uint32_t Named(const Bytes &in_tEvent)
+    /* The next close event: 4 bytes, transaction id 0 (nobody waits for its
+     * answer), naming in_dwReadId. */
+    void ExpectClosed(uint32_t in_dwReadId)
     {
-        return TestWord(in_tEvent, 16);
+        Bytes tEvent = Event(EVENT_E2_FILE_CLOSE);
+        ASSERT_EQ(20u, tEvent.size());
+        EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tEvent));
+        EXPECT_EQ(in_dwReadId, TestWord(tEvent, 16));
     }
 
     /* Events raised before now have reached the host: a query answered on a
@@ -529,25 +533,20 @@ TEST_F(RecordTest, FileOperationsAreAcceptedOnTheDownloadConnectionAndAnExplicit
 }
 
 /* Every way a download's file is closed without a close request raises one
- * close event with transaction id 0 naming that read id (and no other). */
+ * close event (ExpectClosed) naming that read id, and no other. */
 TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLogin)
 {
     TestClient *pDown = nullptr, *pSecond = nullptr;
     uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
     pDown->Close();
-    Bytes tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tEvent));
-    EXPECT_EQ(dwReadId, Named(tEvent));
+    ExpectClosed(dwReadId);
 
     uint32_t dwSecondId = OpenDownload(pSecond);
     ASSERT_NE(0u, dwSecondId);
     pCmd->Close(); /* the login goes: its download connection goes with it */
     EXPECT_TRUE(pSecond->WaitClosed());
-    tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    EXPECT_EQ(dwSecondId, Named(tEvent));
+    ExpectClosed(dwSecondId);
     FlushEvents();                               /* the host has handled every earlier event */
     EXPECT_FALSE(HasEvent(EVENT_E2_FILE_CLOSE)); /* once each */
     std::lock_guard<std::mutex> tGuard(tRec.tLock);
@@ -562,9 +561,7 @@ TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
     Bytes tAnswer = Ask(*pDown, OpenMsg(dwLoginId, "ch1/rec-0002"));
     ASSERT_EQ(0, Result(tAnswer));
     uint32_t dwSecond = TestLe32(tAnswer, kBody + 140);
-    Bytes tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    EXPECT_EQ(dwFirst, Named(tEvent));
+    ExpectClosed(dwFirst);
     OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) { EXPECT_EQ(dwSecond, pConn->tDown.dwFileId); });
 }
 
@@ -600,10 +597,7 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
     tBody.o_dwFileReadId = 0x777;
     Answer(tEvent, 0, &tBody, sizeof(tBody));
     EXPECT_EQ(6, Result(Read(tDown)));
-    Bytes tClose = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tClose.size());
-    EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tClose));
-    EXPECT_EQ(0x777u, Named(tClose));
+    ExpectClosed(0x777u);
     OnConnOf(tDown, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
         EXPECT_EQ(0u, pConn->tDown.dwFileId);
