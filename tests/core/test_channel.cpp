@@ -1,12 +1,9 @@
 /* The application message channel: requests parked as transactions, events
  * delivered on the callback thread, orders answering them. */
-#include "support/log_capture.h"
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_netcom.h"
 
-#include <atomic>
 #include <thread>
 
 #include "ops/functab.h"

@@ -1,13 +1,11 @@
 /* Connections and stream framing, over real loopback sockets and, for the log
  * texts, driven directly without the service threads. */
-#include "support/log_capture.h"
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
 #include "vxq_netcom.h"
 
 #include <atomic>
-#include <thread>
 
 #include "media/input.h"
 

@@ -1,11 +1,8 @@
 /* The control thread's timer duties on the test clock, and the queued work. */
-#include "support/log_capture.h"
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_netcom.h"
 
-#include <atomic>
 #include <thread>
 
 #include "vxq_clock.h"

@@ -1,12 +1,9 @@
 /* The host calling the service from inside every callback the service makes. */
-#include "support/log_capture.h"
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_netcom.h"
 
 #include <atomic>
-#include <thread>
 
 #include "media/input.h"
 #include "vxq_media.h"

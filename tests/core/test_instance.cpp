@@ -1,12 +1,8 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "support/wait_until.h"
 #include "wire/result.h"
-#include "vxq_netcom.h"
 
-#include <atomic>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
