@@ -31,6 +31,15 @@ class Serial : public HostFixture
         EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
         return Word(tEvent, 16);
     }
+    /* The next event is a close notice (transaction 0) with exactly these fields. */
+    void ExpectComClose(uint32_t in_dwPortId, int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2)
+    {
+        Bytes tEvent = Event();
+        ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E3_COM_CLOSE);
+        EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0u);
+        _VXQ_S_DPS_E3_COM_CLOSE t = {in_dwPortId, in_iCause, in_dwValue1, in_dwValue2};
+        EXPECT_EQ(Bytes(tEvent.begin() + 16, tEvent.end()), Bytes((uint8_t *)&t, (uint8_t *)(&t + 1)));
+    }
     /* A close request with its two values. */
     Bytes CloseMsg(uint32_t in_dwLoginId, uint32_t in_dwValue1, uint32_t in_dwValue2)
     {
@@ -42,52 +51,31 @@ class Serial : public HostFixture
     }
 };
 
-TEST_F(Serial, CloseIsAnswered0AtOnceEvenIfTheHostNeverAnswers)
-{
-    TestClient &tCli = Client();
-    Bytes tMsg = CloseMsg(tCli.dwLoginId, 7, 9);
-    Bytes tAnswer = Ask(tCli, tMsg);
-    ASSERT_EQ(tAnswer.size(), 32u);
-    EXPECT_EQ(TestHead(tAnswer).ucPacketType, 1);
-    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(TestHead(tAnswer).dwTransNo, TestHead(tMsg).dwTransNo);
-
-    Bytes tEvent = Event();
-    ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E3_COM_CLOSE);
-    ASSERT_EQ(tEvent.size(), 16u + sizeof(_VXQ_S_DPS_E3_COM_CLOSE));
-    EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0u);
-    _VXQ_S_DPS_E3_COM_CLOSE tBody;
-    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
-    EXPECT_NE(tBody.dwPortId, 0u);
-    EXPECT_EQ(tBody.iCloseCause, VXQ_DPS_COM_CLOSE_BY_CLIENT);
-    EXPECT_EQ(tBody.dwValue1, 7u);
-    EXPECT_EQ(tBody.dwValue2, 9u);
-}
-
-TEST_F(Serial, CommandConnectionThatOpenedThePortAndGoesMakesTheHostReceiveCause1)
+/* A close request, whether or not the port was opened, is answered 0 at once
+ * (the host never answers it) and tells the host with cause 0; it keeps the
+ * open flag, so the opener's going tells the host again with cause 1; a
+ * connection that never opened the port goes silently. */
+TEST_F(Serial, CloseIsAnsweredAtOnceAndTheOpenersGoingTellsTheHostWithCause1)
 {
     TestClient &tQuiet = Client();
+    uint32_t dwQuietPort = 0;
+    VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        dwQuietPort = VXQ_F_TESTHOST_ConnOf(p, tQuiet)->dwPortId;
+    });
+    EXPECT_EQ(Ask(tQuiet, CloseMsg(tQuiet.dwLoginId, 3, 4))[11], 0);
+    ExpectComClose(dwQuietPort, VXQ_DPS_COM_CLOSE_BY_CLIENT, 3, 4);
     TestClient &tCli = Client();
     uint32_t dwPortId = Open(tCli);
     ASSERT_NE(dwPortId, 0u);
-    /* A close request keeps the flag: the release still tells the host. */
-    ASSERT_EQ(TestHead(Ask(tCli, CloseMsg(tCli.dwLoginId, 1, 2))).ucResult, 0);
-    Bytes tEvent = Event(EVENT_E3_COM_CLOSE);
-    EXPECT_EQ(Word(tEvent, 20), 0u);
-
-    /* A connection that never opened the port goes without a close notice. */
-    VXQ_F_TESTCLI_Close(&tQuiet.t);
+    Bytes tMsg = CloseMsg(tCli.dwLoginId, 7, 9);
+    Bytes tExpect = tMsg;
+    tExpect[10] = 1;
+    EXPECT_EQ(Ask(tCli, tMsg), tExpect);
+    ExpectComClose(dwPortId, VXQ_DPS_COM_CLOSE_BY_CLIENT, 7, 9);
+    tQuiet.Close();
     ASSERT_TRUE(WaitUntil([&]() { return ConnCount() == 1; }));
-    VXQ_F_TESTCLI_Close(&tCli.t);
-    tEvent = Event();
-    ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E3_COM_CLOSE);
-    EXPECT_EQ(VXQ_F_TESTHOST_TransId(tEvent), 0u);
-    _VXQ_S_DPS_E3_COM_CLOSE tBody;
-    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
-    EXPECT_EQ(tBody.dwPortId, dwPortId);
-    EXPECT_EQ(tBody.iCloseCause, VXQ_DPS_COM_CLOSE_BY_RELEASE);
-    EXPECT_EQ(tBody.dwValue1, 0u);
-    EXPECT_EQ(tBody.dwValue2, 0u);
+    tCli.Close();
+    ExpectComClose(dwPortId, VXQ_DPS_COM_CLOSE_BY_RELEASE, 0, 0);
 }
 
 TEST_F(Serial, HostCloseOrderWithByte4NonzeroSendsNothingAndWithByte4ZeroSendsTheNotice)
