@@ -425,7 +425,7 @@ TEST_F(NpdTest, DebugDatagramWithTheRightServerIdChangesOnlyItsSwitches)
     EXPECT_NE(m_pSrv->tDebugParamTime, 0) << "the 10 s restore (CoreControlTest) starts now";
 }
 
-TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegistered)
+TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegisteredAndTheHostAllowsIt)
 {
     TestClock tClock;
     ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_pSrv->hRecvLogQueue, 10), 1);
@@ -445,6 +445,31 @@ TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegistered
     ASSERT_GT(tLine.size(), 28u);
     EXPECT_EQ(std::string((const char *)&tLine[28]), "sent record");
     EXPECT_EQ(TestLe32(tLine, 24), 0u); /* the dropped record took no number */
+
+    /* The host switches trace and debug datagrams off: neither is taken, the
+     * trace clients are forgotten and queued records stay off the network;
+     * searches are still answered. Switched on again, they are taken. */
+    Bytes tDebug = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, VXQ_DPS_NPD_DEBUG_PARAM_LEN, 9);
+    TestPutLe32(tDebug, 16, kServerId);
+    TestPutLe32(tDebug, 24, 1);
+    TestPutLe32(tDebug, 36, 1);
+    EXPECT_EQ(VXQ_F_DPS_SetTraceDebugEnable(nullptr, 0), 0);
+    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 0), 1);
+    EXPECT_EQ(Receive(TraceParam(kServerId, 1, m_usClientPort, 0x7F000001)), 0);
+    EXPECT_EQ(Receive(tDebug), 0);
+    EXPECT_EQ(m_pSrv->bDebugLog, 0u);
+    strcpy((char *)ucRecord + VXQ_DPS_LOG_RECORD_TEXT_OFFSET, "not for the network");
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_pSrv->hRecvLogQueue, ucRecord, sizeof(ucRecord), 0), 1);
+    tClock.AdvanceMs(100);
+    VXQ_F_DPS_MC_DoTimer(m_pSrv);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_pSrv->hRecvLogQueue), 0);
+    ExpectNothingBeforeASearchAnswer();
+    for (const _VXQ_S_DPS_TRACE_CLIENT_DATA &tEntry : m_pSrv->tTraceClient)
+        EXPECT_EQ(tEntry.bUsed, 0u);
+    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 1), 1);
+    ASSERT_EQ(Receive(tDebug), 1);
+    ASSERT_EQ(Next().size(), 48u);
+    EXPECT_EQ(m_pSrv->bDebugLog, 1u);
 }
 
 namespace
@@ -534,35 +559,4 @@ TEST(NpdService, RunningServiceAnswersSearchesAndSendsItsLogLinesToARegisteredTr
     EXPECT_GT(WaitLogLine(iFd, "trace client line two"), iFirst);
     close(iFd);
     VXQ_F_TESTHOST_Stop(&tHost);
-}
-
-TEST_F(NpdTest, HostSwitchesTraceAndDebugDatagramsOffAndOnWhileSearchStaysAnswered)
-{
-    TestClock tClock;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_pSrv->hRecvLogQueue, 10), 1);
-    uint8_t ucRecord[VXQ_DPS_LOG_RECORD_LEN] = {};
-    strcpy((char *)ucRecord + VXQ_DPS_LOG_RECORD_TEXT_OFFSET, "not for the network");
-    Bytes tTrace = TraceParam(kServerId, 1, m_usClientPort, 0x7F000001);
-    Bytes tDebug = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, VXQ_DPS_NPD_DEBUG_PARAM_LEN, 9);
-    TestPutLe32(tDebug, 16, kServerId);
-    TestPutLe32(tDebug, 24, 1);
-    TestPutLe32(tDebug, 36, 1);
-    ASSERT_EQ(Receive(tTrace), 1); /* registered while on */
-    ASSERT_EQ(Next().size(), 28u);
-
-    EXPECT_EQ(VXQ_F_DPS_SetTraceDebugEnable(nullptr, 0), 0);
-    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 0), 1);
-    EXPECT_EQ(Receive(tTrace), 0);
-    EXPECT_EQ(Receive(tDebug), 0);
-    EXPECT_EQ(m_pSrv->bDebugLog, 0u);
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_pSrv->hRecvLogQueue, ucRecord, sizeof(ucRecord), 0), 1);
-    VXQ_F_DPS_MC_DoTimer(m_pSrv);
-    ExpectNothingBeforeASearchAnswer();
-    for (const _VXQ_S_DPS_TRACE_CLIENT_DATA &tEntry : m_pSrv->tTraceClient)
-        EXPECT_EQ(tEntry.bUsed, 0u);
-
-    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 1), 1);
-    ASSERT_EQ(Receive(tDebug), 1);
-    ASSERT_EQ(Next().size(), 48u);
-    EXPECT_EQ(m_pSrv->bDebugLog, 1u);
 }
