@@ -28,19 +28,15 @@ static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr,
     return tOrder;
 }
 
-class CoreChannelTest : public ::testing::Test
+class CoreChannelTest : public HostFixture
 {
   protected:
     void SetUp() override
     {
-        m_h = VXQ_F_TESTHOST_Start(&m_tHost) ? m_tHost.pSrv : nullptr;
-        ASSERT_NE(m_h, nullptr);
+        HostFixture::SetUp();
+        m_h = m_tHost.pSrv;
         ASSERT_TRUE(m_tClient.Connect(m_h->usTcpPort));
         ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    }
-    void TearDown() override
-    {
-        VXQ_F_TESTHOST_Stop(&m_tHost);
     }
     /* What a relayed request does: parks the client's request (a set
      * configuration without a block) and raises its event with a 4-byte body. */
@@ -61,7 +57,6 @@ class CoreChannelTest : public ::testing::Test
         });
         return iRet;
     }
-    _VXQ_S_TESTHOST_DATA m_tHost;
     TestClient m_tClient;
     VXQ_DPS_HANDLE m_h = nullptr;
 };

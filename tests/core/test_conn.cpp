@@ -17,17 +17,13 @@
  * which makes every handled message visible to the client. */
 static const uint16_t kUnknownId = 0x0F01;
 
-class CoreConnTest : public ::testing::Test
+class CoreConnTest : public HostFixture
 {
   protected:
     void SetUp() override
     {
-        m_h = VXQ_F_TESTHOST_Start(&m_tHost) ? m_tHost.pSrv : nullptr;
-        ASSERT_NE(m_h, nullptr);
-    }
-    void TearDown() override
-    {
-        VXQ_F_TESTHOST_Stop(&m_tHost);
+        HostFixture::SetUp();
+        m_h = m_tHost.pSrv;
     }
     /* Bytes buffered for the client's connection (-1 when it has no record). */
     int Buffered(const TestClient &in_tClient)
@@ -39,7 +35,6 @@ class CoreConnTest : public ::testing::Test
         });
         return iLen;
     }
-    _VXQ_S_TESTHOST_DATA m_tHost;
     VXQ_DPS_HANDLE m_h = nullptr;
 };
 
