@@ -11,7 +11,7 @@
 #include "ops/live.h"
 #include "protocol/dispatch.h"
 #include "support/log_capture.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/test_client.h"
 #include "wire/head.h"
 #include "vxq_dps.h"
@@ -33,21 +33,16 @@ int AdmissionCheck(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
     return 0;
 }
 
-class LiveChecks : public ::testing::Test
+class LiveChecks : public OfflineRig
 {
   protected:
     void SetUp() override
     {
-        VXQ_F_OFFLINE_InstallCapture();
-        pSrv = VXQ_F_OFFLINE_NewRig();
+        OfflineRig::SetUp();
+        pSrv = p;
         pCmd = VXQ_F_OFFLINE_AddPeer(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
         g_dwCheckVerdict = 0;
         g_iCheckCalls = 0;
-    }
-    void TearDown() override
-    {
-        VXQ_F_OFFLINE_FreeRig(pSrv);
-        VXQ_F_OFFLINE_RemoveCapture();
     }
     static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
                                         uint16_t in_usStreamNo)
