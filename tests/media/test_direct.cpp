@@ -8,7 +8,7 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
 #include "support/test_clock.h"
@@ -43,22 +43,19 @@ int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, 
     return 1;
 }
 
-class DirectPath : public ::testing::Test
+class DirectPath : public OfflineRig
 {
   protected:
     void SetUp() override
     {
+        OfflineRig::SetUp();
         g_tDirect.clear();
         g_dwFailPortId = 0;
-        pSrv = VXQ_F_OFFLINE_NewRig();
+        pSrv = p;
         pSubCh = &pSrv->pMediaCh[1].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
         pSrv->tHooks.fnDirectSend = FakeDirectSend;
-    }
-    void TearDown() override
-    {
-        VXQ_F_OFFLINE_FreeRig(pSrv);
     }
     void Video(int in_iType)
     {

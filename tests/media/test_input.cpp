@@ -11,7 +11,7 @@
 #include "clibody.h"
 #include "media/cache.h"
 #include "media/input.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
 #include "support/test_client.h"
@@ -51,18 +51,15 @@ OrderHead Head(const std::vector<uint8_t> &in_t)
     return h;
 }
 
-class MediaInput : public ::testing::Test
+class MediaInput : public OfflineRig
 {
   protected:
     void SetUp() override
     {
+        OfflineRig::SetUp();
         g_tFrames.clear();
-        pSrv = VXQ_F_OFFLINE_NewRig();
+        pSrv = p;
         pSrv->tHooks.fnFrameSend = FakeSend;
-    }
-    void TearDown() override
-    {
-        VXQ_F_OFFLINE_FreeRig(pSrv);
     }
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
 };
