@@ -1,13 +1,14 @@
 /* The host calling the service from inside every callback the service makes. */
-#include "core_fixture.h"
+#include "support/offline_rig.h"
+#include "support/wait_until.h"
+#include "wire/result.h"
+
+#include <atomic>
 
 #include "media/input.h"
-#include "support/test_client.h"
 #include "vxq_media.h"
-#include "wire/head.h"
 
 #include <array>
-#include <string>
 
 namespace {
 
@@ -41,7 +42,7 @@ const std::vector<Call> &EveryCall()
     static const std::vector<Call> s_tCalls = {
         {"SendDevProData",
          [](VXQ_DPS_HANDLE h, bool) {
-             Bytes tOrder = CoreMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
+             Bytes tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
              return VXQ_F_DPS_SendDevProData(h, tOrder.data(), 16) == 1;
          }},
         {"InputVideoStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1; }},
@@ -164,7 +165,7 @@ std::vector<uint8_t> LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
  * thread that is busy calling the host. */
 TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWithItsValue)
 {
-    _VXQ_S_DPS_DEV_CAP_INFO tCap = CoreCapInfo();
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     tCap.bRealplayCheckFlag = 1;
     tCap.fnRealplayCheck = OnAdmission;
     VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, OnEvent, nullptr, OnLookup, nullptr, 0, 0, 0, NULL,
@@ -176,9 +177,9 @@ TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWi
     uint32_t dwLoginId = 0;
     VXQ_F_TESTCLI_Init(&tCmd);
     VXQ_F_TESTCLI_Init(&tViewer);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, CorePort(h)), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, h->usTcpPort), 1);
     ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "u", "pw", &dwLoginId), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewer, CorePort(h)), 1);
+    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewer, h->usTcpPort), 1);
     /* Admission open, then the open event (the host never answers it). */
     ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tViewer, LiveMsg(P2_REALPLAY_OPEN, dwLoginId)), 1);
     ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitOpen] && s_tProbe.bDone[kEvent]; }, 60000));

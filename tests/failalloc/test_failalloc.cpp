@@ -32,7 +32,8 @@
 #include "vxq_dps.h"
 #include "vxq_log.h"
 
-namespace {
+namespace
+{
 
 const char *const kUser = "admin";
 const char *const kPassword = "pw";
@@ -51,16 +52,7 @@ struct SessionResult {
     bool bOtherServed = false;
     bool bFreshServed = false;
     bool bInputRefused = false; /* a media input call returned 0 */
-    std::string sLog; /* everything the log writer wrote */
-};
-
-/* A client that closes itself. */
-struct Cli {
-    _VXQ_S_TESTCLI_DATA t;
-    Cli() { VXQ_F_TESTCLI_Init(&t); }
-    ~Cli() { VXQ_F_TESTCLI_Close(&t); }
-    Cli(const Cli &) = delete;
-    Cli &operator=(const Cli &) = delete;
+    std::string sLog;           /* everything the log writer wrote */
 };
 
 /* The deadline of a wait that starts now: kWaitMs, cut to kAfterFailMs after
@@ -79,7 +71,7 @@ bool PastDeadline(Clock::time_point in_tStart, Clock::time_point &inout_tFailSee
 
 /* Reads the next message of in_usFuncId (others are skipped) within the
  * deadline. 1 with the message, 0 on time-out or a closed connection. */
-int ReadOf(Cli &inout_tCli, uint16_t in_usFuncId, std::vector<uint8_t> &out_tMsg)
+int ReadOf(TestClient &inout_tCli, uint16_t in_usFuncId, std::vector<uint8_t> &out_tMsg)
 {
     Clock::time_point tStart = Clock::now(), tFailSeen;
     while (!PastDeadline(tStart, tFailSeen)) {
@@ -95,7 +87,7 @@ int ReadOf(Cli &inout_tCli, uint16_t in_usFuncId, std::vector<uint8_t> &out_tMsg
 }
 
 /* Sends a request and reads its answer; the answer's result code, or -1. */
-int Ask(Cli &inout_tCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_t> &out_tAnswer)
+int Ask(TestClient &inout_tCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_t> &out_tAnswer)
 {
     _VXQ_S_TESTCLI_HEAD tHead;
     if (!VXQ_F_TESTCLI_ParseHead(in_tMsg, &tHead) || !VXQ_F_TESTCLI_SendMsg(&inout_tCli.t, in_tMsg) ||
@@ -105,7 +97,7 @@ int Ask(Cli &inout_tCli, const std::vector<uint8_t> &in_tMsg, std::vector<uint8_
 }
 
 /* Connects, asks for a token and logs in. The login id, or 0. */
-uint32_t Login(Cli &inout_tCli, uint16_t in_usPort)
+uint32_t Login(TestClient &inout_tCli, uint16_t in_usPort)
 {
     std::vector<uint8_t> tAnswer;
     std::string sToken;
@@ -113,7 +105,8 @@ uint32_t Login(Cli &inout_tCli, uint16_t in_usPort)
     if (!VXQ_F_TESTCLI_Connect(&inout_tCli.t, in_usPort, kWaitMs) ||
         Ask(inout_tCli, VXQ_F_CLI_BuildToken(1), tAnswer) != 0 ||
         !VXQ_F_CLI_ParseToken(tAnswer.data(), tAnswer.size(), &sToken, nullptr) ||
-        Ask(inout_tCli, VXQ_F_CLI_BuildLogin(2, kUser, VXQ_F_CLI_LoginDigest(sToken, kPassword)), tAnswer) != 0 ||
+        Ask(inout_tCli, VXQ_F_CLI_BuildLogin(2, kUser, VXQ_F_CLI_LoginDigest(sToken, kPassword)), tAnswer) !=
+            0 ||
         !VXQ_F_CLI_ParseLogin(tAnswer.data(), tAnswer.size(), &tInfo))
         return 0;
     return tInfo.dwLoginId;
@@ -121,9 +114,10 @@ uint32_t Login(Cli &inout_tCli, uint16_t in_usPort)
 
 /* Opens channel 1 main stream on a media connection, feeds frames until a
  * video frame arrives, closes. True when a frame came. */
-bool LiveView(_VXQ_S_TESTHOST_DATA *inout_pHost, Cli &inout_tCmd, uint32_t in_dwLoginId, bool *out_pbRefused)
+bool LiveView(_VXQ_S_TESTHOST_DATA *inout_pHost, TestClient &inout_tCmd, uint32_t in_dwLoginId,
+              bool *out_pbRefused)
 {
-    Cli tMedia;
+    TestClient tMedia;
     std::vector<uint8_t> tAnswer;
     uint32_t dwMediaId = 0;
     if (!VXQ_F_TESTCLI_Connect(&tMedia.t, inout_pHost->usPort, kWaitMs) ||
@@ -153,7 +147,7 @@ bool LiveView(_VXQ_S_TESTHOST_DATA *inout_pHost, Cli &inout_tCmd, uint32_t in_dw
  * every byte came. */
 bool Download(_VXQ_S_TESTHOST_DATA *inout_pHost, uint32_t in_dwLoginId)
 {
-    Cli tDown;
+    TestClient tDown;
     std::vector<uint8_t> tAnswer;
     uint32_t dwReadId = 0;
     _VXQ_S_CLI_FILE_INFO tInfo;
@@ -164,8 +158,8 @@ bool Download(_VXQ_S_TESTHOST_DATA *inout_pHost, uint32_t in_dwLoginId)
     size_t iGot = 0;
     bool bEnd = false;
     for (uint32_t dwRequId = 1; !bEnd && dwRequId < 8; dwRequId++) {
-        if (!VXQ_F_TESTCLI_SendMsg(&tDown.t, VXQ_F_CLI_BuildDownloadGet(10 + dwRequId, in_dwLoginId, dwReadId,
-                                                                        dwRequId, 0, 0)))
+        if (!VXQ_F_TESTCLI_SendMsg(
+                &tDown.t, VXQ_F_CLI_BuildDownloadGet(10 + dwRequId, in_dwLoginId, dwReadId, dwRequId, 0, 0)))
             break;
         _VXQ_S_CLI_FILE_PIECE tPiece;
         do {
@@ -189,29 +183,13 @@ void InstallHost(_VXQ_S_TESTHOST_DATA *inout_pHost, _VXQ_S_RECHOST_DATA *inout_p
     VXQ_F_RECHOST_AddFile(inout_pRec, "ch0/rec-0001", 0, kFileSize, 11);
     VXQ_F_RECHOST_Install(inout_pRec, inout_pHost);
     VXQ_TESTHOST_EVENT_HOOK fnRecords = inout_pHost->fnHook;
-    VXQ_F_TESTHOST_SetHook(inout_pHost, [fnRecords](_VXQ_S_TESTHOST_DATA *in_pHost,
-                                                    const std::vector<uint8_t> &in_tEvent) {
-        if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
-            in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM)) {
-            fnRecords(in_pHost, in_tEvent);
-            return;
-        }
-        _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
-        memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
-        tBody.o_tDesc.bVideoFlag = 1;
-        tBody.o_tDesc.bAudioFlag = 1;
-        tBody.o_tDesc.iVideoCodecId = 4;
-        tBody.o_tDesc.iVideoFrameRate = 25;
-        tBody.o_tDesc.usVideoWidth = 640;
-        tBody.o_tDesc.usVideoHeight = 480;
-        tBody.o_tDesc.iAudioCodecId = 2;
-        tBody.o_tDesc.iAudioSampleRate = 8000;
-        tBody.o_tDesc.iAudioChNum = 1;
-        std::vector<uint8_t> tOrder =
-            VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
-        tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
-        VXQ_F_TESTHOST_PostOrder(in_pHost, tOrder);
-    });
+    VXQ_F_TESTHOST_SetHook(
+        inout_pHost, [fnRecords](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
+            if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) == EVENT_E2_OPEN_MEDIA_STREAM)
+                VXQ_F_TESTHOST_AnswerOpenStream(in_pHost, in_tEvent);
+            else
+                fnRecords(in_pHost, in_tEvent);
+        });
 }
 
 /* One run of the script with the in_iFailAt-th library allocation failing (0:
@@ -231,7 +209,7 @@ SessionResult RunSession(int64_t in_iFailAt, const std::string &in_sLogFile)
         /* A start that fails is retried by the test host, as a host would. */
         tResult.bStarted = VXQ_F_TESTHOST_Start(&tHost, 0, 2000) == 1;
         if (tResult.bStarted) {
-            Cli tOther, tCli, tFresh;
+            TestClient tOther, tCli, tFresh;
             uint32_t dwOtherId = Login(tOther, tHost.usPort);
             uint32_t dwLoginId = Login(tCli, tHost.usPort);
             tResult.bLoggedIn = dwLoginId != 0;
@@ -276,7 +254,8 @@ SessionResult RunSession(int64_t in_iFailAt, const std::string &in_sLogFile)
  * A media frame the host posts is refused with the input call's result 0. */
 bool PR_Reported(const SessionResult &in_tRun, const std::string &in_sStack)
 {
-    if (in_tRun.sLog.find("fail") != std::string::npos || in_tRun.sLog.find("queue full") != std::string::npos)
+    if (in_tRun.sLog.find("fail") != std::string::npos ||
+        in_tRun.sLog.find("queue full") != std::string::npos)
         return true;
     if (in_sStack.find("(VXQ_F_LOG_SR_WriteLogToQueue)") != std::string::npos ||
         in_sStack.find("(VXQ_F_TOOLS_QUEUE_GetDataEx)") != std::string::npos)
@@ -285,8 +264,9 @@ bool PR_Reported(const SessionResult &in_tRun, const std::string &in_sStack)
                                      in_sStack.find("(VXQ_F_DPS_InputAudioStream)") != std::string::npos);
 }
 
-class AllocFailure : public ::testing::Test {
-protected:
+class AllocFailure : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         VXQ_F_LOG_SR_SetLogFileName(m_tDir.File("log.txt").c_str());
@@ -312,8 +292,9 @@ TEST_F(AllocFailure, EachAllocationOfASessionMayFailWithoutCrashLeakOrLossOfServ
     const std::string sLog = m_tDir.File("log.txt");
     Clock::time_point tCleanStart = Clock::now();
     SessionResult tClean = RunSession(0, sLog);
-    printf("the session takes %lld ms\n",
-           (long long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tCleanStart).count());
+    printf(
+        "the session takes %lld ms\n",
+        (long long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tCleanStart).count());
     const int64_t iTotal = VXQ_F_FAILALLOC_Count();
     ASSERT_TRUE(tClean.bStarted && tClean.bLoggedIn && tClean.bViewed && tClean.bDownloaded &&
                 tClean.bOtherServed && tClean.bFreshServed);

@@ -70,8 +70,7 @@ class FrameCache : public ::testing::Test
     {
         g_tSent.clear();
         g_dwRefusePortId = 0;
-        pSrv = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-        VXQ_F_DPS_MC_MediaTable_Start(pSrv);
+        pSrv = VXQ_F_OFFLINE_NewRig();
         pSubCh = &pSrv->pMediaCh[0].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
@@ -81,24 +80,10 @@ class FrameCache : public ::testing::Test
     void TearDown() override
     {
         VXQ_F_DPS_MC_MediaMem_SetAllocHook(NULL);
-        VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
-        VXQ_F_DPS_MC_MediaTable_Stop(pSrv);
-        for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
-            free(pSrv->pConn[i]);
-        free(pSrv);
+        VXQ_F_OFFLINE_FreeRig(pSrv);
     }
-
     /* A streaming viewer of (0, 0) in table slot in_iSlot, audio on. */
-    _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot)
-    {
-        _VXQ_S_DPS_NET_PORT_DATA *p = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(*p));
-        p->dwPortId = 0x10000u + (uint32_t)in_iSlot;
-        p->iConnType = VXQ_DPS_CONN_MEDIA;
-        p->tMedia.iStreamState = 2;
-        p->tMedia.bAudioPause = 0;
-        VXQ_F_OFFLINE_PutConn(pSrv, in_iSlot, p);
-        return p;
-    }
+    _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot) { return VXQ_F_OFFLINE_AddViewer(pSrv, in_iSlot, 0, 0); }
 
     /* Feeds one frame: 'I', 'P' or 'A' (audio); its data starts with a running number. */
     uint32_t Feed(char in_cKind, int32_t in_iLen = 100)
@@ -301,6 +286,31 @@ TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
     }
     /* The overflowing frame stays in the list; the two refused during overflow do not. */
     EXPECT_EQ(ListLen(), 6);
+}
+
+/* With a byte limit the cut keeps every video frame while they fit, and else
+ * the whole newest group, even when that group alone is over the limit. */
+TEST_F(FrameCache, WithALimitTheCutKeepsAllThatFitsElseTheWholeNewestGroup)
+{
+    const struct {
+        const char *sKinds; /* 100-byte video frames, oldest first */
+        int32_t iLimit;
+        int iVideoLeft;
+    } aRows[] = {{"IPIP", 1000, 4}, {"IPIP", 400, 4}, {"IPIP", 399, 2}, {"IPP", 150, 3}, {"IPPIP", 250, 2}};
+    for (const auto &r : aRows) {
+        SCOPED_TRACE(testing::Message() << r.sKinds << " " << r.iLimit);
+        VXQ_F_DPS_MC_CAPM_FreeCacheList(pSubCh);
+        pSubCh->iMediaDataBufSize = 0;
+        std::vector<uint8_t> tData(100, 1);
+        for (const char *p = r.sKinds; *p; p++)
+            ASSERT_NE(VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, *p == 'I' ? 1 : 2, 0, tData.data(),
+                                                                 100),
+                      nullptr);
+        pSubCh->iMediaDataBufSize = r.iLimit;
+        VXQ_F_DPS_MC_CAPM_DoChannelCacheListClearWork(pSrv, pSubCh);
+        ASSERT_EQ(ListLen(), r.iVideoLeft);
+        EXPECT_EQ(pSubCh->pCacheListHead->ucFrameType, 1) << "the list starts at an I-frame";
+    }
 }
 
 TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreCached)

@@ -8,9 +8,9 @@
 #include "media/cache.h"
 #include "media/direct.h"
 #include "media/input.h"
+#include "support/offline_rig.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
-#include "support/media_rig.h"
 #include "support/test_clock.h"
 #include "vxq_dps.h"
 #include "vxq_queue.h"
@@ -43,22 +43,19 @@ int FakeDirectSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, 
     return 1;
 }
 
-class DirectPath : public ::testing::Test
+class DirectPath : public OfflineRig
 {
   protected:
     void SetUp() override
     {
+        OfflineRig::SetUp();
         g_tDirect.clear();
         g_dwFailPortId = 0;
-        pSrv = VXQ_F_MEDIARIG_New();
+        pSrv = p;
         pSubCh = &pSrv->pMediaCh[1].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
         pSrv->tHooks.fnDirectSend = FakeDirectSend;
-    }
-    void TearDown() override
-    {
-        VXQ_F_MEDIARIG_Free(pSrv);
     }
     void Video(int in_iType)
     {
@@ -107,8 +104,8 @@ TEST(DirectOverload, MoreThanFourSecondsOfVideoOr125MessagesAtRateZeroOrTheByteB
 
 TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pPaused = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pPaused = VXQ_F_OFFLINE_AddViewer(pSrv, 5, 1, 0);
     pPaused->tMedia.bVideoPause = 1;
     pPaused->tMedia.bAudioPause = 1;
     Video(2);
@@ -130,7 +127,7 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterTheOverload)
 {
     TestClock tClock;
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     /* A budget below what the connections hold overloads at the next I-frame. */
     pSrv->iMediaDataBufSize = 0;
     Video(1);
@@ -159,7 +156,7 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
 
 TEST_F(DirectPath, IFramesOnlySkipsPFramesButKeepsAudio)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     pA->tMedia.bOnlyIFrame = 1;
     Video(1);
     Video(2);
@@ -173,8 +170,8 @@ TEST_F(DirectPath, IFramesOnlySkipsPFramesButKeepsAudio)
 
 TEST_F(DirectPath, AFailedSendDropsOnlyThatViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_MEDIARIG_AddViewer(pSrv, 6, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 6, 1, 0);
     g_dwFailPortId = pA->dwPortId;
     Video(1);
     EXPECT_EQ(pSrv->pConn[4], nullptr) << "the failed viewer was released";
@@ -186,7 +183,7 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
 {
     TestClock tClock;
     pSubCh->iStreamOpenState = 0;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     Video(1);
     uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
     EXPECT_NE(dwFirst, 0u);
@@ -194,11 +191,11 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
     tClock.AdvanceSec(29);
     Audio();
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
-    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
     tClock.AdvanceSec(1);
     Video(2);
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u);
-    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
+    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_OFFLINE_TakeEvents(pSrv);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aHead[4];
     memcpy(aHead, tEvents[0].data(), 16);
@@ -215,30 +212,30 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
 
 TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheFirstDoesNot)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 5, 1, 0);
     pSubCh->iVideoCodecId = 4;
     pSubCh->iMediaDataBufSize = 204800;
     VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
     pA->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2);
-    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
     pB->tMedia.iStreamState = 0;
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
     EXPECT_EQ(pSubCh->pCacheListHead, nullptr);
     EXPECT_EQ(pSubCh->iMediaDataBufSize, 204800) << "the byte limit survives a release";
-    EXPECT_EQ(VXQ_F_MEDIARIG_TakeEvents(pSrv).size(), 1u);
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv).size(), 1u);
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 3), 0) << "no such sub-channel";
     EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
-    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
 }
 
 TEST_F(DirectPath, AClosingNoticeTheCallbackQueueRefusesIsLoggedAndTheSubChannelIsReleasedAnyway)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     pSubCh->iVideoCodecId = 4;
     const char cItem = 0;
     while (VXQ_F_TOOLS_QUEUE_SetData(pSrv->hCallbackQueue, &cItem, 1, 0) == 1)

@@ -12,9 +12,9 @@
 #include "core/channel.h"
 #include "media/cache.h"
 #include "media/input.h"
+#include "support/offline_rig.h"
 #include "support/frame_decoder.h"
 #include "support/log_capture.h"
-#include "support/media_rig.h"
 #include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
@@ -52,18 +52,15 @@ OrderHead Head(const std::vector<uint8_t> &in_t)
     return h;
 }
 
-class MediaInput : public ::testing::Test
+class MediaInput : public OfflineRig
 {
   protected:
     void SetUp() override
     {
+        OfflineRig::SetUp();
         g_tFrames.clear();
-        pSrv = VXQ_F_MEDIARIG_New();
+        pSrv = p;
         pSrv->tHooks.fnFrameSend = FakeSend;
-    }
-    void TearDown() override
-    {
-        VXQ_F_MEDIARIG_Free(pSrv);
     }
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
 };
@@ -71,7 +68,7 @@ class MediaInput : public ::testing::Test
 TEST_F(MediaInput, EachInputFunctionDeliversItsFrameAndCountsAsItsWholeOrderAgainstTheBudget)
 {
     pSrv->pMediaCh[3].tSubCh[2].iStreamOpenState = 2;
-    _VXQ_S_DPS_NET_PORT_DATA *pViewer = VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 3, 2);
+    _VXQ_S_DPS_NET_PORT_DATA *pViewer = VXQ_F_OFFLINE_AddViewer(pSrv, 9, 3, 2);
     const uint8_t aData[5] = {9, 8, 7, 6, 5};
     ASSERT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0x10003, 2, 1, aData, 5), 1);
     ASSERT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 3, 0x20002, aData, 4), 1);
@@ -81,7 +78,7 @@ TEST_F(MediaInput, EachInputFunctionDeliversItsFrameAndCountsAsItsWholeOrderAgai
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(pSrv->hOrderQueue),
               (16 + 8 + 5) + (16 + 4 + 4) + (16 + 28 + 3) + (16 + 24 + 2));
     /* The control thread's dispatch; each message is reported sent before the next frame. */
-    std::vector<std::vector<uint8_t>> tOrders = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    std::vector<std::vector<uint8_t>> tOrders = VXQ_F_OFFLINE_TakeOrders(pSrv);
     ASSERT_EQ(tOrders.size(), 4u);
     for (std::vector<uint8_t> &t : tOrders) {
         VXQ_F_DPS_MW_DoOrderData(pSrv, t.data(), (int32_t)t.size());
@@ -119,7 +116,7 @@ TEST_F(MediaInput, BadArgumentsPostNothing)
     EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, aData, -1), 0);
     EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(NULL, 0, 0, 0, aData, 4), 0);
     EXPECT_EQ(VXQ_F_DPS_ModifyCodec(NULL, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1), 0);
-    EXPECT_TRUE(VXQ_F_MEDIARIG_TakeOrders(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeOrders(pSrv).empty());
 }
 
 TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEntries)
@@ -131,7 +128,7 @@ TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEn
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 0, 0, 0, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(pSrv->hOrderQueue), 2);
-    VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    VXQ_F_OFFLINE_TakeOrders(pSrv);
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 1);
 }
 
@@ -157,7 +154,7 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 {
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &pSrv->pMediaCh[2].tSubCh[1];
     pSubCh->iStreamOpenState = 2;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 9, 2, 1);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 9, 2, 1);
     /* The orders as a host posts them: head, fixed part (channel, stream,
      * video frame type, time stamp at 8 for video and 4 for audio), data. */
     auto Order = [](int32_t in_iId, size_t in_iFixed, size_t in_iStampAt, uint16_t in_usFrameType,
@@ -194,7 +191,7 @@ TEST_F(MediaInput, FrameOrdersReachTheViewersWithTheirTimeStamps)
 TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
 {
     pSrv->pMediaCh[0].tSubCh[0].iStreamOpenState = 2;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 1, 0, 0);
     for (int32_t iBody : {0, 2, 7}) {
         std::vector<uint8_t> t(16 + (size_t)iBody, 0);
         int32_t iId = 0x0801;
@@ -211,7 +208,7 @@ TEST_F(MediaInput, AShortFrameOrderIsHandledWithNoDataInsteadOfReadingPastIt)
 TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAsARequest)
 {
     ASSERT_EQ(VXQ_F_DPS_ModifyCodec(pSrv, 1, 2, 1, 0, 5, 30, 4096, 1920, 1080, 3, 32000, 16000, 2), 1);
-    std::vector<std::vector<uint8_t>> t = VXQ_F_MEDIARIG_TakeOrders(pSrv);
+    std::vector<std::vector<uint8_t>> t = VXQ_F_OFFLINE_TakeOrders(pSrv);
     ASSERT_EQ(t.size(), 1u);
     ASSERT_EQ(t[0].size(), 64u);
     EXPECT_EQ(Head(t[0]).iFuncId, EVENT_E2_MODIFY_CODEC);
@@ -279,7 +276,7 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
     EXPECT_EQ(pSrv->fMaxMediaResourceNum, 10.0f);
     EXPECT_EQ(pSrv->fMainMediaResourceLoss, 2.0f);
     /* The release step went to the control thread as work, not run here. */
-    EXPECT_EQ(VXQ_F_MEDIARIG_TakeOrders(pSrv).size(), 1u);
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeOrders(pSrv).size(), 1u);
     EXPECT_EQ(VXQ_F_DPS_ControlMediaResource(pSrv, 0, -5.0f, 0.0f, 0.0f), 1);
     EXPECT_EQ(pSrv->bMediaResCtrl, 0);
     EXPECT_EQ(pSrv->fMaxMediaResourceNum, 64.0f);
@@ -292,13 +289,13 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
 
 TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsAsReplay)
 {
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 1, 0, 0);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 2, 1, 0);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 3, 1, 2);
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
-    VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
-    VXQ_F_MEDIARIG_AddConn(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 1, 0, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 2, 1, 0);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 3, 1, 2);
+    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
+    VXQ_F_OFFLINE_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
+    VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
+    VXQ_F_OFFLINE_AddPeer(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
     EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);
     EXPECT_EQ(VXQ_F_DPS_MC_GetMainStreamPlayClientNum(pSrv), 3);
     EXPECT_EQ(VXQ_F_DPS_MC_GetSubStreamPlayClientNum(pSrv), 1);
@@ -308,29 +305,6 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
     pSrv->fMainMediaResourceLoss = 2.0f;
     pSrv->fReplayResourceLoss = 1.5f;
     EXPECT_EQ(VXQ_F_DPS_MC_GetFreeMediaResourceNum(pSrv), 10.0f - 6.0f - 1.0f - 1.5f);
-}
-
-/* Answers every open-stream event at once with a video and audio description. */
-void AnswerEveryOpen(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent)
-{
-    if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
-        in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM))
-        return;
-    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
-    memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
-    tBody.o_tDesc.bVideoFlag = 1;
-    tBody.o_tDesc.bAudioFlag = 1;
-    tBody.o_tDesc.iVideoCodecId = 4;
-    tBody.o_tDesc.iVideoFrameRate = 25;
-    tBody.o_tDesc.usVideoWidth = 640;
-    tBody.o_tDesc.usVideoHeight = 480;
-    tBody.o_tDesc.iAudioCodecId = 2;
-    tBody.o_tDesc.iAudioSampleRate = 8000;
-    tBody.o_tDesc.iAudioChNum = 1;
-    std::vector<uint8_t> tOrder =
-        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
-    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
-    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
 }
 
 } // namespace
@@ -343,7 +317,7 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
     const int kChannels = 4, kLastFrame = 300;
     _VXQ_S_TESTHOST_DATA tHost;
     VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
-    VXQ_F_TESTHOST_SetHook(&tHost, AnswerEveryOpen);
+    VXQ_F_TESTHOST_SetHook(&tHost, VXQ_F_TESTHOST_AnswerOpenStream);
     ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
     _VXQ_S_TESTCLI_DATA tCmd;
     VXQ_F_TESTCLI_Init(&tCmd);

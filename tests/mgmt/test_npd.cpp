@@ -25,43 +25,18 @@
 namespace
 {
 
-typedef std::vector<uint8_t> Bytes;
-
 const uint32_t kServerId = 0x5A5A1234u;
-
-uint32_t Le32(const Bytes &in_tData, size_t in_nOff)
-{
-    return (uint32_t)in_tData[in_nOff] | ((uint32_t)in_tData[in_nOff + 1] << 8) |
-           ((uint32_t)in_tData[in_nOff + 2] << 16) | ((uint32_t)in_tData[in_nOff + 3] << 24);
-}
-
-uint16_t Le16(const Bytes &in_tData, size_t in_nOff)
-{
-    return (uint16_t)(in_tData[in_nOff] | (in_tData[in_nOff + 1] << 8));
-}
-
-void PutLe32(Bytes &inout_tData, size_t in_nOff, uint32_t in_dwValue)
-{
-    for (int i = 0; i < 4; i++)
-        inout_tData[in_nOff + i] = (uint8_t)(in_dwValue >> (8 * i));
-}
-
-void PutLe16(Bytes &inout_tData, size_t in_nOff, uint16_t in_usValue)
-{
-    inout_tData[in_nOff] = (uint8_t)in_usValue;
-    inout_tData[in_nOff + 1] = (uint8_t)(in_usValue >> 8);
-}
 
 /* A request as a client builds it: flag, length, id, flag byte 7, request number. */
 Bytes Datagram(uint8_t in_ucFuncId, size_t in_nLen, uint32_t in_dwRequNo, uint8_t in_ucAnswer = 0)
 {
     Bytes tData(in_nLen, 0);
     if (in_nLen >= 16) {
-        PutLe32(tData, 0, VXQ_DPS_NPD_FLAG);
-        PutLe16(tData, 4, (uint16_t)in_nLen);
+        TestPutLe32(tData, 0, VXQ_DPS_NPD_FLAG);
+        VXQ_F_TESTCLI_PutU16(tData, 4, (uint16_t)in_nLen);
         tData[6] = in_ucFuncId;
         tData[7] = in_ucAnswer;
-        PutLe32(tData, 8, in_dwRequNo);
+        TestPutLe32(tData, 8, in_dwRequNo);
     }
     return tData;
 }
@@ -69,10 +44,10 @@ Bytes Datagram(uint8_t in_ucFuncId, size_t in_nLen, uint32_t in_dwRequNo, uint8_
 Bytes TraceParam(uint32_t in_dwServerId, uint16_t in_usOp, uint16_t in_usPort, uint32_t in_dwIp)
 {
     Bytes tData = Datagram(VXQ_DPS_NPD_NM_SET_BROAD_TRACE_PARAM, VXQ_DPS_NPD_TRACE_PARAM_LEN, 77);
-    PutLe32(tData, 16, in_dwServerId);
-    PutLe16(tData, 20, in_usOp);
-    PutLe16(tData, 22, in_usPort);
-    PutLe32(tData, 24, in_dwIp);
+    TestPutLe32(tData, 16, in_dwServerId);
+    VXQ_F_TESTCLI_PutU16(tData, 20, in_usOp);
+    VXQ_F_TESTCLI_PutU16(tData, 22, in_usPort);
+    TestPutLe32(tData, 24, in_dwIp);
     return tData;
 }
 
@@ -141,7 +116,7 @@ class NpdTest : public ::testing::Test
         }
     }
     /* Hands a datagram to the service as if it came from the client's port. */
-    int Receive(Bytes in_tData, uint16_t in_usFromPort = 0)
+    int Receive(Bytes in_tData)
     {
         _VXQ_S_NETCOM_DATA_HEAD tHead;
         memset(&tHead, 0, sizeof(tHead));
@@ -150,7 +125,7 @@ class NpdTest : public ::testing::Test
         tHead.usLocalPort = m_pSrv->usUdpPort;
         tHead.dwPortId = m_pSrv->dwUdpPortId;
         strcpy(tHead.szPeerIpaddr, "127.0.0.1");
-        tHead.usPeerPort = in_usFromPort != 0 ? in_usFromPort : m_usClientPort;
+        tHead.usPeerPort = m_usClientPort;
         tHead.iDataLen = (int32_t)in_tData.size();
         return VXQ_F_DPS_MW_DoRecvMnUdpMsg(m_pSrv, &tHead, in_tData.empty() ? NULL : in_tData.data(),
                                            (int32_t)in_tData.size());
@@ -177,20 +152,12 @@ class NpdTest : public ::testing::Test
         return tData;
     }
     /* Proves that nothing was sent before: a search answer must be the next datagram. */
-    void ExpectNothingBeforeASearchAnswer(int in_iFd = -1)
+    void ExpectNothingBeforeASearchAnswer()
     {
-        Bytes tSearch = Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, VXQ_DPS_NPD_SEARCH_REQ_LEN, 0xC0FFEE);
-        uint16_t usPort = m_usClientPort;
-        if (in_iFd >= 0) {
-            sockaddr_in tAddr = {};
-            socklen_t iLen = sizeof(tAddr);
-            getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
-            usPort = ntohs(tAddr.sin_port);
-        }
-        ASSERT_EQ(Receive(tSearch, usPort), 1);
-        Bytes tNext = Next(in_iFd);
+        ASSERT_EQ(Receive(Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, VXQ_DPS_NPD_SEARCH_REQ_LEN, 0xC0FFEE)), 1);
+        Bytes tNext = Next();
         ASSERT_EQ(tNext.size(), (size_t)VXQ_DPS_NPD_SEARCH_RSP_LEN);
-        EXPECT_EQ(Le32(tNext, 8), 0xC0FFEEu);
+        EXPECT_EQ(TestLe32(tNext, 8), 0xC0FFEEu);
     }
     int Extra(uint16_t *out_pPort)
     {
@@ -210,7 +177,7 @@ class NpdTest : public ::testing::Test
 TEST(NpdLayout, HeadLoadsAndStoresLittleEndianAndRefusesShortInput)
 {
     Bytes tData = Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, 24, 0x01020304);
-    PutLe32(tData, 12, 2);
+    TestPutLe32(tData, 12, 2);
     _VXQ_S_DPS_NPD_HEAD tHead;
     ASSERT_EQ(VXQ_F_DPS_NPD_HeadLoad(tData.data(), 16, &tHead), 1);
     EXPECT_EQ(tHead.dwFlag, VXQ_DPS_NPD_FLAG);
@@ -238,59 +205,6 @@ TEST(NpdLayout, EachHandledRequestNeedsItsHeadAndBodyAndOtherIdsAreIgnored)
         EXPECT_EQ(VXQ_F_DPS_NPD_RequestMinLen(tRow.ucFuncId), tRow.iMinLen) << (int)tRow.ucFuncId;
 }
 
-TEST(NpdLayout, SearchAnswerCarriesEveryFieldAtItsOffset)
-{
-    _VXQ_S_DPS_DEV_CAP_INFO tCap;
-    memset(&tCap, 0, sizeof(tCap));
-    memcpy(tCap.sDevIdText, "ABCDEFGHIJKL", 12);
-    strcpy(tCap.sDevText1, "text one");
-    memset(tCap.sDevText2, 'z', sizeof(tCap.sDevText2));
-    tCap.iVideoChanNum = 1;
-    tCap.iAudioChanNum = 2;
-    tCap.iDevCapValue1 = 3;
-    tCap.iDevCapValue2 = 4;
-    tCap.iDevCapValue3 = 5;
-    tCap.iDevCapValue4 = 6;
-    tCap.iSubProtoNum = 7;
-    Bytes tRsp(VXQ_DPS_NPD_SEARCH_RSP_LEN, 0xEE);
-    ASSERT_EQ(VXQ_F_DPS_NPD_BuildSearchRsp(tRsp.data(), 0xAABBCCDD, 0x11223344, 0x55667788, &tCap, 1, 0, 1),
-              140);
-    EXPECT_EQ(Le32(tRsp, 0), VXQ_DPS_NPD_FLAG);
-    EXPECT_EQ(Le16(tRsp, 4), 140);
-    EXPECT_EQ(tRsp[6], VXQ_DPS_NPD_SEARCH_DEV_RSP);
-    EXPECT_EQ(tRsp[7], 1);
-    EXPECT_EQ(Le32(tRsp, 8), 0xAABBCCDDu);
-    EXPECT_EQ(Le32(tRsp, 12), 0u);
-    EXPECT_EQ(Le32(tRsp, 16), 0x11223344u);
-    EXPECT_EQ(Le32(tRsp, 20), 0x55667788u);
-    EXPECT_EQ(std::string((const char *)&tRsp[24], 12), std::string("ABCDEFGHIJK\0", 12));
-    EXPECT_EQ(std::string((const char *)&tRsp[36], 32), std::string("text one").append(24, '\0'));
-    EXPECT_EQ(std::string((const char *)&tRsp[68], 32), std::string(31, 'z').append(1, '\0'));
-    const uint32_t dwNumbers[] = {1, 2, 3, 4, 5, 6, 7, 1, 0, 1};
-    for (size_t i = 0; i < 10; i++)
-        EXPECT_EQ(Le32(tRsp, 100 + 4 * i), dwNumbers[i]) << "offset " << 100 + 4 * i;
-}
-
-TEST(NpdLayout, TraceTableAddsRefreshesRemovesAndRefusesASeventhOrAnUnknownClient)
-{
-    _VXQ_S_DPS_TRACE_CLIENT_DATA tTable[VXQ_DPS_TRACE_CLIENT_NUM];
-    memset(tTable, 0, sizeof(tTable));
-    for (uint16_t i = 0; i < VXQ_DPS_TRACE_CLIENT_NUM; i++)
-        ASSERT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 1, 0x0100007F, 5000 + i, 100), 1);
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 1, 0x0100007F, 6000, 100), 0); /* seventh */
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 7, 0x0100007F, 5003, 130), 1); /* refresh */
-    EXPECT_EQ(tTable[3].tRefreshTime, 130);
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 0, 0x0200007F, 5003, 130), 0); /* other address */
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 0, 0x0100007F, 5002, 130), 1);
-    EXPECT_EQ(tTable[2].bUsed, 0);
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 0, 0x0100007F, 5002, 130), 0); /* gone already */
-    EXPECT_EQ(VXQ_F_DPS_NPD_UpdateTraceClient(tTable, 1, 0x0300007F, 7000, 140), 1); /* first free: 2 */
-    EXPECT_EQ(tTable[2].bUsed, 1);
-    EXPECT_EQ(tTable[2].usPort, 7000);
-    EXPECT_EQ(tTable[2].dwIpAddr, 0x0300007Fu);
-    EXPECT_EQ(tTable[2].tRefreshTime, 140);
-}
-
 TEST(NpdLayout, LogLineNumbersRunFromZeroToNineHundredNinetyNineThousandNineHundredNinetyEight)
 {
     const struct {
@@ -316,8 +230,8 @@ TEST(NpdLayout, DebugParameterStoresOnlyTheSwitchesWhoseSetWordIsNotZero)
     for (const auto &tRow : tTable) {
         Bytes tData = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, 48, 1);
         for (int i = 0; i < 3; i++) {
-            PutLe32(tData, 24 + 4 * i, tRow.dwSet[i]);
-            PutLe32(tData, 36 + 4 * i, tRow.dwNew[i]);
+            TestPutLe32(tData, 24 + 4 * i, tRow.dwSet[i]);
+            TestPutLe32(tData, 36 + 4 * i, tRow.dwNew[i]);
         }
         uint32_t bDebugLog = 0, bDebugMediaLog = 0, bShowRunState = 1;
         VXQ_F_DPS_NPD_ApplyDebugParam(tData.data(), &bDebugLog, &bDebugMediaLog, &bShowRunState);
@@ -327,25 +241,26 @@ TEST(NpdLayout, DebugParameterStoresOnlyTheSwitchesWhoseSetWordIsNotZero)
     }
 }
 
+/* The whole answer: the request's number and searcher value, the server id,
+ * the texts cut to 11, 31 and 31 characters and zero-filled, the numbers, the
+ * three switches. */
 TEST_F(NpdTest, SearchIsAnsweredWithA140ByteBroadcastCarryingRequestNumberAndSearcherValue)
 {
     Bytes tRequ = Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, VXQ_DPS_NPD_SEARCH_REQ_LEN, 0x00ABCDEF, 1);
-    PutLe32(tRequ, 16, 0xFEEDBEEF);
+    TestPutLe32(tRequ, 16, 0xFEEDBEEF);
     m_pSrv->bDebugLog = 1;
+    m_pSrv->bShowRunState = 1;
     ASSERT_EQ(Receive(tRequ), 1); /* the answer flag of a search is not looked at */
-    Bytes tRsp = Next();
-    ASSERT_EQ(tRsp.size(), 140u);
-    EXPECT_EQ(Le16(tRsp, 4), 140);
-    EXPECT_EQ(tRsp[6], VXQ_DPS_NPD_SEARCH_DEV_RSP);
-    EXPECT_EQ(tRsp[7], 1);
-    EXPECT_EQ(Le32(tRsp, 8), 0x00ABCDEFu);
-    EXPECT_EQ(Le32(tRsp, 16), 0xFEEDBEEFu);
-    EXPECT_EQ(Le32(tRsp, 20), kServerId);
-    EXPECT_EQ(std::string((const char *)&tRsp[24], 12), std::string("ABCDEFGHIJK\0", 12));
-    EXPECT_EQ(std::string((const char *)&tRsp[36]), "front door camera");
-    EXPECT_EQ(Le32(tRsp, 100), 16u);
-    EXPECT_EQ(Le32(tRsp, 120), 0xFFFFFFFFu);
-    EXPECT_EQ(Le32(tRsp, 128), 1u);
+    Bytes tExpect = Datagram(VXQ_DPS_NPD_SEARCH_DEV_RSP, 140, 0x00ABCDEF, 1);
+    TestPutLe32(tExpect, 16, 0xFEEDBEEF);
+    TestPutLe32(tExpect, 20, kServerId);
+    memcpy(&tExpect[24], "ABCDEFGHIJK", 11);
+    memcpy(&tExpect[36], "front door camera", 17);
+    memset(&tExpect[68], 'z', 31);
+    const uint32_t dwNumbers[] = {16, 4, 0x11, 0x22, 0x33, 0xFFFFFFFFu, 2, 1, 0, 1};
+    for (size_t i = 0; i < 10; i++)
+        TestPutLe32(tExpect, 100 + 4 * i, dwNumbers[i]);
+    EXPECT_EQ(Next(), tExpect);
 }
 
 TEST_F(NpdTest, EchoIsAnsweredOnceWithTheAnswerFlagAndAnEchoAnswerNever)
@@ -383,11 +298,11 @@ TEST_F(NpdTest, DatagramsShorterThanHeadAndBodyOrOfOtherIdsAreIgnored)
     for (const auto &tRow : tTable) {
         Bytes tData = Datagram(tRow.ucFuncId, tRow.nLen, 5);
         if (tRow.nLen >= 20)
-            PutLe32(tData, 16, kServerId);
+            TestPutLe32(tData, 16, kServerId);
         if (tRow.nLen >= 28)
-            PutLe16(tData, 20, 1);
+            VXQ_F_TESTCLI_PutU16(tData, 20, 1);
         if (tRow.nLen >= 48)
-            PutLe32(tData, 24, 1);
+            TestPutLe32(tData, 24, 1);
         EXPECT_EQ(Receive(tData), 0) << (int)tRow.ucFuncId << " / " << tRow.nLen;
     }
     EXPECT_EQ(Receive(Bytes()), 0);
@@ -405,19 +320,20 @@ TEST_F(NpdTest, SeventhTraceClientAndRemoveOfAnUnknownOneGetResultTwo)
         Bytes tAnswer = Next();
         ASSERT_EQ(tAnswer.size(), (size_t)VXQ_DPS_NPD_TRACE_PARAM_LEN);
         EXPECT_EQ(tAnswer[7], 1);
-        EXPECT_EQ(Le32(tAnswer, 8), 77u);
-        EXPECT_EQ(Le32(tAnswer, 12), 0u) << "client " << i;
+        EXPECT_EQ(TestLe32(tAnswer, 8), 77u);
+        EXPECT_EQ(TestLe32(tAnswer, 12), 0u) << "client " << i;
     }
     const struct {
         uint16_t usOp, usPort;
         uint32_t dwIp, dwResult;
     } tTable[] = {{1, 7000, 0x0100007F, 2}, {0, 7000, 0x0100007F, 2}, {0, 6001, 0x0200007F, 2},
-                  {0, 6001, 0x0100007F, 0}, {1, 7000, 0x0100007F, 0}, {1, 7000, 0x0100007F, 0}};
+                  {0, 6001, 0x0100007F, 0}, {0, 6001, 0x0100007F, 2}, {1, 7000, 0x0100007F, 0},
+                  {1, 7000, 0x0100007F, 0}};
     for (const auto &tRow : tTable) {
         ASSERT_EQ(Receive(TraceParam(kServerId, tRow.usOp, tRow.usPort, tRow.dwIp)), 1);
         Bytes tAnswer = Next();
         ASSERT_EQ(tAnswer.size(), (size_t)VXQ_DPS_NPD_TRACE_PARAM_LEN);
-        EXPECT_EQ(Le32(tAnswer, 12), tRow.dwResult) << tRow.usOp << " " << tRow.usPort;
+        EXPECT_EQ(TestLe32(tAnswer, 12), tRow.dwResult) << tRow.usOp << " " << tRow.usPort;
     }
     EXPECT_EQ(m_pSrv->tTraceClient[1].usPort, 7000); /* the freed entry was taken again */
     EXPECT_EQ(Receive(TraceParam(kServerId + 1, 0, 6000, 0x0100007F)), 0); /* another server's */
@@ -451,7 +367,7 @@ TEST_F(NpdTest, TraceClientThatStopsRefreshingGetsOneMoreLineAfterTwentySecondsA
     Bytes tLast = Next(iA);
     ASSERT_GT(tLast.size(), 28u);
     EXPECT_EQ(std::string((const char *)&tLast[28]), "at twenty");
-    EXPECT_EQ(Le32(tLast, 20), 0x0A0B0C0Du);
+    EXPECT_EQ(TestLe32(tLast, 20), 0x0A0B0C0Du);
     EXPECT_EQ(std::string((const char *)&Next(iB)[28]), "at twenty");
     EXPECT_EQ(m_pSrv->tTraceClient[0].bUsed, 0);
     EXPECT_EQ(m_pSrv->tTraceClient[1].bUsed, 1);
@@ -463,70 +379,53 @@ TEST_F(NpdTest, TraceClientThatStopsRefreshingGetsOneMoreLineAfterTwentySecondsA
     EXPECT_EQ(poll(&tPoll, 1, 50), 0);
 }
 
-TEST_F(NpdTest, LogDatagramLayoutAndTheLineAfterNumber999998IsZero)
+TEST_F(NpdTest, LogDatagramLayoutAndItsLineNumberFromTheCounter)
 {
     ASSERT_EQ(Receive(TraceParam(kServerId, 1, m_usClientPort, 0x11223344)), 1);
     ASSERT_EQ(Next().size(), 28u);
-    m_pSrv->dwLogLineNo = 999997;
-    const char *sLines[] = {"one", "two", "three"};
-    const uint32_t dwNumbers[] = {999997, 999998, 0};
-    for (int i = 0; i < 3; i++) {
+    m_pSrv->dwLogLineNo = 999998;
+    const char *sLines[] = {"one", "two"};
+    const uint32_t dwNumbers[] = {999998, 0};
+    for (int i = 0; i < 2; i++) {
         ASSERT_EQ(VXQ_F_DPS_MC_SendBroadLogToClient(m_pSrv, sLines[i]), 1);
-        Bytes tLine = Next();
-        size_t nText = strlen(sLines[i]);
-        ASSERT_EQ(tLine.size(), 28 + nText + 1);
-        EXPECT_EQ(Le32(tLine, 0), VXQ_DPS_NPD_FLAG);
-        EXPECT_EQ(Le16(tLine, 4), 28 + nText + 1);
-        EXPECT_EQ(tLine[6], VXQ_DPS_NPD_BROAD_LOG);
-        EXPECT_EQ(Bytes(tLine.begin() + 7, tLine.begin() + 20), Bytes(13, 0));
-        EXPECT_EQ(Le32(tLine, 20), 0x11223344u);
-        EXPECT_EQ(Le32(tLine, 24), dwNumbers[i]);
-        EXPECT_EQ(std::string((const char *)&tLine[28], nText + 1), std::string(sLines[i], nText + 1));
+        Bytes tExpect = Datagram(VXQ_DPS_NPD_BROAD_LOG, 28 + strlen(sLines[i]) + 1, 0);
+        TestPutLe32(tExpect, 20, 0x11223344u);
+        TestPutLe32(tExpect, 24, dwNumbers[i]);
+        memcpy(&tExpect[28], sLines[i], strlen(sLines[i]));
+        EXPECT_EQ(Next(), tExpect);
     }
     EXPECT_EQ(m_pSrv->dwLogLineNo, 1u);
 }
 
-TEST_F(NpdTest, DebugDatagramWithTheRightServerIdChangesOnlyItsSwitchesUntilTheTimerRestoresThem)
+TEST_F(NpdTest, DebugDatagramWithTheRightServerIdChangesOnlyItsSwitches)
 {
-    TestClock tClock;
     m_pSrv->bDebugLog = m_pSrv->bSavedDebugLog = 0;
     m_pSrv->bDebugMediaLog = m_pSrv->bSavedDebugMediaLog = 0;
     m_pSrv->bShowRunState = m_pSrv->bSavedShowRunState = 1;
     Bytes tDebug = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, VXQ_DPS_NPD_DEBUG_PARAM_LEN, 9);
-    PutLe32(tDebug, 16, kServerId + 1);
-    PutLe32(tDebug, 24, 1); /* set bDebugLog only */
-    PutLe32(tDebug, 36, 1);
-    PutLe32(tDebug, 40, 1);
-    PutLe32(tDebug, 44, 0);
+    TestPutLe32(tDebug, 16, kServerId + 1);
+    TestPutLe32(tDebug, 24, 1); /* set bDebugLog only */
+    TestPutLe32(tDebug, 36, 1);
+    TestPutLe32(tDebug, 40, 1);
+    TestPutLe32(tDebug, 44, 0);
     EXPECT_EQ(Receive(tDebug), 0); /* another server's: nothing changes, no answer */
     EXPECT_EQ(m_pSrv->bDebugLog, 0u);
     EXPECT_EQ(m_pSrv->tDebugParamTime, 0);
     ExpectNothingBeforeASearchAnswer();
 
-    PutLe32(tDebug, 16, kServerId);
+    TestPutLe32(tDebug, 16, kServerId);
     ASSERT_EQ(Receive(tDebug), 1);
     Bytes tAnswer = Next();
     ASSERT_EQ(tAnswer.size(), 48u);
     EXPECT_EQ(tAnswer[7], 1);
-    EXPECT_EQ(Le32(tAnswer, 12), 0u);
+    EXPECT_EQ(TestLe32(tAnswer, 12), 0u);
     EXPECT_EQ(m_pSrv->bDebugLog, 1u);
     EXPECT_EQ(m_pSrv->bDebugMediaLog, 0u);
     EXPECT_EQ(m_pSrv->bShowRunState, 1u);
-
-    /* The control timer's 1 s duty: unchanged after 9 s, back after 10 s. */
-    VXQ_F_DPS_MC_DoTimer(m_pSrv);
-    tClock.AdvanceSec(9);
-    VXQ_F_DPS_MC_DoTimer(m_pSrv);
-    EXPECT_EQ(m_pSrv->bDebugLog, 1u);
-    tClock.AdvanceSec(1);
-    VXQ_F_DPS_MC_DoTimer(m_pSrv);
-    EXPECT_EQ(m_pSrv->bDebugLog, 0u);
-    EXPECT_EQ(m_pSrv->bDebugMediaLog, 0u);
-    EXPECT_EQ(m_pSrv->bShowRunState, 1u);
-    EXPECT_EQ(m_pSrv->tDebugParamTime, 0);
+    EXPECT_NE(m_pSrv->tDebugParamTime, 0) << "the 10 s restore (CoreControlTest) starts now";
 }
 
-TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegistered)
+TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegisteredAndTheHostAllowsIt)
 {
     TestClock tClock;
     ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_pSrv->hRecvLogQueue, 10), 1);
@@ -545,7 +444,32 @@ TEST_F(NpdTest, TimerBroadcastsQueuedLogRecordsOnlyWhileATraceClientIsRegistered
     Bytes tLine = Next();
     ASSERT_GT(tLine.size(), 28u);
     EXPECT_EQ(std::string((const char *)&tLine[28]), "sent record");
-    EXPECT_EQ(Le32(tLine, 24), 0u); /* the dropped record took no number */
+    EXPECT_EQ(TestLe32(tLine, 24), 0u); /* the dropped record took no number */
+
+    /* The host switches trace and debug datagrams off: neither is taken, the
+     * trace clients are forgotten and queued records stay off the network;
+     * searches are still answered. Switched on again, they are taken. */
+    Bytes tDebug = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, VXQ_DPS_NPD_DEBUG_PARAM_LEN, 9);
+    TestPutLe32(tDebug, 16, kServerId);
+    TestPutLe32(tDebug, 24, 1);
+    TestPutLe32(tDebug, 36, 1);
+    EXPECT_EQ(VXQ_F_DPS_SetTraceDebugEnable(nullptr, 0), 0);
+    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 0), 1);
+    EXPECT_EQ(Receive(TraceParam(kServerId, 1, m_usClientPort, 0x7F000001)), 0);
+    EXPECT_EQ(Receive(tDebug), 0);
+    EXPECT_EQ(m_pSrv->bDebugLog, 0u);
+    strcpy((char *)ucRecord + VXQ_DPS_LOG_RECORD_TEXT_OFFSET, "not for the network");
+    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_pSrv->hRecvLogQueue, ucRecord, sizeof(ucRecord), 0), 1);
+    tClock.AdvanceMs(100);
+    VXQ_F_DPS_MC_DoTimer(m_pSrv);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_pSrv->hRecvLogQueue), 0);
+    ExpectNothingBeforeASearchAnswer();
+    for (const _VXQ_S_DPS_TRACE_CLIENT_DATA &tEntry : m_pSrv->tTraceClient)
+        EXPECT_EQ(tEntry.bUsed, 0u);
+    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 1), 1);
+    ASSERT_EQ(Receive(tDebug), 1);
+    ASSERT_EQ(Next().size(), 48u);
+    EXPECT_EQ(m_pSrv->bDebugLog, 1u);
 }
 
 namespace
@@ -567,7 +491,8 @@ Bytes AskService(int in_iFd, const Bytes &in_tRequ, uint8_t in_ucFuncId, int in_
         while (poll(&tPoll, 1, 0) == 1) {
             ssize_t n = recv(in_iFd, ucBuf, sizeof(ucBuf), 0);
             Bytes tData(ucBuf, ucBuf + (n > 0 ? n : 0));
-            if (tData.size() >= 16 && tData[6] == in_ucFuncId && Le32(tData, 8) == Le32(in_tRequ, 8)) {
+            if (tData.size() >= 16 && tData[6] == in_ucFuncId &&
+                TestLe32(tData, 8) == TestLe32(in_tRequ, 8)) {
                 tAnswer = tData;
                 return true;
             }
@@ -597,7 +522,7 @@ int64_t WaitLogLine(int in_iFd, const std::string &in_sText, int in_iTimeoutMs =
                 std::string sText((const char *)&tData[28]);
                 if (sText.size() >= in_sText.size() &&
                     sText.compare(sText.size() - in_sText.size(), in_sText.size(), in_sText) == 0) {
-                    iLineNo = Le32(tData, 24);
+                    iLineNo = TestLe32(tData, 24);
                     return true;
                 }
             }
@@ -609,7 +534,7 @@ int64_t WaitLogLine(int in_iFd, const std::string &in_sText, int in_iTimeoutMs =
 
 } // namespace
 
-TEST(NpdService, RunningServiceAnswersSearchesOnItsManagementPort)
+TEST(NpdService, RunningServiceAnswersSearchesAndSendsItsLogLinesToARegisteredTraceClient)
 {
     _VXQ_S_TESTHOST_DATA tHost;
     ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
@@ -617,64 +542,21 @@ TEST(NpdService, RunningServiceAnswersSearchesOnItsManagementPort)
     int iFd = BroadcastReceiver(&usPort);
     ASSERT_GE(iFd, 0);
     Bytes tRequ = Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, VXQ_DPS_NPD_SEARCH_REQ_LEN, 0x5EA4C401);
-    PutLe32(tRequ, 16, 0x0BADF00D);
+    TestPutLe32(tRequ, 16, 0x0BADF00D);
     Bytes tRsp = AskService(iFd, tRequ, VXQ_DPS_NPD_SEARCH_DEV_RSP);
     ASSERT_EQ(tRsp.size(), 140u);
-    EXPECT_EQ(Le32(tRsp, 16), 0x0BADF00Du);
-    close(iFd);
-    VXQ_F_TESTHOST_Stop(&tHost);
-}
+    EXPECT_EQ(TestLe32(tRsp, 16), 0x0BADF00Du);
 
-TEST(NpdService, RegisteredTraceClientReceivesTheServiceLogLines)
-{
-    _VXQ_S_TESTHOST_DATA tHost;
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    uint16_t usPort = 0;
-    int iFd = BroadcastReceiver(&usPort);
-    ASSERT_GE(iFd, 0);
-    Bytes tRequ = TraceParam(tHost.pSrv->dwServerId, 1, usPort, 0x0100007F);
-    PutLe32(tRequ, 8, 0x7ACE0001);
+    tRequ = TraceParam(tHost.pSrv->dwServerId, 1, usPort, 0x0100007F);
+    TestPutLe32(tRequ, 8, 0x7ACE0001);
     Bytes tAnswer = AskService(iFd, tRequ, VXQ_DPS_NPD_NM_SET_BROAD_TRACE_PARAM);
     ASSERT_EQ(tAnswer.size(), 28u);
-    ASSERT_EQ(Le32(tAnswer, 12), 0u);
-
+    ASSERT_EQ(TestLe32(tAnswer, 12), 0u);
     VXQ_F_LOG_SR_WriteLog("trace client line one", 2);
     int64_t iFirst = WaitLogLine(iFd, "trace client line one");
     ASSERT_GE(iFirst, 0);
     VXQ_F_LOG_SR_WriteLog("trace client line two", 2);
-    int64_t iSecond = WaitLogLine(iFd, "trace client line two");
-    EXPECT_GT(iSecond, iFirst);
+    EXPECT_GT(WaitLogLine(iFd, "trace client line two"), iFirst);
     close(iFd);
     VXQ_F_TESTHOST_Stop(&tHost);
-}
-
-TEST_F(NpdTest, HostSwitchesTraceAndDebugDatagramsOffAndOnWhileSearchStaysAnswered)
-{
-    TestClock tClock;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_pSrv->hRecvLogQueue, 10), 1);
-    uint8_t ucRecord[VXQ_DPS_LOG_RECORD_LEN] = {};
-    strcpy((char *)ucRecord + VXQ_DPS_LOG_RECORD_TEXT_OFFSET, "not for the network");
-    Bytes tTrace = TraceParam(kServerId, 1, m_usClientPort, 0x7F000001);
-    Bytes tDebug = Datagram(VXQ_DPS_NPD_NM_SET_DEBUG_PARAM, VXQ_DPS_NPD_DEBUG_PARAM_LEN, 9);
-    PutLe32(tDebug, 16, kServerId);
-    PutLe32(tDebug, 24, 1);
-    PutLe32(tDebug, 36, 1);
-    ASSERT_EQ(Receive(tTrace), 1); /* registered while on */
-    ASSERT_EQ(Next().size(), 28u);
-
-    EXPECT_EQ(VXQ_F_DPS_SetTraceDebugEnable(nullptr, 0), 0);
-    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 0), 1);
-    EXPECT_EQ(Receive(tTrace), 0);
-    EXPECT_EQ(Receive(tDebug), 0);
-    EXPECT_EQ(m_pSrv->bDebugLog, 0u);
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_SetData(m_pSrv->hRecvLogQueue, ucRecord, sizeof(ucRecord), 0), 1);
-    VXQ_F_DPS_MC_DoTimer(m_pSrv);
-    ExpectNothingBeforeASearchAnswer();
-    for (const _VXQ_S_DPS_TRACE_CLIENT_DATA &tEntry : m_pSrv->tTraceClient)
-        EXPECT_EQ(tEntry.bUsed, 0u);
-
-    ASSERT_EQ(VXQ_F_DPS_SetTraceDebugEnable(m_pSrv, 1), 1);
-    ASSERT_EQ(Receive(tDebug), 1);
-    ASSERT_EQ(Next().size(), 48u);
-    EXPECT_EQ(m_pSrv->bDebugLog, 1u);
 }

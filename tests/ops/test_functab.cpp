@@ -3,7 +3,7 @@
  * 2, no login gives 6, a missing right gives 5, an event that cannot be queued
  * gives 1 and leaves no transaction; none of these reaches the host. */
 #include "ops/functab.h"
-#include "ops_fixture.h"
+#include "support/offline_rig.h"
 #include "wire/result.h"
 
 #include <set>
@@ -69,21 +69,21 @@ TEST(FuncTable, IdsAscendEachOrderHasOneLineAndNamesFollowTheIds)
     VXQ_F_OFFLINE_FreeInstance(p);
 }
 
-class FuncTableWalk : public OpsFixture
+class FuncTableWalk : public OfflineRig
 {
   protected:
     /* The request of a line at its least length: body 0 the login id, body 4
      * the read id of the file the session holds; a data piece names its 4 bytes. */
-    static OpsBytes LineMsg(const _VXQ_S_DPS_FUNC_LINE *in_pLine, uint32_t in_dwBody0, int in_iDelta = 0)
+    static Bytes LineMsg(const _VXQ_S_DPS_FUNC_LINE *in_pLine, uint32_t in_dwBody0, int in_iDelta = 0)
     {
         bool bData =
             in_pLine->usMsgFuncId == PB_DUP_UPGRADE_DATA || in_pLine->usMsgFuncId == P9_COM_SEND_DATA;
         size_t nBody = (size_t)(in_pLine->iMinMsgLen - 20 + in_iDelta) + (bData && in_iDelta == 0 ? 4 : 0);
-        OpsBytes tMsg = OpsMsg(in_pLine->usMsgFuncId, 0x55, nBody);
+        Bytes tMsg = TestMsg(in_pLine->usMsgFuncId, 0x55, nBody);
         if (nBody >= 4)
-            OpsPutLe32(tMsg, 20, in_dwBody0);
+            TestPutLe32(tMsg, 20, in_dwBody0);
         if (nBody >= 8)
-            OpsPutLe32(tMsg, 24, in_pLine->usMsgFuncId == PB_DUP_UPGRADE_DATA ? 4 : kFileId);
+            TestPutLe32(tMsg, 24, in_pLine->usMsgFuncId == PB_DUP_UPGRADE_DATA ? 4 : kFileId);
         return tMsg;
     }
     /* A fresh instance with the asking connection (logged in with the global
@@ -99,23 +99,23 @@ class FuncTableWalk : public OpsFixture
     }
     /* Dispatches the message with guard bytes behind it; the answers' heads
      * (bodies may carry fresh tokens) and the ids of the events raised. */
-    std::pair<std::vector<OpsBytes>, std::vector<int32_t>> Run(_VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                                                               const OpsBytes &in_tMsg)
+    std::pair<std::vector<Bytes>, std::vector<int32_t>> Run(_VXQ_S_DPS_NET_PORT_DATA *in_pConn,
+                                                               const Bytes &in_tMsg)
     {
-        OpsBytes tBuf(in_tMsg);
+        Bytes tBuf(in_tMsg);
         tBuf.resize(in_tMsg.size() + 16, 0xA5);
         VXQ_F_DPS_MW_DoSingleNetDataPacket(p, in_pConn, tBuf.data(), (int32_t)in_tMsg.size());
         for (size_t i = in_tMsg.size(); i < tBuf.size(); i++)
             EXPECT_EQ(tBuf[i], 0xA5) << "byte " << i << " past the message was written";
-        std::pair<std::vector<OpsBytes>, std::vector<int32_t>> tOut;
+        std::pair<std::vector<Bytes>, std::vector<int32_t>> tOut;
         for (const _VXQ_S_OFFLINE_SENT &tItem : Sent())
             tOut.first.emplace_back(tItem.tMsg.begin(), tItem.tMsg.begin() + 20);
-        for (const OpsBytes &tEvent : Events())
+        for (const Bytes &tEvent : Events())
             tOut.second.push_back(OpsEventHead(tEvent).iMsgFuncId);
         return tOut;
     }
     /* The one answer is a refusal with in_ucResult, and the host heard nothing. */
-    void ExpectRefused(const std::pair<std::vector<OpsBytes>, std::vector<int32_t>> &in_tOut,
+    void ExpectRefused(const std::pair<std::vector<Bytes>, std::vector<int32_t>> &in_tOut,
                        uint8_t in_ucResult)
     {
         ASSERT_EQ(in_tOut.first.size(), 1u);
@@ -220,7 +220,7 @@ TEST_F(FuncTableWalk, EveryRequestShortWithoutLoginRightOrRoomForItsEventIsRefus
             }
         }
         auto tAll = Run(Fresh(kLogin), LineMsg(pLine, kLogin));
-        for (const OpsBytes &tAnswer : tAll.first)
+        for (const Bytes &tAnswer : tAll.first)
             EXPECT_NE(tAnswer[11], 5) << "refused to a user holding every right";
         for (uint32_t dwBit = 0x01; dwBit <= 0x80; dwBit <<= 1) {
             for (uint32_t dwChPop : {0u, 0xFFu}) {

@@ -11,8 +11,7 @@
 #include "ops/live.h"
 #include "protocol/dispatch.h"
 #include "support/log_capture.h"
-#include "support/media_rig.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/test_client.h"
 #include "wire/head.h"
 #include "vxq_dps.h"
@@ -34,21 +33,16 @@ int AdmissionCheck(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
     return 0;
 }
 
-class LiveChecks : public ::testing::Test
+class LiveChecks : public OfflineRig
 {
   protected:
     void SetUp() override
     {
-        VXQ_F_OFFLINE_InstallCapture();
-        pSrv = VXQ_F_MEDIARIG_New();
-        pCmd = VXQ_F_MEDIARIG_AddConn(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
+        OfflineRig::SetUp();
+        pSrv = p;
+        pCmd = VXQ_F_OFFLINE_AddPeer(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
         g_dwCheckVerdict = 0;
         g_iCheckCalls = 0;
-    }
-    void TearDown() override
-    {
-        VXQ_F_MEDIARIG_Free(pSrv);
-        VXQ_F_OFFLINE_RemoveCapture();
     }
     static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
                                         uint16_t in_usStreamNo)
@@ -78,7 +72,7 @@ class LiveChecks : public ::testing::Test
     std::vector<int32_t> EventIds()
     {
         std::vector<int32_t> t;
-        for (std::vector<uint8_t> &e : VXQ_F_MEDIARIG_TakeEvents(pSrv)) {
+        for (std::vector<uint8_t> &e : VXQ_F_OFFLINE_TakeEvents(pSrv)) {
             int32_t i;
             memcpy(&i, e.data(), 4);
             t.push_back(i);
@@ -126,7 +120,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
     };
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
-    VXQ_F_MEDIARIG_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
+    VXQ_F_OFFLINE_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
     for (const Row &r : aRows) {
         pSrv->tDevCapInfo.bSpecialChFlag = r.bSpecial;
         pCmd->pUserInfo->dwPopMask = r.dwPop;
@@ -137,7 +131,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         pSrv->fMaxMediaResourceNum = r.fBudget;
         pSrv->fMainMediaResourceLoss = 2.0f;
         g_dwCheckVerdict = r.dwVerdict;
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
         LogCapture tLog;
         std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
                                             OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
@@ -175,7 +169,7 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
 
 TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLast)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
     std::vector<uint8_t> tMsg = OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 3);
     VXQ_F_TESTCLI_PutU32(tMsg, 28, 0xC0FFEE);
     std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, tMsg);
@@ -197,7 +191,7 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
 
 TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChannelStaysOpening)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_MEDIARIG_AddConn(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
     VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
     pSrv->hCallbackQueue = NULL;
     std::vector<uint8_t> tAnswer =
@@ -214,10 +208,10 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
 
 TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_MEDIARIG_AddViewer(pSrv, 8, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
     auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
                       int32_t in_iType, int32_t in_iCode) {
@@ -254,7 +248,7 @@ TEST_F(LiveChecks, StreamControlChecksAndSwitches)
 
 TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
     auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
@@ -278,7 +272,7 @@ TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
     EXPECT_EQ(
         Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
         6);
@@ -286,7 +280,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
     pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
     pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_MEDIARIG_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     auto fnExClose = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId) {
         std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_EX_REALPLAY_CLOSE, 1, 8);
@@ -308,35 +302,59 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(pMedia->iConnType, VXQ_DPS_CONN_MEDIA) << "the connection stays a realplay connection";
 }
 
+/* A capability answer carries at most 8 entries (names cut to 15 characters),
+ * written only within the stored request, which goes back with its own length. */
 TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
 {
-    /* Requests shorter than their answer fields (the dispatcher would refuse them). */
-    std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, 8 + 28);
+    std::vector<uint8_t> tBody(8 + 9 * 28, 0);
+    int32_t iNum = 9;
+    memcpy(tBody.data() + 4, &iNum, 4);
+    for (int i = 0; i < 9; i++) {
+        _VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM tItem;
+        memset(&tItem, 'x', sizeof(tItem.sName));
+        tItem.dwValue = 0x01020300u + (uint32_t)i;
+        for (int j = 0; j < 4; j++)
+            tItem.usValue[j] = (uint16_t)(0x100 * i + j);
+        memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
+    }
+    for (size_t nReqBody : {(size_t)8 + 28, (size_t)236}) { /* short of its answer fields, whole */
+        std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, nReqBody);
+        _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+            pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
+        ASSERT_NE(pCapTrans, nullptr);
+        std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
+        int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
+                            (int32_t)tBody.size()};
+        memcpy(tOrder.data(), aHead, 16);
+        memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
+        VXQ_F_OFFLINE_Sent().clear();
+        EXPECT_EQ(
+            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
+        std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+        ASSERT_EQ(tAnswer.size(), 20 + nReqBody);
+        EXPECT_EQ(tAnswer[11], 0);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
+        for (size_t i = 0; 32 + 28 * i + 28 <= tAnswer.size(); i++) {
+            size_t iOff = 32 + 28 * i;
+            EXPECT_EQ(std::string((const char *)tAnswer.data() + iOff), std::string(15, 'x'));
+            EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
+            EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, iOff + 26), (uint16_t)(0x100 * i + 3));
+        }
+        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
+        /* An answer with transaction id 0 waits for nothing. */
+        aHead[2] = 0;
+        memcpy(tOrder.data(), aHead, 16);
+        VXQ_F_OFFLINE_Sent().clear();
+        EXPECT_EQ(
+            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
+        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+    }
+
     std::vector<uint8_t> tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
-    _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
     _VXQ_S_DPS_TRANS_DATA *pLevelTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
         pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
-    ASSERT_TRUE(pCapTrans && pLevelTrans);
-
-    std::vector<uint8_t> tBody(8 + 8 * 28, 0x41);
-    int32_t iNum = 8;
-    memcpy(tBody.data() + 4, &iNum, 4);
-    std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
-    int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
-                        (int32_t)tBody.size()};
-    memcpy(tOrder.data(), aHead, 16);
-    memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(
-        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
-    ASSERT_EQ(tAnswer.size(), 56u) << "sent with the request's own length";
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
-    EXPECT_EQ(tAnswer[32 + 15], 0) << "names are cut to 15 characters";
-    EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
-
+    ASSERT_NE(pLevelTrans, nullptr);
     int32_t aLevelHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, (int32_t)pLevelTrans->dwTransId, 8};
     uint32_t aLevelBody[2] = {0, 5};
     uint8_t aLevelOrder[24];
@@ -346,14 +364,6 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(pSrv, aLevelOrder, 24), 1);
     ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
     EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
-
-    /* An answer with transaction id 0 waits for nothing. */
-    aHead[2] = 0;
-    memcpy(tOrder.data(), aHead, 16);
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(
-        VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-    EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
 }
 
 TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
@@ -374,12 +384,12 @@ TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
 
 TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_MEDIARIG_AddConn(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
     std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
     VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
     VXQ_F_TESTCLI_PutU16(t, 28, 1);
     EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
-    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_MEDIARIG_TakeEvents(pSrv);
+    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_OFFLINE_TakeEvents(pSrv);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aBody[2];
     memcpy(aBody, tEvents[0].data() + 16, 8);

@@ -4,7 +4,7 @@
  * 32-bit target runs this under emulation. */
 #include "ops/record.h"
 #include "ops/talk_alarm.h"
-#include "ops_fixture.h"
+#include "support/offline_rig.h"
 #include "vxq_syshelp.h"
 
 #include <functional>
@@ -17,9 +17,9 @@ namespace
 const uint32_t kLogin = 0x20400229u;
 const int64_t kLeapDay2040 = 2214129600; /* 2040-02-29 12:00:00 UTC */
 /* Its 12-byte wire date-time: year 2040 (0x07F8), month 2, day 29, 12:00:00. */
-const OpsBytes kWireTime = {0xF8, 0x07, 2, 0, 29, 12, 0, 0, 0, 0, 0, 0};
+const Bytes kWireTime = {0xF8, 0x07, 2, 0, 29, 12, 0, 0, 0, 0, 0, 0};
 
-class Past2038 : public OpsFixture
+class Past2038 : public OfflineRig
 {
   protected:
     void SetUp() override
@@ -30,11 +30,11 @@ class Past2038 : public OpsFixture
             m_sTz = sTz;
         setenv("TZ", "UTC0", 1);
         tzset();
-        OpsFixture::SetUp();
+        OfflineRig::SetUp();
     }
     void TearDown() override
     {
-        OpsFixture::TearDown();
+        OfflineRig::TearDown();
         if (m_bHadTz)
             setenv("TZ", m_sTz.c_str(), 1);
         else
@@ -47,7 +47,7 @@ class Past2038 : public OpsFixture
         char ucOrder[512];
         int32_t iLen = (int32_t)sizeof(ucOrder);
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(p->hOrderQueue, ucOrder, &iLen, 0), 1);
-        Order(OpsBytes(ucOrder, ucOrder + iLen));
+        Order(Bytes(ucOrder, ucOrder + iLen));
     }
 
   private:
@@ -86,24 +86,24 @@ TEST_F(Past2038, TheLeapDayOf2040PassesThroughConversionsAlarmsLogRecordsAndReco
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0, VXQ_DPS_POP_RECORD_SEARCH);
     ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(p, 1, 2, 3, "plain"), 1);
     HandleQueuedOrder();
-    OpsBytes tNotice = OneSent(pCmd);
+    Bytes tNotice = OneSent(pCmd);
     ASSERT_EQ(tNotice.size(), (size_t)VXQ_DPS_ALARM_NOTICE_LEN);
-    EXPECT_EQ(OpsBytes(tNotice.begin() + 28, tNotice.begin() + 40), kWireTime);
+    EXPECT_EQ(Bytes(tNotice.begin() + 28, tNotice.begin() + 40), kWireTime);
     ASSERT_EQ(VXQ_F_DPS_SendAlarmMsg(p, "source", 1, 2, "extended"), 1);
     HandleQueuedOrder();
     tNotice = OneSent(pCmd);
     ASSERT_EQ(tNotice.size(), (size_t)VXQ_DPS_EX_ALARM_NOTICE_LEN);
     EXPECT_EQ(std::string((const char *)tNotice.data() + 20, 16), "AI20400229120000");
-    EXPECT_EQ(OpsBytes(tNotice.begin() + 56, tNotice.begin() + 68), kWireTime);
+    EXPECT_EQ(Bytes(tNotice.begin() + 56, tNotice.begin() + 68), kWireTime);
 
     /* A record query's time range reaches the host as the client sent it. */
-    OpsBytes tQuery = OpsMsg(P3_QUERY_FILE, 9, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE) - 20);
-    OpsPutLe32(tQuery, 20, kLogin);
+    Bytes tQuery = TestMsg(P3_QUERY_FILE, 9, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE) - 20);
+    TestPutLe32(tQuery, 20, kLogin);
     std::copy(kWireTime.begin(), kWireTime.end(), tQuery.begin() + 40);
-    const OpsBytes kLater = {0xF8, 0x07, 3, 0, 1, 23, 59, 59, 0, 0, 0, 0};
+    const Bytes kLater = {0xF8, 0x07, 3, 0, 1, 23, 59, 59, 0, 0, 0, 0};
     std::copy(kLater.begin(), kLater.end(), tQuery.begin() + 52);
     ASSERT_EQ(Request(pCmd, tQuery), 1);
-    OpsBytes tEvent = OneEvent(EVENT_E2_FILE_QUERY);
+    Bytes tEvent = OneEvent(EVENT_E2_FILE_QUERY);
     _VXQ_S_DPS_E2_FILE_QUERY tBody;
     ASSERT_EQ(tEvent.size(), sizeof(_VXQ_S_DPS_MSG_HEAD) + sizeof(tBody));
     memcpy(&tBody, tEvent.data() + sizeof(_VXQ_S_DPS_MSG_HEAD), sizeof(tBody));
@@ -132,7 +132,7 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
     p->tTalkCh[2].dwStateTime = (uint32_t)tStart;
     p->tTalkCh[2].dwTalkPortId = pTalk->dwPortId;
     _VXQ_S_DPS_NET_PORT_DATA *pHeld = AddConn(4, VXQ_DPS_CONN_COMMAND, kLogin);
-    OpsBytes tAnswer = OpsMsg(P0_HEARTBEAT, 7, 0);
+    Bytes tAnswer = TestMsg(P0_HEARTBEAT, 7, 0);
     ASSERT_EQ(VXQ_F_DPS_MC_ADMIT_HoldAnswer(p, pHeld, tAnswer.data(), (int32_t)tAnswer.size(), 8, 0), 1);
     _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransData(p);
     ASSERT_NE(pTrans, nullptr);
@@ -160,7 +160,7 @@ TEST_F(Past2038, RulesTimedInSecondsFireOnTheirOwnSecondAcrossTheWrapOfSigned32B
         tClock.AdvanceSec(1);
         VXQ_F_DPS_MC_DoTimer(p);
         for (const _VXQ_S_OFFLINE_SENT &tSent : Sent())
-            iHeldOut += tSent.pConn == pHeld && OpsLe32(tSent.tMsg, 12) == 7u;
+            iHeldOut += tSent.pConn == pHeld && TestLe32(tSent.tMsg, 12) == 7u;
         for (const auto &r : tRules)
             ASSERT_EQ(r.fnFired(), iSec >= r.iDueSec) << r.sRule << ", " << iSec << " s after the start";
     }

@@ -3,7 +3,6 @@
 #include "ops/record.h"
 
 #include "core/channel.h"
-#include "support/log_capture.h"
 #include "support/offline_link.h"
 #include "support/record_host.h"
 #include "support/test_client.h"
@@ -14,14 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string.h>
-#include <sys/socket.h>
 
 #include <deque>
 #include <functional>
-
 #include <string>
 #include <vector>
 
@@ -30,153 +25,117 @@ namespace
 
 const uint32_t kBody = VXQ_TESTCLI_HEAD_LEN; /* message offset of body offset 0 */
 
-/* One request of the family with a zeroed body of the table length (minus the head). */
-std::vector<uint8_t> Msg(uint16_t in_usFuncId, size_t in_iLength, uint32_t in_dwFirst)
+/* One request of the family of its table length, with in_dwFirst at body offset 0. */
+Bytes RecMsg(uint16_t in_usFuncId, uint32_t in_dwFirst)
 {
-    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 7, in_iLength - VXQ_TESTCLI_HEAD_LEN);
-    VXQ_F_TESTCLI_PutU32(tMsg, kBody, in_dwFirst);
+    Bytes tMsg = TestMsg(in_usFuncId, 7, VXQ_F_OFFLINE_MsgLen(in_usFuncId) - VXQ_TESTCLI_HEAD_LEN);
+    TestPutLe32(tMsg, kBody, in_dwFirst);
     return tMsg;
 }
 
-std::vector<uint8_t> QueryMsg(uint32_t in_dwLoginId, int32_t in_iChNo)
+Bytes QueryMsg(uint32_t in_dwLoginId, int32_t in_iChNo)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_QUERY_FILE, VXQ_F_OFFLINE_MsgLen(P3_QUERY_FILE), in_dwLoginId);
-    VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, (uint32_t)in_iChNo);
+    Bytes tMsg = RecMsg(P3_QUERY_FILE, in_dwLoginId);
+    TestPutLe32(tMsg, kBody + 4, (uint32_t)in_iChNo);
     VXQ_F_TESTCLI_PutU16(tMsg, kBody + 20, 2026); /* start time year */
     VXQ_F_TESTCLI_PutU16(tMsg, kBody + 22, 12);
     return tMsg;
 }
 
-std::vector<uint8_t> OpenMsg(uint32_t in_dwLoginId, const std::string &in_sFlag)
+Bytes OpenMsg(uint32_t in_dwLoginId, const std::string &in_sFlag)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_OPEN, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), in_dwLoginId);
+    Bytes tMsg = RecMsg(P3_DOWNLOAD_OPEN, in_dwLoginId);
     memcpy(tMsg.data() + kBody + 4, in_sFlag.data(), in_sFlag.size());
     return tMsg;
 }
 
-std::vector<uint8_t> GetMsg(uint32_t in_dwReadId, uint32_t in_dwRequId)
+/* A file operation of its table length naming in_dwReadId. */
+Bytes FileOpMsg(uint16_t in_usFuncId, uint32_t in_dwReadId)
 {
-    std::vector<uint8_t> tMsg = Msg(P3_DOWNLOAD_GET, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET), 0);
-    VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, in_dwReadId);
-    VXQ_F_TESTCLI_PutU32(tMsg, kBody + 8, in_dwRequId);
+    Bytes tMsg = RecMsg(in_usFuncId, 0);
+    TestPutLe32(tMsg, kBody + 4, in_dwReadId);
+    return tMsg;
+}
+
+Bytes GetMsg(uint32_t in_dwReadId, uint32_t in_dwRequId)
+{
+    Bytes tMsg = FileOpMsg(P3_DOWNLOAD_GET, in_dwReadId);
+    TestPutLe32(tMsg, kBody + 8, in_dwRequId);
     tMsg[kBody + 12] = 1;
     tMsg[kBody + 13] = 64;
     tMsg[kBody + 15] = 0xC0; /* bits the answer keeps */
     return tMsg;
 }
 
-/* A file operation of its table length naming in_dwReadId. */
-std::vector<uint8_t> FileOpMsg(uint16_t in_usFuncId, uint32_t in_dwReadId)
-{
-    size_t iLen = in_usFuncId == P3_DOWNLOAD_CLOSE         ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE)
-                  : in_usFuncId == P3_DOWNLOAD_SEEK        ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_SEEK)
-                  : in_usFuncId == P3_DOWNLOAD_QVIDEO      ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO)
-                  : in_usFuncId == P3_DOWNLOAD_ONLY_IFRAME ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME)
-                  : in_usFuncId == P3_DOWNLOAD_GET         ? VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_GET)
-                                                   : VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_RECOVER_ALLFRAME);
-    std::vector<uint8_t> tMsg = Msg(in_usFuncId, iLen, 0);
-    VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, in_dwReadId);
-    return tMsg;
-}
-
-uint8_t Result(const std::vector<uint8_t> &in_tMsg)
+uint8_t Result(const Bytes &in_tMsg)
 {
     return in_tMsg.size() >= 12 ? in_tMsg[11] : 0xFF;
 }
 
-class RecordTest : public ::testing::Test
+/* A test host holding three recordings; "admin" has every right, "viewer"
+ * searches and downloads on the channel words only. */
+class RecordTest : public HostFixture
 {
   protected:
     void SetUp() override
     {
-        VXQ_F_TESTHOST_AddUser(&tHost, "admin", "secret", 0xFF, 0);
-        VXQ_F_TESTHOST_AddUser(&tHost, "viewer", "secret", 0, 0x01 | 0x08);
-        tHost.tCap.iDevCapValue5 = 1;
+        VXQ_F_TESTHOST_AddUser(&m_tHost, "admin", "pw", 0xFF, 0);
+        VXQ_F_TESTHOST_AddUser(&m_tHost, "viewer", "pw", 0, 0x01 | 0x08);
+        m_tHost.tCap.iDevCapValue5 = 1;
         VXQ_F_RECHOST_AddFile(&tRec, "ch0/rec-0001", 0, 3000, 11);
         VXQ_F_RECHOST_AddFile(&tRec, "ch1/rec-0001", 1, 5 * 1024 * 1024 + 12345, 22);
         VXQ_F_RECHOST_AddFile(&tRec, "ch1/rec-0002", 1, 100, 33);
-        VXQ_F_RECHOST_Install(&tRec, &tHost);
-        ASSERT_EQ(1, VXQ_F_TESTHOST_Start(&tHost));
-        ASSERT_EQ(1, Login(&pCmd, "admin", &dwLoginId));
+        VXQ_F_RECHOST_Install(&tRec, &m_tHost);
+        ASSERT_EQ(1, VXQ_F_TESTHOST_Start(&m_tHost));
+        pCmd = &Client();
+        dwLoginId = pCmd->dwLoginId;
     }
 
-    void TearDown() override
+    /* A connection that has sent nothing yet. */
+    TestClient &Raw()
     {
-        for (_VXQ_S_TESTCLI_DATA &tCli : tClients)
-            VXQ_F_TESTCLI_Close(&tCli);
-        VXQ_F_TESTHOST_Stop(&tHost);
+        TestClient &t = tRaw.emplace_back();
+        EXPECT_TRUE(t.Connect(m_tHost.usPort));
+        return t;
     }
 
-    /* A new client in the fixture's own storage (its address stays valid and it
-     * is closed at tear-down, after every test body's locals are gone), connected
-     * to the service. *out_ppCli is set even when the connect fails. */
-    int Connect(_VXQ_S_TESTCLI_DATA **out_ppCli)
+    /* Opens in_sFlag on a new connection; the read id from the answer. */
+    uint32_t OpenDownload(TestClient *&out_pCli, const std::string &in_sFlag = "ch1/rec-0001")
     {
-        *out_ppCli = &tClients.emplace_back();
-        VXQ_F_TESTCLI_Init(*out_ppCli);
-        return VXQ_F_TESTCLI_Connect(*out_ppCli, tHost.usPort);
-    }
-
-    int Login(_VXQ_S_TESTCLI_DATA **out_ppCli, const char *in_sUser, uint32_t *out_pdwLoginId)
-    {
-        return Connect(out_ppCli) &&
-               VXQ_F_TESTCLI_TokenAndLogin(*out_ppCli, in_sUser, "secret", out_pdwLoginId);
-    }
-
-    /* Opens ch1/rec-0001 on a new connection; the read id from the answer. */
-    uint32_t OpenDownload(_VXQ_S_TESTCLI_DATA **out_ppCli, const std::string &in_sFlag = "ch1/rec-0001")
-    {
-        std::vector<uint8_t> tAnswer;
-        if (!Connect(out_ppCli) ||
-            !VXQ_F_TESTCLI_Request(*out_ppCli, OpenMsg(dwLoginId, in_sFlag), tAnswer) || Result(tAnswer) != 0)
-            return 0;
-        return VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
+        out_pCli = &Raw();
+        Bytes tAnswer = Ask(*out_pCli, OpenMsg(dwLoginId, in_sFlag));
+        return Result(tAnswer) == 0 ? TestLe32(tAnswer, kBody + 140) : 0;
     }
 
     /* Runs in_fnCheck on the control thread with the connection record of a client. */
-    void OnConnOf(_VXQ_S_TESTCLI_DATA *in_pCli,
-                  std::function<void(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *)> in_fnCheck)
+    void OnConnOf(const TestClient &in_tCli, std::function<void(_VXQ_S_DPS_NET_PORT_DATA *)> in_fnCheck)
     {
-        struct sockaddr_in tAddr;
-        socklen_t iAddrLen = sizeof(tAddr);
-        ASSERT_EQ(0, getsockname(in_pCli->iSock, (struct sockaddr *)&tAddr, &iAddrLen));
-        uint16_t usPort = ntohs(tAddr.sin_port);
-        bool bFound = false;
-        ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-                      for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-                          if (p->pConn[i] && p->pConn[i]->usPeerPort == usPort) {
-                              bFound = true;
-                              in_fnCheck(p, p->pConn[i]);
-                          }
-                      }
+        ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+                      _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, in_tCli);
+                      ASSERT_NE(pConn, nullptr);
+                      in_fnCheck(pConn);
                   }));
-        ASSERT_TRUE(bFound);
     }
 
     /* Transactions parked now (control thread). */
     int TransCount()
     {
         int iNum = 0;
-        VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             for (int i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++)
                 iNum += p->pTrans[i] != nullptr;
         });
         return iNum;
     }
 
-    /* Waits for the next event of in_iId (taken from the host's list). */
-    std::vector<uint8_t> Event(int32_t in_iId)
+    /* The next close event: 4 bytes, transaction id 0 (nobody waits for its
+     * answer), naming in_dwReadId. */
+    void ExpectClosed(uint32_t in_dwReadId)
     {
-        std::vector<uint8_t> tEvent;
-        EXPECT_EQ(1, VXQ_F_TESTHOST_WaitEvent(&tHost, in_iId, tEvent)) << std::hex << in_iId;
-        return tEvent;
-    }
-
-    /* Whether an event of in_iId is in the host's list (without waiting). */
-    bool HasEvent(int32_t in_iId)
-    {
-        std::vector<uint8_t> tEvent;
-        return VXQ_F_TESTHOST_WaitEvent(&tHost, in_iId, tEvent, 0) == 1;
+        Bytes tEvent = Event(EVENT_E2_FILE_CLOSE);
+        ASSERT_EQ(20u, tEvent.size());
+        EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tEvent));
+        EXPECT_EQ(in_dwReadId, TestWord(tEvent, 16));
     }
 
     /* Events raised before now have reached the host: a query answered on a
@@ -184,39 +143,33 @@ class RecordTest : public ::testing::Test
      * (one callback thread, events in order). Its event is taken from the list. */
     void FlushEvents()
     {
-        std::vector<uint8_t> tAnswer;
-        if (pFlush == nullptr) {
-            ASSERT_EQ(1, Login(&pFlush, "admin", &dwFlushId));
-        }
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pFlush, QueryMsg(dwFlushId, 3), tAnswer));
-        Event(EVENT_E2_FILE_QUERY);
+        if (pFlush == nullptr)
+            pFlush = &Client();
+        ASSERT_FALSE(Ask(*pFlush, QueryMsg(pFlush->dwLoginId, 3)).empty());
+        ASSERT_FALSE(Event(EVENT_E2_FILE_QUERY).empty());
     }
 
-    _VXQ_S_TESTHOST_DATA tHost;
+    bool HasEvent(int32_t in_iId)
+    {
+        Bytes tEvent;
+        return VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iId, tEvent, 0) == 1;
+    }
+
     _VXQ_S_RECHOST_DATA tRec;
-    _VXQ_S_TESTCLI_DATA *pCmd = nullptr;
-    _VXQ_S_TESTCLI_DATA *pFlush = nullptr;
-    uint32_t dwFlushId = 0;
+    TestClient *pCmd = nullptr;
+    TestClient *pFlush = nullptr;
     uint32_t dwLoginId = 0;
-    std::deque<_VXQ_S_TESTCLI_DATA> tClients; /* every client; a deque never moves them */
+    std::deque<TestClient> tRaw;
 };
 
 } // namespace
 
-/* Sends a heartbeat and expects it to be the next message: nothing else came before it. */
-#define EXPECT_NOTHING_BEFORE_HEARTBEAT(pCli)                                                                \
-    do {                                                                                                     \
-        std::vector<uint8_t> tBeat;                                                                          \
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Heartbeat(pCli, tBeat));                                                  \
-        EXPECT_EQ(P0_HEARTBEAT, VXQ_F_TESTCLI_GetU16(tBeat, 8));                                             \
-    } while (0)
-
 TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
 {
-    _VXQ_S_TESTCLI_DATA *pView = nullptr;
+    TestClient &tView = Raw();
     uint32_t dwViewId = 0;
-    ASSERT_EQ(1, Login(&pView, "viewer", &dwViewId));
-    OnConnOf(pView, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    ASSERT_EQ(1, VXQ_F_TESTCLI_TokenAndLogin(&tView.t, "viewer", "pw", &dwViewId));
+    OnConnOf(tView, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         pConn->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
     });
     struct {
@@ -225,33 +178,27 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
         uint32_t dwFileNum; /* records answered when accepted */
     } tRows[] = {{-1, 5, 0}, {2, 5, 0}, {1, 0, 2}, {0, 0, 1}, {3, 0, 0}};
     for (const auto &tRow : tRows) {
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pView, QueryMsg(dwViewId, tRow.iChNo), tAnswer)) << tRow.iChNo;
+        Bytes tAnswer = Ask(tView, QueryMsg(dwViewId, tRow.iChNo));
         EXPECT_EQ(tRow.ucResult, Result(tAnswer)) << tRow.iChNo;
         EXPECT_EQ(1, tAnswer[10] & 3);
         EXPECT_EQ(68 + 220 * tRow.dwFileNum, tAnswer.size()) << tRow.iChNo;
         if (tAnswer.size() >= 68) {
-            EXPECT_EQ(tRow.dwFileNum, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 44));
+            EXPECT_EQ(tRow.dwFileNum, TestLe32(tAnswer, kBody + 44));
         }
     }
     /* The whole device for a user with the right everywhere: every file, in wire order. */
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, QueryMsg(dwLoginId, -1), tAnswer));
+    Bytes tAnswer = Ask(*pCmd, QueryMsg(dwLoginId, -1));
     ASSERT_EQ(0, Result(tAnswer));
     ASSERT_EQ(68u + 3 * 220, tAnswer.size());
-    EXPECT_EQ(68u + 3 * 220, VXQ_F_TESTCLI_GetU32(tAnswer, 4));
+    EXPECT_EQ(68u + 3 * 220, TestLe32(tAnswer, 4));
     for (size_t i = 0; i < 3; i++) {
         _VXQ_S_DPS_FILE_INFO tInfo = VXQ_F_RECHOST_FileInfo(&tRec, i);
         const uint8_t *pWire = tAnswer.data() + 68 + 220 * i;
         EXPECT_STREQ(tInfo.sFileFlag, (const char *)pWire);
-        EXPECT_EQ(tInfo.dwFileSize, VXQ_F_DPS_MW_GetLe32(pWire + 168));
-        EXPECT_EQ(2026, VXQ_F_DPS_MW_GetLe16(pWire + 140));
-        EXPECT_EQ(1920, VXQ_F_DPS_MW_GetLe16(pWire + 196));
-        EXPECT_EQ(0x0102u, VXQ_F_DPS_MW_GetLe32(pWire + 216));
-        EXPECT_EQ((uint32_t)-3, VXQ_F_DPS_MW_GetLe32(pWire + 136));
+        EXPECT_EQ(tInfo.dwFileSize, VXQ_F_DPS_MW_GetLe32(pWire + 168)); /* the rest: GoldenWire */
     }
     /* The event carried the request's fields in host order. */
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_QUERY);
+    Bytes tEvent = Event(EVENT_E2_FILE_QUERY);
     _VXQ_S_DPS_E2_FILE_QUERY tBody;
     ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
@@ -286,33 +233,27 @@ TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBy
     };
     for (const auto &tRow : tRows) {
         SCOPED_TRACE(testing::Message() << tRow.bNsp << " " << tRow.iFileNum << " " << tRow.iAppend);
-        std::vector<uint8_t> tQuery;
+        Bytes tQuery = QueryMsg(dwLoginId, 1);
         if (tRow.bNsp) {
-            tQuery = Msg(P3_NSP_QUERY_FILE, VXQ_F_OFFLINE_MsgLen(P3_NSP_QUERY_FILE), dwLoginId);
-            VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 1);
-        } else {
-            tQuery = QueryMsg(dwLoginId, 1);
+            tQuery = RecMsg(P3_NSP_QUERY_FILE, dwLoginId);
+            TestPutLe32(tQuery, kBody + 4, 1);
         }
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pCmd, tQuery));
-        std::vector<uint8_t> tEvent = Event(tRow.bNsp ? EVENT_E2_NSP_FILE_QUERY : EVENT_E2_FILE_QUERY);
+        ASSERT_TRUE(pCmd->Send(tQuery));
+        Bytes tEvent = Event(tRow.bNsp ? EVENT_E2_NSP_FILE_QUERY : EVENT_E2_FILE_QUERY);
         ASSERT_FALSE(tEvent.empty());
-        std::vector<uint8_t> tBody(tEvent.begin() + 16, tEvent.end());
+        Bytes tBody(tEvent.begin() + 16, tEvent.end());
         memcpy(tBody.data() + tBody.size() - 4, &tRow.iFileNum, 4);
         for (size_t i = 0; i < tRow.iAppend; i++)
             tBody.push_back((uint8_t)(i * 7));
-        ASSERT_EQ(1, VXQ_F_TESTHOST_PostOrder(
-                         &tHost, VXQ_F_TESTHOST_BuildOrder(VXQ_F_TESTHOST_MsgFuncId(tEvent), tRow.ucErr,
-                                                           VXQ_F_TESTHOST_TransId(tEvent), tBody.data(),
-                                                           (int32_t)tBody.size())));
+        Answer(tEvent, tRow.ucErr, tBody.data(), (int32_t)tBody.size());
         if (tRow.iAnswerLen < 0) {
-            EXPECT_NOTHING_BEFORE_HEARTBEAT(pCmd);
+            EXPECT_TRUE(NothingMore(*pCmd));
         } else {
-            std::vector<uint8_t> tAnswer;
-            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pCmd, tAnswer));
+            Bytes tAnswer = Read(*pCmd);
             ASSERT_EQ((size_t)tRow.iAnswerLen, tAnswer.size());
             EXPECT_EQ(tRow.ucResult, Result(tAnswer));
             size_t iFixed = tRow.bNsp ? 88 : 68;
-            EXPECT_EQ(tRow.dwFileNum, VXQ_F_TESTCLI_GetU32(tAnswer, iFixed - 4));
+            EXPECT_EQ(tRow.dwFileNum, TestLe32(tAnswer, iFixed - 4));
             if (tRow.dwFileNum > 0) { /* the records' text passes unchanged */
                 EXPECT_EQ(0, memcmp(tAnswer.data() + iFixed, tBody.data() + (tRow.bNsp ? 64 : 44), 128));
             }
@@ -329,18 +270,16 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
         int32_t iPassed;
     } tRows[] = {{20, 16}, {-3, 0}, {5, 5}};
     for (const auto &tRow : tRows) {
-        _VXQ_S_TESTCLI_DATA *pCli = nullptr;
-        ASSERT_EQ(1, Connect(&pCli));
-        std::vector<uint8_t> tMsg =
-            Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId);
-        VXQ_F_TESTCLI_PutU32(tMsg, kBody + 4, 1);
-        VXQ_F_TESTCLI_PutU32(tMsg, kBody + 8, 1);
+        TestClient &tCli = Raw();
+        Bytes tMsg = RecMsg(P3_DOWNLOAD_OPEN_BY_TIME, dwLoginId);
+        TestPutLe32(tMsg, kBody + 4, 1);
+        TestPutLe32(tMsg, kBody + 8, 1);
         for (int i = 0; i < 16; i++)
             tMsg[kBody + 20 + i] = (uint8_t)(0xA0 + i);
-        VXQ_F_TESTCLI_PutU32(tMsg, kBody + 36, (uint32_t)tRow.iNum);
+        TestPutLe32(tMsg, kBody + 36, (uint32_t)tRow.iNum);
         VXQ_F_TESTCLI_PutU16(tMsg, kBody + 52, 2027);
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pCli, tMsg));
-        std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_OPEN_BY_TIME);
+        ASSERT_TRUE(tCli.Send(tMsg));
+        Bytes tEvent = Event(EVENT_E2_FILE_OPEN_BY_TIME);
         _VXQ_S_DPS_E2_FILE_OPEN_BY_TIME tBody;
         ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
         memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
@@ -354,69 +293,51 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
         /* The answer's read id and file record land at body 64 and 68. */
         tBody.o_dwFileReadId = 0x00ABCDEF;
         tBody.o_tFileInfo = VXQ_F_RECHOST_FileInfo(&tRec, 1);
-        ASSERT_EQ(1,
-                  VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_OPEN_BY_TIME, 0,
-                                                                             VXQ_F_TESTHOST_TransId(tEvent),
-                                                                             &tBody, sizeof(tBody))));
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pCli, tAnswer));
+        Answer(tEvent, 0, &tBody, sizeof(tBody));
+        Bytes tAnswer = Read(tCli);
         ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), tAnswer.size());
         EXPECT_EQ(0, Result(tAnswer));
-        EXPECT_EQ(0x00ABCDEFu, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 64));
+        EXPECT_EQ(0x00ABCDEFu, TestLe32(tAnswer, kBody + 64));
         EXPECT_STREQ("ch1/rec-0001", (const char *)tAnswer.data() + kBody + 68);
-        EXPECT_EQ(tBody.o_tFileInfo.dwFileSize, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 68 + 168));
+        EXPECT_EQ(tBody.o_tFileInfo.dwFileSize, TestLe32(tAnswer, kBody + 68 + 168));
     }
     /* Without the capability the open is refused before the host is asked. */
     ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(
-                     &tHost, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->tDevCapInfo.iDevCapValue5 = 0; }));
-    _VXQ_S_TESTCLI_DATA *pOther = nullptr;
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, Connect(&pOther));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(
-                     pOther,
-                     Msg(P3_DOWNLOAD_OPEN_BY_TIME, VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN_BY_TIME), dwLoginId),
-                     tAnswer));
-    EXPECT_EQ(40, Result(tAnswer));
+                     &m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->tDevCapInfo.iDevCapValue5 = 0; }));
+    EXPECT_EQ(40, Result(Ask(Raw(), RecMsg(P3_DOWNLOAD_OPEN_BY_TIME, dwLoginId))));
 }
 
 TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNothing)
 {
-    _VXQ_S_TESTCLI_DATA *pBad = nullptr;
-    ASSERT_EQ(1, Connect(&pBad));
+    TestClient &tBad = Raw();
     tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pBad, OpenMsg(dwLoginId, "no-such-file")));
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_OPEN);
+    ASSERT_TRUE(tBad.Send(OpenMsg(dwLoginId, "no-such-file")));
+    Bytes tEvent = Event(EVENT_E2_FILE_OPEN);
     _VXQ_S_DPS_E2_FILE_OPEN tBody;
     ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
     EXPECT_STREQ("no-such-file", tBody.i_sFileFlag);
     tBody.o_dwFileReadId = 0x1234;
     tBody.o_tFileInfo = VXQ_F_RECHOST_FileInfo(&tRec, 0);
-    ASSERT_EQ(1,
-              VXQ_F_TESTHOST_PostOrder(
-                  &tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_OPEN, VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST,
-                                                    VXQ_F_TESTHOST_TransId(tEvent), &tBody, sizeof(tBody))));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pBad, tAnswer));
+    Answer(tEvent, VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST, &tBody, sizeof(tBody));
+    Bytes tAnswer = Read(tBad);
     ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), tAnswer.size());
     EXPECT_EQ(13, Result(tAnswer)); /* resource no exist */
-    EXPECT_EQ(0x1234u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140));
+    EXPECT_EQ(0x1234u, TestLe32(tAnswer, kBody + 140));
     EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
-    OnConnOf(pBad, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(tBad, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
         EXPECT_EQ(0u, pConn->tDown.dwFileId);
         EXPECT_EQ(0u, pConn->dwLoginId);
     });
     tRec.tManual.clear();
 
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
     uint32_t dwCmdPortId = 0;
-    OnConnOf(pCmd, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        dwCmdPortId = pConn->dwPortId;
-    });
-    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    OnConnOf(*pCmd, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) { dwCmdPortId = pConn->dwPortId; });
+    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
         EXPECT_EQ(dwLoginId, pConn->dwLoginId);
@@ -425,30 +346,14 @@ TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNot
     });
 }
 
-TEST_F(RecordTest, OpenNeedsAKnownLoginIdAndTheDownloadRight)
-{
-    _VXQ_S_TESTCLI_DATA *pView = nullptr, *pA = nullptr, *pB = nullptr;
-    uint32_t dwViewId = 0;
-    ASSERT_EQ(1, Login(&pView, "viewer", &dwViewId));
-    ASSERT_EQ(1, Connect(&pA));
-    ASSERT_EQ(1, Connect(&pB));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pA, OpenMsg(dwViewId, "ch1/rec-0001"), tAnswer));
-    EXPECT_EQ(5, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pB, OpenMsg(dwLoginId + 0x10000u, "ch1/rec-0001"), tAnswer));
-    EXPECT_EQ(6, Result(tAnswer));
-    FlushEvents();
-    EXPECT_FALSE(HasEvent(EVENT_E2_FILE_OPEN));
-}
-
 TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLast)
 {
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
     tRec.tManual.insert(EVENT_E2_FILE_READ);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, 77)));
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_READ);
+    ASSERT_TRUE(pDown->Send(GetMsg(dwReadId, 77)));
+    Bytes tEvent = Event(EVENT_E2_FILE_READ);
     _VXQ_S_DPS_E2_FILE_READ tBody;
     ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
@@ -467,36 +372,32 @@ TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLas
         tBody.o_tDataTime.usYear = 2026;
         tBody.o_tDataTime.ucSecond = (uint8_t)i;
         tBody.o_dwDataLen = 999; /* the length actually appended is what goes out */
-        std::vector<uint8_t> tPart((uint8_t *)&tBody, (uint8_t *)&tBody + sizeof(tBody));
+        Bytes tPart((uint8_t *)&tBody, (uint8_t *)&tBody + sizeof(tBody));
         for (int j = 0; j < 10 + i; j++)
             tPart.push_back((uint8_t)(i * 16 + j));
-        ASSERT_EQ(1,
-                  VXQ_F_TESTHOST_PostOrder(
-                      &tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_READ, 0, VXQ_F_TESTHOST_TransId(tEvent),
-                                                        tPart.data(), (int32_t)tPart.size())));
-        std::vector<uint8_t> tAnswer;
-        ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer)) << i;
+        Answer(tEvent, 0, tPart.data(), (int32_t)tPart.size());
+        Bytes tAnswer = Read(*pDown);
         ASSERT_EQ(64u + 10 + i, tAnswer.size());
-        EXPECT_EQ(64u + 10 + i, VXQ_F_TESTCLI_GetU32(tAnswer, 4));
+        EXPECT_EQ(64u + 10 + i, TestLe32(tAnswer, 4));
         EXPECT_EQ(P3_DOWNLOAD_GET, VXQ_F_TESTCLI_GetU16(tAnswer, 8));
         EXPECT_EQ(1, tAnswer[10] & 3);
         EXPECT_EQ(0, Result(tAnswer));
-        EXPECT_EQ(7u, VXQ_F_TESTCLI_GetU32(tAnswer, 12));
-        EXPECT_EQ(dwReadId, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 4));
-        EXPECT_EQ(77u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
+        EXPECT_EQ(7u, TestLe32(tAnswer, 12));
+        EXPECT_EQ(dwReadId, TestLe32(tAnswer, kBody + 4));
+        EXPECT_EQ(77u, TestLe32(tAnswer, kBody + 8));
         EXPECT_EQ(10 + i, tAnswer[kBody + 14]);
         EXPECT_EQ(0xC0 | VXQ_DPS_FILE_READ_MAKE(i + 1, ucEnds[i]), tAnswer[kBody + 15]);
         EXPECT_EQ(0x1B, tAnswer[kBody + 16]);
         EXPECT_EQ(30, tAnswer[kBody + 17]);
-        EXPECT_EQ(1000u * (uint32_t)i, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 20));
-        EXPECT_EQ(40u * (uint32_t)i, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 24));
+        EXPECT_EQ(1000u * (uint32_t)i, TestLe32(tAnswer, kBody + 20));
+        EXPECT_EQ(40u * (uint32_t)i, TestLe32(tAnswer, kBody + 24));
         EXPECT_EQ(2026, VXQ_F_TESTCLI_GetU16(tAnswer, kBody + 28));
         EXPECT_EQ(i, tAnswer[kBody + 35]);
-        EXPECT_EQ(10u + i, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 40));
+        EXPECT_EQ(10u + i, TestLe32(tAnswer, kBody + 40));
         EXPECT_EQ((uint8_t)(i * 16), tAnswer[64]);
         EXPECT_EQ(i < 2 ? 1 : 0, TransCount()) << i;
     }
-    EXPECT_NOTHING_BEFORE_HEARTBEAT(pDown);
+    EXPECT_TRUE(NothingMore(*pDown));
 }
 
 TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOrEvent)
@@ -506,24 +407,24 @@ TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOr
      * buffers of a client that never reads can take, so most of it stays queued. */
     tRec.iReadLen = 16 * 1024 * 1024;
     tRec.iOrdersPerRead = 8;
-    ASSERT_EQ(1, VXQ_F_DPS_SetMediaDataBufSize(tHost.pSrv, 1024 * 1024));
-    _VXQ_S_TESTCLI_DATA *pStall = nullptr, *pDown = nullptr;
-    uint32_t dwStallId = OpenDownload(&pStall, "ch2/big");
-    uint32_t dwReadId = OpenDownload(&pDown, "ch0/rec-0001");
+    ASSERT_EQ(1, VXQ_F_DPS_SetMediaDataBufSize(m_tHost.pSrv, 1024 * 1024));
+    TestClient *pStall = nullptr, *pDown = nullptr;
+    uint32_t dwStallId = OpenDownload(pStall, "ch2/big");
+    uint32_t dwReadId = OpenDownload(pDown, "ch0/rec-0001");
     ASSERT_NE(0u, dwStallId);
     ASSERT_NE(0u, dwReadId);
     bool bOver = false;
     for (uint32_t i = 0; i < 3 && !bOver; i++) {
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pStall, GetMsg(dwStallId, i)));
-        Event(EVENT_E2_FILE_READ);
+        ASSERT_TRUE(pStall->Send(GetMsg(dwStallId, i)));
+        ASSERT_FALSE(Event(EVENT_E2_FILE_READ).empty());
         ASSERT_TRUE(WaitUntil([&]() { return TransCount() == 0; })); /* all 8 answers are queued */
-        VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             bOver = VXQ_F_DPS_MC_StatNetSendQueueTotalLen(p) > p->iMediaDataBufSize + 8 * 1024 * 1024;
         });
     }
     ASSERT_TRUE(bOver);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, 5)));
-    EXPECT_NOTHING_BEFORE_HEARTBEAT(pDown);
+    ASSERT_TRUE(pDown->Send(GetMsg(dwReadId, 5)));
+    EXPECT_TRUE(NothingMore(*pDown));
     FlushEvents();
     EXPECT_FALSE(HasEvent(EVENT_E2_FILE_READ));
     EXPECT_EQ(0, TransCount());
@@ -532,28 +433,27 @@ TEST_F(RecordTest, ReadWhileTheSendBacklogIsOverTheLimitIsDroppedWithoutAnswerOr
 TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
 {
     tRec.iReadLen = 256 * 1024; /* each read answered in 3 orders */
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
-    std::vector<uint8_t> tGot;
+    Bytes tGot;
     uint8_t ucEnd = 0;
     int iResponses = 0;
     for (uint32_t dwRequId = 1; ucEnd != 1 && dwRequId < 1000; dwRequId++) {
-        ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, GetMsg(dwReadId, dwRequId)));
+        ASSERT_TRUE(pDown->Send(GetMsg(dwReadId, dwRequId)));
         do {
-            std::vector<uint8_t> tAnswer;
-            ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer));
+            Bytes tAnswer = Read(*pDown);
             ASSERT_GE(tAnswer.size(), 64u);
             ASSERT_EQ(0, Result(tAnswer));
-            ASSERT_EQ(dwRequId, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
-            ASSERT_EQ(tAnswer.size() - 64, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 40));
-            ASSERT_EQ(tGot.size(), VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 20));
+            ASSERT_EQ(dwRequId, TestLe32(tAnswer, kBody + 8));
+            ASSERT_EQ(tAnswer.size() - 64, TestLe32(tAnswer, kBody + 40));
+            ASSERT_EQ(tGot.size(), TestLe32(tAnswer, kBody + 20));
             tGot.insert(tGot.end(), tAnswer.begin() + 64, tAnswer.end());
             ucEnd = VXQ_DPS_FILE_READ_DATA_END(tAnswer[kBody + 15]);
             iResponses++;
         } while (ucEnd == 0);
     }
-    const std::vector<uint8_t> &tFile = tRec.tFiles[1].tData;
+    const Bytes &tFile = tRec.tFiles[1].tData;
     EXPECT_EQ(tFile.size(), tGot.size());
     EXPECT_EQ(VXQ_F_RECHOST_Md5Hex(tFile.data(), tFile.size()),
               VXQ_F_RECHOST_Md5Hex(tGot.data(), tGot.size()));
@@ -563,47 +463,45 @@ TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
 
 TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
 {
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pOtherCmd = nullptr, *pOtherDown = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
     /* A second session of the same user, with a download of its own. */
-    uint32_t dwOtherId = 0;
-    ASSERT_EQ(1, Login(&pOtherCmd, "admin", &dwOtherId));
-    ASSERT_EQ(1, Connect(&pOtherDown));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pOtherDown, OpenMsg(dwOtherId, "ch0/rec-0001"), tAnswer));
+    TestClient &tOtherCmd = Client();
+    TestClient &tOtherDown = Raw();
+    Bytes tAnswer = Ask(tOtherDown, OpenMsg(tOtherCmd.dwLoginId, "ch0/rec-0001"));
     ASSERT_EQ(0, Result(tAnswer));
-    uint32_t dwOtherReadId = VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
+    uint32_t dwOtherReadId = TestLe32(tAnswer, kBody + 140);
     ASSERT_NE(dwReadId, dwOtherReadId);
     FlushEvents();
     int iEventsBefore = 0;
     {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        iEventsBefore = tHost.iEventTotal;
+        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+        iEventsBefore = m_tHost.iEventTotal;
     }
     const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
                               P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
     const struct {
-        _VXQ_S_TESTCLI_DATA *pCli;
+        TestClient *pCli;
         uint32_t dwReadId;
     } tRefused[] = {
-        {pOtherCmd, dwReadId},      /* the other session's command connection */
-        {pOtherDown, dwReadId},     /* the other session's download connection */
+        {&tOtherCmd, dwReadId},     /* the other session's command connection */
+        {&tOtherDown, dwReadId},    /* the other session's download connection */
         {pCmd, dwReadId ^ 0x5A5Au}, /* a read id nobody holds */
         {pCmd, 0},
     };
     for (const auto &tRow : tRefused) {
         for (uint16_t usOp : usOps) {
-            std::vector<uint8_t> tMsg = FileOpMsg(usOp, tRow.dwReadId);
-            ASSERT_EQ(1, VXQ_F_TESTCLI_Request(tRow.pCli, tMsg, tAnswer)) << std::hex << usOp;
+            Bytes tMsg = FileOpMsg(usOp, tRow.dwReadId);
+            tAnswer = Ask(*tRow.pCli, tMsg);
             EXPECT_EQ(5, Result(tAnswer)) << std::hex << usOp << " " << tRow.dwReadId;
             EXPECT_EQ(tMsg.size(), tAnswer.size());
         }
     }
     FlushEvents();
     {
-        std::lock_guard<std::mutex> tGuard(tHost.tLock);
-        EXPECT_EQ(iEventsBefore + 1, tHost.iEventTotal); /* only the flush query */
+        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+        EXPECT_EQ(iEventsBefore + 1, m_tHost.iEventTotal); /* only the flush query */
     }
     EXPECT_EQ(0, TransCount());
     {
@@ -612,117 +510,84 @@ TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
     }
     /* The owning session, on its command connection or on the download
      * connection, may use it; the other session its own read id. */
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pCmd, FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, GetMsg(dwReadId, 1), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
+    EXPECT_EQ(0, Result(Ask(*pCmd, FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId))));
+    EXPECT_EQ(0, Result(Ask(*pDown, GetMsg(dwReadId, 1))));
+    EXPECT_EQ(0, Result(Ask(tOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId))));
 }
 
-TEST_F(RecordTest, FileOperationsAnswerTheirFieldsAndAnExplicitCloseKeepsTheConnection)
+/* Every file operation is accepted on the download connection (their fields:
+ * RelayOffline rows), and an explicit close keeps the connection. */
+TEST_F(RecordTest, FileOperationsAreAcceptedOnTheDownloadConnectionAndAnExplicitCloseKeepsIt)
 {
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
-    std::vector<uint8_t> tAnswer;
-
-    std::vector<uint8_t> tSeek = FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId);
-    VXQ_F_TESTCLI_PutU32(tSeek, kBody + 8, 3600);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, tSeek, tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ(tSeek.size(), tAnswer.size());
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_SEEK);
-    _VXQ_S_DPS_E2_FILE_SEEK tSeekBody;
-    ASSERT_EQ(16 + sizeof(tSeekBody), tEvent.size());
-    memcpy(&tSeekBody, tEvent.data() + 16, sizeof(tSeekBody));
-    EXPECT_EQ(dwReadId, tSeekBody.i_dwFileReadId);
-    EXPECT_EQ(3600u, tSeekBody.i_dwOffsetTimePos);
-
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwReadId), tAnswer));
-    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_QVIDEO), tAnswer.size());
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
-    EXPECT_EQ(50u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 12));
-
-    std::vector<uint8_t> tOnly = FileOpMsg(P3_DOWNLOAD_ONLY_IFRAME, dwReadId);
-    VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, tOnly, tAnswer));
-    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_ONLY_IFRAME), tAnswer.size());
-    EXPECT_EQ(1u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 8));
-    EXPECT_EQ(25u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 12));
-    EXPECT_EQ(50u, VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 16));
-    tEvent = Event(EVENT_E2_FILE_ONLY_IFRAME);
-    _VXQ_S_DPS_E2_FILE_ONLY_IFRAME tOnlyBody;
-    memcpy(&tOnlyBody, tEvent.data() + 16, sizeof(tOnlyBody));
-    EXPECT_EQ(1, tOnlyBody.i_iDiscardIFrame);
-
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_RECOVER_ALLFRAME, dwReadId), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, FileOpMsg(P3_DOWNLOAD_CLOSE, dwReadId), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
-    EXPECT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_CLOSE), tAnswer.size());
-    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    for (uint16_t usOp : {P3_DOWNLOAD_SEEK, P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME,
+                          P3_DOWNLOAD_RECOVER_ALLFRAME, P3_DOWNLOAD_CLOSE})
+        EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(usOp, dwReadId)))) << std::hex << usOp;
+    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
         EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
     });
     EXPECT_EQ(0, TransCount());
 }
 
+/* Every way a download's file is closed without a close request raises one
+ * close event (ExpectClosed) naming that read id, and no other. */
 TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLogin)
 {
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr, *pSecond = nullptr;
-    uint32_t dwReadId = OpenDownload(&pDown);
+    TestClient *pDown = nullptr, *pSecond = nullptr;
+    uint32_t dwReadId = OpenDownload(pDown);
     ASSERT_NE(0u, dwReadId);
-    VXQ_F_TESTCLI_Close(pDown);
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tEvent));
-    uint32_t dwClosed;
-    memcpy(&dwClosed, tEvent.data() + 16, 4);
-    EXPECT_EQ(dwReadId, dwClosed);
+    pDown->Close();
+    ExpectClosed(dwReadId);
 
-    uint32_t dwSecondId = OpenDownload(&pSecond);
+    uint32_t dwSecondId = OpenDownload(pSecond);
     ASSERT_NE(0u, dwSecondId);
-    VXQ_F_TESTCLI_Close(pCmd); /* the login goes: its download connection goes with it */
-    EXPECT_EQ(1, VXQ_F_TESTCLI_WaitPeerClosed(pSecond));
-    tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    memcpy(&dwClosed, tEvent.data() + 16, 4);
-    EXPECT_EQ(dwSecondId, dwClosed);
+    pCmd->Close(); /* the login goes: its download connection goes with it */
+    EXPECT_TRUE(pSecond->WaitClosed());
+    ExpectClosed(dwSecondId);
     FlushEvents();                               /* the host has handled every earlier event */
     EXPECT_FALSE(HasEvent(EVENT_E2_FILE_CLOSE)); /* once each */
     std::lock_guard<std::mutex> tGuard(tRec.tLock);
     EXPECT_EQ(2, tRec.iCloseTotal);
 }
 
+TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
+{
+    TestClient *pDown = nullptr;
+    uint32_t dwFirst = OpenDownload(pDown, "ch0/rec-0001");
+    ASSERT_NE(0u, dwFirst);
+    Bytes tAnswer = Ask(*pDown, OpenMsg(dwLoginId, "ch1/rec-0002"));
+    ASSERT_EQ(0, Result(tAnswer));
+    uint32_t dwSecond = TestLe32(tAnswer, kBody + 140);
+    ExpectClosed(dwFirst);
+    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) { EXPECT_EQ(dwSecond, pConn->tDown.dwFileId); });
+}
+
 TEST_F(RecordTest, OpenIsRefusedWhenTheMediaBudgetHasNoRoomForAReplayClient)
 {
-    ASSERT_EQ(1, VXQ_F_DPS_ControlMediaResource(tHost.pSrv, 1, 2.0f, 1.0f, 1.5f));
-    _VXQ_S_TESTCLI_DATA *pFirst = nullptr, *pSecond = nullptr;
-    ASSERT_NE(0u, OpenDownload(&pFirst)); /* 2 - 1.5 leaves 0.5 */
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, Connect(&pSecond));
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
-    EXPECT_EQ(12, Result(tAnswer));
-    VXQ_F_TESTCLI_Close(pFirst);
-    Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pSecond, OpenMsg(dwLoginId, "ch0/rec-0001"), tAnswer));
-    EXPECT_EQ(0, Result(tAnswer));
+    ASSERT_EQ(1, VXQ_F_DPS_ControlMediaResource(m_tHost.pSrv, 1, 2.0f, 1.0f, 1.5f));
+    TestClient *pFirst = nullptr;
+    ASSERT_NE(0u, OpenDownload(pFirst)); /* 2 - 1.5 leaves 0.5 */
+    TestClient &tSecond = Raw();
+    EXPECT_EQ(12, Result(Ask(tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"))));
+    pFirst->Close();
+    ASSERT_FALSE(Event(EVENT_E2_FILE_CLOSE).empty());
+    EXPECT_EQ(0, Result(Ask(tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"))));
 }
 
 TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
 {
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    ASSERT_EQ(1, Connect(&pDown));
+    TestClient &tDown = Raw();
     tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_EQ(1, VXQ_F_TESTCLI_SendMsg(pDown, OpenMsg(dwLoginId, "ch0/rec-0001")));
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_OPEN);
+    ASSERT_TRUE(tDown.Send(OpenMsg(dwLoginId, "ch0/rec-0001")));
+    Bytes tEvent = Event(EVENT_E2_FILE_OPEN);
     ASSERT_FALSE(tEvent.empty());
-    VXQ_F_TESTCLI_Close(pCmd);
+    pCmd->Close();
     ASSERT_TRUE(WaitUntil([&]() {
         bool bGone = true;
-        VXQ_F_TESTHOST_OnControlThread(&tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             bGone = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, dwLoginId) == nullptr;
         });
         return bGone;
@@ -730,108 +595,11 @@ TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
     _VXQ_S_DPS_E2_FILE_OPEN tBody;
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
     tBody.o_dwFileReadId = 0x777;
-    ASSERT_EQ(1, VXQ_F_TESTHOST_PostOrder(&tHost, VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_OPEN, 0,
-                                                                            VXQ_F_TESTHOST_TransId(tEvent),
-                                                                            &tBody, sizeof(tBody))));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_ReadMsg(pDown, tAnswer));
-    EXPECT_EQ(6, Result(tAnswer));
-    std::vector<uint8_t> tClose = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tClose.size());
-    uint32_t dwClosed = 0;
-    memcpy(&dwClosed, tClose.data() + 16, 4);
-    EXPECT_EQ(0u, VXQ_F_TESTHOST_TransId(tClose));
-    EXPECT_EQ(0x777u, dwClosed);
-    OnConnOf(pDown, [](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
+    Answer(tEvent, 0, &tBody, sizeof(tBody));
+    EXPECT_EQ(6, Result(Read(tDown)));
+    ExpectClosed(0x777u);
+    OnConnOf(tDown, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
         EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
         EXPECT_EQ(0u, pConn->tDown.dwFileId);
     });
-}
-
-TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
-{
-    _VXQ_S_TESTCLI_DATA *pDown = nullptr;
-    uint32_t dwFirst = OpenDownload(&pDown, "ch0/rec-0001");
-    ASSERT_NE(0u, dwFirst);
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(1, VXQ_F_TESTCLI_Request(pDown, OpenMsg(dwLoginId, "ch1/rec-0002"), tAnswer));
-    ASSERT_EQ(0, Result(tAnswer));
-    uint32_t dwSecond = VXQ_F_TESTCLI_GetU32(tAnswer, kBody + 140);
-    std::vector<uint8_t> tEvent = Event(EVENT_E2_FILE_CLOSE);
-    ASSERT_EQ(20u, tEvent.size());
-    uint32_t dwClosed = 0;
-    memcpy(&dwClosed, tEvent.data() + 16, 4);
-    EXPECT_EQ(dwFirst, dwClosed);
-    OnConnOf(pDown, [&](_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(dwSecond, pConn->tDown.dwFileId);
-    });
-}
-
-TEST(RecordEvents, EachBodyIsBuiltFromItsRequestAndWritesItsRequestLineOnlyWithTheDebugSwitch)
-{
-    _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010001u);
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(1, VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 100));
-    /* The requests: file read id 9 at body 4, then the field at body 8. */
-    std::vector<uint8_t> tQuery = Msg(P3_QUERY_FILE, 68, 0);
-    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 4, 0xFFFFFFFFu);
-    VXQ_F_TESTCLI_PutU32(tQuery, kBody + 8, 2);
-    const uint8_t ucStart[12] = {0xEA, 0x07, 12, 0, 6, 8, 5, 9},
-                  ucEnd[12] = {0xEB, 0x07, 1, 0, 2, 23, 59, 58};
-    memcpy(&tQuery[kBody + 20], ucStart, 12);
-    memcpy(&tQuery[kBody + 32], ucEnd, 12);
-    std::vector<uint8_t> tNsp = Msg(P3_NSP_QUERY_FILE, 88, 0);
-    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 8, 1);
-    VXQ_F_TESTCLI_PutU32(tNsp, kBody + 36, 99); /* the alarm table counts at most 16 */
-    std::vector<uint8_t> tFileOp = Msg(P3_DOWNLOAD_SEEK, 32, 0);
-    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 4, 9);
-    VXQ_F_TESTCLI_PutU32(tFileOp, kBody + 8, 3600);
-    std::vector<uint8_t> tOnly = tFileOp;
-    VXQ_F_TESTCLI_PutU32(tOnly, kBody + 8, 1);
-    const struct {
-        std::function<int32_t(uint8_t *)> fnBuild;
-        int32_t iBodyLen;
-        std::string sLine;
-    } tRows[] = {
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyQueryFile(p, pConn, tQuery.data(), 68, b); }, 44,
-         "[DEBUG]  Query file (request): i_iChNo=-1, i_iFileType=2, i_iCreateMode=0, i_iAlarmEvent=0, "
-         "i_tStartTime=2026-12-06 08:05:09, i_tEndTime=2027-01-02 23:59:58."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyNspQueryFile(p, pConn, tNsp.data(), 88, b); }, 64,
-         "[DEBUG]  Query nsp file (request): i_iChNo=0, i_iStreamNo=1, i_iFileType=0, i_iCreateMode=0, "
-         "i_iAlarmEventNum=16, i_tStartTime=0000-00-00 00:00:00, i_tEndTime=0000-00-00 00:00:00."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileClose(p, pConn, tFileOp.data(), 32, b); }, 4,
-         "[DEBUG]  Close the file (request): i_dwFileReadId=9."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileSeek(p, pConn, tFileOp.data(), 32, b); }, 8,
-         "[DEBUG]  Seek file (request): i_dwFileReadId=9, i_dwOffsetTimePos=3600."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileQVideo(p, pConn, tFileOp.data(), 32, b); }, 12,
-         "[DEBUG]  Query file video param (request): i_dwFileReadId=9."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileOnlyIFrame(p, pConn, tOnly.data(), 32, b); }, 16,
-         "[DEBUG]  File only i frame (request): i_dwFileReadId=9, i_iDiscardIFrame=1."},
-        {[&](uint8_t *b) { return VXQ_F_DPS_MW_BodyFileRecover(p, pConn, tFileOp.data(), 32, b); }, 4,
-         "[DEBUG]  File recover all frame (request): i_dwFileReadId=9."},
-    };
-    for (int iSwitch = 0; iSwitch < 2; iSwitch++) {
-        p->bDebugLog = (uint32_t)iSwitch;
-        for (const auto &tRow : tRows) {
-            SCOPED_TRACE(tRow.sLine);
-            LogCapture tLog;
-            uint8_t ucBody[VXQ_DPS_RELAY_BODY_MAX];
-            memset(ucBody, 0xEE, sizeof(ucBody));
-            ASSERT_EQ(tRow.iBodyLen, tRow.fnBuild(ucBody));
-            uint32_t dwFirst;
-            memcpy(&dwFirst, ucBody, 4);
-            EXPECT_EQ(dwFirst, tRow.iBodyLen == 44 ? 0xFFFFFFFFu : tRow.iBodyLen == 64 ? 0u : 9u);
-            EXPECT_EQ(iSwitch, tLog.Count(tRow.sLine));
-            EXPECT_EQ((size_t)iSwitch, tLog.Lines().size());
-        }
-    }
-    /* The close a connection's release raises carries the same body and line. */
-    p->bDebugLog = 1;
-    LogCapture tLog;
-    ASSERT_EQ(1, VXQ_F_DPS_MC_SentProEvent_EVENT_E2_FILE_CLOSE(p, 11, 9));
-    EXPECT_EQ(1, tLog.Count("[DEBUG]  Close the file (request): i_dwFileReadId=9."));
-    VXQ_F_TOOLS_QUEUE_FreeQueue(&p->hCallbackQueue);
-    VXQ_F_OFFLINE_FreeConn(pConn);
-    VXQ_F_OFFLINE_FreeInstance(p);
 }

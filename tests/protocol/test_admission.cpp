@@ -85,6 +85,16 @@ class Admission : public ::testing::Test
         return VXQ_F_TESTCLI_BuildLogin(in_dwTransNo, "admin",
                                         VXQ_F_TESTCLI_LoginDigest(in_sToken, in_sPassword));
     }
+    /* Quotes the id in an arming request (answered at once when it goes);
+     * returns the answers sent now, -1 when the connection is gone. */
+    int Quote(uint32_t in_dwPort, uint32_t in_dwLoginId)
+    {
+        VXQ_F_OFFLINE_Sent().clear();
+        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 300, 4);
+        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
+        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPort, tMsg);
+        return Conn(in_dwPort) == nullptr ? -1 : (int)Take(in_dwPort).size();
+    }
     void Tick()
     {
         VXQ_F_DPS_MC_ADMIT_DoSecondDuty(m_pSrv);
@@ -244,15 +254,6 @@ TEST_F(Admission, QuotesOfAnotherIdAreRationedServiceWideAndMissesAreTarpitted)
     const uint32_t dwLive = Conn(1)->dwLoginId;
     ASSERT_NE(dwLive, 0u);
     const uint32_t dwWrong = dwLive ^ 0x80000001u;
-    /* Quotes the id in an arming request (answered at once when it goes);
-     * returns the answers sent now, -1 when the connection is gone. */
-    auto Quote = [&](uint32_t in_dwPort, uint32_t in_dwLoginId) {
-        VXQ_F_OFFLINE_Sent().clear();
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 300, 4);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPort, tMsg);
-        return Conn(in_dwPort) == nullptr ? -1 : (int)Take(in_dwPort).size();
-    };
     const int32_t iFull = VXQ_DPS_QUOTE_BURST * 1000;
     struct {
         const char *sCase;
@@ -333,13 +334,6 @@ TEST_F(Admission, GuessesFromASessionsAddressEndItsVouchingButNotItsService)
     Connect(1, "10.0.0.1");
     VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(Token(1), "secret", 1));
     const uint32_t dwLive = Conn(1)->dwLoginId;
-    auto Quote = [&](uint32_t in_dwPort, uint32_t in_dwLoginId) {
-        VXQ_F_OFFLINE_Sent().clear();
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(P5_GUARD, 400, 4);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-        VXQ_F_OFFLINE_StreamData(m_pSrv, in_dwPort, tMsg);
-        return Conn(in_dwPort) == nullptr ? -1 : (int)Take(in_dwPort).size();
-    };
     Connect(2, "10.0.0.1");
     EXPECT_EQ(Quote(2, dwLive), 1) << "a viewer joins the session";
     for (uint32_t i = 0; i < 3; i++) {

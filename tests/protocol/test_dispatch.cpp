@@ -101,21 +101,6 @@ TEST_F(DispatchOffline, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsAReq
     }
 }
 
-TEST_F(DispatchOffline, FramesFromAClientAreNeverAnsweredByTheDispatcher)
-{
-    for (uint16_t usFuncId : {(uint16_t)PE_VIDEO_FRAME, (uint16_t)PE_AUDIO_FRAME}) {
-        const _VXQ_S_DPS_FUNC_LINE *pEntry = VXQ_F_DPS_MC_FindFuncLine(m_pSrv, usFuncId);
-        ASSERT_NE(pEntry, nullptr);
-        EXPECT_TRUE(pEntry->ucFlags & VXQ_DPS_FUNC_NO_ANSWER);
-        if (pEntry->fnRequest)
-            continue; /* the family decides once it handles them */
-        Sent().clear();
-        Dispatch(RequestWithMarks(usFuncId, 0, 0));
-        Dispatch(RequestWithMarks(usFuncId, 0, 40));
-        EXPECT_TRUE(Sent().empty()) << std::hex << usFuncId;
-    }
-}
-
 TEST_F(DispatchOffline, EveryMessageRefreshesTheLastReceiveTime)
 {
     TestClock tClock(1700001234);
@@ -130,14 +115,4 @@ TEST_F(DispatchOffline, EveryMessageRefreshesTheLastReceiveTime)
         EXPECT_GE(m_pConn->tLastRecvTime, 1700001234);
         tClock.AdvanceSec(7);
     }
-}
-
-TEST_F(DispatchOffline, FailedSendOfARefusalIsLoggedAndTheDispatcherGoesOn)
-{
-    VXQ_F_OFFLINE_InstallCapture(0);
-    std::vector<uint8_t> tRequest = RequestWithMarks(0x0105, 0, 0);
-    Dispatch(tRequest);
-    ASSERT_EQ(Sent().size(), 1u);
-    Dispatch(tRequest);
-    EXPECT_EQ(Sent().size(), 2u);
 }

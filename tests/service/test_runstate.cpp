@@ -1,7 +1,13 @@
 /* Run state query: what the service holds, counted on its control thread. */
-#include "core/core_fixture.h"
+#include "support/log_capture.h"
+#include "support/offline_rig.h"
+#include "support/wait_until.h"
+#include "wire/result.h"
+#include "vxq_netcom.h"
 
-#include "core/channel.h"
+#include <atomic>
+#include <thread>
+
 #include "media/subch.h"
 
 static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
@@ -14,7 +20,7 @@ static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
 
 TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsBackToZero)
 {
-    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
     ASSERT_NE(h, nullptr);
     _VXQ_S_DPS_RUN_STATE tState = QueryState(h);
     EXPECT_EQ(tState.iTcpConnNum, 0);
@@ -24,11 +30,11 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
     EXPECT_EQ(tState.iNetSendTotalLen, 0);
     EXPECT_EQ(tState.iCallbackQueueNum, 0);
 
-    RawClient tFirst, tSecond;
-    ASSERT_TRUE(tFirst.Connect(CorePort(h)));
-    ASSERT_TRUE(tSecond.Connect(CorePort(h)));
+    TestClient tFirst, tSecond;
+    ASSERT_TRUE(tFirst.Connect(h->usTcpPort));
+    ASSERT_TRUE(tSecond.Connect(h->usTcpPort));
     ASSERT_TRUE(WaitUntil([&] { return QueryState(h).iTcpConnNum == 2; }));
-    ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+    ASSERT_TRUE(VXQ_F_TESTHOST_RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
         for (int i = 0; i < 3; i++)
             VXQ_F_DPS_MC_Trans_CreateTransData(p);
         p->tTalkCh[5].iChState = 3;
@@ -44,7 +50,7 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
     /* Each connection record counts in the bytes the service holds for clients. */
     EXPECT_GT(tState.iNetSendTotalLen, 0);
 
-    ASSERT_TRUE(RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
+    ASSERT_TRUE(VXQ_F_TESTHOST_RunOnControl(h, [](_VXQ_S_DPS_MCSRV_DATA *p) {
         VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
         p->tTalkCh[5].iChState = 0;
         p->pMediaCh[1].tSubCh[0].iStreamOpenState = 0;
@@ -68,7 +74,7 @@ TEST(CoreRunState, NullArgumentsAreRefusedWithTheirLine)
     LogCapture tLog;
     EXPECT_EQ(VXQ_F_DPS_QueryRunState(NULL, &tState), 0);
     EXPECT_GT(tLog.Count("VXQ_F_DPS_QueryRunState in_hDevProNetSrv error."), 0);
-    VXQ_DPS_HANDLE h = CoreStart(NULL);
+    VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(VXQ_F_DPS_QueryRunState(h, NULL), 0);
     VXQ_F_DPS_StopDevProNetServer(h);

@@ -5,6 +5,7 @@
 #include "media/direct.h"
 #include "protocol/dispatch.h"
 #include "service/service.h"
+#include "vxq_queue.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -124,4 +125,87 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn->tMedia.pWaitRespBuf);
     free(in_pConn->tHold.pDelayRespBuf);
     free(in_pConn);
+}
+
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize)
+{
+    _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
+    if (p == nullptr)
+        return nullptr;
+    p->iMediaDataBufSize = 10485760;
+    p->iOnlySendIFrameTimeLen = 60;
+    p->iMaxRealplayClientNum = 64;
+    p->dwControlWorkKey = 0x5A5A0001u; /* as at start: control work (frames of the input call) runs */
+    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
+    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, in_iCallbackQueueSize);
+    return p;
+}
+
+void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
+{
+    if (in_pMcSrvData == nullptr)
+        return;
+    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        VXQ_F_OFFLINE_FreeConn(in_pMcSrvData->pConn[i]);
+        in_pMcSrvData->pConn[i] = nullptr;
+    }
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hOrderQueue);
+    VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hCallbackQueue);
+    VXQ_F_OFFLINE_FreeInstance(in_pMcSrvData);
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                int32_t in_iConnType, uint32_t in_dwLoginId, int in_bUser,
+                                                uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn((0x1234u << 16) | (uint32_t)in_iSlot);
+    pConn->iConnType = in_iConnType;
+    pConn->dwLoginId = in_dwLoginId;
+    if (in_bUser) {
+        pConn->pUserInfo = (_VXQ_S_DPS_USER_INFO *)calloc(1, sizeof(_VXQ_S_DPS_USER_INFO));
+        pConn->pUserInfo->dwPopMask = in_dwPopMask;
+        for (int i = 0; i < 64; i++)
+            pConn->pUserInfo->dwChPopMask[i] = in_dwChPopMask;
+    }
+    VXQ_F_OFFLINE_PutConn(inout_pMcSrvData, in_iSlot, pConn);
+    return pConn;
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddPeer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                int32_t in_iConnType, uint32_t in_dwLoginId)
+{
+    return VXQ_F_OFFLINE_AddConn(inout_pMcSrvData, in_iSlot, in_iConnType, in_dwLoginId,
+                                 in_iConnType == VXQ_DPS_CONN_COMMAND, 0xFF, 0xFF);
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                  int32_t in_iChNo, int32_t in_iStreamNo)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(inout_pMcSrvData, in_iSlot, VXQ_DPS_CONN_MEDIA, 0x77);
+    pConn->iChNo = in_iChNo;
+    pConn->iStreamNo = in_iStreamNo;
+    pConn->tMedia.iStreamState = 2;
+    pConn->tMedia.bAudioPause = 0;
+    return pConn;
+}
+
+static std::vector<std::vector<uint8_t>> PR_Drain(VXQ_HQUEUE in_hQueue)
+{
+    std::vector<std::vector<uint8_t>> tAll;
+    char *pBuf = nullptr;
+    int32_t iBufSize = 0, iLen = 0;
+    while (VXQ_F_TOOLS_QUEUE_GetDataEx(in_hQueue, &pBuf, &iLen, &iBufSize, 0) && iLen > 0)
+        tAll.emplace_back((uint8_t *)pBuf, (uint8_t *)pBuf + iLen);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
+    return tAll;
+}
+
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeEvents(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    return PR_Drain(inout_pMcSrvData->hCallbackQueue);
+}
+
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeOrders(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
+{
+    return PR_Drain(inout_pMcSrvData->hOrderQueue);
 }

@@ -56,4 +56,30 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
                            _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
 
+/* ---- The rig: a hand-made instance with queues and connections ----------
+ * An instance as VXQ_F_OFFLINE_NewInstance with the defaults a start sets
+ * (10 MiB media budget, 60 s I-frame time, 64 viewers), an order queue of 1000
+ * entries and a callback queue of in_iCallbackQueueSize. VXQ_F_OFFLINE_FreeRig
+ * frees the connections left in its table, its caches, queues and itself. */
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize = 1000);
+void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
+
+/* A connection record in table slot in_iSlot (port id 0x1234 << 16 | slot) of
+ * kind in_iConnType with login id in_dwLoginId; with in_bUser it gets a user
+ * record with the global word in_dwPopMask and in_dwChPopMask in each of the
+ * 64 channel words. Audio starts paused, as on a new connection. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                int32_t in_iConnType, uint32_t in_dwLoginId, int in_bUser,
+                                                uint32_t in_dwPopMask, uint32_t in_dwChPopMask);
+/* A command connection (every right) or another kind of connection (no user record). */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddPeer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                int32_t in_iConnType, uint32_t in_dwLoginId);
+/* A streaming viewer (media connection, state 2, audio on) of channel and stream. */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddViewer(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
+                                                  int32_t in_iChNo, int32_t in_iStreamNo);
+
+/* Takes every message waiting in the callback queue (events) / order queue. */
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeEvents(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeOrders(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData);
+
 #endif

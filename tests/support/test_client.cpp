@@ -2,6 +2,8 @@
 #include "support/test_client.h"
 #include "support/time_scale.h"
 
+#include <string.h>
+
 void VXQ_F_TESTCLI_PutU16(std::vector<uint8_t> &inout_tMsg, size_t in_iOffset, uint16_t in_usValue)
 {
     VXQ_F_CLI_PutU16(&inout_tMsg[in_iOffset], in_usValue);
@@ -90,12 +92,6 @@ int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<ui
     return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tAnswer, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
-int VXQ_F_TESTCLI_Heartbeat(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tAnswer)
-{
-    return VXQ_F_TESTCLI_Request(inout_ptCli, VXQ_F_CLI_BuildHeartbeat(VXQ_F_CLI_NextTransNo(inout_ptCli)),
-                                 out_tAnswer);
-}
-
 int VXQ_F_TESTCLI_GetToken(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::string &out_sToken,
                            uint8_t *out_pucResult, uint8_t *out_pucPwdMode)
 {
@@ -133,4 +129,22 @@ int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::str
                              out_pdwLoginId))
         return 0;
     return ucResult == 0 ? 1 : 0;
+}
+
+uint32_t TestLe32(const Bytes &in_tMsg, size_t in_iOffset)
+{
+    return in_tMsg.size() >= in_iOffset + 4 ? VXQ_F_TESTCLI_GetU32(in_tMsg, in_iOffset) : 0xDEADBEEFu;
+}
+
+void TestPutLe32(Bytes &inout_tMsg, size_t in_iOffset, uint32_t in_dwValue)
+{
+    VXQ_F_TESTCLI_PutU32(inout_tMsg, in_iOffset, in_dwValue);
+}
+
+_VXQ_S_TESTCLI_HEAD TestHead(const Bytes &in_tMsg)
+{
+    _VXQ_S_TESTCLI_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    VXQ_F_TESTCLI_ParseHead(in_tMsg, &tHead);
+    return tHead;
 }

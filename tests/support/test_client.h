@@ -94,9 +94,6 @@ int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeo
 int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::vector<uint8_t> &in_tMsg,
                           std::vector<uint8_t> &out_tAnswer, int in_iTimeoutMs = 3000);
 
-/* Heartbeat request and its echo. Returns 1 when an answer came. */
-int VXQ_F_TESTCLI_Heartbeat(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::vector<uint8_t> &out_tAnswer);
-
 /* Asks for an access token. On an answer returns 1 with its result code, the
  * token text and the password mode; the token is empty unless the result is 0. */
 int VXQ_F_TESTCLI_GetToken(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::string &out_sToken,
@@ -117,5 +114,45 @@ int VXQ_F_TESTCLI_Login(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_
 /* Token then login. Returns 1 when both answered with result 0. */
 int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
                                 const std::string &in_sPassword, uint32_t *out_pdwLoginId);
+
+/* ---- C++ conveniences the tests are written with ------------------------- */
+typedef std::vector<uint8_t> Bytes;
+
+/* A message with a zeroed body: head (flag, size, id, type byte, result 0, trans no). */
+inline Bytes TestMsg(uint16_t in_usFuncId, uint32_t in_dwTransNo, size_t in_iBodyLen = 0, uint8_t in_ucType = 0)
+{
+    return VXQ_F_TESTCLI_BuildMsg(in_usFuncId, in_ucType, in_dwTransNo, nullptr, in_iBodyLen);
+}
+/* Little-endian u32 at in_iOffset; 0xDEADBEEF past the end of the message. */
+uint32_t TestLe32(const Bytes &in_tMsg, size_t in_iOffset);
+void TestPutLe32(Bytes &inout_tMsg, size_t in_iOffset, uint32_t in_dwValue);
+/* Head fields of a received message (zeroed when it is shorter than the head). */
+_VXQ_S_TESTCLI_HEAD TestHead(const Bytes &in_tMsg);
+
+/* One test client connection that closes itself; dwLoginId for the caller. */
+class TestClient
+{
+  public:
+    _VXQ_S_TESTCLI_DATA t;
+    uint32_t dwLoginId = 0;
+
+    TestClient() { VXQ_F_TESTCLI_Init(&t); }
+    ~TestClient() { Close(); }
+    TestClient(const TestClient &) = delete;
+    TestClient &operator=(const TestClient &) = delete;
+
+    bool Connect(uint16_t in_usPort) { return VXQ_F_TESTCLI_Connect(&t, in_usPort) == 1; }
+    void Close() { VXQ_F_TESTCLI_Close(&t); }
+    bool Send(const Bytes &in_tData) { return Send(in_tData.data(), in_tData.size()); }
+    bool Send(const uint8_t *in_pData, size_t in_iLen) { return VXQ_F_TESTCLI_SendRaw(&t, in_pData, in_iLen) == 1; }
+    /* The next whole message within the deadline; false on time-out or close. */
+    bool ReadMsg(Bytes &out_tMsg, int in_iTimeoutMs = 5000)
+    {
+        return VXQ_F_TESTCLI_ReadMsg(&t, out_tMsg, in_iTimeoutMs) == 1;
+    }
+    /* True when the service closes the connection within the deadline. */
+    bool WaitClosed(int in_iTimeoutMs = 5000) { return VXQ_F_TESTCLI_WaitPeerClosed(&t, in_iTimeoutMs) == 1; }
+    int Sock() const { return t.iSock; }
+};
 
 #endif

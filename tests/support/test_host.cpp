@@ -3,6 +3,11 @@
 #include "support/time_scale.h"
 
 #include "core/channel.h"
+#include "core/control.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <string.h>
 
@@ -65,6 +70,7 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
     {
         std::lock_guard<std::mutex> tGuard(pHost->tLock);
         pHost->tEvents.push_back(tEvent);
+        pHost->tThreads.push_back(std::this_thread::get_id());
         pHost->iEventTotal++;
         fnHook = pHost->fnHook;
     }
@@ -81,14 +87,14 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
     if (!pHost || !in_sUserName || !out_pUserInfo)
         return 0;
     std::lock_guard<std::mutex> tGuard(pHost->tLock);
-    pHost->iLookupTotal++;
     for (const _VXQ_S_TESTHOST_USER &tUser : pHost->tUsers) {
         if (tUser.sName != in_sUserName)
             continue;
         strncpy(out_pUserInfo->sUserName, tUser.sName.c_str(), sizeof(out_pUserInfo->sUserName) - 1);
         strncpy(out_pUserInfo->sPassword, tUser.sPassword.c_str(), sizeof(out_pUserInfo->sPassword) - 1);
         out_pUserInfo->dwPopMask = tUser.dwPopMask;
-        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]); i++)
+        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]);
+             i++)
             out_pUserInfo->dwChPopMask[i] = tUser.dwChPopMask;
         return 1;
     }
@@ -98,11 +104,12 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
 {
     VXQ_F_TESTHOST_Stop(inout_pHost);
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    auto tDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
     for (;;) {
         inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0, inout_pHost->bWriteLogToFile,
-            nullptr, 0, in_iPwdMode);
+            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0,
+            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
         if (inout_pHost->pSrv)
             break;
         /* Another test program may hold a socket the start needs for a moment. */
@@ -155,7 +162,7 @@ struct _VXQ_S_TESTHOST_CONTROL_JOB {
 /* Control work (control thread): takes over the job reference passed as the
  * argument, runs the work and signals its end. */
 static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
-                                   int32_t in_iArgLen)
+                             int32_t in_iArgLen)
 {
     if (in_iArgLen != (int32_t)sizeof(void *))
         return;
@@ -174,19 +181,27 @@ static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint
 int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
                                    std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
 {
-    if (!inout_pHost->pSrv)
+    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
+}
+
+int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
+                                std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
+{
+    if (!inout_pSrv)
         return 0;
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
     pJob->fnWork = in_fnWork;
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
-    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
-    if (!VXQ_F_DPS_MC_PostControlWork(inout_pHost->pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
+    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld =
+        new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    if (!VXQ_F_DPS_MC_PostControlWork(inout_pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
     std::unique_lock<std::mutex> tGuard(pJob->tLock);
-    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&]() { return pJob->bDone; })
+    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
+                                [&]() { return pJob->bDone; })
                ? 1
                : 0;
 }
@@ -215,8 +230,9 @@ int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
     return (int32_t)PR_Get32(in_tMsg, 12);
 }
 
-std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
-                                               const void *in_pBody, int32_t in_iBodyLen)
+std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult,
+                                               uint32_t in_dwTransId, const void *in_pBody,
+                                               int32_t in_iBodyLen)
 {
     std::vector<uint8_t> tOrder(16 + (size_t)(in_iBodyLen > 0 ? in_iBodyLen : 0), 0);
     memcpy(tOrder.data(), &in_iMsgFuncId, 4);
@@ -246,4 +262,152 @@ int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vec
     tOrder[4] = 0;
     tOrder[5] = in_ucErrorCode;
     return VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}
+
+void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent)
+{
+    if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) != EVENT_E2_OPEN_MEDIA_STREAM ||
+        in_tEvent.size() != 16 + sizeof(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM))
+        return;
+    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+    memcpy(&tBody, in_tEvent.data() + 16, sizeof(tBody));
+    tBody.o_tDesc.bVideoFlag = 1;
+    tBody.o_tDesc.bAudioFlag = 1;
+    tBody.o_tDesc.iVideoCodecId = 4;
+    tBody.o_tDesc.iVideoFrameRate = 25;
+    tBody.o_tDesc.usVideoWidth = 640;
+    tBody.o_tDesc.usVideoHeight = 480;
+    tBody.o_tDesc.iAudioCodecId = 2;
+    tBody.o_tDesc.iAudioSampleRate = 8000;
+    tBody.o_tDesc.iAudioChNum = 1;
+    std::vector<uint8_t> tOrder =
+        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
+    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
+    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+}
+
+int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
+{
+    int iNum = -1;
+    VXQ_F_TESTHOST_RunOnControl(inout_pSrv,
+                                [&](_VXQ_S_DPS_MCSRV_DATA *p) { iNum = VXQ_F_DPS_MC_StatTcpConnNum(p); });
+    return iNum;
+}
+
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, const TestClient &in_tClient)
+{
+    sockaddr_in tAddr;
+    socklen_t iLen = sizeof(tAddr);
+    if (getsockname(in_tClient.Sock(), (sockaddr *)&tAddr, &iLen) != 0)
+        return nullptr;
+    for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
+        if (in_pSrv->pConn[i] != nullptr && in_pSrv->pConn[i]->usPeerPort == ntohs(tAddr.sin_port))
+            return in_pSrv->pConn[i];
+    }
+    return nullptr;
+}
+
+int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum)
+{
+    auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(5000));
+    while (VXQ_F_TESTHOST_ConnCount(inout_pSrv) != in_iNum) {
+        if (std::chrono::steady_clock::now() >= tEnd)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 1;
+}
+
+_VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;
+    memset(&tCap, 0, sizeof(tCap));
+    tCap.iVideoChanNum = 4;
+    tCap.iAudioChanNum = 1;
+    return tCap;
+}
+
+VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
+{
+    _VXQ_S_DPS_DEV_CAP_INFO tCap = in_pCap ? *in_pCap : TestBareCap();
+    return VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
+}
+
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
+{
+    return PR_Get32(in_tMsg, in_iOffset);
+}
+
+TestClient &HostFixture::Client(bool in_bLogin)
+{
+    m_tClients.emplace_back(new TestClient());
+    TestClient &tCli = *m_tClients.back();
+    EXPECT_EQ(VXQ_F_TESTCLI_Connect(&tCli.t, m_tHost.usPort), 1);
+    if (in_bLogin) {
+        EXPECT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCli.t, "admin", "pw", &tCli.dwLoginId), 1);
+        EXPECT_NE(tCli.dwLoginId, 0u);
+    } else {
+        std::string sToken;
+        uint8_t ucResult = 0xFF;
+        EXPECT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult), 1);
+        EXPECT_EQ(ucResult, 0);
+    }
+    return tCli;
+}
+
+Bytes HostFixture::Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
+{
+    Bytes tAnswer;
+    if (!VXQ_F_TESTCLI_Request(&inout_tCli.t, in_tMsg, tAnswer))
+        tAnswer.clear();
+    return tAnswer;
+}
+
+Bytes HostFixture::Read(TestClient &inout_tCli)
+{
+    Bytes tMsg;
+    if (!VXQ_F_TESTCLI_ReadMsg(&inout_tCli.t, tMsg))
+        tMsg.clear();
+    return tMsg;
+}
+
+Bytes HostFixture::Event(int32_t in_iMsgFuncId)
+{
+    Bytes tEvent;
+    if (!VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent))
+        tEvent.clear();
+    return tEvent;
+}
+
+void HostFixture::Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
+                       int32_t in_iBodyLen, uint8_t in_ucMsgType)
+{
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
+                                                           in_iBodyLen, in_ucMsgType)),
+              1);
+}
+
+void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody,
+                         int32_t in_iBodyLen)
+{
+    ASSERT_GE(in_tEvent.size(), 16u);
+    if (in_iBodyLen < 0) {
+        in_pBody = in_tEvent.data() + 16;
+        in_iBodyLen = (int32_t)in_tEvent.size() - 16;
+    }
+    Post(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody,
+         in_iBodyLen);
+}
+
+void HostFixture::Barrier()
+{
+    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1);
+}
+
+bool HostFixture::NothingMore(TestClient &inout_tCli)
+{
+    Barrier();
+    Bytes tAnswer = Ask(inout_tCli, Msg(VXQ_TESTCLI_FN_HEARTBEAT, 0));
+    _VXQ_S_TESTCLI_HEAD tHead = TestHead(tAnswer);
+    return tHead.usMsgFuncId == VXQ_TESTCLI_FN_HEARTBEAT && tHead.ucPacketType == 1 && tAnswer.size() == 20;
 }

@@ -16,13 +16,18 @@
 #define VXQ_TEST_HOST_H
 
 #include "core/instance.h"
+#include "support/test_client.h"
 #include "vxq_dps.h"
+
+#include <gtest/gtest.h>
 
 #include <stdint.h>
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -47,8 +52,8 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     std::condition_variable tCond;
     std::vector<_VXQ_S_TESTHOST_USER> tUsers;
     std::vector<std::vector<uint8_t>> tEvents; /* delivered and not yet taken, oldest first */
+    std::vector<std::thread::id> tThreads;     /* the thread of each delivered event */
     int iEventTotal = 0;                       /* every event ever delivered */
-    int iLookupTotal = 0;                      /* lookup callback calls */
     int bWriteLogToFile = 0;                   /* the start's log file switch */
     VXQ_TESTHOST_EVENT_HOOK fnHook;
 
@@ -87,6 +92,25 @@ int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
                                    std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
                                    int in_iTimeoutMs = 3000);
 
+/* As VXQ_F_TESTHOST_OnControlThread for any running instance (5 s deadline). */
+int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
+                                std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs = 5000);
+/* Connections in the table of a running instance (-1 when the control thread did not answer). */
+int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv);
+/* The connection whose peer port is the client's local port, or null (control thread only). */
+_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, const TestClient &in_tClient);
+/* Waits up to 5 s until the table holds in_iNum connections. */
+int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum);
+/* A bare capability record: 4 video and 1 audio channel, nothing else. */
+_VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
+/* Starts a service with in_pCap (default: TestBareCap) and no host callbacks. */
+VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
+
+/* An event hook for a host that serves every live stream: answers an
+ * open-stream event at once with a 640x480 video and 8 kHz audio description
+ * (other events are left alone). */
+void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent);
+
 /* Head fields of an event or order (16-byte head, host byte order). */
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
@@ -104,5 +128,69 @@ int VXQ_F_TESTHOST_PostOrder(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vecto
  * application error code. Returns the post result. */
 int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent,
                                uint8_t in_ucErrorCode);
+
+/* An order (or event) with the type byte in_ucMsgType. */
+inline Bytes TestOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId, const void *in_pBody,
+                       int32_t in_iBodyLen, uint8_t in_ucMsgType = 1)
+{
+    Bytes tOrder = VXQ_F_TESTHOST_BuildOrder(in_iMsgFuncId, in_ucResult, in_dwTransId, in_pBody, in_iBodyLen);
+    tOrder[4] = in_ucMsgType;
+    return tOrder;
+}
+/* A host-order u32 of an event or order at in_iOffset (0 past its end). */
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset);
+
+/*
+ * HostFixture - a running service with a test host and real loopback clients.
+ * Each test gets its own service (on a port the system picks) whose lookup
+ * callback knows "admin" / "pw" with every right; clients close with the fixture.
+ * Ordering tools instead of sleeps: Barrier() returns once every order posted
+ * before it has been handled on the control thread; NothingMore() then proves
+ * that a client got no message before the answer to a fresh heartbeat.
+ */
+class HostFixture : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        VXQ_F_TESTHOST_AddUser(&m_tHost, "admin", "pw", 0xFF, 0xFF);
+        ASSERT_EQ(VXQ_F_TESTHOST_Start(&m_tHost), 1);
+    }
+    void TearDown() override
+    {
+        m_tClients.clear();
+        VXQ_F_TESTHOST_Stop(&m_tHost);
+    }
+    /* A connected command connection that asked for a token and, when in_bLogin, logged in. */
+    TestClient &Client(bool in_bLogin = true);
+    /* A request with a zeroed body of in_iBodyLen bytes and a fresh request number. */
+    Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, NextNo(), in_iBodyLen); }
+    uint32_t NextNo() { return ++m_dwTransNo; }
+    /* Sends the request and returns the next message (empty when none came). */
+    Bytes Ask(TestClient &inout_tCli, const Bytes &in_tMsg);
+    /* The next message on the connection (empty when none came). */
+    Bytes Read(TestClient &inout_tCli);
+    /* The first event with that id (-1: any) delivered and not yet taken (empty when none). */
+    Bytes Event(int32_t in_iMsgFuncId = -1);
+    static uint32_t Word(const Bytes &in_tMsg, size_t in_iOffset) { return TestWord(in_tMsg, in_iOffset); }
+    /* Posts an order (head, then body) with the given type byte. */
+    void Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
+              int32_t in_iBodyLen, uint8_t in_ucMsgType = 1);
+    /* Answers an event (same id and transaction) with in_pBody, or with the event's own body. */
+    void Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody = nullptr,
+                int32_t in_iBodyLen = -1);
+    /* Returns once everything posted before has been handled on the control thread. */
+    void Barrier();
+    /* True when the next message the client receives is the answer to a fresh heartbeat. */
+    bool NothingMore(TestClient &inout_tCli);
+    /* Connections in the service's table. */
+    int32_t ConnCount() { return VXQ_F_TESTHOST_ConnCount(m_tHost.pSrv); }
+
+    _VXQ_S_TESTHOST_DATA m_tHost;
+
+  private:
+    std::vector<std::unique_ptr<TestClient>> m_tClients;
+    uint32_t m_dwTransNo = 0x7000;
+};
 
 #endif

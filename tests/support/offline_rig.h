@@ -1,0 +1,165 @@
+/*
+ * offline_rig.h - the instance rig of the unit tests: a service instance
+ * without threads or sockets (support/offline_link.h; its order and callback
+ * queues are real), connections entered in its table, the answers the handlers
+ * send (captured through the dispatcher's send seam) and the events they queue
+ * for the host; their log lines go to a queue of their own, unread.
+ *
+ * Requests go through the real dispatcher (login and length rules included),
+ * orders through the real function table; the test drives the control thread's
+ * duties itself, so it runs single-threaded and needs no waits.
+ */
+#ifndef VXQ_TEST_OFFLINE_RIG_H
+#define VXQ_TEST_OFFLINE_RIG_H
+
+#include "core/channel.h"
+#include "core/conn.h"
+#include "core/control.h"
+#include "core/instance.h"
+#include "protocol/admission.h"
+#include "protocol/dispatch.h"
+#include "service/service.h"
+#include "support/offline_link.h"
+#include "support/test_client.h"
+#include "support/test_clock.h"
+#include "support/test_host.h"
+#include "wire/head.h"
+#include "vxq_dps.h"
+#include "vxq_log.h"
+#include "vxq_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+inline _VXQ_S_DPS_MSG_HEAD OpsEventHead(const Bytes &in_tEvent)
+{
+    _VXQ_S_DPS_MSG_HEAD tHead;
+    memcpy(&tHead, in_tEvent.data(), sizeof(tHead));
+    return tHead;
+}
+
+class OfflineRig : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        VXQ_F_OFFLINE_InstallCapture(1);
+        /* The families' own refusals of unknown login ids, without the
+         * admission rules that ration and hold them (tests/protocol/test_admission.cpp). */
+        VXQ_F_DPS_MC_ADMIT_SetQuoteRules(0);
+        p = VXQ_F_OFFLINE_NewRig(iCallbackQueueSize);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_hLogQueue, 500), 1);
+        VXQ_F_LOG_SR_SetRecvLogQueue(m_hLogQueue);
+    }
+    void TearDown() override
+    {
+        VXQ_F_LOG_SR_SetRecvLogQueue(NULL);
+        VXQ_F_TOOLS_QUEUE_FreeQueue(&m_hLogQueue);
+        VXQ_F_DPS_MC_NetPortData_ReleaseAllData(p);
+        VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
+        VXQ_F_OFFLINE_FreeRig(p);
+        VXQ_F_OFFLINE_RemoveCapture();
+        VXQ_F_DPS_MC_ADMIT_SetQuoteRules(1);
+    }
+
+    /* Enters a connection in table slot in_iSlot. A nonzero login id makes it
+     * logged in with the given rights (global word and every channel word). */
+    _VXQ_S_DPS_NET_PORT_DATA *AddConn(int32_t in_iSlot, int32_t in_iConnType, uint32_t in_dwLoginId = 0,
+                                      uint32_t in_dwPopMask = 0, uint32_t in_dwChPopMask = 0)
+    {
+        return VXQ_F_OFFLINE_AddConn(p, in_iSlot, in_iConnType, in_dwLoginId, in_dwLoginId != 0, in_dwPopMask,
+                                     in_dwChPopMask);
+    }
+    bool ConnAlive(int32_t in_iSlot) { return p->pConn[in_iSlot] != nullptr; }
+    /* Hands a copy of the message to the dispatcher as if it arrived on in_pConn. */
+    int Request(_VXQ_S_DPS_NET_PORT_DATA *in_pConn, const Bytes &in_tMsg)
+    {
+        m_tWork = in_tMsg;
+        return VXQ_F_DPS_MW_DoSingleNetDataPacket(p, in_pConn, m_tWork.data(), (int32_t)m_tWork.size());
+    }
+    /* Hands a copy of the order to the order dispatcher. */
+    int Order(const Bytes &in_tOrder)
+    {
+        m_tWork = in_tOrder;
+        return VXQ_F_DPS_MW_DoOrderData(p, m_tWork.data(), (int32_t)m_tWork.size());
+    }
+    /* Every event queued for the host since the last call, oldest first. */
+    std::vector<Bytes> Events() { return VXQ_F_OFFLINE_TakeEvents(p); }
+    /* The one event queued since the last call (fails the test otherwise). */
+    Bytes OneEvent(int32_t in_iId)
+    {
+        std::vector<Bytes> tEvents = Events();
+        EXPECT_EQ(tEvents.size(), 1u);
+        if (tEvents.size() != 1)
+            return Bytes(16, 0);
+        EXPECT_EQ(OpsEventHead(tEvents[0]).iMsgFuncId, in_iId);
+        return tEvents[0];
+    }
+    /* Answers sent since the last call, oldest first. */
+    std::vector<_VXQ_S_OFFLINE_SENT> Sent()
+    {
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent = VXQ_F_OFFLINE_Sent();
+        VXQ_F_OFFLINE_Sent().clear();
+        return tSent;
+    }
+    /* The one answer sent since the last call. */
+    Bytes OneSent(_VXQ_S_DPS_NET_PORT_DATA *in_pConn = nullptr)
+    {
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+        EXPECT_EQ(tSent.size(), 1u);
+        if (tSent.size() != 1)
+            return Bytes(20, 0xEE);
+        if (in_pConn != nullptr) {
+            EXPECT_EQ(tSent[0].pConn, in_pConn);
+        }
+        return tSent[0].tMsg;
+    }
+    /* Fills the callback queue so that the next event cannot be queued. */
+    void FillCallbackQueue()
+    {
+        uint8_t ucDummy[16] = {0};
+        while (VXQ_F_TOOLS_QUEUE_SetData(p->hCallbackQueue, ucDummy, sizeof(ucDummy), 0)) {
+        }
+    }
+    /* Transactions in the table. */
+    int TransCount()
+    {
+        int iCount = 0;
+        for (int i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++)
+            iCount += p->pTrans[i] != nullptr;
+        return iCount;
+    }
+
+    _VXQ_S_DPS_MCSRV_DATA *p = nullptr;
+    int32_t iCallbackQueueSize = 1000; /* a derived fixture's constructor may lower it */
+
+  private:
+    VXQ_HQUEUE m_hLogQueue = NULL;
+    Bytes m_tWork;
+};
+
+/* An instance as the start initialises it (queues, tables, media table) but
+ * without threads, engine or sockets: for the control thread's own duties. */
+class InitRig : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_p = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
+        VXQ_F_DPS_SVC_InstallFamilies(m_p);
+        ASSERT_TRUE(VXQ_F_DPS_MC_InitData(m_p));
+    }
+    void TearDown() override
+    {
+        VXQ_F_DPS_MC_UninitData(m_p);
+        free(m_p);
+    }
+    _VXQ_S_DPS_MCSRV_DATA *m_p = nullptr;
+};
+
+#endif
