@@ -373,6 +373,13 @@ TEST(SysHelp, ExpGolombReadsAndConsumesExactlyItsBits)
     EXPECT_EQ(p, ucData + 2);
     EXPECT_EQ(VXQ_F_SYS_MG_get_one_bit(&p, &iBit, &iLeft), 0u);
     EXPECT_EQ(p, ucData + 2);
+    /* More than 32 bits asked: 32 are read, the 33rd is still there. */
+    const uint8_t ucFive[] = {0x80, 0, 0, 0x01, 0x80};
+    p = ucFive;
+    iBit = 0;
+    iLeft = 5;
+    EXPECT_EQ(VXQ_F_SYS_MG_read_bits(&p, &iBit, &iLeft, 33), 0x80000001u);
+    EXPECT_EQ(VXQ_F_SYS_MG_get_one_bit(&p, &iBit, &iLeft), 1u);
 }
 
 TEST(SysHelp, FiveBitEncoderWritesOneCharacterPerFiveBitsAndDecodesBack)
