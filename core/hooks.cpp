@@ -20,38 +20,33 @@ static int32_t PR_NextSlot(int32_t *inout_pNum, int in_bHook, const char *in_sNa
     return (*inout_pNum)++;
 }
 
+/* One list's registration: the next slot of fnList (counted by iNum) takes the hook. */
+#define PR_ADD_HOOK(in_pHooks, fnList, iNum, in_fnHook)                                                      \
+    do {                                                                                                     \
+        int32_t i =                                                                                          \
+            (in_pHooks) != NULL ? PR_NextSlot(&(in_pHooks)->iNum, (in_fnHook) != NULL, __func__) : -1;       \
+        if (i < 0)                                                                                           \
+            return 0;                                                                                        \
+        (in_pHooks)->fnList[i] = (in_fnHook);                                                                \
+        return 1;                                                                                            \
+    } while (0)
+
 int VXQ_F_DPS_MC_Hooks_AddConnGone(_VXQ_S_DPS_HOOKS *inout_pHooks, VXQ_PF_DPS_CONN_HOOK in_fnHook)
 {
-    int32_t i = inout_pHooks != NULL ? PR_NextSlot(&inout_pHooks->iConnGoneNum, in_fnHook != NULL, __func__) : -1;
-    if (i < 0)
-        return 0;
-    inout_pHooks->fnConnGone[i] = in_fnHook;
-    return 1;
+    PR_ADD_HOOK(inout_pHooks, fnConnGone, iConnGoneNum, in_fnHook);
 }
 
 int VXQ_F_DPS_MC_Hooks_AddConnSecond(_VXQ_S_DPS_HOOKS *inout_pHooks, VXQ_PF_DPS_CONN_HOOK in_fnHook)
 {
-    int32_t i = inout_pHooks != NULL ? PR_NextSlot(&inout_pHooks->iConnSecondNum, in_fnHook != NULL, __func__) : -1;
-    if (i < 0)
-        return 0;
-    inout_pHooks->fnConnSecond[i] = in_fnHook;
-    return 1;
+    PR_ADD_HOOK(inout_pHooks, fnConnSecond, iConnSecondNum, in_fnHook);
 }
 
 int VXQ_F_DPS_MC_Hooks_AddSecond(_VXQ_S_DPS_HOOKS *inout_pHooks, VXQ_PF_DPS_DUTY_HOOK in_fnHook)
 {
-    int32_t i = inout_pHooks != NULL ? PR_NextSlot(&inout_pHooks->iSecondNum, in_fnHook != NULL, __func__) : -1;
-    if (i < 0)
-        return 0;
-    inout_pHooks->fnSecond[i] = in_fnHook;
-    return 1;
+    PR_ADD_HOOK(inout_pHooks, fnSecond, iSecondNum, in_fnHook);
 }
 
 int VXQ_F_DPS_MC_Hooks_AddTick(_VXQ_S_DPS_HOOKS *inout_pHooks, VXQ_PF_DPS_DUTY_HOOK in_fnHook)
 {
-    int32_t i = inout_pHooks != NULL ? PR_NextSlot(&inout_pHooks->iTickNum, in_fnHook != NULL, __func__) : -1;
-    if (i < 0)
-        return 0;
-    inout_pHooks->fnTick[i] = in_fnHook;
-    return 1;
+    PR_ADD_HOOK(inout_pHooks, fnTick, iTickNum, in_fnHook);
 }
