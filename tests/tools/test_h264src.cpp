@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "h264src.h"
-#include "support/temp_dir.h"
 
 #include <stdio.h>
 #include <string>
@@ -23,7 +22,6 @@ Bytes Hex(const char *in_sHex)
     return t;
 }
 
-const std::string s_sClip = std::string(VXQ_SIM_MEDIA_DIR) + "/clip.h264";
 /* The shipped clip's SPS; slices below are first_mb_in_slice, slice_type 0, 0xABCD. */
 const char *const s_sSps320x240 = "6742c00dd90141fb011000000300100000030320f142a480";
 
@@ -144,43 +142,5 @@ TEST(H264Src, SplitterGroupsUnitsIntoAccessUnitsAtParameterSetsAndFirstSlices)
     EXPECT_EQ(dwEnd, tStream.size() - 4 - tPps.size());
     VXQ_F_SIMH264_FreeClip(&tClip);
     EXPECT_EQ(tClip.pData, nullptr);
-    VXQ_F_SIMH264_FreeClip(&tClip);
-}
-
-TEST(H264Src, ClipSourceLoopsAccessUnitsInOrderAtTheFrameRate)
-{
-    _VXQ_S_SIMH264_CLIP tClip;
-    ASSERT_EQ(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip), 1);
-    _VXQ_S_SIMH264_SOURCE tSrc;
-    ASSERT_EQ(VXQ_F_SIMH264_SourceInit(&tSrc, &tClip, 25, 0, 0), 1);
-    _VXQ_S_SIMH264_FRAME tFrame;
-    uint32_t dwTick = 0xFFFFF000u; /* the schedule crosses the tick's wrap */
-    for (uint32_t i = 0; i < 230; i++) {
-        uint32_t dwDue = 0xFFFFF000u + i * 40u;
-        if (i > 0) {
-            /* One millisecond early it is not due, and says how long to wait. */
-            EXPECT_EQ(VXQ_F_SIMH264_SourceWaitMs(&tSrc, dwDue - 1), 1u) << i;
-            EXPECT_EQ(VXQ_F_SIMH264_SourceNext(&tSrc, dwDue - 1, &tFrame), 0) << i;
-        }
-        dwTick = dwDue;
-        ASSERT_EQ(VXQ_F_SIMH264_SourceNext(&tSrc, dwTick, &tFrame), 1) << i;
-        const _VXQ_S_SIMH264_AU &a = tClip.pAu[i % 100];
-        EXPECT_TRUE(tFrame.pData == tClip.pData + a.dwOffset && tFrame.dwLen == a.dwLen &&
-                    tFrame.iFrameType == a.iFrameType && tFrame.dwSeq == i && tFrame.dwTimeStamp == i * 40u)
-            << i;
-        EXPECT_EQ(VXQ_F_SIMH264_SourceWaitMs(&tSrc, dwTick), 40u) << i;
-    }
-    /* A feeder that stalls for 5 s gets one frame, not a burst of 125. */
-    dwTick += 5000;
-    EXPECT_EQ(VXQ_F_SIMH264_SourceNext(&tSrc, dwTick, &tFrame), 1);
-    EXPECT_EQ(VXQ_F_SIMH264_SourceNext(&tSrc, dwTick, &tFrame), 0);
-    EXPECT_EQ(VXQ_F_SIMH264_SourceWaitMs(&tSrc, dwTick), 40u);
-    /* Rewinding starts the next frame at the clip's first I-frame. */
-    VXQ_F_SIMH264_SourceRewind(&tSrc);
-    dwTick += 40;
-    ASSERT_EQ(VXQ_F_SIMH264_SourceNext(&tSrc, dwTick, &tFrame), 1);
-    EXPECT_EQ(tFrame.pData, tClip.pData);
-    EXPECT_EQ(tFrame.iFrameType, VXQ_SIM_FRAME_TYPE_I);
-    VXQ_F_SIMH264_SourceFree(&tSrc);
     VXQ_F_SIMH264_FreeClip(&tClip);
 }

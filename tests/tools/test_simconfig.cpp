@@ -65,21 +65,14 @@ TEST(SimConfig, BadValuesFailTheLoadWithOneLineNamingSectionAndKey)
         const char *sWant; /* part of the reason */
     } tCases[] = {
         {"[service]\nport = 70000\n", "[service] port: 70000 is outside 1..65535"},
-        {"[service]\nport = 7x\n", "[service] port: '7x' is not a number"},
-        {"[service]\nmedia_buf_size = 1000\n", "[service] media_buf_size"},
         {"[device]\naudio_channels = 65\n", "[device] audio_channels: 65 is outside 0..64"},
         {"[device]\ndev_id = ABCDEFGHIJKL\n", "[device] dev_id: longer than 11 characters"},
         {"[channel1]\nstream2_fps = 0\n", "[channel1] stream2_fps"},
         {"[channel0]\nstream0_source = media/none.h264\n", "[channel0] stream0_source: cannot read"},
         {"[user5]\nname = admin\n", "[user5] name: user 'admin' is defined twice"},
         {"[user5]\nname = bob\nchannel_rights = 1,x\n", "[user5] channel_rights: 'x' is not a number"},
-        {"[user5]\nname = bob\nglobal_rights = 0x100000000\n", "[user5] global_rights"},
-        {"[net_card0]\nmac = 02:00:5E:10:00:01\n", "[net_card0] mac"},
         {"[net_card0]\nip = 300.1.1.1\n", "[net_card0] ip: '300.1.1.1' is not an IPv4 address"},
-        {"[quality]\ncap_num = 1\ncap0 = low,1,2,3\n", "[quality] cap0"},
         {"[quality]\ncap_num = 1\ncap0 = low,1,2,3,70000\n", "[quality] cap0"},
-        {"[quality]\ncap_num = 1\ncap0 = averyveryverylongname,1,2,3,4\n", "[quality] cap0"},
-        {"[maint]\nversion_short = 1,2,3,4,5\n", "[maint] version_short: more than 4 values"},
         {"[records]\nread_delay_ms = 10001\n", "[records] read_delay_ms: 10001 is outside 0..10000"},
     };
     for (const auto &c : tCases) {
