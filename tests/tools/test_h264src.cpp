@@ -40,25 +40,6 @@ Bytes Stream(const std::vector<std::pair<int, Bytes>> &in_vNals)
 
 } // namespace
 
-TEST(H264Src, NextNalFindsThreeAndFourByteStartCodesAndTrimsTrailingZeros)
-{
-    /* Each unit found: start, payload, end, next (the position left), type. */
-    auto Nals = [](const Bytes &in_t) {
-        std::string s;
-        _VXQ_S_SIMH264_NAL n;
-        for (uint32_t dwPos = 0; VXQ_F_SIMH264_NextNal(in_t.data(), (uint32_t)in_t.size(), &dwPos, &n);)
-            s += std::to_string(n.dwStart) + "/" + std::to_string(n.dwPayload) + "/" +
-                 std::to_string(n.dwEnd) + "/" + std::to_string(n.dwNext) +
-                 (dwPos == n.dwNext ? "/" : "/moved ") + std::to_string(n.ucType) + " ";
-        return s;
-    };
-    /* garbage, 4-byte code, 2 bytes and a trailing zero, 4-byte code, 1 byte, 3-byte code, 3 bytes */
-    EXPECT_EQ(Nals({0xAA, 0, 0, 0, 1, 0x67, 0x11, 0, 0, 0, 0, 1, 0x68, 0, 0, 1, 0x65, 0x22, 0x33}),
-              "1/5/7/8/7 8/12/13/13/8 13/16/19/19/5 ");
-    EXPECT_EQ(Nals({1, 2, 3, 4}) + Nals({0, 0}) + Nals({}), "");
-    EXPECT_EQ(Nals({0x55, 0, 0, 1}), "1/4/4/4/0 "); /* a start code at the very end: an empty unit */
-}
-
 TEST(H264Src, SpsGivesCroppedSizeAndRefusesCutUnitsWithoutReadingPastThem)
 {
     /* Units made by an encoder: baseline (the shipped clip), high 4:2:0 with
