@@ -1,3 +1,8 @@
+/*
+ * test_h264src.cpp - the simulator's H.264 clip reader: picture size from
+ * encoder-made parameter sets, cut units refused without a read past them,
+ * and the split of a byte stream into access units.
+ */
 #include <gtest/gtest.h>
 
 #include "h264src.h"
@@ -11,32 +16,20 @@ namespace
 
 typedef std::vector<uint8_t> Bytes;
 
+/* Hex digits, spaces ignored. */
 Bytes Hex(const char *in_sHex)
 {
     Bytes t;
-    for (const char *p = in_sHex; p[0] && p[1]; p += 2) {
+    for (const char *p = in_sHex; p[0] && p[1]; p += p[0] == ' ' ? 1 : 2) {
         unsigned v = 0;
-        sscanf(p, "%2x", &v);
-        t.push_back((uint8_t)v);
+        if (p[0] != ' ' && sscanf(p, "%2x", &v) == 1)
+            t.push_back((uint8_t)v);
     }
     return t;
 }
 
-/* The shipped clip's SPS; slices below are first_mb_in_slice, slice_type 0, 0xABCD. */
+/* The shipped clip's SPS. */
 const char *const s_sSps320x240 = "6742c00dd90141fb011000000300100000030320f142a480";
-
-/* A stream of NAL units, each behind a start code of 3 or 4 bytes. */
-Bytes Stream(const std::vector<std::pair<int, Bytes>> &in_vNals)
-{
-    Bytes t;
-    for (const auto &tNal : in_vNals) {
-        if (tNal.first == 4)
-            t.push_back(0);
-        t.insert(t.end(), {0, 0, 1});
-        t.insert(t.end(), tNal.second.begin(), tNal.second.end());
-    }
-    return t;
-}
 
 } // namespace
 
@@ -79,26 +72,17 @@ TEST(H264Src, SpsGivesCroppedSizeAndRefusesCutUnitsWithoutReadingPastThem)
 
 TEST(H264Src, SplitterGroupsUnitsIntoAccessUnitsAtParameterSetsAndFirstSlices)
 {
-    Bytes tSps = Hex(s_sSps320x240);
-    Bytes tAud = {0x09, 0xF0};
-    Bytes tPps = {0x68, 0xCE, 0x38, 0x80};
-    Bytes tSei = {0x06, 0x05, 0x01, 0xAA, 0x80};
-    Bytes tStream = Stream({
-        {4, tAud},
-        {4, tSps},
-        {4, tPps},
-        {3, Hex("65eaf360")},
-        {3, Hex("65012fabcd80")}, /* AU 0: IDR, 2 slices */
-        {4, Hex("41eaf360")},
-        {3, Hex("410326af36")}, /* AU 1: P, 2 slices */
-        {3, tSei},
-        {4, Hex("41eaf360")}, /* AU 2: SEI + P */
-        {4, Hex("41eaf360")}, /* AU 3: P */
-        {4, tSps},
-        {4, tPps},
-        {4, Hex("25eaf360")}, /* AU 4: IDR (nal_ref_idc 1) */
-        {4, tPps},            /* parameter set only: dropped */
-    });
+    /* Start codes of 4 and 3 bytes. AU 0: AUD, SPS, PPS, IDR of 2 slices; AU 1: P of
+     * 2 slices; AU 2: SEI + P; AU 3: P; AU 4: SPS, PPS, IDR (nal_ref_idc 1); then a
+     * lone PPS, which belongs to no access unit. Slices: first_mb_in_slice, type, 0xABCD. */
+    const std::string sSps = s_sSps320x240;
+    const Bytes tStream =
+        Hex(("00000001 09f0 00000001 " + sSps +
+             " 00000001 68ce3880 000001 65eaf360 000001 65012fabcd80"
+             " 00000001 41eaf360 000001 410326af36 000001 060501aa80 00000001 41eaf360 00000001 41eaf360"
+             " 00000001 " +
+             sSps + " 00000001 68ce3880 00000001 25eaf360 00000001 68ce3880")
+                .c_str());
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_EQ(VXQ_F_SIMH264_SplitClip(tStream.data(), (uint32_t)tStream.size(), &tClip), 1);
     EXPECT_EQ(tClip.usWidth * 1000 + tClip.usHeight, 320 * 1000 + 240);
@@ -119,8 +103,7 @@ TEST(H264Src, SplitterGroupsUnitsIntoAccessUnitsAtParameterSetsAndFirstSlices)
         dwEnd += a.dwLen;
     }
     EXPECT_EQ(sGot, "1:09 2:41 2:06 2:41 1:67 ");
-    /* The trailing parameter set belongs to no access unit. */
-    EXPECT_EQ(dwEnd, tStream.size() - 4 - tPps.size());
+    EXPECT_EQ(dwEnd, tStream.size() - 8);
     VXQ_F_SIMH264_FreeClip(&tClip);
     EXPECT_EQ(tClip.pData, nullptr);
     VXQ_F_SIMH264_FreeClip(&tClip);
