@@ -92,67 +92,47 @@ TEST(ClientWire, TimeIsTwelveBytesAndTextsAreCheckedAsCalendarTimes)
     EXPECT_EQ(VXQ_F_CLI_ParseTimeText(nullptr, &tBack), 0);
 }
 
-TEST(ClientWire, VideoMediaHeadPacksCodecTypeSizeRateAndBitRateIntoItsBits)
+TEST(ClientWire, MediaHeadsPackTheirFieldsIntoTheirBitsAndOnlyWholeFrameMessagesParse)
 {
-    /* codec 1, I-frame; 1280 x 720; 25 fps; 4097 kbit/s (bit 0 set); time 0x12345678. */
-    const Bytes tMsg = {0xEE, 0xEE, 0xFF, 0xFF, 37,   0,    0, 0,    0x01, 0x0E, 0,    0,    0,
-                        0,    0,    0,    0,    0,    0,    0, 0x11, 0x00, 0x05, 0x2D, 0x99, 0x00,
-                        0x08, 0x00, 0x78, 0x56, 0x34, 0x12, 0, 0,    0,    1,    0x65};
-    _VXQ_S_CLI_MEDIA_HEAD tMedia;
-    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tMedia), 1);
-    char sGot[96];
-    snprintf(sGot, sizeof(sGot), "%d %d %d %dx%d %d %d %X %u", tMedia.bVideo, tMedia.ucCodecId,
-             tMedia.ucFrameType, tMedia.usWidth, tMedia.usHeight, tMedia.ucFrameRate, tMedia.usBitRate,
-             tMedia.dwTimeStampMs, tMedia.dwDataLen);
-    EXPECT_STREQ(sGot, "1 1 1 1280x720 25 4097 12345678 5");
-    EXPECT_EQ(tMedia.pData, tMsg.data() + 32);
-    /* Built back from the decoded head, the message is the same bytes. */
-    EXPECT_EQ(VXQ_F_CLI_BuildFrame(&tMedia), tMsg);
-
-    /* The widest values fill their bits exactly. */
-    _VXQ_S_CLI_MEDIA_HEAD tMax = tMedia;
-    tMax.ucCodecId = 15;
-    tMax.ucFrameType = 15;
-    tMax.usWidth = 4095;
-    tMax.usHeight = 4095;
-    tMax.ucFrameRate = 127;
-    tMax.usBitRate = 32767;
-    tMax.dwDataLen = 0;
-    Bytes tBuilt = VXQ_F_CLI_BuildFrame(&tMax);
-    EXPECT_EQ(Bytes(tBuilt.begin() + 20, tBuilt.begin() + 28),
-              Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0x00}));
-}
-
-TEST(ClientWire, AudioMediaHeadCarriesSampleRateBitRateAndChannels)
-{
-    /* codec 2, 44100 Hz (0xAC44), marker 1, 64000 bit/s, 2 channels. */
-    const Bytes tMsg = {0xEE, 0xEE, 0xFF, 0xFF, 34, 0, 0, 0, 0x02, 0x0E, 0,    0,
-                        0,    0,    0,    0,    0,  0, 0, 0, 0x42, 0xC4, 0x0A, 0x01,
-                        0x00, 0xFA, 0x02, 0x00, 40, 0, 0, 0, 0x7F, 0xFF};
-    _VXQ_S_CLI_MEDIA_HEAD tMedia;
-    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tMedia), 1);
-    char sGot[96];
-    snprintf(sGot, sizeof(sGot), "%d %d %u %d %d %u %u", tMedia.bVideo, tMedia.ucCodecId, tMedia.dwSampleRate,
-             tMedia.usBitRate, tMedia.ucChannels, tMedia.dwTimeStampMs, tMedia.dwDataLen);
-    EXPECT_STREQ(sGot, "0 2 44100 64000 2 40 2");
-    EXPECT_EQ(VXQ_F_CLI_BuildFrame(&tMedia), tMsg);
-}
-
-TEST(ClientWire, FrameParserRefusesWhatIsNotAWholeFrameMessage)
-{
-    _VXQ_S_CLI_MEDIA_HEAD tMedia;
-    tMedia = _VXQ_S_CLI_MEDIA_HEAD();
-    tMedia.bVideo = 1;
-    Bytes tGood = VXQ_F_CLI_BuildFrame(&tMedia); /* 32 bytes: no data is still a frame */
-    ASSERT_EQ(VXQ_F_CLI_ParseFrame(tGood.data(), tGood.size(), &tMedia), 1);
-    EXPECT_EQ(tMedia.dwDataLen, 0u);
-
-    Bytes tShort(tGood.begin(), tGood.begin() + 31);
-    VXQ_F_CLI_PutU32(&tShort[4], 31);
-    Bytes tSizeOff = tGood;
-    VXQ_F_CLI_PutU32(&tSizeOff[4], 40);
-    Bytes tOtherId = tGood;
-    tOtherId[8] = 0x03;
-    for (const Bytes *p : {&tShort, &tSizeOff, &tOtherId})
-        EXPECT_EQ(VXQ_F_CLI_ParseFrame(p->data(), p->size(), &tMedia), 0);
+    /* Each row: a frame message and its decoding (video, codec, frame type,
+     * size, rate, bit rate, sample rate, channels, time, data length), or
+     * "refused"; what decodes is built back to the same bytes. */
+    const char *const H = "eeeeffff%02x0000000%d0e00000000000000000000";
+    auto Msg = [&](int in_iLen, int in_iId, const char *in_sRest) {
+        char sHead[64];
+        snprintf(sHead, sizeof(sHead), H, in_iLen, in_iId);
+        Bytes t;
+        std::string sHex = std::string(sHead) + in_sRest;
+        for (size_t i = 0; i + 1 < sHex.size(); i += 2)
+            t.push_back((uint8_t)std::stoi(sHex.substr(i, 2), nullptr, 16));
+        return t;
+    };
+    /* clang-format off */
+    const struct {
+        Bytes tMsg;
+        const char *sWant;
+    } tCases[] = {
+        /* codec 1, I-frame, 1280 x 720, 25 fps, 4097 kbit/s (bit 0 set), time 0x12345678 */
+        {Msg(37, 1, "1100052d99000800785634120000000165"), "1 1 1 1280x720 25 4097 0 0 12345678 5"},
+        {Msg(32, 1, "ffffffffffff3f0000000000"), "1 15 15 4095x4095 127 32767 0 0 0 0"}, /* the widest values */
+        {Msg(32, 1, "000000000000000000000000"), "1 0 0 0x0 0 0 0 0 0 0"},               /* no data is still a frame */
+        /* codec 2, 44100 Hz, marker 1, 64000 bit/s, 2 channels, time 40 */
+        {Msg(34, 2, "42c40a0100fa0200280000007fff"), "0 2 0 0x0 0 64000 44100 2 28 2"},
+        {Msg(31, 1, "0000000000000000000000"), "refused"},   /* 31 bytes */
+        {Msg(40, 1, "000000000000000000000000"), "refused"}, /* the size says 40 */
+        {Msg(32, 3, "000000000000000000000000"), "refused"}, /* not a frame message */
+    };
+    /* clang-format on */
+    for (const auto &c : tCases) {
+        _VXQ_S_CLI_MEDIA_HEAD m;
+        char sGot[128] = "refused";
+        if (VXQ_F_CLI_ParseFrame(c.tMsg.data(), c.tMsg.size(), &m)) {
+            snprintf(sGot, sizeof(sGot), "%d %d %d %dx%d %d %d %u %d %X %u", m.bVideo, m.ucCodecId,
+                     m.ucFrameType, m.usWidth, m.usHeight, m.ucFrameRate, m.usBitRate, m.dwSampleRate,
+                     m.ucChannels, m.dwTimeStampMs, m.dwDataLen);
+            EXPECT_EQ(m.pData, c.tMsg.data() + 32);
+            EXPECT_EQ(VXQ_F_CLI_BuildFrame(&m), c.tMsg) << c.sWant;
+        }
+        EXPECT_STREQ(sGot, c.sWant);
+    }
 }
