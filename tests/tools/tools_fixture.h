@@ -14,6 +14,7 @@
 
 #include <signal.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,9 @@ inline bool Has(const std::string &in_sText, const std::string &in_sPiece)
 inline std::vector<std::string> Lines(const std::string &in_sText)
 {
     std::vector<std::string> tLines;
-    for (size_t iPos = 0, iEnd; iPos < in_sText.size(); iPos = iEnd + 1) {
-        iEnd = in_sText.find('\n', iPos);
-        if (iEnd == std::string::npos)
-            iEnd = in_sText.size();
-        tLines.push_back(in_sText.substr(iPos, iEnd - iPos));
-    }
+    std::istringstream tIn(in_sText);
+    for (std::string sLine; std::getline(tIn, sLine);)
+        tLines.push_back(sLine);
     return tLines;
 }
 
