@@ -219,9 +219,7 @@ const std::string s_sGateway;
 /* A simulator (the clip with its G.711 tone on channel 0) and a gateway in
  * front of it serving "sim", "bad" (a wrong password) and "gone" (a port
  * nobody listens on). */
-class GatewayE2e : public SimProcessTest
-{
-};
+using GatewayE2e = SimProcessTest;
 
 TEST_F(GatewayE2e, ServesH264AndG711ToFfprobeAndRefusesAtOnce)
 {
