@@ -25,34 +25,16 @@ typedef std::vector<std::pair<size_t, Bytes>> Patches;
 namespace
 {
 
-/* A whole message: the head (function id, transaction number, answer bit and
- * result as given), a zero body of in_iBodyLen and the patches at body offsets. */
+/* A whole message: the head (pinned byte for byte by ClientWire) with the
+ * type byte and result given, a zero body of in_iBodyLen and the patches at
+ * body offsets. */
 Bytes Msg(uint16_t in_usFunc, uint32_t in_dwTransNo, size_t in_iBodyLen, const Patches &in_tPatches,
           uint8_t in_ucType = 0, uint8_t in_ucResult = 0)
 {
-    Bytes t(20 + in_iBodyLen, 0);
-    const uint32_t dwSize = (uint32_t)t.size();
-    const uint8_t ucHead[20] = {0xEE,
-                                0xEE,
-                                0xFF,
-                                0xFF,
-                                (uint8_t)dwSize,
-                                (uint8_t)(dwSize >> 8),
-                                (uint8_t)(dwSize >> 16),
-                                0,
-                                (uint8_t)in_usFunc,
-                                (uint8_t)(in_usFunc >> 8),
-                                in_ucType,
-                                in_ucResult,
-                                (uint8_t)in_dwTransNo,
-                                (uint8_t)(in_dwTransNo >> 8),
-                                (uint8_t)(in_dwTransNo >> 16),
-                                (uint8_t)(in_dwTransNo >> 24),
-                                0,
-                                0,
-                                0,
-                                0};
-    memcpy(t.data(), ucHead, 20);
+    Bytes t = VXQ_F_CLI_BuildMsg(in_usFunc, in_ucType, in_dwTransNo, nullptr, 0);
+    t.resize(20 + in_iBodyLen);
+    VXQ_F_CLI_PutU32(&t[4], (uint32_t)t.size());
+    t[11] = in_ucResult;
     for (const auto &p : in_tPatches)
         memcpy(&t[20 + p.first], p.second.data(), p.second.size());
     return t;
@@ -74,8 +56,7 @@ Bytes Text(const char *s)
     return Bytes(s, s + strlen(s));
 }
 
-const uint32_t L = 0x5A5A0001u; /* a login id */
-const Bytes LID = Le32(L);
+const Bytes LID = Le32(0x5A5A0001u); /* a login id */
 
 } // namespace
 

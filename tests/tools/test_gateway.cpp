@@ -1,6 +1,6 @@
 /*
- * test_gateway.cpp - dps-gateway: its time stamp mapping, frame checks, paths
- * and configuration on their own (no GStreamer needed), and one run of the
+ * test_gateway.cpp - dps-gateway: its time stamp mapping, frame checks and
+ * configuration on their own (no GStreamer needed), and one run of the
  * whole program between dps-sim and ffprobe as an independent RTSP player,
  * which skips with the reason when the gateway was not built or ffprobe is
  * missing. tools/gateway/soak.sh (a ctest of its own) covers players joining
@@ -8,11 +8,9 @@
  */
 #include "gwconf.h"
 #include "gwtime.h"
-#include "gwview.h"
 #include "tools_fixture.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include <chrono>
 
@@ -106,35 +104,6 @@ TEST(GatewayFrame, CheckPassesH264AndG711AndNamesWhatItDrops)
                   tCases[i].iVerdict)
             << i;
         EXPECT_EQ(iAudio, tCases[i].iAudio) << i;
-    }
-}
-
-TEST(GatewayPath, PathsNameADeviceAChannelAndTheSubStream)
-{
-    const char *const sCases[][2] = {
-        {"/sim/ch0", "sim 0 0"},
-        {"/sim/ch63/sub", "sim 63 1"},
-        {"/cam-2.a/ch7/", "cam-2.a 7 0"},
-        {"/sim/ch64", ""},
-        {"/sim/ch01", ""},
-        {"/sim/ch", ""},
-        {"/sim/ch0/main", ""},
-        {"/sim", ""},
-        {"sim/ch0", ""},
-        {"/sim/ch0/sub/x", ""},
-    };
-    for (const auto &c : sCases) {
-        std::string sDevice, sPath = c[0];
-        int iCh = -1, iStream = -1;
-        std::string sGot = VXQ_F_GWVIEW_ParsePath(sPath, &sDevice, &iCh, &iStream)
-                               ? sDevice + " " + std::to_string(iCh) + " " + std::to_string(iStream)
-                               : "";
-        EXPECT_EQ(sGot, c[1]) << sPath;
-        /* Built back, a path is the same (bar a trailing '/'). */
-        EXPECT_TRUE(sGot.empty() ||
-                    "/" + VXQ_F_GWVIEW_PathOf(sDevice, iCh, iStream) + (sPath.back() == '/' ? "/" : "") ==
-                        sPath)
-            << sPath;
     }
 }
 

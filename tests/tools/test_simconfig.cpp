@@ -18,23 +18,11 @@ std::unique_ptr<_VXQ_S_SIMCFG_DATA> NewCfg()
 }
 
 /* A small valid file; tests append or replace lines. */
-const char *s_sBase = "// test configuration\n"
-                      "[device]\n"
-                      "video_channels = 2   // two\n"
-                      "[user0]\n"
-                      "name = admin\n"
-                      "password = secret // the password\n"
-                      "global_rights = 0xFF\n"
-                      "channel_rights =\n"
-                      "\n"
-                      "[user2]\n"
-                      "name = guest\n"
-                      "password = guest\n"
-                      "global_rights = 0\n"
-                      "channel_rights = 0x01, 3 ,0x80000000\n"
-                      "\n"
-                      "[channel0]\n"
-                      "stream0_fps = 30\n";
+const char *s_sBase =
+    "// test configuration\n[device]\nvideo_channels = 2   // two\n"
+    "[user0]\nname = admin\npassword = secret // the password\nglobal_rights = 0xFF\nchannel_rights =\n\n"
+    "[user2]\nname = guest\npassword = guest\nglobal_rights = 0\nchannel_rights = 0x01, 3 ,0x80000000\n\n"
+    "[channel0]\nstream0_fps = 30\n";
 
 /* Every used slot: "slot name password rights words;". */
 std::string Users(const _VXQ_S_SIMCFG_DATA *in_pCfg)
