@@ -2,17 +2,16 @@
  * test_client_link.cpp - the reference client's connection over real loopback
  * sockets: answers matched to their request with notices kept in order,
  * zero-wait reads, oversize messages skipped, heartbeats timed by the manual
- * clock; and the refusal of malformed management datagrams.
+ * clock. (The management datagrams: the usage document's search and trace
+ * runs against the simulator.)
  */
 #include <gtest/gtest.h>
 
 #include "clilink.h"
-#include "clinpd.h"
 #include "support/loopback.h"
 #include "support/test_clock.h"
 #include "support/wait_until.h"
 
-#include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -153,35 +152,4 @@ TEST_F(ClientLinkTest, KeepAliveSendsAHeartbeatOnceEvery20SecondsOfTheClock)
                          0xEE, 0xEE, 0xFF, 0xFF, 20, 0, 0, 0, 0x01, 0x0A, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0};
     std::string sWire = ReadBytes(m_iPeer, (int)tWant.size(), 2000);
     EXPECT_EQ(Bytes(sWire.begin(), sWire.end()), tWant);
-}
-
-TEST(ClientNpd, ShortOrMismatchedAnswersAreRefused)
-{
-    /* Request layouts and the decoding of well-formed answers show in the
-     * usage document's search and trace runs against the simulator. */
-    Bytes tAnswer(140, 0);
-    const uint8_t ucHead[8] = {0xFF, 0x02, 0x8C, 0xAB, 140, 0, 3, 1};
-    memcpy(tAnswer.data(), ucHead, 8);
-    _VXQ_S_CLI_FOUND_DEV tDev;
-    ASSERT_EQ(VXQ_F_CLI_ParseSearchAnswer(tAnswer.data(), tAnswer.size(), &tDev), 1);
-    EXPECT_EQ(VXQ_F_CLI_ParseSearchAnswer(tAnswer.data(), 139, &tDev), 0);
-    tAnswer[7] = 0; /* a request, not an answer */
-    EXPECT_EQ(VXQ_F_CLI_ParseSearchAnswer(tAnswer.data(), tAnswer.size(), &tDev), 0);
-
-    Bytes tTrace = VXQ_F_CLI_BuildTraceParam(7, 1, 1, 2, 3);
-    tTrace[7] = 1;
-    VXQ_F_CLI_PutU32(&tTrace[12], 2);
-    uint32_t dwResult = 0;
-    ASSERT_EQ(VXQ_F_CLI_ParseTraceAnswer(tTrace.data(), tTrace.size(), 7, &dwResult), 1);
-    EXPECT_EQ(dwResult, 2u);
-    EXPECT_EQ(VXQ_F_CLI_ParseTraceAnswer(tTrace.data(), tTrace.size(), 8, &dwResult), 0);
-
-    Bytes tLine(28 + 4, 0);
-    const uint8_t ucLineHead[8] = {0xFF, 0x02, 0x8C, 0xAB, (uint8_t)tLine.size(), 0, 11, 0};
-    memcpy(tLine.data(), ucLineHead, 8);
-    memcpy(&tLine[28], "abc", 4);
-    uint32_t dwLineNo = 0, dwAddr = 0;
-    std::string sGot;
-    ASSERT_EQ(VXQ_F_CLI_ParseLogLine(tLine.data(), tLine.size(), &dwLineNo, &dwAddr, &sGot), 1);
-    EXPECT_EQ(VXQ_F_CLI_ParseLogLine(tLine.data(), tLine.size() - 1, &dwLineNo, &dwAddr, &sGot), 0);
 }
