@@ -98,19 +98,7 @@ TEST(ToolsUsage, BadUsageExitsWithStatus2AndOneLineSayingWhy)
     close(iBusy);
 }
 
-TEST_F(ClientE2e, SimulatorServesWritesItsLogFolderAndStopsCleanlyOnSigterm)
-{
-    ASSERT_TRUE(Start()) << SimOutput();
-    std::string sOut;
-    ASSERT_EQ(Client({"info"}, &sOut), 0) << sOut;
-    EXPECT_EQ(StopSim(), 0) << SimOutput();
-    EXPECT_TRUE(Has(SimOutput(), "dps-sim: serving 'e2e' on TCP port " + std::to_string(m_usPort)))
-        << SimOutput();
-    EXPECT_TRUE(Has(SimOutput(), "dps-sim: stopping (SIGTERM)")) << SimOutput();
-    EXPECT_TRUE(Has(ListDir(m_tDir.File("log")), "Log"));
-}
-
-TEST_F(ClientE2e, LiveVideoIsTheClipsAccessUnitsInOrderFromAnIFrameOn)
+TEST_F(ClientE2e, LiveVideoIsTheClipFromAnIFrameOnAndTheSimulatorLogsAndStopsCleanlyOnSigterm)
 {
     _VXQ_S_SIMH264_CLIP tClip;
     ASSERT_TRUE(VXQ_F_SIMH264_LoadClip(s_sClip.c_str(), &tClip));
@@ -141,6 +129,11 @@ TEST_F(ClientE2e, LiveVideoIsTheClipsAccessUnitsInOrderFromAnIFrameOn)
     EXPECT_TRUE(Has(sOut, "frames " + std::to_string(dwFrames) + ",")) << sOut;
     EXPECT_GE(dwFrames, 20u);
     VXQ_F_SIMH264_FreeClip(&tClip);
+    EXPECT_EQ(StopSim(), 0) << SimOutput();
+    EXPECT_TRUE(Has(SimOutput(), "dps-sim: serving 'e2e' on TCP port " + std::to_string(m_usPort)))
+        << SimOutput();
+    EXPECT_TRUE(Has(SimOutput(), "dps-sim: stopping (SIGTERM)")) << SimOutput();
+    EXPECT_TRUE(Has(ListDir(m_tDir.File("log")), "Log")); /* the daily log file in the configured folder */
 }
 
 TEST_F(ClientE2e, RecordsListsTheRecordingsAndDownloadWritesThemByteForByte)

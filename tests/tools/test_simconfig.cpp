@@ -78,7 +78,6 @@ TEST(SimConfig, BadValuesFailTheLoadWithOneLineNamingSectionAndKey)
     char sReason[16];
     EXPECT_EQ(VXQ_F_SIMCFG_Load("/nonexistent/sim.ini", pCfg.get(), sReason, sizeof(sReason)), 0);
     EXPECT_EQ(strlen(sReason), 15u);
-    EXPECT_EQ(VXQ_F_SIMCFG_Load(nullptr, pCfg.get(), nullptr, 0), 0);
 }
 
 TEST(SimConfig, DefaultsFillMissingKeysAndUserChangesAreWrittenBackOrRefusedWhole)
