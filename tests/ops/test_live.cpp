@@ -222,12 +222,6 @@ TEST_F(LiveView, TheHostClosingAStreamDropsItsViewersAndIsAnswered)
     EXPECT_EQ(SubChState(2, 0), 0);
 }
 
-TEST_F(LiveView, DatagramRealplayIsRefusedWith40)
-{
-    for (uint16_t usId : {(uint16_t)P2_RM_REALPLAY_OPEN, (uint16_t)P2_RM_REALPLAY_CLOSE})
-        EXPECT_EQ(Ask(*pCmd, Msg(usId, 0))[11], 40);
-}
-
 /* The host's event callback runs on the service's callback thread only. While
  * it sits on one event (here until the test lets it go; no time rule is
  * involved, the service's clocks may run), frames still reach the viewers and
