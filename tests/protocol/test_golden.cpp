@@ -268,39 +268,19 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
     EXPECT_EQ(Bytes(tMsg.begin() + 32, tMsg.end()), Bytes(tHostMsg.begin() + 32, tHostMsg.end()));
 }
 
-namespace {
-
 /* A running service with one logged-in command connection. */
-struct GoldenService {
-    _VXQ_S_TESTHOST_DATA tHost;
-    _VXQ_S_TESTCLI_DATA tCli;
-    uint32_t dwLoginId = 0;
-    bool Start()
-    {
-        VXQ_F_TESTHOST_AddUser(&tHost, "admin", "secret", 0xFF, 0);
-        VXQ_F_TESTCLI_Init(&tCli);
-        return VXQ_F_TESTHOST_Start(&tHost) == 1 && VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort) == 1 &&
-               VXQ_F_TESTCLI_TokenAndLogin(&tCli, "admin", "secret", &dwLoginId) == 1;
-    }
-    ~GoldenService()
-    {
-        VXQ_F_TESTCLI_Close(&tCli);
-        VXQ_F_TESTHOST_Stop(&tHost);
-    }
+class GoldenLive : public HostFixture
+{
 };
 
-} // namespace
-
-TEST(GoldenWire, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
+TEST_F(GoldenLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
 {
     setenv("TZ", "UTC0", 1);
     tzset();
     TestClock tClock(1700000000); /* 2023-11-14 22:13:20 UTC */
-    GoldenService tSrv;
-    ASSERT_TRUE(tSrv.Start());
-    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(tSrv.tHost.pSrv, 3, 0x0102, 0xDEADBEEFu, "door open"), 1);
-    Bytes tNotice;
-    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tNotice), 1);
+    TestClient &tCli = Client();
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(m_tHost.pSrv, 3, 0x0102, 0xDEADBEEFu, "door open"), 1);
+    Bytes tNotice = Read(tCli);
     Bytes tExpect(172, 0);
     Place(tExpect, 0, Hex("EE EE FF FF | AC 00 00 00 | 03 05 | 00 | 00 | 00 00 00 00 | 00 00 00 00"));
     /* channel 3, event 0x0102, 2023 (07E7) month 11, day 14 22:13:20, parameter. */
@@ -310,16 +290,14 @@ TEST(GoldenWire, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEn
     EXPECT_EQ(tNotice, tExpect);
 }
 
-TEST(GoldenWire, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
+TEST_F(GoldenLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
 {
-    GoldenService tSrv;
-    ASSERT_TRUE(tSrv.Start());
+    TestClient &tCli = Client();
     Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P3_QUERY_FILE, 0x00BEEF01u, 48);
-    VXQ_F_TESTCLI_PutU32(tRequest, 20, tSrv.dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, tCli.dwLoginId);
     VXQ_F_TESTCLI_PutU32(tRequest, 24, 1); /* channel 1 */
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tSrv.tCli, tRequest), 1);
-    Bytes tEvent;
-    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tSrv.tHost, EVENT_E2_FILE_QUERY, tEvent), 1);
+    ASSERT_TRUE(tCli.Send(tRequest));
+    Bytes tEvent = Event(EVENT_E2_FILE_QUERY);
 
     /* The host's answer: the query body with o_iFileNum 2, then two records in host order. */
     _VXQ_S_DPS_E2_FILE_QUERY tBody;
@@ -353,12 +331,8 @@ TEST(GoldenWire, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
     Bytes tOrderBody(sizeof(tBody) + sizeof(tInfo));
     memcpy(tOrderBody.data(), &tBody, sizeof(tBody));
     memcpy(tOrderBody.data() + sizeof(tBody), tInfo, sizeof(tInfo));
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tSrv.tHost,
-                                       VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_QUERY, 0, VXQ_F_TESTHOST_TransId(tEvent),
-                                                                 tOrderBody.data(), (int32_t)tOrderBody.size())),
-              1);
-    Bytes tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tAnswer), 1);
+    Answer(tEvent, 0, tOrderBody.data(), (int32_t)tOrderBody.size());
+    Bytes tAnswer = Read(tCli);
 
     /* 68 + 2 x 220 = 508 (0x1FC) bytes: the request as answer, iFileNum 2, the records. */
     Bytes tExpect(508, 0);
