@@ -1,25 +1,15 @@
 /* Live view end to end: a test host answers the service's events and feeds frame
  * sequences, test clients open streams over loopback and read what a viewer gets. */
-#include <gtest/gtest.h>
-
-#include <string.h>
-
-#include <chrono>
-#include <deque>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <vector>
-
 #include "core/conn.h"
 #include "media/input.h"
+#include "ops/live.h"
 #include "support/frame_decoder.h"
-#include "support/test_client.h"
 #include "support/test_host.h"
 #include "support/wait_until.h"
-#include "wire/head.h"
-#include "vxq_dps.h"
-#include "vxq_media.h"
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
 
 namespace
 {

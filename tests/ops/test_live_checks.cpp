@@ -1,20 +1,9 @@
 /* Live view requests called directly on a hand-made instance: the checks in
  * their order, the connection fields they set, and the answers built in place. */
-#include <gtest/gtest.h>
-
-#include <string.h>
-
-#include <vector>
-
-#include "core/channel.h"
 #include "media/direct.h"
 #include "ops/live.h"
-#include "protocol/dispatch.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "support/test_client.h"
-#include "wire/head.h"
-#include "vxq_dps.h"
 
 namespace
 {

@@ -1,24 +1,12 @@
 /* Record search and download through a running service, a test client and a
  * test host that holds recordings (support/record_host.h). */
 #include "ops/record.h"
-
-#include "core/channel.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/record_host.h"
-#include "support/test_client.h"
-#include "support/test_host.h"
 #include "support/wait_until.h"
-#include "wire/head.h"
-#include "vxq_queue.h"
-
-#include <gtest/gtest.h>
-
-#include <string.h>
 
 #include <deque>
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace
 {
