@@ -195,68 +195,60 @@ TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChan
     EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
 }
 
-TEST_F(LiveChecks, StreamControlChecksAndSwitches)
+/* Stream control (type, code) and I-frames only (code): where they must come
+ * from, which viewer they find, and the switches each sets, in sequence. */
+TEST_F(LiveChecks, StreamControlAndIFramesOnlyCheckTheirFieldsAndSwitchTheViewer)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_AddViewer(pSrv, 8, 1, 0);
     pOther->dwLoginId = 0x55;
-    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
-                      int32_t in_iType, int32_t in_iCode) {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_CTRL_STREAM, 1, 16);
-        VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
-        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
-        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iType);
-        VXQ_F_TESTCLI_PutU32(t, 32, (uint32_t)in_iCode);
-        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM, in_pOn, t));
+    const uint32_t dwId = pMedia->dwPortId, dwOther = pOther->dwPortId;
+    const int32_t kOnly = -9; /* the row is an I-frames-only request */
+    const struct {
+        bool bOnMedia;
+        uint32_t dwLogin, dwMediaId;
+        int32_t iType, iCode;
+        int iResult;
+        int iVideoPause, iAudioPause, iRecvIFrame, iOnlyIFrame; /* after the row */
+    } tRows[] = {
+        {true, kLogin, dwId, 0, 0, 6, 0, 0, 1, 0},  /* not on the command connection */
+        {false, 0x99, dwId, 0, 0, 6, 0, 0, 1, 0},   /* another login id */
+        {false, kLogin, dwId, 3, 0, 2, 0, 0, 1, 0}, {false, kLogin, dwId, -1, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, dwId, 0, 2, 2, 0, 0, 1, 0}, {false, kLogin, 0, 0, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, 0x12345678, 0, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, dwOther, 0, 0, 2, 0, 0, 1, 0}, /* another login's viewer is not found */
+        {false, kLogin, dwId, 0, 1, 0, 0, 0, 1, 0},    /* continuing video that never paused */
+        {false, kLogin, dwId, 2, 0, 0, 1, 1, 1, 0},
+        {false, kLogin, dwId, 1, 1, 0, 1, 0, 1, 0},
+        {false, kLogin, dwId, 0, 1, 0, 0, 0, 0, 0}, /* video resumes at the next I-frame */
+        {true, kLogin, dwId, kOnly, 0, 6, 0, 0, 1, 0}, /* each I-frames-only row starts waiting for one */
+        {false, kLogin, dwId, kOnly, 2, 2, 0, 0, 1, 0},
+        {false, kLogin, 0, kOnly, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, 0x12345678, kOnly, 0, 1, 0, 0, 1, 0},
+        {false, kLogin, dwId, kOnly, 0, 0, 0, 0, 1, 1},
+        {false, kLogin, dwId, kOnly, 1, 0, 0, 0, 0, 0},
     };
-    uint32_t dwId = pMedia->dwPortId;
-    EXPECT_EQ(fnCtrl(pMedia, kLogin, dwId, 0, 0), 6) << "not on the command connection";
-    EXPECT_EQ(fnCtrl(pCmd, 0x99, dwId, 0, 0), 6) << "another login id";
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 3, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, -1, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 2), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0, 0, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0x12345678, 0, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, pOther->dwPortId, 0, 0), 2) << "another login's viewer is not found";
-    EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
-
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 2, 0), 0);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
-    EXPECT_EQ(pMedia->tMedia.bAudioPause, 1u);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 1, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bAudioPause, 0u);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 0u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u) << "video resumes at the next I-frame";
-}
-
-TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
-    pMedia->dwLoginId = kLogin;
-    pMedia->tMedia.bRecvIFrame = 1;
-    auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_ONLY_I_FRAME, 1, 12);
-        VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
-        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
-        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iCode);
-        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME, in_pOn, t));
-    };
-    EXPECT_EQ(fnOnly(pMedia, pMedia->dwPortId, 0), 6);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 2), 2);
-    EXPECT_EQ(fnOnly(pCmd, 0, 0), 2);
-    EXPECT_EQ(fnOnly(pCmd, 0x12345678, 0), 1);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 0), 0);
-    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 1u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 0u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u);
+    for (const auto &r : tRows) {
+        SCOPED_TRACE(testing::Message() << &r - tRows);
+        const bool bOnly = r.iType == kOnly;
+        if (bOnly)
+            pMedia->tMedia.bRecvIFrame = 1;
+        Bytes t = VXQ_F_TESTCLI_BuildZeroMsg(bOnly ? P2_ONLY_I_FRAME : P2_CTRL_STREAM, 1, bOnly ? 12 : 16);
+        VXQ_F_TESTCLI_PutU32(t, 20, r.dwLogin);
+        VXQ_F_TESTCLI_PutU32(t, 24, r.dwMediaId);
+        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)(bOnly ? r.iCode : r.iType));
+        VXQ_F_TESTCLI_PutU32(t, 32, (uint32_t)r.iCode);
+        EXPECT_EQ(Result(Call(bOnly ? VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME : VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM,
+                              r.bOnMedia ? pMedia : pCmd, t)),
+                  r.iResult);
+        EXPECT_EQ(pMedia->tMedia.bVideoPause, (uint32_t)r.iVideoPause);
+        EXPECT_EQ(pMedia->tMedia.bAudioPause, (uint32_t)r.iAudioPause);
+        EXPECT_EQ(pMedia->tMedia.bRecvIFrame, (uint32_t)r.iRecvIFrame);
+        EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, (uint32_t)r.iOnlyIFrame);
+        EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
+    }
 }
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
