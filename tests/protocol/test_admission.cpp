@@ -156,51 +156,36 @@ TEST_F(Admission, AfterTheThirdFailedLoginWithinAMinuteEachAnswerIsHeldOneMoreSe
     Connect(1);
     std::string sToken = Token(1);
     ASSERT_FALSE(sToken.empty());
-    for (uint32_t i = 1; i <= 3; i++) {
+    /* Sends the bytes; their answers go out exactly in_iHeld seconds later
+     * (the control thread's duty runs every second and never sleeps). */
+    auto fnHeld = [&](const std::vector<uint8_t> &in_tBytes, int in_iHeld, size_t in_nAnswers) {
         VXQ_F_OFFLINE_Sent().clear();
-        VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "wrong", i));
-        ASSERT_EQ(Take(1).size(), 1u) << "failure " << i << " is answered at once";
-    }
+        VXQ_F_OFFLINE_StreamData(m_pSrv, 1, in_tBytes);
+        for (int i = 0; i < in_iHeld; i++, tClock.AdvanceSec(1)) {
+            Tick();
+            EXPECT_TRUE(Take(1).empty()) << i << " s of " << in_iHeld;
+        }
+        Tick();
+        std::vector<std::vector<uint8_t>> tAnswers = Take(1);
+        EXPECT_EQ(tAnswers.size(), in_nAnswers) << "held " << in_iHeld << " s";
+        tAnswers.resize(in_nAnswers, std::vector<uint8_t>(20, 0xEE));
+        return tAnswers;
+    };
+    for (uint32_t i = 1; i <= 3; i++)
+        fnHeld(LoginMsg(sToken, "wrong", i), 0, 1);
     /* The fourth waits 1 s; a heartbeat behind it waits with it and comes after it. */
-    VXQ_F_OFFLINE_Sent().clear();
     std::vector<uint8_t> tBytes = LoginMsg(sToken, "wrong", 4);
     std::vector<uint8_t> tBeat = VXQ_F_TESTCLI_BuildZeroMsg(P0_HEARTBEAT, 44, 0);
     tBytes.insert(tBytes.end(), tBeat.begin(), tBeat.end());
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, tBytes);
-    Tick();
-    EXPECT_TRUE(Take(1).empty()) << "held, and the control thread did not sleep";
-    tClock.AdvanceSec(1);
-    Tick();
-    std::vector<std::vector<uint8_t>> tAnswers = Take(1);
-    ASSERT_EQ(tAnswers.size(), 2u);
+    std::vector<std::vector<uint8_t>> tAnswers = fnHeld(tBytes, 1, 2);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswers[0], 12), 4u);
     EXPECT_EQ(tAnswers[0][11], VXQ_DPS_UMSP_RESULT_PASSWORD_ERROR);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswers[1], 8), P0_HEARTBEAT);
-
-    /* The fifth waits 2 s, the sixth 3 s even with the right password: timing tells nothing. */
-    VXQ_F_OFFLINE_Sent().clear();
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "wrong", 5));
-    tClock.AdvanceSec(1);
-    Tick();
-    EXPECT_TRUE(Take(1).empty()) << "1 s of 2";
-    tClock.AdvanceSec(1);
-    Tick();
-    ASSERT_EQ(Take(1).size(), 1u);
-    VXQ_F_OFFLINE_Sent().clear();
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "secret", 6));
-    tClock.AdvanceSec(2);
-    Tick();
-    EXPECT_TRUE(Take(1).empty());
-    tClock.AdvanceSec(1);
-    Tick();
-    tAnswers = Take(1);
-    ASSERT_EQ(tAnswers.size(), 1u);
-    EXPECT_EQ(tAnswers[0][11], 0);
-
-    /* Success forgot the address: the next failures are answered at once again. */
-    VXQ_F_OFFLINE_Sent().clear();
-    VXQ_F_OFFLINE_StreamData(m_pSrv, 1, LoginMsg(sToken, "wrong", 7));
-    EXPECT_EQ(Take(1).size(), 1u);
+    /* The fifth waits 2 s, the sixth 3 s even with the right password: timing
+     * tells nothing. Success forgets the address: the next failure is answered at once. */
+    fnHeld(LoginMsg(sToken, "wrong", 5), 2, 1);
+    EXPECT_EQ(fnHeld(LoginMsg(sToken, "secret", 6), 3, 1)[0][11], 0);
+    fnHeld(LoginMsg(sToken, "wrong", 7), 0, 1);
 }
 
 TEST_F(Admission, FailuresCountPerAddressAndOnlyWithinTheirMinute)

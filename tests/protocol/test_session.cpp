@@ -1,5 +1,5 @@
-/* Session messages (heartbeat, token, login, logout, claim) and the rights check: first with
- * handlers called directly (answers captured), and the live happy path over a loopback connection. */
+/* Session messages (heartbeat, token, login, logout, claim) and the rights check, through the
+ * dispatcher on the offline rig. Their live path is every network test's login (HostFixture). */
 #include "support/offline_rig.h"
 #include "protocol/session.h"
 #include "vxq_digest.h"
@@ -347,27 +347,4 @@ TEST_F(SessionOffline, RightsCheckFollowsSpecialChannelUserRecordGlobalAndChanne
     m_pConn->pUserInfo->dwPopMask = VXQ_DPS_POP_WRITE_CONFIG;
     EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, -1, VXQ_DPS_POP_WRITE_CONFIG), 1);
     EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, 99, VXQ_DPS_POP_WRITE_CONFIG), 1);
-}
-
-/* The live happy path: token and login over a real connection to a running service. */
-class SessionLive : public HostFixture
-{
-};
-
-TEST_F(SessionLive, TokenThenLoginWithTheRightDigestLogsIn)
-{
-    TestClient &tCli = Client(false);
-    std::string sToken;
-    uint8_t ucResult = 0xFF, ucPwdMode = 0xFF;
-    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult, &ucPwdMode), 1);
-    EXPECT_EQ(ucResult, 0);
-    EXPECT_EQ(ucPwdMode, 0);
-    uint32_t dwLoginId = 0;
-    Bytes tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Login(&tCli.t, "admin", "pw", sToken, &ucResult, &dwLoginId, &tAnswer), 1);
-    EXPECT_EQ(ucResult, 0);
-    EXPECT_NE(dwLoginId, 0u);
-    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 292), "DEV1");
-    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 336), "TestModel");
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 500), 4u);
 }
