@@ -163,17 +163,6 @@ TEST_F(TalkAlarm, AcceptedStartIsAnsweredWithAFresh44ByteResponseCarryingTheClie
     EXPECT_EQ(p->tTalkCh[5].iChState, 0);
 }
 
-TEST_F(TalkAlarm, StopOfAFreeChannelAnswers0AndRaisesNothing)
-{
-    Request(pCmd, TalkStop(9, 3));
-    Bytes tAnswer = OneSent(pCmd);
-    EXPECT_EQ(tAnswer[10], 1);
-    EXPECT_EQ(tAnswer[11], 0);
-    EXPECT_TRUE(Events().empty());
-    Request(pCmd, TalkStop(9, 65));
-    EXPECT_EQ(OneSent(pCmd)[11], 2);
-}
-
 TEST_F(TalkAlarm, StopOnTheTalkConnectionIsAnsweredThereBeforeTheTalkCloses)
 {
     StartTalking(0x10);
@@ -188,8 +177,13 @@ TEST_F(TalkAlarm, StopOnTheTalkConnectionIsAnsweredThereBeforeTheTalkCloses)
     EXPECT_EQ(memcmp(&p->tTalkCh[3], &tFree, sizeof(tFree)), 0);
 }
 
-TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopIt)
+TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopItAndAFreeChannelStopsWithNothingRaised)
 {
+    Request(pCmd, TalkStop(9, 3));
+    EXPECT_EQ(OneSent(pCmd)[11], 0);
+    Request(pCmd, TalkStop(9, 65));
+    EXPECT_EQ(OneSent(pCmd)[11], 2);
+    EXPECT_TRUE(Events().empty());
     _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(7, VXQ_DPS_CONN_NEW);
     _VXQ_S_DPS_NET_PORT_DATA *pOther = AddConn(8, VXQ_DPS_CONN_COMMAND, kLogin + 1, 0xFF, 0xFFFFFFFFu);
     StartTalking(0x10);
