@@ -10,7 +10,7 @@
 #include "mgmt/npd.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
 #include "support/test_host.h"
@@ -102,28 +102,22 @@ TEST(GoldenWire, ThisBuildKnowsItsHostByteOrder)
     printf("golden vectors on a %s-endian host\n", VXQ_F_DPS_MW_IsBigEndianHost() ? "big" : "little");
 }
 
-TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
+class GoldenWireOffline : public OfflineRig
 {
-    VXQ_F_OFFLINE_InstallCapture();
-    _VXQ_S_DPS_MCSRV_DATA *pSrv = VXQ_F_OFFLINE_NewInstance();
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010007u);
-    ASSERT_NE(pSrv, nullptr);
-    ASSERT_NE(pConn, nullptr);
-    FillCap(&pSrv->tDevCapInfo);
-    pSrv->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
-        if (strcmp(in_sName, "admin") != 0)
-            return 0;
-        strcpy(out_pUser->sUserName, "admin");
+};
+
+TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(7, VXQ_DPS_CONN_NEW);
+    FillCap(&p->tDevCapInfo);
+    p->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
+        strcpy(out_pUser->sUserName, in_sName);
         strcpy(out_pUser->sPassword, "pw");
         out_pUser->dwPopMask = 0xFFFFFFFFu;
         return 1;
     };
-
-    Bytes tTokenReq = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89);
-    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tTokenReq.data(), (int32_t)tTokenReq.size());
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    std::string sToken((const char *)VXQ_F_OFFLINE_Sent()[0].tMsg.data() + 48);
-    VXQ_F_OFFLINE_Sent().clear();
+    Request(pConn, VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+    std::string sToken((const char *)OneSent(pConn).data() + 48);
 
     /* The login id's 32 random bits, fixed for the vector. */
     VXQ_PF_DPS_RANDOM32 fnOldRandom = VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return 0x76543210u; });
@@ -131,11 +125,9 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     ASSERT_EQ(tRequest.size(), 548u);
     tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
     memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
-    Bytes tSent = tRequest;
-    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tSent.data(), (int32_t)tSent.size());
+    Request(pConn, tRequest);
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOldRandom);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    Bytes tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+    Bytes tAnswer = OneSent(pConn);
 
     /* Expected: the request's user name and digest, then the answer fields. */
     Bytes tExpect(548, 0);
@@ -149,10 +141,6 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     Place(tExpect, 520, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00"));
     EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
     EXPECT_EQ(tAnswer, tExpect);
-
-    VXQ_F_OFFLINE_FreeConn(pConn);
-    VXQ_F_OFFLINE_FreeInstance(pSrv);
-    VXQ_F_OFFLINE_RemoveCapture();
 }
 
 TEST(GoldenWire, VideoAndAudioFrameMessagesPackTheStreamDescriptionLittleEndian)
@@ -269,11 +257,11 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
 }
 
 /* A running service with one logged-in command connection. */
-class GoldenLive : public HostFixture
+class GoldenWireLive : public HostFixture
 {
 };
 
-TEST_F(GoldenLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
+TEST_F(GoldenWireLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
 {
     setenv("TZ", "UTC0", 1);
     tzset();
@@ -290,7 +278,7 @@ TEST_F(GoldenLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittle
     EXPECT_EQ(tNotice, tExpect);
 }
 
-TEST_F(GoldenLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
+TEST_F(GoldenWireLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
 {
     TestClient &tCli = Client();
     Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P3_QUERY_FILE, 0x00BEEF01u, 48);
