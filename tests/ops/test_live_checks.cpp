@@ -298,16 +298,9 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
         _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
         ASSERT_NE(pCapTrans, nullptr);
-        Bytes tOrder(16 + tBody.size(), 0);
-        int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
-                            (int32_t)tBody.size()};
-        memcpy(tOrder.data(), aHead, 16);
-        memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
-        VXQ_F_OFFLINE_Sent().clear();
-        EXPECT_EQ(
-            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(p, tOrder.data(), (int32_t)tOrder.size()), 1);
-        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-        Bytes &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+        const uint32_t dwTransId = pCapTrans->dwTransId;
+        Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, dwTransId, tBody.data(), (int32_t)tBody.size()));
+        Bytes tAnswer = OneSent(pCmd);
         ASSERT_EQ(tAnswer.size(), 20 + nReqBody);
         EXPECT_EQ(tAnswer[11], 0);
         EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
@@ -317,29 +310,19 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
             EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
             EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, iOff + 26), (uint16_t)(0x100 * i + 3));
         }
-        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, aHead[2]), nullptr) << "transaction deleted";
+        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId), nullptr) << "transaction deleted";
         /* An answer with transaction id 0 waits for nothing. */
-        aHead[2] = 0;
-        memcpy(tOrder.data(), aHead, 16);
-        VXQ_F_OFFLINE_Sent().clear();
-        EXPECT_EQ(
-            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(p, tOrder.data(), (int32_t)tOrder.size()), 1);
-        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+        Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, 0, tBody.data(), (int32_t)tBody.size()));
+        EXPECT_TRUE(Sent().empty());
     }
 
     Bytes tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
     _VXQ_S_DPS_TRANS_DATA *pLevelTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
         p, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
     ASSERT_NE(pLevelTrans, nullptr);
-    int32_t aLevelHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, (int32_t)pLevelTrans->dwTransId, 8};
     uint32_t aLevelBody[2] = {0, 5};
-    uint8_t aLevelOrder[24];
-    memcpy(aLevelOrder, aLevelHead, 16);
-    memcpy(aLevelOrder + 16, aLevelBody, 8);
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(p, aLevelOrder, 24), 1);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
+    Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, pLevelTrans->dwTransId, aLevelBody, 8));
+    EXPECT_EQ(OneSent(pCmd).size(), 28u);
 }
 
 TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
