@@ -248,11 +248,6 @@ TEST_F(LiveChecks, StreamControlAndIFramesOnlyCheckTheirFieldsAndSwitchTheViewer
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(p, 6, VXQ_DPS_CONN_NEW, 0);
-    EXPECT_EQ(
-        Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
-        6);
-
     p->tDevCapInfo.bRealplayCheckFlag = 1;
     p->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
     p->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
