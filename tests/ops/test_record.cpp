@@ -6,7 +6,6 @@
 #include "support/wait_until.h"
 
 #include <deque>
-#include <functional>
 
 namespace
 {
@@ -95,16 +94,6 @@ class RecordTest : public HostFixture
         return Result(tAnswer) == 0 ? TestLe32(tAnswer, kBody + 140) : 0;
     }
 
-    /* Runs in_fnCheck on the control thread with the connection record of a client. */
-    void OnConnOf(const TestClient &in_tCli, std::function<void(_VXQ_S_DPS_NET_PORT_DATA *)> in_fnCheck)
-    {
-        ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-                      _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, in_tCli);
-                      ASSERT_NE(pConn, nullptr);
-                      in_fnCheck(pConn);
-                  }));
-    }
-
     /* Transactions parked now (control thread). */
     int TransCount()
     {
@@ -157,9 +146,9 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
     TestClient &tView = Raw();
     uint32_t dwViewId = 0;
     ASSERT_EQ(1, VXQ_F_TESTCLI_TokenAndLogin(&tView.t, "viewer", "pw", &dwViewId));
-    OnConnOf(tView, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        pConn->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
-    });
+    ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+                  VXQ_F_TESTHOST_ConnOf(p, tView)->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
+              }));
     struct {
         int32_t iChNo;
         uint8_t ucResult;
