@@ -1,20 +1,9 @@
 /* Live view requests called directly on a hand-made instance: the checks in
  * their order, the connection fields they set, and the answers built in place. */
-#include <gtest/gtest.h>
-
-#include <string.h>
-
-#include <vector>
-
-#include "core/channel.h"
 #include "media/direct.h"
 #include "ops/live.h"
-#include "protocol/dispatch.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "support/test_client.h"
-#include "wire/head.h"
-#include "vxq_dps.h"
 
 namespace
 {
@@ -39,15 +28,14 @@ class LiveChecks : public OfflineRig
     void SetUp() override
     {
         OfflineRig::SetUp();
-        pSrv = p;
-        pCmd = VXQ_F_OFFLINE_AddPeer(pSrv, 0, VXQ_DPS_CONN_COMMAND, kLogin);
+        pCmd = VXQ_F_OFFLINE_AddPeer(p, 0, VXQ_DPS_CONN_COMMAND, kLogin);
         g_dwCheckVerdict = 0;
         g_iCheckCalls = 0;
     }
-    static std::vector<uint8_t> OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
+    static Bytes OpenMsg(uint16_t in_usFuncId, uint32_t in_dwLogin, uint16_t in_usChNo,
                                         uint16_t in_usStreamNo)
     {
-        std::vector<uint8_t> t =
+        Bytes t =
             VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 1, in_usFuncId == P2_EX_REALPLAY_OPEN ? 16 : 8);
         VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
         VXQ_F_TESTCLI_PutU16(t, 24, in_usChNo);
@@ -55,32 +43,28 @@ class LiveChecks : public OfflineRig
         return t;
     }
     /* Calls a handler; the one answer it sent in place (empty when none). */
-    std::vector<uint8_t> Call(VXQ_PF_DPS_NETMSG_HANDLER in_fn, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
-                              std::vector<uint8_t> in_tMsg)
+    Bytes Call(VXQ_PF_DPS_NETMSG_HANDLER in_fn, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, Bytes in_tMsg)
     {
-        VXQ_F_OFFLINE_Sent().clear();
-        in_fn(pSrv, in_pConn, in_tMsg.data(), (int32_t)in_tMsg.size());
-        if (VXQ_F_OFFLINE_Sent().size() != 1)
-            return std::vector<uint8_t>();
-        EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].pConn, in_pConn);
-        return VXQ_F_OFFLINE_Sent()[0].tMsg;
+        Sent();
+        in_fn(p, in_pConn, in_tMsg.data(), (int32_t)in_tMsg.size());
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+        if (tSent.size() != 1)
+            return Bytes();
+        EXPECT_EQ(tSent[0].pConn, in_pConn);
+        return tSent[0].tMsg;
     }
-    static int Result(const std::vector<uint8_t> &in_t)
+    static int Result(const Bytes &in_t)
     {
         return in_t.size() >= 20 ? in_t[11] : -1;
     }
     std::vector<int32_t> EventIds()
     {
         std::vector<int32_t> t;
-        for (std::vector<uint8_t> &e : VXQ_F_OFFLINE_TakeEvents(pSrv)) {
-            int32_t i;
-            memcpy(&i, e.data(), 4);
-            t.push_back(i);
-        }
+        for (const Bytes &e : Events())
+            t.push_back(OpsEventHead(e).iMsgFuncId);
         return t;
     }
 
-    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
 };
 
@@ -118,22 +102,22 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         {"a sub viewer costs 1", 0, kLogin, 1, 1, 0xFF, 64, 3.0f, 0, -1, NULL}, /* 3 - 2 - 1 = 0 */
         {"10000 with the flag", 1, kLogin, 10000, 2, 0xFF, 64, 0, 0, -1, NULL},
     };
-    pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
-    pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
-    VXQ_F_OFFLINE_AddViewer(pSrv, 20, 3, 0); /* one realplay connection exists */
+    p->tDevCapInfo.bRealplayCheckFlag = 1;
+    p->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
+    VXQ_F_OFFLINE_AddViewer(p, 20, 3, 0); /* one realplay connection exists */
     for (const Row &r : aRows) {
-        pSrv->tDevCapInfo.bSpecialChFlag = r.bSpecial;
+        p->tDevCapInfo.bSpecialChFlag = r.bSpecial;
         pCmd->pUserInfo->dwPopMask = r.dwPop;
         for (int i = 0; i < 64; i++)
             pCmd->pUserInfo->dwChPopMask[i] = r.dwPop;
-        pSrv->iMaxRealplayClientNum = r.iMaxClients;
-        pSrv->bMediaResCtrl = r.fBudget > 0;
-        pSrv->fMaxMediaResourceNum = r.fBudget;
-        pSrv->fMainMediaResourceLoss = 2.0f;
+        p->iMaxRealplayClientNum = r.iMaxClients;
+        p->bMediaResCtrl = r.fBudget > 0;
+        p->fMaxMediaResourceNum = r.fBudget;
+        p->fMainMediaResourceLoss = 2.0f;
         g_dwCheckVerdict = r.dwVerdict;
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(p, 5, VXQ_DPS_CONN_NEW, 0);
         LogCapture tLog;
-        std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
+        Bytes tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn,
                                             OpenMsg(P2_REALPLAY_OPEN, r.dwLogin, r.usChNo, r.usStreamNo));
         if (r.iResult >= 0) {
             EXPECT_EQ(Result(tAnswer), r.iResult) << r.sCase;
@@ -160,19 +144,19 @@ TEST_F(LiveChecks, OpenChecksRunInTheirOrderAndARefusalLeavesTheConnectionAsItWa
         }
         free(pConn->tMedia.pWaitRespBuf);
         free(pConn);
-        pSrv->pConn[5] = NULL;
+        p->pConn[5] = NULL;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             for (int j = 0; j < 3; j++)
-                pSrv->pMediaCh[i].tSubCh[j].iStreamOpenState = 0;
+                p->pMediaCh[i].tSubCh[j].iStreamOpenState = 0;
     }
 }
 
 TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLast)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
-    std::vector<uint8_t> tMsg = OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 3);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(p, 5, VXQ_DPS_CONN_NEW, 0);
+    Bytes tMsg = OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 3);
     VXQ_F_TESTCLI_PutU32(tMsg, 28, 0xC0FFEE);
-    std::vector<uint8_t> tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, tMsg);
+    Bytes tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, tMsg);
     EXPECT_EQ(Result(tAnswer), 1);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
     EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_MEDIA) << "made a realplay connection before the lookup";
@@ -180,7 +164,7 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
     EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
 
     /* An open stream answers at once from the request and asks for an I-frame. */
-    pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    p->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
     tAnswer = Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_OPEN, pConn, OpenMsg(P2_EX_REALPLAY_OPEN, kLogin, 1, 0));
     EXPECT_EQ(Result(tAnswer), 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 32), pConn->dwPortId);
@@ -191,99 +175,86 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
 
 TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChannelStaysOpening)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(pSrv, 5, VXQ_DPS_CONN_NEW, 0);
-    VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
-    pSrv->hCallbackQueue = NULL;
-    std::vector<uint8_t> tAnswer =
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(p, 5, VXQ_DPS_CONN_NEW, 0);
+    VXQ_HQUEUE hQueue = p->hCallbackQueue;
+    p->hCallbackQueue = NULL;
+    Bytes tAnswer =
         Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, kLogin, 2, 0));
-    pSrv->hCallbackQueue = hQueue;
+    p->hCallbackQueue = hQueue;
     EXPECT_EQ(Result(tAnswer), 1);
-    EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 1);
+    EXPECT_EQ(p->pMediaCh[2].tSubCh[0].iStreamOpenState, 1);
     EXPECT_EQ(pConn->tMedia.iStreamState, 0);
     EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
     /* Its close then releases the stuck sub-channel. */
-    VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 2, 0);
-    EXPECT_EQ(pSrv->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
+    VXQ_F_DPS_MC_ClientCloseMediaCh(p, 2, 0);
+    EXPECT_EQ(p->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
 }
 
-TEST_F(LiveChecks, StreamControlChecksAndSwitches)
+/* Stream control (type, code) and I-frames only (code): where they must come
+ * from, which viewer they find, and the switches each sets, in sequence. */
+TEST_F(LiveChecks, StreamControlAndIFramesOnlyCheckTheirFieldsAndSwitchTheViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(p, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     pMedia->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_AddViewer(pSrv, 8, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_AddViewer(p, 8, 1, 0);
     pOther->dwLoginId = 0x55;
-    auto fnCtrl = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwLogin, uint32_t in_dwMediaId,
-                      int32_t in_iType, int32_t in_iCode) {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_CTRL_STREAM, 1, 16);
-        VXQ_F_TESTCLI_PutU32(t, 20, in_dwLogin);
-        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
-        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iType);
-        VXQ_F_TESTCLI_PutU32(t, 32, (uint32_t)in_iCode);
-        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM, in_pOn, t));
+    const uint32_t dwId = pMedia->dwPortId, dwOther = pOther->dwPortId;
+    const int32_t kOnly = -9; /* the row is an I-frames-only request */
+    const struct {
+        bool bOnMedia;
+        uint32_t dwLogin, dwMediaId;
+        int32_t iType, iCode;
+        int iResult;
+        int iVideoPause, iAudioPause, iRecvIFrame, iOnlyIFrame; /* after the row */
+    } tRows[] = {
+        {true, kLogin, dwId, 0, 0, 6, 0, 0, 1, 0},  /* not on the command connection */
+        {false, 0x99, dwId, 0, 0, 6, 0, 0, 1, 0},   /* another login id */
+        {false, kLogin, dwId, 3, 0, 2, 0, 0, 1, 0}, {false, kLogin, dwId, -1, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, dwId, 0, 2, 2, 0, 0, 1, 0}, {false, kLogin, 0, 0, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, 0x12345678, 0, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, dwOther, 0, 0, 2, 0, 0, 1, 0}, /* another login's viewer is not found */
+        {false, kLogin, dwId, 0, 1, 0, 0, 0, 1, 0},    /* continuing video that never paused */
+        {false, kLogin, dwId, 2, 0, 0, 1, 1, 1, 0},
+        {false, kLogin, dwId, 1, 1, 0, 1, 0, 1, 0},
+        {false, kLogin, dwId, 0, 1, 0, 0, 0, 0, 0}, /* video resumes at the next I-frame */
+        {true, kLogin, dwId, kOnly, 0, 6, 0, 0, 1, 0}, /* each I-frames-only row starts waiting for one */
+        {false, kLogin, dwId, kOnly, 2, 2, 0, 0, 1, 0},
+        {false, kLogin, 0, kOnly, 0, 2, 0, 0, 1, 0},
+        {false, kLogin, 0x12345678, kOnly, 0, 1, 0, 0, 1, 0},
+        {false, kLogin, dwId, kOnly, 0, 0, 0, 0, 1, 1},
+        {false, kLogin, dwId, kOnly, 1, 0, 0, 0, 0, 0},
     };
-    uint32_t dwId = pMedia->dwPortId;
-    EXPECT_EQ(fnCtrl(pMedia, kLogin, dwId, 0, 0), 6) << "not on the command connection";
-    EXPECT_EQ(fnCtrl(pCmd, 0x99, dwId, 0, 0), 6) << "another login id";
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 3, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, -1, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 2), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0, 0, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, 0x12345678, 0, 0), 2);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, pOther->dwPortId, 0, 0), 2) << "another login's viewer is not found";
-    EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
-
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u) << "continuing video that never paused changes nothing";
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 2, 0), 0);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
-    EXPECT_EQ(pMedia->tMedia.bAudioPause, 1u);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 1, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bAudioPause, 0u);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 1u);
-    EXPECT_EQ(fnCtrl(pCmd, kLogin, dwId, 0, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bVideoPause, 0u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u) << "video resumes at the next I-frame";
-}
-
-TEST_F(LiveChecks, IFramesOnlyChecksAndSwitches)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
-    pMedia->dwLoginId = kLogin;
-    pMedia->tMedia.bRecvIFrame = 1;
-    auto fnOnly = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId, int32_t in_iCode) {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_ONLY_I_FRAME, 1, 12);
-        VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
-        VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
-        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)in_iCode);
-        return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME, in_pOn, t));
-    };
-    EXPECT_EQ(fnOnly(pMedia, pMedia->dwPortId, 0), 6);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 2), 2);
-    EXPECT_EQ(fnOnly(pCmd, 0, 0), 2);
-    EXPECT_EQ(fnOnly(pCmd, 0x12345678, 0), 1);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 0), 0);
-    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 1u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 1u);
-    EXPECT_EQ(fnOnly(pCmd, pMedia->dwPortId, 1), 0);
-    EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, 0u);
-    EXPECT_EQ(pMedia->tMedia.bRecvIFrame, 0u);
+    for (const auto &r : tRows) {
+        SCOPED_TRACE(testing::Message() << &r - tRows);
+        const bool bOnly = r.iType == kOnly;
+        if (bOnly)
+            pMedia->tMedia.bRecvIFrame = 1;
+        Bytes t = VXQ_F_TESTCLI_BuildZeroMsg(bOnly ? P2_ONLY_I_FRAME : P2_CTRL_STREAM, 1, bOnly ? 12 : 16);
+        VXQ_F_TESTCLI_PutU32(t, 20, r.dwLogin);
+        VXQ_F_TESTCLI_PutU32(t, 24, r.dwMediaId);
+        VXQ_F_TESTCLI_PutU32(t, 28, (uint32_t)(bOnly ? r.iCode : r.iType));
+        VXQ_F_TESTCLI_PutU32(t, 32, (uint32_t)r.iCode);
+        EXPECT_EQ(Result(Call(bOnly ? VXQ_F_DPS_MW_DoNetMsg_P2_ONLY_I_FRAME : VXQ_F_DPS_MW_DoNetMsg_P2_CTRL_STREAM,
+                              r.bOnMedia ? pMedia : pCmd, t)),
+                  r.iResult);
+        EXPECT_EQ(pMedia->tMedia.bVideoPause, (uint32_t)r.iVideoPause);
+        EXPECT_EQ(pMedia->tMedia.bAudioPause, (uint32_t)r.iAudioPause);
+        EXPECT_EQ(pMedia->tMedia.bRecvIFrame, (uint32_t)r.iRecvIFrame);
+        EXPECT_EQ(pMedia->tMedia.bOnlyIFrame, (uint32_t)r.iOnlyIFrame);
+        EXPECT_EQ(pOther->tMedia.bVideoPause, 0u);
+    }
 }
 
 TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    EXPECT_EQ(
-        Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_CLOSE, pNew, OpenMsg(P2_REALPLAY_CLOSE, kLogin, 1, 0))),
-        6);
-
-    pSrv->tDevCapInfo.bRealplayCheckFlag = 1;
-    pSrv->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
-    pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
-    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(pSrv, 7, 1, 0);
+    p->tDevCapInfo.bRealplayCheckFlag = 1;
+    p->tDevCapInfo.fnRealplayCheck = AdmissionCheck;
+    p->pMediaCh[1].tSubCh[0].iStreamOpenState = 2;
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_OFFLINE_AddViewer(p, 7, 1, 0);
     pMedia->dwLoginId = kLogin;
     auto fnExClose = [&](_VXQ_S_DPS_NET_PORT_DATA *in_pOn, uint32_t in_dwMediaId) {
-        std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_EX_REALPLAY_CLOSE, 1, 8);
+        Bytes t = VXQ_F_TESTCLI_BuildZeroMsg(P2_EX_REALPLAY_CLOSE, 1, 8);
         VXQ_F_TESTCLI_PutU32(t, 20, kLogin);
         VXQ_F_TESTCLI_PutU32(t, 24, in_dwMediaId);
         return Result(Call(VXQ_F_DPS_MW_DoNetMsg_P2_EX_REALPLAY_CLOSE, in_pOn, t));
@@ -297,7 +268,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
     EXPECT_EQ(pMedia->tMedia.iStreamState, 0);
     EXPECT_EQ(g_iCheckCalls, 1);
     EXPECT_EQ(g_tLastCheck.dwAction, 1u);
-    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(p->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
     EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_CLOSE_MEDIA_STREAM}));
     EXPECT_EQ(pMedia->iConnType, VXQ_DPS_CONN_MEDIA) << "the connection stays a realplay connection";
 }
@@ -306,7 +277,7 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
  * written only within the stored request, which goes back with its own length. */
 TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
 {
-    std::vector<uint8_t> tBody(8 + 9 * 28, 0);
+    Bytes tBody(8 + 9 * 28, 0);
     int32_t iNum = 9;
     memcpy(tBody.data() + 4, &iNum, 4);
     for (int i = 0; i < 9; i++) {
@@ -318,20 +289,13 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
         memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
     }
     for (size_t nReqBody : {(size_t)8 + 28, (size_t)236}) { /* short of its answer fields, whole */
-        std::vector<uint8_t> tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, nReqBody);
+        Bytes tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, nReqBody);
         _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-            pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
+            p, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
         ASSERT_NE(pCapTrans, nullptr);
-        std::vector<uint8_t> tOrder(16 + tBody.size(), 0);
-        int32_t aHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, (int32_t)pCapTrans->dwTransId,
-                            (int32_t)tBody.size()};
-        memcpy(tOrder.data(), aHead, 16);
-        memcpy(tOrder.data() + 16, tBody.data(), tBody.size());
-        VXQ_F_OFFLINE_Sent().clear();
-        EXPECT_EQ(
-            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-        ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-        std::vector<uint8_t> &tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+        const uint32_t dwTransId = pCapTrans->dwTransId;
+        Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, dwTransId, tBody.data(), (int32_t)tBody.size()));
+        Bytes tAnswer = OneSent(pCmd);
         ASSERT_EQ(tAnswer.size(), 20 + nReqBody);
         EXPECT_EQ(tAnswer[11], 0);
         EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
@@ -341,29 +305,19 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
             EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
             EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, iOff + 26), (uint16_t)(0x100 * i + 3));
         }
-        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(pSrv, aHead[2]), nullptr) << "transaction deleted";
+        EXPECT_EQ(VXQ_F_DPS_MC_Trans_QueryTransDataByTransId(p, dwTransId), nullptr) << "transaction deleted";
         /* An answer with transaction id 0 waits for nothing. */
-        aHead[2] = 0;
-        memcpy(tOrder.data(), aHead, 16);
-        VXQ_F_OFFLINE_Sent().clear();
-        EXPECT_EQ(
-            VXQ_F_DPS_MW_DoOrder_EVENT_E2_GET_VIDEO_QUALITY_CAP(pSrv, tOrder.data(), (int32_t)tOrder.size()), 1);
-        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+        Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_CAP, 0, 0, tBody.data(), (int32_t)tBody.size()));
+        EXPECT_TRUE(Sent().empty());
     }
 
-    std::vector<uint8_t> tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
+    Bytes tLevel = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_LEVEL, 1, 8);
     _VXQ_S_DPS_TRANS_DATA *pLevelTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
-        pSrv, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
+        p, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_LEVEL, tLevel.data(), (int32_t)tLevel.size());
     ASSERT_NE(pLevelTrans, nullptr);
-    int32_t aLevelHead[4] = {EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, (int32_t)pLevelTrans->dwTransId, 8};
     uint32_t aLevelBody[2] = {0, 5};
-    uint8_t aLevelOrder[24];
-    memcpy(aLevelOrder, aLevelHead, 16);
-    memcpy(aLevelOrder + 16, aLevelBody, 8);
-    VXQ_F_OFFLINE_Sent().clear();
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrderData(pSrv, aLevelOrder, 24), 1);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    EXPECT_EQ(VXQ_F_OFFLINE_Sent()[0].tMsg.size(), 28u);
+    Order(TestOrder(EVENT_E2_GET_VIDEO_QUALITY_LEVEL, 0, pLevelTrans->dwTransId, aLevelBody, 8));
+    EXPECT_EQ(OneSent(pCmd).size(), 28u);
 }
 
 TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
@@ -372,33 +326,30 @@ TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
     memset(&tBody, 0, sizeof(tBody));
     tBody.i_iChNo = 1;
     tBody.o_tDesc.iVideoCodecId = 9;
-    std::vector<uint8_t> tOrder(16 + sizeof(tBody), 0);
+    Bytes tOrder(16 + sizeof(tBody), 0);
     int32_t iId = EVENT_E2_OPEN_MEDIA_STREAM;
     memcpy(tOrder.data(), &iId, 4);
     memcpy(tOrder.data() + 16, &tBody, sizeof(tBody));
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), (int32_t)tOrder.size()), 0);
-    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
-    EXPECT_EQ(pSrv->pMediaCh[1].tSubCh[0].iVideoCodecId, 0);
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(pSrv, tOrder.data(), 40), 0) << "short body";
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(p, tOrder.data(), (int32_t)tOrder.size()), 0);
+    EXPECT_EQ(p->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
+    EXPECT_EQ(p->pMediaCh[1].tSubCh[0].iVideoCodecId, 0);
+    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(p, tOrder.data(), 40), 0) << "short body";
 }
 
-TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndReportsAFailedEvent)
+/* A refused event gives 1: FuncTableWalk. */
+TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndPassesTheChannelAs32Bits)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_NEW, 0);
-    std::vector<uint8_t> t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
+    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(p, 6, VXQ_DPS_CONN_NEW, 0);
+    Bytes t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
     VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
     VXQ_F_TESTCLI_PutU16(t, 28, 1);
     EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
-    std::vector<std::vector<uint8_t>> tEvents = VXQ_F_OFFLINE_TakeEvents(pSrv);
+    std::vector<Bytes> tEvents = VXQ_F_OFFLINE_TakeEvents(p);
     ASSERT_EQ(tEvents.size(), 1u);
     int32_t aBody[2];
     memcpy(aBody, tEvents[0].data() + 16, 8);
     EXPECT_EQ(aBody[0], 0x10002) << "the channel travels as 32 bits";
     EXPECT_EQ(aBody[1], 1);
-    VXQ_HQUEUE hQueue = pSrv->hCallbackQueue;
-    pSrv->hCallbackQueue = NULL;
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 1);
-    pSrv->hCallbackQueue = hQueue;
 }
 
 } // namespace

@@ -19,27 +19,15 @@ const int64_t kLeapDay2040 = 2214129600; /* 2040-02-29 12:00:00 UTC */
 /* Its 12-byte wire date-time: year 2040 (0x07F8), month 2, day 29, 12:00:00. */
 const Bytes kWireTime = {0xF8, 0x07, 2, 0, 29, 12, 0, 0, 0, 0, 0, 0};
 
+/* The local times are those of UTC (the value stays for the rest of the program). */
 class Past2038 : public OfflineRig
 {
   protected:
     void SetUp() override
     {
-        const char *sTz = getenv("TZ");
-        m_bHadTz = sTz != nullptr;
-        if (sTz)
-            m_sTz = sTz;
         setenv("TZ", "UTC0", 1);
         tzset();
         OfflineRig::SetUp();
-    }
-    void TearDown() override
-    {
-        OfflineRig::TearDown();
-        if (m_bHadTz)
-            setenv("TZ", m_sTz.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
     /* Handles the order that VXQ_F_DPS_UpAlarmMsg or VXQ_F_DPS_SendAlarmMsg queued. */
     void HandleQueuedOrder()
@@ -49,10 +37,6 @@ class Past2038 : public OfflineRig
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(p->hOrderQueue, ucOrder, &iLen, 0), 1);
         Order(Bytes(ucOrder, ucOrder + iLen));
     }
-
-  private:
-    bool m_bHadTz = false;
-    std::string m_sTz;
 };
 
 } // namespace

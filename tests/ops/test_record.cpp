@@ -1,24 +1,11 @@
 /* Record search and download through a running service, a test client and a
  * test host that holds recordings (support/record_host.h). */
 #include "ops/record.h"
-
-#include "core/channel.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/record_host.h"
-#include "support/test_client.h"
-#include "support/test_host.h"
 #include "support/wait_until.h"
-#include "wire/head.h"
-#include "vxq_queue.h"
-
-#include <gtest/gtest.h>
-
-#include <string.h>
 
 #include <deque>
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace
 {
@@ -107,16 +94,6 @@ class RecordTest : public HostFixture
         return Result(tAnswer) == 0 ? TestLe32(tAnswer, kBody + 140) : 0;
     }
 
-    /* Runs in_fnCheck on the control thread with the connection record of a client. */
-    void OnConnOf(const TestClient &in_tCli, std::function<void(_VXQ_S_DPS_NET_PORT_DATA *)> in_fnCheck)
-    {
-        ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-                      _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, in_tCli);
-                      ASSERT_NE(pConn, nullptr);
-                      in_fnCheck(pConn);
-                  }));
-    }
-
     /* Transactions parked now (control thread). */
     int TransCount()
     {
@@ -169,9 +146,9 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
     TestClient &tView = Raw();
     uint32_t dwViewId = 0;
     ASSERT_EQ(1, VXQ_F_TESTCLI_TokenAndLogin(&tView.t, "viewer", "pw", &dwViewId));
-    OnConnOf(tView, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        pConn->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
-    });
+    ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+                  VXQ_F_TESTHOST_ConnOf(p, tView)->pUserInfo->dwChPopMask[2] &= ~VXQ_DPS_POP_RECORD_SEARCH;
+              }));
     struct {
         int32_t iChNo;
         uint8_t ucResult;
@@ -186,25 +163,17 @@ TEST_F(RecordTest, QueryOfAllChannelsNeedsTheSearchRightOnEveryChannel)
             EXPECT_EQ(tRow.dwFileNum, TestLe32(tAnswer, kBody + 44));
         }
     }
-    /* The whole device for a user with the right everywhere: every file, in wire order. */
+    /* The whole device for a user with the right everywhere: every file (their fields: GoldenWire). */
     Bytes tAnswer = Ask(*pCmd, QueryMsg(dwLoginId, -1));
     ASSERT_EQ(0, Result(tAnswer));
     ASSERT_EQ(68u + 3 * 220, tAnswer.size());
     EXPECT_EQ(68u + 3 * 220, TestLe32(tAnswer, 4));
-    for (size_t i = 0; i < 3; i++) {
-        _VXQ_S_DPS_FILE_INFO tInfo = VXQ_F_RECHOST_FileInfo(&tRec, i);
-        const uint8_t *pWire = tAnswer.data() + 68 + 220 * i;
-        EXPECT_STREQ(tInfo.sFileFlag, (const char *)pWire);
-        EXPECT_EQ(tInfo.dwFileSize, VXQ_F_DPS_MW_GetLe32(pWire + 168)); /* the rest: GoldenWire */
-    }
-    /* The event carried the request's fields in host order. */
+    for (size_t i = 0; i < 3; i++)
+        EXPECT_STREQ(VXQ_F_RECHOST_FileInfo(&tRec, i).sFileFlag, (const char *)tAnswer.data() + 68 + 220 * i);
+    /* The event carried the channel of the viewer's first accepted query (its times: Past2038). */
     Bytes tEvent = Event(EVENT_E2_FILE_QUERY);
-    _VXQ_S_DPS_E2_FILE_QUERY tBody;
-    ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
-    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
-    EXPECT_EQ(1, tBody.i_iChNo); /* the viewer's first accepted query */
-    EXPECT_EQ(2026, tBody.i_tStartTime.usYear);
-    EXPECT_EQ(12, tBody.i_tStartTime.usMonth);
+    ASSERT_EQ(16 + sizeof(_VXQ_S_DPS_E2_FILE_QUERY), tEvent.size());
+    EXPECT_EQ(1u, TestWord(tEvent, 16));
 }
 
 TEST_F(RecordTest, QueryAnswerSendsRecordsOnlyWhenTheirCountMatchesTheAppendedBytes)
@@ -305,45 +274,6 @@ TEST_F(RecordTest, OpenByTimePassesAtMostSixteenAlarmEventsAndNeedsTheCapability
     ASSERT_EQ(1, VXQ_F_TESTHOST_OnControlThread(
                      &m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *p) { p->tDevCapInfo.iDevCapValue5 = 0; }));
     EXPECT_EQ(40, Result(Ask(Raw(), RecMsg(P3_DOWNLOAD_OPEN_BY_TIME, dwLoginId))));
-}
-
-TEST_F(RecordTest, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNothing)
-{
-    TestClient &tBad = Raw();
-    tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_TRUE(tBad.Send(OpenMsg(dwLoginId, "no-such-file")));
-    Bytes tEvent = Event(EVENT_E2_FILE_OPEN);
-    _VXQ_S_DPS_E2_FILE_OPEN tBody;
-    ASSERT_EQ(16 + sizeof(tBody), tEvent.size());
-    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
-    EXPECT_STREQ("no-such-file", tBody.i_sFileFlag);
-    tBody.o_dwFileReadId = 0x1234;
-    tBody.o_tFileInfo = VXQ_F_RECHOST_FileInfo(&tRec, 0);
-    Answer(tEvent, VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST, &tBody, sizeof(tBody));
-    Bytes tAnswer = Read(tBad);
-    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), tAnswer.size());
-    EXPECT_EQ(13, Result(tAnswer)); /* resource no exist */
-    EXPECT_EQ(0x1234u, TestLe32(tAnswer, kBody + 140));
-    EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
-    OnConnOf(tBad, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->tDown.dwFileId);
-        EXPECT_EQ(0u, pConn->dwLoginId);
-    });
-    tRec.tManual.clear();
-
-    TestClient *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(pDown);
-    ASSERT_NE(0u, dwReadId);
-    uint32_t dwCmdPortId = 0;
-    OnConnOf(*pCmd, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) { dwCmdPortId = pConn->dwPortId; });
-    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
-        EXPECT_EQ(dwLoginId, pConn->dwLoginId);
-        EXPECT_EQ(dwCmdPortId, pConn->dwLoginPortId);
-        EXPECT_GT(pConn->tOpenTime, 0);
-    });
 }
 
 TEST_F(RecordTest, ReadAnsweredByThreeOrdersGivesThreeResponsesAndEndsWithTheLast)
@@ -461,77 +391,6 @@ TEST_F(RecordTest, WholeFileOfFiveMegabytesDownloadsByteForByte)
     EXPECT_EQ(0, TransCount());
 }
 
-TEST_F(RecordTest, ReadIdIsUsableOnlyByTheSessionThatOpenedIt)
-{
-    TestClient *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(pDown);
-    ASSERT_NE(0u, dwReadId);
-    /* A second session of the same user, with a download of its own. */
-    TestClient &tOtherCmd = Client();
-    TestClient &tOtherDown = Raw();
-    Bytes tAnswer = Ask(tOtherDown, OpenMsg(tOtherCmd.dwLoginId, "ch0/rec-0001"));
-    ASSERT_EQ(0, Result(tAnswer));
-    uint32_t dwOtherReadId = TestLe32(tAnswer, kBody + 140);
-    ASSERT_NE(dwReadId, dwOtherReadId);
-    FlushEvents();
-    int iEventsBefore = 0;
-    {
-        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-        iEventsBefore = m_tHost.iEventTotal;
-    }
-    const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
-                              P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
-    const struct {
-        TestClient *pCli;
-        uint32_t dwReadId;
-    } tRefused[] = {
-        {&tOtherCmd, dwReadId},     /* the other session's command connection */
-        {&tOtherDown, dwReadId},    /* the other session's download connection */
-        {pCmd, dwReadId ^ 0x5A5Au}, /* a read id nobody holds */
-        {pCmd, 0},
-    };
-    for (const auto &tRow : tRefused) {
-        for (uint16_t usOp : usOps) {
-            Bytes tMsg = FileOpMsg(usOp, tRow.dwReadId);
-            tAnswer = Ask(*tRow.pCli, tMsg);
-            EXPECT_EQ(5, Result(tAnswer)) << std::hex << usOp << " " << tRow.dwReadId;
-            EXPECT_EQ(tMsg.size(), tAnswer.size());
-        }
-    }
-    FlushEvents();
-    {
-        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-        EXPECT_EQ(iEventsBefore + 1, m_tHost.iEventTotal); /* only the flush query */
-    }
-    EXPECT_EQ(0, TransCount());
-    {
-        std::lock_guard<std::mutex> tGuard(tRec.tLock);
-        EXPECT_EQ(1u, tRec.tOpen.count(dwReadId)); /* the file stays open */
-    }
-    /* The owning session, on its command connection or on the download
-     * connection, may use it; the other session its own read id. */
-    EXPECT_EQ(0, Result(Ask(*pCmd, FileOpMsg(P3_DOWNLOAD_SEEK, dwReadId))));
-    EXPECT_EQ(0, Result(Ask(*pDown, GetMsg(dwReadId, 1))));
-    EXPECT_EQ(0, Result(Ask(tOtherCmd, FileOpMsg(P3_DOWNLOAD_QVIDEO, dwOtherReadId))));
-}
-
-/* Every file operation is accepted on the download connection (their fields:
- * RelayOffline rows), and an explicit close keeps the connection. */
-TEST_F(RecordTest, FileOperationsAreAcceptedOnTheDownloadConnectionAndAnExplicitCloseKeepsIt)
-{
-    TestClient *pDown = nullptr;
-    uint32_t dwReadId = OpenDownload(pDown);
-    ASSERT_NE(0u, dwReadId);
-    for (uint16_t usOp : {P3_DOWNLOAD_SEEK, P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME,
-                          P3_DOWNLOAD_RECOVER_ALLFRAME, P3_DOWNLOAD_CLOSE})
-        EXPECT_EQ(0, Result(Ask(*pDown, FileOpMsg(usOp, dwReadId)))) << std::hex << usOp;
-    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(VXQ_DPS_CONN_DOWN, pConn->iConnType);
-        EXPECT_EQ(dwReadId, pConn->tDown.dwFileId);
-    });
-    EXPECT_EQ(0, TransCount());
-}
-
 /* Every way a download's file is closed without a close request raises one
  * close event (ExpectClosed) naming that read id, and no other. */
 TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLogin)
@@ -553,18 +412,6 @@ TEST_F(RecordTest, DownloadConnectionGoingAwayClosesItsFileOnceAndGoesWithItsLog
     EXPECT_EQ(2, tRec.iCloseTotal);
 }
 
-TEST_F(RecordTest, SecondOpenOnADownloadConnectionClosesTheFirstFile)
-{
-    TestClient *pDown = nullptr;
-    uint32_t dwFirst = OpenDownload(pDown, "ch0/rec-0001");
-    ASSERT_NE(0u, dwFirst);
-    Bytes tAnswer = Ask(*pDown, OpenMsg(dwLoginId, "ch1/rec-0002"));
-    ASSERT_EQ(0, Result(tAnswer));
-    uint32_t dwSecond = TestLe32(tAnswer, kBody + 140);
-    ExpectClosed(dwFirst);
-    OnConnOf(*pDown, [&](_VXQ_S_DPS_NET_PORT_DATA *pConn) { EXPECT_EQ(dwSecond, pConn->tDown.dwFileId); });
-}
-
 TEST_F(RecordTest, OpenIsRefusedWhenTheMediaBudgetHasNoRoomForAReplayClient)
 {
     ASSERT_EQ(1, VXQ_F_DPS_ControlMediaResource(m_tHost.pSrv, 1, 2.0f, 1.0f, 1.5f));
@@ -577,29 +424,132 @@ TEST_F(RecordTest, OpenIsRefusedWhenTheMediaBudgetHasNoRoomForAReplayClient)
     EXPECT_EQ(0, Result(Ask(tSecond, OpenMsg(dwLoginId, "ch0/rec-0001"))));
 }
 
-TEST_F(RecordTest, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
+/* ---- Unit level: the open and the read id's owner on the offline rig ---- */
+
+const uint32_t kLogin = 0x3EC00001u;
+const uint32_t kOther = 0x3EC00002u;
+
+class RecordOffline : public OfflineRig
 {
-    TestClient &tDown = Raw();
-    tRec.tManual.insert(EVENT_E2_FILE_OPEN);
-    ASSERT_TRUE(tDown.Send(OpenMsg(dwLoginId, "ch0/rec-0001")));
-    Bytes tEvent = Event(EVENT_E2_FILE_OPEN);
-    ASSERT_FALSE(tEvent.empty());
-    pCmd->Close();
-    ASSERT_TRUE(WaitUntil([&]() {
-        bool bGone = true;
-        VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            bGone = VXQ_F_DPS_MC_NetPortData_QueryByLoginId(p, dwLoginId) == nullptr;
-        });
-        return bGone;
-    }));
+  protected:
+    void SetUp() override
+    {
+        OfflineRig::SetUp();
+        pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF, 0);
+    }
+    /* Sends an open of in_sFlag for in_dwLoginId on in_pConn and has the host
+     * answer in_ucCode with read id in_dwReadId; the answer sent. */
+    Bytes Open(_VXQ_S_DPS_NET_PORT_DATA *in_pConn, uint32_t in_dwLoginId, uint32_t in_dwReadId,
+               uint8_t in_ucCode = 0, const char *in_sFlag = "ch0/rec-0001")
+    {
+        Request(in_pConn, OpenMsg(in_dwLoginId, in_sFlag));
+        Bytes tEvent = OneEvent(EVENT_E2_FILE_OPEN);
+        _VXQ_S_DPS_E2_FILE_OPEN tBody;
+        EXPECT_EQ(16 + sizeof(tBody), tEvent.size());
+        memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
+        EXPECT_STREQ(in_sFlag, tBody.i_sFileFlag);
+        tBody.o_dwFileReadId = in_dwReadId;
+        strcpy(tBody.o_tFileInfo.sFileFlag, "ch0/rec-0001");
+        Order(TestOrder(EVENT_E2_FILE_OPEN, in_ucCode, OpsEventHead(tEvent).dwTransId, &tBody, sizeof(tBody)));
+        return OneSent(in_pConn);
+    }
+    /* The one event now is a close (transaction id 0: nobody waits for its answer) of in_dwReadId. */
+    void ExpectClosed(uint32_t in_dwReadId)
+    {
+        Bytes tEvent = OneEvent(EVENT_E2_FILE_CLOSE);
+        ASSERT_EQ(20u, tEvent.size());
+        EXPECT_EQ(0u, OpsEventHead(tEvent).dwTransId);
+        EXPECT_EQ(in_dwReadId, TestWord(tEvent, 16));
+    }
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
+};
+
+TEST_F(RecordOffline, SuccessfulOpenMakesADownloadConnectionAndAFailedOneChangesNothing)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pBad = AddConn(5, VXQ_DPS_CONN_NEW);
+    Bytes tAnswer = Open(pBad, kLogin, 0x1234, VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST, "no-such-file");
+    ASSERT_EQ((size_t)VXQ_F_OFFLINE_MsgLen(P3_DOWNLOAD_OPEN), tAnswer.size());
+    EXPECT_EQ(13, Result(tAnswer)); /* resource no exist */
+    EXPECT_EQ(0x1234u, TestLe32(tAnswer, kBody + 140));
+    EXPECT_STREQ("ch0/rec-0001", (const char *)tAnswer.data() + kBody + 144);
+    EXPECT_EQ(VXQ_DPS_CONN_NEW, pBad->iConnType);
+    EXPECT_EQ(0u, pBad->tDown.dwFileId);
+    EXPECT_EQ(0u, pBad->dwLoginId);
+
+    _VXQ_S_DPS_NET_PORT_DATA *pDown = AddConn(6, VXQ_DPS_CONN_NEW);
+    EXPECT_EQ(0, Result(Open(pDown, kLogin, 0x77)));
+    EXPECT_EQ(VXQ_DPS_CONN_DOWN, pDown->iConnType);
+    EXPECT_EQ(0x77u, pDown->tDown.dwFileId);
+    EXPECT_EQ(kLogin, pDown->dwLoginId);
+    EXPECT_EQ(pCmd->dwPortId, pDown->dwLoginPortId);
+    EXPECT_GT(pDown->tOpenTime, 0);
+    EXPECT_TRUE(Events().empty());
+
+    /* A second open on it closes the first file; reopening the same read id does not. */
+    EXPECT_EQ(0, Result(Open(pDown, kLogin, 0x78, 0, "ch1/rec-0002")));
+    ExpectClosed(0x77);
+    EXPECT_EQ(0x78u, pDown->tDown.dwFileId);
+    EXPECT_EQ(0, Result(Open(pDown, kLogin, 0x78)));
+    EXPECT_TRUE(Events().empty());
+}
+
+TEST_F(RecordOffline, OpenAnsweredAfterItsLoginEndedIsRefusedAndTheFileClosedAgain)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pDown = AddConn(5, VXQ_DPS_CONN_NEW);
+    Request(pDown, OpenMsg(kLogin, "ch0/rec-0001"));
+    Bytes tEvent = OneEvent(EVENT_E2_FILE_OPEN);
+    pCmd->dwLoginId = 0; /* the login ends while the host opens the file */
     _VXQ_S_DPS_E2_FILE_OPEN tBody;
     memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
     tBody.o_dwFileReadId = 0x777;
-    Answer(tEvent, 0, &tBody, sizeof(tBody));
-    EXPECT_EQ(6, Result(Read(tDown)));
+    Order(TestOrder(EVENT_E2_FILE_OPEN, 0, OpsEventHead(tEvent).dwTransId, &tBody, sizeof(tBody)));
+    EXPECT_EQ(6, Result(OneSent(pDown)));
     ExpectClosed(0x777u);
-    OnConnOf(tDown, [](_VXQ_S_DPS_NET_PORT_DATA *pConn) {
-        EXPECT_EQ(VXQ_DPS_CONN_NEW, pConn->iConnType);
-        EXPECT_EQ(0u, pConn->tDown.dwFileId);
-    });
+    EXPECT_EQ(VXQ_DPS_CONN_NEW, pDown->iConnType);
+    EXPECT_EQ(0u, pDown->tDown.dwFileId);
+}
+
+TEST_F(RecordOffline, ReadIdIsUsableOnlyByTheSessionThatOpenedItOnEitherOfItsConnections)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pDown = AddConn(2, VXQ_DPS_CONN_NEW);
+    ASSERT_EQ(0, Result(Open(pDown, kLogin, 9)));
+    _VXQ_S_DPS_NET_PORT_DATA *pOtherCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kOther, 0xFF, 0);
+    ASSERT_EQ(0, Result(Open(AddConn(4, VXQ_DPS_CONN_NEW), kOther, 10)));
+    _VXQ_S_DPS_NET_PORT_DATA *pOtherDown = p->pConn[4];
+    const uint16_t usOps[] = {P3_DOWNLOAD_GET,    P3_DOWNLOAD_SEEK,        P3_DOWNLOAD_CLOSE,
+                              P3_DOWNLOAD_QVIDEO, P3_DOWNLOAD_ONLY_IFRAME, P3_DOWNLOAD_RECOVER_ALLFRAME};
+    const struct {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn;
+        uint32_t dwReadId;
+    } tRefused[] = {{pOtherCmd, 9}, {pOtherDown, 9}, {pCmd, 9 ^ 0x5A5Au}, {pCmd, 0}};
+    for (const auto &r : tRefused) {
+        for (uint16_t usOp : usOps) {
+            SCOPED_TRACE(testing::Message() << std::hex << usOp << " " << r.dwReadId);
+            Bytes tMsg = FileOpMsg(usOp, r.dwReadId);
+            Request(r.pConn, tMsg);
+            Bytes tAnswer = OneSent(r.pConn);
+            EXPECT_EQ(5, Result(tAnswer));
+            EXPECT_EQ(tMsg.size(), tAnswer.size());
+        }
+    }
+    EXPECT_TRUE(Events().empty());
+    EXPECT_EQ(0, TransCount());
+    /* The owner on its command connection, every operation on its download
+     * connection (their fields: RelayOffline rows), the other session its own
+     * read id: each reaches the host; an explicit close keeps the connection. */
+    const struct {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn;
+        uint16_t usOp;
+        uint32_t dwReadId;
+    } tAccepted[] = {{pCmd, P3_DOWNLOAD_SEEK, 9},          {pOtherCmd, P3_DOWNLOAD_QVIDEO, 10},
+                     {pDown, P3_DOWNLOAD_GET, 9},          {pDown, P3_DOWNLOAD_SEEK, 9},
+                     {pDown, P3_DOWNLOAD_QVIDEO, 9},       {pDown, P3_DOWNLOAD_ONLY_IFRAME, 9},
+                     {pDown, P3_DOWNLOAD_RECOVER_ALLFRAME, 9}, {pDown, P3_DOWNLOAD_CLOSE, 9}};
+    for (const auto &r : tAccepted) {
+        Request(r.pConn, FileOpMsg(r.usOp, r.dwReadId));
+        EXPECT_TRUE(Sent().empty()) << std::hex << r.usOp;
+        EXPECT_EQ(1u, Events().size()) << std::hex << r.usOp;
+    }
+    EXPECT_EQ(VXQ_DPS_CONN_DOWN, pDown->iConnType);
+    EXPECT_EQ(9u, pDown->tDown.dwFileId);
 }

@@ -168,6 +168,9 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
         {P2_PTZ, 24, {{20, kLogin}, {24, 3}, {28, 21}, {32, 7}}, nullptr,
          EVENT_E2_PTZ_CTRL, 36, {{16, 3}, {20, 21}, {24, 7}}, nullptr,
          VXQ_DPS_APP_ERR_NOT_SUPPORT_PTZ, true, {}, nullptr, 44, 52, {}, nullptr},
+        /* Datagram live view is not offered. */
+        {P2_RM_REALPLAY_OPEN, 0, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 20, 40, {}, nullptr},
+        {P2_RM_REALPLAY_CLOSE, 0, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 20, 40, {}, nullptr},
         /* Operations on the session's open file (read id 9), on its command connection. */
         {P3_DOWNLOAD_SEEK, Body(P3_DOWNLOAD_SEEK), {{24, 9}, {28, 3600}}, nullptr,
          EVENT_E2_FILE_SEEK, 24, {{16, 9}, {20, 3600}}, nullptr,

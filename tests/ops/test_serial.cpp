@@ -62,7 +62,11 @@ TEST_F(Serial, CloseIsAnsweredAtOnceAndTheOpenersGoingTellsTheHostWithCause1)
     VXQ_F_TESTHOST_OnControlThread(&m_tHost, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         dwQuietPort = VXQ_F_TESTHOST_ConnOf(p, tQuiet)->dwPortId;
     });
-    EXPECT_EQ(Ask(tQuiet, CloseMsg(tQuiet.dwLoginId, 3, 4))[11], 0);
+    /* Port data from a client is taken without answer or event. */
+    ASSERT_TRUE(tQuiet.Send(Msg(P9_COM_SUBS_DATA, 8)));
+    Bytes tClosed = Ask(tQuiet, CloseMsg(tQuiet.dwLoginId, 3, 4));
+    EXPECT_EQ(TestHead(tClosed).usMsgFuncId, P9_COM_CLOSE);
+    EXPECT_EQ(TestHead(tClosed).ucResult, 0);
     ExpectComClose(dwQuietPort, VXQ_DPS_COM_CLOSE_BY_CLIENT, 3, 4);
     TestClient &tCli = Client();
     uint32_t dwPortId = Open(tCli);
@@ -76,58 +80,6 @@ TEST_F(Serial, CloseIsAnsweredAtOnceAndTheOpenersGoingTellsTheHostWithCause1)
     ASSERT_TRUE(WaitUntil([&]() { return ConnCount() == 1; }));
     tCli.Close();
     ExpectComClose(dwPortId, VXQ_DPS_COM_CLOSE_BY_RELEASE, 0, 0);
-}
-
-TEST_F(Serial, HostCloseOrderWithByte4NonzeroSendsNothingAndWithByte4ZeroSendsTheNotice)
-{
-    TestClient &tCli = Client();
-    uint32_t dwPortId = Open(tCli);
-    _VXQ_S_DPS_E3_COM_CLOSE tBody = {dwPortId, 0, 1, 2};
-    Post(EVENT_E3_COM_CLOSE, 0, 0, &tBody, sizeof(tBody), 1);
-    EXPECT_TRUE(NothingMore(tCli));
-
-    tBody.dwValue1 = 5;
-    tBody.dwValue2 = 6;
-    Post(EVENT_E3_COM_CLOSE, 0, 0, &tBody, sizeof(tBody), 0);
-    Bytes tNotice = TestMsg(P9_COM_CLOSE, 0, 12);
-    TestPutLe32(tNotice, 20, tCli.dwLoginId);
-    TestPutLe32(tNotice, 24, 5);
-    TestPutLe32(tNotice, 28, 6);
-    EXPECT_EQ(Read(tCli), tNotice);
-
-    /* An order for a connection that is gone sends nothing to anyone. */
-    tBody.dwPortId ^= 0x10000u;
-    Post(EVENT_E3_COM_CLOSE, 0, 0, &tBody, sizeof(tBody), 0);
-    EXPECT_TRUE(NothingMore(tCli));
-}
-
-TEST_F(Serial, HostPortDataReachesTheClientNamedByItsPortIdAndEmptyDataNothing)
-{
-    TestClient &tCli = Client();
-    uint32_t dwPortId = Open(tCli);
-    uint8_t ucOrder[16 + 3];
-    _VXQ_S_DPS_E3_COM_SUBS_DATA tBody = {dwPortId, 0x51, 0x52, 0x53};
-    memcpy(ucOrder, &tBody, sizeof(tBody));
-    memcpy(ucOrder + 16, "ABC", 3);
-    Post(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 16, 0); /* no data: nothing */
-    Post(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 19, 0);
-    Bytes tMsg = TestMsg(P9_COM_SUBS_DATA, 0, 15);
-    TestPutLe32(tMsg, 20, 0x51);
-    TestPutLe32(tMsg, 24, 0x52);
-    TestPutLe32(tMsg, 28, 3);
-    memcpy(tMsg.data() + 32, "ABC", 3);
-    EXPECT_EQ(Read(tCli), tMsg);
-    EXPECT_TRUE(NothingMore(tCli));
-}
-
-TEST_F(Serial, ClientPortDataMessageIsAcceptedWithoutAnswerOrEvent)
-{
-    TestClient &tCli = Client();
-    Bytes tMsg = Msg(P9_COM_SUBS_DATA, 8);
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli.t, tMsg), 1);
-    EXPECT_TRUE(NothingMore(tCli));
-    ASSERT_EQ(TestHead(Ask(tCli, CloseMsg(tCli.dwLoginId, 0, 0))).ucResult, 0);
-    EXPECT_EQ(VXQ_F_TESTHOST_MsgFuncId(Event()), EVENT_E3_COM_CLOSE);
 }
 
 /* ---- Unit level: what a running service cannot be driven into on demand ---- */
@@ -159,6 +111,40 @@ TEST_F(SerialOffline, AnOpenWhoseEventIsRefusedOrThatComesOnAMediaConnectionLeav
     EXPECT_EQ(OneSent(pCmd)[11], 1);
     EXPECT_EQ(pCmd->tSerial.bComOpen, 0u);
     EXPECT_EQ(TransCount(), 0);
+}
+
+/* The host's close notice (type byte 0; an answer, type 1, sends nothing) and
+ * port data (empty: nothing) reach the connection their port id names, whole;
+ * for a connection that is gone they send nothing. */
+TEST_F(SerialOffline, HostCloseNoticeAndPortDataReachTheConnectionNamedByTheirPortId)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF);
+    Bytes tNotice = TestMsg(P9_COM_CLOSE, 0, 12);
+    TestPutLe32(tNotice, 20, kLogin);
+    TestPutLe32(tNotice, 24, 5);
+    TestPutLe32(tNotice, 28, 6);
+    Bytes tData = TestMsg(P9_COM_SUBS_DATA, 0, 15);
+    TestPutLe32(tData, 20, 0x51);
+    TestPutLe32(tData, 24, 0x52);
+    TestPutLe32(tData, 28, 3);
+    memcpy(tData.data() + 32, "ABC", 3);
+    for (uint32_t dwPortId : {pCmd->dwPortId, pCmd->dwPortId ^ 0x10000u}) {
+        const bool bThere = dwPortId == pCmd->dwPortId;
+        _VXQ_S_DPS_E3_COM_CLOSE tClose = {dwPortId, 0, 5, 6};
+        Order(TestOrder(EVENT_E3_COM_CLOSE, 0, 0, &tClose, sizeof(tClose), 1));
+        EXPECT_TRUE(Sent().empty());
+        Order(TestOrder(EVENT_E3_COM_CLOSE, 0, 0, &tClose, sizeof(tClose), 0));
+        EXPECT_EQ(bThere ? OneSent(pCmd) : Bytes(), bThere ? tNotice : Bytes());
+        uint8_t ucOrder[16 + 3];
+        _VXQ_S_DPS_E3_COM_SUBS_DATA tBody = {dwPortId, 0x51, 0x52, 0x53};
+        memcpy(ucOrder, &tBody, sizeof(tBody));
+        memcpy(ucOrder + 16, "ABC", 3);
+        Order(TestOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 16, 0));
+        EXPECT_TRUE(Sent().empty());
+        Order(TestOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 19, 0));
+        EXPECT_EQ(bThere ? OneSent(pCmd) : Bytes(), bThere ? tData : Bytes());
+        EXPECT_TRUE(Sent().empty());
+    }
 }
 
 } // namespace

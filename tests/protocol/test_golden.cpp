@@ -10,7 +10,7 @@
 #include "mgmt/npd.h"
 #include "protocol/dispatch.h"
 #include "protocol/session.h"
-#include "support/offline_link.h"
+#include "support/offline_rig.h"
 #include "support/test_client.h"
 #include "support/test_clock.h"
 #include "support/test_host.h"
@@ -102,28 +102,22 @@ TEST(GoldenWire, ThisBuildKnowsItsHostByteOrder)
     printf("golden vectors on a %s-endian host\n", VXQ_F_DPS_MW_IsBigEndianHost() ? "big" : "little");
 }
 
-TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
+class GoldenWireOffline : public OfflineRig
 {
-    VXQ_F_OFFLINE_InstallCapture();
-    _VXQ_S_DPS_MCSRV_DATA *pSrv = VXQ_F_OFFLINE_NewInstance();
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn(0x00010007u);
-    ASSERT_NE(pSrv, nullptr);
-    ASSERT_NE(pConn, nullptr);
-    FillCap(&pSrv->tDevCapInfo);
-    pSrv->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
-        if (strcmp(in_sName, "admin") != 0)
-            return 0;
-        strcpy(out_pUser->sUserName, "admin");
+};
+
+TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(7, VXQ_DPS_CONN_NEW);
+    FillCap(&p->tDevCapInfo);
+    p->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
+        strcpy(out_pUser->sUserName, in_sName);
         strcpy(out_pUser->sPassword, "pw");
         out_pUser->dwPopMask = 0xFFFFFFFFu;
         return 1;
     };
-
-    Bytes tTokenReq = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89);
-    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tTokenReq.data(), (int32_t)tTokenReq.size());
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    std::string sToken((const char *)VXQ_F_OFFLINE_Sent()[0].tMsg.data() + 48);
-    VXQ_F_OFFLINE_Sent().clear();
+    Request(pConn, VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+    std::string sToken((const char *)OneSent(pConn).data() + 48);
 
     /* The login id's 32 random bits, fixed for the vector. */
     VXQ_PF_DPS_RANDOM32 fnOldRandom = VXQ_F_DPS_MW_SetLoginIdRandom([]() -> uint32_t { return 0x76543210u; });
@@ -131,11 +125,9 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     ASSERT_EQ(tRequest.size(), 548u);
     tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
     memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
-    Bytes tSent = tRequest;
-    VXQ_F_DPS_MW_DoSingleNetDataPacket(pSrv, pConn, tSent.data(), (int32_t)tSent.size());
+    Request(pConn, tRequest);
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOldRandom);
-    ASSERT_EQ(VXQ_F_OFFLINE_Sent().size(), 1u);
-    Bytes tAnswer = VXQ_F_OFFLINE_Sent()[0].tMsg;
+    Bytes tAnswer = OneSent(pConn);
 
     /* Expected: the request's user name and digest, then the answer fields. */
     Bytes tExpect(548, 0);
@@ -149,10 +141,6 @@ TEST(GoldenWire, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittleEndian)
     Place(tExpect, 520, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00"));
     EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
     EXPECT_EQ(tAnswer, tExpect);
-
-    VXQ_F_OFFLINE_FreeConn(pConn);
-    VXQ_F_OFFLINE_FreeInstance(pSrv);
-    VXQ_F_OFFLINE_RemoveCapture();
 }
 
 TEST(GoldenWire, VideoAndAudioFrameMessagesPackTheStreamDescriptionLittleEndian)
@@ -268,39 +256,19 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
     EXPECT_EQ(Bytes(tMsg.begin() + 32, tMsg.end()), Bytes(tHostMsg.begin() + 32, tHostMsg.end()));
 }
 
-namespace {
-
 /* A running service with one logged-in command connection. */
-struct GoldenService {
-    _VXQ_S_TESTHOST_DATA tHost;
-    _VXQ_S_TESTCLI_DATA tCli;
-    uint32_t dwLoginId = 0;
-    bool Start()
-    {
-        VXQ_F_TESTHOST_AddUser(&tHost, "admin", "secret", 0xFF, 0);
-        VXQ_F_TESTCLI_Init(&tCli);
-        return VXQ_F_TESTHOST_Start(&tHost) == 1 && VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort) == 1 &&
-               VXQ_F_TESTCLI_TokenAndLogin(&tCli, "admin", "secret", &dwLoginId) == 1;
-    }
-    ~GoldenService()
-    {
-        VXQ_F_TESTCLI_Close(&tCli);
-        VXQ_F_TESTHOST_Stop(&tHost);
-    }
+class GoldenWireLive : public HostFixture
+{
 };
 
-} // namespace
-
-TEST(GoldenWire, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
+TEST_F(GoldenWireLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEndian)
 {
     setenv("TZ", "UTC0", 1);
     tzset();
     TestClock tClock(1700000000); /* 2023-11-14 22:13:20 UTC */
-    GoldenService tSrv;
-    ASSERT_TRUE(tSrv.Start());
-    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(tSrv.tHost.pSrv, 3, 0x0102, 0xDEADBEEFu, "door open"), 1);
-    Bytes tNotice;
-    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tNotice), 1);
+    TestClient &tCli = Client();
+    ASSERT_EQ(VXQ_F_DPS_UpAlarmMsg(m_tHost.pSrv, 3, 0x0102, 0xDEADBEEFu, "door open"), 1);
+    Bytes tNotice = Read(tCli);
     Bytes tExpect(172, 0);
     Place(tExpect, 0, Hex("EE EE FF FF | AC 00 00 00 | 03 05 | 00 | 00 | 00 00 00 00 | 00 00 00 00"));
     /* channel 3, event 0x0102, 2023 (07E7) month 11, day 14 22:13:20, parameter. */
@@ -310,16 +278,14 @@ TEST(GoldenWire, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLittleEn
     EXPECT_EQ(tNotice, tExpect);
 }
 
-TEST(GoldenWire, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
+TEST_F(GoldenWireLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
 {
-    GoldenService tSrv;
-    ASSERT_TRUE(tSrv.Start());
+    TestClient &tCli = Client();
     Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P3_QUERY_FILE, 0x00BEEF01u, 48);
-    VXQ_F_TESTCLI_PutU32(tRequest, 20, tSrv.dwLoginId);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, tCli.dwLoginId);
     VXQ_F_TESTCLI_PutU32(tRequest, 24, 1); /* channel 1 */
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tSrv.tCli, tRequest), 1);
-    Bytes tEvent;
-    ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tSrv.tHost, EVENT_E2_FILE_QUERY, tEvent), 1);
+    ASSERT_TRUE(tCli.Send(tRequest));
+    Bytes tEvent = Event(EVENT_E2_FILE_QUERY);
 
     /* The host's answer: the query body with o_iFileNum 2, then two records in host order. */
     _VXQ_S_DPS_E2_FILE_QUERY tBody;
@@ -353,12 +319,8 @@ TEST(GoldenWire, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
     Bytes tOrderBody(sizeof(tBody) + sizeof(tInfo));
     memcpy(tOrderBody.data(), &tBody, sizeof(tBody));
     memcpy(tOrderBody.data() + sizeof(tBody), tInfo, sizeof(tInfo));
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&tSrv.tHost,
-                                       VXQ_F_TESTHOST_BuildOrder(EVENT_E2_FILE_QUERY, 0, VXQ_F_TESTHOST_TransId(tEvent),
-                                                                 tOrderBody.data(), (int32_t)tOrderBody.size())),
-              1);
-    Bytes tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tSrv.tCli, tAnswer), 1);
+    Answer(tEvent, 0, tOrderBody.data(), (int32_t)tOrderBody.size());
+    Bytes tAnswer = Read(tCli);
 
     /* 68 + 2 x 220 = 508 (0x1FC) bytes: the request as answer, iFileNum 2, the records. */
     Bytes tExpect(508, 0);

@@ -1,19 +1,10 @@
-/* Session messages (heartbeat, token, login, logout, claim) and the rights check: first with
- * handlers called directly (answers captured), and the live happy path over a loopback connection. */
-#include <gtest/gtest.h>
-
-#include "core/conn.h"
+/* Session messages (heartbeat, token, login, logout, claim) and the rights check, through the
+ * dispatcher on the offline rig. Their live path is every network test's login (HostFixture). */
+#include "support/offline_rig.h"
 #include "protocol/session.h"
-#include "support/offline_link.h"
-#include "support/test_client.h"
-#include "support/test_host.h"
-#include "wire/head.h"
 #include "vxq_digest.h"
 
-#include <string.h>
-
 #include <set>
-#include <string>
 
 namespace
 {
@@ -49,47 +40,43 @@ int SessionLookupUser(void *in_pUser, const char *in_sName, _VXQ_S_DPS_USER_INFO
     return 0;
 }
 
-class SessionOffline : public ::testing::Test
+class SessionOffline : public OfflineRig
 {
   protected:
     void SetUp() override
     {
-        VXQ_F_OFFLINE_InstallCapture();
-        m_pSrv = VXQ_F_OFFLINE_NewInstance();
-        m_pConn = VXQ_F_OFFLINE_NewConn(0x43210007u);
-        ASSERT_NE(m_pSrv, nullptr);
-        ASSERT_NE(m_pConn, nullptr);
-        m_pSrv->fnQueryUserCallback = SessionLookupUser;
+        OfflineRig::SetUp();
+        NewConn();
+        p->fnQueryUserCallback = SessionLookupUser;
         s_iLookups = 0;
     }
-    void TearDown() override
+    /* A fresh connection in slot 7 (peer 127.0.0.1:40000), replacing the last. */
+    void NewConn()
     {
-        VXQ_F_OFFLINE_FreeConn(m_pConn);
-        VXQ_F_OFFLINE_FreeInstance(m_pSrv);
-        VXQ_F_OFFLINE_RemoveCapture();
+        if (m_pConn != nullptr)
+            VXQ_F_DPS_MC_NetPortData_Delete(p, m_pConn);
+        m_pConn = AddConn(7, VXQ_DPS_CONN_NEW);
     }
     /* Dispatches one message; returns the single answer sent (empty when none). */
-    std::vector<uint8_t> Exchange(std::vector<uint8_t> in_tMsg)
+    Bytes Exchange(const Bytes &in_tMsg)
     {
-        VXQ_F_OFFLINE_Sent().clear();
-        VXQ_F_DPS_MW_DoSingleNetDataPacket(m_pSrv, m_pConn, in_tMsg.data(), (int32_t)in_tMsg.size());
-        if (VXQ_F_OFFLINE_Sent().size() != 1)
-            return std::vector<uint8_t>();
-        return VXQ_F_OFFLINE_Sent()[0].tMsg;
+        Sent();
+        Request(m_pConn, in_tMsg);
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
+        return tSent.size() == 1 ? tSent[0].tMsg : Bytes();
     }
     std::string GetToken()
     {
-        std::vector<uint8_t> tAnswer = Exchange(VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
+        Bytes tAnswer = Exchange(VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 1, 89));
         if (tAnswer.size() != 109 || tAnswer[11] != 0)
             return std::string();
         return std::string((const char *)tAnswer.data() + 48);
     }
-    std::vector<uint8_t> Login(const std::string &in_sUser, const std::string &in_sDigest)
+    Bytes Login(const std::string &in_sUser, const std::string &in_sDigest)
     {
         return Exchange(VXQ_F_TESTCLI_BuildLogin(2, in_sUser, in_sDigest));
     }
 
-    _VXQ_S_DPS_MCSRV_DATA *m_pSrv = nullptr;
     _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
 };
 
@@ -102,35 +89,29 @@ std::string Upper(std::string in_sText)
 
 } // namespace
 
-TEST_F(SessionOffline, HeartbeatRequestIsEchoedAndPutsTheConnectionUnderSupervision)
-{
-    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, 0xF0, 0x01020304u, nullptr, 0);
-    tRequest[11] = 0x5E; /* the result byte of a heartbeat is not written */
-    tRequest[19] = 0x99;
-    std::vector<uint8_t> tAnswer = Exchange(tRequest);
-    std::vector<uint8_t> tExpected = tRequest;
-    tExpected[10] = 0xF1;
-    EXPECT_EQ(tAnswer, tExpected);
-    EXPECT_EQ(m_pConn->bHeartbeat, 1u);
-}
-
-TEST_F(SessionOffline, HeartbeatAnswerIsIgnoredAndDoesNotStartSupervision)
+TEST_F(SessionOffline, HeartbeatRequestIsEchoedAndPutsTheConnectionUnderSupervisionButAnAnswerIsIgnored)
 {
     for (uint8_t ucTypeByte : {(uint8_t)1, (uint8_t)2, (uint8_t)0xF1}) {
         EXPECT_TRUE(Exchange(VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, ucTypeByte, 9, nullptr, 0)).empty());
-        EXPECT_TRUE(VXQ_F_OFFLINE_Sent().empty());
+        EXPECT_EQ(m_pConn->bHeartbeat, 0u);
     }
-    EXPECT_EQ(m_pConn->bHeartbeat, 0u);
+    Bytes tRequest = VXQ_F_TESTCLI_BuildMsg(P0_HEARTBEAT, 0xF0, 0x01020304u, nullptr, 0);
+    tRequest[11] = 0x5E; /* the result byte of a heartbeat is not written */
+    tRequest[19] = 0x99;
+    Bytes tExpected = tRequest;
+    tExpected[10] = 0xF1;
+    EXPECT_EQ(Exchange(tRequest), tExpected);
+    EXPECT_EQ(m_pConn->bHeartbeat, 1u);
 }
 
 TEST_F(SessionOffline, TokenAnswerCarriesVersionTokenAndPasswordModeAndMakesACommandConnection)
 {
-    m_pSrv->ucPwdMode = 1;
-    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 0xCAFE, 89);
+    p->ucPwdMode = 1;
+    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_VER_CONSULT_GET_TOKEN, 0xCAFE, 89);
     for (int i = 0; i < 26; i++)
         tRequest[20 + i] = (uint8_t)(0x30 + i); /* the client's version words stay */
     tRequest[19] = 0x77;
-    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    Bytes tAnswer = Exchange(tRequest);
     ASSERT_EQ(tAnswer.size(), 109u);
     EXPECT_EQ(tAnswer[10], 1);
     EXPECT_EQ(tAnswer[11], 0);
@@ -191,11 +172,10 @@ TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
         {"40-character password", true, true, "longpw", "0123456789012345678901234567890123456789", 0, 0, 1},
     };
     for (const auto &tCase : tCases) {
-        VXQ_F_OFFLINE_FreeConn(m_pConn);
-        m_pConn = VXQ_F_OFFLINE_NewConn(0x43210007u);
+        NewConn();
         /* Each case starts unthrottled: earlier failures from this address are forgotten. */
-        memset(m_pSrv->tLoginFail, 0, sizeof(m_pSrv->tLoginFail));
-        m_pSrv->fnQueryUserCallback = tCase.bCallback ? SessionLookupUser : nullptr;
+        memset(p->tLoginFail, 0, sizeof(p->tLoginFail));
+        p->fnQueryUserCallback = tCase.bCallback ? SessionLookupUser : nullptr;
         std::string sToken = tCase.bToken ? GetToken() : std::string("bm90b2tlbg==");
         std::string sDigest = VXQ_F_TESTCLI_LoginDigest(sToken, tCase.sPassword);
         if (tCase.iDigestForm == 1)
@@ -205,7 +185,7 @@ TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
         else if (tCase.iDigestForm == 3)
             sDigest.clear();
         s_iLookups = 0;
-        std::vector<uint8_t> tAnswer = Login(tCase.sUser, sDigest);
+        Bytes tAnswer = Login(tCase.sUser, sDigest);
         ASSERT_EQ(tAnswer.size(), 548u) << tCase.sCase;
         EXPECT_EQ(tAnswer[10], 1) << tCase.sCase;
         EXPECT_EQ(tAnswer[11], tCase.ucResult) << tCase.sCase;
@@ -216,16 +196,16 @@ TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
 
 TEST_F(SessionOffline, SuccessfulLoginFillsExactlyTheAnswerFieldsFromTheCapabilityRecord)
 {
-    m_pSrv->tDevCapInfo.bSpecialChFlag = 1;
+    p->tDevCapInfo.bSpecialChFlag = 1;
     /* Device texts that fill their 32-byte records, without a terminator. */
-    memcpy(m_pSrv->tDevCapInfo.sDevText1, "0123456789abcdefghijklmnopqrstuv", 32);
-    memcpy(m_pSrv->tDevCapInfo.sDevText2, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 32);
+    memcpy(p->tDevCapInfo.sDevText1, "0123456789abcdefghijklmnopqrstuv", 32);
+    memcpy(p->tDevCapInfo.sDevText2, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 32);
     std::string sToken = GetToken();
-    std::vector<uint8_t> tRequest =
+    Bytes tRequest =
         VXQ_F_TESTCLI_BuildLogin(0x55AA, "admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"));
     for (size_t i = 20 + 288; i < tRequest.size(); i++)
         tRequest[i] = 0xCC;
-    std::vector<uint8_t> tAnswer = Exchange(tRequest);
+    Bytes tAnswer = Exchange(tRequest);
     ASSERT_EQ(tAnswer.size(), 548u);
     EXPECT_EQ(tAnswer[11], 0);
     EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 12), 0x55AAu);
@@ -292,9 +272,7 @@ TEST_F(SessionOffline, LoginIdIsAll32BitsRandomNeverZeroAndNeverOneALiveConnecti
     EXPECT_NE(dwLowBits, 0u) << "the low half is not the engine slot";
 
     /* Draws of 0 and of a live id are drawn again. */
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_OFFLINE_NewConn(0x43210009u);
-    pOther->dwLoginId = 0xB0B0B0B0u;
-    VXQ_F_OFFLINE_PutConn(m_pSrv, 3, pOther);
+    AddConn(3, VXQ_DPS_CONN_COMMAND, 0xB0B0B0B0u);
     static const uint32_t s_dwDraws[] = {0, 0xB0B0B0B0u, 0xA5A5A5A5u};
     static int s_iDraw;
     s_iDraw = 0;
@@ -304,23 +282,22 @@ TEST_F(SessionOffline, LoginIdIsAll32BitsRandomNeverZeroAndNeverOneALiveConnecti
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOld);
     EXPECT_EQ(m_pConn->dwLoginId, 0xA5A5A5A5u);
     EXPECT_EQ(s_iDraw, 3);
-    VXQ_F_DPS_MC_NetPortData_ReleaseAllData(m_pSrv);
 }
 
 TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
 {
     std::string sToken = GetToken();
     ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
-    ASSERT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 1);
+    ASSERT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 1);
 
-    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 0x31, 4);
+    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 0x31, 4);
     VXQ_F_TESTCLI_PutU32(tRequest, 20, 0xDEADBEEFu);
-    std::vector<uint8_t> tAnswer = Exchange(tRequest);
-    std::vector<uint8_t> tExpected = tRequest;
+    Bytes tAnswer = Exchange(tRequest);
+    Bytes tExpected = tRequest;
     tExpected[10] = 1;
     EXPECT_EQ(tAnswer, tExpected);
     EXPECT_EQ(m_pConn->dwLoginId, 0u);
-    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 0);
     ASSERT_NE(m_pConn->pToken, nullptr);
     EXPECT_EQ(std::string(m_pConn->pToken), sToken);
 
@@ -330,11 +307,11 @@ TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
 
 TEST_F(SessionOffline, ClaimStoresTheClaimValueAndAnswersTheConnectionId)
 {
-    std::vector<uint8_t> tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 0x42, 12);
+    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 0x42, 12);
     VXQ_F_TESTCLI_PutU32(tRequest, 20, 0x01020304u);
     VXQ_F_TESTCLI_PutU32(tRequest, 24, 0x89ABCDEFu);
-    std::vector<uint8_t> tAnswer = Exchange(tRequest);
-    std::vector<uint8_t> tExpected = tRequest;
+    Bytes tAnswer = Exchange(tRequest);
+    Bytes tExpected = tRequest;
     tExpected[10] = 1;
     VXQ_F_TESTCLI_PutU32(tExpected, 28, 0x5A5A0007u);
     EXPECT_EQ(tAnswer, tExpected);
@@ -358,39 +335,16 @@ TEST_F(SessionOffline, RightsCheckFollowsSpecialChannelUserRecordGlobalAndChanne
         {0, true, 10000, 0x01, 0},
     };
     for (const auto &tCase : tCases) {
-        m_pSrv->tDevCapInfo.bSpecialChFlag = tCase.bSpecialChFlag;
+        p->tDevCapInfo.bSpecialChFlag = tCase.bSpecialChFlag;
         _VXQ_S_DPS_USER_INFO *pSaved = m_pConn->pUserInfo;
         if (!tCase.bUserRecord)
             m_pConn->pUserInfo = nullptr;
-        EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, tCase.iChNo, tCase.dwBit), tCase.iGranted)
+        EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, tCase.iChNo, tCase.dwBit), tCase.iGranted)
             << tCase.iChNo << " bit " << tCase.dwBit;
         m_pConn->pUserInfo = pSaved;
     }
     /* A global right holds on every channel, also outside 0..63. */
     m_pConn->pUserInfo->dwPopMask = VXQ_DPS_POP_WRITE_CONFIG;
-    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, -1, VXQ_DPS_POP_WRITE_CONFIG), 1);
-    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(m_pSrv, m_pConn, 99, VXQ_DPS_POP_WRITE_CONFIG), 1);
-}
-
-/* The live happy path: token and login over a real connection to a running service. */
-class SessionLive : public HostFixture
-{
-};
-
-TEST_F(SessionLive, TokenThenLoginWithTheRightDigestLogsIn)
-{
-    TestClient &tCli = Client(false);
-    std::string sToken;
-    uint8_t ucResult = 0xFF, ucPwdMode = 0xFF;
-    ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult, &ucPwdMode), 1);
-    EXPECT_EQ(ucResult, 0);
-    EXPECT_EQ(ucPwdMode, 0);
-    uint32_t dwLoginId = 0;
-    Bytes tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Login(&tCli.t, "admin", "pw", sToken, &ucResult, &dwLoginId, &tAnswer), 1);
-    EXPECT_EQ(ucResult, 0);
-    EXPECT_NE(dwLoginId, 0u);
-    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 292), "DEV1");
-    EXPECT_EQ(std::string((const char *)tAnswer.data() + 20 + 336), "TestModel");
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 500), 4u);
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, -1, VXQ_DPS_POP_WRITE_CONFIG), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, 99, VXQ_DPS_POP_WRITE_CONFIG), 1);
 }
