@@ -1,16 +1,8 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
+#include "support/child_process.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "wire/result.h"
-
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include "media/direct.h"
-
-#include "support/temp_dir.h"
 
 TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
 {
@@ -89,18 +81,6 @@ TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
     ASSERT_TRUE(tClient.Connect(h->usTcpPort));
     EXPECT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
     VXQ_F_DPS_StopDevProNetServer(h);
-}
-
-TEST(CoreInstance, NullHandleIsRefusedByEveryCall)
-{
-    uint8_t ucOrder[16] = {0};
-    EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
-    EXPECT_EQ(VXQ_F_DPS_SendDevProData(NULL, ucOrder, 16), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSize(NULL, 2 * 1024 * 1024), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(NULL, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetShowRunState(NULL, 1), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetOnlySendIFrameTimeLen(NULL, 5), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMaxRealplayClientNum(NULL, 5), 0);
 }
 
 TEST(CoreInstance, SettersAcceptExactlyTheirRanges)
@@ -187,21 +167,6 @@ TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
     free(h);
 }
 
-TEST(CoreInstance, ConfigurationAccessorsPassThroughToTheIniStore)
-{
-    TempDir tDir;
-    std::string sFile = tDir.Path() + "/dps.ini";
-    char sValue[32] = {0};
-    EXPECT_EQ(VXQ_F_DPS_CA_SetString("net", "name", "cam1", sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_SetInt("net", "port", 8000, sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_SetDouble("net", "gain", 1.5, sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_GetString("net", "name", "x", sValue, (int)sizeof(sValue), sFile.c_str()), 1);
-    EXPECT_STREQ(sValue, "cam1");
-    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "port", 0, sFile.c_str()), 8000);
-    EXPECT_DOUBLE_EQ(VXQ_F_DPS_CA_GetDouble("net", "gain", 0.0, sFile.c_str()), 1.5);
-    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "missing", -3, sFile.c_str()), -3);
-}
-
 TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
 {
     _VXQ_S_TESTHOST_DATA tHost;
@@ -226,24 +191,9 @@ TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
     }
 }
 
-/* A port nobody listens on right now: bind port 0, read it back, release it. */
-static uint16_t FreeTcpPort()
-{
-    int iSock = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in tAddr;
-    memset(&tAddr, 0, sizeof(tAddr));
-    tAddr.sin_family = AF_INET;
-    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLen = sizeof(tAddr);
-    bind(iSock, (sockaddr *)&tAddr, sizeof(tAddr));
-    getsockname(iSock, (sockaddr *)&tAddr, &nLen);
-    close(iSock);
-    return ntohs(tAddr.sin_port);
-}
-
 TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
 {
-    uint16_t usLogPort = FreeTcpPort();
+    uint16_t usLogPort = VXQ_F_TESTPROC_FreeTcpPort();
     _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
     ASSERT_NE(h, nullptr);
