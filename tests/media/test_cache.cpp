@@ -117,14 +117,6 @@ class FrameCache : public ::testing::Test
         return t;
     }
 
-    int IFramesInList()
-    {
-        int n = 0;
-        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
-            n += p->ucMediaType == 0 && p->ucFrameType == 1;
-        return n;
-    }
-
     int ListLen()
     {
         int n = 0;
@@ -138,126 +130,93 @@ class FrameCache : public ::testing::Test
     uint32_t dwFrameNo = 0;
 };
 
-TEST_F(FrameCache, WithNoViewerTheCacheIsEmptyAfterEveryFrame)
+/* Two viewers, A in slot 0 and B in slot 1, join before the frame of their
+ * index (-1: never) and complete every message at once, unless their mode
+ * says otherwise: 'p' video paused, 'c' stream closed, 'o' another stream,
+ * 's' stalled (never completes, then one completion at the end), 'x' stalled
+ * and resumed before the last frame (waits for an I-frame again), 'r' the
+ * engine refuses every message but the last frame's. Frames are numbered from 1. */
+TEST_F(FrameCache, EachViewerGetsFramesFromAnIFrameOnWithAtMostThreeOutstanding)
 {
-    const char *sKinds = "IPAPPAIPA";
-    for (const char *p = sKinds; *p; p++) {
-        Feed(*p);
-        EXPECT_EQ(pSubCh->pCacheListHead, nullptr) << *p;
-        EXPECT_EQ(pSubCh->pCacheListTail, nullptr) << *p;
+    struct Viewer {
+        int iJoin;
+        char cMode;
+    };
+    const struct {
+        const char *sFrames;
+        Viewer tA, tB;
+        std::vector<uint32_t> tSentA, tSentB;
+        int iListLen; /* nodes left at the end, -1: not checked */
+    } aRows[] = {
+        {"IPAPPAIPA", {-1, ' '}, {-1, ' '}, {}, {}, 0},
+        {"IPA", {0, 'p'}, {-1, ' '}, {}, {}, 0},
+        {"PAPAIPAPAIPA", {0, ' '}, {0, ' '}, {5, 6, 7, 8, 9, 10, 11, 12}, {5, 6, 7, 8, 9, 10, 11, 12}, 1},
+        {"IPPAPAPIA", {0, ' '}, {2, ' '}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {8, 9}, 1},
+        {"IP", {0, ' '}, {0, 'c'}, {1, 2}, {}, 1},
+        {"IP", {0, ' '}, {0, 'o'}, {1, 2}, {}, 1},
+        {"IPPAPP", {0, ' '}, {0, 's'}, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4}, -1},
+        {"IPPPI", {-1, ' '}, {0, 'x'}, {}, {1, 2, 3, 5}, -1},
+        {"IPPPIPPPIPPPIPP", {-1, ' '}, {0, 's'}, {}, {1, 2, 3, 13}, 7},
+        {"IPPPP", {-1, ' '}, {0, 'r'}, {}, {5}, -1},
+    };
+    for (const auto &r : aRows) {
+        SCOPED_TRACE(testing::Message() << r.sFrames << " " << r.tA.cMode << r.tB.cMode);
+        TearDown();
+        SetUp();
+        dwFrameNo = 0;
+        _VXQ_S_DPS_NET_PORT_DATA *aConn[2] = {nullptr, nullptr};
+        const Viewer *aViewer[2] = {&r.tA, &r.tB};
+        const int iLast = (int)strlen(r.sFrames) - 1;
+        for (int iFrame = 0; iFrame <= iLast; iFrame++) {
+            for (int v = 0; v < 2; v++) {
+                if (aViewer[v]->iJoin != iFrame)
+                    continue;
+                aConn[v] = AddViewer(v);
+                char c = aViewer[v]->cMode;
+                aConn[v]->tMedia.bVideoPause = c == 'p';
+                aConn[v]->tMedia.iStreamState = c == 'c' ? 0 : aConn[v]->tMedia.iStreamState;
+                aConn[v]->iStreamNo = c == 'o' ? 1 : 0;
+                g_dwRefusePortId = c == 'r' ? aConn[v]->dwPortId : g_dwRefusePortId;
+            }
+            for (int v = 0; v < 2; v++)
+                if (aConn[v] != nullptr && aViewer[v]->cMode == 'x' && iFrame == iLast)
+                    aConn[v]->tMedia.bRecvIFrame = 0;
+            if (iFrame == iLast)
+                g_dwRefusePortId = 0;
+            Feed(r.sFrames[iFrame]);
+            for (int v = 0; v < 2; v++) {
+                if (aConn[v] == nullptr)
+                    continue;
+                EXPECT_LE(aConn[v]->tMedia.iSendingNum, 3);
+                if (aViewer[v]->cMode != 's' && aViewer[v]->cMode != 'x')
+                    CompleteAll(aConn[v]);
+            }
+        }
+        for (int v = 0; v < 2; v++) {
+            if (aConn[v] == nullptr)
+                continue;
+            if (aViewer[v]->cMode == 's' || aViewer[v]->cMode == 'x') {
+                EXPECT_EQ(aConn[v]->tMedia.iSendingNum, 3);
+                CompleteOne(aConn[v]);
+            }
+            std::vector<uint32_t> tGot;
+            for (const SentMsg &m : SentTo(aConn[v])) {
+                tGot.push_back(m.dwFrameNo);
+                if (tGot.size() == 1 && aViewer[v]->cMode != 'r') {
+                    EXPECT_EQ(m.iFrameType, 1) << "the first frame is an I-frame";
+                }
+                EXPECT_EQ(m.bVideo, r.sFrames[m.dwFrameNo - 1] != 'A');
+            }
+            if (!tGot.empty()) {
+                EXPECT_EQ(SentTo(aConn[v]).back().dwSeq, aConn[v]->tMedia.dwSendSeq);
+            }
+            EXPECT_EQ(tGot, v == 0 ? r.tSentA : r.tSentB) << "viewer " << v;
+        }
+        if (r.iListLen >= 0) {
+            EXPECT_EQ(ListLen(), r.iListLen);
+            EXPECT_EQ(pSubCh->pCacheListTail == nullptr, r.iListLen == 0);
+        }
     }
-    /* A video-paused viewer does not hold frames either. */
-    AddViewer(3)->tMedia.bVideoPause = 1;
-    Feed('I');
-    Feed('P');
-    EXPECT_EQ(ListLen(), 0);
-    EXPECT_TRUE(g_tSent.empty());
-}
-
-TEST_F(FrameCache, EveryViewerStartsAtAnIFrameAndItsAudioComesAfterIt)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(5);
-    const char *sKinds = "PAPAIPAPAIPA";
-    for (const char *p = sKinds; *p; p++) {
-        Feed(*p);
-        CompleteAll(pA);
-        CompleteAll(pB);
-    }
-    for (_VXQ_S_DPS_NET_PORT_DATA *pConn : {pA, pB}) {
-        std::vector<SentMsg> t = SentTo(pConn);
-        ASSERT_EQ(t.size(), 8u); /* from the first I-frame (frame 5) on, every frame */
-        EXPECT_TRUE(t[0].bVideo);
-        EXPECT_EQ(t[0].iFrameType, 1);
-        EXPECT_EQ(t[0].dwFrameNo, 5u);
-        for (size_t i = 0; i < t.size(); i++)
-            EXPECT_EQ(t[i].dwFrameNo, 5u + i);
-        EXPECT_FALSE(t[2].bVideo);
-    }
-}
-
-TEST_F(FrameCache, AViewerJoiningMidGroupReceivesNothingUntilTheNextIFrame)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    Feed('I');
-    Feed('P');
-    CompleteAll(pA);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
-    for (int i = 0; i < 5; i++) {
-        Feed(i % 2 ? 'A' : 'P');
-        CompleteAll(pA);
-        CompleteAll(pB);
-    }
-    EXPECT_TRUE(SentTo(pB).empty());
-    uint32_t dwI = Feed('I');
-    CompleteAll(pA);
-    CompleteAll(pB);
-    Feed('A');
-    CompleteAll(pB);
-    std::vector<SentMsg> t = SentTo(pB);
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[0].dwFrameNo, dwI);
-    EXPECT_EQ(t[0].iFrameType, 1);
-    EXPECT_FALSE(t[1].bVideo);
-    EXPECT_EQ(SentTo(pA).size(), 9u);
-}
-
-TEST_F(FrameCache, AStalledViewerHasAtMostThreeOutstandingWhileOthersReceiveEveryFrame)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pFast = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(1);
-    for (int i = 0; i < 60; i++) {
-        Feed(i % 10 == 0 ? 'I' : (i % 3 == 0 ? 'A' : 'P'));
-        CompleteAll(pFast);
-        EXPECT_LE(pStalled->tMedia.iSendingNum, 3);
-        /* Trimmed back to one group whenever a third I-frame came: never three groups. */
-        EXPECT_LT(IFramesInList(), 3);
-        EXPECT_LE(ListLen(), 30);
-    }
-    EXPECT_EQ(SentTo(pFast).size(), 60u);
-    EXPECT_EQ(SentTo(pStalled).size(), 3u);
-    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
-
-    /* One completion lets exactly one more message go. */
-    CompleteOne(pStalled);
-    EXPECT_EQ(SentTo(pStalled).size(), 4u);
-    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
-    /* The stalled viewer was moved on by the trim and restarts at the newest I-frame. */
-    EXPECT_EQ(SentTo(pStalled)[3].iFrameType, 1);
-    EXPECT_EQ(SentTo(pStalled)[3].dwFrameNo, 51u);
-}
-
-TEST_F(FrameCache, AViewerRestartingWithThreeMessagesOutStartsOnlyWithinTheLimit)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    Feed('I');
-    Feed('P');
-    Feed('P');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-    pA->tMedia.bRecvIFrame = 0; /* video resumed: waits for an I-frame */
-    Feed('I');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-    EXPECT_EQ(SentTo(pA).size(), 3u);
-    CompleteOne(pA); /* the newest node is that I-frame: it starts there */
-    EXPECT_EQ(SentTo(pA).size(), 4u);
-    EXPECT_EQ(SentTo(pA)[3].iFrameType, 1);
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-}
-
-TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    g_dwRefusePortId = pA->dwPortId;
-    for (int i = 0; i < 10; i++)
-        Feed(i == 0 ? 'I' : 'P');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 0);
-    g_dwRefusePortId = 0;
-    uint32_t dwNo = Feed('P');
-    std::vector<SentMsg> t = SentTo(pA);
-    ASSERT_EQ(t.size(), 1u);
-    EXPECT_EQ(t[0].dwFrameNo, dwNo);
-    EXPECT_EQ(pA->tMedia.iSendingNum, 1);
-    EXPECT_EQ(t[0].dwSeq, pA->tMedia.dwSendSeq);
 }
 
 TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
@@ -364,22 +323,6 @@ TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextRese
     EXPECT_EQ(pB->tMedia.dwNextNodeId, 0u);
     EXPECT_EQ(ListLen(), 0);
     EXPECT_EQ(pSubCh->pCacheListTail, nullptr);
-}
-
-TEST_F(FrameCache, AClosedConnectionIsNoViewerAndGetsNoFrames)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pClosed = AddViewer(1);
-    pClosed->tMedia.iStreamState = 0;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = AddViewer(2);
-    pOther->iStreamNo = 1;
-    Feed('I');
-    Feed('P');
-    CompleteAll(pA);
-    EXPECT_EQ(SentTo(pA).size(), 2u);
-    EXPECT_TRUE(SentTo(pClosed).empty());
-    EXPECT_TRUE(SentTo(pOther).empty());
-    EXPECT_EQ(ListLen(), 1) << "only the node the viewer stands on is kept";
 }
 
 TEST_F(FrameCache, TheFrameIsCopiedOnceAndEachViewerCostsOneMessage)
