@@ -14,25 +14,7 @@ protected:
     _VXQ_S_DPS_MEDIA_CH_DATA aTable[VXQ_DPS_MEDIA_CH_SLOT_NUM];
 };
 
-TEST_F(SubChTable, SixtyFiveSlotsAreNumberedAndSlot64IsChannel10000)
-{
-    for (int i = 0; i < 64; i++) {
-        EXPECT_EQ(aTable[i].dwChNo, (uint32_t)i);
-        for (int j = 0; j < 3; j++) {
-            EXPECT_EQ(aTable[i].tSubCh[j].usChNo, i);
-            EXPECT_EQ(aTable[i].tSubCh[j].usStreamNo, j);
-            EXPECT_EQ(aTable[i].tSubCh[j].iStreamOpenState, 0);
-            EXPECT_EQ(aTable[i].tSubCh[j].pCacheListHead, nullptr);
-        }
-    }
-    EXPECT_EQ(aTable[64].dwChNo, 10000u);
-    for (int j = 0; j < 3; j++) {
-        EXPECT_EQ(aTable[64].tSubCh[j].usChNo, 10000);
-        EXPECT_EQ(aTable[64].tSubCh[j].usStreamNo, j);
-    }
-}
-
-TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirSlotOrNothing)
+TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirNumberedSlotOrNothing)
 {
     struct Row {
         int bSpecial, iChNo, iStreamNo, iSlot; /* -1 = not found */
@@ -48,7 +30,10 @@ TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirSlotOrNothing)
         if (r.iSlot < 0) {
             EXPECT_EQ(p, nullptr) << r.bSpecial << " " << r.iChNo << " " << r.iStreamNo;
         } else {
-            EXPECT_EQ(p, &aTable[r.iSlot].tSubCh[r.iStreamNo]) << r.iChNo << " " << r.iStreamNo;
+            ASSERT_EQ(p, &aTable[r.iSlot].tSubCh[r.iStreamNo]) << r.iChNo << " " << r.iStreamNo;
+            EXPECT_EQ(p->usChNo, r.iSlot == 64 ? 10000 : r.iSlot);
+            EXPECT_EQ(p->usStreamNo, r.iStreamNo);
+            EXPECT_EQ(aTable[r.iSlot].dwChNo, p->usChNo);
         }
     }
     EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_Query(NULL, 0, 0, 0), nullptr);
