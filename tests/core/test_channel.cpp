@@ -211,80 +211,37 @@ TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
     EXPECT_EQ(TestWord(tEvent, 16), 7u);
 }
 
-/* The user behind a waiting request, asked from inside the event callback and
- * on the control thread; once the answer is handled the id names nobody. */
-TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingRequest)
+/* The user behind a waiting request: the command connection's user record of
+ * the requesting connection's login id (a name may fill all 32 bytes); once the
+ * transaction is gone the id names nobody. Lock-only, so any thread may ask
+ * (from inside every callback: CoreCallbacks). */
+typedef OfflineRig CoreTransUser;
+
+TEST_F(CoreTransUser, AWaitingRequestNamesTheUserOfItsLoginAndThenNobody)
 {
-    struct Seen {
-        int iRet;
-        std::string sName;
-        uint32_t dwPop;
-    };
-    const struct {
-        std::string sName;
-        uint32_t dwPop;
-    } tCases[] = {{"viewer", 0x41}, {std::string(32, 'u'), 0xFF}};
-    _VXQ_S_TESTHOST_DATA tHost;
-    for (const auto &c : tCases)
-        VXQ_F_TESTHOST_AddUser(&tHost, c.sName, "pw", c.dwPop);
-    std::mutex tLock;
-    std::vector<Seen> tSeen;
-    auto fnAsk = [](_VXQ_S_DPS_MCSRV_DATA *in_pSrv, uint32_t in_dwTransId) {
-        char sName[VXQ_DPS_USER_NAME_SIZE];
-        uint32_t dwPop = 0xDEAD;
-        int iRet = VXQ_F_DPS_QueryTransUser(in_pSrv, in_dwTransId, sName, &dwPop);
-        return Seen{iRet, std::string(sName), dwPop};
-    };
-    VXQ_F_TESTHOST_SetHook(&tHost,
-                           [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
-                               Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
-                               std::lock_guard<std::mutex> tGuard(tLock);
-                               tSeen.push_back(tOne);
-                           });
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    for (size_t i = 0; i < sizeof(tCases) / sizeof(tCases[0]); i++) {
-        SCOPED_TRACE(tCases[i].sName);
-        _VXQ_S_TESTCLI_DATA tCli;
-        VXQ_F_TESTCLI_Init(&tCli);
-        uint32_t dwLogin = 0;
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
-        /* Built by hand: a name may fill all 32 bytes of its field, unterminated. */
-        std::string sToken;
-        uint8_t ucResult = 0xEE;
-        ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&tCli, sToken, &ucResult), 1);
-        std::vector<uint8_t> tReq = VXQ_F_TESTCLI_BuildLogin(1, "", VXQ_F_TESTCLI_LoginDigest(sToken, "pw")),
-                             tEvent, tAnswer;
-        memcpy(&tReq[20], tCases[i].sName.data(), tCases[i].sName.size());
-        ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli, tReq, tAnswer), 1);
-        ASSERT_EQ(tAnswer[11], 0);
-        dwLogin = VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 288);
-        tReq = VXQ_F_TESTCLI_BuildZeroMsg(0x0902, 7, 12);
-        VXQ_F_TESTCLI_PutU32(tReq, 20, dwLogin);
-        VXQ_F_TESTCLI_PutU32(tReq, 24, 4);
-        ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli, tReq), 1);
-        ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E3_GET_CONFIG, tEvent), 1);
-        uint32_t dwTransId = VXQ_F_TESTHOST_TransId(tEvent);
-        ASSERT_TRUE(WaitUntil([&] {
-            std::lock_guard<std::mutex> tGuard(tLock);
-            return tSeen.size() == i + 1;
-        }));
-        Seen tOnControl{0, "", 0};
-        ASSERT_EQ(
-            VXQ_F_TESTHOST_OnControlThread(
-                &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
-            1);
-        for (const Seen &tOne : {tSeen[i], tOnControl}) {
-            EXPECT_EQ(tOne.iRet, 1);
-            EXPECT_EQ(tOne.sName, tCases[i].sName);
-            EXPECT_EQ(tOne.dwPop, tCases[i].dwPop);
-        }
-        ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tEvent, 0), 1);
-        ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer), 1);
-        Seen tAfter = fnAsk(tHost.pSrv, dwTransId);
-        EXPECT_EQ(tAfter.iRet, 0);
-        EXPECT_EQ(tAfter.sName, "");
-        EXPECT_EQ(tAfter.dwPop, 0u);
-        VXQ_F_TESTCLI_Close(&tCli);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, 0x11110001u, 0x41);
+    memset(pCmd->pUserInfo->sUserName, 'u', sizeof(pCmd->pUserInfo->sUserName));
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = AddConn(2, VXQ_DPS_CONN_MEDIA, 0x11110001u);
+    _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(3, VXQ_DPS_CONN_MEDIA);
+    Bytes tReq = TestMsg(0x0902, 7, 12);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        p, pMedia->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
+    _VXQ_S_DPS_TRANS_DATA *pNobody = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        p, pStranger->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
+    ASSERT_TRUE(pTrans && pNobody);
+    char sName[VXQ_DPS_USER_NAME_SIZE + 1] = {0};
+    uint32_t dwPop = 0;
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, pTrans->dwTransId, sName, &dwPop), 1);
+    EXPECT_EQ(std::string(sName), std::string(32, 'u'));
+    EXPECT_EQ(dwPop, 0x41u);
+    for (uint32_t dwId : {pNobody->dwTransId, pTrans->dwTransId + 0x10000u, 0u}) {
+        dwPop = 1;
+        EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, dwId, sName, &dwPop), 0) << dwId;
+        EXPECT_EQ(sName[0], 0);
+        EXPECT_EQ(dwPop, 0u);
     }
-    EXPECT_EQ(fnAsk(nullptr, 0x10001u).iRet, 0);
+    uint32_t dwId = pTrans->dwTransId;
+    VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, dwId, sName, &dwPop), 0);
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(nullptr, dwId, sName, &dwPop), 0);
 }
