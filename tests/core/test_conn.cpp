@@ -315,35 +315,6 @@ TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
     EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 0);
 }
 
-TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
-{
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    Bytes tReq = TestMsg(0x0201, 0x3344u, 8);
-    tReq[10] = 1; /* stored already shaped as the answer */
-    int iFirst = -1, iSecond = -1;
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
-        pConn->tMedia.pWaitRespBuf = (char *)malloc(tReq.size());
-        memcpy(pConn->tMedia.pWaitRespBuf, tReq.data(), tReq.size());
-        pConn->tMedia.iWaitRespBufSize = pConn->tMedia.iWaitRespLen = (int32_t)tReq.size();
-        iFirst = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 12);
-        iSecond = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 13);
-        EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
-        EXPECT_EQ(pConn->tMedia.iWaitRespLen, 0);
-    });
-    EXPECT_EQ(iFirst, 1);
-    EXPECT_EQ(iSecond, 1);
-    Bytes tGot;
-    ASSERT_TRUE(tClient.ReadMsg(tGot));
-    tReq[11] = 12;
-    EXPECT_EQ(tGot, tReq);
-    ASSERT_TRUE(tClient.Send(TestMsg(kUnknownId, 5)));
-    ASSERT_TRUE(tClient.ReadMsg(tGot));
-    EXPECT_EQ(TestLe32(tGot, 12), 5u);
-}
-
 /* Whatever makes the service drop a connection, the answers it queued there
  * before deciding so reach the client first, then the connection closes. */
 TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
