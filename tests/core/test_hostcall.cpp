@@ -36,28 +36,20 @@ struct Call {
 const uint8_t kFrame[16] = {0, 0, 0, 1, 0x65};
 const char *const kNoFile = "/nonexistent-dir/none.ini";
 
-/* Every function of the service API but start and stop. */
+/* Every function of the service API but start and stop, with the check of its result. */
+#define VXQ_CALL(NAME, EXPR) {#NAME, [](VXQ_DPS_HANDLE h, bool bControl) { (void)bControl; return (EXPR); }}
 const std::vector<Call> &EveryCall()
 {
+    static const Bytes s_tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped */
     static const std::vector<Call> s_tCalls = {
-        {"SendDevProData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             Bytes tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
-             return VXQ_F_DPS_SendDevProData(h, tOrder.data(), 16) == 1;
-         }},
-        {"InputVideoStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1; }},
-        {"InputAudioStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1; }},
-        {"InputVideoStreamEx",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1; }},
-        {"InputAudioStreamEx",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1; }},
-        {"ModifyCodec",
-         [](VXQ_DPS_HANDLE h, bool) {
-             return VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1;
-         }},
-        {"QueryCacheVideoFrameNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0; }},
-        {"ControlMediaResource",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1; }},
+        VXQ_CALL(SendDevProData, VXQ_F_DPS_SendDevProData(h, s_tOrder.data(), 16) == 1),
+        VXQ_CALL(InputVideoStream, VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1),
+        VXQ_CALL(InputAudioStream, VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1),
+        VXQ_CALL(InputVideoStreamEx, VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1),
+        VXQ_CALL(InputAudioStreamEx, VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1),
+        VXQ_CALL(ModifyCodec, VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1),
+        VXQ_CALL(QueryCacheVideoFrameNum, VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0),
+        VXQ_CALL(ControlMediaResource, VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1),
         {"GetFreeMediaResourceNum",
          [](VXQ_DPS_HANDLE h, bool bControl) {
              float fMax = 0, fFree = -1;
@@ -79,29 +71,21 @@ const std::vector<Call> &EveryCall()
              uint32_t dwPop = 1;
              return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
          }},
-        {"SetTraceDebugEnable", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1; }},
-        {"UpAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1; }},
-        {"SendAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1; }},
-        {"SetMediaDataBufSize", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1; }},
-        {"SetMediaDataBufSizeByCh",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1; }},
-        {"SetShowRunState", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetShowRunState(h, 0) == 1; }},
-        {"SetOnlySendIFrameTimeLen", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1; }},
-        {"SetMaxRealplayClientNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1; }},
-        {"CA_GetInt", [](VXQ_DPS_HANDLE, bool) { return VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7; }},
-        {"APUP_SendVideoFrameData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16);
-             return true;
-         }},
-        {"APUP_SendAudioFrameData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16);
-             return true;
-         }},
+        VXQ_CALL(SetTraceDebugEnable, VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1),
+        VXQ_CALL(UpAlarmMsg, VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1),
+        VXQ_CALL(SendAlarmMsg, VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1),
+        VXQ_CALL(SetMediaDataBufSize, VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1),
+        VXQ_CALL(SetMediaDataBufSizeByCh, VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1),
+        VXQ_CALL(SetShowRunState, VXQ_F_DPS_SetShowRunState(h, 0) == 1),
+        VXQ_CALL(SetOnlySendIFrameTimeLen, VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1),
+        VXQ_CALL(SetMaxRealplayClientNum, VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1),
+        VXQ_CALL(CA_GetInt, VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7 && h != nullptr),
+        VXQ_CALL(APUP_SendVideoFrameData, (VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16), true)),
+        VXQ_CALL(APUP_SendAudioFrameData, (VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16), true)),
     };
     return s_tCalls;
 }
+#undef VXQ_CALL
 
 /* Runs every call once per place (the first time the service calls there) and
  * notes each that fails its check or takes longer than half the 5 s a call
