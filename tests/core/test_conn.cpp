@@ -193,45 +193,6 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
     EXPECT_EQ(TestLe32(tGot, 12), 77u); /* the frame never went out */
 }
 
-TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTellsTheHost)
-{
-    TestClient tCmd, tMedia, tDown, tOther;
-    for (TestClient *pClient : {&tCmd, &tMedia, &tDown, &tOther})
-        ASSERT_TRUE(pClient->Connect(m_h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 4));
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        _VXQ_S_DPS_NET_PORT_DATA *pCmd = VXQ_F_TESTHOST_ConnOf(p, tCmd);
-        pCmd->iConnType = VXQ_DPS_CONN_COMMAND;
-        pCmd->dwLoginId = 0x12340002u;
-        pCmd->tSerial.bComOpen = 1;
-        _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_TESTHOST_ConnOf(p, tMedia);
-        pMedia->iConnType = VXQ_DPS_CONN_MEDIA;
-        pMedia->dwLoginId = 0x12340002u;
-        pMedia->tAlarm.bGuard = 1;
-        _VXQ_S_DPS_NET_PORT_DATA *pDown = VXQ_F_TESTHOST_ConnOf(p, tDown);
-        pDown->iConnType = VXQ_DPS_CONN_DOWN;
-        pDown->dwLoginId = 0x12340002u;
-        pDown->tDown.dwFileId = 0x55;
-        _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_TESTHOST_ConnOf(p, tOther);
-        pOther->iConnType = VXQ_DPS_CONN_MEDIA;
-        pOther->dwLoginId = 0x77770003u;
-    });
-    tCmd.Close();
-    EXPECT_TRUE(tMedia.WaitClosed());
-    EXPECT_TRUE(tDown.WaitClosed());
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    EXPECT_FALSE(tOther.WaitClosed(50));
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_COM_CLOSE, tEvent));
-    ASSERT_EQ(tEvent.size(), 32u);
-    EXPECT_NE(TestWord(tEvent, 16), 0u); /* the command connection's port id */
-    EXPECT_EQ(TestWord(tEvent, 20), 1u); /* cause: its command connection was released */
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E2_FILE_CLOSE, tEvent));
-    EXPECT_EQ(TestWord(tEvent, 8), 0u); /* no transaction */
-    EXPECT_EQ(TestWord(tEvent, 16), 0x55u);
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E2_UNGUARD, tEvent));
-}
-
 /* Unit level: the framing texts, with a hand-made instance and no threads. */
 typedef InitRig CoreConnUnitTest;
 
@@ -296,23 +257,54 @@ TEST_F(CoreConnUnitTest, DisconnectOfAStaleIdIsIgnoredAndOfTheRightIdReleasesThe
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), nullptr);
 }
 
-TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
+/* A command connection that goes takes its session's media, talk and download
+ * connections along (not another login's) and tells the host: its serial port
+ * closed (cause 1), the download closed; disarmed once the last armed client went. */
+TEST_F(CoreConnUnitTest, ACommandConnectionThatGoesTakesItsSessionAndTellsTheHost)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10002);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10003);
-    pA->tAlarm.bGuard = 1;
-    pB->tAlarm.bGuard = 1;
-    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 1);
-    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pA);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hCallbackQueue), 0);
-    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pB);
+    auto fnConn = [&](uint32_t in_dwPortId, int32_t in_iType, uint32_t in_dwLoginId) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, in_dwPortId);
+        pConn->iConnType = in_iType;
+        pConn->dwLoginId = in_dwLoginId;
+        return pConn;
+    };
+    auto fnEvents = [&] {
+        std::vector<Bytes> t;
+        Bytes tEvent(256);
+        for (int32_t iLen = 256; VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0); iLen = 256)
+            t.emplace_back(tEvent.begin(), tEvent.begin() + iLen);
+        return t;
+    };
+    fnConn(0x10002, VXQ_DPS_CONN_COMMAND, 0x12340002u)->tSerial.bComOpen = 1;
+    fnConn(0x10003, VXQ_DPS_CONN_MEDIA, 0x12340002u)->tAlarm.bGuard = 1;
+    fnConn(0x10004, VXQ_DPS_CONN_DOWN, 0x12340002u)->tDown.dwFileId = 0x55;
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = fnConn(0x10005, VXQ_DPS_CONN_MEDIA, 0x77770003u);
+    pOther->tAlarm.bGuard = 1;
+    _VXQ_S_NETCOM_DATA_HEAD tHead;
+    memset(&tHead, 0, sizeof(tHead));
+    tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
+    tHead.dwPortId = 0x10002;
+    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x10005), pOther);
+    std::vector<Bytes> tEvents = fnEvents();
+    ASSERT_EQ(tEvents.size(), 2u);
+    for (const Bytes &t : tEvents) {
+        EXPECT_EQ(TestWord(t, 8), 0u) << "no transaction";
+        if (TestWord(t, 0) == EVENT_E3_COM_CLOSE) {
+            EXPECT_EQ(TestWord(t, 16), 0x10002u);
+            EXPECT_EQ(TestWord(t, 20), 1u);
+        } else {
+            EXPECT_EQ(TestWord(t, 0), (uint32_t)EVENT_E2_FILE_CLOSE);
+            EXPECT_EQ(TestWord(t, 16), 0x55u);
+        }
+    }
+    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pOther);
+    tEvents = fnEvents();
+    ASSERT_EQ(tEvents.size(), 1u);
+    EXPECT_EQ(TestWord(tEvents[0], 0), (uint32_t)EVENT_E2_UNGUARD);
+    EXPECT_EQ(TestWord(tEvents[0], 8), 0u);
     EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 0);
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    int32_t iLen = (int32_t)sizeof(tHead);
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, &tHead, &iLen, 0), 1);
-    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_UNGUARD);
-    EXPECT_EQ(tHead.dwTransId, 0u);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 0);
 }
 
 /* Whatever makes the service drop a connection, the answers it queued there
