@@ -91,39 +91,39 @@ TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHos
     EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
 }
 
-TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWithResult1)
+/* Parking on the offline rig: with every transaction taken the request is
+ * answered 1 at once and raises nothing; an answer for a connection that went
+ * sends nothing and deletes the transaction. */
+typedef OfflineRig CoreChannelPark;
+
+TEST_F(CoreChannelPark, AFullTableAnswers1AndAnAnswerForAConnectionGoneSendsNothing)
 {
-    int iMade = 0;
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        while (VXQ_F_DPS_MC_Trans_CreateTransData(p) != NULL)
-            iMade++;
-    });
-    EXPECT_EQ(iMade, VXQ_DPS_MAX_TRANS_NUM);
+    const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(1, VXQ_DPS_CONN_COMMAND, 0x11110001u, 0xFF, 0xFF);
+    uint32_t dwBody = 0;
     Bytes tReq = TestMsg(0x0903, 31, 12);
-    EXPECT_EQ(Park(tReq), 0);
-    Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    std::vector<_VXQ_S_DPS_TRANS_DATA *> tAll;
+    while (_VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransData(p))
+        tAll.push_back(pTrans);
+    EXPECT_EQ(tAll.size(), (size_t)VXQ_DPS_MAX_TRANS_NUM);
+    EXPECT_EQ(VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test"), nullptr);
+    Bytes tAnswer = OneSent(pConn);
     EXPECT_EQ(TestLe32(tAnswer, 12), 31u);
     EXPECT_EQ(tAnswer[10] & 3, 1);
     EXPECT_EQ(tAnswer[11], 1);
-    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-    EXPECT_EQ(m_tHost.iEventTotal, 0);
-}
+    EXPECT_TRUE(Events().empty());
+    VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
 
-TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
-{
-    ASSERT_EQ(Park(TestMsg(0x0903, 61, 12)), 1);
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    m_tClient.Close();
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 0));
-    Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(tEvent, 8), 0);
-    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
-    ASSERT_TRUE(WaitUntil([&] {
-        int32_t iLen = -1;
-        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
-        return iLen == 0;
-    }));
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
+    ASSERT_NE(pTrans, nullptr);
+    ASSERT_EQ(VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans, &dwBody, 4, "test"), 1);
+    uint32_t dwTransId = TestWord(OneEvent(EVENT_E3_SET_CONFIG), 8);
+    VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+    Sent();
+    ASSERT_EQ(TransCount(), 1) << "the answer, not the release, deletes it";
+    OfflineRig::Order(::Order(EVENT_E3_SET_CONFIG, dwTransId, 0));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(TransCount(), 0);
 }
 
 /* Unit level: the dispatcher and the transaction table without threads. */
