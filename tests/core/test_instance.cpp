@@ -80,85 +80,50 @@ TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
     VXQ_F_DPS_StopDevProNetServer(h);
 }
 
+/* The setters accept exactly their ranges; the per-channel cache limit maps
+ * channel 10000 to the special slot only with the special flag. */
 TEST(CoreInstance, SettersAcceptExactlyTheirRanges)
 {
     VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
     ASSERT_NE(h, nullptr);
-    h->iMediaDataBufSize = 7;
-    h->iOnlySendIFrameTimeLen = 7;
-    h->iMaxRealplayClientNum = 7;
-    struct Case {
+    const struct {
         int (*fnSet)(VXQ_DPS_HANDLE, int);
         int32_t *piField;
-        int iValue;
-        const char *sText; /* null: accepted */
-    };
-    const Case tCases[] = {
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048575, "refused"},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, NULL},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457280, NULL},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457281, "refused"},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 0, "refused"},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, NULL},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3600, NULL},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3601, "refused"},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 0, "refused"},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, NULL},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 64, NULL},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 65, "refused"},
-    };
-    for (const Case &tCase : tCases) {
-        int32_t iBefore = *tCase.piField;
-        int iRet = tCase.fnSet(h, tCase.iValue);
-        if (tCase.sText == NULL) {
-            EXPECT_EQ(iRet, 1) << tCase.iValue;
-            EXPECT_EQ(*tCase.piField, tCase.iValue);
-        } else {
-            EXPECT_EQ(iRet, 0) << tCase.iValue;
-            EXPECT_EQ(*tCase.piField, iBefore);
+        int iLow, iHigh;
+    } tSetters[] = {{VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, 31457280},
+                    {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, 3600},
+                    {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, 64}};
+    for (const auto &r : tSetters) {
+        for (int iValue : {r.iLow - 1, r.iLow, r.iHigh, r.iHigh + 1}) {
+            *r.piField = 7;
+            bool bOk = iValue >= r.iLow && iValue <= r.iHigh;
+            EXPECT_EQ(r.fnSet(h, iValue), bOk ? 1 : 0) << iValue;
+            EXPECT_EQ(*r.piField, bOk ? iValue : 7);
         }
     }
     EXPECT_EQ(VXQ_F_DPS_SetShowRunState(h, 1), 1);
     EXPECT_EQ(h->bShowRunState, 1u);
     EXPECT_EQ(h->bSavedShowRunState, 1u);
-    free(h);
-}
 
-TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
-{
-    VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-    ASSERT_NE(h, nullptr);
     ASSERT_TRUE(VXQ_F_DPS_MC_MediaTable_Start(h));
-    struct Case {
+    const struct {
         int32_t bSpecial;
         int iChNo, iStreamNo, iSize;
-        int iRet;
-        int iSlot; /* slot written, -1 none */
-        const char *sText;
+        int iSlot; /* slot written, -1 none (refused) */
+    } tCases[] = {
+        {0, 3, 1, 0, 3},         {0, 3, 1, 102400, 3},     {0, 3, 1, 31457280, 3}, {0, 3, 1, 102399, -1},
+        {0, 3, 1, 31457281, -1}, {0, 64, 1, 204800, 64},   {0, 10000, 1, 204800, -1},
+        {1, 10000, 1, 307200, 64}, {0, 65, 1, 204800, -1}, {0, -1, 1, 204800, -1}, {0, 3, 3, 204800, -1},
+        {0, 3, -1, 204800, -1},
     };
-    const Case tCases[] = {
-        {0, 3, 1, 0, 1, 3, NULL},
-        {0, 3, 1, 102400, 1, 3, NULL},
-        {0, 3, 1, 31457280, 1, 3, NULL},
-        {0, 3, 1, 102399, 0, -1, NULL},
-        {0, 3, 1, 31457281, 0, -1, NULL},
-        {0, 64, 1, 204800, 1, 64, NULL},
-        {0, 10000, 1, 204800, 0, -1, NULL},
-        {1, 10000, 1, 307200, 1, 64, NULL},
-        {0, 65, 1, 204800, 0, -1, NULL},
-        {0, -1, 1, 204800, 0, -1, NULL},
-        {0, 3, 3, 204800, 0, -1, NULL},
-        {0, 3, -1, 204800, 0, -1, NULL},
-    };
-    for (const Case &tCase : tCases) {
-        memset(h->pMediaCh, 0, VXQ_DPS_MEDIA_CH_SLOT_NUM * sizeof(*h->pMediaCh));
+    for (const auto &r : tCases) {
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             h->pMediaCh[i].tSubCh[1].iMediaDataBufSize = -5;
-        h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
-        EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
-            << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
+        h->tDevCapInfo.bSpecialChFlag = r.bSpecial;
+        EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, r.iChNo, r.iStreamNo, r.iSize), r.iSlot >= 0 ? 1 : 0)
+            << r.iChNo << " " << r.iStreamNo << " " << r.iSize;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
-            EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
+            EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == r.iSlot ? r.iSize : -5);
     }
     VXQ_F_DPS_MC_MediaTable_Stop(h);
     free(h);
