@@ -190,27 +190,6 @@ TEST_F(CoreChannelUnitTest, TransactionIdsCarryTheIndexAndNonzeroRandomUpperBits
     EXPECT_EQ(VXQ_F_DPS_MC_StatTransDataTotalLen(m_p), 30 + 3 * (int32_t)sizeof(_VXQ_S_DPS_TRANS_DATA));
 }
 
-TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
-{
-    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, NULL, 16), 0);
-    uint8_t ucOne = 1;
-    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, &ucOne, 0), 0);
-    uint32_t dwBody = 7;
-    ASSERT_EQ(VXQ_F_DPS_MC_SentProEventBody(m_p, EVENT_E2_TALK_STOP, 0x20003u, &dwBody, 4), 1);
-    Bytes tEvent(64);
-    int32_t iLen = 64;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0), 1);
-    ASSERT_EQ(iLen, 20);
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    memcpy(&tHead, tEvent.data(), sizeof(tHead));
-    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_TALK_STOP);
-    EXPECT_EQ(tHead.ucMsgType, 0);
-    EXPECT_EQ(tHead.ucResult, 0);
-    EXPECT_EQ(tHead.dwTransId, 0x20003u);
-    EXPECT_EQ(tHead.iBodyLen, 4);
-    EXPECT_EQ(TestWord(tEvent, 16), 7u);
-}
-
 /* The user behind a waiting request: the command connection's user record of
  * the requesting connection's login id (a name may fill all 32 bytes); once the
  * transaction is gone the id names nobody. Lock-only, so any thread may ask

@@ -309,87 +309,62 @@ TEST_F(CoreConnUnitTest, ACommandConnectionThatGoesTakesItsSessionAndTellsTheHos
 
 /* Whatever makes the service drop a connection, the answers it queued there
  * before deciding so reach the client first, then the connection closes. */
-TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
+class CoreConnDrop : public HostFixture
 {
-    /* Answers to unknown login ids are held 2 s each: the clock is advanced for them. */
-    TestClock tClock;
-    _VXQ_S_TESTHOST_DATA tHost;
-    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
-    std::atomic<int> iTalkAnswer{0}; /* the host's error code for talk starts */
-    VXQ_F_TESTHOST_SetHook(&tHost, [&](_VXQ_S_TESTHOST_DATA *pHost, const std::vector<uint8_t> &tEvent) {
+  protected:
+    TestClock m_tClock; /* answers to unknown login ids are held 2 s each: advanced for them */
+    std::atomic<int> m_iTalkAnswer{0}; /* the host's error code for talk starts */
+};
+
+TEST_F(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
+{
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [this](_VXQ_S_TESTHOST_DATA *pHost, const Bytes &tEvent) {
         if (VXQ_F_TESTHOST_MsgFuncId(tEvent) == EVENT_E2_TALK_START)
-            VXQ_F_TESTHOST_AnswerEvent(pHost, tEvent, (uint8_t)iTalkAnswer.load());
+            VXQ_F_TESTHOST_AnswerEvent(pHost, tEvent, (uint8_t)m_iTalkAnswer.load());
     });
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    VXQ_F_TESTCLI_Init(&tCmd);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, tHost.usPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "admin", "pw", &dwLoginId), 1);
+    uint32_t dwLoginId = Client().dwLoginId;
     auto fnMsg = [&](uint16_t in_usFuncId, uint32_t in_dwLoginId, uint32_t in_dwWord2) {
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 9, 8);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-        VXQ_F_TESTCLI_PutU32(tMsg, 24, in_dwWord2);
+        Bytes tMsg = TestMsg(in_usFuncId, 9, 8);
+        TestPutLe32(tMsg, 20, in_dwLoginId);
+        TestPutLe32(tMsg, 24, in_dwWord2);
         return tMsg;
     };
-    struct Row {
+    Bytes tBadHead = TestMsg(kUnknownId, 2);
+    tBadHead[0] = 0;
+    const Bytes tBadLogin = fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0);
+    const struct {
         const char *sDrop;
         int iTalkAnswer;
-        std::vector<std::vector<uint8_t>> tFirst; /* sent and answered before the requests that drop */
-        std::vector<std::vector<uint8_t>> tSent;  /* sent in one write */
+        std::vector<Bytes> tFirst; /* sent and answered before the requests that drop */
+        std::vector<Bytes> tSent;  /* sent in one write */
         std::vector<std::pair<uint16_t, uint8_t>> tAnswers; /* function id and result, in order */
-    };
-    std::vector<uint8_t> tBadHead = VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 2, 0);
-    tBadHead[0] = 0;
-    const Row tRows[] = {
-        {"framing error after a request",
-         0,
-         {},
-         {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead},
-         {{0x0F01, 42}}},
-        {"third unknown login id",
-         0,
-         {},
-         {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
-          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)},
-         {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
-        {"talk start refused by the host",
-         24,
-         {},
-         {fnMsg(P4_TALK_START, dwLoginId, 1)},
-         {{P4_TALK_START, 54}}},
-        {"talk stop on the talk connection",
-         0,
-         {fnMsg(P4_TALK_START, dwLoginId, 1)},
-         {fnMsg(P4_TALK_STOP, 0, 1)},
+    } tRows[] = {
+        {"framing error after a request", 0, {}, {TestMsg(kUnknownId, 1, 4), tBadHead}, {{kUnknownId, 42}}},
+        {"third unknown login id", 0, {}, {tBadLogin, tBadLogin, tBadLogin}, {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
+        {"talk start refused by the host", 24, {}, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {{P4_TALK_START, 54}}},
+        {"talk stop on the talk connection", 0, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {fnMsg(P4_TALK_STOP, 0, 1)},
          {{P4_TALK_STOP, 0}}},
     };
-    for (const Row &tRow : tRows) {
+    for (const auto &tRow : tRows) {
         SCOPED_TRACE(tRow.sDrop);
-        iTalkAnswer = tRow.iTalkAnswer;
-        _VXQ_S_TESTCLI_DATA tCli;
-        VXQ_F_TESTCLI_Init(&tCli);
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
-        std::vector<uint8_t> tAnswer;
-        for (const std::vector<uint8_t> &tMsg : tRow.tFirst) {
-            ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli, tMsg, tAnswer), 1);
-            ASSERT_EQ(tAnswer[11], 0);
-        }
-        std::vector<uint8_t> tAll;
-        for (const std::vector<uint8_t> &tMsg : tRow.tSent)
+        m_iTalkAnswer = tRow.iTalkAnswer;
+        TestClient tCli;
+        ASSERT_TRUE(tCli.Connect(m_tHost.usPort));
+        for (const Bytes &tMsg : tRow.tFirst)
+            ASSERT_EQ(Ask(tCli, tMsg).at(11), 0);
+        Bytes tAll, tAnswer;
+        for (const Bytes &tMsg : tRow.tSent)
             tAll.insert(tAll.end(), tMsg.begin(), tMsg.end());
-        ASSERT_EQ(VXQ_F_TESTCLI_SendRaw(&tCli, tAll.data(), tAll.size()), 1);
-        std::vector<std::pair<uint16_t, uint8_t>> tGot;
-        int bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+        ASSERT_TRUE(tCli.Send(tAll));
+        bool bClosed = tCli.WaitClosed(500);
         for (int i = 0; i < 10 && !bClosed; i++) {
-            tClock.AdvanceSec(1);
-            bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+            m_tClock.AdvanceSec(1);
+            bClosed = tCli.WaitClosed(500);
         }
-        EXPECT_EQ(bClosed, 1);
-        while (VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer, 0))
-            tGot.push_back({VXQ_F_TESTCLI_GetU16(tAnswer, 8), tAnswer[11]});
+        EXPECT_TRUE(bClosed);
+        std::vector<std::pair<uint16_t, uint8_t>> tGot;
+        while (tCli.ReadMsg(tAnswer, 0))
+            tGot.push_back({(uint16_t)(tAnswer[8] | tAnswer[9] << 8), tAnswer[11]});
         EXPECT_EQ(tGot, tRow.tAnswers) << "the answers, and nothing else, before the close";
-        VXQ_F_TESTCLI_Close(&tCli);
     }
-    VXQ_F_TESTCLI_Close(&tCmd);
 }

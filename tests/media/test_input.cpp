@@ -243,30 +243,20 @@ TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsA
 /* Host threads feed at once while the control thread delivers: every viewer
  * gets only its own channel's video, in order, up to the last frame (an
  * I-frame, which no drop rule skips). Run under ThreadSanitizer too. */
-TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsItsOwnFramesInOrder)
+typedef HostFixture MediaInputFeeders;
+
+TEST_F(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsItsOwnFramesInOrder)
 {
     const int kChannels = 4, kLastFrame = 300;
-    _VXQ_S_TESTHOST_DATA tHost;
-    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
-    VXQ_F_TESTHOST_SetHook(&tHost, VXQ_F_TESTHOST_AnswerOpenStream);
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    _VXQ_S_TESTCLI_DATA tCmd;
-    VXQ_F_TESTCLI_Init(&tCmd);
-    uint32_t dwLoginId = 0;
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, tHost.usPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "admin", "pw", &dwLoginId), 1);
-    std::vector<_VXQ_S_TESTCLI_DATA> tViewers(kChannels);
+    VXQ_F_TESTHOST_SetHook(&m_tHost, VXQ_F_TESTHOST_AnswerOpenStream);
+    uint32_t dwLoginId = Client().dwLoginId;
+    std::vector<std::unique_ptr<TestClient>> tViewers;
     for (int iCh = 0; iCh < kChannels; iCh++) {
-        std::vector<uint8_t> tAnswer;
-        VXQ_F_TESTCLI_Init(&tViewers[iCh]);
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewers[iCh], tHost.usPort), 1);
-        ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewers[iCh],
-                                        VXQ_F_CLI_BuildExRealplayOpen(1, dwLoginId, (uint16_t)iCh, 0, 0),
-                                        tAnswer),
-                  1);
-        ASSERT_EQ(tAnswer[11], 0) << "channel " << iCh;
+        tViewers.emplace_back(new TestClient);
+        ASSERT_TRUE(tViewers.back()->Connect(m_tHost.usPort));
+        ASSERT_EQ(Ask(*tViewers.back(), VXQ_F_CLI_BuildExRealplayOpen(1, dwLoginId, (uint16_t)iCh, 0, 0)).at(11), 0)
+            << "channel " << iCh;
     }
-
     std::atomic<int> iRefusedForGood{0};
     std::vector<std::thread> tFeeders;
     for (int iCh = 0; iCh < kChannels; iCh++) {
@@ -278,11 +268,11 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
                 memcpy(aData + 4, &iCh, 4);
                 /* A full order queue refuses; the host tries the frame again. */
                 if (!WaitUntil([&] {
-                        return VXQ_F_DPS_InputVideoStream(tHost.pSrv, iCh, 0, iNo % 10 == 0 ? 1 : 2, aData,
+                        return VXQ_F_DPS_InputVideoStream(m_tHost.pSrv, iCh, 0, iNo % 10 == 0 ? 1 : 2, aData,
                                                           sizeof(aData)) == 1;
                     }) ||
                     !WaitUntil(
-                        [&] { return VXQ_F_DPS_InputAudioStream(tHost.pSrv, iCh, 0, aData, 64) == 1; }))
+                        [&] { return VXQ_F_DPS_InputAudioStream(m_tHost.pSrv, iCh, 0, aData, 64) == 1; }))
                     iRefusedForGood++;
             }
         });
@@ -290,7 +280,7 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
     for (int iCh = 0; iCh < kChannels; iCh++) {
         int32_t iLast = -1, iVideo = 0;
         std::vector<uint8_t> tMsg;
-        while (iLast < kLastFrame && VXQ_F_TESTCLI_ReadMsg(&tViewers[iCh], tMsg, 10000)) {
+        while (iLast < kLastFrame && tViewers[iCh]->ReadMsg(tMsg, 10000)) {
             _VXQ_S_CLI_MEDIA_HEAD tFrame;
             if (!VXQ_F_CLI_ParseFrame(tMsg.data(), tMsg.size(), &tFrame) || tFrame.dwDataLen < 8) {
                 ADD_FAILURE() << "not a frame of ours on channel " << iCh;
@@ -311,8 +301,4 @@ TEST(MediaInputFeeders, FourHostThreadsFeedTheirChannelsAtOnceAndEachViewerGetsI
     for (std::thread &t : tFeeders)
         t.join();
     EXPECT_EQ(iRefusedForGood.load(), 0);
-    for (_VXQ_S_TESTCLI_DATA &t : tViewers)
-        VXQ_F_TESTCLI_Close(&t);
-    VXQ_F_TESTCLI_Close(&tCmd);
-    VXQ_F_TESTHOST_Stop(&tHost);
 }
