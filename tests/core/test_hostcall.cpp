@@ -1,14 +1,11 @@
 /* The host calling the service from inside every callback the service makes. */
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
-#include "wire/result.h"
-
-#include <atomic>
-
 #include "media/input.h"
 #include "vxq_media.h"
 
 #include <array>
+#include <atomic>
 
 namespace {
 
@@ -134,11 +131,11 @@ int OnAdmission(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
 }
 
 /* A live view request for channel 0, stream 1 (open or close). */
-std::vector<uint8_t> LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
+Bytes LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
 {
-    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 5, 8);
-    VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-    VXQ_F_TESTCLI_PutU16(tMsg, 26, 1);
+    Bytes tMsg = TestMsg(in_usFuncId, 5, 8);
+    TestPutLe32(tMsg, 20, in_dwLoginId);
+    tMsg[26] = 1;
     return tMsg;
 }
 
@@ -157,22 +154,20 @@ TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWi
     ASSERT_NE(h, nullptr);
     ASSERT_EQ(VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f), 1);
     s_tProbe.h = h; /* the callbacks read the handle only once it is published */
-    _VXQ_S_TESTCLI_DATA tCmd, tViewer;
-    uint32_t dwLoginId = 0;
-    VXQ_F_TESTCLI_Init(&tCmd);
-    VXQ_F_TESTCLI_Init(&tViewer);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, h->usTcpPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "u", "pw", &dwLoginId), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewer, h->usTcpPort), 1);
+    TestClient tCmd, tViewer;
+    ASSERT_TRUE(tCmd.Connect(h->usTcpPort));
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd.t, "u", "pw", &tCmd.dwLoginId), 1);
+    ASSERT_TRUE(tViewer.Connect(h->usTcpPort));
     /* Admission open, then the open event (the host never answers it). */
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tViewer, LiveMsg(P2_REALPLAY_OPEN, dwLoginId)), 1);
+    ASSERT_TRUE(tViewer.Send(LiveMsg(P2_REALPLAY_OPEN, tCmd.dwLoginId)));
     ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitOpen] && s_tProbe.bDone[kEvent]; }, 60000));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewer, LiveMsg(P2_REALPLAY_CLOSE, dwLoginId), tAnswer), 1);
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_REALPLAY_CLOSE);
+    Bytes tAnswer;
+    ASSERT_TRUE(tViewer.Send(LiveMsg(P2_REALPLAY_CLOSE, tCmd.dwLoginId)));
+    ASSERT_TRUE(tViewer.ReadMsg(tAnswer));
+    EXPECT_EQ(TestLe32(tAnswer, 8) & 0xFFFF, (uint32_t)P2_REALPLAY_CLOSE);
     EXPECT_EQ(tAnswer[11], 0);
     s_tProbe.iClosePhase = kAdmitCloseRelease;
-    VXQ_F_TESTCLI_Close(&tViewer); /* the viewer's connection goes: released with a close check */
+    tViewer.Close(); /* the viewer's connection goes: released with a close check */
     ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitCloseRelease].load() != 0; }, 60000));
     for (int i = 0; i < kWhereNum; i++)
         EXPECT_TRUE(s_tProbe.bDone[i]) << kWhereName[i];
@@ -181,6 +176,6 @@ TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWi
         std::lock_guard<std::mutex> tGuard(s_tProbe.tLock);
         EXPECT_TRUE(s_tProbe.tFaults.empty()) << ::testing::PrintToString(s_tProbe.tFaults);
     }
-    VXQ_F_TESTCLI_Close(&tCmd);
+    tCmd.Close();
     VXQ_F_DPS_StopDevProNetServer(h);
 }
