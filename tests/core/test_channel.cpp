@@ -1,91 +1,66 @@
 /* The application message channel: requests parked as transactions, events
  * delivered on the callback thread, orders answering them. */
 #include "support/offline_rig.h"
-#include "support/wait_until.h"
-#include "wire/result.h"
+#include "ops/relay.h"
 
 #include <thread>
 
-#include "ops/functab.h"
-#include "ops/relay.h"
-
-#include <stdlib.h>
-
-static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr,
-                   const Bytes &in_tBody = Bytes())
+/* An order (answer) of in_iId for the transaction, in the host's byte order. */
+static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
 {
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    memset(&tHead, 0, sizeof(tHead));
-    tHead.iMsgFuncId = in_iId;
-    tHead.ucMsgType = 1;
-    tHead.ucResult = in_ucAppErr;
-    tHead.dwTransId = in_dwTransId;
-    tHead.iBodyLen = (int32_t)in_tBody.size();
-    Bytes tOrder(sizeof(tHead) + in_tBody.size());
-    memcpy(tOrder.data(), &tHead, sizeof(tHead));
+    Bytes tOrder(16 + in_tBody.size(), 0);
+    int32_t iBodyLen = (int32_t)in_tBody.size();
+    memcpy(&tOrder[0], &in_iId, 4);
+    tOrder[4] = 1;
+    tOrder[5] = in_ucAppErr;
+    memcpy(&tOrder[8], &in_dwTransId, 4);
+    memcpy(&tOrder[12], &iBodyLen, 4);
     for (size_t i = 0; i < in_tBody.size(); i++)
-        tOrder[sizeof(tHead) + i] = in_tBody[i];
+        tOrder[16 + i] = in_tBody[i];
     return tOrder;
 }
 
-class CoreChannelTest : public HostFixture
-{
-  protected:
-    void SetUp() override
-    {
-        HostFixture::SetUp();
-        m_h = m_tHost.pSrv;
-        ASSERT_TRUE(m_tClient.Connect(m_h->usTcpPort));
-        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    }
-    /* What a relayed request does: parks the client's request (a set
-     * configuration without a block) and raises its event with a 4-byte body. */
-    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr)
-    {
-        int iRet = -1;
-        Bytes tReq = in_tReq;
-        uint32_t dwBody = 0x01020304u;
-        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
-            _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, m_tClient);
-            _VXQ_S_DPS_TRANS_DATA *pTrans =
-                VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
-            iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine,
-                                                        pTrans, &dwBody, 4, "test");
-            if (out_pControl)
-                *out_pControl = std::this_thread::get_id();
-        });
-        return iRet;
-    }
-    TestClient m_tClient;
-    VXQ_DPS_HANDLE m_h = nullptr;
-};
+typedef HostFixture CoreChannelTest;
 
+/* What a relayed request does on the control thread (park the request, raise
+ * its event); the event reaches the host on its own thread, and the answer
+ * the host posts from inside the callback reaches the client translated. */
 TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
 {
-    VXQ_F_TESTHOST_SetHook(&m_tHost, [&](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
+    VXQ_DPS_HANDLE h = m_tHost.pSrv;
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [h](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
         Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
-        VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
+        VXQ_F_DPS_SendDevProData(h, tOrder.data(), (int)tOrder.size());
     });
+    TestClient tClient;
+    ASSERT_TRUE(tClient.Connect(h->usTcpPort));
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
     Bytes tReq = TestMsg(0x0903, 0x600DF00Du, 12);
     tReq[20] = 0xAB;
     std::thread::id tControl;
-    ASSERT_EQ(Park(tReq, &tControl), 1);
+    int iRet = -1;
+    VXQ_F_TESTHOST_RunOnControl(h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
+        _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
+        uint32_t dwBody = 0x01020304u;
+        iRet = pTrans != NULL &&
+               VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans, &dwBody, 4, "test");
+        tControl = std::this_thread::get_id();
+    });
+    ASSERT_EQ(iRet, 1);
     Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
     Bytes tExpect = tReq;
     tExpect[10] = 1;
     tExpect[11] = 4; /* application code 29 is UMSP 4 */
     EXPECT_EQ(tAnswer, tExpect);
-
     Bytes tEvent;
     ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    ASSERT_EQ(tEvent.size(), 16u + 4u);
-    EXPECT_EQ(tEvent[4], 0);
-    EXPECT_EQ(tEvent[5], 0);
-    EXPECT_NE(TestWord(tEvent, 8), 0u);
-    EXPECT_EQ(TestWord(tEvent, 12), 4u);
-    EXPECT_EQ(TestWord(tEvent, 16), 0x01020304u);
+    uint32_t dwTransId = TestWord(tEvent, 8);
+    EXPECT_NE(dwTransId, 0u);
+    const uint32_t aEvent[5] = {EVENT_E3_SET_CONFIG, 0, dwTransId, 4, 0x01020304u};
+    EXPECT_EQ(tEvent, Bytes((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 5)));
     std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
     EXPECT_NE(m_tHost.tThreads[0], tControl);
     EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
