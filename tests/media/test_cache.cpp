@@ -71,13 +71,13 @@ class FrameCache : public ::testing::Test
     _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot) { return VXQ_F_OFFLINE_AddViewer(pSrv, in_iSlot, 0, 0); }
 
     /* Feeds one frame: 'I', 'P' or 'A' (audio); its data starts with a running number. */
-    uint32_t Feed(char in_cKind, int32_t in_iLen = 100)
+    uint32_t Feed(char in_cKind, int32_t in_iLen = 100, uint32_t in_dwStamp = 0)
     {
         std::vector<uint8_t> tData((size_t)in_iLen, 0x5A);
         uint32_t dwNo = ++dwFrameNo;
         memcpy(tData.data(), &dwNo, 4);
         VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2,
-                                                 0, tData.data(), in_iLen);
+                                                 in_dwStamp, tData.data(), in_iLen);
         return dwNo;
     }
 
@@ -277,22 +277,16 @@ TEST_F(FrameCache, WithoutALimitTheThirdIFrameCutsToItAndFourBefore)
 
 TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextResetsIt)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
-    pA->tMedia.iSendingNum = 3;
-    pB->tMedia.iSendingNum = 3;
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0), *pB = AddViewer(1);
+    pA->tMedia.iSendingNum = pB->tMedia.iSendingNum = 3;
     pA->tMedia.bRecvIFrame = pB->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 =
-        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 =
-        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
-    ASSERT_TRUE(p1 && p2);
-    EXPECT_NE(p1->dwNodeId, 0u);
-    EXPECT_NE(p1->dwNodeId, p2->dwNodeId);
-    uint32_t dwId2 = p2->dwNodeId;
-    pA->tMedia.dwSentNodeId = p1->dwNodeId;
+    uint32_t dwId1 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0)->dwNodeId;
+    uint32_t dwId2 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0)->dwNodeId;
+    EXPECT_NE(dwId1, 0u);
+    EXPECT_NE(dwId1, dwId2);
+    pA->tMedia.dwSentNodeId = dwId1;
     pB->tMedia.dwNextNodeId = dwId2;
-    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, p1->dwNodeId);
+    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId1);
     EXPECT_EQ(pA->tMedia.dwSentNodeId, 0u);
     EXPECT_EQ(pA->tMedia.dwNextNodeId, dwId2);
     VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId2);
@@ -351,18 +345,14 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 {
     TestClock tClock(1700000000, 20000);
     _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    uint8_t aData[8] = {0};
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 1, 0, aData, 8);
-    CompleteAll(pA);
+    Feed('I');
     tClock.AdvanceMs(40);
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 0, aData, 8);
-    CompleteAll(pA);
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 123456, aData, 8);
-    std::vector<SentMsg> t = SentTo(pA);
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0].d.dwTimeStamp, 0u);
-    EXPECT_EQ(t[1].d.dwTimeStamp, 40u);
-    EXPECT_EQ(t[2].d.dwTimeStamp, 123456u);
+    Feed('P');
+    Feed('P', 100, 123456);
+    std::vector<uint32_t> tStamps;
+    for (const SentMsg &m : SentTo(pA))
+        tStamps.push_back(m.d.dwTimeStamp);
+    EXPECT_EQ(tStamps, (std::vector<uint32_t>{0, 40, 123456}));
 }
 
 } // namespace
