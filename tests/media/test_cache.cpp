@@ -10,6 +10,7 @@
 
 #include "media/cache.h"
 #include "media/framemsg.h"
+#include "media/framepool.h"
 #include "net/selengine.h"
 #include "support/fake_sockos.h"
 #include "support/frame_decoder.h"
@@ -356,6 +357,84 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 }
 
 } // namespace
+
+/* Buffers are rounded up (to 4096 from 4096 bytes on), come back for the next
+ * frame that fits them best within twice its room, and the pool keeps no more
+ * than its byte total. The sizes, far above the other tests' frames, keep the
+ * process-wide pool's earlier buffers out of the way. */
+TEST(FramePool, ABufferIsReusedByTheClosestFitWithinTwiceTheNeedAndTheByteTotalHolds)
+{
+    auto fnTake = [](int32_t in_iLen) {
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = VXQ_F_DPS_MC_FramePool_Take(nullptr, in_iLen);
+        VXQ_F_DPS_MC_FramePool_Unpost(pNode);
+        return pNode;
+    };
+    int32_t iNum0 = 0, iNum = 0;
+    int64_t llBytes0 = 0, llBytes = 0;
+    /* Empty the pool first (every size class), its buffers given back at the end. */
+    std::vector<_VXQ_S_DPS_MEDIA_CACHE_NODE *> tKept;
+    for (int32_t iLen = 1; iLen <= VXQ_DPS_FRAME_POOL_MAX_BYTES; iLen *= 2) {
+        for (;;) {
+            VXQ_F_DPS_MC_FramePool_Stat(&iNum0, nullptr);
+            _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = fnTake(iLen);
+            VXQ_F_DPS_MC_FramePool_Stat(&iNum, nullptr);
+            if (iNum == iNum0) {
+                VXQ_F_DPS_MC_MediaMem_Free(pNode);
+                break;
+            }
+            tKept.push_back(pNode);
+        }
+    }
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum0, &llBytes0);
+    ASSERT_EQ(iNum0, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pA = fnTake(204800), *pB = fnTake(300000);
+    ASSERT_TRUE(pA && pB);
+    EXPECT_EQ(pA->iDataCap, 204800);
+    EXPECT_EQ(pB->iDataCap, 303104);
+    const struct {
+        int32_t iLen; /* its room, twice that */
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pWant; /* null: a new buffer */
+    } aRows[] = {
+        {250000, pB},  /* 253952, 507904: A too small */
+        {150000, pA},  /* 151552, 303104: both fit, A the closer */
+        {100000, pA},  /* 102400, 204800: A just within twice */
+        {98000, nullptr}, /* 98304, 196608: A over twice */
+    };
+    for (const auto &r : aRows) {
+        VXQ_F_DPS_MC_FramePool_Give(pA);
+        VXQ_F_DPS_MC_FramePool_Give(pB);
+        VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+        ASSERT_EQ(iNum, iNum0 + 2);
+        ASSERT_EQ(llBytes, llBytes0 + 204800 + 303104);
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pGot = fnTake(r.iLen);
+        EXPECT_EQ(pGot->iDataLen, r.iLen);
+        EXPECT_EQ(pGot->iRefCount, 1);
+        EXPECT_EQ(pGot, r.pWant != nullptr ? r.pWant : pGot) << r.iLen;
+        EXPECT_TRUE(r.pWant != nullptr || (pGot != pA && pGot != pB)) << r.iLen;
+        if (pGot != pA && pGot != pB)
+            VXQ_F_DPS_MC_FramePool_Give(pGot); /* stays in the pool: too small for the rows before */
+        if (pGot != pA) {
+            ASSERT_EQ(fnTake(204800), pA) << "an exact fit";
+        }
+        if (pGot != pB) {
+            ASSERT_EQ(fnTake(300000), pB);
+        }
+    }
+    /* The byte total: what would pass it is freed, not kept. */
+    VXQ_F_DPS_MC_FramePool_Give(pA);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum0, &llBytes0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pFits = fnTake(VXQ_DPS_FRAME_POOL_MAX_BYTES - (int32_t)llBytes0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pOver = fnTake(VXQ_DPS_FRAME_POOL_MAX_BYTES - (int32_t)llBytes0 + 1);
+    VXQ_F_DPS_MC_FramePool_Give(pOver);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+    EXPECT_EQ(llBytes, llBytes0);
+    VXQ_F_DPS_MC_FramePool_Give(pFits);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+    EXPECT_EQ(llBytes, VXQ_DPS_FRAME_POOL_MAX_BYTES);
+    VXQ_F_DPS_MC_FramePool_Give(pB);
+    for (_VXQ_S_DPS_MEDIA_CACHE_NODE *pNode : tKept)
+        VXQ_F_DPS_MC_FramePool_Give(pNode);
+}
 
 namespace
 {
