@@ -1,129 +1,104 @@
 /* The application message channel: requests parked as transactions, events
  * delivered on the callback thread, orders answering them. */
 #include "support/offline_rig.h"
-#include "support/wait_until.h"
-#include "wire/result.h"
+#include "ops/relay.h"
 
 #include <thread>
 
-#include "ops/functab.h"
-#include "ops/relay.h"
-
-#include <stdlib.h>
-
-static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr,
-                   const Bytes &in_tBody = Bytes())
+/* An order (answer) of in_iId for the transaction, in the host's byte order. */
+static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
 {
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    memset(&tHead, 0, sizeof(tHead));
-    tHead.iMsgFuncId = in_iId;
-    tHead.ucMsgType = 1;
-    tHead.ucResult = in_ucAppErr;
-    tHead.dwTransId = in_dwTransId;
-    tHead.iBodyLen = (int32_t)in_tBody.size();
-    Bytes tOrder(sizeof(tHead) + in_tBody.size());
-    memcpy(tOrder.data(), &tHead, sizeof(tHead));
+    Bytes tOrder(16 + in_tBody.size(), 0);
+    int32_t iBodyLen = (int32_t)in_tBody.size();
+    memcpy(&tOrder[0], &in_iId, 4);
+    tOrder[4] = 1;
+    tOrder[5] = in_ucAppErr;
+    memcpy(&tOrder[8], &in_dwTransId, 4);
+    memcpy(&tOrder[12], &iBodyLen, 4);
     for (size_t i = 0; i < in_tBody.size(); i++)
-        tOrder[sizeof(tHead) + i] = in_tBody[i];
+        tOrder[16 + i] = in_tBody[i];
     return tOrder;
 }
 
-class CoreChannelTest : public HostFixture
-{
-  protected:
-    void SetUp() override
-    {
-        HostFixture::SetUp();
-        m_h = m_tHost.pSrv;
-        ASSERT_TRUE(m_tClient.Connect(m_h->usTcpPort));
-        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    }
-    /* What a relayed request does: parks the client's request (a set
-     * configuration without a block) and raises its event with a 4-byte body. */
-    int Park(const Bytes &in_tReq, std::thread::id *out_pControl = nullptr)
-    {
-        int iRet = -1;
-        Bytes tReq = in_tReq;
-        uint32_t dwBody = 0x01020304u;
-        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-            const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
-            _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, m_tClient);
-            _VXQ_S_DPS_TRANS_DATA *pTrans =
-                VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
-            iRet = pTrans != NULL && VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine,
-                                                        pTrans, &dwBody, 4, "test");
-            if (out_pControl)
-                *out_pControl = std::this_thread::get_id();
-        });
-        return iRet;
-    }
-    TestClient m_tClient;
-    VXQ_DPS_HANDLE m_h = nullptr;
-};
+typedef HostFixture CoreChannelTest;
 
+/* What a relayed request does on the control thread (park the request, raise
+ * its event); the event reaches the host on its own thread, and the answer
+ * the host posts from inside the callback reaches the client translated. */
 TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
 {
-    VXQ_F_TESTHOST_SetHook(&m_tHost, [&](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
+    VXQ_DPS_HANDLE h = m_tHost.pSrv;
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [h](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
         Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
-        VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size());
+        VXQ_F_DPS_SendDevProData(h, tOrder.data(), (int)tOrder.size());
     });
+    TestClient tClient;
+    ASSERT_TRUE(tClient.Connect(h->usTcpPort));
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
     Bytes tReq = TestMsg(0x0903, 0x600DF00Du, 12);
     tReq[20] = 0xAB;
     std::thread::id tControl;
-    ASSERT_EQ(Park(tReq, &tControl), 1);
+    int iRet = -1;
+    VXQ_F_TESTHOST_RunOnControl(h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
+        _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
+        uint32_t dwBody = 0x01020304u;
+        iRet = pTrans != NULL &&
+               VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans, &dwBody, 4, "test");
+        tControl = std::this_thread::get_id();
+    });
+    ASSERT_EQ(iRet, 1);
     Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
     Bytes tExpect = tReq;
     tExpect[10] = 1;
     tExpect[11] = 4; /* application code 29 is UMSP 4 */
     EXPECT_EQ(tAnswer, tExpect);
-
     Bytes tEvent;
     ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    ASSERT_EQ(tEvent.size(), 16u + 4u);
-    EXPECT_EQ(tEvent[4], 0);
-    EXPECT_EQ(tEvent[5], 0);
-    EXPECT_NE(TestWord(tEvent, 8), 0u);
-    EXPECT_EQ(TestWord(tEvent, 12), 4u);
-    EXPECT_EQ(TestWord(tEvent, 16), 0x01020304u);
+    uint32_t dwTransId = TestWord(tEvent, 8);
+    EXPECT_NE(dwTransId, 0u);
+    const uint32_t aEvent[5] = {EVENT_E3_SET_CONFIG, 0, dwTransId, 4, 0x01020304u};
+    EXPECT_EQ(tEvent, Bytes((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 5)));
     std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
     EXPECT_NE(m_tHost.tThreads[0], tControl);
     EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
 }
 
-TEST_F(CoreChannelTest, With2048PendingTransactionsTheNextRequestFailsAtOnceWithResult1)
+/* Parking on the offline rig: with every transaction taken the request is
+ * answered 1 at once and raises nothing; an answer for a connection that went
+ * sends nothing and deletes the transaction. */
+typedef OfflineRig CoreChannelPark;
+
+TEST_F(CoreChannelPark, AFullTableAnswers1AndAnAnswerForAConnectionGoneSendsNothing)
 {
-    int iMade = 0;
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        while (VXQ_F_DPS_MC_Trans_CreateTransData(p) != NULL)
-            iMade++;
-    });
-    EXPECT_EQ(iMade, VXQ_DPS_MAX_TRANS_NUM);
+    const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(1, VXQ_DPS_CONN_COMMAND, 0x11110001u, 0xFF, 0xFF);
+    uint32_t dwBody = 0;
     Bytes tReq = TestMsg(0x0903, 31, 12);
-    EXPECT_EQ(Park(tReq), 0);
-    Bytes tAnswer;
-    ASSERT_TRUE(m_tClient.ReadMsg(tAnswer));
+    std::vector<_VXQ_S_DPS_TRANS_DATA *> tAll;
+    while (_VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransData(p))
+        tAll.push_back(pTrans);
+    EXPECT_EQ(tAll.size(), (size_t)VXQ_DPS_MAX_TRANS_NUM);
+    EXPECT_EQ(VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test"), nullptr);
+    Bytes tAnswer = OneSent(pConn);
     EXPECT_EQ(TestLe32(tAnswer, 12), 31u);
     EXPECT_EQ(tAnswer[10] & 3, 1);
     EXPECT_EQ(tAnswer[11], 1);
-    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-    EXPECT_EQ(m_tHost.iEventTotal, 0);
-}
+    EXPECT_TRUE(Events().empty());
+    VXQ_F_DPS_MC_Trans_ReleaseAllTransData(p);
 
-TEST_F(CoreChannelTest, AnswerForAConnectionThatIsGoneSendsNothingAndDeletesTheTransaction)
-{
-    ASSERT_EQ(Park(TestMsg(0x0903, 61, 12)), 1);
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    m_tClient.Close();
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 0));
-    Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(tEvent, 8), 0);
-    ASSERT_EQ(VXQ_F_DPS_SendDevProData(m_h, tOrder.data(), (int)tOrder.size()), 1);
-    ASSERT_TRUE(WaitUntil([&] {
-        int32_t iLen = -1;
-        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) { iLen = VXQ_F_DPS_MC_StatTransDataTotalLen(p); });
-        return iLen == 0;
-    }));
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
+    ASSERT_NE(pTrans, nullptr);
+    ASSERT_EQ(VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans, &dwBody, 4, "test"), 1);
+    uint32_t dwTransId = TestWord(OneEvent(EVENT_E3_SET_CONFIG), 8);
+    VXQ_F_DPS_MC_ActiveDisconnect(p, pConn);
+    Sent();
+    ASSERT_EQ(TransCount(), 1) << "the answer, not the release, deletes it";
+    OfflineRig::Order(::Order(EVENT_E3_SET_CONFIG, dwTransId, 0));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(TransCount(), 0);
 }
 
 /* Unit level: the dispatcher and the transaction table without threads. */
@@ -190,101 +165,37 @@ TEST_F(CoreChannelUnitTest, TransactionIdsCarryTheIndexAndNonzeroRandomUpperBits
     EXPECT_EQ(VXQ_F_DPS_MC_StatTransDataTotalLen(m_p), 30 + 3 * (int32_t)sizeof(_VXQ_S_DPS_TRANS_DATA));
 }
 
-TEST_F(CoreChannelUnitTest, EventsAreQueuedForTheCallbackThreadWithTheirHead)
-{
-    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, NULL, 16), 0);
-    uint8_t ucOne = 1;
-    EXPECT_EQ(VXQ_F_DPS_MC_SentProEventToUpApp(m_p, &ucOne, 0), 0);
-    uint32_t dwBody = 7;
-    ASSERT_EQ(VXQ_F_DPS_MC_SentProEventBody(m_p, EVENT_E2_TALK_STOP, 0x20003u, &dwBody, 4), 1);
-    Bytes tEvent(64);
-    int32_t iLen = 64;
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0), 1);
-    ASSERT_EQ(iLen, 20);
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    memcpy(&tHead, tEvent.data(), sizeof(tHead));
-    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_TALK_STOP);
-    EXPECT_EQ(tHead.ucMsgType, 0);
-    EXPECT_EQ(tHead.ucResult, 0);
-    EXPECT_EQ(tHead.dwTransId, 0x20003u);
-    EXPECT_EQ(tHead.iBodyLen, 4);
-    EXPECT_EQ(TestWord(tEvent, 16), 7u);
-}
+/* The user behind a waiting request: the command connection's user record of
+ * the requesting connection's login id (a name may fill all 32 bytes); once the
+ * transaction is gone the id names nobody. Lock-only, so any thread may ask
+ * (from inside every callback: CoreCallbacks). */
+typedef OfflineRig CoreTransUser;
 
-/* The user behind a waiting request, asked from inside the event callback and
- * on the control thread; once the answer is handled the id names nobody. */
-TEST(CoreTransUser, EventCallbackAndControlThreadNameTheUserBehindAWaitingRequest)
+TEST_F(CoreTransUser, AWaitingRequestNamesTheUserOfItsLoginAndThenNobody)
 {
-    struct Seen {
-        int iRet;
-        std::string sName;
-        uint32_t dwPop;
-    };
-    const struct {
-        std::string sName;
-        uint32_t dwPop;
-    } tCases[] = {{"viewer", 0x41}, {std::string(32, 'u'), 0xFF}};
-    _VXQ_S_TESTHOST_DATA tHost;
-    for (const auto &c : tCases)
-        VXQ_F_TESTHOST_AddUser(&tHost, c.sName, "pw", c.dwPop);
-    std::mutex tLock;
-    std::vector<Seen> tSeen;
-    auto fnAsk = [](_VXQ_S_DPS_MCSRV_DATA *in_pSrv, uint32_t in_dwTransId) {
-        char sName[VXQ_DPS_USER_NAME_SIZE];
-        uint32_t dwPop = 0xDEAD;
-        int iRet = VXQ_F_DPS_QueryTransUser(in_pSrv, in_dwTransId, sName, &dwPop);
-        return Seen{iRet, std::string(sName), dwPop};
-    };
-    VXQ_F_TESTHOST_SetHook(&tHost,
-                           [&](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
-                               Seen tOne = fnAsk(in_pHost->pSrv, VXQ_F_TESTHOST_TransId(in_tEvent));
-                               std::lock_guard<std::mutex> tGuard(tLock);
-                               tSeen.push_back(tOne);
-                           });
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    for (size_t i = 0; i < sizeof(tCases) / sizeof(tCases[0]); i++) {
-        SCOPED_TRACE(tCases[i].sName);
-        _VXQ_S_TESTCLI_DATA tCli;
-        VXQ_F_TESTCLI_Init(&tCli);
-        uint32_t dwLogin = 0;
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
-        /* Built by hand: a name may fill all 32 bytes of its field, unterminated. */
-        std::string sToken;
-        uint8_t ucResult = 0xEE;
-        ASSERT_EQ(VXQ_F_TESTCLI_GetToken(&tCli, sToken, &ucResult), 1);
-        std::vector<uint8_t> tReq = VXQ_F_TESTCLI_BuildLogin(1, "", VXQ_F_TESTCLI_LoginDigest(sToken, "pw")),
-                             tEvent, tAnswer;
-        memcpy(&tReq[20], tCases[i].sName.data(), tCases[i].sName.size());
-        ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli, tReq, tAnswer), 1);
-        ASSERT_EQ(tAnswer[11], 0);
-        dwLogin = VXQ_F_TESTCLI_GetU32(tAnswer, 20 + 288);
-        tReq = VXQ_F_TESTCLI_BuildZeroMsg(0x0902, 7, 12);
-        VXQ_F_TESTCLI_PutU32(tReq, 20, dwLogin);
-        VXQ_F_TESTCLI_PutU32(tReq, 24, 4);
-        ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tCli, tReq), 1);
-        ASSERT_EQ(VXQ_F_TESTHOST_WaitEvent(&tHost, EVENT_E3_GET_CONFIG, tEvent), 1);
-        uint32_t dwTransId = VXQ_F_TESTHOST_TransId(tEvent);
-        ASSERT_TRUE(WaitUntil([&] {
-            std::lock_guard<std::mutex> tGuard(tLock);
-            return tSeen.size() == i + 1;
-        }));
-        Seen tOnControl{0, "", 0};
-        ASSERT_EQ(
-            VXQ_F_TESTHOST_OnControlThread(
-                &tHost, [&](_VXQ_S_DPS_MCSRV_DATA *in_pSrv) { tOnControl = fnAsk(in_pSrv, dwTransId); }),
-            1);
-        for (const Seen &tOne : {tSeen[i], tOnControl}) {
-            EXPECT_EQ(tOne.iRet, 1);
-            EXPECT_EQ(tOne.sName, tCases[i].sName);
-            EXPECT_EQ(tOne.dwPop, tCases[i].dwPop);
-        }
-        ASSERT_EQ(VXQ_F_TESTHOST_AnswerEvent(&tHost, tEvent, 0), 1);
-        ASSERT_EQ(VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer), 1);
-        Seen tAfter = fnAsk(tHost.pSrv, dwTransId);
-        EXPECT_EQ(tAfter.iRet, 0);
-        EXPECT_EQ(tAfter.sName, "");
-        EXPECT_EQ(tAfter.dwPop, 0u);
-        VXQ_F_TESTCLI_Close(&tCli);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, 0x11110001u, 0x41);
+    memset(pCmd->pUserInfo->sUserName, 'u', sizeof(pCmd->pUserInfo->sUserName));
+    _VXQ_S_DPS_NET_PORT_DATA *pMedia = AddConn(2, VXQ_DPS_CONN_MEDIA, 0x11110001u);
+    _VXQ_S_DPS_NET_PORT_DATA *pStranger = AddConn(3, VXQ_DPS_CONN_MEDIA);
+    Bytes tReq = TestMsg(0x0902, 7, 12);
+    _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        p, pMedia->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
+    _VXQ_S_DPS_TRANS_DATA *pNobody = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
+        p, pStranger->dwPortId, 0x0902, tReq.data(), (int32_t)tReq.size());
+    ASSERT_TRUE(pTrans && pNobody);
+    char sName[VXQ_DPS_USER_NAME_SIZE + 1] = {0};
+    uint32_t dwPop = 0;
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, pTrans->dwTransId, sName, &dwPop), 1);
+    EXPECT_EQ(std::string(sName), std::string(32, 'u'));
+    EXPECT_EQ(dwPop, 0x41u);
+    for (uint32_t dwId : {pNobody->dwTransId, pTrans->dwTransId + 0x10000u, 0u}) {
+        dwPop = 1;
+        EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, dwId, sName, &dwPop), 0) << dwId;
+        EXPECT_EQ(sName[0], 0);
+        EXPECT_EQ(dwPop, 0u);
     }
-    EXPECT_EQ(fnAsk(nullptr, 0x10001u).iRet, 0);
+    uint32_t dwId = pTrans->dwTransId;
+    VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, dwId, sName, &dwPop), 0);
+    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(nullptr, dwId, sName, &dwPop), 0);
 }

@@ -1,17 +1,12 @@
-/* Connections and stream framing, over real loopback sockets and, for the log
- * texts, driven directly without the service threads. */
+/* Connections and stream framing, over real loopback sockets and, for the
+ * connection table and releases, driven directly without the service threads. */
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
+#include "media/input.h"
+#include "net/selengine.h"
 #include "wire/result.h"
-#include "vxq_netcom.h"
 
 #include <atomic>
-
-#include "media/input.h"
-
-#include "net/selengine.h"
-
-#include <stdlib.h>
 
 /* A request id outside the catalogue: the dispatcher answers it in place with 42,
  * which makes every handled message visible to the client. */
@@ -193,45 +188,6 @@ TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFram
     EXPECT_EQ(TestLe32(tGot, 12), 77u); /* the frame never went out */
 }
 
-TEST_F(CoreConnTest, ClosingACommandConnectionDropsItsSessionConnectionsAndTellsTheHost)
-{
-    TestClient tCmd, tMedia, tDown, tOther;
-    for (TestClient *pClient : {&tCmd, &tMedia, &tDown, &tOther})
-        ASSERT_TRUE(pClient->Connect(m_h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 4));
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        _VXQ_S_DPS_NET_PORT_DATA *pCmd = VXQ_F_TESTHOST_ConnOf(p, tCmd);
-        pCmd->iConnType = VXQ_DPS_CONN_COMMAND;
-        pCmd->dwLoginId = 0x12340002u;
-        pCmd->tSerial.bComOpen = 1;
-        _VXQ_S_DPS_NET_PORT_DATA *pMedia = VXQ_F_TESTHOST_ConnOf(p, tMedia);
-        pMedia->iConnType = VXQ_DPS_CONN_MEDIA;
-        pMedia->dwLoginId = 0x12340002u;
-        pMedia->tAlarm.bGuard = 1;
-        _VXQ_S_DPS_NET_PORT_DATA *pDown = VXQ_F_TESTHOST_ConnOf(p, tDown);
-        pDown->iConnType = VXQ_DPS_CONN_DOWN;
-        pDown->dwLoginId = 0x12340002u;
-        pDown->tDown.dwFileId = 0x55;
-        _VXQ_S_DPS_NET_PORT_DATA *pOther = VXQ_F_TESTHOST_ConnOf(p, tOther);
-        pOther->iConnType = VXQ_DPS_CONN_MEDIA;
-        pOther->dwLoginId = 0x77770003u;
-    });
-    tCmd.Close();
-    EXPECT_TRUE(tMedia.WaitClosed());
-    EXPECT_TRUE(tDown.WaitClosed());
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    EXPECT_FALSE(tOther.WaitClosed(50));
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_COM_CLOSE, tEvent));
-    ASSERT_EQ(tEvent.size(), 32u);
-    EXPECT_NE(TestWord(tEvent, 16), 0u); /* the command connection's port id */
-    EXPECT_EQ(TestWord(tEvent, 20), 1u); /* cause: its command connection was released */
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E2_FILE_CLOSE, tEvent));
-    EXPECT_EQ(TestWord(tEvent, 8), 0u); /* no transaction */
-    EXPECT_EQ(TestWord(tEvent, 16), 0x55u);
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E2_UNGUARD, tEvent));
-}
-
 /* Unit level: the framing texts, with a hand-made instance and no threads. */
 typedef InitRig CoreConnUnitTest;
 
@@ -281,152 +237,117 @@ TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie
     EXPECT_EQ(pLast->dwPortId, 0x10003u);
 }
 
-TEST_F(CoreConnUnitTest, DisconnectOfAStaleIdIsIgnoredAndOfTheRightIdReleasesTheRecord)
+/* A disconnect naming a stale id is ignored; a command connection that goes
+ * takes its session's media, talk and download connections along (not another login's) and tells the host: its serial port
+ * closed (cause 1), the download closed; disarmed once the last armed client went. */
+TEST_F(CoreConnUnitTest, ACommandConnectionThatGoesTakesItsSessionAndTellsTheHost)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x00200009u);
-    ASSERT_NE(pConn, nullptr);
+    auto fnConn = [&](uint32_t in_dwPortId, int32_t in_iType, uint32_t in_dwLoginId) {
+        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, in_dwPortId);
+        pConn->iConnType = in_iType;
+        pConn->dwLoginId = in_dwLoginId;
+        return pConn;
+    };
+    auto fnEvents = [&] {
+        std::vector<Bytes> t;
+        Bytes tEvent(256);
+        for (int32_t iLen = 256; VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0); iLen = 256)
+            t.emplace_back(tEvent.begin(), tEvent.begin() + iLen);
+        return t;
+    };
+    fnConn(0x10002, VXQ_DPS_CONN_COMMAND, 0x12340002u)->tSerial.bComOpen = 1;
+    fnConn(0x10003, VXQ_DPS_CONN_MEDIA, 0x12340002u)->tAlarm.bGuard = 1;
+    fnConn(0x10004, VXQ_DPS_CONN_DOWN, 0x12340002u)->tDown.dwFileId = 0x55;
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = fnConn(0x10005, VXQ_DPS_CONN_MEDIA, 0x77770003u);
+    pOther->tAlarm.bGuard = 1;
     _VXQ_S_NETCOM_DATA_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
     tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
-    tHead.dwPortId = 0x00210009u; /* stale id of the same slot: ignored */
+    tHead.dwPortId = 0x20002; /* a stale id of the same engine slot: ignored */
     VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), pConn);
-    tHead.dwPortId = 0x00200009u;
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 4);
+    tHead.dwPortId = 0x10002;
     VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x00200009u), nullptr);
-}
-
-TEST_F(CoreConnUnitTest, ReleasingAnArmedClientDisarmsOnlyWhenItWasTheLastOne)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10002);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_DPS_MC_NetPortData_Create(m_p, 0x10003);
-    pA->tAlarm.bGuard = 1;
-    pB->tAlarm.bGuard = 1;
-    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 1);
-    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pA);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(m_p->hCallbackQueue), 0);
-    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pB);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x10005), pOther);
+    std::vector<Bytes> tEvents = fnEvents();
+    ASSERT_EQ(tEvents.size(), 2u);
+    for (const Bytes &t : tEvents) {
+        EXPECT_EQ(TestWord(t, 8), 0u) << "no transaction";
+        if (TestWord(t, 0) == EVENT_E3_COM_CLOSE) {
+            EXPECT_EQ(TestWord(t, 16), 0x10002u);
+            EXPECT_EQ(TestWord(t, 20), 1u);
+        } else {
+            EXPECT_EQ(TestWord(t, 0), (uint32_t)EVENT_E2_FILE_CLOSE);
+            EXPECT_EQ(TestWord(t, 16), 0x55u);
+        }
+    }
+    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pOther);
+    tEvents = fnEvents();
+    ASSERT_EQ(tEvents.size(), 1u);
+    EXPECT_EQ(TestWord(tEvents[0], 0), (uint32_t)EVENT_E2_UNGUARD);
+    EXPECT_EQ(TestWord(tEvents[0], 8), 0u);
     EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 0);
-    _VXQ_S_DPS_MSG_HEAD tHead;
-    int32_t iLen = (int32_t)sizeof(tHead);
-    ASSERT_EQ(VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, &tHead, &iLen, 0), 1);
-    EXPECT_EQ(tHead.iMsgFuncId, EVENT_E2_UNGUARD);
-    EXPECT_EQ(tHead.dwTransId, 0u);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 0);
-}
-
-TEST_F(CoreConnTest, StoredRequestIsSentOnceWithItsResultAndThenForgotten)
-{
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
-    Bytes tReq = TestMsg(0x0201, 0x3344u, 8);
-    tReq[10] = 1; /* stored already shaped as the answer */
-    int iFirst = -1, iSecond = -1;
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
-        pConn->tMedia.pWaitRespBuf = (char *)malloc(tReq.size());
-        memcpy(pConn->tMedia.pWaitRespBuf, tReq.data(), tReq.size());
-        pConn->tMedia.iWaitRespBufSize = pConn->tMedia.iWaitRespLen = (int32_t)tReq.size();
-        iFirst = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 12);
-        iSecond = VXQ_F_DPS_MC_SentWaitNetRespMsg(p, pConn, 13);
-        EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
-        EXPECT_EQ(pConn->tMedia.iWaitRespLen, 0);
-    });
-    EXPECT_EQ(iFirst, 1);
-    EXPECT_EQ(iSecond, 1);
-    Bytes tGot;
-    ASSERT_TRUE(tClient.ReadMsg(tGot));
-    tReq[11] = 12;
-    EXPECT_EQ(tGot, tReq);
-    ASSERT_TRUE(tClient.Send(TestMsg(kUnknownId, 5)));
-    ASSERT_TRUE(tClient.ReadMsg(tGot));
-    EXPECT_EQ(TestLe32(tGot, 12), 5u);
 }
 
 /* Whatever makes the service drop a connection, the answers it queued there
  * before deciding so reach the client first, then the connection closes. */
-TEST(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
+class CoreConnDrop : public HostFixture
 {
-    /* Answers to unknown login ids are held 2 s each: the clock is advanced for them. */
-    TestClock tClock;
-    _VXQ_S_TESTHOST_DATA tHost;
-    VXQ_F_TESTHOST_AddUser(&tHost, "admin", "pw", 0xFF, 0xFF);
-    std::atomic<int> iTalkAnswer{0}; /* the host's error code for talk starts */
-    VXQ_F_TESTHOST_SetHook(&tHost, [&](_VXQ_S_TESTHOST_DATA *pHost, const std::vector<uint8_t> &tEvent) {
+  protected:
+    TestClock m_tClock; /* answers to unknown login ids are held 2 s each: advanced for them */
+    std::atomic<int> m_iTalkAnswer{0}; /* the host's error code for talk starts */
+};
+
+TEST_F(CoreConnDrop, AnswersQueuedBeforeADropArriveBeforeTheClose)
+{
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [this](_VXQ_S_TESTHOST_DATA *pHost, const Bytes &tEvent) {
         if (VXQ_F_TESTHOST_MsgFuncId(tEvent) == EVENT_E2_TALK_START)
-            VXQ_F_TESTHOST_AnswerEvent(pHost, tEvent, (uint8_t)iTalkAnswer.load());
+            VXQ_F_TESTHOST_AnswerEvent(pHost, tEvent, (uint8_t)m_iTalkAnswer.load());
     });
-    ASSERT_EQ(VXQ_F_TESTHOST_Start(&tHost), 1);
-    _VXQ_S_TESTCLI_DATA tCmd;
-    uint32_t dwLoginId = 0;
-    VXQ_F_TESTCLI_Init(&tCmd);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, tHost.usPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "admin", "pw", &dwLoginId), 1);
+    uint32_t dwLoginId = Client().dwLoginId;
     auto fnMsg = [&](uint16_t in_usFuncId, uint32_t in_dwLoginId, uint32_t in_dwWord2) {
-        std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 9, 8);
-        VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-        VXQ_F_TESTCLI_PutU32(tMsg, 24, in_dwWord2);
+        Bytes tMsg = TestMsg(in_usFuncId, 9, 8);
+        TestPutLe32(tMsg, 20, in_dwLoginId);
+        TestPutLe32(tMsg, 24, in_dwWord2);
         return tMsg;
     };
-    struct Row {
+    Bytes tBadHead = TestMsg(kUnknownId, 2);
+    tBadHead[0] = 0;
+    const Bytes tBadLogin = fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0);
+    const struct {
         const char *sDrop;
         int iTalkAnswer;
-        std::vector<std::vector<uint8_t>> tFirst; /* sent and answered before the requests that drop */
-        std::vector<std::vector<uint8_t>> tSent;  /* sent in one write */
+        std::vector<Bytes> tFirst; /* sent and answered before the requests that drop */
+        std::vector<Bytes> tSent;  /* sent in one write */
         std::vector<std::pair<uint16_t, uint8_t>> tAnswers; /* function id and result, in order */
-    };
-    std::vector<uint8_t> tBadHead = VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 2, 0);
-    tBadHead[0] = 0;
-    const Row tRows[] = {
-        {"framing error after a request",
-         0,
-         {},
-         {VXQ_F_TESTCLI_BuildZeroMsg(0x0F01, 1, 4), tBadHead},
-         {{0x0F01, 42}}},
-        {"third unknown login id",
-         0,
-         {},
-         {fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0), fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0),
-          fnMsg(P2_REALPLAY_OPEN, 0xBAD1u, 0)},
-         {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
-        {"talk start refused by the host",
-         24,
-         {},
-         {fnMsg(P4_TALK_START, dwLoginId, 1)},
-         {{P4_TALK_START, 54}}},
-        {"talk stop on the talk connection",
-         0,
-         {fnMsg(P4_TALK_START, dwLoginId, 1)},
-         {fnMsg(P4_TALK_STOP, 0, 1)},
+    } tRows[] = {
+        {"framing error after a request", 0, {}, {TestMsg(kUnknownId, 1, 4), tBadHead}, {{kUnknownId, 42}}},
+        {"third unknown login id", 0, {}, {tBadLogin, tBadLogin, tBadLogin}, {{P2_REALPLAY_OPEN, 6}, {P2_REALPLAY_OPEN, 6}}},
+        {"talk start refused by the host", 24, {}, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {{P4_TALK_START, 54}}},
+        {"talk stop on the talk connection", 0, {fnMsg(P4_TALK_START, dwLoginId, 1)}, {fnMsg(P4_TALK_STOP, 0, 1)},
          {{P4_TALK_STOP, 0}}},
     };
-    for (const Row &tRow : tRows) {
+    for (const auto &tRow : tRows) {
         SCOPED_TRACE(tRow.sDrop);
-        iTalkAnswer = tRow.iTalkAnswer;
-        _VXQ_S_TESTCLI_DATA tCli;
-        VXQ_F_TESTCLI_Init(&tCli);
-        ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCli, tHost.usPort), 1);
-        std::vector<uint8_t> tAnswer;
-        for (const std::vector<uint8_t> &tMsg : tRow.tFirst) {
-            ASSERT_EQ(VXQ_F_TESTCLI_Request(&tCli, tMsg, tAnswer), 1);
-            ASSERT_EQ(tAnswer[11], 0);
-        }
-        std::vector<uint8_t> tAll;
-        for (const std::vector<uint8_t> &tMsg : tRow.tSent)
+        m_iTalkAnswer = tRow.iTalkAnswer;
+        TestClient tCli;
+        ASSERT_TRUE(tCli.Connect(m_tHost.usPort));
+        for (const Bytes &tMsg : tRow.tFirst)
+            ASSERT_EQ(Ask(tCli, tMsg).at(11), 0);
+        Bytes tAll, tAnswer;
+        for (const Bytes &tMsg : tRow.tSent)
             tAll.insert(tAll.end(), tMsg.begin(), tMsg.end());
-        ASSERT_EQ(VXQ_F_TESTCLI_SendRaw(&tCli, tAll.data(), tAll.size()), 1);
-        std::vector<std::pair<uint16_t, uint8_t>> tGot;
-        int bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+        ASSERT_TRUE(tCli.Send(tAll));
+        bool bClosed = tCli.WaitClosed(500);
         for (int i = 0; i < 10 && !bClosed; i++) {
-            tClock.AdvanceSec(1);
-            bClosed = VXQ_F_TESTCLI_WaitPeerClosed(&tCli, 500);
+            m_tClock.AdvanceSec(1);
+            bClosed = tCli.WaitClosed(500);
         }
-        EXPECT_EQ(bClosed, 1);
-        while (VXQ_F_TESTCLI_ReadMsg(&tCli, tAnswer, 0))
-            tGot.push_back({VXQ_F_TESTCLI_GetU16(tAnswer, 8), tAnswer[11]});
+        EXPECT_TRUE(bClosed);
+        std::vector<std::pair<uint16_t, uint8_t>> tGot;
+        while (tCli.ReadMsg(tAnswer, 0))
+            tGot.push_back({(uint16_t)(tAnswer[8] | tAnswer[9] << 8), tAnswer[11]});
         EXPECT_EQ(tGot, tRow.tAnswers) << "the answers, and nothing else, before the close";
-        VXQ_F_TESTCLI_Close(&tCli);
     }
-    VXQ_F_TESTCLI_Close(&tCmd);
 }

@@ -1,14 +1,11 @@
 /* The host calling the service from inside every callback the service makes. */
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
-#include "wire/result.h"
-
-#include <atomic>
-
 #include "media/input.h"
 #include "vxq_media.h"
 
 #include <array>
+#include <atomic>
 
 namespace {
 
@@ -36,28 +33,20 @@ struct Call {
 const uint8_t kFrame[16] = {0, 0, 0, 1, 0x65};
 const char *const kNoFile = "/nonexistent-dir/none.ini";
 
-/* Every function of the service API but start and stop. */
+/* Every function of the service API but start and stop, with the check of its result. */
+#define VXQ_CALL(NAME, EXPR) {#NAME, [](VXQ_DPS_HANDLE h, bool bControl) { (void)bControl; return (EXPR); }}
 const std::vector<Call> &EveryCall()
 {
+    static const Bytes s_tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped */
     static const std::vector<Call> s_tCalls = {
-        {"SendDevProData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             Bytes tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped with a line */
-             return VXQ_F_DPS_SendDevProData(h, tOrder.data(), 16) == 1;
-         }},
-        {"InputVideoStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1; }},
-        {"InputAudioStream", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1; }},
-        {"InputVideoStreamEx",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1; }},
-        {"InputAudioStreamEx",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1; }},
-        {"ModifyCodec",
-         [](VXQ_DPS_HANDLE h, bool) {
-             return VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1;
-         }},
-        {"QueryCacheVideoFrameNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0; }},
-        {"ControlMediaResource",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1; }},
+        VXQ_CALL(SendDevProData, VXQ_F_DPS_SendDevProData(h, s_tOrder.data(), 16) == 1),
+        VXQ_CALL(InputVideoStream, VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1),
+        VXQ_CALL(InputAudioStream, VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1),
+        VXQ_CALL(InputVideoStreamEx, VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1),
+        VXQ_CALL(InputAudioStreamEx, VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1),
+        VXQ_CALL(ModifyCodec, VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1),
+        VXQ_CALL(QueryCacheVideoFrameNum, VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0),
+        VXQ_CALL(ControlMediaResource, VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1),
         {"GetFreeMediaResourceNum",
          [](VXQ_DPS_HANDLE h, bool bControl) {
              float fMax = 0, fFree = -1;
@@ -79,29 +68,21 @@ const std::vector<Call> &EveryCall()
              uint32_t dwPop = 1;
              return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
          }},
-        {"SetTraceDebugEnable", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1; }},
-        {"UpAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1; }},
-        {"SendAlarmMsg", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1; }},
-        {"SetMediaDataBufSize", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1; }},
-        {"SetMediaDataBufSizeByCh",
-         [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1; }},
-        {"SetShowRunState", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetShowRunState(h, 0) == 1; }},
-        {"SetOnlySendIFrameTimeLen", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1; }},
-        {"SetMaxRealplayClientNum", [](VXQ_DPS_HANDLE h, bool) { return VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1; }},
-        {"CA_GetInt", [](VXQ_DPS_HANDLE, bool) { return VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7; }},
-        {"APUP_SendVideoFrameData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16);
-             return true;
-         }},
-        {"APUP_SendAudioFrameData",
-         [](VXQ_DPS_HANDLE h, bool) {
-             VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16);
-             return true;
-         }},
+        VXQ_CALL(SetTraceDebugEnable, VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1),
+        VXQ_CALL(UpAlarmMsg, VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1),
+        VXQ_CALL(SendAlarmMsg, VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1),
+        VXQ_CALL(SetMediaDataBufSize, VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1),
+        VXQ_CALL(SetMediaDataBufSizeByCh, VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1),
+        VXQ_CALL(SetShowRunState, VXQ_F_DPS_SetShowRunState(h, 0) == 1),
+        VXQ_CALL(SetOnlySendIFrameTimeLen, VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1),
+        VXQ_CALL(SetMaxRealplayClientNum, VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1),
+        VXQ_CALL(CA_GetInt, VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7 && h != nullptr),
+        VXQ_CALL(APUP_SendVideoFrameData, (VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16), true)),
+        VXQ_CALL(APUP_SendAudioFrameData, (VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16), true)),
     };
     return s_tCalls;
 }
+#undef VXQ_CALL
 
 /* Runs every call once per place (the first time the service calls there) and
  * notes each that fails its check or takes longer than half the 5 s a call
@@ -150,11 +131,11 @@ int OnAdmission(void *, _VXQ_S_DPS_REALPLAY_CHECK_DATA *inout_pCheck)
 }
 
 /* A live view request for channel 0, stream 1 (open or close). */
-std::vector<uint8_t> LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
+Bytes LiveMsg(uint16_t in_usFuncId, uint32_t in_dwLoginId)
 {
-    std::vector<uint8_t> tMsg = VXQ_F_TESTCLI_BuildZeroMsg(in_usFuncId, 5, 8);
-    VXQ_F_TESTCLI_PutU32(tMsg, 20, in_dwLoginId);
-    VXQ_F_TESTCLI_PutU16(tMsg, 26, 1);
+    Bytes tMsg = TestMsg(in_usFuncId, 5, 8);
+    TestPutLe32(tMsg, 20, in_dwLoginId);
+    tMsg[26] = 1;
     return tMsg;
 }
 
@@ -173,22 +154,20 @@ TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWi
     ASSERT_NE(h, nullptr);
     ASSERT_EQ(VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f), 1);
     s_tProbe.h = h; /* the callbacks read the handle only once it is published */
-    _VXQ_S_TESTCLI_DATA tCmd, tViewer;
-    uint32_t dwLoginId = 0;
-    VXQ_F_TESTCLI_Init(&tCmd);
-    VXQ_F_TESTCLI_Init(&tViewer);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tCmd, h->usTcpPort), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd, "u", "pw", &dwLoginId), 1);
-    ASSERT_EQ(VXQ_F_TESTCLI_Connect(&tViewer, h->usTcpPort), 1);
+    TestClient tCmd, tViewer;
+    ASSERT_TRUE(tCmd.Connect(h->usTcpPort));
+    ASSERT_EQ(VXQ_F_TESTCLI_TokenAndLogin(&tCmd.t, "u", "pw", &tCmd.dwLoginId), 1);
+    ASSERT_TRUE(tViewer.Connect(h->usTcpPort));
     /* Admission open, then the open event (the host never answers it). */
-    ASSERT_EQ(VXQ_F_TESTCLI_SendMsg(&tViewer, LiveMsg(P2_REALPLAY_OPEN, dwLoginId)), 1);
+    ASSERT_TRUE(tViewer.Send(LiveMsg(P2_REALPLAY_OPEN, tCmd.dwLoginId)));
     ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitOpen] && s_tProbe.bDone[kEvent]; }, 60000));
-    std::vector<uint8_t> tAnswer;
-    ASSERT_EQ(VXQ_F_TESTCLI_Request(&tViewer, LiveMsg(P2_REALPLAY_CLOSE, dwLoginId), tAnswer), 1);
-    EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_REALPLAY_CLOSE);
+    Bytes tAnswer;
+    ASSERT_TRUE(tViewer.Send(LiveMsg(P2_REALPLAY_CLOSE, tCmd.dwLoginId)));
+    ASSERT_TRUE(tViewer.ReadMsg(tAnswer));
+    EXPECT_EQ(TestLe32(tAnswer, 8) & 0xFFFF, (uint32_t)P2_REALPLAY_CLOSE);
     EXPECT_EQ(tAnswer[11], 0);
     s_tProbe.iClosePhase = kAdmitCloseRelease;
-    VXQ_F_TESTCLI_Close(&tViewer); /* the viewer's connection goes: released with a close check */
+    tViewer.Close(); /* the viewer's connection goes: released with a close check */
     ASSERT_TRUE(WaitUntil([] { return s_tProbe.bDone[kAdmitCloseRelease].load() != 0; }, 60000));
     for (int i = 0; i < kWhereNum; i++)
         EXPECT_TRUE(s_tProbe.bDone[i]) << kWhereName[i];
@@ -197,6 +176,6 @@ TEST(CoreCallbacks, EverySynchronousCallFromInsideEveryCallbackReturnsPromptlyWi
         std::lock_guard<std::mutex> tGuard(s_tProbe.tLock);
         EXPECT_TRUE(s_tProbe.tFaults.empty()) << ::testing::PrintToString(s_tProbe.tFaults);
     }
-    VXQ_F_TESTCLI_Close(&tCmd);
+    tCmd.Close();
     VXQ_F_DPS_StopDevProNetServer(h);
 }

@@ -1,16 +1,8 @@
 /* Service instance: argument checks, start and stop, setters, accessors. */
+#include "support/child_process.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
-#include "wire/result.h"
-
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include "media/direct.h"
-
-#include "support/temp_dir.h"
 
 TEST(CoreInstance, StartRefusesBadArgumentsWithTheirTextsAndAcceptsTheLimits)
 {
@@ -66,9 +58,6 @@ TEST(CoreInstance, StartSetsTheDefaultsAndAPortOfZeroPicksAFreePort)
     EXPECT_EQ(h->iMaxRealplayClientNum, 64);
     EXPECT_EQ(h->bShowRunState, 1u);
     EXPECT_EQ(h->bSavedShowRunState, 0u);
-    EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usChNo, 3);
-    EXPECT_EQ(h->pMediaCh[3].tSubCh[2].usStreamNo, 2);
-    EXPECT_EQ(h->pMediaCh[64].tSubCh[1].usChNo, 10000);
     TestClient tClient;
     EXPECT_TRUE(tClient.Connect(h->usTcpPort));
     EXPECT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
@@ -91,115 +80,53 @@ TEST(CoreInstance, SecondInstanceOnTheSameTcpPortFailsAtTheListenStep)
     VXQ_F_DPS_StopDevProNetServer(h);
 }
 
-TEST(CoreInstance, NullHandleIsRefusedByEveryCall)
-{
-    uint8_t ucOrder[16] = {0};
-    EXPECT_EQ(VXQ_F_DPS_StopDevProNetServer(NULL), 1);
-    EXPECT_EQ(VXQ_F_DPS_SendDevProData(NULL, ucOrder, 16), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSize(NULL, 2 * 1024 * 1024), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(NULL, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetShowRunState(NULL, 1), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetOnlySendIFrameTimeLen(NULL, 5), 0);
-    EXPECT_EQ(VXQ_F_DPS_SetMaxRealplayClientNum(NULL, 5), 0);
-}
-
+/* The setters accept exactly their ranges; the per-channel cache limit maps
+ * channel 10000 to the special slot only with the special flag. */
 TEST(CoreInstance, SettersAcceptExactlyTheirRanges)
 {
     VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
     ASSERT_NE(h, nullptr);
-    h->iMediaDataBufSize = 7;
-    h->iOnlySendIFrameTimeLen = 7;
-    h->iMaxRealplayClientNum = 7;
-    struct Case {
+    const struct {
         int (*fnSet)(VXQ_DPS_HANDLE, int);
         int32_t *piField;
-        int iValue;
-        const char *sText; /* null: accepted */
-    };
-    const Case tCases[] = {
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048575, "refused"},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, NULL},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457280, NULL},
-        {VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 31457281, "refused"},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 0, "refused"},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, NULL},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3600, NULL},
-        {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 3601, "refused"},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 0, "refused"},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, NULL},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 64, NULL},
-        {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 65, "refused"},
-    };
-    for (const Case &tCase : tCases) {
-        int32_t iBefore = *tCase.piField;
-        int iRet = tCase.fnSet(h, tCase.iValue);
-        if (tCase.sText == NULL) {
-            EXPECT_EQ(iRet, 1) << tCase.iValue;
-            EXPECT_EQ(*tCase.piField, tCase.iValue);
-        } else {
-            EXPECT_EQ(iRet, 0) << tCase.iValue;
-            EXPECT_EQ(*tCase.piField, iBefore);
+        int iLow, iHigh;
+    } tSetters[] = {{VXQ_F_DPS_SetMediaDataBufSize, &h->iMediaDataBufSize, 1048576, 31457280},
+                    {VXQ_F_DPS_SetOnlySendIFrameTimeLen, &h->iOnlySendIFrameTimeLen, 1, 3600},
+                    {VXQ_F_DPS_SetMaxRealplayClientNum, &h->iMaxRealplayClientNum, 1, 64}};
+    for (const auto &r : tSetters) {
+        for (int iValue : {r.iLow - 1, r.iLow, r.iHigh, r.iHigh + 1}) {
+            *r.piField = 7;
+            bool bOk = iValue >= r.iLow && iValue <= r.iHigh;
+            EXPECT_EQ(r.fnSet(h, iValue), bOk ? 1 : 0) << iValue;
+            EXPECT_EQ(*r.piField, bOk ? iValue : 7);
         }
     }
     EXPECT_EQ(VXQ_F_DPS_SetShowRunState(h, 1), 1);
     EXPECT_EQ(h->bShowRunState, 1u);
     EXPECT_EQ(h->bSavedShowRunState, 1u);
-    free(h);
-}
 
-TEST(CoreInstance, PerChannelCacheLimitMapsChannel10000OnlyWithTheSpecialFlag)
-{
-    VXQ_DPS_HANDLE h = (VXQ_DPS_HANDLE)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-    ASSERT_NE(h, nullptr);
     ASSERT_TRUE(VXQ_F_DPS_MC_MediaTable_Start(h));
-    struct Case {
+    const struct {
         int32_t bSpecial;
         int iChNo, iStreamNo, iSize;
-        int iRet;
-        int iSlot; /* slot written, -1 none */
-        const char *sText;
+        int iSlot; /* slot written, -1 none (refused) */
+    } tCases[] = {
+        {0, 3, 1, 0, 3},         {0, 3, 1, 102400, 3},     {0, 3, 1, 31457280, 3}, {0, 3, 1, 102399, -1},
+        {0, 3, 1, 31457281, -1}, {0, 64, 1, 204800, 64},   {0, 10000, 1, 204800, -1},
+        {1, 10000, 1, 307200, 64}, {0, 65, 1, 204800, -1}, {0, -1, 1, 204800, -1}, {0, 3, 3, 204800, -1},
+        {0, 3, -1, 204800, -1},
     };
-    const Case tCases[] = {
-        {0, 3, 1, 0, 1, 3, NULL},
-        {0, 3, 1, 102400, 1, 3, NULL},
-        {0, 3, 1, 31457280, 1, 3, NULL},
-        {0, 3, 1, 102399, 0, -1, NULL},
-        {0, 3, 1, 31457281, 0, -1, NULL},
-        {0, 64, 1, 204800, 1, 64, NULL},
-        {0, 10000, 1, 204800, 0, -1, NULL},
-        {1, 10000, 1, 307200, 1, 64, NULL},
-        {0, 65, 1, 204800, 0, -1, NULL},
-        {0, -1, 1, 204800, 0, -1, NULL},
-        {0, 3, 3, 204800, 0, -1, NULL},
-        {0, 3, -1, 204800, 0, -1, NULL},
-    };
-    for (const Case &tCase : tCases) {
-        memset(h->pMediaCh, 0, VXQ_DPS_MEDIA_CH_SLOT_NUM * sizeof(*h->pMediaCh));
+    for (const auto &r : tCases) {
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
             h->pMediaCh[i].tSubCh[1].iMediaDataBufSize = -5;
-        h->tDevCapInfo.bSpecialChFlag = tCase.bSpecial;
-        EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, tCase.iChNo, tCase.iStreamNo, tCase.iSize), tCase.iRet)
-            << tCase.iChNo << " " << tCase.iStreamNo << " " << tCase.iSize;
+        h->tDevCapInfo.bSpecialChFlag = r.bSpecial;
+        EXPECT_EQ(VXQ_F_DPS_SetMediaDataBufSizeByCh(h, r.iChNo, r.iStreamNo, r.iSize), r.iSlot >= 0 ? 1 : 0)
+            << r.iChNo << " " << r.iStreamNo << " " << r.iSize;
         for (int i = 0; i < VXQ_DPS_MEDIA_CH_SLOT_NUM; i++)
-            EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == tCase.iSlot ? tCase.iSize : -5);
+            EXPECT_EQ(h->pMediaCh[i].tSubCh[1].iMediaDataBufSize, i == r.iSlot ? r.iSize : -5);
     }
     VXQ_F_DPS_MC_MediaTable_Stop(h);
     free(h);
-}
-
-TEST(CoreInstance, ConfigurationAccessorsPassThroughToTheIniStore)
-{
-    TempDir tDir;
-    std::string sFile = tDir.Path() + "/dps.ini";
-    char sValue[32] = {0};
-    EXPECT_EQ(VXQ_F_DPS_CA_SetString("net", "name", "cam1", sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_SetInt("net", "port", 8000, sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_SetDouble("net", "gain", 1.5, sFile.c_str()), 1);
-    EXPECT_EQ(VXQ_F_DPS_CA_GetString("net", "name", "x", sValue, (int)sizeof(sValue), sFile.c_str()), 1);
-    EXPECT_STREQ(sValue, "cam1");
-    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "port", 0, sFile.c_str()), 8000);
-    EXPECT_DOUBLE_EQ(VXQ_F_DPS_CA_GetDouble("net", "gain", 0.0, sFile.c_str()), 1.5);
-    EXPECT_EQ(VXQ_F_DPS_CA_GetInt("net", "missing", -3, sFile.c_str()), -3);
 }
 
 TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
@@ -226,24 +153,9 @@ TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
     }
 }
 
-/* A port nobody listens on right now: bind port 0, read it back, release it. */
-static uint16_t FreeTcpPort()
-{
-    int iSock = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in tAddr;
-    memset(&tAddr, 0, sizeof(tAddr));
-    tAddr.sin_family = AF_INET;
-    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLen = sizeof(tAddr);
-    bind(iSock, (sockaddr *)&tAddr, sizeof(tAddr));
-    getsockname(iSock, (sockaddr *)&tAddr, &nLen);
-    close(iSock);
-    return ntohs(tAddr.sin_port);
-}
-
 TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
 {
-    uint16_t usLogPort = FreeTcpPort();
+    uint16_t usLogPort = VXQ_F_TESTPROC_FreeTcpPort();
     _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
     ASSERT_NE(h, nullptr);

@@ -3,36 +3,29 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <vector>
-
-#include "core/conn.h"
-#include "media/cache.h"
-#include "media/direct.h"
-#include "media/framemsg.h"
-#include "media/input.h"
-#include "net/selengine.h"
-#include "support/fake_sockos.h"
-#include "support/offline_link.h"
-#include "support/frame_decoder.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
-#include "support/test_clock.h"
+#include <unistd.h>
 
 #include <algorithm>
-#include <unistd.h>
+#include <vector>
+
+#include "media/cache.h"
+#include "media/framemsg.h"
+#include "media/framepool.h"
+#include "net/selengine.h"
+#include "support/fake_sockos.h"
+#include "support/frame_decoder.h"
+#include "support/loopback.h"
+#include "support/offline_link.h"
+#include "support/record_sink.h"
+#include "support/test_clock.h"
 
 namespace
 {
 
 struct SentMsg {
-    uint32_t dwPortId;
-    bool bVideo;
-    int iFrameType;
-    uint32_t dwFrameNo; /* first four data bytes */
-    uint32_t dwTimeStamp;
-    uint32_t dwSeq;
+    uint32_t dwPortId, dwSeq, dwFrameNo; /* frame number: the first four data bytes */
+    TestFrameMsg d;
 };
-
 std::vector<SentMsg> g_tSent;
 uint32_t g_dwRefusePortId = 0;
 size_t g_iAllocCount = 0;
@@ -42,17 +35,10 @@ int FakeSend(_VXQ_S_DPS_MCSRV_DATA *, _VXQ_S_DPS_NET_PORT_DATA *in_pConn, const 
 {
     if (in_pConn->dwPortId == g_dwRefusePortId)
         return 0;
-    TestFrameMsg d;
-    EXPECT_TRUE(TestDecodeFrameMsg(in_pMsg, (size_t)in_iLen, &d));
-    SentMsg t;
-    t.dwPortId = in_pConn->dwPortId;
-    t.bVideo = d.bVideo;
-    t.iFrameType = d.iFrameType;
-    t.dwFrameNo = 0;
-    if (d.iDataLen >= 4)
-        memcpy(&t.dwFrameNo, d.pData, 4);
-    t.dwTimeStamp = d.dwTimeStamp;
-    t.dwSeq = in_dwSeq;
+    SentMsg t = {in_pConn->dwPortId, in_dwSeq, 0, {}};
+    EXPECT_TRUE(TestDecodeFrameMsg(in_pMsg, (size_t)in_iLen, &t.d));
+    if (t.d.iDataLen >= 4)
+        memcpy(&t.dwFrameNo, t.d.pData, 4);
     g_tSent.push_back(t);
     return 1;
 }
@@ -86,50 +72,39 @@ class FrameCache : public ::testing::Test
     _VXQ_S_DPS_NET_PORT_DATA *AddViewer(int in_iSlot) { return VXQ_F_OFFLINE_AddViewer(pSrv, in_iSlot, 0, 0); }
 
     /* Feeds one frame: 'I', 'P' or 'A' (audio); its data starts with a running number. */
-    uint32_t Feed(char in_cKind, int32_t in_iLen = 100)
+    uint32_t Feed(char in_cKind, int32_t in_iLen = 100, uint32_t in_dwStamp = 0)
     {
         std::vector<uint8_t> tData((size_t)in_iLen, 0x5A);
         uint32_t dwNo = ++dwFrameNo;
         memcpy(tData.data(), &dwNo, 4);
         VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, in_cKind == 'A' ? 1 : 0, 0, 0, in_cKind == 'I' ? 1 : 2,
-                                                 0, tData.data(), in_iLen);
+                                                 in_dwStamp, tData.data(), in_iLen);
         return dwNo;
     }
 
-    /* The engine reports every outstanding message of in_pConn as sent. */
-    void CompleteAll(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
-    {
-        while (in_pConn->tMedia.iSendingNum > 0)
-            CompleteOne(in_pConn);
-    }
+    /* The engine reports one / every outstanding message of in_pConn as sent. */
     void CompleteOne(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
         in_pConn->tMedia.iSendingNum--;
         VXQ_F_DPS_MC_CAPM_DoSingleClientSendProc(pSrv, pSubCh, in_pConn);
     }
-
+    void CompleteAll(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+    {
+        while (in_pConn->tMedia.iSendingNum > 0)
+            CompleteOne(in_pConn);
+    }
     std::vector<SentMsg> SentTo(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
         std::vector<SentMsg> t;
-        for (const SentMsg &m : g_tSent)
-            if (m.dwPortId == in_pConn->dwPortId)
-                t.push_back(m);
+        std::copy_if(g_tSent.begin(), g_tSent.end(), std::back_inserter(t),
+                     [&](const SentMsg &m) { return m.dwPortId == in_pConn->dwPortId; });
         return t;
     }
-
-    int IFramesInList()
-    {
-        int n = 0;
-        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
-            n += p->ucMediaType == 0 && p->ucFrameType == 1;
-        return n;
-    }
-
     int ListLen()
     {
         int n = 0;
-        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
-            n++;
+        for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext, n++) {
+        }
         return n;
     }
 
@@ -138,126 +113,93 @@ class FrameCache : public ::testing::Test
     uint32_t dwFrameNo = 0;
 };
 
-TEST_F(FrameCache, WithNoViewerTheCacheIsEmptyAfterEveryFrame)
+/* Two viewers, A in slot 0 and B in slot 1, join before the frame of their
+ * index (-1: never) and complete every message at once, unless their mode
+ * says otherwise: 'p' video paused, 'c' stream closed, 'o' another stream,
+ * 's' stalled (never completes, then one completion at the end), 'x' stalled
+ * and resumed before the last frame (waits for an I-frame again), 'r' the
+ * engine refuses every message but the last frame's. Frames are numbered from 1. */
+TEST_F(FrameCache, EachViewerGetsFramesFromAnIFrameOnWithAtMostThreeOutstanding)
 {
-    const char *sKinds = "IPAPPAIPA";
-    for (const char *p = sKinds; *p; p++) {
-        Feed(*p);
-        EXPECT_EQ(pSubCh->pCacheListHead, nullptr) << *p;
-        EXPECT_EQ(pSubCh->pCacheListTail, nullptr) << *p;
+    struct Viewer {
+        int iJoin;
+        char cMode;
+    };
+    const struct {
+        const char *sFrames;
+        Viewer tA, tB;
+        std::vector<uint32_t> tSentA, tSentB;
+        int iListLen; /* nodes left at the end, -1: not checked */
+    } aRows[] = {
+        {"IPAPPAIPA", {-1, ' '}, {-1, ' '}, {}, {}, 0},
+        {"IPA", {0, 'p'}, {-1, ' '}, {}, {}, 0},
+        {"PAPAIPAPAIPA", {0, ' '}, {0, ' '}, {5, 6, 7, 8, 9, 10, 11, 12}, {5, 6, 7, 8, 9, 10, 11, 12}, 1},
+        {"IPPAPAPIA", {0, ' '}, {2, ' '}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {8, 9}, 1},
+        {"IP", {0, ' '}, {0, 'c'}, {1, 2}, {}, 1},
+        {"IP", {0, ' '}, {0, 'o'}, {1, 2}, {}, 1},
+        {"IPPAPP", {0, ' '}, {0, 's'}, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4}, -1},
+        {"IPPPI", {-1, ' '}, {0, 'x'}, {}, {1, 2, 3, 5}, -1},
+        {"IPPPIPPPIPPPIPP", {-1, ' '}, {0, 's'}, {}, {1, 2, 3, 13}, 7},
+        {"IPPPP", {-1, ' '}, {0, 'r'}, {}, {5}, -1},
+    };
+    for (const auto &r : aRows) {
+        SCOPED_TRACE(testing::Message() << r.sFrames << " " << r.tA.cMode << r.tB.cMode);
+        TearDown();
+        SetUp();
+        dwFrameNo = 0;
+        _VXQ_S_DPS_NET_PORT_DATA *aConn[2] = {nullptr, nullptr};
+        const Viewer *aViewer[2] = {&r.tA, &r.tB};
+        const int iLast = (int)strlen(r.sFrames) - 1;
+        for (int iFrame = 0; iFrame <= iLast; iFrame++) {
+            for (int v = 0; v < 2; v++) {
+                if (aViewer[v]->iJoin != iFrame)
+                    continue;
+                aConn[v] = AddViewer(v);
+                char c = aViewer[v]->cMode;
+                aConn[v]->tMedia.bVideoPause = c == 'p';
+                aConn[v]->tMedia.iStreamState = c == 'c' ? 0 : aConn[v]->tMedia.iStreamState;
+                aConn[v]->iStreamNo = c == 'o' ? 1 : 0;
+                g_dwRefusePortId = c == 'r' ? aConn[v]->dwPortId : g_dwRefusePortId;
+            }
+            for (int v = 0; v < 2; v++)
+                if (aConn[v] != nullptr && aViewer[v]->cMode == 'x' && iFrame == iLast)
+                    aConn[v]->tMedia.bRecvIFrame = 0;
+            if (iFrame == iLast)
+                g_dwRefusePortId = 0;
+            Feed(r.sFrames[iFrame]);
+            for (int v = 0; v < 2; v++) {
+                if (aConn[v] == nullptr)
+                    continue;
+                EXPECT_LE(aConn[v]->tMedia.iSendingNum, 3);
+                if (aViewer[v]->cMode != 's' && aViewer[v]->cMode != 'x')
+                    CompleteAll(aConn[v]);
+            }
+        }
+        for (int v = 0; v < 2; v++) {
+            if (aConn[v] == nullptr)
+                continue;
+            if (aViewer[v]->cMode == 's' || aViewer[v]->cMode == 'x') {
+                EXPECT_EQ(aConn[v]->tMedia.iSendingNum, 3);
+                CompleteOne(aConn[v]);
+            }
+            std::vector<uint32_t> tGot;
+            for (const SentMsg &m : SentTo(aConn[v])) {
+                tGot.push_back(m.dwFrameNo);
+                if (tGot.size() == 1 && aViewer[v]->cMode != 'r') {
+                    EXPECT_EQ(m.d.iFrameType, 1) << "the first frame is an I-frame";
+                }
+                EXPECT_EQ(m.d.bVideo, r.sFrames[m.dwFrameNo - 1] != 'A');
+            }
+            if (!tGot.empty()) {
+                EXPECT_EQ(SentTo(aConn[v]).back().dwSeq, aConn[v]->tMedia.dwSendSeq);
+            }
+            EXPECT_EQ(tGot, v == 0 ? r.tSentA : r.tSentB) << "viewer " << v;
+        }
+        if (r.iListLen >= 0) {
+            EXPECT_EQ(ListLen(), r.iListLen);
+            EXPECT_EQ(pSubCh->pCacheListTail == nullptr, r.iListLen == 0);
+        }
     }
-    /* A video-paused viewer does not hold frames either. */
-    AddViewer(3)->tMedia.bVideoPause = 1;
-    Feed('I');
-    Feed('P');
-    EXPECT_EQ(ListLen(), 0);
-    EXPECT_TRUE(g_tSent.empty());
-}
-
-TEST_F(FrameCache, EveryViewerStartsAtAnIFrameAndItsAudioComesAfterIt)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(5);
-    const char *sKinds = "PAPAIPAPAIPA";
-    for (const char *p = sKinds; *p; p++) {
-        Feed(*p);
-        CompleteAll(pA);
-        CompleteAll(pB);
-    }
-    for (_VXQ_S_DPS_NET_PORT_DATA *pConn : {pA, pB}) {
-        std::vector<SentMsg> t = SentTo(pConn);
-        ASSERT_EQ(t.size(), 8u); /* from the first I-frame (frame 5) on, every frame */
-        EXPECT_TRUE(t[0].bVideo);
-        EXPECT_EQ(t[0].iFrameType, 1);
-        EXPECT_EQ(t[0].dwFrameNo, 5u);
-        for (size_t i = 0; i < t.size(); i++)
-            EXPECT_EQ(t[i].dwFrameNo, 5u + i);
-        EXPECT_FALSE(t[2].bVideo);
-    }
-}
-
-TEST_F(FrameCache, AViewerJoiningMidGroupReceivesNothingUntilTheNextIFrame)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    Feed('I');
-    Feed('P');
-    CompleteAll(pA);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
-    for (int i = 0; i < 5; i++) {
-        Feed(i % 2 ? 'A' : 'P');
-        CompleteAll(pA);
-        CompleteAll(pB);
-    }
-    EXPECT_TRUE(SentTo(pB).empty());
-    uint32_t dwI = Feed('I');
-    CompleteAll(pA);
-    CompleteAll(pB);
-    Feed('A');
-    CompleteAll(pB);
-    std::vector<SentMsg> t = SentTo(pB);
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[0].dwFrameNo, dwI);
-    EXPECT_EQ(t[0].iFrameType, 1);
-    EXPECT_FALSE(t[1].bVideo);
-    EXPECT_EQ(SentTo(pA).size(), 9u);
-}
-
-TEST_F(FrameCache, AStalledViewerHasAtMostThreeOutstandingWhileOthersReceiveEveryFrame)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pFast = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(1);
-    for (int i = 0; i < 60; i++) {
-        Feed(i % 10 == 0 ? 'I' : (i % 3 == 0 ? 'A' : 'P'));
-        CompleteAll(pFast);
-        EXPECT_LE(pStalled->tMedia.iSendingNum, 3);
-        /* Trimmed back to one group whenever a third I-frame came: never three groups. */
-        EXPECT_LT(IFramesInList(), 3);
-        EXPECT_LE(ListLen(), 30);
-    }
-    EXPECT_EQ(SentTo(pFast).size(), 60u);
-    EXPECT_EQ(SentTo(pStalled).size(), 3u);
-    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
-
-    /* One completion lets exactly one more message go. */
-    CompleteOne(pStalled);
-    EXPECT_EQ(SentTo(pStalled).size(), 4u);
-    EXPECT_EQ(pStalled->tMedia.iSendingNum, 3);
-    /* The stalled viewer was moved on by the trim and restarts at the newest I-frame. */
-    EXPECT_EQ(SentTo(pStalled)[3].iFrameType, 1);
-    EXPECT_EQ(SentTo(pStalled)[3].dwFrameNo, 51u);
-}
-
-TEST_F(FrameCache, AViewerRestartingWithThreeMessagesOutStartsOnlyWithinTheLimit)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    Feed('I');
-    Feed('P');
-    Feed('P');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-    pA->tMedia.bRecvIFrame = 0; /* video resumed: waits for an I-frame */
-    Feed('I');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-    EXPECT_EQ(SentTo(pA).size(), 3u);
-    CompleteOne(pA); /* the newest node is that I-frame: it starts there */
-    EXPECT_EQ(SentTo(pA).size(), 4u);
-    EXPECT_EQ(SentTo(pA)[3].iFrameType, 1);
-    EXPECT_EQ(pA->tMedia.iSendingNum, 3);
-}
-
-TEST_F(FrameCache, AMessageTheEngineRefusedIsNotCountedSoTheViewerNeverBlocks)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    g_dwRefusePortId = pA->dwPortId;
-    for (int i = 0; i < 10; i++)
-        Feed(i == 0 ? 'I' : 'P');
-    EXPECT_EQ(pA->tMedia.iSendingNum, 0);
-    g_dwRefusePortId = 0;
-    uint32_t dwNo = Feed('P');
-    std::vector<SentMsg> t = SentTo(pA);
-    ASSERT_EQ(t.size(), 1u);
-    EXPECT_EQ(t[0].dwFrameNo, dwNo);
-    EXPECT_EQ(pA->tMedia.iSendingNum, 1);
-    EXPECT_EQ(t[0].dwSeq, pA->tMedia.dwSendSeq);
 }
 
 TEST_F(FrameCache, TheByteLimitRefusesFramesUntilTheNextIFrame)
@@ -313,50 +255,39 @@ TEST_F(FrameCache, WithALimitTheCutKeepsAllThatFitsElseTheWholeNewestGroup)
     }
 }
 
-TEST_F(FrameCache, WithoutALimitTheListIsCutToTheNewestGroupOnceThreeIFramesAreCached)
+/* Without a limit the third cached I-frame cuts the list to it and four video
+ * frames before it (the viewer's position goes: the table's stalled rows); the
+ * count reported is the one before the cut. */
+TEST_F(FrameCache, WithoutALimitTheThirdIFrameCutsToItAndFourBefore)
 {
     _VXQ_S_DPS_NET_PORT_DATA *pStalled = AddViewer(0);
     Feed('I');
-    EXPECT_EQ(pStalled->tMedia.iSendingNum, 1);
-    pStalled->tMedia.iSendingNum = 3; /* never completes */
-    for (int g = 0; g < 2; g++) {
-        for (int i = 0; i < 24; i++)
-            Feed(i % 4 == 3 ? 'A' : 'P');
-        if (g == 0)
-            Feed('I');
-    }
-    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 1 + 18 + 1 + 18);
-    EXPECT_EQ(ListLen(), 2 + 48);
-    Feed('I'); /* the third I-frame */
-    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 39) << "counted before the trim";
+    pStalled->tMedia.iSendingNum = 3; /* stands on the first I-frame */
+    for (const char *c = "PPAPPPAIPPAPPPA"; *c; c++)
+        Feed(*c);
+    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 12);
+    EXPECT_EQ(ListLen(), 16);
+    Feed('I');
+    EXPECT_EQ(pSubCh->iCacheVideoFrameNum, 13) << "counted before the cut";
     int iVideo = 0;
     for (_VXQ_S_DPS_MEDIA_CACHE_NODE *p = pSubCh->pCacheListHead; p != NULL; p = p->pNext)
         iVideo += p->ucMediaType == 0;
-    EXPECT_EQ(iVideo, 5) << "the newest I-frame and four before it";
+    EXPECT_EQ(iVideo, 5);
     EXPECT_EQ(pSubCh->pCacheListTail->ucFrameType, 1);
-    /* The viewer's position was removed: it lost it and starts again at an I-frame. */
-    EXPECT_EQ(pStalled->tMedia.dwSentNodeId, 0u);
-    EXPECT_EQ(pStalled->tMedia.dwNextNodeId, 0u);
 }
 
 TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextResetsIt)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = AddViewer(1);
-    pA->tMedia.iSendingNum = 3;
-    pB->tMedia.iSendingNum = 3;
+    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0), *pB = AddViewer(1);
+    pA->tMedia.iSendingNum = pB->tMedia.iSendingNum = 3;
     pA->tMedia.bRecvIFrame = pB->tMedia.bRecvIFrame = 1;
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p1 =
-        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
-    _VXQ_S_DPS_MEDIA_CACHE_NODE *p2 =
-        VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0);
-    ASSERT_TRUE(p1 && p2);
-    EXPECT_NE(p1->dwNodeId, 0u);
-    EXPECT_NE(p1->dwNodeId, p2->dwNodeId);
-    uint32_t dwId2 = p2->dwNodeId;
-    pA->tMedia.dwSentNodeId = p1->dwNodeId;
+    uint32_t dwId1 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0)->dwNodeId;
+    uint32_t dwId2 = VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 2, 0, NULL, 0)->dwNodeId;
+    EXPECT_NE(dwId1, 0u);
+    EXPECT_NE(dwId1, dwId2);
+    pA->tMedia.dwSentNodeId = dwId1;
     pB->tMedia.dwNextNodeId = dwId2;
-    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, p1->dwNodeId);
+    VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId1);
     EXPECT_EQ(pA->tMedia.dwSentNodeId, 0u);
     EXPECT_EQ(pA->tMedia.dwNextNodeId, dwId2);
     VXQ_F_DPS_MC_CAPM_DeleteRealMediaCacheNode(pSrv, pSubCh, dwId2);
@@ -364,22 +295,6 @@ TEST_F(FrameCache, RemovingAViewersNodeMovesItToTheSuccessorAndLosingItsNextRese
     EXPECT_EQ(pB->tMedia.dwNextNodeId, 0u);
     EXPECT_EQ(ListLen(), 0);
     EXPECT_EQ(pSubCh->pCacheListTail, nullptr);
-}
-
-TEST_F(FrameCache, AClosedConnectionIsNoViewerAndGetsNoFrames)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    _VXQ_S_DPS_NET_PORT_DATA *pClosed = AddViewer(1);
-    pClosed->tMedia.iStreamState = 0;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = AddViewer(2);
-    pOther->iStreamNo = 1;
-    Feed('I');
-    Feed('P');
-    CompleteAll(pA);
-    EXPECT_EQ(SentTo(pA).size(), 2u);
-    EXPECT_TRUE(SentTo(pClosed).empty());
-    EXPECT_TRUE(SentTo(pOther).empty());
-    EXPECT_EQ(ListLen(), 1) << "only the node the viewer stands on is kept";
 }
 
 TEST_F(FrameCache, TheFrameIsCopiedOnceAndEachViewerCostsOneMessage)
@@ -431,21 +346,95 @@ TEST_F(FrameCache, HostTimeStampsPassThroughAndMissingOnesComeFromTheTick)
 {
     TestClock tClock(1700000000, 20000);
     _VXQ_S_DPS_NET_PORT_DATA *pA = AddViewer(0);
-    uint8_t aData[8] = {0};
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 1, 0, aData, 8);
-    CompleteAll(pA);
+    Feed('I');
     tClock.AdvanceMs(40);
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 0, aData, 8);
-    CompleteAll(pA);
-    VXQ_F_DPS_MC_CAPM_DoDevSendRealMediaData(pSrv, 0, 0, 0, 2, 123456, aData, 8);
-    std::vector<SentMsg> t = SentTo(pA);
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0].dwTimeStamp, 0u);
-    EXPECT_EQ(t[1].dwTimeStamp, 40u);
-    EXPECT_EQ(t[2].dwTimeStamp, 123456u);
+    Feed('P');
+    Feed('P', 100, 123456);
+    std::vector<uint32_t> tStamps;
+    for (const SentMsg &m : SentTo(pA))
+        tStamps.push_back(m.d.dwTimeStamp);
+    EXPECT_EQ(tStamps, (std::vector<uint32_t>{0, 40, 123456}));
 }
 
 } // namespace
+
+/* Buffers are rounded up (to 4096 from 4096 bytes on), come back for the next
+ * frame that fits them best within twice its room, and the pool keeps no more
+ * than its byte total. The sizes, far above the other tests' frames, keep the
+ * process-wide pool's earlier buffers out of the way. */
+TEST(FramePool, ABufferIsReusedByTheClosestFitWithinTwiceTheNeedAndTheByteTotalHolds)
+{
+    auto fnTake = [](int32_t in_iLen) {
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = VXQ_F_DPS_MC_FramePool_Take(nullptr, in_iLen);
+        VXQ_F_DPS_MC_FramePool_Unpost(pNode);
+        return pNode;
+    };
+    int32_t iNum0 = 0, iNum = 0;
+    int64_t llBytes0 = 0, llBytes = 0;
+    /* Empty the pool first (every size class), its buffers given back at the end. */
+    std::vector<_VXQ_S_DPS_MEDIA_CACHE_NODE *> tKept;
+    for (int32_t iLen = 1; iLen <= VXQ_DPS_FRAME_POOL_MAX_BYTES; iLen *= 2) {
+        for (;;) {
+            VXQ_F_DPS_MC_FramePool_Stat(&iNum0, nullptr);
+            _VXQ_S_DPS_MEDIA_CACHE_NODE *pNode = fnTake(iLen);
+            VXQ_F_DPS_MC_FramePool_Stat(&iNum, nullptr);
+            if (iNum == iNum0) {
+                VXQ_F_DPS_MC_MediaMem_Free(pNode);
+                break;
+            }
+            tKept.push_back(pNode);
+        }
+    }
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum0, &llBytes0);
+    ASSERT_EQ(iNum0, 0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pA = fnTake(204800), *pB = fnTake(300000);
+    ASSERT_TRUE(pA && pB);
+    EXPECT_EQ(pA->iDataCap, 204800);
+    EXPECT_EQ(pB->iDataCap, 303104);
+    const struct {
+        int32_t iLen; /* its room, twice that */
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pWant; /* null: a new buffer */
+    } aRows[] = {
+        {250000, pB},  /* 253952, 507904: A too small */
+        {150000, pA},  /* 151552, 303104: both fit, A the closer */
+        {100000, pA},  /* 102400, 204800: A just within twice */
+        {98000, nullptr}, /* 98304, 196608: A over twice */
+    };
+    for (const auto &r : aRows) {
+        VXQ_F_DPS_MC_FramePool_Give(pA);
+        VXQ_F_DPS_MC_FramePool_Give(pB);
+        VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+        ASSERT_EQ(iNum, iNum0 + 2);
+        ASSERT_EQ(llBytes, llBytes0 + 204800 + 303104);
+        _VXQ_S_DPS_MEDIA_CACHE_NODE *pGot = fnTake(r.iLen);
+        EXPECT_EQ(pGot->iDataLen, r.iLen);
+        EXPECT_EQ(pGot->iRefCount, 1);
+        EXPECT_EQ(pGot, r.pWant != nullptr ? r.pWant : pGot) << r.iLen;
+        EXPECT_TRUE(r.pWant != nullptr || (pGot != pA && pGot != pB)) << r.iLen;
+        if (pGot != pA && pGot != pB)
+            VXQ_F_DPS_MC_FramePool_Give(pGot); /* stays in the pool: too small for the rows before */
+        if (pGot != pA) {
+            ASSERT_EQ(fnTake(204800), pA) << "an exact fit";
+        }
+        if (pGot != pB) {
+            ASSERT_EQ(fnTake(300000), pB);
+        }
+    }
+    /* The byte total: what would pass it is freed, not kept. */
+    VXQ_F_DPS_MC_FramePool_Give(pA);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum0, &llBytes0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pFits = fnTake(VXQ_DPS_FRAME_POOL_MAX_BYTES - (int32_t)llBytes0);
+    _VXQ_S_DPS_MEDIA_CACHE_NODE *pOver = fnTake(VXQ_DPS_FRAME_POOL_MAX_BYTES - (int32_t)llBytes0 + 1);
+    VXQ_F_DPS_MC_FramePool_Give(pOver);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+    EXPECT_EQ(llBytes, llBytes0);
+    VXQ_F_DPS_MC_FramePool_Give(pFits);
+    VXQ_F_DPS_MC_FramePool_Stat(&iNum, &llBytes);
+    EXPECT_EQ(llBytes, VXQ_DPS_FRAME_POOL_MAX_BYTES);
+    VXQ_F_DPS_MC_FramePool_Give(pB);
+    for (_VXQ_S_DPS_MEDIA_CACHE_NODE *pNode : tKept)
+        VXQ_F_DPS_MC_FramePool_Give(pNode);
+}
 
 namespace
 {
