@@ -72,39 +72,24 @@ TEST(Queue, EachOperationLeavesCountTotalLengthAndBothEventsAsListed)
         int64_t llTotal;
         int bRead, bWrite;
     } tRows[] = {
-        {PUT, 1, 1, 1, 4, 1, 0},
-        {PUT, 2, 1, 2, 8, 1, 0},
-        {PUT, 3, 1, 3, 12, 1, 0},
-        {PUT, 4, 0, 3, 12, 1, 0}, /* full: refused at once */
-        {TAKE, 0, 1, 2, 8, 1, 1},
-        {MOVE, 0, 1, 1, 4, 1, 1},
-        {TAKE, 0, 3, 0, 0, 0, 1}, /* empties: the read event goes */
-        {MOVE, 0, 0, 0, 0, 0, 1},
-        {TAKE, 0, -1, 0, 0, 0, 1},
-        {PUT_FAILING, 9, 0, 0, 0, 0, 1}, /* nothing announced, its place comes back */
-        {PUT_FAILING, 9, 0, 0, 0, 0, 1},
-        {PUT_FAILING, 9, 0, 0, 0, 0, 1},
-        {BLOCK, 8, 1, 1, 8, 1, 1},
-        {TAKE_INTO_4, 0, 0, 0, 0, 0, 1}, /* larger than the buffer: discarded, its place freed */
-        {COUNTED, 1000, 1, 1, 1000, 1, 1},
-        {BLOCK, 0, 1, 2, 1000, 1, 1}, /* an empty block is stored */
-        {PUT, 5, 1, 3, 1004, 1, 0},
-        {TAKE_INTO_4, 0, 1, 2, 4, 1, 1}, /* the counted block holds 4 bytes */
-        {TAKE_INTO_4, 0, 1, 1, 4, 1, 1},
-        {MAX, -1, 0, 1, 4, 1, 1},
-        {MAX, 2, 1, 1, 4, 1, 1},
-        {PUT, 6, 1, 2, 8, 1, 1},
-        {PUT, 7, 1, 2, 8, 1, 1}, /* at the maximum the oldest goes, and no producer waits */
-        {PUT, 8, 1, 2, 8, 1, 1},
-        {PUT_FAILING, 9, 0, 2, 8, 1, 1}, /* a failed insertion drops nothing */
-        {TAKE, 0, 7, 1, 4, 1, 1},
-        {MOVE, 0, 1, 0, 0, 0, 1},
-        {COUNTED, 1000, 1, 1, 1000, 1, 1},
-        {PUT, 9, 1, 2, 1004, 1, 1},
-        {PUT, 10, 1, 2, 8, 1, 1}, /* the dropped block counted 1000 */
-        {MAX, 0, 1, 2, 8, 1, 1},  /* 0 lifts the limit */
-        {PUT, 1, 1, 3, 12, 1, 0},
-        {PUT, 2, 0, 3, 12, 1, 0},
+        /* clang-format off */
+        {PUT, 1, 1, 1, 4, 1, 0}, {PUT, 2, 1, 2, 8, 1, 0}, {PUT, 3, 1, 3, 12, 1, 0},
+        {PUT, 4, 0, 3, 12, 1, 0},                                  /* full: refused at once */
+        {TAKE, 0, 1, 2, 8, 1, 1}, {MOVE, 0, 1, 1, 4, 1, 1},
+        {TAKE, 0, 3, 0, 0, 0, 1},                                  /* empties: the read event goes */
+        {MOVE, 0, 0, 0, 0, 0, 1}, {TAKE, 0, -1, 0, 0, 0, 1},
+        {PUT_FAILING, 9, 0, 0, 0, 0, 1}, {PUT_FAILING, 9, 0, 0, 0, 0, 1}, /* nothing announced, */
+        {PUT_FAILING, 9, 0, 0, 0, 0, 1},                                  /* its place comes back */
+        {BLOCK, 8, 1, 1, 8, 1, 1}, {TAKE_INTO_4, 0, 0, 0, 0, 0, 1}, /* too large: discarded, place freed */
+        {COUNTED, 1000, 1, 1, 1000, 1, 1}, {BLOCK, 0, 1, 2, 1000, 1, 1}, /* an empty block is stored */
+        {PUT, 5, 1, 3, 1004, 1, 0}, {TAKE_INTO_4, 0, 1, 2, 4, 1, 1}, {TAKE_INTO_4, 0, 1, 1, 4, 1, 1},
+        {MAX, -1, 0, 1, 4, 1, 1}, {MAX, 2, 1, 1, 4, 1, 1}, {PUT, 6, 1, 2, 8, 1, 1},
+        {PUT, 7, 1, 2, 8, 1, 1}, {PUT, 8, 1, 2, 8, 1, 1},  /* the oldest goes, no producer waits */
+        {PUT_FAILING, 9, 0, 2, 8, 1, 1},                   /* a failed insertion drops nothing */
+        {TAKE, 0, 7, 1, 4, 1, 1}, {MOVE, 0, 1, 0, 0, 0, 1}, {COUNTED, 1000, 1, 1, 1000, 1, 1},
+        {PUT, 9, 1, 2, 1004, 1, 1}, {PUT, 10, 1, 2, 8, 1, 1}, /* the dropped block counted 1000 */
+        {MAX, 0, 1, 2, 8, 1, 1}, {PUT, 1, 1, 3, 12, 1, 0}, {PUT, 2, 0, 3, 12, 1, 0}, /* 0 lifts the limit */
+        /* clang-format on */
     };
     Queue q(3);
     VXQ_HEVENT hRead = VXQ_F_TOOLS_QUEUE_GetReadEventHandle(q.h);
