@@ -16,17 +16,11 @@
 #include <thread>
 #include <vector>
 
-/* Calendar seconds of a local date and time. */
-static int32_t LocalSec(int in_iYear, int in_iMonth, int in_iDay, int in_iHour, int in_iMin, int in_iSec)
+/* Calendar seconds of a local "YYYY-MM-DD HH:MM:SS". */
+static int32_t LocalSec(const char *in_sText)
 {
-    struct tm tLocal;
-    memset(&tLocal, 0, sizeof(tLocal));
-    tLocal.tm_year = in_iYear - 1900;
-    tLocal.tm_mon = in_iMonth - 1;
-    tLocal.tm_mday = in_iDay;
-    tLocal.tm_hour = in_iHour;
-    tLocal.tm_min = in_iMin;
-    tLocal.tm_sec = in_iSec;
+    struct tm tLocal = {};
+    strptime(in_sText, "%Y-%m-%d %H:%M:%S", &tLocal);
     tLocal.tm_isdst = -1;
     return (int32_t)mktime(&tLocal);
 }
@@ -106,7 +100,7 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
      * are English or the GBK bytes of the national ones; the file always
      * takes the log head. Control bytes become hex escapes everywhere, except
      * one line end closing the text, which is dropped. */
-    TestClock tClock(LocalSec(2026, 12, 6, 14, 3, 9));
+    TestClock tClock(LocalSec("2026-12-06 14:03:09"));
     VXQ_HQUEUE hLines = MakeQueue(100), hRecords = MakeQueue(100);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
@@ -177,7 +171,7 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
 
 TEST_F(LogWriter, DailyFilesAreNamedByDayStartAnewAfterMidnightAndHoldHalfAMillionLines)
 {
-    TestClock tClock(LocalSec(2026, 2, 28, 23, 59, 59));
+    TestClock tClock(LocalSec("2026-02-28 23:59:59"));
     struct stat tStat;
     ASSERT_NE(stat(m_sLogDir.c_str(), &tStat), 0);
     VXQ_F_LOG_SR_WriteLog("before midnight", 2);
@@ -215,7 +209,7 @@ TEST_F(LogWriter, DailyFilesAreNamedByDayStartAnewAfterMidnightAndHoldHalfAMilli
 
 TEST_F(LogWriter, ANamedFileHasNoLimitByDefaultAndIsEmptiedAtItsMaximum)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 9, 30, 0));
+    TestClock tClock(LocalSec("2026-12-06 09:30:00"));
     std::string sNamed = m_tDir.File("named.log");
     VXQ_F_LOG_SR_SetLogFileName(sNamed.c_str());
     const struct {
@@ -247,7 +241,7 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
     static_assert(sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) == 536, "record size");
     static_assert(offsetof(_VXQ_S_LOG_SR_RECV_LOG_DATA, iLevel) == 20, "level offset");
     static_assert(offsetof(_VXQ_S_LOG_SR_RECV_LOG_DATA, sText) == 24, "text offset");
-    TestClock tClock(LocalSec(2026, 12, 6, 14, 3, 9));
+    TestClock tClock(LocalSec("2026-12-06 14:03:09"));
     VXQ_HQUEUE hRecords = MakeQueue(2);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
     std::string sLong(600, 'm');
@@ -284,7 +278,7 @@ static int CollectLine(void *in_pClient, const char *in_pLine, int in_iLen)
 
 TEST_F(LogWriter, TheUploadClientGetsEveryLineUntilDetachedAndCannotFeedItself)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 12, 0, 0));
+    TestClock tClock(LocalSec("2026-12-06 12:00:00"));
     std::vector<std::string> tLines;
     VXQ_F_LOG_SR_AttachUpClient(&tLines, CollectLine);
     VXQ_F_LOG_SR_WriteLog("up 1", 2);
@@ -299,7 +293,7 @@ TEST_F(LogWriter, TheUploadClientGetsEveryLineUntilDetachedAndCannotFeedItself)
 
 TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 11, 0, 0));
+    TestClock tClock(LocalSec("2026-12-06 11:00:00"));
     const int iThreads = 8, iLinesEach = 400;
     VXQ_HQUEUE hLines = MakeQueue(iThreads * iLinesEach), hRecords = MakeQueue(iThreads * iLinesEach);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
