@@ -135,14 +135,10 @@ TEST(Digest, Base64KnownAnswersBothWaysWithExactSizes)
     const struct {
         const char *sIn, *sOut;
     } tCases[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-        {"\xfb\xff", "+/8="},
+        /* clang-format off */
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"}, {"\xfb\xff", "+/8="}
+        /* clang-format on */
     };
     for (const auto &tCase : tCases) {
         int iLen = (int)strlen(tCase.sIn), iSize = Base64encode_len(iLen);
@@ -172,19 +168,16 @@ TEST(Digest, Base64DecodeStopsAtTheFirstNonAlphabetCharacter)
         int iLenResult, iDecoded; /* Base64decode_len, Base64decode */
         const char *sBytes;
     } tCases[] = {
-        {"", 1, 0, ""},
-        {"Zm9v", 4, 3, "foo"},
-        {"Zm8=", 4, 2, "fo"},
-        {"Zg==", 4, 1, "f"},
-        {"Zm9vYmFy", 7, 6, "foobar"},
-        {"Zm8", 4, 2, "fo"}, /* unpadded tail */
-        {"Zg", 4, 1, "f"},
-        {"Z", 4, 0, ""},             /* one character carries no whole byte */
-        {"Zm9v Zm9v", 4, 3, "foo"},  /* a space ends it */
+        /* clang-format off */
+        {"", 1, 0, ""}, {"Zm9v", 4, 3, "foo"}, {"Zm8=", 4, 2, "fo"}, {"Zg==", 4, 1, "f"},
+        {"Zm9vYmFy", 7, 6, "foobar"}, {"Zm8", 4, 2, "fo"}, /* unpadded tail */
+        {"Zg", 4, 1, "f"}, {"Z", 4, 0, ""}, /* one character carries no whole byte */
+        {"Zm9v Zm9v", 4, 3, "foo"}, /* a space ends it */
         {"Zm9v\nZm9v", 4, 3, "foo"}, /* so does a line break */
-        {"Zm*v", 4, 1, "f"},         /* an invalid character in a group */
-        {"-_-_", 1, 0, ""},          /* the URL-safe alphabet is not ours */
-        {"Zm8=Zm9v", 4, 2, "fo"},    /* nothing after '=' is read */
+        {"Zm*v", 4, 1, "f"}, /* an invalid character in a group */
+        {"-_-_", 1, 0, ""}, /* the URL-safe alphabet is not ours */
+        {"Zm8=Zm9v", 4, 2, "fo"} /* nothing after '=' is read */
+        /* clang-format on */
     };
     for (const auto &tCase : tCases) {
         EXPECT_EQ(Base64decode_len(tCase.sIn), tCase.iLenResult) << tCase.sIn;

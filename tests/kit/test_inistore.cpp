@@ -32,19 +32,21 @@ TEST(IniStore, ReadingTrimsDropsCommentsSearchesEveryPlaceOfASectionAndKeepsTheO
         int iSize;
         const char *sExpected;
     } aCases[] = {
+        /* clang-format off */
         {"net", "port", "DEF", 64, "80"}, /* a section that occurs twice: first match wins */
-        {"net", "x", "DEF", 64, "4"},     /* and the second place is searched too */
-        {"net", "name", "DEF", 64, "cam one"},  {"net", "empty", "DEF", 64, ""},
-        {"net", "Port", "DEF", 64, "81"},       {"other", "port", "DEF", 64, "90"},
-        {"other", "x", "DEF", 64, "DEF"},       {"  net  ", "port", "DEF", 64, "DEF"},
-        {"Net", "port", "DEF", 64, "DEF"},      {"none", "port", "DEF", 64, "DEF"},
-        {"other", "five", "abcde", 4, "abc"},   /* value too long: the default, cut to out_size - 1 */
-        {"other", "five", "ab", 4, "ab"},       /* value too long, short default whole */
-        {"other", "five", "abcde", 5, "abcd"},  /* 5 characters need 6 bytes */
+        {"net", "x", "DEF", 64, "4"}, /* and the second place is searched too */
+        {"net", "name", "DEF", 64, "cam one"}, {"net", "empty", "DEF", 64, ""},
+        {"net", "Port", "DEF", 64, "81"}, {"other", "port", "DEF", 64, "90"},
+        {"other", "x", "DEF", 64, "DEF"}, {"  net  ", "port", "DEF", 64, "DEF"},
+        {"Net", "port", "DEF", 64, "DEF"}, {"none", "port", "DEF", 64, "DEF"},
+        {"other", "five", "abcde", 4, "abc"}, /* value too long: the default, cut to out_size - 1 */
+        {"other", "five", "ab", 4, "ab"}, /* value too long, short default whole */
+        {"other", "five", "abcde", 5, "abcd"}, /* 5 characters need 6 bytes */
         {"other", "five", "abcde", 6, "12345"}, /* fits with its zero */
-        {"other", "three", "x", 4, "123"},      /* exactly out_size - 1 */
-        {"other", "none", nullptr, 4, ""},      /* a null default is empty */
-        {"other", "five", "abcde", 1, ""},
+        {"other", "three", "x", 4, "123"}, /* exactly out_size - 1 */
+        {"other", "none", nullptr, 4, ""}, /* a null default is empty */
+        {"other", "five", "abcde", 1, ""}
+        /* clang-format on */
     };
     for (const auto &tCase : aCases)
         EXPECT_EQ(GetString(sFile, tCase.sSection, tCase.sKey, tCase.sDefault, tCase.iSize), tCase.sExpected)
@@ -185,18 +187,15 @@ TEST(IniStore, RefusedTextsAndUnusablePathsChangeNothingAndALinkStays)
     const struct {
         const char *sSection, *sKey, *sValue, *sFile;
     } aCases[] = {
+        /* clang-format off */
         /* texts that could not be read back */
-        {"a", "b", "http://host", sFile.c_str()},
-        {"a", "b", "two\nlines", sFile.c_str()},
-        {"a", "b", "cr\r", sFile.c_str()},
-        {"a", "k=v", "1", sFile.c_str()},
-        {"a\n[b]", "b", "1", sFile.c_str()},
-        {nullptr, "b", "1", sFile.c_str()},
-        {"a", nullptr, "1", sFile.c_str()},
-        {"a", "b", nullptr, sFile.c_str()},
-        {"a", "b", "1", nullptr},
+        {"a", "b", "http://host", sFile.c_str()}, {"a", "b", "two\nlines", sFile.c_str()},
+        {"a", "b", "cr\r", sFile.c_str()}, {"a", "k=v", "1", sFile.c_str()},
+        {"a\n[b]", "b", "1", sFile.c_str()}, {nullptr, "b", "1", sFile.c_str()},
+        {"a", nullptr, "1", sFile.c_str()}, {"a", "b", nullptr, sFile.c_str()}, {"a", "b", "1", nullptr},
         {"a", "b", "c", sUnderPlain.c_str()}, /* the parent is a file */
-        {"a", "b", "c", sFolder.c_str()},     /* a folder in the file's place */
+        {"a", "b", "c", sFolder.c_str()} /* a folder in the file's place */
+        /* clang-format on */
     };
     for (const auto &tCase : aCases)
         EXPECT_EQ(VXQ_F_CONFIGMG_SetString(tCase.sSection, tCase.sKey, tCase.sValue, tCase.sFile), 0);

@@ -89,19 +89,15 @@ TEST(MemBuf, InsideCopyDropsTheFrontAndBadArgumentsAreRefusedLeavingTheBufferAlo
     char *pOld = b.pBuf;
     int32_t iSize = 4, iNeg = -1;
     const int iResults[] = {
+        /* clang-format off */
         VXQ_F_MEM_MG_BufInsideCopy(sBuf, &iLen, 1), /* nothing left to drop */
-        b.Add("x", 0),
-        b.Add(NULL, 1),
-        VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &iNeg, "x", 1),
-        b.Add("x", INT32_MAX),
-        b.Set("x", 0),
-        VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, -1),
+        b.Add("x", 0), b.Add(NULL, 1), VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &iNeg, "x", 1),
+        b.Add("x", INT32_MAX), b.Set("x", 0), VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, -1),
         VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 0, 0),
-        VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, -1, 8),
-        VXQ_F_MEM_MG_BufInsideCopy(b.pBuf, &iLen, 0),
-        VXQ_F_MEM_MG_BufInsideCopy(NULL, &iLen, 1),
-        VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, NULL, 4),
-        VXQ_F_MEM_MG_FreeDataBuf(NULL, &iSize, &iLen),
+        VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, -1, 8), VXQ_F_MEM_MG_BufInsideCopy(b.pBuf, &iLen, 0),
+        VXQ_F_MEM_MG_BufInsideCopy(NULL, &iLen, 1), VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, NULL, 4),
+        VXQ_F_MEM_MG_FreeDataBuf(NULL, &iSize, &iLen)
+        /* clang-format on */
     };
     for (size_t i = 0; i < sizeof(iResults) / sizeof(iResults[0]); i++)
         EXPECT_EQ(iResults[i], 0) << "row " << i;

@@ -214,17 +214,14 @@ TEST(Queue, NullHandlesAndBadArgumentsAreRefused)
     int32_t iLen = 4, iSize = 0;
     char *pBuf = NULL;
     const int iResults[] = {
-        VXQ_F_TOOLS_QUEUE_SetData(NULL, "x", 1, 0),
-        VXQ_F_TOOLS_QUEUE_SetDataCounted(NULL, "x", 1, 1, 0),
+        /* clang-format off */
+        VXQ_F_TOOLS_QUEUE_SetData(NULL, "x", 1, 0), VXQ_F_TOOLS_QUEUE_SetDataCounted(NULL, "x", 1, 1, 0),
         VXQ_F_TOOLS_QUEUE_GetData(NULL, &iLen, &iLen, 0),
-        VXQ_F_TOOLS_QUEUE_GetDataEx(NULL, &pBuf, &iLen, &iSize, 0),
-        VXQ_F_TOOLS_QUEUE_MoveData(NULL),
-        VXQ_F_TOOLS_QUEUE_GetCount(NULL),
-        VXQ_F_TOOLS_QUEUE_GetReadEventHandle(NULL) != NULL,
-        VXQ_F_TOOLS_QUEUE_SetMaxStoreDataNum(NULL, 1),
-        (int)VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(NULL),
-        VXQ_F_TOOLS_QUEUE_FreeQueue(NULL),
-        VXQ_F_TOOLS_QUEUE_FreeQueue(&h),
+        VXQ_F_TOOLS_QUEUE_GetDataEx(NULL, &pBuf, &iLen, &iSize, 0), VXQ_F_TOOLS_QUEUE_MoveData(NULL),
+        VXQ_F_TOOLS_QUEUE_GetCount(NULL), VXQ_F_TOOLS_QUEUE_GetReadEventHandle(NULL) != NULL,
+        VXQ_F_TOOLS_QUEUE_SetMaxStoreDataNum(NULL, 1), (int)VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(NULL),
+        VXQ_F_TOOLS_QUEUE_FreeQueue(NULL), VXQ_F_TOOLS_QUEUE_FreeQueue(&h)
+        /* clang-format on */
     };
     for (int iResult : iResults)
         EXPECT_EQ(iResult, 0);

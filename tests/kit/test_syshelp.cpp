@@ -167,13 +167,11 @@ TEST(SysHelp, ReplaceStringClampsPositionAndCountAndJsonValueEndsAtTheNextComma)
         int32_t iPos, iCount;
         const char *sRepl, *sResult;
     } rows[] = {
-        {"hello world", 6, 5, "there", "hello there"},
-        {"hello", 0, 0, ">", ">hello"},
-        {"hello", 99, 3, "!", "hello!"},
-        {"hello", -3, 2, "J", "Jllo"},
-        {"hello", 1, 99, "ey", "hey"},
-        {"hello", 1, -1, "", "hello"},
-        {"ab", 1, 0, "0123456789", "a0123456789b"},
+        /* clang-format off */
+        {"hello world", 6, 5, "there", "hello there"}, {"hello", 0, 0, ">", ">hello"},
+        {"hello", 99, 3, "!", "hello!"}, {"hello", -3, 2, "J", "Jllo"}, {"hello", 1, 99, "ey", "hey"},
+        {"hello", 1, -1, "", "hello"}, {"ab", 1, 0, "0123456789", "a0123456789b"}
+        /* clang-format on */
     };
     for (const auto &row : rows) {
         char sBuf[64];
@@ -216,14 +214,12 @@ TEST(SysHelp, TrimsSectionsAndCaseFreeComparison)
         TrimFn pfTrim;
         const char *sIn, *sOut;
     } rows[] = {
-        {VXQ_F_SYS_RemoveLeftSpace, " \t a b \t", "a b \t"},
-        {VXQ_F_SYS_RemoveRightSpace, "ab   \t", "ab"},
-        {VXQ_F_SYS_RemoveRightSpace, " \t ", ""},
-        {VXQ_F_SYS_RemoveTwoWaySpace, "\t a b \t", "a b"},
-        {VXQ_F_TOOLS_TrimString, " a b\tc ", "ab\tc"},
-        {VXQ_F_TOOLS_TrimLeftString, "  \ta ", "\ta "},
-        {VXQ_F_TOOLS_TrimBothString, "  a\t  ", "a\t"},
-        {VXQ_F_TOOLS_TrimBothString, "", ""},
+        /* clang-format off */
+        {VXQ_F_SYS_RemoveLeftSpace, " \t a b \t", "a b \t"}, {VXQ_F_SYS_RemoveRightSpace, "ab   \t", "ab"},
+        {VXQ_F_SYS_RemoveRightSpace, " \t ", ""}, {VXQ_F_SYS_RemoveTwoWaySpace, "\t a b \t", "a b"},
+        {VXQ_F_TOOLS_TrimString, " a b\tc ", "ab\tc"}, {VXQ_F_TOOLS_TrimLeftString, "  \ta ", "\ta "},
+        {VXQ_F_TOOLS_TrimBothString, "  a\t  ", "a\t"}, {VXQ_F_TOOLS_TrimBothString, "", ""}
+        /* clang-format on */
     };
     for (const auto &row : rows) {
         char sBuf[32];
@@ -263,13 +259,12 @@ TEST(SysHelp, BitReadersConsumeExactlyTheirBits)
         uint32_t dwValue;
         int32_t iBitsUsed; /* -1: refused, anywhere within the data */
     } rows[] = {
-        {{0x38}, 6, 5},
-        {{0x80}, 0, 1},
-        {{0x40}, 1, 3},
-        {{0x60}, 2, 3},
+        /* clang-format off */
+        {{0x38}, 6, 5}, {{0x80}, 0, 1}, {{0x40}, 1, 3}, {{0x60}, 2, 3},
         {{0, 0, 0, 0, 0}, 0xFFFFFFFFu, -1}, /* only zeros */
-        {{0x00, 0x80}, 0xFFFFFFFFu, -1},    /* 8 zeros and a 1, but only 7 bits behind */
-        {{0x00, 0x80, 0x00}, 255, 17},
+        {{0x00, 0x80}, 0xFFFFFFFFu, -1}, /* 8 zeros and a 1, but only 7 bits behind */
+        {{0x00, 0x80, 0x00}, 255, 17}
+        /* clang-format on */
     };
     for (const auto &row : rows) {
         const uint8_t *p = row.bytes.data();

@@ -14,9 +14,11 @@ TEST(TextFile, ReadLineRemovesEveryLineEndKindAndGrowsItsBufferByStepsAroundEach
         int iLen, iSizeAfter;
         const char *sLine;
     } aCases[] = {
-        {3, 4096, "one"},     {3, 4096, "two"},   {5, 4096, "three"}, {0, 4096, ""},
-        {4095, 4096, NULL},   {4096, 8192, NULL}, {8191, 8192, NULL}, {8192, 12288, NULL},
-        {10000, 12288, NULL}, {4, 12288, "five"}, /* a last line without a line end */
+        /* clang-format off */
+        {3, 4096, "one"}, {3, 4096, "two"}, {5, 4096, "three"}, {0, 4096, ""}, {4095, 4096, NULL},
+        {4096, 8192, NULL}, {8191, 8192, NULL}, {8192, 12288, NULL}, {10000, 12288, NULL},
+        {4, 12288, "five"} /* a last line without a line end */
+        /* clang-format on */
     };
     std::string sContent = "one\r\ntwo\nthree\r\r";
     for (const auto &tCase : aCases)
@@ -66,13 +68,12 @@ TEST(TextFile, OpenModesTruncateOrKeepAsTheirNumberSays)
         int iMode;
         bool bTruncates, bCanRead, bCanWrite;
     } aCases[] = {
-        {VXQ_FILE_MODE_READ, false, true, false},
-        {VXQ_FILE_MODE_WRITE, true, false, true},
-        {VXQ_FILE_MODE_WRITE_READ, true, true, true},
-        {VXQ_FILE_MODE_READ_BIN, false, true, false},
-        {VXQ_FILE_MODE_WRITE_BIN, true, false, true},
-        {VXQ_FILE_MODE_UPDATE_BIN, false, true, true},
-        {77, false, true, false},
+        /* clang-format off */
+        {VXQ_FILE_MODE_READ, false, true, false}, {VXQ_FILE_MODE_WRITE, true, false, true},
+        {VXQ_FILE_MODE_WRITE_READ, true, true, true}, {VXQ_FILE_MODE_READ_BIN, false, true, false},
+        {VXQ_FILE_MODE_WRITE_BIN, true, false, true}, {VXQ_FILE_MODE_UPDATE_BIN, false, true, true},
+        {77, false, true, false}
+        /* clang-format on */
     };
     for (const auto &tCase : aCases) {
         TempDir tDir;

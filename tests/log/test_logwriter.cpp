@@ -217,7 +217,9 @@ TEST_F(LogWriter, ANamedFileHasNoLimitByDefaultAndIsEmptiedAtItsMaximum)
         size_t nSizeBefore;
         bool bEmptied;
     } aCases[] = {
-        {0, 5000000, false}, {1, 1023, false}, {1, 1024, true}, {1024, 1048575, false}, {1024, 1048576, true},
+        /* clang-format off */
+        {0, 5000000, false}, {1, 1023, false}, {1, 1024, true}, {1024, 1048575, false}, {1024, 1048576, true}
+        /* clang-format on */
     };
     for (const auto &tCase : aCases) {
         VXQ_F_LOG_SR_SetMaxLogFileSize(tCase.iKiloBytes);

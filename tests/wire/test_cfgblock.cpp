@@ -156,24 +156,21 @@ TEST(CfgBlock, PacketBodyHandsTheBlockAtItsOffsetAndACountedBlockGoesBackUnconve
         std::vector<uint32_t> dwSwapped;
         int iWant;
     } tCases[] = {
+        /* clang-format off */
         {P9_GET_CONFIG, 48, 40, 1, 0, {32, 36}, 1}, /* block id 40: u32 at 0 and 4 */
-        {P9_SET_CONFIG, 48, 40, 1, 0, {32, 36}, 1},
-        {P9_GET_DEF_CONFIG, 48, 40, 1, 0, {36, 40}, 1},
-        {P9_IEC_IMP_CONFIG, 48, 40, 1, 0, {}, 1},
-        {P2_PTZ, 48, 40, 1, 0, {}, 1},
+        {P9_SET_CONFIG, 48, 40, 1, 0, {32, 36}, 1}, {P9_GET_DEF_CONFIG, 48, 40, 1, 0, {36, 40}, 1},
+        {P9_IEC_IMP_CONFIG, 48, 40, 1, 0, {}, 1}, {P2_PTZ, 48, 40, 1, 0, {}, 1},
         {P9_GET_CONFIG, 48, 10, 0, 0, {}, 0}, /* an unknown block id is refused */
-        {P9_SET_CONFIG, 48, 10, 0, 0, {}, 0},
-        {P9_GET_DEF_CONFIG, 48, 10, 0, 0, {}, 0},
+        {P9_SET_CONFIG, 48, 10, 0, 0, {}, 0}, {P9_GET_DEF_CONFIG, 48, 10, 0, 0, {}, 0},
         {P9_GET_CONFIG, 32, 10, 1, 0, {}, 1}, /* 32 bytes carry no block: nothing to refuse */
-        /* Id 4 stays in wire order on its way in: only a successful get answer (the
-         * host's block, count 1 in host order) is converted on its way out. */
-        {P9_GET_CONFIG, 140, 4, 0, 0, {32, 36 + 96, 36 + 100}, 1},
-        {P9_GET_CONFIG, 140, 4, 0, 5, {}, 1},
-        {P9_SET_CONFIG, 140, 4, 0, 0, {}, 1},
-        {P9_SET_CONFIG, 140, 4, 0, 5, {}, 1},
-        {P9_GET_CONFIG, 40, 4, 0, 5, {}, 1}, /* a client's block whose count cannot fit goes back as it came
-                                              */
-        {P9_SET_CONFIG, 40, 4, 0, 0, {}, 1},
+        /* Id 4 stays in wire order on its way in: only a successful get answer (the host's
+         * block, count 1 in host order) is converted on its way out. */
+        {P9_GET_CONFIG, 140, 4, 0, 0, {32, 36 + 96, 36 + 100}, 1}, {P9_GET_CONFIG, 140, 4, 0, 5, {}, 1},
+        {P9_SET_CONFIG, 140, 4, 0, 0, {}, 1}, {P9_SET_CONFIG, 140, 4, 0, 5, {}, 1},
+        /* a client's block whose count cannot fit goes back as it came */
+        {P9_GET_CONFIG, 40, 4, 0, 5, {}, 1},
+        {P9_SET_CONFIG, 40, 4, 0, 0, {}, 1}
+        /* clang-format on */
     };
     for (const auto &tCase : tCases) {
         std::vector<uint8_t> ucMsg = Pattern(tCase.dwLen);

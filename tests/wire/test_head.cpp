@@ -91,21 +91,20 @@ TEST(Head, TranslatorRefusesShortMessagesAndASuccessfulAnswerWhoseRecordCountDoe
         int bFromWire;
         uint8_t ucType, ucResult;
         int iWant;
-    } const tCases[] = {
-        {P9_GET_CONFIG, 19, 0, 0, 1, 0, 0, 0},
-        {P3_QUERY_FILE, 68 + 2 * 220, 64, 2, 0, 1, 0, 1},
-        {P3_QUERY_FILE, 68, 64, 0, 0, 1, 0, 1},
-        {P3_QUERY_FILE, 68 + 2 * 220 - 1, 64, 2, 0, 1, 0, 0},
-        {P3_QUERY_FILE, 68 + 220, 64, 2, 0, 1, 0, 0},
-        {P3_QUERY_FILE, 68, 64, 0xFFFFFFFFu, 0, 1, 0, 0},
+    } tCases[] = {
+        /* clang-format off */
+        {P9_GET_CONFIG, 19, 0, 0, 1, 0, 0, 0}, {P3_QUERY_FILE, 68 + 2 * 220, 64, 2, 0, 1, 0, 1},
+        {P3_QUERY_FILE, 68, 64, 0, 0, 1, 0, 1}, {P3_QUERY_FILE, 68 + 2 * 220 - 1, 64, 2, 0, 1, 0, 0},
+        {P3_QUERY_FILE, 68 + 220, 64, 2, 0, 1, 0, 0}, {P3_QUERY_FILE, 68, 64, 0xFFFFFFFFu, 0, 1, 0, 0},
         {P3_QUERY_FILE, 68 + 220, 64, 2, 0, 1, 7, 1}, /* failed answers carry no records */
         {P3_QUERY_FILE, 68 + 220, 64, 2, 1, 0, 0, 1}, /* the request layout has no records */
-        {P3_QUERY_FILE, 48, 44, 0, 0, 1, 0, 1},       /* shorter than the answer layout */
+        {P3_QUERY_FILE, 48, 44, 0, 0, 1, 0, 1}, /* shorter than the answer layout */
         {P3_NSP_QUERY_FILE, 88 + 3 * 192, 84, 3, 0, 1, 0, 1},
         {P3_NSP_QUERY_FILE, 88 + 3 * 192, 84, 4, 0, 1, 0, 0},
         {P9_QUERY_NET_INFO, 24 + 2 * 90, 20, 2, 0, 1, 0, 1},
         {P9_QUERY_NET_INFO, 24 + 2 * 90, 20, 1, 0, 1, 0, 0},
-        {P9_QUERY_NET_INFO, 24, 20, 0x80000000u, 0, 1, 0, 0},
+        {P9_QUERY_NET_INFO, 24, 20, 0x80000000u, 0, 1, 0, 0}
+        /* clang-format on */
     };
     for (const auto &tCase : tCases) {
         std::vector<uint8_t> tMsg(std::max(tCase.dwLen, 20u), 0x5A);
