@@ -7,159 +7,118 @@
 
 namespace
 {
-
 /* A buffer's three values, freed at the end of the test. */
 struct Buf {
     char *pBuf = NULL;
-    int32_t iSize = 0;
-    int32_t iLen = 0;
+    int32_t iSize = 0, iLen = 0;
     ~Buf()
     {
         VXQ_F_MEM_MG_FreeDataBuf(&pBuf, &iSize, &iLen);
     }
-};
-
-/* Makes every allocation fail for the life of a scope. */
-struct AllocFailure {
-    AllocFailure()
+    int Add(const char *in_pData, int32_t in_iLen)
     {
-        VXQ_F_KIT_PR_FailAllocAfter(0);
+        return VXQ_F_MEM_MG_AddDataToBuf(&pBuf, &iSize, &iLen, in_pData, in_iLen);
     }
-    ~AllocFailure()
+    int Set(const char *in_pData, int32_t in_iLen)
     {
-        VXQ_F_KIT_PR_ClearAllocFailure();
+        return VXQ_F_MEM_MG_SetDataToBuf(&pBuf, &iSize, &iLen, in_pData, in_iLen);
+    }
+    /* Size and length as "size/len:content". */
+    std::string State() const
+    {
+        return std::to_string(iSize) + "/" + std::to_string(iLen) + ":" + std::string(pBuf, (size_t)iLen);
     }
 };
-
 } // namespace
 
-TEST(MemBuf, AddDataGrowsToExactlyTheNeededSizeAndKeepsTheContent)
+TEST(MemBuf, AddAndSetGrowToExactlyTheNeededSizeOnlyWhenShortAndKeepTheContent)
 {
     Buf b;
-    ASSERT_EQ(VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "abcdefgh", 8), 1);
-    EXPECT_EQ(b.iSize, 8);
-    EXPECT_EQ(b.iLen, 8);
+    ASSERT_EQ(b.Add("abcdefgh", 8), 1);
+    EXPECT_EQ(b.State(), "8/8:abcdefgh");
     /* Capacity 10 holding 8, adding 4: exactly 12 bytes, the 8 kept. */
     ASSERT_EQ(VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, 10), 1);
     memcpy(b.pBuf, "abcdefgh", 8);
-    EXPECT_EQ(VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "ijkl", 4), 1);
-    EXPECT_EQ(b.iSize, 12);
-    EXPECT_EQ(b.iLen, 12);
-    EXPECT_EQ(memcmp(b.pBuf, "abcdefghijkl", 12), 0);
-    /* Room enough: the buffer stays. */
-    b.iLen = 10;
+    EXPECT_EQ(b.Add("ijkl", 4), 1);
+    EXPECT_EQ(b.State(), "12/12:abcdefghijkl");
     char *pOld = b.pBuf;
-    EXPECT_EQ(VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "XY", 2), 1);
+    b.iLen = 10; /* room enough: the buffer stays */
+    EXPECT_EQ(b.Add("XY", 2), 1);
+    EXPECT_EQ(b.State(), "12/12:abcdefghijXY");
+    EXPECT_EQ(b.Set("abc", 3), 1);
+    EXPECT_EQ(b.State(), "12/3:abc");
     EXPECT_EQ(b.pBuf, pOld);
-    EXPECT_EQ(memcmp(b.pBuf, "abcdefghijXY", 12), 0);
-}
-
-TEST(MemBuf, SetDataReplacesTheContentAndGrowsOnlyWhenShort)
-{
-    Buf b;
-    ASSERT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "0123456789", 10), 1);
-    char *pOld = b.pBuf;
-    EXPECT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "abc", 3), 1);
-    EXPECT_EQ(b.pBuf, pOld);
-    EXPECT_EQ(b.iSize, 10);
-    EXPECT_EQ(b.iLen, 3);
-    EXPECT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "0123456789AB", 12), 1);
-    EXPECT_EQ(b.iSize, 12);
-    EXPECT_EQ(b.iLen, 12);
-    EXPECT_EQ(memcmp(b.pBuf, "0123456789AB", 12), 0);
+    EXPECT_EQ(b.Set("0123456789ABC", 13), 1);
+    EXPECT_EQ(b.State(), "13/13:0123456789ABC");
 }
 
 TEST(MemBuf, AllocZeroesAndExpandKeepsThenZeroesUpToTheLength)
 {
     Buf b;
     ASSERT_EQ(VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, 32), 1);
-    for (int i = 0; i < 32; i++)
-        EXPECT_EQ(b.pBuf[i], 0);
+    EXPECT_EQ(std::string(b.pBuf, 32), std::string(32, '\0'));
     memset(b.pBuf, 'x', 32);
     /* keep 4, n 16 on a 32-byte buffer: same buffer, bytes 4..15 zero, the rest untouched. */
     char *pOld = b.pBuf;
     ASSERT_EQ(VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 4, 16), 1);
     EXPECT_EQ(b.pBuf, pOld);
     EXPECT_EQ(b.iSize, 32);
-    for (int i = 0; i < 32; i++)
-        EXPECT_EQ(b.pBuf[i], (i >= 4 && i < 16) ? 0 : 'x') << i;
+    EXPECT_EQ(std::string(b.pBuf, 32), "xxxx" + std::string(12, '\0') + std::string(16, 'x'));
     /* Growing keeps the first keep bytes and zeroes the rest of the new length. */
     ASSERT_EQ(VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 3, 40), 1);
     EXPECT_EQ(b.iSize, 40);
-    EXPECT_EQ(memcmp(b.pBuf, "xxx", 3), 0);
-    for (int i = 3; i < 40; i++)
-        EXPECT_EQ(b.pBuf[i], 0) << i;
+    EXPECT_EQ(std::string(b.pBuf, 40), "xxx" + std::string(37, '\0'));
     /* A keep beyond the old buffer copies only what the old buffer held. */
     memset(b.pBuf, 'y', 40);
     ASSERT_EQ(VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 100, 64), 1);
     EXPECT_EQ(b.iSize, 64);
-    EXPECT_EQ(b.pBuf[39], 'y');
-    EXPECT_EQ(b.pBuf[40], 0);
-    EXPECT_EQ(b.pBuf[63], 0);
+    EXPECT_EQ(std::string(b.pBuf, 64), std::string(40, 'y') + std::string(24, '\0'));
 }
 
-TEST(MemBuf, InsideCopyDropsTheFrontAndEmptiesWhenNothingRemains)
+TEST(MemBuf, InsideCopyDropsTheFrontAndBadArgumentsAreRefusedLeavingTheBufferAlone)
 {
     char sBuf[9] = "abcdefgh";
     int32_t iLen = 8;
     EXPECT_EQ(VXQ_F_MEM_MG_BufInsideCopy(sBuf, &iLen, 3), 1);
-    EXPECT_EQ(iLen, 5);
-    EXPECT_EQ(memcmp(sBuf, "defgh", 5), 0);
+    EXPECT_EQ(std::string(sBuf, (size_t)iLen), "defgh");
     EXPECT_EQ(VXQ_F_MEM_MG_BufInsideCopy(sBuf, &iLen, 10), 1);
     EXPECT_EQ(iLen, 0);
-    EXPECT_EQ(VXQ_F_MEM_MG_BufInsideCopy(sBuf, &iLen, 1), 0); /* nothing left to drop */
-}
 
-TEST(MemBuf, BadArgumentsAreRefusedAndLeaveTheBufferAlone)
-{
     Buf b;
-    ASSERT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "abcd", 4), 1);
+    ASSERT_EQ(b.Set("abcd", 4), 1);
     char *pOld = b.pBuf;
-    int32_t iLen = 4, iSize = 4, iNeg = -1;
-    struct {
-        const char *sCase;
-        int iResult;
-    } rows[] = {
-        {"add 0 bytes", VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "x", 0)},
-        {"add null data", VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, NULL, 1)},
-        {"add to a negative length", VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &iNeg, "x", 1)},
-        {"add past INT32_MAX", VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "x", INT32_MAX)},
-        {"set 0 bytes", VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "x", 0)},
-        {"alloc negative", VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, -1)},
-        {"expand to 0", VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 0, 0)},
-        {"expand keep negative", VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, -1, 8)},
-        {"inside copy 0", VXQ_F_MEM_MG_BufInsideCopy(b.pBuf, &iLen, 0)},
-        {"inside copy null", VXQ_F_MEM_MG_BufInsideCopy(NULL, &iLen, 1)},
-        {"null size", VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, NULL, 4)},
-        {"free null", VXQ_F_MEM_MG_FreeDataBuf(NULL, &iSize, &iLen)},
+    int32_t iSize = 4, iNeg = -1;
+    const int iResults[] = {
+        /* clang-format off */
+        VXQ_F_MEM_MG_BufInsideCopy(sBuf, &iLen, 1), /* nothing left to drop */
+        b.Add("x", 0), b.Add(NULL, 1), VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &iNeg, "x", 1),
+        b.Add("x", INT32_MAX), b.Set("x", 0), VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, -1),
+        VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 0, 0),
+        VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, -1, 8), VXQ_F_MEM_MG_BufInsideCopy(b.pBuf, &iLen, 0),
+        VXQ_F_MEM_MG_BufInsideCopy(NULL, &iLen, 1), VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, NULL, 4),
+        VXQ_F_MEM_MG_FreeDataBuf(NULL, &iSize, &iLen)
+        /* clang-format on */
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(row.iResult, 0) << row.sCase;
+    for (size_t i = 0; i < sizeof(iResults) / sizeof(iResults[0]); i++)
+        EXPECT_EQ(iResults[i], 0) << "row " << i;
     EXPECT_EQ(b.pBuf, pOld);
-    EXPECT_EQ(b.iSize, 4);
-    EXPECT_EQ(b.iLen, 4);
-    EXPECT_EQ(memcmp(b.pBuf, "abcd", 4), 0);
+    EXPECT_EQ(b.State(), "4/4:abcd");
 }
 
 TEST(MemBuf, FailedAllocationReturnsZeroAndLeavesTheBufferAsItWas)
 {
     Buf b;
-    ASSERT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "abcd", 4), 1);
+    ASSERT_EQ(b.Set("abcd", 4), 1);
     char *pOld = b.pBuf;
-    {
-        AllocFailure fail;
-        EXPECT_EQ(VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "efgh", 4), 0);
-        EXPECT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "0123456789", 10), 0);
-        EXPECT_EQ(VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, 64), 0);
-        EXPECT_EQ(VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 4, 64), 0);
-        /* Within the capacity nothing is allocated, so nothing fails. */
-        EXPECT_EQ(VXQ_F_MEM_MG_SetDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "wxyz", 4), 1);
-    }
+    VXQ_F_KIT_PR_FailAllocAfter(0);
+    EXPECT_EQ(b.Add("efgh", 4), 0);
+    EXPECT_EQ(b.Set("0123456789", 10), 0);
+    EXPECT_EQ(VXQ_F_MEM_MG_AllocDataBuf(&b.pBuf, &b.iSize, 64), 0);
+    EXPECT_EQ(VXQ_F_MEM_MG_ExpandDataBuf(&b.pBuf, &b.iSize, 4, 64), 0);
+    EXPECT_EQ(b.Set("wxyz", 4), 1); /* within the capacity nothing is allocated */
+    VXQ_F_KIT_PR_ClearAllocFailure();
     EXPECT_EQ(b.pBuf, pOld);
-    EXPECT_EQ(b.iSize, 4);
-    EXPECT_EQ(b.iLen, 4);
-    EXPECT_EQ(memcmp(b.pBuf, "wxyz", 4), 0);
-    /* The same calls succeed once memory is back. */
-    EXPECT_EQ(VXQ_F_MEM_MG_AddDataToBuf(&b.pBuf, &b.iSize, &b.iLen, "efgh", 4), 1);
-    EXPECT_EQ(memcmp(b.pBuf, "wxyzefgh", 8), 0);
+    EXPECT_EQ(b.State(), "4/4:wxyz");
+    EXPECT_EQ(b.Add("efgh", 4), 1);
+    EXPECT_EQ(b.State(), "8/8:wxyzefgh");
 }

@@ -16,17 +16,11 @@
 #include <thread>
 #include <vector>
 
-/* Calendar seconds of a local date and time. */
-static int32_t LocalSec(int in_iYear, int in_iMonth, int in_iDay, int in_iHour, int in_iMin, int in_iSec)
+/* Calendar seconds of a local "YYYY-MM-DD HH:MM:SS". */
+static int32_t LocalSec(const char *in_sText)
 {
-    struct tm tLocal;
-    memset(&tLocal, 0, sizeof(tLocal));
-    tLocal.tm_year = in_iYear - 1900;
-    tLocal.tm_mon = in_iMonth - 1;
-    tLocal.tm_mday = in_iDay;
-    tLocal.tm_hour = in_iHour;
-    tLocal.tm_min = in_iMin;
-    tLocal.tm_sec = in_iSec;
+    struct tm tLocal = {};
+    strptime(in_sText, "%Y-%m-%d %H:%M:%S", &tLocal);
     tLocal.tm_isdst = -1;
     return (int32_t)mktime(&tLocal);
 }
@@ -74,14 +68,14 @@ class LogWriter : public ::testing::Test
         VXQ_F_LOG_SR_SetIfWriteLogToFile(in_bWriteFile);
         VXQ_F_LOG_SR_AttachLineQueue(nullptr);
         VXQ_F_LOG_SR_AttachUpClient(nullptr, nullptr);
-        std::lock_guard<std::mutex> tGuard(tLogData.tLock);
-        tLogData.sCurrentDay[0] = '\0';
-        tLogData.dwLinesWritten = 0;
+        SetLinesWritten(0, true);
     }
-    static void SetLinesWritten(uint32_t in_dwLines)
+    static void SetLinesWritten(uint32_t in_dwLines, bool in_bNewDay = false)
     {
         std::lock_guard<std::mutex> tGuard(tLogData.tLock);
         tLogData.dwLinesWritten = in_dwLines;
+        if (in_bNewDay)
+            tLogData.sCurrentDay[0] = '\0';
     }
     VXQ_HQUEUE MakeQueue(int32_t in_iCapacity)
     {
@@ -106,9 +100,8 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
      * are English or the GBK bytes of the national ones; the file always
      * takes the log head. Control bytes become hex escapes everywhere, except
      * one line end closing the text, which is dropped. */
-    TestClock tClock(LocalSec(2026, 12, 6, 14, 3, 9));
-    VXQ_HQUEUE hLines = MakeQueue(100);
-    VXQ_HQUEUE hRecords = MakeQueue(100);
+    TestClock tClock(LocalSec("2026-12-06 14:03:09"));
+    VXQ_HQUEUE hLines = MakeQueue(100), hRecords = MakeQueue(100);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
     enum { LOG, INFO, INFO_EX };
@@ -176,42 +169,33 @@ TEST_F(LogWriter, EachCallReachesConsoleFileLineQueueAndRecordsAsItsSwitchesSayW
     EXPECT_EQ(VXQ_F_LOG_SR_AttachLineQueue(nullptr), hLines);
 }
 
-TEST_F(LogWriter, DailyFilesAreNamedByDayInTheGivenFolderAndStartAnewAfterMidnight)
+TEST_F(LogWriter, DailyFilesAreNamedByDayStartAnewAfterMidnightAndHoldHalfAMillionLines)
 {
-    TestClock tClock(LocalSec(2026, 2, 28, 23, 59, 59));
+    TestClock tClock(LocalSec("2026-02-28 23:59:59"));
     struct stat tStat;
     ASSERT_NE(stat(m_sLogDir.c_str(), &tStat), 0);
     VXQ_F_LOG_SR_WriteLog("before midnight", 2);
-    /* The folder is made on the first line. */
-    ASSERT_EQ(stat(m_sLogDir.c_str(), &tStat), 0);
+    ASSERT_EQ(stat(m_sLogDir.c_str(), &tStat), 0); /* the folder is made on the first line */
     EXPECT_TRUE(S_ISDIR(tStat.st_mode));
     EXPECT_EQ(tStat.st_mode & 0777 & ~0775u, 0u);
-    VXQ_F_LOG_SR_WriteLog("still before", 2);
-    EXPECT_EQ(tLogData.dwLinesWritten, 2u);
+    EXPECT_EQ(VXQ_F_LOG_SR_CreateLogDir(), 0); /* exists already */
+    SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES - 1);
+    VXQ_F_LOG_SR_WriteLog("line 500000", 2);
+    EXPECT_EQ(tLogData.dwLinesWritten, VXQ_LOG_DAILY_MAX_LINES);
     tClock.AdvanceSec(1);
     VXQ_F_LOG_SR_WriteLog("after midnight", 2);
     EXPECT_EQ(tLogData.dwLinesWritten, 1u);
     EXPECT_EQ(ListDir(m_sLogDir), "Log20260228.txt Log20260301.txt");
     EXPECT_EQ(ReadFile(DailyFile("20260228")),
-              "23:59:59    [Log]  before midnight\n23:59:59    [Log]  still before\n");
-    EXPECT_EQ(ReadFile(DailyFile("20260301")), "00:00:00    [Log]  after midnight\n");
-    EXPECT_EQ(VXQ_F_LOG_SR_CreateLogDir(), 0); /* exists already */
-}
-
-TEST_F(LogWriter, ADailyFileHoldsHalfAMillionLinesThenIsEmptiedOrWhenItCannotBeTheLineIsDropped)
-{
-    TestClock tClock(LocalSec(2026, 12, 6, 10, 0, 0));
-    VXQ_F_LOG_SR_WriteLog("first", 2);
-    SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES - 1);
-    VXQ_F_LOG_SR_WriteLog("line 500000", 2);
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), "10:00:00    [Log]  first\n10:00:00    [Log]  line 500000\n");
-    EXPECT_EQ(tLogData.dwLinesWritten, VXQ_LOG_DAILY_MAX_LINES);
-    VXQ_F_LOG_SR_WriteLog("line 500001", 2);
-    EXPECT_EQ(ReadFile(DailyFile("20261206")), "10:00:00    [Log]  line 500001\n");
+              "23:59:59    [Log]  before midnight\n23:59:59    [Log]  line 500000\n");
+    SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES);
+    VXQ_F_LOG_SR_WriteLog("line 500001", 2); /* empties the file first */
+    EXPECT_EQ(ReadFile(DailyFile("20260301")), "00:00:00    [Log]  line 500001\n");
     EXPECT_EQ(tLogData.dwLinesWritten, 1u);
-    /* A folder in the file's place cannot be opened for writing. */
-    ASSERT_EQ(remove(DailyFile("20261206").c_str()), 0);
-    ASSERT_EQ(mkdir(DailyFile("20261206").c_str(), 0775), 0);
+
+    /* A folder in the file's place cannot be opened: the line is still shown, a full one dropped. */
+    ASSERT_EQ(remove(DailyFile("20260301").c_str()), 0);
+    ASSERT_EQ(mkdir(DailyFile("20260301").c_str(), 0775), 0);
     VXQ_HQUEUE hLines = MakeQueue(100);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
     VXQ_F_LOG_SR_SetIfShowLog(1);
@@ -219,27 +203,23 @@ TEST_F(LogWriter, ADailyFileHoldsHalfAMillionLinesThenIsEmptiedOrWhenItCannotBeT
     VXQ_F_LOG_SR_WriteLog("open fails, line still shown", 2);
     SetLinesWritten(VXQ_LOG_DAILY_MAX_LINES);
     VXQ_F_LOG_SR_WriteLog("dropped", 2);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "10:00:00    [Log]  open fails, line still shown\n");
-    EXPECT_EQ(Drain(hLines), std::vector<std::string>{"10:00:00    [Log]  open fails, line still shown\r\n"});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "00:00:00    [Log]  open fails, line still shown\n");
+    EXPECT_EQ(Drain(hLines), std::vector<std::string>{"00:00:00    [Log]  open fails, line still shown\r\n"});
 }
 
 TEST_F(LogWriter, ANamedFileHasNoLimitByDefaultAndIsEmptiedAtItsMaximum)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 9, 30, 0));
+    TestClock tClock(LocalSec("2026-12-06 09:30:00"));
     std::string sNamed = m_tDir.File("named.log");
     VXQ_F_LOG_SR_SetLogFileName(sNamed.c_str());
-    VXQ_F_LOG_SR_WriteLog("one", 2);
-    VXQ_F_LOG_SR_WriteLog("two", 2);
-    VXQ_F_LOG_SR_WriteLog("three", 2);
-    EXPECT_EQ(ReadFile(sNamed), "09:30:00    [Log]  one\n09:30:00    [Log]  two\n09:30:00    [Log]  three\n");
-    EXPECT_EQ(ListDir(m_tDir.Path()), "named.log"); /* no daily file */
-
     const struct {
         int iKiloBytes;
         size_t nSizeBefore;
         bool bEmptied;
     } aCases[] = {
-        {1, 1023, false}, {1, 1024, true}, {1024, 1048575, false}, {1024, 1048576, true}, {0, 5000000, false},
+        /* clang-format off */
+        {0, 5000000, false}, {1, 1023, false}, {1, 1024, true}, {1024, 1048575, false}, {1024, 1048576, true}
+        /* clang-format on */
     };
     for (const auto &tCase : aCases) {
         VXQ_F_LOG_SR_SetMaxLogFileSize(tCase.iKiloBytes);
@@ -250,8 +230,8 @@ TEST_F(LogWriter, ANamedFileHasNoLimitByDefaultAndIsEmptiedAtItsMaximum)
         EXPECT_TRUE(ReadFile(sNamed) == sExpected) << tCase.iKiloBytes << " KB, " << tCase.nSizeBefore;
         EXPECT_EQ(VXQ_F_LOG_SR_ReadFileSize(sNamed.c_str()), (int64_t)sExpected.size());
     }
-    /* Back to daily files. */
-    VXQ_F_LOG_SR_SetLogFileName(nullptr);
+    EXPECT_EQ(ListDir(m_tDir.Path()), "named.log"); /* no daily file */
+    VXQ_F_LOG_SR_SetLogFileName(nullptr);           /* back to daily files */
     VXQ_F_LOG_SR_WriteLog("daily again", 2);
     EXPECT_EQ(ReadFile(DailyFile("20261206")), "09:30:00    [Log]  daily again\n");
     EXPECT_EQ(VXQ_F_LOG_SR_ReadFileSize(m_tDir.File("missing").c_str()), 0);
@@ -263,7 +243,7 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
     static_assert(sizeof(_VXQ_S_LOG_SR_RECV_LOG_DATA) == 536, "record size");
     static_assert(offsetof(_VXQ_S_LOG_SR_RECV_LOG_DATA, iLevel) == 20, "level offset");
     static_assert(offsetof(_VXQ_S_LOG_SR_RECV_LOG_DATA, sText) == 24, "text offset");
-    TestClock tClock(LocalSec(2026, 12, 6, 14, 3, 9));
+    TestClock tClock(LocalSec("2026-12-06 14:03:09"));
     VXQ_HQUEUE hRecords = MakeQueue(2);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
     std::string sLong(600, 'm');
@@ -273,8 +253,7 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
     /* The queue is full now: the record is dropped and the call says so. */
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLog("lost", 2), 0);
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(0, "lost too"), 0);
-    /* Time text and its zero, the level at 20, the text at 24 cut to 489
-     * characters after its time, zeros to the end. */
+    /* Time text and its zero, the level at 20, the text at 24, zeros to the end. */
     auto Record = [](int32_t in_iLevel, const std::string &in_sText) {
         std::string sRec(536, '\0');
         sRec.replace(0, 19, "2026-12-06 14:03:09");
@@ -290,76 +269,61 @@ TEST_F(LogWriter, HostLogRecordIs536BytesWithTimeLevelAndTextCutTo489)
     EXPECT_EQ(VXQ_F_LOG_SR_WriteLogToQueue(2, nullptr), 0);
 }
 
-/* An upload client stand-in: keeps every line it gets, and can try to log from inside. */
-struct UpCollector {
-    std::vector<std::string> tLines;
-    int iNestedResult = -1;
-    bool bLogInside = false;
-};
-
+/* An upload client stand-in: keeps every line it gets and tries to log from inside. */
 static int CollectLine(void *in_pClient, const char *in_pLine, int in_iLen)
 {
-    UpCollector *pCollector = (UpCollector *)in_pClient;
-    pCollector->tLines.push_back(std::string(in_pLine, (size_t)in_iLen));
-    if (pCollector->bLogInside)
-        pCollector->iNestedResult = VXQ_F_LOG_SR_WriteLog("from inside the writer", 2);
+    std::vector<std::string> *pLines = (std::vector<std::string> *)in_pClient;
+    pLines->push_back(std::string(in_pLine, (size_t)in_iLen));
+    pLines->push_back(std::to_string(VXQ_F_LOG_SR_WriteLog("from inside the writer", 2)));
     return 1;
 }
 
 TEST_F(LogWriter, TheUploadClientGetsEveryLineUntilDetachedAndCannotFeedItself)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 12, 0, 0));
-    UpCollector tCollector;
-    tCollector.bLogInside = true;
-    VXQ_F_LOG_SR_AttachUpClient(&tCollector, CollectLine);
+    TestClock tClock(LocalSec("2026-12-06 12:00:00"));
+    std::vector<std::string> tLines;
+    VXQ_F_LOG_SR_AttachUpClient(&tLines, CollectLine);
     VXQ_F_LOG_SR_WriteLog("up 1", 2);
     VXQ_F_LOG_SR_ShowInfo("up 2");
-    VXQ_F_LOG_SR_AttachUpClient(&tCollector, nullptr);
+    VXQ_F_LOG_SR_AttachUpClient(&tLines, nullptr);
     VXQ_F_LOG_SR_WriteLog("after detach", 2);
-    EXPECT_EQ(tCollector.tLines,
-              (std::vector<std::string>{"12:00:00    [Log]  up 1\r\n", "12:00:00    [Prompt]  up 2\r\n"}));
-    /* The nested call returned at once instead of deadlocking, and wrote nothing. */
-    EXPECT_EQ(tCollector.iNestedResult, 0);
+    /* The nested call returned 0 at once instead of deadlocking, and wrote nothing. */
+    EXPECT_EQ(tLines, (std::vector<std::string>{"12:00:00    [Log]  up 1\r\n", "0",
+                                                "12:00:00    [Prompt]  up 2\r\n", "0"}));
     EXPECT_EQ(ReadFile(DailyFile("20261206")), "12:00:00    [Log]  up 1\n12:00:00    [Log]  after detach\n");
 }
 
 TEST_F(LogWriter, EightThreadsWritingAtOnceProduceWholeLinesOnly)
 {
-    TestClock tClock(LocalSec(2026, 12, 6, 11, 0, 0));
+    TestClock tClock(LocalSec("2026-12-06 11:00:00"));
     const int iThreads = 8, iLinesEach = 400;
-    VXQ_HQUEUE hLines = MakeQueue(iThreads * iLinesEach);
+    VXQ_HQUEUE hLines = MakeQueue(iThreads * iLinesEach), hRecords = MakeQueue(iThreads * iLinesEach);
     VXQ_F_LOG_SR_AttachLineQueue(hLines);
-    VXQ_HQUEUE hRecords = MakeQueue(iThreads * iLinesEach);
     VXQ_F_LOG_SR_SetRecvLogQueue(hRecords);
+    /* Lines of different lengths per thread, so a torn line would show. */
+    auto Line = [](int t, int i) {
+        char sHead[32];
+        snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, i);
+        return sHead + std::string((size_t)(50 + t * 37), (char)('a' + t));
+    };
     std::vector<std::thread> tWorkers;
-    for (int t = 0; t < iThreads; t++) {
-        tWorkers.emplace_back([t] {
-            /* Lines of different lengths, so a torn line would show. */
-            std::string sFill((size_t)(50 + t * 37), (char)('a' + t));
-            for (int i = 0; i < iLinesEach; i++) {
-                char sHead[32];
-                snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, i);
-                VXQ_F_LOG_SR_WriteLog((sHead + sFill).c_str(), 2);
-            }
+    for (int t = 0; t < iThreads; t++)
+        tWorkers.emplace_back([t, &Line] {
+            for (int i = 0; i < iLinesEach; i++)
+                VXQ_F_LOG_SR_WriteLog(Line(t, i).c_str(), 2);
         });
-    }
     for (std::thread &tWorker : tWorkers)
         tWorker.join();
     VXQ_F_LOG_SR_SetRecvLogQueue(nullptr);
-
     /* Each thread's lines come whole and in its own order. */
     std::istringstream tFile(ReadFile(DailyFile("20261206")));
     std::vector<int> tNext(iThreads, 0);
     std::string sLine;
-    int iLines = 0;
+    int iLines = 0, t = 0, i = 0;
     while (std::getline(tFile, sLine)) {
-        int t = 0, i = 0;
         ASSERT_EQ(sscanf(sLine.c_str(), "11:00:00    [Log]  T%d #%d ", &t, &i), 2) << sLine;
         ASSERT_TRUE(t >= 0 && t < iThreads) << sLine;
-        char sHead[32];
-        snprintf(sHead, sizeof(sHead), "T%d #%04d ", t, tNext[t]++);
-        EXPECT_EQ(sLine,
-                  "11:00:00    [Log]  " + (sHead + std::string((size_t)(50 + t * 37), (char)('a' + t))));
+        EXPECT_EQ(sLine, "11:00:00    [Log]  " + Line(t, tNext[t]++));
         iLines++;
     }
     EXPECT_EQ(iLines, iThreads * iLinesEach);
