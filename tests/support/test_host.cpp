@@ -1,6 +1,6 @@
 /* test_host.cpp - the test host application: service start/stop, users, recorded events, orders. */
 #include "support/test_host.h"
-#include "support/time_scale.h"
+#include "support/wait_until.h"
 
 #include "core/channel.h"
 #include "core/control.h"
@@ -15,41 +15,32 @@
 #include <memory>
 #include <thread>
 
+/* A valid capability record: "DEV1", "TestModel"/"TestVendor", 4 video and 2 audio channels, caps 1-4. */
 _VXQ_S_TESTHOST_DATA::_VXQ_S_TESTHOST_DATA()
 {
-    VXQ_F_TESTHOST_DefaultCap(&tCap);
+    memset(&tCap, 0, sizeof(tCap));
+    strcpy(tCap.sDevIdText, "DEV1");
+    strcpy(tCap.sDevText1, "TestModel");
+    strcpy(tCap.sDevText2, "TestVendor");
+    tCap.iVideoChanNum = 4;
+    tCap.iAudioChanNum = 2;
+    tCap.iDevCapValue1 = 1;
+    tCap.iDevCapValue2 = 2;
+    tCap.iDevCapValue3 = 3;
+    tCap.iDevCapValue4 = 4;
 }
 
-_VXQ_S_TESTHOST_DATA::~_VXQ_S_TESTHOST_DATA()
-{
-    VXQ_F_TESTHOST_Stop(this);
-}
-
-void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
-{
-    memset(out_pCap, 0, sizeof(*out_pCap));
-    strcpy(out_pCap->sDevIdText, "DEV1");
-    strcpy(out_pCap->sDevText1, "TestModel");
-    strcpy(out_pCap->sDevText2, "TestVendor");
-    out_pCap->iVideoChanNum = 4;
-    out_pCap->iAudioChanNum = 2;
-    out_pCap->iDevCapValue1 = 1;
-    out_pCap->iDevCapValue2 = 2;
-    out_pCap->iDevCapValue3 = 3;
-    out_pCap->iDevCapValue4 = 4;
-}
+_VXQ_S_TESTHOST_DATA::~_VXQ_S_TESTHOST_DATA() { VXQ_F_TESTHOST_Stop(this); }
 
 void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
                             const std::string &in_sPassword, uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
 {
     std::lock_guard<std::mutex> tGuard(inout_pHost->tLock);
-    for (_VXQ_S_TESTHOST_USER &tUser : inout_pHost->tUsers) {
-        if (tUser.sName == in_sName) {
-            tUser = {in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask};
-            return;
-        }
-    }
-    inout_pHost->tUsers.push_back({in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask});
+    _VXQ_S_TESTHOST_USER tNew = {in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask};
+    for (_VXQ_S_TESTHOST_USER &tUser : inout_pHost->tUsers)
+        if (tUser.sName == in_sName)
+            return (void)(tUser = tNew);
+    inout_pHost->tUsers.push_back(tNew);
 }
 
 void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook)
@@ -206,8 +197,7 @@ int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
                : 0;
 }
 
-/* A host-order u32 at in_iOffset of an application message, 0 past its end. */
-static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
 {
     uint32_t dwValue = 0;
     if (in_tMsg.size() >= in_iOffset + 4)
@@ -215,31 +205,18 @@ static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
     return dwValue;
 }
 
-int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg)
-{
-    return (int32_t)PR_Get32(in_tMsg, 0);
-}
-
-uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg)
-{
-    return PR_Get32(in_tMsg, 8);
-}
-
-int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
-{
-    return (int32_t)PR_Get32(in_tMsg, 12);
-}
+int32_t VXQ_F_TESTHOST_MsgFuncId(const Bytes &in_tMsg) { return (int32_t)TestWord(in_tMsg, 0); }
+uint32_t VXQ_F_TESTHOST_TransId(const Bytes &in_tMsg) { return TestWord(in_tMsg, 8); }
 
 std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult,
                                                uint32_t in_dwTransId, const void *in_pBody,
                                                int32_t in_iBodyLen)
 {
-    std::vector<uint8_t> tOrder(16 + (size_t)(in_iBodyLen > 0 ? in_iBodyLen : 0), 0);
+    int32_t iBodyLen = in_iBodyLen > 0 ? in_iBodyLen : 0;
+    std::vector<uint8_t> tOrder(16 + (size_t)iBodyLen, 0);
     memcpy(tOrder.data(), &in_iMsgFuncId, 4);
-    tOrder[4] = 0;
     tOrder[5] = in_ucResult;
     memcpy(tOrder.data() + 8, &in_dwTransId, 4);
-    int32_t iBodyLen = in_iBodyLen > 0 ? in_iBodyLen : 0;
     memcpy(tOrder.data() + 12, &iBodyLen, 4);
     if (in_pBody && iBodyLen)
         memcpy(tOrder.data() + 16, in_pBody, (size_t)iBodyLen);
@@ -280,10 +257,8 @@ void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const st
     tBody.o_tDesc.iAudioCodecId = 2;
     tBody.o_tDesc.iAudioSampleRate = 8000;
     tBody.o_tDesc.iAudioChNum = 1;
-    std::vector<uint8_t> tOrder =
-        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
-    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
-    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+    VXQ_F_TESTHOST_PostOrder(inout_pHost, TestOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody),
+                                                    VXQ_DPS_MSG_TYPE_ANSWER));
 }
 
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
@@ -298,7 +273,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 {
     sockaddr_in tAddr;
     socklen_t iLen = sizeof(tAddr);
-    if (getsockname(in_tClient.Sock(), (sockaddr *)&tAddr, &iLen) != 0)
+    if (getsockname(in_tClient.t.iSock, (sockaddr *)&tAddr, &iLen) != 0)
         return nullptr;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         if (in_pSrv->pConn[i] != nullptr && in_pSrv->pConn[i]->usPeerPort == ntohs(tAddr.sin_port))
@@ -309,13 +284,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 
 int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum)
 {
-    auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(5000));
-    while (VXQ_F_TESTHOST_ConnCount(inout_pSrv) != in_iNum) {
-        if (std::chrono::steady_clock::now() >= tEnd)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return 1;
+    return WaitUntil([&] { return VXQ_F_TESTHOST_ConnCount(inout_pSrv) == in_iNum; }) ? 1 : 0;
 }
 
 _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void)
@@ -331,11 +300,6 @@ VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap = in_pCap ? *in_pCap : TestBareCap();
     return VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
-}
-
-uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
-{
-    return PR_Get32(in_tMsg, in_iOffset);
 }
 
 TestClient &HostFixture::Client(bool in_bLogin)

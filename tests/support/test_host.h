@@ -47,7 +47,7 @@ typedef std::function<void(_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &)
 typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr; /* the running instance (tests may look inside) */
     uint16_t usPort = 0;                   /* TCP port the service listens on */
-    _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start */
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start ("DEV1", 4 video, 2 audio channels) */
     std::mutex tLock;
     std::condition_variable tCond;
     std::vector<_VXQ_S_TESTHOST_USER> tUsers;
@@ -60,10 +60,6 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_TESTHOST_DATA();
     ~_VXQ_S_TESTHOST_DATA();
 } _VXQ_S_TESTHOST_DATA;
-
-/* Fills a valid capability record: "DEV1" id, texts "TestModel"/"TestVendor",
- * 4 video and 2 audio channels, caps 1, 2, 3, 4, 0, no special channel, no admission check. */
-void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap);
 
 /* Adds (or replaces) a user of the lookup callback. */
 void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
@@ -114,7 +110,6 @@ void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const st
 /* Head fields of an event or order (16-byte head, host byte order). */
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
-int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg);
 
 /* Builds an order: head (id, type 0, the result, the transaction id, body length) and body. */
 std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
