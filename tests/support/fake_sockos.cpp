@@ -28,7 +28,6 @@ struct FdRule {
 std::mutex s_tLock;
 std::map<int, FdRule> s_tRules;
 bool s_bAcceptHigh = false;
-int s_iSelectCalls = 0;
 _VXQ_S_SOCKOS_TABLE s_tTable;
 
 /* Applies the descriptor's rules to a send of in_nLen bytes: -1 (errno set)
@@ -116,7 +115,6 @@ int FakeSelect(int in_iMaxFdPlus1, fd_set *inout_pRead, fd_set *inout_pWrite, fd
 {
     {
         std::lock_guard<std::mutex> tGuard(s_tLock);
-        s_iSelectCalls++;
         for (auto &tEntry : s_tRules)
             tEntry.second.iBudgetLeft = tEntry.second.iBudgetPerPass;
     }
@@ -160,7 +158,6 @@ FakeSockOs::FakeSockOs()
     std::lock_guard<std::mutex> tGuard(s_tLock);
     s_tRules.clear();
     s_bAcceptHigh = false;
-    s_iSelectCalls = 0;
     s_tTable = *VXQ_F_SOCKOS_Default();
     s_tTable.fnSend = FakeSend;
     s_tTable.fnSendMsg = FakeSendMsg;
@@ -177,64 +174,33 @@ FakeSockOs::~FakeSockOs()
     s_tRules.clear();
 }
 
-void FakeSockOs::Watch(int in_iFd)
+/* Runs in_fn on the rule of in_iFd under the lock (made when absent). */
+template <typename F> static auto PR_Rule(int in_iFd, F in_fn) -> decltype(in_fn(s_tRules[0]))
 {
     std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd];
+    return in_fn(s_tRules[in_iFd]);
 }
 
+void FakeSockOs::Watch(int in_iFd) { PR_Rule(in_iFd, [](FdRule &) {}); }
 void FakeSockOs::LimitSendPerPass(int in_iFd, int in_iBytes)
 {
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd].iBudgetPerPass = in_iBytes;
-    s_tRules[in_iFd].iBudgetLeft = in_iBytes;
+    PR_Rule(in_iFd, [&](FdRule &r) { r.iBudgetPerPass = r.iBudgetLeft = in_iBytes; });
 }
-
 void FakeSockOs::FailSendAt(int in_iFd, int in_iNth, int in_iErrno, bool in_bSticky)
 {
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    FdRule &tRule = s_tRules[in_iFd];
-    tRule.iFailAt = in_iNth;
-    tRule.iFailErrno = in_iErrno;
-    tRule.bFailSticky = in_bSticky;
-    tRule.bFailing = false;
+    PR_Rule(in_iFd, [&](FdRule &r) {
+        r.iFailAt = in_iNth;
+        r.iFailErrno = in_iErrno;
+        r.bFailSticky = in_bSticky;
+        r.bFailing = false;
+    });
 }
-
 void FakeSockOs::AcceptHighFd(bool in_bOn)
 {
     std::lock_guard<std::mutex> tGuard(s_tLock);
     s_bAcceptHigh = in_bOn;
 }
-
-void FakeSockOs::IgnoreClose(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd].bIgnoreClose = true;
-}
-
-std::vector<int> FakeSockOs::SendAsked(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? std::vector<int>() : it->second.tAsked;
-}
-
-std::vector<int> FakeSockOs::SendTaken(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? std::vector<int>() : it->second.tTaken;
-}
-
-int FakeSockOs::SelectCalls()
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    return s_iSelectCalls;
-}
-
-int FakeSockOs::IgnoredCloses(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? 0 : it->second.iIgnoredCloses;
-}
+void FakeSockOs::IgnoreClose(int in_iFd) { PR_Rule(in_iFd, [](FdRule &r) { r.bIgnoreClose = true; }); }
+std::vector<int> FakeSockOs::SendAsked(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tAsked; }); }
+std::vector<int> FakeSockOs::SendTaken(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tTaken; }); }
+int FakeSockOs::IgnoredCloses(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.iIgnoredCloses; }); }

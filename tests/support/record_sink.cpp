@@ -1,8 +1,7 @@
 /* Upward record collection for network engine tests. */
 #include "support/record_sink.h"
-#include "support/time_scale.h"
+#include "support/wait_until.h"
 
-#include <chrono>
 #include <string.h>
 
 NetRecord ParseRecord(const char *in_pRecord, int32_t in_iRecordLen)
@@ -62,11 +61,5 @@ void RecordSink::SetAccept(int in_bAccept)
 
 bool Pump(VXQ_HNETSRV in_hNetSrv, const std::function<bool()> &in_fnDone, int in_iTimeoutMs)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
-    while (!in_fnDone()) {
-        if (std::chrono::steady_clock::now() >= tDeadline)
-            return in_fnDone();
-        VXQ_F_NETCOM_DoNetEvent(in_hNetSrv, 5);
-    }
-    return true;
+    return WaitUntil([&] { return in_fnDone() || (VXQ_F_NETCOM_DoNetEvent(in_hNetSrv, 5), false); }, in_iTimeoutMs);
 }

@@ -319,38 +319,6 @@ TestClient &HostFixture::Client(bool in_bLogin)
     return tCli;
 }
 
-Bytes HostFixture::Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
-{
-    Bytes tAnswer;
-    if (!VXQ_F_TESTCLI_Request(&inout_tCli.t, in_tMsg, tAnswer))
-        tAnswer.clear();
-    return tAnswer;
-}
-
-Bytes HostFixture::Read(TestClient &inout_tCli)
-{
-    Bytes tMsg;
-    if (!VXQ_F_TESTCLI_ReadMsg(&inout_tCli.t, tMsg))
-        tMsg.clear();
-    return tMsg;
-}
-
-Bytes HostFixture::Event(int32_t in_iMsgFuncId)
-{
-    Bytes tEvent;
-    if (!VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent))
-        tEvent.clear();
-    return tEvent;
-}
-
-void HostFixture::Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
-                       int32_t in_iBodyLen, uint8_t in_ucMsgType)
-{
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
-                                                           in_iBodyLen, in_ucMsgType)),
-              1);
-}
-
 void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody,
                          int32_t in_iBodyLen)
 {
@@ -361,11 +329,6 @@ void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const v
     }
     Post(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody,
          in_iBodyLen);
-}
-
-void HostFixture::Barrier()
-{
-    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1);
 }
 
 bool HostFixture::NothingMore(TestClient &inout_tCli)
