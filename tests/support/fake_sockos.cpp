@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <sys/uio.h>
@@ -27,7 +28,7 @@ struct FdRule {
 
 std::mutex s_tLock;
 std::map<int, FdRule> s_tRules;
-bool s_bAcceptHigh = false;
+std::atomic<bool> s_bAcceptHigh{false};
 _VXQ_S_SOCKOS_TABLE s_tTable;
 
 /* Applies the descriptor's rules to a send of in_nLen bytes: -1 (errno set)
@@ -124,12 +125,7 @@ int FakeSelect(int in_iMaxFdPlus1, fd_set *inout_pRead, fd_set *inout_pWrite, fd
 int FakeAccept(int in_iFd, struct sockaddr *out_pAddr, socklen_t *inout_pLen)
 {
     int iNew = VXQ_F_SOCKOS_Default()->fnAccept(in_iFd, out_pAddr, inout_pLen);
-    bool bHigh;
-    {
-        std::lock_guard<std::mutex> tGuard(s_tLock);
-        bHigh = s_bAcceptHigh;
-    }
-    if (iNew < 0 || !bHigh)
+    if (iNew < 0 || !s_bAcceptHigh)
         return iNew;
     int iHigh = fcntl(iNew, F_DUPFD, FD_SETSIZE + 8);
     close(iNew);
@@ -195,11 +191,7 @@ void FakeSockOs::FailSendAt(int in_iFd, int in_iNth, int in_iErrno, bool in_bSti
         r.bFailing = false;
     });
 }
-void FakeSockOs::AcceptHighFd(bool in_bOn)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_bAcceptHigh = in_bOn;
-}
+void FakeSockOs::AcceptHighFd(bool in_bOn) { s_bAcceptHigh = in_bOn; }
 void FakeSockOs::IgnoreClose(int in_iFd) { PR_Rule(in_iFd, [](FdRule &r) { r.bIgnoreClose = true; }); }
 std::vector<int> FakeSockOs::SendAsked(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tAsked; }); }
 std::vector<int> FakeSockOs::SendTaken(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tTaken; }); }

@@ -19,7 +19,6 @@ bool TestDecodeFrameMsg(const uint8_t *in_pMsg, size_t in_iLen, TestFrameMsg *ou
     out_pMsg->ucPacketType = p[10];
     out_pMsg->ucResult = p[11];
     out_pMsg->dwTransNo = ReadLe32(p + 12);
-    out_pMsg->dwReserved = ReadLe32(p + 16);
     if (out_pMsg->dwPacketSize != in_iLen)
         return false;
     if (out_pMsg->usMsgFuncId == 0x0E01) {

@@ -28,6 +28,8 @@
 
 #include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -88,26 +90,23 @@ class OfflineRig : public ::testing::Test
     {
         std::vector<Bytes> tEvents = Events();
         EXPECT_EQ(tEvents.size(), 1u);
-        if (tEvents.size() != 1)
-            return Bytes(16, 0);
-        EXPECT_EQ(OpsEventHead(tEvents[0]).iMsgFuncId, in_iId);
-        return tEvents[0];
+        Bytes tEvent = tEvents.size() == 1 ? tEvents[0] : Bytes(16, 0);
+        EXPECT_EQ(OpsEventHead(tEvent).iMsgFuncId, in_iId);
+        return tEvent;
     }
     /* Answers sent since the last call; OneSent: exactly one (on in_pConn when given). */
     std::vector<_VXQ_S_OFFLINE_SENT> Sent()
     {
-        std::vector<_VXQ_S_OFFLINE_SENT> tSent = VXQ_F_OFFLINE_Sent();
-        VXQ_F_OFFLINE_Sent().clear();
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent;
+        tSent.swap(VXQ_F_OFFLINE_Sent());
         return tSent;
     }
     Bytes OneSent(_VXQ_S_DPS_NET_PORT_DATA *in_pConn = nullptr)
     {
         std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
         EXPECT_EQ(tSent.size(), 1u);
-        if (tSent.size() != 1)
-            return Bytes(20, 0xEE);
-        EXPECT_TRUE(in_pConn == nullptr || tSent[0].pConn == in_pConn);
-        return tSent[0].tMsg;
+        EXPECT_TRUE(tSent.size() != 1 || in_pConn == nullptr || tSent[0].pConn == in_pConn);
+        return tSent.size() == 1 ? tSent[0].tMsg : Bytes(20, 0xEE);
     }
     /* Fills the callback queue so that the next event cannot be queued. */
     void FillCallbackQueue()
@@ -118,10 +117,8 @@ class OfflineRig : public ::testing::Test
     }
     int TransCount()
     {
-        int iCount = 0;
-        for (int i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++)
-            iCount += p->pTrans[i] != nullptr;
-        return iCount;
+        return (int)std::count_if(p->pTrans, p->pTrans + VXQ_DPS_MAX_TRANS_NUM,
+                                  [](const void *in_pTrans) { return in_pTrans != nullptr; });
     }
 
     _VXQ_S_DPS_MCSRV_DATA *p = nullptr;

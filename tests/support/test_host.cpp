@@ -11,7 +11,9 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -84,9 +86,8 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
         strncpy(out_pUserInfo->sUserName, tUser.sName.c_str(), sizeof(out_pUserInfo->sUserName) - 1);
         strncpy(out_pUserInfo->sPassword, tUser.sPassword.c_str(), sizeof(out_pUserInfo->sPassword) - 1);
         out_pUserInfo->dwPopMask = tUser.dwPopMask;
-        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]);
-             i++)
-            out_pUserInfo->dwChPopMask[i] = tUser.dwChPopMask;
+        for (uint32_t &dwWord : out_pUserInfo->dwChPopMask)
+            dwWord = tUser.dwChPopMask;
         return 1;
     }
     return 0;
@@ -95,19 +96,17 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
 {
     VXQ_F_TESTHOST_Stop(inout_pHost);
-    auto tDeadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
-    for (;;) {
-        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0,
-            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
-        if (inout_pHost->pSrv)
-            break;
-        /* Another test program may hold a socket the start needs for a moment. */
-        if (std::chrono::steady_clock::now() >= tDeadline)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    /* Another test program may hold a socket the start needs for a moment. */
+    bool bStarted = WaitUntil([&] {
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(0, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
+                                                           PR_OnQueryUser, inout_pHost, 0, 0,
+                                                           inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
+        if (!inout_pHost->pSrv)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return inout_pHost->pSrv != nullptr;
+    }, in_iTimeoutMs);
+    if (!bStarted)
+        return 0;
     inout_pHost->usPort = inout_pHost->pSrv->usTcpPort;
     return inout_pHost->usPort != 0 ? 1 : 0;
 }
@@ -125,35 +124,28 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
                              std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs)
 {
     std::unique_lock<std::mutex> tGuard(inout_pHost->tLock);
-    auto fnFind = [&]() {
-        for (size_t i = 0; i < inout_pHost->tEvents.size(); i++) {
-            if (in_iMsgFuncId < 0 || VXQ_F_TESTHOST_MsgFuncId(inout_pHost->tEvents[i]) == in_iMsgFuncId)
-                return (int)i;
-        }
-        return -1;
-    };
-    int iIndex = -1;
-    inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
-                                [&]() { return (iIndex = fnFind()) >= 0; });
-    if (iIndex < 0)
+    std::vector<Bytes> &tEvents = inout_pHost->tEvents;
+    auto tIt = tEvents.end();
+    if (!inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&] {
+            tIt = std::find_if(tEvents.begin(), tEvents.end(), [&](const Bytes &in_tEvent) {
+                return in_iMsgFuncId < 0 || VXQ_F_TESTHOST_MsgFuncId(in_tEvent) == in_iMsgFuncId;
+            });
+            return tIt != tEvents.end();
+        }))
         return 0;
-    out_tEvent = inout_pHost->tEvents[(size_t)iIndex];
-    inout_pHost->tEvents.erase(inout_pHost->tEvents.begin() + iIndex);
+    out_tEvent = *tIt;
+    tEvents.erase(tIt);
     return 1;
 }
 
-/* One control-thread job: the work and its completion, shared by the test and the control thread. */
+/* One control-thread job, shared by the waiting test and the control thread. */
 struct _VXQ_S_TESTHOST_CONTROL_JOB {
     std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> fnWork;
-    std::mutex tLock;
-    std::condition_variable tCond;
-    bool bDone = false;
+    std::promise<void> tDone;
 };
 
-/* Control work (control thread): takes over the job reference passed as the
- * argument, runs the work and signals its end. */
-static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
-                             int32_t in_iArgLen)
+/* Control work (control thread): takes over the job reference passed as the argument and runs it. */
+static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t in_iArgLen)
 {
     if (in_iArgLen != (int32_t)sizeof(void *))
         return;
@@ -162,11 +154,7 @@ static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = *pHeld;
     delete pHeld;
     pJob->fnWork(inout_pMcSrvData);
-    {
-        std::lock_guard<std::mutex> tGuard(pJob->tLock);
-        pJob->bDone = true;
-    }
-    pJob->tCond.notify_all();
+    pJob->tDone.set_value();
 }
 
 int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
@@ -182,19 +170,16 @@ int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
         return 0;
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
     pJob->fnWork = in_fnWork;
+    std::future<void> tDone = pJob->tDone.get_future();
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
-    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld =
-        new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    auto *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
     if (!VXQ_F_DPS_MC_PostControlWork(inout_pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
-    std::unique_lock<std::mutex> tGuard(pJob->tLock);
-    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
-                                [&]() { return pJob->bDone; })
-               ? 1
-               : 0;
+    auto tWait = std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    return tDone.wait_for(tWait) == std::future_status::ready ? 1 : 0;
 }
 
 uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
