@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <atomic>
+#include <new>
 
 static std::atomic<int> s_bArmed{0};
 static std::atomic<int64_t> s_iCount{0};
@@ -31,7 +32,7 @@ static bool PR_Fail(void)
 
 /* A hook: the real call unless this allocation is the one to fail (null, or bad_alloc for plain new). */
 #define PR_HOOK(ret, name, params, call, failed) \
-    ret name params { if (PR_Fail()) failed; return call; }
+    extern "C" ret name params { if (PR_Fail()) failed; return call; }
 PR_HOOK(void *, VXQ_F_FAILALLOC_Malloc, (size_t n), malloc(n), return nullptr)
 PR_HOOK(void *, VXQ_F_FAILALLOC_Calloc, (size_t c, size_t n), calloc(c, n), return nullptr)
 PR_HOOK(void *, VXQ_F_FAILALLOC_Realloc, (void *p, size_t n), realloc(p, n), return nullptr)

@@ -1,16 +1,10 @@
 /*
  * test_client.h - the UMSP client of the tests, a thin layer over the reference
- * client library (tools/client: cliwire, clibody, clilink).
- *
- * Owns one TCP connection to a service on 127.0.0.1 and a reassembly buffer for
- * the answers that come back on it. Builds messages (20-byte head, little-endian,
- * flag 0xFFFFEEEE, then the body), sends them whole, and reads whole messages
- * with a deadline, so a test never sleeps blindly. Token and login helpers form
- * the request bodies and the password digest exactly as a real client must.
- *
- * One thread uses one client record at a time. The record owns its socket:
- * VXQ_F_TESTCLI_Close releases it (safe to call twice). Results: 1 success, 0
- * failure (time-out, closed connection, malformed answer).
+ * client library (tools/client). Owns one TCP connection to 127.0.0.1 and the
+ * reassembly buffer of its answers; reads whole messages with a deadline (never
+ * a blind sleep); token and login as a real client forms them. One thread uses
+ * one record at a time; the record owns its socket (Close is safe twice).
+ * Results: 1 success, 0 failure (time-out, closed connection, malformed answer).
  */
 #ifndef VXQ_TEST_CLIENT_H
 #define VXQ_TEST_CLIENT_H

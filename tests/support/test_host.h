@@ -1,16 +1,12 @@
 /*
- * test_host.h - a host application for tests: starts a service and plays the host's part.
+ * test_host.h - a host application for tests: owns one running service (on a
+ * port the system picks), its capability record, the users behind the lookup
+ * callback and the events delivered. An optional hook runs inside the event
+ * callback and may answer at once, as a real host may.
  *
- * Owns one running service instance (started on a port the system picks), the
- * capability record it was started with, a user table behind the user lookup
- * callback, and the list of events the service delivered. An optional event
- * hook runs inside the event callback (on the service's callback thread) and
- * may answer at once with VXQ_F_DPS_SendDevProData, as a real host may.
- *
- * Threads: the lookup callback runs on the control thread, the event callback
- * on the callback thread, the test on its own; the record's lock guards the
- * users, the events and the hook. Set the hook and the users before Start or
- * under no traffic. Stop before the record goes away (the destructor stops too).
+ * Threads: lookup on the control thread, events on the callback thread, the
+ * test on its own; tLock guards users, events and hook. Set hook and users
+ * before Start or under no traffic; the destructor stops the service.
  */
 #ifndef VXQ_TEST_HOST_H
 #define VXQ_TEST_HOST_H
