@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -35,31 +36,21 @@ _VXQ_S_SOCKOS_TABLE s_tTable;
  * when it must fail or would block, else the bytes it may take. */
 ssize_t PR_SendAllowance(int in_iFd, size_t in_nLen)
 {
-    size_t nTake = in_nLen;
-    {
-        std::lock_guard<std::mutex> tGuard(s_tLock);
-        auto it = s_tRules.find(in_iFd);
-        if (it != s_tRules.end()) {
-            FdRule &tRule = it->second;
-            tRule.tAsked.push_back((int)in_nLen);
-            if (tRule.bFailing || (tRule.iFailAt > 0 && --tRule.iFailAt == 0)) {
-                tRule.bFailing = tRule.bFailSticky;
-                tRule.tTaken.push_back(-1);
-                errno = tRule.iFailErrno;
-                return -1;
-            }
-            if (tRule.iBudgetPerPass >= 0) {
-                if (tRule.iBudgetLeft <= 0) {
-                    tRule.tTaken.push_back(-1);
-                    errno = EWOULDBLOCK;
-                    return -1;
-                }
-                if (nTake > (size_t)tRule.iBudgetLeft)
-                    nTake = (size_t)tRule.iBudgetLeft;
-            }
-        }
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    if (it == s_tRules.end())
+        return (ssize_t)in_nLen;
+    FdRule &tRule = it->second;
+    tRule.tAsked.push_back((int)in_nLen);
+    bool bFail = tRule.bFailing || (tRule.iFailAt > 0 && --tRule.iFailAt == 0);
+    if (bFail)
+        tRule.bFailing = tRule.bFailSticky;
+    if (bFail || (tRule.iBudgetPerPass >= 0 && tRule.iBudgetLeft <= 0)) {
+        tRule.tTaken.push_back(-1);
+        errno = bFail ? tRule.iFailErrno : EWOULDBLOCK;
+        return -1;
     }
-    return (ssize_t)nTake;
+    return (ssize_t)(tRule.iBudgetPerPass >= 0 ? std::min(in_nLen, (size_t)tRule.iBudgetLeft) : in_nLen);
 }
 
 /* Records what a send took and spends the pass budget. */
