@@ -130,9 +130,7 @@ static inline int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t
     return consumer_read_all(in_iSock, inout_pMsg + CONSUMER_HEAD_LEN, in_iBodyLen);
 }
 
-/* Asks for a token on in_iSock (ucMsg: the message buffer) and forms the login
- * digest MD5(token ":" password) into out_sDigest (33 bytes); the token goes to
- * out_sToken (61 bytes). 1 when the token came with result 0. */
+/* Token (61 bytes) and login digest MD5(token ":" password) (33); 1 when the token came with result 0. */
 static inline int consumer_token_digest(int in_iSock, unsigned char *inout_pMsg, uint32_t in_dwTransNo,
                                         const char *in_sPassword, char *out_sToken, char *out_sDigest)
 {

@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     /* One NPD search request; its answer is broadcast. */
     iUdp = socket(AF_INET, SOCK_DGRAM, 0);
     if (iUdp >= 0) {
-        struct sockaddr_in tTo;
+        struct sockaddr_in tTo = consumer_addr(28460);
         unsigned char ucNpd[24];
         memset(ucNpd, 0, sizeof(ucNpd));
         consumer_put32(ucNpd, 0xAB8C02FFu);
@@ -168,10 +168,6 @@ int main(int argc, char **argv)
         ucNpd[6] = 2;
         consumer_put32(ucNpd + 8, 4242);
         consumer_put32(ucNpd + 16, 0x1234);
-        memset(&tTo, 0, sizeof(tTo));
-        tTo.sin_family = AF_INET;
-        tTo.sin_port = htons(28460);
-        tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         bOk = bOk && sendto(iUdp, ucNpd, sizeof(ucNpd), 0, (struct sockaddr *)&tTo, sizeof(tTo)) == sizeof(ucNpd);
         close(iUdp);
     }

@@ -1,6 +1,4 @@
-/*
- * child_process.cpp - a program of the build run as a child process for tests.
- */
+/* child_process.cpp - a program of the build run as a child process for tests. */
 #include "support/child_process.h"
 
 #include "support/temp_dir.h"
@@ -53,8 +51,7 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
     *out_ptProc = {0, in_sOutFile, 0, 0};
     std::vector<char *> tArgv;
 #ifdef VXQ_TEST_EMULATOR
-    /* Cross build: the emulator command (words split at blanks) runs a program
-     * of the build. */
+    /* Cross build: the emulator command (words split at blanks) runs a program of the build. */
     static std::vector<std::string> s_tEmuWords = [] {
         std::istringstream tIn(VXQ_TEST_EMULATOR);
         return std::vector<std::string>(std::istream_iterator<std::string>(tIn), {});

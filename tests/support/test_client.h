@@ -119,12 +119,27 @@ inline Bytes VXQ_F_TESTCLI_BuildLogin(uint32_t in_dwTransNo, const std::string &
 }
 /* Logs in with the digest of token and password: 1 on an answer, with its
  * result code, its login id (0 unless the result is 0) and, when asked, the whole answer. */
-int VXQ_F_TESTCLI_Login(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
-                        const std::string &in_sPassword, const std::string &in_sToken, uint8_t *out_pucResult,
-                        uint32_t *out_pdwLoginId, Bytes *out_ptAnswer = nullptr);
+inline int VXQ_F_TESTCLI_Login(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
+                               const std::string &in_sPassword, const std::string &in_sToken,
+                               uint8_t *out_pucResult, uint32_t *out_pdwLoginId, Bytes *out_ptAnswer = nullptr)
+{
+    _VXQ_S_CLI_LOGIN_INFO tInfo;
+    if (!VXQ_F_CLI_Login(inout_ptCli, in_sUser, in_sPassword, in_sToken, out_pucResult, &tInfo, out_ptAnswer))
+        return 0;
+    if (out_pdwLoginId)
+        *out_pdwLoginId = tInfo.dwLoginId;
+    return 1;
+}
 /* Token then login. Returns 1 when both answered with result 0. */
-int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
-                                const std::string &in_sPassword, uint32_t *out_pdwLoginId);
+inline int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
+                                       const std::string &in_sPassword, uint32_t *out_pdwLoginId)
+{
+    std::string sToken;
+    uint8_t ucResult = 0xFF;
+    return VXQ_F_TESTCLI_GetToken(inout_ptCli, sToken, &ucResult) && ucResult == 0 &&
+           VXQ_F_TESTCLI_Login(inout_ptCli, in_sUser, in_sPassword, sToken, &ucResult, out_pdwLoginId) &&
+           ucResult == 0;
+}
 
 /* A message with a zeroed body: head (flag, size, id, type byte, result 0, trans no). */
 inline Bytes TestMsg(uint16_t in_usFuncId, uint32_t in_dwTransNo, size_t in_iBodyLen = 0, uint8_t in_ucType = 0)

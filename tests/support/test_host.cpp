@@ -157,12 +157,6 @@ static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint
     pJob->tDone.set_value();
 }
 
-int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
-                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
-{
-    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
-}
-
 int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
                                 std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
 {

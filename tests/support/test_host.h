@@ -80,11 +80,14 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
 /* Runs in_fnWork on the control thread (posted as control work, in order with
  * orders) and waits for it; the only race-free way for a test to look at
  * connection records. RunOnControl serves any running instance. 1 when it ran. */
-int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
-                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
-                                   int in_iTimeoutMs = 3000);
 int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
                                 std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs = 5000);
+inline int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                          std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
+                                          int in_iTimeoutMs = 3000)
+{
+    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
+}
 /* Connections in the table (-1 when the control thread did not answer); WaitConnCount waits 5 s for in_iNum. */
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv);
 int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum);
