@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <atomic>
+#include <new>
 
 static std::atomic<int> s_bArmed{0};
 static std::atomic<int64_t> s_iCount{0};
@@ -17,7 +18,7 @@ static void *s_pFiredStack[8]; /* written once per Arm, by the failing call, bef
 static std::atomic<int> s_iFiredDepth{0};
 
 /* Counts one allocation; true when it is the one to fail (its call stack is kept). */
-static bool PR_Fail(void *)
+static bool PR_Fail(void)
 {
     if (!s_bArmed.load(std::memory_order_acquire))
         return false;
@@ -29,54 +30,20 @@ static bool PR_Fail(void *)
     return true;
 }
 
-void *VXQ_F_FAILALLOC_Malloc(size_t in_nBytes)
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : malloc(in_nBytes);
-}
-
-void *VXQ_F_FAILALLOC_Calloc(size_t in_nCount, size_t in_nBytes)
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : calloc(in_nCount, in_nBytes);
-}
-
-void *VXQ_F_FAILALLOC_Realloc(void *in_pOld, size_t in_nBytes)
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : realloc(in_pOld, in_nBytes);
-}
-
-char *VXQ_F_FAILALLOC_Strdup(const char *in_sText)
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : strdup(in_sText);
-}
-
-char *VXQ_F_FAILALLOC_Strndup(const char *in_sText, size_t in_nMax)
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : strndup(in_sText, in_nMax);
-}
-
-void *VXQ_F_FAILALLOC_New(size_t in_nBytes)
-{
-    if (PR_Fail(__builtin_return_address(0)))
-        throw std::bad_alloc();
-    return ::operator new(in_nBytes);
-}
-
-void *VXQ_F_FAILALLOC_NewArray(size_t in_nBytes)
-{
-    if (PR_Fail(__builtin_return_address(0)))
-        throw std::bad_alloc();
-    return ::operator new[](in_nBytes);
-}
-
-void *VXQ_F_FAILALLOC_NewNothrow(size_t in_nBytes, const std::nothrow_t &in_tTag) noexcept
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : ::operator new(in_nBytes, in_tTag);
-}
-
-void *VXQ_F_FAILALLOC_NewArrayNothrow(size_t in_nBytes, const std::nothrow_t &in_tTag) noexcept
-{
-    return PR_Fail(__builtin_return_address(0)) ? nullptr : ::operator new[](in_nBytes, in_tTag);
-}
+/* A hook: the real call unless this allocation is the one to fail (null, or bad_alloc for plain new). */
+#define PR_HOOK(ret, name, params, call, failed) \
+    extern "C" ret name params { if (PR_Fail()) failed; return call; }
+PR_HOOK(void *, VXQ_F_FAILALLOC_Malloc, (size_t n), malloc(n), return nullptr)
+PR_HOOK(void *, VXQ_F_FAILALLOC_Calloc, (size_t c, size_t n), calloc(c, n), return nullptr)
+PR_HOOK(void *, VXQ_F_FAILALLOC_Realloc, (void *p, size_t n), realloc(p, n), return nullptr)
+PR_HOOK(char *, VXQ_F_FAILALLOC_Strdup, (const char *s), strdup(s), return nullptr)
+PR_HOOK(char *, VXQ_F_FAILALLOC_Strndup, (const char *s, size_t n), strndup(s, n), return nullptr)
+PR_HOOK(void *, VXQ_F_FAILALLOC_New, (size_t n), ::operator new(n), throw std::bad_alloc())
+PR_HOOK(void *, VXQ_F_FAILALLOC_NewArray, (size_t n), ::operator new[](n), throw std::bad_alloc())
+PR_HOOK(void *, VXQ_F_FAILALLOC_NewNothrow, (size_t n, const std::nothrow_t &t) noexcept,
+        ::operator new(n, t), return nullptr)
+PR_HOOK(void *, VXQ_F_FAILALLOC_NewArrayNothrow, (size_t n, const std::nothrow_t &t) noexcept,
+        ::operator new[](n, t), return nullptr)
 
 void VXQ_F_FAILALLOC_Arm(int64_t in_iFailAt)
 {
@@ -91,20 +58,9 @@ void VXQ_F_FAILALLOC_Arm(int64_t in_iFailAt)
     s_bArmed.store(1, std::memory_order_release);
 }
 
-void VXQ_F_FAILALLOC_Disarm(void)
-{
-    s_bArmed.store(0);
-}
-
-int64_t VXQ_F_FAILALLOC_Count(void)
-{
-    return s_iCount.load();
-}
-
-int VXQ_F_FAILALLOC_Fired(void)
-{
-    return s_bFired.load();
-}
+void VXQ_F_FAILALLOC_Disarm(void) { s_bArmed.store(0); }
+int64_t VXQ_F_FAILALLOC_Count(void) { return s_iCount.load(); }
+int VXQ_F_FAILALLOC_Fired(void) { return s_bFired.load(); }
 
 std::string VXQ_F_FAILALLOC_FiredStack(void)
 {

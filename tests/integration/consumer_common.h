@@ -40,18 +40,39 @@ static inline uint32_t consumer_get32(const unsigned char *in_p)
     return (uint32_t)in_p[0] | ((uint32_t)in_p[1] << 8) | ((uint32_t)in_p[2] << 16) | ((uint32_t)in_p[3] << 24);
 }
 
+/* The head of a request: flag, size, function id, type 0, result 0, transaction number. */
+static inline void consumer_fill_head(unsigned char *out_p, uint16_t in_usFunc, uint32_t in_dwSize,
+                                      uint32_t in_dwTrans)
+{
+    consumer_put32(out_p, 0xFFFFEEEEu);
+    consumer_put32(out_p + 4, in_dwSize);
+    out_p[8] = (unsigned char)in_usFunc;
+    out_p[9] = (unsigned char)(in_usFunc >> 8);
+    out_p[10] = 0;
+    out_p[11] = 0;
+    consumer_put32(out_p + 12, in_dwTrans);
+    memset(out_p + 16, 0, 4);
+}
+
+static inline struct sockaddr_in consumer_addr(uint16_t in_usPort)
+{
+    struct sockaddr_in tAddr;
+    memset(&tAddr, 0, sizeof(tAddr));
+    tAddr.sin_family = AF_INET;
+    tAddr.sin_port = htons(in_usPort);
+    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return tAddr;
+}
+
 /* A TCP port nobody listens on right now (the system picks it, we release it). */
 static inline uint16_t consumer_free_port(void)
 {
-    struct sockaddr_in tAddr;
+    struct sockaddr_in tAddr = consumer_addr(0);
     socklen_t iLen = sizeof(tAddr);
     uint16_t usPort = 0;
     int iSock = socket(AF_INET, SOCK_STREAM, 0);
     if (iSock < 0)
         return 0;
-    memset(&tAddr, 0, sizeof(tAddr));
-    tAddr.sin_family = AF_INET;
-    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(iSock, (struct sockaddr *)&tAddr, sizeof(tAddr)) == 0 &&
         getsockname(iSock, (struct sockaddr *)&tAddr, &iLen) == 0)
         usPort = ntohs(tAddr.sin_port);
@@ -61,14 +82,10 @@ static inline uint16_t consumer_free_port(void)
 
 static inline int consumer_connect(uint16_t in_usPort)
 {
-    struct sockaddr_in tAddr;
+    struct sockaddr_in tAddr = consumer_addr(in_usPort);
     int iSock = socket(AF_INET, SOCK_STREAM, 0);
     if (iSock < 0)
         return -1;
-    memset(&tAddr, 0, sizeof(tAddr));
-    tAddr.sin_family = AF_INET;
-    tAddr.sin_port = htons(in_usPort);
-    tAddr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(iSock, (struct sockaddr *)&tAddr, sizeof(tAddr)) != 0) {
         close(iSock);
         return -1;
@@ -102,14 +119,7 @@ static inline int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t
                              size_t in_iBodyLen)
 {
     size_t iTotal = CONSUMER_HEAD_LEN + in_iBodyLen;
-    consumer_put32(inout_pMsg, 0xFFFFEEEEu);
-    consumer_put32(inout_pMsg + 4, (uint32_t)iTotal);
-    inout_pMsg[8] = (unsigned char)in_usFuncId;
-    inout_pMsg[9] = (unsigned char)(in_usFuncId >> 8);
-    inout_pMsg[10] = 0; /* request */
-    inout_pMsg[11] = 0;
-    consumer_put32(inout_pMsg + 12, in_dwTransNo);
-    memset(inout_pMsg + 16, 0, 4);
+    consumer_fill_head(inout_pMsg, in_usFuncId, (uint32_t)iTotal, in_dwTransNo);
     if (send(in_iSock, inout_pMsg, iTotal, 0) != (ssize_t)iTotal)
         return 0;
     if (!consumer_read_all(in_iSock, inout_pMsg, CONSUMER_HEAD_LEN))
@@ -120,6 +130,21 @@ static inline int consumer_exchange(int in_iSock, uint16_t in_usFuncId, uint32_t
     return consumer_read_all(in_iSock, inout_pMsg + CONSUMER_HEAD_LEN, in_iBodyLen);
 }
 
+/* Token (61 bytes) and login digest MD5(token ":" password) (33); 1 when the token came with result 0. */
+static inline int consumer_token_digest(int in_iSock, unsigned char *inout_pMsg, uint32_t in_dwTransNo,
+                                        const char *in_sPassword, char *out_sToken, char *out_sDigest)
+{
+    char sText[128];
+    memset(inout_pMsg, 0, CONSUMER_HEAD_LEN + CONSUMER_LOGIN_BODY);
+    if (!consumer_exchange(in_iSock, 0x0101, in_dwTransNo, inout_pMsg, CONSUMER_TOKEN_BODY) || inout_pMsg[11] != 0)
+        return 0;
+    memcpy(out_sToken, inout_pMsg + CONSUMER_HEAD_LEN + 28, 60);
+    out_sToken[60] = '\0';
+    snprintf(sText, sizeof(sText), "%s:%s", out_sToken, in_sPassword);
+    VXQ_TOOLS_MD5_EncodeString(out_sDigest, sText);
+    return 1;
+}
+
 /* Token request then login; returns the login answer's result code (0 = in)
  * with the login id in *out_pdwLoginId, or -1 when the exchange itself fails. */
 static inline int consumer_login(uint16_t in_usPort, const char *in_sUser, const char *in_sPassword,
@@ -127,18 +152,12 @@ static inline int consumer_login(uint16_t in_usPort, const char *in_sUser, const
 {
     unsigned char ucMsg[CONSUMER_HEAD_LEN + CONSUMER_LOGIN_BODY];
     char sToken[61];
-    char sText[128];
     char sDigest[33];
     int iResult = -1;
     int iSock = consumer_connect(in_usPort);
     if (iSock < 0)
         return -1;
-    memset(ucMsg, 0, sizeof(ucMsg));
-    if (consumer_exchange(iSock, 0x0101, 1, ucMsg, CONSUMER_TOKEN_BODY) && ucMsg[11] == 0) {
-        memcpy(sToken, ucMsg + CONSUMER_HEAD_LEN + 28, 60);
-        sToken[60] = '\0';
-        snprintf(sText, sizeof(sText), "%s:%s", sToken, in_sPassword);
-        VXQ_TOOLS_MD5_EncodeString(sDigest, sText);
+    if (consumer_token_digest(iSock, ucMsg, 1, in_sPassword, sToken, sDigest)) {
         memset(ucMsg, 0, sizeof(ucMsg));
         strncpy((char *)ucMsg + CONSUMER_HEAD_LEN, in_sUser, 31);
         memcpy(ucMsg + CONSUMER_HEAD_LEN + 32, sDigest, 32);

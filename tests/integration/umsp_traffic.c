@@ -34,18 +34,6 @@ static int send_pieces(int in_iSock, const unsigned char *in_p, size_t in_iLen, 
     return 1;
 }
 
-static void fill_head(unsigned char *out_p, uint16_t in_usFunc, uint32_t in_dwSize, uint32_t in_dwTrans)
-{
-    consumer_put32(out_p, 0xFFFFEEEEu);
-    consumer_put32(out_p + 4, in_dwSize);
-    out_p[8] = (unsigned char)in_usFunc;
-    out_p[9] = (unsigned char)(in_usFunc >> 8);
-    out_p[10] = 0;
-    out_p[11] = 0;
-    consumer_put32(out_p + 12, in_dwTrans);
-    memset(out_p + 16, 0, 4);
-}
-
 static VXQ_DPS_HANDLE s_hSrv; /* set before any client connects */
 
 /* Answers the open-stream event with the stream the test feeds: codec 2,
@@ -101,7 +89,7 @@ int main(int argc, char **argv)
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
     VXQ_DPS_HANDLE hSrv;
     unsigned char ucMsg[CONSUMER_HEAD_LEN + CONSUMER_LOGIN_BODY];
-    char sToken[61], sText[128], sDigest[33];
+    char sToken[61] = "", sDigest[33] = "";
     const size_t iCuts[2] = {10, 300};
     uint32_t dwBadId = 0;
     int iOne = 1, iSock, iBad, iUdp, bOk = 1;
@@ -121,17 +109,12 @@ int main(int argc, char **argv)
 
     iSock = consumer_connect(usPort);
     setsockopt(iSock, IPPROTO_TCP, TCP_NODELAY, &iOne, sizeof(iOne));
-    memset(ucMsg, 0, sizeof(ucMsg));
-    bOk = iSock >= 0 && consumer_exchange(iSock, 0x0101, 101, ucMsg, CONSUMER_TOKEN_BODY);
-    memcpy(sToken, ucMsg + CONSUMER_HEAD_LEN + 28, 60);
-    sToken[60] = '\0';
+    bOk = iSock >= 0 && consumer_token_digest(iSock, ucMsg, 101, "4321", sToken, sDigest);
     printf("token=%s\n", sToken);
 
     /* The login in three segments. */
-    snprintf(sText, sizeof(sText), "%s:%s", sToken, "4321");
-    VXQ_TOOLS_MD5_EncodeString(sDigest, sText);
     memset(ucMsg, 0, sizeof(ucMsg));
-    fill_head(ucMsg, 0x0102, sizeof(ucMsg), 102);
+    consumer_fill_head(ucMsg, 0x0102, sizeof(ucMsg), 102);
     strcpy((char *)ucMsg + CONSUMER_HEAD_LEN, "admin");
     memcpy(ucMsg + CONSUMER_HEAD_LEN + 32, sDigest, 32);
     printf("digest=%s\n", sDigest);
@@ -148,7 +131,7 @@ int main(int argc, char **argv)
     printf("alarm=2 7 99 door open\n");
 
     /* Heartbeat, then an unknown function id. */
-    fill_head(ucMsg, 0x0001, 20, 103);
+    consumer_fill_head(ucMsg, 0x0001, 20, 103);
     bOk = bOk && send(iSock, ucMsg, 20, 0) == 20 && consumer_read_all(iSock, ucMsg, 20);
     memset(ucMsg, 0, 24);
     bOk = bOk && consumer_exchange(iSock, 0x0105, 104, ucMsg, 4);
@@ -157,7 +140,7 @@ int main(int argc, char **argv)
     /* A video frame message in the device's layout (the service ignores one
      * from a client): codec 1, I-frame, 640x480, 25 fps, 512 kbit/s, 100 bytes. */
     memset(ucMsg, 0xA5, 132);
-    fill_head(ucMsg, 0x0E01, 132, 0);
+    consumer_fill_head(ucMsg, 0x0E01, 132, 0);
     ucMsg[20] = 0x11;                     /* codec 1, frame type 1 */
     ucMsg[21] = 640 & 0xFF;               /* width bits 0-7 */
     ucMsg[22] = (640 >> 8) | ((480 & 0xF) << 4);
@@ -177,7 +160,7 @@ int main(int argc, char **argv)
     /* One NPD search request; its answer is broadcast. */
     iUdp = socket(AF_INET, SOCK_DGRAM, 0);
     if (iUdp >= 0) {
-        struct sockaddr_in tTo;
+        struct sockaddr_in tTo = consumer_addr(28460);
         unsigned char ucNpd[24];
         memset(ucNpd, 0, sizeof(ucNpd));
         consumer_put32(ucNpd, 0xAB8C02FFu);
@@ -185,10 +168,6 @@ int main(int argc, char **argv)
         ucNpd[6] = 2;
         consumer_put32(ucNpd + 8, 4242);
         consumer_put32(ucNpd + 16, 0x1234);
-        memset(&tTo, 0, sizeof(tTo));
-        tTo.sin_family = AF_INET;
-        tTo.sin_port = htons(28460);
-        tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         bOk = bOk && sendto(iUdp, ucNpd, sizeof(ucNpd), 0, (struct sockaddr *)&tTo, sizeof(tTo)) == sizeof(ucNpd);
         close(iUdp);
     }

@@ -1,6 +1,4 @@
-/*
- * child_process.cpp - a program of the build run as a child process for tests.
- */
+/* child_process.cpp - a program of the build run as a child process for tests. */
 #include "support/child_process.h"
 
 #include "support/temp_dir.h"
@@ -18,6 +16,9 @@
 #include <unistd.h>
 
 #ifdef VXQ_TEST_EMULATOR
+#include <iterator>
+#include <sstream>
+
 /* The ELF class, byte order and machine of a program file (bytes 4, 5, 18,
  * 19 of its header), or an empty string when it is not an ELF file. */
 static std::string PR_ElfKind(const char *in_sPath)
@@ -28,10 +29,7 @@ static std::string PR_ElfKind(const char *in_sPath)
         return std::string();
     ssize_t iGot = read(iFd, ucHead, sizeof(ucHead));
     close(iFd);
-    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead,
-                                                  "\x7F"
-                                                  "ELF",
-                                                  4) != 0)
+    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead, "\x7F" "ELF", 4) != 0)
         return std::string();
     return std::string((const char *)ucHead + 4, 2) + std::string((const char *)ucHead + 18, 2);
 }
@@ -50,27 +48,13 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
                          const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile,
                          const std::string &in_sWorkDir, const std::string &in_sErrFile)
 {
-    out_ptProc->iPid = 0;
-    out_ptProc->sOutFile = in_sOutFile;
-    out_ptProc->bExited = 0;
-    out_ptProc->iExitStatus = 0;
+    *out_ptProc = {0, in_sOutFile, 0, 0};
     std::vector<char *> tArgv;
 #ifdef VXQ_TEST_EMULATOR
-    /* Cross build: the emulator command (words split at blanks) runs a program
-     * of the build. */
-    static std::string s_sEmulator = VXQ_TEST_EMULATOR;
+    /* Cross build: the emulator command (words split at blanks) runs a program of the build. */
     static std::vector<std::string> s_tEmuWords = [] {
-        std::vector<std::string> tWords;
-        size_t iPos = 0;
-        while (iPos < s_sEmulator.size()) {
-            size_t iEnd = s_sEmulator.find(' ', iPos);
-            if (iEnd == std::string::npos)
-                iEnd = s_sEmulator.size();
-            if (iEnd > iPos)
-                tWords.push_back(s_sEmulator.substr(iPos, iEnd - iPos));
-            iPos = iEnd + 1;
-        }
-        return tWords;
+        std::istringstream tIn(VXQ_TEST_EMULATOR);
+        return std::vector<std::string>(std::istream_iterator<std::string>(tIn), {});
     }();
     if (PR_NeedsEmulator(in_sProgram)) {
         for (const std::string &sWord : s_tEmuWords)
@@ -115,9 +99,8 @@ static int PR_Reap(_VXQ_S_TESTPROC_DATA *inout_ptProc)
     int iStatus = 0;
     if (waitpid(inout_ptProc->iPid, &iStatus, WNOHANG) != inout_ptProc->iPid)
         return 0;
-    inout_ptProc->iPid = 0;
-    inout_ptProc->bExited = 1;
-    inout_ptProc->iExitStatus = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
+    *inout_ptProc = {0, inout_ptProc->sOutFile, 1,
+                     WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus)};
     return 1;
 }
 
@@ -138,11 +121,8 @@ void VXQ_F_TESTPROC_Kill(_VXQ_S_TESTPROC_DATA *inout_ptProc)
     if (inout_ptProc->iPid == 0)
         return;
     kill(inout_ptProc->iPid, SIGKILL);
-    int iStatus = 0;
-    waitpid(inout_ptProc->iPid, &iStatus, 0);
-    inout_ptProc->iPid = 0;
-    inout_ptProc->bExited = 1;
-    inout_ptProc->iExitStatus = 128 + SIGKILL;
+    waitpid(inout_ptProc->iPid, nullptr, 0);
+    *inout_ptProc = {0, inout_ptProc->sOutFile, 1, 128 + SIGKILL};
 }
 
 std::string VXQ_F_TESTPROC_Output(const _VXQ_S_TESTPROC_DATA *in_ptProc)

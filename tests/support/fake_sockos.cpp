@@ -5,6 +5,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <sys/uio.h>
@@ -27,39 +29,28 @@ struct FdRule {
 
 std::mutex s_tLock;
 std::map<int, FdRule> s_tRules;
-bool s_bAcceptHigh = false;
-int s_iSelectCalls = 0;
+std::atomic<bool> s_bAcceptHigh{false};
 _VXQ_S_SOCKOS_TABLE s_tTable;
 
 /* Applies the descriptor's rules to a send of in_nLen bytes: -1 (errno set)
  * when it must fail or would block, else the bytes it may take. */
 ssize_t PR_SendAllowance(int in_iFd, size_t in_nLen)
 {
-    size_t nTake = in_nLen;
-    {
-        std::lock_guard<std::mutex> tGuard(s_tLock);
-        auto it = s_tRules.find(in_iFd);
-        if (it != s_tRules.end()) {
-            FdRule &tRule = it->second;
-            tRule.tAsked.push_back((int)in_nLen);
-            if (tRule.bFailing || (tRule.iFailAt > 0 && --tRule.iFailAt == 0)) {
-                tRule.bFailing = tRule.bFailSticky;
-                tRule.tTaken.push_back(-1);
-                errno = tRule.iFailErrno;
-                return -1;
-            }
-            if (tRule.iBudgetPerPass >= 0) {
-                if (tRule.iBudgetLeft <= 0) {
-                    tRule.tTaken.push_back(-1);
-                    errno = EWOULDBLOCK;
-                    return -1;
-                }
-                if (nTake > (size_t)tRule.iBudgetLeft)
-                    nTake = (size_t)tRule.iBudgetLeft;
-            }
-        }
+    std::lock_guard<std::mutex> tGuard(s_tLock);
+    auto it = s_tRules.find(in_iFd);
+    if (it == s_tRules.end())
+        return (ssize_t)in_nLen;
+    FdRule &tRule = it->second;
+    tRule.tAsked.push_back((int)in_nLen);
+    bool bFail = tRule.bFailing || (tRule.iFailAt > 0 && --tRule.iFailAt == 0);
+    if (bFail)
+        tRule.bFailing = tRule.bFailSticky;
+    if (bFail || (tRule.iBudgetPerPass >= 0 && tRule.iBudgetLeft <= 0)) {
+        tRule.tTaken.push_back(-1);
+        errno = bFail ? tRule.iFailErrno : EWOULDBLOCK;
+        return -1;
     }
-    return (ssize_t)nTake;
+    return (ssize_t)(tRule.iBudgetPerPass >= 0 ? std::min(in_nLen, (size_t)tRule.iBudgetLeft) : in_nLen);
 }
 
 /* Records what a send took and spends the pass budget. */
@@ -116,7 +107,6 @@ int FakeSelect(int in_iMaxFdPlus1, fd_set *inout_pRead, fd_set *inout_pWrite, fd
 {
     {
         std::lock_guard<std::mutex> tGuard(s_tLock);
-        s_iSelectCalls++;
         for (auto &tEntry : s_tRules)
             tEntry.second.iBudgetLeft = tEntry.second.iBudgetPerPass;
     }
@@ -126,12 +116,7 @@ int FakeSelect(int in_iMaxFdPlus1, fd_set *inout_pRead, fd_set *inout_pWrite, fd
 int FakeAccept(int in_iFd, struct sockaddr *out_pAddr, socklen_t *inout_pLen)
 {
     int iNew = VXQ_F_SOCKOS_Default()->fnAccept(in_iFd, out_pAddr, inout_pLen);
-    bool bHigh;
-    {
-        std::lock_guard<std::mutex> tGuard(s_tLock);
-        bHigh = s_bAcceptHigh;
-    }
-    if (iNew < 0 || !bHigh)
+    if (iNew < 0 || !s_bAcceptHigh)
         return iNew;
     int iHigh = fcntl(iNew, F_DUPFD, FD_SETSIZE + 8);
     close(iNew);
@@ -160,7 +145,6 @@ FakeSockOs::FakeSockOs()
     std::lock_guard<std::mutex> tGuard(s_tLock);
     s_tRules.clear();
     s_bAcceptHigh = false;
-    s_iSelectCalls = 0;
     s_tTable = *VXQ_F_SOCKOS_Default();
     s_tTable.fnSend = FakeSend;
     s_tTable.fnSendMsg = FakeSendMsg;
@@ -177,64 +161,29 @@ FakeSockOs::~FakeSockOs()
     s_tRules.clear();
 }
 
-void FakeSockOs::Watch(int in_iFd)
+/* Runs in_fn on the rule of in_iFd under the lock (made when absent). */
+template <typename F> static auto PR_Rule(int in_iFd, F in_fn) -> decltype(in_fn(s_tRules[0]))
 {
     std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd];
+    return in_fn(s_tRules[in_iFd]);
 }
 
+void FakeSockOs::Watch(int in_iFd) { PR_Rule(in_iFd, [](FdRule &) {}); }
 void FakeSockOs::LimitSendPerPass(int in_iFd, int in_iBytes)
 {
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd].iBudgetPerPass = in_iBytes;
-    s_tRules[in_iFd].iBudgetLeft = in_iBytes;
+    PR_Rule(in_iFd, [&](FdRule &r) { r.iBudgetPerPass = r.iBudgetLeft = in_iBytes; });
 }
-
 void FakeSockOs::FailSendAt(int in_iFd, int in_iNth, int in_iErrno, bool in_bSticky)
 {
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    FdRule &tRule = s_tRules[in_iFd];
-    tRule.iFailAt = in_iNth;
-    tRule.iFailErrno = in_iErrno;
-    tRule.bFailSticky = in_bSticky;
-    tRule.bFailing = false;
+    PR_Rule(in_iFd, [&](FdRule &r) {
+        r.iFailAt = in_iNth;
+        r.iFailErrno = in_iErrno;
+        r.bFailSticky = in_bSticky;
+        r.bFailing = false;
+    });
 }
-
-void FakeSockOs::AcceptHighFd(bool in_bOn)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_bAcceptHigh = in_bOn;
-}
-
-void FakeSockOs::IgnoreClose(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    s_tRules[in_iFd].bIgnoreClose = true;
-}
-
-std::vector<int> FakeSockOs::SendAsked(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? std::vector<int>() : it->second.tAsked;
-}
-
-std::vector<int> FakeSockOs::SendTaken(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? std::vector<int>() : it->second.tTaken;
-}
-
-int FakeSockOs::SelectCalls()
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    return s_iSelectCalls;
-}
-
-int FakeSockOs::IgnoredCloses(int in_iFd)
-{
-    std::lock_guard<std::mutex> tGuard(s_tLock);
-    auto it = s_tRules.find(in_iFd);
-    return it == s_tRules.end() ? 0 : it->second.iIgnoredCloses;
-}
+void FakeSockOs::AcceptHighFd(bool in_bOn) { s_bAcceptHigh = in_bOn; }
+void FakeSockOs::IgnoreClose(int in_iFd) { PR_Rule(in_iFd, [](FdRule &r) { r.bIgnoreClose = true; }); }
+std::vector<int> FakeSockOs::SendAsked(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tAsked; }); }
+std::vector<int> FakeSockOs::SendTaken(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.tTaken; }); }
+int FakeSockOs::IgnoredCloses(int in_iFd) { return PR_Rule(in_iFd, [](FdRule &r) { return r.iIgnoredCloses; }); }

@@ -1,11 +1,8 @@
 #include "support/frame_decoder.h"
 
-#include <string.h>
+#include "cliwire.h"
 
-static uint32_t ReadLe32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
+#include <string.h>
 
 bool TestDecodeFrameMsg(const uint8_t *in_pMsg, size_t in_iLen, TestFrameMsg *out_pMsg)
 {
@@ -13,13 +10,12 @@ bool TestDecodeFrameMsg(const uint8_t *in_pMsg, size_t in_iLen, TestFrameMsg *ou
         return false;
     memset(out_pMsg, 0, sizeof(*out_pMsg));
     const uint8_t *p = in_pMsg;
-    out_pMsg->dwPacketFlag = ReadLe32(p);
-    out_pMsg->dwPacketSize = ReadLe32(p + 4);
-    out_pMsg->usMsgFuncId = (uint16_t)(p[8] | (p[9] << 8));
+    out_pMsg->dwPacketFlag = VXQ_F_CLI_GetU32(p);
+    out_pMsg->dwPacketSize = VXQ_F_CLI_GetU32(p + 4);
+    out_pMsg->usMsgFuncId = VXQ_F_CLI_GetU16(p + 8);
     out_pMsg->ucPacketType = p[10];
     out_pMsg->ucResult = p[11];
-    out_pMsg->dwTransNo = ReadLe32(p + 12);
-    out_pMsg->dwReserved = ReadLe32(p + 16);
+    out_pMsg->dwTransNo = VXQ_F_CLI_GetU32(p + 12);
     if (out_pMsg->dwPacketSize != in_iLen)
         return false;
     if (out_pMsg->usMsgFuncId == 0x0E01) {
@@ -41,7 +37,7 @@ bool TestDecodeFrameMsg(const uint8_t *in_pMsg, size_t in_iLen, TestFrameMsg *ou
     } else {
         return false;
     }
-    out_pMsg->dwTimeStamp = ReadLe32(p + 28);
+    out_pMsg->dwTimeStamp = VXQ_F_CLI_GetU32(p + 28);
     out_pMsg->pData = p + 32;
     out_pMsg->iDataLen = in_iLen - 32;
     return true;

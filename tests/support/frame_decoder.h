@@ -15,7 +15,6 @@ struct TestFrameMsg {
     uint8_t ucPacketType;
     uint8_t ucResult;
     uint32_t dwTransNo;
-    uint32_t dwReserved;
     bool bVideo;          /* function 0x0E01 */
     /* Video media head. */
     int iVideoCodecId;

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 static sockaddr_in LoopbackAddr(uint16_t in_usPort)
@@ -21,27 +22,24 @@ static sockaddr_in LoopbackAddr(uint16_t in_usPort)
     return tAddr;
 }
 
-static uint16_t BoundPort(int in_iFd)
+/* A socket of in_iType bound to 127.0.0.1 at a port the system picks (written to out_pPort). */
+static int PR_Bound(int in_iType, uint16_t *out_pPort)
 {
-    sockaddr_in tAddr;
-    socklen_t iLen = sizeof(tAddr);
-    if (getsockname(in_iFd, (sockaddr *)&tAddr, &iLen) != 0)
-        return 0;
-    return ntohs(tAddr.sin_port);
-}
-
-int LoopbackListen(uint16_t *out_pPort)
-{
-    int iFd = socket(AF_INET, SOCK_STREAM, 0);
+    int iFd = socket(AF_INET, in_iType, 0);
     sockaddr_in tAddr = LoopbackAddr(0);
-    if (iFd < 0 || bind(iFd, (sockaddr *)&tAddr, sizeof(tAddr)) != 0 || listen(iFd, 16) != 0) {
+    socklen_t iLen = sizeof(tAddr);
+    if (iFd < 0 || bind(iFd, (sockaddr *)&tAddr, sizeof(tAddr)) != 0 ||
+        (in_iType == SOCK_STREAM && listen(iFd, 16) != 0) || getsockname(iFd, (sockaddr *)&tAddr, &iLen) != 0) {
         if (iFd >= 0)
             close(iFd);
         return -1;
     }
-    *out_pPort = BoundPort(iFd);
+    *out_pPort = ntohs(tAddr.sin_port);
     return iFd;
 }
+
+int LoopbackListen(uint16_t *out_pPort) { return PR_Bound(SOCK_STREAM, out_pPort); }
+int LoopbackUdp(uint16_t *out_pPort) { return PR_Bound(SOCK_DGRAM, out_pPort); }
 
 int LoopbackConnect(uint16_t in_usPort)
 {
@@ -67,37 +65,26 @@ int LoopbackPair(int *out_pClient, int *out_pServer)
     return (*out_pClient >= 0 && *out_pServer >= 0) ? 1 : 0;
 }
 
-int LoopbackUdp(uint16_t *out_pPort)
+/* Polls in_iFd for input until the deadline (looking at least once); true when there is some. */
+static bool PR_Readable(int in_iFd, std::chrono::steady_clock::time_point in_tDeadline)
 {
-    int iFd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in tAddr = LoopbackAddr(0);
-    if (iFd < 0 || bind(iFd, (sockaddr *)&tAddr, sizeof(tAddr)) != 0) {
-        if (iFd >= 0)
-            close(iFd);
-        return -1;
-    }
-    *out_pPort = BoundPort(iFd);
-    return iFd;
+    auto iLeft = std::chrono::duration_cast<std::chrono::milliseconds>(in_tDeadline - std::chrono::steady_clock::now());
+    pollfd tFd = {in_iFd, POLLIN, 0};
+    return poll(&tFd, 1, iLeft.count() > 0 ? (int)iLeft.count() : 0) > 0;
+}
+
+static std::chrono::steady_clock::time_point PR_Deadline(int in_iTimeoutMs)
+{
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
 
 std::string ReadBytes(int in_iFd, int in_iLen, int in_iTimeoutMs)
 {
     std::string sOut;
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    auto tDeadline = PR_Deadline(in_iTimeoutMs);
     char sBuf[65536];
-    while ((int)sOut.size() < in_iLen) {
-        int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline -
-                                                                               std::chrono::steady_clock::now())
-                        .count();
-        if (iLeft <= 0)
-            break;
-        pollfd tFd = {in_iFd, POLLIN, 0};
-        if (poll(&tFd, 1, iLeft) <= 0)
-            break;
-        size_t nWant = (size_t)(in_iLen - (int)sOut.size());
-        if (nWant > sizeof(sBuf))
-            nWant = sizeof(sBuf);
-        ssize_t nGot = recv(in_iFd, sBuf, nWant, 0);
+    while ((int)sOut.size() < in_iLen && PR_Readable(in_iFd, tDeadline)) {
+        ssize_t nGot = recv(in_iFd, sBuf, std::min(sizeof(sBuf), (size_t)in_iLen - sOut.size()), 0);
         if (nGot <= 0)
             break;
         sOut.append(sBuf, (size_t)nGot);
@@ -107,20 +94,13 @@ std::string ReadBytes(int in_iFd, int in_iLen, int in_iTimeoutMs)
 
 int WaitPeerClosed(int in_iFd, int in_iTimeoutMs)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    auto tDeadline = PR_Deadline(in_iTimeoutMs);
     char sBuf[4096];
-    for (;;) {
-        int iLeft = (int)std::chrono::duration_cast<std::chrono::milliseconds>(tDeadline -
-                                                                               std::chrono::steady_clock::now())
-                        .count();
-        pollfd tFd = {in_iFd, POLLIN, 0};
-        /* Looks at least once, even when the time is already up. */
-        if (poll(&tFd, 1, iLeft > 0 ? iLeft : 0) <= 0)
-            return 0;
-        ssize_t nGot = recv(in_iFd, sBuf, sizeof(sBuf), 0);
-        if (nGot <= 0)
+    while (PR_Readable(in_iFd, tDeadline)) {
+        if (recv(in_iFd, sBuf, sizeof(sBuf), 0) <= 0)
             return 1;
     }
+    return 0;
 }
 
 std::string Pattern(int in_iLen, int in_iSeed)

@@ -1,9 +1,6 @@
 /*
- * loopback.h - plain blocking loopback sockets for tests that play the peer.
- *
- * Every function returns a descriptor (or -1) that the test closes with
- * close(). Ports are chosen by the system. Reads wait with a deadline, never
- * forever.
+ * loopback.h - blocking loopback sockets for tests that play the peer: the
+ * test closes each descriptor (-1 on failure); ports are the system's; reads have deadlines.
  */
 #ifndef VXQ_TEST_LOOPBACK_H
 #define VXQ_TEST_LOOPBACK_H

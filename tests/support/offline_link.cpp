@@ -21,11 +21,7 @@ static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_
 {
     if (!s_bCapture)
         return VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, inout_pMsg, in_iLength, in_iSendClass);
-    _VXQ_S_OFFLINE_SENT tItem;
-    tItem.pConn = in_pConn;
-    tItem.tMsg.assign(inout_pMsg, inout_pMsg + in_iLength);
-    tItem.iSendClass = in_iSendClass;
-    s_tSent.push_back(tItem);
+    s_tSent.push_back({in_pConn, std::vector<uint8_t>(inout_pMsg, inout_pMsg + in_iLength), in_iSendClass});
     return s_iSendResult;
 }
 
@@ -42,17 +38,7 @@ void VXQ_F_OFFLINE_RemoveCapture(void)
     s_tSent.clear();
 }
 
-void VXQ_F_OFFLINE_InstallHooks(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    VXQ_F_DPS_SVC_InstallFamilies(inout_pMcSrvData);
-    inout_pMcSrvData->tHooks.fnNetSend = PR_Send;
-    VXQ_F_DPS_MC_MediaTable_Start(inout_pMcSrvData);
-}
-
-std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void)
-{
-    return s_tSent;
-}
+std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void) { return s_tSent; }
 
 _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
 {
@@ -71,7 +57,9 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
     pCap->iDevCapValue4 = 44;
     pCap->iDevCapValue5 = 0x1FF;
     pMcSrvData->usUdpPort = 28460;
-    VXQ_F_OFFLINE_InstallHooks(pMcSrvData);
+    VXQ_F_DPS_SVC_InstallFamilies(pMcSrvData);
+    pMcSrvData->tHooks.fnNetSend = PR_Send;
+    VXQ_F_DPS_MC_MediaTable_Start(pMcSrvData);
     return pMcSrvData;
 }
 
@@ -200,12 +188,5 @@ static std::vector<std::vector<uint8_t>> PR_Drain(VXQ_HQUEUE in_hQueue)
     return tAll;
 }
 
-std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeEvents(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    return PR_Drain(inout_pMcSrvData->hCallbackQueue);
-}
-
-std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeOrders(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData)
-{
-    return PR_Drain(inout_pMcSrvData->hOrderQueue);
-}
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeEvents(_VXQ_S_DPS_MCSRV_DATA *p) { return PR_Drain(p->hCallbackQueue); }
+std::vector<std::vector<uint8_t>> VXQ_F_OFFLINE_TakeOrders(_VXQ_S_DPS_MCSRV_DATA *p) { return PR_Drain(p->hOrderQueue); }

@@ -1,13 +1,9 @@
 /*
- * offline_rig.h - the instance rig of the unit tests: a service instance
- * without threads or sockets (support/offline_link.h; its order and callback
- * queues are real), connections entered in its table, the answers the handlers
- * send (captured through the dispatcher's send seam) and the events they queue
- * for the host; their log lines go to a queue of their own, unread.
- *
- * Requests go through the real dispatcher (login and length rules included),
- * orders through the real function table; the test drives the control thread's
- * duties itself, so it runs single-threaded and needs no waits.
+ * offline_rig.h - the instance rig of the unit tests: an offline instance
+ * (support/offline_link.h, real order and callback queues), connections in its
+ * table, captured answers and queued events; log lines go to a queue of their
+ * own, unread. Requests pass the real dispatcher, orders the real function
+ * table; the test drives the control thread's duties itself, single-threaded.
  */
 #ifndef VXQ_TEST_OFFLINE_RIG_H
 #define VXQ_TEST_OFFLINE_RIG_H
@@ -32,6 +28,8 @@
 
 #include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -67,8 +65,7 @@ class OfflineRig : public ::testing::Test
         VXQ_F_DPS_MC_ADMIT_SetQuoteRules(1);
     }
 
-    /* Enters a connection in table slot in_iSlot. A nonzero login id makes it
-     * logged in with the given rights (global word and every channel word). */
+    /* A connection in slot in_iSlot; a nonzero login id logs it in with the given rights. */
     _VXQ_S_DPS_NET_PORT_DATA *AddConn(int32_t in_iSlot, int32_t in_iConnType, uint32_t in_dwLoginId = 0,
                                       uint32_t in_dwPopMask = 0, uint32_t in_dwChPopMask = 0)
     {
@@ -76,48 +73,40 @@ class OfflineRig : public ::testing::Test
                                      in_dwChPopMask);
     }
     bool ConnAlive(int32_t in_iSlot) { return p->pConn[in_iSlot] != nullptr; }
-    /* Hands a copy of the message to the dispatcher as if it arrived on in_pConn. */
+    /* Hands a copy of the request (arrived on in_pConn) or the order to its dispatcher. */
     int Request(_VXQ_S_DPS_NET_PORT_DATA *in_pConn, const Bytes &in_tMsg)
     {
         m_tWork = in_tMsg;
         return VXQ_F_DPS_MW_DoSingleNetDataPacket(p, in_pConn, m_tWork.data(), (int32_t)m_tWork.size());
     }
-    /* Hands a copy of the order to the order dispatcher. */
     int Order(const Bytes &in_tOrder)
     {
         m_tWork = in_tOrder;
         return VXQ_F_DPS_MW_DoOrderData(p, m_tWork.data(), (int32_t)m_tWork.size());
     }
-    /* Every event queued for the host since the last call, oldest first. */
+    /* Events queued for the host since the last call; OneEvent: exactly one, of that id. */
     std::vector<Bytes> Events() { return VXQ_F_OFFLINE_TakeEvents(p); }
-    /* The one event queued since the last call (fails the test otherwise). */
     Bytes OneEvent(int32_t in_iId)
     {
         std::vector<Bytes> tEvents = Events();
         EXPECT_EQ(tEvents.size(), 1u);
-        if (tEvents.size() != 1)
-            return Bytes(16, 0);
-        EXPECT_EQ(OpsEventHead(tEvents[0]).iMsgFuncId, in_iId);
-        return tEvents[0];
+        Bytes tEvent = tEvents.size() == 1 ? tEvents[0] : Bytes(16, 0);
+        EXPECT_EQ(OpsEventHead(tEvent).iMsgFuncId, in_iId);
+        return tEvent;
     }
-    /* Answers sent since the last call, oldest first. */
+    /* Answers sent since the last call; OneSent: exactly one (on in_pConn when given). */
     std::vector<_VXQ_S_OFFLINE_SENT> Sent()
     {
-        std::vector<_VXQ_S_OFFLINE_SENT> tSent = VXQ_F_OFFLINE_Sent();
-        VXQ_F_OFFLINE_Sent().clear();
+        std::vector<_VXQ_S_OFFLINE_SENT> tSent;
+        tSent.swap(VXQ_F_OFFLINE_Sent());
         return tSent;
     }
-    /* The one answer sent since the last call. */
     Bytes OneSent(_VXQ_S_DPS_NET_PORT_DATA *in_pConn = nullptr)
     {
         std::vector<_VXQ_S_OFFLINE_SENT> tSent = Sent();
         EXPECT_EQ(tSent.size(), 1u);
-        if (tSent.size() != 1)
-            return Bytes(20, 0xEE);
-        if (in_pConn != nullptr) {
-            EXPECT_EQ(tSent[0].pConn, in_pConn);
-        }
-        return tSent[0].tMsg;
+        EXPECT_TRUE(tSent.size() != 1 || in_pConn == nullptr || tSent[0].pConn == in_pConn);
+        return tSent.size() == 1 ? tSent[0].tMsg : Bytes(20, 0xEE);
     }
     /* Fills the callback queue so that the next event cannot be queued. */
     void FillCallbackQueue()
@@ -126,13 +115,10 @@ class OfflineRig : public ::testing::Test
         while (VXQ_F_TOOLS_QUEUE_SetData(p->hCallbackQueue, ucDummy, sizeof(ucDummy), 0)) {
         }
     }
-    /* Transactions in the table. */
     int TransCount()
     {
-        int iCount = 0;
-        for (int i = 0; i < VXQ_DPS_MAX_TRANS_NUM; i++)
-            iCount += p->pTrans[i] != nullptr;
-        return iCount;
+        return (int)std::count_if(p->pTrans, p->pTrans + VXQ_DPS_MAX_TRANS_NUM,
+                                  [](const void *in_pTrans) { return in_pTrans != nullptr; });
     }
 
     _VXQ_S_DPS_MCSRV_DATA *p = nullptr;

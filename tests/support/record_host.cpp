@@ -93,6 +93,7 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
         inout_pRec->iCloseTotal++;
     if (inout_pRec->tManual.count(iId))
         return tOrders;
+    uint8_t ucErr = 0; /* the answer, unless a case posts its own: the body as changed below */
     switch (iId) {
     case EVENT_E2_FILE_QUERY:
     case EVENT_E2_NSP_FILE_QUERY: {
@@ -112,7 +113,6 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
         }
         memcpy(tBody.data() + tBody.size() - 4, &iNum, 4);
         tBody.insert(tBody.end(), tRecords.begin(), tRecords.end());
-        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
         break;
     }
     case EVENT_E2_FILE_OPEN:
@@ -127,7 +127,7 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
             }
         }
         size_t iIdOff = iId == EVENT_E2_FILE_OPEN ? 136 : 60;
-        uint8_t ucErr = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
+        ucErr = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
         if (iFile < inout_pRec->tFiles.size()) {
             uint32_t dwReadId = inout_pRec->dwNextReadId++;
             inout_pRec->tOpen[dwReadId] = {iFile, 0};
@@ -136,7 +136,6 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
             memcpy(tBody.data() + iIdOff + 4, &tInfo, sizeof(tInfo));
             ucErr = 0;
         }
-        tOrders.push_back(PR_Order(in_tEvent, ucErr, tBody.data(), tBody.size()));
         break;
     }
     case EVENT_E2_FILE_READ: {
@@ -146,7 +145,7 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
         if (tIt == inout_pRec->tOpen.end()) {
             tRead.o_ucFrameTypeAndDataEnd = VXQ_DPS_FILE_READ_MAKE(0, 2);
             tOrders.push_back(PR_Order(in_tEvent, VXQ_DPS_APP_ERR_FILE_OPERATION, &tRead, sizeof(tRead)));
-            break;
+            return tOrders;
         }
         const std::vector<uint8_t> &tData = inout_pRec->tFiles[tIt->second.iFile].tData;
         size_t iPos = tIt->second.iPos;
@@ -172,13 +171,12 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
             tOrders.push_back(PR_Order(in_tEvent, 0, tPart.data(), tPart.size()));
         }
         tIt->second.iPos = iPos + iLen;
-        break;
+        return tOrders;
     }
     case EVENT_E2_FILE_CLOSE: {
         uint32_t dwReadId;
         memcpy(&dwReadId, tBody.data(), 4);
         inout_pRec->tOpen.erase(dwReadId);
-        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
         break;
     }
     case EVENT_E2_FILE_QVIDEO:
@@ -186,16 +184,15 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
         int32_t iRate = 25, iGop = 50;
         memcpy(tBody.data() + tBody.size() - 8, &iRate, 4);
         memcpy(tBody.data() + tBody.size() - 4, &iGop, 4);
-        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
         break;
     }
     case EVENT_E2_FILE_SEEK:
     case EVENT_E2_FILE_RECOVER_ALLFRAME:
-        tOrders.push_back(PR_Order(in_tEvent, 0, tBody.data(), tBody.size()));
         break;
     default:
-        break;
+        return tOrders;
     }
+    tOrders.push_back(PR_Order(in_tEvent, ucErr, tBody.data(), tBody.size()));
     return tOrders;
 }
 

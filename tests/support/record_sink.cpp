@@ -60,13 +60,12 @@ void RecordSink::SetAccept(int in_bAccept)
     m_bAccept = in_bAccept;
 }
 
+/* Its own loop, not WaitUntil: an engine pass is the pacing, a sleep between passes would only slow it. */
 bool Pump(VXQ_HNETSRV in_hNetSrv, const std::function<bool()> &in_fnDone, int in_iTimeoutMs)
 {
-    auto tDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
-    while (!in_fnDone()) {
-        if (std::chrono::steady_clock::now() >= tDeadline)
-            return in_fnDone();
+    auto tDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    while (!in_fnDone() && std::chrono::steady_clock::now() < tDeadline)
         VXQ_F_NETCOM_DoNetEvent(in_hNetSrv, 5);
-    }
-    return true;
+    return in_fnDone();
 }

@@ -1,9 +1,6 @@
 /*
- * record_sink.h - collects the network engine's upward records for tests.
- *
- * Pass RecordSink::Callback with the sink as user pointer to an engine; every
- * record is copied under the sink's own lock, so the engine may run on its
- * own thread. Pump drives an engine without a thread until a condition holds.
+ * record_sink.h - collects a network engine's upward records (copied under the
+ * sink's lock, so the engine may run on its own thread); Pump drives an engine without a thread.
  */
 #ifndef VXQ_TEST_RECORD_SINK_H
 #define VXQ_TEST_RECORD_SINK_H

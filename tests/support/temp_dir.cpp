@@ -5,9 +5,12 @@
 #include <ftw.h>
 #include <sys/stat.h>
 #include <stdexcept>
+#include <string.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <vector>
 
 TempDir::TempDir()
@@ -34,42 +37,33 @@ TempDir::~TempDir()
 
 std::string ReadFile(const std::string &in_sPath, bool *out_pbExists)
 {
-    std::string sData;
-    FILE *pFile = fopen(in_sPath.c_str(), "rb");
+    std::ifstream tIn(in_sPath, std::ios::binary);
     if (out_pbExists)
-        *out_pbExists = pFile != nullptr;
-    if (pFile == nullptr)
-        return sData;
-    char aBuf[65536];
-    size_t nRead;
-    while ((nRead = fread(aBuf, 1, sizeof(aBuf), pFile)) > 0)
-        sData.append(aBuf, nRead);
-    fclose(pFile);
-    return sData;
+        *out_pbExists = tIn.is_open();
+    std::ostringstream tData;
+    if (tIn.is_open())
+        tData << tIn.rdbuf();
+    return tData.str();
 }
 
 bool WriteFile(const std::string &in_sPath, const std::string &in_sData)
 {
-    FILE *pFile = fopen(in_sPath.c_str(), "wb");
-    if (pFile == nullptr)
-        return false;
-    bool bOk = fwrite(in_sData.data(), 1, in_sData.size(), pFile) == in_sData.size();
-    return fclose(pFile) == 0 && bOk;
+    std::ofstream tOut(in_sPath, std::ios::binary | std::ios::trunc);
+    tOut.write(in_sData.data(), (std::streamsize)in_sData.size());
+    tOut.close();
+    return !tOut.fail();
 }
 
 std::string ListDir(const std::string &in_sPath)
 {
-    std::vector<std::string> tNames;
+    std::set<std::string> tNames;
     DIR *pDir = opendir(in_sPath.c_str());
     if (pDir == nullptr)
         return "";
-    while (struct dirent *pEntry = readdir(pDir)) {
-        std::string sName = pEntry->d_name;
-        if (sName != "." && sName != "..")
-            tNames.push_back(sName);
-    }
+    while (struct dirent *pEntry = readdir(pDir))
+        if (strcmp(pEntry->d_name, ".") != 0 && strcmp(pEntry->d_name, "..") != 0)
+            tNames.insert(pEntry->d_name);
     closedir(pDir);
-    std::sort(tNames.begin(), tNames.end());
     std::string sList;
     for (const std::string &sName : tNames)
         sList += (sList.empty() ? "" : " ") + sName;

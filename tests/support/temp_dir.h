@@ -1,9 +1,6 @@
 /*
- * temp_dir.h - a private directory for tests that use real files.
- *
- * Made fresh under the system's temporary directory for the life of a scope and
- * removed with everything in it afterwards. ReadFile and WriteFile move whole
- * files as byte strings, so tests compare file contents byte for byte.
+ * temp_dir.h - a fresh private directory for a scope, removed with its content
+ * afterwards; whole files in and out as byte strings.
  */
 #ifndef VXQ_TEST_TEMP_DIR_H
 #define VXQ_TEST_TEMP_DIR_H
@@ -20,16 +17,8 @@ class TempDir
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
 
-    /* The directory's path, without a trailing slash. */
-    const std::string &Path() const
-    {
-        return m_sPath;
-    }
-    /* The path of in_sName inside the directory. */
-    std::string File(const std::string &in_sName) const
-    {
-        return m_sPath + "/" + in_sName;
-    }
+    const std::string &Path() const { return m_sPath; } /* no trailing slash */
+    std::string File(const std::string &in_sName) const { return m_sPath + "/" + in_sName; }
 
   private:
     std::string m_sPath;

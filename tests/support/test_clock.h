@@ -1,9 +1,4 @@
-/*
- * test_clock.h - puts the service on the manual clock for the life of a scope.
- *
- * Tests of rules counted in seconds create one of these, act, call Advance and
- * check; the real clocks come back when it goes out of scope.
- */
+/* test_clock.h - the service on the manual clock for the life of a scope. */
 #ifndef VXQ_TEST_CLOCK_H
 #define VXQ_TEST_CLOCK_H
 

@@ -1,6 +1,6 @@
 /* test_host.cpp - the test host application: service start/stop, users, recorded events, orders. */
 #include "support/test_host.h"
-#include "support/time_scale.h"
+#include "support/wait_until.h"
 
 #include "core/channel.h"
 #include "core/control.h"
@@ -11,45 +11,38 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
+/* A valid capability record: "DEV1", "TestModel"/"TestVendor", 4 video and 2 audio channels, caps 1-4. */
 _VXQ_S_TESTHOST_DATA::_VXQ_S_TESTHOST_DATA()
 {
-    VXQ_F_TESTHOST_DefaultCap(&tCap);
+    memset(&tCap, 0, sizeof(tCap));
+    strcpy(tCap.sDevIdText, "DEV1");
+    strcpy(tCap.sDevText1, "TestModel");
+    strcpy(tCap.sDevText2, "TestVendor");
+    tCap.iVideoChanNum = 4;
+    tCap.iAudioChanNum = 2;
+    tCap.iDevCapValue1 = 1;
+    tCap.iDevCapValue2 = 2;
+    tCap.iDevCapValue3 = 3;
+    tCap.iDevCapValue4 = 4;
 }
 
-_VXQ_S_TESTHOST_DATA::~_VXQ_S_TESTHOST_DATA()
-{
-    VXQ_F_TESTHOST_Stop(this);
-}
-
-void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
-{
-    memset(out_pCap, 0, sizeof(*out_pCap));
-    strcpy(out_pCap->sDevIdText, "DEV1");
-    strcpy(out_pCap->sDevText1, "TestModel");
-    strcpy(out_pCap->sDevText2, "TestVendor");
-    out_pCap->iVideoChanNum = 4;
-    out_pCap->iAudioChanNum = 2;
-    out_pCap->iDevCapValue1 = 1;
-    out_pCap->iDevCapValue2 = 2;
-    out_pCap->iDevCapValue3 = 3;
-    out_pCap->iDevCapValue4 = 4;
-}
+_VXQ_S_TESTHOST_DATA::~_VXQ_S_TESTHOST_DATA() { VXQ_F_TESTHOST_Stop(this); }
 
 void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
                             const std::string &in_sPassword, uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
 {
     std::lock_guard<std::mutex> tGuard(inout_pHost->tLock);
-    for (_VXQ_S_TESTHOST_USER &tUser : inout_pHost->tUsers) {
-        if (tUser.sName == in_sName) {
-            tUser = {in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask};
-            return;
-        }
-    }
-    inout_pHost->tUsers.push_back({in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask});
+    _VXQ_S_TESTHOST_USER tNew = {in_sName, in_sPassword, in_dwPopMask, in_dwChPopMask};
+    for (_VXQ_S_TESTHOST_USER &tUser : inout_pHost->tUsers)
+        if (tUser.sName == in_sName)
+            return (void)(tUser = tNew);
+    inout_pHost->tUsers.push_back(tNew);
 }
 
 void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook)
@@ -93,9 +86,8 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
         strncpy(out_pUserInfo->sUserName, tUser.sName.c_str(), sizeof(out_pUserInfo->sUserName) - 1);
         strncpy(out_pUserInfo->sPassword, tUser.sPassword.c_str(), sizeof(out_pUserInfo->sPassword) - 1);
         out_pUserInfo->dwPopMask = tUser.dwPopMask;
-        for (size_t i = 0; i < sizeof(out_pUserInfo->dwChPopMask) / sizeof(out_pUserInfo->dwChPopMask[0]);
-             i++)
-            out_pUserInfo->dwChPopMask[i] = tUser.dwChPopMask;
+        for (uint32_t &dwWord : out_pUserInfo->dwChPopMask)
+            dwWord = tUser.dwChPopMask;
         return 1;
     }
     return 0;
@@ -104,19 +96,17 @@ static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_U
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int in_iTimeoutMs)
 {
     VXQ_F_TESTHOST_Stop(inout_pHost);
-    auto tDeadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
-    for (;;) {
-        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(
-            0, &inout_pHost->tCap, PR_OnEvent, inout_pHost, PR_OnQueryUser, inout_pHost, 0, 0,
-            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
-        if (inout_pHost->pSrv)
-            break;
-        /* Another test program may hold a socket the start needs for a moment. */
-        if (std::chrono::steady_clock::now() >= tDeadline)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    /* Another test program may hold a socket the start needs for a moment. */
+    bool bStarted = WaitUntil([&] {
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(0, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
+                                                           PR_OnQueryUser, inout_pHost, 0, 0,
+                                                           inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
+        if (!inout_pHost->pSrv)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return inout_pHost->pSrv != nullptr;
+    }, in_iTimeoutMs);
+    if (!bStarted)
+        return 0;
     inout_pHost->usPort = inout_pHost->pSrv->usTcpPort;
     return inout_pHost->usPort != 0 ? 1 : 0;
 }
@@ -134,35 +124,28 @@ int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgF
                              std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs)
 {
     std::unique_lock<std::mutex> tGuard(inout_pHost->tLock);
-    auto fnFind = [&]() {
-        for (size_t i = 0; i < inout_pHost->tEvents.size(); i++) {
-            if (in_iMsgFuncId < 0 || VXQ_F_TESTHOST_MsgFuncId(inout_pHost->tEvents[i]) == in_iMsgFuncId)
-                return (int)i;
-        }
-        return -1;
-    };
-    int iIndex = -1;
-    inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
-                                [&]() { return (iIndex = fnFind()) >= 0; });
-    if (iIndex < 0)
+    std::vector<Bytes> &tEvents = inout_pHost->tEvents;
+    auto tIt = tEvents.end();
+    if (!inout_pHost->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)), [&] {
+            tIt = std::find_if(tEvents.begin(), tEvents.end(), [&](const Bytes &in_tEvent) {
+                return in_iMsgFuncId < 0 || VXQ_F_TESTHOST_MsgFuncId(in_tEvent) == in_iMsgFuncId;
+            });
+            return tIt != tEvents.end();
+        }))
         return 0;
-    out_tEvent = inout_pHost->tEvents[(size_t)iIndex];
-    inout_pHost->tEvents.erase(inout_pHost->tEvents.begin() + iIndex);
+    out_tEvent = *tIt;
+    tEvents.erase(tIt);
     return 1;
 }
 
-/* One control-thread job: the work and its completion, shared by the test and the control thread. */
+/* One control-thread job, shared by the waiting test and the control thread. */
 struct _VXQ_S_TESTHOST_CONTROL_JOB {
     std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> fnWork;
-    std::mutex tLock;
-    std::condition_variable tCond;
-    bool bDone = false;
+    std::promise<void> tDone;
 };
 
-/* Control work (control thread): takes over the job reference passed as the
- * argument, runs the work and signals its end. */
-static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg,
-                             int32_t in_iArgLen)
+/* Control work (control thread): takes over the job reference passed as the argument and runs it. */
+static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint8_t *in_pArg, int32_t in_iArgLen)
 {
     if (in_iArgLen != (int32_t)sizeof(void *))
         return;
@@ -171,17 +154,7 @@ static void PR_RunControlJob(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, const uint
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = *pHeld;
     delete pHeld;
     pJob->fnWork(inout_pMcSrvData);
-    {
-        std::lock_guard<std::mutex> tGuard(pJob->tLock);
-        pJob->bDone = true;
-    }
-    pJob->tCond.notify_all();
-}
-
-int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
-                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs)
-{
-    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
+    pJob->tDone.set_value();
 }
 
 int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
@@ -191,23 +164,19 @@ int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
         return 0;
     std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> pJob = std::make_shared<_VXQ_S_TESTHOST_CONTROL_JOB>();
     pJob->fnWork = in_fnWork;
+    std::future<void> tDone = pJob->tDone.get_future();
     /* The control thread owns one reference until it ran the job; a job that
      * never runs (service stopped first) leaks that small record only. */
-    std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB> *pHeld =
-        new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
+    auto *pHeld = new std::shared_ptr<_VXQ_S_TESTHOST_CONTROL_JOB>(pJob);
     if (!VXQ_F_DPS_MC_PostControlWork(inout_pSrv, PR_RunControlJob, &pHeld, sizeof(pHeld))) {
         delete pHeld;
         return 0;
     }
-    std::unique_lock<std::mutex> tGuard(pJob->tLock);
-    return pJob->tCond.wait_for(tGuard, std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)),
-                                [&]() { return pJob->bDone; })
-               ? 1
-               : 0;
+    auto tWait = std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
+    return tDone.wait_for(tWait) == std::future_status::ready ? 1 : 0;
 }
 
-/* A host-order u32 at in_iOffset of an application message, 0 past its end. */
-static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
 {
     uint32_t dwValue = 0;
     if (in_tMsg.size() >= in_iOffset + 4)
@@ -215,31 +184,18 @@ static uint32_t PR_Get32(const std::vector<uint8_t> &in_tMsg, size_t in_iOffset)
     return dwValue;
 }
 
-int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg)
-{
-    return (int32_t)PR_Get32(in_tMsg, 0);
-}
-
-uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg)
-{
-    return PR_Get32(in_tMsg, 8);
-}
-
-int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg)
-{
-    return (int32_t)PR_Get32(in_tMsg, 12);
-}
+int32_t VXQ_F_TESTHOST_MsgFuncId(const Bytes &in_tMsg) { return (int32_t)TestWord(in_tMsg, 0); }
+uint32_t VXQ_F_TESTHOST_TransId(const Bytes &in_tMsg) { return TestWord(in_tMsg, 8); }
 
 std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult,
                                                uint32_t in_dwTransId, const void *in_pBody,
                                                int32_t in_iBodyLen)
 {
-    std::vector<uint8_t> tOrder(16 + (size_t)(in_iBodyLen > 0 ? in_iBodyLen : 0), 0);
+    int32_t iBodyLen = in_iBodyLen > 0 ? in_iBodyLen : 0;
+    std::vector<uint8_t> tOrder(16 + (size_t)iBodyLen, 0);
     memcpy(tOrder.data(), &in_iMsgFuncId, 4);
-    tOrder[4] = 0;
     tOrder[5] = in_ucResult;
     memcpy(tOrder.data() + 8, &in_dwTransId, 4);
-    int32_t iBodyLen = in_iBodyLen > 0 ? in_iBodyLen : 0;
     memcpy(tOrder.data() + 12, &iBodyLen, 4);
     if (in_pBody && iBodyLen)
         memcpy(tOrder.data() + 16, in_pBody, (size_t)iBodyLen);
@@ -280,10 +236,8 @@ void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const st
     tBody.o_tDesc.iAudioCodecId = 2;
     tBody.o_tDesc.iAudioSampleRate = 8000;
     tBody.o_tDesc.iAudioChNum = 1;
-    std::vector<uint8_t> tOrder =
-        VXQ_F_TESTHOST_BuildOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody));
-    tOrder[4] = VXQ_DPS_MSG_TYPE_ANSWER;
-    VXQ_F_TESTHOST_PostOrder(inout_pHost, tOrder);
+    VXQ_F_TESTHOST_PostOrder(inout_pHost, TestOrder(EVENT_E2_OPEN_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody),
+                                                    VXQ_DPS_MSG_TYPE_ANSWER));
 }
 
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv)
@@ -298,7 +252,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 {
     sockaddr_in tAddr;
     socklen_t iLen = sizeof(tAddr);
-    if (getsockname(in_tClient.Sock(), (sockaddr *)&tAddr, &iLen) != 0)
+    if (getsockname(in_tClient.t.iSock, (sockaddr *)&tAddr, &iLen) != 0)
         return nullptr;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
         if (in_pSrv->pConn[i] != nullptr && in_pSrv->pConn[i]->usPeerPort == ntohs(tAddr.sin_port))
@@ -309,13 +263,7 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 
 int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum)
 {
-    auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(VXQ_F_TESTTIME_ScaleMs(5000));
-    while (VXQ_F_TESTHOST_ConnCount(inout_pSrv) != in_iNum) {
-        if (std::chrono::steady_clock::now() >= tEnd)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return 1;
+    return WaitUntil([&] { return VXQ_F_TESTHOST_ConnCount(inout_pSrv) == in_iNum; }) ? 1 : 0;
 }
 
 _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void)
@@ -331,11 +279,6 @@ VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap = in_pCap ? *in_pCap : TestBareCap();
     return VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
-}
-
-uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset)
-{
-    return PR_Get32(in_tMsg, in_iOffset);
 }
 
 TestClient &HostFixture::Client(bool in_bLogin)
@@ -355,38 +298,6 @@ TestClient &HostFixture::Client(bool in_bLogin)
     return tCli;
 }
 
-Bytes HostFixture::Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
-{
-    Bytes tAnswer;
-    if (!VXQ_F_TESTCLI_Request(&inout_tCli.t, in_tMsg, tAnswer))
-        tAnswer.clear();
-    return tAnswer;
-}
-
-Bytes HostFixture::Read(TestClient &inout_tCli)
-{
-    Bytes tMsg;
-    if (!VXQ_F_TESTCLI_ReadMsg(&inout_tCli.t, tMsg))
-        tMsg.clear();
-    return tMsg;
-}
-
-Bytes HostFixture::Event(int32_t in_iMsgFuncId)
-{
-    Bytes tEvent;
-    if (!VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent))
-        tEvent.clear();
-    return tEvent;
-}
-
-void HostFixture::Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
-                       int32_t in_iBodyLen, uint8_t in_ucMsgType)
-{
-    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
-                                                           in_iBodyLen, in_ucMsgType)),
-              1);
-}
-
 void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody,
                          int32_t in_iBodyLen)
 {
@@ -397,11 +308,6 @@ void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const v
     }
     Post(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody,
          in_iBodyLen);
-}
-
-void HostFixture::Barrier()
-{
-    ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1);
 }
 
 bool HostFixture::NothingMore(TestClient &inout_tCli)

@@ -1,16 +1,12 @@
 /*
- * test_host.h - a host application for tests: starts a service and plays the host's part.
+ * test_host.h - a host application for tests: owns one running service (on a
+ * port the system picks), its capability record, the users behind the lookup
+ * callback and the events delivered. An optional hook runs inside the event
+ * callback and may answer at once, as a real host may.
  *
- * Owns one running service instance (started on a port the system picks), the
- * capability record it was started with, a user table behind the user lookup
- * callback, and the list of events the service delivered. An optional event
- * hook runs inside the event callback (on the service's callback thread) and
- * may answer at once with VXQ_F_DPS_SendDevProData, as a real host may.
- *
- * Threads: the lookup callback runs on the control thread, the event callback
- * on the callback thread, the test on its own; the record's lock guards the
- * users, the events and the hook. Set the hook and the users before Start or
- * under no traffic. Stop before the record goes away (the destructor stops too).
+ * Threads: lookup on the control thread, events on the callback thread, the
+ * test on its own; tLock guards users, events and hook. Set hook and users
+ * before Start or under no traffic; the destructor stops the service.
  */
 #ifndef VXQ_TEST_HOST_H
 #define VXQ_TEST_HOST_H
@@ -47,7 +43,7 @@ typedef std::function<void(_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &)
 typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr; /* the running instance (tests may look inside) */
     uint16_t usPort = 0;                   /* TCP port the service listens on */
-    _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start */
+    _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start ("DEV1", 4 video, 2 audio channels) */
     std::mutex tLock;
     std::condition_variable tCond;
     std::vector<_VXQ_S_TESTHOST_USER> tUsers;
@@ -60,10 +56,6 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_TESTHOST_DATA();
     ~_VXQ_S_TESTHOST_DATA();
 } _VXQ_S_TESTHOST_DATA;
-
-/* Fills a valid capability record: "DEV1" id, texts "TestModel"/"TestVendor",
- * 4 video and 2 audio channels, caps 1, 2, 3, 4, 0, no special channel, no admission check. */
-void VXQ_F_TESTHOST_DefaultCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap);
 
 /* Adds (or replaces) a user of the lookup callback. */
 void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string &in_sName,
@@ -85,50 +77,42 @@ void VXQ_F_TESTHOST_Stop(_VXQ_S_TESTHOST_DATA *inout_pHost);
 int VXQ_F_TESTHOST_WaitEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, int32_t in_iMsgFuncId,
                              std::vector<uint8_t> &out_tEvent, int in_iTimeoutMs = 3000);
 
-/* Runs in_fnWork on the service's control thread (posted as control work, in
- * order with orders) and waits up to in_iTimeoutMs for it to finish; the only
- * race-free way for a test to look at connection records. Returns 1 when it ran. */
-int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
-                                   std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
-                                   int in_iTimeoutMs = 3000);
-
-/* As VXQ_F_TESTHOST_OnControlThread for any running instance (5 s deadline). */
+/* Runs in_fnWork on the control thread (posted as control work, in order with
+ * orders) and waits for it; the only race-free way for a test to look at
+ * connection records. RunOnControl serves any running instance. 1 when it ran. */
 int VXQ_F_TESTHOST_RunOnControl(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv,
                                 std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork, int in_iTimeoutMs = 5000);
-/* Connections in the table of a running instance (-1 when the control thread did not answer). */
+inline int VXQ_F_TESTHOST_OnControlThread(_VXQ_S_TESTHOST_DATA *inout_pHost,
+                                          std::function<void(_VXQ_S_DPS_MCSRV_DATA *)> in_fnWork,
+                                          int in_iTimeoutMs = 3000)
+{
+    return VXQ_F_TESTHOST_RunOnControl(inout_pHost->pSrv, in_fnWork, in_iTimeoutMs);
+}
+/* Connections in the table (-1 when the control thread did not answer); WaitConnCount waits 5 s for in_iNum. */
 int VXQ_F_TESTHOST_ConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv);
+int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum);
 /* The connection whose peer port is the client's local port, or null (control thread only). */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, const TestClient &in_tClient);
-/* Waits up to 5 s until the table holds in_iNum connections. */
-int VXQ_F_TESTHOST_WaitConnCount(_VXQ_S_DPS_MCSRV_DATA *inout_pSrv, int in_iNum);
-/* A bare capability record: 4 video and 1 audio channel, nothing else. */
+/* A bare capability record (4 video, 1 audio channel), and a service started with it (or in_pCap) and no callbacks. */
 _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
-/* Starts a service with in_pCap (default: TestBareCap) and no host callbacks. */
 VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
 
-/* An event hook for a host that serves every live stream: answers an
- * open-stream event at once with a 640x480 video and 8 kHz audio description
- * (other events are left alone). */
+/* An event hook that answers every open-stream event at once (640x480 video, 8 kHz audio). */
 void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent);
 
-/* Head fields of an event or order (16-byte head, host byte order). */
+/* A host-order u32 of an event or order at in_iOffset (0 past its end); the id and the transaction id. */
+uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset);
 int32_t VXQ_F_TESTHOST_MsgFuncId(const std::vector<uint8_t> &in_tMsg);
 uint32_t VXQ_F_TESTHOST_TransId(const std::vector<uint8_t> &in_tMsg);
-int32_t VXQ_F_TESTHOST_BodyLen(const std::vector<uint8_t> &in_tMsg);
 
-/* Builds an order: head (id, type 0, the result, the transaction id, body length) and body. */
+/* An order: 16-byte head (id, type 0, the result, the transaction id, body length), then the body. */
 std::vector<uint8_t> VXQ_F_TESTHOST_BuildOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId,
                                                const void *in_pBody, int32_t in_iBodyLen);
-
-/* Posts an order with VXQ_F_DPS_SendDevProData; returns its result. Any thread,
- * also from inside the hook. */
+/* Posts an order with VXQ_F_DPS_SendDevProData; returns its result. Any thread, also inside the hook. */
 int VXQ_F_TESTHOST_PostOrder(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tOrder);
-
-/* Answers an event with the same id, transaction id and body, and the given
- * application error code. Returns the post result. */
+/* Answers an event with its own id, transaction id and body and the given error code. */
 int VXQ_F_TESTHOST_AnswerEvent(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent,
                                uint8_t in_ucErrorCode);
-
 /* An order (or event) with the type byte in_ucMsgType. */
 inline Bytes TestOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_dwTransId, const void *in_pBody,
                        int32_t in_iBodyLen, uint8_t in_ucMsgType = 1)
@@ -137,8 +121,6 @@ inline Bytes TestOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_d
     tOrder[4] = in_ucMsgType;
     return tOrder;
 }
-/* A host-order u32 of an event or order at in_iOffset (0 past its end). */
-uint32_t TestWord(const Bytes &in_tMsg, size_t in_iOffset);
 
 /*
  * HostFixture - a running service with a test host and real loopback clients.
@@ -166,24 +148,38 @@ class HostFixture : public ::testing::Test
     /* A request with a zeroed body of in_iBodyLen bytes and a fresh request number. */
     Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, NextNo(), in_iBodyLen); }
     uint32_t NextNo() { return ++m_dwTransNo; }
-    /* Sends the request and returns the next message (empty when none came). */
-    Bytes Ask(TestClient &inout_tCli, const Bytes &in_tMsg);
-    /* The next message on the connection (empty when none came). */
-    Bytes Read(TestClient &inout_tCli);
+    /* Sends the request and returns the next message; Read: the next message (both empty when none came). */
+    Bytes Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
+    {
+        Bytes tAnswer;
+        return VXQ_F_TESTCLI_Request(&inout_tCli.t, in_tMsg, tAnswer) ? tAnswer : Bytes();
+    }
+    Bytes Read(TestClient &inout_tCli)
+    {
+        Bytes tMsg;
+        return VXQ_F_TESTCLI_ReadMsg(&inout_tCli.t, tMsg) ? tMsg : Bytes();
+    }
     /* The first event with that id (-1: any) delivered and not yet taken (empty when none). */
-    Bytes Event(int32_t in_iMsgFuncId = -1);
+    Bytes Event(int32_t in_iMsgFuncId = -1)
+    {
+        Bytes tEvent;
+        return VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent) ? tEvent : Bytes();
+    }
     static uint32_t Word(const Bytes &in_tMsg, size_t in_iOffset) { return TestWord(in_tMsg, in_iOffset); }
     /* Posts an order (head, then body) with the given type byte. */
     void Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
-              int32_t in_iBodyLen, uint8_t in_ucMsgType = 1);
+              int32_t in_iBodyLen, uint8_t in_ucMsgType = 1)
+    {
+        ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
+                                                               in_iBodyLen, in_ucMsgType)), 1);
+    }
     /* Answers an event (same id and transaction) with in_pBody, or with the event's own body. */
     void Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody = nullptr,
                 int32_t in_iBodyLen = -1);
     /* Returns once everything posted before has been handled on the control thread. */
-    void Barrier();
+    void Barrier() { ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1); }
     /* True when the next message the client receives is the answer to a fresh heartbeat. */
     bool NothingMore(TestClient &inout_tCli);
-    /* Connections in the service's table. */
     int32_t ConnCount() { return VXQ_F_TESTHOST_ConnCount(m_tHost.pSrv); }
 
     _VXQ_S_TESTHOST_DATA m_tHost;

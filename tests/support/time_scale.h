@@ -1,19 +1,13 @@
 /*
- * time_scale.h - stretches the deadlines of the tests' positive waits.
- *
- * Under a user-mode emulator (the cross-built suites run under qemu) every
- * step takes several times longer than on the build machine, so a deadline
- * that is generous natively can expire before the awaited event. The
- * environment variable VXQ_TEST_TIME_SCALE (a whole number, default 1)
- * multiplies every deadline that waits FOR something; waits that prove
- * nothing happens (silence checks) are not stretched. Read once; any thread.
+ * time_scale.h - stretches the deadlines of positive waits under an emulator
+ * (the cross-built suites run under qemu): VXQ_TEST_TIME_SCALE (1..100,
+ * default 1) multiplies them; silence checks are not stretched. Any thread.
  */
 #ifndef VXQ_TEST_TIME_SCALE_H
 #define VXQ_TEST_TIME_SCALE_H
 
 #include <stdlib.h>
 
-/* The multiplier from VXQ_TEST_TIME_SCALE, 1 when unset or not in 1..100. */
 inline int VXQ_F_TESTTIME_Scale(void)
 {
     static const int s_iScale = [] {
@@ -24,7 +18,6 @@ inline int VXQ_F_TESTTIME_Scale(void)
     return s_iScale;
 }
 
-/* A deadline of in_iMs milliseconds, stretched by the multiplier. */
 inline int VXQ_F_TESTTIME_ScaleMs(int in_iMs)
 {
     if (in_iMs <= 0)
