@@ -313,7 +313,8 @@ TEST_F(NpdTest, SeventhTraceClientAndRemoveOfAnUnknownOneGetResultTwo)
     const struct {
         uint16_t usOp, usPort;
         uint32_t dwIp, dwResult;
-    } tTable[] = {{1, 7000, 0x0100007F, 2}, {0, 7000, 0x0100007F, 2}, {0, 6001, 0x0200007F, 2},
+    } tTable[] = {{1, 6000, 0x0100007F, 0} /* the first entry refreshed while full */,
+                  {1, 7000, 0x0100007F, 2}, {0, 7000, 0x0100007F, 2}, {0, 6001, 0x0200007F, 2},
                   {0, 6001, 0x0100007F, 0}, {0, 6001, 0x0100007F, 2}, {1, 7000, 0x0100007F, 0},
                   {1, 7000, 0x0100007F, 0}};
     for (const auto &tRow : tTable)

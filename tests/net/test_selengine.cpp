@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/selengine.h"
+#include "net_rig.h"
 #include "support/fake_sockos.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
 #include "support/test_clock.h"
 #include "support/wait_until.h"
 #include "vxq_netcom.h"
@@ -20,43 +18,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-/* An engine without a thread whose records land in a sink; closed at scope end. */
-struct Engine {
-    RecordSink tSink;
-    VXQ_HNETSRV hNetSrv = NULL;
-    Engine() { hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink); }
-    ~Engine() { VXQ_F_NETCOM_CloseNetServer(hNetSrv); }
-    /* Listens on a system-chosen TCP port. */
-    uint32_t Listen(uint16_t *out_pPort)
-    {
-        uint32_t dwPortId = 0;
-        *out_pPort = 0;
-        EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(hNetSrv, out_pPort, &dwPortId), 1);
-        return dwPortId;
-    }
-    /* Connects a loopback client and returns the engine's port id of the accepted side. */
-    uint32_t Accept(uint16_t in_usPort, int *out_pClient)
-    {
-        size_t nBefore = tSink.Count(VXQ_NETCOM_EVENT_CONNECT);
-        *out_pClient = LoopbackConnect(in_usPort);
-        EXPECT_GE(*out_pClient, 0);
-        EXPECT_TRUE(Pump(hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) > nBefore; }));
-        std::vector<NetRecord> tConnects = tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
-        return tConnects.empty() ? 0 : tConnects.back().tHead.dwPortId;
-    }
-};
-
-uint16_t LocalPortOf(int in_iFd)
-{
-    sockaddr_in tAddr;
-    socklen_t iLen = sizeof(tAddr);
-    getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
-    return ntohs(tAddr.sin_port);
-}
-
-} // namespace
 
 TEST(SelEngine, ListenOnPortZeroGivesTheChosenPortAndSlotIdsAndTheConnectRecordHasTheExactHeadLayout)
 {
@@ -204,11 +165,9 @@ TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecordWithSequenceZeroThe
  * until the upper layer closes the id. */
 TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPeerCloseRepeatsDisconnect)
 {
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    Connected tEngine;
+    uint32_t dwPortId = tEngine.dwPortId;
+    int &iClient = tEngine.iClient;
     ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
     EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
     ASSERT_EQ(write(iClient, "abc", 3), 3);
@@ -228,11 +187,12 @@ TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPee
     EXPECT_EQ(tData[1].tHead.dwUserData, 1u);
 
     close(iClient);
+    iClient = -1;
     ASSERT_TRUE(Pump(tEngine.hNetSrv,
                      [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
     NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
     EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
-    EXPECT_EQ(tDisconnect.tHead.usLocalPort, usPort);
+    EXPECT_EQ(tDisconnect.tHead.usLocalPort, tEngine.usPort);
     EXPECT_STREQ(tDisconnect.tHead.szPeerIpaddr, "127.0.0.1");
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
     size_t nAfterClose = tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT);
@@ -328,11 +288,9 @@ TEST(SelEngine, AHighDescriptorOrARefusedConnectRecordClosesTheNewConnection)
 
 TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStillServed)
 {
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    Connected tEngine;
+    uint32_t dwPortId = tEngine.dwPortId;
+    int &iClient = tEngine.iClient;
     /* Fill the other 1022 slots with one idle descriptor (fds stay below FD_SETSIZE);
      * the fake keeps the engine's closes of it from closing it 1022 times. */
     FakeSockOs tFake;
@@ -343,7 +301,7 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
         ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
 
-    int iRefused = LoopbackConnect(usPort);
+    int iRefused = LoopbackConnect(tEngine.usPort);
     ASSERT_GE(iRefused, 0);
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
@@ -359,7 +317,6 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
     EXPECT_EQ(tFake.IgnoredCloses(iShared), VXQ_NET_SELECT_SOCKET_NUM - 2);
     close(iShared);
     close(iRefused);
-    close(iClient);
 }
 
 TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReaderIsClosedAtTheBound)

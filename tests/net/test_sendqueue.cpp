@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/selengine.h"
+#include "net_rig.h"
 #include "support/fake_sockos.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
-#include "vxq_netcom.h"
 
 #include <errno.h>
 #include <sys/socket.h>
@@ -14,35 +11,6 @@
 #include <string>
 
 namespace {
-
-/* An engine without a thread, a listener and one accepted connection whose
- * engine-side descriptor the fake can script. */
-struct Connected {
-    RecordSink tSink;
-    VXQ_HNETSRV hNetSrv = NULL;
-    int iClient = -1;
-    uint32_t dwPortId = 0;
-    int iEngineFd = -1;
-    Connected()
-    {
-        hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
-        uint16_t usPort = 0;
-        EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(hNetSrv, &usPort, NULL), 1);
-        iClient = LoopbackConnect(usPort);
-        EXPECT_TRUE(Pump(hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == 1; }));
-        dwPortId = tSink.Of(VXQ_NETCOM_EVENT_CONNECT)[0].tHead.dwPortId;
-        iEngineFd = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(hNetSrv, dwPortId)->iSocket;
-    }
-    ~Connected()
-    {
-        VXQ_F_NETCOM_CloseNetServer(hNetSrv);
-        close(iClient);
-    }
-    void Pass() { VXQ_F_NETCOM_DoNetEvent(hNetSrv, 200); }
-    int32_t Queued() { return VXQ_F_NETCOM_QuerySendQueueSize(hNetSrv, dwPortId); }
-    int32_t Bytes() { return VXQ_F_NETCOM_StatSendQueueDataTotalLen(hNetSrv, -1, dwPortId); }
-    void Drain() { EXPECT_TRUE(Pump(hNetSrv, [&] { return Queued() == 0; })); }
-};
 
 /* A shared payload's release callback: counts the references given back. */
 void CountRelease(void *in_pRef)
