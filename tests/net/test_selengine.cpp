@@ -372,6 +372,13 @@ TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReader
     EXPECT_FALSE(pWork->bInUse);
     EXPECT_EQ(WaitPeerClosed(iClient), 1);
     close(iClient);
+    /* A bound of 0 or less: closed at the next pass, the clock standing still. */
+    dwPortId = tEngine.Accept(usPort, &iClient);
+    ASSERT_EQ(VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(tEngine.hNetSrv, dwPortId, -5), 1);
+    pWork = tEngine.hNetSrv->pSocketTable[dwPortId & 0xFFFFu];
+    VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
+    EXPECT_FALSE(pWork->bInUse);
+    close(iClient);
 }
 
 namespace {
