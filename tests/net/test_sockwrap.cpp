@@ -183,35 +183,23 @@ TEST(SockWrap, KeepingSendKeepsTheUnsentRestAndCountingSendCountsIt)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_TcpSendData_SendSpecDataBuf(tPair.iServer, sData.data(), 5000, NULL, 0), -1);
 }
 
-TEST(SockWrap, ListenAcceptConnectAndAddressesOnLoopback)
+/* The happy path of listen, accept, connect and the address queries runs under
+ * every engine test; here: the backlog, a closed port, bad arguments. */
+TEST(SockWrap, ABurstOfConnectsWaitsInTheBacklogAndAClosedPortFailsTheConnect)
 {
     int iListen = VXQ_F_SYS_SOCKET_Create(0);
+    uint16_t usPort = 0;
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iListen, "127.0.0.1", 0), 1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Listen(iListen), 1);
-    char sIp[16], sPeer[16];
-    uint16_t usPort = 0, usPeerPort = 0, usClientPort = 0;
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, sIp, &usPort), 1);
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    int iClient = VXQ_F_SYS_SOCKET_Create(0);
-    VXQ_F_SYS_SOCKET_SetBlockMode(iClient, 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(iClient, "127.0.0.1", usPort, 0), 1) << "a time-out of 0 returns at once";
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iClient, 2000), 0);
-    int iServer = VXQ_F_SYS_SOCKET_Accept(iListen, sPeer, &usPeerPort);
-    ASSERT_GE(iServer, 0);
-    EXPECT_STREQ(sPeer, "127.0.0.1");
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iClient, NULL, &usClientPort), 1);
-    EXPECT_EQ(usPeerPort, usClientPort);
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketPeerAddr(iClient, sPeer, &usPeerPort), 1);
-    EXPECT_EQ(usPeerPort, usPort);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iClient, "300.1.1.1", 0), 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iServer), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iClient), 1);
-    /* A burst of 32 waits in the kernel until accepted: no handshake is refused. */
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, NULL, &usPort), 1);
+    int iSocket = VXQ_F_SYS_SOCKET_Create(0);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iSocket, "300.1.1.1", 0), 0);
+    /* 32 handshakes wait in the kernel until accepted: none is refused (and tried again 1 s later). */
     std::vector<int> tBurst;
     for (int i = 0; i < 32; i++) {
         tBurst.push_back(VXQ_F_SYS_SOCKET_Create(0));
         VXQ_F_SYS_SOCKET_SetBlockMode(tBurst.back(), 0);
-        EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(tBurst.back(), "127.0.0.1", usPort, 0), 1);
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(tBurst.back(), "127.0.0.1", usPort, 0), 1) << "a time-out of 0 returns at once";
     }
     for (int iSock : tBurst) {
         EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSock, 500), 0);
@@ -220,7 +208,6 @@ TEST(SockWrap, ListenAcceptConnectAndAddressesOnLoopback)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iListen), 1);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(-1), 0);
     /* Nobody listens there now: failed, not set up. */
-    int iSocket = VXQ_F_SYS_SOCKET_Create(0);
     VXQ_F_SYS_SOCKET_SetBlockMode(iSocket, 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(iSocket, "127.0.0.1", usPort, 2000), 0);
     VXQ_F_SYS_SOCKET_Close(iSocket);
@@ -233,25 +220,17 @@ TEST(SockWrap, ListenAcceptConnectAndAddressesOnLoopback)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_StartConnect(3, "not an address", usPort), 0);
 }
 
-TEST(SockWrap, DatagramsCarryTheirSenderAndAreCutInto1460ByteDatagrams)
+TEST(SockWrap, DatagramSendsAreCutInto1460ByteDatagramsAndBadArgumentsAreRefused)
 {
-    uint16_t usRecvPort = 0, usSendPort = 0, usPort = 0;
+    uint16_t usRecvPort = 0, usPort = 0;
     int iRecv = LoopbackUdp(&usRecvPort);
     int iSend = VXQ_F_SYS_SOCKET_Create(1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iSend, "127.0.0.1", 0), 1);
-    VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iSend, NULL, &usSendPort);
     char sBuf[8192], sText[80], sIp[16];
     int iLen = sizeof(sBuf), iState = 9;
     VXQ_F_SYS_SOCKET_SetBlockMode(iRecv, 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, sBuf, &iLen, sIp, &usPort, sText, sizeof(sText)), 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, NULL, &iLen, NULL, NULL, sText, sizeof(sText)), 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendTo(iSend, "ping", 4, "127.0.0.1", usRecvPort, &iState, sText, sizeof(sText)), 1);
-    EXPECT_EQ(iState, 0);
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_RecvFrom_WaitRecv(iRecv, sBuf, &iLen, sIp, &usPort, sText, sizeof(sText), 2000), 1);
-    EXPECT_EQ(std::string(sBuf, (size_t)iLen), "ping");
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    EXPECT_EQ(usPort, usSendPort);
-
     std::string sData = Pattern(4000, 5);
     std::vector<char> tBuf(sData.begin(), sData.end());
     int iRest = 4000;
