@@ -285,8 +285,8 @@ TEST_F(NpdTest, EchoIsAnsweredOnceAndShortOrForeignRequestsAreIgnored)
     tOdd[7] = 2;
     std::vector<Bytes> tIgnored = {tAnswer, tOdd, Bytes(), TraceParam(kServerId + 1, 1, 6000, 0x0100007F),
                                    DebugParam(kServerId + 1)};
-    for (Bytes tFull : {Datagram(VXQ_DPS_NPD_ECHO, 16, 5), Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, 24, 5), TraceParam(kServerId, 1, 6000, 1),
-                        DebugParam(kServerId)}) {
+    for (Bytes tFull : {Datagram(VXQ_DPS_NPD_ECHO, 16, 5), Datagram(VXQ_DPS_NPD_SEARCH_DEV_REQ, 24, 5),
+                        TraceParam(kServerId, 1, 6000, 1), DebugParam(kServerId)}) {
         tFull.pop_back();
         tIgnored.push_back(tFull);
     }
@@ -419,9 +419,12 @@ TEST(NpdService, RunningServiceAnswersSearchesAndSendsItsLogLinesToARegisteredTr
     auto fnAsk = [&](const Bytes &in_tRequ, uint8_t in_ucFuncId) {
         int iTicks = 0;
         return Await(
-            iFd, [&](const Bytes &t) { return t.size() >= 16 && t[6] == in_ucFuncId && TestLe32(t, 8) == TestLe32(in_tRequ, 8); },
+            iFd,
+            [&](const Bytes &t) {
+                return t.size() >= 16 && t[6] == in_ucFuncId && TestLe32(t, 8) == TestLe32(in_tRequ, 8);
+            },
             [&] {
-                if (iTicks++ % 40 == 0)
+                if (iTicks++ % 200 == 0)
                     sendto(iFd, in_tRequ.data(), in_tRequ.size(), 0, (sockaddr *)&tTo, sizeof(tTo));
             });
     };

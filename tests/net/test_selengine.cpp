@@ -366,7 +366,7 @@ TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReader
     tClock.AdvanceMs(1999);
     for (int i = 0; i < 10; i++)
         VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
-    EXPECT_TRUE(pWork->bInUse && pWork->tSendQueue.pHead != NULL) << "8 MB cannot have gone to a peer that does not read";
+    EXPECT_TRUE(pWork->bInUse && pWork->tSendQueue.pHead != NULL) << "8 MB cannot have gone to a non-reader";
     tClock.AdvanceMs(1);
     VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
     EXPECT_FALSE(pWork->bInUse);
