@@ -1,20 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "net/selengine.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
+#include "net_rig.h"
 #include "support/wait_until.h"
-#include "vxq_netcom.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,9 +73,8 @@ TEST(Netcom, NullEngineIsRefusedByEveryCall)
 
 TEST(Netcom, SettingsAreStoredNotificationIsPerSendAndTheBroadcastFlagIsTheUdpListenersOnly)
 {
-    RecordSink tSink;
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
-    ASSERT_NE(h, nullptr);
+    Engine tEngine;
+    VXQ_HNETSRV h = tEngine.hNetSrv;
     EXPECT_EQ(VXQ_F_NETCOM_SetMaxSendBufferSize(h, 123456), 1);
     EXPECT_EQ(VXQ_F_NETCOM_GetMaxSendBufferSize(h), 123456);
     EXPECT_EQ(VXQ_F_NETCOM_SetSendCompleteNotify(h, 0), 1);
@@ -111,7 +102,6 @@ TEST(Netcom, SettingsAreStoredNotificationIsPerSendAndTheBroadcastFlagIsTheUdpLi
     EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwTcp, 1), 0);
     EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwTcp, &bOut), 0);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwUdp), 1);
-    VXQ_F_NETCOM_CloseNetServer(h);
 }
 
 TEST(Netcom, WithoutACallbackRecordsWaitInTheQueueForRecvData)
