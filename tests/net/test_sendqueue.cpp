@@ -141,8 +141,8 @@ TEST(SendQueue, CountsAndLengthsAreKeptPerDataTypeAndEmptyDataIsRefused)
 
 TEST(SendQueue, UdpItemsGoToTheirDestinationIn1460ByteDatagramsWithAUdpNotice)
 {
-    RecordSink tSink;
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
+    Engine tEngine;
+    VXQ_HNETSRV h = tEngine.hNetSrv;
     uint16_t usPort = 0, usPeer = 0, usTcp = 0;
     uint32_t dwUdp = 0, dwTcp = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usPort, &dwUdp), 1);
@@ -151,7 +151,7 @@ TEST(SendQueue, UdpItemsGoToTheirDestinationIn1460ByteDatagramsWithAUdpNotice)
     ASSERT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", usPeer, sItem.data(), 2000, 0, 41, 1), 1);
     ASSERT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwUdp, "127.0.0.1", usPeer, "third", 5, 0, 43, 0), 1);
     EXPECT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(h, dwUdp) == 0; }));
-    std::vector<NetRecord> tNotes = tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
+    std::vector<NetRecord> tNotes = tEngine.tSink.Of(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY);
     ASSERT_EQ(tNotes.size(), 1u);
     EXPECT_EQ(tNotes[0].tHead.usNetType, 1);
     EXPECT_EQ(tNotes[0].tHead.dwUserData, 41u);
@@ -175,7 +175,6 @@ TEST(SendQueue, UdpItemsGoToTheirDestinationIn1460ByteDatagramsWithAUdpNotice)
     EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwTcp, "127.0.0.1", usPeer, "x", 1, 0, 0, 0), 0);
     EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwTcp, "x", 1, 0, 0, 0), 0);
     close(iPeer);
-    VXQ_F_NETCOM_CloseNetServer(h);
 }
 
 TEST(SendQueue, StoppingTheEngineFreesQueuedItemsOfEverySocket)
