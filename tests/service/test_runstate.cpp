@@ -6,6 +6,10 @@
 
 
 #include "media/subch.h"
+#include "vxq_queue.h"
+
+#include <atomic>
+#include <thread>
 
 static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
 {
@@ -57,5 +61,31 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
     ASSERT_TRUE(WaitUntil([&] { return QueryState(h).iTcpConnNum == 0; }));
     tState = QueryState(h);
     EXPECT_EQ(memcmp(&tState, &tZero, sizeof(tZero)), 0);
+    VXQ_F_DPS_StopDevProNetServer(h);
+}
+
+/* Orders not yet taken count by their bytes: the query runs while an order
+ * posted after it still waits behind it. */
+TEST(CoreRunState, CountsTheBytesOfOrdersTheControlThreadHasNotTakenYet)
+{
+    VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
+    ASSERT_NE(h, nullptr);
+    std::atomic<int> iStep{0};
+    std::thread tBlocker([&] {
+        VXQ_F_TESTHOST_RunOnControl(h, [&](_VXQ_S_DPS_MCSRV_DATA *) {
+            iStep = 1;
+            WaitUntil([&] { return iStep.load() == 2; });
+        });
+    });
+    ASSERT_TRUE(WaitUntil([&] { return iStep.load() == 1; }));
+    _VXQ_S_DPS_RUN_STATE tState;
+    std::thread tQuery([&] { tState = QueryState(h); });
+    ASSERT_TRUE(WaitUntil([&] { return VXQ_F_TOOLS_QUEUE_GetCount(h->hOrderQueue) == 1; }));
+    const uint8_t ucOrder[40] = {};
+    ASSERT_EQ(VXQ_F_DPS_SendDevProData(h, ucOrder, sizeof(ucOrder)), 1);
+    iStep = 2;
+    tQuery.join();
+    tBlocker.join();
+    EXPECT_EQ(tState.iOrderQueueLen, 40);
     VXQ_F_DPS_StopDevProNetServer(h);
 }
