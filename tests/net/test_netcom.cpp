@@ -1,20 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "net/selengine.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
+#include "net_rig.h"
 #include "support/wait_until.h"
-#include "vxq_netcom.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,32 +31,50 @@ void SendDatagram(uint16_t in_usPort, const std::string &in_sData)
 
 TEST(Netcom, NullEngineIsRefusedByEveryCall)
 {
-    int32_t bOn = 0;
+    int32_t bOn = 0, iLen = 8;
     uint16_t usPort = 0;
     uint32_t dwId = 0;
-    char sBuf[8];
-    int32_t iLen = 8;
-    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(NULL, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseNetServer(NULL), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(NULL, &usPort, &dwId), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(NULL, &usPort, &dwId), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(NULL, "127.0.0.1", 1, &dwId), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(NULL, 1, "x", 1, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(NULL, 1, "127.0.0.1", 1, "x", 1, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(NULL, 1), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(NULL, 1, &bOn), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_RecvData(NULL, sBuf, &iLen, 0), 0);
+    char sBuf[8], *pBuf = NULL;
+    const int32_t iGot[] = {VXQ_F_NETCOM_DoNetEvent(NULL, 0),
+                            VXQ_F_NETCOM_CloseNetServer(NULL),
+                            VXQ_F_NETCOM_StartTcpListen(NULL, &usPort, &dwId),
+                            VXQ_F_NETCOM_StartUdpListen(NULL, &usPort, &dwId),
+                            VXQ_F_NETCOM_AddTcpConnect(NULL, "127.0.0.1", 1, &dwId),
+                            VXQ_F_NETCOM_SendTcpData(NULL, 1, "x", 1, 0, 0, 0),
+                            VXQ_F_NETCOM_SendUdpData(NULL, 1, "127.0.0.1", 1, "x", 1, 0, 0, 0),
+                            VXQ_F_NETCOM_QuerySendQueueSize(NULL, 1),
+                            VXQ_F_NETCOM_GetBroadcastFlag(NULL, 1, &bOn),
+                            VXQ_F_NETCOM_RecvData(NULL, sBuf, &iLen, 0),
+                            VXQ_F_NETCOM_GetSendCompleteNotify(NULL),
+                            VXQ_F_NETCOM_GetMaxSendBufferSize(NULL),
+                            VXQ_F_NETCOM_QueryRecvQueueSize(NULL) + 1,
+                            VXQ_F_NETCOM_SendTcpDataEx(NULL, 1, "x", 1, 0, 0, 0, 0),
+                            VXQ_F_NETCOM_SendTcpDataGather(NULL, 1, "h", 1, "x", 1, NULL, NULL, 0, 0, 0),
+                            VXQ_F_NETCOM_QuerySendQueueSizeEx(NULL, 0, 1),
+                            VXQ_F_NETCOM_StatSendQueueDataTotalLen(NULL, -1, 1),
+                            VXQ_F_NETCOM_ClearSendQueueData(NULL, 1),
+                            VXQ_F_NETCOM_SetRecvDataState(NULL, 1, 1),
+                            VXQ_F_NETCOM_GetRecvDataState(NULL, 1),
+                            VXQ_F_NETCOM_SetBroadcastFlag(NULL, 1, 1),
+                            VXQ_F_NETCOM_SetMaxSendBufferSize(NULL, 1),
+                            VXQ_F_NETCOM_SetSendCompleteNotify(NULL, 1),
+                            VXQ_F_NETCOM_CloseTcpConnect(NULL, 1),
+                            VXQ_F_NETCOM_CloseTcpConnectAfterSend(NULL, 1, 0),
+                            VXQ_F_NETCOM_CloseTcpListen(NULL, 1),
+                            VXQ_F_NETCOM_CloseUdpListen(NULL, 1),
+                            VXQ_F_NETCOM_CloseTcpListenByPortId(NULL, 1),
+                            VXQ_F_NETCOM_CloseUdpListenByPortId(NULL, 1),
+                            VXQ_F_NETCOM_RecvDataEx(NULL, &pBuf, &iLen, &iLen, 0),
+                            VXQ_F_NETCOM_WakeUp(NULL)};
+    for (size_t i = 0; i < sizeof(iGot) / sizeof(iGot[0]); i++)
+        EXPECT_EQ(iGot[i], 0) << "call " << i;
     EXPECT_EQ(VXQ_F_NETCOM_GetRecvHandle(NULL), nullptr);
-    EXPECT_EQ(VXQ_F_NETCOM_QueryRecvQueueSize(NULL), -1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetSendCompleteNotify(NULL), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_GetMaxSendBufferSize(NULL), 0);
 }
 
-TEST(Netcom, SettingsAreStoredAndNotificationIsAlwaysPerSend)
+TEST(Netcom, SettingsAreStoredNotificationIsPerSendAndTheBroadcastFlagIsTheUdpListenersOnly)
 {
-    RecordSink tSink;
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
-    ASSERT_NE(h, nullptr);
+    Engine tEngine;
+    VXQ_HNETSRV h = tEngine.hNetSrv;
     EXPECT_EQ(VXQ_F_NETCOM_SetMaxSendBufferSize(h, 123456), 1);
     EXPECT_EQ(VXQ_F_NETCOM_GetMaxSendBufferSize(h), 123456);
     EXPECT_EQ(VXQ_F_NETCOM_SetSendCompleteNotify(h, 0), 1);
@@ -72,34 +82,26 @@ TEST(Netcom, SettingsAreStoredAndNotificationIsAlwaysPerSend)
     EXPECT_EQ(VXQ_F_NETCOM_QueryRecvQueueSize(h), -2) << "an engine with a callback has no record queue";
     EXPECT_EQ(VXQ_F_NETCOM_GetRecvHandle(h), nullptr);
     EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 1), 1) << "an empty engine sleeps the time-out";
-    VXQ_F_NETCOM_CloseNetServer(h);
-}
 
-TEST(Netcom, BroadcastFlagBelongsToUdpListenersOnly)
-{
-    RecordSink tSink;
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
     uint16_t usUdp = 0, usTcp = 0;
     uint32_t dwUdp = 0, dwTcp = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usUdp, &dwUdp), 1);
     ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usTcp, &dwTcp), 1);
     int iSocket = VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(h, dwUdp)->iSocket;
     int32_t bOut = 55;
-    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwUdp, &bOut), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwUdp, 1), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwUdp, &bOut), 1);
-    EXPECT_EQ(bOut, 55) << "the out value is left untouched";
     int iOn = 0;
     socklen_t iLen = sizeof(iOn);
-    getsockopt(iSocket, SOL_SOCKET, SO_BROADCAST, &iOn, &iLen);
-    EXPECT_EQ(iOn, 1);
-    EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwUdp, 0), 1);
-    getsockopt(iSocket, SOL_SOCKET, SO_BROADCAST, &iOn, &iLen);
-    EXPECT_EQ(iOn, 0);
+    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwUdp, &bOut), 0);
+    for (int bSet : {1, 0}) {
+        EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwUdp, bSet), 1);
+        getsockopt(iSocket, SOL_SOCKET, SO_BROADCAST, &iOn, &iLen);
+        EXPECT_EQ(iOn, bSet);
+        EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwUdp, &bOut), bSet);
+    }
+    EXPECT_EQ(bOut, 55) << "the out value is left untouched";
     EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwTcp, 1), 0);
     EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwTcp, &bOut), 0);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwUdp), 1);
-    VXQ_F_NETCOM_CloseNetServer(h);
 }
 
 TEST(Netcom, WithoutACallbackRecordsWaitInTheQueueForRecvData)
@@ -111,11 +113,10 @@ TEST(Netcom, WithoutACallbackRecordsWaitInTheQueueForRecvData)
     uint16_t usPort = 0;
     uint32_t dwUdp = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usPort, &dwUdp), 1);
-    SendDatagram(usPort, "first");
-    SendDatagram(usPort, "second!");
-    SendDatagram(usPort, "third, the longest");
+    const char *sSent[] = {"first", "second!", "third, the longest"};
+    for (const char *sText : sSent)
+        SendDatagram(usPort, sText);
     ASSERT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QueryRecvQueueSize(h) == 3; }));
-
     char sBuf[256];
     int32_t iLen = sizeof(sBuf);
     ASSERT_EQ(VXQ_F_NETCOM_RecvData(h, sBuf, &iLen, 0), 1);
@@ -124,21 +125,17 @@ TEST(Netcom, WithoutACallbackRecordsWaitInTheQueueForRecvData)
     EXPECT_EQ(tFirst.tHead.iEventType, VXQ_NETCOM_EVENT_DATA);
     EXPECT_EQ(tFirst.tHead.dwPortId, dwUdp);
     EXPECT_EQ(tFirst.sData, "first");
-
-    /* The documented sequence: one buffer takes records of different sizes
-     * (it grows for the larger one), then the buffer itself is released. */
+    /* One buffer takes records of growing sizes, then is released. */
     char *pBuf = NULL;
-    int32_t iBufSize = 0;
-    int32_t iGot = 0;
-    ASSERT_EQ(VXQ_F_NETCOM_RecvDataEx(h, &pBuf, &iBufSize, &iGot, 0), 1);
-    ASSERT_NE(pBuf, nullptr);
-    EXPECT_EQ(iGot, 64 + 7);
-    EXPECT_EQ(ParseRecord(pBuf, iGot).sData, "second!");
-    EXPECT_EQ(ParseRecord(pBuf, iGot).tHead.dwUserData, 1u);
-    ASSERT_EQ(VXQ_F_NETCOM_RecvDataEx(h, &pBuf, &iBufSize, &iGot, 0), 1);
-    EXPECT_EQ(iGot, 64 + 18);
-    EXPECT_GE(iBufSize, iGot);
-    EXPECT_EQ(ParseRecord(pBuf, iGot).sData, "third, the longest");
+    int32_t iBufSize = 0, iGot = 0;
+    for (uint32_t i = 1; i < 3; i++) {
+        ASSERT_EQ(VXQ_F_NETCOM_RecvDataEx(h, &pBuf, &iBufSize, &iGot, 0), 1);
+        ASSERT_NE(pBuf, nullptr);
+        EXPECT_EQ(iGot, 64 + (int32_t)strlen(sSent[i]));
+        EXPECT_GE(iBufSize, iGot);
+        EXPECT_EQ(ParseRecord(pBuf, iGot).sData, sSent[i]);
+        EXPECT_EQ(ParseRecord(pBuf, iGot).tHead.dwUserData, i);
+    }
     VXQ_F_NETCOM_ReleaseDataBuf(pBuf);
     VXQ_F_NETCOM_ReleaseDataBuf(NULL);
     EXPECT_EQ(VXQ_F_NETCOM_RecvData(h, sBuf, &iLen, 0), 0);
@@ -152,6 +149,10 @@ TEST(Netcom, OwnThreadModeServesWithoutDoNetEventAndIgnoresIt)
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5), 0);
     uint16_t usPort = 0;
+    uint32_t dwUdp = 0;
+    ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usPort, &dwUdp), 1); /* each call gives the engine lock back */
+    ASSERT_EQ(VXQ_F_NETCOM_CloseUdpListen(h, usPort), 1);
+    usPort = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, NULL), 1);
     int iClient = LoopbackConnect(usPort);
     ASSERT_TRUE(WaitUntil([&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == 1; }));
@@ -187,75 +188,52 @@ TEST(Netcom, SendsQueuedFromSeveralThreadsArriveWholeAndInOrderPerConnection)
     uint16_t usPort = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, NULL), 1);
     std::vector<int> tClients;
-    for (int i = 0; i < iConnNum; i++) {
+    for (int i = 0; i < iConnNum; i++)
         tClients.push_back(LoopbackConnect(usPort));
-        ASSERT_TRUE(WaitUntil([&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == (size_t)(i + 1); }));
-    }
-    /* Map each engine port id to its client by the peer port. */
-    std::map<uint16_t, int> tClientByPort;
-    for (int iFd : tClients) {
-        sockaddr_in tAddr;
-        socklen_t iLen = sizeof(tAddr);
-        getsockname(iFd, (sockaddr *)&tAddr, &iLen);
-        tClientByPort[ntohs(tAddr.sin_port)] = iFd;
-    }
+    ASSERT_TRUE(WaitUntil([&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) == (size_t)iConnNum; }));
     std::vector<uint32_t> tIds;
-    std::vector<int> tFds;
-    for (const NetRecord &tConnect : tSink.Of(VXQ_NETCOM_EVENT_CONNECT)) {
+    for (const NetRecord &tConnect : tSink.Of(VXQ_NETCOM_EVENT_CONNECT))
         tIds.push_back(tConnect.tHead.dwPortId);
-        tFds.push_back(tClientByPort[tConnect.tHead.usPeerPort]);
-    }
-
-    std::atomic<int> iFailures{0};
-    std::vector<std::thread> tSenders;
+    /* Every connection gets the same messages, so any stream may be read for any id. */
+    size_t nTotal = 0;
     for (int s = 0; s < iSenderNum; s++)
-        tSenders.emplace_back([&, s] {
+        for (uint32_t q = 0; q < (uint32_t)iMsgNum; q++)
+            nTotal += MakeMessage(s, q).size();
+    std::atomic<int> iFailures{0};
+    std::vector<std::thread> tThreads;
+    for (int s = 0; s < iSenderNum; s++)
+        tThreads.emplace_back([&, s] {
             for (uint32_t q = 0; q < (uint32_t)iMsgNum; q++)
                 for (uint32_t dwId : tIds) {
                     std::string sMsg = MakeMessage(s, q);
-                    if (!VXQ_F_NETCOM_SendTcpDataEx(h, dwId, sMsg.data(), (int32_t)sMsg.size(), s, 0, q, 1))
-                        iFailures++;
+                    iFailures += !VXQ_F_NETCOM_SendTcpDataEx(h, dwId, sMsg.data(), (int32_t)sMsg.size(), s, 0, q, 1);
                     VXQ_F_NETCOM_QuerySendQueueSize(h, dwId);
                 }
         });
     /* Readers drain while the senders run, so no kernel buffer fills up. */
     std::vector<std::string> tStreams(iConnNum);
-    std::vector<std::thread> tReaders;
     for (int c = 0; c < iConnNum; c++)
-        tReaders.emplace_back([&, c] {
-            size_t nTotal = 0;
-            for (int s = 0; s < iSenderNum; s++)
-                for (uint32_t q = 0; q < (uint32_t)iMsgNum; q++)
-                    nTotal += MakeMessage(s, q).size();
-            tStreams[c] = ReadBytes(tFds[c], (int)nTotal, 20000);
-        });
-    for (std::thread &t : tSenders)
-        t.join();
-    for (std::thread &t : tReaders)
+        tThreads.emplace_back([&, c] { tStreams[c] = ReadBytes(tClients[c], (int)nTotal, 20000); });
+    for (std::thread &t : tThreads)
         t.join();
     EXPECT_EQ(iFailures.load(), 0);
     for (int c = 0; c < iConnNum; c++) {
         const std::string &sStream = tStreams[c];
         std::vector<uint32_t> tNext(iSenderNum, 0);
         size_t nPos = 0;
-        bool bWhole = true;
-        while (nPos + 7 <= sStream.size() && bWhole) {
+        while (nPos + 7 <= sStream.size()) {
             int iSender = (unsigned char)sStream[nPos];
             uint32_t dwSeq;
             memcpy(&dwSeq, sStream.data() + nPos + 1, 4);
-            if (iSender >= iSenderNum || dwSeq != tNext[iSender]) {
-                bWhole = false;
+            if (iSender >= iSenderNum || dwSeq != tNext[iSender])
                 break;
-            }
             std::string sExpected = MakeMessage(iSender, dwSeq);
-            bWhole = sStream.compare(nPos, sExpected.size(), sExpected) == 0;
+            if (sStream.compare(nPos, sExpected.size(), sExpected) != 0)
+                break;
             nPos += sExpected.size();
             tNext[iSender]++;
         }
-        EXPECT_TRUE(bWhole) << "connection " << c << " broke at byte " << nPos;
-        EXPECT_EQ(nPos, sStream.size());
-        for (int s = 0; s < iSenderNum; s++)
-            EXPECT_EQ(tNext[s], (uint32_t)iMsgNum) << "connection " << c << " sender " << s;
+        EXPECT_EQ(nPos, nTotal) << "connection " << c << " broke at byte " << nPos;
     }
     EXPECT_TRUE(WaitUntil([&] {
         return tSink.Count(VXQ_NETCOM_EVENT_SEND_COMP_NOTIFY) == (size_t)(iConnNum * iSenderNum * iMsgNum);
@@ -276,6 +254,16 @@ TEST(Netcom, WakeUpsRacingThePassNeverLeaveThePendingFlagWithoutAByte)
     uint16_t usPort = 0;
     uint32_t dwId = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, &dwId), 1);
+    /* A burst before a pass costs one byte; the pass drains it and ends its wait. */
+    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
+    EXPECT_EQ(h->bWakePending.load(), 1);
+    auto tStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(2500));
+    EXPECT_EQ(h->bWakePending.load(), 0);
+    char cByte;
+    EXPECT_EQ(read(h->iWakeRead, &cByte, 1), -1) << "nothing left behind";
     std::atomic<int> bStop{0};
     std::thread tWaker([&]() {
         while (!bStop.load())
@@ -287,47 +275,8 @@ TEST(Netcom, WakeUpsRacingThePassNeverLeaveThePendingFlagWithoutAByte)
     tWaker.join();
     /* Whatever the last race left, one more wake-up must end a long wait. */
     VXQ_F_NETCOM_WakeUp(h);
-    auto tStart = std::chrono::steady_clock::now();
+    tStart = std::chrono::steady_clock::now();
     EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 3000), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(1500));
-    EXPECT_EQ(VXQ_F_NETCOM_CloseNetServer(h), 1);
-}
-
-TEST(Netcom, AWakeUpFromAnotherThreadEndsThePassWaitAndABurstCostsOneByte)
-{
-    RecordSink tSink;
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink);
-    ASSERT_NE(h, nullptr);
-    uint16_t usPort = 0;
-    uint32_t dwId = 0;
-    ASSERT_EQ(VXQ_F_NETCOM_StartTcpListen(h, &usPort, &dwId), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(NULL), 0);
-
-    /* A burst before the pass: one pending byte, and the 5 s wait ends at once. */
-    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_WakeUp(h), 1);
-    EXPECT_EQ(h->bWakePending.load(), 1);
-    auto tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(2500));
-    EXPECT_EQ(h->bWakePending.load(), 0) << "the pass saw the wake-up and drained the pipe";
-    char cByte;
-    EXPECT_EQ(read(h->iWakeRead, &cByte, 1), -1) << "nothing left behind";
-
-    /* From another thread while the pass may already wait. */
-    std::atomic<int> bWoke{0};
-    std::thread tWaker([&]() {
-        VXQ_F_NETCOM_WakeUp(h);
-        bWoke = 1;
-    });
-    tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
-    tWaker.join();
-    if (h->bWakePending.load() == 1) {
-        /* The byte came after the first pass began its wait. */
-        EXPECT_EQ(VXQ_F_NETCOM_DoNetEvent(h, 5000), 1);
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(4500));
-    EXPECT_EQ(bWoke.load(), 1);
     EXPECT_EQ(VXQ_F_NETCOM_CloseNetServer(h), 1);
 }

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/selengine.h"
+#include "net_rig.h"
 #include "support/fake_sockos.h"
-#include "support/loopback.h"
-#include "support/record_sink.h"
 #include "support/test_clock.h"
 #include "support/wait_until.h"
 #include "vxq_netcom.h"
@@ -20,103 +18,46 @@
 #include <string>
 #include <vector>
 
-namespace {
 
-/* An engine without a thread whose records land in a sink; closed at scope end. */
-struct Engine {
-    RecordSink tSink;
-    VXQ_HNETSRV hNetSrv = NULL;
-    Engine() { hNetSrv = VXQ_F_NETCOM_StartNetServerByNoThread(RecordSink::Callback, &tSink); }
-    ~Engine() { VXQ_F_NETCOM_CloseNetServer(hNetSrv); }
-    /* Listens on a system-chosen TCP port. */
-    uint32_t Listen(uint16_t *out_pPort)
-    {
-        uint32_t dwPortId = 0;
-        *out_pPort = 0;
-        EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(hNetSrv, out_pPort, &dwPortId), 1);
-        return dwPortId;
-    }
-    /* Connects a loopback client and returns the engine's port id of the accepted side. */
-    uint32_t Accept(uint16_t in_usPort, int *out_pClient)
-    {
-        size_t nBefore = tSink.Count(VXQ_NETCOM_EVENT_CONNECT);
-        *out_pClient = LoopbackConnect(in_usPort);
-        EXPECT_GE(*out_pClient, 0);
-        EXPECT_TRUE(Pump(hNetSrv, [&] { return tSink.Count(VXQ_NETCOM_EVENT_CONNECT) > nBefore; }));
-        std::vector<NetRecord> tConnects = tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
-        return tConnects.empty() ? 0 : tConnects.back().tHead.dwPortId;
-    }
-};
-
-uint16_t LocalPortOf(int in_iFd)
-{
-    sockaddr_in tAddr;
-    socklen_t iLen = sizeof(tAddr);
-    getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
-    return ntohs(tAddr.sin_port);
-}
-
-} // namespace
-
-TEST(SelEngine, TcpListenOnPortZeroReturnsTheChosenPortAndAnIdWhoseLowBitsAreItsSlot)
+TEST(SelEngine, ListenOnPortZeroGivesTheChosenPortAndSlotIdsAndTheConnectRecordHasTheExactHeadLayout)
 {
     Engine tEngine;
-    ASSERT_NE(tEngine.hNetSrv, nullptr);
-    uint16_t usPort = 0;
-    uint32_t dwPortId = tEngine.Listen(&usPort);
+    uint16_t usPort = 0, usPort2 = 0, usSame = 0, usNoId = 0;
+    uint32_t dwPortId = tEngine.Listen(&usPort), dwIgnored = 0;
     ASSERT_NE(usPort, 0);
     EXPECT_EQ(dwPortId & 0xFFFFu, 0u);
     EXPECT_NE(dwPortId >> 16, 0u);
-    _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
-        VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tEngine.hNetSrv, dwPortId);
-    ASSERT_NE(pWork, nullptr);
-    EXPECT_EQ(LocalPortOf(pWork->iSocket), usPort);
-    EXPECT_EQ(pWork->usLocalPort, usPort);
-
+    EXPECT_EQ(LocalPortOf(VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tEngine.hNetSrv, dwPortId)->iSocket), usPort);
     /* A second listener takes slot 1; the same port again, or as UDP, is refused. */
-    uint16_t usPort2 = 0;
     uint32_t dwPortId2 = tEngine.Listen(&usPort2);
     EXPECT_EQ(dwPortId2 & 0xFFFFu, 1u);
-    uint16_t usSame = usPort;
-    uint32_t dwIgnored = 0;
+    usSame = usPort;
     EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
     EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
     EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, NULL, &dwIgnored), 0);
-    uint16_t usUdp = 0;
-    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, NULL), 0);
-    /* A TCP listener needs no id pointer. */
-    uint16_t usNoId = 0;
-    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usNoId, NULL), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usNoId, NULL), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usNoId, NULL), 1) << "a TCP listener needs no id pointer";
     EXPECT_NE(usNoId, 0);
-
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 1);
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 0);
-    EXPECT_LT(LoopbackConnect(usPort), 0) << "the closed listener still accepts";
-}
+    EXPECT_LT(LoopbackConnect(usPort2), 0) << "the closed listener still accepts";
 
-TEST(SelEngine, ConnectRecordCarriesTheExactHeadLayout)
-{
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
-    std::vector<NetRecord> tConnects = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT);
-    ASSERT_EQ(tConnects.size(), 1u);
     /* Event 1 at 0, net type 0 at 4, local port at 6, id at 8, the peer's
      * address text in 40 bytes at 12, peer port at 52, zeros to 64. */
+    int iClient = -1;
+    uint32_t dwConn = tEngine.Accept(usPort, &iClient);
+    EXPECT_EQ(dwConn & 0xFFFFu, 1u) << "the closed listener's slot";
     std::string sWant(64, '\0');
     int32_t iEvent = 1;
-    uint16_t usLocal = usPort, usPeer = LocalPortOf(iClient);
+    uint16_t usPeer = LocalPortOf(iClient);
     memcpy(&sWant[0], &iEvent, 4);
-    memcpy(&sWant[6], &usLocal, 2);
-    memcpy(&sWant[8], &dwPortId, 4);
+    memcpy(&sWant[6], &usPort, 2);
+    memcpy(&sWant[8], &dwConn, 4);
     sWant.replace(12, 9, "127.0.0.1");
     memcpy(&sWant[52], &usPeer, 2);
-    EXPECT_EQ(tConnects[0].sRaw, sWant);
-    EXPECT_EQ(dwPortId & 0xFFFFu, 1u);
+    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT).at(0).sRaw, sWant);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 0);
     close(iClient);
 }
 
@@ -138,27 +79,28 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
 
     VXQ_HNETSRV h = tEngine.hNetSrv;
     int32_t bOn = 0;
-    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwOld, "x", 1, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SendUdpData(h, dwOld, "127.0.0.1", 9, "x", 1, 0, 0, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSize(h, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_QuerySendQueueSizeEx(h, 0, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StatSendQueueDataTotalLen(h, -1, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_ClearSendQueueData(h, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SetRecvDataState(h, dwOld, 0), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_SetBroadcastFlag(h, dwOld, 1), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_GetBroadcastFlag(h, dwOld, &bOn), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(h, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwOld), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(h, dwOld), 0);
+    const int32_t iGot[] = {VXQ_F_NETCOM_SendTcpData(h, dwOld, "x", 1, 0, 0, 0),
+                            VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0),
+                            VXQ_F_NETCOM_SendUdpData(h, dwOld, "127.0.0.1", 9, "x", 1, 0, 0, 0),
+                            VXQ_F_NETCOM_QuerySendQueueSize(h, dwOld),
+                            VXQ_F_NETCOM_QuerySendQueueSizeEx(h, 0, dwOld),
+                            VXQ_F_NETCOM_StatSendQueueDataTotalLen(h, -1, dwOld),
+                            VXQ_F_NETCOM_ClearSendQueueData(h, dwOld),
+                            VXQ_F_NETCOM_SetRecvDataState(h, dwOld, 0),
+                            VXQ_F_NETCOM_GetRecvDataState(h, dwOld),
+                            VXQ_F_NETCOM_SetBroadcastFlag(h, dwOld, 1),
+                            VXQ_F_NETCOM_GetBroadcastFlag(h, dwOld, &bOn),
+                            VXQ_F_NETCOM_CloseTcpListenByPortId(h, dwOld),
+                            VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwOld),
+                            VXQ_F_NETCOM_CloseTcpConnect(h, dwOld),
+                            VXQ_F_NETCOM_GetRecvDataState(h, (dwNew & 0xFFFF0000u) | 1024u)};
+    for (size_t i = 0; i < sizeof(iGot) / sizeof(iGot[0]); i++)
+        EXPECT_EQ(iGot[i], 0) << "call " << i << " (the last: a slot out of the table)";
     /* The old id did not touch the new connection. */
     EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, dwNew), 1);
     ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(h, dwNew, "still here", 10, 0, 0, 0), 1);
     EXPECT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(h, dwNew) == 0; }));
     EXPECT_EQ(ReadBytes(iClient2, 10), "still here");
-    /* Ids whose slot part is out of the table never match. */
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(h, (dwNew & 0xFFFF0000u) | 1024u), 0);
     close(iClient1);
     close(iClient2);
 }
@@ -188,20 +130,17 @@ TEST(SelEngine, ReusedSlotsNeverRepeatTheirPreviousId)
 TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecordWithSequenceZeroThenOne)
 {
     Engine tEngine;
-    uint16_t usPort = 0;
+    uint16_t usPort = 0, usClientPort = 0;
     uint32_t dwPortId = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usPort, &dwPortId), 1);
-    ASSERT_NE(usPort, 0);
-    uint16_t usClientPort = 0;
     int iClient = LoopbackUdp(&usClientPort);
-    sockaddr_in tTo;
-    memset(&tTo, 0, sizeof(tTo));
+    sockaddr_in tTo = {};
     tTo.sin_family = AF_INET;
     tTo.sin_port = htons(usPort);
     tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string sFirst = Pattern(100, 1), sSecond = Pattern(100, 2);
-    ASSERT_EQ(sendto(iClient, sFirst.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
-    ASSERT_EQ(sendto(iClient, sSecond.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
+    std::string sSent[] = {Pattern(100, 1), Pattern(100, 2)};
+    for (const std::string &sData : sSent)
+        ASSERT_EQ(sendto(iClient, sData.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) >= 2; }));
     std::vector<NetRecord> tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA);
     ASSERT_EQ(tData.size(), 2u);
@@ -214,22 +153,29 @@ TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecordWithSequenceZeroThe
         EXPECT_EQ(tData[i].tHead.usPeerPort, usClientPort);
         EXPECT_EQ(tData[i].tHead.dwUserData, (uint32_t)i);
         EXPECT_EQ(tData[i].tHead.iDataLen, 100);
+        EXPECT_EQ(tData[i].sData, sSent[i]);
     }
-    EXPECT_EQ(tData[0].sData, sFirst);
-    EXPECT_EQ(tData[1].sData, sSecond);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 1);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 0);
     close(iClient);
 }
 
-TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUpperLayerCloses)
+/* Data waits in the kernel while the receive flag is cleared; records carry a
+ * per-socket sequence; a peer that goes away yields a disconnect at every pass
+ * until the upper layer closes the id. */
+TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPeerCloseRepeatsDisconnect)
 {
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    Connected tEngine;
+    uint32_t dwPortId = tEngine.dwPortId;
+    int &iClient = tEngine.iClient;
+    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
     ASSERT_EQ(write(iClient, "abc", 3), 3);
+    for (int i = 0; i < 10; i++)
+        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA), 0u);
+    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 7), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 1);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
     ASSERT_EQ(write(iClient, "defg", 4), 4);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 2; }));
@@ -241,11 +187,12 @@ TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUp
     EXPECT_EQ(tData[1].tHead.dwUserData, 1u);
 
     close(iClient);
+    iClient = -1;
     ASSERT_TRUE(Pump(tEngine.hNetSrv,
                      [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
     NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
     EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
-    EXPECT_EQ(tDisconnect.tHead.usLocalPort, usPort);
+    EXPECT_EQ(tDisconnect.tHead.usLocalPort, tEngine.usPort);
     EXPECT_STREQ(tDisconnect.tHead.szPeerIpaddr, "127.0.0.1");
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
     size_t nAfterClose = tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT);
@@ -254,30 +201,34 @@ TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilTheUp
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), nAfterClose);
 }
 
-TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenData)
+TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndARefusedOneOnlyDisconnect)
 {
     Engine tEngine;
-    uint16_t usPort = 0;
+    uint16_t usPort = 0, usClosed = 0;
     int iListen = LoopbackListen(&usPort);
-    uint32_t dwPortId = 0;
+    close(LoopbackListen(&usClosed)); /* nobody listens there now */
+    uint32_t dwPortId = 0, dwRefused = 0;
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
-    /* Not set up yet as far as the engine knows: sends are refused. */
-    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1; }));
+    ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usClosed, &dwRefused), 1);
+    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwRefused), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwRefused), 0);
+    EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0) << "not set up yet";
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] {
+        return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1 &&
+               tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwRefused) >= 2;
+    }));
+    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT, dwRefused), 0u);
     NetRecord tResult = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT_RESULT)[0];
     EXPECT_EQ(tResult.sRaw.size(), 64u + 260u);
     EXPECT_EQ(tResult.tHead.dwPortId, dwPortId);
     EXPECT_EQ(tResult.tHead.iDataLen, 260);
     EXPECT_EQ(tResult.tHead.usPeerPort, usPort);
     std::string sBlock(260, '\0');
-    sBlock[4] = (char)0xB3;
-    sBlock[5] = (char)0xC9;
-    sBlock[6] = (char)0xB9;
-    sBlock[7] = (char)0xA6;
+    sBlock.replace(4, 4, "\xB3\xC9\xB9\xA6");
     EXPECT_EQ(tResult.sData, sBlock);
+    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwRefused), 1);
 
     int iServer = accept(iListen, NULL, NULL);
-    ASSERT_GE(iServer, 0);
     ASSERT_EQ(write(iServer, "hello", 5), 5);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
     NetRecord tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0];
@@ -288,20 +239,6 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenData)
     EXPECT_EQ(ReadBytes(iServer, 4), "back");
     close(iServer);
     close(iListen);
-}
-
-TEST(SelEngine, RefusedOutgoingConnectionYieldsDisconnectAndNeverConnectResult)
-{
-    Engine tEngine;
-    uint16_t usPort = 0;
-    close(LoopbackListen(&usPort)); /* nobody listens there now */
-    uint32_t dwPortId = 0;
-    ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 2; }));
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT), 0u);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwPortId), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwPortId), 0);
 }
 
 TEST(SelEngine, OnePassAcceptsUpToEightWaitingConnections)
@@ -320,36 +257,40 @@ TEST(SelEngine, OnePassAcceptsUpToEightWaitingConnections)
         close(iFd);
 }
 
-TEST(SelEngine, DescriptorAtOrAboveFdSetSizeIsRefusedAndTheEngineKeepsServing)
+/* A connection on a descriptor select cannot watch, or one whose CONNECT the
+ * sink refuses, is closed at once and keeps no slot; the engine goes on serving. */
+TEST(SelEngine, AHighDescriptorOrARefusedConnectRecordClosesTheNewConnection)
 {
     Engine tEngine;
     uint16_t usPort = 0;
     tEngine.Listen(&usPort);
-    FakeSockOs tFake;
-    tFake.AcceptHighFd(true);
-    int iRefused = LoopbackConnect(usPort);
-    ASSERT_GE(iRefused, 0);
-    /* The engine accepts it on a descriptor select cannot watch, and closes it at once. */
-    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 0u);
-    tFake.AcceptHighFd(false);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
-    EXPECT_EQ(dwPortId & 0xFFFFu, 1u) << "the refused socket must not have kept a slot";
-    /* Listeners and connections are refused the same way. */
+    for (int bHighFd : {1, 0}) {
+        SCOPED_TRACE(bHighFd ? "high descriptor" : "refused record");
+        FakeSockOs tFake;
+        tFake.AcceptHighFd(bHighFd);
+        tEngine.tSink.SetAccept(bHighFd);
+        int iRefused = LoopbackConnect(usPort);
+        EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
+        tFake.AcceptHighFd(false);
+        tEngine.tSink.SetAccept(1);
+        tEngine.tSink.Clear();
+        int iClient = -1;
+        uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+        EXPECT_EQ(dwPortId & 0xFFFFu, 1u) << "the refused socket must not have kept a slot";
+        EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
+        EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
+        close(iRefused);
+        close(iClient);
+    }
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, FD_SETSIZE, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, -1, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
-    close(iRefused);
-    close(iClient);
 }
 
 TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStillServed)
 {
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
+    Connected tEngine;
+    uint32_t dwPortId = tEngine.dwPortId;
+    int &iClient = tEngine.iClient;
     /* Fill the other 1022 slots with one idle descriptor (fds stay below FD_SETSIZE);
      * the fake keeps the engine's closes of it from closing it 1022 times. */
     FakeSockOs tFake;
@@ -360,7 +301,7 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
         ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
     EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
 
-    int iRefused = LoopbackConnect(usPort);
+    int iRefused = LoopbackConnect(tEngine.usPort);
     ASSERT_GE(iRefused, 0);
     EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
@@ -376,42 +317,6 @@ TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStill
     EXPECT_EQ(tFake.IgnoredCloses(iShared), VXQ_NET_SELECT_SOCKET_NUM - 2);
     close(iShared);
     close(iRefused);
-    close(iClient);
-}
-
-TEST(SelEngine, ClearedReceiveFlagLeavesDataInTheKernelUntilSetAgain)
-{
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    int iClient = -1;
-    uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
-    ASSERT_EQ(write(iClient, "held", 4), 4);
-    for (int i = 0; i < 10; i++)
-        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA), 0u);
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 7), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 1);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) == 1; }));
-    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA)[0].sData, "held");
-    close(iClient);
-}
-
-TEST(SelEngine, ARefusedConnectRecordClosesTheNewConnection)
-{
-    Engine tEngine;
-    uint16_t usPort = 0;
-    tEngine.Listen(&usPort);
-    tEngine.tSink.SetAccept(0);
-    int iClient = LoopbackConnect(usPort);
-    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iClient, 1) == 1; }));
-    tEngine.tSink.SetAccept(1);
-    int iNext = -1;
-    EXPECT_EQ(tEngine.Accept(usPort, &iNext) & 0xFFFFu, 1u);
-    close(iClient);
-    close(iNext);
 }
 
 TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReaderIsClosedAtTheBound)
@@ -461,11 +366,18 @@ TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReader
     tClock.AdvanceMs(1999);
     for (int i = 0; i < 10; i++)
         VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
-    EXPECT_TRUE(pWork->bInUse && pWork->tSendQueue.pHead != NULL) << "8 MB cannot have gone to a peer that does not read";
+    EXPECT_TRUE(pWork->bInUse && pWork->tSendQueue.pHead != NULL) << "8 MB cannot have gone to a non-reader";
     tClock.AdvanceMs(1);
     VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
     EXPECT_FALSE(pWork->bInUse);
     EXPECT_EQ(WaitPeerClosed(iClient), 1);
+    close(iClient);
+    /* A bound of 0 or less: closed at the next pass, the clock standing still. */
+    dwPortId = tEngine.Accept(usPort, &iClient);
+    ASSERT_EQ(VXQ_F_NET_SELECT_CloseTcpConnectAfterSend(tEngine.hNetSrv, dwPortId, -5), 1);
+    pWork = tEngine.hNetSrv->pSocketTable[dwPortId & 0xFFFFu];
+    VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 1);
+    EXPECT_FALSE(pWork->bInUse);
     close(iClient);
 }
 

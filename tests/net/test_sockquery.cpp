@@ -14,106 +14,43 @@
 
 TEST(SockQuery, CheckIpaddrAcceptsDottedAddressesExceptTheBroadcastOne)
 {
-    struct {
+    const struct {
         const char *sText;
         int iExpected;
     } tCases[] = {{"127.0.0.1", 1},       {"0.0.0.0", 1},  {"192.168.1.254", 1}, {"255.255.255.255", 0},
                   {"256.1.1.1", 0},       {"1.2.3", 0},    {"", 0},              {"abc", 0},
-                  {"255.255.255.254", 1}, {"1.2.3.4 ", 0}};
+                  {"255.255.255.254", 1}, {"1.2.3.4 ", 0}, {NULL, 0}};
     for (const auto &tCase : tCases)
-        EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckIpaddr(tCase.sText), tCase.iExpected) << tCase.sText;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckIpaddr(NULL), 0);
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckIpaddr(tCase.sText), tCase.iExpected) << (tCase.sText ? tCase.sText : "NULL");
 }
 
-TEST(SockQuery, NameLookupsCopyDottedTextAndResolveLocalhost)
-{
-    char sIp[16];
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("10.1.2.3", sIp), 0);
-    EXPECT_STREQ(sIp, "10.1.2.3");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("localhost", sIp), 0);
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr(NULL, sIp), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("10.1.2.4", sIp), 0);
-    EXPECT_STREQ(sIp, "10.1.2.4");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("localhost", sIp), 0);
-    EXPECT_STREQ(sIp, "127.0.0.1");
+namespace {
 
-    _VXQ_S_SYS_IPADDR *pTable = NULL;
-    int iCount = -1;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("10.9.8.7", &pTable, &iCount), 0);
-    ASSERT_EQ(iCount, 1);
-    EXPECT_STREQ(pTable[0].szIpaddr, "10.9.8.7");
-    VXQ_F_SYS_SOCKET_FreeIpAddrTable(&pTable);
-    EXPECT_EQ(pTable, nullptr);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("localhost", &pTable, &iCount), 0);
-    ASSERT_GE(iCount, 1);
-    EXPECT_STREQ(pTable[0].szIpaddr, "127.0.0.1");
-    free(pTable);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("localhost", NULL, &iCount), 99);
-}
-
-/* A resolver that knows no name, so that the test does not wait for a name server. */
-static int NoNameResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **)
+/* Resolvers put in force for a test: one that knows no name (no name server is
+ * asked), one that answers every name with 10.0.0.1, 10.0.0.2 and 10.0.0.3. */
+int NoNameResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **)
 {
     return EAI_NONAME;
 }
 
-TEST(SockQuery, UnresolvedNamesGiveCodeTwoAndNoTable)
+int ThreeAddressResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **out_ppList)
 {
-    _VXQ_S_SOCKOS_TABLE tTable = *VXQ_F_SOCKOS_Default();
-    tTable.fnGetAddrInfo = NoNameResolver;
-    VXQ_F_SOCKOS_Install(&tTable);
-    char sIp[16] = "";
-    _VXQ_S_SYS_IPADDR *pTable = NULL;
-    int iCount = -1;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("no-such-host.invalid", sIp), 2);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("no-such-host.invalid", sIp), 2);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("no-such-host.invalid", &pTable, &iCount), 2);
-    EXPECT_EQ(pTable, nullptr);
-    EXPECT_EQ(iCount, 0);
-    /* Dotted text needs no resolver. */
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("10.1.2.3", sIp), 0);
-    VXQ_F_SOCKOS_Install(NULL);
-}
-
-TEST(SockQuery, InterfaceQueriesSeeOnlyLoopbackInTheTestNamespace)
-{
-    _VXQ_S_SYS_IPADDR_TABLE tTable;
-    memset(&tTable, 0, sizeof(tTable));
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 0);
-    EXPECT_EQ(tTable.iIpaddrNum, 0);
-    tTable.iIpaddrNum = 9;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(NULL), 1);
-
-    char sMac[18] = "unchanged";
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("10.200.200.200", sMac), 0);
-    EXPECT_STREQ(sMac, "unchanged");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("127.0.0.1", sMac), 0);
-    EXPECT_STREQ(sMac, "00-00-00-00-00-00");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr(NULL, sMac), 5);
-}
-
-/* A resolver that answers every name with 10.0.0.1, 10.0.0.2 and 10.0.0.3. */
-static int ThreeAddressResolver(const char *, const char *, const struct addrinfo *, struct addrinfo **out_ppList)
-{
-    struct addrinfo *pHead = NULL;
-    for (int i = 3; i >= 1; i--) {
+    *out_ppList = NULL;
+    for (uint32_t i = 3; i >= 1; i--) {
         struct addrinfo *pItem = (struct addrinfo *)calloc(1, sizeof(struct addrinfo));
         struct sockaddr_in *pAddr = (struct sockaddr_in *)calloc(1, sizeof(struct sockaddr_in));
         pAddr->sin_family = AF_INET;
-        pAddr->sin_addr.s_addr = htonl(0x0A000000u + (uint32_t)i);
+        pAddr->sin_addr.s_addr = htonl(0x0A000000u + i);
         pItem->ai_family = AF_INET;
         pItem->ai_addr = (struct sockaddr *)pAddr;
         pItem->ai_addrlen = sizeof(*pAddr);
-        pItem->ai_next = pHead;
-        pHead = pItem;
+        pItem->ai_next = *out_ppList;
+        *out_ppList = pItem;
     }
-    *out_ppList = pHead;
     return 0;
 }
 
-static void ThreeAddressFree(struct addrinfo *in_pList)
+void ThreeAddressFree(struct addrinfo *in_pList)
 {
     while (in_pList != NULL) {
         struct addrinfo *pNext = in_pList->ai_next;
@@ -121,6 +58,36 @@ static void ThreeAddressFree(struct addrinfo *in_pList)
         free(in_pList);
         in_pList = pNext;
     }
+}
+
+} // namespace
+
+TEST(SockQuery, DottedTextNeedsNoResolverAndUnresolvedNamesGiveCodeTwoAndNoTable)
+{
+    _VXQ_S_SOCKOS_TABLE tTable = *VXQ_F_SOCKOS_Default();
+    tTable.fnGetAddrInfo = NoNameResolver;
+    VXQ_F_SOCKOS_Install(&tTable);
+    char sIp[16] = "";
+    _VXQ_S_SYS_IPADDR *pTable = NULL;
+    int iCount = -1;
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("10.1.2.3", sIp), 0);
+    EXPECT_STREQ(sIp, "10.1.2.3");
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("10.1.2.4", sIp), 0);
+    EXPECT_STREQ(sIp, "10.1.2.4");
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("10.9.8.7", &pTable, &iCount), 0);
+    ASSERT_EQ(iCount, 1);
+    EXPECT_STREQ(pTable[0].szIpaddr, "10.9.8.7");
+    VXQ_F_SYS_SOCKET_FreeIpAddrTable(&pTable);
+    EXPECT_EQ(pTable, nullptr);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr(NULL, sIp), 1);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("10.9.8.7", NULL, &iCount), 99);
+
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("no-such-host.invalid", sIp), 2);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetRandomNetIpAddr("no-such-host.invalid", sIp), 2);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("no-such-host.invalid", &pTable, &iCount), 2);
+    EXPECT_EQ(pTable, nullptr);
+    EXPECT_EQ(iCount, 0);
+    VXQ_F_SOCKOS_Install(NULL);
 }
 
 TEST(SockQuery, RandomLookupPicksAmongAllAddressesWithoutTouchingTheHostsRand)
@@ -140,6 +107,9 @@ TEST(SockQuery, RandomLookupPicksAmongAllAddressesWithoutTouchingTheHostsRand)
     }
     EXPECT_EQ(rand(), iExpectedRand) << "the host's generator was reseeded or drawn from";
     EXPECT_EQ(tSeen, (std::set<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    char sIp[16] = "";
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_GetNetIpAddr("cluster.example", sIp), 0);
+    EXPECT_STREQ(sIp, "10.0.0.1");
     _VXQ_S_SYS_IPADDR *pTable = NULL;
     int iCount = 0;
     ASSERT_EQ(VXQ_F_SYS_SOCKET_GetDomainIpAddrTable("cluster.example", &pTable, &iCount), 0);
@@ -147,4 +117,21 @@ TEST(SockQuery, RandomLookupPicksAmongAllAddressesWithoutTouchingTheHostsRand)
     EXPECT_STREQ(pTable[2].szIpaddr, "10.0.0.3");
     VXQ_F_SYS_SOCKET_FreeIpAddrTable(&pTable);
     VXQ_F_SOCKOS_Install(NULL);
+}
+
+TEST(SockQuery, InterfaceQueriesSeeOnlyLoopbackInTheTestNamespace)
+{
+    _VXQ_S_SYS_IPADDR_TABLE tTable;
+    memset(&tTable, 0, sizeof(tTable));
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 0);
+    EXPECT_EQ(tTable.iIpaddrNum, 0);
+    tTable.iIpaddrNum = 9;
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(&tTable), 1);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryLocalIpaddrTable(NULL), 1);
+    char sMac[18] = "unchanged";
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("10.200.200.200", sMac), 0);
+    EXPECT_STREQ(sMac, "unchanged");
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr("127.0.0.1", sMac), 0);
+    EXPECT_STREQ(sMac, "00-00-00-00-00-00");
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_QueryAdpMacByIpaddr(NULL, sMac), 5);
 }

@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_sockos.h"
-#include "net/sockos.h"
 #include "support/loopback.h"
 #include "vxq_sockwrap.h"
 
 #include <errno.h>
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,135 +20,89 @@ struct Pair {
     Pair() { EXPECT_EQ(LoopbackPair(&iClient, &iServer), 1); }
     ~Pair()
     {
-        if (iClient >= 0)
-            close(iClient);
-        if (iServer >= 0)
-            close(iServer);
+        close(iClient);
+        close(iServer);
     }
 };
 
 } // namespace
 
-TEST(SockWrap, RecvReportsNoDataThenDataThenPeerClose)
+TEST(SockWrap, RecvReportsNoDataDataTimeOutAndPeerCloseAndRefusesMissingOrEmptyBuffers)
 {
     Pair tPair;
     VXQ_F_SYS_SOCKET_SetBlockMode(tPair.iServer, 0);
-    char sBuf[64];
-    char sText[128];
-    int iLen = sizeof(sBuf);
-    int iState = 99;
+    char sBuf[64], sText[128];
+    int iLen = sizeof(sBuf), iState = 99;
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText)), 0);
     EXPECT_EQ(iState, 1);
-    EXPECT_STREQ(sText, "no data.");
     EXPECT_EQ(iLen, (int)sizeof(sBuf));
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 30), 0);
+    EXPECT_EQ(iState, 2);
+    /* Refused without reading: a zero-size buffer must not look like a closed peer (state 0). */
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, &iState, sText, sizeof(sText)), 0);
+    EXPECT_EQ(iState, -1);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, NULL, NULL, NULL, 0), 0);
+    iLen = 0;
+    iState = 0;
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText)), 0);
+    EXPECT_EQ(iState, -1);
 
     ASSERT_EQ(write(tPair.iClient, "hello", 5), 5);
     iLen = sizeof(sBuf);
     iState = 99;
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 5000), 1);
-    EXPECT_EQ(iLen, 5);
-    EXPECT_EQ(std::string(sBuf, 5), "hello");
+    EXPECT_EQ(std::string(sBuf, (size_t)iLen), "hello");
     EXPECT_EQ(iState, 99); /* untouched on success */
-
     close(tPair.iClient);
-    tPair.iClient = -1;
     iLen = sizeof(sBuf);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 5000), 0);
     EXPECT_EQ(iState, 0);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_Recv peer close.");
-}
-
-TEST(SockWrap, RecvRefusesMissingOrEmptyBuffersWithoutReadingPeerClose)
-{
-    Pair tPair;
-    char sBuf[8];
-    char sText[128];
-    int iState = 0;
-    int iLen = 8;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iState, -1);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_Recv out_pRecvDataBuf or inout_pRecvDataLen is NULL.");
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, NULL, NULL, NULL, 0), 0);
-    /* A zero-size buffer must not be mistaken for a closed peer (state 0). */
-    iLen = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iState, -1);
-}
-
-TEST(SockWrap, WaitRecvTimesOutWithStateTwo)
-{
-    Pair tPair;
-    char sBuf[8];
-    char sText[32];
-    int iLen = 8;
-    int iState = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 30), 0);
-    EXPECT_EQ(iState, 2);
-    EXPECT_STREQ(sText, "time out");
 }
 
 TEST(SockWrap, FailureTextIsCutToTheCallersBuffer)
 {
     Pair tPair;
     VXQ_F_SYS_SOCKET_SetBlockMode(tPair.iServer, 0);
-    struct {
+    const struct {
         int iSize;
         std::string sExpected;
     } tCases[] = {{1, ""}, {4, "no "}, {9, "no data."}, {64, "no data."}};
+    char sText[80], sBuf[8];
     for (const auto &tCase : tCases) {
-        char sText[80];
         memset(sText, 'x', sizeof(sText));
-        char sBuf[8];
-        int iLen = 8;
-        int iState = 0;
+        int iLen = 8, iState = 0;
         EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, tCase.iSize), 0);
         EXPECT_EQ(std::string(sText), tCase.sExpected) << "size " << tCase.iSize;
         EXPECT_EQ(sText[tCase.iSize], 'x') << "wrote past the buffer of size " << tCase.iSize;
     }
-    /* The rule's own example: 10 bytes keep the first 9 characters. */
-    char sText[16];
     memset(sText, 'x', sizeof(sText));
     int iLen = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, NULL, sText, 10), 0);
-    EXPECT_STREQ(sText, "VXQ_F_SYS");
-    EXPECT_EQ(sText[10], 'x');
-    /* A zero size or null buffer gets nothing. */
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, NULL, sText, 0), 0);
-    EXPECT_STREQ(sText, "VXQ_F_SYS");
+    EXPECT_EQ(sText[0], 'x') << "a zero size gets nothing";
 }
 
-TEST(SockWrap, WaitSendCutsFourThousandBytesIntoPiecesOf1460)
+TEST(SockWrap, WaitSendCutsIntoPiecesOf1460AndGoesOnAfterWouldBlockOnlyWithATimeout)
 {
     Pair tPair;
     FakeSockOs tFake;
-    tFake.Watch(tPair.iServer);
     std::string sData = Pattern(4000);
     int iState = 5;
-    char sText[64];
+    char sText[80];
+    tFake.Watch(tPair.iServer);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 4000, &iState, sText, sizeof(sText), 1000), 1);
     EXPECT_EQ(iState, 0);
     EXPECT_EQ(tFake.SendAsked(tPair.iServer), (std::vector<int>{1460, 1460, 1080}));
     EXPECT_EQ(ReadBytes(tPair.iClient, 4000), sData);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 10, NULL, NULL, 0, 0), 0);
-}
-
-TEST(SockWrap, WaitSendGoesOnAfterWouldBlockOnlyWithATimeout)
-{
-    Pair tPair;
-    FakeSockOs tFake;
-    std::string sData = Pattern(3000, 3);
-    int iState = 0;
-    char sText[80];
     /* Without a time-out, a would-block ends the call with state -1. */
     tFake.FailSendAt(tPair.iServer, 2, EWOULDBLOCK);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 3000, &iState, sText, sizeof(sText), 0), 0);
     EXPECT_EQ(iState, -1);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_SendEx send fail, error: EWOULDBLOCK");
     EXPECT_EQ(ReadBytes(tPair.iClient, 1460), sData.substr(0, 1460));
     /* With one, the failed piece is sent again and the whole arrives. */
     tFake.FailSendAt(tPair.iServer, 2, EWOULDBLOCK);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 3000, &iState, sText, sizeof(sText), 1000), 1);
-    EXPECT_EQ(ReadBytes(tPair.iClient, 3000), sData);
+    EXPECT_EQ(ReadBytes(tPair.iClient, 3000), sData.substr(0, 3000));
     /* A hard failure ends it at once with state -2. */
     tFake.FailSendAt(tPair.iServer, 1, EPIPE);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 3000, &iState, sText, sizeof(sText), 1000), 0);
@@ -165,87 +114,68 @@ TEST(SockWrap, SendExReportsEachOutcomeWithItsState)
 {
     Pair tPair;
     FakeSockOs tFake;
-    char sText[80];
-    int iState = 7;
-    int iLen = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, "x", &iLen, &iState, sText, sizeof(sText)), 1);
-    EXPECT_EQ(iState, 0);
-    EXPECT_STREQ(sText, "");
-    iLen = 4;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, NULL, &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iState, -2);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_SendEx in_pSendDataBuf or inout_pSendDataLen is NULL");
-
-    tFake.LimitSendPerPass(tPair.iServer, 3);
-    iLen = 5;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, "abcde", &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iLen, 3);
-    EXPECT_EQ(iState, -1);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_SendEx no send finish");
-    iLen = 5;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, "abcde", &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iLen, 0);
-    EXPECT_EQ(iState, -1);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_SendEx send fail, error: EWOULDBLOCK");
-
-    tFake.LimitSendPerPass(tPair.iServer, -1);
-    tFake.FailSendAt(tPair.iServer, 1, ECONNRESET);
-    iLen = 5;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, "abcde", &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iLen, 0);
-    EXPECT_EQ(iState, -2);
-    EXPECT_STREQ(sText, strerror(ECONNRESET));
-    iLen = 5;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, "abcde", &iLen, &iState, sText, sizeof(sText)), 1);
-    EXPECT_EQ(iState, 0);
+    const char *sNull = "VXQ_F_SYS_SOCKET_SendEx in_pSendDataBuf or inout_pSendDataLen is NULL";
+    const struct {
+        const char *pData;
+        int iLen, iBudget, iErrno; /* the fake's budget (-1: none) and a failing send's errno */
+        int iResult, iLenAfter, iState;
+        const char *sText; /* NULL: the system's text for iErrno */
+    } tRows[] = {
+        {"x", 0, -1, 0, 1, 0, 0, ""},
+        {NULL, 4, -1, 0, 0, 4, -2, sNull},
+        {"abcde", 5, 3, 0, 0, 3, -1, "VXQ_F_SYS_SOCKET_SendEx no send finish"},
+        {"abcde", 5, 0, 0, 0, 0, -1, "VXQ_F_SYS_SOCKET_SendEx send fail, error: EWOULDBLOCK"},
+        {"abcde", 5, -1, ECONNRESET, 0, 0, -2, NULL},
+        {"abcde", 5, -1, 0, 1, 5, 0, "stale"}, /* untouched */
+    };
+    for (const auto &tRow : tRows) {
+        tFake.LimitSendPerPass(tPair.iServer, tRow.iBudget);
+        if (tRow.iErrno != 0)
+            tFake.FailSendAt(tPair.iServer, 1, tRow.iErrno);
+        char sText[80] = "stale";
+        int iLen = tRow.iLen, iState = 7;
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_SendEx(tPair.iServer, tRow.pData, &iLen, &iState, sText, sizeof(sText)),
+                  tRow.iResult) << tRow.sText;
+        EXPECT_EQ(iLen, tRow.iLenAfter) << tRow.sText;
+        EXPECT_EQ(iState, tRow.iState) << tRow.sText;
+        EXPECT_STREQ(sText, tRow.sText != NULL ? tRow.sText : strerror(tRow.iErrno));
+    }
     EXPECT_EQ(ReadBytes(tPair.iClient, 8), "abcabcde");
 }
 
-TEST(SockWrap, KeepingSendOfFiveThousandOnASocketTakingThreeThousandKeepsTheLastTwoThousand)
+/* The keeping send leaves what the socket did not take at the front of the
+ * caller's buffer; the counting send reports bytes taken, or -1 after a hard failure. */
+TEST(SockWrap, KeepingSendKeepsTheUnsentRestAndCountingSendCountsIt)
 {
     Pair tPair;
     FakeSockOs tFake;
-    tFake.LimitSendPerPass(tPair.iServer, 3000);
     std::string sData = Pattern(5000, 1);
     std::vector<char> tBuf(sData.begin(), sData.end());
-    int iLen = 5000;
-    int iState = 0;
+    int iLen = 5000, iState = 0;
     char sText[80];
+    tFake.LimitSendPerPass(tPair.iServer, 3000);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendSpecDataBuf(tPair.iServer, tBuf.data(), &iLen, &iState, sText, sizeof(sText)), 0);
     EXPECT_EQ(iLen, 2000);
     EXPECT_EQ(iState, -1);
     EXPECT_EQ(std::string(tBuf.data(), 2000), sData.substr(3000));
     EXPECT_EQ(tFake.SendAsked(tPair.iServer), (std::vector<int>{1460, 1460, 1460}));
     EXPECT_EQ(tFake.SendTaken(tPair.iServer), (std::vector<int>{1460, 1460, 80}));
-    EXPECT_EQ(ReadBytes(tPair.iClient, 3000), sData.substr(0, 3000));
-
     tFake.LimitSendPerPass(tPair.iServer, 3000);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendSpecDataBuf(tPair.iServer, tBuf.data(), &iLen, &iState, sText, sizeof(sText)), 1);
     EXPECT_EQ(iLen, 0);
     EXPECT_EQ(iState, 0);
-    EXPECT_EQ(ReadBytes(tPair.iClient, 2000), sData.substr(3000));
-}
+    EXPECT_EQ(ReadBytes(tPair.iClient, 5000), sData);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendSpecDataBuf(tPair.iServer, tBuf.data(), &iLen, &iState, sText, sizeof(sText)), 1)
+        << "nothing to send is done";
 
-TEST(SockWrap, KeepingSendStopsAtAHardFailureWithEverythingUnsentKept)
-{
-    Pair tPair;
-    FakeSockOs tFake;
+    tFake.LimitSendPerPass(tPair.iServer, -1);
     tFake.FailSendAt(tPair.iServer, 2, EPIPE);
-    std::string sData = Pattern(4000, 2);
-    std::vector<char> tBuf(sData.begin(), sData.end());
-    int iLen = 4000;
-    int iState = 0;
+    tBuf.assign(sData.begin(), sData.begin() + 4000);
+    iLen = 4000;
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendSpecDataBuf(tPair.iServer, tBuf.data(), &iLen, &iState, NULL, 0), 0);
     EXPECT_EQ(iState, -2);
-    EXPECT_EQ(iLen, 4000 - 1460);
-    EXPECT_EQ(std::string(tBuf.data(), (size_t)iLen), sData.substr(1460));
-}
+    EXPECT_EQ(std::string(tBuf.data(), (size_t)iLen), sData.substr(1460, 4000 - 1460));
 
-TEST(SockWrap, TcpSendDataCountsBytesSentOrMinusOneAfterAHardFailure)
-{
-    Pair tPair;
-    FakeSockOs tFake;
-    std::string sData = Pattern(5000, 4);
     tFake.LimitSendPerPass(tPair.iServer, 3000);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_TcpSendData_SendSpecDataBuf(tPair.iServer, sData.data(), 5000, NULL, 0), 3000);
     tFake.LimitSendPerPass(tPair.iServer, -1);
@@ -253,44 +183,23 @@ TEST(SockWrap, TcpSendDataCountsBytesSentOrMinusOneAfterAHardFailure)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_TcpSendData_SendSpecDataBuf(tPair.iServer, sData.data(), 5000, NULL, 0), -1);
 }
 
-TEST(SockWrap, ListenAcceptAndAddressQueriesOnLoopback)
+/* The happy path of listen, accept, connect and the address queries runs under
+ * every engine test; here: the backlog, a closed port, bad arguments. */
+TEST(SockWrap, ABurstOfConnectsWaitsInTheBacklogAndAClosedPortFailsTheConnect)
 {
     int iListen = VXQ_F_SYS_SOCKET_Create(0);
-    ASSERT_GE(iListen, 0);
+    uint16_t usPort = 0;
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iListen, "127.0.0.1", 0), 1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Listen(iListen), 1);
-    char sIp[16];
-    uint16_t usPort = 0;
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, sIp, &usPort), 1);
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    EXPECT_NE(usPort, 0);
-
-    int iClient = VXQ_F_SYS_SOCKET_Create(0);
-    VXQ_F_SYS_SOCKET_SetBlockMode(iClient, 0);
-    /* A time-out of 0 returns at once once the attempt is started. */
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(iClient, "127.0.0.1", usPort, 0), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iClient, 2000), 0);
-    char sPeer[16];
-    uint16_t usPeerPort = 0;
-    int iServer = VXQ_F_SYS_SOCKET_Accept(iListen, sPeer, &usPeerPort);
-    ASSERT_GE(iServer, 0);
-    EXPECT_STREQ(sPeer, "127.0.0.1");
-    uint16_t usClientPort = 0;
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iClient, NULL, &usClientPort), 1);
-    EXPECT_EQ(usPeerPort, usClientPort);
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketPeerAddr(iClient, sPeer, &usPeerPort), 1);
-    EXPECT_EQ(usPeerPort, usPort);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iClient, "300.1.1.1", 0), 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iServer), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iClient), 1);
-
-    /* A burst waits in the kernel until it is accepted: no handshake of 32 is
-     * refused (a refused one would be tried again by the client 1 s later). */
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, NULL, &usPort), 1);
+    int iSocket = VXQ_F_SYS_SOCKET_Create(0);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iSocket, "300.1.1.1", 0), 0);
+    /* 32 handshakes wait in the kernel until accepted: none is refused (and tried again 1 s later). */
     std::vector<int> tBurst;
     for (int i = 0; i < 32; i++) {
         tBurst.push_back(VXQ_F_SYS_SOCKET_Create(0));
         VXQ_F_SYS_SOCKET_SetBlockMode(tBurst.back(), 0);
-        EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(tBurst.back(), "127.0.0.1", usPort, 0), 1);
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(tBurst.back(), "127.0.0.1", usPort, 0), 1); /* 0: returns at once */
     }
     for (int iSock : tBurst) {
         EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSock, 500), 0);
@@ -298,14 +207,7 @@ TEST(SockWrap, ListenAcceptAndAddressQueriesOnLoopback)
     }
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iListen), 1);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(-1), 0);
-}
-
-TEST(SockWrap, ConnectToAClosedPortIsReportedAsFailedNotAsSetUp)
-{
-    uint16_t usPort = 0;
-    int iListen = LoopbackListen(&usPort);
-    close(iListen); /* nobody listens there now */
-    int iSocket = VXQ_F_SYS_SOCKET_Create(0);
+    /* Nobody listens there now: failed, not set up. */
     VXQ_F_SYS_SOCKET_SetBlockMode(iSocket, 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(iSocket, "127.0.0.1", usPort, 2000), 0);
     VXQ_F_SYS_SOCKET_Close(iSocket);
@@ -318,59 +220,39 @@ TEST(SockWrap, ConnectToAClosedPortIsReportedAsFailedNotAsSetUp)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_StartConnect(3, "not an address", usPort), 0);
 }
 
-TEST(SockWrap, DatagramsCarryTheirSenderAndAreCutInto1460ByteDatagrams)
+TEST(SockWrap, DatagramSendsAreCutInto1460ByteDatagramsAndBadArgumentsAreRefused)
 {
-    uint16_t usRecvPort = 0;
+    uint16_t usRecvPort = 0, usPort = 0;
     int iRecv = LoopbackUdp(&usRecvPort);
-    ASSERT_GE(iRecv, 0);
     int iSend = VXQ_F_SYS_SOCKET_Create(1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iSend, "127.0.0.1", 0), 1);
-    uint16_t usSendPort = 0;
-    VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iSend, NULL, &usSendPort);
-
-    char sBuf[8192];
-    char sText[80];
-    char sIp[16];
-    uint16_t usPort = 0;
-    int iLen = sizeof(sBuf);
+    char sBuf[8192], sText[80], sIp[16];
+    int iLen = sizeof(sBuf), iState = 9;
     VXQ_F_SYS_SOCKET_SetBlockMode(iRecv, 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, sBuf, &iLen, sIp, &usPort, sText, sizeof(sText)), 0);
-    EXPECT_STREQ(sText, strerror(EAGAIN));
-
-    int iState = 9;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendTo(iSend, "ping", 4, "127.0.0.1", usRecvPort, &iState, sText, sizeof(sText)), 1);
-    EXPECT_EQ(iState, 0);
-    iLen = sizeof(sBuf);
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_RecvFrom_WaitRecv(iRecv, sBuf, &iLen, sIp, &usPort, sText, sizeof(sText), 2000), 1);
-    EXPECT_EQ(std::string(sBuf, (size_t)iLen), "ping");
-    EXPECT_STREQ(sIp, "127.0.0.1");
-    EXPECT_EQ(usPort, usSendPort);
-
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, NULL, &iLen, NULL, NULL, sText, sizeof(sText)), 0);
     std::string sData = Pattern(4000, 5);
     std::vector<char> tBuf(sData.begin(), sData.end());
     int iRest = 4000;
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendUdpSpecDataBuf(iSend, "127.0.0.1", usRecvPort, tBuf.data(), &iRest, &iState, sText,
-                                                  sizeof(sText)),
-              1);
+                                                  sizeof(sText)), 1);
     EXPECT_EQ(iRest, 0);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_SendUdpSpecDataBuf(iSend, "127.0.0.1", usRecvPort, tBuf.data(), &iRest, &iState, sText,
+                                                  sizeof(sText)), 1) << "nothing to send is done";
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_UdpSendData_SendSpecDataBuf(iSend, "127.0.0.1", usRecvPort, sData.data(), 2000, NULL, 0),
+              2000);
     std::string sGot;
     std::vector<int> tSizes;
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 5; i++) {
         iLen = sizeof(sBuf);
         ASSERT_EQ(VXQ_F_SYS_SOCKET_RecvFrom_WaitRecv(iRecv, sBuf, &iLen, NULL, NULL, sText, sizeof(sText), 2000), 1);
         tSizes.push_back(iLen);
         sGot.append(sBuf, (size_t)iLen);
     }
-    EXPECT_EQ(tSizes, (std::vector<int>{1460, 1460, 1080}));
-    EXPECT_EQ(sGot, sData);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_UdpSendData_SendSpecDataBuf(iSend, "127.0.0.1", usRecvPort, sData.data(), 2000, NULL, 0),
-              2000);
+    EXPECT_EQ(tSizes, (std::vector<int>{1460, 1460, 1080, 1460, 540}));
+    EXPECT_EQ(sGot, sData + sData.substr(0, 2000));
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendTo(iSend, "x", 1, "bad", usRecvPort, &iState, NULL, 0), 0);
     EXPECT_EQ(iState, -2);
-    iLen = sizeof(sBuf);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom_WaitRecv(iRecv, sBuf, &iLen, NULL, NULL, sText, sizeof(sText), 2000), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, NULL, &iLen, NULL, NULL, sText, sizeof(sText)), 0);
-    EXPECT_STREQ(sText, "VXQ_F_SYS_SOCKET_RecvFrom out_pRecvDataBuf or inout_pRecvDataLen is NULL.");
     close(iRecv);
     VXQ_F_SYS_SOCKET_Close(iSend);
 }
@@ -386,6 +268,4 @@ TEST(SockWrap, BroadcastNeedsDataAndUsesASocketOfItsOwn)
     int iAfter = dup(0);
     close(iAfter);
     EXPECT_EQ(iAfter, iBefore);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_InitSocketLib(), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_UninitSocketLib(), 1);
 }
