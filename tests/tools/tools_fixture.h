@@ -14,23 +14,18 @@
 
 #include <signal.h>
 
-#include <sstream>
 #include <string>
-#include <vector>
 
 inline bool Has(const std::string &in_sText, const std::string &in_sPiece)
 {
     return in_sText.find(in_sPiece) != std::string::npos;
 }
 
-/* The lines of a text, without their line ends. */
-inline std::vector<std::string> Lines(const std::string &in_sText)
+/* True when the text is exactly one line that starts with in_sStart. */
+inline bool OneLine(const std::string &in_sText, const std::string &in_sStart)
 {
-    std::vector<std::string> tLines;
-    std::istringstream tIn(in_sText);
-    for (std::string sLine; std::getline(tIn, sLine);)
-        tLines.push_back(sLine);
-    return tLines;
+    return in_sText.find('\n') == in_sText.size() - 1 &&
+           in_sText.compare(0, in_sStart.size(), in_sStart) == 0;
 }
 
 class SimProcessTest : public ::testing::Test
@@ -47,17 +42,10 @@ class SimProcessTest : public ::testing::Test
                m_tSim.Get()->iPid != 0;
     }
 
-    /* SIGTERM; the exit status, -1 when it did not end in time. */
-    int StopSim()
-    {
-        VXQ_F_TESTPROC_Signal(m_tSim.Get(), SIGTERM);
-        return VXQ_F_TESTPROC_Wait(m_tSim.Get(), 10000) ? m_tSim.Get()->iExitStatus : -1;
-    }
-
     void TearDown() override
     {
-        if (m_tSim.Get()->iPid != 0)
-            StopSim();
+        VXQ_F_TESTPROC_Signal(m_tSim.Get(), SIGTERM);
+        VXQ_F_TESTPROC_Wait(m_tSim.Get(), 10000);
     }
 
     std::string SimOutput()
