@@ -1,6 +1,6 @@
 /*
- * test_gateway.cpp - dps-gateway: its time stamp mapping, frame checks and
- * configuration on their own (no GStreamer needed), and one run of the
+ * test_gateway.cpp - dps-gateway: its time stamp mapping and configuration
+ * on their own (no GStreamer needed), and one run of the
  * whole program between dps-sim and ffprobe as an independent RTSP player,
  * which skips with the reason when the gateway was not built or ffprobe is
  * missing. tools/gateway/soak.sh (a ctest of its own) covers players joining
@@ -62,51 +62,6 @@ TEST(GatewayTime, DeviceStampsStepTheRunningTimeThroughWrapsJumpsAndDrift)
     EXPECT_EQ(VXQ_F_GWTIME_Map(&tMap, VXQ_GWTIME_VIDEO, 1040, 0, 40, nullptr), 40 * MS);
 }
 
-TEST(GatewayFrame, CheckPassesH264AndG711AndNamesWhatItDrops)
-{
-    auto Frame = [](int bVideo, uint8_t ucCodec, std::vector<uint8_t> tData, size_t iCut = 0) {
-        _VXQ_S_CLI_MEDIA_HEAD tHead = {};
-        tHead.bVideo = bVideo;
-        tHead.ucCodecId = ucCodec;
-        tHead.ucFrameType = 1;
-        tHead.pData = tData.data();
-        tHead.dwDataLen = (uint32_t)tData.size();
-        std::vector<uint8_t> tMsg = VXQ_F_CLI_BuildFrame(&tHead);
-        tMsg.resize(tMsg.size() - iCut);
-        return tMsg;
-    };
-    const size_t A = VXQ_GW_MAX_AUDIO_FRAME;
-    std::vector<uint8_t> tBadSize = Frame(1, 1, {0, 0, 1, 0x65});
-    tBadSize[4]++;
-    /* clang-format off */
-    struct {
-        std::vector<uint8_t> tMsg;
-        int iVerdict, iAudio;
-    } tCases[] = {
-        {Frame(1, 1, {0, 0, 0, 1, 0x67, 0x42}), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_NONE},
-        {Frame(1, 1, {0, 0, 1, 0x65}), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_NONE},
-        {Frame(1, 1, {0, 0, 1, 0xE5}), VXQ_GWFRAME_NOT_H264, VXQ_GW_AUDIO_NONE}, /* forbidden bit set */
-        {Frame(1, 1, {0, 0, 0, 1}), VXQ_GWFRAME_NOT_H264, VXQ_GW_AUDIO_NONE},    /* start code only */
-        {Frame(1, 1, {0x47, 0x40, 0, 0x10}), VXQ_GWFRAME_NOT_H264, VXQ_GW_AUDIO_NONE},
-        {Frame(1, 1, {}), VXQ_GWFRAME_EMPTY, VXQ_GW_AUDIO_NONE},
-        {Frame(0, 0, std::vector<uint8_t>(A, 0xFF)), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_PCMU},
-        {Frame(0, 1, std::vector<uint8_t>(160, 0xD5)), VXQ_GWFRAME_PASS, VXQ_GW_AUDIO_PCMA},
-        {Frame(0, 2, std::vector<uint8_t>(160, 0)), VXQ_GWFRAME_AUDIO_CODEC, VXQ_GW_AUDIO_NONE},
-        {Frame(0, 0, std::vector<uint8_t>(A + 1, 0xFF)), VXQ_GWFRAME_AUDIO_SIZE, VXQ_GW_AUDIO_PCMU},
-        {Frame(1, 1, {0, 0, 1, 0x65}, 5), VXQ_GWFRAME_MALFORMED, VXQ_GW_AUDIO_NONE}, /* 31 bytes */
-        {tBadSize, VXQ_GWFRAME_MALFORMED, VXQ_GW_AUDIO_NONE},
-    };
-    /* clang-format on */
-    for (size_t i = 0; i < sizeof(tCases) / sizeof(tCases[0]); i++) {
-        _VXQ_S_CLI_MEDIA_HEAD tFrame;
-        int iAudio = -1;
-        EXPECT_EQ(VXQ_F_GWFRAME_Check(tCases[i].tMsg.data(), tCases[i].tMsg.size(), 0, 1, &tFrame, &iAudio),
-                  tCases[i].iVerdict)
-            << i;
-        EXPECT_EQ(iAudio, tCases[i].iAudio) << i;
-    }
-}
-
 TEST(GatewayConf, CommandLineAndIniFileGiveTheDevicesOrOneLineSayingWhy)
 {
     TempDir tDir;
@@ -116,10 +71,7 @@ TEST(GatewayConf, CommandLineAndIniFileGiveTheDevicesOrOneLineSayingWhy)
          "user = admin\npassword = pw\n[device2]\nname = b\nhost = h\nuser = u\npcmu_codec = -1\n"
          "pcma_codec = 15\n"},
         {"twice.ini", "[device0]\nname = a\nhost = h\nuser = u\n[device3]\nname = a\nhost = h\nuser = u\n"},
-        {"none.ini", "[gateway]\nlisten = 1\n"},
-        {"port.ini", "[device0]\nname = a\nhost = h\nuser = u\nport = 0\n"},
         {"codec.ini", "[device0]\nname = a\nhost = h\nuser = u\npcma_codec = 16\n"},
-        {"nohost.ini", "[device0]\nname = a\nuser = u\n"},
     };
     for (const auto &f : sFiles)
         ASSERT_TRUE(WriteFile(tDir.File(f[0]), f[1]));
@@ -135,24 +87,14 @@ TEST(GatewayConf, CommandLineAndIniFileGiveTheDevicesOrOneLineSayingWhy)
         std::string sWant; /* the devices and listener parsed, or the start of the error */
     } tCases[] = {
         {{"--device", "cam:7100", "--user", "u", "--password", "p", "--listen", "0"}, "dev cam:7100 u/p 0,1; 0 "},
-        {With({"--name", "a.b-c_9", "--bind", "::1"}), "a.b-c_9 h:7000 u/p 0,1; 8554 ::1"},
         {{"--config", Ini("ok.ini")}, "sim 127.0.0.1:7100 admin/pw 0,1; b h:7000 u/ -1,15; 9000 127.0.0.1"},
         {{"--config", Ini("ok.ini"), "--listen", "1", "--bind", "0.0.0.0"}, "sim 127.0.0.1:7100 admin/pw 0,1; b h:7000 u/ -1,15; 1 0.0.0.0"},
         {{}, "--device or --config is required"},
-        {With({"--frob"}), "unknown option '--frob'"},
-        {{"--device", "h:0", "--user", "u", "--password", "p"}, "bad --device value 'h:0'"},
         {{"--device", "h:65536", "--user", "u", "--password", "p"}, "bad --device value 'h:65536'"},
         {{"--device", "h", "--user", "u"}, "--device needs --user and --password"},
         {With({"--name", "a/b"}), "bad --name value 'a/b'"},
-        {With({"--listen", "65536"}), "bad --listen value '65536'"},
-        {With({"--listen"}), "--listen needs a value"},
-        {{"--config", Ini("ok.ini"), "--user", "u"}, "--config lists the devices"},
-        {{"--config", Ini("missing.ini")}, "cannot read the configuration file"},
         {{"--config", Ini("twice.ini")}, Ini("twice.ini") + ": [device3] name 'a' is used twice"},
-        {{"--config", Ini("none.ini")}, Ini("none.ini") + ": no device"},
-        {{"--config", Ini("port.ini")}, Ini("port.ini") + ": [device0] port '0' is not a port 1..65535"},
         {{"--config", Ini("codec.ini")}, Ini("codec.ini") + ": [device0] pcma_codec '16' is not a codec id"},
-        {{"--config", Ini("nohost.ini")}, Ini("nohost.ini") + ": [device0] needs host and user"},
     };
     /* clang-format on */
     for (const auto &c : tCases) {
@@ -176,15 +118,6 @@ TEST(GatewayConf, CommandLineAndIniFileGiveTheDevicesOrOneLineSayingWhy)
     }
 }
 
-#ifdef VXQ_GATEWAY_EXE
-const char *const s_sGatewayMissing = nullptr;
-const std::string s_sGateway = VXQ_GATEWAY_EXE;
-#else
-const char *const s_sGatewayMissing = "dps-gateway was not built (pkg-config found no GStreamer RTSP server "
-                                      "library; Debian: libgstrtspserver-1.0-dev)";
-const std::string s_sGateway;
-#endif
-
 /* A simulator (the clip with its G.711 tone on channel 0) and a gateway in
  * front of it serving "sim", "bad" (a wrong password) and "gone" (a port
  * nobody listens on). */
@@ -192,8 +125,10 @@ using GatewayE2e = SimProcessTest;
 
 TEST_F(GatewayE2e, ServesH264AndG711ToFfprobeAndRefusesAtOnce)
 {
-    if (s_sGatewayMissing)
-        GTEST_SKIP() << s_sGatewayMissing;
+#ifndef VXQ_GATEWAY_EXE
+    GTEST_SKIP() << "dps-gateway was not built (pkg-config found no GStreamer RTSP server library; Debian: "
+                    "libgstrtspserver-1.0-dev)";
+#else
     if (system("command -v ffprobe >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "ffprobe (the independent RTSP player) is not installed";
     const std::string sSimPort = std::to_string(VXQ_F_TESTPROC_FreeTcpPort());
@@ -212,7 +147,7 @@ TEST_F(GatewayE2e, ServesH264AndG711ToFfprobeAndRefusesAtOnce)
                  "/clip.h264\naudio = 1\n[records]\ndir = data/records\nseed_from_clip = 0\n"))
         << SimOutput();
     TestChildProcess tGw;
-    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tGw.Get(), s_sGateway, {"--config", m_tDir.File("gateway.ini")},
+    ASSERT_TRUE(VXQ_F_TESTPROC_Start(tGw.Get(), VXQ_GATEWAY_EXE, {"--config", m_tDir.File("gateway.ini")},
                                      m_tDir.File("gw.txt")));
     auto GwOutput = [&] { return VXQ_F_TESTPROC_Output(tGw.Get()); };
     ASSERT_TRUE(
@@ -238,9 +173,7 @@ TEST_F(GatewayE2e, ServesH264AndG711ToFfprobeAndRefusesAtOnce)
     const std::string tCases[][2] = {
         {"bad/ch0", "401 Unauthorized"},         /* the device refused the login */
         {"sim/ch7", "404 Not Found"},            /* the device has two channels */
-        {"nosuch/ch0", "404 Not Found"},         /* no such device */
         {"gone/ch0", "503 Service Unavailable"}, /* nobody listens: refused at once */
-        {"gone/ch0", "503 Service Unavailable"}, /* and again while it is down */
     };
     for (const auto &c : tCases) {
         SCOPED_TRACE(c[0]);
@@ -252,4 +185,5 @@ TEST_F(GatewayE2e, ServesH264AndG711ToFfprobeAndRefusesAtOnce)
     VXQ_F_TESTPROC_Signal(tGw.Get(), SIGTERM);
     ASSERT_EQ(VXQ_F_TESTPROC_Wait(tGw.Get(), 10000), 1);
     EXPECT_EQ(tGw.Get()->iExitStatus, 0) << GwOutput();
+#endif
 }
