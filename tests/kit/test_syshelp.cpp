@@ -238,21 +238,6 @@ TEST(SysHelp, FiveBitEncoderWritesOneCharacterPerFiveBitsAndDecodesBack)
     EXPECT_EQ(iLen, 2);
 }
 
-TEST(SysHelp, QueryStrAndGetLineDataFindWithinTheGivenLength)
-{
-    const char sBuf[] = "abc\r\nde\r\nf";
-    const char *pFound = NULL;
-    int32_t iRest = 0, iLine = 0;
-    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 10, "f", &pFound, &iRest), 1);
-    EXPECT_EQ(pFound, sBuf + 9);
-    EXPECT_EQ(iRest, 1);
-    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 9, "f", &pFound, &iRest), 0); /* outside the length */
-    EXPECT_EQ(VXQ_F_SYS_GetLineData(sBuf, 10, &iLine, &pFound, &iRest), 1);
-    EXPECT_EQ(iLine * 100 + iRest, 505);
-    EXPECT_EQ(pFound, sBuf + 5);
-    EXPECT_EQ(VXQ_F_SYS_GetLineData(sBuf, 4, &iLine, &pFound, &iRest), 0); /* "\r" only */
-}
-
 TEST(SysHelp, RandomNumbersAreNonNegativeVariedAndLeaveRandAlone)
 {
     srand(7);
@@ -280,6 +265,4 @@ TEST(SysHelp, RandomNumbersAreNonNegativeVariedAndLeaveRandAlone)
     uint8_t ucA[37] = {0}, ucB[37] = {0};
     ASSERT_EQ(VXQ_F_SYS_GetSecureRandom(ucA, (int32_t)sizeof(ucA)) + VXQ_F_SYS_GetSecureRandom(ucB, 37), 2);
     EXPECT_NE(memcmp(ucA, ucB, sizeof(ucA)), 0);
-    EXPECT_EQ(VXQ_F_SYS_GetSecureRandom(nullptr, 4), 0);
-    EXPECT_EQ(VXQ_F_SYS_GetSecureRandom(ucA, 0), 1);
 }

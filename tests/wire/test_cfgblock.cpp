@@ -109,9 +109,6 @@ TEST(CfgBlock, UnconvertedIdsCountedBlocksAndRefusals)
     for (int32_t iId : {0, 10, 19, 23, 39, 42, 49, 52, 59, 62, 1000, -1}) {
         EXPECT_EQ(VXQ_F_DPS_MW_FindConfigLayout(iId), nullptr);
         ExpectSwap(1, iId, ucAny, 1000, 0, ucAny);
-        std::vector<uint8_t> ucBlock = ucAny;
-        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, iId, ucBlock.data(), 1000), 0) << iId;
-        EXPECT_EQ(ucBlock, ucAny);
     }
     std::vector<uint8_t> ucFour = {1, 2, 3, 4};
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucFour.data(), -1), 0);
