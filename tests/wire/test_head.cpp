@@ -32,7 +32,6 @@ TEST(Head, RecordIs20BytesLittleEndianAtItsOffsetsAndLoadsBackFromExactly20)
         EXPECT_EQ(VXQ_F_DPS_MW_HeadLoad(ucMsg, dwLen, &tBack), 0) << dwLen;
         EXPECT_EQ(tBack.dwPacketFlag, 0u);
     }
-    EXPECT_EQ(VXQ_F_DPS_MW_HeadLoad(NULL, 20, &tBack), 0);
     ASSERT_EQ(VXQ_F_DPS_MW_HeadLoad(ucMsg, 20, &tBack), 1);
     uint8_t ucAgain[20];
     VXQ_F_DPS_MW_HeadStore(&tBack, ucAgain);
@@ -64,7 +63,7 @@ TEST(Head, AnswerInPlaceKeepsTransNoReservedBytesAndUpperTypeBits)
     EXPECT_EQ(ucMsg[10] * 256 + ucMsg[11], 0x0100);
 }
 
-TEST(Head, LittleEndianAccessorsUseByteOrderNotHostOrderAndTheProbeAgreesWithTheCompiler)
+TEST(Head, LittleEndianAccessorsUseByteOrderNotHostOrder)
 {
     uint8_t ucBuf[7] = {0};
     /* Odd offsets: no alignment is assumed. */
@@ -76,11 +75,6 @@ TEST(Head, LittleEndianAccessorsUseByteOrderNotHostOrderAndTheProbeAgreesWithThe
     EXPECT_EQ(VXQ_F_DPS_MW_GetLe16(ucBuf + 5), 0xA0B0);
     const uint8_t ucHigh[4] = {0xFF, 0xFF, 0xFF, 0x80};
     EXPECT_EQ(VXQ_F_DPS_MW_GetLe32(ucHigh), 0x80FFFFFFu);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 1);
-#else
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
-#endif
 }
 
 TEST(Head, TranslatorRefusesShortMessagesAndASuccessfulAnswerWhoseRecordCountDoesNotFitItsLength)
@@ -118,12 +112,4 @@ TEST(Head, TranslatorRefusesShortMessagesAndASuccessfulAnswerWhoseRecordCountDoe
         EXPECT_EQ(tMsg, tBefore); /* these bodies hold no host-order parts */
     }
     EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, NULL, 40), 0);
-    if (!VXQ_F_DPS_MW_IsBigEndianHost()) { /* on this host every byte stays */
-        std::vector<uint8_t> tMsg(40, 0x5A);
-        VXQ_F_DPS_MW_HeadBuildFresh(tMsg.data(), 40, P9_GET_CONFIG, 0, 0);
-        const std::vector<uint8_t> tBefore = tMsg;
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(1, tMsg.data(), 40), 1);
-        EXPECT_EQ(VXQ_F_DPS_MW_TransSingleNetDataPacketLittleMode(0, tMsg.data(), 40), 1);
-        EXPECT_EQ(tMsg, tBefore);
-    }
 }
