@@ -27,58 +27,40 @@ struct Pair {
 
 } // namespace
 
-TEST(SockWrap, RecvReportsNoDataDataTimeOutAndPeerCloseAndRefusesMissingOrEmptyBuffers)
+/* Recv's outcomes and their states; the failure text is cut to the caller's
+ * buffer (size 1: empty; 8: one short; 9: whole) and never written past it. */
+TEST(SockWrap, RecvMapsEachOutcomeToItsStateAndCutsTheFailureTextToTheCallersBuffer)
 {
     Pair tPair;
     VXQ_F_SYS_SOCKET_SetBlockMode(tPair.iServer, 0);
-    char sBuf[64], sText[128];
+    char sBuf[64], sText[80];
     int iLen = sizeof(sBuf), iState = 99;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iState, 1);
-    EXPECT_EQ(iLen, (int)sizeof(sBuf));
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 30), 0);
+    for (int iSize : {1, 8, 9}) {
+        memset(sText, 'x', sizeof(sText));
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, iSize), 0);
+        EXPECT_EQ(iState, 1);
+        EXPECT_EQ(std::string(sText), std::string("no data.").substr(0, (size_t)iSize - 1));
+        EXPECT_EQ(sText[iSize], 'x') << "wrote past the buffer of size " << iSize;
+    }
+    memset(sText, 'x', sizeof(sText));
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, 0, 30), 0);
     EXPECT_EQ(iState, 2);
+    EXPECT_EQ(sText[0], 'x') << "a zero size gets nothing";
     /* Refused without reading: a zero-size buffer must not look like a closed peer (state 0). */
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, &iState, sText, sizeof(sText)), 0);
-    EXPECT_EQ(iState, -1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, NULL, NULL, NULL, 0), 0);
     iLen = 0;
-    iState = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText)), 0);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, NULL, 0), 0);
     EXPECT_EQ(iState, -1);
 
     ASSERT_EQ(write(tPair.iClient, "hello", 5), 5);
     iLen = sizeof(sBuf);
     iState = 99;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 5000), 1);
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, NULL, 0, 5000), 1);
     EXPECT_EQ(std::string(sBuf, (size_t)iLen), "hello");
     EXPECT_EQ(iState, 99); /* untouched on success */
     close(tPair.iClient);
-    iLen = sizeof(sBuf);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, sText, sizeof(sText), 5000), 0);
+    tPair.iClient = -1;
+    EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitRecv(tPair.iServer, sBuf, &iLen, &iState, NULL, 0, 5000), 0);
     EXPECT_EQ(iState, 0);
-}
-
-TEST(SockWrap, FailureTextIsCutToTheCallersBuffer)
-{
-    Pair tPair;
-    VXQ_F_SYS_SOCKET_SetBlockMode(tPair.iServer, 0);
-    const struct {
-        int iSize;
-        std::string sExpected;
-    } tCases[] = {{1, ""}, {4, "no "}, {9, "no data."}, {64, "no data."}};
-    char sText[80], sBuf[8];
-    for (const auto &tCase : tCases) {
-        memset(sText, 'x', sizeof(sText));
-        int iLen = 8, iState = 0;
-        EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, sBuf, &iLen, &iState, sText, tCase.iSize), 0);
-        EXPECT_EQ(std::string(sText), tCase.sExpected) << "size " << tCase.iSize;
-        EXPECT_EQ(sText[tCase.iSize], 'x') << "wrote past the buffer of size " << tCase.iSize;
-    }
-    memset(sText, 'x', sizeof(sText));
-    int iLen = 0;
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Recv(tPair.iServer, NULL, &iLen, NULL, sText, 0), 0);
-    EXPECT_EQ(sText[0], 'x') << "a zero size gets nothing";
 }
 
 TEST(SockWrap, WaitSendCutsIntoPiecesOf1460AndGoesOnAfterWouldBlockOnlyWithATimeout)
@@ -107,7 +89,6 @@ TEST(SockWrap, WaitSendCutsIntoPiecesOf1460AndGoesOnAfterWouldBlockOnlyWithATime
     tFake.FailSendAt(tPair.iServer, 1, EPIPE);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_WaitSend(tPair.iServer, sData.data(), 3000, &iState, sText, sizeof(sText), 1000), 0);
     EXPECT_EQ(iState, -2);
-    EXPECT_STREQ(sText, strerror(EPIPE));
 }
 
 TEST(SockWrap, SendExReportsEachOutcomeWithItsState)
@@ -143,8 +124,8 @@ TEST(SockWrap, SendExReportsEachOutcomeWithItsState)
     EXPECT_EQ(ReadBytes(tPair.iClient, 8), "abcabcde");
 }
 
-/* The keeping send leaves what the socket did not take at the front of the
- * caller's buffer; the counting send reports bytes taken, or -1 after a hard failure. */
+/* The keeping send leaves the rest at the front of the caller's buffer; the
+ * counting send reports bytes taken, or -1 after a hard failure. */
 TEST(SockWrap, KeepingSendKeepsTheUnsentRestAndCountingSendCountsIt)
 {
     Pair tPair;
@@ -159,7 +140,6 @@ TEST(SockWrap, KeepingSendKeepsTheUnsentRestAndCountingSendCountsIt)
     EXPECT_EQ(iState, -1);
     EXPECT_EQ(std::string(tBuf.data(), 2000), sData.substr(3000));
     EXPECT_EQ(tFake.SendAsked(tPair.iServer), (std::vector<int>{1460, 1460, 1460}));
-    EXPECT_EQ(tFake.SendTaken(tPair.iServer), (std::vector<int>{1460, 1460, 80}));
     tFake.LimitSendPerPass(tPair.iServer, 3000);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_SendSpecDataBuf(tPair.iServer, tBuf.data(), &iLen, &iState, sText, sizeof(sText)), 1);
     EXPECT_EQ(iLen, 0);
@@ -183,18 +163,15 @@ TEST(SockWrap, KeepingSendKeepsTheUnsentRestAndCountingSendCountsIt)
     EXPECT_EQ(VXQ_F_SYS_SOCKET_TcpSendData_SendSpecDataBuf(tPair.iServer, sData.data(), 5000, NULL, 0), -1);
 }
 
-/* The happy path of listen, accept, connect and the address queries runs under
- * every engine test; here: the backlog, a closed port, bad arguments. */
-TEST(SockWrap, ABurstOfConnectsWaitsInTheBacklogAndAClosedPortFailsTheConnect)
+/* The listen backlog holds a burst of 32 handshakes until they are accepted:
+ * none is refused (and tried again 1 s later). */
+TEST(SockWrap, ABurstOfConnectsWaitsInTheListenBacklog)
 {
     int iListen = VXQ_F_SYS_SOCKET_Create(0);
     uint16_t usPort = 0;
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iListen, "127.0.0.1", 0), 1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Listen(iListen), 1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, NULL, &usPort), 1);
-    int iSocket = VXQ_F_SYS_SOCKET_Create(0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Bind(iSocket, "300.1.1.1", 0), 0);
-    /* 32 handshakes wait in the kernel until accepted: none is refused (and tried again 1 s later). */
     std::vector<int> tBurst;
     for (int i = 0; i < 32; i++) {
         tBurst.push_back(VXQ_F_SYS_SOCKET_Create(0));
@@ -205,31 +182,17 @@ TEST(SockWrap, ABurstOfConnectsWaitsInTheBacklogAndAClosedPortFailsTheConnect)
         EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSock, 500), 0);
         VXQ_F_SYS_SOCKET_Close(iSock);
     }
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(iListen), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Close(-1), 0);
-    /* Nobody listens there now: failed, not set up. */
-    VXQ_F_SYS_SOCKET_SetBlockMode(iSocket, 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_Connect(iSocket, "127.0.0.1", usPort, 2000), 0);
-    VXQ_F_SYS_SOCKET_Close(iSocket);
-    iSocket = VXQ_F_SYS_SOCKET_Create(0);
-    VXQ_F_SYS_SOCKET_SetBlockMode(iSocket, 0);
-    ASSERT_EQ(VXQ_F_SYS_SOCKET_StartConnect(iSocket, "127.0.0.1", usPort), 1);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSocket, 2000), 2);
-    VXQ_F_SYS_SOCKET_Close(iSocket);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_StartConnect(-1, "127.0.0.1", usPort), 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_StartConnect(3, "not an address", usPort), 0);
+    VXQ_F_SYS_SOCKET_Close(iListen);
 }
 
 TEST(SockWrap, DatagramSendsAreCutInto1460ByteDatagramsAndBadArgumentsAreRefused)
 {
-    uint16_t usRecvPort = 0, usPort = 0;
+    uint16_t usRecvPort = 0;
     int iRecv = LoopbackUdp(&usRecvPort);
     int iSend = VXQ_F_SYS_SOCKET_Create(1);
     ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iSend, "127.0.0.1", 0), 1);
-    char sBuf[8192], sText[80], sIp[16];
+    char sBuf[8192], sText[80];
     int iLen = sizeof(sBuf), iState = 9;
-    VXQ_F_SYS_SOCKET_SetBlockMode(iRecv, 0);
-    EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, sBuf, &iLen, sIp, &usPort, sText, sizeof(sText)), 0);
     EXPECT_EQ(VXQ_F_SYS_SOCKET_RecvFrom(iRecv, NULL, &iLen, NULL, NULL, sText, sizeof(sText)), 0);
     std::string sData = Pattern(4000, 5);
     std::vector<char> tBuf(sData.begin(), sData.end());
