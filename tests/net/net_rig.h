@@ -61,12 +61,4 @@ struct Connected : Engine {
     void Drain() { EXPECT_TRUE(Pump(hNetSrv, [&] { return Queued() == 0; })); }
 };
 
-inline uint16_t LocalPortOf(int in_iFd)
-{
-    sockaddr_in tAddr;
-    socklen_t iLen = sizeof(tAddr);
-    getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
-    return ntohs(tAddr.sin_port);
-}
-
 #endif

@@ -43,7 +43,8 @@ TEST(SelEngine, ListenOnPortZeroGivesTheChosenPortAndSlotIdsAndTheConnectRecordH
     EXPECT_EQ(dwConn & 0xFFFFu, 1u) << "the closed listener's slot";
     std::string sWant(64, '\0');
     int32_t iEvent = 1;
-    uint16_t usPeer = LocalPortOf(iClient);
+    uint16_t usPeer = 0;
+    VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iClient, NULL, &usPeer);
     memcpy(&sWant[0], &iEvent, 4);
     memcpy(&sWant[6], &usPort, 2);
     memcpy(&sWant[8], &dwConn, 4);
@@ -72,6 +73,7 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), 0u) << "a close the caller asked for makes no record";
 
     VXQ_HNETSRV h = tEngine.hNetSrv;
+    int32_t bOn = 0;
     const int32_t iGot[] = {VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0),
                             VXQ_F_NETCOM_SendUdpData(h, dwOld, "127.0.0.1", 9, "x", 1, 0, 0, 0),
                             VXQ_F_NETCOM_QuerySendQueueSize(h, dwOld),
@@ -81,6 +83,7 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
                             VXQ_F_NETCOM_SetRecvDataState(h, dwOld, 0),
                             VXQ_F_NETCOM_GetRecvDataState(h, dwOld),
                             VXQ_F_NETCOM_SetBroadcastFlag(h, dwOld, 1),
+                            VXQ_F_NETCOM_GetBroadcastFlag(h, dwOld, &bOn),
                             VXQ_F_NETCOM_CloseTcpConnect(h, dwOld),
                             VXQ_F_NETCOM_GetRecvDataState(h, (dwNew & 0xFFFF0000u) | 1024u)};
     for (size_t i = 0; i < sizeof(iGot) / sizeof(iGot[0]); i++)
@@ -123,22 +126,14 @@ TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecord)
     close(iClient);
 }
 
-/* Data waits in the kernel while the receive flag is cleared; records carry a
- * per-socket sequence; a peer that goes away yields a disconnect at every pass
- * until the upper layer closes the id. */
-TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPeerCloseRepeatsDisconnect)
+/* Records carry a per-socket sequence; a peer that goes away yields a
+ * disconnect at every pass until the upper layer closes the id. */
+TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilClosed)
 {
     Connected tEngine;
     uint32_t dwPortId = tEngine.dwPortId;
     int &iClient = tEngine.iClient;
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
     ASSERT_EQ(write(iClient, "abc", 3), 3);
-    for (int i = 0; i < 10; i++)
-        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA), 0u);
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 7), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 1);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
     ASSERT_EQ(write(iClient, "defg", 4), 4);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 2; }));
@@ -163,7 +158,7 @@ TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPee
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), nAfterClose);
 }
 
-TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndARefusedOneOnlyDisconnect)
+TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockThenDataAndARefusedOneOnlyDisconnect)
 {
     Engine tEngine;
     uint16_t usPort = 0, usClosed = 0;
@@ -173,7 +168,6 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndA
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usClosed, &dwRefused), 1);
     EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwRefused), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwRefused), 0);
     EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0) << "not set up yet";
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] {
         return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1 &&
@@ -196,9 +190,6 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndA
     NetRecord tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0];
     EXPECT_EQ(tData.sData, "hello");
     EXPECT_EQ(tData.tHead.dwUserData, 0u);
-    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "back", 4, 0, 0, 0), 1);
-    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tEngine.hNetSrv, dwPortId) == 0; }));
-    EXPECT_EQ(ReadBytes(iServer, 4), "back");
     close(iServer);
     close(iListen);
 }
