@@ -11,24 +11,6 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
-
-/* Sends one datagram of in_sData to 127.0.0.1:in_usPort from a fresh socket. */
-void SendDatagram(uint16_t in_usPort, const std::string &in_sData)
-{
-    int iFd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in tTo;
-    memset(&tTo, 0, sizeof(tTo));
-    tTo.sin_family = AF_INET;
-    tTo.sin_port = htons(in_usPort);
-    tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sendto(iFd, in_sData.data(), in_sData.size(), 0, (sockaddr *)&tTo, sizeof(tTo));
-    close(iFd);
-}
-
-} // namespace
-
 TEST(Netcom, NullEngineIsRefusedByEveryCall)
 {
     int32_t bOn = 0, iLen = 8;
@@ -69,35 +51,6 @@ TEST(Netcom, NullEngineIsRefusedByEveryCall)
     for (size_t i = 0; i < sizeof(iGot) / sizeof(iGot[0]); i++)
         EXPECT_EQ(iGot[i], 0) << "call " << i;
     EXPECT_EQ(VXQ_F_NETCOM_GetRecvHandle(NULL), nullptr);
-}
-
-/* Without a callback the engine queues its records for RecvData; with one it has no queue. */
-TEST(Netcom, WithoutACallbackRecordsWaitInTheQueueForRecvData)
-{
-    Engine tEngine;
-    EXPECT_EQ(VXQ_F_NETCOM_QueryRecvQueueSize(tEngine.hNetSrv), -2);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvHandle(tEngine.hNetSrv), nullptr);
-    VXQ_HNETSRV h = VXQ_F_NETCOM_StartNetServerByNoThread(NULL, NULL);
-    ASSERT_NE(h, nullptr);
-    EXPECT_NE(VXQ_F_NETCOM_GetRecvHandle(h), nullptr);
-    uint16_t usPort = 0;
-    uint32_t dwUdp = 0;
-    ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usPort, &dwUdp), 1);
-    SendDatagram(usPort, "first");
-    SendDatagram(usPort, "second, the longer");
-    ASSERT_TRUE(Pump(h, [&] { return VXQ_F_NETCOM_QueryRecvQueueSize(h) == 2; }));
-    char sBuf[256];
-    int32_t iLen = sizeof(sBuf);
-    ASSERT_EQ(VXQ_F_NETCOM_RecvData(h, sBuf, &iLen, 0), 1);
-    EXPECT_EQ(iLen, 64 + 5);
-    EXPECT_EQ(ParseRecord(sBuf, iLen).tHead.dwPortId, dwUdp);
-    EXPECT_EQ(ParseRecord(sBuf, iLen).sData, "first");
-    iLen = sizeof(sBuf);
-    ASSERT_EQ(VXQ_F_NETCOM_RecvData(h, sBuf, &iLen, 0), 1);
-    EXPECT_EQ(ParseRecord(sBuf, iLen).sData, "second, the longer");
-    EXPECT_EQ(ParseRecord(sBuf, iLen).tHead.dwUserData, 1u) << "the listener's second record";
-    EXPECT_EQ(VXQ_F_NETCOM_RecvData(h, sBuf, &iLen, 0), 0);
-    VXQ_F_NETCOM_CloseNetServer(h);
 }
 
 TEST(Netcom, OwnThreadModeServesWithoutDoNetEventAndIgnoresIt)

@@ -152,9 +152,7 @@ TEST(SendQueue, UdpItemsGoToTheirDestinationIn1460ByteDatagramsWithAUdpNotice)
     ASSERT_EQ(tNotes.size(), 1u);
     EXPECT_EQ(tNotes[0].tHead.usNetType, 1);
     EXPECT_EQ(tNotes[0].tHead.dwUserData, 41u);
-    EXPECT_STREQ(tNotes[0].tHead.szPeerIpaddr, "127.0.0.1");
     EXPECT_EQ(tNotes[0].tHead.usPeerPort, usPeer);
-    EXPECT_EQ(tNotes[0].tHead.usLocalPort, usPort);
     char sBuf[4096];
     std::vector<std::string> tGot;
     for (int i = 0; i < 3; i++) {
