@@ -3,13 +3,10 @@
 #include "net_rig.h"
 #include "support/wait_until.h"
 
-#include <string.h>
 
 #include <atomic>
 #include <chrono>
-#include <string>
 #include <thread>
-#include <vector>
 
 TEST(Netcom, NullEngineIsRefusedByEveryCall)
 {
