@@ -12,8 +12,6 @@
 #include "vxq_netcom.h"
 
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,13 +58,5 @@ struct Connected : Engine {
     int32_t Bytes() { return VXQ_F_NETCOM_StatSendQueueDataTotalLen(hNetSrv, -1, dwPortId); }
     void Drain() { EXPECT_TRUE(Pump(hNetSrv, [&] { return Queued() == 0; })); }
 };
-
-inline uint16_t LocalPortOf(int in_iFd)
-{
-    sockaddr_in tAddr;
-    socklen_t iLen = sizeof(tAddr);
-    getsockname(in_iFd, (sockaddr *)&tAddr, &iLen);
-    return ntohs(tAddr.sin_port);
-}
 
 #endif

@@ -7,14 +7,11 @@
 #include "vxq_netcom.h"
 #include "vxq_sockwrap.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -22,22 +19,17 @@
 TEST(SelEngine, ListenOnPortZeroGivesTheChosenPortAndSlotIdsAndTheConnectRecordHasTheExactHeadLayout)
 {
     Engine tEngine;
-    uint16_t usPort = 0, usPort2 = 0, usSame = 0, usNoId = 0;
+    uint16_t usPort = 0, usPort2 = 0, usSame = 0;
     uint32_t dwPortId = tEngine.Listen(&usPort), dwIgnored = 0;
     ASSERT_NE(usPort, 0);
     EXPECT_EQ(dwPortId & 0xFFFFu, 0u);
     EXPECT_NE(dwPortId >> 16, 0u);
-    EXPECT_EQ(LocalPortOf(VXQ_F_NET_SELECT_MC_QuerySocketWorkDataByPortId(tEngine.hNetSrv, dwPortId)->iSocket), usPort);
     /* A second listener takes slot 1; the same port again, or as UDP, is refused. */
     uint32_t dwPortId2 = tEngine.Listen(&usPort2);
     EXPECT_EQ(dwPortId2 & 0xFFFFu, 1u);
     usSame = usPort;
     EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
     EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usSame, &dwIgnored), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, NULL, &dwIgnored), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usNoId, NULL), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_StartTcpListen(tEngine.hNetSrv, &usNoId, NULL), 1) << "a TCP listener needs no id pointer";
-    EXPECT_NE(usNoId, 0);
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 1);
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListen(tEngine.hNetSrv, usPort2), 0);
     EXPECT_LT(LoopbackConnect(usPort2), 0) << "the closed listener still accepts";
@@ -49,15 +41,14 @@ TEST(SelEngine, ListenOnPortZeroGivesTheChosenPortAndSlotIdsAndTheConnectRecordH
     EXPECT_EQ(dwConn & 0xFFFFu, 1u) << "the closed listener's slot";
     std::string sWant(64, '\0');
     int32_t iEvent = 1;
-    uint16_t usPeer = LocalPortOf(iClient);
+    uint16_t usPeer = 0;
+    VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iClient, NULL, &usPeer);
     memcpy(&sWant[0], &iEvent, 4);
     memcpy(&sWant[6], &usPort, 2);
     memcpy(&sWant[8], &dwConn, 4);
     sWant.replace(12, 9, "127.0.0.1");
     memcpy(&sWant[52], &usPeer, 2);
     EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT).at(0).sRaw, sWant);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_CloseTcpListenByPortId(tEngine.hNetSrv, dwPortId), 0);
     close(iClient);
 }
 
@@ -79,8 +70,7 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
 
     VXQ_HNETSRV h = tEngine.hNetSrv;
     int32_t bOn = 0;
-    const int32_t iGot[] = {VXQ_F_NETCOM_SendTcpData(h, dwOld, "x", 1, 0, 0, 0),
-                            VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0),
+    const int32_t iGot[] = {VXQ_F_NETCOM_SendTcpDataEx(h, dwOld, "x", 1, 10, 0, 0, 0),
                             VXQ_F_NETCOM_SendUdpData(h, dwOld, "127.0.0.1", 9, "x", 1, 0, 0, 0),
                             VXQ_F_NETCOM_QuerySendQueueSize(h, dwOld),
                             VXQ_F_NETCOM_QuerySendQueueSizeEx(h, 0, dwOld),
@@ -90,8 +80,6 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
                             VXQ_F_NETCOM_GetRecvDataState(h, dwOld),
                             VXQ_F_NETCOM_SetBroadcastFlag(h, dwOld, 1),
                             VXQ_F_NETCOM_GetBroadcastFlag(h, dwOld, &bOn),
-                            VXQ_F_NETCOM_CloseTcpListenByPortId(h, dwOld),
-                            VXQ_F_NETCOM_CloseUdpListenByPortId(h, dwOld),
                             VXQ_F_NETCOM_CloseTcpConnect(h, dwOld),
                             VXQ_F_NETCOM_GetRecvDataState(h, (dwNew & 0xFFFF0000u) | 1024u)};
     for (size_t i = 0; i < sizeof(iGot) / sizeof(iGot[0]); i++)
@@ -105,77 +93,39 @@ TEST(SelEngine, ReacceptedConnectionReusesTheSlotWithANewIdAndEveryCallRefusesTh
     close(iClient2);
 }
 
-TEST(SelEngine, ReusedSlotsNeverRepeatTheirPreviousId)
-{
-    Engine tEngine;
-    int iFd = socket(AF_INET, SOCK_DGRAM, 0);
-    std::set<uint32_t> tIds;
-    uint32_t dwPrevious = 0;
-    for (int i = 0; i < 200; i++) {
-        _VXQ_S_NET_SELECT_SOCKET_WORK_DATA *pWork =
-            VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iFd, VXQ_NET_SELECT_TCP_CONNECT, 0, 0);
-        ASSERT_NE(pWork, nullptr);
-        EXPECT_EQ(pWork->dwPortId & 0xFFFFu, 0u);
-        EXPECT_NE(pWork->dwPortId >> 16, 0u);
-        EXPECT_NE(pWork->dwPortId, dwPrevious);
-        dwPrevious = pWork->dwPortId;
-        tIds.insert(pWork->dwPortId);
-        VXQ_F_NET_SELECT_MC_DelSocketWorkData(pWork);
-    }
-    /* 200 draws of 16 random bits: a handful of repeats at most, never a fixed sequence. */
-    EXPECT_GT(tIds.size(), 190u);
-    close(iFd);
-}
-
-TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecordWithSequenceZeroThenOne)
+TEST(SelEngine, UdpDatagramOf100BytesYieldsA164ByteDataRecord)
 {
     Engine tEngine;
     uint16_t usPort = 0, usClientPort = 0;
     uint32_t dwPortId = 0;
     ASSERT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usPort, &dwPortId), 1);
     int iClient = LoopbackUdp(&usClientPort);
-    sockaddr_in tTo = {};
-    tTo.sin_family = AF_INET;
-    tTo.sin_port = htons(usPort);
-    tTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string sSent[] = {Pattern(100, 1), Pattern(100, 2)};
-    for (const std::string &sData : sSent)
-        ASSERT_EQ(sendto(iClient, sData.data(), 100, 0, (sockaddr *)&tTo, sizeof(tTo)), 100);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) >= 2; }));
-    std::vector<NetRecord> tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA);
-    ASSERT_EQ(tData.size(), 2u);
-    for (int i = 0; i < 2; i++) {
-        EXPECT_EQ(tData[i].sRaw.size(), 164u);
-        EXPECT_EQ(tData[i].tHead.usNetType, 1);
-        EXPECT_EQ(tData[i].tHead.usLocalPort, usPort);
-        EXPECT_EQ(tData[i].tHead.dwPortId, dwPortId);
-        EXPECT_STREQ(tData[i].tHead.szPeerIpaddr, "127.0.0.1");
-        EXPECT_EQ(tData[i].tHead.usPeerPort, usClientPort);
-        EXPECT_EQ(tData[i].tHead.dwUserData, (uint32_t)i);
-        EXPECT_EQ(tData[i].tHead.iDataLen, 100);
-        EXPECT_EQ(tData[i].sData, sSent[i]);
-    }
+    std::string sSent = Pattern(100, 1);
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_SendTo(iClient, sSent.data(), 100, "127.0.0.1", usPort, NULL, NULL, 0), 1);
+    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA) == 1; }));
+    NetRecord tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA)[0];
+    EXPECT_EQ(tData.sRaw.size(), 164u);
+    EXPECT_EQ(tData.tHead.usNetType, 1);
+    EXPECT_EQ(tData.tHead.usLocalPort, usPort);
+    EXPECT_EQ(tData.tHead.dwPortId, dwPortId);
+    EXPECT_STREQ(tData.tHead.szPeerIpaddr, "127.0.0.1");
+    EXPECT_EQ(tData.tHead.usPeerPort, usClientPort);
+    EXPECT_EQ(tData.tHead.dwUserData, 0u);
+    EXPECT_EQ(tData.tHead.iDataLen, 100);
+    EXPECT_EQ(tData.sData, sSent);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 1);
     EXPECT_EQ(VXQ_F_NETCOM_CloseUdpListen(tEngine.hNetSrv, usPort), 0);
     close(iClient);
 }
 
-/* Data waits in the kernel while the receive flag is cleared; records carry a
- * per-socket sequence; a peer that goes away yields a disconnect at every pass
- * until the upper layer closes the id. */
-TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPeerCloseRepeatsDisconnect)
+/* Records carry a per-socket sequence; a peer that goes away yields a
+ * disconnect at every pass until the upper layer closes the id. */
+TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilClosed)
 {
     Connected tEngine;
     uint32_t dwPortId = tEngine.dwPortId;
     int &iClient = tEngine.iClient;
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 0), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 0);
     ASSERT_EQ(write(iClient, "abc", 3), 3);
-    for (int i = 0; i < 10; i++)
-        VXQ_F_NETCOM_DoNetEvent(tEngine.hNetSrv, 5);
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA), 0u);
-    ASSERT_EQ(VXQ_F_NETCOM_SetRecvDataState(tEngine.hNetSrv, dwPortId, 7), 1);
-    EXPECT_EQ(VXQ_F_NETCOM_GetRecvDataState(tEngine.hNetSrv, dwPortId), 1);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
     ASSERT_EQ(write(iClient, "defg", 4), 4);
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 2; }));
@@ -190,10 +140,9 @@ TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPee
     iClient = -1;
     ASSERT_TRUE(Pump(tEngine.hNetSrv,
                      [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
-    NetRecord tDisconnect = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0];
-    EXPECT_EQ(tDisconnect.sRaw.size(), 64u);
-    EXPECT_EQ(tDisconnect.tHead.usLocalPort, tEngine.usPort);
-    EXPECT_STREQ(tDisconnect.tHead.szPeerIpaddr, "127.0.0.1");
+    std::string sWant = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT)[0].sRaw; /* the same head, event 2 */
+    sWant[0] = VXQ_NETCOM_EVENT_DISCONNECT;
+    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0].sRaw, sWant);
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
     size_t nAfterClose = tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT);
     for (int i = 0; i < 5; i++)
@@ -201,7 +150,7 @@ TEST(SelEngine, TcpDataCarriesItsSequenceWaitsWhileTheReceiveFlagIsClearedAndPee
     EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT), nAfterClose);
 }
 
-TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndARefusedOneOnlyDisconnect)
+TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockThenDataAndARefusedOneOnlyDisconnect)
 {
     Engine tEngine;
     uint16_t usPort = 0, usClosed = 0;
@@ -211,7 +160,6 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndA
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usPort, &dwPortId), 1);
     ASSERT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "127.0.0.1", usClosed, &dwRefused), 1);
     EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, "not an address", usPort, &dwRefused), 0);
-    EXPECT_EQ(VXQ_F_NETCOM_AddTcpConnect(tEngine.hNetSrv, NULL, usPort, &dwRefused), 0);
     EXPECT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "x", 1, 0, 0, 0), 0) << "not set up yet";
     ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] {
         return tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT_RESULT) == 1 &&
@@ -234,9 +182,6 @@ TEST(SelEngine, OutgoingConnectionYieldsConnectResultWithItsBlockAndThenDataAndA
     NetRecord tData = tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0];
     EXPECT_EQ(tData.sData, "hello");
     EXPECT_EQ(tData.tHead.dwUserData, 0u);
-    ASSERT_EQ(VXQ_F_NETCOM_SendTcpData(tEngine.hNetSrv, dwPortId, "back", 4, 0, 0, 0), 1);
-    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return VXQ_F_NETCOM_QuerySendQueueSize(tEngine.hNetSrv, dwPortId) == 0; }));
-    EXPECT_EQ(ReadBytes(iServer, 4), "back");
     close(iServer);
     close(iListen);
 }
@@ -257,66 +202,51 @@ TEST(SelEngine, OnePassAcceptsUpToEightWaitingConnections)
         close(iFd);
 }
 
-/* A connection on a descriptor select cannot watch, or one whose CONNECT the
- * sink refuses, is closed at once and keeps no slot; the engine goes on serving. */
-TEST(SelEngine, AHighDescriptorOrARefusedConnectRecordClosesTheNewConnection)
+/* A connection the engine cannot keep (on a descriptor select cannot watch,
+ * whose CONNECT the sink refuses, or beyond a full table) is closed at once and
+ * keeps no slot; the engine goes on serving. A full table refuses listeners
+ * too; stopping closes every slot. */
+TEST(SelEngine, AConnectionTheEngineCannotKeepIsClosedAtOnceAndKeepsNoSlot)
 {
     Engine tEngine;
-    uint16_t usPort = 0;
+    VXQ_HNETSRV h = tEngine.hNetSrv;
+    uint16_t usPort = 0, usUdp = 0;
+    uint32_t dwUdp = 0;
     tEngine.Listen(&usPort);
-    for (int bHighFd : {1, 0}) {
-        SCOPED_TRACE(bHighFd ? "high descriptor" : "refused record");
-        FakeSockOs tFake;
-        tFake.AcceptHighFd(bHighFd);
-        tEngine.tSink.SetAccept(bHighFd);
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(h, FD_SETSIZE, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
+    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(h, -1, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
+    /* The full table: one idle descriptor in every other slot (the fake keeps the
+     * engine's closes of it from closing it 1023 times). */
+    FakeSockOs tFake;
+    int iShared = socket(AF_INET, SOCK_DGRAM, 0);
+    tFake.IgnoreClose(iShared);
+    for (const char *sWay : {"high descriptor", "refused record", "full table"}) {
+        SCOPED_TRACE(sWay);
+        bool bFull = strcmp(sWay, "full table") == 0;
+        tFake.AcceptHighFd(sWay[0] == 'h');
+        tEngine.tSink.SetAccept(sWay[0] != 'r');
+        for (int i = 1; bFull && i < VXQ_NET_SELECT_SOCKET_NUM; i++)
+            ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(h, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
         int iRefused = LoopbackConnect(usPort);
-        EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
+        EXPECT_TRUE(Pump(h, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
+        close(iRefused);
+        EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 0u);
         tFake.AcceptHighFd(false);
         tEngine.tSink.SetAccept(1);
-        tEngine.tSink.Clear();
+        if (bFull)
+            break;
         int iClient = -1;
         uint32_t dwPortId = tEngine.Accept(usPort, &iClient);
         EXPECT_EQ(dwPortId & 0xFFFFu, 1u) << "the refused socket must not have kept a slot";
-        EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
-        EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
-        close(iRefused);
+        EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(h, dwPortId), 1);
         close(iClient);
+        tEngine.tSink.Clear();
     }
-    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, FD_SETSIZE, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
-    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, -1, VXQ_NET_SELECT_TCP_CONNECT, 1, 0), nullptr);
-}
-
-TEST(SelEngine, WithAllSlotsUsedAFurtherAcceptIsClosedAtOnceAndTheOthersAreStillServed)
-{
-    Connected tEngine;
-    uint32_t dwPortId = tEngine.dwPortId;
-    int &iClient = tEngine.iClient;
-    /* Fill the other 1022 slots with one idle descriptor (fds stay below FD_SETSIZE);
-     * the fake keeps the engine's closes of it from closing it 1022 times. */
-    FakeSockOs tFake;
-    int iShared = socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(iShared, 0);
-    tFake.IgnoreClose(iShared);
-    for (int i = 2; i < VXQ_NET_SELECT_SOCKET_NUM; i++)
-        ASSERT_NE(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
-    EXPECT_EQ(VXQ_F_NET_SELECT_MC_AddSocketId(tEngine.hNetSrv, iShared, VXQ_NET_SELECT_TCP_CONNECT, 0, 0), nullptr);
-
-    int iRefused = LoopbackConnect(tEngine.usPort);
-    ASSERT_GE(iRefused, 0);
-    EXPECT_TRUE(Pump(tEngine.hNetSrv, [&] { return WaitPeerClosed(iRefused, 1) == 1; }));
-    EXPECT_EQ(tEngine.tSink.Count(VXQ_NETCOM_EVENT_CONNECT), 1u);
-    uint16_t usUdp = 0;
-    uint32_t dwUdp = 0;
-    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(tEngine.hNetSrv, &usUdp, &dwUdp), 0);
-
-    ASSERT_EQ(write(iClient, "alive", 5), 5);
-    ASSERT_TRUE(Pump(tEngine.hNetSrv, [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DATA, dwPortId) == 1; }));
-    EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DATA, dwPortId)[0].sData, "alive");
-    VXQ_F_NETCOM_CloseNetServer(tEngine.hNetSrv);
+    EXPECT_EQ(VXQ_F_NETCOM_StartUdpListen(h, &usUdp, &dwUdp), 0);
+    VXQ_F_NETCOM_CloseNetServer(h);
     tEngine.hNetSrv = NULL;
-    EXPECT_EQ(tFake.IgnoredCloses(iShared), VXQ_NET_SELECT_SOCKET_NUM - 2);
+    EXPECT_EQ(tFake.IgnoredCloses(iShared), VXQ_NET_SELECT_SOCKET_NUM - 1);
     close(iShared);
-    close(iRefused);
 }
 
 TEST(SelEngine, ADroppedConnectionGetsItsQueueThenTheEndOfTheStreamAndANonReaderIsClosedAtTheBound)

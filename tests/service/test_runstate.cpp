@@ -19,7 +19,7 @@ static _VXQ_S_DPS_RUN_STATE QueryState(VXQ_DPS_HANDLE in_h)
     return tState;
 }
 
-TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsBackToZero)
+TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannels)
 {
     VXQ_DPS_HANDLE h = VXQ_F_TESTHOST_StartBare();
     ASSERT_NE(h, nullptr);
@@ -56,11 +56,6 @@ TEST(CoreRunState, CountsConnectionsTransactionsTalksAndOpenSubChannelsAndFallsB
         p->pMediaCh[2].tSubCh[1].iStreamOpenState = 0;
         p->pMediaCh[3].tSubCh[2].iStreamOpenState = 0;
     }));
-    tFirst.Close();
-    tSecond.Close();
-    ASSERT_TRUE(WaitUntil([&] { return QueryState(h).iTcpConnNum == 0; }));
-    tState = QueryState(h);
-    EXPECT_EQ(memcmp(&tState, &tZero, sizeof(tZero)), 0);
     VXQ_F_DPS_StopDevProNetServer(h);
 }
 
