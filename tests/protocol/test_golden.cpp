@@ -92,16 +92,6 @@ void FillCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
 
 } // namespace
 
-TEST(GoldenWire, ThisBuildKnowsItsHostByteOrder)
-{
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 1);
-#else
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
-#endif
-    printf("golden vectors on a %s-endian host\n", VXQ_F_DPS_MW_IsBigEndianHost() ? "big" : "little");
-}
-
 class GoldenWireOffline : public OfflineRig
 {
 };
@@ -110,6 +100,9 @@ TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittle
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(7, VXQ_DPS_CONN_NEW);
     FillCap(&p->tDevCapInfo);
+    /* Device texts that fill their 32-byte records, without a terminator. */
+    memcpy(p->tDevCapInfo.sDevText1, "0123456789abcdefghijklmnopqrstuv", 32);
+    memcpy(p->tDevCapInfo.sDevText2, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 32);
     p->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
         strcpy(out_pUser->sUserName, in_sName);
         strcpy(out_pUser->sPassword, "pw");
@@ -125,18 +118,21 @@ TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittle
     ASSERT_EQ(tRequest.size(), 548u);
     tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
     memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
+    std::fill(tRequest.begin() + 308, tRequest.end(), 0xCC); /* bytes no answer field covers stay */
     Request(pConn, tRequest);
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOldRandom);
     Bytes tAnswer = OneSent(pConn);
 
-    /* Expected: the request's user name and digest, then the answer fields. */
-    Bytes tExpect(548, 0);
+    /* Expected: the request's user name, digest and uncovered bytes, then the answer fields. */
+    Bytes tExpect(tRequest);
     Place(tExpect, 0, Hex("EE EE FF FF | 24 02 00 00 | 02 01 | A5 | 00 | EF CD AB 89 | 01 02 03 04"));
-    Place(tExpect, 20, Bytes(tRequest.begin() + 20, tRequest.begin() + 308));
-    Place(tExpect, 308, Hex("10 32 54 76")); /* 20 + 288: the login id */
-    PlaceText(tExpect, 312, "IPC0042");             /* 20 + 292, then zeros to 20 + 300 */
-    PlaceText(tExpect, 356, "Cam");                 /* 20 + 336 */
-    PlaceText(tExpect, 388, "Acme");                /* 20 + 368 */
+    Place(tExpect, 308, Hex("10 32 54 76"));      /* 20 + 288: the login id */
+    Place(tExpect, 312, Bytes(9, 0));              /* 20 + 292: at most 8 characters, then zeros */
+    PlaceText(tExpect, 312, "IPC0042");
+    Place(tExpect, 356, Bytes(64, 0));             /* 20 + 336, 20 + 368: 31 characters each, then a zero */
+    PlaceText(tExpect, 356, "0123456789abcdefghijklmnopqrstu");
+    PlaceText(tExpect, 388, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234");
+    tExpect[420] = tExpect[456] = tExpect[488] = 0; /* 20 + 400, 436, 468: empty texts */
     Place(tExpect, 512, Hex("01 A5"));              /* 20 + 492: special channel flag, cap 5 low byte */
     Place(tExpect, 520, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00"));
     EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
