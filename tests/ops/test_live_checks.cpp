@@ -1,6 +1,9 @@
-/* Live view requests called directly on a hand-made instance: the checks in
- * their order, the connection fields they set, and the answers built in place. */
+/* Live view requests called directly on the offline rig: the checks in their
+ * order, the connection fields they set, the answers built in place, and the
+ * host's answers and orders. Frames to a viewer over sockets: the client
+ * tool's end-to-end test (tests/tools/test_client_e2e.cpp). */
 #include "media/direct.h"
+#include "media/input.h"
 #include "ops/live.h"
 #include "support/log_capture.h"
 #include "support/offline_rig.h"
@@ -173,23 +176,6 @@ TEST_F(LiveChecks, AnExtendedOpenCarriesItsConnectionIdAndLooksUpTheSubChannelLa
     EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_FORCE_I_FRAME}));
 }
 
-TEST_F(LiveChecks, WhenTheOpenEventCannotBeRaisedTheViewerIsRefusedAndTheSubChannelStaysOpening)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_AddPeer(p, 5, VXQ_DPS_CONN_NEW, 0);
-    VXQ_HQUEUE hQueue = p->hCallbackQueue;
-    p->hCallbackQueue = NULL;
-    Bytes tAnswer =
-        Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pConn, OpenMsg(P2_REALPLAY_OPEN, kLogin, 2, 0));
-    p->hCallbackQueue = hQueue;
-    EXPECT_EQ(Result(tAnswer), 1);
-    EXPECT_EQ(p->pMediaCh[2].tSubCh[0].iStreamOpenState, 1);
-    EXPECT_EQ(pConn->tMedia.iStreamState, 0);
-    EXPECT_EQ(pConn->tMedia.pWaitRespBuf, nullptr);
-    /* Its close then releases the stuck sub-channel. */
-    VXQ_F_DPS_MC_ClientCloseMediaCh(p, 2, 0);
-    EXPECT_EQ(p->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
-}
-
 /* Stream control (type, code) and I-frames only (code): where they must come
  * from, which viewer they find, and the switches each sets, in sequence. */
 TEST_F(LiveChecks, StreamControlAndIFramesOnlyCheckTheirFieldsAndSwitchTheViewer)
@@ -320,36 +306,78 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
     EXPECT_EQ(OneSent(pCmd).size(), 28u);
 }
 
-TEST_F(LiveChecks, AnOpenAnswerForASubChannelThatIsNotOpeningIsIgnored)
+/* The first viewer waits for the host; a second one arriving meanwhile raises
+ * no event and waits with its answer prepared. The host's answer goes to both
+ * (the bytes pass the engine, which the rig does not capture): accepted, both
+ * stream; refused, both are back in state 0. */
+TEST_F(LiveChecks, TheFirstViewerWaitsForTheHostAndASecondOneArrivingMeanwhileGetsTheSameAnswer)
 {
-    _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
-    memset(&tBody, 0, sizeof(tBody));
-    tBody.i_iChNo = 1;
-    tBody.o_tDesc.iVideoCodecId = 9;
-    Bytes tOrder(16 + sizeof(tBody), 0);
-    int32_t iId = EVENT_E2_OPEN_MEDIA_STREAM;
-    memcpy(tOrder.data(), &iId, 4);
-    memcpy(tOrder.data() + 16, &tBody, sizeof(tBody));
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(p, tOrder.data(), (int32_t)tOrder.size()), 0);
-    EXPECT_EQ(p->pMediaCh[1].tSubCh[0].iStreamOpenState, 0);
-    EXPECT_EQ(p->pMediaCh[1].tSubCh[0].iVideoCodecId, 0);
-    EXPECT_EQ(VXQ_F_DPS_MW_DoOrder_EVENT_E2_OPEN_MEDIA_STREAM(p, tOrder.data(), 40), 0) << "short body";
+    const struct {
+        uint16_t usChNo;
+        uint8_t ucHostCode;
+        int32_t iState;
+    } tRows[] = {{1, 0, 2}, {3, VXQ_DPS_APP_ERR_OPEN_STREAM, 0}};
+    for (const auto &r : tRows) {
+        _VXQ_S_DPS_NET_PORT_DATA *pViewers[2];
+        for (int i = 0; i < 2; i++) {
+            pViewers[i] = VXQ_F_OFFLINE_AddPeer(p, 5 + i, VXQ_DPS_CONN_NEW, 0);
+            EXPECT_TRUE(Call(VXQ_F_DPS_MW_DoNetMsg_P2_REALPLAY_OPEN, pViewers[i],
+                             OpenMsg(P2_REALPLAY_OPEN, kLogin, r.usChNo, 0))
+                            .empty());
+            EXPECT_EQ(pViewers[i]->tMedia.iStreamState, 1);
+            Bytes tWaiting(pViewers[i]->tMedia.pWaitRespBuf, pViewers[i]->tMedia.pWaitRespBuf + 28);
+            EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tWaiting, 8), P2_REALPLAY_OPEN);
+            EXPECT_EQ(tWaiting[10] & 3, 1);
+        }
+        EXPECT_EQ(EventIds(), std::vector<int32_t>({EVENT_E2_OPEN_MEDIA_STREAM})) << "one open event only";
+        _VXQ_S_DPS_E2_OPEN_MEDIA_STREAM tBody;
+        memset(&tBody, 0, sizeof(tBody));
+        tBody.i_iChNo = r.usChNo;
+        Order(TestOrder(EVENT_E2_OPEN_MEDIA_STREAM, r.ucHostCode, 0, &tBody, sizeof(tBody)));
+        EXPECT_EQ(p->pMediaCh[r.usChNo].tSubCh[0].iStreamOpenState, 2);
+        for (int i = 0; i < 2; i++) {
+            EXPECT_EQ(pViewers[i]->tMedia.pWaitRespBuf, nullptr) << "answered";
+            EXPECT_EQ(pViewers[i]->tMedia.iStreamState, r.iState);
+            VXQ_F_DPS_MC_NetPortData_Delete(p, pViewers[i]);
+        }
+    }
 }
 
-/* A refused event gives 1: FuncTableWalk. */
-TEST_F(LiveChecks, ForceIFrameNeedsNoLoginAndPassesTheChannelAs32Bits)
+TEST_F(LiveChecks, TheHostClosingAStreamDropsItsViewersAndIsAnswered)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pNew = VXQ_F_OFFLINE_AddPeer(p, 6, VXQ_DPS_CONN_NEW, 0);
-    Bytes t = VXQ_F_TESTCLI_BuildZeroMsg(P2_FORCE_I_FRAME, 1, 10);
-    VXQ_F_TESTCLI_PutU32(t, 24, 0x10002);
-    VXQ_F_TESTCLI_PutU16(t, 28, 1);
-    EXPECT_EQ(Result(Call(VXQ_F_DPS_MW_DoSingleNetDataPacket, pNew, t)), 0);
-    std::vector<Bytes> tEvents = VXQ_F_OFFLINE_TakeEvents(p);
+    p->pMediaCh[2].tSubCh[0].iStreamOpenState = 2;
+    VXQ_F_OFFLINE_AddViewer(p, 7, 2, 0);
+    _VXQ_S_DPS_E2_CH_STREAM tBody = {2, 0};
+    Order(TestOrder(EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0, &tBody, sizeof(tBody), 0));
+    EXPECT_EQ(p->pConn[7], nullptr);
+    std::vector<Bytes> tEvents = Events();
     ASSERT_EQ(tEvents.size(), 1u);
-    int32_t aBody[2];
-    memcpy(aBody, tEvents[0].data() + 16, 8);
-    EXPECT_EQ(aBody[0], 0x10002) << "the channel travels as 32 bits";
-    EXPECT_EQ(aBody[1], 1);
+    EXPECT_EQ(OpsEventHead(tEvents[0]).iMsgFuncId, EVENT_E2_CLOSE_MEDIA_STREAM);
+    EXPECT_EQ(tEvents[0][4], VXQ_DPS_MSG_TYPE_ANSWER);
+    EXPECT_EQ(tEvents[0][5], 0);
+    EXPECT_EQ(p->pMediaCh[2].tSubCh[0].iStreamOpenState, 0);
+}
+
+/* Three main viewers (2 each), a sub viewer (1) and a download (1) in a budget
+ * of 5: the newest viewers go until it fits, the download stays. */
+TEST_F(LiveChecks, ASmallerMediaBudgetDropsTheNewestViewersUntilItFits)
+{
+    const struct {
+        int32_t iStreamNo;
+        bool bStays;
+    } tViewers[] = {{0, true}, {0, true}, {0, false}, {1, false}};
+    for (int i = 0; i < 4; i++)
+        VXQ_F_OFFLINE_AddViewer(p, 10 + i, 0, tViewers[i].iStreamNo)->tOpenTime = 101 + i;
+    VXQ_F_OFFLINE_AddPeer(p, 20, VXQ_DPS_CONN_DOWN, kLogin);
+    p->bMediaResCtrl = 1;
+    p->fMaxMediaResourceNum = 5.0f;
+    p->fMainMediaResourceLoss = 2.0f;
+    p->fReplayResourceLoss = 1.0f;
+    VXQ_F_DPS_MC_DisconnectToReleaseResorce(p);
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(p->pConn[10 + i] != nullptr, tViewers[i].bStays) << i;
+    EXPECT_NE(p->pConn[20], nullptr);
+    EXPECT_EQ(VXQ_F_DPS_MC_GetFreeMediaResourceNum(p), 0.0f);
 }
 
 } // namespace
