@@ -114,9 +114,6 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
             const _VXQ_S_DPS_TALK_CH_DATA &t = p->tTalkCh[c.iSlot];
             EXPECT_EQ(t.iTalkChNo, c.iChNo);
             EXPECT_EQ(t.iChState, VXQ_DPS_TALK_WAIT_HOST);
-            EXPECT_EQ(t.dwLoginId, kLogin);
-            EXPECT_EQ(t.dwLoginPortId, pCmd->dwPortId);
-            EXPECT_EQ(t.dwTalkPortId, pConn->dwPortId);
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_TALK);
             EXPECT_EQ(pConn->iChNo, c.iChNo);
             EXPECT_EQ(pConn->dwLoginId, kLogin);
@@ -231,24 +228,10 @@ TEST_F(TalkAlarm, AudioIsRelayedOnlyWhileTalkingAndEmptyAudioIsDropped)
     EXPECT_TRUE(Events().empty());
 }
 
-TEST_F(TalkAlarm, UnansweredStartIsStoppedAfter60SecondsAndSilentTalkerAfter120)
+/* The 60 s wait for the host's answer: LateStartAnswer... and Past2038's boundary. */
+TEST_F(TalkAlarm, ATalkerWhoFellSilentIsStoppedAfter120SecondsOneWhoNeverSpokeIsNot)
 {
     TestClock tClock(1700000000);
-    Request(pTalkConn, TalkStart(1, kLogin, 3));
-    OneEvent(EVENT_E2_TALK_START);
-    tClock.AdvanceSec(59);
-    VXQ_F_DPS_MC_DoClientState(p);
-    EXPECT_TRUE(ConnAlive(2));
-    EXPECT_TRUE(Events().empty());
-    tClock.AdvanceSec(1);
-    VXQ_F_DPS_MC_DoClientState(p);
-    Bytes tEvent = OneEvent(EVENT_E2_TALK_STOP);
-    EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0u);
-    EXPECT_FALSE(ConnAlive(2));
-    EXPECT_EQ(p->tTalkCh[3].iChState, 0);
-
-    /* A talker who never sent audio is not timed out; one who fell silent is. */
-    pTalkConn = AddConn(2, VXQ_DPS_CONN_NEW);
     StartTalking(2);
     tClock.AdvanceSec(500);
     VXQ_F_DPS_MC_DoClientState(p);
@@ -272,7 +255,8 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     OneEvent(EVENT_E2_TALK_START);
     tClock.AdvanceSec(60);
     VXQ_F_DPS_MC_DoClientState(p);
-    OneEvent(EVENT_E2_TALK_STOP);
+    EXPECT_EQ(OpsEventHead(OneEvent(EVENT_E2_TALK_STOP)).dwTransId, 0u);
+    EXPECT_FALSE(ConnAlive(2));
 
     Order(StartAnswer(0, 0x111, 3));
     EXPECT_TRUE(Sent().empty());
@@ -305,26 +289,16 @@ TEST_F(TalkAlarm, HostStopOrderClosesTheTalkButAStopAnswerLeavesANewTalkAlone)
     EXPECT_TRUE(Events().empty());
 }
 
-TEST_F(TalkAlarm, ArmingMarksTheConnectionAndDisarmingClearsTheMark)
+/* Whom the alarm reaches; its whole image is GoldenWire's, its time past 2038 Past2038's. */
+TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithItsTextCutTo127)
 {
-    Bytes tGuard = TestMsg(P5_GUARD, 1, 4);
+    Bytes tGuard = TestMsg(P5_GUARD, 1, 4); /* arming marks the connection */
     TestPutLe32(tGuard, 20, kLogin);
     pCmd->pUserInfo->dwPopMask = VXQ_DPS_POP_ARMING;
     Request(pCmd, tGuard);
     EXPECT_EQ(OneSent(pCmd)[11], 0);
     EXPECT_EQ(OpsEventHead(OneEvent(EVENT_E2_GUARD)).dwTransId, 0u);
     EXPECT_EQ(pCmd->tAlarm.bGuard, 1u);
-
-    Request(pCmd, TestMsg(P5_UNGUARD, 3, 4));
-    EXPECT_EQ(OneSent(pCmd)[11], 0);
-    OneEvent(EVENT_E2_UNGUARD);
-    EXPECT_EQ(pCmd->tAlarm.bGuard, 0u);
-}
-
-/* Whom the alarm reaches; its whole image is GoldenWire's, its time past 2038 Past2038's. */
-TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithItsTextCutTo127)
-{
-    pCmd->tAlarm.bGuard = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pUnarmed = AddConn(9, VXQ_DPS_CONN_COMMAND);
     AddConn(10, VXQ_DPS_CONN_MEDIA);
     std::string sLong(200, 'x');
