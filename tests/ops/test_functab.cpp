@@ -317,7 +317,6 @@ TEST_F(FuncTableWalk, EveryMessageRefreshesTheLastReceiveTime)
         pConn->tLastRecvTime = 5;
         Run(pConn, TestMsg(usFuncId, 1, 4, usFuncId == P0_HEARTBEAT ? 1 : 0));
         EXPECT_EQ(pConn->tLastRecvTime, VXQ_F_CLOCK_NowSec()) << std::hex << usFuncId;
-        EXPECT_GE(pConn->tLastRecvTime, 1700001234);
         tClock.AdvanceSec(7);
     }
 }

