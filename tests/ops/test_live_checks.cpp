@@ -260,8 +260,6 @@ TEST_F(LiveChecks, ClosesAnswerAtOnceAndTheExtendedCloseNamesItsViewer)
 TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
 {
     Bytes tBody(8 + 9 * 28, 0);
-    int32_t iNum = 9;
-    memcpy(tBody.data() + 4, &iNum, 4);
     for (int i = 0; i < 9; i++) {
         _VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM tItem;
         memset(&tItem, 'x', sizeof(tItem.sName));
@@ -270,8 +268,13 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
             tItem.usValue[j] = (uint16_t)(0x100 * i + j);
         memcpy(tBody.data() + 8 + 28 * i, &tItem, 28);
     }
-    for (size_t nReqBody : {(size_t)8 + 28, (size_t)236}) { /* short of its answer fields, whole */
+    /* 9 entries to a request short of its answer fields, 7 to a whole one. */
+    for (auto tCase : {std::make_pair((size_t)8 + 28, 9), std::make_pair((size_t)236, 7)}) {
+        const size_t nReqBody = tCase.first;
+        const uint32_t dwWant = tCase.second < 8 ? (uint32_t)tCase.second : 8u;
+        memcpy(tBody.data() + 4, &tCase.second, 4);
         Bytes tCap = VXQ_F_TESTCLI_BuildZeroMsg(P2_GET_VIDEO_QUALITY_CAP, 1, nReqBody);
+        std::fill(tCap.begin() + 32, tCap.end(), 0xEE); /* a name's 16 bytes are written whole */
         _VXQ_S_DPS_TRANS_DATA *pCapTrans = VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(
             p, pCmd->dwPortId, P2_GET_VIDEO_QUALITY_CAP, tCap.data(), (int32_t)tCap.size());
         ASSERT_NE(pCapTrans, nullptr);
@@ -280,8 +283,8 @@ TEST_F(LiveChecks, QualityAnswersAreWrittenOnlyWithinTheStoredRequest)
         Bytes tAnswer = OneSent(pCmd);
         ASSERT_EQ(tAnswer.size(), 20 + nReqBody);
         EXPECT_EQ(tAnswer[11], 0);
-        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), 8u);
-        for (size_t i = 0; 32 + 28 * i + 28 <= tAnswer.size(); i++) {
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, 28), dwWant);
+        for (size_t i = 0; i < dwWant && 32 + 28 * i + 28 <= tAnswer.size(); i++) {
             size_t iOff = 32 + 28 * i;
             EXPECT_EQ(std::string((const char *)tAnswer.data() + iOff), std::string(15, 'x'));
             EXPECT_EQ(VXQ_F_TESTCLI_GetU32(tAnswer, iOff + 16), 0x01020300u + (uint32_t)i);
