@@ -20,6 +20,7 @@ const SessionUser s_tUsers[] = {
     {"admin", "secret", 0xFF, 0},
     {"guest", "guestpw", 0x00, 0x09},
     {"longpw", "0123456789012345678901234567890123456789", 0, 0}, /* 40 characters, no terminator */
+    {"0123456789abcdef0123456789ABCDEF", "pw", 0, 0},               /* a name that fills its 32 bytes */
 };
 int s_iLookups = 0;
 
@@ -74,7 +75,9 @@ class SessionOffline : public OfflineRig
     }
     Bytes Login(const std::string &in_sUser, const std::string &in_sDigest)
     {
-        return Exchange(VXQ_F_TESTCLI_BuildLogin(2, in_sUser, in_sDigest));
+        Bytes tMsg = VXQ_F_TESTCLI_BuildLogin(2, in_sUser, in_sDigest);
+        memcpy(tMsg.data() + 20, in_sUser.data(), std::min<size_t>(in_sUser.size(), 32)); /* unterminated at 32 */
+        return Exchange(tMsg);
     }
 
     _VXQ_S_DPS_NET_PORT_DATA *m_pConn = nullptr;
@@ -170,6 +173,7 @@ TEST_F(SessionOffline, LoginChecksRunInTheirOrderWithTheirResultCodes)
         {"wrong password", true, true, "admin", "Secret", 0, 4, 1},
         {"right digest", true, true, "admin", "secret", 0, 0, 1},
         {"40-character password", true, true, "longpw", "0123456789012345678901234567890123456789", 0, 0, 1},
+        {"32-character user name", true, true, "0123456789abcdef0123456789ABCDEF", "pw", 0, 0, 1},
     };
     for (const auto &tCase : tCases) {
         NewConn();
