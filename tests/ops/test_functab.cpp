@@ -4,6 +4,7 @@
  * gives 1 and leaves no transaction; none of these reaches the host. */
 #include "ops/functab.h"
 #include "support/offline_rig.h"
+#include "vxq_clock.h"
 #include "wire/result.h"
 
 #include <set>
@@ -104,8 +105,10 @@ class FuncTableWalk : public OfflineRig
         for (size_t i = in_tMsg.size(); i < tBuf.size(); i++)
             EXPECT_EQ(tBuf[i], 0xA5) << "byte " << i << " past the message was written";
         std::pair<std::vector<Bytes>, std::vector<int32_t>> tOut;
-        for (const _VXQ_S_OFFLINE_SENT &tItem : Sent())
+        for (const _VXQ_S_OFFLINE_SENT &tItem : Sent()) {
+            EXPECT_EQ(TestLe32(tItem.tMsg, 4), tItem.tMsg.size()) << "a whole answer";
             tOut.first.emplace_back(tItem.tMsg.begin(), tItem.tMsg.begin() + 20);
+        }
         for (const Bytes &tEvent : Events())
             tOut.second.push_back(OpsEventHead(tEvent).iMsgFuncId);
         return tOut;
@@ -246,4 +249,74 @@ TEST_F(FuncTableWalk, EveryRequestShortWithoutLoginRightOrRoomForItsEventIsRefus
         iRefusedEvents++;
     }
     EXPECT_GE(iRefusedEvents, 40);
+}
+
+/* Every request at its length and 64 bytes beyond, every field at its limit
+ * (0x7F..) and past it (0xFF.., 0x80..) but the login id: whole answers (none
+ * for frames) and the connection still answers the next request. */
+TEST_F(FuncTableWalk, EveryRequestWithItsFieldsAtTheirLimitsGetsWholeAnswersAndLeavesTheConnectionUsable)
+{
+    for (const _VXQ_S_DPS_FUNC_LINE *pLine : RequestLines()) {
+        SCOPED_TRACE(pLine->sName);
+        const uint16_t usId = pLine->usMsgFuncId;
+        for (uint8_t ucFill : {(uint8_t)0x7F, (uint8_t)0xFF, (uint8_t)0x80}) {
+            for (int iDelta : {0, 64}) {
+                _VXQ_S_DPS_NET_PORT_DATA *pConn = Fresh(kLogin);
+                Bytes tMsg = LineMsg(pLine, kLogin, iDelta);
+                std::fill(tMsg.begin() + 20, tMsg.end(), ucFill);
+                if (tMsg.size() >= 24 && usId != P1_LOGIN && usId != P1_VER_CONSULT_GET_TOKEN)
+                    TestPutLe32(tMsg, 20, kLogin);
+                auto tOut = Run(pConn, tMsg);
+                if (pLine->ucFlags & VXQ_DPS_FUNC_NO_ANSWER) {
+                    EXPECT_TRUE(tOut.first.empty());
+                }
+                ASSERT_TRUE(ConnAlive(1)) << "fill " << (int)ucFill << " delta " << iDelta;
+                EXPECT_EQ(Run(pConn, TestMsg(P0_HEARTBEAT, 9)).first.size(), 1u);
+            }
+        }
+    }
+}
+
+/* An id outside the table: a request is answered in place with 42 (type bits 1,
+ * the rest of the head as it came), anything else is dropped unanswered. */
+TEST_F(FuncTableWalk, UnknownFunctionIdIsAnsweredInPlaceWith42OnlyWhenItIsARequest)
+{
+    struct {
+        uint16_t usFuncId;
+        uint8_t ucTypeByte;
+        size_t iBodyLen;
+        bool bAnswered;
+    } tCases[] = {
+        {0x0105, 0x00, 0, true},   {0x0F01, 0x00, 8, true},  {0x0105, 0xFC, 4, true},
+        {0x0503, 0x00, 152, true}, {0x0105, 0x01, 0, false}, {0x0F01, 0x02, 0, false},
+        {0x0000, 0x00, 0, true},
+    };
+    for (const auto &c : tCases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.usFuncId << " " << (int)c.ucTypeByte);
+        Bytes tRequest = VXQ_F_TESTCLI_BuildMsg(c.usFuncId, c.ucTypeByte, 0xA1B2C3D4u, nullptr, c.iBodyLen);
+        for (size_t i = 16; i < 20; i++)
+            tRequest[i] = (uint8_t)(i * 7);
+        auto tOut = Run(Fresh(0), tRequest);
+        EXPECT_TRUE(tOut.second.empty());
+        if (!c.bAnswered) {
+            EXPECT_TRUE(tOut.first.empty());
+            continue;
+        }
+        tRequest[10] = (uint8_t)((tRequest[10] & 0xFC) | 1);
+        tRequest[11] = 42;
+        ASSERT_EQ(tOut.first.size(), 1u);
+        EXPECT_EQ(tOut.first[0], Bytes(tRequest.begin(), tRequest.begin() + 20));
+    }
+}
+
+TEST_F(FuncTableWalk, EveryMessageRefreshesTheLastReceiveTime)
+{
+    TestClock tClock(1700001234);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = Fresh(kLogin);
+    for (uint16_t usFuncId : {(uint16_t)0x0105, (uint16_t)P0_HEARTBEAT, (uint16_t)P2_PTZ, (uint16_t)P1_LOGOUT}) {
+        pConn->tLastRecvTime = 5;
+        Run(pConn, TestMsg(usFuncId, 1, 4, usFuncId == P0_HEARTBEAT ? 1 : 0));
+        EXPECT_EQ(pConn->tLastRecvTime, VXQ_F_CLOCK_NowSec()) << std::hex << usFuncId;
+        tClock.AdvanceSec(7);
+    }
 }

@@ -1,9 +1,12 @@
 /* Requests the service relays to the host and answers it carries back
- * (maintenance, upgrade, custom messages, configuration): the event's fields,
- * the answer's length, result and fields at their exact offsets. */
+ * (maintenance, upgrade, custom messages, configuration, network address,
+ * users, serial port): the event's fields, the answer's length, result and
+ * fields at their exact offsets. Each family's happy path over sockets: the
+ * client tool's end-to-end test (tests/tools/test_client_e2e.cpp). */
 #include "ops/config_users.h"
 #include "ops/maint.h"
 #include "ops/record.h"
+#include "ops/serial.h"
 #include "support/offline_rig.h"
 #include "support/test_host.h"
 
@@ -73,6 +76,18 @@ class RelayOffline : public OfflineRig
         pCmd = AddConn(1, VXQ_DPS_CONN_COMMAND, kLogin, 0xFF, 0);
         AddConn(2, VXQ_DPS_CONN_DOWN, kLogin)->tDown.dwFileId = 9;
     }
+    /* A user request (add 352 bytes, get/set 320) with the permission record at in_nPopOff. */
+    Bytes UserMsg(uint16_t in_usFuncId, size_t in_nLen, size_t in_nPopOff, int32_t in_iChPopNum)
+    {
+        Bytes tMsg = TestMsg(in_usFuncId, 0x901, in_nLen - 20);
+        TestPutLe32(tMsg, 20, kLogin);
+        memcpy(tMsg.data() + 24, "operator", 8);
+        TestPutLe32(tMsg, in_nPopOff, 0x3F);
+        TestPutLe32(tMsg, in_nPopOff + 4, (uint32_t)in_iChPopNum);
+        for (int i = 0; i < 64; i++)
+            TestPutLe32(tMsg, in_nPopOff + 8 + 4 * (size_t)i, 0x100u + (uint32_t)i);
+        return tMsg;
+    }
     _VXQ_S_DPS_NET_PORT_DATA *pCmd = nullptr;
 };
 
@@ -81,8 +96,6 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
     /* clang-format off */
     const Relay tRows[] = {
         /* Upgrade data: the length field must equal the data carried (also not 0). */
-        {PB_DUP_UPGRADE_DATA, 8 + 99, {{24, 100}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 127, 2, {},
-         nullptr},
         {PB_DUP_UPGRADE_DATA, 8, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 28, 2, {}, nullptr},
         {PB_DUP_UPGRADE_DATA, 9, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 29, 2, {}, nullptr},
         {PB_DUP_UPGRADE_DATA, 9, {{24, 2}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 29, 2, {}, nullptr},
@@ -146,7 +159,6 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
         /* Serial port: open needs the body's login id, the host's code is translated
          * and the whole request comes back; a write carries its data length. */
         {P9_COM_OPEN, 28, {{20, kLogin ^ 1}}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
-        {P9_COM_OPEN, 28, {}, nullptr, 0, 0, {}, nullptr, 0, false, {}, nullptr, 48, 6, {}, nullptr},
         {P9_COM_OPEN, 28, {{20, kLogin}, {24, 101}, {28, 102}, {32, 103}, {36, 104}, {40, 105}, {44, 106}}, nullptr,
          EVENT_E3_COM_OPEN, 44, {{16, kCmdPort}, {20, 101}, {24, 102}, {40, 106}}, nullptr,
          4, true, {}, nullptr, 48, 2, {{20, kLogin}, {44, 106}}, nullptr},
@@ -241,36 +253,221 @@ TEST_F(RelayOffline, EachRequestsEventAndAnswerCarryTheirFieldsAtTheirOffsets)
     }
 }
 
-TEST_F(RelayOffline, AnAnswerNamingAnotherRequestsTransactionIsDroppedAndTheTransactionDeleted)
+TEST_F(RelayOffline, UserRequestsClampTheChannelWordCountTo0To64BothWays)
 {
-    Bytes tMsg = TestMsg(PB_DUP_QUERY_PROGRESS, 1, 8);
-    Request(pCmd, tMsg);
-    Bytes tEvent = OneEvent(EVENT_E7_DUP_QUERY_PROGRESS);
-    _VXQ_S_DPS_E7_DUP_QUERY tBody = {0, 50};
-    Order(TestOrder(EVENT_E7_DUP_QUERY_TRANS_POS, 0, OpsEventHead(tEvent).dwTransId, &tBody, sizeof(tBody)));
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(TransCount(), 0);
+    const struct {
+        uint16_t usFuncId;
+        size_t nLen, nPopOff;
+        int32_t iEventId;
+        size_t nPopInEvent; /* the permission record's offset in the event body */
+        int32_t iSent, iExpected;
+    } tCases[] = {
+        {P9_UNS_ADD_USER, 352, 88, EVENT_E3_UNS_ADD_USER, 64, 100, 64},
+        {P9_UNS_ADD_USER, 352, 88, EVENT_E3_UNS_ADD_USER, 64, -5, 0},
+        {P9_UNS_ADD_USER, 352, 88, EVENT_E3_UNS_ADD_USER, 64, 10, 10},
+        {P9_UNS_ADD_USER, 352, 88, EVENT_E3_UNS_ADD_USER, 64, 64, 64},
+        {P9_UNS_SET_USER_POP, 320, 56, EVENT_E3_UNS_SET_USER_POP, 32, 3, 3},
+    };
+    for (const auto &c : tCases) {
+        SCOPED_TRACE(c.iSent);
+        Bytes tMsg = UserMsg(c.usFuncId, c.nLen, c.nPopOff, c.iSent);
+        if (c.usFuncId == P9_UNS_ADD_USER)
+            memcpy(tMsg.data() + 56, "secret", 6);
+        Request(pCmd, tMsg);
+        Bytes tEvent = OneEvent(c.iEventId);
+        ASSERT_EQ(tEvent.size(), 16u + c.nLen - 24);
+        EXPECT_STREQ((const char *)tEvent.data() + 16, "operator");
+        if (c.usFuncId == P9_UNS_ADD_USER) {
+            EXPECT_STREQ((const char *)tEvent.data() + 16 + 32, "secret");
+        }
+        _VXQ_S_DPS_USER_POP tPop;
+        memcpy(&tPop, tEvent.data() + 16 + c.nPopInEvent, sizeof(tPop));
+        EXPECT_EQ(tPop.dwGlobalPop, 0x3Fu);
+        EXPECT_EQ(tPop.iChPopNum, c.iExpected);
+        for (int i = 0; i < 64; i++)
+            EXPECT_EQ(tPop.dwChPop[i], i < c.iExpected ? 0x100u + (uint32_t)i : 0u);
+        Order(TestOrder(c.iEventId, 0, OpsEventHead(tEvent).dwTransId, nullptr, 0));
+        EXPECT_EQ(OneSent(pCmd).size(), c.nLen);
+    }
 }
 
-class MaintLive : public HostFixture
+TEST_F(RelayOffline, GetUserAnswerClampsTo64)
 {
+    Request(pCmd, UserMsg(P9_UNS_GET_USER_POP, 320, 56, 0));
+    Bytes tEvent = OneEvent(EVENT_E3_UNS_GET_USER_POP);
+    ASSERT_EQ(tEvent.size(), 16u + 296u);
+    _VXQ_S_DPS_E3_UNS_USER_POP tBody;
+    memcpy(&tBody, tEvent.data() + 16, sizeof(tBody));
+    EXPECT_STREQ(tBody.i_sUserName, "operator");
+    tBody.tPop.dwGlobalPop = 0xC3;
+    tBody.tPop.iChPopNum = 70;
+    for (int i = 0; i < 64; i++)
+        tBody.tPop.dwChPop[i] = 0x7700u + (uint32_t)i;
+    Order(TestOrder(EVENT_E3_UNS_GET_USER_POP, 0, OpsEventHead(tEvent).dwTransId, &tBody,
+                    (int32_t)sizeof(tBody)));
+    Bytes tAnswer = OneSent(pCmd);
+    ASSERT_EQ(tAnswer.size(), 320u);
+    EXPECT_EQ(TestLe32(tAnswer, 4), 320u);
+    EXPECT_EQ(tAnswer[11], 0);
+    EXPECT_EQ(TestLe32(tAnswer, 56), 0xC3u);
+    EXPECT_EQ(TestLe32(tAnswer, 60), 64u);
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(TestLe32(tAnswer, 64 + 4 * (size_t)i), 0x7700u + (uint32_t)i);
+}
+
+TEST_F(RelayOffline, NetworkInformationAnswerCarriesTheHostsCards)
+{
+    Request(pCmd, TestMsg(P9_QUERY_NET_INFO, 0x31, 4));
+    Bytes tEvent = OneEvent(EVENT_E3_QUERY_NET_INFO);
+    ASSERT_EQ(tEvent.size(), 20u);
+
+    uint8_t ucBody[4 + 2 * 90];
+    memset(ucBody, 0, sizeof(ucBody));
+    int32_t iCount = 2;
+    memcpy(ucBody, &iCount, 4);
+    for (int i = 0; i < 2; i++) {
+        uint8_t *pCard = ucBody + 4 + 90 * i;
+        snprintf((char *)pCard, 32, "eth%d", i);
+        uint32_t dwValue = 0x01020304u + (uint32_t)i;
+        memcpy(pCard + 38, &dwValue, 4); /* host order in the order */
+        snprintf((char *)pCard + 42, 16, "10.0.0.%d", i + 1);
+    }
+    Order(TestOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
+                    (int32_t)sizeof(ucBody)));
+    Bytes tAnswer = OneSent(pCmd);
+    ASSERT_EQ(tAnswer.size(), 24u + 180u);
+    EXPECT_EQ(TestLe32(tAnswer, 4), 204u);
+    EXPECT_EQ(TestLe32(tAnswer, 12), 0x31u);
+    EXPECT_EQ(TestLe32(tAnswer, 20), 2u);
+    EXPECT_STREQ((const char *)tAnswer.data() + 24 + 90, "eth1");
+    EXPECT_EQ(TestLe32(tAnswer, 24 + 90 + 38), 0x01020305u); /* wire order */
+    EXPECT_STREQ((const char *)tAnswer.data() + 24 + 42, "10.0.0.1");
+
+    /* A count the order cannot hold is not trusted. */
+    Request(pCmd, TestMsg(P9_QUERY_NET_INFO, 0x32, 4));
+    tEvent = OneEvent(EVENT_E3_QUERY_NET_INFO);
+    iCount = 3;
+    memcpy(ucBody, &iCount, 4);
+    Order(TestOrder(EVENT_E3_QUERY_NET_INFO, 0, OpsEventHead(tEvent).dwTransId, ucBody,
+                    (int32_t)sizeof(ucBody)));
+    tAnswer = OneSent(pCmd);
+    ASSERT_EQ(tAnswer.size(), 24u);
+    EXPECT_EQ(tAnswer[11], 1);
+    EXPECT_EQ(TestLe32(tAnswer, 20), 0u);
+}
+
+TEST_F(RelayOffline, AddressChangeEventAlignsTheCard)
+{
+    Bytes tMsg = TestMsg(P9_MODIFY_NET_ADDR, 5, 90);
+    memset(tMsg.data() + 20, 'n', 32); /* an unterminated name */
+    memcpy(tMsg.data() + 52, "\x00\x11\x22\x33\x44\x55", 6);
+    TestPutLe32(tMsg, 58, 0xA1B2C3D4u);
+    memcpy(tMsg.data() + 62, "192.168.1.10", 12);
+    memcpy(tMsg.data() + 78, "255.255.255.0", 13);
+    memcpy(tMsg.data() + 94, "192.168.1.1", 11);
+    Request(pCmd, tMsg);
+    Bytes tEvent = OneEvent(EVENT_E3_MODIFY_NET_ADDR);
+    ASSERT_EQ(tEvent.size(), 16u + 92u);
+    _VXQ_S_DPS_E3_MODIFY_NET_ADDR tCard;
+    memcpy(&tCard, tEvent.data() + 16, sizeof(tCard));
+    EXPECT_EQ(std::string(tCard.i_sCardName), std::string(31, 'n'));
+    EXPECT_EQ(tCard.i_ucMacAddr[5], 0x55);
+    EXPECT_EQ(tCard.ucReserved[0] | tCard.ucReserved[1], 0);
+    EXPECT_EQ(tCard.i_dwValue, 0xA1B2C3D4u);
+    EXPECT_STREQ(tCard.i_sAddr1, "192.168.1.10");
+    EXPECT_STREQ(tCard.i_sAddr2, "255.255.255.0");
+    EXPECT_STREQ(tCard.i_sAddr3, "192.168.1.1");
+    Order(TestOrder(EVENT_E3_MODIFY_NET_ADDR, 0, OpsEventHead(tEvent).dwTransId, nullptr, 0));
+    EXPECT_EQ(OneSent(pCmd).size(), 110u);
+}
+
+const uint32_t kSerialLogin = 0x77770003u;
+
+class SerialOffline : public OfflineRig
+{
+  protected:
+    static Bytes OpenReq()
+    {
+        Bytes tMsg = TestMsg(P9_COM_OPEN, 0x55, 28);
+        TestPutLe32(tMsg, 20, kSerialLogin);
+        return tMsg;
+    }
+    /* The one event now is a close notice (transaction 0) with exactly these fields. */
+    void ExpectComClose(uint32_t in_dwPortId, int32_t in_iCause, uint32_t in_dwValue1, uint32_t in_dwValue2)
+    {
+        Bytes tEvent = OneEvent(EVENT_E3_COM_CLOSE);
+        EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0u);
+        _VXQ_S_DPS_E3_COM_CLOSE t = {in_dwPortId, in_iCause, in_dwValue1, in_dwValue2};
+        EXPECT_EQ(Bytes(tEvent.begin() + 16, tEvent.end()), Bytes((uint8_t *)&t, (uint8_t *)(&t + 1)));
+    }
 };
 
-TEST_F(MaintLive, CustomMessageCarriesDataBothWays)
+/* A close request, whether or not the port was opened, is answered 0 at once
+ * (the host never answers it) and tells the host with cause 0; it keeps the
+ * open flag, so the opener's going tells the host again with cause 1; a
+ * connection that never opened the port goes silently. Port data from a
+ * client is taken without answer or event. */
+TEST_F(SerialOffline, CloseIsAnsweredAtOnceAndTheOpenersGoingTellsTheHostWithCause1)
 {
-    TestClient &tCli = Client();
-    Bytes tMsg = Msg(PA_CUSTOM, 8 + 5);
-    memcpy(tMsg.data() + 28, "hello", 5);
-    ASSERT_TRUE(tCli.Send(tMsg));
-    Bytes tEvent = Event();
-    ASSERT_EQ(VXQ_F_TESTHOST_MsgFuncId(tEvent), EVENT_E7_CUSTOM);
-    ASSERT_EQ(tEvent.size(), 24u + 5u);
-    uint8_t ucBody[8 + 7] = {0x99, 0, 0, 0, 0, 0, 0, 0, 'a', 'n', 's', 'w', 'e', 'r', '!'};
-    Answer(tEvent, 0, ucBody, sizeof(ucBody));
-    Bytes tAnswer = Read(tCli);
-    ASSERT_EQ(tAnswer.size(), 35u);
-    EXPECT_EQ(TestHead(tAnswer).ucResult, 0);
-    EXPECT_EQ(std::string(tAnswer.begin() + 28, tAnswer.end()), "answer!");
+    _VXQ_S_DPS_NET_PORT_DATA *pQuiet = AddConn(3, VXQ_DPS_CONN_COMMAND, kSerialLogin, 0xFF);
+    _VXQ_S_DPS_NET_PORT_DATA *pOpener = AddConn(4, VXQ_DPS_CONN_COMMAND, kSerialLogin, 0xFF);
+    Request(pQuiet, TestMsg(P9_COM_SUBS_DATA, 1, 8));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Events().empty());
+    Request(pOpener, OpenReq());
+    Bytes tEvent = OneEvent(EVENT_E3_COM_OPEN);
+    Order(TestOrder(EVENT_E3_COM_OPEN, 0, OpsEventHead(tEvent).dwTransId, tEvent.data() + 16,
+                    (int32_t)tEvent.size() - 16));
+    EXPECT_EQ(OneSent(pOpener)[11], 0);
+    for (auto r : {std::make_pair(pQuiet, 3u), std::make_pair(pOpener, 7u)}) {
+        Bytes tMsg = TestMsg(P9_COM_CLOSE, 0x66, 12);
+        TestPutLe32(tMsg, 20, kSerialLogin);
+        TestPutLe32(tMsg, 24, r.second);
+        TestPutLe32(tMsg, 28, r.second + 1);
+        Request(r.first, tMsg);
+        tMsg[10] = 1;
+        EXPECT_EQ(OneSent(r.first), tMsg);
+        ExpectComClose(r.first->dwPortId, VXQ_DPS_COM_CLOSE_BY_CLIENT, r.second, r.second + 1);
+    }
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pQuiet);
+    EXPECT_TRUE(Events().empty());
+    const uint32_t dwOpener = pOpener->dwPortId;
+    VXQ_F_DPS_MC_DoNetDisconnetEvent(p, pOpener);
+    ExpectComClose(dwOpener, VXQ_DPS_COM_CLOSE_BY_RELEASE, 0, 0);
+}
+
+/* The host's close notice (type byte 0; an answer, type 1, sends nothing) and
+ * port data (empty: nothing) reach the connection their port id names, whole;
+ * for a connection that is gone they send nothing. */
+TEST_F(SerialOffline, HostCloseNoticeAndPortDataReachTheConnectionNamedByTheirPortId)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(3, VXQ_DPS_CONN_COMMAND, kSerialLogin, 0xFF);
+    Bytes tNotice = TestMsg(P9_COM_CLOSE, 0, 12);
+    TestPutLe32(tNotice, 20, kSerialLogin);
+    TestPutLe32(tNotice, 24, 5);
+    TestPutLe32(tNotice, 28, 6);
+    Bytes tData = TestMsg(P9_COM_SUBS_DATA, 0, 15);
+    TestPutLe32(tData, 20, 0x51);
+    TestPutLe32(tData, 24, 0x52);
+    TestPutLe32(tData, 28, 3);
+    memcpy(tData.data() + 32, "ABC", 3);
+    for (uint32_t dwPortId : {pCmd->dwPortId, pCmd->dwPortId ^ 0x10000u}) {
+        const bool bThere = dwPortId == pCmd->dwPortId;
+        _VXQ_S_DPS_E3_COM_CLOSE tClose = {dwPortId, 0, 5, 6};
+        Order(TestOrder(EVENT_E3_COM_CLOSE, 0, 0, &tClose, sizeof(tClose), 1));
+        EXPECT_TRUE(Sent().empty());
+        Order(TestOrder(EVENT_E3_COM_CLOSE, 0, 0, &tClose, sizeof(tClose), 0));
+        EXPECT_EQ(bThere ? OneSent(pCmd) : Bytes(), bThere ? tNotice : Bytes());
+        uint8_t ucOrder[16 + 3];
+        _VXQ_S_DPS_E3_COM_SUBS_DATA tBody = {dwPortId, 0x51, 0x52, 0x53};
+        memcpy(ucOrder, &tBody, sizeof(tBody));
+        memcpy(ucOrder + 16, "ABC", 3);
+        Order(TestOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 16, 0));
+        EXPECT_TRUE(Sent().empty());
+        Order(TestOrder(EVENT_E3_COM_SUBS_DATA, 0, 0, ucOrder, 19, 0));
+        EXPECT_EQ(bThere ? OneSent(pCmd) : Bytes(), bThere ? tData : Bytes());
+        EXPECT_TRUE(Sent().empty());
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-/* Voice talk, arming and alarm push: bytes on the wire, events the host gets,
- * the talk table and the log lines, with the control thread's duties driven by
- * the test on the manual clock. */
+/* Voice talk, arming and alarm push: bytes on the wire, events the host gets
+ * and the talk table, with the control thread's duties driven by the test on
+ * the manual clock. */
 #include "ops/talk_alarm.h"
 #include "support/offline_rig.h"
 
@@ -76,17 +76,16 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
     struct Case {
         int32_t bSpecial;
         int32_t iChNo;
-        uint32_t dwLoginId;
         uint32_t dwGlobal, dwChPop;
         int iResult; /* -1: accepted, no answer yet */
         int iSlot;
     } tCases[] = {
-        {1, 10000, kLogin, 0, 0, -1, 64},      /* granted on 10000 itself, no rights needed */
-        {0, 10000, kLogin, 0xFF, 0xFF, 2, -1}, /* no special channel: invalid number */
-        {0, 65, kLogin, 0xFF, 0xFF, 2, -1},
-        {0, -1, kLogin, 0xFF, 0xFF, 2, -1},
-        {0, 3, kLogin, 0, VXQ_DPS_POP_TALK, -1, 3},
-        {0, 64, kLogin, VXQ_DPS_POP_TALK, 0, -1, 64},
+        {1, 10000, 0, 0, -1, 64},      /* granted on 10000 itself, no rights needed */
+        {0, 10000, 0xFF, 0xFF, 2, -1}, /* no special channel: invalid number */
+        {0, 65, 0xFF, 0xFF, 2, -1},
+        {0, -1, 0xFF, 0xFF, 2, -1},
+        {0, 3, 0, VXQ_DPS_POP_TALK, -1, 3},
+        {0, 64, VXQ_DPS_POP_TALK, 0, -1, 64},
     };
     for (const Case &c : tCases) {
         SCOPED_TRACE(c.iChNo);
@@ -96,11 +95,9 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
         for (int i = 0; i < 64; i++)
             pCmd->pUserInfo->dwChPopMask[i] = c.dwChPop;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(5, VXQ_DPS_CONN_NEW);
-        Request(pConn, TalkStart(0x7000 + (uint32_t)c.iChNo, c.dwLoginId, c.iChNo));
+        Request(pConn, TalkStart(0x7000 + (uint32_t)c.iChNo, kLogin, c.iChNo));
         if (c.iResult >= 0) {
-            Bytes tAnswer = OneSent(pConn);
-            EXPECT_EQ(tAnswer[10], 1);
-            EXPECT_EQ(tAnswer[11], c.iResult);
+            EXPECT_EQ(OneSent(pConn)[11], c.iResult);
             EXPECT_TRUE(Events().empty());
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_NEW);
         } else {
@@ -114,12 +111,8 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
             const _VXQ_S_DPS_TALK_CH_DATA &t = p->tTalkCh[c.iSlot];
             EXPECT_EQ(t.iTalkChNo, c.iChNo);
             EXPECT_EQ(t.iChState, VXQ_DPS_TALK_WAIT_HOST);
-            EXPECT_EQ(t.dwLoginId, kLogin);
-            EXPECT_EQ(t.dwLoginPortId, pCmd->dwPortId);
-            EXPECT_EQ(t.dwTalkPortId, pConn->dwPortId);
             EXPECT_EQ(pConn->iConnType, VXQ_DPS_CONN_TALK);
             EXPECT_EQ(pConn->iChNo, c.iChNo);
-            EXPECT_EQ(pConn->dwLoginId, kLogin);
         }
         VXQ_F_DPS_MC_NetPortData_Delete(p, pConn);
     }
@@ -172,9 +165,7 @@ TEST_F(TalkAlarm, StopOnTheTalkConnectionIsAnsweredThereBeforeTheTalkCloses)
     Bytes tEvent = OneEvent(EVENT_E2_TALK_STOP);
     EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0x11u);
     EXPECT_FALSE(ConnAlive(2));
-    _VXQ_S_DPS_TALK_CH_DATA tFree;
-    memset(&tFree, 0, sizeof(tFree));
-    EXPECT_EQ(memcmp(&p->tTalkCh[3], &tFree, sizeof(tFree)), 0);
+    EXPECT_EQ(p->tTalkCh[3].iChState, 0);
 }
 
 TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopItAndAFreeChannelStopsWithNothingRaised)
@@ -212,18 +203,14 @@ TEST_F(TalkAlarm, AudioIsRelayedOnlyWhileTalkingAndEmptyAudioIsDropped)
     Request(pTalkConn, Audio(0)); /* exactly 32 bytes */
     EXPECT_TRUE(Events().empty());
 
-    TestClock tClock(1700000100);
-    Request(pTalkConn, Audio(5));
+    Request(pTalkConn, Audio(5)); /* its time: the silent-talker test */
     Bytes tEvent = OneEvent(MEDIA_E8_AUDIO_FRAME);
     EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0u);
-    EXPECT_EQ(OpsEventHead(tEvent).iBodyLen, 9);
     ASSERT_EQ(tEvent.size(), 25u);
     _VXQ_S_DPS_E8_TALK_AUDIO tAudio;
     memcpy(&tAudio, tEvent.data() + 16, 4);
     EXPECT_EQ(tAudio.i_usTalkChNo, 3);
-    EXPECT_EQ(tAudio.ucReserved[0] | tAudio.ucReserved[1], 0);
     EXPECT_EQ(Bytes(tEvent.begin() + 20, tEvent.end()), Bytes({0xA0, 0xA1, 0xA2, 0xA3, 0xA4}));
-    EXPECT_EQ(p->tTalkCh[3].dwLastAudioTime, 1700000100u);
     EXPECT_TRUE(Sent().empty()); /* a frame is never answered */
 
     /* Audio from a connection that is not the talk's own is not relayed. */
@@ -231,24 +218,10 @@ TEST_F(TalkAlarm, AudioIsRelayedOnlyWhileTalkingAndEmptyAudioIsDropped)
     EXPECT_TRUE(Events().empty());
 }
 
-TEST_F(TalkAlarm, UnansweredStartIsStoppedAfter60SecondsAndSilentTalkerAfter120)
+/* The 60 s wait for the host's answer: LateStartAnswer... and Past2038's boundary. */
+TEST_F(TalkAlarm, ATalkerWhoFellSilentIsStoppedAfter120SecondsOneWhoNeverSpokeIsNot)
 {
     TestClock tClock(1700000000);
-    Request(pTalkConn, TalkStart(1, kLogin, 3));
-    OneEvent(EVENT_E2_TALK_START);
-    tClock.AdvanceSec(59);
-    VXQ_F_DPS_MC_DoClientState(p);
-    EXPECT_TRUE(ConnAlive(2));
-    EXPECT_TRUE(Events().empty());
-    tClock.AdvanceSec(1);
-    VXQ_F_DPS_MC_DoClientState(p);
-    Bytes tEvent = OneEvent(EVENT_E2_TALK_STOP);
-    EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0u);
-    EXPECT_FALSE(ConnAlive(2));
-    EXPECT_EQ(p->tTalkCh[3].iChState, 0);
-
-    /* A talker who never sent audio is not timed out; one who fell silent is. */
-    pTalkConn = AddConn(2, VXQ_DPS_CONN_NEW);
     StartTalking(2);
     tClock.AdvanceSec(500);
     VXQ_F_DPS_MC_DoClientState(p);
@@ -272,7 +245,8 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     OneEvent(EVENT_E2_TALK_START);
     tClock.AdvanceSec(60);
     VXQ_F_DPS_MC_DoClientState(p);
-    OneEvent(EVENT_E2_TALK_STOP);
+    EXPECT_EQ(OpsEventHead(OneEvent(EVENT_E2_TALK_STOP)).dwTransId, 0u);
+    EXPECT_FALSE(ConnAlive(2));
 
     Order(StartAnswer(0, 0x111, 3));
     EXPECT_TRUE(Sent().empty());
@@ -291,40 +265,16 @@ TEST_F(TalkAlarm, LateStartAnswerFailsAndAnswerOfAnEarlierTalkIsDropped)
     EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
 }
 
-TEST_F(TalkAlarm, HostStopOrderClosesTheTalkButAStopAnswerLeavesANewTalkAlone)
+/* Whom the alarm reaches; its whole image is GoldenWire's, its time past 2038 Past2038's. */
+TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithItsTextCutTo127)
 {
-    StartTalking(0x10);
-    _VXQ_S_DPS_E2_TALK_STOP tBody = {3};
-    Order(TestOrder(EVENT_E2_TALK_STOP, 0, 0x0F, &tBody, 4, 1)); /* answer of an earlier stop */
-    EXPECT_TRUE(ConnAlive(2));
-    EXPECT_EQ(p->tTalkCh[3].iChState, VXQ_DPS_TALK_TALKING);
-    Order(TestOrder(EVENT_E2_TALK_STOP, 0, 0, &tBody, 4, 0));
-    EXPECT_FALSE(ConnAlive(2));
-    EXPECT_EQ(p->tTalkCh[3].iChState, 0);
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_TRUE(Events().empty());
-}
-
-TEST_F(TalkAlarm, ArmingMarksTheConnectionAndDisarmingClearsTheMark)
-{
-    Bytes tGuard = TestMsg(P5_GUARD, 1, 4);
+    Bytes tGuard = TestMsg(P5_GUARD, 1, 4); /* arming marks the connection */
     TestPutLe32(tGuard, 20, kLogin);
     pCmd->pUserInfo->dwPopMask = VXQ_DPS_POP_ARMING;
     Request(pCmd, tGuard);
     EXPECT_EQ(OneSent(pCmd)[11], 0);
     EXPECT_EQ(OpsEventHead(OneEvent(EVENT_E2_GUARD)).dwTransId, 0u);
     EXPECT_EQ(pCmd->tAlarm.bGuard, 1u);
-
-    Request(pCmd, TestMsg(P5_UNGUARD, 3, 4));
-    EXPECT_EQ(OneSent(pCmd)[11], 0);
-    OneEvent(EVENT_E2_UNGUARD);
-    EXPECT_EQ(pCmd->tAlarm.bGuard, 0u);
-}
-
-/* Whom the alarm reaches; its whole image is GoldenWire's, its time past 2038 Past2038's. */
-TEST_F(TalkAlarm, AlarmReachesEveryCommandConnectionArmedOrNotWithItsTextCutTo127)
-{
-    pCmd->tAlarm.bGuard = 1;
     _VXQ_S_DPS_NET_PORT_DATA *pUnarmed = AddConn(9, VXQ_DPS_CONN_COMMAND);
     AddConn(10, VXQ_DPS_CONN_MEDIA);
     std::string sLong(200, 'x');

@@ -4,31 +4,15 @@
  * a message built on one is the message built on the other. Host-order inputs
  * (capability record, configuration block) are written with native stores, so
  * on a big-endian host they really are big-endian before the service converts. */
-#include <gtest/gtest.h>
-
 #include "media/framemsg.h"
 #include "mgmt/npd.h"
-#include "protocol/dispatch.h"
 #include "protocol/session.h"
 #include "support/offline_rig.h"
-#include "support/test_client.h"
-#include "support/test_clock.h"
-#include "support/test_host.h"
 #include "wire/cfgblock.h"
-#include "wire/head.h"
-#include "vxq_dps.h"
 
 #include <ctype.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-
-#include <string>
-#include <vector>
 
 namespace {
-
-typedef std::vector<uint8_t> Bytes;
 
 /* "EE EE FF FF 24" -> bytes; spaces and '|' are separators only. */
 Bytes Hex(const char *in_sHex)
@@ -92,16 +76,6 @@ void FillCap(_VXQ_S_DPS_DEV_CAP_INFO *out_pCap)
 
 } // namespace
 
-TEST(GoldenWire, ThisBuildKnowsItsHostByteOrder)
-{
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 1);
-#else
-    EXPECT_EQ(VXQ_F_DPS_MW_IsBigEndianHost(), 0);
-#endif
-    printf("golden vectors on a %s-endian host\n", VXQ_F_DPS_MW_IsBigEndianHost() ? "big" : "little");
-}
-
 class GoldenWireOffline : public OfflineRig
 {
 };
@@ -110,6 +84,9 @@ TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittle
 {
     _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(7, VXQ_DPS_CONN_NEW);
     FillCap(&p->tDevCapInfo);
+    /* Device texts that fill their 32-byte records, without a terminator. */
+    memcpy(p->tDevCapInfo.sDevText1, "0123456789abcdefghijklmnopqrstuv", 32);
+    memcpy(p->tDevCapInfo.sDevText2, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 32);
     p->fnQueryUserCallback = [](void *, const char *in_sName, _VXQ_S_DPS_USER_INFO *out_pUser) -> int {
         strcpy(out_pUser->sUserName, in_sName);
         strcpy(out_pUser->sPassword, "pw");
@@ -125,22 +102,24 @@ TEST_F(GoldenWireOffline, LoginAnswerIsTheRequestWithHeadAndAnswerFieldsInLittle
     ASSERT_EQ(tRequest.size(), 548u);
     tRequest[10] = 0xA4; /* bits 2-7 of byte 10 travel back unchanged */
     memcpy(tRequest.data() + 16, "\x01\x02\x03\x04", 4);
+    std::fill(tRequest.begin() + 308, tRequest.end(), 0xCC); /* bytes no answer field covers stay */
     Request(pConn, tRequest);
     VXQ_F_DPS_MW_SetLoginIdRandom(fnOldRandom);
     Bytes tAnswer = OneSent(pConn);
 
-    /* Expected: the request's user name and digest, then the answer fields. */
-    Bytes tExpect(548, 0);
+    /* Expected: the request's user name, digest and uncovered bytes, then the answer fields. */
+    Bytes tExpect(tRequest);
     Place(tExpect, 0, Hex("EE EE FF FF | 24 02 00 00 | 02 01 | A5 | 00 | EF CD AB 89 | 01 02 03 04"));
-    Place(tExpect, 20, Bytes(tRequest.begin() + 20, tRequest.begin() + 308));
-    Place(tExpect, 308, Hex("10 32 54 76")); /* 20 + 288: the login id */
-    PlaceText(tExpect, 312, "IPC0042");             /* 20 + 292, then zeros to 20 + 300 */
-    PlaceText(tExpect, 356, "Cam");                 /* 20 + 336 */
-    PlaceText(tExpect, 388, "Acme");                /* 20 + 368 */
+    Place(tExpect, 308, Hex("10 32 54 76"));      /* 20 + 288: the login id */
+    Place(tExpect, 312, Bytes(9, 0));              /* 20 + 292: at most 8 characters, then zeros */
+    PlaceText(tExpect, 312, "IPC0042");
+    Place(tExpect, 356, Bytes(64, 0));             /* 20 + 336, 20 + 368: 31 characters each, then a zero */
+    PlaceText(tExpect, 356, "0123456789abcdefghijklmnopqrstu");
+    PlaceText(tExpect, 388, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234");
+    tExpect[420] = tExpect[456] = tExpect[488] = 0; /* 20 + 400, 436, 468: empty texts */
     Place(tExpect, 512, Hex("01 A5"));              /* 20 + 492: special channel flag, cap 5 low byte */
     Place(tExpect, 520, Hex("44 33 22 11 | 02 00 00 00 | 0D 0C 0B 0A | FE FF FF FF | 00 01 00 00"));
     EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
-    EXPECT_EQ(tAnswer, tExpect);
 }
 
 TEST(GoldenWire, VideoAndAudioFrameMessagesPackTheStreamDescriptionLittleEndian)
@@ -203,7 +182,6 @@ TEST(GoldenWire, SearchAnswerDatagramIsLittleEndianWithTextsZeroFilled)
                             "01 00 00 7F | 02 00 00 00 | 01 00 00 00 | 00 00 00 00 | 00 00 01 00"));
     Bytes tGot(ucRsp, ucRsp + 140);
     EXPECT_EQ(FirstDiff(tGot, tExpect), -1);
-    EXPECT_EQ(tGot, tExpect);
     /* The send path's conversion leaves it in that order on every host. */
     EXPECT_EQ(VXQ_F_DPS_MW_TransMnUdpPacketLittleMode(NULL, VXQ_DPS_NPD_TO_WIRE, ucRsp, 140), 1);
     EXPECT_EQ(Bytes(ucRsp, ucRsp + 140), tExpect);
@@ -247,7 +225,6 @@ TEST(GoldenWire, ConfigBlock8InAGetConfigAnswerGoesOutLittleEndianAndComesBackIn
     }
     Place(tExpect, 584, Hex("29 00 B0 A0 65 6E 74 72 79 2D 38 21"));
     EXPECT_EQ(FirstDiff(tMsg, tExpect), -1);
-    EXPECT_EQ(tMsg, tExpect);
 
     /* A SET_CONFIG request carrying the same wire block reaches the host in host order. */
     VXQ_F_DPS_MW_PutLe16(tMsg.data() + 8, P9_SET_CONFIG);
@@ -275,7 +252,6 @@ TEST_F(GoldenWireLive, AlarmNoticeCarriesChannelEventLocalTimeParameterAndTextLi
     Place(tExpect, 20, Hex("03 00 00 00 | 02 01 00 00 | E7 07 0B 00 0E 16 0D 14 00 00 00 00 | EF BE AD DE"));
     PlaceText(tExpect, 44, "door open");
     EXPECT_EQ(FirstDiff(tNotice, tExpect), -1);
-    EXPECT_EQ(tNotice, tExpect);
 }
 
 TEST_F(GoldenWireLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
@@ -327,22 +303,17 @@ TEST_F(GoldenWireLive, FileQueryAnswerWithTwoRecordsIsLittleEndianFieldByField)
     Place(tExpect, 0, Bytes(tRequest.begin(), tRequest.end()));
     Place(tExpect, 0, Hex("EE EE FF FF | FC 01 00 00 | 01 03 | 01 | 00 | 01 EF BE 00 | 00 00 00 00"));
     Place(tExpect, 64, Hex("02 00 00 00"));
-    const char *sRecordTail[2] = {
-        /* 128 type, create mode, alarm event; start 2026-12-06 09:30:00, end 09:45:30;
-         * time length 930, size; video, audio, picture flags; codec 4, 25 fps, 4096;
-         * 1920 x 1080; audio codec 2, 64000, 8000, 1 channel; picture format -1. */
-        "01 00 00 00 | 02 00 00 00 | 04 03 00 00 | EA 07 0C 00 06 09 1E 00 00 00 00 00 |"
-        "EA 07 0C 00 06 09 2D 1E 00 00 00 00 | A2 03 00 00 | 78 56 34 12 |"
-        "01 00 00 00 | 01 00 00 00 | 00 00 00 00 | 04 00 00 00 | 19 00 00 00 | 00 10 00 00 |"
-        "80 07 38 04 | 02 00 00 00 | 00 FA 00 00 | 40 1F 00 00 | 01 00 00 00 | FF FF FF FF",
-        "01 00 00 00 | 02 00 00 00 | 04 03 00 00 | EA 07 0C 00 06 09 1E 00 00 00 00 00 |"
-        "EA 07 0C 00 06 09 2D 1E 00 00 00 00 | A2 03 00 00 | EF CD AB 00 |"
-        "01 00 00 00 | 01 00 00 00 | 00 00 00 00 | 04 00 00 00 | 19 00 00 00 | 00 10 00 00 |"
-        "80 07 38 04 | 02 00 00 00 | 00 FA 00 00 | 40 1F 00 00 | 01 00 00 00 | FF FF FF FF"};
+    /* 128 type, create mode, alarm event; start 2026-12-06 09:30:00, end 09:45:30;
+     * time length 930, size (at 168, per record); video, audio, picture flags;
+     * codec 4, 25 fps, 4096; 1920 x 1080; audio codec 2, 64000, 8000, 1 channel; picture format -1. */
+    const char *sRecordTail = "01 00 00 00 | 02 00 00 00 | 04 03 00 00 | EA 07 0C 00 06 09 1E 00 00 00 00 00 |"
+                              "EA 07 0C 00 06 09 2D 1E 00 00 00 00 | A2 03 00 00 | 00 00 00 00 |"
+                              "01 00 00 00 | 01 00 00 00 | 00 00 00 00 | 04 00 00 00 | 19 00 00 00 | 00 10 00 00 |"
+                              "80 07 38 04 | 02 00 00 00 | 00 FA 00 00 | 40 1F 00 00 | 01 00 00 00 | FF FF FF FF";
     for (int i = 0; i < 2; i++) {
         PlaceText(tExpect, 68 + 220 * i, i == 0 ? "ch1/rec-0001" : "ch1/rec-0002");
-        Place(tExpect, 68 + 220 * i + 128, Hex(sRecordTail[i]));
+        Place(tExpect, 68 + 220 * i + 128, Hex(sRecordTail));
+        Place(tExpect, 68 + 220 * i + 168, Hex(i == 0 ? "78 56 34 12" : "EF CD AB 00"));
     }
     EXPECT_EQ(FirstDiff(tAnswer, tExpect), -1);
-    EXPECT_EQ(tAnswer, tExpect);
 }
