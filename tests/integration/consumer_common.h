@@ -4,8 +4,8 @@
  *
  * Starts a service on a free loopback port with one user ("admin" / "4321"),
  * logs in through a raw TCP socket exactly as a client must (token request,
- * then login with MD5(token ":" password) in lowercase hexadecimal), checks
- * that a wrong password is refused with result 4, and stops the service.
+ * then login with MD5(token ":" password) in lowercase hexadecimal) and stops
+ * the service.
  * Single-threaded caller; every socket is closed before returning. Each step
  * waits at most 5 s. Returns 0 when every check holds, else the failed step.
  */
@@ -189,14 +189,13 @@ static inline int consumer_event(void *in_pUser, const void *in_pMsg, int in_iMs
     return 1;
 }
 
-/* The whole run: start, good login, bad password, stop. */
+/* The whole run: start, login, stop. */
 static inline int consumer_run(const char *in_sName)
 {
     _VXQ_S_DPS_DEV_CAP_INFO tCap;
     VXQ_DPS_HANDLE hSrv;
     uint32_t dwLoginId = 0;
-    uint32_t dwRefusedId = 0;
-    int iGood, iBad;
+    int iGood;
     uint16_t usPort = consumer_free_port();
     memset(&tCap, 0, sizeof(tCap));
     strcpy(tCap.sDevIdText, "CONSUMER");
@@ -209,17 +208,12 @@ static inline int consumer_run(const char *in_sName)
         return 1;
     }
     iGood = consumer_login(usPort, "admin", "4321", &dwLoginId);
-    iBad = consumer_login(usPort, "admin", "wrong", &dwRefusedId);
     VXQ_F_DPS_StopDevProNetServer(hSrv);
     if (iGood != 0 || dwLoginId == 0) {
         fprintf(stderr, "%s: login answered %d\n", in_sName, iGood);
         return 2;
     }
-    if (iBad != 4) {
-        fprintf(stderr, "%s: wrong password answered %d, expected 4\n", in_sName, iBad);
-        return 3;
-    }
-    printf("%s: login and refusal as expected (library %s)\n", in_sName, VXQ_DPS_VERSION_TEXT);
+    printf("%s: login as expected (library %s)\n", in_sName, VXQ_DPS_VERSION_TEXT);
     return 0;
 }
 

@@ -6,8 +6,8 @@
  * first shorter than the head), a heartbeat, a request with an unknown
  * function id (answered with result 42), a login with a wrong password on a
  * second connection (result 4), a live view with one frame message the
- * service builds, an alarm notice the host raises, a video frame
- * message in the device's layout, and one NPD search request to UDP 28460.
+ * service builds, an alarm notice the host raises, and one NPD search
+ * request to UDP 28460.
  * Prints what it sent and what came back as key=value lines, which the test
  * compares with what the dissector decodes from the capture. Exit 0 when every
  * exchange got its answer.
@@ -137,21 +137,6 @@ int main(int argc, char **argv)
     bOk = bOk && consumer_exchange(iSock, 0x0105, 104, ucMsg, 4);
     printf("unknown_result=%u\n", (unsigned)ucMsg[11]);
 
-    /* A video frame message in the device's layout (the service ignores one
-     * from a client): codec 1, I-frame, 640x480, 25 fps, 512 kbit/s, 100 bytes. */
-    memset(ucMsg, 0xA5, 132);
-    consumer_fill_head(ucMsg, 0x0E01, 132, 0);
-    ucMsg[20] = 0x11;                     /* codec 1, frame type 1 */
-    ucMsg[21] = 640 & 0xFF;               /* width bits 0-7 */
-    ucMsg[22] = (640 >> 8) | ((480 & 0xF) << 4);
-    ucMsg[23] = (480 >> 4) & 0xFF;        /* height bits 4-11 */
-    ucMsg[24] = 25 | ((512 & 1) << 7);    /* frame rate, bit rate bit 0 */
-    ucMsg[25] = (512 >> 1) & 0xFF;
-    ucMsg[26] = (512 >> 9) & 0x3F;
-    ucMsg[27] = 0;
-    consumer_put32(ucMsg + 28, 123456);
-    bOk = bOk && send(iSock, ucMsg, 132, 0) == 132;
-    printf("frame=640x480@25 codec=1 type=1 bitrate=512 ts=123456 len=100\n");
     close(iSock);
 
     iBad = consumer_login(usPort, "admin", "wrong", &dwBadId);

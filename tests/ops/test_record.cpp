@@ -1,8 +1,7 @@
 /* Record search and download through a running service, a test client and a
- * test host that holds recordings (support/record_host.h). */
+ * test host that holds recordings (support/test_host.h). */
 #include "ops/record.h"
 #include "support/offline_rig.h"
-#include "support/record_host.h"
 #include "support/wait_until.h"
 
 #include <deque>
@@ -72,7 +71,6 @@ class RecordTest : public HostFixture
         VXQ_F_RECHOST_AddFile(&tRec, "ch0/rec-0001", 0, 3000, 11);
         VXQ_F_RECHOST_AddFile(&tRec, "ch1/rec-0001", 1, 5 * 1024 * 1024 + 12345, 22);
         VXQ_F_RECHOST_AddFile(&tRec, "ch1/rec-0002", 1, 100, 33);
-        VXQ_F_RECHOST_Install(&tRec, &m_tHost);
         ASSERT_EQ(1, VXQ_F_TESTHOST_Start(&m_tHost));
         pCmd = &Client();
         dwLoginId = pCmd->dwLoginId;
@@ -132,7 +130,7 @@ class RecordTest : public HostFixture
         return VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iId, tEvent, 0) == 1;
     }
 
-    _VXQ_S_RECHOST_DATA tRec;
+    _VXQ_S_TESTHOST_DATA &tRec = m_tHost;
     TestClient *pCmd = nullptr;
     TestClient *pFlush = nullptr;
     uint32_t dwLoginId = 0;

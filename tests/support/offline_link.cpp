@@ -78,32 +78,7 @@ void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     free(in_pMcSrvData);
 }
 
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(_VXQ_S_DPS_NET_PORT_DATA));
-    if (!pConn)
-        return nullptr;
-    pConn->dwPortId = in_dwPortId;
-    strcpy(pConn->szPeerIpaddr, "127.0.0.1");
-    pConn->usPeerPort = 40000;
-    pConn->dwConnId = (0x5A5Au << 16) | (in_dwPortId & 0xFFFFu);
-    pConn->tMedia.bAudioPause = 1;
-    return pConn;
-}
-
-void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
-                           _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
-{
-    uint32_t dwSlot = in_pConn->dwPortId & 0xFFFFu;
-    in_pConn->dwConnId = (in_pConn->dwConnId & 0xFFFF0000u) | (uint32_t)in_iIndex;
-    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, in_iIndex, in_pConn);
-    if (dwSlot < VXQ_DPS_PORT_SLOT_NUM) {
-        in_pConn->usPortSlot = (uint16_t)dwSlot;
-        inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(in_iIndex + 1);
-    }
-}
-
-void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+static void PR_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     if (!in_pConn)
         return;
@@ -134,7 +109,7 @@ void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     if (in_pMcSrvData == nullptr)
         return;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-        VXQ_F_OFFLINE_FreeConn(in_pMcSrvData->pConn[i]);
+        PR_FreeConn(in_pMcSrvData->pConn[i]);
         in_pMcSrvData->pConn[i] = nullptr;
     }
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hOrderQueue);
@@ -146,7 +121,12 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
                                                 int32_t in_iConnType, uint32_t in_dwLoginId, int in_bUser,
                                                 uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn((0x1234u << 16) | (uint32_t)in_iSlot);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(_VXQ_S_DPS_NET_PORT_DATA));
+    pConn->dwPortId = (0x1234u << 16) | (uint32_t)in_iSlot;
+    strcpy(pConn->szPeerIpaddr, "127.0.0.1");
+    pConn->usPeerPort = 40000;
+    pConn->dwConnId = (0x5A5Au << 16) | (uint32_t)in_iSlot;
+    pConn->tMedia.bAudioPause = 1;
     pConn->iConnType = in_iConnType;
     pConn->dwLoginId = in_dwLoginId;
     if (in_bUser) {
@@ -155,7 +135,11 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
         for (int i = 0; i < 64; i++)
             pConn->pUserInfo->dwChPopMask[i] = in_dwChPopMask;
     }
-    VXQ_F_OFFLINE_PutConn(inout_pMcSrvData, in_iSlot, pConn);
+    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, in_iSlot, pConn);
+    if (in_iSlot < VXQ_DPS_PORT_SLOT_NUM) {
+        pConn->usPortSlot = (uint16_t)in_iSlot;
+        inout_pMcSrvData->ucConnOfSlot[in_iSlot] = (uint8_t)(in_iSlot + 1);
+    }
     return pConn;
 }
 

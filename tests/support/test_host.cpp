@@ -68,6 +68,8 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
         fnHook = pHost->fnHook;
     }
     pHost->tCond.notify_all();
+    for (const std::vector<uint8_t> &tOrder : VXQ_F_RECHOST_Answer(pHost, tEvent))
+        VXQ_F_TESTHOST_PostOrder(pHost, tOrder);
     if (fnHook)
         fnHook(pHost, tEvent);
     return 0;
@@ -292,7 +294,7 @@ TestClient &HostFixture::Client(bool in_bLogin)
     } else {
         std::string sToken;
         uint8_t ucResult = 0xFF;
-        EXPECT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult), 1);
+        EXPECT_EQ(VXQ_F_CLI_GetToken(&tCli.t, &sToken, &ucResult, nullptr), 1);
         EXPECT_EQ(ucResult, 0);
     }
     return tCli;
