@@ -69,9 +69,6 @@ expect "login request reassembled from 3 segments with user and digest" \
   "\$1 == \"P1_LOGIN\" && \$2 == 0 && \$5 == 102 && \$6 == 548 && \$7 == \"admin\" && \$8 == \"$(sent digest)\" && \$11 == 3" "$u"
 expect "login answer with result 0 and the login id" \
   "\$1 == \"P1_LOGIN\" && \$2 == 1 && \$3 == 0 && \$4 == \"Success\" && \$10 == $(sent login_id) && \$12 == \"DISSECT1\"" "$u"
-expect "heartbeat answer" "\$1 == \"P0_HEARTBEAT\" && \$2 == 1 && \$5 == 103 && \$6 == 20" "$u"
-expect "unknown function answered with 42" \
-  "\$1 == \"unknown 0x0105\" && \$2 == 1 && \$3 == 42 && \$4 == \"Message function error\" && \$5 == 104" "$u"
 expect "wrong password answered with 4" \
   "\$1 == \"P1_LOGIN\" && \$2 == 1 && \$3 == 4 && \$4 == \"Password error\"" "$u"
 expect "frame message built by the service" \

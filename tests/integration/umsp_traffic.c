@@ -3,9 +3,8 @@
  *
  * Starts a service on the port given (or a free one) on loopback and talks to it over raw sockets:
  * token request, a login whose 548 bytes go out in three TCP segments (the
- * first shorter than the head), a heartbeat, a request with an unknown
- * function id (answered with result 42), a login with a wrong password on a
- * second connection (result 4), a live view with one frame message the
+ * first shorter than the head), a login with a wrong password on a second
+ * connection (result 4), a live view with one frame message the
  * service builds, an alarm notice the host raises, and one NPD search
  * request to UDP 28460.
  * Prints what it sent and what came back as key=value lines, which the test
@@ -129,13 +128,6 @@ int main(int argc, char **argv)
     bOk = bOk && VXQ_F_DPS_UpAlarmMsg(hSrv, 2, 7, 99, "door open") && consumer_read_all(iSock, ucMsg, 172) &&
           ucMsg[8] == 0x03 && ucMsg[9] == 0x05;
     printf("alarm=2 7 99 door open\n");
-
-    /* Heartbeat, then an unknown function id. */
-    consumer_fill_head(ucMsg, 0x0001, 20, 103);
-    bOk = bOk && send(iSock, ucMsg, 20, 0) == 20 && consumer_read_all(iSock, ucMsg, 20);
-    memset(ucMsg, 0, 24);
-    bOk = bOk && consumer_exchange(iSock, 0x0105, 104, ucMsg, 4);
-    printf("unknown_result=%u\n", (unsigned)ucMsg[11]);
 
     close(iSock);
 

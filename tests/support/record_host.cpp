@@ -24,33 +24,20 @@ void VXQ_F_RECHOST_AddFile(_VXQ_S_TESTHOST_DATA *inout_pRec, const std::string &
     inout_pRec->tFiles.push_back(tFile);
 }
 
-/* The record of a file; the caller holds the lock. */
+/* The record of a file (what the tests read back: flag and size, in an hour of its own); the caller holds the lock. */
 static _VXQ_S_DPS_FILE_INFO PR_FileInfo(const _VXQ_S_RECHOST_FILE &in_tFile, size_t in_iFile)
 {
     _VXQ_S_DPS_FILE_INFO tInfo;
     memset(&tInfo, 0, sizeof(tInfo));
     snprintf(tInfo.sFileFlag, sizeof(tInfo.sFileFlag), "%s", in_tFile.sFlag.c_str());
     tInfo.iFileType = 1;
-    tInfo.iCreateMode = 2;
-    tInfo.iAlarmEvent = -3;
     tInfo.tStartTime.usYear = 2026;
     tInfo.tStartTime.usMonth = 12;
     tInfo.tStartTime.ucDay = 6;
     tInfo.tStartTime.ucHour = (uint8_t)in_iFile;
     tInfo.tEndTime = tInfo.tStartTime;
     tInfo.tEndTime.ucMinute = 59;
-    tInfo.dwFileTimeLen = 3540;
     tInfo.dwFileSize = (uint32_t)in_tFile.tData.size();
-    tInfo.bVideoFlag = 1;
-    tInfo.iVideoCodecId = 0x1B;
-    tInfo.iVideoFrameRate = 25;
-    tInfo.iVideoBitRate = 2048000;
-    tInfo.usVideoWidth = 1920;
-    tInfo.usVideoHeight = 1080;
-    tInfo.iAudioCodecId = 7;
-    tInfo.iAudioSampleRate = 8000;
-    tInfo.iAudioChNum = 1;
-    tInfo.iPictureFormat = 0x0102;
     return tInfo;
 }
 
