@@ -284,7 +284,6 @@ TEST_F(AllocFailure, EachAllocationOfASessionMayFailWithoutCrashLeakOrLossOfServ
 
     std::map<std::string, int> tUnlogged; /* failure sites without a log line */
     int iFired = 0;
-    Clock::time_point tStart = Clock::now();
     for (int64_t iFailAt = 1; iFailAt <= iTotal; iFailAt++) {
         SCOPED_TRACE("allocation " + std::to_string(iFailAt) + " failed");
         SessionResult tRun = RunSession(iFailAt, sLog);
@@ -299,8 +298,6 @@ TEST_F(AllocFailure, EachAllocationOfASessionMayFailWithoutCrashLeakOrLossOfServ
         if (!PR_Reported(tRun, sSite))
             tUnlogged[sSite]++;
     }
-    printf("%d runs with a failed allocation in %lld ms\n", iFired,
-           (long long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tStart).count());
     for (const auto &tSite : tUnlogged)
         printf("no log line for the %s (%d runs)\n", tSite.first.c_str(), tSite.second);
     EXPECT_TRUE(tUnlogged.empty()) << "failures nobody was told of";

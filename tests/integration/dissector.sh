@@ -72,7 +72,7 @@ expect "login answer with result 0 and the login id" \
 expect "wrong password answered with 4" \
   "\$1 == \"P1_LOGIN\" && \$2 == 1 && \$3 == 4 && \$4 == \"Password error\"" "$u"
 expect "frame message built by the service" \
-  "\$1 == \"PE_VIDEO_FRAME\" && \$13 == 2 && \$14 == 1 && \$15 == 352 && \$16 == 288 && \$17 == 25 && \$18 == 1024 && \$19 == 777000 && \$20 == 200" "$u"
+  "\$1 == \"PE_VIDEO_FRAME\" && \$13 == 4 && \$14 == 1 && \$15 == 640 && \$16 == 480 && \$17 == 25 && \$19 == 777000 && \$20 == 200" "$u"
 expect "alarm notice from the host" \
   "\$1 == \"P5_ALARM_NOTICE\" && \$2 == 0 && \$21 == 2 && \$22 == 7 && \$23 == 99 && \$24 == \"door open\" && \$25 ~ /^20[0-9][0-9]-/" "$u"
 n="$work/npd.txt"

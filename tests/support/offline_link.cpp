@@ -11,24 +11,22 @@
 #include <string.h>
 
 static std::vector<_VXQ_S_OFFLINE_SENT> s_tSent;
-static int s_iSendResult = 1;
 static int s_bCapture = 0;
 
 /* The send seam of the instances made here: while capturing, keeps a copy of
- * the message and returns the set result; else the real send. */
+ * the message; else the real send. */
 static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
                    uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
     if (!s_bCapture)
         return VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, inout_pMsg, in_iLength, in_iSendClass);
     s_tSent.push_back({in_pConn, std::vector<uint8_t>(inout_pMsg, inout_pMsg + in_iLength), in_iSendClass});
-    return s_iSendResult;
+    return 1;
 }
 
-void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult)
+void VXQ_F_OFFLINE_InstallCapture(void)
 {
     s_tSent.clear();
-    s_iSendResult = in_iSendResult;
     s_bCapture = 1;
 }
 
@@ -90,7 +88,7 @@ static void PR_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn);
 }
 
-_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize)
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(void)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
     if (p == nullptr)
@@ -100,7 +98,7 @@ _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize)
     p->iMaxRealplayClientNum = 64;
     p->dwControlWorkKey = 0x5A5A0001u; /* as at start: control work (frames of the input call) runs */
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
-    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, in_iCallbackQueueSize);
+    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000);
     return p;
 }
 

@@ -20,8 +20,8 @@ typedef struct _VXQ_S_OFFLINE_SENT {
     int32_t iSendClass;
 } _VXQ_S_OFFLINE_SENT;
 
-/* Routes every answer into the capture (each send returns in_iSendResult), and back. */
-void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult = 1);
+/* Routes every answer into the capture (each send succeeds), and back. */
+void VXQ_F_OFFLINE_InstallCapture(void);
 void VXQ_F_OFFLINE_RemoveCapture(void);
 /* The messages sent since the capture was installed (or cleared), oldest first. */
 std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void);
@@ -34,9 +34,9 @@ void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId);
 
 /* The rig: NewInstance with a start's defaults (10 MiB media, 60 s I-frame time,
- * 64 viewers), an order queue of 1000 and a callback queue of in_iCallbackQueueSize.
+ * 64 viewers), order and callback queues of 1000.
  * FreeRig frees the connections left in its table, its caches, queues and itself. */
-_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize = 1000);
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(void);
 void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 
 /* A zeroed connection entered in table entry and engine slot in_iSlot (the table

@@ -1,8 +1,6 @@
 /* record_host.cpp - the recordings of the test host and its answers to the record events. */
 #include "support/test_host.h"
 
-#include "vxq_digest.h"
-
 #include <stdio.h>
 #include <string.h>
 
@@ -45,19 +43,6 @@ _VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, si
 {
     std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
     return PR_FileInfo(inout_pRec->tFiles.at(in_iFile), in_iFile);
-}
-
-std::string VXQ_F_RECHOST_Md5Hex(const uint8_t *in_pData, size_t in_iLen)
-{
-    _VXQ_S_DIGEST_MD5_CTX tCtx;
-    uint8_t ucDigest[16];
-    char sHex[33];
-    VXQ_F_DIGEST_MD5Init(&tCtx);
-    VXQ_F_DIGEST_MD5Update(&tCtx, in_pData, (uint32_t)in_iLen);
-    VXQ_F_DIGEST_MD5Final(&tCtx, ucDigest);
-    for (int i = 0; i < 16; i++)
-        snprintf(sHex + 2 * i, 3, "%02x", ucDigest[i]);
-    return std::string(sHex, 32);
 }
 
 /* An order answering in_tEvent: its id and transaction id, the body given. */

@@ -100,7 +100,7 @@ int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int
     VXQ_F_TESTHOST_Stop(inout_pHost);
     /* Another test program may hold a socket the start needs for a moment. */
     bool bStarted = WaitUntil([&] {
-        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(0, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(inout_pHost->usPort, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
                                                            PR_OnQueryUser, inout_pHost, 0, 0,
                                                            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
         if (!inout_pHost->pSrv)

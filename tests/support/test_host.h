@@ -56,7 +56,7 @@ typedef struct _VXQ_S_RECHOST_OPEN {
 
 typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr; /* the running instance (tests may look inside) */
-    uint16_t usPort = 0;                   /* TCP port the service listens on */
+    uint16_t usPort = 0;                   /* TCP port the service listens on (asked for, when set before Start) */
     _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start ("DEV1", 4 video, 2 audio channels) */
     std::mutex tLock;
     std::condition_variable tCond;
@@ -90,8 +90,8 @@ void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string
 /* Sets the hook that runs inside the event callback (null clears it). */
 void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook);
 
-/* Starts a service with tCap on a port the system picks (retrying for up to
- * in_iTimeoutMs while the start fails). Returns 1 with pSrv and usPort set. */
+/* Starts a service with tCap on usPort (0: a port the system picks), retrying for
+ * up to in_iTimeoutMs while the start fails. Returns 1 with pSrv and usPort set. */
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode = 0, int in_iTimeoutMs = 10000);
 
 /* Stops the service (safe when not started). */
@@ -130,8 +130,6 @@ void VXQ_F_RECHOST_AddFile(_VXQ_S_TESTHOST_DATA *inout_pRec, const std::string &
 _VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, size_t in_iFile);
 std::vector<std::vector<uint8_t>> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec,
                                                        const std::vector<uint8_t> &in_tEvent);
-/* Lowercase hexadecimal MD5 of a byte block. */
-std::string VXQ_F_RECHOST_Md5Hex(const uint8_t *in_pData, size_t in_iLen);
 
 /* An event hook that answers every open-stream event at once (640x480 video, 8 kHz audio). */
 void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent);
