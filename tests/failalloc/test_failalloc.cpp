@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 

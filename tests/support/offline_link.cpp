@@ -41,8 +41,6 @@ std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void) { return s_tSent; }
 _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
 {
     _VXQ_S_DPS_MCSRV_DATA *pMcSrvData = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-    if (!pMcSrvData)
-        return nullptr;
     _VXQ_S_DPS_DEV_CAP_INFO *pCap = &pMcSrvData->tDevCapInfo;
     strcpy(pCap->sDevIdText, "DEV12345678");
     strcpy(pCap->sDevText1, "ModelText");
@@ -91,8 +89,6 @@ static void PR_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(void)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
-    if (p == nullptr)
-        return nullptr;
     p->iMediaDataBufSize = 10485760;
     p->iOnlySendIFrameTimeLen = 60;
     p->iMaxRealplayClientNum = 64;

@@ -55,8 +55,6 @@ void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVEN
 static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
-    if (!pHost || !in_pMsg || in_iLength <= 0)
-        return 0;
     const uint8_t *pMsg = (const uint8_t *)in_pMsg;
     std::vector<uint8_t> tEvent(pMsg, pMsg + in_iLength);
     VXQ_TESTHOST_EVENT_HOOK fnHook;
@@ -79,8 +77,6 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
-    if (!pHost || !in_sUserName || !out_pUserInfo)
-        return 0;
     std::lock_guard<std::mutex> tGuard(pHost->tLock);
     for (const _VXQ_S_TESTHOST_USER &tUser : pHost->tUsers) {
         if (tUser.sName != in_sUserName)

@@ -180,8 +180,7 @@ class HostFixture : public ::testing::Test
     /* A connected command connection that asked for a token and, when in_bLogin, logged in. */
     TestClient &Client(bool in_bLogin = true);
     /* A request with a zeroed body of in_iBodyLen bytes and a fresh request number. */
-    Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, NextNo(), in_iBodyLen); }
-    uint32_t NextNo() { return ++m_dwTransNo; }
+    Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, ++m_dwTransNo, in_iBodyLen); }
     /* Sends the request and returns the next message; Read: the next message (both empty when none came). */
     Bytes Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
     {
