@@ -18,45 +18,21 @@
 #ifdef VXQ_TEST_EMULATOR
 #include <iterator>
 #include <sstream>
-
-/* The ELF class, byte order and machine of a program file (bytes 4, 5, 18,
- * 19 of its header), or an empty string when it is not an ELF file. */
-static std::string PR_ElfKind(const char *in_sPath)
-{
-    unsigned char ucHead[20];
-    int iFd = open(in_sPath, O_RDONLY);
-    if (iFd < 0)
-        return std::string();
-    ssize_t iGot = read(iFd, ucHead, sizeof(ucHead));
-    close(iFd);
-    if (iGot != (ssize_t)sizeof(ucHead) || memcmp(ucHead, "\x7F" "ELF", 4) != 0)
-        return std::string();
-    return std::string((const char *)ucHead + 4, 2) + std::string((const char *)ucHead + 18, 2);
-}
-
-/* A program built for the same platform as this test needs the emulator; any
- * other (the build machine's shell, say) runs as it is. */
-static bool PR_NeedsEmulator(const std::string &in_sProgram)
-{
-    static const std::string s_sOwnKind = PR_ElfKind("/proc/self/exe");
-    std::string sKind = PR_ElfKind(in_sProgram.c_str());
-    return !sKind.empty() && sKind == s_sOwnKind;
-}
 #endif
 
 int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in_sProgram,
-                         const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile,
-                         const std::string &in_sWorkDir, const std::string &in_sErrFile)
+                         const std::vector<std::string> &in_tArgs, const std::string &in_sOutFile)
 {
     *out_ptProc = {0, in_sOutFile, 0, 0};
     std::vector<char *> tArgv;
 #ifdef VXQ_TEST_EMULATOR
-    /* Cross build: the emulator command (words split at blanks) runs a program of the build. */
+    /* Cross build: the emulator command (words split at blanks) runs a program of
+     * the build, named by its path; a bare name (ffprobe, say) is the machine's own. */
     static std::vector<std::string> s_tEmuWords = [] {
         std::istringstream tIn(VXQ_TEST_EMULATOR);
         return std::vector<std::string>(std::istream_iterator<std::string>(tIn), {});
     }();
-    if (PR_NeedsEmulator(in_sProgram)) {
+    if (in_sProgram.find('/') != std::string::npos) {
         for (const std::string &sWord : s_tEmuWords)
             tArgv.push_back(const_cast<char *>(sWord.c_str()));
     }
@@ -77,13 +53,6 @@ int VXQ_F_TESTPROC_Start(_VXQ_S_TESTPROC_DATA *out_ptProc, const std::string &in
             dup2(iFd, 2);
             close(iFd);
         }
-        iFd = in_sErrFile.empty() ? -1 : open(in_sErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (iFd >= 0) {
-            dup2(iFd, 2);
-            close(iFd);
-        }
-        if (!in_sWorkDir.empty() && chdir(in_sWorkDir.c_str()) != 0)
-            _exit(126);
         execvp(tArgv[0], tArgv.data());
         _exit(127);
     }
@@ -131,11 +100,10 @@ std::string VXQ_F_TESTPROC_Output(const _VXQ_S_TESTPROC_DATA *in_ptProc)
 }
 
 int VXQ_F_TESTPROC_Run(const std::string &in_sProgram, const std::vector<std::string> &in_tArgs,
-                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs,
-                       const std::string &in_sErrFile)
+                       const std::string &in_sOutFile, std::string *out_psOutput, int in_iTimeoutMs)
 {
     _VXQ_S_TESTPROC_DATA tProc;
-    if (!VXQ_F_TESTPROC_Start(&tProc, in_sProgram, in_tArgs, in_sOutFile, "", in_sErrFile))
+    if (!VXQ_F_TESTPROC_Start(&tProc, in_sProgram, in_tArgs, in_sOutFile))
         return -1;
     int bEnded = VXQ_F_TESTPROC_Wait(&tProc, in_iTimeoutMs);
     VXQ_F_TESTPROC_Kill(&tProc);

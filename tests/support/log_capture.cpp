@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 LogCapture::LogCapture()
 {
     VXQ_F_TOOLS_QUEUE_InitQueue(&m_hQueue, 5000);
@@ -17,7 +19,7 @@ LogCapture::~LogCapture()
     VXQ_F_TOOLS_QUEUE_FreeQueue(&m_hQueue);
 }
 
-std::vector<std::string> LogCapture::Lines()
+int LogCapture::Count(const std::string &in_sText)
 {
     _VXQ_S_LOG_SR_RECV_LOG_DATA tRecord;
     int32_t iLen = (int32_t)sizeof(tRecord);
@@ -28,14 +30,5 @@ std::vector<std::string> LogCapture::Lines()
         m_tLines.push_back(pMessage != NULL ? pMessage + 2 : tRecord.sText);
         iLen = (int32_t)sizeof(tRecord);
     }
-    return m_tLines;
-}
-
-int LogCapture::Count(const std::string &in_sText)
-{
-    int iCount = 0;
-    for (const std::string &sLine : Lines())
-        if (sLine == in_sText)
-            iCount++;
-    return iCount;
+    return (int)std::count(m_tLines.begin(), m_tLines.end(), in_sText);
 }

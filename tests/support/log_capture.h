@@ -21,9 +21,8 @@ public:
     int Count(const std::string &in_sText);
 
 private:
-    std::vector<std::string> Lines();
     VXQ_HQUEUE m_hQueue = NULL;
-    std::vector<std::string> m_tLines;
+    std::vector<std::string> m_tLines; /* every line caught so far */
 };
 
 #endif

@@ -11,24 +11,22 @@
 #include <string.h>
 
 static std::vector<_VXQ_S_OFFLINE_SENT> s_tSent;
-static int s_iSendResult = 1;
 static int s_bCapture = 0;
 
 /* The send seam of the instances made here: while capturing, keeps a copy of
- * the message and returns the set result; else the real send. */
+ * the message; else the real send. */
 static int PR_Send(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, _VXQ_S_DPS_NET_PORT_DATA *in_pConn,
                    uint8_t *inout_pMsg, int32_t in_iLength, int32_t in_iSendClass)
 {
     if (!s_bCapture)
         return VXQ_F_DPS_MC_SentNetData(inout_pMcSrvData, in_pConn, inout_pMsg, in_iLength, in_iSendClass);
     s_tSent.push_back({in_pConn, std::vector<uint8_t>(inout_pMsg, inout_pMsg + in_iLength), in_iSendClass});
-    return s_iSendResult;
+    return 1;
 }
 
-void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult)
+void VXQ_F_OFFLINE_InstallCapture(void)
 {
     s_tSent.clear();
-    s_iSendResult = in_iSendResult;
     s_bCapture = 1;
 }
 
@@ -43,8 +41,6 @@ std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void) { return s_tSent; }
 _VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewInstance(void)
 {
     _VXQ_S_DPS_MCSRV_DATA *pMcSrvData = (_VXQ_S_DPS_MCSRV_DATA *)calloc(1, sizeof(_VXQ_S_DPS_MCSRV_DATA));
-    if (!pMcSrvData)
-        return nullptr;
     _VXQ_S_DPS_DEV_CAP_INFO *pCap = &pMcSrvData->tDevCapInfo;
     strcpy(pCap->sDevIdText, "DEV12345678");
     strcpy(pCap->sDevText1, "ModelText");
@@ -78,32 +74,7 @@ void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     free(in_pMcSrvData);
 }
 
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId)
-{
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(_VXQ_S_DPS_NET_PORT_DATA));
-    if (!pConn)
-        return nullptr;
-    pConn->dwPortId = in_dwPortId;
-    strcpy(pConn->szPeerIpaddr, "127.0.0.1");
-    pConn->usPeerPort = 40000;
-    pConn->dwConnId = (0x5A5Au << 16) | (in_dwPortId & 0xFFFFu);
-    pConn->tMedia.bAudioPause = 1;
-    return pConn;
-}
-
-void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
-                           _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
-{
-    uint32_t dwSlot = in_pConn->dwPortId & 0xFFFFu;
-    in_pConn->dwConnId = (in_pConn->dwConnId & 0xFFFF0000u) | (uint32_t)in_iIndex;
-    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, in_iIndex, in_pConn);
-    if (dwSlot < VXQ_DPS_PORT_SLOT_NUM) {
-        in_pConn->usPortSlot = (uint16_t)dwSlot;
-        inout_pMcSrvData->ucConnOfSlot[dwSlot] = (uint8_t)(in_iIndex + 1);
-    }
-}
-
-void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
+static void PR_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
 {
     if (!in_pConn)
         return;
@@ -115,17 +86,15 @@ void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     free(in_pConn);
 }
 
-_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize)
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(void)
 {
     _VXQ_S_DPS_MCSRV_DATA *p = VXQ_F_OFFLINE_NewInstance();
-    if (p == nullptr)
-        return nullptr;
     p->iMediaDataBufSize = 10485760;
     p->iOnlySendIFrameTimeLen = 60;
     p->iMaxRealplayClientNum = 64;
     p->dwControlWorkKey = 0x5A5A0001u; /* as at start: control work (frames of the input call) runs */
     VXQ_F_TOOLS_QUEUE_InitQueue(&p->hOrderQueue, 1000);
-    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, in_iCallbackQueueSize);
+    VXQ_F_TOOLS_QUEUE_InitQueue(&p->hCallbackQueue, 1000);
     return p;
 }
 
@@ -134,7 +103,7 @@ void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     if (in_pMcSrvData == nullptr)
         return;
     for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++) {
-        VXQ_F_OFFLINE_FreeConn(in_pMcSrvData->pConn[i]);
+        PR_FreeConn(in_pMcSrvData->pConn[i]);
         in_pMcSrvData->pConn[i] = nullptr;
     }
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hOrderQueue);
@@ -146,7 +115,12 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
                                                 int32_t in_iConnType, uint32_t in_dwLoginId, int in_bUser,
                                                 uint32_t in_dwPopMask, uint32_t in_dwChPopMask)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_OFFLINE_NewConn((0x1234u << 16) | (uint32_t)in_iSlot);
+    _VXQ_S_DPS_NET_PORT_DATA *pConn = (_VXQ_S_DPS_NET_PORT_DATA *)calloc(1, sizeof(_VXQ_S_DPS_NET_PORT_DATA));
+    pConn->dwPortId = (0x1234u << 16) | (uint32_t)in_iSlot;
+    strcpy(pConn->szPeerIpaddr, "127.0.0.1");
+    pConn->usPeerPort = 40000;
+    pConn->dwConnId = (0x5A5Au << 16) | (uint32_t)in_iSlot;
+    pConn->tMedia.bAudioPause = 1;
     pConn->iConnType = in_iConnType;
     pConn->dwLoginId = in_dwLoginId;
     if (in_bUser) {
@@ -155,7 +129,11 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMc
         for (int i = 0; i < 64; i++)
             pConn->pUserInfo->dwChPopMask[i] = in_dwChPopMask;
     }
-    VXQ_F_OFFLINE_PutConn(inout_pMcSrvData, in_iSlot, pConn);
+    VXQ_F_DPS_MC_PutConnEntry(inout_pMcSrvData, in_iSlot, pConn);
+    if (in_iSlot < VXQ_DPS_PORT_SLOT_NUM) {
+        pConn->usPortSlot = (uint16_t)in_iSlot;
+        inout_pMcSrvData->ucConnOfSlot[in_iSlot] = (uint8_t)(in_iSlot + 1);
+    }
     return pConn;
 }
 

@@ -20,8 +20,8 @@ typedef struct _VXQ_S_OFFLINE_SENT {
     int32_t iSendClass;
 } _VXQ_S_OFFLINE_SENT;
 
-/* Routes every answer into the capture (each send returns in_iSendResult), and back. */
-void VXQ_F_OFFLINE_InstallCapture(int in_iSendResult = 1);
+/* Routes every answer into the capture (each send succeeds), and back. */
+void VXQ_F_OFFLINE_InstallCapture(void);
 void VXQ_F_OFFLINE_RemoveCapture(void);
 /* The messages sent since the capture was installed (or cleared), oldest first. */
 std::vector<_VXQ_S_OFFLINE_SENT> &VXQ_F_OFFLINE_Sent(void);
@@ -33,21 +33,15 @@ void VXQ_F_OFFLINE_FreeInstance(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 /* The least whole length of a request of in_usFuncId, from the function table. */
 size_t VXQ_F_OFFLINE_MsgLen(uint16_t in_usFuncId);
 
-/* A zeroed connection: the port id, peer 127.0.0.1:40000, dwConnId (0x5A5A << 16) | slot. */
-_VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_NewConn(uint32_t in_dwPortId);
-void VXQ_F_OFFLINE_FreeConn(_VXQ_S_DPS_NET_PORT_DATA *in_pConn);
-/* Enters a heap record in table entry in_iIndex and maps its engine slot to it; the table owns it. */
-void VXQ_F_OFFLINE_PutConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iIndex,
-                           _VXQ_S_DPS_NET_PORT_DATA *in_pConn);
-
 /* The rig: NewInstance with a start's defaults (10 MiB media, 60 s I-frame time,
- * 64 viewers), an order queue of 1000 and a callback queue of in_iCallbackQueueSize.
+ * 64 viewers), order and callback queues of 1000.
  * FreeRig frees the connections left in its table, its caches, queues and itself. */
-_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(int32_t in_iCallbackQueueSize = 1000);
+_VXQ_S_DPS_MCSRV_DATA *VXQ_F_OFFLINE_NewRig(void);
 void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData);
 
-/* A connection in slot in_iSlot (port id 0x1234 << 16 | slot); with in_bUser a
- * user record (in_dwPopMask, in_dwChPopMask in each channel word). Audio paused. */
+/* A zeroed connection entered in table entry and engine slot in_iSlot (the table
+ * owns it): port id 0x1234 << 16 | slot, peer 127.0.0.1:40000, audio paused; with
+ * in_bUser a user record (in_dwPopMask, in_dwChPopMask in each channel word). */
 _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_OFFLINE_AddConn(_VXQ_S_DPS_MCSRV_DATA *inout_pMcSrvData, int32_t in_iSlot,
                                                 int32_t in_iConnType, uint32_t in_dwLoginId, int in_bUser,
                                                 uint32_t in_dwPopMask, uint32_t in_dwChPopMask);

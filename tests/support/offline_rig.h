@@ -45,11 +45,11 @@ class OfflineRig : public ::testing::Test
   protected:
     void SetUp() override
     {
-        VXQ_F_OFFLINE_InstallCapture(1);
+        VXQ_F_OFFLINE_InstallCapture();
         /* The families' own refusals of unknown login ids, without the
          * admission rules that ration and hold them (tests/protocol/test_admission.cpp). */
         VXQ_F_DPS_MC_ADMIT_SetQuoteRules(0);
-        p = VXQ_F_OFFLINE_NewRig(iCallbackQueueSize);
+        p = VXQ_F_OFFLINE_NewRig();
         ASSERT_NE(p, nullptr);
         ASSERT_EQ(VXQ_F_TOOLS_QUEUE_InitQueue(&m_hLogQueue, 500), 1);
         VXQ_F_LOG_SR_SetRecvLogQueue(m_hLogQueue);
@@ -122,7 +122,6 @@ class OfflineRig : public ::testing::Test
     }
 
     _VXQ_S_DPS_MCSRV_DATA *p = nullptr;
-    int32_t iCallbackQueueSize = 1000; /* a derived fixture's constructor may lower it */
 
   private:
     VXQ_HQUEUE m_hLogQueue = NULL;

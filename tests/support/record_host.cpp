@@ -1,12 +1,10 @@
 /* record_host.cpp - the recordings of the test host and its answers to the record events. */
-#include "support/record_host.h"
-
-#include "vxq_digest.h"
+#include "support/test_host.h"
 
 #include <stdio.h>
 #include <string.h>
 
-void VXQ_F_RECHOST_AddFile(_VXQ_S_RECHOST_DATA *inout_pRec, const std::string &in_sFlag, int32_t in_iChNo,
+void VXQ_F_RECHOST_AddFile(_VXQ_S_TESTHOST_DATA *inout_pRec, const std::string &in_sFlag, int32_t in_iChNo,
                            size_t in_iSize, uint32_t in_dwSeed)
 {
     _VXQ_S_RECHOST_FILE tFile;
@@ -24,53 +22,27 @@ void VXQ_F_RECHOST_AddFile(_VXQ_S_RECHOST_DATA *inout_pRec, const std::string &i
     inout_pRec->tFiles.push_back(tFile);
 }
 
-/* The record of a file; the caller holds the lock. */
+/* The record of a file (what the tests read back: flag and size, in an hour of its own); the caller holds the lock. */
 static _VXQ_S_DPS_FILE_INFO PR_FileInfo(const _VXQ_S_RECHOST_FILE &in_tFile, size_t in_iFile)
 {
     _VXQ_S_DPS_FILE_INFO tInfo;
     memset(&tInfo, 0, sizeof(tInfo));
     snprintf(tInfo.sFileFlag, sizeof(tInfo.sFileFlag), "%s", in_tFile.sFlag.c_str());
     tInfo.iFileType = 1;
-    tInfo.iCreateMode = 2;
-    tInfo.iAlarmEvent = -3;
     tInfo.tStartTime.usYear = 2026;
     tInfo.tStartTime.usMonth = 12;
     tInfo.tStartTime.ucDay = 6;
     tInfo.tStartTime.ucHour = (uint8_t)in_iFile;
     tInfo.tEndTime = tInfo.tStartTime;
     tInfo.tEndTime.ucMinute = 59;
-    tInfo.dwFileTimeLen = 3540;
     tInfo.dwFileSize = (uint32_t)in_tFile.tData.size();
-    tInfo.bVideoFlag = 1;
-    tInfo.iVideoCodecId = 0x1B;
-    tInfo.iVideoFrameRate = 25;
-    tInfo.iVideoBitRate = 2048000;
-    tInfo.usVideoWidth = 1920;
-    tInfo.usVideoHeight = 1080;
-    tInfo.iAudioCodecId = 7;
-    tInfo.iAudioSampleRate = 8000;
-    tInfo.iAudioChNum = 1;
-    tInfo.iPictureFormat = 0x0102;
     return tInfo;
 }
 
-_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_RECHOST_DATA *inout_pRec, size_t in_iFile)
+_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, size_t in_iFile)
 {
     std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
     return PR_FileInfo(inout_pRec->tFiles.at(in_iFile), in_iFile);
-}
-
-std::string VXQ_F_RECHOST_Md5Hex(const uint8_t *in_pData, size_t in_iLen)
-{
-    _VXQ_S_DIGEST_MD5_CTX tCtx;
-    uint8_t ucDigest[16];
-    char sHex[33];
-    VXQ_F_DIGEST_MD5Init(&tCtx);
-    VXQ_F_DIGEST_MD5Update(&tCtx, in_pData, (uint32_t)in_iLen);
-    VXQ_F_DIGEST_MD5Final(&tCtx, ucDigest);
-    for (int i = 0; i < 16; i++)
-        snprintf(sHex + 2 * i, 3, "%02x", ucDigest[i]);
-    return std::string(sHex, 32);
 }
 
 /* An order answering in_tEvent: its id and transaction id, the body given. */
@@ -82,59 +54,46 @@ static std::vector<uint8_t> PR_Order(const std::vector<uint8_t> &in_tEvent, uint
 }
 
 /* The answers to one event (built under the lock, posted after it). */
-static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pRec,
-                                                   const std::vector<uint8_t> &in_tEvent)
+std::vector<Bytes> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec, const Bytes &in_tEvent)
 {
     std::vector<std::vector<uint8_t>> tOrders;
+    if (in_tEvent.size() < 16)
+        return tOrders;
     const int32_t iId = VXQ_F_TESTHOST_MsgFuncId(in_tEvent);
     std::vector<uint8_t> tBody(in_tEvent.begin() + 16, in_tEvent.end());
     std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
     if (iId == EVENT_E2_FILE_CLOSE)
         inout_pRec->iCloseTotal++;
-    if (inout_pRec->tManual.count(iId))
+    if (inout_pRec->tFiles.empty() || inout_pRec->tManual.count(iId))
         return tOrders;
     uint8_t ucErr = 0; /* the answer, unless a case posts its own: the body as changed below */
     switch (iId) {
-    case EVENT_E2_FILE_QUERY:
-    case EVENT_E2_NSP_FILE_QUERY: {
-        const bool bNsp = iId == EVENT_E2_NSP_FILE_QUERY;
+    case EVENT_E2_FILE_QUERY: {
         int32_t iChNo;
         memcpy(&iChNo, tBody.data(), 4);
-        std::vector<uint8_t> tRecords;
         int32_t iNum = 0;
         for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
             if (iChNo != -1 && inout_pRec->tFiles[i].iChNo != iChNo)
                 continue;
             _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[i], i);
-            size_t iAt = tRecords.size();
-            tRecords.resize(iAt + (bNsp ? VXQ_DPS_NSP_FILE_INFO_LEN : sizeof(tInfo)));
-            memcpy(tRecords.data() + iAt, &tInfo, bNsp ? VXQ_DPS_NSP_FILE_INFO_LEN : sizeof(tInfo));
+            tBody.insert(tBody.end(), (const uint8_t *)&tInfo, (const uint8_t *)&tInfo + sizeof(tInfo));
             iNum++;
         }
-        memcpy(tBody.data() + tBody.size() - 4, &iNum, 4);
-        tBody.insert(tBody.end(), tRecords.begin(), tRecords.end());
+        memcpy(tBody.data() + tBody.size() - 4 - (size_t)iNum * sizeof(_VXQ_S_DPS_FILE_INFO), &iNum, 4);
         break;
     }
-    case EVENT_E2_FILE_OPEN:
-    case EVENT_E2_FILE_OPEN_BY_TIME: {
-        size_t iFile = inout_pRec->tFiles.size();
-        for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
-            if (iId == EVENT_E2_FILE_OPEN
-                    ? strncmp((const char *)tBody.data(), inout_pRec->tFiles[i].sFlag.c_str(), 128) == 0
-                    : memcmp(tBody.data(), &inout_pRec->tFiles[i].iChNo, 4) == 0) {
-                iFile = i;
-                break;
-            }
-        }
-        size_t iIdOff = iId == EVENT_E2_FILE_OPEN ? 136 : 60;
+    case EVENT_E2_FILE_OPEN: {
         ucErr = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
-        if (iFile < inout_pRec->tFiles.size()) {
+        for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
+            if (strncmp((const char *)tBody.data(), inout_pRec->tFiles[i].sFlag.c_str(), 128) != 0)
+                continue;
             uint32_t dwReadId = inout_pRec->dwNextReadId++;
-            inout_pRec->tOpen[dwReadId] = {iFile, 0};
-            _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[iFile], iFile);
-            memcpy(tBody.data() + iIdOff, &dwReadId, 4);
-            memcpy(tBody.data() + iIdOff + 4, &tInfo, sizeof(tInfo));
+            inout_pRec->tOpen[dwReadId] = {i, 0};
+            _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[i], i);
+            memcpy(tBody.data() + 136, &dwReadId, 4);
+            memcpy(tBody.data() + 140, &tInfo, sizeof(tInfo));
             ucErr = 0;
+            break;
         }
         break;
     }
@@ -179,31 +138,9 @@ static std::vector<std::vector<uint8_t>> PR_Answer(_VXQ_S_RECHOST_DATA *inout_pR
         inout_pRec->tOpen.erase(dwReadId);
         break;
     }
-    case EVENT_E2_FILE_QVIDEO:
-    case EVENT_E2_FILE_ONLY_IFRAME: {
-        int32_t iRate = 25, iGop = 50;
-        memcpy(tBody.data() + tBody.size() - 8, &iRate, 4);
-        memcpy(tBody.data() + tBody.size() - 4, &iGop, 4);
-        break;
-    }
-    case EVENT_E2_FILE_SEEK:
-    case EVENT_E2_FILE_RECOVER_ALLFRAME:
-        break;
     default:
         return tOrders;
     }
     tOrders.push_back(PR_Order(in_tEvent, ucErr, tBody.data(), tBody.size()));
     return tOrders;
-}
-
-void VXQ_F_RECHOST_Install(_VXQ_S_RECHOST_DATA *inout_pRec, _VXQ_S_TESTHOST_DATA *inout_pHost)
-{
-    inout_pRec->pHost = inout_pHost;
-    VXQ_F_TESTHOST_SetHook(
-        inout_pHost, [inout_pRec](_VXQ_S_TESTHOST_DATA *in_pHost, const std::vector<uint8_t> &in_tEvent) {
-            if (in_tEvent.size() < 16)
-                return;
-            for (const std::vector<uint8_t> &tOrder : PR_Answer(inout_pRec, in_tEvent))
-                VXQ_F_TESTHOST_PostOrder(in_pHost, tOrder);
-        });
 }

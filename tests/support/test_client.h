@@ -57,11 +57,6 @@ inline Bytes VXQ_F_TESTCLI_BuildZeroMsg(uint16_t in_usMsgFuncId, uint32_t in_dwT
 {
     return VXQ_F_CLI_BuildMsg(in_usMsgFuncId, 0, in_dwTransNo, nullptr, in_iBodyLen);
 }
-/* Decodes the head of a message of at least 20 bytes. Returns 0 when it is shorter. */
-inline int VXQ_F_TESTCLI_ParseHead(const Bytes &in_tMsg, _VXQ_S_TESTCLI_HEAD *out_ptHead)
-{
-    return VXQ_F_CLI_ParseHead(in_tMsg.data(), in_tMsg.size(), out_ptHead);
-}
 /* 32 lowercase hexadecimal characters of MD5(token ":" password). */
 inline std::string VXQ_F_TESTCLI_LoginDigest(const std::string &in_sToken, const std::string &in_sPassword)
 {
@@ -76,11 +71,6 @@ inline int VXQ_F_TESTCLI_Connect(_VXQ_S_TESTCLI_DATA *inout_ptCli, uint16_t in_u
 }
 /* Closes the connection and drops buffered bytes. Safe on a closed record. */
 inline void VXQ_F_TESTCLI_Close(_VXQ_S_TESTCLI_DATA *inout_ptCli) { VXQ_F_CLI_Close(inout_ptCli); }
-/* Sends all bytes. Returns 1 when all went out. */
-inline int VXQ_F_TESTCLI_SendRaw(_VXQ_S_TESTCLI_DATA *inout_ptCli, const void *in_pData, size_t in_iLen)
-{
-    return VXQ_F_CLI_SendRaw(inout_ptCli, in_pData, in_iLen);
-}
 inline int VXQ_F_TESTCLI_SendMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, const Bytes &in_tMsg)
 {
     return VXQ_F_CLI_SendMsg(inout_ptCli, in_tMsg);
@@ -91,11 +81,6 @@ inline int VXQ_F_TESTCLI_ReadMsg(_VXQ_S_TESTCLI_DATA *inout_ptCli, Bytes &out_tM
 {
     return VXQ_F_CLI_ReadMsg(inout_ptCli, out_tMsg, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
 }
-/* 1 once the service closed the connection; bytes that arrive meanwhile are kept for ReadMsg. */
-inline int VXQ_F_TESTCLI_WaitPeerClosed(_VXQ_S_TESTCLI_DATA *inout_ptCli, int in_iTimeoutMs = 3000)
-{
-    return VXQ_F_CLI_WaitPeerClosed(inout_ptCli, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs));
-}
 /* Sends in_tMsg and reads the next whole message as its answer. */
 inline int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const Bytes &in_tMsg, Bytes &out_tAnswer,
                                  int in_iTimeoutMs = 3000)
@@ -103,32 +88,11 @@ inline int VXQ_F_TESTCLI_Request(_VXQ_S_TESTCLI_DATA *inout_ptCli, const Bytes &
     return VXQ_F_CLI_SendMsg(inout_ptCli, in_tMsg) && VXQ_F_TESTCLI_ReadMsg(inout_ptCli, out_tAnswer, in_iTimeoutMs);
 }
 
-/* Asks for an access token: 1 on an answer, with its result code, the token
- * (empty unless the result is 0) and the password mode. */
-inline int VXQ_F_TESTCLI_GetToken(_VXQ_S_TESTCLI_DATA *inout_ptCli, std::string &out_sToken, uint8_t *out_pucResult,
-                                  uint8_t *out_pucPwdMode = nullptr)
-{
-    out_sToken.clear();
-    return VXQ_F_CLI_GetToken(inout_ptCli, &out_sToken, out_pucResult, out_pucPwdMode);
-}
 /* A login request carrying the user name and in_sDigest as given. */
 inline Bytes VXQ_F_TESTCLI_BuildLogin(uint32_t in_dwTransNo, const std::string &in_sUser,
                                       const std::string &in_sDigest)
 {
     return VXQ_F_CLI_BuildLogin(in_dwTransNo, in_sUser, in_sDigest);
-}
-/* Logs in with the digest of token and password: 1 on an answer, with its
- * result code, its login id (0 unless the result is 0) and, when asked, the whole answer. */
-inline int VXQ_F_TESTCLI_Login(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
-                               const std::string &in_sPassword, const std::string &in_sToken,
-                               uint8_t *out_pucResult, uint32_t *out_pdwLoginId, Bytes *out_ptAnswer = nullptr)
-{
-    _VXQ_S_CLI_LOGIN_INFO tInfo;
-    if (!VXQ_F_CLI_Login(inout_ptCli, in_sUser, in_sPassword, in_sToken, out_pucResult, &tInfo, out_ptAnswer))
-        return 0;
-    if (out_pdwLoginId)
-        *out_pdwLoginId = tInfo.dwLoginId;
-    return 1;
 }
 /* Token then login. Returns 1 when both answered with result 0. */
 inline int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const std::string &in_sUser,
@@ -136,9 +100,12 @@ inline int VXQ_F_TESTCLI_TokenAndLogin(_VXQ_S_TESTCLI_DATA *inout_ptCli, const s
 {
     std::string sToken;
     uint8_t ucResult = 0xFF;
-    return VXQ_F_TESTCLI_GetToken(inout_ptCli, sToken, &ucResult) && ucResult == 0 &&
-           VXQ_F_TESTCLI_Login(inout_ptCli, in_sUser, in_sPassword, sToken, &ucResult, out_pdwLoginId) &&
-           ucResult == 0;
+    _VXQ_S_CLI_LOGIN_INFO tInfo;
+    if (!VXQ_F_CLI_GetToken(inout_ptCli, &sToken, &ucResult, nullptr) || ucResult != 0 ||
+        !VXQ_F_CLI_Login(inout_ptCli, in_sUser, in_sPassword, sToken, &ucResult, &tInfo, nullptr) || ucResult != 0)
+        return 0;
+    *out_pdwLoginId = tInfo.dwLoginId;
+    return 1;
 }
 
 /* A message with a zeroed body: head (flag, size, id, type byte, result 0, trans no). */
@@ -160,7 +127,7 @@ inline _VXQ_S_TESTCLI_HEAD TestHead(const Bytes &in_tMsg)
 {
     _VXQ_S_TESTCLI_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
-    VXQ_F_TESTCLI_ParseHead(in_tMsg, &tHead);
+    VXQ_F_CLI_ParseHead(in_tMsg.data(), in_tMsg.size(), &tHead);
     return tHead;
 }
 
@@ -179,14 +146,14 @@ class TestClient
     bool Connect(uint16_t in_usPort) { return VXQ_F_TESTCLI_Connect(&t, in_usPort) == 1; }
     void Close() { VXQ_F_TESTCLI_Close(&t); }
     bool Send(const Bytes &in_tData) { return Send(in_tData.data(), in_tData.size()); }
-    bool Send(const uint8_t *in_pData, size_t in_iLen) { return VXQ_F_TESTCLI_SendRaw(&t, in_pData, in_iLen) == 1; }
+    bool Send(const uint8_t *in_pData, size_t in_iLen) { return VXQ_F_CLI_SendRaw(&t, in_pData, in_iLen) == 1; }
     /* The next whole message within the deadline; false on time-out or close. */
     bool ReadMsg(Bytes &out_tMsg, int in_iTimeoutMs = 5000)
     {
         return VXQ_F_TESTCLI_ReadMsg(&t, out_tMsg, in_iTimeoutMs) == 1;
     }
     /* True when the service closes the connection within the deadline. */
-    bool WaitClosed(int in_iTimeoutMs = 5000) { return VXQ_F_TESTCLI_WaitPeerClosed(&t, in_iTimeoutMs) == 1; }
+    bool WaitClosed(int in_iTimeoutMs = 5000) { return VXQ_F_CLI_WaitPeerClosed(&t, VXQ_F_TESTTIME_ScaleMs(in_iTimeoutMs)) == 1; }
 };
 
 #endif

@@ -55,8 +55,6 @@ void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVEN
 static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
-    if (!pHost || !in_pMsg || in_iLength <= 0)
-        return 0;
     const uint8_t *pMsg = (const uint8_t *)in_pMsg;
     std::vector<uint8_t> tEvent(pMsg, pMsg + in_iLength);
     VXQ_TESTHOST_EVENT_HOOK fnHook;
@@ -68,6 +66,8 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
         fnHook = pHost->fnHook;
     }
     pHost->tCond.notify_all();
+    for (const std::vector<uint8_t> &tOrder : VXQ_F_RECHOST_Answer(pHost, tEvent))
+        VXQ_F_TESTHOST_PostOrder(pHost, tOrder);
     if (fnHook)
         fnHook(pHost, tEvent);
     return 0;
@@ -77,8 +77,6 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
 static int PR_OnQueryUser(void *in_pUser, const char *in_sUserName, _VXQ_S_DPS_USER_INFO *out_pUserInfo)
 {
     _VXQ_S_TESTHOST_DATA *pHost = (_VXQ_S_TESTHOST_DATA *)in_pUser;
-    if (!pHost || !in_sUserName || !out_pUserInfo)
-        return 0;
     std::lock_guard<std::mutex> tGuard(pHost->tLock);
     for (const _VXQ_S_TESTHOST_USER &tUser : pHost->tUsers) {
         if (tUser.sName != in_sUserName)
@@ -98,7 +96,7 @@ int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode, int
     VXQ_F_TESTHOST_Stop(inout_pHost);
     /* Another test program may hold a socket the start needs for a moment. */
     bool bStarted = WaitUntil([&] {
-        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(0, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
+        inout_pHost->pSrv = VXQ_F_DPS_StartDevProNetServer(inout_pHost->usPort, &inout_pHost->tCap, PR_OnEvent, inout_pHost,
                                                            PR_OnQueryUser, inout_pHost, 0, 0,
                                                            inout_pHost->bWriteLogToFile, nullptr, 0, in_iPwdMode);
         if (!inout_pHost->pSrv)
@@ -292,7 +290,7 @@ TestClient &HostFixture::Client(bool in_bLogin)
     } else {
         std::string sToken;
         uint8_t ucResult = 0xFF;
-        EXPECT_EQ(VXQ_F_TESTCLI_GetToken(&tCli.t, sToken, &ucResult), 1);
+        EXPECT_EQ(VXQ_F_CLI_GetToken(&tCli.t, &sToken, &ucResult, nullptr), 1);
         EXPECT_EQ(ucResult, 0);
     }
     return tCli;

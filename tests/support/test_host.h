@@ -21,8 +21,10 @@
 
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
@@ -40,9 +42,21 @@ struct _VXQ_S_TESTHOST_DATA;
 /* Runs inside the event callback with a copy of the event (head and body). */
 typedef std::function<void(_VXQ_S_TESTHOST_DATA *, const std::vector<uint8_t> &)> VXQ_TESTHOST_EVENT_HOOK;
 
+/* A recording the host holds: what a client opens it by, its channel, its bytes. */
+typedef struct _VXQ_S_RECHOST_FILE {
+    std::string sFlag;
+    int32_t iChNo;
+    std::vector<uint8_t> tData;
+} _VXQ_S_RECHOST_FILE;
+
+typedef struct _VXQ_S_RECHOST_OPEN {
+    size_t iFile; /* index in tFiles */
+    size_t iPos;  /* the next byte to read */
+} _VXQ_S_RECHOST_OPEN;
+
 typedef struct _VXQ_S_TESTHOST_DATA {
     _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr; /* the running instance (tests may look inside) */
-    uint16_t usPort = 0;                   /* TCP port the service listens on */
+    uint16_t usPort = 0;                   /* TCP port the service listens on (asked for, when set before Start) */
     _VXQ_S_DPS_DEV_CAP_INFO tCap;          /* record given at start ("DEV1", 4 video, 2 audio channels) */
     std::mutex tLock;
     std::condition_variable tCond;
@@ -52,6 +66,17 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     int iEventTotal = 0;                       /* every event ever delivered */
     int bWriteLogToFile = 0;                   /* the start's log file switch */
     VXQ_TESTHOST_EVENT_HOOK fnHook;
+    /* Recordings: once a file is added, the event callback itself answers file
+     * queries, opens by flag, reads (the next piece of the file split over
+     * iOrdersPerRead orders, data-end 0 on all but the last) and closes, before
+     * the hook runs; other events and the ids in tManual are left to the test. */
+    std::vector<_VXQ_S_RECHOST_FILE> tFiles;
+    std::map<uint32_t, _VXQ_S_RECHOST_OPEN> tOpen; /* by read id */
+    uint32_t dwNextReadId = 0x5000;
+    int32_t iReadLen = 65536;   /* bytes answered per read request */
+    int32_t iOrdersPerRead = 3;
+    std::set<int32_t> tManual;
+    int iCloseTotal = 0; /* EVENT_E2_FILE_CLOSE events seen */
 
     _VXQ_S_TESTHOST_DATA();
     ~_VXQ_S_TESTHOST_DATA();
@@ -65,8 +90,8 @@ void VXQ_F_TESTHOST_AddUser(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::string
 /* Sets the hook that runs inside the event callback (null clears it). */
 void VXQ_F_TESTHOST_SetHook(_VXQ_S_TESTHOST_DATA *inout_pHost, VXQ_TESTHOST_EVENT_HOOK in_fnHook);
 
-/* Starts a service with tCap on a port the system picks (retrying for up to
- * in_iTimeoutMs while the start fails). Returns 1 with pSrv and usPort set. */
+/* Starts a service with tCap on usPort (0: a port the system picks), retrying for
+ * up to in_iTimeoutMs while the start fails. Returns 1 with pSrv and usPort set. */
 int VXQ_F_TESTHOST_Start(_VXQ_S_TESTHOST_DATA *inout_pHost, int in_iPwdMode = 0, int in_iTimeoutMs = 10000);
 
 /* Stops the service (safe when not started). */
@@ -96,6 +121,15 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 /* A bare capability record (4 video, 1 audio channel), and a service started with it (or in_pCap) and no callbacks. */
 _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
 VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
+
+/* Adds a recording of in_iSize pseudo-random bytes of in_dwSeed; FileInfo: the
+ * 220-byte record (host order) the host reports for file in_iFile; Answer: the
+ * orders answering an event (empty when the host leaves it to the test). */
+void VXQ_F_RECHOST_AddFile(_VXQ_S_TESTHOST_DATA *inout_pRec, const std::string &in_sFlag, int32_t in_iChNo,
+                           size_t in_iSize, uint32_t in_dwSeed);
+_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, size_t in_iFile);
+std::vector<std::vector<uint8_t>> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec,
+                                                       const std::vector<uint8_t> &in_tEvent);
 
 /* An event hook that answers every open-stream event at once (640x480 video, 8 kHz audio). */
 void VXQ_F_TESTHOST_AnswerOpenStream(_VXQ_S_TESTHOST_DATA *inout_pHost, const std::vector<uint8_t> &in_tEvent);
@@ -146,8 +180,7 @@ class HostFixture : public ::testing::Test
     /* A connected command connection that asked for a token and, when in_bLogin, logged in. */
     TestClient &Client(bool in_bLogin = true);
     /* A request with a zeroed body of in_iBodyLen bytes and a fresh request number. */
-    Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, NextNo(), in_iBodyLen); }
-    uint32_t NextNo() { return ++m_dwTransNo; }
+    Bytes Msg(uint16_t in_usFuncId, size_t in_iBodyLen) { return TestMsg(in_usFuncId, ++m_dwTransNo, in_iBodyLen); }
     /* Sends the request and returns the next message; Read: the next message (both empty when none came). */
     Bytes Ask(TestClient &inout_tCli, const Bytes &in_tMsg)
     {

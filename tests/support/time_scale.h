@@ -8,22 +8,15 @@
 
 #include <stdlib.h>
 
-inline int VXQ_F_TESTTIME_Scale(void)
+inline int VXQ_F_TESTTIME_ScaleMs(int in_iMs)
 {
-    static const int s_iScale = [] {
+    static const long long s_llScale = [] {
         const char *sValue = getenv("VXQ_TEST_TIME_SCALE");
         int iValue = sValue != nullptr ? atoi(sValue) : 1;
         return iValue >= 1 && iValue <= 100 ? iValue : 1;
     }();
-    return s_iScale;
-}
-
-inline int VXQ_F_TESTTIME_ScaleMs(int in_iMs)
-{
-    if (in_iMs <= 0)
-        return in_iMs;
-    long long llMs = (long long)in_iMs * VXQ_F_TESTTIME_Scale();
-    return llMs > 0x7FFFFFFF ? 0x7FFFFFFF : (int)llMs;
+    long long llMs = (long long)in_iMs * s_llScale;
+    return in_iMs <= 0 ? in_iMs : llMs > 0x7FFFFFFF ? 0x7FFFFFFF : (int)llMs;
 }
 
 #endif
