@@ -217,77 +217,46 @@ TEST_F(CoreConnUnitTest, RecordsAreFoundOnlyByTheirWholePortIdOfAnEngineSlotBelo
     EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByLoginId(m_p, 0), nullptr);
 }
 
-TEST_F(CoreConnUnitTest, NewestMediaConnectionIsTheOneOpenedLastLowerIndexOnATie)
-{
-    struct Case {
-        uint32_t dwPortId;
-        int32_t iType;
-        int32_t tOpen;
-    };
-    const Case tCases[] = {
-        {0x10002, 2, 100}, {0x10003, 4, 300}, {0x10004, 2, 300}, {0x10005, 1, 900}, {0x10006, 3, 950}};
-    EXPECT_EQ(VXQ_F_DPS_MC_GetLastMediaConnect(m_p), nullptr);
-    for (const Case &tCase : tCases) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, tCase.dwPortId);
-        pConn->iConnType = tCase.iType;
-        pConn->tOpenTime = tCase.tOpen;
-    }
-    _VXQ_S_DPS_NET_PORT_DATA *pLast = VXQ_F_DPS_MC_GetLastMediaConnect(m_p);
-    ASSERT_NE(pLast, nullptr);
-    EXPECT_EQ(pLast->dwPortId, 0x10003u);
-}
-
 /* A disconnect naming a stale id is ignored; a command connection that goes
- * takes its session's media, talk and download connections along (not another login's) and tells the host: its serial port
- * closed (cause 1), the download closed; disarmed once the last armed client went. */
-TEST_F(CoreConnUnitTest, ACommandConnectionThatGoesTakesItsSessionAndTellsTheHost)
+ * takes its session's media, talk and download connections along (not another
+ * login's) and tells the host: its serial port closed (cause 1), the download
+ * closed; disarmed once the last armed client went. */
+typedef OfflineRig CoreConnRelease;
+
+TEST_F(CoreConnRelease, ACommandConnectionThatGoesTakesItsSessionAndTellsTheHost)
 {
-    auto fnConn = [&](uint32_t in_dwPortId, int32_t in_iType, uint32_t in_dwLoginId) {
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_DPS_MC_NetPortData_Create(m_p, in_dwPortId);
-        pConn->iConnType = in_iType;
-        pConn->dwLoginId = in_dwLoginId;
-        return pConn;
-    };
-    auto fnEvents = [&] {
-        std::vector<Bytes> t;
-        Bytes tEvent(256);
-        for (int32_t iLen = 256; VXQ_F_TOOLS_QUEUE_GetData(m_p->hCallbackQueue, tEvent.data(), &iLen, 0); iLen = 256)
-            t.emplace_back(tEvent.begin(), tEvent.begin() + iLen);
-        return t;
-    };
-    fnConn(0x10002, VXQ_DPS_CONN_COMMAND, 0x12340002u)->tSerial.bComOpen = 1;
-    fnConn(0x10003, VXQ_DPS_CONN_MEDIA, 0x12340002u)->tAlarm.bGuard = 1;
-    fnConn(0x10004, VXQ_DPS_CONN_DOWN, 0x12340002u)->tDown.dwFileId = 0x55;
-    _VXQ_S_DPS_NET_PORT_DATA *pOther = fnConn(0x10005, VXQ_DPS_CONN_MEDIA, 0x77770003u);
+    _VXQ_S_DPS_NET_PORT_DATA *pCmd = AddConn(2, VXQ_DPS_CONN_COMMAND, 0x12340002u);
+    pCmd->tSerial.bComOpen = 1;
+    AddConn(3, VXQ_DPS_CONN_MEDIA, 0x12340002u)->tAlarm.bGuard = 1;
+    AddConn(4, VXQ_DPS_CONN_DOWN, 0x12340002u)->tDown.dwFileId = 0x55;
+    _VXQ_S_DPS_NET_PORT_DATA *pOther = AddConn(5, VXQ_DPS_CONN_MEDIA, 0x77770003u);
     pOther->tAlarm.bGuard = 1;
     _VXQ_S_NETCOM_DATA_HEAD tHead;
     memset(&tHead, 0, sizeof(tHead));
     tHead.iEventType = VXQ_NETCOM_EVENT_DISCONNECT;
-    tHead.dwPortId = 0x20002; /* a stale id of the same engine slot: ignored */
-    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 4);
-    tHead.dwPortId = 0x10002;
-    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(m_p, &tHead, NULL, 0);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(m_p), 1);
-    EXPECT_EQ(VXQ_F_DPS_MC_NetPortData_QueryByPortId(m_p, 0x10005), pOther);
-    std::vector<Bytes> tEvents = fnEvents();
+    tHead.dwPortId = pCmd->dwPortId + 0x10000u; /* a stale id of the same engine slot: ignored */
+    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(p, &tHead, NULL, 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(p), 4);
+    tHead.dwPortId = pCmd->dwPortId;
+    uint32_t dwCmdPortId = pCmd->dwPortId;
+    VXQ_F_DPS_MC_DoNetEvent_DISCONNECT(p, &tHead, NULL, 0);
+    EXPECT_EQ(VXQ_F_DPS_MC_StatTcpConnNum(p), 1);
+    EXPECT_EQ(p->pConn[5], pOther);
+    std::vector<Bytes> tEvents = Events();
     ASSERT_EQ(tEvents.size(), 2u);
     for (const Bytes &t : tEvents) {
         EXPECT_EQ(TestWord(t, 8), 0u) << "no transaction";
         if (TestWord(t, 0) == EVENT_E3_COM_CLOSE) {
-            EXPECT_EQ(TestWord(t, 16), 0x10002u);
+            EXPECT_EQ(TestWord(t, 16), dwCmdPortId);
             EXPECT_EQ(TestWord(t, 20), 1u);
         } else {
             EXPECT_EQ(TestWord(t, 0), (uint32_t)EVENT_E2_FILE_CLOSE);
             EXPECT_EQ(TestWord(t, 16), 0x55u);
         }
     }
-    VXQ_F_DPS_MC_ActiveDisconnect(m_p, pOther);
-    tEvents = fnEvents();
-    ASSERT_EQ(tEvents.size(), 1u);
-    EXPECT_EQ(TestWord(tEvents[0], 0), (uint32_t)EVENT_E2_UNGUARD);
-    EXPECT_EQ(TestWord(tEvents[0], 8), 0u);
-    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(m_p), 0);
+    VXQ_F_DPS_MC_ActiveDisconnect(p, pOther);
+    EXPECT_EQ(TestWord(OneEvent(EVENT_E2_UNGUARD), 8), 0u);
+    EXPECT_EQ(VXQ_F_DPS_MC_CheckClientArmState(p), 0);
 }
 
 /* Whatever makes the service drop a connection, the answers it queued there

@@ -31,9 +31,9 @@ struct Call {
 };
 
 const uint8_t kFrame[16] = {0, 0, 0, 1, 0x65};
-const char *const kNoFile = "/nonexistent-dir/none.ini";
 
-/* Every function of the service API but start and stop, with the check of its result. */
+/* The service API's calls of each kind (posting an order, posting work, asking
+ * the control thread, reading under a lock, setting), with the check of its result. */
 #define VXQ_CALL(NAME, EXPR) {#NAME, [](VXQ_DPS_HANDLE h, bool bControl) { (void)bControl; return (EXPR); }}
 const std::vector<Call> &EveryCall()
 {
@@ -41,9 +41,6 @@ const std::vector<Call> &EveryCall()
     static const std::vector<Call> s_tCalls = {
         VXQ_CALL(SendDevProData, VXQ_F_DPS_SendDevProData(h, s_tOrder.data(), 16) == 1),
         VXQ_CALL(InputVideoStream, VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1),
-        VXQ_CALL(InputAudioStream, VXQ_F_DPS_InputAudioStream(h, 0, 0, kFrame, 16) == 1),
-        VXQ_CALL(InputVideoStreamEx, VXQ_F_DPS_InputVideoStreamEx(h, 0, 0, 1, 40, kFrame, 16) == 1),
-        VXQ_CALL(InputAudioStreamEx, VXQ_F_DPS_InputAudioStreamEx(h, 0, 0, 40, kFrame, 16) == 1),
         VXQ_CALL(ModifyCodec, VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1),
         VXQ_CALL(QueryCacheVideoFrameNum, VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0),
         VXQ_CALL(ControlMediaResource, VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1),
@@ -70,15 +67,8 @@ const std::vector<Call> &EveryCall()
          }},
         VXQ_CALL(SetTraceDebugEnable, VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1),
         VXQ_CALL(UpAlarmMsg, VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1),
-        VXQ_CALL(SendAlarmMsg, VXQ_F_DPS_SendAlarmMsg(h, "src", 0, 1, "probe") == 1),
         VXQ_CALL(SetMediaDataBufSize, VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1),
-        VXQ_CALL(SetMediaDataBufSizeByCh, VXQ_F_DPS_SetMediaDataBufSizeByCh(h, 0, 0, 0) == 1),
-        VXQ_CALL(SetShowRunState, VXQ_F_DPS_SetShowRunState(h, 0) == 1),
-        VXQ_CALL(SetOnlySendIFrameTimeLen, VXQ_F_DPS_SetOnlySendIFrameTimeLen(h, 60) == 1),
-        VXQ_CALL(SetMaxRealplayClientNum, VXQ_F_DPS_SetMaxRealplayClientNum(h, 64) == 1),
-        VXQ_CALL(CA_GetInt, VXQ_F_DPS_CA_GetInt("s", "k", 7, kNoFile) == 7 && h != nullptr),
         VXQ_CALL(APUP_SendVideoFrameData, (VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16), true)),
-        VXQ_CALL(APUP_SendAudioFrameData, (VXQ_F_DPS_MC_APUP_SendAudioFrameData(h, 0, 0, kFrame, 16), true)),
     };
     return s_tCalls;
 }
