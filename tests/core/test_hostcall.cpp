@@ -41,8 +41,6 @@ const std::vector<Call> &EveryCall()
     static const std::vector<Call> s_tCalls = {
         VXQ_CALL(SendDevProData, VXQ_F_DPS_SendDevProData(h, s_tOrder.data(), 16) == 1),
         VXQ_CALL(InputVideoStream, VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1),
-        VXQ_CALL(ModifyCodec, VXQ_F_DPS_ModifyCodec(h, 0, 0, 1, 0, 4, 25, 2048, 1280, 720, 0, 0, 0, 0) == 1),
-        VXQ_CALL(QueryCacheVideoFrameNum, VXQ_F_DPS_QueryCacheVideoFrameNum(h, 0, 0) == 0),
         VXQ_CALL(ControlMediaResource, VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1),
         {"GetFreeMediaResourceNum",
          [](VXQ_DPS_HANDLE h, bool bControl) {
@@ -66,8 +64,6 @@ const std::vector<Call> &EveryCall()
              return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
          }},
         VXQ_CALL(SetTraceDebugEnable, VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1),
-        VXQ_CALL(UpAlarmMsg, VXQ_F_DPS_UpAlarmMsg(h, 0, 1, 2, "probe") == 1),
-        VXQ_CALL(SetMediaDataBufSize, VXQ_F_DPS_SetMediaDataBufSize(h, 10485760) == 1),
         VXQ_CALL(APUP_SendVideoFrameData, (VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16), true)),
     };
     return s_tCalls;

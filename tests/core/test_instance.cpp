@@ -1,5 +1,4 @@
 /* Service instance: argument checks, start and stop, setters. */
-#include "support/child_process.h"
 #include "support/offline_rig.h"
 #include "media/direct.h"
 
@@ -123,19 +122,4 @@ TEST(CoreInstance, StartAndStop200TimesWithClientsConnectedLeavesNothingBehind)
         EXPECT_TRUE(tA.WaitClosed());
         EXPECT_TRUE(tB.WaitClosed());
     }
-}
-
-TEST(CoreInstance, LogPortIsStartedWithTheServiceAndStoppedWithIt)
-{
-    uint16_t usLogPort = VXQ_F_TESTPROC_FreeTcpPort();
-    _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
-    VXQ_DPS_HANDLE h = VXQ_F_DPS_StartDevProNetServer(0, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, usLogPort, 0);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->bLogSrvStarted, 1);
-    TestClient tLogClient;
-    EXPECT_TRUE(tLogClient.Connect(usLogPort));
-    tLogClient.Close();
-    VXQ_F_DPS_StopDevProNetServer(h);
-    TestClient tLate;
-    EXPECT_FALSE(tLate.Connect(usLogPort));
 }

@@ -43,24 +43,6 @@ TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirNumberedSlotOrNothing)
     EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_SlotIndex(0, 10000), 10000);
 }
 
-TEST_F(SubChTable, DescriptionIsReadInBodyOrderWithSixteenBitSizes)
-{
-    uint8_t aDesc[VXQ_DPS_MEDIA_DESC_LEN];
-    const int32_t aI32a[5] = {1, 0, 4, 25, 4096};
-    const uint16_t aU16[2] = {1280, 720};
-    const int32_t aI32b[4] = {2, 16000, 8000, 1};
-    memcpy(aDesc, aI32a, 20);
-    memcpy(aDesc + 20, aU16, 4);
-    memcpy(aDesc + 24, aI32b, 16);
-    _VXQ_S_DPS_MEDIA_SUB_CH_DATA *p = &aTable[3].tSubCh[1];
-    VXQ_F_DPS_MC_MediaSubCh_SetDescription(p, aDesc);
-    const std::vector<int32_t> tGot = {(int32_t)p->bVideoFlag, (int32_t)p->bAudioFlag, p->iVideoCodecId,
-                                       p->iVideoFrameRate, p->iVideoBitRate, p->usVideoWidth, p->usVideoHeight,
-                                       p->iAudioCodecId, p->iAudioBitRate, p->iAudioSampleRate, p->iAudioChNum,
-                                       p->usChNo, p->usStreamNo};
-    EXPECT_EQ(tGot, (std::vector<int32_t>{1, 0, 4, 25, 4096, 1280, 720, 2, 16000, 8000, 1, 3, 1}));
-}
-
 TEST(MediaResource, FreeAmountIsBudgetLessWeightedViewersAndReplayClients)
 {
     struct Row {
