@@ -30,17 +30,13 @@ struct Call {
     std::function<bool(VXQ_DPS_HANDLE, bool)> fnOk;
 };
 
-const uint8_t kFrame[16] = {0, 0, 0, 1, 0x65};
-
-/* The service API's calls of each kind (posting an order, posting work, asking
- * the control thread, reading under a lock, setting), with the check of its result. */
+/* The service API's calls that post control work, ask the control thread, read
+ * under a lock or set a switch, with the check of its result (posting an order
+ * or a frame never waits for the control thread). */
 #define VXQ_CALL(NAME, EXPR) {#NAME, [](VXQ_DPS_HANDLE h, bool bControl) { (void)bControl; return (EXPR); }}
 const std::vector<Call> &EveryCall()
 {
-    static const Bytes s_tOrder = TestMsg(0x0001, 0); /* an order id nobody handles: dropped */
     static const std::vector<Call> s_tCalls = {
-        VXQ_CALL(SendDevProData, VXQ_F_DPS_SendDevProData(h, s_tOrder.data(), 16) == 1),
-        VXQ_CALL(InputVideoStream, VXQ_F_DPS_InputVideoStream(h, 0, 0, 1, kFrame, 16) == 1),
         VXQ_CALL(ControlMediaResource, VXQ_F_DPS_ControlMediaResource(h, 1, 16.0f, 2.0f, 1.0f) == 1),
         {"GetFreeMediaResourceNum",
          [](VXQ_DPS_HANDLE h, bool bControl) {
@@ -64,7 +60,6 @@ const std::vector<Call> &EveryCall()
              return VXQ_F_DPS_QueryTransUser(h, 0x7E570001u, sName, &dwPop) == 0 && dwPop == 0; /* none waits */
          }},
         VXQ_CALL(SetTraceDebugEnable, VXQ_F_DPS_SetTraceDebugEnable(h, 1) == 1),
-        VXQ_CALL(APUP_SendVideoFrameData, (VXQ_F_DPS_MC_APUP_SendVideoFrameData(h, 0, 0, 1, kFrame, 16), true)),
     };
     return s_tCalls;
 }

@@ -49,19 +49,16 @@ class DirectPath : public OfflineRig
         pSubCh->iVideoFrameRate = 25;
         pSrv->tHooks.fnDirectSend = FakeDirectSend;
     }
-    void Video(int in_iType)
+    /* 'V' an I-frame, 'v' a P-frame, 'a' audio; the data starts with the frame's number. */
+    void Frame(char in_cKind)
     {
         uint8_t a[16] = {0};
         int iNo = ++iFrameNo;
         memcpy(a, &iNo, 4);
-        VXQ_F_DPS_MC_DoSendVideoFrameData(pSrv, 1, 0, in_iType, a, sizeof(a));
-    }
-    void Audio()
-    {
-        uint8_t a[8] = {0};
-        int iNo = ++iFrameNo;
-        memcpy(a, &iNo, 4);
-        VXQ_F_DPS_MC_DoSendAudioFrameData(pSrv, 1, 0, a, sizeof(a));
+        if (in_cKind == 'a')
+            VXQ_F_DPS_MC_DoSendAudioFrameData(pSrv, 1, 0, a, 8);
+        else
+            VXQ_F_DPS_MC_DoSendVideoFrameData(pSrv, 1, 0, in_cKind == 'V' ? 1 : 2, a, sizeof(a));
     }
     std::vector<DirectSent> To(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
@@ -112,7 +109,7 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
         pA->tMedia.bVideoPause = pA->tMedia.bAudioPause = r.cMode == 'p';
         pA->tMedia.bOnlyIFrame = r.cMode == 'i';
         for (const char *c = r.sFrames; *c; c++)
-            *c == 'a' ? Audio() : Video(*c == 'V' ? 1 : 2);
+            Frame(*c);
         std::vector<int> tGot;
         for (const DirectSent &t : To(pA)) {
             tGot.push_back(t.iNo);
@@ -133,25 +130,25 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     /* A budget below what the connections hold overloads at the next I-frame. */
     pSrv->iMediaDataBufSize = 0;
-    Video(1);
+    Frame('V');
     EXPECT_EQ(pA->tMedia.bLossMode, 1u);
     EXPECT_EQ(pA->tMedia.bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
     ASSERT_EQ(To(pA).size(), 1u);
     pSrv->iMediaDataBufSize = 10485760;
     struct Step {
         uint32_t dwAdvanceSec;
-        int iType;
+        char cKind;
         bool bSent;
         uint32_t bLossAfter;
     } aSteps[] = {
-        {1, 2, false, 1}, {58, 1, true, 1}, /* 59 s: I-frames still pass, loss mode stays */
-        {0, 2, false, 1}, {1, 2, false, 1}, /* 60 s: only an I-frame ends it */
-        {0, 1, true, 0},  {0, 2, true, 0},
+        {1, 'v', false, 1}, {58, 'V', true, 1}, /* 59 s: I-frames still pass, loss mode stays */
+        {0, 'v', false, 1}, {1, 'v', false, 1}, /* 60 s: only an I-frame ends it */
+        {0, 'V', true, 0},  {0, 'v', true, 0},
     };
     for (const Step &s : aSteps) {
         tClock.AdvanceSec(s.dwAdvanceSec);
         size_t iBefore = To(pA).size();
-        Video(s.iType);
+        Frame(s.cKind);
         EXPECT_EQ(To(pA).size() > iBefore, s.bSent) << iFrameNo;
         EXPECT_EQ(pA->tMedia.bLossMode, s.bLossAfter) << iFrameNo;
     }
@@ -162,7 +159,7 @@ TEST_F(DirectPath, AFailedSendDropsOnlyThatViewer)
     _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
     _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 6, 1, 0);
     g_dwFailPortId = pA->dwPortId;
-    Video(1);
+    Frame('V');
     EXPECT_EQ(pSrv->pConn[4], nullptr) << "the failed viewer was released";
     EXPECT_EQ(To(pB).size(), 1u);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2) << "another viewer still watches";
@@ -173,21 +170,21 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
     TestClock tClock;
     pSubCh->iStreamOpenState = 0;
     VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    Video(1);
+    Frame('V');
     uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
     EXPECT_NE(dwFirst, 0u);
     EXPECT_TRUE(g_tDirect.empty());
     tClock.AdvanceSec(29);
-    Audio();
+    Frame('a');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
     EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
     tClock.AdvanceSec(1);
-    Video(2);
+    Frame('v');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u);
     const int32_t aEvent[6] = {EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0, 8, 1, 0}; /* no transaction; channel 1, stream 0 */
     EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv),
               std::vector<std::vector<uint8_t>>(1, std::vector<uint8_t>((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 6))));
-    Video(2);
+    Frame('v');
     EXPECT_NE(pSubCh->dwNotOpenFrameTime, 0u) << "the next frame starts the wait again";
 }
 

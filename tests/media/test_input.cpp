@@ -188,21 +188,6 @@ TEST_F(MediaInput, ResourceControlRefusesBadValuesAndSwitchingOffRestoresTheDefa
     EXPECT_EQ(VXQ_F_DPS_GetFreeMediaResourceNum(pSrv, &f, &f), 0) << "accounting off";
 }
 
-TEST_F(MediaInput, ClientCountsTakeMediaConnectionsByStreamAndStateAndDownloadsAsReplay)
-{
-    VXQ_F_OFFLINE_AddViewer(pSrv, 1, 0, 0);
-    VXQ_F_OFFLINE_AddViewer(pSrv, 2, 1, 0);
-    VXQ_F_OFFLINE_AddViewer(pSrv, 3, 1, 2);
-    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 0, 0)->tMedia.iStreamState = 1;
-    VXQ_F_OFFLINE_AddViewer(pSrv, 5, 0, 0)->tMedia.iStreamState = 0;
-    VXQ_F_OFFLINE_AddPeer(pSrv, 6, VXQ_DPS_CONN_DOWN, 1);
-    VXQ_F_OFFLINE_AddPeer(pSrv, 7, VXQ_DPS_CONN_COMMAND, 1);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatRealplayClientNum(pSrv), 5);
-    EXPECT_EQ(VXQ_F_DPS_MC_GetMainStreamPlayClientNum(pSrv), 3);
-    EXPECT_EQ(VXQ_F_DPS_MC_GetSubStreamPlayClientNum(pSrv), 1);
-    EXPECT_EQ(VXQ_F_DPS_MC_GetReplayClientNum(pSrv), 1);
-}
-
 } // namespace
 
 /* Host threads feed at once while the control thread delivers: every viewer
