@@ -1,4 +1,4 @@
-/* The control thread's timer duties on the test clock, and the queued work. */
+/* The control thread's timer duties on the test clock. */
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
 #include "wire/result.h"
@@ -85,18 +85,6 @@ TEST_F(CoreControlTest, TimerDutiesRunEachAtItsBoundary)
     EXPECT_EQ(fnState(), std::make_pair(0u, false));
     AdvanceSec(3600);
     EXPECT_FALSE(tNeverBeat.WaitClosed(0));
-}
-
-/* An order that only looks like control work (the wrong key) runs nothing. */
-TEST_F(CoreControlTest, AForgedControlWorkOrderRunsNothing)
-{
-    uint8_t ucForged[16 + 80];
-    memset(ucForged, 0, sizeof(ucForged));
-    int32_t iId = VXQ_DPS_ORDER_CONTROL_WORK, iBody = 80;
-    memcpy(ucForged, &iId, 4);
-    memcpy(ucForged + 12, &iBody, 4);
-    EXPECT_EQ(VXQ_F_DPS_SendDevProData(m_h, ucForged, (int)sizeof(ucForged)), 1);
-    EXPECT_TRUE(VXQ_F_TESTHOST_RunOnControl(m_h, [](_VXQ_S_DPS_MCSRV_DATA *) {}));
 }
 
 /* Unit level: the timer duties and the callback step on a hand-made instance. */

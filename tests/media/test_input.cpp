@@ -84,11 +84,11 @@ TEST_F(MediaInput, EachInputFunctionDeliversItsFrameAndCountsAsItsWholeOrderAgai
 
 TEST_F(MediaInput, AFrameIsRefusedWhileTheOrderQueueHoldsTheBudgetEvenWithFreeEntries)
 {
-    pSrv->iMediaDataBufSize = 100;
+    pSrv->iMediaDataBufSize = 164;
     std::vector<uint8_t> tData(60, 1);
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 1, tData.data(), 0), 0) << "no data";
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 1, tData.data(), 60), 1); /* 84 bytes queued */
-    EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, tData.data(), 60), 1);    /* 84 < 100: still taken */
+    EXPECT_EQ(VXQ_F_DPS_InputAudioStream(pSrv, 0, 0, tData.data(), 60), 1);    /* 84 < 164: taken; 164 queued: the budget */
     EXPECT_EQ(VXQ_F_DPS_InputVideoStream(pSrv, 0, 0, 2, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_DPS_InputAudioStreamEx(pSrv, 0, 0, 0, tData.data(), 1), 0);
     EXPECT_EQ(VXQ_F_TOOLS_QUEUE_GetCount(pSrv->hOrderQueue), 2);

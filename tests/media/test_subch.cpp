@@ -64,12 +64,9 @@ TEST(MediaResource, FreeAmountIsBudgetLessWeightedViewersAndReplayClients)
     }
 }
 
-TEST(MediaResource, AdmissionCostAndArgumentChecks)
+/* The cost of a viewer by stream: LiveChecks.OpenChecksRunInTheirOrder... */
+TEST(MediaResource, ArgumentChecks)
 {
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 0), 2.0f);
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 1), 1.0f);
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaResourceCost(2.0f, 2), 1.0f);
-
     struct Row {
         float fMax, fMain, fReplay;
         const char *sText;
