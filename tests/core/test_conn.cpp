@@ -15,22 +15,16 @@ static const uint16_t kUnknownId = 0x0F01;
 class CoreConnTest : public HostFixture
 {
   protected:
-    void SetUp() override
-    {
-        HostFixture::SetUp();
-        m_h = m_tHost.pSrv;
-    }
     /* Bytes buffered for the client's connection (-1 when it has no record). */
     int Buffered(const TestClient &in_tClient)
     {
         int iLen = -1;
-        VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+        VXQ_F_TESTHOST_RunOnControl(m_tHost.pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
             _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, in_tClient);
             iLen = pConn ? pConn->iRecvDataLen : -1;
         });
         return iLen;
     }
-    VXQ_DPS_HANDLE m_h = nullptr;
 };
 
 /* A stream of requests cut into reads at the given offsets: each request is
@@ -48,7 +42,7 @@ TEST_F(CoreConnTest, EachMessageIsHandledOnceWhenCompleteWhateverReadsItArrivesI
     };
     for (const auto &r : tRows) {
         TestClient tClient;
-        ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
+        ASSERT_TRUE(tClient.Connect(m_tHost.pSrv->usTcpPort));
         Bytes tStream;
         for (const auto &m : r.tMsgs) {
             Bytes tMsg = TestMsg(kUnknownId, m.first, m.second);
@@ -93,7 +87,7 @@ TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteW
     for (const Case &tCase : tCases) {
         SCOPED_TRACE(::testing::Message() << std::hex << tCase.dwFlag << " " << tCase.dwSize);
         TestClient tClient;
-        ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
+        ASSERT_TRUE(tClient.Connect(m_tHost.pSrv->usTcpPort));
         Bytes tHead = TestMsg(kUnknownId, 1);
         TestPutLe32(tHead, 0, tCase.dwFlag);
         TestPutLe32(tHead, 4, tCase.dwSize);
@@ -105,7 +99,7 @@ TEST_F(CoreConnTest, BadHeadsDropTheConnectionAndAnnouncedSizesBelowOneMebibyteW
             EXPECT_FALSE(tClient.WaitClosed(50));
         }
         tClient.Close();
-        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 0));
+        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_tHost.pSrv, 0));
     }
 }
 
@@ -117,20 +111,20 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     while ((int)tClients.size() < VXQ_DPS_MAX_CONN_NUM) {
         for (int i = 0; i < 4 && (int)tClients.size() < VXQ_DPS_MAX_CONN_NUM; i++) {
             tClients.emplace_back(new TestClient);
-            ASSERT_TRUE(tClients.back()->Connect(m_h->usTcpPort));
+            ASSERT_TRUE(tClients.back()->Connect(m_tHost.pSrv->usTcpPort));
         }
-        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, (int)tClients.size()));
+        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_tHost.pSrv, (int)tClients.size()));
     }
     /* The two oldest are logged in, one of them by joining a session. */
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+    VXQ_F_TESTHOST_RunOnControl(m_tHost.pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         VXQ_F_TESTHOST_ConnOf(p, *tClients[0])->dwLoginId = 0x11112222u;
         VXQ_F_TESTHOST_ConnOf(p, *tClients[1])->tAdmit.dwJoinedLoginId = 1;
     });
     for (int i = 0; i < 3; i++) {
         tClients.emplace_back(new TestClient);
-        ASSERT_TRUE(tClients.back()->Connect(m_h->usTcpPort));
+        ASSERT_TRUE(tClients.back()->Connect(m_tHost.pSrv->usTcpPort));
         EXPECT_TRUE(tClients[2 + i]->WaitClosed()) << "the oldest not logged in gives way, newcomer " << i;
-        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, VXQ_DPS_MAX_CONN_NUM));
+        ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_tHost.pSrv, VXQ_DPS_MAX_CONN_NUM));
         ASSERT_TRUE(tClients.back()->Send(TestMsg(kUnknownId, 9)));
         Bytes tAnswer;
         EXPECT_TRUE(tClients.back()->ReadMsg(tAnswer)) << "the newcomer is served";
@@ -140,20 +134,20 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
     /* The ones that gave way left the engine at once, though their peers keep
      * their side open: only the two listeners and the 128 remain. */
     int iSockets = 0;
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+    VXQ_F_TESTHOST_RunOnControl(m_tHost.pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         for (int i = 0; i < p->hNetSrv->iSlotEnd; i++)
             iSockets += p->hNetSrv->pSocketTable[i] != NULL && p->hNetSrv->pSocketTable[i]->bInUse;
     });
     EXPECT_EQ(iSockets, 2 + VXQ_DPS_MAX_CONN_NUM);
     /* With every entry logged in, a newcomer is closed at once. */
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+    VXQ_F_TESTHOST_RunOnControl(m_tHost.pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         for (int i = 0; i < VXQ_DPS_MAX_CONN_NUM; i++)
             p->pConn[i]->tAdmit.dwJoinedLoginId = 1;
     });
     TestClient tRefused;
-    ASSERT_TRUE(tRefused.Connect(m_h->usTcpPort));
+    ASSERT_TRUE(tRefused.Connect(m_tHost.pSrv->usTcpPort));
     EXPECT_TRUE(tRefused.WaitClosed());
-    EXPECT_EQ(VXQ_F_TESTHOST_ConnCount(m_h), VXQ_DPS_MAX_CONN_NUM);
+    EXPECT_EQ(VXQ_F_TESTHOST_ConnCount(m_tHost.pSrv), VXQ_DPS_MAX_CONN_NUM);
     Bytes tAnswer;
     ASSERT_TRUE(tClients[0]->Send(TestMsg(kUnknownId, 9)));
     EXPECT_TRUE(tClients[0]->ReadMsg(tAnswer));
@@ -162,13 +156,13 @@ TEST_F(CoreConnTest, FullTableGivesTheOldestConnectionNotLoggedInToANewcomerOrCl
 TEST_F(CoreConnTest, MediaOverTheSendBudgetIsDroppedAndTheViewerFallsBackToIFrames)
 {
     TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(m_h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_h, 1));
+    ASSERT_TRUE(tClient.Connect(m_tHost.pSrv->usTcpPort));
+    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(m_tHost.pSrv, 1));
     int iMediaRet = -1, iPlainRet = -1;
     uint32_t bLoss = 0, bRecvIFrame = 1;
     Bytes tFrame = TestMsg(0x0E01, 0, 600);
     Bytes tPlain = TestMsg(kUnknownId, 77, 600);
-    VXQ_F_TESTHOST_RunOnControl(m_h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
+    VXQ_F_TESTHOST_RunOnControl(m_tHost.pSrv, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
         _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
         pConn->tMedia.bRecvIFrame = 1;
         p->iMediaDataBufSize = 512; /* below the frame alone */

@@ -43,11 +43,10 @@ class DirectPath : public OfflineRig
         OfflineRig::SetUp();
         g_tDirect.clear();
         g_dwFailPortId = 0;
-        pSrv = p;
-        pSubCh = &pSrv->pMediaCh[1].tSubCh[0];
+        pSubCh = &p->pMediaCh[1].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
-        pSrv->tHooks.fnDirectSend = FakeDirectSend;
+        p->tHooks.fnDirectSend = FakeDirectSend;
     }
     /* 'V' an I-frame, 'v' a P-frame, 'a' audio; the data starts with the frame's number. */
     void Frame(char in_cKind)
@@ -56,9 +55,9 @@ class DirectPath : public OfflineRig
         int iNo = ++iFrameNo;
         memcpy(a, &iNo, 4);
         if (in_cKind == 'a')
-            VXQ_F_DPS_MC_DoSendAudioFrameData(pSrv, 1, 0, a, 8);
+            VXQ_F_DPS_MC_DoSendAudioFrameData(p, 1, 0, a, 8);
         else
-            VXQ_F_DPS_MC_DoSendVideoFrameData(pSrv, 1, 0, in_cKind == 'V' ? 1 : 2, a, sizeof(a));
+            VXQ_F_DPS_MC_DoSendVideoFrameData(p, 1, 0, in_cKind == 'V' ? 1 : 2, a, sizeof(a));
     }
     std::vector<DirectSent> To(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
@@ -69,7 +68,6 @@ class DirectPath : public OfflineRig
         return t;
     }
 
-    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = nullptr;
     int iFrameNo = 0;
 };
@@ -105,7 +103,7 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
     for (const auto &r : aRows) {
         SCOPED_TRACE(r.cMode);
         iFrameNo = 0;
-        _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, iSlot++, 1, 0);
+        _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, iSlot++, 1, 0);
         pA->tMedia.bVideoPause = pA->tMedia.bAudioPause = r.cMode == 'p';
         pA->tMedia.bOnlyIFrame = r.cMode == 'i';
         for (const char *c = r.sFrames; *c; c++)
@@ -127,14 +125,14 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterTheOverload)
 {
     TestClock tClock;
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
     /* A budget below what the connections hold overloads at the next I-frame. */
-    pSrv->iMediaDataBufSize = 0;
+    p->iMediaDataBufSize = 0;
     Frame('V');
     EXPECT_EQ(pA->tMedia.bLossMode, 1u);
     EXPECT_EQ(pA->tMedia.bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
     ASSERT_EQ(To(pA).size(), 1u);
-    pSrv->iMediaDataBufSize = 10485760;
+    p->iMediaDataBufSize = 10485760;
     struct Step {
         uint32_t dwAdvanceSec;
         char cKind;
@@ -156,11 +154,11 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
 
 TEST_F(DirectPath, AFailedSendDropsOnlyThatViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 6, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(p, 6, 1, 0);
     g_dwFailPortId = pA->dwPortId;
     Frame('V');
-    EXPECT_EQ(pSrv->pConn[4], nullptr) << "the failed viewer was released";
+    EXPECT_EQ(p->pConn[4], nullptr) << "the failed viewer was released";
     EXPECT_EQ(To(pB).size(), 1u);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2) << "another viewer still watches";
 }
@@ -169,7 +167,7 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
 {
     TestClock tClock;
     pSubCh->iStreamOpenState = 0;
-    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
     Frame('V');
     uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
     EXPECT_NE(dwFirst, 0u);
@@ -177,12 +175,12 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
     tClock.AdvanceSec(29);
     Frame('a');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty());
     tClock.AdvanceSec(1);
     Frame('v');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u);
     const int32_t aEvent[6] = {EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0, 8, 1, 0}; /* no transaction; channel 1, stream 0 */
-    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv),
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(p),
               std::vector<std::vector<uint8_t>>(1, std::vector<uint8_t>((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 6))));
     Frame('v');
     EXPECT_NE(pSubCh->dwNotOpenFrameTime, 0u) << "the next frame starts the wait again";
@@ -190,30 +188,30 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
 
 TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheFirstDoesNot)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 5, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(p, 5, 1, 0);
     pSubCh->iVideoCodecId = 4;
     pSubCh->iMediaDataBufSize = 204800;
-    VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(p, pSubCh, 0, 1, 0, NULL, 0);
     pA->tMedia.iStreamState = 0;
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty());
     pB->tMedia.iStreamState = 0;
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
     EXPECT_EQ(pSubCh->pCacheListHead, nullptr);
     EXPECT_EQ(pSubCh->iMediaDataBufSize, 204800) << "the byte limit survives a release";
-    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv).size(), 1u);
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 3), 0) << "no such sub-channel";
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(p).size(), 1u);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 3), 0) << "no such sub-channel";
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty()) << "a released sub-channel is not closed twice";
     /* A closing notice the callback queue refuses does not keep the sub-channel. */
     pSubCh->iStreamOpenState = 2;
     pSubCh->iVideoCodecId = 4;
     FillCallbackQueue();
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
 }
