@@ -1,7 +1,6 @@
 /* The control thread's timer duties on the test clock. */
 #include "support/offline_rig.h"
 #include "support/wait_until.h"
-#include "wire/result.h"
 
 #include "vxq_clock.h"
 

@@ -41,8 +41,6 @@ TEST(CoreInstance, StartSetsTheDefaultsAndASecondInstanceOnTheSamePortFails)
     EXPECT_EQ(h->iMediaDataBufSize, 10485760);
     EXPECT_EQ(h->iOnlySendIFrameTimeLen, 60);
     EXPECT_EQ(h->iMaxRealplayClientNum, 64);
-    EXPECT_EQ(h->bShowRunState, 1u);
-    EXPECT_EQ(h->bSavedShowRunState, 0u);
     _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h2 = VXQ_F_DPS_StartDevProNetServer(h->usTcpPort, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
     EXPECT_EQ(h2, nullptr);

@@ -38,9 +38,6 @@ TEST_F(SubChTable, LookupMapsChannelAndStreamToTheirNumberedSlotOrNothing)
             EXPECT_EQ(aTable[r.iSlot].dwChNo, p->usChNo);
         }
     }
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_Query(NULL, 0, 0, 0), nullptr);
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_SlotIndex(1, 10000), 64);
-    EXPECT_EQ(VXQ_F_DPS_MC_MediaChTable_SlotIndex(0, 10000), 10000);
 }
 
 TEST(MediaResource, FreeAmountIsBudgetLessWeightedViewersAndReplayClients)
