@@ -1,4 +1,4 @@
-/* The frame cache driven with fake viewers and a fake engine: no sockets. */
+/* The frame cache driven with fake viewers and a fake sender; node lifetime on a real engine. */
 #include <gtest/gtest.h>
 
 #include <stdlib.h>

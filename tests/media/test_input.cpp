@@ -1,5 +1,5 @@
 /* Media input from the host: order layout, queue budget, frame orders into the
- * cache, the codec change, the cache query and the resource control. */
+ * cache, the codec change and the resource control. */
 #include <gtest/gtest.h>
 
 #include <string.h>
