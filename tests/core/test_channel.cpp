@@ -1,9 +1,7 @@
-/* The application message channel: requests parked as transactions, events
- * delivered on the callback thread, orders answering them. */
+/* The application message channel: requests parked as transactions, orders
+ * answering them (the live path: the families' tests in tests/ops). */
 #include "support/offline_rig.h"
 #include "ops/relay.h"
-
-#include <thread>
 
 /* An order (answer) of in_iId for the transaction, in the host's byte order. */
 static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, const Bytes &in_tBody = Bytes())
@@ -18,52 +16,6 @@ static Bytes Order(int32_t in_iId, uint32_t in_dwTransId, uint8_t in_ucAppErr, c
     for (size_t i = 0; i < in_tBody.size(); i++)
         tOrder[16 + i] = in_tBody[i];
     return tOrder;
-}
-
-typedef HostFixture CoreChannelTest;
-
-/* What a relayed request does on the control thread (park the request, raise
- * its event); the event reaches the host on its own thread, and the answer
- * the host posts from inside the callback reaches the client translated. */
-TEST_F(CoreChannelTest, ParkedRequestIsAnsweredWithTheTranslatedResultWhenTheHostPostsFromItsCallback)
-{
-    VXQ_DPS_HANDLE h = m_tHost.pSrv;
-    VXQ_F_TESTHOST_SetHook(&m_tHost, [h](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
-        Bytes tOrder = Order(EVENT_E3_SET_CONFIG, TestWord(in_tEvent, 8), VXQ_DPS_APP_ERR_PASSWORD);
-        VXQ_F_DPS_SendDevProData(h, tOrder.data(), (int)tOrder.size());
-    });
-    TestClient tClient;
-    ASSERT_TRUE(tClient.Connect(h->usTcpPort));
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitConnCount(h, 1));
-    Bytes tReq = TestMsg(0x0903, 0x600DF00Du, 12);
-    tReq[20] = 0xAB;
-    std::thread::id tControl;
-    int iRet = -1;
-    VXQ_F_TESTHOST_RunOnControl(h, [&](_VXQ_S_DPS_MCSRV_DATA *p) {
-        const _VXQ_S_DPS_FUNC_LINE *pLine = VXQ_F_DPS_MC_FindFuncLine(p, 0x0903);
-        _VXQ_S_DPS_NET_PORT_DATA *pConn = VXQ_F_TESTHOST_ConnOf(p, tClient);
-        _VXQ_S_DPS_TRANS_DATA *pTrans = VXQ_F_DPS_MW_Park(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, "test");
-        uint32_t dwBody = 0x01020304u;
-        iRet = pTrans != NULL &&
-               VXQ_F_DPS_MW_Raise(p, pConn, tReq.data(), (int32_t)tReq.size(), pLine, pTrans, &dwBody, 4, "test");
-        tControl = std::this_thread::get_id();
-    });
-    ASSERT_EQ(iRet, 1);
-    Bytes tAnswer;
-    ASSERT_TRUE(tClient.ReadMsg(tAnswer));
-    Bytes tExpect = tReq;
-    tExpect[10] = 1;
-    tExpect[11] = 4; /* application code 29 is UMSP 4 */
-    EXPECT_EQ(tAnswer, tExpect);
-    Bytes tEvent;
-    ASSERT_TRUE(VXQ_F_TESTHOST_WaitEvent(&m_tHost, EVENT_E3_SET_CONFIG, tEvent));
-    uint32_t dwTransId = TestWord(tEvent, 8);
-    EXPECT_NE(dwTransId, 0u);
-    const uint32_t aEvent[5] = {EVENT_E3_SET_CONFIG, 0, dwTransId, 4, 0x01020304u};
-    EXPECT_EQ(tEvent, Bytes((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 5)));
-    std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
-    EXPECT_NE(m_tHost.tThreads[0], tControl);
-    EXPECT_NE(m_tHost.tThreads[0], std::this_thread::get_id());
 }
 
 /* Parking on the offline rig: with every transaction taken the request is
@@ -155,14 +107,6 @@ TEST_F(CoreChannelUnitTest, TransactionIdsCarryTheIndexAndNonzeroRandomUpperBits
     _VXQ_S_DPS_TRANS_DATA *pThird = VXQ_F_DPS_MC_Trans_CreateTransData(m_p);
     ASSERT_NE(pThird, nullptr);
     EXPECT_EQ(pThird->dwTransId & 0xFFFFu, 0u);
-    Bytes tReq = TestMsg(0x0902, 1, 10);
-    _VXQ_S_DPS_TRANS_DATA *pLinked =
-        VXQ_F_DPS_MC_Trans_CreateTransDataOfLinkData(m_p, 0x50002, 0x0902, tReq.data(), (int32_t)tReq.size());
-    ASSERT_NE(pLinked, nullptr);
-    EXPECT_EQ(pLinked->iRequDataLen, 30);
-    EXPECT_EQ(pLinked->usMsgFuncId, 0x0902);
-    EXPECT_EQ(memcmp(pLinked->pRequDataBuf, tReq.data(), tReq.size()), 0);
-    EXPECT_EQ(VXQ_F_DPS_MC_StatTransDataTotalLen(m_p), 30 + 3 * (int32_t)sizeof(_VXQ_S_DPS_TRANS_DATA));
 }
 
 /* The user behind a waiting request: the command connection's user record of
@@ -197,5 +141,4 @@ TEST_F(CoreTransUser, AWaitingRequestNamesTheUserOfItsLoginAndThenNobody)
     uint32_t dwId = pTrans->dwTransId;
     VXQ_F_DPS_MC_Trans_DeleteTransData(p, pTrans);
     EXPECT_EQ(VXQ_F_DPS_QueryTransUser(p, dwId, sName, &dwPop), 0);
-    EXPECT_EQ(VXQ_F_DPS_QueryTransUser(nullptr, dwId, sName, &dwPop), 0);
 }

@@ -11,7 +11,6 @@ TEST(DpsRecords, HostRecordsKeepTheirSizesOffsetsAndIds)
 {
 #define VXQ_SZ(T) sizeof(T), #T
 #define VXQ_AT(T, F) offsetof(T, F), #T "." #F
-#define VXQ_DESC(F) offsetof(_VXQ_S_DPS_E2_MODIFY_CODEC, o_tDesc) + offsetof(_VXQ_S_DPS_STREAM_DESC, F), #F
     const struct {
         size_t nGot;
         const char *sWhat;
@@ -33,9 +32,7 @@ TEST(DpsRecords, HostRecordsKeepTheirSizesOffsetsAndIds)
         {VXQ_SZ(_VXQ_S_DPS_E8_VIDEO_FRAME), 8}, {VXQ_AT(_VXQ_S_DPS_E8_VIDEO_FRAME, o_usFrameType), 4},
         {VXQ_SZ(_VXQ_S_DPS_E8_AUDIO_FRAME), 4}, {VXQ_SZ(_VXQ_S_DPS_E8_VIDEO_FRAME_EX), 28},
         {VXQ_AT(_VXQ_S_DPS_E8_VIDEO_FRAME_EX, o_dwTimeStamp), 8}, {VXQ_SZ(_VXQ_S_DPS_E8_AUDIO_FRAME_EX), 24},
-        {VXQ_AT(_VXQ_S_DPS_E8_AUDIO_FRAME_EX, o_dwTimeStamp), 4}, {VXQ_SZ(_VXQ_S_DPS_E2_MODIFY_CODEC), 48},
-        {VXQ_DESC(bVideoFlag), 8}, {VXQ_DESC(iVideoBitRate), 24}, {VXQ_DESC(usVideoHeight), 30},
-        {VXQ_DESC(iAudioCodecId), 32}, {VXQ_DESC(iAudioChNum), 44},
+        {VXQ_AT(_VXQ_S_DPS_E8_AUDIO_FRAME_EX, o_dwTimeStamp), 4}, /* the codec change: its whole image in MediaInput */
         {VXQ_SZ(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM), 48}, {VXQ_AT(_VXQ_S_DPS_E2_OPEN_MEDIA_STREAM, o_tDesc), 8},
         {VXQ_SZ(_VXQ_S_DPS_E2_CH_STREAM), 8}, {VXQ_SZ(_VXQ_S_DPS_E2_PTZ_CTRL), 20},
         {VXQ_AT(_VXQ_S_DPS_E2_PTZ_CTRL, i_dwPtzExtParam2), 16}, {VXQ_SZ(_VXQ_S_DPS_VIDEO_QUALITY_CAP_ITEM), 28},

@@ -43,25 +43,21 @@ class DirectPath : public OfflineRig
         OfflineRig::SetUp();
         g_tDirect.clear();
         g_dwFailPortId = 0;
-        pSrv = p;
-        pSubCh = &pSrv->pMediaCh[1].tSubCh[0];
+        pSubCh = &p->pMediaCh[1].tSubCh[0];
         pSubCh->iStreamOpenState = 2;
         pSubCh->iVideoFrameRate = 25;
-        pSrv->tHooks.fnDirectSend = FakeDirectSend;
+        p->tHooks.fnDirectSend = FakeDirectSend;
     }
-    void Video(int in_iType)
+    /* 'V' an I-frame, 'v' a P-frame, 'a' audio; the data starts with the frame's number. */
+    void Frame(char in_cKind)
     {
         uint8_t a[16] = {0};
         int iNo = ++iFrameNo;
         memcpy(a, &iNo, 4);
-        VXQ_F_DPS_MC_DoSendVideoFrameData(pSrv, 1, 0, in_iType, a, sizeof(a));
-    }
-    void Audio()
-    {
-        uint8_t a[8] = {0};
-        int iNo = ++iFrameNo;
-        memcpy(a, &iNo, 4);
-        VXQ_F_DPS_MC_DoSendAudioFrameData(pSrv, 1, 0, a, sizeof(a));
+        if (in_cKind == 'a')
+            VXQ_F_DPS_MC_DoSendAudioFrameData(p, 1, 0, a, 8);
+        else
+            VXQ_F_DPS_MC_DoSendVideoFrameData(p, 1, 0, in_cKind == 'V' ? 1 : 2, a, sizeof(a));
     }
     std::vector<DirectSent> To(const _VXQ_S_DPS_NET_PORT_DATA *in_pConn)
     {
@@ -72,7 +68,6 @@ class DirectPath : public OfflineRig
         return t;
     }
 
-    _VXQ_S_DPS_MCSRV_DATA *pSrv = nullptr;
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = nullptr;
     int iFrameNo = 0;
 };
@@ -108,11 +103,11 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
     for (const auto &r : aRows) {
         SCOPED_TRACE(r.cMode);
         iFrameNo = 0;
-        _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, iSlot++, 1, 0);
+        _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, iSlot++, 1, 0);
         pA->tMedia.bVideoPause = pA->tMedia.bAudioPause = r.cMode == 'p';
         pA->tMedia.bOnlyIFrame = r.cMode == 'i';
         for (const char *c = r.sFrames; *c; c++)
-            *c == 'a' ? Audio() : Video(*c == 'V' ? 1 : 2);
+            Frame(*c);
         std::vector<int> tGot;
         for (const DirectSent &t : To(pA)) {
             tGot.push_back(t.iNo);
@@ -130,28 +125,28 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
 TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterTheOverload)
 {
     TestClock tClock;
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
     /* A budget below what the connections hold overloads at the next I-frame. */
-    pSrv->iMediaDataBufSize = 0;
-    Video(1);
+    p->iMediaDataBufSize = 0;
+    Frame('V');
     EXPECT_EQ(pA->tMedia.bLossMode, 1u);
     EXPECT_EQ(pA->tMedia.bRecvIFrame, 1u) << "the I-frame at hand starts the viewer again";
     ASSERT_EQ(To(pA).size(), 1u);
-    pSrv->iMediaDataBufSize = 10485760;
+    p->iMediaDataBufSize = 10485760;
     struct Step {
         uint32_t dwAdvanceSec;
-        int iType;
+        char cKind;
         bool bSent;
         uint32_t bLossAfter;
     } aSteps[] = {
-        {1, 2, false, 1}, {58, 1, true, 1}, /* 59 s: I-frames still pass, loss mode stays */
-        {0, 2, false, 1}, {1, 2, false, 1}, /* 60 s: only an I-frame ends it */
-        {0, 1, true, 0},  {0, 2, true, 0},
+        {1, 'v', false, 1}, {58, 'V', true, 1}, /* 59 s: I-frames still pass, loss mode stays */
+        {0, 'v', false, 1}, {1, 'v', false, 1}, /* 60 s: only an I-frame ends it */
+        {0, 'V', true, 0},  {0, 'v', true, 0},
     };
     for (const Step &s : aSteps) {
         tClock.AdvanceSec(s.dwAdvanceSec);
         size_t iBefore = To(pA).size();
-        Video(s.iType);
+        Frame(s.cKind);
         EXPECT_EQ(To(pA).size() > iBefore, s.bSent) << iFrameNo;
         EXPECT_EQ(pA->tMedia.bLossMode, s.bLossAfter) << iFrameNo;
     }
@@ -159,11 +154,11 @@ TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterT
 
 TEST_F(DirectPath, AFailedSendDropsOnlyThatViewer)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 6, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(p, 6, 1, 0);
     g_dwFailPortId = pA->dwPortId;
-    Video(1);
-    EXPECT_EQ(pSrv->pConn[4], nullptr) << "the failed viewer was released";
+    Frame('V');
+    EXPECT_EQ(p->pConn[4], nullptr) << "the failed viewer was released";
     EXPECT_EQ(To(pB).size(), 1u);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2) << "another viewer still watches";
 }
@@ -172,51 +167,51 @@ TEST_F(DirectPath, FramesForAClosedSubChannelAreShownOnceAndAfterThirtySecondsTh
 {
     TestClock tClock;
     pSubCh->iStreamOpenState = 0;
-    VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    Video(1);
+    VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    Frame('V');
     uint32_t dwFirst = pSubCh->dwNotOpenFrameTime;
     EXPECT_NE(dwFirst, 0u);
     EXPECT_TRUE(g_tDirect.empty());
     tClock.AdvanceSec(29);
-    Audio();
+    Frame('a');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, dwFirst);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty());
     tClock.AdvanceSec(1);
-    Video(2);
+    Frame('v');
     EXPECT_EQ(pSubCh->dwNotOpenFrameTime, 0u);
     const int32_t aEvent[6] = {EVENT_E2_CLOSE_MEDIA_STREAM, 0, 0, 8, 1, 0}; /* no transaction; channel 1, stream 0 */
-    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv),
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(p),
               std::vector<std::vector<uint8_t>>(1, std::vector<uint8_t>((const uint8_t *)aEvent, (const uint8_t *)(aEvent + 6))));
-    Video(2);
+    Frame('v');
     EXPECT_NE(pSubCh->dwNotOpenFrameTime, 0u) << "the next frame starts the wait again";
 }
 
 TEST_F(DirectPath, ClosingTheLastOfTwoViewersReleasesTheSubChannelAndClosingTheFirstDoesNot)
 {
-    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(pSrv, 4, 1, 0);
-    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(pSrv, 5, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    _VXQ_S_DPS_NET_PORT_DATA *pB = VXQ_F_OFFLINE_AddViewer(p, 5, 1, 0);
     pSubCh->iVideoCodecId = 4;
     pSubCh->iMediaDataBufSize = 204800;
-    VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(pSrv, pSubCh, 0, 1, 0, NULL, 0);
+    VXQ_F_DPS_MC_CAPM_AddRealMediaDataToQueue(p, pSubCh, 0, 1, 0, NULL, 0);
     pA->tMedia.iStreamState = 0;
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 2);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty());
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty());
     pB->tMedia.iStreamState = 0;
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
     EXPECT_EQ(pSubCh->pCacheListHead, nullptr);
     EXPECT_EQ(pSubCh->iMediaDataBufSize, 204800) << "the byte limit survives a release";
-    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(pSrv).size(), 1u);
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 3), 0) << "no such sub-channel";
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
-    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(pSrv).empty()) << "a released sub-channel is not closed twice";
+    EXPECT_EQ(VXQ_F_OFFLINE_TakeEvents(p).size(), 1u);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 3), 0) << "no such sub-channel";
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
+    EXPECT_TRUE(VXQ_F_OFFLINE_TakeEvents(p).empty()) << "a released sub-channel is not closed twice";
     /* A closing notice the callback queue refuses does not keep the sub-channel. */
     pSubCh->iStreamOpenState = 2;
     pSubCh->iVideoCodecId = 4;
     FillCallbackQueue();
-    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(pSrv, 1, 0), 1);
+    EXPECT_EQ(VXQ_F_DPS_MC_ClientCloseMediaCh(p, 1, 0), 1);
     EXPECT_EQ(pSubCh->iStreamOpenState, 0);
     EXPECT_EQ(pSubCh->iVideoCodecId, 0);
 }
