@@ -39,12 +39,6 @@ static _VXQ_S_DPS_FILE_INFO PR_FileInfo(const _VXQ_S_RECHOST_FILE &in_tFile, siz
     return tInfo;
 }
 
-_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, size_t in_iFile)
-{
-    std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
-    return PR_FileInfo(inout_pRec->tFiles.at(in_iFile), in_iFile);
-}
-
 /* An order answering in_tEvent: its id and transaction id, the body given. */
 static std::vector<uint8_t> PR_Order(const std::vector<uint8_t> &in_tEvent, uint8_t in_ucErr,
                                      const void *in_pBody, size_t in_iBodyLen)
@@ -62,26 +56,10 @@ std::vector<Bytes> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec, const 
     const int32_t iId = VXQ_F_TESTHOST_MsgFuncId(in_tEvent);
     std::vector<uint8_t> tBody(in_tEvent.begin() + 16, in_tEvent.end());
     std::lock_guard<std::mutex> tGuard(inout_pRec->tLock);
-    if (iId == EVENT_E2_FILE_CLOSE)
-        inout_pRec->iCloseTotal++;
-    if (inout_pRec->tFiles.empty() || inout_pRec->tManual.count(iId))
+    if (inout_pRec->tFiles.empty())
         return tOrders;
     uint8_t ucErr = 0; /* the answer, unless a case posts its own: the body as changed below */
     switch (iId) {
-    case EVENT_E2_FILE_QUERY: {
-        int32_t iChNo;
-        memcpy(&iChNo, tBody.data(), 4);
-        int32_t iNum = 0;
-        for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
-            if (iChNo != -1 && inout_pRec->tFiles[i].iChNo != iChNo)
-                continue;
-            _VXQ_S_DPS_FILE_INFO tInfo = PR_FileInfo(inout_pRec->tFiles[i], i);
-            tBody.insert(tBody.end(), (const uint8_t *)&tInfo, (const uint8_t *)&tInfo + sizeof(tInfo));
-            iNum++;
-        }
-        memcpy(tBody.data() + tBody.size() - 4 - (size_t)iNum * sizeof(_VXQ_S_DPS_FILE_INFO), &iNum, 4);
-        break;
-    }
     case EVENT_E2_FILE_OPEN: {
         ucErr = VXQ_DPS_APP_ERR_RESOURCE_NO_EXIST;
         for (size_t i = 0; i < inout_pRec->tFiles.size(); i++) {
@@ -108,9 +86,9 @@ std::vector<Bytes> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec, const 
         }
         const std::vector<uint8_t> &tData = inout_pRec->tFiles[tIt->second.iFile].tData;
         size_t iPos = tIt->second.iPos;
-        size_t iLen = std::min((size_t)inout_pRec->iReadLen, tData.size() - iPos);
+        size_t iLen = std::min((size_t)65536, tData.size() - iPos);
         bool bEof = iPos + iLen >= tData.size();
-        int32_t iParts = inout_pRec->iOrdersPerRead < 1 ? 1 : inout_pRec->iOrdersPerRead;
+        const int32_t iParts = 3;
         for (int32_t i = 0; i < iParts; i++) {
             size_t iFrom = iPos + iLen * (size_t)i / (size_t)iParts;
             size_t iTo = iPos + iLen * (size_t)(i + 1) / (size_t)iParts;

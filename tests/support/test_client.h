@@ -122,15 +122,6 @@ inline void TestPutLe32(Bytes &inout_tMsg, size_t in_iOffset, uint32_t in_dwValu
 {
     VXQ_F_TESTCLI_PutU32(inout_tMsg, in_iOffset, in_dwValue);
 }
-/* Head fields of a received message (zeroed when it is shorter than the head). */
-inline _VXQ_S_TESTCLI_HEAD TestHead(const Bytes &in_tMsg)
-{
-    _VXQ_S_TESTCLI_HEAD tHead;
-    memset(&tHead, 0, sizeof(tHead));
-    VXQ_F_CLI_ParseHead(in_tMsg.data(), in_tMsg.size(), &tHead);
-    return tHead;
-}
-
 /* One test client connection that closes itself; dwLoginId for the caller. */
 class TestClient
 {

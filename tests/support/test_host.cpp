@@ -61,8 +61,6 @@ static int PR_OnEvent(void *in_pUser, const void *in_pMsg, int in_iLength)
     {
         std::lock_guard<std::mutex> tGuard(pHost->tLock);
         pHost->tEvents.push_back(tEvent);
-        pHost->tThreads.push_back(std::this_thread::get_id());
-        pHost->iEventTotal++;
         fnHook = pHost->fnHook;
     }
     pHost->tCond.notify_all();
@@ -304,14 +302,6 @@ void HostFixture::Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const v
         in_pBody = in_tEvent.data() + 16;
         in_iBodyLen = (int32_t)in_tEvent.size() - 16;
     }
-    Post(VXQ_F_TESTHOST_MsgFuncId(in_tEvent), in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody,
-         in_iBodyLen);
-}
-
-bool HostFixture::NothingMore(TestClient &inout_tCli)
-{
-    Barrier();
-    Bytes tAnswer = Ask(inout_tCli, Msg(VXQ_TESTCLI_FN_HEARTBEAT, 0));
-    _VXQ_S_TESTCLI_HEAD tHead = TestHead(tAnswer);
-    return tHead.usMsgFuncId == VXQ_TESTCLI_FN_HEARTBEAT && tHead.ucPacketType == 1 && tAnswer.size() == 20;
+    ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, VXQ_F_TESTHOST_BuildOrder(VXQ_F_TESTHOST_MsgFuncId(in_tEvent),
+              in_ucErrorCode, VXQ_F_TESTHOST_TransId(in_tEvent), in_pBody, in_iBodyLen)), 1);
 }

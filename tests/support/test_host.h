@@ -24,7 +24,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <string>
 #include <vector>
@@ -62,21 +61,14 @@ typedef struct _VXQ_S_TESTHOST_DATA {
     std::condition_variable tCond;
     std::vector<_VXQ_S_TESTHOST_USER> tUsers;
     std::vector<std::vector<uint8_t>> tEvents; /* delivered and not yet taken, oldest first */
-    std::vector<std::thread::id> tThreads;     /* the thread of each delivered event */
-    int iEventTotal = 0;                       /* every event ever delivered */
     int bWriteLogToFile = 0;                   /* the start's log file switch */
     VXQ_TESTHOST_EVENT_HOOK fnHook;
-    /* Recordings: once a file is added, the event callback itself answers file
-     * queries, opens by flag, reads (the next piece of the file split over
-     * iOrdersPerRead orders, data-end 0 on all but the last) and closes, before
-     * the hook runs; other events and the ids in tManual are left to the test. */
+    /* Recordings: once a file is added, the event callback itself answers opens
+     * by flag, reads (the next 64 KiB of the file split over three orders,
+     * data-end 0 on all but the last) and closes, before the hook runs. */
     std::vector<_VXQ_S_RECHOST_FILE> tFiles;
     std::map<uint32_t, _VXQ_S_RECHOST_OPEN> tOpen; /* by read id */
     uint32_t dwNextReadId = 0x5000;
-    int32_t iReadLen = 65536;   /* bytes answered per read request */
-    int32_t iOrdersPerRead = 3;
-    std::set<int32_t> tManual;
-    int iCloseTotal = 0; /* EVENT_E2_FILE_CLOSE events seen */
 
     _VXQ_S_TESTHOST_DATA();
     ~_VXQ_S_TESTHOST_DATA();
@@ -122,12 +114,10 @@ _VXQ_S_DPS_NET_PORT_DATA *VXQ_F_TESTHOST_ConnOf(_VXQ_S_DPS_MCSRV_DATA *in_pSrv, 
 _VXQ_S_DPS_DEV_CAP_INFO TestBareCap(void);
 VXQ_DPS_HANDLE VXQ_F_TESTHOST_StartBare(const _VXQ_S_DPS_DEV_CAP_INFO *in_pCap = nullptr);
 
-/* Adds a recording of in_iSize pseudo-random bytes of in_dwSeed; FileInfo: the
- * 220-byte record (host order) the host reports for file in_iFile; Answer: the
+/* Adds a recording of in_iSize pseudo-random bytes of in_dwSeed; Answer: the
  * orders answering an event (empty when the host leaves it to the test). */
 void VXQ_F_RECHOST_AddFile(_VXQ_S_TESTHOST_DATA *inout_pRec, const std::string &in_sFlag, int32_t in_iChNo,
                            size_t in_iSize, uint32_t in_dwSeed);
-_VXQ_S_DPS_FILE_INFO VXQ_F_RECHOST_FileInfo(_VXQ_S_TESTHOST_DATA *inout_pRec, size_t in_iFile);
 std::vector<std::vector<uint8_t>> VXQ_F_RECHOST_Answer(_VXQ_S_TESTHOST_DATA *inout_pRec,
                                                        const std::vector<uint8_t> &in_tEvent);
 
@@ -160,9 +150,6 @@ inline Bytes TestOrder(int32_t in_iMsgFuncId, uint8_t in_ucResult, uint32_t in_d
  * HostFixture - a running service with a test host and real loopback clients.
  * Each test gets its own service (on a port the system picks) whose lookup
  * callback knows "admin" / "pw" with every right; clients close with the fixture.
- * Ordering tools instead of sleeps: Barrier() returns once every order posted
- * before it has been handled on the control thread; NothingMore() then proves
- * that a client got no message before the answer to a fresh heartbeat.
  */
 class HostFixture : public ::testing::Test
 {
@@ -199,21 +186,9 @@ class HostFixture : public ::testing::Test
         return VXQ_F_TESTHOST_WaitEvent(&m_tHost, in_iMsgFuncId, tEvent) ? tEvent : Bytes();
     }
     static uint32_t Word(const Bytes &in_tMsg, size_t in_iOffset) { return TestWord(in_tMsg, in_iOffset); }
-    /* Posts an order (head, then body) with the given type byte. */
-    void Post(int32_t in_iId, uint8_t in_ucErrorCode, uint32_t in_dwTransId, const void *in_pBody,
-              int32_t in_iBodyLen, uint8_t in_ucMsgType = 1)
-    {
-        ASSERT_EQ(VXQ_F_TESTHOST_PostOrder(&m_tHost, TestOrder(in_iId, in_ucErrorCode, in_dwTransId, in_pBody,
-                                                               in_iBodyLen, in_ucMsgType)), 1);
-    }
     /* Answers an event (same id and transaction) with in_pBody, or with the event's own body. */
     void Answer(const Bytes &in_tEvent, uint8_t in_ucErrorCode, const void *in_pBody = nullptr,
                 int32_t in_iBodyLen = -1);
-    /* Returns once everything posted before has been handled on the control thread. */
-    void Barrier() { ASSERT_EQ(VXQ_F_TESTHOST_OnControlThread(&m_tHost, [](_VXQ_S_DPS_MCSRV_DATA *) {}), 1); }
-    /* True when the next message the client receives is the answer to a fresh heartbeat. */
-    bool NothingMore(TestClient &inout_tCli);
-    int32_t ConnCount() { return VXQ_F_TESTHOST_ConnCount(m_tHost.pSrv); }
 
     _VXQ_S_TESTHOST_DATA m_tHost;
 
