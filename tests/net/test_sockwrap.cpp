@@ -183,3 +183,25 @@ TEST(SockWrap, DatagramSendsAreCutInto1460ByteDatagramsAndBadArgumentsAreRefused
     close(iRecv);
     VXQ_F_SYS_SOCKET_Close(iSend);
 }
+
+/* A burst of connects far beyond a small backlog is set up at once, with nobody
+ * accepting yet: a handshake dropped at a full backlog waits 1 s for its resend. */
+TEST(SockWrap, ABurstOfConnectsWaitsInTheListenBacklog)
+{
+    int iListen = VXQ_F_SYS_SOCKET_Create(0);
+    uint16_t usPort = 0;
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_Bind(iListen, "127.0.0.1", 0), 1);
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_Listen(iListen), 1);
+    ASSERT_EQ(VXQ_F_SYS_SOCKET_GetSocketLocalAddr(iListen, NULL, &usPort), 1);
+    std::vector<int> tBurst(16);
+    for (int &iSock : tBurst) {
+        iSock = VXQ_F_SYS_SOCKET_Create(0);
+        VXQ_F_SYS_SOCKET_SetBlockMode(iSock, 0);
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_StartConnect(iSock, "127.0.0.1", usPort), 1);
+    }
+    for (int iSock : tBurst) {
+        EXPECT_EQ(VXQ_F_SYS_SOCKET_CheckConnectResult(iSock, 500), 0);
+        VXQ_F_SYS_SOCKET_Close(iSock);
+    }
+    VXQ_F_SYS_SOCKET_Close(iListen);
+}

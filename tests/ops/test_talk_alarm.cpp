@@ -1,6 +1,7 @@
-/* Voice talk, arming and alarm push: bytes on the wire, events the host gets
- * and the talk table, with the control thread's duties driven by the test on
- * the manual clock. */
+/* Voice talk, arming, alarm push and the host's own stream and talk closes: bytes
+ * on the wire, events the host gets and the talk table, with the control
+ * thread's duties driven by the test on the manual clock. */
+#include "media/subch.h"
 #include "ops/talk_alarm.h"
 #include "support/offline_rig.h"
 
@@ -166,6 +167,38 @@ TEST_F(TalkAlarm, StopOnTheTalkConnectionIsAnsweredThereBeforeTheTalkCloses)
     EXPECT_EQ(OpsEventHead(tEvent).dwTransId, 0x11u);
     EXPECT_FALSE(ConnAlive(2));
     EXPECT_EQ(p->tTalkCh[3].iChState, 0);
+}
+
+/* The host's own close of a stream or a talk (type 0; the same id as an answer,
+ * type 1, changes nothing): the client's connection goes without a message and
+ * the channel is free; a stream close goes back to the host as an answer. */
+TEST_F(TalkAlarm, HostClosingAStreamOrATalkDropsItsClientSilentlyAndFreesTheChannel)
+{
+    p->pMediaCh[2].tSubCh[0].iStreamOpenState = 2;
+    VXQ_F_OFFLINE_AddViewer(p, 7, 2, 0);
+    StartTalking(0x10);
+    const _VXQ_S_DPS_TALK_CH_DATA tFree = {};
+    const struct {
+        int32_t iId, aBody[2], iBodyLen, iSlot;
+        bool bAnswered;
+        std::function<bool()> fnFree;
+    } tRows[] = {
+        {EVENT_E2_CLOSE_MEDIA_STREAM, {2, 0}, 8, 7, true,
+         [&] { return p->pMediaCh[2].tSubCh[0].iStreamOpenState == 0; }},
+        {EVENT_E2_TALK_STOP, {3, 0}, 4, 2, false,
+         [&] { return memcmp(&p->tTalkCh[3], &tFree, sizeof(tFree)) == 0; }},
+    };
+    for (const auto &r : tRows) {
+        SCOPED_TRACE(r.iId);
+        for (uint8_t ucType : {1, 0}) {
+            Order(TestOrder(r.iId, 9, 0, r.aBody, r.iBodyLen, ucType));
+            EXPECT_EQ(ConnAlive(r.iSlot), ucType == 1);
+            EXPECT_EQ(r.fnFree(), ucType == 0);
+            EXPECT_TRUE(Sent().empty());
+            EXPECT_EQ(Events(), std::vector<Bytes>(ucType == 0 && r.bAnswered,
+                                                   TestOrder(r.iId, 0, 0, r.aBody, r.iBodyLen)));
+        }
+    }
 }
 
 TEST_F(TalkAlarm, OnlyTheSessionThatStartedATalkMayStopItAndAFreeChannelStopsWithNothingRaised)

@@ -260,3 +260,15 @@ TEST_F(SessionOffline, LogoutEndsTheLoginAndItsRightsButKeepsConnectionAndToken)
     /* The kept token still serves a new login. */
     EXPECT_EQ(Login("admin", VXQ_F_TESTCLI_LoginDigest(sToken, "secret"))[11], 0);
 }
+
+TEST_F(SessionOffline, ClaimStoresTheClaimValueAndAnswersTheConnectionId)
+{
+    Bytes tRequest = VXQ_F_TESTCLI_BuildZeroMsg(P1_CLAIM_CHANNEL, 0x42, 12);
+    VXQ_F_TESTCLI_PutU32(tRequest, 20, 0x01020304u);
+    VXQ_F_TESTCLI_PutU32(tRequest, 24, 0x89ABCDEFu);
+    Bytes tExpected = tRequest;
+    tExpected[10] = 1;
+    VXQ_F_TESTCLI_PutU32(tExpected, 28, 0x5A5A0007u);
+    EXPECT_EQ(Exchange(tRequest), tExpected);
+    EXPECT_EQ(m_pConn->dwClaimId, 0x89ABCDEFu);
+}
