@@ -3,6 +3,9 @@
 #include "support/wait_until.h"
 
 #include "vxq_clock.h"
+#include "wire/head.h"
+
+#include <future>
 
 class CoreControlTest : public HostFixture
 {
@@ -77,6 +80,53 @@ TEST_F(CoreControlTest, TimerDutiesRunEachAtItsBoundary)
     EXPECT_EQ(fnState(), std::make_pair(0u, false));
     AdvanceSec(3600);
     EXPECT_FALSE(tNeverBeat.WaitClosed(0));
+}
+
+/* A host that takes its time in one event callback holds back only the events
+ * behind it: the control thread goes on answering every connection. */
+TEST_F(CoreControlTest, ASlowEventCallbackHoldsBackOnlyTheEventsBehindIt)
+{
+    /* Shared with the hook, which may outlive a failed test body until the stop. */
+    struct Gate {
+        std::promise<void> tInside, tRelease;
+        std::shared_future<void> tReleased{tRelease.get_future().share()};
+        std::atomic<bool> bFirst{true};
+    };
+    auto pGate = std::make_shared<Gate>();
+    std::future<void> tInside = pGate->tInside.get_future();
+    VXQ_F_TESTHOST_SetHook(&m_tHost, [pGate](_VXQ_S_TESTHOST_DATA *, const Bytes &in_tEvent) {
+        if (VXQ_F_TESTHOST_MsgFuncId(in_tEvent) == EVENT_E2_PTZ_CTRL && pGate->bFirst.exchange(false)) {
+            pGate->tInside.set_value();
+            pGate->tReleased.wait_for(std::chrono::seconds(10));
+        }
+    });
+    TestClient &tHeld = Client(), &tOther = Client();
+    for (TestClient *pCli : {&tHeld, &tOther}) {
+        Bytes tPtz = Msg(P2_PTZ, 24);
+        TestPutLe32(tPtz, 20, pCli->dwLoginId);
+        ASSERT_TRUE(pCli->Send(tPtz));
+        if (pCli == &tHeld) {
+            ASSERT_EQ(tInside.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        }
+    }
+    for (TestClient *pCli : {&tHeld, &tOther}) {
+        Bytes tAnswer = Ask(*pCli, Msg(VXQ_TESTCLI_FN_HEARTBEAT, 0));
+        ASSERT_GE(tAnswer.size(), 20u) << "a heartbeat is answered while the callback is held";
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), VXQ_TESTCLI_FN_HEARTBEAT);
+    }
+    {
+        std::lock_guard<std::mutex> tGuard(m_tHost.tLock);
+        EXPECT_EQ(m_tHost.tEvents.size(), 1u) << "the second event waits behind the held callback";
+    }
+    pGate->tRelease.set_value();
+    for (int i = 0; i < 2; i++)
+        Answer(Event(EVENT_E2_PTZ_CTRL), 0);
+    for (TestClient *pCli : {&tHeld, &tOther}) {
+        Bytes tAnswer = Read(*pCli);
+        ASSERT_GE(tAnswer.size(), 20u);
+        EXPECT_EQ(VXQ_F_TESTCLI_GetU16(tAnswer, 8), P2_PTZ);
+    }
+    VXQ_F_TESTHOST_SetHook(&m_tHost, nullptr);
 }
 
 /* Unit level: the timer duties and the callback step on a hand-made instance. */
