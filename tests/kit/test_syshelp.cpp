@@ -165,6 +165,31 @@ TEST(SysHelp, SectionReaderRefusesAnOverlongSectionAndCaseFreeComparisonOrders)
     EXPECT_GT(VXQ_F_SYS_StrCaseCmp("abcd", "ABC"), 0);
 }
 
+/* The buffer searches never look past the length they are given. */
+TEST(SysHelp, QueryStrAndGetLineDataFindWithinTheGivenLength)
+{
+    const char sBuf[] = "abc\r\nde\r\nf";
+    const char *pFound = NULL;
+    int32_t iRest = 0, iLine = 0;
+    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 10, "de", &pFound, &iRest), 1);
+    EXPECT_EQ(pFound, sBuf + 5);
+    EXPECT_EQ(iRest, 5);
+    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 10, "f", &pFound, &iRest), 1);
+    EXPECT_EQ(iRest, 1);
+    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 9, "f", &pFound, &iRest), 0); /* outside the length */
+    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 2, "abc", &pFound, &iRest), 0);
+    EXPECT_EQ(VXQ_F_SYS_QueryStr(sBuf, 10, "", &pFound, &iRest), 0);
+    EXPECT_EQ(VXQ_F_SYS_GetLineData(sBuf, 10, &iLine, &pFound, &iRest), 1);
+    EXPECT_EQ(iLine, 5);
+    EXPECT_EQ(pFound, sBuf + 5);
+    EXPECT_EQ(iRest, 5);
+    EXPECT_EQ(VXQ_F_SYS_GetLineData(sBuf, 4, &iLine, &pFound, &iRest), 0); /* "\r" only */
+    EXPECT_EQ(VXQ_F_SYS_GetLineData(sBuf + 8, 2, &iLine, &pFound, &iRest), 0);
+    EXPECT_EQ(VXQ_F_SYS_GetLineData("xy\r\n", 4, &iLine, &pFound, &iRest), 1);
+    EXPECT_EQ(iLine, 4);
+    EXPECT_EQ(iRest, 0);
+}
+
 TEST(SysHelp, BitReadersConsumeExactlyTheirBits)
 {
     struct {
