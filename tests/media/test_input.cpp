@@ -143,10 +143,11 @@ TEST_F(MediaInput, TheCodecChangeCarriesElevenValuesAndRewritesAnyStateButOnlyAs
     ASSERT_EQ(VXQ_F_DPS_ModifyCodec(p, 1, 2, 1, 0, 5, 30, 4096, 1920, 1080, 3, 32000, 16000, 2), 1);
     std::vector<std::vector<uint8_t>> t = VXQ_F_OFFLINE_TakeOrders(p);
     ASSERT_EQ(t.size(), 1u);
-    const uint32_t aWords[16] = {EVENT_E2_MODIFY_CODEC, 0, 0, 48, 1, 2, 1, 0, 5, 30, 4096, 1920u | (1080u << 16),
-                                 3, 32000, 16000, 2};
+    const uint32_t aWords[16] = {EVENT_E2_MODIFY_CODEC, 0, 0, 48, 1, 2, 1, 0, 5, 30, 4096, 0, 3, 32000, 16000, 2};
+    const uint16_t aSize[2] = {1920, 1080};
     std::vector<uint8_t> tExpect(64);
     memcpy(tExpect.data(), aWords, 64);
+    memcpy(tExpect.data() + 44, aSize, 4);
     ASSERT_EQ(t[0], tExpect);
     _VXQ_S_DPS_MEDIA_SUB_CH_DATA *pSubCh = &p->pMediaCh[1].tSubCh[2];
     t[0][4] = 1; /* not a request: ignored */

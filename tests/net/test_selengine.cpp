@@ -141,7 +141,8 @@ TEST(SelEngine, TcpDataCarriesItsSequenceAndPeerCloseRepeatsDisconnectUntilClose
     ASSERT_TRUE(Pump(tEngine.hNetSrv,
                      [&] { return tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId) >= 3; }));
     std::string sWant = tEngine.tSink.Of(VXQ_NETCOM_EVENT_CONNECT)[0].sRaw; /* the same head, event 2 */
-    sWant[0] = VXQ_NETCOM_EVENT_DISCONNECT;
+    const uint32_t dwEvent = VXQ_NETCOM_EVENT_DISCONNECT; /* host byte order */
+    memcpy(&sWant[0], &dwEvent, 4);
     EXPECT_EQ(tEngine.tSink.Of(VXQ_NETCOM_EVENT_DISCONNECT, dwPortId)[0].sRaw, sWant);
     EXPECT_EQ(VXQ_F_NETCOM_CloseTcpConnect(tEngine.hNetSrv, dwPortId), 1);
     size_t nAfterClose = tEngine.tSink.Count(VXQ_NETCOM_EVENT_DISCONNECT);
