@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "core/control.h"
+#include "vxq_media.h"
 #include "media/cache.h"
 #include "media/direct.h"
 #include "support/frame_decoder.h"
@@ -120,6 +122,23 @@ TEST_F(DirectPath, AViewerStartsAtAnIFrameAndItsAudioFollowsIt)
         }
         EXPECT_EQ(tGot, r.tSent);
     }
+}
+
+/* The host's two entries post their frames as control work; each keeps its kind. */
+TEST_F(DirectPath, TheHostsVideoAndAudioEntriesReachTheViewerAsVideoAndAudio)
+{
+    _VXQ_S_DPS_NET_PORT_DATA *pA = VXQ_F_OFFLINE_AddViewer(p, 4, 1, 0);
+    uint8_t a[16] = {7};
+    VXQ_F_DPS_MC_APUP_SendVideoFrameData(p, 1, 0, 1, a, sizeof(a));
+    VXQ_F_DPS_MC_APUP_SendAudioFrameData(p, 1, 0, a, 8);
+    while (VXQ_F_DPS_MC_DoOrderQueue(p) > 0) {
+    }
+    std::vector<DirectSent> t = To(pA);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_TRUE(t[0].tFrame.bVideo);
+    EXPECT_EQ(t[0].tFrame.iDataLen, sizeof(a));
+    EXPECT_FALSE(t[1].tFrame.bVideo);
+    EXPECT_EQ(t[1].tFrame.iDataLen, 8u);
 }
 
 TEST_F(DirectPath, LossModeSkipsPFramesAndEndsAtTheFirstIFrameSixtySecondsAfterTheOverload)
