@@ -41,6 +41,7 @@ TEST(CoreInstance, StartSetsTheDefaultsAndASecondInstanceOnTheSamePortFails)
     EXPECT_EQ(h->iMediaDataBufSize, 10485760);
     EXPECT_EQ(h->iOnlySendIFrameTimeLen, 60);
     EXPECT_EQ(h->iMaxRealplayClientNum, 64);
+    EXPECT_NE(h->dwServerId, 0u) << "search answers and trace requests name the device by it";
     _VXQ_S_DPS_DEV_CAP_INFO tCap = TestBareCap();
     VXQ_DPS_HANDLE h2 = VXQ_F_DPS_StartDevProNetServer(h->usTcpPort, &tCap, NULL, NULL, NULL, NULL, 0, 0, 0, NULL, 0, 0);
     EXPECT_EQ(h2, nullptr);
