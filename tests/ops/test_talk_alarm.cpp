@@ -80,11 +80,13 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
         uint32_t dwGlobal, dwChPop;
         int iResult; /* -1: accepted, no answer yet */
         int iSlot;
+        uint32_t dwLoginId = kLogin;
     } tCases[] = {
         {1, 10000, 0, 0, -1, 64},      /* granted on 10000 itself, no rights needed */
         {0, 10000, 0xFF, 0xFF, 2, -1}, /* no special channel: invalid number */
         {0, 65, 0xFF, 0xFF, 2, -1},
         {0, -1, 0xFF, 0xFF, 2, -1},
+        {0, 3, 0xFF, 0xFF, 6, -1, kLogin + 1}, /* nobody's id: answered at once with the guard rules off */
         {0, 3, 0, VXQ_DPS_POP_TALK, -1, 3},
         {0, 64, VXQ_DPS_POP_TALK, 0, -1, 64},
     };
@@ -96,7 +98,7 @@ TEST_F(TalkAlarm, TalkStartChecksChannelLoginAndRightsAndChannel10000UsesSlot64)
         for (int i = 0; i < 64; i++)
             pCmd->pUserInfo->dwChPopMask[i] = c.dwChPop;
         _VXQ_S_DPS_NET_PORT_DATA *pConn = AddConn(5, VXQ_DPS_CONN_NEW);
-        Request(pConn, TalkStart(0x7000 + (uint32_t)c.iChNo, kLogin, c.iChNo));
+        Request(pConn, TalkStart(0x7000 + (uint32_t)c.iChNo, c.dwLoginId, c.iChNo));
         if (c.iResult >= 0) {
             EXPECT_EQ(OneSent(pConn)[11], c.iResult);
             EXPECT_TRUE(Events().empty());
