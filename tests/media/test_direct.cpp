@@ -133,7 +133,6 @@ TEST_F(DirectPath, TheHostsVideoAndAudioEntriesReachTheViewerAsVideoAndAudio)
     VXQ_F_DPS_MC_APUP_SendAudioFrameData(p, 1, 0, a, 8);
     while (VXQ_F_DPS_MC_DoOrderQueue(p) > 0) {
     }
-    VXQ_F_TOOLS_QUEUE_FreeMemory(&p->pWorkBuf); /* the control thread's work buffer */
     std::vector<DirectSent> t = To(pA);
     ASSERT_EQ(t.size(), 2u);
     EXPECT_TRUE(t[0].tFrame.bVideo);

@@ -108,6 +108,7 @@ void VXQ_F_OFFLINE_FreeRig(_VXQ_S_DPS_MCSRV_DATA *in_pMcSrvData)
     }
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hOrderQueue);
     VXQ_F_TOOLS_QUEUE_FreeQueue(&in_pMcSrvData->hCallbackQueue);
+    VXQ_F_TOOLS_QUEUE_FreeMemory(&in_pMcSrvData->pWorkBuf); /* taken by a test running the order loop */
     VXQ_F_OFFLINE_FreeInstance(in_pMcSrvData);
 }
 
